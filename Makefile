@@ -1,0 +1,56 @@
+# The two everyday commands: `make run` and `make test`. Each installs the
+# missing Debian packages, builds with CMake + Ninja and runs.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+GUI ?= OFF
+CMAKE_FLAGS ?=
+
+.PHONY: deps configure build run test test-asan test-tsan fuzz bench clean
+
+deps:
+	@QUORVIL_GUI=$(GUI) scripts/install-deps
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DQUORVIL_GUI=$(GUI) $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	scripts/run-demo $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B build-asan -G Ninja -DQUORVIL_GUI=OFF -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUORVIL_SANITIZE="address;undefined"
+	cmake --build build-asan -j $(JOBS) --target all_tests
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# The thread tests under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DQUORVIL_GUI=OFF -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUORVIL_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS) --target thread_tests
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L thread
+
+# Each fuzz target for a short, fixed time (FUZZ_SECONDS, default 30).
+FUZZ_SECONDS ?= 30
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQUORVIL_GUI=OFF \
+	  -DQUORVIL_TESTS=OFF -DQUORVIL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz -j $(JOBS)
+	scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DQUORVIL_GUI=OFF -DQUORVIL_TESTS=OFF -DQUORVIL_BENCH=ON
+	cmake --build build-bench -j $(JOBS)
+	scripts/run-bench build-bench
+
+clean:
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-bench

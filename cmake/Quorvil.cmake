@@ -1,0 +1,74 @@
+# Flags come from interface targets that every library links, never from
+# global compiler flags.
+add_library(quorvil_warnings INTERFACE)
+target_compile_options(quorvil_warnings INTERFACE
+  -Wall -Wextra -Werror -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+  -Wformat=2 -Wcast-align -Wnull-dereference -Wimplicit-fallthrough
+  $<$<CXX_COMPILER_ID:GNU>:-Wduplicated-cond -Wlogical-op>)
+
+add_library(quorvil_sanitizers INTERFACE)
+if(QUORVIL_SANITIZE)
+  string(REPLACE ";" "," _san "${QUORVIL_SANITIZE}")
+  target_compile_options(quorvil_sanitizers INTERFACE
+    -fsanitize=${_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(quorvil_sanitizers INTERFACE -fsanitize=${_san})
+endif()
+
+add_library(quorvil_fuzzing INTERFACE)
+if(QUORVIL_FUZZ)
+  target_compile_options(quorvil_fuzzing INTERFACE -fsanitize=fuzzer-no-link,address,undefined)
+  target_link_options(quorvil_fuzzing INTERFACE -fsanitize=address,undefined)
+endif()
+
+add_library(quorvil_flags INTERFACE)
+target_link_libraries(quorvil_flags INTERFACE quorvil_warnings quorvil_sanitizers quorvil_fuzzing)
+
+# quorvil_library(NAME SOURCES ... [PUBLIC deps] [PRIVATE deps])
+# One static library per folder; headers are included as "folder/file.h"
+# from the project root.
+function(quorvil_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/include)
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE quorvil_flags ${ARG_PRIVATE})
+endfunction()
+
+# quorvil_test(NAME SOURCES ... LIBS ... [LABELS ...])
+# One test executable per library; tests labelled "thread" also run under
+# ThreadSanitizer in CI.
+add_custom_target(all_tests)
+add_custom_target(thread_tests)
+function(quorvil_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quorvil_flags GTest::gtest GTest::gmock GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    LABELS "${ARG_LABELS}"
+    TIMEOUT 300
+    ENVIRONMENT "QUORVIL_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORVIL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  add_dependencies(all_tests ${name})
+  if("thread" IN_LIST ARG_LABELS)
+    add_dependencies(thread_tests ${name})
+  endif()
+endfunction()
+
+# quorvil_fuzzer(NAME SOURCES ... LIBS ...)
+function(quorvil_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quorvil_flags)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzz)
+endfunction()
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/version.h.in ${PROJECT_BINARY_DIR}/include/quorvil_version.h @ONLY)
+
+# quorvil_bench(NAME SOURCES ... LIBS ...): a Google Benchmark executable in
+# <build>/bench.
+function(quorvil_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quorvil_flags benchmark::benchmark)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
+endfunction()

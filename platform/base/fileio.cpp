@@ -1,0 +1,180 @@
+#include "platform/base/fileio.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/base/win32error.h"
+
+namespace {
+
+std::string XdgDir(const char* variable, const char* homeRelative)
+{
+    const char* value = std::getenv(variable);
+    std::string base;
+    if (value && *value == '/') {
+        base = value;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : "/tmp") + "/" + homeRelative;
+    }
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    return base + "/quorvil";
+}
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+std::string QuorvilConfigDir() { return XdgDir("XDG_CONFIG_HOME", ".config"); }
+std::string QuorvilStateDir() { return XdgDir("XDG_STATE_HOME", ".local/state"); }
+std::string QuorvilDataDir() { return XdgDir("XDG_DATA_HOME", ".local/share"); }
+
+bool EnsureDirectory(const std::string& path)
+{
+    if (path.empty())
+        return true;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return true;
+        SetLastError(ERROR_DIRECTORY);
+        return false;
+    }
+    std::string parent = DirectoryOf(path);
+    if (!parent.empty() && parent != path && !EnsureDirectory(parent))
+        return false;
+    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    return true;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return {};
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return std::nullopt;
+    }
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            SetLastErrorFromErrno();
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+bool AtomicWriteFile(const std::string& path, std::string_view bytes)
+{
+    std::string dir = DirectoryOf(path);
+    if (!dir.empty() && !EnsureDirectory(dir))
+        return false;
+    std::string temp = path + ".tmp.XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    // Keep the permissions of the file being replaced, if there is one.
+    struct stat st{};
+    ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    if (!ok)
+        SetLastErrorFromErrno();
+    if (::close(fd) != 0 && ok) {
+        SetLastErrorFromErrno();
+        ok = false;
+    }
+    if (ok && ::rename(name.data(), path.c_str()) != 0) {
+        SetLastErrorFromErrno();
+        ok = false;
+    }
+    if (!ok)
+        ::unlink(name.data());
+    return ok;
+}
+
+bool AppendToFile(const std::string& path, std::string_view bytes)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    ::flock(fd, LOCK_EX);
+    bool ok = WriteAll(fd, bytes);
+    if (!ok)
+        SetLastErrorFromErrno();
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+    return ok;
+}
+
+CFileLock::CFileLock(const std::string& lockPath, Mode mode)
+{
+    m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        SetLastErrorFromErrno();
+        return;
+    }
+    int op = mode == Mode::Exclusive ? LOCK_EX : LOCK_SH;
+    while (::flock(m_fd, op) != 0) {
+        if (errno == EINTR)
+            continue;
+        SetLastErrorFromErrno();
+        ::close(m_fd);
+        m_fd = -1;
+        return;
+    }
+}
+
+CFileLock::~CFileLock()
+{
+    if (m_fd >= 0) {
+        ::flock(m_fd, LOCK_UN);
+        ::close(m_fd);
+    }
+}

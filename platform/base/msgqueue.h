@@ -1,0 +1,35 @@
+#pragma once
+// The window-message queue of the front end. Background threads post
+// messages (PostMessage); the front end's own thread drains them. This is
+// the only way the scan thread reaches the front end.
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+#include "platform/base/win32types.h"
+
+constexpr UINT WM_USER = 0x0400;
+
+struct CQueuedMessage {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    friend bool operator==(const CQueuedMessage&, const CQueuedMessage&) = default;
+};
+
+// Any thread may post; one thread drains.
+class CMessageQueue {
+public:
+    void Post(UINT message, WPARAM wParam, LPARAM lParam);
+    // The oldest message, waiting at most the given milliseconds for one.
+    std::optional<CQueuedMessage> Get(unsigned milliseconds);
+    // The oldest message, without waiting.
+    std::optional<CQueuedMessage> Peek() { return Get(0); }
+    std::size_t Size() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<CQueuedMessage> m_messages; // guarded by m_mutex
+};

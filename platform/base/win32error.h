@@ -1,0 +1,107 @@
+#pragma once
+// Win32 error codes with their standard English texts, and the per-thread
+// last error that every stand-in service sets on failure.
+#include <string>
+
+#include "platform/base/win32types.h"
+
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_INVALID_DATA = 13;
+constexpr DWORD ERROR_OUTOFMEMORY = 14;
+constexpr DWORD ERROR_WRITE_FAULT = 29;
+constexpr DWORD ERROR_READ_FAULT = 30;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_LOCK_VIOLATION = 33;
+constexpr DWORD ERROR_HANDLE_EOF = 38;
+constexpr DWORD ERROR_HANDLE_DISK_FULL = 39;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+constexpr DWORD ERROR_BAD_NETPATH = 53;
+constexpr DWORD ERROR_BAD_NET_NAME = 67;
+constexpr DWORD ERROR_FILE_EXISTS = 80;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_BROKEN_PIPE = 109;
+constexpr DWORD ERROR_OPEN_FAILED = 110;
+constexpr DWORD ERROR_BUFFER_OVERFLOW = 111;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+constexpr DWORD ERROR_BAD_PATHNAME = 161;
+constexpr DWORD ERROR_BUSY = 170;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr DWORD ERROR_MORE_DATA = 234;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+constexpr DWORD ERROR_DIRECTORY = 267;
+constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
+constexpr DWORD ERROR_NOACCESS = 998;
+constexpr DWORD ERROR_NO_TOKEN = 1008;
+constexpr DWORD ERROR_BADDB = 1009;
+constexpr DWORD ERROR_BADKEY = 1010;
+constexpr DWORD ERROR_CANTOPEN = 1011;
+constexpr DWORD ERROR_CANTREAD = 1012;
+constexpr DWORD ERROR_CANTWRITE = 1013;
+constexpr DWORD ERROR_KEY_DELETED = 1018;
+constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
+constexpr DWORD ERROR_SERVICE_NOT_ACTIVE = 1062;
+constexpr DWORD ERROR_SERVICE_EXISTS = 1073;
+constexpr DWORD ERROR_NOT_CONTAINER = 1207;
+constexpr DWORD ERROR_EXTENDED_ERROR = 1208;
+constexpr DWORD ERROR_NO_NETWORK = 1222;
+constexpr DWORD ERROR_NOT_ALL_ASSIGNED = 1300;
+constexpr DWORD ERROR_NO_LOGON_SERVERS = 1311;
+constexpr DWORD ERROR_NO_SUCH_PRIVILEGE = 1313;
+constexpr DWORD ERROR_PRIVILEGE_NOT_HELD = 1314;
+constexpr DWORD ERROR_NO_SUCH_USER = 1317;
+constexpr DWORD ERROR_LOGON_FAILURE = 1326;
+constexpr DWORD ERROR_ACCOUNT_RESTRICTION = 1327;
+constexpr DWORD ERROR_INVALID_LOGON_HOURS = 1328;
+constexpr DWORD ERROR_INVALID_WORKSTATION = 1329;
+constexpr DWORD ERROR_PASSWORD_EXPIRED = 1330;
+constexpr DWORD ERROR_ACCOUNT_DISABLED = 1331;
+constexpr DWORD ERROR_NONE_MAPPED = 1332;
+constexpr DWORD ERROR_INVALID_SID = 1337;
+constexpr DWORD ERROR_NO_SUCH_DOMAIN = 1355;
+constexpr DWORD ERROR_LOGON_TYPE_NOT_GRANTED = 1385;
+constexpr DWORD ERROR_TIMEOUT = 1460;
+constexpr DWORD ERROR_EVENTLOG_FILE_CORRUPT = 1500;
+constexpr DWORD ERROR_EVENTLOG_CANT_START = 1501;
+constexpr DWORD ERROR_LOG_FILE_FULL = 1502;
+constexpr DWORD ERROR_EVENTLOG_FILE_CHANGED = 1503;
+constexpr DWORD RPC_S_SERVER_UNAVAILABLE = 1722;
+constexpr DWORD RPC_S_CALL_FAILED = 1726;
+constexpr DWORD EPT_S_NOT_REGISTERED = 1753;
+constexpr DWORD ERROR_ACCOUNT_EXPIRED = 1793;
+constexpr DWORD ERROR_RESOURCE_DATA_NOT_FOUND = 1812;
+constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
+constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
+constexpr DWORD ERROR_RESOURCE_LANG_NOT_FOUND = 1815;
+constexpr DWORD ERROR_ACCOUNT_LOCKED_OUT = 1909;
+
+// The operating system's "still active" exit code of a running thread.
+constexpr DWORD STILL_ACTIVE = 259;
+
+// The calling thread's last error, as GetLastError/SetLastError.
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+// The standard English text of a Win32 error code, right-trimmed; empty for
+// a code the table does not know.
+std::string GetSystemErrorText(DWORD code);
+
+// The Win32 code that stands for a POSIX errno value.
+DWORD Win32ErrorFromErrno(int err);
+
+// Sets the last error from errno and returns the code.
+DWORD SetLastErrorFromErrno();

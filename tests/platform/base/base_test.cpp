@@ -1,0 +1,108 @@
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/base/clock.h"
+#include "platform/base/fileio.h"
+#include "platform/base/modeltime.h"
+#include "platform/base/msgqueue.h"
+#include "platform/base/sync.h"
+#include "platform/base/win32error.h"
+
+TEST(Win32Error, TextsAreTrimmedAndUnknownCodesEmpty)
+{
+    EXPECT_EQ(GetSystemErrorText(5), "Access is denied.");
+    EXPECT_EQ(GetSystemErrorText(1326), "The user name or password is incorrect.");
+    EXPECT_EQ(GetSystemErrorText(38), "Reached the end of the file.");
+    EXPECT_EQ(GetSystemErrorText(123456), "");
+    EXPECT_EQ(Win32ErrorFromErrno(ENOENT), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Win32ErrorFromErrno(EACCES), ERROR_ACCESS_DENIED);
+}
+
+TEST(Win32Error, LastErrorIsPerThread)
+{
+    SetLastError(87);
+    std::thread other([] {
+        EXPECT_EQ(GetLastError(), 0u);
+        SetLastError(5);
+    });
+    other.join();
+    EXPECT_EQ(GetLastError(), 87u);
+}
+
+TEST(ManualResetEvent, StaysSetUntilReset)
+{
+    CManualResetEvent event;
+    EXPECT_EQ(event.Wait(0), WAIT_TIMEOUT);
+    std::thread setter([&] { event.Set(); });
+    EXPECT_EQ(event.Wait(INFINITE), WAIT_OBJECT_0);
+    setter.join();
+    EXPECT_EQ(event.Wait(0), WAIT_OBJECT_0);
+    EXPECT_TRUE(event.IsSet());
+    event.Reset();
+    EXPECT_FALSE(event.IsSet());
+}
+
+TEST(CriticalSection, IsReentrantAndExcludesOtherThreads)
+{
+    CCriticalSection cs;
+    int counter = 0;
+    auto work = [&] {
+        for (int i = 0; i < 10000; ++i) {
+            CSingleLock outer(cs);
+            CSingleLock inner(cs);
+            ++counter;
+        }
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(counter, 20000);
+}
+
+TEST(ManualClock, SleepAdvancesTimeAndTimeFormatsInCLocale)
+{
+    CManualClock clock(100);
+    SetClock(&clock);
+    EXPECT_EQ(CTime::GetCurrentTime().GetTime(), 100);
+    clock.SleepMs(1500);
+    EXPECT_EQ(CTime::GetCurrentTime().GetTime(), 101);
+    SetClock(nullptr);
+
+    CTime t(0);
+    EXPECT_EQ(t.FormatGmt("%a %b %d %Y %H:%M:%S"), "Thu Jan 01 1970 00:00:00");
+    CTime local(2026, 12, 5, 13, 4, 5);
+    EXPECT_EQ(local.Format("%Y-%m-%d %H:%M:%S"), "2026-12-05 13:04:05");
+    EXPECT_EQ(local.Format(""), "");
+}
+
+TEST(MessageQueue, DeliversInOrderAcrossThreads)
+{
+    CMessageQueue queue;
+    std::thread poster([&] {
+        for (int i = 0; i < 100; ++i)
+            queue.Post(WM_USER + 1, static_cast<WPARAM>(i), -i);
+    });
+    for (int i = 0; i < 100; ++i) {
+        auto msg = queue.Get(5000);
+        ASSERT_TRUE(msg);
+        EXPECT_EQ(msg->wParam, static_cast<WPARAM>(i));
+        EXPECT_EQ(msg->lParam, -i);
+    }
+    poster.join();
+    EXPECT_FALSE(queue.Peek());
+}
+
+TEST(FileIo, AtomicWriteReplacesWholeFile)
+{
+    std::string dir = ::testing::TempDir() + "quorvil_fileio/sub";
+    std::string path = dir + "/f.txt";
+    ASSERT_TRUE(AtomicWriteFile(path, "first"));
+    ASSERT_TRUE(AtomicWriteFile(path, "second"));
+    EXPECT_EQ(ReadFileBytes(path).value(), "second");
+    ASSERT_TRUE(AppendToFile(path, "+more"));
+    EXPECT_EQ(ReadFileBytes(path).value(), "second+more");
+    EXPECT_FALSE(ReadFileBytes(dir + "/missing"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
