@@ -12,6 +12,8 @@ using BOOL = std::int32_t;
 using QWORD = std::uint64_t;
 using WPARAM = std::uint64_t;
 using LPARAM = std::int64_t;
+// An opaque handle of a stand-in service (token, log, module, thread).
+using HANDLE = void*;
 
 #ifndef TRUE
 #define TRUE 1
