@@ -1,0 +1,176 @@
+#include "platform/network/network.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "isolated_env.h"
+#include "platform/base/win32error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class NetworkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_root = fs::path(TestRoot()) /
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(m_root);
+        fs::create_directories(m_root);
+        ::setenv("QUORVIL_NETWORK", m_root.c_str(), 1);
+        ::setenv("QUORVIL_COMPUTERNAME", "Alpha", 1);
+        ::unsetenv("QUORVIL_DOMAIN");
+        SetNetworkRoot("");
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    fs::path m_root;
+};
+
+TEST_F(NetworkTest, ComputerNameFollowsGetComputerNameBufferRules)
+{
+    EXPECT_EQ(GetLocalComputerName(), "ALPHA");
+    struct Case {
+        DWORD size;
+        BOOL ok;
+        DWORD sizeAfter;
+        DWORD error;
+    } cases[] = {{100, TRUE, 5, 0}, {6, TRUE, 5, 0}, {5, FALSE, 6, ERROR_BUFFER_OVERFLOW}, {0, FALSE, 6, ERROR_BUFFER_OVERFLOW}};
+    for (const Case& c : cases) {
+        char buffer[100] = {};
+        DWORD size = c.size;
+        SetLastError(0);
+        EXPECT_EQ(GetComputerNameA(buffer, &size), c.ok) << c.size;
+        EXPECT_EQ(size, c.sizeAfter) << c.size;
+        EXPECT_EQ(GetLastError(), c.error) << c.size;
+        if (c.ok) {
+            EXPECT_STREQ(buffer, "ALPHA");
+        }
+    }
+}
+
+TEST_F(NetworkTest, ComputersResolveWithoutRegardToCase)
+{
+    // The local computer is created on first use in WORKGROUP.
+    auto local = GetComputerFolder(nullptr, RPC_S_SERVER_UNAVAILABLE);
+    ASSERT_TRUE(local);
+    EXPECT_EQ(*local, (m_root / "WORKGROUP" / "ALPHA").string());
+    EXPECT_TRUE(fs::is_directory(*local));
+    EXPECT_EQ(GetComputerFolder("\\\\alpha", 0), local);
+    EXPECT_EQ(GetComputerFolder("", 0), local);
+
+    fs::create_directories(m_root / "CORP" / "Srv1");
+    EXPECT_EQ(GetComputerFolder("\\\\SRV1", 0), (m_root / "CORP" / "Srv1").string());
+    EXPECT_EQ(GetComputerFolder("srv1", 0), (m_root / "CORP" / "Srv1").string());
+
+    struct Missing {
+        const char* name;
+        DWORD error;
+    } missing[] = {{"\\\\NOPE", ERROR_BAD_NETPATH}, {"NOPE", RPC_S_SERVER_UNAVAILABLE},
+                   {"..", ERROR_BAD_NETPATH}, {"\\\\CORP\\Srv1", ERROR_BAD_NETPATH}};
+    for (const Missing& m : missing) {
+        SetLastError(0);
+        EXPECT_FALSE(GetComputerFolder(m.name, m.error)) << m.name;
+        EXPECT_EQ(GetLastError(), m.error) << m.name;
+    }
+    EXPECT_EQ(GetLocalDomainName(), "WORKGROUP");
+}
+
+TEST_F(NetworkTest, LocalComputerKeepsAnExistingDomain)
+{
+    fs::create_directories(m_root / "CORP" / "alpha");
+    EXPECT_EQ(GetLocalDomainName(), "CORP");
+    EXPECT_EQ(GetComputerFolder(nullptr, 0), (m_root / "CORP" / "alpha").string());
+    EXPECT_FALSE(fs::exists(m_root / "WORKGROUP"));
+}
+
+TEST_F(NetworkTest, UncAndDrivePathsMapToComputerFolders)
+{
+    fs::path srv = m_root / "CORP" / "SRV";
+    fs::create_directories(srv / "C$" / "WINDOWS" / "system32");
+    std::ofstream(srv / "C$" / "WINDOWS" / "system32" / "x.dll") << "x";
+    fs::create_directories(m_root / "WORKGROUP" / "ALPHA" / "D$");
+
+    struct Case {
+        std::string in;
+        std::string out; // relative to the root; "" = fails
+        DWORD error;
+    } cases[] = {
+        {"\\\\SRV\\C$\\WINDOWS\\system32\\x.dll", "CORP/SRV/C$/WINDOWS/system32/x.dll", 0},
+        {"\\\\srv\\c$\\windows\\SYSTEM32\\X.DLL", "CORP/SRV/C$/WINDOWS/system32/x.dll", 0},
+        {"//srv/C$/Windows/new/file.txt", "CORP/SRV/C$/WINDOWS/new/file.txt", 0},
+        {"d:\\logs\\app.log", "WORKGROUP/ALPHA/D$/logs/app.log", 0},
+        {"\\\\NOPE\\C$\\x", "", ERROR_BAD_NETPATH},
+        {"\\\\SRV\\ADMIN$\\x", "", ERROR_BAD_NET_NAME},
+        {"\\\\SRV", "", ERROR_BAD_NET_NAME},
+    };
+    for (const Case& c : cases) {
+        SetLastError(0);
+        auto mapped = MapNetworkPath(c.in);
+        if (c.out.empty()) {
+            EXPECT_FALSE(mapped) << c.in;
+            EXPECT_EQ(GetLastError(), c.error) << c.in;
+        } else {
+            ASSERT_TRUE(mapped) << c.in;
+            EXPECT_EQ(*mapped, (m_root / c.out).string()) << c.in;
+        }
+    }
+    EXPECT_EQ(MapNetworkPath("/var/log/syslog"), "/var/log/syslog");
+    EXPECT_EQ(MapComputerPath("\\\\srv", "C:\\WINDOWS\\system32\\x.dll"),
+              (srv / "C$/WINDOWS/system32/x.dll").string());
+}
+
+TEST_F(NetworkTest, EnumerationWalksRootNetworkDomainsAndComputers)
+{
+    fs::create_directories(m_root / "CORP" / "SRV1");
+    fs::create_directories(m_root / "CORP" / "SRV2");
+    fs::create_directories(m_root / "LAB" / "BOX");
+
+    std::vector<CNetResource> level;
+    ASSERT_EQ(EnumNetworkLevel(RESOURCE_GLOBALNET, nullptr, level), ERROR_SUCCESS);
+    ASSERT_EQ(level.size(), 1u);
+    EXPECT_EQ(level[0].m_strRemoteName, "Entire Network");
+    EXPECT_EQ(level[0].m_dwDisplayType, RESOURCEDISPLAYTYPE_ROOT);
+
+    CNetResource rootEntry = level[0];
+    ASSERT_EQ(EnumNetworkLevel(RESOURCE_GLOBALNET, &rootEntry, level), ERROR_SUCCESS);
+    ASSERT_EQ(level.size(), 1u);
+    EXPECT_EQ(level[0].m_dwDisplayType, RESOURCEDISPLAYTYPE_NETWORK);
+    EXPECT_TRUE(level[0].IsContainer());
+
+    CNetResource network = level[0];
+    ASSERT_EQ(EnumNetworkLevel(RESOURCE_GLOBALNET, &network, level), ERROR_SUCCESS);
+    ASSERT_EQ(level.size(), 2u);
+    EXPECT_EQ(level[0].m_strRemoteName, "CORP");
+    EXPECT_EQ(level[1].m_strRemoteName, "LAB");
+    EXPECT_EQ(level[0].m_dwDisplayType, RESOURCEDISPLAYTYPE_DOMAIN);
+
+    CNetResource corp = level[0];
+    ASSERT_EQ(EnumNetworkLevel(RESOURCE_GLOBALNET, &corp, level), ERROR_SUCCESS);
+    ASSERT_EQ(level.size(), 2u);
+    EXPECT_EQ(level[0].m_strRemoteName, "\\\\SRV1");
+    EXPECT_EQ(level[0].m_dwDisplayType, RESOURCEDISPLAYTYPE_SERVER);
+    EXPECT_FALSE(level[0].IsContainer());
+
+    CNetResource computer = level[0];
+    EXPECT_EQ(EnumNetworkLevel(RESOURCE_GLOBALNET, &computer, level), ERROR_NOT_CONTAINER);
+    corp.m_strRemoteName = "GONE";
+    EXPECT_EQ(EnumNetworkLevel(RESOURCE_GLOBALNET, &corp, level), ERROR_BAD_NETPATH);
+
+    // The neighbourhood: the local domain's computers, then the root.
+    ASSERT_EQ(EnumNetworkLevel(RESOURCE_CONTEXT, nullptr, level), ERROR_SUCCESS);
+    ASSERT_EQ(level.size(), 2u);
+    EXPECT_EQ(level[0].m_strRemoteName, "\\\\ALPHA");
+    EXPECT_EQ(level[1].m_dwDisplayType, RESOURCEDISPLAYTYPE_ROOT);
+
+    auto all = EnumComputers();
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[0], std::make_pair(std::string("CORP"), std::string("SRV1")));
+    EXPECT_EQ(all[3], std::make_pair(std::string("WORKGROUP"), std::string("ALPHA")));
+}
+
+} // namespace
