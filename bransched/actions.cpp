@@ -1,0 +1,113 @@
+#include "bransched/actions.h"
+
+#include "bransched/process.h"
+#include "bransched/tasklog.h"
+#include "bransched/taskui.h"
+#include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
+
+namespace {
+
+std::string Quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+} // namespace
+
+// CDisplayMessage
+
+std::unique_ptr<CBaseAction> CDisplayMessage::Clone() const
+{
+    return std::make_unique<CDisplayMessage>(*this);
+}
+
+std::string CDisplayMessage::GetDescription() const
+{
+    return "Display message " + Quoted(m_strMessage);
+}
+
+bool CDisplayMessage::Run(const CTaskVariables& variables, const std::string& strTask) const
+{
+    GetTaskUi().ShowTaskMessage(strTask, variables.Substitute(m_strMessage));
+    return true;
+}
+
+// CRunProgram
+
+std::unique_ptr<CBaseAction> CRunProgram::Clone() const
+{
+    return std::make_unique<CRunProgram>(*this);
+}
+
+std::string CRunProgram::GetDescription() const
+{
+    return "Run program " + Quoted(m_strCommand);
+}
+
+bool CRunProgram::Run(const CTaskVariables& variables, const std::string& strTask) const
+{
+    std::optional<std::vector<std::string>> words = SplitCommandLine(m_strCommand);
+    if (!words || words->empty()) {
+        TaskLog("Run program in task " + Quoted(strTask) + ": " +
+                (words ? "the command line is empty" : "unterminated quote in the command line ") +
+                (words ? "" : Quoted(m_strCommand)));
+        return false;
+    }
+
+    CProcessRequest request;
+    for (std::size_t i = 0; i < words->size(); ++i) {
+        const std::string& word = (*words)[i];
+        request.arrArgs.push_back(i == 0 ? variables.SubstituteConstants(word)
+                                         : variables.Substitute(word));
+    }
+    request.arrEnvironment = variables.GetEnvironment();
+    request.strDirectory = variables.SubstituteConstants(m_strDirectory);
+    request.bWait = m_bWait != FALSE;
+    request.dwTimeoutSeconds = m_dwTimeout;
+
+    const std::string label = "Run program " + Quoted(request.arrArgs[0]) + " in task " + Quoted(strTask);
+    CProcessResult result = RunProcess(request, label);
+    if (!result.bStarted) {
+        TaskLog(label + " could not start: " +
+                GetSystemErrorText(Win32ErrorFromErrno(result.nErrno)));
+        return false;
+    }
+    if (!request.bWait)
+        return true;
+    TaskLog(label + " " + DescribeEnd(result, m_dwTimeout));
+    return result.bExited && result.nExitCode == 0;
+}
+
+// CWriteToFile
+
+std::unique_ptr<CBaseAction> CWriteToFile::Clone() const
+{
+    return std::make_unique<CWriteToFile>(*this);
+}
+
+std::string CWriteToFile::GetDescription() const
+{
+    return "Write to file " + Quoted(m_strPath);
+}
+
+bool CWriteToFile::Run(const CTaskVariables& variables, const std::string& strTask) const
+{
+    const std::string path = variables.SubstituteConstants(m_strPath);
+    std::string line = variables.Substitute(m_strText);
+    for (char& c : line) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    line += '\n';
+    if (path.empty()) {
+        TaskLog("Write to file in task " + Quoted(strTask) + ": no file name");
+        return false;
+    }
+    if (!EnsureDirectory(DirectoryOf(path)) || !AppendToFile(path, line)) {
+        TaskLog("Write to file " + Quoted(path) + " in task " + Quoted(strTask) +
+                " failed: " + GetSystemErrorText(GetLastError()));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,24 @@
+#include "bransched/tasklog.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+std::atomic<TaskLogHook> g_taskLogHook{nullptr};
+
+} // namespace
+
+void TaskLog(const std::string& line)
+{
+    if (TaskLogHook hook = g_taskLogHook.load()) {
+        hook(line);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void SetTaskLogHook(TaskLogHook hook)
+{
+    g_taskLogHook.store(hook);
+}
