@@ -1,0 +1,159 @@
+#include "platform/msgmodule/msgformat.h"
+
+#include <algorithm>
+
+#include "platform/base/win32error.h"
+
+namespace {
+
+// Formats one string insert by a printf-style format. Only string
+// conversions are taken: the inserts are strings, and the integer and
+// character conversions would print the pointer value itself, so they fail
+// (as do '*' widths, which would take a pointer as the width).
+DWORD AppendInsert(std::string& out, std::string_view fmt, const char* arg)
+{
+    std::size_t i = 0;
+    bool left = false, zero = false;
+    for (; i < fmt.size() && std::string_view("-+0 #").find(fmt[i]) != std::string_view::npos; ++i) {
+        left = left || fmt[i] == '-';
+        zero = zero || fmt[i] == '0';
+    }
+    std::size_t width = 0, precision = std::string_view::npos;
+    for (; i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9'; ++i) {
+        width = width * 10 + static_cast<std::size_t>(fmt[i] - '0');
+        if (width > MAX_MESSAGE_LENGTH)
+            return ERROR_MORE_DATA;
+    }
+    if (i < fmt.size() && fmt[i] == '.') {
+        precision = 0;
+        for (++i; i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9'; ++i)
+            precision = std::min<std::size_t>(precision * 10 + static_cast<std::size_t>(fmt[i] - '0'),
+                                              MAX_MESSAGE_LENGTH + 1);
+    }
+    std::string_view rest = fmt.substr(i);
+    // Size prefixes: the inserts are 8-bit strings whatever width is asked.
+    for (std::string_view prefix : {"I64", "I32", "ll", "h", "l", "w", "I"})
+        if (rest.starts_with(prefix)) {
+            rest.remove_prefix(prefix.size());
+            break;
+        }
+    if (rest != "s" && rest != "S")
+        return ERROR_INVALID_PARAMETER;
+    std::string_view text(arg != nullptr ? arg : "(null)");
+    if (precision < text.size())
+        text = text.substr(0, precision);
+    std::size_t pad = width > text.size() ? width - text.size() : 0;
+    if (!left)
+        out.append(pad, zero ? '0' : ' ');
+    out.append(text);
+    if (left)
+        out.append(pad, ' ');
+    return ERROR_SUCCESS;
+}
+
+// Re-wraps lines longer than the width at the last blank before the limit;
+// a word longer than the width stays whole. CR LF pairs are hard breaks.
+std::string Wrap(const std::string& text, std::size_t width)
+{
+    std::string out;
+    std::size_t lineStart = 0, lastBlank = std::string::npos;
+    for (char c : text) {
+        out += c;
+        if (c == '\n' && out.size() >= 2 && out[out.size() - 2] == '\r') {
+            lineStart = out.size();
+            lastBlank = std::string::npos;
+            continue;
+        }
+        if (c == ' ' || c == '\t')
+            lastBlank = out.size() - 1;
+        if (out.size() - lineStart > width && lastBlank != std::string::npos) {
+            out.replace(lastBlank, 1, "\r\n");
+            lineStart = lastBlank + 2;
+            lastBlank = std::string::npos;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+DWORD ExpandMessageTemplate(std::string_view tmpl, DWORD dwFlags, std::span<const char* const> inserts,
+                            std::string& out)
+{
+    const bool ignoreInserts = (dwFlags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0;
+    const DWORD width = dwFlags & FORMAT_MESSAGE_MAX_WIDTH_MASK;
+    // Line breaks of the template become CR LF, or a blank with any width.
+    const std::string_view lineBreak = width == 0 ? "\r\n" : " ";
+    std::string text;
+    const std::size_t n = tmpl.size();
+    std::size_t i = 0;
+    while (i < n && text.size() <= MAX_MESSAGE_LENGTH) {
+        char c = tmpl[i];
+        if (c == '\r' || c == '\n') {
+            text += lineBreak;
+            i += (c == '\r' && i + 1 < n && tmpl[i + 1] == '\n') ? 2 : 1;
+            continue;
+        }
+        if (c != '%') {
+            text += c;
+            ++i;
+            continue;
+        }
+        if (i + 1 == n) {
+            if (!ignoreInserts)
+                return ERROR_INVALID_PARAMETER;
+            text += '%';
+            break;
+        }
+        char e = tmpl[i + 1];
+        if (e == '0')
+            break;
+        if (e == 'n' || e == 'r' || e == 't') {
+            text += e == 'n' ? "\r\n" : e == 'r' ? "\r" : "\t";
+            i += 2;
+            continue;
+        }
+        if (ignoreInserts) {
+            // Copied unchanged; "%%" as a pair so its second "%" starts nothing.
+            text += '%';
+            if (e == '%') {
+                text += '%';
+                ++i;
+            }
+            ++i;
+            continue;
+        }
+        if (e < '1' || e > '9') {
+            // "%%", "% ", "%.", "%!" and any other character: the character
+            // itself (a line break goes through the line handling).
+            ++i;
+            if (e != '\r' && e != '\n') {
+                text += e;
+                ++i;
+            }
+            continue;
+        }
+        std::size_t number = static_cast<std::size_t>(e - '0');
+        i += 2;
+        if (i < n && tmpl[i] >= '0' && tmpl[i] <= '9')
+            number = number * 10 + static_cast<std::size_t>(tmpl[i++] - '0');
+        std::string_view fmt = "s";
+        if (i < n && tmpl[i] == '!') {
+            std::size_t close = tmpl.find('!', i + 1);
+            if (close == std::string_view::npos)
+                return ERROR_INVALID_PARAMETER;
+            fmt = tmpl.substr(i + 1, close - i - 1);
+            i = close + 1;
+        }
+        if (number > inserts.size())
+            return ERROR_INVALID_PARAMETER;
+        if (DWORD error = AppendInsert(text, fmt, inserts[number - 1]); error != ERROR_SUCCESS)
+            return error;
+    }
+    if (width != 0 && width != FORMAT_MESSAGE_MAX_WIDTH_MASK)
+        text = Wrap(text, width);
+    if (text.size() > MAX_MESSAGE_LENGTH)
+        return ERROR_MORE_DATA;
+    out += text;
+    return ERROR_SUCCESS;
+}
