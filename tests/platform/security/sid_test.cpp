@@ -1,0 +1,97 @@
+#include "platform/security/sid.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "platform/base/win32error.h"
+
+namespace {
+
+TEST(Sid, StringAndBinaryFormsRoundTrip)
+{
+    const char* valid[] = {"S-1-5-18", "S-1-0-0", "S-1-5-32-544", "S-1-5-21-1-2-3-500",
+                           "S-1-22-1-1000", "S-1-5", "S-1-0x123456789ABC-7",
+                           "S-1-4294967295-4294967295-1-2-3-4-5-6-7-8-9-10-11-12-13-14"};
+    for (const char* text : valid) {
+        std::vector<BYTE> sid;
+        ASSERT_TRUE(StringToSid(text, sid)) << text;
+        EXPECT_TRUE(IsValidSidBytes(sid.data(), sid.size())) << text;
+        EXPECT_EQ(GetLengthSid(sid.data()), sid.size()) << text;
+        EXPECT_EQ(SidToString(sid.data(), sid.size()), text);
+    }
+    std::vector<BYTE> system;
+    ASSERT_TRUE(StringToSid("S-1-5-18", system));
+    EXPECT_EQ(system, (std::vector<BYTE>{1, 1, 0, 0, 0, 0, 0, 5, 0x12, 0, 0, 0}));
+
+    const char* invalid[] = {"", "S-1", "S-2-5-18", "S-1-5-", "S-1--5", "S-1-5-x",
+                             "S-1-4294967296", "S-1-5-4294967296", "S-1-0x1000000000000",
+                             "S-1-1-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16", "X-1-5-18"};
+    for (const char* text : invalid) {
+        std::vector<BYTE> sid;
+        EXPECT_FALSE(StringToSid(text, sid)) << text;
+    }
+    BYTE broken[] = {1, 2, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+    EXPECT_FALSE(IsValidSidBytes(broken, sizeof broken)); // count says 2, bytes hold 1
+    EXPECT_EQ(SidToString(broken, sizeof broken), "");
+}
+
+TEST(Sid, AccountsResolveLikeLookupAccountSid)
+{
+    struct Case {
+        std::vector<BYTE> sid;
+        const char* name;
+        const char* domain;
+        SID_NAME_USE use;
+    };
+    auto parse = [](const char* text) {
+        std::vector<BYTE> sid;
+        StringToSid(text, sid);
+        return sid;
+    };
+    Case cases[] = {
+        {parse("S-1-5-18"), "SYSTEM", "NT AUTHORITY", SidTypeWellKnownGroup},
+        {parse("S-1-1-0"), "Everyone", "", SidTypeWellKnownGroup},
+        {parse("S-1-5-32-544"), "Administrators", "BUILTIN", SidTypeAlias},
+        {parse("S-1-5-21-11-22-33-500"), "Administrator", "TESTHOST", SidTypeUser},
+        {UnixUserSid(0), "root", "Unix User", SidTypeUser},
+        {UnixGroupSid(0), "root", "Unix Group", SidTypeGroup},
+    };
+    for (const Case& c : cases) {
+        char name[50];
+        char domain[50];
+        DWORD cchName = sizeof name;
+        DWORD cchDomain = sizeof domain;
+        SID_NAME_USE use = SidTypeUnknown;
+        PSID sid = const_cast<BYTE*>(c.sid.data());
+        ASSERT_TRUE(LookupAccountSidA(nullptr, sid, name, &cchName, domain, &cchDomain, &use))
+            << c.name;
+        EXPECT_STREQ(name, c.name);
+        EXPECT_STREQ(domain, c.domain);
+        EXPECT_EQ(cchName, std::strlen(c.name));
+        EXPECT_EQ(use, c.use);
+    }
+
+    // Short buffers: 122 and the sizes needed, terminators included.
+    std::vector<BYTE> system = parse("S-1-5-18");
+    char small[3];
+    DWORD cchName = sizeof small;
+    DWORD cchDomain = 0;
+    SID_NAME_USE use;
+    EXPECT_FALSE(LookupAccountSidA(nullptr, system.data(), small, &cchName, nullptr, &cchDomain, &use));
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(cchName, 7u);
+    EXPECT_EQ(cchDomain, 13u);
+
+    for (const char* unmapped : {"S-1-5-21-1-2-3-1001", "S-1-22-1-4000000000", "S-1-9-9"}) {
+        std::vector<BYTE> sid = parse(unmapped);
+        char name[50];
+        char domain[50];
+        DWORD n = sizeof name;
+        DWORD d = sizeof domain;
+        EXPECT_FALSE(LookupAccountSidA(nullptr, sid.data(), name, &n, domain, &d, &use)) << unmapped;
+        EXPECT_EQ(GetLastError(), ERROR_NONE_MAPPED) << unmapped;
+    }
+}
+
+} // namespace
