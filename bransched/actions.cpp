@@ -1,6 +1,7 @@
 #include "bransched/actions.h"
 
 #include "bransched/process.h"
+#include "bransched/recordversion.h"
 #include "bransched/tasklog.h"
 #include "bransched/taskui.h"
 #include "platform/base/fileio.h"
@@ -15,7 +16,60 @@ std::string Quoted(const std::string& text)
 
 } // namespace
 
+DWORD SerializeRecordVersion(CArchive& ar, DWORD dwVersion, const char* pszClass)
+{
+    if (ar.IsStoring()) {
+        ar << dwVersion;
+        return dwVersion;
+    }
+    DWORD dwStored = 0;
+    ar >> dwStored;
+    if (dwStored == 0 || dwStored > dwVersion)
+        ar.Fail(CArchiveException::badSchema, std::string(pszClass) + " record of version " +
+                                                  std::to_string(dwStored) +
+                                                  ", this program reads up to " +
+                                                  std::to_string(dwVersion));
+    return dwStored;
+}
+
+// CBaseAction
+
+IMPLEMENT_SERIAL(CBaseAction, CObject, VERSIONABLE_SCHEMA | 1)
+
+std::unique_ptr<CBaseAction> CBaseAction::Clone() const
+{
+    return std::unique_ptr<CBaseAction>(new CBaseAction(*this));
+}
+
+std::string CBaseAction::GetDescription() const
+{
+    return "No action";
+}
+
+bool CBaseAction::Run(const CTaskVariables&, const std::string&) const
+{
+    return true;
+}
+
+void CBaseAction::Serialize(CArchive& ar)
+{
+    if (ar.IsLoading())
+        ar.GetObjectSchema();
+    SerializeRecordVersion(ar, 1, "CBaseAction");
+}
+
+DWORD CBaseAction::SerializeHeader(CArchive& ar, DWORD dwVersion, const char* pszClass)
+{
+    if (ar.IsLoading())
+        ar.GetObjectSchema();
+    ar.SerializeClass(RUNTIME_CLASS(CBaseAction));
+    CBaseAction::Serialize(ar);
+    return SerializeRecordVersion(ar, dwVersion, pszClass);
+}
+
 // CDisplayMessage
+
+IMPLEMENT_SERIAL(CDisplayMessage, CBaseAction, VERSIONABLE_SCHEMA | 1)
 
 std::unique_ptr<CBaseAction> CDisplayMessage::Clone() const
 {
@@ -33,7 +87,18 @@ bool CDisplayMessage::Run(const CTaskVariables& variables, const std::string& st
     return true;
 }
 
+void CDisplayMessage::Serialize(CArchive& ar)
+{
+    SerializeHeader(ar, 1, "CDisplayMessage");
+    if (ar.IsStoring())
+        ar << m_strMessage;
+    else
+        ar >> m_strMessage;
+}
+
 // CRunProgram
+
+IMPLEMENT_SERIAL(CRunProgram, CBaseAction, VERSIONABLE_SCHEMA | 1)
 
 std::unique_ptr<CBaseAction> CRunProgram::Clone() const
 {
@@ -79,7 +144,20 @@ bool CRunProgram::Run(const CTaskVariables& variables, const std::string& strTas
     return result.bExited && result.nExitCode == 0;
 }
 
+void CRunProgram::Serialize(CArchive& ar)
+{
+    SerializeHeader(ar, 1, "CRunProgram");
+    if (ar.IsStoring()) {
+        ar << m_strCommand << m_strDirectory << m_bWait << m_dwTimeout;
+    } else {
+        ar >> m_strCommand >> m_strDirectory >> m_bWait >> m_dwTimeout;
+        m_bWait = m_bWait ? TRUE : FALSE;
+    }
+}
+
 // CWriteToFile
+
+IMPLEMENT_SERIAL(CWriteToFile, CBaseAction, VERSIONABLE_SCHEMA | 1)
 
 std::unique_ptr<CBaseAction> CWriteToFile::Clone() const
 {
@@ -110,4 +188,13 @@ bool CWriteToFile::Run(const CTaskVariables& variables, const std::string& strTa
         return false;
     }
     return true;
+}
+
+void CWriteToFile::Serialize(CArchive& ar)
+{
+    SerializeHeader(ar, 1, "CWriteToFile");
+    if (ar.IsStoring())
+        ar << m_strPath << m_strText;
+    else
+        ar >> m_strPath >> m_strText;
 }

@@ -11,33 +11,56 @@
 // constants only, so the text of a watched log never chooses a program or a
 // file; it can only become message text, argument text or line text.
 //
+// Records (all numbers 32-bit):
+//   CBaseAction      version 1
+//   CDisplayMessage  class reference CBaseAction, its record; version 1,
+//                    string message
+//   CRunProgram      class reference CBaseAction, its record; version 1,
+//                    string command, string folder, BOOL wait, timeout seconds
+//   CWriteToFile     class reference CBaseAction, its record; version 1,
+//                    string path, string text
+// A record of a version newer than the reader knows fails to load.
+//
 // An action is owned by its task; Run may be called on a copy on any thread.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "bransched/taskvariables.h"
+#include "core/archive/archive.h"
 #include "platform/base/win32types.h"
 
-class CBaseAction {
+// The base of all actions. It is a persisted class of its own (derived
+// records refer to it) but does nothing itself: a bare CBaseAction is never
+// made by the library, and a task record holding one does not load.
+class CBaseAction : public CObject {
+    DECLARE_SERIAL(CBaseAction)
 public:
+    ~CBaseAction() override = default;
+
+    // An independent copy, owned by the caller.
+    virtual std::unique_ptr<CBaseAction> Clone() const;
+    // One line that names the action and its main text, for lists.
+    virtual std::string GetDescription() const;
+    // Carries the action out with the variables of the task named strTask;
+    // failures are written to the system log. True on success.
+    virtual bool Run(const CTaskVariables& variables, const std::string& strTask) const;
+
+    void Serialize(CArchive& ar) override;
+
+protected:
     CBaseAction() = default;
     CBaseAction(const CBaseAction&) = default;
     CBaseAction& operator=(const CBaseAction&) = default;
-    virtual ~CBaseAction() = default;
-
-    // An independent copy, owned by the caller.
-    virtual std::unique_ptr<CBaseAction> Clone() const = 0;
-    // One line that names the action and its main text, for lists.
-    virtual std::string GetDescription() const = 0;
-    // Carries the action out with the variables of the task named strTask;
-    // failures are written to the system log. True on success.
-    virtual bool Run(const CTaskVariables& variables, const std::string& strTask) const = 0;
+    // Writes the base class reference and record, then this class's version;
+    // loading returns the stored version after checking it is known.
+    DWORD SerializeHeader(CArchive& ar, DWORD dwVersion, const char* pszClass);
 };
 
 // Shows a text through the front end (ITaskUi::ShowTaskMessage); blocks
 // until the user has closed it.
 class CDisplayMessage final : public CBaseAction {
+    DECLARE_SERIAL(CDisplayMessage)
 public:
     CDisplayMessage() = default;
     void SetMessage(const char* message) { m_strMessage = message ? message : ""; }
@@ -46,6 +69,7 @@ public:
     std::unique_ptr<CBaseAction> Clone() const override;
     std::string GetDescription() const override;
     bool Run(const CTaskVariables& variables, const std::string& strTask) const override;
+    void Serialize(CArchive& ar) override;
 
 private:
     std::string m_strMessage;
@@ -60,6 +84,7 @@ private:
 // after m_dwTimeout seconds unless that is 0. Success: started and, when
 // waited for, ended with exit code 0. The end is written to the system log.
 class CRunProgram final : public CBaseAction {
+    DECLARE_SERIAL(CRunProgram)
 public:
     CRunProgram() = default;
     void SetCommand(const char* command) { m_strCommand = command ? command : ""; }
@@ -75,6 +100,7 @@ public:
     std::unique_ptr<CBaseAction> Clone() const override;
     std::string GetDescription() const override;
     bool Run(const CTaskVariables& variables, const std::string& strTask) const override;
+    void Serialize(CArchive& ar) override;
 
 private:
     std::string m_strCommand;
@@ -88,6 +114,7 @@ private:
 // substituted into its path) and its folder are created when missing; the
 // append is one write under the file's lock (AppendToFile).
 class CWriteToFile final : public CBaseAction {
+    DECLARE_SERIAL(CWriteToFile)
 public:
     CWriteToFile() = default;
     void SetPath(const char* path) { m_strPath = path ? path : ""; }
@@ -98,6 +125,7 @@ public:
     std::unique_ptr<CBaseAction> Clone() const override;
     std::string GetDescription() const override;
     bool Run(const CTaskVariables& variables, const std::string& strTask) const override;
+    void Serialize(CArchive& ar) override;
 
 private:
     std::string m_strPath;

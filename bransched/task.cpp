@@ -1,12 +1,24 @@
 #include "bransched/task.h"
 
+#include <map>
 #include <mutex>
 
+#include "bransched/recordversion.h"
 #include "bransched/taskui.h"
+
+IMPLEMENT_SERIAL(CTask, CObject, VERSIONABLE_SCHEMA | 1)
+
+void RegisterBranSchedClasses()
+{
+    for (const CRuntimeClass* pClass :
+         {RUNTIME_CLASS(CTask), RUNTIME_CLASS(CBaseAction), RUNTIME_CLASS(CDisplayMessage),
+          RUNTIME_CLASS(CRunProgram), RUNTIME_CLASS(CWriteToFile)})
+        CRuntimeClass::Register(pClass);
+}
 
 CTask::CTask() : m_strDescription("Task") {}
 
-CTask::CTask(const CTask& other)
+CTask::CTask(const CTask& other) : CObject()
 {
     *this = other;
 }
@@ -26,6 +38,51 @@ CTask& CTask::operator=(const CTask& other)
 }
 
 CTask::~CTask() = default;
+
+void CTask::Serialize(CArchive& ar)
+{
+    CSingleLock lock(m_cs);
+    if (ar.IsStoring()) {
+        SerializeRecordVersion(ar, 1, "CTask");
+        ar << m_strDescription << static_cast<DWORD>(m_arrActions.size());
+        for (const auto& action : m_arrActions)
+            ar.WriteObject(action.get());
+        const std::map<std::string, std::string> constants = m_variables.GetConstants();
+        ar << static_cast<DWORD>(constants.size());
+        for (const auto& [name, value] : constants)
+            ar << name << value;
+        return;
+    }
+
+    ar.GetObjectSchema();
+    SerializeRecordVersion(ar, 1, "CTask");
+    DWORD dwCount = 0;
+    ar >> m_strDescription >> dwCount;
+    // Every object record takes at least its 2-byte tag.
+    ar.CheckCount(dwCount, 2);
+    m_arrActions.clear();
+    for (DWORD i = 0; i < dwCount; ++i) {
+        std::unique_ptr<CBaseAction> action = ar.ReadObjectAs<CBaseAction>();
+        if (!action || action->GetRuntimeClass() == RUNTIME_CLASS(CBaseAction))
+            ar.Fail(CArchiveException::badClass, "task action " + std::to_string(i) +
+                                                     " is not an action of a known kind");
+        m_arrActions.push_back(std::move(action));
+    }
+    ar >> dwCount;
+    // A name and a value take at least a length byte each.
+    ar.CheckCount(dwCount, 2);
+    m_variables.Clear();
+    for (DWORD i = 0; i < dwCount; ++i) {
+        std::string name, value;
+        ar >> name >> value;
+        m_variables.Set(name, value);
+    }
+}
+
+std::unique_ptr<CTask> CTask::ReadFromArchive(CArchive& ar)
+{
+    return ar.ReadObjectAs<CTask>();
+}
 
 void CTask::SetDescription(const char* description)
 {

@@ -19,6 +19,12 @@
 // Last-run time: the local date-time at which Run last started, valid; a
 // task that never ran reports 0.0 (1899-12-30 00:00), so that any minimum
 // launch interval has passed. It describes the run and is not stored.
+//
+// Record "CTask" (numbers 32-bit): version 1; string description; count N of
+// actions and N object records (classes derived from CBaseAction, see
+// actions.h); count C of constants and C pairs of strings name, value, in
+// name order. A watch group writes the task with WriteObject and reads it
+// back with ReadFromArchive.
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,7 +35,8 @@
 #include "platform/base/sync.h"
 #include "platform/base/win32types.h"
 
-class CTask {
+class CTask : public CObject {
+    DECLARE_SERIAL(CTask)
 public:
     // An empty task described "Task".
     CTask();
@@ -37,7 +44,16 @@ public:
     // A full, independent copy: description, actions (cloned), variables and
     // last-run time.
     CTask& operator=(const CTask& other);
-    virtual ~CTask();
+    ~CTask() override;
+
+    // Loading replaces description, actions and variables with the record's.
+    // A damaged record throws CArchiveException.
+    void Serialize(CArchive& ar) override;
+    // Reads one object record that must be a task: a new task owned by the
+    // caller, or null for a null record. Another class, or damage, throws
+    // CArchiveException. The extraction behind a task pasted from the
+    // clipboard.
+    static std::unique_ptr<CTask> ReadFromArchive(CArchive& ar);
 
     void SetDescription(const char* description);
     std::string GetDescription() const;
@@ -77,3 +93,8 @@ private:
     CTaskVariables m_variables;                             // guarded by m_cs
     COleDateTime m_timeLastRun;                             // guarded by m_cs
 };
+
+// Registers the task library's persisted classes (CTask and the actions) for
+// creation by name (core/archive/object.h). Called at start-up by every
+// program, tool and test that reads tasks.
+void RegisterBranSchedClasses();
