@@ -64,6 +64,8 @@ std::string Wrap(const std::string& text, std::size_t width)
             lastBlank = std::string::npos;
             continue;
         }
+        if (c == '\r')
+            continue;
         if (c == ' ' || c == '\t')
             lastBlank = out.size() - 1;
         if (out.size() - lineStart > width && lastBlank != std::string::npos) {

@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 
 #include "platform/base/sync.h"
 #include "platform/base/win32error.h"
 #include "platform/msgmodule/modulecache.h"
+#include "platform/network/network.h"
 
 // What a module handle points to.
 struct HMODULE__ {
@@ -99,8 +101,11 @@ HMODULE LoadLibraryExA(const char* lpFileName, void* hFile, DWORD dwFlags)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    std::optional<std::string> path = MapNetworkPath(lpFileName);
+    if (!path)
+        return nullptr;
     DWORD error = ERROR_SUCCESS;
-    std::shared_ptr<const CMessageModule> module = GetMessageModuleCache().Load(lpFileName, error);
+    std::shared_ptr<const CMessageModule> module = GetMessageModuleCache().Load(*path, error);
     if (module == nullptr) {
         SetLastError(error);
         return nullptr;

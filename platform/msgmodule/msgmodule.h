@@ -27,7 +27,10 @@ constexpr DWORD LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE = 0x00000040;
 // Windows returns this with an empty formatted message.
 constexpr DWORD ERROR_NO_WORK_DONE = 235;
 
-// Loads the module at lpFileName as data. Only data-file loads exist here:
+// Loads the module at lpFileName as data. The name may be a UNC path
+// (\\COMPUTER\SHARE\...) or a drive-letter path of the local computer,
+// mapped to the network's folders (ERROR_BAD_NETPATH, ERROR_BAD_NET_NAME for
+// an unknown computer or share). Only data-file loads exist here:
 // dwFlags must hold one of the three flags above and hFile must be null
 // (ERROR_INVALID_PARAMETER otherwise). Null on failure with the errors of
 // CMessageModuleCache::Load: ERROR_FILE_NOT_FOUND for a missing file,

@@ -1,0 +1,526 @@
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
+#include "platform/msgmodule/modulecache.h"
+#include "platform/msgmodule/msgmodule.h"
+#include "platform/msgmodule/peimage.h"
+#include "platform/network/network.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr DWORD MSG_SERVICE_STARTED = 0x40020064;
+constexpr DWORD MSG_LAYOUT = 0x40020065;
+constexpr DWORD MSG_DISK_FULL = 0xC002006A;
+constexpr DWORD FORMAT_WITH_INSERTS = 0x2900;
+constexpr DWORD FORMAT_RAW = 0x0B00;
+
+#define REQUIRE_DLLS()                                                                                       \
+    if (!MSGMODULE_HAVE_MINGW)                                                                               \
+    GTEST_SKIP() << "MinGW binutils missing"
+
+class CTempDir {
+public:
+    CTempDir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "qvmsgXXXXXX").string();
+        m_path = ::mkdtemp(pattern.data());
+    }
+    ~CTempDir() { fs::remove_all(m_path); }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::string path = m_path + "/" + name;
+        EXPECT_TRUE(AtomicWriteFile(path, bytes));
+        return path;
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+std::string ReadAll(const std::string& path)
+{
+    return ReadFileBytes(path).value_or(std::string());
+}
+
+// Formats and returns the text, or "error N".
+std::string Format(DWORD flags, const void* source, DWORD id, DWORD language,
+                   const std::vector<const char*>& args = {})
+{
+    std::string text;
+    if (FormatMessageString(flags, source, id, language, text, args) == 0)
+        return "error " + std::to_string(GetLastError());
+    return text;
+}
+
+std::string FormatString(const char* tmpl, DWORD flags, const std::vector<const char*>& args)
+{
+    return Format(FORMAT_MESSAGE_FROM_STRING | flags, tmpl, 0, 0, args);
+}
+
+std::string Mc(const std::string& body)
+{
+    return "LanguageNames=(German=0x407:MSG00407 Neutral=0x000:MSG00000)\n" + body;
+}
+
+} // namespace
+
+TEST(MessageModule, CompiledDllsFormatWithInserts)
+{
+    REQUIRE_DLLS();
+    for (const char* path : {MSGMODULE_DLL64, MSGMODULE_DLL32}) {
+        SCOPED_TRACE(path);
+        std::string bytes = ReadAll(path);
+        ASSERT_GT(bytes.size(), 0x200u);
+        std::size_t opt = static_cast<BYTE>(bytes[0x3C]) + (static_cast<BYTE>(bytes[0x3D]) << 8) + 24;
+        EXPECT_EQ(static_cast<BYTE>(bytes[opt]) | static_cast<BYTE>(bytes[opt + 1]) << 8,
+                  path == std::string(MSGMODULE_DLL64) ? 0x20B : 0x10B);
+
+        HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, nullptr) << GetLastError();
+        char* buffer = nullptr;
+        const char* args[] = {"Spooler", "SYSTEM"};
+        DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_WITH_INSERTS, module,
+                                      MSG_SERVICE_STARTED, 0x400, reinterpret_cast<char*>(&buffer), 0, args);
+        ASSERT_NE(buffer, nullptr);
+        EXPECT_EQ(std::string(buffer), "The service Spooler was started by SYSTEM.\r\n");
+        EXPECT_EQ(length, std::strlen(buffer));
+        EXPECT_EQ(LocalFree(buffer), nullptr);
+
+        EXPECT_EQ(Format(FORMAT_WITH_INSERTS, module, MSG_DISK_FULL, 0x400, {"C:", "disk0"}),
+                  "Disk C:      | is full (dis).\r\n%done\r\n");
+        EXPECT_EQ(Format(FORMAT_WITH_INSERTS, module, MSG_LAYOUT, 0x400),
+                  "  Indented line\r\n\r\n.dot at line start\r\n; not a comment\r\n.\r\nTab\there");
+        EXPECT_EQ(Format(0x900, module, 1, 0x400), "Disk\r\n");
+        EXPECT_TRUE(FreeLibrary(module));
+    }
+    // UTF-16 entries come out as UTF-8; 8-bit entries exactly as the
+    // compiler stored them (its code page 1252).
+    HMODULE unicode = LoadLibraryExA(MSGMODULE_DLL64, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE ansi = LoadLibraryExA(MSGMODULE_DLL32, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_EQ(Format(0x900, unicode, 1, 0x407), "Datentr\xC3\xA4ger\r\n");
+    EXPECT_EQ(Format(0x900, ansi, 1, 0x407), "Datentr\xE4ger\r\n");
+    FreeLibrary(unicode);
+    FreeLibrary(ansi);
+}
+
+TEST(MessageModule, LanguageChoice)
+{
+    REQUIRE_DLLS();
+    CTempDir dir;
+    std::string germanOnly = dir.Write("g.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"));
+    std::string withNeutral = dir.Write("n.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"
+                                                   "Language=Neutral\nOne\n.\n"));
+    struct {
+        std::string path;
+        DWORD id;
+        DWORD language;
+        std::string expected;
+    } cases[] = {
+        {MSGMODULE_DLL64, 1, 0x400, "Disk\r\n"},
+        {MSGMODULE_DLL64, 1, 0x000, "Disk\r\n"},
+        {MSGMODULE_DLL64, 1, 0x800, "Disk\r\n"},
+        {MSGMODULE_DLL64, 1, 0x409, "Disk\r\n"},
+        {MSGMODULE_DLL64, 1, 0x407, "Datentr\xC3\xA4ger\r\n"},
+        {MSGMODULE_DLL64, 1, 0x807, "error 1815"}, // German (Switzerland): no fallback to 0x407
+        {MSGMODULE_DLL64, 1, 0x40C, "error 1815"},
+        {MSGMODULE_DLL64, 2, 0x407, "error 317"}, // the language is chosen before the message
+        {germanOnly, 1, 0x400, "Eins\r\n"},       // the first language present
+        {germanOnly, 1, 0x409, "error 1815"},
+        {withNeutral, 1, 0x400, "One\r\n"},
+        {withNeutral, 1, 0x40C, "One\r\n"},
+        {withNeutral, 1, 0x407, "Eins\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path + " language " + std::to_string(c.language));
+        HMODULE module = LoadLibraryExA(c.path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, nullptr);
+        EXPECT_EQ(Format(0x900, module, c.id, c.language), c.expected);
+        FreeLibrary(module);
+    }
+}
+
+TEST(MessageModule, LoadAndFormatErrors)
+{
+    REQUIRE_DLLS();
+    CTempDir dir;
+    fs::create_directory(dir.Path() + "/sub.dll");
+    struct {
+        std::string path;
+        DWORD loadError; // 0: loads
+        DWORD id;
+        std::string formatted;
+    } cases[] = {
+        {dir.Path() + "/missing.dll", ERROR_FILE_NOT_FOUND, 0, ""},
+        {dir.Path() + "/nodir/x.dll", ERROR_FILE_NOT_FOUND, 0, ""},
+        {dir.Write("text.dll", "hello world\n"), ERROR_BAD_EXE_FORMAT, 0, ""},
+        {dir.Write("empty.dll", ""), ERROR_BAD_EXE_FORMAT, 0, ""},
+        {dir.Write("mz.dll", "MZ"), ERROR_BAD_EXE_FORMAT, 0, ""},
+        {dir.Path() + "/sub.dll", ERROR_ACCESS_DENIED, 0, ""},
+        {dir.Write("broken.mc", "MessageId=1\nLanguage=English\nno end\n"), ERROR_INVALID_DATA, 0, ""},
+        {dir.Write("source.txt", "; by content\nMessageId=7\nLanguage=English\nseven\n.\n"), 0, 7, "seven\r\n"},
+        {MSGMODULE_NOTABLE_DLL, 0, 1, "error 1813"},
+        {MSGMODULE_DLL64, 0, 0x12345, "error 317"},
+        {MSGMODULE_DLL32, 0, MSG_SERVICE_STARTED + 0x10000, "error 317"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        SetLastError(0);
+        HMODULE module = LoadLibraryExA(c.path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (c.loadError != 0) {
+            EXPECT_EQ(module, nullptr);
+            EXPECT_EQ(GetLastError(), c.loadError);
+            continue;
+        }
+        ASSERT_NE(module, nullptr) << GetLastError();
+        EXPECT_EQ(Format(FORMAT_WITH_INSERTS, module, c.id, 0x400), c.formatted);
+        EXPECT_TRUE(FreeLibrary(module));
+        // A released handle is refused, never followed.
+        EXPECT_EQ(Format(FORMAT_WITH_INSERTS, module, c.id, 0x400), "error 6");
+        EXPECT_FALSE(FreeLibrary(module));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    }
+    EXPECT_EQ(LoadLibraryExA(MSGMODULE_DLL64, nullptr, 0), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(MessageModule, UncPathsNameComputerFolders)
+{
+    CTempDir dir;
+    SetNetworkRoot(dir.Path());
+    fs::create_directories(dir.Path() + "/WORKGROUP/SRV/C$/Msg");
+    dir.Write("WORKGROUP/SRV/C$/Msg/app.mc", "MessageId=5\nLanguage=English\nfive\n.\n");
+    HMODULE module = LoadLibraryExA("\\\\srv\\c$\\MSG\\app.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << GetLastError();
+    EXPECT_EQ(Format(0x900, module, 5, 0x400), "five\r\n");
+    FreeLibrary(module);
+    EXPECT_EQ(LoadLibraryExA("\\\\NOSUCH\\C$\\app.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_BAD_NETPATH);
+    EXPECT_EQ(LoadLibraryExA("\\\\SRV\\C$\\Msg\\none.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    SetNetworkRoot("");
+}
+
+TEST(McSource, GivesTheTextsTheCompilerStoresInTheDll)
+{
+    REQUIRE_DLLS();
+    DWORD error = 0;
+    auto source = GetMessageModuleCache().Load(MSGMODULE_DATA_DIR "/messages.mc", error);
+    auto dll64 = GetMessageModuleCache().Load(MSGMODULE_DLL64, error);
+    auto dll32 = GetMessageModuleCache().Load(MSGMODULE_DLL32, error);
+    ASSERT_TRUE(source && dll64 && dll32);
+    // The compiler ends lines in LF, the reader in CR LF: the raw templates
+    // (as FormatMessage gives them) are the same.
+    auto raw = [](const CMessageTable& table, std::size_t i) {
+        std::string text;
+        EXPECT_EQ(ExpandMessageTemplate(table.TextAt(i), FORMAT_MESSAGE_IGNORE_INSERTS, {}, text), 0u);
+        return text;
+    };
+    for (const auto* dll : {dll64.get(), dll32.get()}) {
+        ASSERT_EQ(dll->m_arrTables.size(), source->m_arrTables.size());
+        for (std::size_t t = 0; t < source->m_arrTables.size(); ++t) {
+            const CMessageTable &want = source->m_arrTables[t], &got = dll->m_arrTables[t];
+            EXPECT_EQ(got.Language(), want.Language());
+            ASSERT_EQ(got.Count(), want.Count());
+            for (std::size_t i = 0; i < want.Count(); ++i) {
+                EXPECT_EQ(got.IdAt(i), want.IdAt(i));
+                if (dll == dll64.get() || want.Language() == 0x409) {
+                    EXPECT_EQ(raw(got, i), raw(want, i)) << std::hex << want.IdAt(i);
+                }
+            }
+        }
+    }
+    const CMessageTable& english = source->m_arrTables[1];
+    std::vector<DWORD> ids;
+    for (std::size_t i = 0; i < english.Count(); ++i)
+        ids.push_back(english.IdAt(i));
+    EXPECT_EQ(ids, (std::vector<DWORD>{1, 2, MSG_SERVICE_STARTED, MSG_LAYOUT, MSG_DISK_FULL}));
+}
+
+TEST(McSource, StatementsAndDamage)
+{
+    const std::string names = "SeverityNames=(\r\n; own names\r\n Fatal=0x3:SEV_FATAL\r\n Note=1\r\n)\r\n";
+    struct {
+        std::string source;
+        DWORD error;
+        std::vector<std::pair<DWORD, std::string>> messages; // English table
+    } cases[] = {
+        // Severity and facility carry over; codes count per facility.
+        {"MessageId=1\nSeverity=Warning\nFacility=Application\nLanguage=English\na\n.\n"
+         "MessageId=\nLanguage=English\nb\n.\nMessageId=+3\nFacility=System\nLanguage=English\nc\n.\n"
+         "MessageId=+3\nFacility=Application\nLanguage=English\nd\n.\n",
+         0, {{0x80FF0003, "c\r\n"}, {0x8FFF0001, "a\r\n"}, {0x8FFF0002, "b\r\n"}, {0x8FFF0005, "d\r\n"}}},
+        {"MessageId=\nLanguage=English\nfirst\n.\n", 0, {{1, "first\r\n"}}},
+        {names + "messageid = 0x7\r\nSEVERITY = fatal\r\nlanguage = english\r\n line\r\n\r\n.x\r\n.\r\n", 0,
+         {{0xC0000007, " line\r\n\r\n.x\r\n"}}},
+        {"MessageId=1 Severity=Informational SymbolicName=X\nLanguage=English\n%0\n.\n", 0, {{0x40000001, "%0\r\n"}}},
+        {"MessageId=1\nSeverity=Severe\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=1\nLanguage=English\nx\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=0x10000\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=0xFFFF\nLanguage=English\nx\n.\nMessageId=\nLanguage=English\ny\n.\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=1\nLanguage=English\nx\n.\nSeverity=Error\n", ERROR_INVALID_DATA, {}},
+        {"Severity=Error\nMessageId=1\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=1\nLanguage=French\nx\n.\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=1\nLanguage=English\nx\n.\nMessageId=1\nLanguage=English\ny\n.\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=1\nMessageId=2\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=1\n", ERROR_INVALID_DATA, {}},
+        {"Foo=1\n", ERROR_INVALID_DATA, {}},
+        {"SeverityNames=(Big=4)\n", ERROR_INVALID_DATA, {}},
+        {"FacilityNames=(Open=0x1\n", ERROR_INVALID_DATA, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        CMessageModule module;
+        ASSERT_EQ(ParseMessageSource(c.source, module), c.error);
+        if (c.error != 0)
+            continue;
+        ASSERT_EQ(module.m_arrTables.size(), 1u);
+        std::vector<std::pair<DWORD, std::string>> got;
+        for (std::size_t i = 0; i < module.m_arrTables[0].Count(); ++i)
+            got.emplace_back(module.m_arrTables[0].IdAt(i), std::string(module.m_arrTables[0].TextAt(i)));
+        EXPECT_EQ(got, c.messages);
+    }
+
+    // The customer bit, and a UTF-16 source with its byte-order mark.
+    CMessageModule module;
+    ASSERT_EQ(ParseMessageSource("MessageId=1\nLanguage=English\nx\n.\n", module, true), 0u);
+    EXPECT_EQ(module.m_arrTables[0].IdAt(0), 0x20000001u);
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("MessageId=2\nLanguage=English\n\xC3\xBC\n.\n")) {
+        if (static_cast<BYTE>(c) == 0xC3)
+            continue;
+        utf16 += static_cast<BYTE>(c) == 0xBC ? '\xFC' : c;
+        utf16 += '\0';
+    }
+    ASSERT_EQ(ParseMessageSource(utf16, module), 0u);
+    EXPECT_EQ(module.m_arrTables[0].TextAt(0), "\xC3\xBC\r\n");
+}
+
+TEST(FormatMessage, InsertRules)
+{
+    const DWORD ignore = FORMAT_MESSAGE_IGNORE_INSERTS;
+    const std::vector<const char*> ab = {"a", "b"};
+    std::vector<const char*> twelve;
+    for (const char* s : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "twelve"})
+        twelve.push_back(s);
+    struct {
+        const char* tmpl;
+        DWORD flags;
+        std::vector<const char*> args;
+        std::string expected;
+    } cases[] = {
+        {"%1 and %2, %1 again", 0, ab, "a and b, a again"},
+        {"%12|%123", 0, twelve, "twelve|twelve3"},
+        {"[%1!s!][%1!S!][%1!hs!][%1!ls!]", 0, ab, "[a][a][a][a]"},
+        {"[%1!-4s!][%1!4s!][%1!04s!][%1!.1s!]", 0, {"xyz"}, "[xyz ][ xyz][0xyz][x]"},
+        {"[%1!5.2s!][%1!-+ #5.0s!]", 0, {"xyz"}, "[   xy][     ]"},
+        {"%1", 0, {nullptr}, "(null)"},
+        {"%1!d!", 0, ab, "error 87"},
+        {"%1!c!", 0, ab, "error 87"},
+        {"%1!*s!", 0, ab, "error 87"},
+        {"%1!s", 0, ab, "error 87"},
+        {"%1!!", 0, ab, "error 87"},
+        {"%3", 0, ab, "error 87"},
+        {"%1", 0, {}, "error 87"},
+        {"%1!200000s!", 0, ab, "error 234"},
+        {"end%", 0, {}, "error 87"},
+        {"a%0b", 0, {}, "a"},
+        {"a%nb%rc%td", 0, {}, "a\r\nb\rc\td"},
+        {"100%% %%1 %.%!% x%q", 0, {}, "100% %1 .! xq"},
+        {"a\nb\r\nc\rd\r\r\ne", 0, {}, "a\r\nb\r\nc\r\nd\r\n\r\ne"},
+        {"a\nb\r\nc%nd\re", 0xFF, {}, "a b c\r\nd e"},
+        {"one two three four%nfive six", 10, {}, "one two\r\nthree four\r\nfive six"},
+        {"%1 %% %12!s! %. %n%t%0tail", ignore, {}, "%1 %% %12!s! %. \r\n\t"},
+        {"%%1 a\nb end%", ignore, {}, "%%1 a\r\nb end%"},
+        {"%0", 0, {}, "error 235"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tmpl);
+        EXPECT_EQ(FormatString(c.tmpl, c.flags, c.args), c.expected);
+    }
+}
+
+TEST(FormatMessage, SourcesAndBuffers)
+{
+    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 2, 0),
+              "The system cannot find the file specified.\r\n");
+    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 193, 0x400),
+              "%1 is not a valid Win32 application.\r\n");
+    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 193, 0), "error 87");
+    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 99999, 0), "error 317");
+    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0x40C), "error 1815");
+    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_HMODULE, nullptr, 2, 0), "error 1813");
+    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 5, 0),
+              "Access is denied.\r\n");
+    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_FROM_SYSTEM, "x", 0, 0), "error 87");
+    EXPECT_EQ(Format(0, "x", 0, 0), "error 87");
+
+    char small[6];
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_STRING, "12345", 0, 0, small, sizeof small), 5u);
+    EXPECT_STREQ(small, "12345");
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_STRING, "123456", 0, 0, small, sizeof small), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_STRING, "x", 0, 0, nullptr, 0), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    char* buffer = reinterpret_cast<char*>(1);
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING, "%0", 0, 0,
+                             reinterpret_cast<char*>(&buffer), 0),
+              0u);
+    EXPECT_EQ(buffer, nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NO_WORK_DONE);
+}
+
+TEST(PeImage, DamagedImagesFailCleanly)
+{
+    REQUIRE_DLLS();
+    const std::string good = ReadAll(MSGMODULE_DLL64);
+    auto dword = [](const std::string& b, std::size_t at) {
+        return static_cast<DWORD>(static_cast<BYTE>(b[at]) | static_cast<BYTE>(b[at + 1]) << 8 |
+                                  static_cast<BYTE>(b[at + 2]) << 16 | static_cast<DWORD>(static_cast<BYTE>(b[at + 3])) << 24);
+    };
+    const std::size_t pe = dword(good, 0x3C), opt = pe + 24;
+    const std::size_t sections = opt + (dword(good, pe + 20) & 0xFFFF);
+    std::size_t rsrcHeader = sections;
+    while (good.compare(rsrcHeader, 5, ".rsrc") != 0)
+        rsrcHeader += 40;
+    const std::size_t root = dword(good, rsrcHeader + 20);
+    const std::size_t names = root + (dword(good, root + 20) & 0x7FFFFFFF);
+    const std::size_t languages = root + (dword(good, names + 20) & 0x7FFFFFFF);
+    std::vector<CPeResource> tables;
+    ASSERT_EQ(FindPeResources(good, RT_MESSAGETABLE, tables), 0u);
+    ASSERT_EQ(tables.size(), 2u); // German, then English
+    const std::size_t table = static_cast<std::size_t>(tables[0].data.data() - good.data());
+    const std::size_t entry = table + dword(good, table + 12);
+
+    auto put = [](std::size_t at, DWORD value, int size) {
+        return [=](std::string& b) {
+            for (int i = 0; i < size; ++i)
+                b[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+        };
+    };
+    auto cut = [](std::size_t size) { return [=](std::string& b) { b.resize(size); }; };
+    struct {
+        const char* what;
+        std::function<void(std::string&)> damage;
+    } cases[] = {
+        {"truncated DOS header", cut(40)},
+        {"PE header offset beyond the file", put(0x3C, 0xFFFFFFF0, 4)},
+        {"truncated PE header", cut(pe + 30)},
+        {"unknown optional header", put(opt, 0x999, 2)},
+        {"section table beyond the file", put(pe + 6, 0xFFFF, 2)},
+        {"resource RVA in no section", put(opt + 112 + 16, 0x7FFF0000, 4)},
+        {"resource raw data beyond the file", put(rsrcHeader + 20, 0x7FFFFFF0, 4)},
+        {"type directory larger than the section", put(root + 14, 0xFFFF, 2)},
+        {"language entry names a directory", put(languages + 20, dword(good, languages + 20) | 0x80000000, 4)},
+        {"names directory outside the section", put(root + 20, 0xFFFFFF00, 4)},
+        {"block count beyond the table", put(table, 0x10000000, 4)},
+        {"block entries beyond the table", put(table + 12, 0xFFFFFF00, 4)},
+        {"block high ID below low ID", put(table + 8, 0, 4)},
+        {"block range larger than the table", put(table + 8, 0xFFFFFFFF, 4)},
+        {"entry length zero", put(entry, 0, 2)},
+        {"entry length beyond the table", put(entry, 0xFFF0, 2)},
+        {"truncated message table", cut(table + 20)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = good;
+        c.damage(bytes);
+        CMessageModule module;
+        EXPECT_EQ(ParseMessageModule(bytes, false, module), ERROR_BAD_EXE_FORMAT);
+    }
+
+    // Any cut and any byte changed gives a module or an error, never more.
+    for (const char* path : {MSGMODULE_DLL64, MSGMODULE_DLL32}) {
+        const std::string image = ReadAll(path);
+        for (std::size_t size = 0; size < image.size(); ++size) {
+            CMessageModule module;
+            DWORD error = ParseMessageModule(std::string_view(image).substr(0, size), false, module);
+            EXPECT_TRUE(error == 0 || error == ERROR_BAD_EXE_FORMAT);
+        }
+        std::mt19937 random(7);
+        for (int i = 0; i < 3000; ++i) {
+            std::string bytes = image;
+            bytes[random() % bytes.size()] = static_cast<char>(random());
+            CMessageModule module;
+            DWORD error = ParseMessageModule(bytes, false, module);
+            EXPECT_TRUE(error == 0 || error == ERROR_BAD_EXE_FORMAT);
+        }
+    }
+}
+
+TEST(ModuleCache, ParsesAFileAgainOnlyWhenItChanged)
+{
+    CTempDir dir;
+    CMessageModuleCache cache(2);
+    std::string path = dir.Write("a.mc", "MessageId=1\nLanguage=English\nold\n.\n");
+    DWORD error = 0;
+    auto first = cache.Load(path, error);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(cache.Load(path, error), first);
+
+    dir.Write("a.mc", "MessageId=1\nLanguage=English\nnewer\n.\n");
+    auto second = cache.Load(path, error);
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, first);
+    std::string_view text;
+    EXPECT_EQ(second->FindMessage(1, 0x400, text), 0u);
+    EXPECT_EQ(text, "newer\r\n");
+    EXPECT_EQ(first->FindMessage(1, 0x400, text), 0u); // held modules stay valid
+    EXPECT_EQ(text, "old\r\n");
+
+    std::string bad = dir.Write("bad.mc", "MessageId=1\n");
+    EXPECT_EQ(cache.Load(bad, error), nullptr);
+    EXPECT_EQ(error, ERROR_INVALID_DATA);
+    EXPECT_EQ(cache.Load(bad, error), nullptr);
+    EXPECT_EQ(error, ERROR_INVALID_DATA);
+    EXPECT_EQ(cache.Load(dir.Path() + "/none.mc", error), nullptr);
+    EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);
+    cache.Load(dir.Write("c.mc", "MessageId=1\nLanguage=English\nc\n.\n"), error);
+    EXPECT_EQ(cache.Size(), 2u);
+
+    // Through LoadLibraryExA the change shows as well.
+    std::string shared = dir.Write("shared.mc", "MessageId=1\nLanguage=English\none\n.\n");
+    HMODULE module = LoadLibraryExA(shared.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_EQ(Format(0x900, module, 1, 0x400), "one\r\n");
+    FreeLibrary(module);
+    dir.Write("shared.mc", "MessageId=1\nLanguage=English\nsecond\n.\n");
+    module = LoadLibraryExA(shared.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_EQ(Format(0x900, module, 1, 0x400), "second\r\n");
+    FreeLibrary(module);
+}
+
+TEST(ModuleCache, ThreadsShareModulesAndHandles)
+{
+    CTempDir dir;
+    std::string path = dir.Write("t.mc", "MessageId=9\nLanguage=English\n%1 on %2\n.\n");
+    std::atomic<int> failures{0};
+    auto work = [&](int n) {
+        for (int i = 0; i < 300; ++i) {
+            if (n == 0 && i % 50 == 0)
+                GetMessageModuleCache().Clear();
+            HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+            std::string name = std::to_string(n);
+            if (Format(FORMAT_WITH_INSERTS, module, 9, 0x400, {name.c_str(), "x"}) != name + " on x\r\n" ||
+                !FreeLibrary(module))
+                ++failures;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int n = 0; n < 4; ++n)
+        threads.emplace_back(work, n);
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+}
