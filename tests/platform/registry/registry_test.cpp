@@ -1,0 +1,386 @@
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "isolated_env.h"
+#include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
+#include "platform/registry/regfile.h"
+#include "platform/registry/reghive.h"
+#include "platform/registry/regkey.h"
+
+namespace {
+
+constexpr const char* HKCU = "HKEY_CURRENT_USER";
+
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = TestRoot() + "/reg.XXXXXX";
+        m_path = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(m_path); }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// The bytes of a file exported from Windows: UTF-16LE with a byte-order mark.
+std::string Utf16File(std::u16string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    return bytes;
+}
+
+CRegKey Parse(const std::string& text, const char* root = HKCU)
+{
+    CRegKey tree;
+    CRegFileError error;
+    EXPECT_TRUE(ParseRegFile(text, root, tree, error)) << error.Describe() << "\n" << text;
+    return tree;
+}
+
+const CRegValue* ValueAt(const CRegKey& tree, const char* key, const char* name)
+{
+    const CRegKey* k = tree.OpenKey(key);
+    return k ? k->FindValue(name) : nullptr;
+}
+
+} // namespace
+
+TEST(RegKey, NamesIgnoreLetterCaseAndKeepTheirSpelling)
+{
+    CRegKey root;
+    ASSERT_NE(root.CreateKey("Software\\Brannick\\Quorvil"), nullptr);
+    CRegKey* key = root.OpenKey("SOFTWARE\\brannick\\QUORVIL");
+    ASSERT_NE(key, nullptr);
+    key->SetDword("ErrorLogEnabled", 1);
+    key->SetDword("ERRORLOGENABLED", 0);
+    ASSERT_EQ(key->GetValues().size(), 1u);
+    EXPECT_EQ(key->GetValues()[0].m_strName, "ErrorLogEnabled");
+    EXPECT_EQ(key->FindValue("errorlogenabled")->GetDword(), 0u);
+    EXPECT_EQ(root.OpenKey("software")->GetSubKey(0).GetName(), "Brannick");
+
+    // Enumeration compares upper-cased names, as Windows does: '_' sorts after letters.
+    CRegKey* parent = root.CreateKey("Order");
+    for (const char* name : {"b", "_x", "C", "A", "a"})
+        parent->CreateKey(name);
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < parent->GetSubKeyCount(); ++i)
+        names.push_back(parent->GetSubKey(i).GetName());
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "b", "C", "_x"}));
+
+    EXPECT_TRUE(root.DeleteKey("SOFTWARE\\Brannick"));
+    EXPECT_EQ(root.OpenKey("Software\\Brannick\\Quorvil"), nullptr);
+    EXPECT_NE(root.OpenKey("Software"), nullptr);
+    EXPECT_FALSE(root.DeleteKey("Software\\Brannick"));
+    EXPECT_FALSE(root.DeleteKey(""));
+
+    std::string deep;
+    for (int i = 0; i <= REG_MAX_KEY_DEPTH; ++i)
+        deep += "k\\";
+    EXPECT_EQ(root.CreateKey(deep), nullptr);
+    EXPECT_EQ(root.CreateKey("bad\nname"), nullptr);
+}
+
+TEST(RegFile, WriteReadWriteGivesTheSameBytes)
+{
+    CRegKey root;
+    root.CreateKey("Empty");
+    CRegKey* key = root.CreateKey("Software\\Brannick\\Quorvil");
+    key->SetString("", "default");
+    key->SetString("Path \"q\"", "C:\\dir\\file.txt");
+    key->SetString("Lines", "one\r\ntwo");
+    key->SetValue("WithNul", REG_SZ, std::string("a\0b\0", 4));
+    key->SetDword("Flag", 0x1a);
+    key->SetValue("Big", REG_QWORD, RegQwordData(0x0123456789ABCDEFull));
+    key->SetString("Expand", "%HOME%/caf\xC3\xA9/\xFF", REG_EXPAND_SZ); // é and a stray byte
+    key->SetValue("Multi", REG_MULTI_SZ, RegMultiStringData({"a", "bc"}));
+    std::string bin;
+    for (int i = 0; i < 30; ++i)
+        bin.push_back(static_cast<char>(i));
+    key->SetValue("Bin", REG_BINARY, bin);
+    key->SetValue("None", REG_NONE, "");
+
+    std::string text = FormatRegFile(root, HKCU);
+    EXPECT_EQ(text,
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Empty]\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Brannick\\Quorvil]\r\n"
+              "@=\"default\"\r\n"
+              "\"Path \\\"q\\\"\"=\"C:\\\\dir\\\\file.txt\"\r\n"
+              "\"Lines\"=\"one\\r\\ntwo\"\r\n"
+              "\"WithNul\"=hex(1):61,00,00,00,62,00,00,00\r\n"
+              "\"Flag\"=dword:0000001a\r\n"
+              "\"Big\"=hex(b):ef,cd,ab,89,67,45,23,01\r\n"
+              "\"Expand\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,2f,00,63,00,61,00,66,00,e9,\\\r\n"
+              "  00,2f,00,ff,dc,00,00\r\n"
+              "\"Multi\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"
+              "\"Bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\r\n"
+              "  17,18,19,1a,1b,1c,1d\r\n"
+              "\"None\"=hex(0):\r\n\r\n");
+
+    CRegKey back = Parse(text);
+    EXPECT_EQ(FormatRegFile(back, HKCU), text);
+    const CRegKey* read = back.OpenKey("Software\\Brannick\\Quorvil");
+    ASSERT_NE(read, nullptr);
+    for (const CRegValue& value : key->GetValues()) {
+        const CRegValue* other = read->FindValue(value.m_strName);
+        ASSERT_NE(other, nullptr) << value.m_strName;
+        EXPECT_EQ(other->m_dwType, value.m_dwType) << value.m_strName;
+        EXPECT_EQ(other->m_data, value.m_data) << value.m_strName;
+    }
+}
+
+TEST(RegFile, ReadsAUtf16FileExportedFromWindows)
+{
+    std::string bytes = Utf16File(
+        u"Windows Registry Editor Version 5.00\r\n"
+        u"\r\n"
+        u"[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Qv Test]\r\n"
+        u"\"EventMessageFile\"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,\\\r\n"
+        u"  6f,00,74,00,25,00,5c,00,71,00,76,00,e9,00,2e,00,64,00,6c,00,6c,00,00,00\r\n"
+        u"\"Sources\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"
+        u"\"TypesSupported\"=dword:00000007\r\n"
+        u"\"Text\"=\"Caf\u00e9 \\\\ \\\"\U0001F600\\\"\"\r\n"
+        u"@=\"default\"\r\n"
+        u"\"Big\"=hex(b):ef,cd,ab,89,67,45,23,01\r\n"
+        u"\r\n");
+    CRegKey tree = Parse(bytes, "HKEY_LOCAL_MACHINE");
+    const char* key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Qv Test";
+
+    const CRegValue* file = ValueAt(tree, key, "eventmessagefile");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->m_dwType, REG_EXPAND_SZ);
+    EXPECT_EQ(file->m_data, std::string("%SystemRoot%\\qv\xC3\xA9.dll\0", 22));
+    const CRegValue* sources = ValueAt(tree, key, "Sources");
+    ASSERT_NE(sources, nullptr);
+    EXPECT_EQ(sources->m_dwType, REG_MULTI_SZ);
+    EXPECT_EQ(sources->GetMultiString(), (std::vector<std::string>{"a", "bc"}));
+    EXPECT_EQ(ValueAt(tree, key, "TypesSupported")->GetDword(), 7u);
+    EXPECT_EQ(ValueAt(tree, key, "Text")->GetString(), "Caf\xC3\xA9 \\ \"\xF0\x9F\x98\x80\"");
+    EXPECT_EQ(ValueAt(tree, key, "")->GetString(), "default");
+    EXPECT_EQ(ValueAt(tree, key, "Big")->GetQword(), 0x0123456789ABCDEFull);
+
+    // Written back, the string values carry the same UTF-16 bytes.
+    std::string text = FormatRegFile(tree, "HKEY_LOCAL_MACHINE");
+    EXPECT_NE(text.find("\"Sources\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"), std::string::npos);
+    EXPECT_NE(text.find("6f,00,74,00,25,00,5c,00,71,00,76,00,e9,00,2e,00"), std::string::npos) << text;
+}
+
+TEST(RegFile, AcceptsBothDialectsAndEveryLineForm)
+{
+    struct Case {
+        const char* text;
+        const char* name;
+        DWORD type;
+        std::string data;
+    };
+    const Case cases[] = {
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex(2):41,42,00\n", "x", REG_EXPAND_SZ, std::string("AB\0", 3)},
+        {"REGEDIT4\r[HKEY_CURRENT_USER\\A]\r\"x\"=hex(7):41,00,42,00,00\r", "x", REG_MULTI_SZ,
+         std::string("A\0B\0\0", 5)},
+        {"\r\n \t\r\n  Windows Registry Editor Version 5.00  \r\n ; comment\r\n# comment\r\n"
+         "  [hkey_current_user\\A] ; k\r\n  \"x\" = \"v;#\" ; comment\r\n",
+         "x", REG_SZ, std::string("v;#\0", 4)},
+        {"\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n@=\"d\"\n", "", REG_SZ,
+         std::string("d\0", 2)},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"a=b;c\\\"d\"=dword:1A\n", "a=b;c\"d", REG_DWORD, RegDwordData(26)},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:1,02,\\\n\t  ff , 0 ;c\n", "x", REG_BINARY,
+         std::string("\x01\x02\xff\x00", 4)},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:\n", "x", REG_BINARY, ""},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex(abc):01\n", "x", 0xabc, "\x01"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"a\\\\b\\q\"\n", "x", REG_SZ, std::string("a\\b\\q\0", 6)},
+    };
+    for (const Case& c : cases) {
+        CRegKey tree = Parse(c.text);
+        const CRegValue* value = ValueAt(tree, "A", c.name);
+        ASSERT_NE(value, nullptr) << c.text;
+        EXPECT_EQ(value->m_dwType, c.type) << c.text;
+        EXPECT_EQ(value->m_data, c.data) << c.text;
+    }
+
+    CRegKey tree = Parse("REGEDIT4\n"
+                         "[HKEY_CURRENT_USER\\A\\B]\n\"x\"=\"1\"\n"
+                         "[HKEY_CURRENT_USER\\C]\n\"y\"=\"2\"\n\"z\"=\"3\"\n"
+                         "[-HKEY_CURRENT_USER\\A]\n"
+                         "[HKEY_CURRENT_USER\\C]\n\"y\"=-\n\"z\"=\"4\"\n");
+    EXPECT_EQ(tree.OpenKey("A"), nullptr);
+    ASSERT_NE(tree.OpenKey("C"), nullptr);
+    EXPECT_EQ(tree.OpenKey("C")->FindValue("y"), nullptr);
+    EXPECT_EQ(ValueAt(tree, "C", "z")->GetString(), "4");
+}
+
+TEST(RegFile, ReportsDamageWithTheLineNumber)
+{
+    struct Case {
+        std::string text;
+        int line;
+    };
+    const std::string head = "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n";
+    const Case cases[] = {
+        {"", 1},
+        {"regedit4\r\n", 1},
+        {"REGEDIT4 x\r\n", 1},
+        {"\r\nWindows Registry Editor Version 4.00\r\n", 2},
+        {"[HKEY_CURRENT_USER\\A]\r\nREGEDIT4\r\n", 1},
+        {"REGEDIT4\r\n\"x\"=\"y\"\r\n", 2},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n", 2},
+        {"REGEDIT4\r\n[HKCU\\A]\r\n", 2},
+        {"REGEDIT4\r\n[HKEY_CURRENT_USER\\A\r\n", 2},
+        {"REGEDIT4\r\n[HKEY_CURRENT_USER\\A] x\r\n", 2},
+        {"REGEDIT4\r\n[-HKEY_CURRENT_USER\\A]\r\n\"x\"=\"y\"\r\n", 3},
+        {head + "\"x\"=\"y\" # no\r\n", 3},
+        {head + "\"x\"=\"y\r\n", 3},
+        {head + "\"x=\"y\"\r\n", 3},
+        {head + "\"x\" \"y\"\r\n", 3},
+        {head + "\"x\"=dword:123456789\r\n", 3},
+        {head + "\"x\"=dword:\r\n", 3},
+        {head + "\"x\"=dword:12 x\r\n", 3},
+        {head + "\"x\"=hex:1g\r\n", 3},
+        {head + "\"x\"=hex:123\r\n", 3},
+        {head + "\"x\"=hex:01,,02\r\n", 3},
+        {head + "\"x\"=hex:01,\r\n", 3},
+        {head + "\"x\"=hex:01\\\r\n02\r\n", 3},
+        {head + "\"x\"=hex(:01\r\n", 3},
+        {head + "\"x\"=hex(2)01\r\n", 3},
+        {head + "\"x\"=str:01\r\n", 3},
+        {head + "\"x\"=hex:01,\\\r\n\"y\"=dword:1\r\n", 4}, // a stray ",\" swallows the next value
+        {head + "\"x\"=hex:01,\\\r\n", 3},
+        {head + "\"x\"=hex:01,\\\r\n\r\n", 4},
+        {head + "x=1\r\n", 3},
+    };
+    for (const Case& c : cases) {
+        CRegKey tree;
+        tree.CreateKey("Kept");
+        CRegFileError error;
+        SetLastError(0);
+        EXPECT_FALSE(ParseRegFile(c.text, HKCU, tree, error)) << c.text;
+        EXPECT_EQ(error.m_nLine, c.line) << c.text << " -> " << error.Describe();
+        EXPECT_EQ(error.m_dwError, ERROR_BADDB);
+        EXPECT_EQ(GetLastError(), ERROR_BADDB);
+        EXPECT_NE(tree.OpenKey("Kept"), nullptr) << "a failed parse leaves the tree alone";
+    }
+}
+
+TEST(RegHive, DamagedFileFollowsThePolicy)
+{
+    TempDir dir;
+    std::string path = dir / "HKCU.reg";
+    const std::string damaged = "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\ngarbage\r\n";
+    ASSERT_TRUE(AtomicWriteFile(path, damaged));
+
+    CRegHive strict(path, HKCU);
+    CRegFileError error;
+    EXPECT_EQ(strict.Read(&error), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_BADDB);
+    EXPECT_EQ(error.m_nLine, 3);
+    EXPECT_FALSE(strict.Update([](CRegKey& root) { return root.CreateKey("B") != nullptr; }));
+    EXPECT_EQ(ReadFileBytes(path), damaged);
+
+    std::vector<std::string> reports;
+    CRegHive lenient(path, HKCU, CRegHive::DamagePolicy::KeepAsBad,
+                     [&](const CRegHive& hive, const CRegFileError& e) {
+                         EXPECT_TRUE(hive.Read() != nullptr); // the handler may read the hive
+                         reports.push_back(e.Describe());
+                     });
+    for (int i = 0; i < 3; ++i) {
+        auto tree = lenient.Read();
+        ASSERT_NE(tree, nullptr);
+        EXPECT_TRUE(tree->IsEmpty());
+    }
+    EXPECT_TRUE(lenient.Update([](CRegKey& root) {
+        root.CreateKey("B")->SetDword("v", 2);
+        return true;
+    }));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], "line 3: the line is neither a key, a value nor a comment");
+    EXPECT_EQ(ReadFileBytes(path + ".bad"), damaged);
+    EXPECT_EQ(ValueAt(*lenient.Read(), "B", "v")->GetDword(), 2u);
+
+    // Another damaged version is reported again.
+    ASSERT_TRUE(AtomicWriteFile(path, "nonsense"));
+    EXPECT_TRUE(lenient.Read()->IsEmpty());
+    EXPECT_EQ(reports.size(), 2u);
+}
+
+TEST(RegHive, ReadsFollowChangesByOtherWriters)
+{
+    TempDir dir;
+    std::string path = dir / "sub/HKLM.reg";
+    CRegHive reader(path, "HKEY_LOCAL_MACHINE");
+    CRegHive writer(path, "HKEY_LOCAL_MACHINE");
+    EXPECT_TRUE(reader.Read()->IsEmpty()); // a missing file is an empty hive
+
+    auto set = [&](DWORD v) {
+        return writer.Update([v](CRegKey& root) {
+            root.CreateKey("SYSTEM\\CurrentControlSet\\Services\\EventLog\\System")->SetDword("MaxSize", v);
+            return true;
+        });
+    };
+    ASSERT_TRUE(set(0x80000));
+    auto first = reader.Read();
+    EXPECT_EQ(ValueAt(*first, "system\\currentcontrolset\\services\\eventlog\\system", "maxsize")->GetDword(),
+              0x80000u);
+    EXPECT_EQ(reader.Read(), first) << "an unchanged file is not parsed again";
+
+    ASSERT_TRUE(set(0x10000));
+    EXPECT_EQ(ValueAt(*reader.Read(), "SYSTEM\\CurrentControlSet\\Services\\EventLog\\System", "MaxSize")->GetDword(),
+              0x10000u);
+
+    // An unchanged tree is not written; a change that gives up writes nothing.
+    std::string before = *ReadFileBytes(path);
+    struct stat st1{}, st2{};
+    ::stat(path.c_str(), &st1);
+    ASSERT_TRUE(set(0x10000));
+    EXPECT_FALSE(writer.Update([](CRegKey& root) {
+        root.Clear();
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    ::stat(path.c_str(), &st2);
+    EXPECT_EQ(st1.st_ino, st2.st_ino);
+    EXPECT_EQ(*ReadFileBytes(path), before);
+}
+
+TEST(RegHive, ConcurrentWritersKeepEachOthersChanges)
+{
+    TempDir dir;
+    std::string path = dir / "HKLM.reg";
+    constexpr int THREADS = 4, WRITES = 25;
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < THREADS; ++t) {
+        threads.emplace_back([&, t] {
+            // Each writer has its own hive object, as another process would.
+            CRegHive hive(path, "HKEY_LOCAL_MACHINE");
+            for (int n = 0; n < WRITES; ++n) {
+                std::string name = std::to_string(t) + "_" + std::to_string(n);
+                if (!hive.Update([&](CRegKey& root) {
+                        root.CreateKey("Counts")->SetDword(name, static_cast<DWORD>(n));
+                        return true;
+                    }))
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    CRegHive hive(path, "HKEY_LOCAL_MACHINE");
+    const CRegKey* counts = hive.Read()->OpenKey("Counts");
+    ASSERT_NE(counts, nullptr);
+    EXPECT_EQ(counts->GetValues().size(), static_cast<std::size_t>(THREADS * WRITES));
+}
