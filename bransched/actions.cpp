@@ -134,8 +134,9 @@ bool CRunProgram::Run(const CTaskVariables& variables, const std::string& strTas
     const std::string label = "Run program " + Quoted(request.arrArgs[0]) + " in task " + Quoted(strTask);
     CProcessResult result = RunProcess(request, label);
     if (!result.bStarted) {
-        TaskLog(label + " could not start: " +
-                GetSystemErrorText(Win32ErrorFromErrno(result.nErrno)));
+        TaskLog(label + " could not start" +
+                (request.strDirectory.empty() ? "" : " in folder " + Quoted(request.strDirectory)) +
+                ": " + GetSystemErrorText(Win32ErrorFromErrno(result.nErrno)));
         return false;
     }
     if (!request.bWait)

@@ -31,8 +31,8 @@
 #include "platform/base/win32types.h"
 
 // The base of all actions. It is a persisted class of its own (derived
-// records refer to it) but does nothing itself: a bare CBaseAction is never
-// made by the library, and a task record holding one does not load.
+// records refer to it) but does nothing itself: only derived classes make
+// one, and a task record holding a bare CBaseAction does not load.
 class CBaseAction : public CObject {
     DECLARE_SERIAL(CBaseAction)
 public:

@@ -13,7 +13,7 @@
 #include <vector>
 
 // Splits a command line into words the way a POSIX shell splits words, with
-// quoting only: blanks (space, tab, new line) separate words; '...' keeps
+// quoting only: blanks (space, tab, carriage return, line feed) separate words; '...' keeps
 // everything inside literally; "..." keeps everything inside except that a
 // backslash before '"' or '\' stands for that character; outside quotes a
 // backslash takes the next character literally (a final backslash stands for

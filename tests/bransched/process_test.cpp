@@ -107,6 +107,14 @@ TEST(RunProgram, ProgramAndFolderTakeConstantsOnly)
     EXPECT_EQ(log.Get().back(), "Run program \"%EVENT_TEXT%\" in task \"Hostile\" could not start: "
                                 "The system cannot find the file specified.");
 
+    CRunProgram missingFolder;
+    missingFolder.SetCommand("/bin/true");
+    missingFolder.SetDirectory("%WORK%/absent");
+    EXPECT_FALSE(missingFolder.Run(variables, "T"));
+    EXPECT_EQ(log.Get().back().rfind("Run program \"/bin/true\" in task \"T\" could not start in folder \"" +
+                                     folder + "/absent\": ", 0),
+              0u);
+
     CRunProgram unterminated;
     unterminated.SetCommand("/bin/true 'open");
     EXPECT_FALSE(unterminated.Run(variables, "T"));

@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "bransched/task.h"
@@ -233,4 +236,28 @@ TEST(Task, PropertiesGoThroughTheFrontEnd)
     CInstalledUi installed(&ui);
     EXPECT_EQ(task.Properties(), 1);
     EXPECT_EQ(task.GetDescription(), "Edited");
+}
+
+TEST(Task, RunsWhileAnotherThreadEditsAndTriggers)
+{
+    RegisterBranSchedClasses();
+    const std::string path = TestRoot() + "/concurrent.txt";
+    CTask task;
+    task.AddAction(WriteFile(path, "%TASK_SEQ%"));
+
+    std::thread runner([&] {
+        for (int i = 0; i < 100; ++i)
+            task.Run();
+    });
+    for (int i = 0; i < 100; ++i) {
+        task.SetTranslationString(VAR_TASK_SEQ, std::to_string(i).c_str());
+        CTask copy = task;
+        copy.SetDescription("Copy");
+        task = copy;
+        StoreObjectToBytes(&task);
+        task.GetLastRunTime();
+    }
+    runner.join();
+    const std::string lines = ReadFileBytes(path).value_or("");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 100);
 }
