@@ -1,0 +1,705 @@
+#include "platform/eventlog/evtfile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
+
+namespace {
+
+constexpr DWORD HEADER = ELF_LOGFILE_HEADER_SIZE;
+
+bool PreadAll(int fd, void* out, std::size_t n, off_t at)
+{
+    auto* p = static_cast<BYTE*>(out);
+    while (n) {
+        ssize_t got = ::pread(fd, p, n, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            if (got == 0)
+                errno = EIO;
+            return false;
+        }
+        p += got;
+        n -= static_cast<std::size_t>(got);
+        at += got;
+    }
+    return true;
+}
+
+bool PwriteAll(int fd, const void* data, std::size_t n, off_t at)
+{
+    const auto* p = static_cast<const BYTE*>(data);
+    while (n) {
+        ssize_t put = ::pwrite(fd, p, n, at);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        p += put;
+        n -= static_cast<std::size_t>(put);
+        at += put;
+    }
+    return true;
+}
+
+// Reads and writes a file's ring, wrapping at the file size back to 0x30.
+struct CRingIo {
+    int m_fd;
+    DWORD m_dwSize;
+
+    bool Read(DWORD pos, BYTE* out, DWORD count) const
+    {
+        DWORD first = std::min(count, m_dwSize - pos);
+        return PreadAll(m_fd, out, first, pos) &&
+               (first == count || PreadAll(m_fd, out + first, count - first, HEADER));
+    }
+    bool Write(DWORD pos, const BYTE* data, DWORD count) const
+    {
+        DWORD first = std::min(count, m_dwSize - pos);
+        return PwriteAll(m_fd, data, first, pos) &&
+               (first == count || PwriteAll(m_fd, data + first, count - first, HEADER));
+    }
+    DWORD Advance(DWORD pos, DWORD count) const
+    {
+        QWORD next = QWORD{pos} + count;
+        return next >= m_dwSize ? static_cast<DWORD>(next - m_dwSize + HEADER) : static_cast<DWORD>(next);
+    }
+};
+
+// Writes bytes to a new file beside target, then links it in place: the
+// target appears whole, and only when it did not exist.
+bool WriteNewFile(const std::string& target, const std::string& bytes, mode_t mode)
+{
+    std::string temp = target + ".tmp.XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    bool ok = ::fchmod(fd, mode) == 0 && PwriteAll(fd, bytes.data(), bytes.size(), 0);
+    if (!ok)
+        SetLastErrorFromErrno();
+    ::close(fd);
+    if (ok && ::link(temp.c_str(), target.c_str()) != 0) {
+        SetLastErrorFromErrno();
+        ok = false;
+    }
+    ::unlink(temp.c_str());
+    return ok;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+long long MtimeNs(const struct stat& st)
+{
+    return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+// ---- CEvtSnapshot ----------------------------------------------------------
+
+DWORD CEvtSnapshot::RingDword(DWORD pos) const
+{
+    BYTE b[4];
+    RingCopy(pos, 4, b);
+    return GetLe32(b);
+}
+
+void CEvtSnapshot::RingCopy(DWORD pos, DWORD count, BYTE* out) const
+{
+    DWORD first = std::min(count, m_nSize - pos);
+    std::memcpy(out, m_pData + pos, first);
+    std::memcpy(out + first, m_pData + HEADER, count - first);
+}
+
+DWORD CEvtSnapshot::RingAdvance(DWORD pos, DWORD count) const
+{
+    return CRingIo{-1, m_nSize}.Advance(pos, count);
+}
+
+DWORD CEvtSnapshot::RingDistance(DWORD from, DWORD to) const
+{
+    return to >= from ? to - from : (m_nSize - from) + (to - HEADER);
+}
+
+bool CEvtSnapshot::FindEof(DWORD from, CEvtHeader& header) const
+{
+    DWORD pos = from;
+    for (DWORD step = 0; step < (m_nSize - HEADER) / 4; ++step) {
+        if (RingDword(pos) == ELF_EOF_RECORD_SIZE && RingDword(RingAdvance(pos, 4)) == ELF_EOF_ONE) {
+            BYTE eof[ELF_EOF_RECORD_SIZE];
+            RingCopy(pos, ELF_EOF_RECORD_SIZE, eof);
+            if (DecodeEvtEof(eof, pos, header))
+                return true;
+        }
+        pos = RingAdvance(pos, 4);
+        if (pos + 4 > m_nSize)
+            pos = HEADER;
+    }
+    return false;
+}
+
+std::unique_ptr<CEvtSnapshot> CEvtSnapshot::Build(const BYTE* data, std::size_t size, DWORD& error)
+{
+    error = ERROR_EVENTLOG_FILE_CORRUPT;
+    CEvtHeader header;
+    if (size < HEADER + ELF_EOF_RECORD_SIZE || size > 0xFFFFFFF0u || !DecodeEvtHeader(data, size, header))
+        return nullptr;
+    std::unique_ptr<CEvtSnapshot> snap(new CEvtSnapshot);
+    snap->m_pData = data;
+    snap->m_nSize = static_cast<DWORD>(size);
+    auto inRange = [&](DWORD offset) { return offset >= HEADER && offset < size && offset % 4 == 0; };
+
+    // The end-of-file record is authoritative; a clean header names it.
+    CEvtHeader ring = header;
+    bool found = false;
+    if (!(header.m_dwFlags & ELF_LOGFILE_HEADER_DIRTY) && inRange(header.m_dwEndOffset)) {
+        BYTE eof[ELF_EOF_RECORD_SIZE];
+        snap->RingCopy(header.m_dwEndOffset, ELF_EOF_RECORD_SIZE, eof);
+        found = DecodeEvtEof(eof, header.m_dwEndOffset, ring);
+    }
+    if (!found)
+        found = snap->FindEof(inRange(header.m_dwEndOffset) ? header.m_dwEndOffset : HEADER, ring);
+    if (!found) {
+        // No end-of-file record: take the records that follow one another
+        // from the header's start.
+        ring = header;
+        ring.m_dwEndOffset = 0;
+    }
+    if (!inRange(ring.m_dwStartOffset) || (found && !inRange(ring.m_dwEndOffset)))
+        return nullptr;
+    snap->m_header = ring;
+    snap->Walk();
+    error = ERROR_SUCCESS;
+    return snap;
+}
+
+void CEvtSnapshot::Walk()
+{
+    CEvtHeader& h = m_header;
+    bool openEnd = h.m_dwEndOffset == 0;
+    DWORD limit = (m_nSize - HEADER) / EVT_MIN_RECORD_SIZE;
+    DWORD count = openEnd ? (h.m_dwOldestRecordNumber ? limit : 0) : std::min(h.GetCount(), limit);
+    m_offsets.reserve(std::min<DWORD>(count, 1u << 20));
+    DWORD pos = h.m_dwStartOffset;
+    DWORD expected = h.m_dwOldestRecordNumber;
+    while (m_offsets.size() < count) {
+        if (!openEnd && pos == h.m_dwEndOffset)
+            break;
+        if (m_nSize - pos < EVT_RECORD_FIXED_SIZE || RingDword(pos) == EVT_FILL_DWORD) {
+            pos = HEADER;
+            if (!openEnd && pos == h.m_dwEndOffset)
+                break;
+        }
+        const BYTE* r = m_pData + pos;
+        DWORD length = GetLe32(r + EVT_LENGTH);
+        DWORD room = openEnd ? m_nSize - HEADER : RingDistance(pos, h.m_dwEndOffset);
+        if (length < EVT_MIN_RECORD_SIZE || length % 4 || length > room ||
+            GetLe32(r + EVT_RESERVED) != ELF_LOG_SIGNATURE ||
+            GetLe32(r + EVT_RECORD_NUMBER) != expected ||
+            RingDword(RingAdvance(pos, length - 4)) != length)
+            break;
+        m_offsets.push_back(pos);
+        pos = RingAdvance(pos, length);
+        ++expected;
+    }
+    if (openEnd) {
+        h.m_dwEndOffset = pos;
+        h.m_dwCurrentRecordNumber = expected;
+        if (m_offsets.empty())
+            h.m_dwOldestRecordNumber = 0;
+    }
+}
+
+CEvtHeader CEvtSnapshot::GetWritableHeader() const
+{
+    CEvtHeader h = m_header;
+    h.m_dwFlags &= ~ELF_LOGFILE_HEADER_DIRTY;
+    if (IsDamaged()) {
+        h.m_dwCurrentRecordNumber = h.m_dwOldestRecordNumber + GetIndexedCount();
+        if (m_offsets.empty()) {
+            h.m_dwOldestRecordNumber = 0;
+            h.m_dwEndOffset = h.m_dwStartOffset;
+        } else {
+            DWORD last = m_offsets.back();
+            h.m_dwEndOffset = RingAdvance(last, GetLe32(m_pData + last));
+        }
+    }
+    return h;
+}
+
+const BYTE* CEvtSnapshot::GetRecord(DWORD number, DWORD& length, std::string& scratch) const
+{
+    DWORD index = number - m_header.m_dwOldestRecordNumber;
+    if (m_header.m_dwOldestRecordNumber == 0 || index >= m_offsets.size())
+        return nullptr;
+    DWORD pos = m_offsets[index];
+    length = GetLe32(m_pData + pos);
+    if (QWORD{pos} + length <= m_nSize)
+        return m_pData + pos;
+    scratch.resize(length);
+    RingCopy(pos, length, reinterpret_cast<BYTE*>(scratch.data()));
+    return reinterpret_cast<const BYTE*>(scratch.data());
+}
+
+std::vector<std::string> CEvtSnapshot::CopyRecords() const
+{
+    std::vector<std::string> records;
+    std::string scratch;
+    for (DWORD i = 0; i < GetIndexedCount(); ++i) {
+        DWORD length = 0;
+        const BYTE* r = GetRecord(GetOldest() + i, length, scratch);
+        records.emplace_back(reinterpret_cast<const char*>(r), length);
+    }
+    return records;
+}
+
+// ---- file images -----------------------------------------------------------
+
+DWORD RoundEvtMaxSize(DWORD maxSize)
+{
+    QWORD rounded = (QWORD{maxSize} + EVT_GROWTH_STEP - 1) / EVT_GROWTH_STEP * EVT_GROWTH_STEP;
+    return static_cast<DWORD>(std::clamp<QWORD>(rounded, EVT_GROWTH_STEP, 0xFFFF0000u));
+}
+
+std::string ComposeEvtFile(std::span<const std::string> records, DWORD nextRecordNumber,
+                           DWORD maxSize, DWORD retention)
+{
+    std::string body;
+    for (const std::string& record : records)
+        body += record;
+    CEvtHeader h;
+    h.m_dwStartOffset = HEADER;
+    h.m_dwEndOffset = static_cast<DWORD>(HEADER + body.size());
+    h.m_dwCurrentRecordNumber = nextRecordNumber;
+    h.m_dwOldestRecordNumber =
+        records.empty() ? 0 : GetLe32(reinterpret_cast<const BYTE*>(records.front().data()) + EVT_RECORD_NUMBER);
+    DWORD size = RoundEvtMaxSize(static_cast<DWORD>(HEADER + body.size() + ELF_EOF_RECORD_SIZE));
+    h.m_dwMaxSize = std::max(size, maxSize);
+    h.m_dwRetention = retention;
+    std::string image(size, '\0');
+    auto* p = reinterpret_cast<BYTE*>(image.data());
+    EncodeEvtHeader(h, p);
+    std::memcpy(p + HEADER, body.data(), body.size());
+    EncodeEvtEof(h, p + h.m_dwEndOffset);
+    return image;
+}
+
+bool CreateEvtFile(const std::string& path, DWORD maxSize, DWORD retention, mode_t mode)
+{
+    if (Exists(path))
+        return true;
+    if (!EnsureDirectory(DirectoryOf(path)))
+        return false;
+    std::string image = ComposeEvtFile({}, 1, RoundEvtMaxSize(maxSize), retention);
+    if (WriteNewFile(path, image, mode) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return true;
+    return false;
+}
+
+// ---- CEvtFile --------------------------------------------------------------
+
+struct CEvtFile::CMapping {
+    void* m_p = MAP_FAILED;
+    std::size_t m_n = 0;
+    ~CMapping()
+    {
+        if (m_p != MAP_FAILED)
+            ::munmap(m_p, m_n);
+    }
+    const BYTE* Data() const { return static_cast<const BYTE*>(m_p); }
+};
+
+// The file's flock for one operation, following a replacement of the file.
+class CEvtFile::CLock {
+public:
+    CLock(CEvtFile& file, bool exclusive) : m_file(file)
+    {
+        for (int attempt = 0; attempt < 1000 && !m_bLocked; ++attempt) {
+            if (::flock(file.m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+                if (errno == EINTR)
+                    continue;
+                SetLastErrorFromErrno();
+                return;
+            }
+            if (file.m_mode == Mode::Backup)
+                m_bLocked = true;
+            else if (!file.FollowReplacement(m_bReplaced, m_bLocked))
+                return;
+        }
+    }
+    ~CLock()
+    {
+        if (m_bLocked)
+            ::flock(m_file.m_fd, LOCK_UN);
+    }
+    CLock(const CLock&) = delete;
+    CLock& operator=(const CLock&) = delete;
+    bool IsLocked() const { return m_bLocked; }
+    bool WasReplaced() const { return m_bReplaced; }
+
+private:
+    CEvtFile& m_file;
+    bool m_bLocked = false;
+    bool m_bReplaced = false;
+};
+
+CEvtFile::~CEvtFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool CEvtFile::Open(const std::string& path, Mode mode)
+{
+    m_strPath = path;
+    m_mode = mode;
+    m_bWritable = mode == Mode::Service;
+    return Reopen();
+}
+
+bool CEvtFile::Reopen()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_snapshot.reset();
+    m_mapping.reset();
+    m_fd = m_bWritable ? ::open(m_strPath.c_str(), O_RDWR | O_CLOEXEC) : -1;
+    if (m_fd < 0 && (!m_bWritable || errno == EACCES || errno == EROFS || errno == EPERM)) {
+        m_bWritable = false;
+        m_fd = ::open(m_strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (m_fd < 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    struct stat st{};
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    return true;
+}
+
+bool CEvtFile::FollowReplacement(bool& replaced, bool& locked)
+{
+    struct stat mine{};
+    struct stat current{};
+    if (::fstat(m_fd, &mine) == 0 && ::stat(m_strPath.c_str(), &current) == 0 &&
+        mine.st_ino == current.st_ino && mine.st_dev == current.st_dev) {
+        locked = true;
+        return true;
+    }
+    ::flock(m_fd, LOCK_UN);
+    replaced = true;
+    return Reopen();
+}
+
+DWORD CEvtFile::Refresh()
+{
+    struct stat st{};
+    if (::fstat(m_fd, &st) != 0)
+        return SetLastErrorFromErrno();
+    auto size = static_cast<std::size_t>(st.st_size);
+    if (m_snapshot && m_mapping && m_mapping->m_n == size && MtimeNs(st) == m_cachedMtimeNs &&
+        std::memcmp(m_mapping->Data(), m_cachedHeader, HEADER) == 0)
+        return ERROR_SUCCESS;
+    m_snapshot.reset();
+    if (!m_mapping || m_mapping->m_n != size) {
+        m_mapping.reset();
+        if (size < HEADER + ELF_EOF_RECORD_SIZE || size > 0xFFFFFFF0u)
+            return ERROR_EVENTLOG_FILE_CORRUPT;
+        auto mapping = std::make_shared<CMapping>();
+        mapping->m_p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, m_fd, 0);
+        if (mapping->m_p == MAP_FAILED)
+            return SetLastErrorFromErrno();
+        mapping->m_n = size;
+        m_mapping = std::move(mapping);
+    }
+    std::memcpy(m_cachedHeader, m_mapping->Data(), HEADER);
+    m_cachedMtimeNs = MtimeNs(st);
+    DWORD error = ERROR_SUCCESS;
+    m_snapshot = CEvtSnapshot::Build(m_mapping->Data(), size, error);
+    return error;
+}
+
+DWORD CEvtFile::Read(const ReadFn& fn)
+{
+    CLock lock(*this, false);
+    if (!lock.IsLocked())
+        return GetLastError();
+    if (lock.WasReplaced())
+        return ERROR_EVENTLOG_FILE_CHANGED;
+    DWORD error = Refresh();
+    if (error == ERROR_SUCCESS)
+        fn(*m_snapshot);
+    return error;
+}
+
+bool CEvtFile::LoadWriteState(CEvtHeader& header, DWORD& fileSize)
+{
+    struct stat st{};
+    if (::fstat(m_fd, &st) != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    if (st.st_size < HEADER + ELF_EOF_RECORD_SIZE || st.st_size > 0xFFFFFFF0) {
+        SetLastError(ERROR_EVENTLOG_FILE_CORRUPT);
+        return false;
+    }
+    fileSize = static_cast<DWORD>(st.st_size);
+    BYTE bytes[HEADER];
+    if (!PreadAll(m_fd, bytes, HEADER, 0)) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    if (!DecodeEvtHeader(bytes, HEADER, header)) {
+        SetLastError(ERROR_EVENTLOG_FILE_CORRUPT);
+        return false;
+    }
+    // A clean header whose end-of-file record agrees is all a writer needs.
+    DWORD end = header.m_dwEndOffset;
+    if (!(header.m_dwFlags & ELF_LOGFILE_HEADER_DIRTY) && end >= HEADER && end < fileSize && end % 4 == 0 &&
+        header.m_dwStartOffset >= HEADER && header.m_dwStartOffset < fileSize && header.m_dwStartOffset % 4 == 0) {
+        BYTE eof[ELF_EOF_RECORD_SIZE];
+        CEvtHeader fromEof = header;
+        if (CRingIo{m_fd, fileSize}.Read(end, eof, ELF_EOF_RECORD_SIZE) && DecodeEvtEof(eof, end, fromEof) &&
+            fromEof == header)
+            return true;
+    }
+    // Otherwise walk the file and go on after the last good record.
+    DWORD error = Refresh();
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    }
+    header = m_snapshot->GetWritableHeader();
+    return true;
+}
+
+bool CEvtFile::Append(std::span<const CEvtEvent> events, DWORD retention, std::size_t* written)
+{
+    if (written)
+        *written = 0;
+    if (!m_bWritable) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    CLock lock(*this, true);
+    if (!lock.IsLocked())
+        return false;
+    CEvtHeader h;
+    DWORD size = 0;
+    if (!LoadWriteState(h, size))
+        return false;
+    // Mark the header dirty while records and end-of-file record move, so a
+    // crash in between sends readers to the end-of-file record.
+    BYTE flags[4];
+    PutLe32(flags, h.m_dwFlags | ELF_LOGFILE_HEADER_DIRTY);
+    if (!PwriteAll(m_fd, flags, 4, 0x24)) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    const DWORD limit = std::max(RoundEvtMaxSize(h.m_dwMaxSize), size);
+    DWORD error = ERROR_SUCCESS;
+    std::size_t stored = 0;
+    for (const CEvtEvent& event : events) {
+        CEvtEvent numbered = event;
+        numbered.m_dwRecordNumber = h.m_dwCurrentRecordNumber;
+        std::string record = EncodeEvtRecord(numbered);
+        auto length = static_cast<DWORD>(record.size());
+        QWORD need = QWORD{length} + ELF_EOF_RECORD_SIZE;
+        if (need + HEADER > limit) {
+            error = ERROR_LOG_FILE_FULL;
+            break;
+        }
+        // Find room: grow the file while it is unwrapped and below its
+        // limit, else discard the oldest records as retention allows.
+        bool fill = false;
+        DWORD at = 0;
+        while (true) {
+            CRingIo ring{m_fd, size};
+            DWORD s = h.m_dwStartOffset;
+            DWORD e = h.m_dwEndOffset;
+            QWORD room = 0;
+            fill = false;
+            if (s <= e) {
+                if (e + need <= size) {
+                    at = e;
+                    break;
+                }
+                if (size < limit) {
+                    DWORD grown = static_cast<DWORD>(std::min<QWORD>(
+                        limit, (QWORD{e} + need + EVT_GROWTH_STEP - 1) / EVT_GROWTH_STEP * EVT_GROWTH_STEP));
+                    if (::ftruncate(m_fd, grown) != 0) {
+                        error = SetLastErrorFromErrno();
+                        break;
+                    }
+                    size = grown;
+                    continue;
+                }
+                fill = size - e < EVT_RECORD_FIXED_SIZE;
+                room = fill ? s - HEADER : QWORD{size - e} + (s - HEADER);
+            } else {
+                room = s - e;
+            }
+            if (room >= need) {
+                at = fill ? HEADER : e;
+                break;
+            }
+            if (h.GetCount() == 0) {
+                error = ERROR_LOG_FILE_FULL;
+                break;
+            }
+            BYTE oldest[EVT_EVENT_ID];
+            if (!ring.Read(s, oldest, sizeof oldest)) {
+                error = SetLastErrorFromErrno();
+                break;
+            }
+            DWORD oldWritten = GetLe32(oldest + EVT_TIME_WRITTEN);
+            bool expired = retention == 0 ||
+                           (retention != 0xFFFFFFFF && numbered.m_dwTimeWritten >= oldWritten &&
+                            numbered.m_dwTimeWritten - oldWritten >= retention);
+            if (!expired) {
+                h.m_dwFlags |= ELF_LOGFILE_LOGFULL_WRITTEN;
+                error = ERROR_LOG_FILE_FULL;
+                break;
+            }
+            s = ring.Advance(s, GetLe32(oldest + EVT_LENGTH));
+            ++h.m_dwOldestRecordNumber;
+            if (s == e) {
+                h.m_dwOldestRecordNumber = 0;
+            } else if (size - s < EVT_RECORD_FIXED_SIZE) {
+                s = HEADER;
+            } else {
+                BYTE next[4];
+                if (!ring.Read(s, next, 4)) {
+                    error = SetLastErrorFromErrno();
+                    break;
+                }
+                if (GetLe32(next) == EVT_FILL_DWORD)
+                    s = HEADER;
+            }
+            h.m_dwStartOffset = s;
+        }
+        if (error != ERROR_SUCCESS)
+            break;
+        CRingIo ring{m_fd, size};
+        if (fill) {
+            std::vector<BYTE> pattern(size - h.m_dwEndOffset);
+            for (std::size_t i = 0; i + 4 <= pattern.size(); i += 4)
+                PutLe32(pattern.data() + i, EVT_FILL_DWORD);
+            if (!PwriteAll(m_fd, pattern.data(), pattern.size(), h.m_dwEndOffset)) {
+                error = SetLastErrorFromErrno();
+                break;
+            }
+        }
+        if (!ring.Write(at, reinterpret_cast<const BYTE*>(record.data()), length)) {
+            error = SetLastErrorFromErrno();
+            break;
+        }
+        if (fill || QWORD{at} + length >= size)
+            h.m_dwFlags |= ELF_LOGFILE_HEADER_WRAP;
+        if (h.GetCount() == 0) {
+            h.m_dwStartOffset = at;
+            h.m_dwOldestRecordNumber = h.m_dwCurrentRecordNumber;
+        }
+        ++h.m_dwCurrentRecordNumber;
+        h.m_dwEndOffset = ring.Advance(at, length);
+        h.m_dwFlags &= ~ELF_LOGFILE_LOGFULL_WRITTEN;
+        ++stored;
+    }
+    if (written)
+        *written = stored;
+
+    // The end-of-file record, then the clean header.
+    h.m_dwRetention = retention;
+    h.m_dwFlags &= ~ELF_LOGFILE_HEADER_DIRTY;
+    BYTE eof[ELF_EOF_RECORD_SIZE];
+    EncodeEvtEof(h, eof);
+    BYTE header[HEADER];
+    EncodeEvtHeader(h, header);
+    if (!CRingIo{m_fd, size}.Write(h.m_dwEndOffset, eof, ELF_EOF_RECORD_SIZE) ||
+        !PwriteAll(m_fd, header, HEADER, 0)) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+bool CEvtFile::Clear(DWORD maxSize, DWORD retention)
+{
+    if (!m_bWritable) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    {
+        CLock lock(*this, true);
+        if (!lock.IsLocked())
+            return false;
+        struct stat st{};
+        if (::fstat(m_fd, &st) != 0) {
+            SetLastErrorFromErrno();
+            return false;
+        }
+        std::string image = ComposeEvtFile({}, 1, RoundEvtMaxSize(maxSize), retention);
+        std::string temp = m_strPath + ".tmp.XXXXXX";
+        int fd = ::mkstemp(temp.data());
+        if (fd < 0) {
+            SetLastErrorFromErrno();
+            return false;
+        }
+        bool ok = ::fchmod(fd, st.st_mode & 07777) == 0 && PwriteAll(fd, image.data(), image.size(), 0) &&
+                  ::fsync(fd) == 0;
+        ::close(fd);
+        ok = ok && ::rename(temp.c_str(), m_strPath.c_str()) == 0;
+        if (!ok) {
+            SetLastErrorFromErrno();
+            ::unlink(temp.c_str());
+            return false;
+        }
+    }
+    return Reopen();
+}
+
+bool CEvtFile::Backup(const std::string& target)
+{
+    if (Exists(target)) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    std::string image;
+    auto compose = [&](const CEvtSnapshot& snap) {
+        CEvtHeader h = snap.GetWritableHeader();
+        image = ComposeEvtFile(snap.CopyRecords(), h.m_dwCurrentRecordNumber, 0, h.m_dwRetention);
+    };
+    DWORD error = Read(compose);
+    if (error == ERROR_EVENTLOG_FILE_CHANGED)
+        error = Read(compose);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    }
+    return WriteNewFile(target, image, 0644);
+}

@@ -1,0 +1,148 @@
+#pragma once
+// One .evt file as the event log service keeps it: a ring of records after a
+// 48-byte header, with an end-of-file record after the newest one.
+//
+// Several threads, processes and hosts share a log file. Every change is made
+// under an exclusive flock on the file; readers hold a shared flock while they
+// look at the file, so they never see half a record. Clearing replaces the
+// file (a new inode, renamed over the old one), so a lock holder always checks
+// that its descriptor still names the file at the path and reopens it if not.
+//
+// Reading keeps the file mapped and an index of record offsets, and rebuilds
+// them only when the file changed (its header, size or time), so repeated
+// reads of a warm file cost a few system calls each.
+//
+// A CEvtFile is used by one thread at a time (callers lock around it).
+// Failures set the Win32 last error.
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+#include "platform/eventlog/evtformat.h"
+
+// A consistent view of a log file: its ring values and the offsets of its
+// records. Valid while the lock it was read under is held (CEvtFile::Read),
+// or as long as the bytes it was built from live (FromBytes).
+class CEvtSnapshot {
+public:
+    // Builds the view of a whole file's bytes (which must outlive it):
+    // ERROR_EVENTLOG_FILE_CORRUPT when the header is damaged or the ring
+    // values point outside the file. Records that cannot be read end the
+    // index early (IsDamaged).
+    static std::unique_ptr<CEvtSnapshot> Build(const BYTE* data, std::size_t size, DWORD& error);
+
+    // The ring values: the header's, or the end-of-file record's when the
+    // header is marked dirty or disagrees with it.
+    const CEvtHeader& GetHeader() const { return m_header; }
+    DWORD GetOldest() const { return m_header.m_dwOldestRecordNumber; }
+    DWORD GetCount() const { return m_header.GetCount(); }
+    // Records found by walking the ring; fewer than GetCount() when damaged.
+    DWORD GetIndexedCount() const { return static_cast<DWORD>(m_offsets.size()); }
+    bool IsDamaged() const { return GetIndexedCount() < GetCount(); }
+    std::size_t GetFileSize() const { return m_nSize; }
+
+    // The on-disk bytes of a record by number, contiguous (a record split at
+    // the end of the file is joined in scratch); null when the number is not
+    // among the indexed records.
+    const BYTE* GetRecord(DWORD number, DWORD& length, std::string& scratch) const;
+    // The disk records, oldest first, each contiguous.
+    std::vector<std::string> CopyRecords() const;
+    // The ring values a writer goes on from: those of the indexed records
+    // (a damaged tail is given up), without the dirty flag.
+    CEvtHeader GetWritableHeader() const;
+
+private:
+    CEvtSnapshot() = default;
+    DWORD RingDword(DWORD pos) const;
+    void RingCopy(DWORD pos, DWORD count, BYTE* out) const;
+    DWORD RingAdvance(DWORD pos, DWORD count) const;
+    DWORD RingDistance(DWORD from, DWORD to) const;
+    bool FindEof(DWORD from, CEvtHeader& header) const;
+    void Walk();
+
+    const BYTE* m_pData = nullptr;
+    DWORD m_nSize = 0; // the wrap point: the physical file size
+    CEvtHeader m_header;
+    std::vector<DWORD> m_offsets; // offset of record oldest + i
+};
+
+// A file image holding the disk records (oldest first, numbered as they are)
+// unwrapped from 0x30, sized to a multiple of 64 KiB; the header's MaxSize is
+// the larger of maxSize and that size.
+std::string ComposeEvtFile(std::span<const std::string> records, DWORD nextRecordNumber,
+                           DWORD maxSize, DWORD retention);
+
+// Creates an empty log file (64 KiB, or less when the maximum is smaller)
+// with the given mode unless the file exists; several creators may race.
+bool CreateEvtFile(const std::string& path, DWORD maxSize, DWORD retention, mode_t mode);
+
+class CEvtFile {
+public:
+    // Service files are locked and may be written; backup files are read
+    // as they are.
+    enum class Mode { Service, Backup };
+
+    CEvtFile() = default;
+    ~CEvtFile();
+    CEvtFile(const CEvtFile&) = delete;
+    CEvtFile& operator=(const CEvtFile&) = delete;
+
+    // Opens an existing file, for writing too when a service file allows it.
+    bool Open(const std::string& path, Mode mode);
+    const std::string& GetPath() const { return m_strPath; }
+    // False when the caller may only read the file.
+    bool IsWritable() const { return m_bWritable; }
+
+    using ReadFn = std::function<void(const CEvtSnapshot&)>;
+    // Calls fn with the current view under a shared lock and returns
+    // ERROR_SUCCESS; or an error without calling it: the file is damaged
+    // (ERROR_EVENTLOG_FILE_CORRUPT), unreadable, or was replaced since the
+    // last call (ERROR_EVENTLOG_FILE_CHANGED, after which the next call reads
+    // the new file).
+    DWORD Read(const ReadFn& fn);
+
+    // Appends events (their record numbers and the ring positions are
+    // assigned here), discarding the oldest records as the log's retention
+    // (seconds; 0 overwrite as needed, 0xFFFFFFFF never) allows. Events that
+    // do not fit are dropped with ERROR_LOG_FILE_FULL; written tells how
+    // many were stored. ERROR_ACCESS_DENIED for a file opened read-only.
+    bool Append(std::span<const CEvtEvent> events, DWORD retention, std::size_t* written = nullptr);
+
+    // Replaces the file with an empty one of the given maximum size.
+    bool Clear(DWORD maxSize, DWORD retention);
+
+    // Writes the records to a new file at target, oldest first, unwrapped;
+    // ERROR_ALREADY_EXISTS when target exists.
+    bool Backup(const std::string& target);
+
+private:
+    class CLock;
+    struct CMapping;
+    // With the lock just taken: keeps it (locked) when the descriptor still
+    // names the file at the path, else drops it and opens the new file
+    // (replaced). False when that fails.
+    bool FollowReplacement(bool& replaced, bool& locked);
+    bool Reopen();
+    // Brings m_snapshot up to date with the file (lock held).
+    DWORD Refresh();
+    // The ring values for a writer (lock held): the header, or the walked
+    // view when the header is dirty or damaged.
+    bool LoadWriteState(CEvtHeader& header, DWORD& fileSize);
+
+    std::string m_strPath;
+    Mode m_mode = Mode::Service;
+    int m_fd = -1;
+    bool m_bWritable = false;
+    std::shared_ptr<CMapping> m_mapping;
+    std::unique_ptr<CEvtSnapshot> m_snapshot;
+    BYTE m_cachedHeader[ELF_LOGFILE_HEADER_SIZE] = {};
+    long long m_cachedMtimeNs = 0;
+};
+
+// A maximum size as the service applies it: a multiple of 64 KiB, at least 64 KiB.
+DWORD RoundEvtMaxSize(DWORD maxSize);
