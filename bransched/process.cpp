@@ -32,7 +32,8 @@ int OpenPidFd(pid_t pid)
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
 
-// waitpid without EINTR; true when the child was reaped.
+// waitpid without EINTR; true when the child was reaped. Otherwise errno is
+// 0 while the child runs (WNOHANG) and ECHILD when it is no child (any more).
 bool Reap(pid_t pid, int& status, int options)
 {
     for (;;) {
@@ -41,6 +42,8 @@ bool Reap(pid_t pid, int& status, int options)
             return true;
         if (r < 0 && errno == EINTR)
             continue;
+        if (r == 0)
+            errno = 0;
         return false;
     }
 }
@@ -169,14 +172,17 @@ private:
             std::lock_guard lock(m_mutex);
             for (auto it = m_arrChildren.begin(); it != m_arrChildren.end();) {
                 int status = 0;
-                if (!Reap(it->pid, status, WNOHANG)) {
+                if (Reap(it->pid, status, WNOHANG)) {
+                    CProcessResult result;
+                    StoreStatus(status, result);
+                    arrLines.push_back(it->label + " " + DescribeEnd(result, 0));
+                } else if (errno == ECHILD) {
+                    // Someone else's wait for any child took it.
+                    arrLines.push_back(it->label + " ended; its exit status is unknown");
+                } else {
                     ++it;
                     continue;
                 }
-                CProcessResult result;
-                result.nPid = it->pid;
-                StoreStatus(status, result);
-                arrLines.push_back(it->label + " " + DescribeEnd(result, 0));
                 if (it->fd >= 0)
                     ::close(it->fd);
                 it = m_arrChildren.erase(it);
