@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/archive/archive.h"
+#include "core/archive/globalarchive.h"
 #include "tests/core/archive/testgraph.h"
 #include "tests/support/isolated_env.h"
 
@@ -313,4 +314,25 @@ TEST_F(ArchiveTest, ModesAndFiles)
     CFile missing;
     EXPECT_FALSE(missing.Open(TestRoot() + "/no/such/file", CFile::modeRead, &error));
     EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+}
+
+TEST_F(ArchiveTest, OneObjectInGlobalMemory)
+{
+    auto g = MakeGraph();
+    CGlobalMemory h = WriteObjectToGlobalMemory(g.get());
+    std::string bytes = StoreObjectToBytes(g.get());
+    ASSERT_EQ(h.GetSize(), (bytes.size() + 4095) / 4096 * 4096);
+    EXPECT_EQ(h.GetBytes().substr(0, bytes.size()), bytes);
+    EXPECT_EQ(h.GetBytes().find_first_not_of('\0', bytes.size()), std::string::npos);
+
+    auto back = ReadObjectFromGlobalMemoryAs<CTestGroup>(h);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(StoreObjectToBytes(back.get()), bytes);
+    EXPECT_FALSE(h.IsNull()); // the block stays with its owner
+    EXPECT_EQ(ReadObjectFromGlobalMemory(h, RUNTIME_CLASS(CTestGroup))->GetRuntimeClass(),
+              RUNTIME_CLASS(CTestGroup));
+    EXPECT_THROW(ReadObjectFromGlobalMemoryAs<CTestItem>(h), CArchiveException);
+    EXPECT_EQ(ReadObjectFromGlobalMemoryAs<CTestGroup>(CGlobalMemory()), nullptr);
+    // A block of zeros holds a null record.
+    EXPECT_EQ(ReadObjectFromGlobalMemory(CGlobalMemory::Alloc(GHND, 4096), nullptr), nullptr);
 }

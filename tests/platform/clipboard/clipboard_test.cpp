@@ -1,0 +1,122 @@
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/base/win32error.h"
+#include "platform/clipboard/clipboard.h"
+
+TEST(ClipboardFormats, RegisteredByNameWithoutRegardToCase)
+{
+    RegisterBnClipFormats();
+    UINT a = RegisterClipboardFormat("Quorvil_Test_Format");
+    EXPECT_GE(a, 0xC000u);
+    EXPECT_EQ(RegisterClipboardFormat("QUORVIL_TEST_FORMAT"), a);
+    EXPECT_EQ(RegisterClipboardFormat("quorvil_test_format"), a);
+    EXPECT_EQ(RegisterClipboardFormat("Quorvil_Test_Format2"), a + 1);
+    EXPECT_EQ(GetClipboardFormatName(a), "Quorvil_Test_Format");
+    EXPECT_EQ(RegisterClipboardFormat(""), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(GetClipboardFormatName(0xBFFF), "");
+    EXPECT_EQ(GetClipboardFormatName(0xFFFF), "");
+
+    std::set<UINT> numbers;
+    for (int i = 0; i <= static_cast<int>(BnClipFormat::ACTION); ++i) {
+        auto f = static_cast<BnClipFormat>(i);
+        UINT n = GetBnClipFormat(f);
+        numbers.insert(n);
+        EXPECT_EQ(GetClipboardFormatName(n), GetBnClipFormatName(f));
+    }
+    EXPECT_EQ(numbers.size(), 8u);
+    EXPECT_STREQ(GetBnClipFormatName(BnClipFormat::SEARCHKEYTEXT), "CF_BN_SEARCHKEYTEXT");
+    EXPECT_STREQ(GetBnClipFormatName(BnClipFormat::MONEVENTLOG), "CF_BN_MONEVENTLOG");
+
+    UINT task = GetBnClipFormat(BnClipFormat::TASK);
+    EXPECT_EQ(ClipboardFormatMimeType(task), "application/x-quorvil-cf-bn-task");
+    EXPECT_EQ(ClipboardFormatFromMimeType("application/x-quorvil-cf-bn-task"), task);
+    EXPECT_EQ(ClipboardFormatMimeType(CF_TEXT), "text/plain");
+    EXPECT_EQ(ClipboardFormatFromMimeType("text/plain"), CF_TEXT);
+    EXPECT_EQ(ClipboardFormatFromMimeType("application/x-quorvil-unknown"), 0u);
+    EXPECT_EQ(ClipboardFormatMimeType(0xBFFF), "");
+}
+
+TEST(GlobalMemory, AllocLockReAllocFree)
+{
+    CGlobalMemory none;
+    EXPECT_TRUE(none.IsNull());
+    EXPECT_EQ(none.GetSize(), 0u);
+    EXPECT_EQ(none.Lock(), nullptr);
+    EXPECT_FALSE(none.ReAlloc(10));
+
+    CGlobalMemory h = CGlobalMemory::Alloc(GHND, 8);
+    ASSERT_FALSE(h.IsNull());
+    EXPECT_EQ(h.GetBytes(), std::string(8, '\0'));
+    BYTE* p = h.Lock();
+    p[0] = 'x';
+    EXPECT_EQ(h.Lock(), p);
+    EXPECT_FALSE(h.ReAlloc(16)); // locked
+    EXPECT_TRUE(h.Unlock());     // still locked once
+    EXPECT_FALSE(h.Unlock());
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    EXPECT_FALSE(h.Unlock());
+    EXPECT_EQ(GetLastError(), ERROR_NOT_LOCKED);
+    EXPECT_TRUE(h.ReAlloc(12));
+    EXPECT_EQ(h.GetBytes(), std::string("x") + std::string(11, '\0'));
+
+    CGlobalMemory copy = h.Duplicate();
+    h.Lock()[1] = 'y';
+    h.Unlock();
+    EXPECT_EQ(copy.GetBytes(), std::string("x") + std::string(11, '\0'));
+    CGlobalMemory moved = std::move(h);
+    EXPECT_EQ(moved.GetSize(), 12u);
+    moved.Free();
+    EXPECT_TRUE(moved.IsNull());
+}
+
+TEST(MemoryClipboard, OpenSetGetEmpty)
+{
+    CMemoryClipboard clip;
+    UINT f = RegisterClipboardFormat("Quorvil_Test_Clip");
+    CGlobalMemory data = CGlobalMemory::FromBytes("abc");
+
+    EXPECT_FALSE(clip.SetData(f, std::move(data)));
+    EXPECT_EQ(GetLastError(), ERROR_CLIPBOARD_NOT_OPEN);
+    EXPECT_FALSE(data.IsNull()); // still the caller's
+    EXPECT_TRUE(clip.GetData(f).IsNull());
+
+    ASSERT_TRUE(clip.Open());
+    EXPECT_TRUE(clip.Open()); // again on the same thread
+    std::thread([&] {
+        EXPECT_FALSE(clip.Open());
+        EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    }).join();
+    EXPECT_TRUE(clip.Empty());
+    EXPECT_FALSE(clip.SetData(0, std::move(data)));
+    EXPECT_TRUE(clip.SetData(f, std::move(data)));
+    EXPECT_TRUE(data.IsNull());
+    EXPECT_TRUE(clip.IsFormatAvailable(f));
+    EXPECT_FALSE(clip.IsFormatAvailable(f + 1));
+    EXPECT_EQ(clip.GetData(f).GetBytes(), "abc");
+    EXPECT_EQ(clip.GetData(f).GetBytes(), "abc"); // each reader gets its own copy
+    EXPECT_TRUE(clip.GetData(f + 1).IsNull());
+    EXPECT_TRUE(clip.Close());
+    EXPECT_FALSE(clip.Close());
+
+    std::thread([&] {
+        EXPECT_TRUE(clip.IsFormatAvailable(f));
+        ASSERT_TRUE(clip.Open());
+        EXPECT_TRUE(clip.Empty());
+        EXPECT_TRUE(clip.Close());
+    }).join();
+    EXPECT_FALSE(clip.IsFormatAvailable(f));
+}
+
+TEST(MemoryClipboard, ServiceCanBeReplaced)
+{
+    CMemoryClipboard mine;
+    IClipboard& process = GetClipboard();
+    SetClipboard(&mine);
+    EXPECT_EQ(&GetClipboard(), &mine);
+    SetClipboard(nullptr);
+    EXPECT_EQ(&GetClipboard(), &process);
+}
