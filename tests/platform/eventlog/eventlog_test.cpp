@@ -1,0 +1,583 @@
+#include "eventlog_test.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST_F(EventLogTest, ReportedEventReadsBackWithEveryField)
+{
+    HANDLE source = RegisterEventSourceA(nullptr, "Quorvil");
+    ASSERT_NE(source, nullptr);
+    std::vector<BYTE> sid;
+    ASSERT_TRUE(StringToSid("S-1-5-18", sid));
+    const char* strings[] = {"disk full", "", "Gr\xC3\xBC\xC3\x9F" "e"};
+    const char data[] = {1, 2, 3};
+    ASSERT_TRUE(ReportEventA(source, EVENTLOG_WARNING_TYPE, 7, 0x80000010, sid.data(), 3, 3, strings, data));
+    m_clock.AdvanceMs(5000);
+    ASSERT_TRUE(ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 100, nullptr, 0, 0, nullptr, nullptr));
+    EXPECT_TRUE(DeregisterEventSource(source));
+    EXPECT_FALSE(ReportEventA(source, 1, 0, 1, nullptr, 0, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+
+    HANDLE log = OpenEventLogA("", "application");
+    ASSERT_NE(log, nullptr);
+    std::vector<CEvtEvent> events = ReadAll(log, EVENTLOG_FORWARDS_READ);
+    ASSERT_EQ(events.size(), 2u);
+    const CEvtEvent& e = events[0];
+    EXPECT_EQ(e.m_dwRecordNumber, 1u);
+    EXPECT_EQ(e.m_dwTimeGenerated, 1'700'000'000u);
+    EXPECT_EQ(e.m_dwTimeWritten, 1'700'000'000u);
+    EXPECT_EQ(e.m_dwEventID, 0x80000010u);
+    EXPECT_EQ(e.m_wEventType, EVENTLOG_WARNING_TYPE);
+    EXPECT_EQ(e.m_wEventCategory, 7);
+    EXPECT_EQ(e.m_strSourceName, "Quorvil");
+    EXPECT_EQ(e.m_strComputerName, "TESTHOST");
+    EXPECT_EQ(e.m_sid, std::string(sid.begin(), sid.end()));
+    EXPECT_EQ(e.m_strings, (std::vector<std::string>{"disk full", "", "Gr\xC3\xBC\xC3\x9F" "e"}));
+    EXPECT_EQ(e.m_data, std::string("\1\2\3", 3));
+    EXPECT_EQ(events[1].m_dwRecordNumber, 2u);
+    EXPECT_EQ(events[1].m_dwTimeWritten, 1'700'000'005u);
+    EXPECT_TRUE(events[1].m_strings.empty());
+    EXPECT_TRUE(CloseEventLog(log));
+    EXPECT_FALSE(CloseEventLog(log));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+
+    // Bad arguments change nothing.
+    source = RegisterEventSourceA(nullptr, "Quorvil");
+    BYTE badSid[] = {1, 20, 0, 0, 0, 0, 0, 5};
+    std::string tooLong(40000, 'x');
+    const char* longStrings[] = {tooLong.c_str()};
+    const char* nullStrings[] = {nullptr};
+    EXPECT_FALSE(ReportEventA(source, 4, 0, 1, badSid, 0, 0, nullptr, nullptr));
+    EXPECT_FALSE(ReportEventA(source, 4, 0, 1, nullptr, 1, 0, longStrings, nullptr));
+    EXPECT_FALSE(ReportEventA(source, 4, 0, 1, nullptr, 1, 0, nullStrings, nullptr));
+    EXPECT_FALSE(ReportEventA(source, 4, 0, 1, nullptr, 0, 5, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    DeregisterEventSource(source);
+}
+
+TEST_F(EventLogTest, ReadsFollowFlagsPositionAndWindowsErrors)
+{
+    HANDLE log = OpenEventLogA(nullptr, "System");
+    ASSERT_NE(log, nullptr);
+    BYTE buffer[4096];
+    DWORD read = 0;
+    DWORD needed = 0;
+    EXPECT_FALSE(ReadEventLogA(log, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 0, buffer,
+                               sizeof buffer, &read, &needed));
+    EXPECT_EQ(GetLastError(), ERROR_HANDLE_EOF);
+
+    HANDLE source = MakeLog("System", "D", 0x80000);
+    for (DWORD tag = 1; tag <= 5; ++tag)
+        ASSERT_TRUE(ReportSized(source, 200, tag));
+
+    // Reads of one record each (the buffer holds one), listing what comes.
+    auto readOne = [&](DWORD flags, DWORD record) -> long {
+        if (!ReadEventLogA(log, flags, record, buffer, 250, &read, &needed))
+            return -static_cast<long>(GetLastError());
+        EXPECT_EQ(read, GetLe32(buffer));
+        return GetLe32(buffer + EVT_RECORD_NUMBER);
+    };
+    const DWORD seq = EVENTLOG_SEQUENTIAL_READ, seek = EVENTLOG_SEEK_READ;
+    const DWORD fwd = EVENTLOG_FORWARDS_READ, bwd = EVENTLOG_BACKWARDS_READ;
+    struct Step {
+        DWORD flags;
+        DWORD record;
+        long expected; // record number, or minus the error
+    } steps[] = {
+        {seq | fwd, 0, 1}, {seq | fwd, 0, 2},  {seek | fwd, 4, 4}, {seq | fwd, 0, 5},
+        {seq | fwd, 0, -38}, {seek | bwd, 5, 5}, {seq | bwd, 0, 4},
+        {seek | bwd, 1, 1}, {seq | bwd, 0, -38}, {seek | fwd, 0, -87}, {seek | fwd, 6, -87},
+        {seq, 0, -87}, {seq | seek | fwd, 0, -87}, {seq | fwd | bwd, 0, -87}, {0x14, 0, -87},
+    };
+    for (const Step& step : steps)
+        EXPECT_EQ(readOne(step.flags, step.record), step.expected) << step.flags << " " << step.record;
+
+    // A fresh handle starts at the oldest record forwards, the newest backwards.
+    HANDLE other = OpenEventLogA(nullptr, "SYSTEM");
+    EXPECT_EQ(ReadAll(other, bwd).front().m_dwRecordNumber, 5u);
+    CloseEventLog(other);
+
+    // A record larger than the buffer: 122 and the size needed; the position stays.
+    ASSERT_TRUE(ReadEventLogA(log, seek | fwd, 2, buffer, sizeof buffer, &read, &needed));
+    DWORD size = GetLe32(buffer);
+    EXPECT_EQ(read, 2 * size + 2 * size); // records 2..5, all the same size
+    ASSERT_TRUE(ReadEventLogA(log, seek | fwd, 3, buffer, sizeof buffer, &read, &needed));
+    EXPECT_FALSE(ReadEventLogA(log, seek | fwd, 3, buffer, size - 1, &read, &needed));
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(needed, size);
+    EXPECT_EQ(read, 0u);
+    ASSERT_TRUE(ReadEventLogA(log, seek | fwd, 3, buffer, needed, &read, &needed));
+    EXPECT_EQ(read, size);
+    EXPECT_EQ(needed, 0u);
+    EXPECT_EQ(readOne(seq | fwd, 0), 4);
+    EXPECT_FALSE(ReadEventLogA(log, seq | fwd, 0, nullptr, 100, &read, &needed));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+
+    DWORD oldest = 0;
+    DWORD count = 0;
+    EXPECT_TRUE(GetOldestEventLogRecord(log, &oldest));
+    EXPECT_TRUE(GetNumberOfEventLogRecords(log, &count));
+    EXPECT_EQ(oldest, 1u);
+    EXPECT_EQ(count, 5u);
+    CloseEventLog(log);
+    DeregisterEventSource(source);
+}
+
+TEST_F(EventLogTest, RingWrapsWithFillAndSplitRecordAndKeepsNumbering)
+{
+    HANDLE source = MakeLog("Small", "S", 0x10000);
+    HANDLE log = OpenEventLogA(nullptr, "Small");
+    ASSERT_NE(log, nullptr);
+    const DWORD W = 0x10000;
+    DWORD tag = 0;
+
+    // Fill the file, then place a record that ends 0x20 bytes before its end:
+    // the end-of-file record is split and the oldest record gives way.
+    while (Info(log).m_header.m_dwEndOffset <= W - 2000)
+        ASSERT_TRUE(ReportSized(source, 1000, ++tag));
+    EXPECT_EQ(tag, 64u);
+    EXPECT_EQ(Info(log).m_dwFileSize, W);
+    ASSERT_TRUE(ReportSized(source, W - 0x20 - Info(log).m_header.m_dwEndOffset, ++tag));
+    CEventLogFileInfo info = Info(log);
+    EXPECT_EQ(info.m_header.m_dwEndOffset, W - 0x20);
+    EXPECT_EQ(info.m_dwOldest, 2u);
+    EXPECT_EQ(info.m_dwCount, 64u);
+
+    // The next record's fixed part cannot fit: the end is filled with 0x27
+    // and writing restarts at 0x30.
+    ASSERT_TRUE(ReportSized(source, 1000, ++tag));
+    info = Info(log);
+    EXPECT_EQ(info.m_header.m_dwEndOffset, 0x30u + 1000);
+    EXPECT_TRUE(info.m_header.m_dwFlags & ELF_LOGFILE_HEADER_WRAP);
+    EXPECT_FALSE(info.m_header.m_dwFlags & ELF_LOGFILE_HEADER_DIRTY);
+    EXPECT_EQ(info.m_dwOldest, 3u);
+    std::string file = *ReadFileBytes(LogPath("Small"));
+    for (DWORD at = W - 0x20; at < W; at += 4)
+        EXPECT_EQ(GetLe32(reinterpret_cast<const BYTE*>(file.data()) + at), EVT_FILL_DWORD) << at;
+
+    // Go round once more and split a record across the end of the file.
+    while (W - Info(log).m_header.m_dwEndOffset >= 2000)
+        ASSERT_TRUE(ReportSized(source, 1000, ++tag));
+    DWORD splitAt = Info(log).m_header.m_dwEndOffset;
+    DWORD splitLength = W - splitAt + 0x40;
+    ASSERT_TRUE(ReportSized(source, splitLength, ++tag));
+    info = Info(log);
+    EXPECT_EQ(info.m_header.m_dwEndOffset, 0x30u + 0x40);
+    file = *ReadFileBytes(LogPath("Small"));
+    const auto* bytes = reinterpret_cast<const BYTE*>(file.data());
+    EXPECT_EQ(GetLe32(bytes + splitAt), splitLength);
+    EXPECT_EQ(GetLe32(bytes + splitAt + EVT_RECORD_NUMBER), tag);
+    EXPECT_EQ(GetLe32(bytes + 0x30 + 0x40 - 4), splitLength); // the closing copy, after the wrap
+
+    // Oldest and count describe what is readable, in both directions, by this
+    // handle and by a reader of a copy of the file.
+    DWORD oldest = 0;
+    DWORD count = 0;
+    ASSERT_TRUE(GetOldestEventLogRecord(log, &oldest));
+    ASSERT_TRUE(GetNumberOfEventLogRecords(log, &count));
+    EXPECT_EQ(oldest + count - 1, tag);
+    EXPECT_GT(oldest, 60u);
+    std::string copy = m_strRoot + "/copy.evt";
+    WriteFile(copy, file);
+    HANDLE backup = OpenBackupEventLogA(nullptr, copy.c_str());
+    ASSERT_NE(backup, nullptr);
+    for (HANDLE reader : {log, backup}) {
+        std::vector<CEvtEvent> forwards = ReadAll(reader, EVENTLOG_FORWARDS_READ);
+        ASSERT_EQ(forwards.size(), count);
+        for (DWORD i = 0; i < count; ++i) {
+            EXPECT_EQ(forwards[i].m_dwRecordNumber, oldest + i);
+            EXPECT_EQ(TagOf(forwards[i]), oldest + i);
+        }
+        std::vector<CEvtEvent> backwards = ReadAll(reader, EVENTLOG_BACKWARDS_READ);
+        ASSERT_EQ(backwards.size(), count);
+        EXPECT_EQ(backwards.front().m_dwRecordNumber, tag);
+        EXPECT_EQ(backwards.front().m_data.size(), splitLength - 84);
+    }
+    CloseEventLog(backup);
+    CloseEventLog(log);
+    DeregisterEventSource(source);
+}
+
+TEST_F(EventLogTest, ClearWithAndWithoutBackup)
+{
+    HANDLE source = MakeLog("Application", "App", 0x20000);
+    HANDLE log = OpenEventLogA(nullptr, "Application");
+    for (DWORD tag = 1; tag <= 300; ++tag) // grows the file past its first 64 KiB
+        ASSERT_TRUE(ReportSized(source, 400, tag));
+    EXPECT_GT(Info(log).m_dwFileSize, 0x10000u);
+    DWORD oldest = 0;
+    ASSERT_TRUE(GetOldestEventLogRecord(log, &oldest));
+
+    // A backup name that exists already: 183, nothing cleared.
+    std::string taken = m_strRoot + "/taken.evt";
+    WriteFile(taken, "x");
+    EXPECT_FALSE(ClearEventLogA(log, taken.c_str()));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(Info(log).m_dwCount, 300 - oldest + 1);
+
+    // With a backup: the saved file holds the records, unwrapped.
+    std::string saved = m_strRoot + "/saved.evt";
+    ASSERT_TRUE(ClearEventLogA(log, saved.c_str()));
+    CEventLogFileInfo info = Info(log);
+    EXPECT_EQ(info.m_dwCount, 0u);
+    EXPECT_EQ(info.m_dwOldest, 0u);
+    EXPECT_EQ(info.m_header.m_dwCurrentRecordNumber, 1u);
+    EXPECT_EQ(info.m_dwFileSize, 0x10000u);
+    HANDLE backup = OpenBackupEventLogA(nullptr, saved.c_str());
+    ASSERT_NE(backup, nullptr);
+    std::vector<CEvtEvent> kept = ReadAll(backup, EVENTLOG_FORWARDS_READ);
+    ASSERT_EQ(kept.size(), 300 - oldest + 1);
+    EXPECT_EQ(kept.front().m_dwRecordNumber, oldest);
+    EXPECT_EQ(kept.back().m_dwRecordNumber, 300u);
+    EXPECT_EQ(Info(backup).m_header.m_dwStartOffset, 0x30u);
+    EXPECT_FALSE(ClearEventLogA(backup, nullptr));
+    CloseEventLog(backup);
+
+    // Numbering restarts at 1; without a backup the log is just emptied.
+    ASSERT_TRUE(ReportSized(source, 400, 1));
+    EXPECT_EQ(ReadAll(log, EVENTLOG_BACKWARDS_READ).front().m_dwRecordNumber, 1u);
+    ASSERT_TRUE(ClearEventLogA(log, nullptr));
+    DWORD error = 0;
+    EXPECT_TRUE(ReadAll(log, EVENTLOG_FORWARDS_READ, &error).empty());
+    EXPECT_EQ(error, ERROR_HANDLE_EOF);
+    CloseEventLog(log);
+    DeregisterEventSource(source);
+}
+
+TEST_F(EventLogTest, HandleThatReadBeforeAClearElsewhereIsToldOnce)
+{
+    HANDLE source = MakeLog("Application", "App", 0x80000);
+    for (DWORD tag = 1; tag <= 3; ++tag)
+        ASSERT_TRUE(ReportSized(source, 100, tag));
+    HANDLE reader = OpenEventLogA(nullptr, "Application");
+    HANDLE clearer = OpenEventLogA(nullptr, "Application");
+    EXPECT_EQ(ReadAll(reader, EVENTLOG_FORWARDS_READ).size(), 3u);
+    ASSERT_TRUE(ClearEventLogA(clearer, nullptr));
+    ASSERT_TRUE(ReportSized(source, 100, 1)); // the source follows the new file
+
+    BYTE buffer[1000];
+    DWORD read = 0;
+    DWORD needed = 0;
+    EXPECT_FALSE(ReadEventLogA(reader, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 0, buffer,
+                               sizeof buffer, &read, &needed));
+    EXPECT_EQ(GetLastError(), ERROR_EVENTLOG_FILE_CHANGED);
+    std::vector<CEvtEvent> again = ReadAll(reader, EVENTLOG_FORWARDS_READ);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].m_dwRecordNumber, 1u);
+    CloseEventLog(reader);
+    CloseEventLog(clearer);
+    DeregisterEventSource(source);
+}
+
+TEST_F(EventLogTest, RetentionKeepsRecordsUntilOldEnough)
+{
+    // 65 records of 1000 bytes fill a 64 KiB log.
+    struct Case {
+        DWORD retention;
+        std::int64_t advance; // seconds until the next write
+        bool written;
+    } cases[] = {{0, 0, true}, {0xFFFFFFFF, 1'000'000, false}, {3600, 3599, false}, {3600, 3600, true}};
+    int n = 0;
+    for (const Case& c : cases) {
+        std::string number = std::to_string(++n);
+        std::string name = "Keep";
+        name += number;
+        std::string sourceName = "K";
+        sourceName += number;
+        HANDLE source = MakeLog(name, sourceName, 0x10000, c.retention);
+        HANDLE log = OpenEventLogA(nullptr, name.c_str());
+        for (DWORD tag = 1; tag <= 65; ++tag)
+            ASSERT_TRUE(ReportSized(source, 1000, tag));
+        m_clock.AdvanceMs(c.advance * 1000);
+        EXPECT_EQ(ReportSized(source, 1000, 66), c.written) << c.retention << " " << c.advance;
+        CEventLogFileInfo info = Info(log);
+        EXPECT_EQ(info.m_dwOldest, c.written ? 2u : 1u);
+        EXPECT_EQ(info.m_dwCount, 65u);
+        EXPECT_EQ(bool(info.m_header.m_dwFlags & ELF_LOGFILE_LOGFULL_WRITTEN), !c.written);
+        if (!c.written) {
+            EXPECT_EQ(GetLastError(), ERROR_LOG_FILE_FULL);
+        }
+        CloseEventLog(log);
+        DeregisterEventSource(source);
+    }
+}
+
+TEST_F(EventLogTest, RecordLargerThanTheLogIsRefused)
+{
+    HANDLE source = MakeLog("Tiny", "T", 0x10000);
+    EXPECT_FALSE(ReportSized(source, 0x10000, 1));
+    EXPECT_EQ(GetLastError(), ERROR_LOG_FILE_FULL);
+    EXPECT_TRUE(ReportSized(source, 0x10000 - 0x30 - 0x28, 1));
+    DeregisterEventSource(source);
+}
+
+// A hand-built file as Windows leaves it: a wrapped ring whose second record
+// is split at the end of the file, and a dirty header whose values are stale,
+// so the end-of-file record must be found.
+TEST_F(EventLogTest, WindowsStyleFileIsReadFromItsEndOfFileRecord)
+{
+    std::string f(0x400, '\x5A');
+    auto put = [&](std::size_t at, DWORD value) {
+        for (int i = 0; i < 4; ++i)
+            f[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+    };
+    // Header: dirty and wrapped, offsets and numbers from before the records.
+    const DWORD header[] = {0x30, 0x654C664C, 1, 1, 0x30, 0x30, 1, 0, 0x80000, 3, 604800, 0x30};
+    for (std::size_t i = 0; i < 12; ++i)
+        put(4 * i, header[i]);
+    // Record 1 at 0x330: the format's worked example, byte for byte.
+    const unsigned char example[] = {
+        0x60, 0, 0, 0, 0x4c, 0x66, 0x4c, 0x65, 1, 0, 0, 0, 0, 0, 0, 0x65, 1, 0, 0, 0x65, 0x64, 0, 0, 0x40,
+        4, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x54, 0, 0, 0, 0x0c, 0, 0, 0, 0x48, 0, 0, 0, 1, 0, 0, 0, 0x5a,
+        0, 0, 0, 0x53, 0, 0x72, 0, 0x63, 0, 0, 0, 0x50, 0, 0x43, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 5,
+        0x12, 0, 0, 0, 0x48, 0, 0x69, 0, 0, 0, 0xab, 0, 0x60, 0, 0, 0};
+    std::memcpy(f.data() + 0x330, example, sizeof example);
+    // Record 2 at 0x390, 0x8C bytes: 0x70 before the end, the rest from 0x30.
+    std::string r(0x8C, '\0');
+    auto rput = [&](std::size_t at, DWORD value) {
+        for (int i = 0; i < 4; ++i)
+            r[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+    };
+    const DWORD fixed[] = {0x8C, 0x654C664C, 2, 0x65000100, 0x65000101, 0xC0001B58};
+    for (std::size_t i = 0; i < 6; ++i)
+        rput(4 * i, fixed[i]);
+    r[0x18] = 1;    // error
+    r[0x1A] = 2;    // two strings
+    rput(0x24, 0x78); // StringOffset
+    rput(0x2C, 0x78); // no SID, its offset where it would be
+    rput(0x34, 0x88); // no data, its offset after the strings
+    std::u16string texts = u"Service Control Manager";
+    texts += u'\0';
+    texts += u"WIN2003";
+    texts += u'\0';
+    texts += u"Gr\u00FC\u00DFe";
+    texts += u'\0';
+    texts += u"\u20AC";
+    texts += u'\0';
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        r[0x38 + 2 * i] = static_cast<char>(texts[i] & 0xFF);
+        r[0x38 + 2 * i + 1] = static_cast<char>(texts[i] >> 8);
+    }
+    rput(0x88, 0x8C);
+    std::memcpy(f.data() + 0x390, r.data(), 0x70);
+    std::memcpy(f.data() + 0x30, r.data() + 0x70, 0x1C);
+    // The end-of-file record right after record 2's end.
+    const DWORD eof[] = {0x28, 0x11111111, 0x22222222, 0x33333333, 0x44444444, 0x330, 0x4C, 3, 1, 0x28};
+    for (std::size_t i = 0; i < 10; ++i)
+        put(0x4C + 4 * i, eof[i]);
+    std::string path = m_strRoot + "/SysEvent.Evt";
+    fs::create_directories(m_strRoot);
+    WriteFile(path, f);
+
+    HANDLE log = OpenBackupEventLogA(nullptr, path.c_str());
+    ASSERT_NE(log, nullptr) << GetLastError();
+    DWORD oldest = 0;
+    DWORD count = 0;
+    ASSERT_TRUE(GetOldestEventLogRecord(log, &oldest));
+    ASSERT_TRUE(GetNumberOfEventLogRecords(log, &count));
+    EXPECT_EQ(oldest, 1u);
+    EXPECT_EQ(count, 2u);
+    std::vector<CEvtEvent> events = ReadAll(log, EVENTLOG_FORWARDS_READ);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].m_strSourceName, "Src");
+    EXPECT_EQ(events[0].m_strComputerName, "PC");
+    EXPECT_EQ(events[0].m_strings, std::vector<std::string>{"Hi"});
+    EXPECT_EQ(events[0].m_data, "\xAB");
+    EXPECT_EQ(events[0].m_sid.size(), 12u);
+    const CEvtEvent& e = events[1];
+    EXPECT_EQ(e.m_dwRecordNumber, 2u);
+    EXPECT_EQ(e.m_dwEventID, 0xC0001B58u);
+    EXPECT_EQ(e.m_wEventType, 1);
+    EXPECT_EQ(e.m_strSourceName, "Service Control Manager");
+    EXPECT_EQ(e.m_strComputerName, "WIN2003");
+    EXPECT_EQ(e.m_strings, (std::vector<std::string>{"Gr\xC3\xBC\xC3\x9F" "e", "\xE2\x82\xAC"}));
+    EXPECT_TRUE(e.m_sid.empty());
+    EXPECT_TRUE(e.m_data.empty());
+    EXPECT_EQ(ReadAll(log, EVENTLOG_BACKWARDS_READ).front().m_dwRecordNumber, 2u);
+
+    // A backup of it is a clean, unwrapped file with the same records.
+    std::string saved = m_strRoot + "/clean.evt";
+    ASSERT_TRUE(BackupEventLogA(log, saved.c_str()));
+    EXPECT_FALSE(BackupEventLogA(log, saved.c_str()));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    CloseEventLog(log);
+    HANDLE clean = OpenBackupEventLogA(nullptr, saved.c_str());
+    CEventLogFileInfo info = Info(clean);
+    EXPECT_EQ(info.m_header.m_dwFlags, 0u);
+    EXPECT_EQ(info.m_header.m_dwCurrentRecordNumber, 3u);
+    EXPECT_EQ(ReadAll(clean, EVENTLOG_FORWARDS_READ), events);
+    CloseEventLog(clean);
+}
+
+TEST_F(EventLogTest, DamagedFilesGiveErrorsNotCrashes)
+{
+    HANDLE source = MakeLog("Application", "A", 0x80000);
+    for (DWORD tag = 1; tag <= 10; ++tag)
+        ASSERT_TRUE(ReportSized(source, 200, tag));
+    std::string good = *ReadFileBytes(LogPath("Application"));
+    fs::create_directories(m_strRoot + "/damaged");
+
+    struct Case {
+        const char* name;
+        std::size_t at;     // where a DWORD is overwritten; npos = truncate to `value`
+        DWORD value;
+        bool opens;
+        std::size_t readable; // records read before the error
+        DWORD error;
+    } cases[] = {
+        {"bad signature", 4, 0x12345678, false, 0, 0},
+        {"bad header size", 0, 0x31, false, 0, 0},
+        {"truncated to the header", std::string::npos, 0x30, false, 0, 0},
+        {"end offset outside the file", 0x14, 0x7FFFFFF0, true, 10, ERROR_HANDLE_EOF},
+        {"bad length of record 4", 0x30 + 3 * 200, 0x10, true, 3, ERROR_EVENTLOG_FILE_CORRUPT},
+        {"huge length of record 4", 0x30 + 3 * 200, 0xFFFFFFF0, true, 3, ERROR_EVENTLOG_FILE_CORRUPT},
+        {"bad closing copy of record 7", 0x30 + 7 * 200 - 4, 196, true, 6, ERROR_EVENTLOG_FILE_CORRUPT},
+        {"record 2 numbered out of turn", 0x30 + 200 + 8, 9, true, 1, ERROR_EVENTLOG_FILE_CORRUPT},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = good;
+        if (c.at == std::string::npos)
+            bytes.resize(c.value);
+        else
+            PutLe32(reinterpret_cast<BYTE*>(bytes.data()) + c.at, c.value);
+        std::string path = m_strRoot + "/damaged/" + c.name + ".evt";
+        WriteFile(path, bytes);
+        HANDLE log = OpenBackupEventLogA(nullptr, path.c_str());
+        if (!c.opens) {
+            EXPECT_EQ(log, nullptr) << c.name;
+            EXPECT_EQ(GetLastError(), ERROR_EVENTLOG_FILE_CORRUPT) << c.name;
+            continue;
+        }
+        ASSERT_NE(log, nullptr) << c.name;
+        DWORD error = 0;
+        EXPECT_EQ(ReadAll(log, EVENTLOG_FORWARDS_READ, &error).size(), c.readable) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+        BYTE buffer[1000];
+        DWORD read = 0;
+        DWORD needed = 0;
+        EXPECT_EQ(ReadEventLogA(log, EVENTLOG_SEEK_READ | EVENTLOG_BACKWARDS_READ, 10, buffer,
+                                sizeof buffer, &read, &needed),
+                  c.readable == 10)
+            << c.name;
+        CloseEventLog(log);
+    }
+
+    // A live log left dirty, with a damaged record, by a writer that died:
+    // writing goes on after the last good record.
+    std::string bytes = good;
+    PutLe32(reinterpret_cast<BYTE*>(bytes.data()) + 0x24, ELF_LOGFILE_HEADER_DIRTY);
+    PutLe32(reinterpret_cast<BYTE*>(bytes.data()) + 0x30 + 5 * 200, 0x10);
+    WriteFile(LogPath("Application"), bytes);
+    ASSERT_TRUE(ReportSized(source, 200, 6));
+    HANDLE log = OpenEventLogA(nullptr, "Application");
+    std::vector<CEvtEvent> events = ReadAll(log, EVENTLOG_FORWARDS_READ);
+    ASSERT_EQ(events.size(), 6u);
+    EXPECT_EQ(events.back().m_dwRecordNumber, 6u);
+    CloseEventLog(log);
+    DeregisterEventSource(source);
+}
+
+TEST_F(EventLogTest, LogsAndSourcesAreFoundByNameOnEachComputer)
+{
+    std::vector<CEventLogConfig> logs;
+    ASSERT_TRUE(EnumEventLogs(nullptr, logs));
+    std::vector<std::string> names;
+    for (const CEventLogConfig& log : logs)
+        names.push_back(log.m_strName);
+    EXPECT_EQ(names, (std::vector<std::string>{"Application", "Security", "System"}));
+
+    ASSERT_TRUE(AddEventSource(nullptr, "system", "Disk", {"%SystemRoot%\\disk.dll", "", "", 3, 7}));
+    EXPECT_FALSE(AddEventSource(nullptr, "Application", "disk", {}));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_FALSE(AddEventSource(nullptr, "Application", "System", {}));
+    EXPECT_FALSE(AddEventSource(nullptr, "Application", "a\\b", {}));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+
+    struct Case {
+        const char* name;
+        const char* file;
+    } cases[] = {{"SYSTEM", "System"}, {"disk", "System"}, {"Nonsense", "Application"}};
+    for (const Case& c : cases) {
+        HANDLE log = OpenEventLogA(nullptr, c.name);
+        ASSERT_NE(log, nullptr) << c.name;
+        EXPECT_EQ(Info(log).m_strPath, LogPath(c.file)) << c.name;
+        CloseEventLog(log);
+    }
+    HANDLE source = RegisterEventSourceA(nullptr, "DISK");
+    ASSERT_TRUE(ReportEventA(source, 4, 0, 1, nullptr, 0, 0, nullptr, nullptr));
+    DeregisterEventSource(source);
+    HANDLE system = OpenEventLogA(nullptr, "System");
+    EXPECT_EQ(ReadAll(system, EVENTLOG_FORWARDS_READ).at(0).m_strSourceName, "DISK");
+    CloseEventLog(system);
+
+    // Another computer of the network: found in any case, with its own logs.
+    fs::create_directories(m_strRoot + "/CORP/SRV1");
+    HANDLE remote = OpenEventLogA("\\\\srv1", "Security");
+    ASSERT_NE(remote, nullptr);
+    EXPECT_EQ(Info(remote).m_strPath, m_strRoot + "/CORP/SRV1/eventlog/Security.evt");
+    CloseEventLog(remote);
+    EXPECT_TRUE(fs::exists(m_strRoot + "/CORP/SRV1/HKLM.reg"));
+
+    EXPECT_EQ(OpenEventLogA("\\\\NOWHERE", "System"), nullptr);
+    EXPECT_EQ(GetLastError(), RPC_S_SERVER_UNAVAILABLE);
+    EXPECT_EQ(RegisterEventSourceA("NOWHERE", "Disk"), nullptr);
+    EXPECT_EQ(GetLastError(), RPC_S_SERVER_UNAVAILABLE);
+    EXPECT_FALSE(EnumEventLogs("\\\\NOWHERE", logs));
+    EXPECT_EQ(GetLastError(), ERROR_BAD_NETPATH);
+    EXPECT_EQ(OpenBackupEventLogA(nullptr, (m_strRoot + "/none.evt").c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(EventLogTest, CallerWithoutRightsIsDenied)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another account";
+    HANDLE source = MakeLog("Application", "App", 0x80000);
+    ASSERT_TRUE(ReportSized(source, 200, 1));
+    HANDLE security = OpenEventLogA(nullptr, "Security"); // created for root only
+    ASSERT_NE(security, nullptr);
+    CloseEventLog(security);
+    ::chmod(TestRoot().c_str(), 0711);
+
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+            ::setresuid(65534, 65534, 65534) != 0)
+            ::_exit(1);
+        if (OpenEventLogA(nullptr, "Security") || GetLastError() != ERROR_ACCESS_DENIED)
+            ::_exit(2);
+        if (RegisterEventSourceA(nullptr, "App") || GetLastError() != ERROR_ACCESS_DENIED)
+            ::_exit(3);
+        HANDLE log = OpenEventLogA(nullptr, "Application"); // readable by all
+        if (!log || ReadAll(log, EVENTLOG_FORWARDS_READ).size() != 1)
+            ::_exit(4);
+        if (ClearEventLogA(log, nullptr) || GetLastError() != ERROR_ACCESS_DENIED)
+            ::_exit(5);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    DeregisterEventSource(source);
+}
+
+} // namespace

@@ -1,0 +1,167 @@
+#include "platform/eventlog/evtformat.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Bytes(std::initializer_list<int> values)
+{
+    std::string out;
+    for (int v : values)
+        out.push_back(static_cast<char>(v));
+    return out;
+}
+
+// The record of the file format's worked example.
+CEvtEvent WorkedExampleEvent()
+{
+    CEvtEvent e;
+    e.m_dwRecordNumber = 1;
+    e.m_dwTimeGenerated = 0x65000000;
+    e.m_dwTimeWritten = 0x65000001;
+    e.m_dwEventID = 0x40000064;
+    e.m_wEventType = 4;
+    e.m_strSourceName = "Src";
+    e.m_strComputerName = "PC";
+    e.m_sid = Bytes({1, 1, 0, 0, 0, 0, 0, 5, 0x12, 0, 0, 0});
+    e.m_strings = {"Hi"};
+    e.m_data = Bytes({0xAB});
+    return e;
+}
+
+const std::string g_workedExample = Bytes({
+    0x60, 0x00, 0x00, 0x00, 0x4c, 0x66, 0x4c, 0x65, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x65,
+    0x01, 0x00, 0x00, 0x65, 0x64, 0x00, 0x00, 0x40, 0x04, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x54, 0x00, 0x00, 0x00, 0x0c, 0x00, 0x00, 0x00, 0x48, 0x00, 0x00, 0x00,
+    0x01, 0x00, 0x00, 0x00, 0x5a, 0x00, 0x00, 0x00, 0x53, 0x00, 0x72, 0x00, 0x63, 0x00, 0x00, 0x00,
+    0x50, 0x00, 0x43, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05,
+    0x12, 0x00, 0x00, 0x00, 0x48, 0x00, 0x69, 0x00, 0x00, 0x00, 0xab, 0x00, 0x60, 0x00, 0x00, 0x00,
+});
+
+const BYTE* B(const std::string& s) { return reinterpret_cast<const BYTE*>(s.data()); }
+
+TEST(EvtFormat, WorkedExampleEncodesByteForByte)
+{
+    std::string record = EncodeEvtRecord(WorkedExampleEvent());
+    EXPECT_EQ(record, g_workedExample);
+    CEvtEvent decoded;
+    ASSERT_TRUE(DecodeEvtRecord(B(g_workedExample), g_workedExample.size(), decoded));
+    EXPECT_EQ(decoded, WorkedExampleEvent());
+}
+
+TEST(EvtFormat, AnsiRecordHasEightBitStringsAndRecomputedOffsets)
+{
+    BYTE out[256];
+    DWORD length = ConvertEvtRecordToAnsi(B(g_workedExample), 0x60, out, sizeof out);
+    // Fixed part, "Src\0PC\0" (7), pad to 0x40, SID (12), "Hi\0" (3), data (1), length.
+    ASSERT_EQ(length, 0x54u);
+    EXPECT_EQ(GetLe32(out + EVT_LENGTH), 0x54u);
+    EXPECT_EQ(GetLe32(out + length - 4), 0x54u);
+    EXPECT_EQ(std::memcmp(out + 0x38, "Src\0PC\0\0", 8), 0);
+    EXPECT_EQ(GetLe32(out + EVT_USER_SID_OFFSET), 0x40u);
+    EXPECT_EQ(GetLe32(out + EVT_STRING_OFFSET), 0x4Cu);
+    EXPECT_EQ(GetLe32(out + EVT_DATA_OFFSET), 0x4Fu);
+    EXPECT_EQ(std::memcmp(out + 4, g_workedExample.data() + 4, 0x20), 0); // numbers, times, id, type
+    CEvtEvent decoded;
+    ASSERT_TRUE(DecodeAnsiRecord(out, length, decoded));
+    EXPECT_EQ(decoded, WorkedExampleEvent());
+
+    // Too small a buffer: the size is reported and nothing is written.
+    BYTE small[0x53];
+    std::memset(small, 0xEE, sizeof small);
+    EXPECT_EQ(ConvertEvtRecordToAnsi(B(g_workedExample), 0x60, small, sizeof small), 0x54u);
+    EXPECT_EQ(small[0], 0xEE);
+}
+
+TEST(EvtFormat, TextOutsideAsciiSurvivesBothDirections)
+{
+    CEvtEvent e = WorkedExampleEvent();
+    e.m_strSourceName = "Qu\xC3\xB6rvil";                    // ö
+    e.m_strings = {"\xE2\x82\xAC 5", "", "\xF0\x9D\x84\x9E"}; // euro sign, empty, G clef
+    std::string record = EncodeEvtRecord(e);
+    std::vector<BYTE> out(1024);
+    DWORD length = ConvertEvtRecordToAnsi(B(record), static_cast<DWORD>(record.size()), out.data(), 1024);
+    CEvtEvent decoded;
+    ASSERT_TRUE(DecodeAnsiRecord(out.data(), length, decoded));
+    EXPECT_EQ(decoded, e);
+
+    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b\xC3"), u"a?b?");
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"???"); // an encoded surrogate is not text
+    EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "?x");
+}
+
+TEST(EvtFormat, DamagedInnerOffsetsAreClampedNotFollowed)
+{
+    struct Case {
+        const char* what;
+        DWORD field;
+        DWORD value;
+        std::size_t strings;
+        bool hasSid;
+        bool hasData;
+    } cases[] = {
+        {"SID beyond the record", EVT_USER_SID_OFFSET, 0x5C, 1, false, true},
+        {"SID length huge", EVT_USER_SID_LENGTH, 0xFFFFFFF0, 1, false, true},
+        {"data inside the fixed part", EVT_DATA_OFFSET, 0x10, 1, true, false},
+        {"data length huge", EVT_DATA_LENGTH, 0x7FFFFFFF, 1, true, false},
+        {"strings beyond the record", EVT_STRING_OFFSET, 0x1000, 0, true, true},
+        {"more strings than there are", EVT_NUM_STRINGS, 0xFFFF, 2, true, true},
+    };
+    for (const Case& c : cases) {
+        std::string record = g_workedExample;
+        auto* p = reinterpret_cast<BYTE*>(record.data());
+        if (c.field == EVT_NUM_STRINGS)
+            PutLe16(p + c.field, static_cast<WORD>(c.value));
+        else
+            PutLe32(p + c.field, c.value);
+        BYTE out[512];
+        DWORD length = ConvertEvtRecordToAnsi(p, 0x60, out, sizeof out);
+        ASSERT_GT(length, 0u) << c.what;
+        ASSERT_LE(length, sizeof out) << c.what;
+        // The converted record is well-formed, whatever the original held.
+        CEvtEvent decoded;
+        ASSERT_TRUE(DecodeAnsiRecord(out, length, decoded)) << c.what;
+        EXPECT_EQ(decoded.m_strings.size(), c.strings) << c.what;
+        EXPECT_EQ(!decoded.m_sid.empty(), c.hasSid) << c.what;
+        EXPECT_EQ(!decoded.m_data.empty(), c.hasData) << c.what;
+        // The strict reader of disk records refuses them.
+        EXPECT_FALSE(DecodeEvtRecord(p, 0x60, decoded)) << c.what;
+    }
+}
+
+TEST(EvtFormat, HeaderAndEndOfFileRecordRoundTrip)
+{
+    CEvtHeader h;
+    h.m_dwStartOffset = 0x1230;
+    h.m_dwEndOffset = 0x40;
+    h.m_dwCurrentRecordNumber = 900;
+    h.m_dwOldestRecordNumber = 17;
+    h.m_dwFlags = ELF_LOGFILE_HEADER_WRAP;
+    h.m_dwRetention = 604800;
+    BYTE header[ELF_LOGFILE_HEADER_SIZE];
+    EncodeEvtHeader(h, header);
+    CEvtHeader back;
+    ASSERT_TRUE(DecodeEvtHeader(header, sizeof header, back));
+    EXPECT_EQ(back, h);
+    header[4] ^= 1;
+    EXPECT_FALSE(DecodeEvtHeader(header, sizeof header, back));
+
+    BYTE eof[ELF_EOF_RECORD_SIZE];
+    EncodeEvtEof(h, eof);
+    CEvtHeader ring;
+    ASSERT_TRUE(DecodeEvtEof(eof, 0x40, ring));
+    EXPECT_EQ(ring.m_dwStartOffset, 0x1230u);
+    EXPECT_EQ(ring.m_dwCurrentRecordNumber, 900u);
+    EXPECT_EQ(ring.m_dwOldestRecordNumber, 17u);
+    EXPECT_FALSE(DecodeEvtEof(eof, 0x44, ring)); // it names its own offset
+
+    // An empty log's end-of-file record begins at itself.
+    CEvtHeader empty;
+    EncodeEvtEof(empty, eof);
+    EXPECT_EQ(GetLe32(eof + 0x14), 0x30u);
+    EXPECT_EQ(GetLe32(eof + 0x18), 0x30u);
+}
+
+} // namespace
