@@ -1,0 +1,77 @@
+#pragma once
+// CKeySetFinder: finds, in a block of text lines, the lines that contain at
+// least one of a set of patterns, each either case-sensitive or compared
+// upper-cased (match/textfold.h). A text scan builds one from the text keys
+// of all watch groups of a log (AddTextKey) and tests keys only on the
+// lines it reports: a line that contains no pattern cannot satisfy any key.
+// The result is exact: a line is reported if and only if a pattern occurs
+// inside it.
+//
+// The search looks at the block as a whole (a Wu-Manber scan over pairs of
+// bytes, skipping ahead by up to the shortest pattern's length), so the
+// lines that contain nothing are never split or copied.
+//
+// Building (AddPattern, AddTextKey, Clear) and searching are not to be
+// mixed across threads; a built finder may be searched from several threads.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CSearchKeyText;
+
+struct CLineSpan {
+    std::size_t nOffset; // from the start of the block
+    std::size_t nLength; // without the line end
+    friend bool operator==(const CLineSpan&, const CLineSpan&) = default;
+};
+
+class CKeySetFinder {
+public:
+    CKeySetFinder();
+
+    // Adds a pattern. An empty pattern or one holding a line feed can never
+    // occur in a line and is left out.
+    void AddPattern(std::string_view pattern, bool bCaseSensitive);
+    // Adds what the key must find for a line to match it: Key 1 (modes ONLY,
+    // AND_NOT), Key 1 or Key 2 (OR), the longer of the two (AND). A key that
+    // can never match adds nothing.
+    void AddTextKey(const CSearchKeyText& key);
+    void Clear();
+    bool IsEmpty() const { return m_patterns.empty(); }
+    std::size_t GetPatternCount() const { return m_patterns.size(); }
+
+    // Appends to out the lines of the block that contain a pattern, in
+    // order. Lines end at '\n', which is not part of the line; with bDropCR,
+    // neither is a '\r' right before the '\n'. Text after the last '\n' is a
+    // last line.
+    void FindLines(std::string_view block, std::vector<CLineSpan>& out, bool bDropCR = true) const;
+    // True when the line (no line end in it) contains a pattern.
+    bool Contains(std::string_view line) const;
+
+private:
+    struct CPattern {
+        std::string text;   // as given
+        std::string upper;  // upper-cased
+        bool bCaseSensitive;
+    };
+
+    void Rebuild();
+    std::size_t Gram(const unsigned char* p) const; // the gram ending at p, as an index
+    // The length of the shortest pattern that occurs at block[start] (pos
+    // is the end of the window there), or 0.
+    std::size_t MatchAt(const unsigned char* block, std::size_t n, std::size_t start,
+                        std::size_t pos) const;
+    // Calls onHit(start, length) for occurrences; onHit returns the position
+    // from which to go on looking (at least start + 1), or npos to stop.
+    template <class F>
+    void Scan(std::string_view block, F&& onHit) const;
+
+    std::vector<CPattern> m_patterns;
+    std::size_t m_nWindow = 0;          // shortest pattern length, capped
+    std::size_t m_nGram = 2;            // bytes per gram: 2, or 1 when a pattern has 1 byte
+    std::vector<std::uint8_t> m_shift;  // by raw gram: how far the window may move
+    std::vector<std::uint32_t> m_bucketStart; // by folded-gram hash: range in m_bucketItems
+    std::vector<std::uint32_t> m_bucketItems; // pattern indexes
+};

@@ -1,0 +1,10 @@
+#include "match/matchclasses.h"
+
+#include "match/searchkey.h"
+#include "match/searchkeytext.h"
+
+void RegisterMatchClasses()
+{
+    CRuntimeClass::Register(RUNTIME_CLASS(CSearchKey));
+    CRuntimeClass::Register(RUNTIME_CLASS(CSearchKeyText));
+}

@@ -1,0 +1,357 @@
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "core/archive/globalarchive.h"
+#include "match/keysetfinder.h"
+#include "match/matchclasses.h"
+#include "match/searchkeytext.h"
+#include "platform/clipboard/clipboard.h"
+
+namespace {
+
+// A list of keys written like a watch group writes them.
+class CTestKeyList : public CObject {
+    DECLARE_SERIAL(CTestKeyList)
+public:
+    void Serialize(CArchive& ar) override
+    {
+        if (ar.IsStoring()) {
+            ar << static_cast<DWORD>(m_arrKeys.size());
+            for (const auto& p : m_arrKeys)
+                ar.WriteObject(p.get());
+        } else {
+            DWORD n;
+            ar >> n;
+            ar.CheckCount(n, 2);
+            for (DWORD i = 0; i < n; ++i)
+                m_arrKeys.push_back(ar.ReadObjectAs<CSearchKey>());
+        }
+    }
+    std::vector<std::unique_ptr<CSearchKey>> m_arrKeys;
+};
+IMPLEMENT_SERIAL(CTestKeyList, CObject, 1)
+
+struct CBytes {
+    std::string s;
+    CBytes& b(BYTE v) { s.push_back(static_cast<char>(v)); return *this; }
+    CBytes& w(WORD v) { return b(v & 0xFF).b(v >> 8); }
+    CBytes& d(DWORD v) { return w(v & 0xFFFF).w(v >> 16); }
+    CBytes& str(std::string_view v) { b(static_cast<BYTE>(v.size())); s += v; return *this; }
+    CBytes& newClass(std::string_view name, WORD schema) { w(0xFFFF).w(schema).w(static_cast<WORD>(name.size())); s += name; return *this; }
+};
+
+CSearchKeyText MakeKey(TextKeyMode mode, bool bCase, std::string k1, std::string k2 = {})
+{
+    CSearchKeyText key;
+    key.m_nMode = mode;
+    key.m_bCaseSensitive = bCase;
+    key.m_strKey1 = std::move(k1);
+    key.m_strKey2 = std::move(k2);
+    return key;
+}
+
+// The definition, literally: copies, upper-cased when not case sensitive.
+bool NaiveMatch(const CSearchKeyText& key, const std::string& line)
+{
+    std::string l = line, k1 = key.m_strKey1, k2 = key.m_strKey2;
+    if (!key.m_bCaseSensitive) {
+        for (std::string* s : {&l, &k1, &k2})
+            for (char& c : *s)
+                c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    }
+    bool f1 = !k1.empty() && l.find(k1) != std::string::npos;
+    bool f2 = !k2.empty() && l.find(k2) != std::string::npos;
+    switch (key.m_nMode) {
+    case TextKeyMode::ONLY: return f1;
+    case TextKeyMode::AND: return f1 && f2;
+    case TextKeyMode::OR: return f1 || f2;
+    case TextKeyMode::AND_NOT: return f1 && !f2;
+    }
+    return false;
+}
+
+class MatchTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterMatchClasses();
+        CRuntimeClass::Register(RUNTIME_CLASS(CTestKeyList));
+    }
+};
+
+} // namespace
+
+TEST_F(MatchTest, ModesCaseAndEmptyKeys)
+{
+    using M = TextKeyMode;
+    struct {
+        M mode;
+        bool bCase;
+        const char* k1;
+        const char* k2;
+        const char* line;
+        bool expected;
+    } cases[] = {
+        {M::ONLY, false, "", "", "anything", false},
+        {M::AND, false, "", "x", "x", false},
+        {M::AND_NOT, false, "", "x", "y", false},
+        {M::OR, false, "", "disk", "disk full", true},
+        {M::OR, false, "", "disk", "memory", false},
+        {M::AND, false, "disk", "", "disk", false},
+        {M::AND_NOT, false, "disk", "", "disk", true},
+        {M::ONLY, false, "error", "", "AN ERROR OCCURRED", true},
+        {M::ONLY, false, "error", "", "An Error occurred", true},
+        {M::ONLY, true, "error", "", "AN ERROR OCCURRED", false},
+        {M::ONLY, true, "error", "", "An Error occurred", false},
+        {M::ONLY, true, "Error", "", "An Error occurred", true},
+        {M::ONLY, false, "x", "", "", false},
+        {M::OR, false, "a", "b", "", false},
+        {M::AND_NOT, false, "fail", "retry", "job fail", true},
+        {M::AND_NOT, false, "fail", "retry", "fail, retry", false},
+        {M::AND_NOT, false, "fail", "retry", "retry", false},
+        {M::AND, false, "disk", "FULL", "Disk is full", true},
+        {M::ONLY, false, "disk  full", "", "disk full", false},  // no trimming or wildcards
+        {M::ONLY, false, "d*k", "", "disk", false},
+        {M::ONLY, false, "caf\xE9", "", "CAF\xC9", false},       // bytes 128-255 keep their case
+        {M::ONLY, false, "caf\xE9", "", "CAF\xE9", true},
+        {static_cast<M>(4), false, "a", "a", "a", false},
+        {static_cast<M>(-1), false, "a", "", "a", false},
+    };
+    for (const auto& c : cases) {
+        CSearchKeyText key = MakeKey(c.mode, c.bCase, c.k1, c.k2);
+        EXPECT_EQ(key.Match(c.line) != 0, c.expected) << c.k1 << "/" << c.k2 << " in " << c.line;
+        EXPECT_EQ(NaiveMatch(key, c.line), c.expected) << c.k1 << "/" << c.k2 << " in " << c.line;
+    }
+}
+
+TEST_F(MatchTest, PreparedLinesGiveTheDefinitionsResults)
+{
+    std::mt19937 rng(7);
+    const std::string alphabet = "aAbBc\xE9\xC9 ";
+    auto text = [&](std::size_t maxLen) {
+        std::string s(rng() % (maxLen + 1), ' ');
+        for (char& c : s)
+            c = alphabet[rng() % alphabet.size()];
+        return s;
+    };
+    CPreparedLine prepared;
+    for (int i = 0; i < 20000; ++i) {
+        CSearchKeyText key = MakeKey(static_cast<TextKeyMode>(rng() % 5), rng() % 2, text(3), text(3));
+        std::string line = text(12);
+        prepared.Prepare(line);
+        ASSERT_EQ(key.Match(prepared) != 0, NaiveMatch(key, line))
+            << key.GetDescription() << " in '" << line << "' case " << key.m_bCaseSensitive;
+    }
+}
+
+TEST_F(MatchTest, Descriptions)
+{
+    using M = TextKeyMode;
+    EXPECT_EQ(MakeKey(M::ONLY, false, "a b", "x").GetDescription(), "'a b' Only");
+    EXPECT_EQ(MakeKey(M::AND, false, "a", "b").GetDescription(), "'a' AND 'b'");
+    EXPECT_EQ(MakeKey(M::OR, false, "disk", "full").GetDescription(), "'disk' OR 'full'");
+    EXPECT_EQ(MakeKey(M::AND_NOT, false, "fail", "").GetDescription(), "'fail' AND NOT ''");
+    EXPECT_EQ(MakeKey(static_cast<M>(9), false, "a", "b").GetDescription(), "");
+    EXPECT_EQ(CSearchKey().GetDescription(), "BASE");
+}
+
+TEST_F(MatchTest, CopiesCloneAssignReset)
+{
+    CSearchKeyText key = MakeKey(TextKeyMode::OR, true, "a", "b");
+    key.m_nHits = 3;
+    std::unique_ptr<CSearchKey> clone = key.Clone();
+    auto* pText = dynamic_cast<CSearchKeyText*>(clone.get());
+    ASSERT_NE(pText, nullptr);
+    EXPECT_EQ(pText->GetDescription(), "'a' OR 'b'");
+    EXPECT_TRUE(pText->m_bCaseSensitive);
+    EXPECT_EQ(pText->m_nHits, 3);
+    EXPECT_EQ(CSearchKey().Clone(), nullptr);
+
+    CSearchKeyText other;
+    other.Assign(key);
+    EXPECT_EQ(other.GetDescription(), key.GetDescription());
+    EXPECT_EQ(other.m_nHits, 3);
+    other.Assign(other);
+    EXPECT_EQ(other.m_strKey1, "a");
+
+    // The base assignment copies the hit counter only.
+    CSearchKeyText counted;
+    counted.m_nHits = 5;
+    static_cast<CSearchKey&>(other) = counted;
+    EXPECT_EQ(other.m_nHits, 5);
+    EXPECT_EQ(other.m_strKey1, "a");
+
+    other.Reset();
+    EXPECT_EQ(other.m_nHits, 0);
+    EXPECT_EQ(other.m_nMode, TextKeyMode::ONLY);
+    EXPECT_EQ(other.m_strKey1 + other.m_strKey2, "");
+    EXPECT_FALSE(other.m_bCaseSensitive);
+}
+
+TEST_F(MatchTest, StoredFormWritesTheClassOnce)
+{
+    CTestKeyList list;
+    list.m_arrKeys.push_back(std::make_unique<CSearchKeyText>(MakeKey(TextKeyMode::AND_NOT, true, "fail", "retry")));
+    list.m_arrKeys.push_back(std::make_unique<CSearchKeyText>(MakeKey(TextKeyMode::ONLY, false, "x")));
+    list.m_arrKeys[0]->m_nHits = 4;
+    std::string bytes = StoreObjectToBytes(&list);
+
+    CBytes expected;
+    expected.newClass("CTestKeyList", 1).d(2)             // class 1, object 2
+        .newClass("CSearchKeyText", 1)                    // class 3, object 4
+        .newClass("CSearchKey", 1).d(1)                   // class 5; CSearchKey version
+        .d(1).d(3).d(1).str("fail").str("retry")          // version, mode, case, keys
+        .w(0x8003).w(0x8005).d(1)                         // second key: class tags only
+        .d(1).d(0).d(0).str("x").str("");
+    EXPECT_EQ(bytes, expected.s);
+
+    auto back = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CTestKeyList));
+    auto& keys = static_cast<CTestKeyList&>(*back).m_arrKeys;
+    ASSERT_EQ(keys.size(), 2u);
+    auto& first = dynamic_cast<CSearchKeyText&>(*keys[0]);
+    EXPECT_EQ(first.GetDescription(), "'fail' AND NOT 'retry'");
+    EXPECT_TRUE(first.m_bCaseSensitive);
+    EXPECT_EQ(first.m_nHits, 0);
+    EXPECT_EQ(StoreObjectToBytes(back.get()), bytes);
+
+    // Values are taken as stored, whatever they are; other schemas are accepted.
+    CBytes odd;
+    odd.newClass("CSearchKeyText", 5).newClass("CSearchKey", 3).d(9).d(9).d(7).d(2).str("k").str("");
+    auto pOdd = LoadObjectFromBytes(odd.s, RUNTIME_CLASS(CSearchKey));
+    auto& oddKey = dynamic_cast<CSearchKeyText&>(*pOdd);
+    EXPECT_EQ(static_cast<LONG>(oddKey.m_nMode), 7);
+    EXPECT_EQ(oddKey.m_bCaseSensitive, 2);
+    EXPECT_FALSE(oddKey.Match("k"));
+}
+
+TEST_F(MatchTest, ClipboardRoundTrip)
+{
+    RegisterBnClipFormats();
+    CSearchKeyText key = MakeKey(TextKeyMode::AND, false, "disk", "full");
+    key.m_nHits = 2;
+    UINT uFormat = key.GetClipFormat();
+    EXPECT_EQ(GetClipboardFormatName(uFormat), "CF_BN_SEARCHKEYTEXT");
+    EXPECT_EQ(CSearchKey().GetClipFormat(), 0u);
+
+    CMemoryClipboard clipboard;
+    ASSERT_TRUE(clipboard.Open());
+    ASSERT_TRUE(clipboard.Empty());
+    ASSERT_TRUE(clipboard.SetData(uFormat, key.CopyToGlobalMemory()));
+    CGlobalMemory h = clipboard.GetData(uFormat);
+    clipboard.Close();
+    EXPECT_EQ(h.GetSize(), 4096u);
+
+    std::unique_ptr<CSearchKey> pasted = CSearchKey::FromGlobalMemory(h);
+    auto* pText = dynamic_cast<CSearchKeyText*>(pasted.get());
+    ASSERT_NE(pText, nullptr);
+    EXPECT_EQ(pText->GetDescription(), "'disk' AND 'full'");
+    EXPECT_EQ(pText->m_nHits, 0);
+    EXPECT_FALSE(h.IsNull());
+
+    EXPECT_EQ(CSearchKey::FromGlobalMemory(CGlobalMemory()), nullptr);
+    CTestKeyList notAKey;
+    EXPECT_THROW(CSearchKey::FromGlobalMemory(WriteObjectToGlobalMemory(&notAKey)), CArchiveException);
+}
+
+namespace {
+
+// Lines as the text scan cuts them, and the definition of "contains".
+std::vector<CLineSpan> NaiveLines(const std::string& block, bool bDropCR)
+{
+    std::vector<CLineSpan> lines;
+    std::size_t start = 0;
+    while (start < block.size()) {
+        std::size_t nl = block.find('\n', start);
+        std::size_t end = nl == std::string::npos ? block.size() : nl;
+        std::size_t contentEnd = (bDropCR && nl != std::string::npos && end > start && block[end - 1] == '\r') ? end - 1 : end;
+        lines.push_back({start, contentEnd - start});
+        if (nl == std::string::npos)
+            break;
+        start = nl + 1;
+    }
+    return lines;
+}
+
+bool NaiveContains(std::string_view line, const std::vector<std::pair<std::string, bool>>& patterns)
+{
+    for (const auto& [p, bCase] : patterns) {
+        CSearchKeyText key = MakeKey(TextKeyMode::ONLY, bCase, p);
+        if (p.find('\n') == std::string::npos && NaiveMatch(key, std::string(line)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST_F(MatchTest, FinderAgreesWithTheNaiveDefinition)
+{
+    std::mt19937 rng(11);
+    // Few letters, many line ends and carriage returns: many occurrences,
+    // many of them at line ends.
+    const std::string alphabets[] = {"aAb\r\n", "aAbBcz\r\n \xE1"};
+    for (int round = 0; round < 6000; ++round) {
+        const std::string& alphabet = alphabets[round % 2];
+        auto text = [&](std::size_t minLen, std::size_t maxLen) {
+            std::string s(minLen + rng() % (maxLen - minLen + 1), ' ');
+            for (char& c : s)
+                c = alphabet[rng() % alphabet.size()];
+            return s;
+        };
+        CKeySetFinder finder;
+        std::vector<std::pair<std::string, bool>> patterns;
+        std::size_t nPatterns = rng() % 6;
+        std::size_t nMaxLen = 1 + rng() % 6;
+        for (std::size_t i = 0; i < nPatterns; ++i) {
+            patterns.emplace_back(text(1, nMaxLen), rng() % 2);
+            finder.AddPattern(patterns.back().first, patterns.back().second);
+        }
+        std::string block = text(0, 200);
+        for (bool bDropCR : {true, false}) {
+            std::vector<CLineSpan> expected;
+            for (const CLineSpan& line : NaiveLines(block, bDropCR)) {
+                if (NaiveContains(std::string_view(block).substr(line.nOffset, line.nLength), patterns))
+                    expected.push_back(line);
+            }
+            std::vector<CLineSpan> found;
+            finder.FindLines(block, found, bDropCR);
+            ASSERT_EQ(found, expected) << "round " << round;
+        }
+        std::string line = text(0, 30);
+        line.erase(std::remove(line.begin(), line.end(), '\n'), line.end());
+        ASSERT_EQ(finder.Contains(line), NaiveContains(line, patterns)) << "round " << round;
+    }
+}
+
+TEST_F(MatchTest, FinderOfTextKeysMissesNoMatchingLine)
+{
+    std::mt19937 rng(5);
+    const std::string alphabet = "aAbBc ";
+    auto text = [&](std::size_t maxLen) {
+        std::string s(rng() % (maxLen + 1), ' ');
+        for (char& c : s)
+            c = alphabet[rng() % alphabet.size()];
+        return s;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<CSearchKeyText> keys;
+        CKeySetFinder finder;
+        for (int i = 0; i < 3; ++i) {
+            keys.push_back(MakeKey(static_cast<TextKeyMode>(rng() % 5), rng() % 2, text(3), text(3)));
+            finder.AddTextKey(keys.back());
+        }
+        std::string line = text(10);
+        bool bAnyKey = false;
+        for (const auto& key : keys)
+            bAnyKey = bAnyKey || key.Match(line);
+        if (bAnyKey) {
+            ASSERT_TRUE(finder.Contains(line)) << line;
+        }
+    }
+    CKeySetFinder none;
+    none.AddTextKey(MakeKey(TextKeyMode::AND, false, "a", ""));
+    none.AddTextKey(MakeKey(static_cast<TextKeyMode>(8), false, "a", ""));
+    none.AddPattern("a\nb", false);
+    EXPECT_TRUE(none.IsEmpty());
+}
