@@ -1,7 +1,8 @@
 #include "bransched/tasklog.h"
 
 #include <atomic>
-#include <cstdio>
+
+#include "app/settings/systemlog.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ void TaskLog(const std::string& line)
         hook(line);
         return;
     }
-    std::fprintf(stderr, "%s\n", line.c_str());
+    WriteSystemLog(line.c_str());
 }
 
 void SetTaskLogHook(TaskLogHook hook)

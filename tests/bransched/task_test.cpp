@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "brancmn/brancmn.h"
 #include "bransched/task.h"
 #include "bransched/taskui.h"
 #include "isolated_env.h"
@@ -260,4 +261,14 @@ TEST(Task, RunsWhileAnotherThreadEditsAndTriggers)
     runner.join();
     const std::string lines = ReadFileBytes(path).value_or("");
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 100);
+}
+
+TEST(TaskLog, LinesReachTheSystemLog)
+{
+    CTask task;
+    task.SetDescription("Logged");
+    task.AddAction(WriteFile("", "x"));
+    task.Run();
+    const std::string log = ReadFileBytes(DefaultSystemLogPath()).value_or("");
+    EXPECT_NE(log.find(" Write to file in task \"Logged\": no file name\n"), std::string::npos) << log;
 }
