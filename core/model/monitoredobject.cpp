@@ -1,6 +1,7 @@
 #include "core/model/monitoredobject.h"
 
 #include "app/settings/systemlog.h"
+#include "core/archive/globalarchive.h"
 #include "core/model/keysandactions.h"
 #include "core/model/logon.h"
 #include "platform/base/win32error.h"
@@ -120,6 +121,16 @@ void CMonitoredObject::Serialize(CArchive& ar)
         ar >> m_bImpersonate >> m_strLogonUser >> strPassword >> m_strLogonDomain;
         m_strLogonPassword = ScrambleText(strPassword);
     }
+}
+
+CGlobalMemory CMonitoredObject::CopyToGlobalMemory() const
+{
+    return WriteObjectToGlobalMemory(this);
+}
+
+std::unique_ptr<CMonitoredObject> CMonitoredObject::FromGlobalMemory(const CGlobalMemory& hMem)
+{
+    return ReadObjectFromGlobalMemoryAs<CMonitoredObject>(hMem);
 }
 
 BOOL CMonitoredObject::ScanIfDue()

@@ -7,11 +7,13 @@
 // Threads: the scan thread calls ScanIfDue/Scan; the user interface thread
 // edits. The watch-group array is guarded by g_csMonitor per access; a
 // group pointer stays valid only while no other thread removes the group.
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/archive/archive.h"
 #include "platform/base/modeltime.h"
+#include "platform/clipboard/globalmem.h"
 #include "platform/base/sync.h"
 #include "platform/base/win32types.h"
 
@@ -74,9 +76,19 @@ public:
     virtual void SetLogonDomain(const std::string& s) { m_strLogonDomain = s; }
     virtual BOOL IsEventLog() const { return FALSE; }
     virtual void JumpToEnd() {}
+    // The clipboard formats of this kind's watch groups and of the log
+    // itself; the base has none (0).
+    virtual UINT GetWatchGroupClipFormat() const { return 0; }
+    virtual UINT GetClipFormat() const { return 0; }
+    // The log as clipboard data (a block owned by the caller).
+    virtual CGlobalMemory CopyToGlobalMemory() const;
     // What the scan thread reports with a change of this log: an event
     // log's last record; 0 for other kinds.
     virtual LPARAM GetLastRecordForProgress() const { return 0; }
+
+    // The log held in clipboard data: a new log owned by the caller, or null
+    // for the null handle. Throws CArchiveException on damaged data.
+    static std::unique_ptr<CMonitoredObject> FromGlobalMemory(const CGlobalMemory& hMem);
 
     CTime GetNextScanTime() const { return m_timeLastScanned + GetInterval(); }
 

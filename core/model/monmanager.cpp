@@ -146,8 +146,10 @@ void CMonManager::ScanThreadProc(CScanThread& thread)
             clock.SleepMs(500);
         }
     }
-    thread.Post(WM_SCAN_STATE, SCAN_STATE_RUNNING, 0);
+    // The delay is cleared before the running message, so whoever sees that
+    // message sees the delay used up.
     m_nStartDelay = 0;
+    thread.Post(WM_SCAN_STATE, SCAN_STATE_RUNNING, 0);
 
     for (;;) {
         if (thread.StopRequested()) {
