@@ -2,6 +2,7 @@
 
 #include "core/archive/globalarchive.h"
 #include "core/model/monitoredobject.h"
+#include "core/model/monmanager.h"
 #include "match/matchclasses.h"
 
 IMPLEMENT_SERIAL(CKeysAndActions, CObject, VERSIONABLE_SCHEMA | 2)
@@ -198,4 +199,5 @@ void RegisterCoreClasses()
     RegisterBranSchedClasses();
     CRuntimeClass::Register(RUNTIME_CLASS(CKeysAndActions));
     CRuntimeClass::Register(RUNTIME_CLASS(CMonitoredObject));
+    CRuntimeClass::Register(RUNTIME_CLASS(CMonManager));
 }

@@ -13,6 +13,8 @@
 
 CManualResetEvent g_hStopScanEvent;
 
+IMPLEMENT_SERIAL(CMonManager, CObject, VERSIONABLE_SCHEMA | 1)
+
 // The scan thread and what its controller shares with it. A thread that
 // did not stop in time is abandoned: it ends silently at its next check
 // instead of being killed, and is joined when the manager goes away.
@@ -59,6 +61,32 @@ CMonManager::~CMonManager()
     for (CMonitoredObject* pLog : *m_pLogs)
         delete pLog;
     m_pLogs->clear();
+}
+
+void CMonManager::Serialize(CArchive& ar)
+{
+    if (ar.IsStoring()) {
+        std::vector<CMonitoredObject*> logs;
+        {
+            CSingleLock lock(g_csMonitor);
+            logs = *m_pLogs;
+        }
+        ar << DWORD{1} << static_cast<DWORD>(logs.size());
+        for (const CMonitoredObject* pLog : logs)
+            ar.WriteObject(pLog);
+        return;
+    }
+    ar.GetObjectSchema();
+    DWORD dwVersion = 0;
+    DWORD dwCount = 0;
+    ar >> dwVersion >> dwCount;
+    ar.CheckCount(dwCount, 2);
+    for (DWORD i = 0; i < dwCount; ++i) {
+        std::unique_ptr<CMonitoredObject> pLog = ar.ReadObjectAs<CMonitoredObject>();
+        if (!pLog)
+            ar.Fail(CArchiveException::badClass, "empty monitored log record");
+        AddLog(pLog.release());
+    }
 }
 
 BOOL CMonManager::StartScanThread()
@@ -309,6 +337,114 @@ BOOL CMonManager::ToggleLogEnabled(DWORD dwID)
 {
     if (CMonitoredObject* pLog = FindLog(dwID))
         pLog->SetEnabled(!pLog->IsEnabled());
+    return TRUE;
+}
+
+CKeysAndActions* CMonManager::FindWatchGroup(DWORD dwID, int nGroup) const
+{
+    CMonitoredObject* pLog = FindLog(dwID);
+    return pLog ? pLog->GetWatchGroup(nGroup) : nullptr;
+}
+
+void CMonManager::ReplaceWatchGroups(DWORD dwTargetID, const CMonitoredObject& source)
+{
+    if (CMonitoredObject* pLog = FindLog(dwTargetID)) {
+        WaitUntilNotScanning(pLog);
+        pLog->RemoveAllWatchGroups();
+        MergeWatchGroups(dwTargetID, source);
+    }
+}
+
+void CMonManager::MergeWatchGroups(DWORD dwTargetID, const CMonitoredObject& source)
+{
+    CMonitoredObject* pLog = FindLog(dwTargetID);
+    if (!pLog)
+        return;
+    int pos = 0;
+    while (const CKeysAndActions* pGroup = source.GetNextWatchGroup(pos))
+        pLog->AddWatchGroup(new CKeysAndActions(*pGroup));
+}
+
+int CMonManager::AddWatchGroup(DWORD dwID, CKeysAndActions* pGroup)
+{
+    CMonitoredObject* pLog = FindLog(dwID);
+    if (!pLog) {
+        delete pGroup;
+        return -1;
+    }
+    return pLog->AddWatchGroup(pGroup);
+}
+
+void CMonManager::SetWatchGroup(DWORD dwID, int nGroup, const CKeysAndActions& group)
+{
+    if (CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup)) {
+        WaitUntilNotScanning(FindLog(dwID));
+        *pGroup = group;
+    }
+}
+
+BOOL CMonManager::DeleteWatchGroup(DWORD dwID, int nGroup)
+{
+    if (CMonitoredObject* pLog = FindLog(dwID)) {
+        WaitUntilNotScanning(pLog);
+        pLog->RemoveWatchGroup(nGroup);
+    }
+    return TRUE;
+}
+
+BOOL CMonManager::EditTask(DWORD dwID, int nGroup)
+{
+    if (CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup)) {
+        pGroup->m_bTaskChanged = 1;
+        pGroup->m_task.Properties();
+    }
+    return TRUE;
+}
+
+void CMonManager::SetTask(DWORD dwID, int nGroup, const CTask& task)
+{
+    if (CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup))
+        pGroup->m_task = task;
+}
+
+BOOL CMonManager::SetSearchKey(DWORD dwID, int nGroup, int nKey, const CSearchKey& key)
+{
+    CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup);
+    CSearchKey* pKey = pGroup ? pGroup->GetKey(nKey) : nullptr;
+    if (!pKey || pKey->GetRuntimeClass() != key.GetRuntimeClass())
+        return FALSE;
+    WaitUntilNotScanning(FindLog(dwID));
+    std::unique_ptr<CSearchKey> pCopy = key.Clone();
+    if (!pCopy)
+        return FALSE;
+    // Replace in place so the key keeps its position.
+    CSingleLock lock(g_csMonitor);
+    for (CSearchKey*& pSlot : pGroup->m_arrKeys) {
+        if (pSlot == pKey) {
+            pSlot = pCopy.release();
+            delete pKey;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+int CMonManager::AddSearchKey(DWORD dwID, int nGroup, CSearchKey* pKey)
+{
+    CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup);
+    if (!pGroup) {
+        delete pKey;
+        return -1;
+    }
+    return pGroup->AddKey(pKey);
+}
+
+BOOL CMonManager::DeleteSearchKey(DWORD dwID, int nGroup, int nKey)
+{
+    if (CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup)) {
+        WaitUntilNotScanning(FindLog(dwID));
+        pGroup->RemoveKey(nKey);
+    }
     return TRUE;
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/model/keysandactions.h"
 #include "core/model/monitoredobject.h"
 #include "platform/base/msgqueue.h"
 #include "platform/base/sync.h"
@@ -37,12 +38,18 @@ inline bool IsStopRequested() { return g_hStopScanEvent.IsSet(); }
 
 struct CScanThread;
 
-class CMonManager {
+class CMonManager : public CObject {
+    DECLARE_SERIAL(CMonManager)
 public:
     CMonManager();
-    virtual ~CMonManager();
+    ~CMonManager() override;
     CMonManager(const CMonManager&) = delete;
     CMonManager& operator=(const CMonManager&) = delete;
+
+    // Record version 1: the count of logs, then each log as an object record
+    // (class information, the base record, the kind's record). Loading
+    // appends the logs read; throws CArchiveException on damage.
+    void Serialize(CArchive& ar) override;
 
     // Thread control (user interface thread).
     BOOL StartScanThread();
@@ -60,6 +67,18 @@ public:
 
     // Operations by identifier (called by the document).
     BOOL ToggleLogEnabled(DWORD dwID);
+    void ReplaceWatchGroups(DWORD dwTargetID, const CMonitoredObject& source);
+    void MergeWatchGroups(DWORD dwTargetID, const CMonitoredObject& source);
+    int AddWatchGroup(DWORD dwID, CKeysAndActions* pGroup);
+    void SetWatchGroup(DWORD dwID, int nGroup, const CKeysAndActions& group);
+    BOOL DeleteWatchGroup(DWORD dwID, int nGroup);
+    BOOL EditTask(DWORD dwID, int nGroup);
+    void SetTask(DWORD dwID, int nGroup, const CTask& task);
+    BOOL SetSearchKey(DWORD dwID, int nGroup, int nKey, const CSearchKey& key);
+    int AddSearchKey(DWORD dwID, int nGroup, CSearchKey* pKey);
+    BOOL DeleteSearchKey(DWORD dwID, int nGroup, int nKey);
+    // The group of a log, or null when either does not exist.
+    CKeysAndActions* FindWatchGroup(DWORD dwID, int nGroup) const;
     BOOL MarkLog(DWORD dwID, const std::string& text);
     BOOL ClearLog(DWORD dwID);
 

@@ -4,6 +4,7 @@
 #include "core/archive/archive.h"
 #include "core/model/keysandactions.h"
 #include "core/model/monitoredobject.h"
+#include "core/model/monmanager.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 
@@ -211,4 +212,56 @@ TEST_F(Records, ClipboardCarriesLogsGroupsAndTasks)
     EXPECT_EQ(copy->GetWatchGroupCount(), 1);
     // A group is not a log: the typed read refuses it.
     EXPECT_THROW(CMonitoredObject::FromGlobalMemory(pasted->CopyToGlobalMemory()), CArchiveException);
+}
+
+TEST_F(Records, ManagerRecordHoldsItsLogsInOrder)
+{
+    CMonManager empty;
+    std::string bytes = Store(empty);
+    std::unique_ptr<CMonManager> loaded = Load<CMonManager>(bytes);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->GetLogCount(), 0);
+
+    CMonManager manager;
+    for (int interval : {10, 20, 30}) {
+        auto* log = new CMonitoredObject;
+        log->m_nInterval = interval;
+        manager.AddLog(log);
+    }
+    bytes = Store(manager);
+    EXPECT_EQ(Count(bytes, "CMonitoredObject"), 1u);
+    loaded = Load<CMonManager>(bytes);
+    ASSERT_EQ(loaded->GetLogCount(), 3);
+    int pos = 0;
+    for (int interval : {10, 20, 30})
+        EXPECT_EQ(loaded->GetNextLog(pos)->m_nInterval, interval);
+    EXPECT_EQ(Store(*loaded), bytes);
+}
+
+TEST_F(Records, ManagerEditsGroupsAndKeysByIdentifier)
+{
+    CMonManager manager;
+    auto* log = new CMonitoredObject;
+    log->m_dwID = 0x50000001;
+    manager.AddLog(log);
+    EXPECT_EQ(manager.AddWatchGroup(log->m_dwID, Group("a")), 0);
+    EXPECT_EQ(manager.AddWatchGroup(log->m_dwID, Group("b")), 1);
+    EXPECT_EQ(manager.AddSearchKey(log->m_dwID, 1, TextKey("third")), 2);
+
+    std::unique_ptr<CSearchKeyText> replacement(TextKey("replaced"));
+    EXPECT_TRUE(manager.SetSearchKey(log->m_dwID, 1, 0, *replacement));
+    EXPECT_EQ(static_cast<CSearchKeyText*>(log->GetWatchGroup(1)->GetKey(0))->m_strKey1, "replaced");
+    EXPECT_TRUE(manager.DeleteSearchKey(log->m_dwID, 1, 1));
+    EXPECT_EQ(log->GetWatchGroup(1)->GetKeyCount(), 2);
+
+    CMonitoredObject source;
+    source.AddWatchGroup(Group("from source"));
+    manager.MergeWatchGroups(log->m_dwID, source);
+    EXPECT_EQ(log->GetWatchGroupCount(), 3);
+    manager.ReplaceWatchGroups(log->m_dwID, source);
+    ASSERT_EQ(log->GetWatchGroupCount(), 1);
+    EXPECT_EQ(log->GetWatchGroup(0)->m_strDescription, "from source");
+    EXPECT_NE(log->GetWatchGroup(0), source.GetWatchGroup(0));
+    EXPECT_TRUE(manager.DeleteWatchGroup(log->m_dwID, 0));
+    EXPECT_EQ(log->GetWatchGroupCount(), 0);
 }
