@@ -1,0 +1,89 @@
+#pragma once
+// CEventLogHandle: one open event log of one computer, over the event log
+// service (platform/eventlog): open, close, oldest and newest record number,
+// clear, read a range of records into a CEventList, and write a mark event.
+// A handle is opened and closed within one operation; destruction closes it.
+// One thread at a time per handle; failures of reads and of Clear are
+// written to the system log.
+//
+// The stop request. ReadEvents gives up between two blocks when the scan
+// manager asks the scan to stop. The manager lives above this library, so it
+// installs its test once at start-up, before the scan thread runs:
+//
+//     SetEventReadStopCheck([] { return g_hStopScanEvent.IsSet(); });
+//
+// Until then (and after SetEventReadStopCheck(nullptr)) reads never stop.
+#include <string>
+#include <vector>
+
+#include "eventlog/records/eventlist.h"
+#include "platform/base/win32types.h"
+
+// Bytes asked for by one read of ReadEvents; a single larger record is read
+// through a buffer of the size the service asks for.
+constexpr DWORD EVENT_READ_BLOCK = 100000;
+
+// The mark a user writes into an event log: an information event of this
+// source with this event ID, whose one insertion string is the mark text.
+inline constexpr const char* EVENT_MARK_SOURCE = "Quorvil";
+constexpr DWORD EVENT_MARK_ID = 100;
+
+// True when reading should stop. Called on the reading thread.
+using EventReadStopCheck = bool (*)();
+// Installs the stop test (null: never stop). Thread-safe.
+void SetEventReadStopCheck(EventReadStopCheck pfnCheck);
+// Whether the installed test asks to stop.
+bool IsEventReadStopRequested();
+
+class CEventLogHandle {
+public:
+    CEventLogHandle() = default;
+    ~CEventLogHandle() { Close(); }
+    CEventLogHandle(const CEventLogHandle&) = delete;
+    CEventLogHandle& operator=(const CEventLogHandle&) = delete;
+
+    // Opens the log (an open one is closed first); the computer is passed to
+    // the service as given ("" for the local computer). On failure the last
+    // error is the service's and the handle stays closed.
+    BOOL Open(const std::string& strComputer, const std::string& strLog);
+    // Closes the log if open (a failure is ignored) and empties the name.
+    void Close();
+    bool IsOpen() const { return m_hEventLog != nullptr; }
+    // computer + "\" + log while open, empty when closed.
+    const std::string& GetName() const { return m_strName; }
+
+    // The oldest record number; 0 with the last error set on failure.
+    DWORD GetOldest();
+    // oldest + count - 1; 0 when the log is empty or the count cannot be
+    // read.
+    DWORD GetNewest();
+    // Empties the log without a backup. A failure sets the last error and
+    // writes a system log line; 0 when the log is not open.
+    BOOL Clear();
+    DWORD GetError() const { return m_dwError; }
+
+    // Appends the records nFirst..nLast (clamped to oldest..newest) to the
+    // list, reading forwards in blocks of EVENT_READ_BLOCK bytes. Returns
+    // FALSE when a stop was requested before a block (records appended so
+    // far stay), when the service refused the position, or on a read error;
+    // a malformed record ends the read but keeps the result. Records read
+    // past nLast in the last block are appended too.
+    BOOL ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list);
+
+    // Writes a mark event (EVENT_MARK_SOURCE, EVENT_MARK_ID, information,
+    // category 0, no user, the text as its one string) into the computer's
+    // log of that source. Nonzero on success; 0 when the source cannot be
+    // registered or the event not written.
+    static BOOL ReportMark(const std::string& strComputer, const std::string& strText);
+
+private:
+    // Converts the records of one block; false when a malformed record ended
+    // it. *pnLastNumber is the number of the last whole record met, 0 if none.
+    bool ConvertBlock(const BYTE* pBlock, DWORD nBytes, CEventList& list, DWORD* pnLastNumber);
+
+    HANDLE m_hEventLog = nullptr;
+    DWORD m_dwError = 0;
+    std::string m_strName;
+    std::vector<BYTE> m_buffer;     // the block buffer, kept between reads
+    CAccountNameCache m_accounts;   // SID lookups of the current read
+};
