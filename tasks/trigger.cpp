@@ -1,0 +1,69 @@
+#include "tasks/trigger.h"
+
+#include "bransched/oledatetime.h"
+#include "match/searchkeytext.h"
+
+std::atomic<LONG> g_nTaskSequence{0};
+
+BOOL MatchTextKeys(CKeysAndActions& group, const CPreparedLine& line)
+{
+    int pos = 0;
+    while (CSearchKey* pKey = group.GetNextKey(pos)) {
+        const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey);
+        if (pText && pText->Match(line))
+            pKey->m_nHits.fetch_add(1);
+    }
+    return group.IsTriggered();
+}
+
+void SetTextVariables(CKeysAndActions& group, std::string_view line, const std::string& strShortName,
+                      const std::string& strLongName)
+{
+    group.SetVariable(VAR_EVENT_TEXT, std::string(line));
+    group.SetVariable(VAR_EVENT_SHORTNAME, strShortName);
+    group.SetVariable(VAR_EVENT_LONGNAME, strLongName);
+    SetNextTaskSequence(group);
+}
+
+void SetNextTaskSequence(CKeysAndActions& group)
+{
+    // Only the scan thread changes the counter, so add-then-read is one step.
+    LONG nSeq = g_nTaskSequence.fetch_add(1) + 1;
+    group.SetVariableNumber(VAR_TASK_SEQ, nSeq);
+}
+
+bool IsLaunchAllowed(BOOL bMinInterval, int nMinIntervalMinutes, const COleDateTime& lastRun,
+                     const COleDateTime& now)
+{
+    if (!bMinInterval)
+        return true;
+    auto elapsed = static_cast<DWORD>(static_cast<LONG>((now - lastRun).GetElapsedMinutes()));
+    return static_cast<DWORD>(nMinIntervalMinutes) <= elapsed;
+}
+
+BOOL ApplyLaunchRule(CKeysAndActions& group)
+{
+    if (group.m_bMinInterval &&
+        !IsLaunchAllowed(group.m_bMinInterval, group.m_nMinIntervalMinutes, group.m_task.GetLastRunTime(),
+                         COleDateTime::GetCurrentTime()))
+        return FALSE;
+    group.RunTask();
+    return TRUE;
+}
+
+std::string FormatEventTime(const CTime& time)
+{
+    return time.Format("%m/%d/%y  %I:%M:%S %p");
+}
+
+const char* GetEventTypeName(WORD wEventType)
+{
+    switch (wEventType) {
+    case 1: return "Error";
+    case 2: return "Warning";
+    case 4: return "Information";
+    case 8: return "Audit Success";
+    case 16: return "Audit Failure";
+    default: return "";
+    }
+}
