@@ -10,8 +10,11 @@ CMAKE_FLAGS ?=
 deps:
 	@QUORVIL_GUI=$(GUI) scripts/install-deps
 
+# The everyday build favours build time: light optimisation, assertions on.
+# Benchmarks have their own optimised build (make bench).
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DQUORVIL_GUI=$(GUI) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja -DQUORVIL_GUI=$(GUI) -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g0" $(CMAKE_FLAGS)
 
 configure: deps $(BUILD)/build.ninja
 
@@ -48,7 +51,8 @@ fuzz: deps
 	scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
 
 bench: deps
-	cmake -S . -B build-bench -G Ninja -DQUORVIL_GUI=OFF -DQUORVIL_TESTS=OFF -DQUORVIL_BENCH=ON
+	cmake -S . -B build-bench -G Ninja -DQUORVIL_GUI=OFF -DQUORVIL_TESTS=OFF -DQUORVIL_BENCH=ON \
+	  -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
 	scripts/run-bench build-bench
 
