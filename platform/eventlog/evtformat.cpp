@@ -124,7 +124,7 @@ DWORD BuildAnsi(const BYTE* r, const CDiskLayout& l, BYTE* out)
 {
     std::size_t n = EVT_RECORD_FIXED_SIZE;
     auto text = [&](DWORD begin, DWORD end, bool terminate) {
-        n += Utf16LeToUtf8<Write>(r + begin, (end - begin) / 2, out + n);
+        n += Utf16LeToUtf8<Write>(r + begin, (end - begin) / 2, Write ? out + n : nullptr);
         if (terminate) {
             if constexpr (Write)
                 out[n] = 0;
