@@ -73,7 +73,7 @@ std::string GetFreeDiskSpaceAsString(const char* root)
         return {};
     }
     std::uint64_t bytes = std::uint64_t{fs.f_bavail} * fs.f_frsize;
-    return WithThousands(bytes / (1024 * 1024)) + " MB free";
+    return WithThousands(bytes / (std::uint64_t{1024} * 1024)) + " MB free";
 }
 
 BOOL IsWinNT() { return TRUE; }

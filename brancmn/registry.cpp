@@ -63,7 +63,7 @@ std::shared_ptr<CRegHive> GetUserHive()
     std::lock_guard<std::mutex> lock(hives.m_mutex);
     if (!hives.m_pUser)
         hives.m_pUser = std::make_shared<CRegHive>(QuorvilConfigDir() + "/HKCU.reg", "HKEY_CURRENT_USER",
-                                                   CRegHive::DamagePolicy::KeepAsBad, ReportUserHiveDamage);
+                                                   CRegHive::DamagePolicy::KEEP_AS_BAD, ReportUserHiveDamage);
     return hives.m_pUser;
 }
 

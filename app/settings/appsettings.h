@@ -22,7 +22,7 @@
 
 // A font description, as the text log viewer keeps it.
 constexpr int LF_FACESIZE = 32;
-struct LOGFONT {
+struct LOGFONT { // NOLINT(readability-identifier-naming): the system's own name
     LONG lfHeight = 0;
     LONG lfWidth = 0;
     LONG lfEscapement = 0;
@@ -40,17 +40,17 @@ struct LOGFONT {
 };
 
 // The main window's placement.
-struct POINT {
+struct POINT { // NOLINT(readability-identifier-naming): the system's own name
     LONG x = 0;
     LONG y = 0;
 };
-struct RECT {
+struct RECT { // NOLINT(readability-identifier-naming): the system's own name
     LONG left = 0;
     LONG top = 0;
     LONG right = 0;
     LONG bottom = 0;
 };
-struct WINDOWPLACEMENT {
+struct WINDOWPLACEMENT { // NOLINT(readability-identifier-naming): the system's own name
     UINT flags = 0;
     UINT showCmd = 0;
     POINT ptMinPosition;
@@ -58,7 +58,7 @@ struct WINDOWPLACEMENT {
     RECT rcNormalPosition;
 };
 
-class AppSettings {
+class AppSettings { // NOLINT(readability-identifier-naming): the system's own name
 public:
     AppSettings() = delete;
 

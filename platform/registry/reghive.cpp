@@ -22,9 +22,9 @@ CRegHive::CRegHive(std::string path, std::string rootName, DamagePolicy policy, 
 {
 }
 
-CRegHive::FileStamp CRegHive::StampOf(const struct stat* st, int err)
+CRegHive::CFileStamp CRegHive::StampOf(const struct stat* st, int err)
 {
-    FileStamp stamp;
+    CFileStamp stamp;
     stamp.m_nErrno = err;
     if (st) {
         stamp.m_bExists = true;
@@ -37,7 +37,7 @@ CRegHive::FileStamp CRegHive::StampOf(const struct stat* st, int err)
     return stamp;
 }
 
-CRegHive::FileStamp CRegHive::StatPath(const std::string& path)
+CRegHive::CFileStamp CRegHive::StatPath(const std::string& path)
 {
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0)
@@ -45,9 +45,9 @@ CRegHive::FileStamp CRegHive::StatPath(const std::string& path)
     return StampOf(&st, 0);
 }
 
-CRegHive::FileState CRegHive::ReadFile(const std::string& path)
+CRegHive::CFileState CRegHive::ReadFile(const std::string& path)
 {
-    FileState state;
+    CFileState state;
     auto fail = [&](int err) {
         state.m_stamp = StampOf(nullptr, err);
         if (err != ENOENT) {
@@ -85,7 +85,7 @@ CRegHive::FileState CRegHive::ReadFile(const std::string& path)
     return state;
 }
 
-bool CRegHive::Parse(const FileState& state, CRegKey& tree, CRegFileError& error) const
+bool CRegHive::Parse(const CFileState& state, CRegKey& tree, CRegFileError& error) const
 {
     if (!state.m_bReadable) {
         error = state.m_error;
@@ -96,7 +96,7 @@ bool CRegHive::Parse(const FileState& state, CRegKey& tree, CRegFileError& error
     return ParseRegFile(state.m_bytes, m_strRootName, tree, error);
 }
 
-bool CRegHive::NoteDamageLocked(const FileStamp& stamp) const
+bool CRegHive::NoteDamageLocked(const CFileStamp& stamp) const
 {
     if (m_bDamageSeen && m_damagedStamp == stamp)
         return false;
@@ -122,7 +122,7 @@ std::shared_ptr<const CRegKey> CRegHive::Read(CRegFileError* error) const
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_bCached || StatPath(m_strPath) != m_cachedStamp) {
-            FileState state = ReadFile(m_strPath);
+            CFileState state = ReadFile(m_strPath);
             auto parsed = std::make_shared<CRegKey>();
             CRegFileError parseError;
             bool ok = Parse(state, *parsed, parseError);
@@ -142,7 +142,7 @@ std::shared_ptr<const CRegKey> CRegHive::Read(CRegFileError* error) const
     if (tree)
         return tree;
     SetLastError(found.m_dwError);
-    if (m_policy == DamagePolicy::Fail)
+    if (m_policy == DamagePolicy::FAIL)
         return nullptr;
     static const auto empty = std::make_shared<const CRegKey>();
     return empty;
@@ -162,19 +162,19 @@ bool CRegHive::UpdateLocked(const Change& change, CRegFileError& error, bool& re
     if (!fileLock.IsLocked())
         return fail(GetLastError(), "cannot lock the file: " + GetSystemErrorText(GetLastError()));
 
-    FileState state = ReadFile(m_strPath);
+    CFileState state = ReadFile(m_strPath);
     CRegKey tree;
     if (!Parse(state, tree, error)) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             report = NoteDamageLocked(state.m_stamp);
         }
-        if (m_policy == DamagePolicy::Fail || !state.m_bReadable)
+        if (m_policy == DamagePolicy::FAIL || !state.m_bReadable)
             return false;
         std::string bad = m_strPath + ".bad";
         if (::rename(m_strPath.c_str(), bad.c_str()) != 0)
             return fail(SetLastErrorFromErrno(), "cannot rename the file to " + bad);
-        state = FileState{};
+        state = CFileState{};
     }
     error = CRegFileError{};
 

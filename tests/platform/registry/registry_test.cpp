@@ -290,7 +290,7 @@ TEST(RegHive, DamagedFileFollowsThePolicy)
     EXPECT_EQ(ReadFileBytes(path), damaged);
 
     std::vector<std::string> reports;
-    CRegHive lenient(path, HKCU, CRegHive::DamagePolicy::KeepAsBad,
+    CRegHive lenient(path, HKCU, CRegHive::DamagePolicy::KEEP_AS_BAD,
                      [&](const CRegHive& hive, const CRegFileError& e) {
                          EXPECT_TRUE(hive.Read() != nullptr); // the handler may read the hive
                          reports.push_back(e.Describe());
