@@ -80,9 +80,10 @@ const CEventLogConfig* FindSourceLog(const std::vector<CEventLogConfig>& logs, c
     return nullptr;
 }
 
-// Opens the service file of a log named by log or source name, creating it
-// when missing.
-std::shared_ptr<CLogHandle> OpenServiceLog(const char* server, const char* name, bool source)
+// Opens the service file of a log, creating it when missing: the log named
+// `log` when given, else the one `name` names as log or source.
+std::shared_ptr<CLogHandle> OpenServiceLog(const char* server, const char* name, bool source,
+                                           const char* exactLog = nullptr)
 {
     if (!name) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -92,11 +93,16 @@ std::shared_ptr<CLogHandle> OpenServiceLog(const char* server, const char* name,
     std::vector<CEventLogConfig> logs;
     if (!folder || !ReadEventLogConfigs(*folder, logs))
         return nullptr;
-    const CEventLogConfig* log = source ? nullptr : FindLog(logs, name);
-    if (!log)
-        log = FindSourceLog(logs, name);
-    if (!log)
-        log = FindLog(logs, "Application");
+    const CEventLogConfig* log = nullptr;
+    if (exactLog) {
+        log = FindLog(logs, exactLog);
+    } else {
+        log = source ? nullptr : FindLog(logs, name);
+        if (!log)
+            log = FindSourceLog(logs, name);
+        if (!log)
+            log = FindLog(logs, "Application");
+    }
     if (!log) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
@@ -359,7 +365,12 @@ BOOL BackupEventLogA(HANDLE log, const char* backupFileName)
 
 HANDLE RegisterEventSourceA(const char* server, const char* sourceName)
 {
-    auto handle = OpenServiceLog(server, sourceName, true);
+    return RegisterEventSourceInLogA(server, nullptr, sourceName);
+}
+
+HANDLE RegisterEventSourceInLogA(const char* server, const char* log, const char* sourceName)
+{
+    auto handle = OpenServiceLog(server, sourceName, true, log);
     if (!handle)
         return nullptr;
     if (!handle->m_file.IsWritable()) {

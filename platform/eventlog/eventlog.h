@@ -93,6 +93,10 @@ BOOL BackupEventLogA(HANDLE log, const char* backupFileName);
 // regard to case), else Application. ERROR_ACCESS_DENIED when the caller may
 // not write the log.
 HANDLE RegisterEventSourceA(const char* server, const char* sourceName);
+// A write handle for a source name in a named log (matched without regard
+// to case; ERROR_FILE_NOT_FOUND when there is none), whatever the registry
+// says of the source: the event log tool's way to write into a given log.
+HANDLE RegisterEventSourceInLogA(const char* server, const char* log, const char* sourceName);
 BOOL DeregisterEventSource(HANDLE eventLog);
 // Stores an event with the source's name as registered and the local
 // computer's name. A log full under its retention drops the event with

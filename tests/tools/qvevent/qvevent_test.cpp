@@ -1,0 +1,162 @@
+#include "tools/qvevent/qvevent.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "isolated_env.h"
+#include "platform/base/fileio.h"
+#include "platform/network/network.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class QvEventTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_strNetwork = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::create_directories(m_strNetwork + "/CORP/SRV1");
+    }
+    void TearDown() override { SetNetworkRoot(""); }
+
+    // Runs qvevent --network <test network> args...
+    int Run(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {"--network", m_strNetwork});
+        std::ostringstream out;
+        std::ostringstream err;
+        int status = RunQvEvent(args, out, err);
+        m_strOut = out.str();
+        m_strErr = err.str();
+        return status;
+    }
+
+    // Every file below the network with a hash of its contents.
+    std::map<std::string, std::size_t> Snapshot() const
+    {
+        std::map<std::string, std::size_t> files;
+        for (const auto& entry : fs::recursive_directory_iterator(m_strNetwork)) {
+            if (entry.is_regular_file())
+                files[entry.path().string()] = std::hash<std::string>{}(*ReadFileBytes(entry.path()));
+        }
+        return files;
+    }
+
+    std::string m_strNetwork;
+    std::string m_strOut;
+    std::string m_strErr;
+};
+
+TEST_F(QvEventTest, ReportedEventsReadBackAsTextAndJson)
+{
+    ASSERT_EQ(Run({"report", "-l", "application", "-s", "Tester", "-t", "warning", "-i", "0x2A", "-g", "3",
+                   "-u", "S-1-5-18", "disk \"C:\" full", "second"}),
+              0)
+        << m_strErr;
+    ASSERT_EQ(Run({"report", "-c", "\\\\testhost", "-l", "Application", "-s", "Tester", "third"}), 0);
+    ASSERT_EQ(Run({"report", "-l", "Application", "-s", "Tester", "-t", "17"}), 0);
+
+    ASSERT_EQ(Run({"read", "-l", "Application"}), 0);
+    EXPECT_NE(m_strOut.find("#1  "), std::string::npos) << m_strOut;
+    EXPECT_NE(m_strOut.find("Warning  Tester  Category 3  ID 42  User SYSTEM  Computer TESTHOST\n"
+                            "    disk \"C:\" full, second\n"),
+              std::string::npos)
+        << m_strOut;
+    EXPECT_NE(m_strOut.find("  17  Tester"), std::string::npos) << m_strOut;
+
+    ASSERT_EQ(Run({"read", "-l", "Application", "--json", "--from", "2", "--backwards"}), 0);
+    EXPECT_EQ(std::count(m_strOut.begin(), m_strOut.end(), '\n'), 4) << m_strOut;
+    EXPECT_LT(m_strOut.find("\"record\":3"), m_strOut.find("\"record\":2"));
+    EXPECT_EQ(m_strOut.find("\"record\":1"), std::string::npos);
+    EXPECT_NE(m_strOut.find("\"strings\":[\"third\"]"), std::string::npos) << m_strOut;
+
+    ASSERT_EQ(Run({"read", "-l", "Application", "--json", "--to", "1"}), 0);
+    EXPECT_NE(m_strOut.find("\"strings\":[\"disk \\\"C:\\\" full\",\"second\"],\"data\":\"\""),
+              std::string::npos)
+        << m_strOut;
+    EXPECT_NE(m_strOut.find("\"sid\":\"S-1-5-18\""), std::string::npos);
+
+    ASSERT_EQ(Run({"info", "-l", "Application", "--json"}), 0);
+    EXPECT_NE(m_strOut.find("\"oldest\":1,\"count\":3,\"newest\":3,\"size\":65536"), std::string::npos)
+        << m_strOut;
+}
+
+TEST_F(QvEventTest, AdministersLogsSourcesAndBackups)
+{
+    ASSERT_EQ(Run({"add-log", "-c", "srv1", "-l", "Custom", "--max-size", "131072", "--retention", "0"}), 0)
+        << m_strErr;
+    ASSERT_EQ(Run({"add-source", "-c", "SRV1", "-l", "custom", "-s", "Mine", "--message-file",
+                   "C:\\msgs.dll", "--types", "7", "--category-count", "2"}),
+              0)
+        << m_strErr;
+    ASSERT_EQ(Run({"logs", "-c", "SRV1"}), 0);
+    EXPECT_EQ(m_strOut, "Application\nCustom\nSecurity\nSystem\n");
+    ASSERT_EQ(Run({"report", "-c", "SRV1", "-l", "Custom", "-s", "Mine", "hello"}), 0);
+    ASSERT_EQ(Run({"info", "-c", "SRV1", "-l", "Custom"}), 0);
+    EXPECT_NE(m_strOut.find("Count:     1\n"), std::string::npos) << m_strOut;
+    EXPECT_NE(m_strOut.find("MaxSize:   131072\n"), std::string::npos) << m_strOut;
+
+    std::string saved = m_strNetwork + "/saved.evt";
+    ASSERT_EQ(Run({"backup", "-c", "SRV1", "-l", "Custom", saved}), 0) << m_strErr;
+    EXPECT_TRUE(fs::exists(saved));
+    ASSERT_EQ(Run({"clear", "-c", "SRV1", "-l", "Custom", "--backup", m_strNetwork + "/cleared.evt"}), 0);
+    ASSERT_EQ(Run({"read", "-c", "SRV1", "-l", "Custom"}), 0);
+    EXPECT_EQ(m_strOut, "");
+    ASSERT_EQ(Run({"computers"}), 0);
+    EXPECT_EQ(m_strOut, "CORP\\SRV1\n");
+}
+
+TEST_F(QvEventTest, BadInputExitsTwoWithOneLineAndChangesNothing)
+{
+    ASSERT_EQ(Run({"report", "-l", "System", "-s", "Disk", "first"}), 0);
+    ASSERT_EQ(Run({"add-source", "-l", "System", "-s", "Disk"}), 0);
+    ASSERT_EQ(Run({"backup", "-l", "System", m_strNetwork + "/taken.evt"}), 0);
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"read", "-l"},
+        {"read", "-l", "System", "--bogus"},
+        {"read", "-l", "NoSuchLog"},
+        {"read", "-c", "\\\\NOWHERE", "-l", "System"},
+        {"read", "-l", "System", "--from", "x1"},
+        {"read", "-l", "System", "--to", "4294967296"},
+        {"read", "-l", "System", "extra"},
+        {"info"},
+        {"report", "-l", "System"},
+        {"report", "-l", "System", "-s", "Disk", "-t", "fatal"},
+        {"report", "-l", "System", "-s", "Disk", "-t", "65536"},
+        {"report", "-l", "System", "-s", "Disk", "-u", "S-1-x"},
+        {"report", "-l", "Application", "-s", "Disk", "moved"},
+        {"clear", "-l", "System", "--backup", m_strNetwork + "/taken.evt"},
+        {"clear", "-l", "Nope"},
+        {"backup", "-l", "System"},
+        {"backup", "-l", "System", m_strNetwork + "/taken.evt"},
+        {"add-log", "-l", "a\\b"},
+        {"add-log", "-l", "New", "--max-size", "-1"},
+        {"add-source", "-l", "Application", "-s", "Disk"},
+        {"add-source", "-l", "Application", "-s", "System"},
+        {"add-source", "-l", "Missing", "-s", "X"},
+        {"logs", "-c", "NOWHERE"},
+        {"computers", "extra"},
+    };
+    auto before = Snapshot();
+    for (const auto& args : cases) {
+        std::string shown;
+        for (const std::string& arg : args)
+            shown += arg + " ";
+        EXPECT_EQ(Run(args), 2) << shown;
+        EXPECT_TRUE(m_strOut.empty()) << shown;
+        EXPECT_EQ(std::count(m_strErr.begin(), m_strErr.end(), '\n'), 1) << shown << m_strErr;
+        EXPECT_TRUE(m_strErr.starts_with("qvevent: ")) << shown << m_strErr;
+        EXPECT_EQ(Snapshot(), before) << shown;
+    }
+    ASSERT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(m_strOut.find("Usage: qvevent"), std::string::npos);
+}
+
+} // namespace
