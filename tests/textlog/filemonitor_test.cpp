@@ -1,0 +1,364 @@
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "app/settings/appsettings.h"
+#include "brancmn/brancmn.h"
+#include "core/archive/archive.h"
+#include "core/model/itemid.h"
+#include "platform/clipboard/clipboard.h"
+#include "platform/network/network.h"
+#include "tasks/trigger.h"
+#include "tests/textlog/textlogtest.h"
+#include "textlog/filename.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+std::string SystemLog()
+{
+    return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or("");
+}
+
+// The lines of a file written by LogToFile with a time stamp, without it.
+std::vector<std::string> StampedLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::string text = ReadFileBytes(path).value_or("");
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t nl = text.find('\n', pos);
+        std::string line = text.substr(pos, nl - pos);
+        lines.push_back(line.size() > 20 ? line.substr(20) : line); // "YYYY-MM-DD HH:MM:SS "
+        pos = nl == std::string::npos ? text.size() : nl + 1;
+    }
+    return lines;
+}
+
+class FileMonitor : public TextLogTest {
+protected:
+    void SetUp() override
+    {
+        TextLogTest::SetUp();
+        AddGroup("Errors", {TextKey("error")});
+    }
+};
+
+TEST_F(FileMonitor, SizeDecidesWhatIsRead)
+{
+    const std::string first = std::string(91, 'a') + " error 1\n"; // 100 bytes
+    Write(first);
+    m_log.m_dwLastSize = m_log.m_dwPosition = 100;
+
+    Append("error 2\n" + std::string(35, 'b') + " error\n"); // 150 bytes
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
+    EXPECT_EQ(m_log.m_dwPosition, 150u);
+    EXPECT_EQ(m_log.m_dwLastSize, 150u);
+    EXPECT_EQ(TakeTexts(), (Texts{"error 2", std::string(35, 'b') + " error"}));
+
+    // Cut and rewritten: read again from the start.
+    Write("ERROR 3\nfine\n");
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_SHRANK);
+    EXPECT_EQ(m_log.m_dwPosition, 13u);
+    EXPECT_EQ(TakeTexts(), (Texts{"ERROR 3"}));
+
+    // Other content of the same size is not read.
+    Write("error 4\nfine\n");
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_UNCHANGED);
+    EXPECT_EQ(m_log.m_dwPosition, 13u);
+    EXPECT_TRUE(TakeTexts().empty());
+}
+
+TEST_F(FileMonitor, LineEnds)
+{
+    // A last line without a line feed is tested once; what completes it
+    // later arrives as a line of its own.
+    Write("one error\r\ntwo error\r\n\r\nhalf an error");
+    m_log.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{"one error", "two error", "half an error"}));
+    EXPECT_EQ(m_log.m_dwPosition, 37u);
+    Append(" and error\rinside\r\n");
+    m_log.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{" and error\rinside"}));
+}
+
+TEST_F(FileMonitor, PendingJumpOnlyMovesToTheEnd)
+{
+    // The file cannot be reached: the jump waits for the next scan.
+    m_log.JumpToEnd();
+    EXPECT_TRUE(m_log.m_bJumpPending);
+    Write("error 1\nerror 2\n");
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
+    EXPECT_FALSE(m_log.m_bJumpPending);
+    EXPECT_EQ(m_log.m_dwPosition, 16u);
+    EXPECT_TRUE(TakeTexts().empty());
+    Append("error 3\n");
+    m_log.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{"error 3"}));
+
+    Append("error 4\n");
+    m_log.JumpToEnd();
+    EXPECT_EQ(m_log.m_dwPosition, 32u);
+    EXPECT_EQ(m_log.m_dwLastSize, 32u);
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_UNCHANGED);
+    EXPECT_TRUE(TakeTexts().empty());
+}
+
+TEST_F(FileMonitor, DailyFileSwitchesAtMidnight)
+{
+    CManualClock clock(CTime(2001, 7, 27, 23, 59, 0).GetTime());
+    SetClock(&clock);
+    CFileMonitor log;
+    log.m_strShortDescription = "Daily";
+    log.m_strDirectory = m_strDir + "/";
+    log.m_bFormattedName = TRUE;
+    log.m_strTemplate = "ex%y%m%d.log";
+    AddGroup(log, "Errors", {TextKey("error")});
+    auto write = [&](const char* name, const std::string& bytes) { ASSERT_TRUE(AppendToFile(m_strDir + "/" + name, bytes)); };
+
+    write("ex010727.log", "error a\n");
+    log.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{"error a"}));
+    write("ex010727.log", "error b\n");
+    write("ex010728.log", "error c\n");
+    clock.SetSeconds(CTime(2001, 7, 28, 0, 0, 30).GetTime());
+
+    // The first scan after midnight finishes the previous day's file.
+    log.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{"error b"}));
+    EXPECT_TRUE(log.m_bFinishingYesterday);
+    EXPECT_NE(SystemLog().find("Daily Finishing off yesterday's log firstex010727.log\n"), std::string::npos);
+    EXPECT_EQ(log.GetFilePath(), m_strDir + "/ex010728.log");
+
+    // The next takes the new day's file, smaller than the old one: from its start.
+    clock.AdvanceMs(61000);
+    log.Scan();
+    EXPECT_FALSE(log.m_bFinishingYesterday);
+    EXPECT_EQ(log.GetState(), MON_STATE_SHRANK);
+    EXPECT_EQ(TakeTexts(), (Texts{"error c"}));
+    EXPECT_NE(SystemLog().find("Daily First scan of today's logex010728.log\n"), std::string::npos);
+
+    // A month later on the same day of the month: no switch.
+    clock.SetSeconds(CTime(2001, 8, 28, 12, 0, 0).GetTime());
+    DWORD dwSize = 0;
+    std::string strPath;
+    EXPECT_FALSE(log.CheckFileSize(dwSize, strPath));
+    EXPECT_EQ(strPath, m_strDir + "/ex010828.log");
+    EXPECT_FALSE(log.m_bFinishingYesterday);
+}
+
+TEST_F(FileMonitor, FilesThatCannotBeRead)
+{
+    // Missing: every scan, without touching the position.
+    m_log.m_dwPosition = 7;
+    m_log.m_dwLastSize = 9;
+    for (int i = 0; i < 2; ++i) {
+        m_log.Scan();
+        EXPECT_EQ(m_log.GetState(), MON_STATE_ERROR);
+        EXPECT_EQ(m_log.m_dwPosition, 7u);
+        EXPECT_EQ(m_log.m_dwLastSize, 9u);
+    }
+    EXPECT_NE(SystemLog().find("Unable to open stats: " + FilePath() + "\n"), std::string::npos);
+
+    // A socket has a status but cannot be opened, even by root.
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(FilePath().size(), sizeof addr.sun_path);
+    FilePath().copy(addr.sun_path, sizeof addr.sun_path - 1);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_ERROR);
+    EXPECT_EQ(m_log.m_dwLastSize, 0u); // the new size is kept
+    EXPECT_EQ(m_log.m_dwPosition, 7u);
+    EXPECT_NE(SystemLog().find("Unable to open log: " + FilePath() + "\n"), std::string::npos);
+    ::close(fd);
+    ::unlink(FilePath().c_str());
+
+    if (::geteuid() != 0) {
+        Write("error\n");
+        ASSERT_EQ(::chmod(FilePath().c_str(), 0), 0);
+        m_log.Scan();
+        EXPECT_EQ(m_log.GetState(), MON_STATE_ERROR);
+        EXPECT_EQ(m_log.m_dwLastSize, 6u);
+    }
+}
+
+TEST_F(FileMonitor, AuditLines)
+{
+    g_bExtendedAudit = 1;
+    const std::string strAudit = m_strDir + "/audit.txt";
+    ASSERT_TRUE(AppSettings::SetAuditText(strAudit.c_str()));
+    m_log.JumpToEnd();
+    Write("an error\nfine\n");
+    m_log.JumpToEnd();
+    Append("error again\nfine\n");
+    m_log.Scan();
+    Write("");
+    m_log.Scan();
+    const std::string name = "Sample Log" + std::string(20, ' ') + " ";
+    const LONG nSeq = g_nTaskSequence.load();
+    EXPECT_EQ(StampedLines(strAudit),
+              (Texts{name + "Unavailable - new lines may be missed!", name + "Preset to byte 14",
+                     name + "Reading bytes 14 to 31 (2 lines)",
+                     name + "'error again' TASK SEQ - " + std::to_string(nSeq), name + "'fine' NO TRIGGERS",
+                     name + "Reading bytes 0 to 0 (0 lines)"}));
+}
+
+TEST_F(FileMonitor, StopRequests)
+{
+    Write("error 1\nerror 2\n");
+    // While reading: nothing tested, position kept.
+    g_hStopScanEvent.Set();
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
+    EXPECT_EQ(m_log.m_dwLastSize, 16u);
+    EXPECT_EQ(m_log.m_dwPosition, 0u);
+    EXPECT_TRUE(TakeTexts().empty());
+    g_hStopScanEvent.Reset();
+
+    // While testing: the rest of the lines are skipped, the position stays
+    // at the end.
+    AddGroup("Second", {TextKey("error")});
+    m_runs->SetOnRun([] { g_hStopScanEvent.Set(); });
+    Append("error 3\n");
+    m_log.Scan();
+    EXPECT_EQ(m_log.m_dwPosition, 24u);
+    EXPECT_EQ(TakeTexts(), (Texts{"error 1"}));
+}
+
+TEST_F(FileMonitor, StoredForm)
+{
+    RegisterTextLogClasses();
+    m_log.RemoveAllWatchGroups();
+    m_log.AddWatchGroup(new CKeysAndActions);
+    m_log.m_strDirectory = "/var/log/";
+    m_log.m_dwPosition = 0x01020304;
+    m_log.m_dwLastSize = 0x05060708;
+    m_log.m_bFormattedName = TRUE;
+    m_log.m_strTemplate = "%Y.log";
+    m_log.m_bFinishingYesterday = TRUE;
+
+    CMemFile out(4096);
+    {
+        CArchive ar(&out, CArchive::store);
+        ar.WriteObject(&m_log);
+        ar.Close();
+    }
+    const QWORD nLength = out.GetLength();
+    std::string bytes = out.Detach();
+    bytes.resize(nLength);
+    const std::string tail = "\x01\0\0\0\x09/var/log/\x04\x03\x02\x01\x08\x07\x06\x05\x0aSample Log\x01\0\0\0\x06%Y.log\x07"
+                             "app.log"s;
+    ASSERT_TRUE(bytes.ends_with(tail));
+    EXPECT_NE(bytes.find("CFileMonitor"), std::string::npos);
+    EXPECT_NE(bytes.find("CMonitoredObject"), std::string::npos);
+
+    CMemFile in(bytes);
+    CArchive ar(&in, CArchive::load);
+    std::unique_ptr<CMonitoredObject> pRead = ar.ReadObjectAs<CMonitoredObject>();
+    auto* pLog = dynamic_cast<CFileMonitor*>(pRead.get());
+    ASSERT_NE(pLog, nullptr);
+    EXPECT_EQ(pLog->m_strShortDescription, "Sample Log");
+    EXPECT_EQ(pLog->m_strDirectory, "/var/log/");
+    EXPECT_EQ(pLog->m_strFileName, "app.log");
+    EXPECT_EQ(pLog->m_dwPosition, 0x01020304u);
+    EXPECT_EQ(pLog->m_dwLastSize, 0x05060708u);
+    EXPECT_EQ(pLog->m_bFormattedName, TRUE);
+    EXPECT_EQ(pLog->m_strTemplate, "%Y.log");
+    EXPECT_EQ(pLog->m_bFinishingYesterday, FALSE);
+    EXPECT_EQ(pLog->GetWatchGroupCount(), 1);
+    EXPECT_EQ(ItemKind(pLog->GetID()), ITEM_KIND_TEXT_LOG);
+    EXPECT_NE(pLog->GetID(), m_log.GetID());
+}
+
+TEST_F(FileMonitor, CopiesAndAccessors)
+{
+    m_log.m_bFinishingYesterday = TRUE;
+    m_log.m_dwPosition = 5;
+    CFileMonitor copy(m_log);
+    EXPECT_EQ(ItemKind(copy.GetID()), ITEM_KIND_TEXT_LOG);
+    EXPECT_NE(copy.GetID(), m_log.GetID());
+    EXPECT_EQ(copy.GetFilePath(), FilePath());
+    EXPECT_EQ(copy.m_dwPosition, 5u);
+    EXPECT_TRUE(copy.m_bFinishingYesterday);
+    ASSERT_EQ(copy.GetWatchGroupCount(), 1);
+    EXPECT_NE(copy.GetWatchGroup(0), m_log.GetWatchGroup(0));
+
+    CFileMonitor other;
+    other = m_log;
+    EXPECT_EQ(other.GetID(), m_log.GetID());
+    EXPECT_EQ(other.GetDisplayName(), "Sample Log");
+    EXPECT_EQ(other.m_timeLastCheck, m_log.m_timeLastCheck);
+
+    EXPECT_EQ(m_log.GetWatchGroupClipFormat(), GetBnClipFormat(BnClipFormat::WATCHTEXT));
+    EXPECT_EQ(m_log.GetClipFormat(), GetBnClipFormat(BnClipFormat::MONTEXTLOG));
+    const struct {
+        BOOL bEnabled;
+        int nState;
+        int nImage;
+    } images[] = {{FALSE, MON_STATE_GREW, 4}, {TRUE, MON_STATE_NONE, 5}, {TRUE, MON_STATE_ERROR, 5},
+                  {TRUE, MON_STATE_GREW, 0},  {TRUE, MON_STATE_UNCHANGED, 0}};
+    for (const auto& c : images) {
+        m_log.SetEnabled(c.bEnabled);
+        m_log.SetState(c.nState);
+        EXPECT_EQ(m_log.GetImageIndex(), c.nImage) << c.bEnabled << " " << c.nState;
+    }
+}
+
+TEST_F(FileMonitor, MarkAndClear)
+{
+    EXPECT_TRUE(m_log.MarkLog("Fast Mark ------- error"));
+    EXPECT_EQ(ReadFileBytes(FilePath()).value_or(""), "Fast Mark ------- error\n");
+    m_log.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{"Fast Mark ------- error"}));
+    EXPECT_TRUE(m_log.ClearLog());
+    EXPECT_EQ(m_log.GetState(), MON_STATE_NONE);
+    EXPECT_EQ(m_log.m_dwPosition, 0u);
+    EXPECT_EQ(m_log.m_dwLastSize, 0u);
+    EXPECT_FALSE(FileExists(FilePath().c_str()));
+    EXPECT_FALSE(m_log.ClearLog());
+}
+
+TEST_F(FileMonitor, UncPath)
+{
+    std::optional<std::string> folder = GetComputerFolder(nullptr, 0);
+    ASSERT_TRUE(folder);
+    ASSERT_TRUE(EnsureDirectory(*folder + "/C$/Logs"));
+    ASSERT_TRUE(AppendToFile(*folder + "/C$/Logs/app.log", "unc error\n"));
+    m_log.m_strDirectory = "\\\\testhost\\C$\\logs\\";
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
+    const std::vector<CTaskRun> runs = m_runs->Get();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Var("%EVENT_LONGNAME%"), "\\\\testhost\\C$\\logs\\app.log");
+    EXPECT_EQ(runs[0].Var("%EVENT_SHORTNAME%"), "Sample Log");
+}
+
+TEST(FileTemplate, Expansion)
+{
+    const CTime day(2001, 7, 27, 9, 5, 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"%Y%m%d.log", "20010727.log"},
+        {"ex%y%m%d.log", "ex010727.log"},
+        {"%b-%B-%a-%A-%j-%w", "Jul-July-Fri-Friday-208-5"},
+        {"%I%H%M%S", "09090500"},
+        {"fixed.log", "fixed.log"},
+    };
+    for (auto [tmpl, name] : cases)
+        EXPECT_EQ(ExpandFileTemplate(tmpl, day), name) << tmpl;
+
+    std::vector<std::string> samples = MakeTemplateSamples("%Y%m%d.log", day);
+    ASSERT_EQ(samples.size(), 20u);
+    EXPECT_EQ(samples.front(), "20010717.log");
+    EXPECT_EQ(samples[10], "20010727.log");
+    EXPECT_EQ(samples.back(), "20010805.log");
+    EXPECT_EQ(MakeTemplateSamples("\xe9t\xe9.log", day)[3], "Bad template format!");
+}
+
+} // namespace

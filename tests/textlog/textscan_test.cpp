@@ -1,0 +1,160 @@
+#include <random>
+
+#include "app/settings/appsettings.h"
+#include "core/model/monmanager.h"
+#include "tasks/trigger.h"
+#include "tests/textlog/textlogtest.h"
+
+namespace {
+
+struct CTrigger {
+    std::string strGroup;
+    std::string strText;
+    friend bool operator==(const CTrigger&, const CTrigger&) = default;
+};
+
+// Random syslog-like text whose lines hold the keys' words, in any letter
+// case, with CR LF and bare CR, empty lines and often no final line feed.
+std::string RandomText(unsigned seed, int nLines)
+{
+    static const char* const WORDS[] = {"disk", "DISK", "full", "Full", "error", "ERROR", "Error", "panic",
+                                        "PANIC", "fail", "retry", "oom", "OOM", "Timeout", "timeout",
+                                        "srv1", "cron[42]:", "session", "opened", "closed", "e", "E", "x"};
+    std::mt19937 rng(seed);
+    std::string text;
+    for (int i = 0; i < nLines; ++i) {
+        int nWords = static_cast<int>(rng() % 8);
+        for (int w = 0; w < nWords; ++w) {
+            if (w)
+                text += rng() % 20 ? " " : "\r";
+            text += WORDS[rng() % std::size(WORDS)];
+        }
+        if (i + 1 < nLines || rng() % 2)
+            text += rng() % 4 ? "\n" : "\r\n";
+    }
+    return text;
+}
+
+class TextScan : public TextLogTest {
+protected:
+    // Every mode, both letter rules, a one-letter key, and keys that can
+    // never match.
+    void AddRandomGroups()
+    {
+        AddGroup("G1", {TextKey("error"), TextKey("panic", TextKeyMode::ONLY, "", TRUE)});
+        AddGroup("G2", {TextKey("disk", TextKeyMode::AND, "full"), TextKey("fail", TextKeyMode::AND_NOT, "retry")});
+        AddGroup("G3", {TextKey("oom", TextKeyMode::OR, "Timeout", TRUE)});
+        AddGroup("G4", {TextKey(""), TextKey("x", static_cast<TextKeyMode>(7)), TextKey("", TextKeyMode::OR, "")});
+        AddGroup("G5", {TextKey("E", TextKeyMode::ONLY, "", TRUE)});
+    }
+
+    // The triggers and final hit counters of a line-by-line reading.
+    static std::vector<CTrigger> Expected(const CMonitoredObject& log, const std::string& text,
+                                          std::vector<int>& finalHits)
+    {
+        std::vector<CTrigger> triggers;
+        std::vector<std::string> lines;
+        for (std::size_t pos = 0; pos < text.size();) {
+            std::size_t nl = text.find('\n', pos);
+            std::string line = text.substr(pos, nl - pos);
+            if (nl != std::string::npos && !line.empty() && line.back() == '\r')
+                line.pop_back();
+            lines.push_back(line);
+            pos = nl == std::string::npos ? text.size() : nl + 1;
+        }
+        for (const std::string& line : lines) {
+            finalHits.clear();
+            for (int g = 0; g < log.GetWatchGroupCount(); ++g) {
+                const CKeysAndActions* pGroup = log.GetWatchGroup(g);
+                bool bHit = false;
+                for (int k = 0; k < pGroup->GetKeyCount(); ++k) {
+                    bool bMatch = static_cast<const CSearchKeyText*>(pGroup->GetKey(k))->Match(line);
+                    finalHits.push_back(bMatch);
+                    bHit |= bMatch;
+                }
+                if (bHit)
+                    triggers.push_back({pGroup->m_strDescription, line});
+            }
+        }
+        return triggers;
+    }
+
+    static std::vector<int> Hits(const CMonitoredObject& log)
+    {
+        std::vector<int> hits;
+        for (int g = 0; g < log.GetWatchGroupCount(); ++g)
+            for (int k = 0; k < log.GetWatchGroup(g)->GetKeyCount(); ++k)
+                hits.push_back(log.GetWatchGroup(g)->GetKey(k)->m_nHits.load());
+        return hits;
+    }
+
+    // Scans the whole file with or without audit; checks that the task
+    // sequence numbers follow each other.
+    std::vector<CTrigger> ScanAll(CFileMonitor& log, bool bAudit)
+    {
+        g_bExtendedAudit = bAudit;
+        m_runs->Clear();
+        const LONG nFirst = g_nTaskSequence.load() + 1;
+        log.m_dwPosition = log.m_dwLastSize = 0;
+        log.Scan();
+        g_bExtendedAudit = 0;
+        std::vector<CTrigger> triggers;
+        for (const CTaskRun& run : m_runs->Get()) {
+            EXPECT_EQ(run.Var("%TASK_SEQ%"), std::to_string(nFirst + static_cast<LONG>(triggers.size())));
+            triggers.push_back({run.strTask, run.Var("%EVENT_TEXT%")});
+        }
+        return triggers;
+    }
+};
+
+TEST_F(TextScan, KeptLinesGiveTheTriggersOfEveryLine)
+{
+    ASSERT_TRUE(AppSettings::SetAuditText((m_strDir + "/audit.txt").c_str()));
+    AddRandomGroups();
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        const std::string text = RandomText(seed, 1500);
+        Write(text);
+        std::vector<int> finalHits;
+        const std::vector<CTrigger> expected = Expected(m_log, text, finalHits);
+        ASSERT_GT(expected.size(), 100u);
+
+        EXPECT_EQ(ScanAll(m_log, false), expected) << "seed " << seed;
+        EXPECT_EQ(Hits(m_log), finalHits) << "seed " << seed;
+        EXPECT_EQ(m_log.m_dwPosition, text.size());
+        EXPECT_EQ(ScanAll(m_log, true), expected) << "seed " << seed;
+        EXPECT_EQ(Hits(m_log), finalHits) << "seed " << seed;
+    }
+}
+
+TEST_F(TextScan, LinesLongerThanAReadBlock)
+{
+    AddGroup("Errors", {TextKey("error")});
+    const std::string longLine = std::string(5 << 20, 'x') + " error";
+    Write("a\n" + longLine + "\r\nerror 2\n" + longLine);
+    m_log.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{longLine, "error 2", longLine}));
+    EXPECT_EQ(m_log.m_dwPosition, 2 * longLine.size() + 12);
+}
+
+TEST_F(TextScan, ScanThreadFollowsTheFile)
+{
+    CManualClock clock(1'700'000'000);
+    SetClock(&clock);
+    Write("first error\n");
+    {
+        CMonManager manager;
+        auto* pLog = new CFileMonitor(m_log);
+        pLog->m_nInterval = 0;
+        pLog->m_timeLastScanned = CTime(0);
+        AddGroup(*pLog, "Errors", {TextKey("error")});
+        manager.AddLog(pLog);
+        ASSERT_TRUE(manager.StartScanThread());
+        ASSERT_TRUE(m_runs->WaitFor(1));
+        Append("second error\n");
+        ASSERT_TRUE(m_runs->WaitFor(2));
+        ASSERT_TRUE(manager.StopScanThread());
+    }
+    EXPECT_EQ(TakeTexts(), (Texts{"first error", "second error"}));
+}
+
+} // namespace

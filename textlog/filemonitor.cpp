@@ -1,0 +1,369 @@
+#include "textlog/filemonitor.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/settings/appsettings.h"
+#include "app/settings/systemlog.h"
+#include "brancmn/brancmn.h"
+#include "core/model/itemid.h"
+#include "core/model/monmanager.h"
+#include "match/keysetfinder.h"
+#include "match/searchkeytext.h"
+#include "platform/base/win32error.h"
+#include "platform/clipboard/clipboard.h"
+#include "platform/network/network.h"
+#include "tasks/trigger.h"
+#include "textlog/filename.h"
+#include "textlog/newlines.h"
+
+IMPLEMENT_SERIAL(CFileMonitor, CMonitoredObject, VERSIONABLE_SCHEMA | 1)
+
+namespace {
+
+// A file opened read-only for one operation, closed on every way out.
+class CReadOnlyFile {
+public:
+    // path as the user gave it (UNC paths are mapped); on failure the last
+    // error is set.
+    explicit CReadOnlyFile(const std::string& path)
+    {
+        std::optional<std::string> local = MapNetworkPath(path);
+        if (!local)
+            return;
+        m_fd = ::open(local->c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0)
+            SetLastErrorFromErrno();
+    }
+    ~CReadOnlyFile() { Close(); }
+    CReadOnlyFile(const CReadOnlyFile&) = delete;
+    CReadOnlyFile& operator=(const CReadOnlyFile&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int GetFd() const { return m_fd; }
+    // The end of the file as a position (cut to 32 bits, like every position).
+    DWORD GetEnd() const { return static_cast<DWORD>(::lseek(m_fd, 0, SEEK_END)); }
+    void Close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatText(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0)
+        std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
+}
+
+// "%-30s": the text, padded with blanks to 30 characters.
+std::string Padded(const std::string& text)
+{
+    std::string out = text;
+    if (out.size() < 30)
+        out.append(30 - out.size(), ' ');
+    return out;
+}
+
+void WriteAudit(const std::string& strAuditPath, const std::string& text)
+{
+    LogToFile(strAuditPath.c_str(), text.c_str(), 1);
+}
+
+} // namespace
+
+CFileMonitor::CFileMonitor() : m_timeLastCheck(CTime::GetCurrentTime())
+{
+    m_bEnabled = TRUE;
+    m_dwID = ITEM_KIND_TEXT_LOG | NewItemID();
+}
+
+CFileMonitor::CFileMonitor(const CFileMonitor& other)
+    : CMonitoredObject(other), m_strShortDescription(other.m_strShortDescription),
+      m_strDirectory(other.m_strDirectory), m_strFileName(other.m_strFileName),
+      m_dwLastSize(other.m_dwLastSize), m_dwPosition(other.m_dwPosition),
+      m_bFormattedName(other.m_bFormattedName), m_strTemplate(other.m_strTemplate),
+      m_timeLastCheck(other.m_timeLastCheck), m_bFinishingYesterday(other.m_bFinishingYesterday)
+{
+    m_dwID = ITEM_KIND_TEXT_LOG | NewItemID();
+}
+
+CFileMonitor& CFileMonitor::operator=(const CFileMonitor& other)
+{
+    if (this == &other)
+        return *this;
+    CMonitoredObject::operator=(other);
+    m_strShortDescription = other.m_strShortDescription;
+    m_strDirectory = other.m_strDirectory;
+    m_strFileName = other.m_strFileName;
+    m_dwLastSize = other.m_dwLastSize;
+    m_dwPosition = other.m_dwPosition;
+    m_bFormattedName = other.m_bFormattedName;
+    m_strTemplate = other.m_strTemplate;
+    m_timeLastCheck = other.m_timeLastCheck;
+    m_bFinishingYesterday = other.m_bFinishingYesterday;
+    return *this;
+}
+
+void CFileMonitor::Serialize(CArchive& ar)
+{
+    if (ar.IsLoading())
+        ar.GetObjectSchema();
+    ar.SerializeClass(RUNTIME_CLASS(CMonitoredObject));
+    CMonitoredObject::Serialize(ar);
+    if (ar.IsStoring()) {
+        ar << DWORD{1} << m_strDirectory << m_dwPosition << m_dwLastSize << m_strShortDescription
+           << m_bFormattedName << m_strTemplate << m_strFileName;
+    } else {
+        DWORD dwVersion = 0;
+        ar >> dwVersion >> m_strDirectory >> m_dwPosition >> m_dwLastSize >> m_strShortDescription >>
+            m_bFormattedName >> m_strTemplate >> m_strFileName;
+    }
+}
+
+int CFileMonitor::GetImageIndex() const
+{
+    if (!m_bEnabled)
+        return 4;
+    return m_nState == MON_STATE_NONE || m_nState == MON_STATE_ERROR ? 5 : 0;
+}
+
+UINT CFileMonitor::GetWatchGroupClipFormat() const { return GetBnClipFormat(BnClipFormat::WATCHTEXT); }
+
+UINT CFileMonitor::GetClipFormat() const { return GetBnClipFormat(BnClipFormat::MONTEXTLOG); }
+
+std::string CFileMonitor::GetFilePath() const
+{
+    if (!m_bFormattedName)
+        return m_strDirectory + m_strFileName;
+    return m_strDirectory + ExpandFileTemplate(m_strTemplate, CTime::GetCurrentTime());
+}
+
+BOOL CFileMonitor::CheckFileSize(DWORD& dwSize, std::string& strPath)
+{
+    dwSize = 0;
+    const CTime now = CTime::GetCurrentTime();
+    std::string strName;
+    if (!m_bFormattedName) {
+        strName = m_strFileName;
+    } else if (now.GetDay() == m_timeLastCheck.GetDay()) {
+        strName = ExpandFileTemplate(m_strTemplate, now);
+        if (m_bFinishingYesterday) {
+            WriteSystemLog((m_strShortDescription + " First scan of today's log" + strName).c_str());
+            m_bFinishingYesterday = FALSE;
+        }
+    } else {
+        // The day changed: the previous day's file first, so that its last
+        // lines are not lost.
+        strName = ExpandFileTemplate(m_strTemplate, m_timeLastCheck);
+        WriteSystemLog((m_strShortDescription + " Finishing off yesterday's log first" + strName).c_str());
+        m_bFinishingYesterday = TRUE;
+    }
+    m_timeLastCheck = now;
+    strPath = m_strDirectory + strName;
+    std::optional<std::string> local = MapNetworkPath(strPath);
+    struct stat st{};
+    if (!local)
+        return FALSE;
+    if (::stat(local->c_str(), &st) != 0) {
+        SetLastErrorFromErrno();
+        return FALSE;
+    }
+    dwSize = static_cast<DWORD>(st.st_size);
+    return TRUE;
+}
+
+void CFileMonitor::Scan()
+{
+    if (!LogonAsUser())
+        return;
+    DWORD dwSize = 0;
+    std::string strPath;
+    if (!CheckFileSize(dwSize, strPath)) {
+        SetState(MON_STATE_ERROR);
+        WriteSystemLog(("Unable to open stats: " + strPath).c_str());
+        RevertLogon();
+        return;
+    }
+    SetState(dwSize > m_dwLastSize ? MON_STATE_GREW : dwSize < m_dwLastSize ? MON_STATE_SHRANK : MON_STATE_UNCHANGED);
+    m_dwLastSize = dwSize;
+    if (GetState() == MON_STATE_UNCHANGED) {
+        RevertLogon();
+        return;
+    }
+
+    CReadOnlyFile file(strPath);
+    if (!file.IsOpen()) {
+        SetState(MON_STATE_ERROR);
+        WriteSystemLog(("Unable to open log: " + strPath).c_str());
+        RevertLogon();
+        return;
+    }
+    // A smaller file was cut or replaced: read it again from its start.
+    const DWORD dwStart = GetState() == MON_STATE_GREW ? m_dwPosition : 0;
+    if (m_bJumpPending) {
+        m_dwPosition = file.GetEnd();
+        file.Close();
+        m_bJumpPending = FALSE;
+        RevertLogon();
+        return;
+    }
+
+    // Without audit only the lines holding some key's text are kept; with
+    // it every line is, since each one gets its audit line.
+    const bool bAudit = g_bExtendedAudit != 0;
+    CKeySetFinder finder;
+    if (!bAudit) {
+        CSingleLock lock(g_csMonitor);
+        for (const CKeysAndActions* pGroup : m_arrWatchGroups)
+            for (const CSearchKey* pKey : pGroup->m_arrKeys)
+                if (const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey))
+                    finder.AddTextKey(*pText);
+    }
+    // Positions are 32-bit: never read past the last one.
+    const QWORD nMax = std::numeric_limits<DWORD>::max() - QWORD{dwStart};
+    CNewLines lines;
+    if (!lines.Read(file.GetFd(), dwStart, nMax, bAudit ? nullptr : &finder)) {
+        RevertLogon(); // stopped: the same bytes are read again next time
+        return;
+    }
+    m_dwPosition = static_cast<DWORD>(dwStart + lines.GetBytesRead());
+    file.Close();
+
+    std::string strAuditPath;
+    if (bAudit) {
+        strAuditPath = AppSettings::GetAuditText();
+        WriteAudit(strAuditPath, FormatText("%s Reading bytes %u to %u (%u lines)", Padded(m_strShortDescription).c_str(),
+                                            dwStart, m_dwPosition, static_cast<unsigned>(lines.GetCount())));
+    }
+    RevertLogon();
+    TestLines(lines, bAudit, strAuditPath);
+}
+
+bool CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath)
+{
+    CPreparedLine prepared;
+    CNewLines::CCursor cursor(lines);
+    std::string_view line;
+    bool bGapBefore = false;
+    std::string strAudit;
+    while (cursor.Next(line, bGapBefore)) {
+        if (bGapBefore)
+            ResetAllHits();
+        prepared.Prepare(line);
+        if (bAudit)
+            strAudit = Padded(m_strShortDescription) + " '" + std::string(line) + "'";
+        bool bTriggered = false;
+        int pos = 0;
+        while (CKeysAndActions* pGroup = GetNextWatchGroup(pos)) {
+            pGroup->ResetHits();
+            if (IsStopRequested())
+                return false;
+            TriggerText(*pGroup, prepared);
+            if (pGroup->IsTriggered()) {
+                ApplyLaunchRule(*pGroup);
+                bTriggered = true;
+            }
+        }
+        if (bAudit) {
+            strAudit += bTriggered ? FormatText(" TASK SEQ - %d", static_cast<int>(g_nTaskSequence.load()))
+                                   : std::string(" NO TRIGGERS");
+            WriteAudit(strAuditPath, strAudit);
+        }
+    }
+    if (lines.IsGapAtEnd())
+        ResetAllHits();
+    return true;
+}
+
+void CFileMonitor::ResetAllHits()
+{
+    int pos = 0;
+    while (CKeysAndActions* pGroup = GetNextWatchGroup(pos))
+        pGroup->ResetHits();
+}
+
+void CFileMonitor::TriggerText(CKeysAndActions& group, const CPreparedLine& line)
+{
+    if (MatchTextKeys(group, line))
+        SetTextVariables(group, line.GetLine(), GetDisplayName(), GetFilePath());
+}
+
+void CFileMonitor::JumpToEnd()
+{
+    const bool bAudit = g_bExtendedAudit != 0;
+    bool bDone = false;
+    if (LogonAsUser()) {
+        CReadOnlyFile file(GetFilePath());
+        if (file.IsOpen()) {
+            m_dwPosition = m_dwLastSize = file.GetEnd();
+            m_bJumpPending = FALSE;
+            file.Close();
+            bDone = true;
+            if (bAudit)
+                WriteAudit(AppSettings::GetAuditText(),
+                           FormatText("%s Preset to byte %u", Padded(m_strShortDescription).c_str(), m_dwPosition));
+        }
+    }
+    if (!bDone) {
+        m_bJumpPending = TRUE;
+        if (bAudit)
+            WriteAudit(AppSettings::GetAuditText(), Padded(m_strShortDescription) + " Unavailable - new lines may be missed!");
+    }
+    RevertLogon();
+}
+
+BOOL CFileMonitor::ClearLog()
+{
+    if (!LogonAsUser())
+        return FALSE;
+    std::optional<std::string> local = MapNetworkPath(GetFilePath());
+    BOOL bDeleted = FALSE;
+    if (local) {
+        bDeleted = ::unlink(local->c_str()) == 0;
+        if (!bDeleted)
+            SetLastErrorFromErrno();
+    }
+    if (bDeleted) {
+        m_dwLastSize = 0;
+        m_dwPosition = 0;
+        SetState(MON_STATE_NONE);
+    }
+    RevertLogon();
+    return bDeleted;
+}
+
+BOOL CFileMonitor::MarkLog(const std::string& text)
+{
+    if (!LogonAsUser())
+        return FALSE;
+    int nResult = LogToFile(GetFilePath().c_str(), text.c_str(), 0);
+    RevertLogon();
+    return nResult;
+}
+
+void RegisterTextLogClasses()
+{
+    RegisterCoreClasses();
+    CRuntimeClass::Register(RUNTIME_CLASS(CFileMonitor));
+}

@@ -1,0 +1,124 @@
+#include "textlog/newlines.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/model/monmanager.h"
+
+namespace {
+
+// Large enough that a read costs little beside the search, small enough to
+// stay in the processor's caches.
+constexpr std::size_t BLOCK_SIZE = 4 << 20;
+
+// The line of block that starts at nStart and ends before its line feed (or
+// at the end of the block), without a carriage return before the line feed.
+std::string_view LineAt(std::string_view block, std::size_t nStart, std::size_t& nNext)
+{
+    const void* nl = std::memchr(block.data() + nStart, '\n', block.size() - nStart);
+    std::size_t nEnd = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - block.data()) : block.size();
+    nNext = nl ? nEnd + 1 : nEnd;
+    if (nl && nEnd > nStart && block[nEnd - 1] == '\r')
+        --nEnd;
+    return block.substr(nStart, nEnd - nStart);
+}
+
+} // namespace
+
+void CNewLines::Clear()
+{
+    m_strText.clear();
+    m_arrGapBefore.clear();
+    m_bGapAtEnd = false;
+    m_nBytesRead = 0;
+    m_nNextLine = 0;
+}
+
+bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFinder)
+{
+    Clear();
+    if (IsStopRequested())
+        return false;
+    if (!pFinder) {
+        // Every line is kept: room for all the bytes there are now, so the
+        // text is not copied while it grows.
+        struct stat st{};
+        if (::fstat(fd, &st) == 0 && static_cast<QWORD>(st.st_size) > nStart)
+            m_strText.reserve(static_cast<std::size_t>(std::min<QWORD>(static_cast<QWORD>(st.st_size) - nStart, nMax)) + 1);
+    }
+    std::vector<char> buffer(BLOCK_SIZE);
+    std::size_t nHave = 0; // bytes in buffer, from stream offset nBase
+    QWORD nBase = 0;
+    for (;;) {
+        if (nHave == buffer.size())
+            buffer.resize(buffer.size() * 2); // one line longer than the buffer
+        std::size_t nWant = static_cast<std::size_t>(std::min<QWORD>(buffer.size() - nHave, nMax - m_nBytesRead));
+        if (nWant == 0)
+            break;
+        ssize_t nGot = ::pread(fd, buffer.data() + nHave, nWant, static_cast<off_t>(nStart + m_nBytesRead));
+        if (nGot < 0 && errno == EINTR)
+            continue;
+        if (nGot <= 0)
+            break;
+        m_nBytesRead += static_cast<QWORD>(nGot);
+        nHave += static_cast<std::size_t>(nGot);
+        if (IsStopRequested()) {
+            Clear();
+            return false;
+        }
+        const void* last = ::memrchr(buffer.data(), '\n', nHave);
+        if (!last)
+            continue;
+        std::size_t nComplete = static_cast<std::size_t>(static_cast<const char*>(last) - buffer.data()) + 1;
+        TakeLines({buffer.data(), nComplete}, nBase, pFinder);
+        std::memmove(buffer.data(), buffer.data() + nComplete, nHave - nComplete);
+        nHave -= nComplete;
+        nBase += nComplete;
+    }
+    if (nHave > 0)
+        TakeLines({buffer.data(), nHave}, nBase, pFinder);
+    m_bGapAtEnd = m_nBytesRead > 0 && m_nNextLine != m_nBytesRead;
+    return true;
+}
+
+void CNewLines::TakeLines(std::string_view block, QWORD nBase, const CKeySetFinder* pFinder)
+{
+    std::size_t nNext = 0;
+    if (!pFinder) {
+        for (std::size_t nStart = 0; nStart < block.size(); nStart = nNext) {
+            std::string_view line = LineAt(block, nStart, nNext);
+            Keep(line, nBase + nStart, nBase + nNext);
+        }
+        return;
+    }
+    m_spans.clear();
+    pFinder->FindLines(block, m_spans, true);
+    for (const CLineSpan& span : m_spans) {
+        std::string_view line = LineAt(block, span.nOffset, nNext);
+        Keep(line, nBase + span.nOffset, nBase + nNext);
+    }
+}
+
+void CNewLines::Keep(std::string_view line, QWORD nLineStart, QWORD nNextLine)
+{
+    m_arrGapBefore.push_back(nLineStart != m_nNextLine);
+    m_strText.append(line);
+    m_strText.push_back('\n');
+    m_nNextLine = nNextLine;
+}
+
+bool CNewLines::CCursor::Next(std::string_view& line, bool& bGapBefore)
+{
+    if (m_nIndex >= m_lines.m_arrGapBefore.size())
+        return false;
+    const std::string& text = m_lines.m_strText;
+    std::size_t nEnd = text.find('\n', m_nOffset);
+    line = std::string_view(text).substr(m_nOffset, nEnd - m_nOffset);
+    bGapBefore = m_lines.m_arrGapBefore[m_nIndex++];
+    m_nOffset = nEnd + 1;
+    return true;
+}

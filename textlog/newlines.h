@@ -1,0 +1,70 @@
+#pragma once
+// The reading half of a text log scan: the bytes added to a file since a
+// byte position, cut into lines, of which only the lines that can matter are
+// kept.
+//
+// Lines end at a line feed, which is not part of the line; a carriage return
+// right before the line feed is dropped as well (text mode). Text after the
+// last line feed is a last line. The file is read in blocks of a few
+// megabytes into one reused buffer (a line longer than a block grows it), so
+// memory holds the kept lines, not the file: with a finder, only the lines
+// in which one of its patterns occurs (a line without any key cannot
+// trigger anything); without one, every line.
+//
+// The stop request of the scan manager is checked before the first block
+// and after each one; a stopped read returns false and keeps nothing.
+//
+// One scan on one thread; no shared state.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "match/keysetfinder.h"
+#include "platform/base/win32types.h"
+
+class CNewLines {
+public:
+    // Reads the file open as fd from byte nStart to its end, at most nMax
+    // bytes. pFinder null keeps every line. False when a stop was requested
+    // (the object is then empty); a read error ends the read like the end of
+    // the file.
+    bool Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFinder);
+
+    // Bytes consumed from nStart: the next scan's start is nStart plus this.
+    QWORD GetBytesRead() const { return m_nBytesRead; }
+    // Kept lines; with every line kept, the number of lines read.
+    std::size_t GetCount() const { return m_arrGapBefore.size(); }
+    // True when lines that were not kept come after the last kept one (or
+    // when lines were read and none was kept).
+    bool IsGapAtEnd() const { return m_bGapAtEnd; }
+
+    // Walks the kept lines in file order. bGapBefore: a line that was not
+    // kept comes right before this one.
+    class CCursor {
+    public:
+        explicit CCursor(const CNewLines& lines) : m_lines(lines) {}
+        bool Next(std::string_view& line, bool& bGapBefore);
+
+    private:
+        const CNewLines& m_lines;
+        std::size_t m_nOffset = 0;
+        std::size_t m_nIndex = 0;
+    };
+
+private:
+    void Clear();
+    // Takes the lines of block (complete lines, or the file's last line),
+    // which starts at stream offset nBase.
+    void TakeLines(std::string_view block, QWORD nBase, const CKeySetFinder* pFinder);
+    void Keep(std::string_view line, QWORD nLineStart, QWORD nNextLine);
+
+    // The kept lines, each ended by '\n' (a line holds none), so that
+    // nothing per line is stored but one bit.
+    std::string m_strText;
+    std::vector<bool> m_arrGapBefore;
+    bool m_bGapAtEnd = false;
+    QWORD m_nBytesRead = 0;
+    QWORD m_nNextLine = 0; // stream offset after the last kept line
+    std::vector<CLineSpan> m_spans;
+};
