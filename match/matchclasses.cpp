@@ -1,10 +1,12 @@
 #include "match/matchclasses.h"
 
 #include "match/searchkey.h"
+#include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 
 void RegisterMatchClasses()
 {
     CRuntimeClass::Register(RUNTIME_CLASS(CSearchKey));
     CRuntimeClass::Register(RUNTIME_CLASS(CSearchKeyText));
+    CRuntimeClass::Register(RUNTIME_CLASS(CSearchKeyEvent));
 }
