@@ -2,34 +2,102 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "match/searchkeytext.h"
 #include "match/textfold.h"
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QUORVIL_FINDER_AVX2 1
+#endif
+
 namespace {
 
-constexpr std::size_t MAX_WINDOW = 64;
-constexpr std::size_t BUCKET_BITS = 10;
+constexpr std::size_t PREFIX_BYTES = 4;
+constexpr unsigned HASH_BITS = 16;
+constexpr unsigned BUCKET_BITS = 10;
+constexpr std::size_t VECTOR_STEP = 32;
 
-// The bytes that upper-case to c (c itself, and its lower-case letter).
-std::string_view CaseVariants(unsigned char c, bool bCaseSensitive, char (&buf)[2])
+// Clearing bit 5 of a byte maps each ASCII letter's two cases to one value
+// (and some other bytes together, which only costs a comparison).
+constexpr unsigned char FOLD_MASK = 0xDF;
+
+std::uint32_t Load32(const unsigned char* p)
 {
-    buf[0] = static_cast<char>(c);
-    if (!bCaseSensitive && c >= 'A' && c <= 'Z') {
-        buf[1] = static_cast<char>(c - 'A' + 'a');
-        return {buf, 2};
-    }
-    return {buf, 1};
+    std::uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
 }
 
-std::size_t BucketOf(std::size_t foldedGram)
+std::size_t BucketOf(std::uint32_t hash) { return hash & ((1u << BUCKET_BITS) - 1); }
+
+#ifdef QUORVIL_FINDER_AVX2
+bool CpuHasAvx2()
 {
-    return (foldedGram * 0x9E3779B1u) >> (32 - BUCKET_BITS) & ((1u << BUCKET_BITS) - 1);
+    static const bool bHas = __builtin_cpu_supports("avx2");
+    return bHas;
 }
+#else
+bool CpuHasAvx2() { return false; }
+#endif
 
 } // namespace
 
-CKeySetFinder::CKeySetFinder() { Rebuild(); }
+#ifdef QUORVIL_FINDER_AVX2
+// Runs the vector filter over the block, 32 positions per step while 32 + 3
+// bytes are left, and calls onCandidate(pos) for each position it lets
+// through; onCandidate returns the position from which to go on, or npos to
+// stop. Returns where the rest of the block is to be searched, or npos.
+template <class F>
+__attribute__((target("avx2"))) std::size_t VectorScan(const unsigned char* t, std::size_t n,
+                                                       const unsigned char (*lo)[4][16],
+                                                       const unsigned char (*hi)[4][16],
+                                                       std::size_t nBytes, F&& onCandidate)
+{
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i fold = _mm256_set1_epi8(static_cast<char>(FOLD_MASK));
+    __m256i tables[2][2][4]; // [lo/hi][group set][byte]
+    for (std::size_t g = 0; g < 2; ++g) {
+        for (std::size_t k = 0; k < nBytes; ++k) {
+            tables[0][g][k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo[g][k])));
+            tables[1][g][k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hi[g][k])));
+        }
+    }
+    std::size_t j = 0;
+    std::size_t resume = 0; // positions before this are done (tested, or in a reported line)
+    while (j + VECTOR_STEP + PREFIX_BYTES - 1 <= n) {
+        __m256i r0 = _mm256_set1_epi8(-1);
+        __m256i r1 = r0;
+        for (std::size_t k = 0; k < nBytes; ++k) {
+            __m256i v = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + j + k)), fold);
+            __m256i vLo = _mm256_and_si256(v, nibble);
+            __m256i vHi = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+            r0 = _mm256_and_si256(r0, _mm256_and_si256(_mm256_shuffle_epi8(tables[0][0][k], vLo),
+                                                       _mm256_shuffle_epi8(tables[1][0][k], vHi)));
+            r1 = _mm256_and_si256(r1, _mm256_and_si256(_mm256_shuffle_epi8(tables[0][1][k], vLo),
+                                                       _mm256_shuffle_epi8(tables[1][1][k], vHi)));
+        }
+        __m256i none = _mm256_cmpeq_epi8(_mm256_or_si256(r0, r1), _mm256_setzero_si256());
+        auto candidates = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(none));
+        while (candidates) {
+            std::size_t pos = j + static_cast<std::size_t>(__builtin_ctz(candidates));
+            candidates &= candidates - 1;
+            if (pos < resume)
+                continue;
+            resume = onCandidate(pos);
+            if (resume == std::string_view::npos)
+                return resume;
+        }
+        j = std::max(j + VECTOR_STEP, resume);
+    }
+    return std::max(j, resume);
+}
+#endif
+
+CKeySetFinder::CKeySetFinder() : m_bVector(CpuHasAvx2()) { Rebuild(); }
+
+void CKeySetFinder::UseVectorSearch(bool bUse) { m_bVector = bUse && CpuHasAvx2(); }
 
 void CKeySetFinder::AddPattern(std::string_view pattern, bool bCaseSensitive)
 {
@@ -67,68 +135,63 @@ void CKeySetFinder::Clear()
     Rebuild();
 }
 
-std::size_t CKeySetFinder::Gram(const unsigned char* p) const
+std::uint32_t CKeySetFinder::Fingerprint(const unsigned char* p) const
 {
-    return m_nGram == 2 ? (std::size_t{p[-1]} | std::size_t{p[0]} << 8) : std::size_t{p[0]};
+    return ((Load32(p) & m_nPrefixMask) * 0x9E3779B1u) >> (32 - HASH_BITS);
 }
 
 void CKeySetFinder::Rebuild()
 {
-    std::size_t nMin = MAX_WINDOW;
+    std::size_t nPrefix = PREFIX_BYTES;
     for (const CPattern& p : m_patterns)
-        nMin = std::min(nMin, p.text.size());
-    m_nWindow = nMin;
-    m_nGram = nMin >= 2 ? 2 : 1;
-    const std::size_t nDefaultShift = m_nWindow - m_nGram + 1;
-    m_shift.assign(m_nGram == 2 ? 65536 : 256, static_cast<std::uint8_t>(nDefaultShift));
+        nPrefix = std::min(nPrefix, p.text.size());
+    unsigned char mask[PREFIX_BYTES] = {};
+    std::memset(mask, FOLD_MASK, nPrefix);
+    m_nPrefixMask = Load32(mask);
 
-    // Every gram in a pattern's first m_nWindow bytes limits the shift of
-    // the windows that end with it, in every letter case the pattern allows.
-    char va[2];
-    char vb[2];
-    for (const CPattern& p : m_patterns) {
-        const auto* u = reinterpret_cast<const unsigned char*>(p.bCaseSensitive ? p.text.data() : p.upper.data());
-        for (std::size_t j = m_nGram - 1; j < m_nWindow; ++j) {
-            auto shift = static_cast<std::uint8_t>(m_nWindow - 1 - j);
-            std::string_view second = CaseVariants(u[j], p.bCaseSensitive, vb);
-            std::string_view first = m_nGram == 2 ? CaseVariants(u[j - 1], p.bCaseSensitive, va)
-                                                  : std::string_view("\0", 1);
-            for (char a : first) {
-                for (char b : second) {
-                    std::size_t g = m_nGram == 2 ? (std::size_t{static_cast<unsigned char>(a)} |
-                                                    std::size_t{static_cast<unsigned char>(b)} << 8)
-                                                 : static_cast<unsigned char>(b);
-                    m_shift[g] = std::min(m_shift[g], shift);
-                }
-            }
-        }
-    }
-
-    // Patterns by the upper-cased gram that ends their window.
-    std::vector<std::uint32_t> bucketOf(m_patterns.size());
-    m_bucketStart.assign((1u << BUCKET_BITS) + 1, 0);
+    // The exact test: a bit set of prefix hashes, and the patterns by hash.
+    m_bits.assign((std::size_t{1} << HASH_BITS) / 64, 0);
+    std::vector<std::uint32_t> hashOf(m_patterns.size());
+    m_bucketStart.assign((std::size_t{1} << BUCKET_BITS) + 1, 0);
     for (std::size_t i = 0; i < m_patterns.size(); ++i) {
-        const auto* u = reinterpret_cast<const unsigned char*>(m_patterns[i].upper.data());
-        bucketOf[i] = static_cast<std::uint32_t>(BucketOf(Gram(u + m_nWindow - 1)));
-        ++m_bucketStart[bucketOf[i] + 1];
+        unsigned char prefix[PREFIX_BYTES] = {};
+        std::memcpy(prefix, m_patterns[i].text.data(), nPrefix);
+        hashOf[i] = Fingerprint(prefix);
+        m_bits[hashOf[i] / 64] |= std::uint64_t{1} << (hashOf[i] % 64);
+        ++m_bucketStart[BucketOf(hashOf[i]) + 1];
     }
     for (std::size_t b = 1; b < m_bucketStart.size(); ++b)
         m_bucketStart[b] += m_bucketStart[b - 1];
     m_bucketItems.assign(m_patterns.size(), 0);
     std::vector<std::uint32_t> fill(m_bucketStart.begin(), m_bucketStart.end() - 1);
     for (std::size_t i = 0; i < m_patterns.size(); ++i)
-        m_bucketItems[fill[bucketOf[i]]++] = static_cast<std::uint32_t>(i);
+        m_bucketItems[fill[BucketOf(hashOf[i])]++] = static_cast<std::uint32_t>(i);
+
+    // The vector filter: patterns in order of their folded beginnings, cut
+    // into 16 groups, so that alike patterns share a group.
+    m_nibbles = {};
+    m_nibbles.nBytes = nPrefix;
+    std::vector<std::size_t> order(m_patterns.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        return m_patterns[a].upper < m_patterns[b].upper;
+    });
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        std::size_t group = rank * 16 / order.size();
+        const std::string& text = m_patterns[order[rank]].text;
+        for (std::size_t k = 0; k < nPrefix; ++k) {
+            auto c = static_cast<unsigned char>(static_cast<unsigned char>(text[k]) & FOLD_MASK);
+            m_nibbles.lo[group / 8][k][c & 0x0F] |= static_cast<unsigned char>(1u << (group % 8));
+            m_nibbles.hi[group / 8][k][c >> 4] |= static_cast<unsigned char>(1u << (group % 8));
+        }
+    }
 }
 
 std::size_t CKeySetFinder::MatchAt(const unsigned char* block, std::size_t n, std::size_t start,
-                                   std::size_t pos) const
+                                   std::uint32_t hash) const
 {
-    unsigned char folded[2] = {textfold::ToUpper(block[pos]), 0};
-    std::size_t g = folded[0];
-    if (m_nGram == 2)
-        g = std::size_t{textfold::ToUpper(block[pos - 1])} | g << 8;
-    std::size_t bucket = BucketOf(g);
     std::size_t nBest = 0;
+    std::size_t bucket = BucketOf(hash);
     for (std::uint32_t k = m_bucketStart[bucket]; k < m_bucketStart[bucket + 1]; ++k) {
         const CPattern& p = m_patterns[m_bucketItems[k]];
         std::size_t m = p.text.size();
@@ -158,39 +221,43 @@ void CKeySetFinder::Scan(std::string_view block, F&& onHit) const
         return;
     const auto* t = reinterpret_cast<const unsigned char*>(block.data());
     const std::size_t n = block.size();
-    const std::size_t w = m_nWindow;
-    const std::uint8_t* shift = m_shift.data();
-    std::size_t pos = w - 1; // last byte of the window
-    while (pos < n) {
-        // Skip windows whose last gram ends no pattern's window; two steps
-        // at a time while both stay inside the block.
-        if (m_nGram == 2) {
-            while (pos + 2 * w < n) {
-                std::size_t s = shift[std::size_t{t[pos - 1]} | std::size_t{t[pos]} << 8];
-                if (!s)
-                    break;
-                pos += s;
-                s = shift[std::size_t{t[pos - 1]} | std::size_t{t[pos]} << 8];
-                if (!s)
-                    break;
-                pos += s;
-            }
-        }
-        std::size_t s;
-        while (pos < n && (s = shift[Gram(t + pos)]) != 0)
-            pos += s;
-        if (pos >= n)
+    const std::uint64_t* bits = m_bits.data();
+    auto isSet = [bits](std::uint32_t h) { return (bits[h / 64] >> (h % 64)) & 1; };
+
+    // Tests one position exactly; returns where to go on, or npos to stop.
+    auto test = [&](std::size_t j, std::uint32_t h) -> std::size_t {
+        if (!isSet(h))
+            return j + 1;
+        std::size_t m = MatchAt(t, n, j, h);
+        if (!m)
+            return j + 1;
+        std::size_t next = onHit(j, m);
+        return next == std::string_view::npos ? next : std::max(next, j + 1);
+    };
+
+    std::size_t j = 0;
+#ifdef QUORVIL_FINDER_AVX2
+    if (m_bVector) {
+        j = VectorScan(t, n, m_nibbles.lo, m_nibbles.hi, m_nibbles.nBytes,
+                       [&](std::size_t pos) { return test(pos, Fingerprint(t + pos)); });
+        if (j == std::string_view::npos)
             return;
-        std::size_t start = pos + 1 - w;
-        std::size_t m = MatchAt(t, n, start, pos);
-        if (m) {
-            std::size_t next = onHit(start, m);
-            if (next == std::string_view::npos)
-                return;
-            pos = std::max(next + w - 1, pos + 1);
-        } else {
-            ++pos;
-        }
+    }
+#endif
+    const std::size_t nFull = n >= PREFIX_BYTES ? n - PREFIX_BYTES + 1 : 0; // positions with 4 bytes
+    while (j < nFull) {
+        std::uint32_t h = Fingerprint(t + j);
+        j = isSet(h) ? test(j, h) : j + 1;
+        if (j == std::string_view::npos)
+            return;
+    }
+    // The last few positions, read from a copy padded with zeros.
+    while (j < n) {
+        unsigned char tail[PREFIX_BYTES] = {};
+        std::memcpy(tail, t + j, n - j);
+        j = test(j, Fingerprint(tail));
+        if (j == std::string_view::npos)
+            return;
     }
 }
 
@@ -206,9 +273,9 @@ void CKeySetFinder::FindLines(std::string_view block, std::vector<CLineSpan>& ou
         if (bDropCR && end < n && t[end] == '\n' && t[end - 1] == '\r')
             return start + 1; // every longer one would take in the '\n'; look further on
         const void* prev = start > lineFloor ? ::memrchr(t + lineFloor, '\n', start - lineFloor) : nullptr;
-        std::size_t lineStart = prev ? static_cast<const char*>(prev) - t + 1 : lineFloor;
+        std::size_t lineStart = prev ? static_cast<std::size_t>(static_cast<const char*>(prev) - t) + 1 : lineFloor;
         const void* nl = std::memchr(t + end, '\n', n - end);
-        std::size_t lineEnd = nl ? static_cast<const char*>(nl) - t : n;
+        std::size_t lineEnd = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - t) : n;
         std::size_t contentEnd = bDropCR && nl && lineEnd > lineStart && t[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
         out.push_back({lineStart, contentEnd - lineStart});
         if (!nl)

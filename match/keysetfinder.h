@@ -7,9 +7,15 @@
 // The result is exact: a line is reported if and only if a pattern occurs
 // inside it.
 //
-// The search looks at the block as a whole (a Wu-Manber scan over pairs of
-// bytes, skipping ahead by up to the shortest pattern's length), so the
-// lines that contain nothing are never split or copied.
+// The search looks at the block as a whole, so the lines that contain
+// nothing are never split or copied. At every position, the first four bytes
+// (fewer when a pattern is shorter), with letter case folded away, are
+// hashed and looked up in a bit set of the patterns' beginnings; only the
+// positions found there are compared with the patterns. Where the processor
+// has AVX2, a vector filter first lets through only the positions whose
+// first bytes could begin a pattern (nibble tables over 16 groups of
+// patterns, 32 positions per step). After a hit the search goes on at the
+// next line.
 //
 // Building (AddPattern, AddTextKey, Clear) and searching are not to be
 // mixed across threads; a built finder may be searched from several threads.
@@ -50,6 +56,10 @@ public:
     // True when the line (no line end in it) contains a pattern.
     bool Contains(std::string_view line) const;
 
+    // Whether a vector pre-filter runs first (on by default where the
+    // processor has AVX2; the results are the same either way).
+    void UseVectorSearch(bool bUse);
+
 private:
     struct CPattern {
         std::string text;   // as given
@@ -58,20 +68,28 @@ private:
     };
 
     void Rebuild();
-    std::size_t Gram(const unsigned char* p) const; // the gram ending at p, as an index
-    // The length of the shortest pattern that occurs at block[start] (pos
-    // is the end of the window there), or 0.
+    // The hash of the (folded) bytes at p that index the bit set.
+    std::uint32_t Fingerprint(const unsigned char* p) const;
+    // The length of the shortest pattern that occurs at block[start], or 0.
     std::size_t MatchAt(const unsigned char* block, std::size_t n, std::size_t start,
-                        std::size_t pos) const;
+                        std::uint32_t hash) const;
     // Calls onHit(start, length) for occurrences; onHit returns the position
     // from which to go on looking (at least start + 1), or npos to stop.
     template <class F>
     void Scan(std::string_view block, F&& onHit) const;
 
     std::vector<CPattern> m_patterns;
-    std::size_t m_nWindow = 0;          // shortest pattern length, capped
-    std::size_t m_nGram = 2;            // bytes per gram: 2, or 1 when a pattern has 1 byte
-    std::vector<std::uint8_t> m_shift;  // by raw gram: how far the window may move
-    std::vector<std::uint32_t> m_bucketStart; // by folded-gram hash: range in m_bucketItems
-    std::vector<std::uint32_t> m_bucketItems; // pattern indexes
+    bool m_bVector;
+    // The vector filter: for each of the first bytes of a pattern (up to 4)
+    // and each nibble value, the groups of patterns (16, two sets of 8 bits)
+    // that allow a byte with that nibble there, case folded as FOLD_MASK.
+    struct CNibbleTables {
+        unsigned char lo[2][4][16];
+        unsigned char hi[2][4][16];
+        std::size_t nBytes;
+    } m_nibbles{};
+    std::uint32_t m_nPrefixMask = 0;           // the bytes hashed: shortest pattern, up to 4
+    std::vector<std::uint64_t> m_bits;         // by hash: some pattern begins so
+    std::vector<std::uint32_t> m_bucketStart;  // by hash bucket: range in m_bucketItems
+    std::vector<std::uint32_t> m_bucketItems;  // pattern indexes
 };

@@ -288,11 +288,12 @@ bool NaiveContains(std::string_view line, const std::vector<std::pair<std::strin
 TEST_F(MatchTest, FinderAgreesWithTheNaiveDefinition)
 {
     std::mt19937 rng(11);
-    // Few letters, many line ends and carriage returns: many occurrences,
-    // many of them at line ends.
-    const std::string alphabets[] = {"aAb\r\n", "aAbBcz\r\n \xE1"};
+    // Few letters with many line ends and carriage returns (many occurrences,
+    // many at line ends), and longer text where planted patterns are rare.
+    const std::string alphabets[] = {"aAb\r\n", "aAbBcz\r\n \xE1", "abcdefghijklmnop \r\n"};
     for (int round = 0; round < 6000; ++round) {
-        const std::string& alphabet = alphabets[round % 2];
+        const std::string& alphabet = alphabets[round % 3];
+        const bool bSparse = round % 3 == 2;
         auto text = [&](std::size_t minLen, std::size_t maxLen) {
             std::string s(minLen + rng() % (maxLen - minLen + 1), ' ');
             for (char& c : s)
@@ -302,25 +303,63 @@ TEST_F(MatchTest, FinderAgreesWithTheNaiveDefinition)
         CKeySetFinder finder;
         std::vector<std::pair<std::string, bool>> patterns;
         std::size_t nPatterns = rng() % 6;
-        std::size_t nMaxLen = 1 + rng() % 6;
+        std::size_t nMaxLen = bSparse ? 6 : 1 + rng() % 6;
         for (std::size_t i = 0; i < nPatterns; ++i) {
-            patterns.emplace_back(text(1, nMaxLen), rng() % 2);
+            patterns.emplace_back(text(bSparse ? 3 : 1, nMaxLen), rng() % 2);
             finder.AddPattern(patterns.back().first, patterns.back().second);
         }
-        std::string block = text(0, 200);
+        std::string block = text(0, bSparse ? 1500 : 300);
+        for (std::size_t i = 0; bSparse && !patterns.empty() && i < 4; ++i) {
+            std::string planted = patterns[rng() % patterns.size()].first;
+            if (rng() % 2)
+                planted[0] = textfold::ToUpper(planted[0]);
+            block.insert(rng() % (block.size() + 1), planted);
+        }
         for (bool bDropCR : {true, false}) {
             std::vector<CLineSpan> expected;
             for (const CLineSpan& line : NaiveLines(block, bDropCR)) {
                 if (NaiveContains(std::string_view(block).substr(line.nOffset, line.nLength), patterns))
                     expected.push_back(line);
             }
-            std::vector<CLineSpan> found;
-            finder.FindLines(block, found, bDropCR);
-            ASSERT_EQ(found, expected) << "round " << round;
+            // The vector filter, where the processor has it, and the plain search.
+            for (bool bVector : {true, false}) {
+                finder.UseVectorSearch(bVector);
+                std::vector<CLineSpan> found;
+                finder.FindLines(block, found, bDropCR);
+                ASSERT_EQ(found, expected) << "round " << round << " vector " << bVector;
+            }
         }
         std::string line = text(0, 30);
         line.erase(std::remove(line.begin(), line.end(), '\n'), line.end());
         ASSERT_EQ(finder.Contains(line), NaiveContains(line, patterns)) << "round " << round;
+    }
+}
+
+TEST_F(MatchTest, FinderLineEnds)
+{
+    struct {
+        std::vector<std::string> patterns;
+        std::string block;
+        bool bDropCR;
+        std::vector<CLineSpan> expected;
+    } cases[] = {
+        {{"ab\r"}, "zab\r\nab\r", true, {{5, 3}}},             // the last line keeps its '\r'
+        {{"ab\r"}, "zab\r\nab\r", false, {{0, 4}, {5, 3}}},
+        {{"xab\r", "a"}, "xab\r\n", true, {{0, 3}}},            // found by the shorter one
+        {{"b\r", "ab"}, "q\r\nxxab\r\n", true, {{3, 4}}},
+        {{"Q"}, "\n\nq\n", true, {{2, 1}}},
+        {{"a"}, "", true, {}},
+    };
+    for (const auto& c : cases) {
+        CKeySetFinder finder;
+        for (const std::string& p : c.patterns)
+            finder.AddPattern(p, false);
+        for (bool bVector : {true, false}) {
+            finder.UseVectorSearch(bVector);
+            std::vector<CLineSpan> found;
+            finder.FindLines(c.block, found, c.bDropCR);
+            EXPECT_EQ(found, c.expected) << c.patterns[0] << " vector " << bVector;
+        }
     }
 }
 
