@@ -1,0 +1,64 @@
+#pragma once
+// CEventMonitor: the monitored log of one event log on one computer. Its
+// scan reads the records added since the last one it handled, survives a
+// cleared or wrapped log, renders each new event once, offers it to every
+// watch group in order and runs the tasks of the groups that fire.
+//
+// Threads: Scan runs on the scan thread; ClearLog, MarkLog and JumpToEnd on
+// the thread that issues the command. Logon and impersonation act on the
+// calling thread only.
+#include <string>
+
+#include "core/model/monitoredobject.h"
+#include "eventlog/records/eventstruct.h"
+#include "match/textfold.h"
+
+class CKeysAndActions;
+
+// Which texts RenderEvent produces.
+constexpr UINT RENDER_CATEGORY = 1;
+constexpr UINT RENDER_DESCRIPTION = 2;
+
+class CEventMonitor : public CMonitoredObject {
+    DECLARE_SERIAL(CEventMonitor)
+public:
+    CEventMonitor();
+    // Copies the base, both names and the last record; a fresh identifier.
+    CEventMonitor(const CEventMonitor& other);
+    CEventMonitor& operator=(const CEventMonitor& other);
+
+    void Serialize(CArchive& ar) override;
+
+    void Scan() override;
+    BOOL ClearLog() override;
+    BOOL MarkLog(const std::string& text) override;
+    std::string GetDisplayName() const override { return m_strServer + "\\" + m_strLogName; }
+    int GetImageIndex() const override;
+    BOOL IsEventLog() const override { return TRUE; }
+    void JumpToEnd() override;
+    UINT GetWatchGroupClipFormat() const override;
+    UINT GetClipFormat() const override;
+    LPARAM GetLastRecordForProgress() const override { return m_nLastRecord; }
+
+    const std::string& GetServer() const { return m_strServer; }
+    const std::string& GetLogName() const { return m_strLogName; }
+
+    // Fills the description (RENDER_DESCRIPTION) and/or the category
+    // (RENDER_CATEGORY) of the event from the message files registered on
+    // this log's computer; texts not produced keep their value.
+    void RenderEvent(UINT nFlags, const CEventStruct& event, std::string& strDescription,
+                     std::string& strCategory);
+
+    // Offers one event with its rendered texts to one watch group: the
+    // first matching key counts a hit; a triggered group gets the event's
+    // variables and the next task sequence number.
+    void TriggerEvent(CKeysAndActions& group, const CEventStruct& event,
+                      const CPreparedLine& description, const std::string& strCategory);
+
+    std::string m_strServer;
+    std::string m_strLogName;
+    CTime m_timeCutoff;
+    DWORD m_nLastRecord = 0;
+};
+
+void RegisterEventScanClasses();
