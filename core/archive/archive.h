@@ -49,6 +49,12 @@
 //         if (ar.IsStoring()) { ar << DWORD{1} << ...; } else { DWORD v; ar >> v >> ...; }
 //     }
 //
+// Collections of owned objects are a 32-bit count and that many object
+// records; check a count read with CheckCount(n, 2) before reserving for it.
+// StoreObjectToBytes/LoadObjectFromBytes (below) make and read a whole
+// one-object archive in memory; core/archive/globalarchive.h does the same
+// in a block of global memory for the clipboard.
+//
 // Ownership while loading: every object that ReadObject creates belongs to
 // the caller. Because this system only writes trees (each object once), a
 // loading archive refuses references to objects already read (badIndex)
@@ -212,7 +218,8 @@ public:
 
     void SetObjectReferencesAllowed(bool bAllowed) { m_bReferencesAllowed = bAllowed; }
 
-    // Throws CArchiveException with the current offset and the file's name.
+    // Throws CArchiveException with the current offset and the file's name;
+    // a Serialize may call it for damage it finds itself.
     [[noreturn]] void Fail(int cause, const std::string& message) const;
 
 private:
