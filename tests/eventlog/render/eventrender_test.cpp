@@ -1,0 +1,281 @@
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/settings/appsettings.h"
+#include "core/model/monitoredobject.h"
+#include "eventlog/render/eventrender.h"
+#include "eventlog/render/quorvilsource.h"
+#include "isolated_env.h"
+#include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
+#include "platform/eventlog/eventlog.h"
+#include "platform/network/network.h"
+#include "platform/registry/winreg.h"
+
+namespace {
+
+constexpr const char* SYSTEM32 = "%SystemRoot%\\system32\\";
+
+CEventStruct MakeEvent(const std::string& source, DWORD id, DWORD category, std::vector<std::string> strings)
+{
+    CEventStruct event;
+    event.m_strSource = source;
+    event.m_nEventID = id;
+    event.m_nCategory = category;
+    event.m_arrStrings = std::move(strings);
+    return event;
+}
+
+std::string Missing(DWORD id, const std::string& source, const std::vector<std::string>& strings)
+{
+    std::string text = "The description for Event ID ( " + std::to_string(id) + " ) in Source ( " + source +
+                       " ) could not be found. The local computer may not have access to the necessary registry "
+                       "information or message DLL files to display messages from a remote computer. It contains "
+                       "the following insertion string(s):\r\n\r\n";
+    for (std::size_t i = 0; i < strings.size(); ++i)
+        text += std::to_string(i) + " - " + strings[i] + "\r\n";
+    return text;
+}
+
+void CopyFile(const std::string& from, const std::string& to)
+{
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+}
+
+// Registers a source in a computer's Application log; empty names are left out.
+void AddSource(const char* machine, const std::string& source, const std::string& eventFile,
+               const std::string& categoryFile = {}, const std::string& parameterFile = {})
+{
+    HKEY root{}, key{};
+    ASSERT_EQ(RegConnectRegistryA(machine, HKEY_LOCAL_MACHINE, &root), 0);
+    ASSERT_EQ(RegCreateKeyExA(root, (EVENTLOG_SOURCES_KEY + std::string("Application\\") + source).c_str(), 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              0);
+    auto set = [&](const char* name, const std::string& value) {
+        if (value.empty())
+            RegDeleteValueA(key, name);
+        else
+            RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>(value.size() + 1));
+    };
+    set("EventMessageFile", eventFile);
+    set("CategoryMessageFile", categoryFile);
+    set("ParameterMessageFile", parameterFile);
+    RegCloseKey(key);
+    RegCloseKey(root);
+}
+
+// A network of its own per test: the local computer TESTHOST and the server
+// SRV, whose C:\WINDOWS\system32 holds app.dll, params.mc and first.mc.
+class EventRenderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetNetworkRoot(TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetEventRenderReuse(true);
+        m_strSystem32 = GetNetworkRoot() + "/WORKGROUP/SRV/C$/WINDOWS/system32/";
+        ASSERT_TRUE(EnsureDirectory(m_strSystem32));
+        CopyFile(RENDER_APP_MODULE, m_strSystem32 + "app.dll");
+        CopyFile(RENDER_DATA_DIR "/params.mc", m_strSystem32 + "params.mc");
+        CopyFile(RENDER_DATA_DIR "/first.mc", m_strSystem32 + "first.mc");
+        const std::string sys = SYSTEM32;
+        AddSource("\\\\SRV", "AppSrc", sys + "first.mc;;" + sys + "app.dll", sys + "app.dll", sys + "params.mc");
+        AddSource("SRV", "UncSrc", "\\\\SRV\\C$\\WINDOWS\\system32\\app.dll");
+        AddSource("SRV", "BadPath", "relative.dll;" + sys + "gone.dll");
+        m_nLogSize = ReadLog().size();
+    }
+    void TearDown() override
+    {
+        SetEventRenderReuse(true);
+        SetNetworkRoot("");
+    }
+
+    static std::string ReadLog() { return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or(""); }
+
+    // The system log lines written since the last call, without time stamps.
+    std::vector<std::string> NewLogLines()
+    {
+        std::string log = ReadLog();
+        std::string added = log.substr(std::min(m_nLogSize, log.size()));
+        m_nLogSize = log.size();
+        std::vector<std::string> lines;
+        for (std::size_t start = 0; start < added.size();) {
+            std::size_t end = added.find('\n', start);
+            if (end == std::string::npos)
+                end = added.size();
+            lines.push_back(added.substr(start, end - start).substr(20)); // "YYYY-MM-DD HH:MM:SS "
+            start = end + 1;
+        }
+        return lines;
+    }
+
+    std::string m_strSystem32;
+    std::size_t m_nLogSize = 0;
+};
+
+struct CRenderCase {
+    const char* m_pszName;
+    CEventStruct m_event;
+    std::string m_strDescription;
+    std::string m_strCategory; // "keep" when no category is produced
+    std::vector<std::string> m_arrLogLines;
+};
+
+std::vector<CRenderCase> RenderCases()
+{
+    const std::string share = "\\\\SRV\\C$\\WINDOWS\\system32\\";
+    return {
+        {"inserts, from the second of two files", MakeEvent("AppSrc", 0x40020064, 2, {"Spooler", "SYSTEM"}),
+         "The service Spooler was started by SYSTEM.\r\n", "Network\r\n", {}},
+        {"parameter references", MakeEvent("AppSrc", 7, 0, {"%%5", "%%0", "%%x", "%5", "%%"}),
+         "[Administrators|%%0|%%x|%5|%%]", "keep", {}},
+        {"a reference the parameter file lacks", MakeEvent("AppSrc", 7, 1, {"%%9", "a", "b", "c", "d"}),
+         "[%%9|a|b|c|d]", "Disk\r\n",
+         {"Error during lookup of param string 9 in " + share +
+          "params.mc! 317 - The system cannot find message text for message number 0x%1 in the message file for "
+          "%2."}},
+        {"a template naming more inserts than given", MakeEvent("AppSrc", 8, 0, {"one", "two"}),
+         Missing(8, "AppSrc", {"one", "two"}), "keep",
+         {"SRV\\Application: Exception formatting message: <Values %1, %2 and %3.>, supplied args = 2"}},
+        {"UNC message file, no category file", MakeEvent("UncSrc", 0x40020064, 1, {"a", "b"}),
+         "The service a was started by b.\r\n", "keep", {}},
+        {"source without a key", MakeEvent("NoKey", 1, 1, {"first", "second"}),
+         Missing(1, "NoKey", {"first", "second"}), "keep",
+         {"Error during read from registry [SRV] : 'SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\"
+          "NoKey': 2 - The system cannot find the file specified."}},
+        {"files that cannot be loaded", MakeEvent("BadPath", 3, 0, {"x"}), Missing(3, "BadPath", {"x"}), "keep",
+         {"Unable to load module 'relative.dll' on server SRV: Error 161 - The specified path is invalid.",
+          "Unable to load module 'C:\\WINDOWS\\system32\\gone.dll' on server SRV: Error 2 - The system cannot find "
+          "the file specified."}},
+        {"mark", MakeEvent("Quorvil", 0x00000064, 5, {"checked"}), "Mark: checked", "keep", {}},
+    };
+}
+
+TEST_F(EventRenderTest, RendersFromTheServersMessageFilesWithOrWithoutReuse)
+{
+    // Without reuse, with reuse, and with reuse again from what the first
+    // pass kept: the same texts and the same system log lines.
+    for (bool reuse : {false, true, true}) {
+        SetEventRenderReuse(reuse);
+        for (const CRenderCase& c : RenderCases()) {
+            SCOPED_TRACE(std::string(c.m_pszName) + (reuse ? ", reused" : ""));
+            CEventRenderer renderer("SRV", "Application", "SRV\\Application");
+            std::string description = "unset", category = "keep";
+            renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, c.m_event, description, category);
+            EXPECT_EQ(description, c.m_strDescription);
+            EXPECT_EQ(category, c.m_strCategory);
+            EXPECT_EQ(NewLogLines(), c.m_arrLogLines);
+        }
+    }
+}
+
+TEST_F(EventRenderTest, FlagsChooseTheOutputsAndAFailedLogonProducesNothing)
+{
+    CEventStruct event = MakeEvent("AppSrc", 0x40020064, 2, {"a", "b"});
+    CEventRenderer renderer("SRV", "Application", "SRV\\Application");
+    std::string description = "unset", category = "keep";
+    renderer.RenderEvent(RENDER_DESCRIPTION, event, description, category);
+    EXPECT_EQ(description, "The service a was started by b.\r\n");
+    EXPECT_EQ(category, "keep");
+    description = "unset";
+    renderer.RenderEvent(RENDER_CATEGORY, event, description, category);
+    EXPECT_EQ(description, "unset");
+    EXPECT_EQ(category, "Network\r\n");
+
+    CMonitoredObject monitor; // impersonates, but no logon service is installed
+    monitor.SetImpersonate(TRUE);
+    monitor.SetLogonUser("ops");
+    CEventRenderer impersonating("SRV", "Application", "SRV\\Application", &monitor);
+    description = "unset";
+    category = "keep";
+    impersonating.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, description, category);
+    EXPECT_EQ(description, "unset");
+    EXPECT_EQ(category, "keep");
+}
+
+TEST_F(EventRenderTest, ReuseNoticesChangedRegistryAndFiles)
+{
+    const CEventStruct event = MakeEvent("AppSrc", 0x40020064, 0, {"a", "b"});
+    const std::string expected = "The service a was started by b.\r\n";
+    auto render = [&] {
+        CEventRenderer renderer("SRV", "Application", "SRV\\Application");
+        std::string description, category;
+        renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, description, category);
+        return description;
+    };
+    ASSERT_EQ(render(), expected);
+
+    const std::string sys = SYSTEM32;
+    AddSource("SRV", "AppSrc", sys + "first.mc"); // the message is no longer reachable
+    EXPECT_EQ(render(), Missing(0x40020064, "AppSrc", {"a", "b"}));
+    AddSource("SRV", "AppSrc", sys + "app.dll");
+    EXPECT_EQ(render(), expected);
+
+    CopyFile(RENDER_DATA_DIR "/first.mc", m_strSystem32 + "app.dll"); // same name, other messages
+    EXPECT_EQ(render(), Missing(0x40020064, "AppSrc", {"a", "b"}));
+    CopyFile(RENDER_APP_MODULE, m_strSystem32 + "app.dll");
+    EXPECT_EQ(render(), expected);
+    NewLogLines();
+
+    std::filesystem::remove_all(GetNetworkRoot() + "/WORKGROUP/SRV");
+    EXPECT_EQ(render(), Missing(0x40020064, "AppSrc", {"a", "b"}));
+    EXPECT_EQ(NewLogLines(),
+              std::vector<std::string>{"Error during connect to registry '\\\\SRV': 53 - The network path was not found."});
+}
+
+TEST_F(EventRenderTest, LocalNameInOtherLetterCaseGoesThroughTheRemotePath)
+{
+    // With a network root that cannot be made, connecting fails, and the line
+    // names the machine that was asked for: none for the local registry.
+    const std::string blocker = TestRoot() + "/blocker";
+    ASSERT_TRUE(AtomicWriteFile(blocker, "not a folder"));
+    SetNetworkRoot(blocker + "/network");
+    const CEventStruct event = MakeEvent("AppSrc", 1, 0, {});
+    for (const char* server : {"TESTHOST", "testhost", "TestHost"}) {
+        SCOPED_TRACE(server);
+        CEventRenderer renderer(server, "Application", server);
+        std::string description, category;
+        renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, description, category);
+        EXPECT_EQ(description, Missing(1, "AppSrc", {}));
+        std::vector<std::string> lines = NewLogLines();
+        ASSERT_EQ(lines.size(), 1u);
+        const std::string machine = std::string(server) == "TESTHOST" ? "" : "\\\\" + std::string(server);
+        EXPECT_TRUE(lines[0].starts_with("Error during connect to registry '" + machine + "': ")) << lines[0];
+    }
+}
+
+TEST_F(EventRenderTest, ProgramRegistersItsOwnSourceWithALoadableMessageFile)
+{
+    ASSERT_TRUE(RegisterQuorvilEventSource());
+    ASSERT_TRUE(RegisterQuorvilEventSource()); // again: nothing changes
+
+    std::vector<CEventLogConfig> logs;
+    ASSERT_TRUE(EnumEventLogs(nullptr, logs));
+    std::vector<std::string> names;
+    for (const CEventLogConfig& log : logs)
+        names.push_back(log.m_strName);
+    EXPECT_EQ(names, (std::vector<std::string>{"Application", "Security", "System"}));
+
+    HKEY key{};
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, QUORVIL_SOURCE_KEY, 0, KEY_READ, &key), 0);
+    DWORD types = 0, cb = sizeof types, type = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "TypesSupported", nullptr, &type, reinterpret_cast<BYTE*>(&types), &cb), 0);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(types, 7u);
+    RegCloseKey(key);
+
+    // Any message of the source renders from the file that was written.
+    CEventRenderer renderer("TESTHOST", "Application", "TESTHOST\\Application");
+    std::string eventFile, categoryFile, parameterFile, text;
+    ASSERT_TRUE(renderer.GetMessageFiles(MakeEvent("Quorvil", 100, 0, {}), eventFile, categoryFile, parameterFile));
+    EXPECT_EQ(eventFile, QUORVIL_MESSAGE_FILE);
+    EXPECT_TRUE(renderer.FormatEventMessage({eventFile}, {"checked"}, 100, text));
+    EXPECT_EQ(text, "Mark: checked\r\n");
+    EXPECT_EQ(NewLogLines(), std::vector<std::string>{});
+}
+
+} // namespace
