@@ -1,5 +1,6 @@
 #include "eventlog/records/eventloghandle.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -89,6 +90,8 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
 
     m_accounts.Clear();
     m_buffer.resize(EVENT_READ_BLOCK);
+    if (nFirst <= nLast)
+        list.Reserve(list.GetCount() + std::min<std::size_t>(std::size_t{nLast} - nFirst + 1, 1u << 20));
     DWORD nNext = nFirst;
     DWORD nReached = 0;
     while (nReached < nLast) {
@@ -132,7 +135,7 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
         }
 
         DWORD nLastNumber = 0;
-        const bool bWhole = ConvertBlock(pBlock, nRead, list, &nLastNumber);
+        const bool bWhole = ConvertEventRecords(pBlock, nRead, list, m_strName, &m_accounts, &nLastNumber);
         if (!bWhole)
             break;
         // Normally the last record appended; taking the last record of the
@@ -147,7 +150,8 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
     return bResult;
 }
 
-bool CEventLogHandle::ConvertBlock(const BYTE* pBlock, DWORD nBytes, CEventList& list, DWORD* pnLastNumber)
+bool ConvertEventRecords(const BYTE* pBlock, DWORD nBytes, CEventList& list, const std::string& strName,
+                         CAccountNameCache* pAccounts, DWORD* pnLastNumber)
 {
     *pnLastNumber = 0;
     for (DWORD nAt = 0; nAt < nBytes;) {
@@ -157,16 +161,16 @@ bool CEventLogHandle::ConvertBlock(const BYTE* pBlock, DWORD nBytes, CEventList&
         if (nLength == 0)
             break;
         if (nLength < EVT_RECORD_FIXED_SIZE || nLength > nLeft) {
-            WriteSystemLogF("%s : Exception reading event, last loaded %u !", m_strName.c_str(),
+            WriteSystemLogF("%s : Exception reading event, last loaded %u !", strName.c_str(),
                             list.GetLastRecordNumber());
             return false;
         }
         const BYTE* pRecord = pBlock + nAt;
         auto pEvent = std::make_unique<CEventStruct>();
-        if (pEvent->SetFromRecord(reinterpret_cast<const EVENTLOGRECORD*>(pRecord), nLeft, &m_accounts))
+        if (pEvent->SetFromRecord(reinterpret_cast<const EVENTLOGRECORD*>(pRecord), nLeft, pAccounts))
             list.Add(std::move(pEvent));
         else
-            WriteSystemLogF("%s : Error extracting record: %u", m_strName.c_str(),
+            WriteSystemLogF("%s : Error extracting record: %u", strName.c_str(),
                             GetLe32(pRecord + EVT_RECORD_NUMBER));
         *pnLastNumber = GetLe32(pRecord + EVT_RECORD_NUMBER);
         nAt += nLength;

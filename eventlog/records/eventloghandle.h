@@ -35,6 +35,17 @@ void SetEventReadStopCheck(EventReadStopCheck pfnCheck);
 // Whether the installed test asks to stop.
 bool IsEventReadStopRequested();
 
+// Converts the records of one ReadEventLogA block of nBytes bytes and
+// appends them to the list, up to a record of length 0 or the end of the
+// bytes. A record that cannot be converted is left out with the system log
+// line "<name> : Error extracting record: <number>"; a record whose length
+// leaves the block (or is below the fixed part) ends the block with
+// "<name> : Exception reading event, last loaded <number> !" and the result
+// false. *pnLastNumber is the record number of the last whole record met (0
+// when none). pAccounts may be null.
+bool ConvertEventRecords(const BYTE* pBlock, DWORD nBytes, CEventList& list, const std::string& strName,
+                         CAccountNameCache* pAccounts, DWORD* pnLastNumber);
+
 class CEventLogHandle {
 public:
     CEventLogHandle() = default;
@@ -77,10 +88,6 @@ public:
     static BOOL ReportMark(const std::string& strComputer, const std::string& strText);
 
 private:
-    // Converts the records of one block; false when a malformed record ended
-    // it. *pnLastNumber is the number of the last whole record met, 0 if none.
-    bool ConvertBlock(const BYTE* pBlock, DWORD nBytes, CEventList& list, DWORD* pnLastNumber);
-
     HANDLE m_hEventLog = nullptr;
     DWORD m_dwError = 0;
     std::string m_strName;
