@@ -319,10 +319,10 @@ private:
         }
     }
 
-    void Digits(const char* what)
+    void Digits(const char* where)
     {
         if (AtEnd() || Peek() < '0' || Peek() > '9')
-            Fail(std::string("expected a digit ") + what + " in a number, found " + Describe());
+            Fail(std::string("expected a digit ") + where + ", found " + Describe());
         while (!AtEnd() && Peek() >= '0' && Peek() <= '9')
             Advance();
     }
@@ -337,7 +337,7 @@ private:
             if (!AtEnd() && Peek() >= '0' && Peek() <= '9')
                 Fail("leading zero in a number");
         } else {
-            Digits("");
+            Digits("in a number");
         }
         if (!AtEnd() && Peek() == '.') {
             Advance();

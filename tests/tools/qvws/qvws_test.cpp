@@ -1,0 +1,207 @@
+// The qvws program run as a process, as scripts run it.
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "isolated_env.h"
+#include "platform/base/fileio.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const g_workspace = R"({"logs": [
+  {"kind": "text", "description": "App", "directory": "/var/log/", "fileName": "app.log",
+   "lastScanned": 1000, "lastChanged": 1000, "user": "svc", "password": "pw",
+   "groups": [{"description": "Errors", "keys": [{"kind": "text", "key1": "ERROR"}, {"kind": "text", "key1": "FATAL"}],
+               "task": {"actions": [{"kind": "message", "text": "%EVENT_TEXT%"}]}}]},
+  {"kind": "event", "computer": "SRV1", "log": "System", "lastRecord": 42,
+   "lastScanned": 2000, "lastChanged": 2000,
+   "groups": [{"keys": [{"kind": "event", "eventId": {"op": "between", "values": [6005, 6009]}}]},
+              {"description": "empty"}]}]}
+)";
+
+struct CRun {
+    int m_nStatus = -1;
+    std::string m_strOut;
+    std::string m_strErr;
+};
+
+class QvWsProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_strDir = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::create_directories(m_strDir + "/io");
+        fs::create_directories(m_strDir + "/work");
+    }
+
+    std::string Path(const std::string& name) const { return m_strDir + "/work/" + name; }
+
+    void Write(const std::string& name, const std::string& bytes) const
+    {
+        ASSERT_TRUE(AtomicWriteFile(Path(name), bytes));
+    }
+
+    std::string Read(const std::string& name) const { return ReadFileBytes(Path(name)).value_or("(missing)"); }
+
+    // The files of the work folder with their contents.
+    std::map<std::string, std::string> Snapshot() const
+    {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::directory_iterator(m_strDir + "/work"))
+            files[entry.path().filename().string()] = *ReadFileBytes(entry.path());
+        return files;
+    }
+
+    // Runs qvws with the arguments (names in the work folder are given as
+    // paths by the caller) and the text on standard input.
+    CRun Run(const std::vector<std::string>& args, const std::string& input = "") const
+    {
+        const std::string in = m_strDir + "/io/in";
+        const std::string out = m_strDir + "/io/out";
+        const std::string err = m_strDir + "/io/err";
+        EXPECT_TRUE(AtomicWriteFile(in, input));
+        std::vector<char*> argv;
+        std::string program = QVWS_PATH;
+        argv.push_back(program.data());
+        std::vector<std::string> copies = args;
+        for (std::string& arg : copies)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int fdIn = ::open(in.c_str(), O_RDONLY);
+            const int fdOut = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int fdErr = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fdIn < 0 || fdOut < 0 || fdErr < 0 || ::dup2(fdIn, 0) < 0 || ::dup2(fdOut, 1) < 0 ||
+                ::dup2(fdErr, 2) < 0)
+                ::_exit(126);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        CRun run;
+        int status = 0;
+        EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+        run.m_nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.m_strOut = ReadFileBytes(out).value_or("");
+        run.m_strErr = ReadFileBytes(err).value_or("");
+        return run;
+    }
+
+    // A bad-input answer: status 2, nothing on standard output, one line
+    // on standard error.
+    static void ExpectBadInput(const CRun& run, const std::string& errStart)
+    {
+        EXPECT_EQ(run.m_nStatus, 2);
+        EXPECT_EQ(run.m_strOut, "");
+        EXPECT_EQ(std::count(run.m_strErr.begin(), run.m_strErr.end(), '\n'), 1) << run.m_strErr;
+        EXPECT_EQ(run.m_strErr.substr(0, errStart.size()), errStart) << run.m_strErr;
+    }
+
+    std::string m_strDir;
+};
+
+TEST_F(QvWsProcess, LoadCheckAndDumpRoundTrip)
+{
+    Write("ws.json", g_workspace);
+    CRun run = Run({"load", Path("ws.json"), Path("ws.qvw")});
+    ASSERT_EQ(run.m_nStatus, 0) << run.m_strErr;
+    EXPECT_EQ(run.m_strOut + run.m_strErr, "");
+
+    run = Run({"check", Path("ws.qvw")});
+    EXPECT_EQ(run.m_nStatus, 0);
+    EXPECT_EQ(run.m_strOut, "OK: 2 logs, 3 watch groups, 3 keys\n");
+
+    const CRun dump = Run({"dump", Path("ws.qvw")});
+    ASSERT_EQ(dump.m_nStatus, 0) << dump.m_strErr;
+    EXPECT_NE(dump.m_strOut.find(R"("passwordScrambled": "3818")"), std::string::npos) << dump.m_strOut;
+
+    run = Run({"load", "-", Path("again.qvw")}, dump.m_strOut);
+    ASSERT_EQ(run.m_nStatus, 0) << run.m_strErr;
+    EXPECT_EQ(Read("again.qvw"), Read("ws.qvw"));
+    EXPECT_EQ(Run({"dump", Path("again.qvw")}).m_strOut, dump.m_strOut);
+
+    run = Run({"--help"});
+    EXPECT_EQ(run.m_nStatus, 0);
+    EXPECT_NE(run.m_strOut.find("Usage: qvws"), std::string::npos);
+}
+
+TEST_F(QvWsProcess, BadInputIsOneLineAndChangesNothing)
+{
+    Write("ws.json", g_workspace);
+    ASSERT_EQ(Run({"load", Path("ws.json"), Path("ws.qvw")}).m_nStatus, 0);
+    Write("syntax.json", "{\"logs\": [\n  {\"kind\": \"text\",}\n]}");
+    Write("unknown.json", "{\"logs\": [{\"kind\": \"text\", \"groups\": [{}, {\"keys\": [{\"kind\": \"text\", "
+                          "\"foo\": 1}]}]}]}");
+    const auto before = Snapshot();
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;
+        std::string errStart;
+    };
+    const Case cases[] = {
+        {{"load", Path("syntax.json"), Path("ws.qvw")}, "",
+         "qvws: " + Path("syntax.json") + ":2:19: expected a member name in quotes, found character '}'"},
+        {{"load", Path("unknown.json"), Path("ws.qvw")}, "",
+         "qvws: " + Path("unknown.json") + ":1:70: logs[0].groups[1].keys[0]: unknown member 'foo'\n"},
+        {{"load", "-", Path("new.qvw")}, "[1, 2", "qvws: standard input:1:6: expected ',' or ']' in an array"},
+        {{"load", "-", Path("ws.qvw")}, "", "qvws: standard input:1:1: unexpected end of the text"},
+        {{"load", Path("missing.json"), Path("ws.qvw")}, "", "qvws: cannot read " + Path("missing.json") + ": "},
+        {{"dump", Path("missing.qvw")}, "", "qvws: cannot read " + Path("missing.qvw") + ": "},
+        {{"check", Path("ws.json")}, "", "qvws: " + Path("ws.json") + " is damaged at byte "},
+        {{}, "", "qvws: no command given"},
+        {{"frob", Path("ws.qvw")}, "", "qvws: unknown command \"frob\""},
+        {{"load", Path("ws.json")}, "", "qvws: load needs JSON FILE"},
+        {{"dump", Path("ws.qvw"), Path("ws.qvw")}, "", "qvws: dump needs FILE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.errStart);
+        ExpectBadInput(Run(c.args, c.input), c.errStart);
+        EXPECT_EQ(Snapshot(), before);
+    }
+}
+
+TEST_F(QvWsProcess, DamageIsReportedWithItsOffset)
+{
+    Write("ws.json", g_workspace);
+    ASSERT_EQ(Run({"load", Path("ws.json"), Path("ws.qvw")}).m_nStatus, 0);
+    const std::string bytes = Read("ws.qvw");
+    ASSERT_GT(bytes.size(), 100u);
+
+    for (std::size_t length : {std::size_t{0}, std::size_t{1}, bytes.size() / 2, bytes.size() - 1}) {
+        SCOPED_TRACE(length);
+        Write("cut.qvw", bytes.substr(0, length));
+        const CRun check = Run({"check", Path("cut.qvw")});
+        ExpectBadInput(check, "qvws: " + Path("cut.qvw") + " is damaged at byte ");
+        const std::size_t at = std::stoul(check.m_strErr.substr(check.m_strErr.find("byte ") + 5));
+        EXPECT_LE(at, length);
+        ExpectBadInput(Run({"dump", Path("cut.qvw")}), check.m_strErr);
+    }
+    // The last field of the file, the event log's reserved word, cut short.
+    Write("cut.qvw", bytes.substr(0, bytes.size() - 1));
+    EXPECT_EQ(Run({"check", Path("cut.qvw")}).m_strErr.find(" is damaged at byte " + std::to_string(bytes.size() - 4)),
+              Path("cut.qvw").size() + 6);
+
+    Write("long.qvw", bytes + "xy");
+    ExpectBadInput(Run({"check", Path("long.qvw")}), "qvws: " + Path("long.qvw") + " is damaged at byte " +
+                                                         std::to_string(bytes.size()) +
+                                                         ": 2 bytes after the workspace\n");
+
+    std::string renamed = bytes;
+    const std::size_t at = renamed.find("CSearchKeyText");
+    ASSERT_NE(at, std::string::npos);
+    renamed[at + 1] = 'Z';
+    Write("renamed.qvw", renamed);
+    ExpectBadInput(Run({"check", Path("renamed.qvw")}), "qvws: " + Path("renamed.qvw") + " is damaged at byte ");
+}
+
+} // namespace

@@ -1,0 +1,443 @@
+#include "tools/qvws/wsjson.h"
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "core/model/monmanager.h"
+#include "eventlog/scan/eventmonitor.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "platform/base/clock.h"
+#include "textlog/filemonitor.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// The example workspace of the JSON form's documentation, as written there.
+const char* const g_example = R"({ "logs": [
+  { "kind": "text", "enabled": true, "interval": 60,
+    "lastScanned": 0, "lastChanged": 0,
+    "impersonate": false, "user": "", "password": "", "domain": "",
+    "description": "Sample Log", "directory": "/var/log/", "fileName": "app.log",
+    "position": 0, "lastSize": 0, "formattedName": false, "template": "",
+    "groups": [ {
+      "description": "Memory Errors", "minInterval": false, "minIntervalMinutes": 0,
+      "keys": [ { "kind": "text", "mode": "only", "caseSensitive": false,
+                  "key1": "Memory Error", "key2": "" } ],
+      "task": { "description": "Task", "variables": { "%MAILTO%": "ops" }, "actions": [
+        { "kind": "message", "text": "%EVENT_TEXT%" },
+        { "kind": "writefile", "path": "/tmp/hits.txt", "text": "%TASK_SEQ% %EVENT_TEXT%" },
+        { "kind": "run", "command": "/usr/bin/logger -t quorvil %EVENT_TEXT%",
+          "directory": "", "wait": false, "timeout": 0 } ] } } ] },
+  { "kind": "event", "computer": "SRV1", "log": "System", "lastRecord": 0,
+    "enabled": true, "interval": 60, "groups": [ {
+      "description": "Reboots",
+      "keys": [ { "kind": "event",
+                  "source":   { "op": "equal", "values": ["EventLog"] },
+                  "eventId":  { "op": "between", "values": [6005, 6009] },
+                  "type":     { "op": "oneOf", "values": [1, 2] },
+                  "text":     { "op": "contains", "value": "disk" } } ],
+      "task": { "description": "Task", "actions": [] } } ] } ] })";
+
+// One event key per operator that each field takes, built with the
+// setters of the key dialogs, and the field's JSON.
+struct CKeyCase {
+    std::function<void(CSearchKeyEvent&)> m_set;
+    const char* m_pszJson;
+};
+
+const std::vector<CKeyCase>& KeyCases()
+{
+    using K = CSearchKeyEvent;
+    static const std::vector<CKeyCase> cases = {
+        {[](K& k) { k.SetSourceValue("Srv"); }, R"("source": {"op": "equal", "values": ["Srv"]})"},
+        {[](K& k) { k.SetSourceValue("Srv", TRUE); }, R"("source": {"op": "notEqual", "values": ["Srv"]})"},
+        {[](K& k) { k.SetSourceList({"Srv", "Disk"}); }, R"("source": {"op": "oneOf", "values": ["Srv", "Disk"]})"},
+        {[](K& k) { k.SetSourceList({}, TRUE); }, R"("source": {"op": "notOneOf", "values": []})"},
+        {[](K& k) { k.SetUserValue("NT AUTHORITY\\SYSTEM"); },
+         R"("user": {"op": "equal", "values": ["NT AUTHORITY\\SYSTEM"]})"},
+        {[](K& k) { k.SetUserValue("", TRUE); }, R"("user": {"op": "notEqual", "values": [""]})"},
+        {[](K& k) { k.SetUserList({"a"}); }, R"("user": {"op": "oneOf", "values": ["a"]})"},
+        {[](K& k) { k.SetUserList({"a", "b", "c"}, TRUE); }, R"("user": {"op": "notOneOf", "values": ["a", "b", "c"]})"},
+        {[](K& k) { k.SetComputerValue("SRV1"); }, R"("computer": {"op": "equal", "values": ["SRV1"]})"},
+        {[](K& k) { k.SetComputerValue("SRV\xE9", TRUE); }, R"("computer": {"op": "notEqual", "values": ["SRV\udce9"]})"},
+        {[](K& k) { k.SetComputerList({}); }, R"("computer": {"op": "oneOf", "values": []})"},
+        {[](K& k) { k.SetComputerList({"X"}, TRUE); }, R"("computer": {"op": "notOneOf", "values": ["X"]})"},
+        {[](K& k) { k.SetCategoryValue(3); }, R"("category": {"op": "equal", "values": [3]})"},
+        {[](K& k) { k.SetCategoryValue(4, TRUE); }, R"("category": {"op": "notEqual", "values": [4]})"},
+        {[](K& k) { k.SetCategoryAtLeast(5); }, R"("category": {"op": "atLeast", "values": [5]})"},
+        {[](K& k) { k.SetCategoryAtMost(6); }, R"("category": {"op": "atMost", "values": [6]})"},
+        {[](K& k) { k.SetCategoryRange(1, 9); }, R"("category": {"op": "between", "values": [1, 9]})"},
+        {[](K& k) { k.SetCategoryRange(8, 2, TRUE); }, R"("category": {"op": "notBetween", "values": [8, 2]})"},
+        {[](K& k) { k.SetCategoryList({1, 2, 3}); }, R"("category": {"op": "oneOf", "values": [1, 2, 3]})"},
+        {[](K& k) { k.SetCategoryList({0}, TRUE); }, R"("category": {"op": "notOneOf", "values": [0]})"},
+        {[](K& k) { k.SetEventIDValue(4294967295u); }, R"("eventId": {"op": "equal", "values": [4294967295]})"},
+        {[](K& k) { k.SetEventIDValue(7, TRUE); }, R"("eventId": {"op": "notEqual", "values": [7]})"},
+        {[](K& k) { k.SetEventIDAtLeast(100); }, R"("eventId": {"op": "atLeast", "values": [100]})"},
+        {[](K& k) { k.SetEventIDAtMost(200); }, R"("eventId": {"op": "atMost", "values": [200]})"},
+        {[](K& k) { k.SetEventIDRange(6005, 6009); }, R"("eventId": {"op": "between", "values": [6005, 6009]})"},
+        {[](K& k) { k.SetEventIDRange(1, 2, TRUE); }, R"("eventId": {"op": "notBetween", "values": [1, 2]})"},
+        {[](K& k) { k.SetEventIDList({}); }, R"("eventId": {"op": "oneOf", "values": []})"},
+        {[](K& k) { k.SetEventIDList({5, 6}, TRUE); }, R"("eventId": {"op": "notOneOf", "values": [5, 6]})"},
+        {[](K& k) { k.SetTypeValue(1); }, R"("type": {"op": "equal", "values": [1]})"},
+        {[](K& k) { k.SetTypeValue(16, TRUE); }, R"("type": {"op": "notEqual", "values": [16]})"},
+        {[](K& k) { k.SetTypeList({4, 8, 16}); }, R"("type": {"op": "oneOf", "values": [4, 8, 16]})"},
+        {[](K& k) { k.SetTypeList({3}, TRUE); }, R"("type": {"op": "notOneOf", "values": [3]})"},
+        {[](K& k) { k.SetText("disk \"C:\" full"); }, R"("text": {"op": "contains", "value": "disk \"C:\" full"})"},
+        {[](K& k) { k.SetText(""); }, R"("text": {"op": "contains", "value": ""})"},
+    };
+    return cases;
+}
+
+class WsJsonTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterTextLogClasses();
+        RegisterEventScanClasses();
+        SetClock(&m_clock);
+    }
+    void TearDown() override { SetClock(nullptr); }
+
+    static std::string Bytes(const CMonManager& manager) { return StoreObjectToBytes(&manager); }
+
+    // A workspace of one event log with one group holding the key.
+    static std::unique_ptr<CMonManager> WorkspaceWithKey(const CSearchKey& key)
+    {
+        auto pManager = std::make_unique<CMonManager>();
+        auto* pLog = new CEventMonitor;
+        auto* pGroup = new CKeysAndActions;
+        pGroup->AddKey(key.Clone().release());
+        pLog->AddWatchGroup(pGroup);
+        pManager->AddLog(pLog);
+        return pManager;
+    }
+
+    // The key's JSON, as the dump of a workspace holding it writes it.
+    static std::string DumpedKey(const CSearchKey& key)
+    {
+        const CJsonValue dump = ParseJson(WorkspaceToJson(*WorkspaceWithKey(key)));
+        return WriteJson(dump.m_members[0].m_value.m_items[0].m_members.back().m_value.m_items[0].m_members[3]
+                             .m_value.m_items[0]);
+    }
+
+    // The stored bytes of the one key of a workspace read from JSON.
+    static std::string LoadedKeyBytes(const std::string& keyJson)
+    {
+        std::unique_ptr<CMonManager> pManager =
+            WorkspaceFromJson(R"({"logs": [{"kind": "event", "groups": [{"keys": [)" + keyJson + "]}]}]}");
+        return StoreObjectToBytes((*pManager->m_pLogs)[0]->GetWatchGroup(0)->GetKey(0));
+    }
+
+    // What reading the JSON text fails with.
+    static std::string LoadFault(const std::string& json)
+    {
+        try {
+            WorkspaceFromJson(json);
+        } catch (const CJsonError& e) {
+            return e.what();
+        }
+        return "(accepted)";
+    }
+
+    CManualClock m_clock{1'700'000'000};
+};
+
+TEST_F(WsJsonTest, ExampleLoadsAndDumpsTheSameTextAgain)
+{
+    std::unique_ptr<CMonManager> pFirst = WorkspaceFromJson(g_example);
+    const std::string dump = WorkspaceToJson(*pFirst);
+    std::unique_ptr<CMonManager> pSecond = WorkspaceFromJson(dump);
+    EXPECT_EQ(WorkspaceToJson(*pSecond), dump);
+    EXPECT_EQ(Bytes(*pSecond), Bytes(*pFirst));
+
+    // The same through the workspace file's bytes.
+    auto pStored = LoadObjectFromBytes(Bytes(*pFirst), RUNTIME_CLASS(CMonManager));
+    EXPECT_EQ(WorkspaceToJson(static_cast<const CMonManager&>(*pStored)), dump);
+
+    // The event key is the one the key dialog's setters make.
+    CSearchKeyEvent key;
+    key.SetSourceValue("EventLog");
+    key.SetEventIDRange(6005, 6009);
+    key.SetTypeList({1, 2});
+    key.SetText("disk");
+    const CMonitoredObject* pEventLog = (*pFirst->m_pLogs)[1];
+    EXPECT_EQ(StoreObjectToBytes(pEventLog->GetWatchGroup(0)->GetKey(0)), StoreObjectToBytes(&key));
+    const CTask& task = (*pFirst->m_pLogs)[0]->GetWatchGroup(0)->m_task;
+    EXPECT_EQ(task.GetActionCount(), 3);
+    EXPECT_EQ(task.GetVariables().GetConstants(), (std::map<std::string, std::string>{{"%MAILTO%", "ops"}}));
+    // What the example leaves out keeps the constructed value.
+    EXPECT_EQ(pEventLog->m_timeLastScanned.GetTime(), 1'700'000'000);
+}
+
+TEST_F(WsJsonTest, EveryOperatorOfEveryEventFieldMapsBothWays)
+{
+    for (const CKeyCase& c : KeyCases()) {
+        CSearchKeyEvent key;
+        c.m_set(key);
+        const std::string keyJson = std::string(R"({"kind": "event", )") + c.m_pszJson + "}";
+        EXPECT_EQ(DumpedKey(key), WriteJson(ParseJson(keyJson)));
+        EXPECT_EQ(LoadedKeyBytes(keyJson), StoreObjectToBytes(&key)) << c.m_pszJson;
+    }
+}
+
+TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
+{
+    CMonManager manager;
+
+    auto* pText = new CFileMonitor;
+    pText->m_bEnabled = FALSE;
+    pText->m_nInterval = -5;
+    pText->m_timeLastScanned = CTime(0);
+    pText->m_timeLastChanged = CTime(-1);
+    pText->m_bImpersonate = TRUE;
+    pText->m_strLogonUser = "svc";
+    pText->m_strLogonPassword = "Hoskyvan!\xE9"; // scrambles to NUL bytes and beyond ASCII
+    pText->m_strLogonDomain = "CORP";
+    pText->m_strShortDescription = "Caf\xE9 log \"daily\"";
+    pText->m_strDirectory = "/var/log/app/";
+    pText->m_strFileName = "app.log";
+    pText->m_dwPosition = 123;
+    pText->m_dwLastSize = 0xFFFFFFFF;
+    pText->m_bFormattedName = TRUE;
+    pText->m_strTemplate = "app-%Y%m%d.log";
+    auto* pGroup = new CKeysAndActions;
+    pGroup->m_strDescription = "All modes";
+    pGroup->m_bMinInterval = TRUE;
+    pGroup->m_nMinIntervalMinutes = 15;
+    for (LONG mode = 0; mode < 4; ++mode) {
+        auto* pKey = new CSearchKeyText;
+        pKey->m_nMode = static_cast<TextKeyMode>(mode);
+        pKey->m_bCaseSensitive = mode % 2;
+        pKey->m_strKey1 = "key\0one\n"s + std::to_string(mode);
+        pKey->m_strKey2 = "\xFF\xFE two";
+        pGroup->AddKey(pKey);
+    }
+    pGroup->m_task.SetDescription("Page the operator");
+    pGroup->m_task.SetTranslationString("%MAILTO%", "ops@example.org");
+    pGroup->m_task.SetTranslationString("%PLACE%", "Z\xFCrich");
+    CDisplayMessage message;
+    message.SetMessage("%EVENT_TEXT%\nline two");
+    CWriteToFile write;
+    write.SetPath("/tmp/%MAILTO%.txt");
+    write.SetText("%TASK_SEQ% %EVENT_TEXT%");
+    CRunProgram run;
+    run.SetCommand("/usr/bin/logger -t quorvil %EVENT_TEXT%");
+    run.SetDirectory("/tmp");
+    run.SetWait(TRUE);
+    run.SetTimeout(30);
+    pGroup->m_task.AddAction(message);
+    pGroup->m_task.AddAction(write);
+    pGroup->m_task.AddAction(run);
+    pText->AddWatchGroup(pGroup);
+    pText->AddWatchGroup(new CKeysAndActions);
+    manager.AddLog(pText);
+
+    auto* pEvent = new CEventMonitor;
+    pEvent->m_strServer = "SRV1";
+    pEvent->m_strLogName = "System";
+    pEvent->m_nLastRecord = 0xFFFFFFFF;
+    pEvent->m_bEnabled = TRUE;
+    auto* pEventGroup = new CKeysAndActions;
+    for (const CKeyCase& c : KeyCases()) {
+        auto* pKey = new CSearchKeyEvent;
+        c.m_set(*pKey);
+        pEventGroup->AddKey(pKey);
+    }
+    auto* pFull = new CSearchKeyEvent;
+    for (std::size_t i : {0, 4, 8, 16, 24, 28, 32})
+        KeyCases()[i].m_set(*pFull);
+    pEventGroup->AddKey(pFull);
+    pEventGroup->AddKey(new CSearchKeyEvent);
+    pEvent->AddWatchGroup(pEventGroup);
+    manager.AddLog(pEvent);
+
+    const std::string bytes = Bytes(manager);
+    const std::string dump = WorkspaceToJson(manager);
+    std::unique_ptr<CMonManager> pLoaded = WorkspaceFromJson(dump);
+    EXPECT_EQ(Bytes(*pLoaded), bytes);
+    EXPECT_EQ(WorkspaceToJson(*pLoaded), dump);
+    EXPECT_EQ(WorkspaceToJson(static_cast<const CMonManager&>(*LoadObjectFromBytes(bytes, nullptr))), dump);
+}
+
+TEST_F(WsJsonTest, PasswordsAreDumpedScrambledAndLoadedEitherWay)
+{
+    const auto workspace = [](const std::string& account) {
+        return R"({"logs": [{"kind": "event", "impersonate": true, "user": "svc", )" + account + "}]}";
+    };
+    std::unique_ptr<CMonManager> pClear = WorkspaceFromJson(workspace(R"("password": "s3cret")"));
+    EXPECT_EQ((*pClear->m_pLogs)[0]->m_strLogonPassword, "s3cret");
+    const std::string dump = WorkspaceToJson(*pClear);
+    EXPECT_NE(dump.find(R"("passwordScrambled": "3b5c10191c02")"), std::string::npos) << dump;
+    EXPECT_EQ(dump.find("s3cret"), std::string::npos);
+    EXPECT_EQ(Bytes(*pClear).find("s3cret"), std::string::npos);
+
+    std::unique_ptr<CMonManager> pScrambled = WorkspaceFromJson(workspace(R"("passwordScrambled": "3B5C10191C02")"));
+    EXPECT_EQ((*pScrambled->m_pLogs)[0]->m_strLogonPassword, "s3cret");
+    EXPECT_EQ(Bytes(*pScrambled), Bytes(*pClear));
+
+    EXPECT_EQ(LoadFault(workspace(R"("password": "a", "passwordScrambled": "29")")),
+              "1:103: logs[0]: give either 'password' or 'passwordScrambled', not both");
+    for (const char* bad : {R"("passwordScrambled": "3b5")", R"("passwordScrambled": "zz")",
+                            R"("passwordScrambled": 12)"}) {
+        EXPECT_EQ(LoadFault(workspace(bad)),
+                  "1:86: logs[0].passwordScrambled: expected a string of hexadecimal byte pairs");
+    }
+}
+
+TEST_F(WsJsonTest, FaultsNameThePathAndThePlace)
+{
+    struct Case {
+        std::string json;
+        std::string what;
+    };
+    const Case cases[] = {
+        {"{\"logs\": [{\"kind\": \"text\", \"groups\": [{},\n"
+         "  {\"keys\": [{\"kind\": \"text\",\n"
+         "     \"foo\": 1}]}]}]}",
+         "3:6: logs[0].groups[1].keys[0]: unknown member 'foo'"},
+        {R"({"logs": [], "version": 2})", "1:14: unknown member 'version'"},
+        {R"([])", "1:1: expected an object, found an array"},
+        {R"({"logs": {}})", "1:10: logs: expected an array, found an object"},
+        {R"({"logs": [{"enabled": true}]})", "1:11: logs[0]: missing member 'kind'"},
+        {R"({"logs": [{"kind": "Text"}]})", "1:20: logs[0].kind: expected one of text, event, found 'Text'"},
+        {R"({"logs": [{"kind": "text", "computer": "SRV1"}]})", "1:28: logs[0]: unknown member 'computer'"},
+        {R"({"logs": [{"kind": "event", "enabled": 1}]})", "1:40: logs[0].enabled: expected true or false, found a number"},
+        {R"({"logs": [{"kind": "event", "interval": 1.5}]})",
+         "1:41: logs[0].interval: expected a whole number from -2147483648 to 2147483647, found 1.5"},
+        {R"({"logs": [{"kind": "event", "lastRecord": -1}]})",
+         "1:43: logs[0].lastRecord: expected a whole number from 0 to 4294967295, found -1"},
+        {R"({"logs": [{"kind": "text", "position": 4294967296}]})",
+         "1:40: logs[0].position: expected a whole number from 0 to 4294967295, found 4294967296"},
+        {R"({"logs": [{"kind": "event", "lastScanned": "2024-01-01"}]})",
+         "1:44: logs[0].lastScanned: expected a whole number from -2147483648 to 2147483647, found '2024-01-01'"},
+        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "source": {"op": "between", "values": ["a", "b"]}}]}]}]})",
+         "1:85: logs[0].groups[0].keys[0].source.op: expected one of equal, notEqual, oneOf, notOneOf, found 'between'"},
+        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "text": {"op": "equal", "value": "x"}}]}]}]})",
+         "1:83: logs[0].groups[0].keys[0].text.op: expected one of contains, found 'equal'"},
+        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "eventId": {"op": "equal", "values": [1, 2]}}]}]}]})",
+         "1:79: logs[0].groups[0].keys[0].eventId: operator 'equal' takes 1 value, not 2"},
+        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "category": {"op": "between"}}]}]}]})",
+         "1:80: logs[0].groups[0].keys[0].category: operator 'between' takes 2 values, not 0"},
+        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "type": {"values": [1]}}]}]}]})",
+         "1:76: logs[0].groups[0].keys[0].type: missing member 'op'"},
+        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "user": {"op": "oneOf", "values": [1]}}]}]}]})",
+         "1:103: logs[0].groups[0].keys[0].user.values[0]: expected a string, found a number"},
+        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "type": {"op": "oneOf", "values": [-1]}}]}]}]})",
+         "1:103: logs[0].groups[0].keys[0].type.values[0]: expected a whole number from 0 to 4294967295, found -1"},
+        {R"({"logs": [{"kind": "text", "groups": [{"keys": [{"kind": "text", "mode": "xor"}]}]}]})",
+         "1:74: logs[0].groups[0].keys[0].mode: expected one of only, and, or, andNot, found 'xor'"},
+        {R"({"logs": [{"kind": "text", "groups": [{"task": {"variables": {"%EVENT_TEXT%": "x"}}}]}]})",
+         "1:63: logs[0].groups[0].task.variables['%EVENT_TEXT%']: filled by each trigger, never kept in the task"},
+        {R"({"logs": [{"kind": "text", "groups": [{"task": {"variables": {"%A%": 1}}}]}]})",
+         "1:70: logs[0].groups[0].task.variables['%A%']: expected a string without NUL bytes"},
+        {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "message", "text": "a\u0000b"}]}}]}]})",
+         "1:89: logs[0].groups[0].task.actions[0].text: a task text cannot hold a NUL byte"},
+        {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "beep"}]}}]}]})",
+         "1:70: logs[0].groups[0].task.actions[0].kind: expected one of message, writefile, run, found 'beep'"},
+        {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "run", "timeout": true}]}}]}]})",
+         "1:88: logs[0].groups[0].task.actions[0].timeout: expected a whole number from 0 to 4294967295, found true or false"},
+        {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "message", "path": "/x"}]}}]}]})",
+         "1:81: logs[0].groups[0].task.actions[0]: unknown member 'path'"},
+        {R"({"logs": [{"kind": "text", "kind": "event"}]})", "1:28: duplicate member \"kind\""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LoadFault(c.json), c.what) << c.json;
+}
+
+TEST_F(WsJsonTest, DumpRefusesWhatTheJsonFormCannotHold)
+{
+    struct Case {
+        std::function<void(CSearchKeyEvent&, CSearchKeyText&)> m_damage;
+        const char* m_pszWhat;
+    };
+    const Case cases[] = {
+        {[](CSearchKeyEvent& k, CSearchKeyText&) {
+             k.m_dwOperators = OP_BETWEEN << KEY_SHIFT_SOURCE;
+             k.m_arrSources = {"a", "b"};
+         },
+         "logs[0].groups[0].keys[0].source: operator code 5 is none of equal, notEqual, oneOf, notOneOf"},
+        {[](CSearchKeyEvent& k, CSearchKeyText&) {
+             k.m_dwOperators = 9u << KEY_SHIFT_CATEGORY;
+         },
+         "logs[0].groups[0].keys[0].category: operator code 9 is none of equal, notEqual, atLeast, atMost, "
+         "between, notBetween, oneOf, notOneOf"},
+        {[](CSearchKeyEvent& k, CSearchKeyText&) {
+             k.SetEventIDValue(1);
+             k.m_arrEventIDs.push_back(2);
+         },
+         "logs[0].groups[0].keys[0].eventId: operator 'equal' takes 1 value, not 2"},
+        {[](CSearchKeyEvent& k, CSearchKeyText&) { k.m_arrUsers = {"left over"}; },
+         "logs[0].groups[0].keys[0].user: values without an operator"},
+        {[](CSearchKeyEvent& k, CSearchKeyText&) { k.m_strText = "left over"; },
+         "logs[0].groups[0].keys[0].text: values without an operator"},
+        {[](CSearchKeyEvent& k, CSearchKeyText&) { k.m_dwOperators = 0x10000000; },
+         "logs[0].groups[0].keys[0]: operator bits 28 to 31 are set"},
+        {[](CSearchKeyEvent&, CSearchKeyText& t) { t.m_nMode = static_cast<TextKeyMode>(7); },
+         "logs[0].groups[0].keys[1]: mode 7 is none of only, and, or, andNot"},
+    };
+    for (const Case& c : cases) {
+        CSearchKeyEvent eventKey;
+        CSearchKeyText textKey;
+        c.m_damage(eventKey, textKey);
+        std::unique_ptr<CMonManager> pManager = WorkspaceWithKey(eventKey);
+        CKeysAndActions* pGroup = (*pManager->m_pLogs)[0]->GetWatchGroup(0);
+        pGroup->AddKey(textKey.Clone().release());
+        try {
+            WorkspaceToJson(*pManager);
+            ADD_FAILURE() << "dumped: " << c.m_pszWhat;
+        } catch (const CJsonError& e) {
+            EXPECT_EQ(std::string(e.what()), c.m_pszWhat);
+        }
+    }
+
+    // A task text holding a NUL byte, as only a file can give it.
+    CDisplayMessage message;
+    message.SetMessage("a");
+    CTask task;
+    task.AddAction(message);
+    std::string record = StoreObjectToBytes(&task);
+    record.replace(record.rfind("\x01""a"), 2, "\x03""a\0b"s);
+    std::unique_ptr<CMonManager> pManager = WorkspaceWithKey(CSearchKeyText());
+    (*pManager->m_pLogs)[0]->GetWatchGroup(0)->m_task =
+        static_cast<const CTask&>(*LoadObjectFromBytes(record, RUNTIME_CLASS(CTask)));
+    EXPECT_THROW(
+        {
+            try {
+                WorkspaceToJson(*pManager);
+            } catch (const CJsonError& e) {
+                EXPECT_STREQ(e.what(), "logs[0].groups[0].task.actions[0].text: holds a NUL byte, which a task "
+                                       "text cannot keep");
+                throw;
+            }
+        },
+        CJsonError);
+}
+
+TEST_F(WsJsonTest, MissingMembersTakeTheConstructedValues)
+{
+    std::unique_ptr<CMonManager> pLoaded = WorkspaceFromJson(
+        R"({"logs": [{"kind": "text", "groups": [{"keys": [{"kind": "text"}, {"kind": "event"}], "task": {}}]},
+                     {"kind": "event", "groups": [{"task": {"actions": [{"kind": "message"}, {"kind": "writefile"},
+                                                                       {"kind": "run"}]}}]}]})");
+    CMonManager built;
+    auto* pText = new CFileMonitor;
+    auto* pGroup = new CKeysAndActions;
+    pGroup->AddKey(new CSearchKeyText);
+    pGroup->AddKey(new CSearchKeyEvent);
+    pText->AddWatchGroup(pGroup);
+    built.AddLog(pText);
+    auto* pEvent = new CEventMonitor;
+    pGroup = new CKeysAndActions;
+    pGroup->m_task.AddAction(CDisplayMessage());
+    pGroup->m_task.AddAction(CWriteToFile());
+    pGroup->m_task.AddAction(CRunProgram());
+    pEvent->AddWatchGroup(pGroup);
+    built.AddLog(pEvent);
+    EXPECT_EQ(Bytes(*pLoaded), Bytes(built));
+    EXPECT_EQ(Bytes(*WorkspaceFromJson("{}")), Bytes(CMonManager()));
+}
+
+} // namespace
