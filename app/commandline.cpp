@@ -1,0 +1,129 @@
+#include "app/commandline.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "brancmn/brancmn.h"
+
+namespace {
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool IsSlashSwitch(const std::string& rest)
+{
+    if (Lower(rest.substr(0, 2)) == "s:")
+        return true;
+    return !rest.empty() && rest.find_first_of("/.") == std::string::npos;
+}
+
+} // namespace
+
+void CQuorvilCommandLineInfo::SetError(const std::string& error)
+{
+    if (m_strError.empty())
+        m_strError = error;
+}
+
+void CQuorvilCommandLineInfo::ParseParam(const char* param, BOOL bFlag, BOOL /*bLast*/)
+{
+    const std::string text = param ? param : "";
+    if (bFlag) {
+        const std::string lower = Lower(text);
+        if (text == "h") {
+            m_bHideWindow = 1;
+        } else if (lower.size() > 2 && lower.compare(0, 2, "s:") == 0) {
+            m_bRunScript = 1;
+            m_strScriptFile = lower.substr(2);
+            m_strScriptGiven = text.substr(2);
+        }
+    }
+    if (bFlag)
+        ParseParamFlag(text);
+    else
+        ParseParamNotFlag(text);
+}
+
+void CQuorvilCommandLineInfo::ParseParamFlag(const std::string& param)
+{
+    const std::string lower = Lower(param);
+    if (param == "h" || lower.compare(0, 2, "s:") == 0)
+        return; // the program's own, or "s:" alone, which nothing takes
+    if (lower == "nologo") {
+        m_bShowSplash = FALSE;
+        return;
+    }
+    SetError("unknown option '" + param + "'");
+}
+
+void CQuorvilCommandLineInfo::ParseParamNotFlag(const std::string& param)
+{
+    if (!m_strFileName.empty()) {
+        SetError("more than one workspace file: '" + m_strFileName + "' and '" + param + "'");
+        return;
+    }
+    m_strFileName = param;
+    m_nShellCommand = FileOpen;
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, CQuorvilCommandLineInfo& info)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const BOOL bLast = i + 1 == args.size();
+        if (arg.compare(0, 2, "--") == 0) {
+            if (arg == "--headless")
+                info.m_bHeadless = true;
+            else if (arg == "--once")
+                info.m_bOnce = true;
+            else if (arg == "--yes")
+                info.m_bYes = true;
+            else if (arg == "--help")
+                info.m_bHelp = true;
+            else if (arg == "--version")
+                info.m_bVersion = true;
+            else if (info.m_strError.empty())
+                info.m_strError = "unknown option '" + arg + "'";
+        } else if (arg.size() > 1 && (arg[0] == '-' || (arg[0] == '/' && IsSlashSwitch(arg.substr(1))))) {
+            const bool bHadError = !info.m_strError.empty();
+            info.ParseParam(arg.c_str() + 1, TRUE, bLast);
+            if (!bHadError && !info.m_strError.empty())
+                info.m_strError = "unknown option '" + arg + "'"; // as typed, with its switch character
+        } else {
+            info.ParseParam(arg.c_str(), FALSE, bLast);
+        }
+    }
+    return info.m_strError.empty();
+}
+
+std::string ResolveScriptFile(const CQuorvilCommandLineInfo& info)
+{
+    if (FileExists(info.m_strScriptFile.c_str()) || !FileExists(info.m_strScriptGiven.c_str()))
+        return info.m_strScriptFile;
+    return info.m_strScriptGiven;
+}
+
+std::string GetUsageText()
+{
+    return "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs] [--headless] [--once] [--yes]\n"
+           "       quorvil --help | --version\n"
+           "\n"
+           "Watches event logs and text log files and runs a task when an entry matches.\n"
+           "\n"
+           "  WORKSPACE.qvw   the workspace to open (else, when so configured, the last one)\n"
+           "  /h              start with the main window hidden\n"
+           "  /s:SCRIPT.qvs   run the script against WORKSPACE.qvw, save it and end\n"
+           "  /nologo         no splash window\n"
+           "  --headless      run without any window (chosen as well when no display can be opened)\n"
+           "  --once          scan every enabled log one time, save what changed, and end\n"
+           "  --yes           answer Yes where the program would ask a question\n"
+           "  --help          show this text\n"
+           "  --version       show the version\n"
+           "\n"
+           "Settings: $XDG_CONFIG_HOME/quorvil/HKCU.reg; system log: $XDG_STATE_HOME/quorvil/quorvil.log.\n"
+           "SIGINT or SIGTERM stops scanning and ends the program.\n";
+}

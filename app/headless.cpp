@@ -1,0 +1,233 @@
+#include "app/headless.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/settings/systemlog.h"
+#include "core/model/frontend.h"
+#include "quorvil_version.h"
+
+namespace {
+
+// The self-pipe of the signal handler: [0] read by the watcher, [1] written
+// by the handler.
+int g_signalPipe[2] = {-1, -1};
+struct sigaction g_oldInt{};
+struct sigaction g_oldTerm{};
+
+extern "C" void OnSignal(int nSignal)
+{
+    const int saved = errno;
+    const unsigned char c = static_cast<unsigned char>(nSignal);
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+    errno = saved;
+}
+
+// One scan of an enabled log whatever its interval, with the bookkeeping
+// of a due scan: the scan time, and the change time when the state
+// changed. TRUE when the state changed.
+BOOL ScanNow(CMonitoredObject& log)
+{
+    if (!log.IsEnabled())
+        return FALSE;
+    const CTime now = CTime::GetCurrentTime();
+    log.m_timeLastScanned = now;
+    const int nBefore = log.GetState();
+    log.Scan();
+    if (log.GetState() == nBefore)
+        return FALSE;
+    log.m_timeLastChanged = now;
+    return TRUE;
+}
+
+} // namespace
+
+bool HaveDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+CHeadlessFrontEnd::CHeadlessFrontEnd(CQuorvilApp& app)
+    : m_app(app), m_doc(app.GetDocument()), m_ui(app.GetCommandLineInfo().m_bYes)
+{
+    m_doc.SetUi(&m_ui);
+    SetFrontEnd(&m_ui);
+    SetMainWindowQueue(&m_queue);
+    if (::pipe2(g_signalPipe, O_CLOEXEC) == 0) {
+        ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+        struct sigaction action{};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &action, &g_oldInt);
+        ::sigaction(SIGTERM, &action, &g_oldTerm);
+    }
+}
+
+CHeadlessFrontEnd::~CHeadlessFrontEnd()
+{
+    if (g_signalPipe[1] >= 0) {
+        ::sigaction(SIGINT, &g_oldInt, nullptr);
+        ::sigaction(SIGTERM, &g_oldTerm, nullptr);
+        if (m_watcher.joinable()) {
+            const unsigned char stop = 0;
+            [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &stop, 1);
+            m_watcher.join();
+        }
+        ::close(g_signalPipe[0]);
+        ::close(g_signalPipe[1]);
+        g_signalPipe[0] = g_signalPipe[1] = -1;
+    }
+    SetMainWindowQueue(nullptr);
+    SetFrontEnd(nullptr);
+    m_doc.SetUi(nullptr);
+}
+
+std::string CHeadlessFrontEnd::ScanStateText(WPARAM nState)
+{
+    switch (nState) {
+    case SCAN_STATE_STOPPED: return "Stopped";
+    case SCAN_STATE_COUNTDOWN: return "Starting";
+    case SCAN_STATE_RUNNING: return "Running";
+    case SCAN_STATE_STOPPING: return "Stopping";
+    default: return "";
+    }
+}
+
+void CHeadlessFrontEnd::Print(const std::string& line)
+{
+    const std::string text = line + "\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+void CHeadlessFrontEnd::StartSignalWatcher()
+{
+    // Started after start-up has enabled the privileges, which only threads
+    // created afterwards inherit.
+    if (g_signalPipe[0] >= 0 && !m_watcher.joinable())
+        m_watcher = std::thread([this] { WatchSignals(); });
+}
+
+void CHeadlessFrontEnd::WatchSignals()
+{
+    for (;;) {
+        unsigned char c = 0;
+        const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || c == 0)
+            return;
+        if (m_nSignals.fetch_add(1) > 0) {
+            static const char text[] = "quorvil: second signal, ending at once\n";
+            [[maybe_unused]] ssize_t w = ::write(STDERR_FILENO, text, sizeof text - 1);
+            std::_Exit(128 + c);
+        }
+        // Without a scan thread the scans run on the main thread; the stop
+        // event ends them between read blocks.
+        if (m_bOnce)
+            g_hStopScanEvent.Set();
+        m_queue.Post(WM_CLOSE, c, 0);
+    }
+}
+
+bool CHeadlessFrontEnd::Handle(const CQueuedMessage& msg)
+{
+    switch (msg.message) {
+    case WM_CLOSE: return false;
+    case WM_SCAN_STATE: {
+        std::string text = "Scan state: " + ScanStateText(msg.wParam);
+        if (msg.wParam == SCAN_STATE_COUNTDOWN)
+            text += " (Autoscan starting in " + std::to_string(msg.lParam) + " seconds ...)";
+        if (text != m_strLastState)
+            Print(text);
+        m_strLastState = text;
+        break;
+    }
+    case WM_SCAN_PROGRESS: {
+        const DWORD dwID = static_cast<DWORD>(msg.wParam);
+        m_doc.OnScanProgress(dwID, static_cast<DWORD>(msg.lParam));
+        if (CMonitoredObject* pLog = m_doc.m_pManager ? m_doc.m_pManager->FindLog(dwID) : nullptr)
+            Print(pLog->GetDisplayName() + ": " + GetStateText(pLog->GetState()));
+        break;
+    }
+    case WM_AUTOSAVE: {
+        CScanPause pause(m_doc.m_pManager.get());
+        if (!m_doc.AutoSaveWorkspace())
+            WriteSystemLogF("Failure during autosaving log positions.");
+        break;
+    }
+    default: break;
+    }
+    return true;
+}
+
+bool CHeadlessFrontEnd::Drain()
+{
+    bool bGoOn = true;
+    while (auto msg = m_queue.Peek())
+        bGoOn = Handle(*msg) && bGoOn;
+    return bGoOn;
+}
+
+void CHeadlessFrontEnd::Shutdown()
+{
+    CMonManager* pManager = m_doc.m_pManager.get();
+    if (pManager && pManager->IsScanThreadRunning())
+        pManager->StopScanThread();
+    // What the scan thread posted until it ended: its last states and a
+    // save request for the positions of its last pass.
+    Drain();
+    m_doc.SaveModified();
+}
+
+int CHeadlessFrontEnd::Run()
+{
+    StartSignalWatcher();
+    CMonManager* pManager = m_doc.m_pManager.get();
+    const std::string name = m_doc.GetPathName().empty() ? "a new workspace" : m_doc.GetPathName();
+    Print("Quorvil " QUORVIL_VERSION_STRING " without a window, on " + name + " (" +
+          std::to_string(pManager ? pManager->GetLogCount() : 0) + " logs); stop with Ctrl-C");
+    if (pManager && !pManager->IsScanThreadRunning())
+        pManager->StartScanThread();
+    for (;;) {
+        auto msg = m_queue.Get(60000);
+        if (msg && !Handle(*msg))
+            break;
+    }
+    Shutdown();
+    return 0;
+}
+
+int CHeadlessFrontEnd::RunOnce()
+{
+    m_bOnce = true;
+    StartSignalWatcher();
+    bool bChanged = false;
+    if (CMonManager* pManager = m_doc.m_pManager.get()) {
+        int pos = 0;
+        while (CMonitoredObject* pLog = pManager->GetNextLog(pos)) {
+            if (IsStopRequested())
+                break;
+            if (ScanNow(*pLog)) {
+                m_queue.Post(WM_SCAN_PROGRESS, pLog->GetID(), pLog->IsEventLog() ? pLog->GetLastRecordForProgress() : 0);
+                bChanged = true;
+            }
+        }
+    }
+    if (bChanged)
+        m_queue.Post(WM_AUTOSAVE, 0, 0);
+    Drain();
+    Shutdown();
+    return 0;
+}

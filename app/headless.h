@@ -1,0 +1,73 @@
+#pragma once
+// The headless front end: the program without any window. It answers the
+// model's message boxes and dialogs without a user (CHeadlessDocumentUi:
+// questions No, or Yes with --yes; each one written to the system log),
+// installs the main window's queue and drains it on the main thread, the
+// way the main frame handles the scan thread's messages:
+//   WM_SCAN_STATE     prints the scan state when it changes
+//   WM_SCAN_PROGRESS  prints the log and its new state
+//   WM_AUTOSAVE       saves the workspace silently under a scan pause
+// Task message actions are printed by the task library's headless UI. On
+// SIGINT or SIGTERM it stops scanning, handles what the scan thread posted
+// meanwhile, saves the workspace when Settings/AutoSave is on and returns;
+// a second signal ends the process at once.
+//
+// Signals reach the main thread through a self-pipe: the handler only
+// writes the signal's number into it, and a watcher thread turns that into
+// a close message in the queue.
+//
+// Threads: constructed, run and destroyed on the main thread. Construct it
+// before CQuorvilApp::InitInstance (start-up posts into the queue and the
+// document needs its UI); one instance per process.
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/startup.h"
+#include "core/doc/documentui.h"
+#include "platform/base/msgqueue.h"
+
+// Posted by the signal watcher: end the program.
+constexpr UINT WM_CLOSE = 0x0010;
+
+class CHeadlessFrontEnd {
+public:
+    explicit CHeadlessFrontEnd(CQuorvilApp& app);
+    ~CHeadlessFrontEnd();
+    CHeadlessFrontEnd(const CHeadlessFrontEnd&) = delete;
+    CHeadlessFrontEnd& operator=(const CHeadlessFrontEnd&) = delete;
+
+    // After a successful start-up: starts automatic scanning unless the
+    // settings did, then handles messages until a signal ends the run.
+    // Returns the exit status.
+    int Run();
+    // --once: scans every enabled log one time in list order, handles what
+    // the scans reported (a save request saves), and shuts down.
+    int RunOnce();
+
+    // The state text the main frame shows for a WM_SCAN_STATE value.
+    static std::string ScanStateText(WPARAM nState);
+
+private:
+    // False for WM_CLOSE.
+    bool Handle(const CQueuedMessage& msg);
+    // Handles every message in the queue; false when one was WM_CLOSE.
+    bool Drain();
+    void Shutdown();
+    void StartSignalWatcher();
+    void WatchSignals();
+    void Print(const std::string& line);
+
+    CQuorvilApp& m_app;
+    CQuorvilDoc& m_doc;
+    CMessageQueue m_queue;
+    CHeadlessDocumentUi m_ui;
+    std::string m_strLastState;
+    std::thread m_watcher;
+    std::atomic<int> m_nSignals{0};
+    bool m_bOnce = false;
+};
+
+// Whether a window could be shown: DISPLAY or WAYLAND_DISPLAY is set.
+bool HaveDisplay();

@@ -1,0 +1,41 @@
+// quorvil: the program. Parses the command line, then starts the program
+// without a window (the only front end of a build without the desktop
+// one, and the one chosen with --headless, --once or without a display).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/commandline.h"
+#include "app/headless.h"
+#include "app/startup.h"
+#include "app/version.h"
+#include "quorvil_version.h"
+
+int main(int argc, char** argv)
+{
+    // Line by line, so that a reader of a pipe sees each line as it comes.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    CQuorvilCommandLineInfo cmdInfo;
+    if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), cmdInfo)) {
+        std::fprintf(stderr, "quorvil: %s (see quorvil --help)\n", cmdInfo.m_strError.c_str());
+        return 2;
+    }
+    if (cmdInfo.m_bHelp) {
+        std::fputs(GetUsageText().c_str(), stdout);
+        return 0;
+    }
+    if (cmdInfo.m_bVersion) {
+        std::printf("quorvil %s (Quorvil %s, build %s)\n", QUORVIL_VERSION_STRING, GetProgramVersion().c_str(),
+                    QUORVIL_BUILD_STRING);
+        return 0;
+    }
+
+    CQuorvilApp app(cmdInfo);
+    CHeadlessFrontEnd frontEnd(app);
+    int status = 0;
+    if (app.InitInstance())
+        status = cmdInfo.m_bOnce ? frontEnd.RunOnce() : frontEnd.Run();
+    const int exitStatus = app.ExitInstance();
+    return status != 0 ? status : exitStatus;
+}

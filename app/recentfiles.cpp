@@ -1,0 +1,46 @@
+#include "app/recentfiles.h"
+
+#include <algorithm>
+
+#include "app/settings/appsettings.h"
+
+namespace {
+
+std::string EntryName(int index)
+{
+    return "File" + std::to_string(index + 1);
+}
+
+} // namespace
+
+void CRecentFileList::ReadList()
+{
+    m_arrNames.clear();
+    for (int i = 0; i < SIZE; ++i) {
+        std::string name = AppSettings::GetProfileString(SECTION, EntryName(i).c_str(), "");
+        if (!name.empty())
+            m_arrNames.push_back(std::move(name));
+    }
+}
+
+void CRecentFileList::WriteList() const
+{
+    AppSettings::WriteProfileString(SECTION, nullptr, nullptr);
+    for (int i = 0; i < GetCount(); ++i)
+        AppSettings::WriteProfileString(SECTION, EntryName(i).c_str(), m_arrNames[static_cast<std::size_t>(i)].c_str());
+}
+
+void CRecentFileList::Add(const std::string& strPath)
+{
+    if (strPath.empty())
+        return;
+    std::erase(m_arrNames, strPath);
+    m_arrNames.insert(m_arrNames.begin(), strPath);
+    if (m_arrNames.size() > static_cast<std::size_t>(SIZE))
+        m_arrNames.resize(SIZE);
+}
+
+std::string CRecentFileList::operator[](int index) const
+{
+    return index >= 0 && index < GetCount() ? m_arrNames[static_cast<std::size_t>(index)] : std::string();
+}
