@@ -134,6 +134,7 @@ void CEventMonitor::Scan()
     std::string strDescription;
     std::string strCategory;
     CPreparedLine description;
+    CEventRenderer renderer(m_strServer, m_strLogName, strName, this);
     std::size_t pos = 0;
     while (const CEventStruct* pEvent = list.GetNext(pos)) {
         const CTime timeGenerated = pEvent->GetTimeGenerated();
@@ -151,7 +152,7 @@ void CEventMonitor::Scan()
         }
         strDescription.clear();
         strCategory.clear();
-        RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, *pEvent, strDescription, strCategory);
+        renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, *pEvent, strDescription, strCategory);
         description.Prepare(strDescription);
 
         bool bTriggered = false;
@@ -259,20 +260,11 @@ BOOL CEventMonitor::MarkLog(const std::string& text)
     return bResult;
 }
 
-void CEventMonitor::RenderEvent(UINT nFlags, const CEventStruct& event, std::string& strDescription,
+void CEventMonitor::RenderEvent(DWORD dwFlags, const CEventStruct& event, std::string& strDescription,
                                 std::string& strCategory)
 {
-    // Marks render without message files; other events show their insertion
-    // strings until the message-file renderer is wired in.
-    (void)nFlags;
-    (void)strCategory;
-    if (event.m_strSource == EVENT_MARK_SOURCE && (event.m_nEventID & 0xFFFF) == EVENT_MARK_ID) {
-        strDescription = "Mark: " + (event.m_arrStrings.empty() ? std::string() : event.m_arrStrings[0]);
-        return;
-    }
-    strDescription.clear();
-    for (const std::string& s : event.m_arrStrings)
-        strDescription += s + " ";
+    CEventRenderer(m_strServer, m_strLogName, GetDisplayName(), this)
+        .RenderEvent(dwFlags, event, strDescription, strCategory);
 }
 
 void RegisterEventScanClasses()

@@ -11,13 +11,10 @@
 
 #include "core/model/monitoredobject.h"
 #include "eventlog/records/eventstruct.h"
+#include "eventlog/render/eventrender.h"
 #include "match/textfold.h"
 
 class CKeysAndActions;
-
-// Which texts RenderEvent produces.
-constexpr UINT RENDER_CATEGORY = 1;
-constexpr UINT RENDER_DESCRIPTION = 2;
 
 class CEventMonitor : public CMonitoredObject {
     DECLARE_SERIAL(CEventMonitor)
@@ -45,8 +42,9 @@ public:
 
     // Fills the description (RENDER_DESCRIPTION) and/or the category
     // (RENDER_CATEGORY) of the event from the message files registered on
-    // this log's computer; texts not produced keep their value.
-    void RenderEvent(UINT nFlags, const CEventStruct& event, std::string& strDescription,
+    // this log's computer, logged on as this log's account; texts not
+    // produced keep their value.
+    void RenderEvent(DWORD dwFlags, const CEventStruct& event, std::string& strDescription,
                      std::string& strCategory);
 
     // Offers one event with its rendered texts to one watch group: the

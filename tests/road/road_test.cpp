@@ -12,6 +12,7 @@
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/network/network.h"
 #include "tasks/trigger.h"
@@ -55,6 +56,18 @@ TEST(Road, NewLineAndNewEventRunTheirTasksOnTheScanThread)
     const std::string eventHits = root + "/event-hits.txt";
     ASSERT_TRUE(AtomicWriteFile(watched, "old line with Memory Error\n"));
     ASSERT_TRUE(AddEventLog("", "RoadLog", std::nullopt, std::nullopt));
+    // The source's messages, in the local computer's C: share.
+    const std::string computer = GetComputerFolder(nullptr, ERROR_BAD_NETPATH).value();
+    ASSERT_TRUE(AtomicWriteFile(computer + "/C$/Messages/backup.mc",
+                                "MessageId=2\nLanguage=English\nStorage\n.\n"
+                                "MessageId=16\nSeverity=Informational\nLanguage=English\n"
+                                "Backup of %1 failed.\n.\n"));
+    // Message texts keep their line ends, which the write action turns into
+    // blanks.
+    CEventSourceConfig source;
+    source.m_strMessageFile = "%SystemDrive%\\Messages\\backup.mc";
+    source.m_strCategoryFile = "C:\\Messages\\backup.mc";
+    ASSERT_TRUE(AddEventSource("", "RoadLog", "Backup", source));
 
     CMessageQueue queue;
     SetMainWindowQueue(&queue);
@@ -83,7 +96,8 @@ TEST(Road, NewLineAndNewEventRunTheirTasksOnTheScanThread)
         events->AddWatchGroup(WritingGroup(
             eventKey, eventHits,
             "%EVENT_SOURCE%|%EVENT_ID%|%EVENT_TYPE%|%EVENT_USER%|%EVENT_COMPUTER%|"
-            "%EVENT_CATEGORYID%|%EVENT_SEQUENCE%|%EVENT_SHORTNAME%|%EVENT_TIME%"));
+            "%EVENT_CATEGORYID%|%EVENT_CATEGORYTEXT%|%EVENT_SEQUENCE%|%EVENT_SHORTNAME%|%EVENT_TEXT%|"
+            "%EVENT_TIME%"));
         events->JumpToEnd();
         manager.AddLog(events);
 
@@ -97,8 +111,10 @@ TEST(Road, NewLineAndNewEventRunTheirTasksOnTheScanThread)
 
         EXPECT_TRUE(WaitForText(textHits, "|2026-12-05 host app[1]: MEMORY ERROR in pool|App|" +
                                               watched + "|<empty>\n"));
-        EXPECT_TRUE(WaitForText(eventHits, "Backup|16|Warning|N/A|" + GetLocalComputerName() + "|2|1|" +
-                                               GetLocalComputerName() + "\\RoadLog|"));
+        EXPECT_TRUE(WaitForText(eventHits, "Backup|16|Warning|N/A|" + GetLocalComputerName() + "|2|Storage  |1|" +
+                                               GetLocalComputerName() +
+                                               "\\RoadLog|Backup of tape failed.  |"))
+            << ReadFileBytes(eventHits).value_or("(no file)");
         EXPECT_TRUE(manager.StopScanThread());
     }
     SetMainWindowQueue(nullptr);
