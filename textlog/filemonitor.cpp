@@ -1,7 +1,5 @@
 #include "textlog/filemonitor.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <limits>
 #include <optional>
 
@@ -16,6 +14,7 @@
 #include "core/model/monmanager.h"
 #include "match/keysetfinder.h"
 #include "match/searchkeytext.h"
+#include "platform/base/strformat.h"
 #include "platform/base/win32error.h"
 #include "platform/clipboard/clipboard.h"
 #include "platform/network/network.h"
@@ -59,31 +58,6 @@ public:
 private:
     int m_fd = -1;
 };
-
-std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string FormatText(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0)
-        std::vsnprintf(text.data(), text.size() + 1, format, args);
-    va_end(args);
-    return text;
-}
-
-// "%-30s": the text, padded with blanks to 30 characters.
-std::string Padded(const std::string& text)
-{
-    std::string out = text;
-    if (out.size() < 30)
-        out.append(30 - out.size(), ' ');
-    return out;
-}
 
 void WriteAudit(const std::string& strAuditPath, const std::string& text)
 {
@@ -253,14 +227,14 @@ void CFileMonitor::Scan()
     std::string strAuditPath;
     if (bAudit) {
         strAuditPath = AppSettings::GetAuditText();
-        WriteAudit(strAuditPath, FormatText("%s Reading bytes %u to %u (%u lines)", Padded(m_strShortDescription).c_str(),
+        WriteAudit(strAuditPath, FormatString("%-30s Reading bytes %u to %u (%u lines)", m_strShortDescription.c_str(),
                                             dwStart, m_dwPosition, static_cast<unsigned>(lines.GetCount())));
     }
     RevertLogon();
     TestLines(lines, bAudit, strAuditPath);
 }
 
-bool CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath)
+void CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath)
 {
     CPreparedLine prepared;
     CNewLines::CCursor cursor(lines);
@@ -272,13 +246,13 @@ bool CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::str
             ResetAllHits();
         prepared.Prepare(line);
         if (bAudit)
-            strAudit = Padded(m_strShortDescription) + " '" + std::string(line) + "'";
+            strAudit = FormatString("%-30s '%s'", m_strShortDescription.c_str(), std::string(line).c_str());
         bool bTriggered = false;
         int pos = 0;
         while (CKeysAndActions* pGroup = GetNextWatchGroup(pos)) {
             pGroup->ResetHits();
             if (IsStopRequested())
-                return false;
+                return;
             TriggerText(*pGroup, prepared);
             if (pGroup->IsTriggered()) {
                 ApplyLaunchRule(*pGroup);
@@ -286,14 +260,13 @@ bool CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::str
             }
         }
         if (bAudit) {
-            strAudit += bTriggered ? FormatText(" TASK SEQ - %d", static_cast<int>(g_nTaskSequence.load()))
+            strAudit += bTriggered ? FormatString(" TASK SEQ - %d", static_cast<int>(g_nTaskSequence.load()))
                                    : std::string(" NO TRIGGERS");
             WriteAudit(strAuditPath, strAudit);
         }
     }
     if (lines.IsGapAtEnd())
         ResetAllHits();
-    return true;
 }
 
 void CFileMonitor::ResetAllHits()
@@ -322,13 +295,14 @@ void CFileMonitor::JumpToEnd()
             bDone = true;
             if (bAudit)
                 WriteAudit(AppSettings::GetAuditText(),
-                           FormatText("%s Preset to byte %u", Padded(m_strShortDescription).c_str(), m_dwPosition));
+                           FormatString("%-30s Preset to byte %u", m_strShortDescription.c_str(), m_dwPosition));
         }
     }
     if (!bDone) {
         m_bJumpPending = TRUE;
         if (bAudit)
-            WriteAudit(AppSettings::GetAuditText(), Padded(m_strShortDescription) + " Unavailable - new lines may be missed!");
+            WriteAudit(AppSettings::GetAuditText(),
+                       FormatString("%-30s Unavailable - new lines may be missed!", m_strShortDescription.c_str()));
     }
     RevertLogon();
 }

@@ -86,8 +86,8 @@ public:
     BOOL m_bFinishingYesterday = FALSE; // not stored
 
 private:
-    // Offers the lines to the watch groups; false when a stop was requested.
-    bool TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath);
+    // Offers the lines to the watch groups until a stop is requested.
+    void TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath);
     // Every group's hits to 0: what testing lines that hold no key leaves.
     void ResetAllHits();
 };
