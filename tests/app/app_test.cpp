@@ -1,0 +1,206 @@
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/commandline.h"
+#include "app/launchers.h"
+#include "app/recentfiles.h"
+#include "app/settings/appsettings.h"
+#include "app/startup.h"
+#include "app/version.h"
+#include "brancmn/brancmn.h"
+#include "core/model/frontend.h"
+#include "isolated_env.h"
+#include "platform/base/fileio.h"
+
+namespace {
+
+// Each test gets its own settings and state folders.
+class App : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_strRoot = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        ::setenv("XDG_CONFIG_HOME", (m_strRoot + "/config").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (m_strRoot + "/state").c_str(), 1);
+        ResetRegistryHives();
+        ASSERT_TRUE(EnsureDirectory(m_strRoot));
+    }
+
+    std::string SystemLog() const { return ReadFileBytes(DefaultSystemLogPath()).value_or(""); }
+
+    std::string m_strRoot;
+};
+
+// Records the message boxes instead of showing them.
+class CRecordingFrontEnd final : public IFrontEnd {
+public:
+    int MessageBox(const std::string& text, UINT type) override
+    {
+        m_texts.push_back(text);
+        return DefaultAnswer(type);
+    }
+    std::vector<std::string> m_texts;
+};
+
+bool WaitForFile(const std::string& path)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!FileExists(path.c_str())) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(CommandLine, SwitchesFilesAndErrors)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;   // empty: parses
+        std::string file;
+        BOOL bHide;
+        BOOL bScript;
+        std::string script;
+    };
+    const Case cases[] = {
+        {{"w.qvw"}, "", "w.qvw", 0, 0, ""},
+        {{"/h", "w.qvw"}, "", "w.qvw", 1, 0, ""},
+        {{"-h"}, "", "", 1, 0, ""},
+        {{"/srv/ws/w.qvw"}, "", "/srv/ws/w.qvw", 0, 0, ""},
+        {{"w.qvw", "/S:Script.TXT"}, "", "w.qvw", 0, 1, "script.txt"},
+        {{"-s:/Tmp/Roll.qvs"}, "", "", 0, 1, "/tmp/roll.qvs"},
+        // "s:" alone is no script switch, and nothing else takes it.
+        {{"/s:"}, "", "", 0, 0, ""},
+        {{"/nologo"}, "", "", 0, 0, ""},
+        // Only a lower-case h hides.
+        {{"/H"}, "unknown option '/H'", "", 0, 0, ""},
+        {{"-x", "w.qvw"}, "unknown option '-x'", "w.qvw", 0, 0, ""},
+        {{"--frobnicate"}, "unknown option '--frobnicate'", "", 0, 0, ""},
+        {{"a.qvw", "b.qvw"}, "more than one workspace file: 'a.qvw' and 'b.qvw'", "a.qvw", 0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        CQuorvilCommandLineInfo info;
+        const bool ok = ParseCommandLine(c.args, info);
+        const std::string where = c.args.front();
+        EXPECT_EQ(ok, c.error.empty()) << where;
+        EXPECT_EQ(info.m_strError, c.error) << where;
+        EXPECT_EQ(info.m_strFileName, c.file) << where;
+        EXPECT_EQ(info.m_nShellCommand, c.file.empty() ? CQuorvilCommandLineInfo::FileNew
+                                                       : CQuorvilCommandLineInfo::FileOpen)
+            << where;
+        EXPECT_EQ(info.m_bHideWindow, c.bHide) << where;
+        EXPECT_EQ(info.m_bRunScript, c.bScript) << where;
+        EXPECT_EQ(info.m_strScriptFile, c.script) << where;
+    }
+
+    CQuorvilCommandLineInfo info;
+    ASSERT_TRUE(ParseCommandLine({"--headless", "--once", "--yes", "/nologo"}, info));
+    EXPECT_TRUE(info.m_bHeadless && info.m_bOnce && info.m_bYes);
+    EXPECT_FALSE(info.m_bShowSplash);
+}
+
+TEST_F(App, ScriptFileKeepsItsCaseWhenOnlyThatSpellingExists)
+{
+    ASSERT_TRUE(AtomicWriteFile(m_strRoot + "/Roll.qvs", "; nothing\n"));
+    CQuorvilCommandLineInfo info;
+    ASSERT_TRUE(ParseCommandLine({"w.qvw", "/s:" + m_strRoot + "/Roll.qvs"}, info));
+    EXPECT_EQ(ResolveScriptFile(info), m_strRoot + "/Roll.qvs");
+    // A name that exists in neither spelling stays lower-cased, for the
+    // error message.
+    ASSERT_TRUE(ParseCommandLine({"/s:" + m_strRoot + "/Missing.qvs"}, info));
+    EXPECT_EQ(ResolveScriptFile(info), info.m_strScriptFile);
+}
+
+TEST(Version, FileVersionNumbersAndTheCutOfATrailingZero)
+{
+    EXPECT_EQ(FormatFileVersion(2, 1, 0, 0), "2.10");
+    EXPECT_EQ(FormatFileVersion(2, 1, 0, 1), "2.101");
+    EXPECT_EQ(FormatFileVersion(1, 2, 3, 4), "1.234");
+    EXPECT_EQ(FormatFileVersion(12, 0, 1, 0), "12.010");
+    EXPECT_EQ(FormatFileVersion(12, 1, 0, 0), "12.1");
+}
+
+TEST(AuditBackup, NameEndsAtTheFirstDotOfThePath)
+{
+    EXPECT_EQ(AuditBackupName("C:\\logs.old\\audit.txt"), "C:\\logs.bak");
+    EXPECT_EQ(AuditBackupName("/var/log/qvaudit_txt.txt"), "/var/log/qvaudit_txt.bak");
+    EXPECT_EQ(AuditBackupName("/var/log/audit"), "/var/log/audit.bak");
+}
+
+TEST_F(App, RecentFilesKeepFourNewestFirstInTheSettings)
+{
+    CRecentFileList list;
+    for (const char* name : {"/w/a.qvw", "/w/b.qvw", "/w/c.qvw", "/w/a.qvw", "/w/d.qvw", "/w/e.qvw"})
+        list.Add(name);
+    list.WriteList();
+    EXPECT_EQ(AppSettings::GetProfileString("Recent File List", "File1"), "/w/e.qvw");
+    EXPECT_EQ(AppSettings::GetProfileString("Recent File List", "File4"), "/w/c.qvw");
+
+    // An empty entry between two is skipped when reading.
+    AppSettings::WriteProfileString("Recent File List", "File2", "");
+    CRecentFileList read;
+    read.ReadList();
+    ASSERT_EQ(read.GetCount(), 3);
+    EXPECT_EQ(read[0], "/w/e.qvw");
+    EXPECT_EQ(read[1], "/w/a.qvw");
+    EXPECT_EQ(read[2], "/w/c.qvw");
+    EXPECT_EQ(read[3], "");
+}
+
+TEST_F(App, ExtendedAuditBacksUpAndStampsBothAuditFiles)
+{
+    const std::string text = m_strRoot + "/audit_txt.log";
+    const std::string events = m_strRoot + "/audit_evn.log";
+    AppSettings::SetAuditText(text.c_str());
+    AppSettings::SetAuditNT(events.c_str());
+    ASSERT_TRUE(AtomicWriteFile(text, "old text audit\n"));
+    ASSERT_TRUE(AtomicWriteFile(events, "old event audit\n"));
+
+    // Off: nothing happens.
+    StartExtendedAudit();
+    EXPECT_EQ(ReadFileBytes(text), "old text audit\n");
+    EXPECT_EQ(SystemLog().find("Extended auditing"), std::string::npos);
+
+    AppSettings::SetExtendedAudit(1);
+    AppSettings::SetAuditBackup(1);
+    StartExtendedAudit();
+    EXPECT_EQ(ReadFileBytes(m_strRoot + "/audit_txt.bak"), "old text audit\n");
+    EXPECT_EQ(ReadFileBytes(m_strRoot + "/audit_evn.bak"), "old event audit\n");
+    for (const std::string& file : {text, events}) {
+        std::string audit = ReadFileBytes(file).value_or("");
+        EXPECT_EQ(audit.find("old"), std::string::npos) << file;
+        EXPECT_NE(audit.find(" Quorvil starting ****************\n"), std::string::npos) << audit;
+    }
+    EXPECT_NE(SystemLog().find("Extended auditing is ENABLED! Check for " + text + " and " + events + " files\n"),
+              std::string::npos)
+        << SystemLog();
+    AppSettings::SetExtendedAudit(0);
+}
+
+TEST_F(App, LaunchersStartTheirProgramOrReportWhyNot)
+{
+    CRecordingFrontEnd frontEnd;
+    SetFrontEnd(&frontEnd);
+    EXPECT_FALSE(LaunchCommandBox("x"));
+    EXPECT_FALSE(LaunchCommandBox("\\\\SRV\\C$"));
+    SetFrontEnd(nullptr);
+    EXPECT_EQ(frontEnd.m_texts, (std::vector<std::string>{"The path you specified is not in a recognised format.",
+                                                           "UNC paths are not allowed for command boxes!"}));
+
+    // The editor gets the path as its last word.
+    const std::string opened = m_strRoot + "/opened.txt";
+    AppSettings::SetTextEditor("touch");
+    EXPECT_TRUE(LaunchEditor(opened));
+    EXPECT_TRUE(WaitForFile(opened));
+
+    AppSettings::SetTextEditor((m_strRoot + "/no-such-editor").c_str());
+    EXPECT_FALSE(LaunchEditor(opened));
+    EXPECT_NE(SystemLog().find("Launch error: 2, 00000002\n"), std::string::npos) << SystemLog();
+}
