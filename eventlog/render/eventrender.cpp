@@ -22,21 +22,26 @@ namespace {
 // sublanguage.
 constexpr DWORD RENDER_LANGUAGE = 0x400;
 // FormatMessageA flag sets of the rendering.
-constexpr DWORD FORMAT_RAW_TEMPLATE =
-    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_HMODULE; // 0xB00
-constexpr DWORD FORMAT_WITH_INSERTS =
-    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY; // 0x2900
-constexpr DWORD FORMAT_PLAIN = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE;     // 0x900
+constexpr DWORD FORMAT_RAW_TEMPLATE = FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS |
+                                      FORMAT_MESSAGE_FROM_HMODULE; // 0xB00
+constexpr DWORD FORMAT_WITH_INSERTS = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                                      FORMAT_MESSAGE_ARGUMENT_ARRAY; // 0x2900
+constexpr DWORD FORMAT_PLAIN =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE; // 0x900
 
 // Buffer sizes of the registry read and its expansion.
 constexpr DWORD VALUE_BUFFER_SIZE = 500;
 // The most inserts a template can name (%1 to %99).
 constexpr std::size_t MAX_INSERTS = 99;
 
-constexpr std::array<const char*, 3> g_messageFileValues = {"EventMessageFile", "CategoryMessageFile",
-                                                            "ParameterMessageFile"};
+constexpr std::array<const char*, 3> g_messageFileValues = {
+    "EventMessageFile", "CategoryMessageFile", "ParameterMessageFile"};
 
-bool HasDriveLetter(const std::string& name) { return name.size() >= 2 && name[1] == ':'; }
+bool HasDriveLetter(const std::string& name)
+{
+    return name.size() >= 2 && name[1] == ':';
+}
 
 std::vector<const char*> InsertArray(const std::vector<std::string>& strings)
 {
@@ -53,7 +58,8 @@ std::string QueryStringValue(HKEY hKey, const char* pszName)
 {
     char buffer[VALUE_BUFFER_SIZE] = {};
     DWORD cb = sizeof buffer;
-    if (RegQueryValueExA(hKey, pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &cb) != ERROR_SUCCESS)
+    if (RegQueryValueExA(hKey, pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &cb) !=
+        ERROR_SUCCESS)
         return {};
     return std::string(buffer, ::strnlen(buffer, cb));
 }
@@ -84,8 +90,7 @@ struct CRenderCache {
     std::unordered_map<std::string, CSourceEntry> m_mapSources;
     std::unordered_map<std::string, std::string> m_mapModulePaths;
 
-    template <class Map, class Value>
-    void Store(Map& map, const std::string& key, Value value)
+    template <class Map, class Value> void Store(Map& map, const std::string& key, Value value)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (map.size() >= MAX_ENTRIES && !map.contains(key))
@@ -100,7 +105,8 @@ CRenderCache& Cache()
     return cache;
 }
 
-bool SameSnapshot(const std::weak_ptr<const CRegKey>& kept, const std::shared_ptr<const CRegKey>& current)
+bool SameSnapshot(const std::weak_ptr<const CRegKey>& kept,
+                  const std::shared_ptr<const CRegKey>& current)
 {
     return current && !kept.owner_before(current) && !current.owner_before(kept);
 }
@@ -132,9 +138,15 @@ std::string RenderingAccount(const CMonitoredObject* pLogon)
 
 } // namespace
 
-void SetEventRenderReuse(bool bReuse) { Cache().m_bReuse = bReuse; }
+void SetEventRenderReuse(bool bReuse)
+{
+    Cache().m_bReuse = bReuse;
+}
 
-bool GetEventRenderReuse() { return Cache().m_bReuse; }
+bool GetEventRenderReuse()
+{
+    return Cache().m_bReuse;
+}
 
 void ClearEventRenderCache()
 {
@@ -144,35 +156,35 @@ void ClearEventRenderCache()
     cache.m_mapModulePaths.clear();
 }
 
-CEventRenderer::CEventRenderer(std::string strServer, std::string strLog, std::string strDisplayName,
-                               CMonitoredObject* pLogon)
-    : m_strServer(std::move(strServer)), m_strLog(std::move(strLog)), m_strDisplayName(std::move(strDisplayName)),
-      m_pLogon(pLogon)
+CEventRenderer::CEventRenderer(std::string strServer, std::string strLog,
+                               std::string strDisplayName, CMonitoredObject* pLogon)
+    : m_strServer(std::move(strServer)), m_strLog(std::move(strLog)),
+      m_strDisplayName(std::move(strDisplayName)), m_pLogon(pLogon)
 {
 }
 
-void CEventRenderer::RenderEvent(DWORD dwFlags, const CEventStruct& event, std::string& strDescription,
-                                 std::string& strCategory)
+void CEventRenderer::RenderEvent(DWORD dwFlags, const CEventStruct& event,
+                                 std::string& strDescription, std::string& strCategory)
 {
     if (event.m_strSource == EVENT_MARK_SOURCE && (event.m_nEventID & 0xFFFF) == EVENT_MARK_ID) {
         if (dwFlags & RENDER_DESCRIPTION)
-            strDescription = "Mark: " + (event.m_arrStrings.empty() ? std::string() : event.m_arrStrings[0]);
+            strDescription =
+                "Mark: " + (event.m_arrStrings.empty() ? std::string() : event.m_arrStrings[0]);
         return;
     }
     if (m_pLogon && !m_pLogon->LogonAsUser())
         return;
 
-    std::vector<std::string> arrStrings = event.m_arrStrings;
-    std::string strFallback = BuildMissingDescription(event, arrStrings);
+    // The fallback texts are built only when they are used; they depend on
+    // nothing that the steps in between change.
     std::string strEventFile, strCategoryFile, strParameterFile;
     if (!GetMessageFiles(event, strEventFile, strCategoryFile, strParameterFile)) {
         if (dwFlags & RENDER_DESCRIPTION)
-            strDescription = strFallback;
+            strDescription = BuildMissingDescription(event, event.m_arrStrings);
     } else {
         if (dwFlags & RENDER_DESCRIPTION) {
             std::vector<std::string> arrSubstituted = event.m_arrStrings;
             SubstituteParameters(strParameterFile, arrSubstituted);
-            strFallback = BuildMissingDescription(event, arrSubstituted);
             std::vector<std::string> arrFiles;
             for (std::size_t start = 0; start <= strEventFile.size();) {
                 std::size_t end = strEventFile.find(';', start);
@@ -183,8 +195,9 @@ void CEventRenderer::RenderEvent(DWORD dwFlags, const CEventStruct& event, std::
                 start = end + 1;
             }
             std::string strText;
-            strDescription = FormatEventMessage(arrFiles, arrSubstituted, event.m_nEventID, strText) ? strText
-                                                                                                      : strFallback;
+            strDescription = FormatEventMessage(arrFiles, arrSubstituted, event.m_nEventID, strText)
+                                 ? strText
+                                 : BuildMissingDescription(event, arrSubstituted);
         }
         if (dwFlags & RENDER_CATEGORY)
             FormatCategory(strCategoryFile, event.m_nCategory, strCategory);
@@ -206,7 +219,8 @@ BOOL CEventRenderer::GetMessageFiles(const CEventStruct& event, std::string& str
 
     auto logReadError = [&](LONG error) {
         WriteSystemLogF(IDS_REGISTRY_READ_ERROR, m_strServer.c_str(), strKeyPath.c_str(),
-                        static_cast<unsigned>(error), GetSystemErrorText(static_cast<DWORD>(error)).c_str());
+                        static_cast<unsigned>(error),
+                        GetSystemErrorText(static_cast<DWORD>(error)).c_str());
     };
     auto useValues = [&](const std::array<std::string, 3>& raw) {
         strEventFile = ExpandValue(raw[0]);
@@ -217,8 +231,8 @@ BOOL CEventRenderer::GetMessageFiles(const CEventStruct& event, std::string& str
     const bool bReuse = GetEventRenderReuse();
     std::string strCacheKey;
     if (bReuse) {
-        strCacheKey = GetNetworkRoot() + '\n' + szLocal + '\n' + RenderingAccount(m_pLogon) + '\n' + strMachine +
-                      '\n' + m_strLog + '\n' + event.m_strSource;
+        strCacheKey = GetNetworkRoot() + '\n' + szLocal + '\n' + RenderingAccount(m_pLogon) + '\n' +
+                      strMachine + '\n' + m_strLog + '\n' + event.m_strSource;
         if (std::optional<CSourceEntry> entry = FindSource(strCacheKey)) {
             if (entry->m_nOpenError != ERROR_SUCCESS) {
                 logReadError(entry->m_nOpenError);
@@ -230,9 +244,11 @@ BOOL CEventRenderer::GetMessageFiles(const CEventStruct& event, std::string& str
     }
 
     HKEY hRoot{};
-    LONG error = RegConnectRegistryA(bLocal ? nullptr : strMachine.c_str(), HKEY_LOCAL_MACHINE, &hRoot);
+    LONG error =
+        RegConnectRegistryA(bLocal ? nullptr : strMachine.c_str(), HKEY_LOCAL_MACHINE, &hRoot);
     if (error != ERROR_SUCCESS) {
-        WriteSystemLogF(IDS_REGISTRY_CONNECT_ERROR, strMachine.c_str(), static_cast<unsigned>(error),
+        WriteSystemLogF(IDS_REGISTRY_CONNECT_ERROR, strMachine.c_str(),
+                        static_cast<unsigned>(error),
                         GetSystemErrorText(static_cast<DWORD>(error)).c_str());
         return FALSE;
     }
@@ -305,9 +321,13 @@ HMODULE CEventRenderer::LoadModule(const std::string& strPath) const
     return hModule;
 }
 
-void CEventRenderer::ReleaseModule(HMODULE hModule) const { FreeLibrary(hModule); }
+void CEventRenderer::ReleaseModule(HMODULE hModule) const
+{
+    FreeLibrary(hModule);
+}
 
-BOOL CEventRenderer::FormatCategory(const std::string& strCategoryFile, DWORD nCategory, std::string& strText)
+BOOL CEventRenderer::FormatCategory(const std::string& strCategoryFile, DWORD nCategory,
+                                    std::string& strText)
 {
     if (strCategoryFile.empty() || nCategory == 0 || !HasDriveLetter(strCategoryFile))
         return FALSE;
@@ -316,12 +336,13 @@ BOOL CEventRenderer::FormatCategory(const std::string& strCategoryFile, DWORD nC
     if (!hModule)
         hModule = LoadModule(strCategoryFile);
     if (!hModule) {
-        WriteSystemLogF("ERROR Category load library: [%s] %s, %s\n", m_strServer.c_str(), strSharePath.c_str(),
-                        GetSystemErrorText(GetLastError()).c_str());
+        WriteSystemLogF("ERROR Category load library: [%s] %s, %s\n", m_strServer.c_str(),
+                        strSharePath.c_str(), GetSystemErrorText(GetLastError()).c_str());
         return FALSE;
     }
     std::string strCategory;
-    const BOOL bDone = FormatMessageString(FORMAT_PLAIN, hModule, nCategory, RENDER_LANGUAGE, strCategory) != 0;
+    const BOOL bDone =
+        FormatMessageString(FORMAT_PLAIN, hModule, nCategory, RENDER_LANGUAGE, strCategory) != 0;
     if (bDone)
         strText = strCategory;
     else
@@ -331,7 +352,8 @@ BOOL CEventRenderer::FormatCategory(const std::string& strCategoryFile, DWORD nC
     return bDone;
 }
 
-BOOL CEventRenderer::SubstituteParameters(const std::string& strParameterFile, std::vector<std::string>& arrStrings)
+BOOL CEventRenderer::SubstituteParameters(const std::string& strParameterFile,
+                                          std::vector<std::string>& arrStrings)
 {
     auto isReference = [](const std::string& s) { return s.size() >= 3 && s.starts_with("%%"); };
     bool bAny = false;
@@ -362,7 +384,8 @@ BOOL CEventRenderer::SubstituteParameters(const std::string& strParameterFile, s
         if (nNumber == 0)
             continue;
         std::string strText;
-        if (FormatMessageString(FORMAT_PLAIN, hModule, static_cast<DWORD>(nNumber), RENDER_LANGUAGE, strText)) {
+        if (FormatMessageString(FORMAT_PLAIN, hModule, static_cast<DWORD>(nNumber), RENDER_LANGUAGE,
+                                strText)) {
             s = strText;
         } else {
             const DWORD error = GetLastError();
@@ -413,7 +436,8 @@ BOOL CEventRenderer::FormatWithInserts(HMODULE hModule, DWORD nID, std::string& 
 {
     std::vector<const char*> inserts = InsertArray(arrStrings);
     std::string strFormatted;
-    if (FormatMessageString(FORMAT_WITH_INSERTS, hModule, nID, RENDER_LANGUAGE, strFormatted, inserts)) {
+    if (FormatMessageString(FORMAT_WITH_INSERTS, hModule, nID, RENDER_LANGUAGE, strFormatted,
+                            inserts)) {
         strText = std::move(strFormatted);
         return TRUE;
     }
@@ -425,11 +449,13 @@ BOOL CEventRenderer::FormatWithInserts(HMODULE hModule, DWORD nID, std::string& 
         std::vector<const char*> padded = inserts;
         padded.resize(MAX_INSERTS, "");
         std::string strProbe;
-        if (FormatMessageString(FORMAT_WITH_INSERTS, hModule, nID, RENDER_LANGUAGE, strProbe, padded)) {
+        if (FormatMessageString(FORMAT_WITH_INSERTS, hModule, nID, RENDER_LANGUAGE, strProbe,
+                                padded)) {
             std::string strTemplate;
             FormatMessageString(FORMAT_RAW_TEMPLATE, hModule, nID, RENDER_LANGUAGE, strTemplate);
-            WriteSystemLogF("%s: Exception formatting message: <%s>, supplied args = %d", m_strDisplayName.c_str(),
-                            strTemplate.c_str(), static_cast<int>(arrStrings.size()));
+            WriteSystemLogF("%s: Exception formatting message: <%s>, supplied args = %d",
+                            m_strDisplayName.c_str(), strTemplate.c_str(),
+                            static_cast<int>(arrStrings.size()));
         }
     }
     return FALSE;
@@ -438,8 +464,9 @@ BOOL CEventRenderer::FormatWithInserts(HMODULE hModule, DWORD nID, std::string& 
 std::string CEventRenderer::BuildMissingDescription(const CEventStruct& event,
                                                     const std::vector<std::string>& arrStrings)
 {
-    const int nLength = std::snprintf(nullptr, 0, IDS_MISSING_DESCRIPTION, static_cast<unsigned>(event.m_nEventID),
-                                      event.m_strSource.c_str());
+    const int nLength =
+        std::snprintf(nullptr, 0, IDS_MISSING_DESCRIPTION, static_cast<unsigned>(event.m_nEventID),
+                      event.m_strSource.c_str());
     std::string strText(static_cast<std::size_t>(nLength), '\0');
     std::snprintf(strText.data(), strText.size() + 1, IDS_MISSING_DESCRIPTION,
                   static_cast<unsigned>(event.m_nEventID), event.m_strSource.c_str());

@@ -51,17 +51,23 @@ constexpr DWORD RENDER_DESCRIPTION = 2;
 
 // The registry key below HKEY_LOCAL_MACHINE that holds the logs and, below
 // each, its sources.
-inline constexpr const char* EVENTLOG_SOURCES_KEY = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
+inline constexpr const char* EVENTLOG_SOURCES_KEY =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
 
 // String table entries of the rendering.
-inline constexpr const char* IDS_PARAMETER_LOOKUP_ERROR = "Error during lookup of param string %s in %s! %u - %s"; // 135
-inline constexpr const char* IDS_REGISTRY_READ_ERROR = "Error during read from registry [%s] : '%s': %u - %s";     // 136
-inline constexpr const char* IDS_REGISTRY_CONNECT_ERROR = "Error during connect to registry '%s': %u - %s";       // 137
-inline constexpr const char* IDS_MODULE_LOAD_ERROR = "Unable to load module '%s' on server %s: Error %u - %s";    // 138
-inline constexpr const char* IDS_MISSING_DESCRIPTION =                                                             // 169
-    "The description for Event ID ( %u ) in Source ( %s ) could not be found. The local computer may not have "
-    "access to the necessary registry information or message DLL files to display messages from a remote "
-    "computer. It contains the following insertion string(s):\r\n\r\n";
+inline constexpr const char* IDS_PARAMETER_LOOKUP_ERROR =
+    "Error during lookup of param string %s in %s! %u - %s"; // 135
+inline constexpr const char* IDS_REGISTRY_READ_ERROR =
+    "Error during read from registry [%s] : '%s': %u - %s"; // 136
+inline constexpr const char* IDS_REGISTRY_CONNECT_ERROR =
+    "Error during connect to registry '%s': %u - %s"; // 137
+inline constexpr const char* IDS_MODULE_LOAD_ERROR =
+    "Unable to load module '%s' on server %s: Error %u - %s"; // 138
+inline constexpr const char* IDS_MISSING_DESCRIPTION = // 169
+    "The description for Event ID ( %u ) in Source ( %s ) could not be found. The local "
+    "computer may not have access to the necessary registry information or message DLL files "
+    "to display messages from a remote computer. It contains the following insertion "
+    "string(s):\r\n\r\n";
 
 // Turns the reuse described above on (the default) or off, for every
 // renderer of the process.
@@ -91,8 +97,8 @@ public:
     // The source's EventMessageFile, CategoryMessageFile and
     // ParameterMessageFile, expanded (empty when absent); FALSE when the
     // registry cannot be reached or the source has no key.
-    BOOL GetMessageFiles(const CEventStruct& event, std::string& strEventFile, std::string& strCategoryFile,
-                         std::string& strParameterFile);
+    BOOL GetMessageFiles(const CEventStruct& event, std::string& strEventFile,
+                         std::string& strCategoryFile, std::string& strParameterFile);
     // One string value (500 bytes at most) expanded with this computer's
     // environment (500 characters at most); empty when either fails.
     static std::string ReadExpandedValue(HKEY hKey, const char* pszName);
@@ -100,15 +106,18 @@ public:
     BOOL FormatCategory(const std::string& strCategoryFile, DWORD nCategory, std::string& strText);
     // Replaces each "%%N" (N not 0) among the strings by message N of the
     // parameter file; TRUE when every reference was replaced.
-    BOOL SubstituteParameters(const std::string& strParameterFile, std::vector<std::string>& arrStrings);
+    BOOL SubstituteParameters(const std::string& strParameterFile,
+                              std::vector<std::string>& arrStrings);
     // The event's message from the first of the files that holds it.
-    BOOL FormatEventMessage(const std::vector<std::string>& arrFiles, const std::vector<std::string>& arrStrings,
-                            DWORD nEventID, std::string& strText);
+    BOOL FormatEventMessage(const std::vector<std::string>& arrFiles,
+                            const std::vector<std::string>& arrStrings, DWORD nEventID,
+                            std::string& strText);
     // One message of a loaded module with the strings as inserts.
     BOOL FormatWithInserts(HMODULE hModule, DWORD nID, std::string& strText,
                            const std::vector<std::string>& arrStrings);
     // Message 169 with the event ID and source, then "i - string" lines.
-    static std::string BuildMissingDescription(const CEventStruct& event, const std::vector<std::string>& arrStrings);
+    static std::string BuildMissingDescription(const CEventStruct& event,
+                                               const std::vector<std::string>& arrStrings);
 
     // "\\" + server + "\" + drive letter + "$" + the rest, for a name whose
     // second character is ":".

@@ -32,13 +32,13 @@ BOOL RegisterQuorvilEventSource()
     InstallMessageFile();
 
     HKEY hKey{};
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, QUORVIL_SOURCE_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                        nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, QUORVIL_SOURCE_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
         return FALSE;
     const std::string types = RegDwordData(7);
     const std::string file = RegStringData(QUORVIL_MESSAGE_FILE);
-    RegSetValueExA(hKey, "TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(types.data()),
-                   static_cast<DWORD>(types.size()));
+    RegSetValueExA(hKey, "TypesSupported", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(types.data()), static_cast<DWORD>(types.size()));
     RegSetValueExA(hKey, "EventMessageFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(file.data()),
                    static_cast<DWORD>(file.size()));
     RegCloseKey(hKey);

@@ -10,7 +10,8 @@
 #include "platform/base/win32types.h"
 
 // The source's key below HKEY_LOCAL_MACHINE (string 140).
-inline constexpr const char* QUORVIL_SOURCE_KEY = "System\\CurrentControlSet\\Services\\EventLog\\Application\\Quorvil";
+inline constexpr const char* QUORVIL_SOURCE_KEY =
+    "System\\CurrentControlSet\\Services\\EventLog\\Application\\Quorvil";
 // Where the message file lives on each computer, as the registry names it.
 inline constexpr const char* QUORVIL_MESSAGE_FILE = "C:\\Program Files\\Quorvil\\quorvil.mc";
 

@@ -47,7 +47,9 @@ std::optional<std::string> GetWindowsEnvironmentVariable(std::string_view name)
         return value;
     for (char** entry = environ; entry && *entry; ++entry) {
         const char* equals = std::strchr(*entry, '=');
-        if (equals && RegNamesEqual(std::string_view(*entry, static_cast<std::size_t>(equals - *entry)), name))
+        if (equals &&
+            RegNamesEqual(std::string_view(*entry, static_cast<std::size_t>(equals - *entry)),
+                          name))
             return equals + 1;
     }
     for (const CDefaultVariable& variable : g_defaultVariables) {

@@ -118,7 +118,8 @@ LONG ReadKey(HKEY hKey, REGSAM needed, std::shared_ptr<const CRegKey>& tree, con
 
 // Changes the handle's key in its hive file; the change sets the last error
 // when it gives up.
-LONG ChangeKey(HKEY hKey, REGSAM needed, const std::function<bool(CRegKey& root, CRegKey& key)>& change)
+LONG ChangeKey(HKEY hKey, REGSAM needed,
+               const std::function<bool(CRegKey& root, CRegKey& key)>& change)
 {
     CKeyHandle handle;
     if (LONG error = Resolve(hKey, handle))
@@ -144,7 +145,10 @@ std::string JoinPath(const std::string& base, const char* sub)
     return base.empty() ? std::string(sub) : base + "\\" + sub;
 }
 
-bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool IsStringType(DWORD type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 LONG CopyData(const CRegValue& value, DWORD* lpType, BYTE* lpData, DWORD* lpcbData)
 {
@@ -155,7 +159,8 @@ LONG CopyData(const CRegValue& value, DWORD* lpType, BYTE* lpData, DWORD* lpcbDa
     if (!lpcbData)
         return ERROR_SUCCESS;
     // A string stored without its terminator is handed out with one.
-    const bool terminate = IsStringType(value.m_dwType) && (value.m_data.empty() || value.m_data.back() != '\0');
+    const bool terminate =
+        IsStringType(value.m_dwType) && (value.m_data.empty() || value.m_data.back() != '\0');
     const auto size = static_cast<DWORD>(value.m_data.size() + (terminate ? 1 : 0));
     if (lpData) {
         if (*lpcbData < size) {
@@ -209,7 +214,8 @@ LONG RegConnectRegistryA(const char* lpMachineName, HKEY hKey, HKEY* phkResult)
     return ERROR_SUCCESS;
 }
 
-LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired, HKEY* phkResult)
+LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
+                   HKEY* phkResult)
 {
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
@@ -231,9 +237,9 @@ LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, REGSAM 
     return ERROR_SUCCESS;
 }
 
-LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, char* /*lpClass*/, DWORD /*dwOptions*/,
-                     REGSAM samDesired, const void* /*lpSecurityAttributes*/, HKEY* phkResult,
-                     DWORD* lpdwDisposition)
+LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, char* /*lpClass*/,
+                     DWORD /*dwOptions*/, REGSAM samDesired, const void* /*lpSecurityAttributes*/,
+                     HKEY* phkResult, DWORD* lpdwDisposition)
 {
     if (!phkResult || !lpSubKey)
         return ERROR_INVALID_PARAMETER;
@@ -265,8 +271,8 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, char* 
     return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* /*lpReserved*/, DWORD* lpType, BYTE* lpData,
-                      DWORD* lpcbData)
+LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* /*lpReserved*/, DWORD* lpType,
+                      BYTE* lpData, DWORD* lpcbData)
 {
     std::shared_ptr<const CRegKey> tree;
     const CRegKey* key = nullptr;
@@ -278,8 +284,8 @@ LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* /*lpReserved*/,
     return CopyData(*value, lpType, lpData, lpcbData);
 }
 
-LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWORD dwType, const BYTE* lpData,
-                    DWORD cbData)
+LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWORD dwType,
+                    const BYTE* lpData, DWORD cbData)
 {
     if (!lpData && cbData)
         return ERROR_NOACCESS;
@@ -292,8 +298,9 @@ LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWOR
 
 LONG RegDeleteValueA(HKEY hKey, const char* lpValueName)
 {
-    return ChangeKey(hKey, KEY_SET_VALUE,
-                     [&](CRegKey&, CRegKey& key) { return key.DeleteValue(lpValueName ? lpValueName : ""); });
+    return ChangeKey(hKey, KEY_SET_VALUE, [&](CRegKey&, CRegKey& key) {
+        return key.DeleteValue(lpValueName ? lpValueName : "");
+    });
 }
 
 LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey)
@@ -320,8 +327,8 @@ LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey)
     });
 }
 
-LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD* lpcchName, DWORD* /*lpReserved*/, char* lpClass,
-                   DWORD* lpcchClass, FILETIME* lpftLastWriteTime)
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD* lpcchName, DWORD* /*lpReserved*/,
+                   char* lpClass, DWORD* lpcchClass, FILETIME* lpftLastWriteTime)
 {
     std::shared_ptr<const CRegKey> tree;
     const CRegKey* key = nullptr;
@@ -340,8 +347,8 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD* lpcchName, DWO
     return ERROR_SUCCESS;
 }
 
-LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName, DWORD* /*lpReserved*/,
-                   DWORD* lpType, BYTE* lpData, DWORD* lpcbData)
+LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName,
+                   DWORD* /*lpReserved*/, DWORD* lpType, BYTE* lpData, DWORD* lpcbData)
 {
     std::shared_ptr<const CRegKey> tree;
     const CRegKey* key = nullptr;

@@ -60,14 +60,15 @@ LONG RegConnectRegistryA(const char* lpMachineName, HKEY hKey, HKEY* phkResult);
 
 // Opens a subkey (null or "" opens the key itself again). ERROR_FILE_NOT_FOUND
 // when it does not exist, ERROR_BAD_PATHNAME for a path starting with "\".
-LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult);
+LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                   HKEY* phkResult);
 
 // Opens a subkey, creating it and its missing parents (KEY_CREATE_SUB_KEY on
 // hKey). lpdwDisposition, when given, receives REG_CREATED_NEW_KEY or
 // REG_OPENED_EXISTING_KEY. The class, options and security are ignored.
-LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved, char* lpClass, DWORD dwOptions,
-                     REGSAM samDesired, const void* lpSecurityAttributes, HKEY* phkResult,
-                     DWORD* lpdwDisposition);
+LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved, char* lpClass,
+                     DWORD dwOptions, REGSAM samDesired, const void* lpSecurityAttributes,
+                     HKEY* phkResult, DWORD* lpdwDisposition);
 
 // Reads a value (null or "" is the key's default value) with the Windows
 // buffer rules: lpType receives the type; with lpData null, *lpcbData
@@ -76,13 +77,13 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved, char* lpCl
 // their size. Strings (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) come with their
 // terminating NUL, counted in the size. lpData without lpcbData is
 // ERROR_INVALID_PARAMETER; a missing value ERROR_FILE_NOT_FOUND.
-LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
-                      DWORD* lpcbData);
+LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType,
+                      BYTE* lpData, DWORD* lpcbData);
 
 // Creates or replaces a value with cbData bytes of lpData (strings should
 // count their terminator, as in Windows).
-LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
-                    DWORD cbData);
+LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType,
+                    const BYTE* lpData, DWORD cbData);
 
 LONG RegDeleteValueA(HKEY hKey, const char* lpValueName);
 
@@ -95,13 +96,13 @@ LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey);
 // ERROR_MORE_DATA when the name and its terminator do not fit,
 // ERROR_NO_MORE_ITEMS past the last subkey. Keys have no class (an empty one
 // is returned when asked) and a zero last-write time.
-LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD* lpcchName, DWORD* lpReserved, char* lpClass,
-                   DWORD* lpcchClass, FILETIME* lpftLastWriteTime);
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD* lpcchName, DWORD* lpReserved,
+                   char* lpClass, DWORD* lpcchClass, FILETIME* lpftLastWriteTime);
 
 // Value dwIndex in creation order: its name as for RegEnumKeyExA, its type
 // and data as for RegQueryValueExA.
-LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName, DWORD* lpReserved,
-                   DWORD* lpType, BYTE* lpData, DWORD* lpcbData);
+LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName,
+                   DWORD* lpReserved, DWORD* lpType, BYTE* lpData, DWORD* lpcbData);
 
 // Releases a handle; closing a predefined key does nothing.
 LONG RegCloseKey(HKEY hKey);

@@ -20,7 +20,8 @@ namespace {
 
 constexpr const char* SYSTEM32 = "%SystemRoot%\\system32\\";
 
-CEventStruct MakeEvent(const std::string& source, DWORD id, DWORD category, std::vector<std::string> strings)
+CEventStruct MakeEvent(const std::string& source, DWORD id, DWORD category,
+                       std::vector<std::string> strings)
 {
     CEventStruct event;
     event.m_strSource = source;
@@ -32,10 +33,11 @@ CEventStruct MakeEvent(const std::string& source, DWORD id, DWORD category, std:
 
 std::string Missing(DWORD id, const std::string& source, const std::vector<std::string>& strings)
 {
-    std::string text = "The description for Event ID ( " + std::to_string(id) + " ) in Source ( " + source +
-                       " ) could not be found. The local computer may not have access to the necessary registry "
-                       "information or message DLL files to display messages from a remote computer. It contains "
-                       "the following insertion string(s):\r\n\r\n";
+    std::string text =
+        "The description for Event ID ( " + std::to_string(id) + " ) in Source ( " + source +
+        " ) could not be found. The local computer may not have access to the necessary registry "
+        "information or message DLL files to display messages from a remote computer. It contains "
+        "the following insertion string(s):\r\n\r\n";
     for (std::size_t i = 0; i < strings.size(); ++i)
         text += std::to_string(i) + " - " + strings[i] + "\r\n";
     return text;
@@ -52,14 +54,16 @@ void AddSource(const char* machine, const std::string& source, const std::string
 {
     HKEY root{}, key{};
     ASSERT_EQ(RegConnectRegistryA(machine, HKEY_LOCAL_MACHINE, &root), 0);
-    ASSERT_EQ(RegCreateKeyExA(root, (EVENTLOG_SOURCES_KEY + std::string("Application\\") + source).c_str(), 0,
-                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(
+                  root, (EVENTLOG_SOURCES_KEY + std::string("Application\\") + source).c_str(), 0,
+                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               0);
     auto set = [&](const char* name, const std::string& value) {
         if (value.empty())
             RegDeleteValueA(key, name);
         else
-            RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+            RegSetValueExA(key, name, 0, REG_EXPAND_SZ,
+                           reinterpret_cast<const BYTE*>(value.c_str()),
                            static_cast<DWORD>(value.size() + 1));
     };
     set("EventMessageFile", eventFile);
@@ -75,7 +79,8 @@ class EventRenderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetNetworkRoot(TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetNetworkRoot(TestRoot() + "/" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         SetEventRenderReuse(true);
         m_strSystem32 = GetNetworkRoot() + "/WORKGROUP/SRV/C$/WINDOWS/system32/";
         ASSERT_TRUE(EnsureDirectory(m_strSystem32));
@@ -83,7 +88,8 @@ protected:
         CopyFile(RENDER_DATA_DIR "/params.mc", m_strSystem32 + "params.mc");
         CopyFile(RENDER_DATA_DIR "/first.mc", m_strSystem32 + "first.mc");
         const std::string sys = SYSTEM32;
-        AddSource("\\\\SRV", "AppSrc", sys + "first.mc;;" + sys + "app.dll", sys + "app.dll", sys + "params.mc");
+        AddSource("\\\\SRV", "AppSrc", sys + "first.mc;;" + sys + "app.dll", sys + "app.dll",
+                  sys + "params.mc");
         AddSource("SRV", "UncSrc", "\\\\SRV\\C$\\WINDOWS\\system32\\app.dll");
         AddSource("SRV", "BadPath", "relative.dll;" + sys + "gone.dll");
         m_nLogSize = ReadLog().size();
@@ -94,7 +100,10 @@ protected:
         SetNetworkRoot("");
     }
 
-    static std::string ReadLog() { return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or(""); }
+    static std::string ReadLog()
+    {
+        return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or("");
+    }
 
     // The system log lines written since the last call, without time stamps.
     std::vector<std::string> NewLogLines()
@@ -129,27 +138,50 @@ std::vector<CRenderCase> RenderCases()
 {
     const std::string share = "\\\\SRV\\C$\\WINDOWS\\system32\\";
     return {
-        {"inserts, from the second of two files", MakeEvent("AppSrc", 0x40020064, 2, {"Spooler", "SYSTEM"}),
-         "The service Spooler was started by SYSTEM.\r\n", "Network\r\n", {}},
-        {"parameter references", MakeEvent("AppSrc", 7, 0, {"%%5", "%%0", "%%x", "%5", "%%"}),
-         "[Administrators|%%0|%%x|%5|%%]", "keep", {}},
-        {"a reference the parameter file lacks", MakeEvent("AppSrc", 7, 1, {"%%9", "a", "b", "c", "d"}),
-         "[%%9|a|b|c|d]", "Disk\r\n",
+        {"inserts, from the second of two files",
+         MakeEvent("AppSrc", 0x40020064, 2, {"Spooler", "SYSTEM"}),
+         "The service Spooler was started by SYSTEM.\r\n",
+         "Network\r\n",
+         {}},
+        {"parameter references",
+         MakeEvent("AppSrc", 7, 0, {"%%5", "%%0", "%%x", "%5", "%%"}),
+         "[Administrators|%%0|%%x|%5|%%]",
+         "keep",
+         {}},
+        {"a reference the parameter file lacks",
+         MakeEvent("AppSrc", 7, 1, {"%%9", "a", "b", "c", "d"}),
+         "[%%9|a|b|c|d]",
+         "Disk\r\n",
          {"Error during lookup of param string 9 in " + share +
-          "params.mc! 317 - The system cannot find message text for message number 0x%1 in the message file for "
+          "params.mc! 317 - The system cannot find message text for message number 0x%1 in the "
+          "message file for "
           "%2."}},
-        {"a template naming more inserts than given", MakeEvent("AppSrc", 8, 0, {"one", "two"}),
-         Missing(8, "AppSrc", {"one", "two"}), "keep",
-         {"SRV\\Application: Exception formatting message: <Values %1, %2 and %3.>, supplied args = 2"}},
-        {"UNC message file, no category file", MakeEvent("UncSrc", 0x40020064, 1, {"a", "b"}),
-         "The service a was started by b.\r\n", "keep", {}},
-        {"source without a key", MakeEvent("NoKey", 1, 1, {"first", "second"}),
-         Missing(1, "NoKey", {"first", "second"}), "keep",
-         {"Error during read from registry [SRV] : 'SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\"
+        {"a template naming more inserts than given",
+         MakeEvent("AppSrc", 8, 0, {"one", "two"}),
+         Missing(8, "AppSrc", {"one", "two"}),
+         "keep",
+         {"SRV\\Application: Exception formatting message: <Values %1, %2 and %3.>, supplied args "
+          "= 2"}},
+        {"UNC message file, no category file",
+         MakeEvent("UncSrc", 0x40020064, 1, {"a", "b"}),
+         "The service a was started by b.\r\n",
+         "keep",
+         {}},
+        {"source without a key",
+         MakeEvent("NoKey", 1, 1, {"first", "second"}),
+         Missing(1, "NoKey", {"first", "second"}),
+         "keep",
+         {"Error during read from registry [SRV] : "
+          "'SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\"
           "NoKey': 2 - The system cannot find the file specified."}},
-        {"files that cannot be loaded", MakeEvent("BadPath", 3, 0, {"x"}), Missing(3, "BadPath", {"x"}), "keep",
-         {"Unable to load module 'relative.dll' on server SRV: Error 161 - The specified path is invalid.",
-          "Unable to load module 'C:\\WINDOWS\\system32\\gone.dll' on server SRV: Error 2 - The system cannot find "
+        {"files that cannot be loaded",
+         MakeEvent("BadPath", 3, 0, {"x"}),
+         Missing(3, "BadPath", {"x"}),
+         "keep",
+         {"Unable to load module 'relative.dll' on server SRV: Error 161 - The specified path is "
+          "invalid.",
+          "Unable to load module 'C:\\WINDOWS\\system32\\gone.dll' on server SRV: Error 2 - The "
+          "system cannot find "
           "the file specified."}},
         {"mark", MakeEvent("Quorvil", 0x00000064, 5, {"checked"}), "Mark: checked", "keep", {}},
     };
@@ -165,7 +197,8 @@ TEST_F(EventRenderTest, RendersFromTheServersMessageFilesWithOrWithoutReuse)
             SCOPED_TRACE(std::string(c.m_pszName) + (reuse ? ", reused" : ""));
             CEventRenderer renderer("SRV", "Application", "SRV\\Application");
             std::string description = "unset", category = "keep";
-            renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, c.m_event, description, category);
+            renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, c.m_event, description,
+                                 category);
             EXPECT_EQ(description, c.m_strDescription);
             EXPECT_EQ(category, c.m_strCategory);
             EXPECT_EQ(NewLogLines(), c.m_arrLogLines);
@@ -223,8 +256,10 @@ TEST_F(EventRenderTest, ReuseNoticesChangedRegistryAndFiles)
 
     std::filesystem::remove_all(GetNetworkRoot() + "/WORKGROUP/SRV");
     EXPECT_EQ(render(), Missing(0x40020064, "AppSrc", {"a", "b"}));
-    EXPECT_EQ(NewLogLines(),
-              std::vector<std::string>{"Error during connect to registry '\\\\SRV': 53 - The network path was not found."});
+    EXPECT_EQ(
+        NewLogLines(),
+        std::vector<std::string>{
+            "Error during connect to registry '\\\\SRV': 53 - The network path was not found."});
 }
 
 TEST_F(EventRenderTest, LocalNameInOtherLetterCaseGoesThroughTheRemotePath)
@@ -243,8 +278,10 @@ TEST_F(EventRenderTest, LocalNameInOtherLetterCaseGoesThroughTheRemotePath)
         EXPECT_EQ(description, Missing(1, "AppSrc", {}));
         std::vector<std::string> lines = NewLogLines();
         ASSERT_EQ(lines.size(), 1u);
-        const std::string machine = std::string(server) == "TESTHOST" ? "" : "\\\\" + std::string(server);
-        EXPECT_TRUE(lines[0].starts_with("Error during connect to registry '" + machine + "': ")) << lines[0];
+        const std::string machine =
+            std::string(server) == "TESTHOST" ? "" : "\\\\" + std::string(server);
+        EXPECT_TRUE(lines[0].starts_with("Error during connect to registry '" + machine + "': "))
+            << lines[0];
     }
 }
 
@@ -263,7 +300,9 @@ TEST_F(EventRenderTest, ProgramRegistersItsOwnSourceWithALoadableMessageFile)
     HKEY key{};
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, QUORVIL_SOURCE_KEY, 0, KEY_READ, &key), 0);
     DWORD types = 0, cb = sizeof types, type = 0;
-    EXPECT_EQ(RegQueryValueExA(key, "TypesSupported", nullptr, &type, reinterpret_cast<BYTE*>(&types), &cb), 0);
+    EXPECT_EQ(RegQueryValueExA(key, "TypesSupported", nullptr, &type,
+                               reinterpret_cast<BYTE*>(&types), &cb),
+              0);
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(types, 7u);
     RegCloseKey(key);
@@ -271,7 +310,8 @@ TEST_F(EventRenderTest, ProgramRegistersItsOwnSourceWithALoadableMessageFile)
     // Any message of the source renders from the file that was written.
     CEventRenderer renderer("TESTHOST", "Application", "TESTHOST\\Application");
     std::string eventFile, categoryFile, parameterFile, text;
-    ASSERT_TRUE(renderer.GetMessageFiles(MakeEvent("Quorvil", 100, 0, {}), eventFile, categoryFile, parameterFile));
+    ASSERT_TRUE(renderer.GetMessageFiles(MakeEvent("Quorvil", 100, 0, {}), eventFile, categoryFile,
+                                         parameterFile));
     EXPECT_EQ(eventFile, QUORVIL_MESSAGE_FILE);
     EXPECT_TRUE(renderer.FormatEventMessage({eventFile}, {"checked"}, 100, text));
     EXPECT_EQ(text, "Mark: checked\r\n");

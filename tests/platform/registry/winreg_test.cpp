@@ -14,14 +14,16 @@
 
 namespace {
 
-constexpr const char* SOURCE_KEY = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Disk";
+constexpr const char* SOURCE_KEY =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Disk";
 
 // A network of its own per test: the local computer TESTHOST and SRV2.
 class WinRegTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetNetworkRoot(TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetNetworkRoot(TestRoot() + "/" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_TRUE(EnsureDirectory(GetNetworkRoot() + "/WORKGROUP/SRV2"));
     }
     void TearDown() override { SetNetworkRoot(""); }
@@ -29,7 +31,8 @@ protected:
     static HKEY Create(HKEY root, const char* path)
     {
         HKEY key{};
-        EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+        EXPECT_EQ(
+            RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
         return key;
     }
     static void Set(HKEY key, const char* name, DWORD type, const std::string& data)
@@ -53,8 +56,9 @@ TEST_F(WinRegTest, QueryFollowsTheWindowsBufferRules)
 
     HKEY root{};
     ASSERT_EQ(RegConnectRegistryA(nullptr, HKEY_LOCAL_MACHINE, &root), 0);
-    ASSERT_EQ(RegOpenKeyExA(root, "system\\currentcontrolset\\services\\eventlog\\APPLICATION\\disk", 0, KEY_READ,
-                            &key),
+    ASSERT_EQ(RegOpenKeyExA(root,
+                            "system\\currentcontrolset\\services\\eventlog\\APPLICATION\\disk", 0,
+                            KEY_READ, &key),
               0);
     struct {
         const char* m_pszName;
@@ -79,7 +83,8 @@ TEST_F(WinRegTest, QueryFollowsTheWindowsBufferRules)
         std::vector<BYTE> buffer(size + 4, 0xEE);
         cb = size - 1;
         type = 0;
-        EXPECT_EQ(RegQueryValueExA(key, c.m_pszName, nullptr, &type, buffer.data(), &cb), ERROR_MORE_DATA);
+        EXPECT_EQ(RegQueryValueExA(key, c.m_pszName, nullptr, &type, buffer.data(), &cb),
+                  ERROR_MORE_DATA);
         EXPECT_EQ(cb, size);
         EXPECT_EQ(type, c.m_dwType);
 
@@ -89,9 +94,12 @@ TEST_F(WinRegTest, QueryFollowsTheWindowsBufferRules)
         EXPECT_EQ(buffer[size], 0xEE);
     }
     BYTE one = 0;
-    EXPECT_EQ(RegQueryValueExA(key, "Blob", nullptr, nullptr, &one, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegQueryValueExA(key, "Absent", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegSetValueExA(key, "New", 0, REG_DWORD, &one, 1), ERROR_ACCESS_DENIED); // opened for reading
+    EXPECT_EQ(RegQueryValueExA(key, "Blob", nullptr, nullptr, &one, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExA(key, "Absent", nullptr, nullptr, nullptr, nullptr),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegSetValueExA(key, "New", 0, REG_DWORD, &one, 1),
+              ERROR_ACCESS_DENIED); // opened for reading
     EXPECT_EQ(RegCloseKey(key), 0);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(root), 0);
@@ -108,8 +116,12 @@ TEST_F(WinRegTest, ConnectReachesTheNamedComputersHive)
         LONG m_nResult;
         const char* m_pszExpected; // the value seen there, null when the key is absent
     } const cases[] = {
-        {nullptr, 0, "TESTHOST"},  {"", 0, "TESTHOST"},       {"TESTHOST", 0, "TESTHOST"},
-        {"\\\\testhost", 0, "TESTHOST"}, {"\\\\SRV2", 0, nullptr}, {"srv2", 0, nullptr},
+        {nullptr, 0, "TESTHOST"},
+        {"", 0, "TESTHOST"},
+        {"TESTHOST", 0, "TESTHOST"},
+        {"\\\\testhost", 0, "TESTHOST"},
+        {"\\\\SRV2", 0, nullptr},
+        {"srv2", 0, nullptr},
         {"\\\\NOWHERE", ERROR_BAD_NETPATH, nullptr},
     };
     for (const auto& c : cases) {
@@ -127,7 +139,9 @@ TEST_F(WinRegTest, ConnectReachesTheNamedComputersHive)
             ASSERT_EQ(opened, 0);
             char text[20] = {};
             DWORD cb = sizeof text;
-            EXPECT_EQ(RegQueryValueExA(key, "NAME", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &cb), 0);
+            EXPECT_EQ(
+                RegQueryValueExA(key, "NAME", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &cb),
+                0);
             EXPECT_STREQ(text, c.m_pszExpected);
             RegCloseKey(key);
         }
@@ -143,15 +157,15 @@ TEST_F(WinRegTest, KeysAreCreatedEnumeratedAndDeleted)
 {
     DWORD disposition = 0;
     HKEY log{};
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\EventLog\\System", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &log, &disposition),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\EventLog\\System", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &log, &disposition),
               0);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
     RegCloseKey(Create(log, "zeta"));
     RegCloseKey(Create(log, "Alpha"));
     HKEY again{};
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "system\\eventlog\\SYSTEM", 0, nullptr, 0, KEY_READ, nullptr,
-                              &again, &disposition),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "system\\eventlog\\SYSTEM", 0, nullptr, 0,
+                              KEY_READ, nullptr, &again, &disposition),
               0);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
 
@@ -170,7 +184,8 @@ TEST_F(WinRegTest, KeysAreCreatedEnumeratedAndDeleted)
     EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "zeta"}));
     char small[5];
     DWORD cch = sizeof small; // "Alpha" and its terminator need 6
-    EXPECT_EQ(RegEnumKeyExA(again, 0, small, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    EXPECT_EQ(RegEnumKeyExA(again, 0, small, &cch, nullptr, nullptr, nullptr, nullptr),
+              ERROR_MORE_DATA);
 
     Set(log, "MaxSize", REG_DWORD, std::string("\0\0\x08\0", 4));
     char valueName[20];
@@ -180,23 +195,29 @@ TEST_F(WinRegTest, KeysAreCreatedEnumeratedAndDeleted)
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(cb, 4u);
     cchName = sizeof valueName;
-    EXPECT_EQ(RegEnumValueA(log, 1, valueName, &cchName, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(RegEnumValueA(log, 1, valueName, &cchName, nullptr, nullptr, nullptr, nullptr),
+              ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(RegDeleteValueA(log, "maxsize"), 0);
     EXPECT_EQ(RegDeleteValueA(log, "MaxSize"), ERROR_FILE_NOT_FOUND);
 
-    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\EventLog"), ERROR_ACCESS_DENIED); // has subkeys
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\EventLog"),
+              ERROR_ACCESS_DENIED); // has subkeys
     EXPECT_EQ(RegDeleteKeyA(log, "ALPHA"), 0);
     EXPECT_EQ(RegDeleteKeyA(log, "Alpha"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteKeyA(log, "zeta"), 0);
     EXPECT_EQ(RegDeleteKeyA(again, ""), 0);
     DWORD value = 1;
-    EXPECT_EQ(RegSetValueExA(log, "X", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4), ERROR_KEY_DELETED);
-    EXPECT_EQ(RegEnumKeyExA(log, 0, small, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegSetValueExA(log, "X", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4),
+              ERROR_KEY_DELETED);
+    EXPECT_EQ(RegEnumKeyExA(log, 0, small, &cch, nullptr, nullptr, nullptr, nullptr),
+              ERROR_KEY_DELETED);
     RegCloseKey(log);
     RegCloseKey(again);
     HKEY none{};
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\SYSTEM", 0, KEY_READ, &none), ERROR_BAD_PATHNAME);
-    EXPECT_EQ(RegOpenKeyExA(static_cast<HKEY>(0x1234), "SYSTEM", 0, KEY_READ, &none), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\SYSTEM", 0, KEY_READ, &none),
+              ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegOpenKeyExA(static_cast<HKEY>(0x1234), "SYSTEM", 0, KEY_READ, &none),
+              ERROR_INVALID_HANDLE);
 }
 
 TEST(Environment, ExpandsWindowsVariablesWithTheBufferRules)
