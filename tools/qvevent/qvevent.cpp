@@ -7,10 +7,12 @@
 #include <set>
 #include <strings.h>
 
+#include "eventlog/render/eventrender.h"
 #include "platform/base/modeltime.h"
 #include "platform/base/win32error.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/network/network.h"
+#include "platform/registry/environment.h"
 #include "platform/security/sid.h"
 
 namespace {
@@ -30,6 +32,9 @@ const char* const g_usage =
     "  add-log -c C -l LOG [--max-size BYTES] [--retention SECONDS]\n"
     "  add-source -c C -l LOG -s SOURCE [--message-file F] [--category-file F]\n"
     "             [--parameter-file F] [--category-count N] [--types N]\n"
+    "         the files are named as that computer sees them (C:\\..., or\n"
+    "         \\\\C\\SHARE\\... except the category file; %SystemRoot% and the like;\n"
+    "         several message files separated by \";\") and must load (.mc or PE)\n"
     "\n"
     "Exit status: 0 done, 1 the operation failed, 2 bad input (nothing changed).\n";
 
@@ -262,7 +267,44 @@ HANDLE OpenLog(const CTarget& target, std::ostream& err)
     return log;
 }
 
-void PrintRecord(const CEvtEvent& e, bool json, bool first, std::ostream& out)
+// The record's description and category text as the event viewer renders
+// them from the computer's message files.
+void RenderRecord(CEventRenderer& renderer, const CEvtEvent& e, std::string& description, std::string& category)
+{
+    CEventStruct event;
+    event.m_strSource = e.m_strSourceName;
+    event.m_strComputer = e.m_strComputerName;
+    event.m_nEventID = e.m_dwEventID;
+    event.m_nCategory = e.m_wEventCategory;
+    event.m_arrStrings = e.m_strings;
+    renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, description, category);
+}
+
+// The lines of a text (CR LF, CR or LF line ends), each after the indent
+// unless it is empty, without the line ends at the end.
+std::string IndentLines(const std::string& text, const char* indent)
+{
+    std::string out;
+    bool lineStart = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            out += '\n';
+            lineStart = true;
+            continue;
+        }
+        if (lineStart)
+            out += indent;
+        lineStart = false;
+        out += text[i];
+    }
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+void PrintRecord(const CEvtEvent& e, CEventRenderer& renderer, bool json, bool first, std::ostream& out)
 {
     std::string user = "N/A";
     std::string name;
@@ -270,11 +312,13 @@ void PrintRecord(const CEvtEvent& e, bool json, bool first, std::ostream& out)
     SID_NAME_USE use;
     if (!e.m_sid.empty() && LookupSidAccount(e.m_sid.data(), e.m_sid.size(), name, domain, use))
         user = name;
-    std::string description;
+    std::string strings;
     for (const std::string& text : e.m_strings) {
-        description += description.empty() ? "" : ", ";
-        description += text;
+        strings += strings.empty() ? "" : ", ";
+        strings += text;
     }
+    std::string description, category;
+    RenderRecord(renderer, e, description, category);
     if (json) {
         out << (first ? "[\n" : ",\n") << "{\"record\":" << e.m_dwRecordNumber
             << ",\"timeGenerated\":" << e.m_dwTimeGenerated << ",\"timeWritten\":" << e.m_dwTimeWritten
@@ -286,14 +330,17 @@ void PrintRecord(const CEvtEvent& e, bool json, bool first, std::ostream& out)
         for (std::size_t i = 0; i < e.m_strings.size(); ++i)
             out << (i ? "," : "") << JsonString(e.m_strings[i]);
         out << "],\"data\":" << JsonString(Hex(e.m_data)) << ",\"description\":" << JsonString(description)
-            << "}";
+            << ",\"categoryText\":" << JsonString(category) << "}";
         return;
     }
     out << "#" << e.m_dwRecordNumber << "  " << CTime(e.m_dwTimeGenerated).Format("%Y-%m-%d %H:%M:%S") << "  "
         << (*TypeName(e.m_wEventType) ? TypeName(e.m_wEventType) : std::to_string(e.m_wEventType).c_str())
         << "  " << e.m_strSourceName << "  Category " << e.m_wEventCategory << "  ID "
         << (e.m_dwEventID & 0xFFFF) << "  User " << user << "  Computer " << e.m_strComputerName << "\n"
-        << "    " << description << "\n";
+        << "    " << strings << "\n";
+    if (!category.empty())
+        out << "    Category: " << IndentLines(category, "") << "\n";
+    out << "    Description:\n" << IndentLines(description, "        ") << "\n";
 }
 
 int Read(const CParsed& p, std::ostream& out, std::ostream& err)
@@ -315,6 +362,7 @@ int Read(const CParsed& p, std::ostream& out, std::ostream& err)
     DWORD newest = oldest + count - 1;
     from = std::max(from, oldest);
     to = std::min(to, newest);
+    CEventRenderer renderer(target.m_strShown, target.m_strLog, target.m_strShown + "\\" + target.m_strLog);
     bool first = true;
     int status = 0;
     if (count && from <= to) {
@@ -345,7 +393,7 @@ int Read(const CParsed& p, std::ostream& out, std::ostream& err)
                     done = true;
                     break;
                 }
-                PrintRecord(e, json, first, out);
+                PrintRecord(e, renderer, json, first, out);
                 first = false;
             }
         }
@@ -458,6 +506,39 @@ int AddLog(const CParsed& p, std::ostream& err)
     return 0;
 }
 
+// The files of a message file value must load from the computer the way the
+// renderer loads them: a drive-letter path through the computer's
+// administrative share or as given, a path starting with "\" as given (not
+// for the category file, which the renderer loads only by drive letter).
+// Only the event message value lists several files, separated by ";".
+// %VARIABLES% expand as the renderer expands them; .mc sources and PE
+// modules both load.
+void CheckMessageFiles(const CTarget& target, const std::string& value, const char* what, bool list, bool unc)
+{
+    const std::string expanded = ExpandEnvironmentString(value);
+    CEventRenderer renderer(target.m_strShown, target.m_strLog, target.m_strShown);
+    for (std::size_t start = 0; start < expanded.size();) {
+        std::size_t end = list ? std::min(expanded.find(';', start), expanded.size()) : expanded.size();
+        const std::string file = expanded.substr(start, end - start);
+        start = end + 1;
+        if (file.empty())
+            continue;
+        const bool drive = file.size() >= 2 && file[1] == ':';
+        if (!drive && !(unc && file.starts_with("\\")))
+            throw CUsageError{std::string(what) + " file \"" + file + "\" is no path on " + target.m_strShown +
+                              (unc ? " (give C:\\... or \\\\COMPUTER\\SHARE\\...)" : " (give C:\\...)")};
+        HMODULE module = nullptr;
+        if (drive)
+            module = LoadLibraryExA(renderer.GetAdminSharePath(file).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (!module)
+            module = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (!module)
+            throw CUsageError{std::string(what) + " file \"" + file + "\" cannot be loaded on " + target.m_strShown +
+                              ": " + ErrorLine(GetLastError())};
+        FreeLibrary(module);
+    }
+}
+
 int AddSource(const CParsed& p, std::ostream& err)
 {
     CEventSourceConfig config;
@@ -472,6 +553,9 @@ int AddSource(const CParsed& p, std::ostream& err)
     if (source.empty() || source.find('\\') != std::string::npos)
         throw CUsageError{"bad source name \"" + source + "\""};
     CTarget target = ResolveLog(p);
+    CheckMessageFiles(target, config.m_strMessageFile, "message", true, true);
+    CheckMessageFiles(target, config.m_strCategoryFile, "category", false, false);
+    CheckMessageFiles(target, config.m_strParameterFile, "parameter", false, true);
     std::vector<CEventLogConfig> logs;
     EnumEventLogs(target.m_strComputer.c_str(), logs);
     for (const CEventLogConfig& log : logs) {
