@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -260,6 +261,36 @@ TEST_F(EventRenderTest, ReuseNoticesChangedRegistryAndFiles)
         NewLogLines(),
         std::vector<std::string>{
             "Error during connect to registry '\\\\SRV': 53 - The network path was not found."});
+}
+
+TEST_F(EventRenderTest, ScanAndViewerThreadsRenderAtTheSameTime)
+{
+    // The scan thread and the user interface thread share the reuse cache;
+    // one of them changes the registry meanwhile.
+    const CEventStruct good = MakeEvent("AppSrc", 0x40020064, 2, {"a", "b"});
+    const CEventStruct noKey = MakeEvent("NoKey", 1, 0, {"x"});
+    std::vector<std::string> failures[2];
+    auto render = [&](int thread) {
+        CEventRenderer renderer("SRV", "Application", "SRV\\Application");
+        for (int i = 0; i < 200; ++i) {
+            std::string description, category;
+            renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, i % 2 ? good : noKey,
+                                 description, category);
+            const std::string expected =
+                i % 2 ? "The service a was started by b.\r\n" : Missing(1, "NoKey", {"x"});
+            if (description != expected)
+                failures[thread].push_back(description);
+        }
+    };
+    std::thread scan(render, 0);
+    std::thread viewer(render, 1);
+    for (int i = 0; i < 20; ++i)
+        AddSource("SRV", "Other" + std::to_string(i), std::string(SYSTEM32) + "app.dll");
+    scan.join();
+    viewer.join();
+    EXPECT_EQ(failures[0], std::vector<std::string>{});
+    EXPECT_EQ(failures[1], std::vector<std::string>{});
+    EXPECT_EQ(NewLogLines().size(), 200u); // one read error per event of the source without key
 }
 
 TEST_F(EventRenderTest, LocalNameInOtherLetterCaseGoesThroughTheRemotePath)
