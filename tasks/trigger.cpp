@@ -16,8 +16,8 @@ BOOL MatchTextKeys(CKeysAndActions& group, const CPreparedLine& line)
     return group.IsTriggered();
 }
 
-void SetTextVariables(CKeysAndActions& group, std::string_view line, const std::string& strShortName,
-                      const std::string& strLongName)
+void SetTextVariables(CKeysAndActions& group, std::string_view line,
+                      const std::string& strShortName, const std::string& strLongName)
 {
     group.SetVariable(VAR_EVENT_TEXT, std::string(line));
     group.SetVariable(VAR_EVENT_SHORTNAME, strShortName);
@@ -44,8 +44,8 @@ bool IsLaunchAllowed(BOOL bMinInterval, int nMinIntervalMinutes, const COleDateT
 BOOL ApplyLaunchRule(CKeysAndActions& group)
 {
     if (group.m_bMinInterval &&
-        !IsLaunchAllowed(group.m_bMinInterval, group.m_nMinIntervalMinutes, group.m_task.GetLastRunTime(),
-                         COleDateTime::GetCurrentTime()))
+        !IsLaunchAllowed(group.m_bMinInterval, group.m_nMinIntervalMinutes,
+                         group.m_task.GetLastRunTime(), COleDateTime::GetCurrentTime()))
         return FALSE;
     group.RunTask();
     return TRUE;
@@ -59,11 +59,17 @@ std::string FormatEventTime(const CTime& time)
 const char* GetEventTypeName(WORD wEventType)
 {
     switch (wEventType) {
-    case 1: return "Error";
-    case 2: return "Warning";
-    case 4: return "Information";
-    case 8: return "Audit Success";
-    case 16: return "Audit Failure";
-    default: return "";
+    case 1:
+        return "Error";
+    case 2:
+        return "Warning";
+    case 4:
+        return "Information";
+    case 8:
+        return "Audit Success";
+    case 16:
+        return "Audit Failure";
+    default:
+        return "";
     }
 }

@@ -36,8 +36,8 @@ BOOL MatchTextKeys(CKeysAndActions& group, const CPreparedLine& line);
 // "%EVENT_SHORTNAME%" the log's display name, "%EVENT_LONGNAME%" its file
 // path, then the next sequence number as "%TASK_SEQ%". The other variables
 // keep their values.
-void SetTextVariables(CKeysAndActions& group, std::string_view line, const std::string& strShortName,
-                      const std::string& strLongName);
+void SetTextVariables(CKeysAndActions& group, std::string_view line,
+                      const std::string& strShortName, const std::string& strLongName);
 
 // Adds 1 to g_nTaskSequence and sets "%TASK_SEQ%" to it: the last variable
 // of every trigger.

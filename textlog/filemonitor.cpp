@@ -110,8 +110,8 @@ void CFileMonitor::Serialize(CArchive& ar)
            << m_bFormattedName << m_strTemplate << m_strFileName;
     } else {
         DWORD dwVersion = 0;
-        ar >> dwVersion >> m_strDirectory >> m_dwPosition >> m_dwLastSize >> m_strShortDescription >>
-            m_bFormattedName >> m_strTemplate >> m_strFileName;
+        ar >> dwVersion >> m_strDirectory >> m_dwPosition >> m_dwLastSize >>
+            m_strShortDescription >> m_bFormattedName >> m_strTemplate >> m_strFileName;
     }
 }
 
@@ -122,9 +122,15 @@ int CFileMonitor::GetImageIndex() const
     return m_nState == MON_STATE_NONE || m_nState == MON_STATE_ERROR ? 5 : 0;
 }
 
-UINT CFileMonitor::GetWatchGroupClipFormat() const { return GetBnClipFormat(BnClipFormat::WATCHTEXT); }
+UINT CFileMonitor::GetWatchGroupClipFormat() const
+{
+    return GetBnClipFormat(BnClipFormat::WATCHTEXT);
+}
 
-UINT CFileMonitor::GetClipFormat() const { return GetBnClipFormat(BnClipFormat::MONTEXTLOG); }
+UINT CFileMonitor::GetClipFormat() const
+{
+    return GetBnClipFormat(BnClipFormat::MONTEXTLOG);
+}
 
 std::string CFileMonitor::GetFilePath() const
 {
@@ -143,20 +149,22 @@ BOOL CFileMonitor::CheckFileSize(DWORD& dwSize, std::string& strPath)
     } else if (now.GetDay() == m_timeLastCheck.GetDay()) {
         strName = ExpandFileTemplate(m_strTemplate, now);
         if (m_bFinishingYesterday) {
-            WriteSystemLog((m_strShortDescription + " First scan of today's log" + strName).c_str());
+            WriteSystemLog(
+                (m_strShortDescription + " First scan of today's log" + strName).c_str());
             m_bFinishingYesterday = FALSE;
         }
     } else {
         // The day changed: the previous day's file first, so that its last
         // lines are not lost.
         strName = ExpandFileTemplate(m_strTemplate, m_timeLastCheck);
-        WriteSystemLog((m_strShortDescription + " Finishing off yesterday's log first" + strName).c_str());
+        WriteSystemLog(
+            (m_strShortDescription + " Finishing off yesterday's log first" + strName).c_str());
         m_bFinishingYesterday = TRUE;
     }
     m_timeLastCheck = now;
     strPath = m_strDirectory + strName;
     std::optional<std::string> local = MapNetworkPath(strPath);
-    struct stat st{};
+    struct stat st {};
     if (!local)
         return FALSE;
     if (::stat(local->c_str(), &st) != 0) {
@@ -179,7 +187,9 @@ void CFileMonitor::Scan()
         RevertLogon();
         return;
     }
-    SetState(dwSize > m_dwLastSize ? MON_STATE_GREW : dwSize < m_dwLastSize ? MON_STATE_SHRANK : MON_STATE_UNCHANGED);
+    SetState(dwSize > m_dwLastSize   ? MON_STATE_GREW
+             : dwSize < m_dwLastSize ? MON_STATE_SHRANK
+                                     : MON_STATE_UNCHANGED);
     m_dwLastSize = dwSize;
     if (GetState() == MON_STATE_UNCHANGED) {
         RevertLogon();
@@ -218,7 +228,7 @@ void CFileMonitor::Scan()
     const QWORD nMax = std::numeric_limits<DWORD>::max() - QWORD{dwStart};
     CNewLines lines;
     if (!lines.Read(file.GetFd(), dwStart, nMax, bAudit ? nullptr : &finder)) {
-        RevertLogon(); // stopped: the same bytes are read again next time
+        RevertLogon(); // stopped: the position stays, so a later scan reads these bytes again
         return;
     }
     m_dwPosition = static_cast<DWORD>(dwStart + lines.GetBytesRead());
@@ -227,8 +237,9 @@ void CFileMonitor::Scan()
     std::string strAuditPath;
     if (bAudit) {
         strAuditPath = AppSettings::GetAuditText();
-        WriteAudit(strAuditPath, FormatString("%-30s Reading bytes %u to %u (%u lines)", m_strShortDescription.c_str(),
-                                            dwStart, m_dwPosition, static_cast<unsigned>(lines.GetCount())));
+        WriteAudit(strAuditPath, FormatString("%-30s Reading bytes %u to %u (%u lines)",
+                                              m_strShortDescription.c_str(), dwStart, m_dwPosition,
+                                              static_cast<unsigned>(lines.GetCount())));
     }
     RevertLogon();
     TestLines(lines, bAudit, strAuditPath);
@@ -246,7 +257,8 @@ void CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::str
             ResetAllHits();
         prepared.Prepare(line);
         if (bAudit)
-            strAudit = FormatString("%-30s '%s'", m_strShortDescription.c_str(), std::string(line).c_str());
+            strAudit = FormatString("%-30s '%s'", m_strShortDescription.c_str(),
+                                    std::string(line).c_str());
         bool bTriggered = false;
         int pos = 0;
         while (CKeysAndActions* pGroup = GetNextWatchGroup(pos)) {
@@ -260,7 +272,8 @@ void CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::str
             }
         }
         if (bAudit) {
-            strAudit += bTriggered ? FormatString(" TASK SEQ - %d", static_cast<int>(g_nTaskSequence.load()))
+            strAudit += bTriggered ? FormatString(" TASK SEQ - %d",
+                                                  static_cast<int>(g_nTaskSequence.load()))
                                    : std::string(" NO TRIGGERS");
             WriteAudit(strAuditPath, strAudit);
         }
@@ -295,14 +308,16 @@ void CFileMonitor::JumpToEnd()
             bDone = true;
             if (bAudit)
                 WriteAudit(AppSettings::GetAuditText(),
-                           FormatString("%-30s Preset to byte %u", m_strShortDescription.c_str(), m_dwPosition));
+                           FormatString("%-30s Preset to byte %u", m_strShortDescription.c_str(),
+                                        m_dwPosition));
         }
     }
     if (!bDone) {
         m_bJumpPending = TRUE;
         if (bAudit)
             WriteAudit(AppSettings::GetAuditText(),
-                       FormatString("%-30s Unavailable - new lines may be missed!", m_strShortDescription.c_str()));
+                       FormatString("%-30s Unavailable - new lines may be missed!",
+                                    m_strShortDescription.c_str()));
     }
     RevertLogon();
 }

@@ -82,7 +82,7 @@ public:
     DWORD m_dwPosition = 0;
     BOOL m_bFormattedName = FALSE;
     std::string m_strTemplate;
-    CTime m_timeLastCheck;             // not stored
+    CTime m_timeLastCheck;              // not stored
     BOOL m_bFinishingYesterday = FALSE; // not stored
 
 private:

@@ -14,7 +14,8 @@ std::vector<std::string> MakeTemplateSamples(const std::string& strTemplate, con
     CTime time = now + -10 * DAY;
     for (int i = 0; i < 20; ++i, time = time + DAY) {
         std::string name = ExpandFileTemplate(strTemplate, time);
-        bool bBad = std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 128; });
+        bool bBad = std::any_of(name.begin(), name.end(),
+                                [](char c) { return static_cast<unsigned char>(c) >= 128; });
         samples.push_back(bBad ? "Bad template format!" : name);
     }
     return samples;

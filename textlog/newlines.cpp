@@ -20,7 +20,8 @@ constexpr std::size_t BLOCK_SIZE = 4 << 20;
 std::string_view LineAt(std::string_view block, std::size_t nStart, std::size_t& nNext)
 {
     const void* nl = std::memchr(block.data() + nStart, '\n', block.size() - nStart);
-    std::size_t nEnd = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - block.data()) : block.size();
+    std::size_t nEnd =
+        nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - block.data()) : block.size();
     nNext = nl ? nEnd + 1 : nEnd;
     if (nl && nEnd > nStart && block[nEnd - 1] == '\r')
         --nEnd;
@@ -46,9 +47,11 @@ bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFin
     if (!pFinder) {
         // Every line is kept: room for all the bytes there are now, so the
         // text is not copied while it grows.
-        struct stat st{};
+        struct stat st {};
         if (::fstat(fd, &st) == 0 && static_cast<QWORD>(st.st_size) > nStart)
-            m_strText.reserve(static_cast<std::size_t>(std::min<QWORD>(static_cast<QWORD>(st.st_size) - nStart, nMax)) + 1);
+            m_strText.reserve(static_cast<std::size_t>(
+                                  std::min<QWORD>(static_cast<QWORD>(st.st_size) - nStart, nMax)) +
+                              1);
     }
     std::vector<char> buffer(BLOCK_SIZE);
     std::size_t nHave = 0; // bytes in buffer, from stream offset nBase
@@ -56,10 +59,12 @@ bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFin
     for (;;) {
         if (nHave == buffer.size())
             buffer.resize(buffer.size() * 2); // one line longer than the buffer
-        std::size_t nWant = static_cast<std::size_t>(std::min<QWORD>(buffer.size() - nHave, nMax - m_nBytesRead));
+        std::size_t nWant =
+            static_cast<std::size_t>(std::min<QWORD>(buffer.size() - nHave, nMax - m_nBytesRead));
         if (nWant == 0)
             break;
-        ssize_t nGot = ::pread(fd, buffer.data() + nHave, nWant, static_cast<off_t>(nStart + m_nBytesRead));
+        ssize_t nGot =
+            ::pread(fd, buffer.data() + nHave, nWant, static_cast<off_t>(nStart + m_nBytesRead));
         if (nGot < 0 && errno == EINTR)
             continue;
         if (nGot <= 0)
@@ -73,7 +78,8 @@ bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFin
         const void* last = ::memrchr(buffer.data(), '\n', nHave);
         if (!last)
             continue;
-        std::size_t nComplete = static_cast<std::size_t>(static_cast<const char*>(last) - buffer.data()) + 1;
+        std::size_t nComplete =
+            static_cast<std::size_t>(static_cast<const char*>(last) - buffer.data()) + 1;
         TakeLines({buffer.data(), nComplete}, nBase, pFinder);
         std::memmove(buffer.data(), buffer.data() + nComplete, nHave - nComplete);
         nHave -= nComplete;

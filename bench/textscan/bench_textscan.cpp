@@ -38,31 +38,76 @@ const char KEY_A[] = "Out of memory";
 
 // (b): fifty keys as an administrator writes them, five per group.
 const char* const KEYS_B[] = {
-    "disk full", "segmentation fault", "permission denied", "connection refused", "timed out",
-    "access violation", "corrupted", "checksum mismatch", "deadlock", "kernel panic",
-    "I/O error", "no space left", "authentication failure", "certificate expired", "stack overflow",
-    "unreachable", "broken pipe", "fatal", "core dumped", "login failed",
-    "invalid user", "disk quota", "overheat", "fan failure", "power supply",
-    "battery low", "raid degraded", "smart error", "bad sector", "link down",
-    "packet loss", "dns failure", "lease expired", "route flap", "service stopped",
-    "unexpected shutdown", "watchdog", "oom-killer", "throttled", "rollback",
-    "replication lag", "split brain", "quorum lost", "heartbeat missed", "license expired",
-    "backup failed", "restore failed", "job aborted", "assertion", "segfault",
+    "disk full",
+    "segmentation fault",
+    "permission denied",
+    "connection refused",
+    "timed out",
+    "access violation",
+    "corrupted",
+    "checksum mismatch",
+    "deadlock",
+    "kernel panic",
+    "I/O error",
+    "no space left",
+    "authentication failure",
+    "certificate expired",
+    "stack overflow",
+    "unreachable",
+    "broken pipe",
+    "fatal",
+    "core dumped",
+    "login failed",
+    "invalid user",
+    "disk quota",
+    "overheat",
+    "fan failure",
+    "power supply",
+    "battery low",
+    "raid degraded",
+    "smart error",
+    "bad sector",
+    "link down",
+    "packet loss",
+    "dns failure",
+    "lease expired",
+    "route flap",
+    "service stopped",
+    "unexpected shutdown",
+    "watchdog",
+    "oom-killer",
+    "throttled",
+    "rollback",
+    "replication lag",
+    "split brain",
+    "quorum lost",
+    "heartbeat missed",
+    "license expired",
+    "backup failed",
+    "restore failed",
+    "job aborted",
+    "assertion",
+    "segfault",
 };
 
 // Filler words: none holds a key, and no two side by side make one.
 const char* const WORDS[] = {
-    "request", "served", "client", "session", "opened", "closed", "user", "cache", "hit", "miss",
-    "GET", "POST", "index", "page", "worker", "thread", "started", "finished", "queue", "length",
-    "bytes", "sent", "received", "from", "to", "the", "a", "of", "in", "on", "ok", "status",
-    "200", "304", "latency", "ms", "config", "reloaded", "module", "loaded", "scheduler", "tick",
-    "sync", "complete", "checkpoint", "written", "buffer", "flushed", "pool", "size", "idle",
-    "active", "connections", "upstream", "backend", "healthy", "retry", "attempt", "table",
-    "rows", "updated", "inserted", "query", "plan", "compiled", "daemon", "cron", "executed",
-    "mail", "delivered", "spool", "printer", "job", "accepted", "network", "interface", "up",
+    "request", "served",   "client",     "session",     "opened",   "closed",    "user",
+    "cache",   "hit",      "miss",       "GET",         "POST",     "index",     "page",
+    "worker",  "thread",   "started",    "finished",    "queue",    "length",    "bytes",
+    "sent",    "received", "from",       "to",          "the",      "a",         "of",
+    "in",      "on",       "ok",         "status",      "200",      "304",       "latency",
+    "ms",      "config",   "reloaded",   "module",      "loaded",   "scheduler", "tick",
+    "sync",    "complete", "checkpoint", "written",     "buffer",   "flushed",   "pool",
+    "size",    "idle",     "active",     "connections", "upstream", "backend",   "healthy",
+    "retry",   "attempt",  "table",      "rows",        "updated",  "inserted",  "query",
+    "plan",    "compiled", "daemon",     "cron",        "executed", "mail",      "delivered",
+    "spool",   "printer",  "job",        "accepted",    "network",  "interface", "up",
 };
-const char* const PROGRAMS[] = {"sshd", "cron", "kernel", "nginx", "postfix", "systemd", "dbus", "app"};
-const char* const MONTHS[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const PROGRAMS[] = {"sshd",    "cron",    "kernel", "nginx",
+                                "postfix", "systemd", "dbus",   "app"};
+const char* const MONTHS[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // About 120-byte lines; one in a thousand holds KEY_A, another one in a
 // thousand one of KEYS_B in some letter case. Each line carries its own
@@ -73,12 +118,13 @@ void GenerateLines(std::string& out, std::size_t nBytes, std::uint64_t& nLine, s
     while (out.size() < nBytes) {
         ++nLine;
         std::uint64_t t = nLine / 40;
-        int n = std::snprintf(head, sizeof head, "%s %2u %02u:%02u:%02u srv%02u %s[%u]: #%09llu",
-                              MONTHS[t / 2419200 % 12], static_cast<unsigned>(1 + t / 86400 % 28),
-                              static_cast<unsigned>(t / 3600 % 24), static_cast<unsigned>(t / 60 % 60),
-                              static_cast<unsigned>(t % 60), static_cast<unsigned>(rng() % 40),
-                              PROGRAMS[rng() % std::size(PROGRAMS)], static_cast<unsigned>(1000 + rng() % 60000),
-                              static_cast<unsigned long long>(nLine));
+        int n = std::snprintf(
+            head, sizeof head, "%s %2u %02u:%02u:%02u srv%02u %s[%u]: #%09llu",
+            MONTHS[t / 2419200 % 12], static_cast<unsigned>(1 + t / 86400 % 28),
+            static_cast<unsigned>(t / 3600 % 24), static_cast<unsigned>(t / 60 % 60),
+            static_cast<unsigned>(t % 60), static_cast<unsigned>(rng() % 40),
+            PROGRAMS[rng() % std::size(PROGRAMS)], static_cast<unsigned>(1000 + rng() % 60000),
+            static_cast<unsigned long long>(nLine));
         std::size_t nStart = out.size();
         out.append(head, static_cast<std::size_t>(n));
         while (out.size() - nStart < 112) {
@@ -93,8 +139,10 @@ void GenerateLines(std::string& out, std::size_t nBytes, std::uint64_t& nLine, s
             std::string key = KEYS_B[rng() % std::size(KEYS_B)];
             int nCase = static_cast<int>(rng() % 3);
             for (char& c : key)
-                c = nCase == 0 ? c : nCase == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
-                                                : static_cast<char>(rng() % 2 ? std::toupper(static_cast<unsigned char>(c)) : c);
+                c = nCase == 0   ? c
+                    : nCase == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
+                                 : static_cast<char>(
+                                       rng() % 2 ? std::toupper(static_cast<unsigned char>(c)) : c);
             out += ": " + key;
         }
         out += '\n';
@@ -113,7 +161,8 @@ int Generate(const std::string& path, std::size_t nMegabytes, const std::string&
     std::string strKeys;
     for (const char* key : KEYS_B)
         strKeys += std::string(key) + "\n";
-    if (!WriteFile(dir + "/key-a.txt", std::string(KEY_A) + "\n") || !WriteFile(dir + "/keys-b.txt", strKeys)) {
+    if (!WriteFile(dir + "/key-a.txt", std::string(KEY_A) + "\n") ||
+        !WriteFile(dir + "/keys-b.txt", strKeys)) {
         std::perror(dir.c_str());
         return 1;
     }
@@ -148,7 +197,10 @@ public:
         std::size_t nLines = 0;
     };
     explicit CLineCounter(CCount* pCount) : m_pCount(pCount) {}
-    std::unique_ptr<CBaseAction> Clone() const override { return std::make_unique<CLineCounter>(*this); }
+    std::unique_ptr<CBaseAction> Clone() const override
+    {
+        return std::make_unique<CLineCounter>(*this);
+    }
     bool Run(const CTaskVariables& variables, const std::string&) const override
     {
         const std::string* text = variables.Find(VAR_EVENT_TEXT);
@@ -164,7 +216,8 @@ private:
 };
 
 // A text log of the file with the groups of case (a) or (b).
-std::unique_ptr<CFileMonitor> MakeLog(const std::string& path, char chCase, CLineCounter::CCount* pCount)
+std::unique_ptr<CFileMonitor> MakeLog(const std::string& path, char chCase,
+                                      CLineCounter::CCount* pCount)
 {
     auto pLog = std::make_unique<CFileMonitor>();
     std::size_t nSlash = path.rfind('/');
@@ -216,7 +269,8 @@ struct CBenchFile {
     CBenchFile()
     {
         const char* tmp = std::getenv("TMPDIR");
-        m_strPath = std::string(tmp && *tmp ? tmp : "/tmp") + "/quorvil-bench-textscan-" + std::to_string(::getpid()) + ".log";
+        m_strPath = std::string(tmp && *tmp ? tmp : "/tmp") + "/quorvil-bench-textscan-" +
+                    std::to_string(::getpid()) + ".log";
         std::mt19937_64 rng(1);
         std::uint64_t nLine = 0;
         std::string text;
@@ -246,7 +300,8 @@ int main(int argc, char** argv)
 {
     if (argc == 5 && std::strcmp(argv[1], "--generate") == 0)
         return Generate(argv[2], std::strtoul(argv[3], nullptr, 10), argv[4]);
-    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--scan") == 0 && (argv[3][0] == 'a' || argv[3][0] == 'b'))
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--scan") == 0 &&
+        (argv[3][0] == 'a' || argv[3][0] == 'b'))
         return ScanFile(argv[2], argv[3][0], argc == 5 ? std::atoi(argv[4]) : 3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -69,7 +69,10 @@ private:
 class CRecordAction final : public CBaseAction {
 public:
     explicit CRecordAction(std::shared_ptr<CRunLog> log) : m_log(std::move(log)) {}
-    std::unique_ptr<CBaseAction> Clone() const override { return std::make_unique<CRecordAction>(*this); }
+    std::unique_ptr<CBaseAction> Clone() const override
+    {
+        return std::make_unique<CRecordAction>(*this);
+    }
     bool Run(const CTaskVariables& variables, const std::string& strTask) const override
     {
         m_log->Add({strTask, variables.GetAll()});

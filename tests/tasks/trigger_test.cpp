@@ -8,7 +8,8 @@
 
 namespace {
 
-CSearchKeyText* TextKey(const char* key1, TextKeyMode mode = TextKeyMode::ONLY, const char* key2 = "")
+CSearchKeyText* TextKey(const char* key1, TextKeyMode mode = TextKeyMode::ONLY,
+                        const char* key2 = "")
 {
     auto* pKey = new CSearchKeyText;
     pKey->m_strKey1 = key1;
@@ -63,8 +64,8 @@ TEST(TextTrigger, TwoKeysBothHitTriggerOnce)
     EXPECT_EQ(Var(group, VAR_EVENT_LONGNAME), "/var/log/app.log");
     // A text trigger leaves the event-only variables alone.
     for (const char* name : {VAR_EVENT_TIME, VAR_EVENT_SOURCE, VAR_EVENT_USER, VAR_EVENT_COMPUTER,
-                             VAR_EVENT_CATEGORYID, VAR_EVENT_ID, VAR_EVENT_TYPE, VAR_EVENT_CATEGORYTEXT,
-                             VAR_EVENT_SEQUENCE})
+                             VAR_EVENT_CATEGORYID, VAR_EVENT_ID, VAR_EVENT_TYPE,
+                             VAR_EVENT_CATEGORYTEXT, VAR_EVENT_SEQUENCE})
         EXPECT_EQ(Var(group, name), "<empty>") << name;
 }
 
@@ -98,8 +99,8 @@ TEST(LaunchRule, MinimumIntervalInWholeMinutes)
         {TRUE, 5, at(5, 0), true},
         {TRUE, 0, at(0, 0), true},
         {TRUE, 60, at(59, 59), false},
-        {TRUE, -1, at(100000, 0), false},     // read as 4294967295 minutes
-        {TRUE, 5, at(-10, 0), true},          // last run in the future
+        {TRUE, -1, at(100000, 0), false}, // read as 4294967295 minutes
+        {TRUE, 5, at(-10, 0), true},      // last run in the future
         {TRUE, 5, COleDateTime(2001, 7, 27, 12, 4, 59), false},
     };
     for (const Case& c : cases)
@@ -132,9 +133,14 @@ TEST(EventVariables, TimeAndTypeTexts)
 {
     EXPECT_EQ(FormatEventTime(CTime(2001, 7, 27, 14, 5, 9)), "07/27/01  02:05:09 PM");
     EXPECT_EQ(FormatEventTime(CTime(2001, 1, 2, 0, 30, 0)), "01/02/01  12:30:00 AM");
-    const std::pair<WORD, const char*> types[] = {
-        {0, ""}, {1, "Error"}, {2, "Warning"}, {3, ""}, {4, "Information"},
-        {8, "Audit Success"}, {16, "Audit Failure"}, {32, ""}};
+    const std::pair<WORD, const char*> types[] = {{0, ""},
+                                                  {1, "Error"},
+                                                  {2, "Warning"},
+                                                  {3, ""},
+                                                  {4, "Information"},
+                                                  {8, "Audit Success"},
+                                                  {16, "Audit Failure"},
+                                                  {32, ""}};
     for (auto [type, name] : types)
         EXPECT_STREQ(GetEventTypeName(type), name) << type;
 }

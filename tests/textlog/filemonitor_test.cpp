@@ -119,7 +119,9 @@ TEST_F(FileMonitor, DailyFileSwitchesAtMidnight)
     log.m_bFormattedName = TRUE;
     log.m_strTemplate = "ex%y%m%d.log";
     AddGroup(log, "Errors", {TextKey("error")});
-    auto write = [&](const char* name, const std::string& bytes) { ASSERT_TRUE(AppendToFile(m_strDir + "/" + name, bytes)); };
+    auto write = [&](const char* name, const std::string& bytes) {
+        ASSERT_TRUE(AppendToFile(m_strDir + "/" + name, bytes));
+    };
 
     write("ex010727.log", "error a\n");
     log.Scan();
@@ -132,7 +134,8 @@ TEST_F(FileMonitor, DailyFileSwitchesAtMidnight)
     log.Scan();
     EXPECT_EQ(TakeTexts(), (Texts{"error b"}));
     EXPECT_TRUE(log.m_bFinishingYesterday);
-    EXPECT_NE(SystemLog().find("Daily Finishing off yesterday's log firstex010727.log\n"), std::string::npos);
+    EXPECT_NE(SystemLog().find("Daily Finishing off yesterday's log firstex010727.log\n"),
+              std::string::npos);
     EXPECT_EQ(log.GetFilePath(), m_strDir + "/ex010728.log");
 
     // The next takes the new day's file, smaller than the old one: from its start.
@@ -206,8 +209,8 @@ TEST_F(FileMonitor, AuditLines)
     EXPECT_EQ(StampedLines(strAudit),
               (Texts{name + "Unavailable - new lines may be missed!", name + "Preset to byte 14",
                      name + "Reading bytes 14 to 31 (2 lines)",
-                     name + "'error again' TASK SEQ - " + std::to_string(nSeq), name + "'fine' NO TRIGGERS",
-                     name + "Reading bytes 0 to 0 (0 lines)"}));
+                     name + "'error again' TASK SEQ - " + std::to_string(nSeq),
+                     name + "'fine' NO TRIGGERS", name + "Reading bytes 0 to 0 (0 lines)"}));
 }
 
 TEST_F(FileMonitor, StopRequests)
@@ -253,7 +256,8 @@ TEST_F(FileMonitor, StoredForm)
     const QWORD nLength = out.GetLength();
     std::string bytes = out.Detach();
     bytes.resize(nLength);
-    const std::string tail = "\x01\0\0\0\x09/var/log/\x04\x03\x02\x01\x08\x07\x06\x05\x0aSample Log\x01\0\0\0\x06%Y.log\x07"
+    const std::string tail = "\x01\0\0\0\x09/var/log/\x04\x03\x02\x01\x08\x07\x06\x05\x0aSample "
+                             "Log\x01\0\0\0\x06%Y.log\x07"
                              "app.log"s;
     ASSERT_TRUE(bytes.ends_with(tail));
     EXPECT_NE(bytes.find("CFileMonitor"), std::string::npos);
@@ -302,8 +306,11 @@ TEST_F(FileMonitor, CopiesAndAccessors)
         BOOL bEnabled;
         int nState;
         int nImage;
-    } images[] = {{FALSE, MON_STATE_GREW, 4}, {TRUE, MON_STATE_NONE, 5}, {TRUE, MON_STATE_ERROR, 5},
-                  {TRUE, MON_STATE_GREW, 0},  {TRUE, MON_STATE_UNCHANGED, 0}};
+    } images[] = {{FALSE, MON_STATE_GREW, 4},
+                  {TRUE, MON_STATE_NONE, 5},
+                  {TRUE, MON_STATE_ERROR, 5},
+                  {TRUE, MON_STATE_GREW, 0},
+                  {TRUE, MON_STATE_UNCHANGED, 0}};
     for (const auto& c : images) {
         m_log.SetEnabled(c.bEnabled);
         m_log.SetState(c.nState);

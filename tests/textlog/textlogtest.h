@@ -1,25 +1,24 @@
 #pragma once
 // A text log on a file of its own folder, with watch groups whose tasks
 // record their runs.
-#include <gtest/gtest.h>
-
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "app/settings/systemlog.h"
 #include "core/model/monmanager.h"
+#include "isolated_env.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "tests/tasks/recordaction.h"
 #include "textlog/filemonitor.h"
 
-#include "isolated_env.h"
-
-inline CSearchKeyText* TextKey(const char* key1, TextKeyMode mode = TextKeyMode::ONLY, const char* key2 = "",
-                               BOOL bCaseSensitive = FALSE)
+inline CSearchKeyText* TextKey(const char* key1, TextKeyMode mode = TextKeyMode::ONLY,
+                               const char* key2 = "", BOOL bCaseSensitive = FALSE)
 {
     auto* pKey = new CSearchKeyText;
     pKey->m_strKey1 = key1;
@@ -33,7 +32,8 @@ class TextLogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strDir = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strDir =
+            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ASSERT_TRUE(EnsureDirectory(m_strDir));
         m_log.m_strShortDescription = "Sample Log";
         m_log.m_strDirectory = m_strDir + "/";
@@ -47,7 +47,8 @@ protected:
     }
 
     // A group named strName with the keys, whose task records its runs in m_runs.
-    CKeysAndActions* AddGroup(CMonitoredObject& log, const char* strName, std::initializer_list<CSearchKey*> keys)
+    CKeysAndActions* AddGroup(CMonitoredObject& log, const char* strName,
+                              std::initializer_list<CSearchKey*> keys)
     {
         auto* pGroup = new CKeysAndActions;
         pGroup->m_strDescription = strName;

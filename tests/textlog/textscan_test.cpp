@@ -17,9 +17,10 @@ struct CTrigger {
 // case, with CR LF and bare CR, empty lines and often no final line feed.
 std::string RandomText(unsigned seed, int nLines)
 {
-    static const char* const WORDS[] = {"disk", "DISK", "full", "Full", "error", "ERROR", "Error", "panic",
-                                        "PANIC", "fail", "retry", "oom", "OOM", "Timeout", "timeout",
-                                        "srv1", "cron[42]:", "session", "opened", "closed", "e", "E", "x"};
+    static const char* const WORDS[] = {
+        "disk",      "DISK",    "full",   "Full",   "error", "ERROR",   "Error",   "panic",
+        "PANIC",     "fail",    "retry",  "oom",    "OOM",   "Timeout", "timeout", "srv1",
+        "cron[42]:", "session", "opened", "closed", "e",     "E",       "x"};
     std::mt19937 rng(seed);
     std::string text;
     for (int i = 0; i < nLines; ++i) {
@@ -42,9 +43,11 @@ protected:
     void AddRandomGroups()
     {
         AddGroup("G1", {TextKey("error"), TextKey("panic", TextKeyMode::ONLY, "", TRUE)});
-        AddGroup("G2", {TextKey("disk", TextKeyMode::AND, "full"), TextKey("fail", TextKeyMode::AND_NOT, "retry")});
+        AddGroup("G2", {TextKey("disk", TextKeyMode::AND, "full"),
+                        TextKey("fail", TextKeyMode::AND_NOT, "retry")});
         AddGroup("G3", {TextKey("oom", TextKeyMode::OR, "Timeout", TRUE)});
-        AddGroup("G4", {TextKey(""), TextKey("x", static_cast<TextKeyMode>(7)), TextKey("", TextKeyMode::OR, "")});
+        AddGroup("G4", {TextKey(""), TextKey("x", static_cast<TextKeyMode>(7)),
+                        TextKey("", TextKeyMode::OR, "")});
         AddGroup("G5", {TextKey("E", TextKeyMode::ONLY, "", TRUE)});
     }
 
@@ -68,7 +71,8 @@ protected:
                 const CKeysAndActions* pGroup = log.GetWatchGroup(g);
                 bool bHit = false;
                 for (int k = 0; k < pGroup->GetKeyCount(); ++k) {
-                    bool bMatch = static_cast<const CSearchKeyText*>(pGroup->GetKey(k))->Match(line);
+                    bool bMatch =
+                        static_cast<const CSearchKeyText*>(pGroup->GetKey(k))->Match(line);
                     finalHits.push_back(bMatch);
                     bHit |= bMatch;
                 }
@@ -100,7 +104,8 @@ protected:
         g_bExtendedAudit = 0;
         std::vector<CTrigger> triggers;
         for (const CTaskRun& run : m_runs->Get()) {
-            EXPECT_EQ(run.Var("%TASK_SEQ%"), std::to_string(nFirst + static_cast<LONG>(triggers.size())));
+            EXPECT_EQ(run.Var("%TASK_SEQ%"),
+                      std::to_string(nFirst + static_cast<LONG>(triggers.size())));
             triggers.push_back({run.strTask, run.Var("%EVENT_TEXT%")});
         }
         return triggers;
