@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -90,13 +91,17 @@ TEST_F(QvEventTest, AdministersLogsSourcesAndBackups)
 {
     ASSERT_EQ(Run({"add-log", "-c", "srv1", "-l", "Custom", "--max-size", "131072", "--retention", "0"}), 0)
         << m_strErr;
+    fs::create_directories(m_strNetwork + "/CORP/SRV1/C$/app");
+    std::ofstream(m_strNetwork + "/CORP/SRV1/C$/app/msgs.mc") << "MessageId=1\nLanguage=English\nHello %1.\n.\n";
     ASSERT_EQ(Run({"add-source", "-c", "SRV1", "-l", "custom", "-s", "Mine", "--message-file",
-                   "C:\\msgs.dll", "--types", "7", "--category-count", "2"}),
+                   "C:\\app\\msgs.mc", "--types", "7", "--category-count", "2"}),
               0)
         << m_strErr;
     ASSERT_EQ(Run({"logs", "-c", "SRV1"}), 0);
     EXPECT_EQ(m_strOut, "Application\nCustom\nSecurity\nSystem\n");
-    ASSERT_EQ(Run({"report", "-c", "SRV1", "-l", "Custom", "-s", "Mine", "hello"}), 0);
+    ASSERT_EQ(Run({"report", "-c", "SRV1", "-l", "Custom", "-s", "Mine", "-i", "1", "world"}), 0);
+    ASSERT_EQ(Run({"read", "-c", "SRV1", "-l", "Custom"}), 0);
+    EXPECT_NE(m_strOut.find("Hello world."), std::string::npos) << m_strOut;
     ASSERT_EQ(Run({"info", "-c", "SRV1", "-l", "Custom"}), 0);
     EXPECT_NE(m_strOut.find("Count:     1\n"), std::string::npos) << m_strOut;
     EXPECT_NE(m_strOut.find("MaxSize:   131072\n"), std::string::npos) << m_strOut;
@@ -141,6 +146,7 @@ TEST_F(QvEventTest, BadInputExitsTwoWithOneLineAndChangesNothing)
         {"add-source", "-l", "Application", "-s", "Disk"},
         {"add-source", "-l", "Application", "-s", "System"},
         {"add-source", "-l", "Missing", "-s", "X"},
+        {"add-source", "-l", "Application", "-s", "X", "--message-file", "C:\\none.dll"},
         {"logs", "-c", "NOWHERE"},
         {"computers", "extra"},
     };
