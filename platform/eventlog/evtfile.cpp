@@ -109,6 +109,104 @@ long long MtimeNs(const struct stat& st)
     return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
 }
 
+// Finds room for a record of `length` bytes and its end-of-file record:
+// grows the file while the ring is unwrapped and below its limit, else
+// discards the oldest records as retention allows (in h only). Gives the
+// offset to write at and whether the end of the file is to be filled first.
+DWORD FindRoom(int fd, CEvtHeader& h, DWORD& size, DWORD limit, DWORD length, DWORD timeWritten,
+               DWORD retention, DWORD& at, bool& fill)
+{
+    const QWORD need = QWORD{length} + ELF_EOF_RECORD_SIZE;
+    if (need + HEADER > limit)
+        return ERROR_LOG_FILE_FULL;
+    while (true) {
+        // An empty ring starts over at the beginning.
+        if (h.GetCount() == 0)
+            h.m_dwStartOffset = h.m_dwEndOffset = HEADER;
+        CRingIo ring{fd, size};
+        DWORD s = h.m_dwStartOffset;
+        DWORD e = h.m_dwEndOffset;
+        QWORD room = 0;
+        fill = false;
+        if (s <= e) {
+            if (e + need <= size) {
+                at = e;
+                return ERROR_SUCCESS;
+            }
+            if (size < limit) {
+                auto grown = static_cast<DWORD>(std::min<QWORD>(
+                    limit, (QWORD{e} + need + EVT_GROWTH_STEP - 1) / EVT_GROWTH_STEP * EVT_GROWTH_STEP));
+                if (::ftruncate(fd, grown) != 0)
+                    return SetLastErrorFromErrno();
+                size = grown;
+                continue;
+            }
+            fill = size - e < EVT_RECORD_FIXED_SIZE;
+            room = fill ? s - HEADER : QWORD{size - e} + (s - HEADER);
+        } else {
+            room = s - e;
+        }
+        if (room >= need) {
+            at = fill ? HEADER : e;
+            return ERROR_SUCCESS;
+        }
+        BYTE oldest[EVT_EVENT_ID];
+        if (!ring.Read(s, oldest, sizeof oldest))
+            return SetLastErrorFromErrno();
+        DWORD oldLength = GetLe32(oldest + EVT_LENGTH);
+        if (oldLength < EVT_MIN_RECORD_SIZE || oldLength % 4 || oldLength > size - HEADER ||
+            GetLe32(oldest + EVT_RESERVED) != ELF_LOG_SIGNATURE)
+            return ERROR_EVENTLOG_FILE_CORRUPT;
+        DWORD oldWritten = GetLe32(oldest + EVT_TIME_WRITTEN);
+        bool expired = retention == 0 || (retention != 0xFFFFFFFF && timeWritten >= oldWritten &&
+                                          timeWritten - oldWritten >= retention);
+        if (!expired) {
+            h.m_dwFlags |= ELF_LOGFILE_LOGFULL_WRITTEN;
+            return ERROR_LOG_FILE_FULL;
+        }
+        s = ring.Advance(s, oldLength);
+        ++h.m_dwOldestRecordNumber;
+        if (s == e) {
+            h.m_dwOldestRecordNumber = 0;
+        } else if (size - s < EVT_RECORD_FIXED_SIZE) {
+            s = HEADER;
+        } else {
+            BYTE next[4];
+            if (!ring.Read(s, next, 4))
+                return SetLastErrorFromErrno();
+            if (GetLe32(next) == EVT_FILL_DWORD)
+                s = HEADER;
+        }
+        h.m_dwStartOffset = s;
+    }
+}
+
+// Writes a record where FindRoom placed it and moves the ring on.
+DWORD WriteRecord(int fd, CEvtHeader& h, DWORD size, DWORD at, bool fill, const std::string& record)
+{
+    CRingIo ring{fd, size};
+    auto length = static_cast<DWORD>(record.size());
+    if (fill) {
+        std::vector<BYTE> pattern(size - h.m_dwEndOffset);
+        for (std::size_t i = 0; i + 4 <= pattern.size(); i += 4)
+            PutLe32(pattern.data() + i, EVT_FILL_DWORD);
+        if (!PwriteAll(fd, pattern.data(), pattern.size(), h.m_dwEndOffset))
+            return SetLastErrorFromErrno();
+    }
+    if (!ring.Write(at, reinterpret_cast<const BYTE*>(record.data()), length))
+        return SetLastErrorFromErrno();
+    if (fill || QWORD{at} + length >= size)
+        h.m_dwFlags |= ELF_LOGFILE_HEADER_WRAP;
+    if (h.GetCount() == 0) {
+        h.m_dwStartOffset = at;
+        h.m_dwOldestRecordNumber = h.m_dwCurrentRecordNumber;
+    }
+    ++h.m_dwCurrentRecordNumber;
+    h.m_dwEndOffset = ring.Advance(at, length);
+    h.m_dwFlags &= ~ELF_LOGFILE_LOGFULL_WRITTEN;
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 
 // ---- CEvtSnapshot ----------------------------------------------------------
@@ -525,105 +623,19 @@ bool CEvtFile::Append(std::span<const CEvtEvent> events, DWORD retention, std::s
         numbered.m_dwRecordNumber = h.m_dwCurrentRecordNumber;
         std::string record = EncodeEvtRecord(numbered);
         auto length = static_cast<DWORD>(record.size());
-        QWORD need = QWORD{length} + ELF_EOF_RECORD_SIZE;
-        if (need + HEADER > limit) {
-            error = ERROR_LOG_FILE_FULL;
-            break;
-        }
-        // Find room: grow the file while it is unwrapped and below its
-        // limit, else discard the oldest records as retention allows.
-        bool fill = false;
+        // A dropped event leaves the ring as it was (but for the full flag).
+        const CEvtHeader before = h;
         DWORD at = 0;
-        while (true) {
-            CRingIo ring{m_fd, size};
-            DWORD s = h.m_dwStartOffset;
-            DWORD e = h.m_dwEndOffset;
-            QWORD room = 0;
-            fill = false;
-            if (s <= e) {
-                if (e + need <= size) {
-                    at = e;
-                    break;
-                }
-                if (size < limit) {
-                    DWORD grown = static_cast<DWORD>(std::min<QWORD>(
-                        limit, (QWORD{e} + need + EVT_GROWTH_STEP - 1) / EVT_GROWTH_STEP * EVT_GROWTH_STEP));
-                    if (::ftruncate(m_fd, grown) != 0) {
-                        error = SetLastErrorFromErrno();
-                        break;
-                    }
-                    size = grown;
-                    continue;
-                }
-                fill = size - e < EVT_RECORD_FIXED_SIZE;
-                room = fill ? s - HEADER : QWORD{size - e} + (s - HEADER);
-            } else {
-                room = s - e;
-            }
-            if (room >= need) {
-                at = fill ? HEADER : e;
-                break;
-            }
-            if (h.GetCount() == 0) {
-                error = ERROR_LOG_FILE_FULL;
-                break;
-            }
-            BYTE oldest[EVT_EVENT_ID];
-            if (!ring.Read(s, oldest, sizeof oldest)) {
-                error = SetLastErrorFromErrno();
-                break;
-            }
-            DWORD oldWritten = GetLe32(oldest + EVT_TIME_WRITTEN);
-            bool expired = retention == 0 ||
-                           (retention != 0xFFFFFFFF && numbered.m_dwTimeWritten >= oldWritten &&
-                            numbered.m_dwTimeWritten - oldWritten >= retention);
-            if (!expired) {
-                h.m_dwFlags |= ELF_LOGFILE_LOGFULL_WRITTEN;
-                error = ERROR_LOG_FILE_FULL;
-                break;
-            }
-            s = ring.Advance(s, GetLe32(oldest + EVT_LENGTH));
-            ++h.m_dwOldestRecordNumber;
-            if (s == e) {
-                h.m_dwOldestRecordNumber = 0;
-            } else if (size - s < EVT_RECORD_FIXED_SIZE) {
-                s = HEADER;
-            } else {
-                BYTE next[4];
-                if (!ring.Read(s, next, 4)) {
-                    error = SetLastErrorFromErrno();
-                    break;
-                }
-                if (GetLe32(next) == EVT_FILL_DWORD)
-                    s = HEADER;
-            }
-            h.m_dwStartOffset = s;
-        }
-        if (error != ERROR_SUCCESS)
-            break;
-        CRingIo ring{m_fd, size};
-        if (fill) {
-            std::vector<BYTE> pattern(size - h.m_dwEndOffset);
-            for (std::size_t i = 0; i + 4 <= pattern.size(); i += 4)
-                PutLe32(pattern.data() + i, EVT_FILL_DWORD);
-            if (!PwriteAll(m_fd, pattern.data(), pattern.size(), h.m_dwEndOffset)) {
-                error = SetLastErrorFromErrno();
-                break;
-            }
-        }
-        if (!ring.Write(at, reinterpret_cast<const BYTE*>(record.data()), length)) {
-            error = SetLastErrorFromErrno();
+        bool fill = false;
+        error = FindRoom(m_fd, h, size, limit, length, numbered.m_dwTimeWritten, retention, at, fill);
+        if (error == ERROR_SUCCESS)
+            error = WriteRecord(m_fd, h, size, at, fill, record);
+        if (error != ERROR_SUCCESS) {
+            DWORD full = h.m_dwFlags & ELF_LOGFILE_LOGFULL_WRITTEN;
+            h = before;
+            h.m_dwFlags |= full;
             break;
         }
-        if (fill || QWORD{at} + length >= size)
-            h.m_dwFlags |= ELF_LOGFILE_HEADER_WRAP;
-        if (h.GetCount() == 0) {
-            h.m_dwStartOffset = at;
-            h.m_dwOldestRecordNumber = h.m_dwCurrentRecordNumber;
-        }
-        ++h.m_dwCurrentRecordNumber;
-        h.m_dwEndOffset = ring.Advance(at, length);
-        h.m_dwFlags &= ~ELF_LOGFILE_LOGFULL_WRITTEN;
         ++stored;
     }
     if (written)
