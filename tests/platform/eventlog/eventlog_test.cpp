@@ -320,6 +320,28 @@ TEST_F(EventLogTest, RetentionKeepsRecordsUntilOldEnough)
     }
 }
 
+TEST_F(EventLogTest, DroppedEventDiscardsNothing)
+{
+    // Record 1 is an hour old, record 2 a second younger: an event that
+    // needs both to go is dropped and both stay; a smaller one takes 1's place.
+    HANDLE source = MakeLog("KeepBoth", "KB", 0x10000, 3600);
+    HANDLE log = OpenEventLogA(nullptr, "KeepBoth");
+    ASSERT_TRUE(ReportSized(source, 1000, 1));
+    m_clock.AdvanceMs(1000);
+    for (DWORD tag = 2; tag <= 65; ++tag)
+        ASSERT_TRUE(ReportSized(source, 1000, tag));
+    m_clock.AdvanceMs(3599 * 1000);
+    EXPECT_FALSE(ReportSized(source, 1900, 66));
+    EXPECT_EQ(GetLastError(), ERROR_LOG_FILE_FULL);
+    EXPECT_EQ(Info(log).m_dwOldest, 1u);
+    EXPECT_EQ(Info(log).m_dwCount, 65u);
+    EXPECT_EQ(ReadAll(log, EVENTLOG_FORWARDS_READ).size(), 65u);
+    EXPECT_TRUE(ReportSized(source, 900, 66));
+    EXPECT_EQ(Info(log).m_dwOldest, 2u);
+    CloseEventLog(log);
+    DeregisterEventSource(source);
+}
+
 TEST_F(EventLogTest, RecordLargerThanTheLogIsRefused)
 {
     HANDLE source = MakeLog("Tiny", "T", 0x10000);
