@@ -15,8 +15,8 @@ namespace {
 
 // What a handle stands for.
 struct CLogHandle {
-    enum class Kind { Read, Backup, Source };
-    Kind m_kind = Kind::Read;
+    enum class Kind { READ, BACKUP, SOURCE };
+    Kind m_kind = Kind::READ;
     std::mutex m_mutex; // serialises calls on the handle; guards the members below
     CEvtFile m_file;
     std::string m_strFolder; // the computer folder (not for backups)
@@ -41,7 +41,7 @@ std::shared_ptr<CLogHandle> FindHandle(HANDLE key, bool source)
 {
     std::lock_guard<std::mutex> lock(g_handleMutex);
     auto it = g_handles.find(key);
-    if (it == g_handles.end() || (it->second->m_kind == CLogHandle::Kind::Source) != source) {
+    if (it == g_handles.end() || (it->second->m_kind == CLogHandle::Kind::SOURCE) != source) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
@@ -52,7 +52,7 @@ BOOL RemoveHandle(HANDLE key, bool source)
 {
     std::lock_guard<std::mutex> lock(g_handleMutex);
     auto it = g_handles.find(key);
-    if (it == g_handles.end() || (it->second->m_kind == CLogHandle::Kind::Source) != source) {
+    if (it == g_handles.end() || (it->second->m_kind == CLogHandle::Kind::SOURCE) != source) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -108,7 +108,7 @@ std::shared_ptr<CLogHandle> OpenServiceLog(const char* server, const char* name,
         return nullptr;
     }
     auto handle = std::make_shared<CLogHandle>();
-    handle->m_kind = source ? CLogHandle::Kind::Source : CLogHandle::Kind::Read;
+    handle->m_kind = source ? CLogHandle::Kind::SOURCE : CLogHandle::Kind::READ;
     handle->m_strFolder = *folder;
     handle->m_strLog = log->m_strName;
     handle->m_strSource = name;
@@ -116,7 +116,7 @@ std::shared_ptr<CLogHandle> OpenServiceLog(const char* server, const char* name,
     // The Security log is for those who may read every file.
     mode_t mode = ::strcasecmp(log->m_strName.c_str(), "Security") == 0 ? 0600 : 0644;
     if (!CreateEvtFile(path, log->m_dwMaxSize, log->m_dwRetention, mode) ||
-        !handle->m_file.Open(path, CEvtFile::Mode::Service))
+        !handle->m_file.Open(path, CEvtFile::Mode::SERVICE))
         return nullptr;
     return handle;
 }
@@ -180,8 +180,8 @@ HANDLE OpenBackupEventLogA(const char* server, const char* fileName)
     if (!path)
         return nullptr;
     auto handle = std::make_shared<CLogHandle>();
-    handle->m_kind = CLogHandle::Kind::Backup;
-    if (!handle->m_file.Open(*path, CEvtFile::Mode::Backup))
+    handle->m_kind = CLogHandle::Kind::BACKUP;
+    if (!handle->m_file.Open(*path, CEvtFile::Mode::BACKUP))
         return nullptr;
     DWORD error = handle->m_file.Read([](const CEvtSnapshot&) {});
     if (error != ERROR_SUCCESS) {
@@ -336,7 +336,7 @@ BOOL ClearEventLogA(HANDLE log, const char* backupFileName)
     auto handle = FindHandle(log, false);
     if (!handle)
         return FALSE;
-    if (handle->m_kind != CLogHandle::Kind::Read)
+    if (handle->m_kind != CLogHandle::Kind::READ)
         return Fail(ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lock(handle->m_mutex);
     if (backupFileName) {

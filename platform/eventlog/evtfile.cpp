@@ -435,7 +435,7 @@ public:
                 SetLastErrorFromErrno();
                 return;
             }
-            if (file.m_mode == Mode::Backup)
+            if (file.m_mode == Mode::BACKUP)
                 m_bLocked = true;
             else if (!file.FollowReplacement(m_bReplaced, m_bLocked))
                 return;
@@ -467,7 +467,7 @@ bool CEvtFile::Open(const std::string& path, Mode mode)
 {
     m_strPath = path;
     m_mode = mode;
-    m_bWritable = mode == Mode::Service;
+    m_bWritable = mode == Mode::SERVICE;
     return Reopen();
 }
 

@@ -85,7 +85,7 @@ class CEvtFile {
 public:
     // Service files are locked and may be written; backup files are read
     // as they are.
-    enum class Mode { Service, Backup };
+    enum class Mode { SERVICE, BACKUP };
 
     CEvtFile() = default;
     ~CEvtFile();
@@ -135,7 +135,7 @@ private:
     bool LoadWriteState(CEvtHeader& header, DWORD& fileSize);
 
     std::string m_strPath;
-    Mode m_mode = Mode::Service;
+    Mode m_mode = Mode::SERVICE;
     int m_fd = -1;
     bool m_bWritable = false;
     std::shared_ptr<CMapping> m_mapping;

@@ -25,7 +25,7 @@ CSidParts Decode(const BYTE* bytes)
     for (int i = 2; i < 8; ++i)
         parts.authority = (parts.authority << 8) | bytes[i];
     for (BYTE i = 0; i < bytes[1]; ++i) {
-        const BYTE* p = bytes + 8 + 4 * i;
+        const BYTE* p = bytes + 8 + 4 * std::size_t{i};
         parts.subs.push_back(DWORD{p[0]} | DWORD{p[1]} << 8 | DWORD{p[2]} << 16 |
                              DWORD{p[3]} << 24);
     }

@@ -126,7 +126,7 @@ struct CThreadIdentity {
     bool m_bImpersonating = false;
     std::vector<gid_t> m_savedGroups;
 };
-thread_local CThreadIdentity t_identity;
+thread_local CThreadIdentity g_threadIdentity;
 
 std::vector<gid_t> CurrentGroups()
 {
@@ -235,31 +235,31 @@ BOOL ImpersonateLoggedOnUser(HANDLE handle)
     if (!FindToken(handle, token))
         return FALSE;
     const CTokenIdentity& id = token.m_identity;
-    if (!t_identity.m_bImpersonating)
-        t_identity.m_savedGroups = CurrentGroups();
+    if (!g_threadIdentity.m_bImpersonating)
+        g_threadIdentity.m_savedGroups = CurrentGroups();
     // Without CAP_SETGID a process can only keep the groups it has, which is
     // enough to "impersonate" its own account.
     bool ok = SameGroups(CurrentGroups(), id.m_groups) || SetThreadGroups(id.m_groups);
     ok = ok && SetThreadFsIds(id.m_uid, id.m_gid);
     if (!ok) {
         SetThreadFsIds(::geteuid(), ::getegid());
-        SetThreadGroups(t_identity.m_savedGroups);
-        t_identity.m_bImpersonating = false;
+        SetThreadGroups(g_threadIdentity.m_savedGroups);
+        g_threadIdentity.m_bImpersonating = false;
         SetLastError(ERROR_PRIVILEGE_NOT_HELD);
         return FALSE;
     }
-    t_identity.m_bImpersonating = true;
+    g_threadIdentity.m_bImpersonating = true;
     return TRUE;
 }
 
 BOOL RevertToSelf()
 {
-    if (!t_identity.m_bImpersonating)
+    if (!g_threadIdentity.m_bImpersonating)
         return TRUE;
     bool ok = SetThreadFsIds(::geteuid(), ::getegid());
-    ok = (SameGroups(CurrentGroups(), t_identity.m_savedGroups) ||
-          SetThreadGroups(t_identity.m_savedGroups)) && ok;
-    t_identity.m_bImpersonating = false;
+    ok = (SameGroups(CurrentGroups(), g_threadIdentity.m_savedGroups) ||
+          SetThreadGroups(g_threadIdentity.m_savedGroups)) && ok;
+    g_threadIdentity.m_bImpersonating = false;
     if (!ok) {
         SetLastErrorFromErrno();
         return FALSE;
