@@ -93,6 +93,7 @@ protected:
                   sys + "params.mc");
         AddSource("SRV", "UncSrc", "\\\\SRV\\C$\\WINDOWS\\system32\\app.dll");
         AddSource("SRV", "BadPath", "relative.dll;" + sys + "gone.dll");
+        AddSource("SRV", "NoCatFile", sys + "app.dll", sys + "nocat.dll");
         m_nLogSize = ReadLog().size();
     }
     void TearDown() override
@@ -138,6 +139,9 @@ struct CRenderCase {
 std::vector<CRenderCase> RenderCases()
 {
     const std::string share = "\\\\SRV\\C$\\WINDOWS\\system32\\";
+    const std::string notFound = "The system cannot find the file specified.";
+    const std::string noText = "The system cannot find message text for message number 0x%1 in "
+                               "the message file for %2.";
     return {
         {"inserts, from the second of two files",
          MakeEvent("AppSrc", 0x40020064, 2, {"Spooler", "SYSTEM"}),
@@ -153,10 +157,7 @@ std::vector<CRenderCase> RenderCases()
          MakeEvent("AppSrc", 7, 1, {"%%9", "a", "b", "c", "d"}),
          "[%%9|a|b|c|d]",
          "Disk\r\n",
-         {"Error during lookup of param string 9 in " + share +
-          "params.mc! 317 - The system cannot find message text for message number 0x%1 in the "
-          "message file for "
-          "%2."}},
+         {"Error during lookup of param string 9 in " + share + "params.mc! 317 - " + noText}},
         {"a template naming more inserts than given",
          MakeEvent("AppSrc", 8, 0, {"one", "two"}),
          Missing(8, "AppSrc", {"one", "two"}),
@@ -173,17 +174,26 @@ std::vector<CRenderCase> RenderCases()
          Missing(1, "NoKey", {"first", "second"}),
          "keep",
          {"Error during read from registry [SRV] : "
-          "'SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\"
-          "NoKey': 2 - The system cannot find the file specified."}},
+          "'SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NoKey': 2 - " +
+          notFound}},
         {"files that cannot be loaded",
          MakeEvent("BadPath", 3, 0, {"x"}),
          Missing(3, "BadPath", {"x"}),
          "keep",
          {"Unable to load module 'relative.dll' on server SRV: Error 161 - The specified path is "
           "invalid.",
-          "Unable to load module 'C:\\WINDOWS\\system32\\gone.dll' on server SRV: Error 2 - The "
-          "system cannot find "
-          "the file specified."}},
+          "Unable to load module 'C:\\WINDOWS\\system32\\gone.dll' on server SRV: Error 2 - " +
+              notFound}},
+        {"category file missing",
+         MakeEvent("NoCatFile", 0x40020064, 1, {"a", "b"}),
+         "The service a was started by b.\r\n",
+         "keep",
+         {"ERROR Category load library: [SRV] " + share + "nocat.dll, " + notFound}},
+        {"category the file lacks",
+         MakeEvent("AppSrc", 0x40020064, 9, {"a", "b"}),
+         "The service a was started by b.\r\n",
+         "keep",
+         {"ERROR Category format: " + share + "app.dll, " + noText}},
         {"mark", MakeEvent("Quorvil", 0x00000064, 5, {"checked"}), "Mark: checked", "keep", {}},
     };
 }
