@@ -191,15 +191,11 @@ BOOL CQuorvilDoc::OnOpenDocument(const std::string& path)
 
 std::string CQuorvilDoc::StoreWorkspace()
 {
-    // A scan that is running changes its log's position; wait for it and
-    // start no other, so the file holds one consistent state.
+    // No scan starts while the logs are written. One that is running goes
+    // on: waiting for it could deadlock with a task message that waits for
+    // this thread. Its log's read position may then be one scan behind, which
+    // the save that follows its change request corrects.
     CScanPause pause(m_pManager.get());
-    if (m_pManager) {
-        { CSingleLock barrier(g_csMonitor); } // a scan past its pause check has marked its log
-        int pos = 0;
-        while (const CMonitoredObject* pLog = m_pManager->GetNextLog(pos))
-            m_pManager->WaitUntilNotScanning(pLog);
-    }
     return StoreObjectToBytes(m_pManager.get());
 }
 

@@ -197,8 +197,8 @@ public:
     std::string m_strSampleDirectory;
 
 private:
-    // The manager as a complete workspace file; throws CException. Holds
-    // the scans off while it reads the logs.
+    // The manager as a complete workspace file; throws CException. No scan
+    // starts meanwhile.
     std::string StoreWorkspace();
     void SendHint(LPARAM lHint, DWORD dwID, int nGroup = 0, int nKey = 0, DWORD dwExtra = 0);
     void Modified(LPARAM lHint, DWORD dwID, int nGroup = 0, int nKey = 0);

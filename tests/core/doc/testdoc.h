@@ -22,14 +22,13 @@ public:
     {
         m_messages.push_back({text, type});
         UINT buttons = type & MB_TYPEMASK;
-        if (buttons == MB_YESNO || buttons == MB_YESNOCANCEL) {
-            if (m_answers.empty())
-                return IDNO;
-            int answer = m_answers.front();
-            m_answers.erase(m_answers.begin());
-            return answer;
-        }
-        return IDOK;
+        if (buttons != MB_YESNO && buttons != MB_YESNOCANCEL)
+            return IDOK;
+        if (m_answers.empty())
+            return IDNO;
+        int answer = m_answers.front();
+        m_answers.erase(m_answers.begin());
+        return answer;
     }
     BOOL EditTextLogSheet(CFileMonitor& log, BOOL bAdding, int nMode) override
     {
@@ -37,22 +36,17 @@ public:
         m_bSheetAdding = bAdding;
         return m_onTextSheet ? m_onTextSheet(log) : FALSE;
     }
-    BOOL EditEventLogSheet(CEventMonitor& log, BOOL bAdding) override
-    {
-        m_bSheetAdding = bAdding;
-        return m_onEventSheet ? m_onEventSheet(log) : FALSE;
-    }
-    BOOL EditEventWatchGroup(CKeysAndActions& group) override { return Dialog(group); }
-    BOOL EditTextWatchGroup(CKeysAndActions& group) override { return Dialog(group); }
-    BOOL EditEventKey(CSearchKeyEvent& /*key*/) override { return Dialog(); }
-    BOOL EditTextKey(CSearchKeyText& key) override { return m_onTextKey ? m_onTextKey(key) : Dialog(); }
-    int ChooseWatchGroup(const CMonitoredObject& /*log*/) override
+    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
+    BOOL EditEventWatchGroup(CKeysAndActions& group) override { return EditGroup(group); }
+    BOOL EditTextWatchGroup(CKeysAndActions& group) override { return EditGroup(group); }
+    BOOL EditEventKey(CSearchKeyEvent&) override { return m_bDialogOK; }
+    BOOL EditTextKey(CSearchKeyText& key) override { return m_onTextKey ? m_onTextKey(key) : m_bDialogOK; }
+    int ChooseWatchGroup(const CMonitoredObject&) override
     {
         ++m_nChooseShown;
         return m_nChoose;
     }
-    BOOL BrowseNetwork(CMonManager& /*manager*/, int /*nMode*/, std::vector<std::string>& selected,
-                       BOOL& bJumpToEnd) override
+    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>& selected, BOOL& bJumpToEnd) override
     {
         selected = m_network;
         bJumpToEnd = FALSE;
@@ -60,42 +54,30 @@ public:
     }
     BOOL PromptSaveFileName(std::string& path) override
     {
-        if (!m_saveAs)
-            return FALSE;
-        path = *m_saveAs;
-        return TRUE;
+        path = m_saveAs.value_or(path);
+        return m_saveAs.has_value();
     }
 
     // Answers to questions, in order; No when they run out.
     std::vector<int> m_answers;
     std::vector<CAskedMessage> m_messages;
-    // What the dialogs do and answer.
+    // What the dialogs do and answer. The watch group dialog renames the
+    // group to "Edited".
     std::function<BOOL(CFileMonitor&)> m_onTextSheet;
-    std::function<BOOL(CEventMonitor&)> m_onEventSheet;
     std::function<BOOL(CSearchKeyText&)> m_onTextKey;
     BOOL m_bDialogOK = TRUE;
-    std::string m_strGroupDescription = "Edited";
     int m_nChoose = -1;
     int m_nChooseShown = 0;
     std::vector<std::string> m_network;
     std::optional<std::string> m_saveAs;
-    // What the last dialog saw.
+    // What the text-log sheet was opened with.
     int m_nSheetMode = -1;
     BOOL m_bSheetAdding = -1;
-    LONG m_nPauseSeen = -1;
-    CMonManager* m_pManager = nullptr; // for m_nPauseSeen
 
 private:
-    BOOL Dialog(CKeysAndActions& group)
+    BOOL EditGroup(CKeysAndActions& group)
     {
-        if (m_bDialogOK)
-            group.m_strDescription = m_strGroupDescription;
-        return Dialog();
-    }
-    BOOL Dialog()
-    {
-        if (m_pManager)
-            m_nPauseSeen = m_pManager->m_nPauseCount.load();
+        group.m_strDescription = "Edited";
         return m_bDialogOK;
     }
 };
