@@ -1,7 +1,8 @@
+#include <atomic>
 #include <random>
+#include <thread>
 
 #include "app/settings/appsettings.h"
-#include "core/model/monmanager.h"
 #include "tasks/trigger.h"
 #include "tests/textlog/textlogtest.h"
 
@@ -141,25 +142,25 @@ TEST_F(TextScan, LinesLongerThanAReadBlock)
     EXPECT_EQ(m_log.m_dwPosition, 2 * longLine.size() + 12);
 }
 
-TEST_F(TextScan, ScanThreadFollowsTheFile)
+// A scan thread scans over and over while this thread writes the file.
+TEST_F(TextScan, ScansOnAnotherThreadFollowTheFile)
 {
-    CManualClock clock(1'700'000'000);
-    SetClock(&clock);
+    AddGroup("Errors", {TextKey("error")});
     Write("first error\n");
-    {
-        CMonManager manager;
-        auto* pLog = new CFileMonitor(m_log);
-        pLog->m_nInterval = 0;
-        pLog->m_timeLastScanned = CTime(0);
-        AddGroup(*pLog, "Errors", {TextKey("error")});
-        manager.AddLog(pLog);
-        ASSERT_TRUE(manager.StartScanThread());
-        ASSERT_TRUE(m_runs->WaitFor(1));
-        Append("second error\n");
-        ASSERT_TRUE(m_runs->WaitFor(2));
-        ASSERT_TRUE(manager.StopScanThread());
-    }
-    EXPECT_EQ(TakeTexts(), (Texts{"first error", "second error"}));
+    std::atomic<bool> bDone{false};
+    std::thread scanner([&] {
+        while (!bDone.load())
+            m_log.Scan();
+    });
+    EXPECT_TRUE(m_runs->WaitFor(1));
+    Append("second error\nfine\n");
+    EXPECT_TRUE(m_runs->WaitFor(2));
+    Append("third error\n");
+    EXPECT_TRUE(m_runs->WaitFor(3));
+    bDone = true;
+    scanner.join();
+    EXPECT_EQ(TakeTexts(), (Texts{"first error", "second error", "third error"}));
+    EXPECT_EQ(m_log.m_dwPosition, 42u);
 }
 
 } // namespace
