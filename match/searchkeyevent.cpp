@@ -180,7 +180,7 @@ BOOL CSearchKeyEvent::Match(const CEventStruct& event, const CPreparedLine& text
         op && !((IsPairCode(op) || IsListCode(op)) && TestNumber(op, event.m_nEventType, m_arrTypes)))
         return FALSE;
     if (DWORD op = GetTextOperator(); op) {
-        if (op != OP_EQUAL)
+        if (op != OP_CONTAINS)
             return FALSE;
         if (!m_strText.empty() && !textfold::FindUpper(text.GetUpper(), m_strText))
             return FALSE;
@@ -191,7 +191,7 @@ BOOL CSearchKeyEvent::Match(const CEventStruct& event, const CPreparedLine& text
 std::string CSearchKeyEvent::GetDescription() const
 {
     std::string text;
-    if (GetTextOperator() == OP_EQUAL)
+    if (GetTextOperator() == OP_CONTAINS)
         text = "Event Text contains " + (m_strText.empty() ? std::string("<Not set>") : "'" + m_strText + "'");
     const std::string parts[] = {
         DescribeStrings("Source", GetSourceOperator(), m_arrSources),
@@ -414,7 +414,7 @@ void CSearchKeyEvent::SetText(const std::string& strText)
 {
     ClearText();
     m_strText = strText;
-    SetOperator(KEY_SHIFT_TEXT, OP_EQUAL);
+    SetOperator(KEY_SHIFT_TEXT, OP_CONTAINS);
 }
 
 // ---------------------------------------------------------- stored form

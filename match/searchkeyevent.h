@@ -42,6 +42,7 @@ inline constexpr const char* EVENT_TEXT_HELP_LINE = "%s contains the value '%s'.
 enum KeyOperator : DWORD {
     OP_NONE = 0,
     OP_EQUAL = 1,
+    OP_CONTAINS = 1, // the one code of Event Text
     OP_NOT_EQUAL = 2,
     OP_AT_LEAST = 3,
     OP_AT_MOST = 4,

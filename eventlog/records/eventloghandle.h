@@ -74,11 +74,15 @@ public:
     DWORD GetError() const { return m_dwError; }
 
     // Appends the records nFirst..nLast (clamped to oldest..newest) to the
-    // list, reading forwards in blocks of EVENT_READ_BLOCK bytes. Returns
-    // FALSE when a stop was requested before a block (records appended so
-    // far stay), when the service refused the position, or on a read error;
-    // a malformed record ends the read but keeps the result. Records read
-    // past nLast in the last block are appended too.
+    // list, reading forwards in blocks of EVENT_READ_BLOCK bytes; a single
+    // larger record is read through a buffer of its own. Returns FALSE when a
+    // stop was requested before a block, when the service refused the
+    // position (ERROR_INVALID_PARAMETER, also for nFirst beyond the newest
+    // record) or on another read error. A malformed record, or a record the
+    // service cannot hand out at all, ends the read and keeps the result.
+    // Records appended before any of these stay in the list, and records of
+    // the last block past nLast are appended too. Each failure writes its
+    // system log line. Clears the SID lookups of the previous read.
     BOOL ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list);
 
     // Writes a mark event (EVENT_MARK_SOURCE, EVENT_MARK_ID, information,
