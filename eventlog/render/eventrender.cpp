@@ -321,11 +321,6 @@ HMODULE CEventRenderer::LoadModule(const std::string& strPath) const
     return hModule;
 }
 
-void CEventRenderer::ReleaseModule(HMODULE hModule) const
-{
-    FreeLibrary(hModule);
-}
-
 BOOL CEventRenderer::FormatCategory(const std::string& strCategoryFile, DWORD nCategory,
                                     std::string& strText)
 {
@@ -348,7 +343,7 @@ BOOL CEventRenderer::FormatCategory(const std::string& strCategoryFile, DWORD nC
     else
         WriteSystemLogF("ERROR Category format: %s, %s\n", strSharePath.c_str(),
                         GetSystemErrorText(GetLastError()).c_str());
-    ReleaseModule(hModule);
+    FreeLibrary(hModule);
     return bDone;
 }
 
@@ -394,7 +389,7 @@ BOOL CEventRenderer::SubstituteParameters(const std::string& strParameterFile,
                             GetSystemErrorText(error).c_str());
         }
     }
-    ReleaseModule(hModule);
+    FreeLibrary(hModule);
     return nFailures == 0;
 }
 
@@ -424,7 +419,7 @@ BOOL CEventRenderer::FormatEventMessage(const std::vector<std::string>& arrFiles
             continue;
         }
         const BOOL bDone = FormatWithInserts(hModule, nEventID, strText, arrStrings);
-        ReleaseModule(hModule);
+        FreeLibrary(hModule);
         if (bDone)
             return TRUE;
     }

@@ -26,10 +26,15 @@
 // is missing) is kept in a small process-wide cache, keyed by the network
 // root, the local computer's name, the account rendering, the machine, the
 // log and the source, and used while the computer's hive file is unchanged
-// (one stat per event). The loaded message modules are kept the same way
-// while their files are unchanged. The results and the system log lines are
-// those of reading everything again; SetEventRenderReuse(false) does exactly
-// that (for comparison in the benchmark).
+// (one stat per event). The local file that a message file name led to is
+// kept as well, so the walk through the network's folders is not repeated;
+// the file is still loaded each time through the module cache, which parses
+// it again only when it changed, and a name whose file is gone is loaded by
+// name again. The results and the system log lines are those of reading
+// everything again (one exception: a file created later beside the one found,
+// differing from the name only in letter case, is not preferred while the
+// first one exists). SetEventRenderReuse(false) reads everything again, for
+// comparison in the benchmark.
 //
 // Threads: any thread (the scan thread and the user interface thread render
 // at the same time); a CEventRenderer object is used by one thread at a time.
@@ -124,10 +129,9 @@ public:
     std::string GetAdminSharePath(const std::string& strFile) const;
 
 private:
-    // The module of a file, or null with the last error set; from the reuse
-    // cache when it is on.
+    // LoadLibraryExA as a data file, through the reuse cache when it is on;
+    // null with the last error set on failure. Released with FreeLibrary.
     HMODULE LoadModule(const std::string& strPath) const;
-    void ReleaseModule(HMODULE hModule) const;
 
     std::string m_strServer;
     std::string m_strLog;
