@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "eventlog/records/eventlist.h"
 #include "eventlog/records/recordclasses.h"
 #include "platform/base/clock.h"
 #include "platform/eventlog/evtformat.h"
@@ -208,29 +207,6 @@ TEST(EventRecord, LocalTimeUsesTodaysOffsetForEveryDate)
     else
         ::unsetenv("TZ");
     ::tzset();
-}
-
-TEST(EventRecord, ListOwnsFindsAndWalksItsRecords)
-{
-    CEventList list;
-    EXPECT_EQ(list.GetFirst(), nullptr);
-    EXPECT_EQ(list.GetLastRecordNumber(), 0u);
-    for (DWORD n : {5u, 6u, 6u, 8u}) {
-        auto event = std::make_unique<CEventStruct>();
-        event->m_nRecordNumber = n;
-        list.Add(std::move(event));
-    }
-    EXPECT_EQ(list.GetFirst(), list.Find(5));
-    EXPECT_EQ(list.GetLastRecordNumber(), 8u);
-    std::size_t pos = 1;
-    EXPECT_EQ(list.Find(6), list.GetNext(pos)) << "the first of two with that number";
-    EXPECT_EQ(pos, 2u);
-    EXPECT_EQ(list.Find(7), nullptr);
-    pos = 3;
-    EXPECT_EQ(list.GetNext(pos), list.GetLast());
-    EXPECT_EQ(list.GetNext(pos), nullptr);
-    list.DeleteAll();
-    EXPECT_TRUE(list.IsEmpty());
 }
 
 } // namespace
