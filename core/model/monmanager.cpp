@@ -110,11 +110,13 @@ BOOL CMonManager::StartScanThread()
         bool bHaveId = false;
         pThread->thread = std::thread([this, pRaw, &started, &cv, &bHaveId] {
             {
+                // Notified under the lock: the starter's mutex and condition
+                // variable are gone as soon as it sees bHaveId.
                 std::lock_guard lock(started);
                 pRaw->dwThreadId = GetCurrentThreadId();
                 bHaveId = true;
+                cv.notify_one();
             }
-            cv.notify_one();
             ScanThreadProc(*pRaw);
             pRaw->exited.Set();
         });
