@@ -526,7 +526,8 @@ CJsonValue& CJsonValue::Add(std::string name, CJsonValue value)
 CJsonValue ParseJson(std::string_view text, const CJsonLimits& limits)
 {
     if (text.size() > limits.m_nMaxBytes)
-        throw CJsonError({}, "the text is longer than " + std::to_string(limits.m_nMaxBytes) + " bytes");
+        throw CJsonError({}, "the text is longer than " + std::to_string(limits.m_nMaxBytes) +
+                                 " bytes");
     return CParser(text, limits).ParseDocument();
 }
 

@@ -49,7 +49,8 @@ std::unique_ptr<CMonManager> ReadWorkspace(const std::string& path)
         if (!pManager)
             ar.Fail(CArchiveException::badClass, "the file holds no workspace");
         if (const QWORD nLeft = ar.GetRemaining(); nLeft > 0)
-            ar.Fail(CArchiveException::generic, std::to_string(nLeft) + " bytes after the workspace");
+            ar.Fail(CArchiveException::generic,
+                    std::to_string(nLeft) + " bytes after the workspace");
         return pManager;
     } catch (const CException& e) {
         throw CBadInput{e.what()};
@@ -122,14 +123,16 @@ int Check(const std::string& path, std::ostream& out)
             nKeys += static_cast<std::size_t>(pGroup->GetKeyCount());
         }
     }
-    out << "OK: " << Counted(static_cast<std::size_t>(pManager->GetLogCount()), "log", "logs") << ", "
-        << Counted(nGroups, "watch group", "watch groups") << ", " << Counted(nKeys, "key", "keys") << "\n";
+    out << "OK: " << Counted(static_cast<std::size_t>(pManager->GetLogCount()), "log", "logs")
+        << ", " << Counted(nGroups, "watch group", "watch groups") << ", "
+        << Counted(nKeys, "key", "keys") << "\n";
     return 0;
 }
 
 } // namespace
 
-int RunQvWs(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err)
+int RunQvWs(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err)
 {
     static const bool registered = (RegisterTextLogClasses(), RegisterEventScanClasses(), true);
     (void)registered;
@@ -145,7 +148,8 @@ int RunQvWs(const std::vector<std::string>& args, std::istream& in, std::ostream
         if (command != "dump" && command != "load" && command != "check")
             throw CBadInput{"unknown command \"" + command + "\" (see qvws --help)"};
         if (args.size() != nWanted)
-            throw CBadInput{command + " needs " + (nWanted == 3 ? "JSON FILE" : "FILE") + " (see qvws --help)"};
+            throw CBadInput{command + " needs " + (nWanted == 3 ? "JSON FILE" : "FILE") +
+                            " (see qvws --help)"};
         if (command == "dump")
             return Dump(args[1], out);
         if (command == "load")

@@ -20,4 +20,5 @@
 #include <string>
 #include <vector>
 
-int RunQvWs(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+int RunQvWs(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err);

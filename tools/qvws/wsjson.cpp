@@ -34,7 +34,8 @@ struct CEventField {
     Numbers m_pNumbers;  // a number list, or neither: the text
 };
 
-constexpr unsigned EQUALITY_OPS = OpBit(OP_EQUAL) | OpBit(OP_NOT_EQUAL) | OpBit(OP_ONE_OF) | OpBit(OP_NOT_ONE_OF);
+constexpr unsigned EQUALITY_OPS =
+    OpBit(OP_EQUAL) | OpBit(OP_NOT_EQUAL) | OpBit(OP_ONE_OF) | OpBit(OP_NOT_ONE_OF);
 constexpr unsigned ALL_OPS = 0x1FE;
 
 const std::array<CEventField, 7> g_eventFields = {{
@@ -183,7 +184,8 @@ CJsonValue KeyToJson(const CSearchKey* pKey, const std::string& path)
         return EventKeyToJson(*pEvent, path);
     const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey);
     if (!pText)
-        Fail({}, path, "a search key of class " + std::string(pKey->GetRuntimeClass()->m_lpszClassName));
+        Fail({}, path,
+             "a search key of class " + std::string(pKey->GetRuntimeClass()->m_lpszClassName));
     const auto mode = static_cast<LONG>(pText->m_nMode);
     if (mode < 0 || mode >= static_cast<LONG>(g_modeNames.size()))
         Fail({}, path, "mode " + std::to_string(mode) + " is none of only, and, or, andNot");
@@ -217,7 +219,8 @@ CJsonValue ActionToJson(const CBaseAction* pAction, const std::string& path)
         json.Add("wait", Bool(pRun->GetWait()));
         json.Add("timeout", Number(pRun->GetTimeout()));
     } else {
-        Fail({}, path, "an action of class " + std::string(pAction->GetRuntimeClass()->m_lpszClassName));
+        Fail({}, path,
+             "an action of class " + std::string(pAction->GetRuntimeClass()->m_lpszClassName));
     }
     return json;
 }
@@ -237,7 +240,8 @@ CJsonValue TaskToJson(const CTask& task, const std::string& path)
     }
     CJsonValue& actions = json.Add("actions", CJsonValue::MakeArray());
     for (int i = 0; i < task.GetActionCount(); ++i)
-        actions.Push(ActionToJson(task.GetAction(i), Item(Member(path, "actions"), static_cast<std::size_t>(i))));
+        actions.Push(ActionToJson(task.GetAction(i),
+                                  Item(Member(path, "actions"), static_cast<std::size_t>(i))));
     return json;
 }
 
@@ -260,7 +264,8 @@ CJsonValue LogToJson(const CMonitoredObject& log, const std::string& path)
     const auto* pEvent = dynamic_cast<const CEventMonitor*>(&log);
     const auto* pText = dynamic_cast<const CFileMonitor*>(&log);
     if (!pEvent && !pText)
-        Fail({}, path, "a monitored log of class " + std::string(log.GetRuntimeClass()->m_lpszClassName));
+        Fail({}, path,
+             "a monitored log of class " + std::string(log.GetRuntimeClass()->m_lpszClassName));
     CJsonValue json = CJsonValue::MakeObject();
     json.Add("kind", String(pEvent ? "event" : "text"));
     if (pEvent) {
@@ -303,15 +308,16 @@ constexpr std::int64_t UINT32_HIGH = std::numeric_limits<std::uint32_t>::max();
 // members nobody asked for.
 class CObjectReader {
 public:
-    CObjectReader(const CJsonValue& value, std::string path) : m_value(value), m_strPath(std::move(path))
+    CObjectReader(const CJsonValue& value, std::string path)
+        : m_value(value), m_strPath(std::move(path))
     {
         if (!value.IsObject())
-            Fail(value.m_pos, m_strPath, std::string("expected an object, found ") + CJsonValue::TypeName(value.GetType()));
+            Fail(value.m_pos, m_strPath,
+                 std::string("expected an object, found ") + CJsonValue::TypeName(value.GetType()));
         m_used.assign(value.m_members.size(), false);
     }
 
     const std::string& GetPath() const { return m_strPath; }
-    CJsonPos GetPos() const { return m_value.m_pos; }
     std::string PathOf(std::string_view name) const { return Member(m_strPath, name); }
 
     const CJsonValue* Find(std::string_view name)
@@ -337,8 +343,9 @@ public:
     {
         const CJsonValue* pValue = Find(name);
         if (pValue && pValue->GetType() != type)
-            Fail(pValue->m_pos, PathOf(name), std::string("expected ") + CJsonValue::TypeName(type) + ", found " +
-                                                  CJsonValue::TypeName(pValue->GetType()));
+            Fail(pValue->m_pos, PathOf(name),
+                 std::string("expected ") + CJsonValue::TypeName(type) + ", found " +
+                     CJsonValue::TypeName(pValue->GetType()));
         return pValue;
     }
 
@@ -362,8 +369,7 @@ public:
             Fail(Find(name)->m_pos, PathOf(name), "a task text cannot hold a NUL byte");
     }
 
-    template <class T>
-    void Integer(std::string_view name, T& n)
+    template <class T> void Integer(std::string_view name, T& n)
     {
         if (const CJsonValue* pValue = Find(name))
             n = static_cast<T>(ToInteger(*pValue, PathOf(name), std::is_signed_v<T>));
@@ -381,8 +387,9 @@ public:
         const std::int64_t high = bSigned ? INT32_HIGH : UINT32_HIGH;
         std::optional<std::int64_t> n = value.AsInteger(low, high);
         if (!n)
-            Fail(value.m_pos, path, "expected a whole number from " + std::to_string(low) + " to " +
-                                        std::to_string(high) + ", found " + Describe(value));
+            Fail(value.m_pos, path,
+                 "expected a whole number from " + std::to_string(low) + " to " +
+                     std::to_string(high) + ", found " + Describe(value));
         return *n;
     }
 
@@ -399,8 +406,7 @@ public:
 
     // The items of an array member (none when it is missing), each with its
     // path.
-    template <class F>
-    void ForEach(std::string_view name, F&& f)
+    template <class F> void ForEach(std::string_view name, F&& f)
     {
         if (const CJsonValue* pArray = Typed(name, CJsonValue::Type::Array)) {
             for (std::size_t i = 0; i < pArray->m_items.size(); ++i)
@@ -409,8 +415,8 @@ public:
     }
 
     // One of the names, by index; the member is required when bRequired.
-    std::size_t Choice(std::string_view name, const char* const* names, std::size_t nNames, bool bRequired,
-                       std::size_t nDefault = 0)
+    std::size_t Choice(std::string_view name, const char* const* names, std::size_t nNames,
+                       bool bRequired, std::size_t nDefault = 0)
     {
         const CJsonValue* pValue = bRequired ? &Require(name) : Find(name);
         if (!pValue)
@@ -421,14 +427,16 @@ public:
                 return i;
             list += (i ? ", " : "") + std::string(names[i]);
         }
-        Fail(pValue->m_pos, PathOf(name), "expected one of " + list + ", found " + Describe(*pValue));
+        Fail(pValue->m_pos, PathOf(name),
+             "expected one of " + list + ", found " + Describe(*pValue));
     }
 
     void Finish() const
     {
         for (std::size_t i = 0; i < m_used.size(); ++i) {
             if (!m_used[i])
-                Fail(m_value.m_members[i].m_pos, m_strPath, "unknown member " + Quoted(m_value.m_members[i].m_strName));
+                Fail(m_value.m_members[i].m_pos, m_strPath,
+                     "unknown member " + Quoted(m_value.m_members[i].m_strName));
         }
     }
 
@@ -454,17 +462,21 @@ std::unique_ptr<CSearchKey> EventKeyFromJson(CObjectReader& in)
                 op = k;
         }
         if (op == OP_NONE)
-            Fail(opValue.m_pos, fieldIn.PathOf("op"), "expected one of " + AllowedOps(field) + ", found " +
-                                                          CObjectReader::Describe(opValue));
+            Fail(opValue.m_pos, fieldIn.PathOf("op"),
+                 "expected one of " + AllowedOps(field) + ", found " +
+                     CObjectReader::Describe(opValue));
         std::size_t nValues = 0;
         if (field.m_pStrings || field.m_pNumbers) {
             fieldIn.ForEach("values", [&](const CJsonValue& item, const std::string& path) {
                 if (field.m_pNumbers) {
-                    (pKey.get()->*field.m_pNumbers).push_back(static_cast<DWORD>(CObjectReader::ToInteger(item, path, false)));
+                    (pKey.get()->*field.m_pNumbers)
+                        .push_back(static_cast<DWORD>(CObjectReader::ToInteger(item, path, false)));
                 } else if (item.GetType() == CJsonValue::Type::String) {
                     (pKey.get()->*field.m_pStrings).push_back(item.m_strValue);
                 } else {
-                    Fail(item.m_pos, path, std::string("expected a string, found ") + CJsonValue::TypeName(item.GetType()));
+                    Fail(item.m_pos, path,
+                         std::string("expected a string, found ") +
+                             CJsonValue::TypeName(item.GetType()));
                 }
                 ++nValues;
             });
@@ -488,7 +500,8 @@ std::unique_ptr<CSearchKey> KeyFromJson(const CJsonValue& value, const std::stri
         pResult = EventKeyFromJson(in);
     } else {
         auto pKey = std::make_unique<CSearchKeyText>();
-        pKey->m_nMode = static_cast<TextKeyMode>(in.Choice("mode", g_modeNames.data(), g_modeNames.size(), false));
+        pKey->m_nMode = static_cast<TextKeyMode>(
+            in.Choice("mode", g_modeNames.data(), g_modeNames.size(), false));
         in.Bool("caseSensitive", pKey->m_bCaseSensitive);
         in.String("key1", pKey->m_strKey1);
         in.String("key2", pKey->m_strKey2);
@@ -550,13 +563,15 @@ void TaskFromJson(const CJsonValue& value, const std::string& path, CTask& task)
     task.SetDescription(description.c_str());
     if (const CJsonValue* pVariables = in.Typed("variables", CJsonValue::Type::Object)) {
         for (const CJsonMember& member : pVariables->m_members) {
-            const std::string variablePath = in.PathOf("variables") + "[" + Quoted(member.m_strName) + "]";
+            const std::string variablePath =
+                in.PathOf("variables") + "[" + Quoted(member.m_strName) + "]";
             if (member.m_strName.empty() || member.m_strName.find('\0') != std::string::npos)
                 Fail(member.m_pos, variablePath, "not a variable name");
             if (CTaskVariables::IsTriggerVariable(member.m_strName))
                 Fail(member.m_pos, variablePath, "filled by each trigger, never kept in the task");
             const CJsonValue& v = member.m_value;
-            if (v.GetType() != CJsonValue::Type::String || v.m_strValue.find('\0') != std::string::npos)
+            if (v.GetType() != CJsonValue::Type::String ||
+                v.m_strValue.find('\0') != std::string::npos)
                 Fail(v.m_pos, variablePath, "expected a string without NUL bytes");
             task.SetTranslationString(member.m_strName.c_str(), v.m_strValue.c_str());
         }
@@ -589,8 +604,10 @@ std::string UnhexBytes(const CJsonValue& value, const std::string& path)
     std::string bytes;
     bool bGood = value.GetType() == CJsonValue::Type::String && value.m_strValue.size() % 2 == 0;
     for (std::size_t i = 0; bGood && i < value.m_strValue.size(); i += 2) {
-        const std::size_t hi = digits.find(static_cast<char>(std::tolower(static_cast<unsigned char>(value.m_strValue[i]))));
-        const std::size_t lo = digits.find(static_cast<char>(std::tolower(static_cast<unsigned char>(value.m_strValue[i + 1]))));
+        const std::size_t hi = digits.find(
+            static_cast<char>(std::tolower(static_cast<unsigned char>(value.m_strValue[i]))));
+        const std::size_t lo = digits.find(
+            static_cast<char>(std::tolower(static_cast<unsigned char>(value.m_strValue[i + 1]))));
         bGood = hi != std::string_view::npos && lo != std::string_view::npos;
         bytes += static_cast<char>(hi * 16 + lo);
     }
@@ -631,8 +648,10 @@ std::unique_ptr<CMonitoredObject> LogFromJson(const CJsonValue& value, const std
     in.String("password", pLog->m_strLogonPassword);
     if (const CJsonValue* pScrambled = in.Find("passwordScrambled")) {
         if (in.Find("password"))
-            Fail(pScrambled->m_pos, path, "give either 'password' or 'passwordScrambled', not both");
-        pLog->m_strLogonPassword = ScrambleText(UnhexBytes(*pScrambled, in.PathOf("passwordScrambled")));
+            Fail(pScrambled->m_pos, path,
+                 "give either 'password' or 'passwordScrambled', not both");
+        pLog->m_strLogonPassword =
+            ScrambleText(UnhexBytes(*pScrambled, in.PathOf("passwordScrambled")));
     }
     in.ForEach("groups", [&](const CJsonValue& item, const std::string& itemPath) {
         pLog->AddWatchGroup(GroupFromJson(item, itemPath).release());

@@ -1,6 +1,6 @@
-#include "tools/qvws/json.h"
-
 #include <gtest/gtest.h>
+
+#include "tools/qvws/json.h"
 
 namespace {
 
@@ -23,9 +23,11 @@ TEST(Json, AnyBytesWriteAndReadBackTheSame)
         {"", "\"\""},
         {"plain text", "\"plain text\""},
         {"q\"b\\s/", R"("q\"b\\s/")"},
-        {"\b\f\n\r\t\x01\x1f\x7f"s, R"("\b\f\n\r\t\u0001\u001f)" "\x7f\""},
+        {"\b\f\n\r\t\x01\x1f\x7f"s, R"("\b\f\n\r\t\u0001\u001f)"
+                                    "\x7f\""},
         {"nul\0byte"s, R"("nul\u0000byte")"},
-        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+         "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
         // Bytes that are not UTF-8 text: 8-bit code page, cut sequences,
         // overlong forms, encoded surrogates, beyond U+10FFFF.
         {"caf\xE9", R"("caf\udce9")"},
@@ -97,7 +99,8 @@ TEST(Json, FaultsNameTheirPlace)
         {"'a'", "1:1: unexpected character ''', expected a value"},
         {"\n  [1,\n   2,,\n]", "3:6: unexpected character ',', expected a value"},
         // Columns count characters, not bytes.
-        {"[\"\xC3\xA9\xE2\x82\xAC\" x]", "1:7: expected ',' or ']' in an array, found character 'x'"},
+        {"[\"\xC3\xA9\xE2\x82\xAC\" x]",
+         "1:7: expected ',' or ']' in an array, found character 'x'"},
         {"[\x01]", "1:2: unexpected byte 0x01, expected a value"},
     };
     for (const Case& c : cases) {

@@ -2,13 +2,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <set>
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
@@ -38,7 +36,8 @@ class QvWsProcess : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strDir = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strDir =
+            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::create_directories(m_strDir + "/io");
         fs::create_directories(m_strDir + "/work");
     }
@@ -50,7 +49,10 @@ protected:
         ASSERT_TRUE(AtomicWriteFile(Path(name), bytes));
     }
 
-    std::string Read(const std::string& name) const { return ReadFileBytes(Path(name)).value_or("(missing)"); }
+    std::string Read(const std::string& name) const
+    {
+        return ReadFileBytes(Path(name)).value_or("(missing)");
+    }
 
     // The files of the work folder with their contents.
     std::map<std::string, std::string> Snapshot() const
@@ -122,7 +124,8 @@ TEST_F(QvWsProcess, LoadCheckAndDumpRoundTrip)
 
     const CRun dump = Run({"dump", Path("ws.qvw")});
     ASSERT_EQ(dump.m_nStatus, 0) << dump.m_strErr;
-    EXPECT_NE(dump.m_strOut.find(R"("passwordScrambled": "3818")"), std::string::npos) << dump.m_strOut;
+    EXPECT_NE(dump.m_strOut.find(R"("passwordScrambled": "3818")"), std::string::npos)
+        << dump.m_strOut;
 
     run = Run({"load", "-", Path("again.qvw")}, dump.m_strOut);
     ASSERT_EQ(run.m_nStatus, 0) << run.m_strErr;
@@ -139,8 +142,9 @@ TEST_F(QvWsProcess, BadInputIsOneLineAndChangesNothing)
     Write("ws.json", g_workspace);
     ASSERT_EQ(Run({"load", Path("ws.json"), Path("ws.qvw")}).m_nStatus, 0);
     Write("syntax.json", "{\"logs\": [\n  {\"kind\": \"text\",}\n]}");
-    Write("unknown.json", "{\"logs\": [{\"kind\": \"text\", \"groups\": [{}, {\"keys\": [{\"kind\": \"text\", "
-                          "\"foo\": 1}]}]}]}");
+    Write("unknown.json",
+          "{\"logs\": [{\"kind\": \"text\", \"groups\": [{}, {\"keys\": [{\"kind\": \"text\", "
+          "\"foo\": 1}]}]}]}");
     const auto before = Snapshot();
 
     struct Case {
@@ -149,13 +153,21 @@ TEST_F(QvWsProcess, BadInputIsOneLineAndChangesNothing)
         std::string errStart;
     };
     const Case cases[] = {
-        {{"load", Path("syntax.json"), Path("ws.qvw")}, "",
-         "qvws: " + Path("syntax.json") + ":2:19: expected a member name in quotes, found character '}'"},
-        {{"load", Path("unknown.json"), Path("ws.qvw")}, "",
-         "qvws: " + Path("unknown.json") + ":1:70: logs[0].groups[1].keys[0]: unknown member 'foo'\n"},
-        {{"load", "-", Path("new.qvw")}, "[1, 2", "qvws: standard input:1:6: expected ',' or ']' in an array"},
+        {{"load", Path("syntax.json"), Path("ws.qvw")},
+         "",
+         "qvws: " + Path("syntax.json") +
+             ":2:19: expected a member name in quotes, found character '}'"},
+        {{"load", Path("unknown.json"), Path("ws.qvw")},
+         "",
+         "qvws: " + Path("unknown.json") +
+             ":1:70: logs[0].groups[1].keys[0]: unknown member 'foo'\n"},
+        {{"load", "-", Path("new.qvw")},
+         "[1, 2",
+         "qvws: standard input:1:6: expected ',' or ']' in an array"},
         {{"load", "-", Path("ws.qvw")}, "", "qvws: standard input:1:1: unexpected end of the text"},
-        {{"load", Path("missing.json"), Path("ws.qvw")}, "", "qvws: cannot read " + Path("missing.json") + ": "},
+        {{"load", Path("missing.json"), Path("ws.qvw")},
+         "",
+         "qvws: cannot read " + Path("missing.json") + ": "},
         {{"dump", Path("missing.qvw")}, "", "qvws: cannot read " + Path("missing.qvw") + ": "},
         {{"check", Path("ws.json")}, "", "qvws: " + Path("ws.json") + " is damaged at byte "},
         {{}, "", "qvws: no command given"},
@@ -177,7 +189,8 @@ TEST_F(QvWsProcess, DamageIsReportedWithItsOffset)
     const std::string bytes = Read("ws.qvw");
     ASSERT_GT(bytes.size(), 100u);
 
-    for (std::size_t length : {std::size_t{0}, std::size_t{1}, bytes.size() / 2, bytes.size() - 1}) {
+    for (std::size_t length :
+         {std::size_t{0}, std::size_t{1}, bytes.size() / 2, bytes.size() - 1}) {
         SCOPED_TRACE(length);
         Write("cut.qvw", bytes.substr(0, length));
         const CRun check = Run({"check", Path("cut.qvw")});
@@ -188,20 +201,22 @@ TEST_F(QvWsProcess, DamageIsReportedWithItsOffset)
     }
     // The last field of the file, the event log's reserved word, cut short.
     Write("cut.qvw", bytes.substr(0, bytes.size() - 1));
-    EXPECT_EQ(Run({"check", Path("cut.qvw")}).m_strErr.find(" is damaged at byte " + std::to_string(bytes.size() - 4)),
+    EXPECT_EQ(Run({"check", Path("cut.qvw")})
+                  .m_strErr.find(" is damaged at byte " + std::to_string(bytes.size() - 4)),
               Path("cut.qvw").size() + 6);
 
     Write("long.qvw", bytes + "xy");
-    ExpectBadInput(Run({"check", Path("long.qvw")}), "qvws: " + Path("long.qvw") + " is damaged at byte " +
-                                                         std::to_string(bytes.size()) +
-                                                         ": 2 bytes after the workspace\n");
+    ExpectBadInput(Run({"check", Path("long.qvw")}),
+                   "qvws: " + Path("long.qvw") + " is damaged at byte " +
+                       std::to_string(bytes.size()) + ": 2 bytes after the workspace\n");
 
     std::string renamed = bytes;
     const std::size_t at = renamed.find("CSearchKeyText");
     ASSERT_NE(at, std::string::npos);
     renamed[at + 1] = 'Z';
     Write("renamed.qvw", renamed);
-    ExpectBadInput(Run({"check", Path("renamed.qvw")}), "qvws: " + Path("renamed.qvw") + " is damaged at byte ");
+    ExpectBadInput(Run({"check", Path("renamed.qvw")}),
+                   "qvws: " + Path("renamed.qvw") + " is damaged at byte ");
 }
 
 } // namespace

@@ -1,5 +1,3 @@
-#include "tools/qvws/wsjson.h"
-
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -10,6 +8,7 @@
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "textlog/filemonitor.h"
+#include "tools/qvws/wsjson.h"
 
 namespace {
 
@@ -53,39 +52,68 @@ const std::vector<CKeyCase>& KeyCases()
     using K = CSearchKeyEvent;
     static const std::vector<CKeyCase> cases = {
         {[](K& k) { k.SetSourceValue("Srv"); }, R"("source": {"op": "equal", "values": ["Srv"]})"},
-        {[](K& k) { k.SetSourceValue("Srv", TRUE); }, R"("source": {"op": "notEqual", "values": ["Srv"]})"},
-        {[](K& k) { k.SetSourceList({"Srv", "Disk"}); }, R"("source": {"op": "oneOf", "values": ["Srv", "Disk"]})"},
+        {[](K& k) { k.SetSourceValue("Srv", TRUE); },
+         R"("source": {"op": "notEqual", "values": ["Srv"]})"},
+        {[](K& k) {
+             k.SetSourceList({"Srv", "Disk"});
+         },
+         R"("source": {"op": "oneOf", "values": ["Srv", "Disk"]})"},
         {[](K& k) { k.SetSourceList({}, TRUE); }, R"("source": {"op": "notOneOf", "values": []})"},
         {[](K& k) { k.SetUserValue("NT AUTHORITY\\SYSTEM"); },
          R"("user": {"op": "equal", "values": ["NT AUTHORITY\\SYSTEM"]})"},
         {[](K& k) { k.SetUserValue("", TRUE); }, R"("user": {"op": "notEqual", "values": [""]})"},
         {[](K& k) { k.SetUserList({"a"}); }, R"("user": {"op": "oneOf", "values": ["a"]})"},
-        {[](K& k) { k.SetUserList({"a", "b", "c"}, TRUE); }, R"("user": {"op": "notOneOf", "values": ["a", "b", "c"]})"},
-        {[](K& k) { k.SetComputerValue("SRV1"); }, R"("computer": {"op": "equal", "values": ["SRV1"]})"},
-        {[](K& k) { k.SetComputerValue("SRV\xE9", TRUE); }, R"("computer": {"op": "notEqual", "values": ["SRV\udce9"]})"},
+        {[](K& k) {
+             k.SetUserList({"a", "b", "c"}, TRUE);
+         },
+         R"("user": {"op": "notOneOf", "values": ["a", "b", "c"]})"},
+        {[](K& k) { k.SetComputerValue("SRV1"); },
+         R"("computer": {"op": "equal", "values": ["SRV1"]})"},
+        {[](K& k) { k.SetComputerValue("SRV\xE9", TRUE); },
+         R"("computer": {"op": "notEqual", "values": ["SRV\udce9"]})"},
         {[](K& k) { k.SetComputerList({}); }, R"("computer": {"op": "oneOf", "values": []})"},
-        {[](K& k) { k.SetComputerList({"X"}, TRUE); }, R"("computer": {"op": "notOneOf", "values": ["X"]})"},
+        {[](K& k) { k.SetComputerList({"X"}, TRUE); },
+         R"("computer": {"op": "notOneOf", "values": ["X"]})"},
         {[](K& k) { k.SetCategoryValue(3); }, R"("category": {"op": "equal", "values": [3]})"},
-        {[](K& k) { k.SetCategoryValue(4, TRUE); }, R"("category": {"op": "notEqual", "values": [4]})"},
+        {[](K& k) { k.SetCategoryValue(4, TRUE); },
+         R"("category": {"op": "notEqual", "values": [4]})"},
         {[](K& k) { k.SetCategoryAtLeast(5); }, R"("category": {"op": "atLeast", "values": [5]})"},
         {[](K& k) { k.SetCategoryAtMost(6); }, R"("category": {"op": "atMost", "values": [6]})"},
-        {[](K& k) { k.SetCategoryRange(1, 9); }, R"("category": {"op": "between", "values": [1, 9]})"},
-        {[](K& k) { k.SetCategoryRange(8, 2, TRUE); }, R"("category": {"op": "notBetween", "values": [8, 2]})"},
-        {[](K& k) { k.SetCategoryList({1, 2, 3}); }, R"("category": {"op": "oneOf", "values": [1, 2, 3]})"},
-        {[](K& k) { k.SetCategoryList({0}, TRUE); }, R"("category": {"op": "notOneOf", "values": [0]})"},
-        {[](K& k) { k.SetEventIDValue(4294967295u); }, R"("eventId": {"op": "equal", "values": [4294967295]})"},
-        {[](K& k) { k.SetEventIDValue(7, TRUE); }, R"("eventId": {"op": "notEqual", "values": [7]})"},
-        {[](K& k) { k.SetEventIDAtLeast(100); }, R"("eventId": {"op": "atLeast", "values": [100]})"},
+        {[](K& k) { k.SetCategoryRange(1, 9); },
+         R"("category": {"op": "between", "values": [1, 9]})"},
+        {[](K& k) { k.SetCategoryRange(8, 2, TRUE); },
+         R"("category": {"op": "notBetween", "values": [8, 2]})"},
+        {[](K& k) {
+             k.SetCategoryList({1, 2, 3});
+         },
+         R"("category": {"op": "oneOf", "values": [1, 2, 3]})"},
+        {[](K& k) { k.SetCategoryList({0}, TRUE); },
+         R"("category": {"op": "notOneOf", "values": [0]})"},
+        {[](K& k) { k.SetEventIDValue(4294967295u); },
+         R"("eventId": {"op": "equal", "values": [4294967295]})"},
+        {[](K& k) { k.SetEventIDValue(7, TRUE); },
+         R"("eventId": {"op": "notEqual", "values": [7]})"},
+        {[](K& k) { k.SetEventIDAtLeast(100); },
+         R"("eventId": {"op": "atLeast", "values": [100]})"},
         {[](K& k) { k.SetEventIDAtMost(200); }, R"("eventId": {"op": "atMost", "values": [200]})"},
-        {[](K& k) { k.SetEventIDRange(6005, 6009); }, R"("eventId": {"op": "between", "values": [6005, 6009]})"},
-        {[](K& k) { k.SetEventIDRange(1, 2, TRUE); }, R"("eventId": {"op": "notBetween", "values": [1, 2]})"},
+        {[](K& k) { k.SetEventIDRange(6005, 6009); },
+         R"("eventId": {"op": "between", "values": [6005, 6009]})"},
+        {[](K& k) { k.SetEventIDRange(1, 2, TRUE); },
+         R"("eventId": {"op": "notBetween", "values": [1, 2]})"},
         {[](K& k) { k.SetEventIDList({}); }, R"("eventId": {"op": "oneOf", "values": []})"},
-        {[](K& k) { k.SetEventIDList({5, 6}, TRUE); }, R"("eventId": {"op": "notOneOf", "values": [5, 6]})"},
+        {[](K& k) {
+             k.SetEventIDList({5, 6}, TRUE);
+         },
+         R"("eventId": {"op": "notOneOf", "values": [5, 6]})"},
         {[](K& k) { k.SetTypeValue(1); }, R"("type": {"op": "equal", "values": [1]})"},
         {[](K& k) { k.SetTypeValue(16, TRUE); }, R"("type": {"op": "notEqual", "values": [16]})"},
-        {[](K& k) { k.SetTypeList({4, 8, 16}); }, R"("type": {"op": "oneOf", "values": [4, 8, 16]})"},
+        {[](K& k) {
+             k.SetTypeList({4, 8, 16});
+         },
+         R"("type": {"op": "oneOf", "values": [4, 8, 16]})"},
         {[](K& k) { k.SetTypeList({3}, TRUE); }, R"("type": {"op": "notOneOf", "values": [3]})"},
-        {[](K& k) { k.SetText("disk \"C:\" full"); }, R"("text": {"op": "contains", "value": "disk \"C:\" full"})"},
+        {[](K& k) { k.SetText("disk \"C:\" full"); },
+         R"("text": {"op": "contains", "value": "disk \"C:\" full"})"},
         {[](K& k) { k.SetText(""); }, R"("text": {"op": "contains", "value": ""})"},
     };
     return cases;
@@ -119,15 +147,19 @@ protected:
     static std::string DumpedKey(const CSearchKey& key)
     {
         const CJsonValue dump = ParseJson(WorkspaceToJson(*WorkspaceWithKey(key)));
-        return WriteJson(dump.m_members[0].m_value.m_items[0].m_members.back().m_value.m_items[0].m_members[3]
+        return WriteJson(dump.m_members[0]
+                             .m_value.m_items[0]
+                             .m_members.back()
+                             .m_value.m_items[0]
+                             .m_members[3]
                              .m_value.m_items[0]);
     }
 
     // The stored bytes of the one key of a workspace read from JSON.
     static std::string LoadedKeyBytes(const std::string& keyJson)
     {
-        std::unique_ptr<CMonManager> pManager =
-            WorkspaceFromJson(R"({"logs": [{"kind": "event", "groups": [{"keys": [)" + keyJson + "]}]}]}");
+        std::unique_ptr<CMonManager> pManager = WorkspaceFromJson(
+            R"({"logs": [{"kind": "event", "groups": [{"keys": [)" + keyJson + "]}]}]}");
         return StoreObjectToBytes((*pManager->m_pLogs)[0]->GetWatchGroup(0)->GetKey(0));
     }
 
@@ -167,7 +199,8 @@ TEST_F(WsJsonTest, ExampleLoadsAndDumpsTheSameTextAgain)
     EXPECT_EQ(StoreObjectToBytes(pEventLog->GetWatchGroup(0)->GetKey(0)), StoreObjectToBytes(&key));
     const CTask& task = (*pFirst->m_pLogs)[0]->GetWatchGroup(0)->m_task;
     EXPECT_EQ(task.GetActionCount(), 3);
-    EXPECT_EQ(task.GetVariables().GetConstants(), (std::map<std::string, std::string>{{"%MAILTO%", "ops"}}));
+    EXPECT_EQ(task.GetVariables().GetConstants(),
+              (std::map<std::string, std::string>{{"%MAILTO%", "ops"}}));
     // What the example leaves out keeps the constructed value.
     EXPECT_EQ(pEventLog->m_timeLastScanned.GetTime(), 1'700'000'000);
 }
@@ -259,13 +292,16 @@ TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
     std::unique_ptr<CMonManager> pLoaded = WorkspaceFromJson(dump);
     EXPECT_EQ(Bytes(*pLoaded), bytes);
     EXPECT_EQ(WorkspaceToJson(*pLoaded), dump);
-    EXPECT_EQ(WorkspaceToJson(static_cast<const CMonManager&>(*LoadObjectFromBytes(bytes, nullptr))), dump);
+    EXPECT_EQ(
+        WorkspaceToJson(static_cast<const CMonManager&>(*LoadObjectFromBytes(bytes, nullptr))),
+        dump);
 }
 
 TEST_F(WsJsonTest, PasswordsAreDumpedScrambledAndLoadedEitherWay)
 {
     const auto workspace = [](const std::string& account) {
-        return R"({"logs": [{"kind": "event", "impersonate": true, "user": "svc", )" + account + "}]}";
+        return R"({"logs": [{"kind": "event", "impersonate": true, "user": "svc", )" + account +
+               "}]}";
     };
     std::unique_ptr<CMonManager> pClear = WorkspaceFromJson(workspace(R"("password": "s3cret")"));
     EXPECT_EQ((*pClear->m_pLogs)[0]->m_strLogonPassword, "s3cret");
@@ -274,7 +310,8 @@ TEST_F(WsJsonTest, PasswordsAreDumpedScrambledAndLoadedEitherWay)
     EXPECT_EQ(dump.find("s3cret"), std::string::npos);
     EXPECT_EQ(Bytes(*pClear).find("s3cret"), std::string::npos);
 
-    std::unique_ptr<CMonManager> pScrambled = WorkspaceFromJson(workspace(R"("passwordScrambled": "3B5C10191C02")"));
+    std::unique_ptr<CMonManager> pScrambled =
+        WorkspaceFromJson(workspace(R"("passwordScrambled": "3B5C10191C02")"));
     EXPECT_EQ((*pScrambled->m_pLogs)[0]->m_strLogonPassword, "s3cret");
     EXPECT_EQ(Bytes(*pScrambled), Bytes(*pClear));
 
@@ -302,19 +339,25 @@ TEST_F(WsJsonTest, FaultsNameThePathAndThePlace)
         {R"([])", "1:1: expected an object, found an array"},
         {R"({"logs": {}})", "1:10: logs: expected an array, found an object"},
         {R"({"logs": [{"enabled": true}]})", "1:11: logs[0]: missing member 'kind'"},
-        {R"({"logs": [{"kind": "Text"}]})", "1:20: logs[0].kind: expected one of text, event, found 'Text'"},
-        {R"({"logs": [{"kind": "text", "computer": "SRV1"}]})", "1:28: logs[0]: unknown member 'computer'"},
-        {R"({"logs": [{"kind": "event", "enabled": 1}]})", "1:40: logs[0].enabled: expected true or false, found a number"},
+        {R"({"logs": [{"kind": "Text"}]})",
+         "1:20: logs[0].kind: expected one of text, event, found 'Text'"},
+        {R"({"logs": [{"kind": "text", "computer": "SRV1"}]})",
+         "1:28: logs[0]: unknown member 'computer'"},
+        {R"({"logs": [{"kind": "event", "enabled": 1}]})",
+         "1:40: logs[0].enabled: expected true or false, found a number"},
         {R"({"logs": [{"kind": "event", "interval": 1.5}]})",
-         "1:41: logs[0].interval: expected a whole number from -2147483648 to 2147483647, found 1.5"},
+         "1:41: logs[0].interval: expected a whole number from -2147483648 to 2147483647, found "
+         "1.5"},
         {R"({"logs": [{"kind": "event", "lastRecord": -1}]})",
          "1:43: logs[0].lastRecord: expected a whole number from 0 to 4294967295, found -1"},
         {R"({"logs": [{"kind": "text", "position": 4294967296}]})",
          "1:40: logs[0].position: expected a whole number from 0 to 4294967295, found 4294967296"},
         {R"({"logs": [{"kind": "event", "lastScanned": "2024-01-01"}]})",
-         "1:44: logs[0].lastScanned: expected a whole number from -2147483648 to 2147483647, found '2024-01-01'"},
+         "1:44: logs[0].lastScanned: expected a whole number from -2147483648 to 2147483647, found "
+         "'2024-01-01'"},
         {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "source": {"op": "between", "values": ["a", "b"]}}]}]}]})",
-         "1:85: logs[0].groups[0].keys[0].source.op: expected one of equal, notEqual, oneOf, notOneOf, found 'between'"},
+         "1:85: logs[0].groups[0].keys[0].source.op: expected one of equal, notEqual, oneOf, "
+         "notOneOf, found 'between'"},
         {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "text": {"op": "equal", "value": "x"}}]}]}]})",
          "1:83: logs[0].groups[0].keys[0].text.op: expected one of contains, found 'equal'"},
         {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "eventId": {"op": "equal", "values": [1, 2]}}]}]}]})",
@@ -326,19 +369,24 @@ TEST_F(WsJsonTest, FaultsNameThePathAndThePlace)
         {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "user": {"op": "oneOf", "values": [1]}}]}]}]})",
          "1:103: logs[0].groups[0].keys[0].user.values[0]: expected a string, found a number"},
         {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "type": {"op": "oneOf", "values": [-1]}}]}]}]})",
-         "1:103: logs[0].groups[0].keys[0].type.values[0]: expected a whole number from 0 to 4294967295, found -1"},
+         "1:103: logs[0].groups[0].keys[0].type.values[0]: expected a whole number from 0 to "
+         "4294967295, found -1"},
         {R"({"logs": [{"kind": "text", "groups": [{"keys": [{"kind": "text", "mode": "xor"}]}]}]})",
-         "1:74: logs[0].groups[0].keys[0].mode: expected one of only, and, or, andNot, found 'xor'"},
+         "1:74: logs[0].groups[0].keys[0].mode: expected one of only, and, or, andNot, found "
+         "'xor'"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"variables": {"%EVENT_TEXT%": "x"}}}]}]})",
-         "1:63: logs[0].groups[0].task.variables['%EVENT_TEXT%']: filled by each trigger, never kept in the task"},
+         "1:63: logs[0].groups[0].task.variables['%EVENT_TEXT%']: filled by each trigger, never "
+         "kept in the task"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"variables": {"%A%": 1}}}]}]})",
          "1:70: logs[0].groups[0].task.variables['%A%']: expected a string without NUL bytes"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "message", "text": "a\u0000b"}]}}]}]})",
          "1:89: logs[0].groups[0].task.actions[0].text: a task text cannot hold a NUL byte"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "beep"}]}}]}]})",
-         "1:70: logs[0].groups[0].task.actions[0].kind: expected one of message, writefile, run, found 'beep'"},
+         "1:70: logs[0].groups[0].task.actions[0].kind: expected one of message, writefile, run, "
+         "found 'beep'"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "run", "timeout": true}]}}]}]})",
-         "1:88: logs[0].groups[0].task.actions[0].timeout: expected a whole number from 0 to 4294967295, found true or false"},
+         "1:88: logs[0].groups[0].task.actions[0].timeout: expected a whole number from 0 to "
+         "4294967295, found true or false"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "message", "path": "/x"}]}}]}]})",
          "1:81: logs[0].groups[0].task.actions[0]: unknown member 'path'"},
         {R"({"logs": [{"kind": "text", "kind": "event"}]})", "1:28: duplicate member \"kind\""},
@@ -358,11 +406,11 @@ TEST_F(WsJsonTest, DumpRefusesWhatTheJsonFormCannotHold)
              k.m_dwOperators = OP_BETWEEN << KEY_SHIFT_SOURCE;
              k.m_arrSources = {"a", "b"};
          },
-         "logs[0].groups[0].keys[0].source: operator code 5 is none of equal, notEqual, oneOf, notOneOf"},
-        {[](CSearchKeyEvent& k, CSearchKeyText&) {
-             k.m_dwOperators = 9u << KEY_SHIFT_CATEGORY;
-         },
-         "logs[0].groups[0].keys[0].category: operator code 9 is none of equal, notEqual, atLeast, atMost, "
+         "logs[0].groups[0].keys[0].source: operator code 5 is none of equal, notEqual, oneOf, "
+         "notOneOf"},
+        {[](CSearchKeyEvent& k, CSearchKeyText&) { k.m_dwOperators = 9u << KEY_SHIFT_CATEGORY; },
+         "logs[0].groups[0].keys[0].category: operator code 9 is none of equal, notEqual, atLeast, "
+         "atMost, "
          "between, notBetween, oneOf, notOneOf"},
         {[](CSearchKeyEvent& k, CSearchKeyText&) {
              k.SetEventIDValue(1);
@@ -399,7 +447,11 @@ TEST_F(WsJsonTest, DumpRefusesWhatTheJsonFormCannotHold)
     CTask task;
     task.AddAction(message);
     std::string record = StoreObjectToBytes(&task);
-    record.replace(record.rfind("\x01""a"), 2, "\x03""a\0b"s);
+    record.replace(record.rfind("\x01"
+                                "a"),
+                   2,
+                   "\x03"
+                   "a\0b"s);
     std::unique_ptr<CMonManager> pManager = WorkspaceWithKey(CSearchKeyText());
     (*pManager->m_pLogs)[0]->GetWatchGroup(0)->m_task =
         static_cast<const CTask&>(*LoadObjectFromBytes(record, RUNTIME_CLASS(CTask)));
@@ -408,8 +460,10 @@ TEST_F(WsJsonTest, DumpRefusesWhatTheJsonFormCannotHold)
             try {
                 WorkspaceToJson(*pManager);
             } catch (const CJsonError& e) {
-                EXPECT_STREQ(e.what(), "logs[0].groups[0].task.actions[0].text: holds a NUL byte, which a task "
-                                       "text cannot keep");
+                EXPECT_STREQ(
+                    e.what(),
+                    "logs[0].groups[0].task.actions[0].text: holds a NUL byte, which a task "
+                    "text cannot keep");
                 throw;
             }
         },
