@@ -58,32 +58,21 @@ bool HaveDisplay()
 }
 
 CHeadlessFrontEnd::CHeadlessFrontEnd(CQuorvilApp& app)
-    : m_app(app), m_doc(app.GetDocument()), m_ui(app.GetCommandLineInfo().m_bYes)
+    : m_doc(app.GetDocument()), m_ui(app.GetCommandLineInfo().m_bYes)
 {
     m_doc.SetUi(&m_ui);
     SetFrontEnd(&m_ui);
     SetMainWindowQueue(&m_queue);
-    if (::pipe2(g_signalPipe, O_CLOEXEC) == 0) {
-        ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-        struct sigaction action{};
-        action.sa_handler = OnSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGINT, &action, &g_oldInt);
-        ::sigaction(SIGTERM, &action, &g_oldTerm);
-    }
 }
 
 CHeadlessFrontEnd::~CHeadlessFrontEnd()
 {
-    if (g_signalPipe[1] >= 0) {
+    if (m_watcher.joinable()) {
         ::sigaction(SIGINT, &g_oldInt, nullptr);
         ::sigaction(SIGTERM, &g_oldTerm, nullptr);
-        if (m_watcher.joinable()) {
-            const unsigned char stop = 0;
-            [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &stop, 1);
-            m_watcher.join();
-        }
+        const unsigned char stop = 0;
+        [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &stop, 1);
+        m_watcher.join();
         ::close(g_signalPipe[0]);
         ::close(g_signalPipe[1]);
         g_signalPipe[0] = g_signalPipe[1] = -1;
@@ -113,10 +102,19 @@ void CHeadlessFrontEnd::Print(const std::string& line)
 
 void CHeadlessFrontEnd::StartSignalWatcher()
 {
-    // Started after start-up has enabled the privileges, which only threads
-    // created afterwards inherit.
-    if (g_signalPipe[0] >= 0 && !m_watcher.joinable())
-        m_watcher = std::thread([this] { WatchSignals(); });
+    // Until here (start-up, a script run) a signal ends the program at once.
+    // The watcher starts after start-up has enabled the privileges, which
+    // only threads created afterwards inherit.
+    if (m_watcher.joinable() || ::pipe2(g_signalPipe, O_CLOEXEC) != 0)
+        return;
+    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+    m_watcher = std::thread([this] { WatchSignals(); });
+    struct sigaction action{};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, &g_oldInt);
+    ::sigaction(SIGTERM, &action, &g_oldTerm);
 }
 
 void CHeadlessFrontEnd::WatchSignals()

@@ -14,11 +14,13 @@
 //
 // Signals reach the main thread through a self-pipe: the handler only
 // writes the signal's number into it, and a watcher thread turns that into
-// a close message in the queue.
+// a close message in the queue. Until Run or RunOnce (during start-up and a
+// script run) a signal ends the program at once, as usual.
 //
 // Threads: constructed, run and destroyed on the main thread. Construct it
 // before CQuorvilApp::InitInstance (start-up posts into the queue and the
-// document needs its UI); one instance per process.
+// document needs its UI) and destroy it before the application; one
+// instance per process.
 #include <atomic>
 #include <memory>
 #include <string>
@@ -59,7 +61,6 @@ private:
     void WatchSignals();
     void Print(const std::string& line);
 
-    CQuorvilApp& m_app;
     CQuorvilDoc& m_doc;
     CMessageQueue m_queue;
     CHeadlessDocumentUi m_ui;

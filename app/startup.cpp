@@ -153,6 +153,8 @@ CQuorvilApp::CQuorvilApp(CQuorvilCommandLineInfo cmdInfo)
 
 CQuorvilApp::~CQuorvilApp()
 {
+    // The document stops a scan that still runs before the logon goes.
+    m_pDocument.reset();
     SetLogonService(nullptr);
 }
 
