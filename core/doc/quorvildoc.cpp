@@ -25,12 +25,6 @@ namespace {
 
 CHeadlessDocumentUi g_headlessUi;
 
-// Workspace paths may be UNC paths into the network's computer folders.
-std::optional<std::string> LocalPath(const std::string& path)
-{
-    return MapNetworkPath(path);
-}
-
 // The file error cause (CFileException) that stands for a Win32 error.
 int FileErrorCause(DWORD dwError)
 {
@@ -58,10 +52,11 @@ int FileErrorCause(DWORD dwError)
     }
 }
 
-// Writes the bytes over the file at path (which may be UNC) atomically.
+// Writes the bytes over the file at path atomically. Workspace paths may be
+// UNC paths into the network's computer folders.
 bool WriteWorkspaceFile(const std::string& path, const std::string& bytes)
 {
-    std::optional<std::string> local = LocalPath(path);
+    std::optional<std::string> local = MapNetworkPath(path);
     return local && AtomicWriteFile(*local, bytes);
 }
 
@@ -83,6 +78,15 @@ void SplitPath(const std::string& path, std::string& folder, std::string& base)
     base = slash == std::string::npos ? path : path.substr(slash + 1);
     if (std::size_t dot = base.rfind('.'); dot != std::string::npos)
         base.erase(dot);
+}
+
+// The one object of a workspace file, which must be a scan manager.
+std::unique_ptr<CMonManager> ReadManager(CArchive& ar)
+{
+    std::unique_ptr<CMonManager> pManager = ar.ReadObjectAs<CMonManager>();
+    if (!pManager)
+        ar.Fail(CArchiveException::badClass, "the file holds no workspace");
+    return pManager;
 }
 
 std::string ErrorText(DWORD dwError)
@@ -164,7 +168,7 @@ BOOL CQuorvilDoc::OnNewDocument()
 
 BOOL CQuorvilDoc::OnOpenDocument(const std::string& path)
 {
-    std::optional<std::string> local = LocalPath(path);
+    std::optional<std::string> local = MapNetworkPath(path);
     std::optional<std::string> bytes = local ? ReadFileBytes(*local) : std::nullopt;
     if (!bytes) {
         m_pUi->MessageBox("Failed to open document " + path + ":\n" + ErrorText(GetLastError()),
@@ -175,9 +179,7 @@ BOOL CQuorvilDoc::OnOpenDocument(const std::string& path)
     try {
         CMemFile file(*bytes);
         CArchive ar(&file, CArchive::load);
-        pManager = ar.ReadObjectAs<CMonManager>();
-        if (!pManager)
-            ar.Fail(CArchiveException::badClass, "the file holds no workspace");
+        pManager = ReadManager(ar);
     } catch (const CException& e) {
         m_pUi->MessageBox("Unexpected file format in " + path + ":\n" + e.what(), MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
@@ -260,10 +262,7 @@ void CQuorvilDoc::Serialize(CArchive& ar)
         ar.WriteObject(m_pManager.get());
         return;
     }
-    std::unique_ptr<CMonManager> pManager = ar.ReadObjectAs<CMonManager>();
-    if (!pManager)
-        ar.Fail(CArchiveException::badClass, "the file holds no workspace");
-    m_pManager = std::move(pManager);
+    m_pManager = ReadManager(ar);
 }
 
 BOOL CQuorvilDoc::AutoSaveWorkspace()
@@ -301,7 +300,7 @@ void CQuorvilDoc::BackupWorkspace()
             dir.pop_back();
         std::string backup = (!dir.empty() && FileExists(dir.c_str())) ? dir + "/" + base + ".bak"
                                                                       : folder + base + ".bak";
-        std::optional<std::string> source = LocalPath(m_strPathName);
+        std::optional<std::string> source = MapNetworkPath(m_strPathName);
         struct stat st{};
         if (m_strPathName.empty() || !source || ::stat(source->c_str(), &st) != 0 || st.st_size <= 0)
             return;
@@ -376,7 +375,7 @@ DWORD CQuorvilDoc::AddTextLog(int nMode)
     }
     if (IsFileMonitored(*m_pManager, path) && !AskAlreadyMonitoring("Text log: " + path))
         return 0;
-    std::optional<std::string> local = LocalPath(path);
+    std::optional<std::string> local = MapNetworkPath(path);
     if ((!local || ::access(local->c_str(), R_OK) != 0) &&
         m_pUi->MessageBox(IDS_FILE_NOT_READABLE, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return 0;
