@@ -32,20 +32,20 @@ void CQuorvilCommandLineInfo::SetError(const std::string& error)
 void CQuorvilCommandLineInfo::ParseParam(const char* param, BOOL bFlag, BOOL /*bLast*/)
 {
     const std::string text = param ? param : "";
-    if (bFlag) {
-        const std::string lower = Lower(text);
-        if (text == "h") {
-            m_bHideWindow = 1;
-        } else if (lower.size() > 2 && lower.compare(0, 2, "s:") == 0) {
-            m_bRunScript = 1;
-            m_strScriptFile = lower.substr(2);
-            m_strScriptGiven = text.substr(2);
-        }
-    }
-    if (bFlag)
-        ParseParamFlag(text);
-    else
+    if (!bFlag) {
         ParseParamNotFlag(text);
+        return;
+    }
+    const std::string lower = Lower(text);
+    if (text == "h") {
+        m_bHideWindow = 1;
+    } else if (lower.size() > 2 && lower.compare(0, 2, "s:") == 0) {
+        m_bRunScript = 1;
+        m_strScriptFile = lower.substr(2);
+        m_strScriptGiven = text.substr(2);
+    }
+    // Every switch goes on to the framework's parser as well.
+    ParseParamFlag(text);
 }
 
 void CQuorvilCommandLineInfo::ParseParamFlag(const std::string& param)
