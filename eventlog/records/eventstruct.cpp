@@ -1,5 +1,7 @@
 #include "eventlog/records/eventstruct.h"
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -149,15 +151,43 @@ CTime CEventStruct::ToRecordLocalTime(CTime utc)
 {
     // The record holds unsigned seconds; FileTimeToLocalFileTime adds the
     // offset in force now, and FileTimeToSystemTime breaks the result down
-    // as it is, which is gmtime of the shifted value.
+    // as it is, which is gmtime of the shifted value. The calendar time is
+    // then rebuilt with mktime. Both the offset and mktime are costly
+    // (mktime reads the zone file), and a scan converts a million records,
+    // so the offset is kept for the current second and mktime's result for
+    // the current hour of wall-clock time: offsets change on whole hours.
+    struct CCache {
+        std::string zone; // TZ when the cache was filled
+        std::time_t now = -1;
+        long gmtoff = 0;
+        std::time_t hour = -1;
+        std::time_t hourStart = 0; // mktime of the hour's first second
+    };
+    thread_local CCache cache;
     const std::time_t now = static_cast<std::time_t>(GetClock().NowSeconds());
-    std::tm nowTm{};
-    localtime_r(&now, &nowTm);
-    const std::time_t shifted = static_cast<std::time_t>(static_cast<DWORD>(utc.GetTime())) + nowTm.tm_gmtoff;
-    std::tm fields{};
-    gmtime_r(&shifted, &fields);
-    return CTime(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min,
-                 fields.tm_sec);
+    const char* zone = std::getenv("TZ");
+    if (cache.zone != (zone ? zone : "")) {
+        cache = CCache{};
+        cache.zone = zone ? zone : "";
+    }
+    if (now != cache.now) {
+        std::tm nowTm{};
+        localtime_r(&now, &nowTm);
+        cache.now = now;
+        cache.gmtoff = nowTm.tm_gmtoff;
+    }
+    const std::time_t shifted = static_cast<std::time_t>(static_cast<DWORD>(utc.GetTime())) + cache.gmtoff;
+    const std::time_t hour = shifted / 3600;
+    if (hour != cache.hour) {
+        const std::time_t start = hour * 3600;
+        std::tm fields{};
+        gmtime_r(&start, &fields);
+        cache.hour = hour;
+        cache.hourStart = CTime(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
+                                fields.tm_min, fields.tm_sec)
+                              .GetTime();
+    }
+    return CTime(static_cast<std::int64_t>(cache.hourStart) + (shifted - hour * 3600));
 }
 
 const char* CEventStruct::GetEventTypeName(UINT nType)
