@@ -242,166 +242,76 @@ const char* CSearchKeyEvent::GetTypeName(DWORD nType)
 
 // ----------------------------------------------------------------- setters
 
-void CSearchKeyEvent::ClearSource()
-{
-    SetOperator(KEY_SHIFT_SOURCE, OP_NONE);
-    m_arrSources.clear();
-}
-
+void CSearchKeyEvent::ClearSource() { SetField(KEY_SHIFT_SOURCE, m_arrSources, {}, OP_NONE); }
 void CSearchKeyEvent::SetSourceValue(const std::string& strValue, BOOL bNegate)
 {
-    ClearSource();
-    m_arrSources.push_back(strValue);
-    SetOperator(KEY_SHIFT_SOURCE, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
+    SetField(KEY_SHIFT_SOURCE, m_arrSources, {strValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
 }
-
 void CSearchKeyEvent::SetSourceList(const std::vector<std::string>& arrValues, BOOL bNegate)
 {
-    ClearSource();
-    m_arrSources = arrValues;
-    SetOperator(KEY_SHIFT_SOURCE, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
+    SetField(KEY_SHIFT_SOURCE, m_arrSources, arrValues, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
 }
 
-void CSearchKeyEvent::ClearUser()
-{
-    SetOperator(KEY_SHIFT_USER, OP_NONE);
-    m_arrUsers.clear();
-}
-
+void CSearchKeyEvent::ClearUser() { SetField(KEY_SHIFT_USER, m_arrUsers, {}, OP_NONE); }
 void CSearchKeyEvent::SetUserValue(const std::string& strValue, BOOL bNegate)
 {
-    ClearUser();
-    m_arrUsers.push_back(strValue);
-    SetOperator(KEY_SHIFT_USER, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
+    SetField(KEY_SHIFT_USER, m_arrUsers, {strValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
 }
-
 void CSearchKeyEvent::SetUserList(const std::vector<std::string>& arrValues, BOOL bNegate)
 {
-    ClearUser();
-    m_arrUsers = arrValues;
-    SetOperator(KEY_SHIFT_USER, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
+    SetField(KEY_SHIFT_USER, m_arrUsers, arrValues, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
 }
 
-void CSearchKeyEvent::ClearComputer()
-{
-    SetOperator(KEY_SHIFT_COMPUTER, OP_NONE);
-    m_arrComputers.clear();
-}
-
+void CSearchKeyEvent::ClearComputer() { SetField(KEY_SHIFT_COMPUTER, m_arrComputers, {}, OP_NONE); }
 void CSearchKeyEvent::SetComputerValue(const std::string& strValue, BOOL bNegate)
 {
-    ClearComputer();
-    m_arrComputers.push_back(strValue);
-    SetOperator(KEY_SHIFT_COMPUTER, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
+    SetField(KEY_SHIFT_COMPUTER, m_arrComputers, {strValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
 }
-
 void CSearchKeyEvent::SetComputerList(const std::vector<std::string>& arrValues, BOOL bNegate)
 {
-    ClearComputer();
-    m_arrComputers = arrValues;
-    SetOperator(KEY_SHIFT_COMPUTER, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
+    SetField(KEY_SHIFT_COMPUTER, m_arrComputers, arrValues, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
 }
 
-void CSearchKeyEvent::ClearEventID()
-{
-    SetOperator(KEY_SHIFT_EVENTID, OP_NONE);
-    m_arrEventIDs.clear();
-}
-
+void CSearchKeyEvent::ClearEventID() { SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {}, OP_NONE); }
 void CSearchKeyEvent::SetEventIDValue(DWORD nValue, BOOL bNegate)
 {
-    ClearEventID();
-    m_arrEventIDs.push_back(nValue);
-    SetOperator(KEY_SHIFT_EVENTID, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
+    SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
 }
-
 void CSearchKeyEvent::SetEventIDList(const std::vector<DWORD>& arrValues, BOOL bNegate)
 {
-    ClearEventID();
-    m_arrEventIDs = arrValues;
-    SetOperator(KEY_SHIFT_EVENTID, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
+    SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, arrValues, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
 }
-
 void CSearchKeyEvent::SetEventIDRange(DWORD nLow, DWORD nHigh, BOOL bNegate)
 {
-    ClearEventID();
-    m_arrEventIDs = {nLow, nHigh};
-    SetOperator(KEY_SHIFT_EVENTID, bNegate ? OP_NOT_BETWEEN : OP_BETWEEN);
+    SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nLow, nHigh}, bNegate ? OP_NOT_BETWEEN : OP_BETWEEN);
 }
+void CSearchKeyEvent::SetEventIDAtLeast(DWORD nValue) { SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nValue}, OP_AT_LEAST); }
+void CSearchKeyEvent::SetEventIDAtMost(DWORD nValue) { SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nValue}, OP_AT_MOST); }
 
-void CSearchKeyEvent::SetEventIDAtLeast(DWORD nValue)
-{
-    ClearEventID();
-    m_arrEventIDs.push_back(nValue);
-    SetOperator(KEY_SHIFT_EVENTID, OP_AT_LEAST);
-}
-
-void CSearchKeyEvent::SetEventIDAtMost(DWORD nValue)
-{
-    ClearEventID();
-    m_arrEventIDs.push_back(nValue);
-    SetOperator(KEY_SHIFT_EVENTID, OP_AT_MOST);
-}
-
-void CSearchKeyEvent::ClearCategory()
-{
-    SetOperator(KEY_SHIFT_CATEGORY, OP_NONE);
-    m_arrCategories.clear();
-}
-
+void CSearchKeyEvent::ClearCategory() { SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {}, OP_NONE); }
 void CSearchKeyEvent::SetCategoryValue(DWORD nValue, BOOL bNegate)
 {
-    ClearCategory();
-    m_arrCategories.push_back(nValue);
-    SetOperator(KEY_SHIFT_CATEGORY, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
+    SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
 }
-
 void CSearchKeyEvent::SetCategoryList(const std::vector<DWORD>& arrValues, BOOL bNegate)
 {
-    ClearCategory();
-    m_arrCategories = arrValues;
-    SetOperator(KEY_SHIFT_CATEGORY, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
+    SetField(KEY_SHIFT_CATEGORY, m_arrCategories, arrValues, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
 }
-
 void CSearchKeyEvent::SetCategoryRange(DWORD nLow, DWORD nHigh, BOOL bNegate)
 {
-    ClearCategory();
-    m_arrCategories = {nLow, nHigh};
-    SetOperator(KEY_SHIFT_CATEGORY, bNegate ? OP_NOT_BETWEEN : OP_BETWEEN);
+    SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nLow, nHigh}, bNegate ? OP_NOT_BETWEEN : OP_BETWEEN);
 }
+void CSearchKeyEvent::SetCategoryAtLeast(DWORD nValue) { SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nValue}, OP_AT_LEAST); }
+void CSearchKeyEvent::SetCategoryAtMost(DWORD nValue) { SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nValue}, OP_AT_MOST); }
 
-void CSearchKeyEvent::SetCategoryAtLeast(DWORD nValue)
-{
-    ClearCategory();
-    m_arrCategories.push_back(nValue);
-    SetOperator(KEY_SHIFT_CATEGORY, OP_AT_LEAST);
-}
-
-void CSearchKeyEvent::SetCategoryAtMost(DWORD nValue)
-{
-    ClearCategory();
-    m_arrCategories.push_back(nValue);
-    SetOperator(KEY_SHIFT_CATEGORY, OP_AT_MOST);
-}
-
-void CSearchKeyEvent::ClearType()
-{
-    SetOperator(KEY_SHIFT_TYPE, OP_NONE);
-    m_arrTypes.clear();
-}
-
+void CSearchKeyEvent::ClearType() { SetField(KEY_SHIFT_TYPE, m_arrTypes, {}, OP_NONE); }
 void CSearchKeyEvent::SetTypeValue(DWORD nType, BOOL bNegate)
 {
-    ClearType();
-    m_arrTypes.push_back(nType);
-    SetOperator(KEY_SHIFT_TYPE, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
+    SetField(KEY_SHIFT_TYPE, m_arrTypes, {nType}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
 }
-
 void CSearchKeyEvent::SetTypeList(const std::vector<DWORD>& arrTypes, BOOL bNegate)
 {
-    ClearType();
-    m_arrTypes = arrTypes;
-    SetOperator(KEY_SHIFT_TYPE, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
+    SetField(KEY_SHIFT_TYPE, m_arrTypes, arrTypes, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
 }
 
 void CSearchKeyEvent::ClearText()
@@ -412,7 +322,6 @@ void CSearchKeyEvent::ClearText()
 
 void CSearchKeyEvent::SetText(const std::string& strText)
 {
-    ClearText();
     m_strText = strText;
     SetOperator(KEY_SHIFT_TEXT, OP_CONTAINS);
 }

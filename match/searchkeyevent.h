@@ -155,6 +155,13 @@ private:
     {
         m_dwOperators = (m_dwOperators & ~(DWORD{0xF} << nShift)) | ((nOperator & 0xF) << nShift);
     }
+    // Replaces one field's values and sets its operator.
+    template <class T>
+    void SetField(DWORD nShift, std::vector<T>& arrField, std::vector<T> arrValues, DWORD nOperator)
+    {
+        arrField = std::move(arrValues);
+        SetOperator(nShift, nOperator);
+    }
     // Empties the criteria; the hit counter stays.
     void ClearFields();
     void LoadVersion1(CArchive& ar);
