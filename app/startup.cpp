@@ -226,7 +226,8 @@ BOOL CQuorvilApp::InitInstance()
                 if (pLog->IsEnabled())
                     pLog->JumpToEnd();
         }
-        if (m_nAutoScan && pManager) {
+        // A single scan (--once) runs on the main thread instead.
+        if (m_nAutoScan && pManager && !m_cmdInfo.m_bOnce) {
             if (m_nRunDelay)
                 pManager->m_nStartDelay = m_nScanDelay;
             pManager->StartScanThread();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/commandline.h"
+#include "app/settings/appsettings.h"
 #include "app/headless.h"
 #include "app/startup.h"
 #include "app/version.h"
@@ -36,6 +37,10 @@ int main(int argc, char** argv)
     int status = 0;
     if (app.InitInstance())
         status = cmdInfo.m_bOnce ? frontEnd.RunOnce() : frontEnd.Run();
+    else if (app.m_nExitCode != 0)
+        std::fprintf(stderr, "quorvil: %s failed; the system log %s says why\n",
+                     cmdInfo.m_bRunScript ? "the script run" : "opening the workspace",
+                     AppSettings::GetErrorLogPath().c_str());
     const int exitStatus = app.ExitInstance();
     return status != 0 ? status : exitStatus;
 }

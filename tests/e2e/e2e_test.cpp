@@ -217,7 +217,9 @@ TEST_F(Program, StartUpWritesItsLinesAndReopensTheLastWorkspaceAtItsEnd)
     const std::string auditText = Path("audit_txt.txt");
     const std::string auditEvents = Path("audit_evn.txt");
     ASSERT_TRUE(AtomicWriteFile(auditText, "old\n"));
-    WriteSettings({"[Settings]", "\"ReloadWorkspace\"=dword:00000001", "\"ExtendedAudit\"=dword:00000001",
+    // AutoScan starts no scan thread for a single scan.
+    WriteSettings({"[Settings]", "\"ReloadWorkspace\"=dword:00000001", "\"AutoScan\"=dword:00000001",
+                   "\"ExtendedAudit\"=dword:00000001",
                    "\"AuditBackup\"=dword:00000001", "\"AuditText\"=\"" + auditText + "\"",
                    "\"AuditNT\"=\"" + auditEvents + "\"", "[Recent File List]", "\"File1\"=\"" + ws + "\""});
 
@@ -363,6 +365,13 @@ TEST_F(Program, ScriptEditsTheWorkspaceSavesItAndEndsWithoutAWindow)
     // Script mode ends before the program starts: no event source, no scans.
     EXPECT_FALSE(InSystemLog("Starting automatic scans"));
     EXPECT_FALSE(InSystemLog("Quorvil version 0.10, build 9"));
+
+    // A workspace that cannot be read ends the run with status 1 and a line
+    // that points to the system log.
+    ASSERT_EQ(RunQuorvil({Path("missing.qvw"), "/s:" + Path("roll.qvs")}, &out, &err), 1);
+    EXPECT_EQ(err, "quorvil: the script run failed; the system log " + SystemLogPath() + " says why\n");
+    EXPECT_TRUE(InSystemLog("Script: Error opening workspace for read"));
+    EXPECT_FALSE(Exists(Path("missing.qvw")));
 }
 
 TEST_F(Program, HeadlessPrintsStatesAndTaskMessagesAndEndsOnSigint)
