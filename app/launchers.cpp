@@ -6,6 +6,7 @@
 
 #include "app/settings/appsettings.h"
 #include "app/settings/systemlog.h"
+#include "app/version.h"
 #include "bransched/process.h"
 #include "core/model/frontend.h"
 #include "platform/base/win32error.h"
@@ -31,13 +32,6 @@ BOOL Report(DWORD dwError)
     SetLastError(dwError);
     WriteSystemLogF("Launch error: %u, %08X", static_cast<unsigned>(dwError), static_cast<unsigned>(dwError));
     return FALSE;
-}
-
-std::string ProgramFolder()
-{
-    std::error_code ec;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : self.parent_path().string();
 }
 
 } // namespace
@@ -80,8 +74,9 @@ DWORD LaunchEventViewer(const std::string& strComputer)
 
 std::string FindCompanionProgram(const std::string& strName)
 {
-    const std::string folder = ProgramFolder();
-    if (!folder.empty()) {
+    const std::string self = GetProgramFilePath();
+    if (!self.empty()) {
+        const std::string folder = std::filesystem::path(self).parent_path().string();
         for (const std::string& candidate : {folder + "/" + strName, folder + "/../../tools/" + strName + "/" + strName}) {
             if (::access(candidate.c_str(), X_OK) == 0)
                 return std::filesystem::path(candidate).lexically_normal().string();

@@ -73,15 +73,6 @@ DWORD EnablePrivilege(const char* name)
     return dwError;
 }
 
-std::string ProgramPath()
-{
-    std::error_code ec;
-    std::string path = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-    if (path.size() >= MAX_PATH)
-        path.clear();
-    return path;
-}
-
 // A workspace name from the command line as a full path (UNC paths stay).
 std::string FullPath(const std::string& path)
 {
@@ -169,7 +160,7 @@ BOOL CQuorvilApp::InitInstance()
     // Settings live under HKCU\Software\Brannick\Quorvil (AppSettings).
     m_recentFiles.ReadList();
 
-    m_strProgramPath = ProgramPath();
+    m_strProgramPath = GetProgramFilePath();
     char folder[MAX_PATH] = {};
     JustPathname(folder, m_strProgramPath.c_str());
     m_strProgramFolder = folder;

@@ -1,6 +1,7 @@
 #include "app/version.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "quorvil_version.h"
 
@@ -17,4 +18,13 @@ std::string FormatFileVersion(WORD wMajor, WORD wMinor, WORD wRelease, WORD wBui
 std::string GetProgramVersion()
 {
     return FormatFileVersion(QUORVIL_VERSION_MAJOR, QUORVIL_VERSION_MINOR, QUORVIL_VERSION_PATCH, 0);
+}
+
+std::string GetProgramFilePath()
+{
+    std::error_code ec;
+    std::string path = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    if (ec || path.size() >= MAX_PATH)
+        path.clear();
+    return path;
 }
