@@ -34,10 +34,11 @@ void CRecentFileList::Add(const std::string& strPath)
 {
     if (strPath.empty())
         return;
-    std::erase(m_arrNames, strPath);
-    m_arrNames.insert(m_arrNames.begin(), strPath);
-    if (m_arrNames.size() > static_cast<std::size_t>(SIZE))
-        m_arrNames.resize(SIZE);
+    std::vector<std::string> names{strPath};
+    for (std::string& name : m_arrNames)
+        if (name != strPath && names.size() < static_cast<std::size_t>(SIZE))
+            names.push_back(std::move(name));
+    m_arrNames = std::move(names);
 }
 
 std::string CRecentFileList::operator[](int index) const

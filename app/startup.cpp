@@ -87,7 +87,16 @@ std::string FullPath(const std::string& path)
 
 std::string AuditBackupName(const std::string& strPath)
 {
-    return strPath.substr(0, strPath.find('.')) + ".bak";
+    // The path up to its first ".", where a "." that begins a folder or file
+    // name (a hidden name such as ~/.local) is part of the name, not a
+    // separator: otherwise every audit file under ~/.local/state would back
+    // up to the same ~/.bak.
+    for (std::size_t i = 0; i < strPath.size(); ++i) {
+        const bool bStartsName = i == 0 || strPath[i - 1] == '/' || strPath[i - 1] == '\\';
+        if (strPath[i] == '.' && !bStartsName)
+            return strPath.substr(0, i) + ".bak";
+    }
+    return strPath + ".bak";
 }
 
 void StartExtendedAudit()

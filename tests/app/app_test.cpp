@@ -132,6 +132,8 @@ TEST(AuditBackup, NameEndsAtTheFirstDotOfThePath)
     EXPECT_EQ(AuditBackupName("C:\\logs.old\\audit.txt"), "C:\\logs.bak");
     EXPECT_EQ(AuditBackupName("/var/log/qvaudit_txt.txt"), "/var/log/qvaudit_txt.bak");
     EXPECT_EQ(AuditBackupName("/var/log/audit"), "/var/log/audit.bak");
+    EXPECT_EQ(AuditBackupName("/home/ops/.local/state/quorvil/qvaudit_evn.txt"),
+              "/home/ops/.local/state/quorvil/qvaudit_evn.bak");
 }
 
 TEST_F(App, RecentFilesKeepFourNewestFirstInTheSettings)
