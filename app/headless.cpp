@@ -28,23 +28,6 @@ extern "C" void OnSignal(int nSignal)
     errno = saved;
 }
 
-// One scan of an enabled log whatever its interval, with the bookkeeping
-// of a due scan: the scan time, and the change time when the state
-// changed. TRUE when the state changed.
-BOOL ScanNow(CMonitoredObject& log)
-{
-    if (!log.IsEnabled())
-        return FALSE;
-    const CTime now = CTime::GetCurrentTime();
-    log.m_timeLastScanned = now;
-    const int nBefore = log.GetState();
-    log.Scan();
-    if (log.GetState() == nBefore)
-        return FALSE;
-    log.m_timeLastChanged = now;
-    return TRUE;
-}
-
 } // namespace
 
 bool HaveDisplay()
@@ -217,7 +200,7 @@ int CHeadlessFrontEnd::RunOnce()
         while (CMonitoredObject* pLog = pManager->GetNextLog(pos)) {
             if (IsStopRequested())
                 break;
-            if (ScanNow(*pLog)) {
+            if (pLog->ScanNow()) {
                 m_queue.Post(WM_SCAN_PROGRESS, pLog->GetID(), pLog->IsEventLog() ? pLog->GetLastRecordForProgress() : 0);
                 bChanged = true;
             }

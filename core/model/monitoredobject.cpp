@@ -137,6 +137,13 @@ BOOL CMonitoredObject::ScanIfDue()
 {
     if (!IsEnabled() || !IsScanDue())
         return FALSE;
+    return ScanNow();
+}
+
+BOOL CMonitoredObject::ScanNow()
+{
+    if (!IsEnabled())
+        return FALSE;
     CTime now = CTime::GetCurrentTime();
     m_timeLastScanned = now;
     int nBefore = GetState();

@@ -90,6 +90,11 @@ public:
     // for the null handle. Throws CArchiveException on damaged data.
     static std::unique_ptr<CMonitoredObject> FromGlobalMemory(const CGlobalMemory& hMem);
 
+    // One scan of an enabled log whatever its interval, with the bookkeeping
+    // of a due scan (scan time; change time when the state changed). TRUE
+    // when the state changed. ScanIfDue is this when the log is due.
+    BOOL ScanNow();
+
     CTime GetNextScanTime() const { return m_timeLastScanned + GetInterval(); }
 
     // Impersonation around one scan, mark or clear, on the calling thread.
