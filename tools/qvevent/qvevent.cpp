@@ -45,7 +45,7 @@ struct CUsageError {
 
 // The options of one command: which take a value, which are flags, how many
 // positional arguments it takes.
-struct CCommandSpec {
+struct CCommandSyntax {
     std::set<std::string> m_valued;
     std::set<std::string> m_flags;
     std::size_t m_nMinArgs = 0;
@@ -70,7 +70,7 @@ struct CParsed {
     }
 };
 
-CParsed Parse(const std::string& command, const CCommandSpec& spec, const std::vector<std::string>& args,
+CParsed Parse(const std::string& command, const CCommandSyntax& syntax, const std::vector<std::string>& args,
               std::size_t first)
 {
     CParsed parsed;
@@ -80,9 +80,9 @@ CParsed Parse(const std::string& command, const CCommandSpec& spec, const std::v
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            if (spec.m_flags.count(arg)) {
+            if (syntax.m_flags.count(arg)) {
                 parsed.m_flags.insert(arg);
-            } else if (spec.m_valued.count(arg)) {
+            } else if (syntax.m_valued.count(arg)) {
                 if (i + 1 >= args.size())
                     throw CUsageError{"option " + arg + " needs a value"};
                 parsed.m_values[arg] = args[++i];
@@ -93,10 +93,10 @@ CParsed Parse(const std::string& command, const CCommandSpec& spec, const std::v
             parsed.m_args.push_back(arg);
         }
     }
-    if (parsed.m_args.size() < spec.m_nMinArgs)
-        throw CUsageError{command + " needs " + std::to_string(spec.m_nMinArgs) + " argument(s)"};
-    if (parsed.m_args.size() > spec.m_nMaxArgs)
-        throw CUsageError{"unexpected argument \"" + parsed.m_args[spec.m_nMaxArgs] + "\""};
+    if (parsed.m_args.size() < syntax.m_nMinArgs)
+        throw CUsageError{command + " needs " + std::to_string(syntax.m_nMinArgs) + " argument(s)"};
+    if (parsed.m_args.size() > syntax.m_nMaxArgs)
+        throw CUsageError{"unexpected argument \"" + parsed.m_args[syntax.m_nMaxArgs] + "\""};
     return parsed;
 }
 
@@ -593,7 +593,7 @@ int RunQvEvent(const std::vector<std::string>& args, std::ostream& out, std::ost
             throw CUsageError{"no command given (see qvevent --help)"};
         const std::string& command = args[i];
         const std::set<std::string> noFlags;
-        std::map<std::string, CCommandSpec> specs = {
+        std::map<std::string, CCommandSyntax> syntaxes = {
             {"report", {{"-c", "-l", "-s", "-t", "-i", "-g", "-u"}, noFlags, 0, 0xFFFFFFFF}},
             {"read", {{"-c", "-l", "--from", "--to"}, {"--backwards", "--json"}, 0, 0}},
             {"info", {{"-c", "-l"}, {"--json"}, 0, 0}},
@@ -607,10 +607,10 @@ int RunQvEvent(const std::vector<std::string>& args, std::ostream& out, std::ost
                "--types"},
               noFlags, 0, 0}},
         };
-        auto spec = specs.find(command);
-        if (spec == specs.end())
+        auto syntax = syntaxes.find(command);
+        if (syntax == syntaxes.end())
             throw CUsageError{"unknown command \"" + command + "\" (see qvevent --help)"};
-        CParsed parsed = Parse(command, spec->second, args, i + 1);
+        CParsed parsed = Parse(command, syntax->second, args, i + 1);
         if (command == "report")
             return Report(parsed, err);
         if (command == "read")
