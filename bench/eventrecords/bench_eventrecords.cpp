@@ -16,7 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include "eventlog/records/eventloghandle.h"
-#include "platform/base/fileio.h"
+#include "bench/common/benchnetwork.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
@@ -26,19 +26,12 @@ namespace {
 
 constexpr DWORD g_records = 1'000'000;
 
-// A temporary network whose local computer has a log "Bench" of one
-// million records, written as one file image.
+// The local computer's log "Bench" of one million records, with the SIDs
+// of a few accounts.
 struct CBenchLog {
-    std::string m_strRoot;
+    CBenchNetwork m_network;
     CBenchLog()
     {
-        char pattern[] = "/tmp/quorvil-bench-XXXXXX";
-        m_strRoot = ::mkdtemp(pattern);
-        ::setenv("QUORVIL_COMPUTERNAME", "BENCH", 1);
-        ::setenv("XDG_STATE_HOME", (m_strRoot + "/state").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (m_strRoot + "/config").c_str(), 1);
-        SetNetworkRoot(m_strRoot + "/network");
-        AddEventLog(nullptr, "Bench", 0xFFFF0000u, 0);
         std::vector<std::string> sids;
         for (const char* text : {"S-1-5-18", "S-1-5-19", "S-1-5-20"}) {
             std::vector<BYTE> sid;
@@ -47,25 +40,14 @@ struct CBenchLog {
         }
         const std::vector<BYTE> root = UnixUserSid(0);
         sids.emplace_back(root.begin(), root.end());
-        std::vector<std::string> records;
-        records.reserve(g_records);
-        CEvtEvent e;
-        e.m_strSourceName = "Service Control Manager";
-        e.m_strComputerName = "BENCH";
-        e.m_wEventType = 4;
-        e.m_dwEventID = 0x40001B7D;
-        for (DWORD i = 1; i <= g_records; ++i) {
-            e.m_dwRecordNumber = i;
-            e.m_dwTimeGenerated = e.m_dwTimeWritten = 1'700'000'000 + i;
+        m_network.WriteLog("Bench", g_records, [&](DWORD i, CEvtEvent& e) {
+            e.m_strSourceName = "Service Control Manager";
+            e.m_wEventType = 4;
+            e.m_dwEventID = 0x40001B7D;
             e.m_sid = sids[i % sids.size()];
             e.m_strings = {"Windows Update service " + std::to_string(i), "running"};
-            records.push_back(EncodeEvtRecord(e));
-        }
-        std::string path = *GetComputerFolder(nullptr, 0) + "/eventlog/Bench.evt";
-        EnsureDirectory(DirectoryOf(path));
-        AtomicWriteFile(path, ComposeEvtFile(records, g_records + 1, 0xFFFF0000u, 0));
+        });
     }
-    ~CBenchLog() { std::filesystem::remove_all(m_strRoot); }
 };
 
 void BM_ReadEvents(benchmark::State& state)

@@ -15,7 +15,7 @@
 #include "core/model/keysandactions.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
-#include "platform/base/fileio.h"
+#include "bench/common/benchnetwork.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
@@ -28,60 +28,40 @@ const DWORD RECORDS = [] {
     return value ? static_cast<DWORD>(std::strtoul(value, nullptr, 10)) : DWORD{1'000'000};
 }();
 
-// A temporary network whose local computer has two logs of a million
-// records each, written as file images.
-struct CBenchNetwork {
-    std::string m_strRoot;
-    CBenchNetwork()
+// The local computer's two logs of a million records each, and the message
+// file of the source "App".
+struct CBenchLogs {
+    CBenchNetwork m_network;
+    CBenchLogs()
     {
-        char pattern[] = "/tmp/quorvil-bench-XXXXXX";
-        m_strRoot = ::mkdtemp(pattern);
-        ::setenv("QUORVIL_COMPUTERNAME", "BENCH", 1);
-        ::setenv("XDG_STATE_HOME", (m_strRoot + "/state").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (m_strRoot + "/config").c_str(), 1);
-        SetNetworkRoot(m_strRoot + "/network");
-        const std::string computer = *GetComputerFolder(nullptr, 0);
-        AtomicWriteFile(computer + "/C$/Messages/app.mc",
+        AtomicWriteFile(m_network.ComputerFolder() + "/C$/Messages/app.mc",
                         "MessageId=4000\nLanguage=English\nThe service %1 reported: %2.\n.\n"
                         "MessageId=4001\nLanguage=English\nThe disk %1 is %2 full.\n.\n");
+        WriteLog("Marks", "Quorvil", 100);
+        WriteLog("Messages", "App", 4000);
         CEventSourceConfig source;
         source.m_strMessageFile = "C:\\Messages\\app.mc";
-        WriteLog(computer, "Marks", "Quorvil", 100);
-        WriteLog(computer, "Messages", "App", 4000);
         AddEventSource(nullptr, "Messages", "App", source);
     }
-    ~CBenchNetwork() { std::filesystem::remove_all(m_strRoot); }
 
-    static void WriteLog(const std::string& computer, const char* log, const char* source, DWORD id)
+    void WriteLog(const char* log, const char* source, DWORD id)
     {
-        AddEventLog(nullptr, log, 0xFFFF0000u, 0);
-        std::vector<std::string> records;
-        records.reserve(RECORDS);
-        CEvtEvent e;
-        e.m_strSourceName = source;
-        e.m_strComputerName = "BENCH";
-        e.m_wEventType = EVENTLOG_INFORMATION_TYPE;
-        for (DWORD i = 1; i <= RECORDS; ++i) {
-            e.m_dwRecordNumber = i;
-            e.m_dwTimeGenerated = e.m_dwTimeWritten = 1'700'000'000 + i;
+        m_network.WriteLog(log, RECORDS, [&](DWORD i, CEvtEvent& e) {
             // One record in a thousand is a disk warning that the keys catch.
             const bool bDisk = i % 1000 == 0;
+            e.m_strSourceName = source;
             e.m_dwEventID = bDisk ? id + 1 : id;
             e.m_wEventType = bDisk ? EVENTLOG_WARNING_TYPE : EVENTLOG_INFORMATION_TYPE;
             e.m_strings = bDisk ? std::vector<std::string>{"C:", "97%"}
                                 : std::vector<std::string>{"spooler", "job " + std::to_string(i) + " printed"};
-            records.push_back(EncodeEvtRecord(e));
-        }
-        const std::string path = computer + "/eventlog/" + log + ".evt";
-        EnsureDirectory(DirectoryOf(path));
-        AtomicWriteFile(path, ComposeEvtFile(records, RECORDS + 1, 0xFFFF0000u, 0));
+        });
     }
 };
 
-CBenchNetwork& Network()
+CBenchLogs& Network()
 {
-    static CBenchNetwork network;
-    return network;
+    static CBenchLogs logs;
+    return logs;
 }
 
 // One group of three keys: a type, an ID range and a text.

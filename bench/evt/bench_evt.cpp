@@ -9,7 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "platform/base/fileio.h"
+#include "bench/common/benchnetwork.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
@@ -18,35 +18,18 @@ namespace {
 
 constexpr DWORD g_records = 1'000'000;
 
-// A temporary network whose local computer has a log "Bench" of one
-// million records, written as one file image.
+// The local computer's log "Bench" of one million records.
 struct CBenchLog {
-    std::string m_strRoot;
+    CBenchNetwork m_network;
     CBenchLog()
     {
-        char pattern[] = "/tmp/quorvil-bench-XXXXXX";
-        m_strRoot = ::mkdtemp(pattern);
-        ::setenv("QUORVIL_COMPUTERNAME", "BENCH", 1);
-        SetNetworkRoot(m_strRoot);
-        AddEventLog(nullptr, "Bench", 0xFFFF0000u, 0);
-        std::vector<std::string> records;
-        records.reserve(g_records);
-        CEvtEvent e;
-        e.m_strSourceName = "Quorvil";
-        e.m_strComputerName = "BENCH";
-        e.m_wEventType = 4;
-        e.m_dwEventID = 100;
-        for (DWORD i = 1; i <= g_records; ++i) {
-            e.m_dwRecordNumber = i;
-            e.m_dwTimeGenerated = e.m_dwTimeWritten = 1'700'000'000 + i;
+        m_network.WriteLog("Bench", g_records, [](DWORD i, CEvtEvent& e) {
+            e.m_strSourceName = "Quorvil";
+            e.m_wEventType = 4;
+            e.m_dwEventID = 100;
             e.m_strings = {"Mark " + std::to_string(i), "disk C: at 91%"};
-            records.push_back(EncodeEvtRecord(e));
-        }
-        std::string path = *GetComputerFolder(nullptr, 0) + "/eventlog/Bench.evt";
-        EnsureDirectory(DirectoryOf(path));
-        AtomicWriteFile(path, ComposeEvtFile(records, g_records + 1, 0xFFFF0000u, 0));
+        });
     }
-    ~CBenchLog() { std::filesystem::remove_all(m_strRoot); }
 };
 
 void BM_ReadEventLogSequential(benchmark::State& state)
