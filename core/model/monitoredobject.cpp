@@ -39,7 +39,7 @@ CMonitoredObject::CMonitoredObject()
 }
 
 CMonitoredObject::CMonitoredObject(const CMonitoredObject& other)
-    : m_bEnabled(other.m_bEnabled), m_dwID(other.m_dwID), m_nState(other.m_nState),
+    : m_bEnabled(other.m_bEnabled), m_dwID(other.m_dwID), m_nState(other.m_nState.load()),
       m_timeLastScanned(other.m_timeLastScanned), m_timeLastChanged(other.m_timeLastChanged),
       m_nInterval(other.m_nInterval), m_bJumpPending(other.m_bJumpPending),
       m_bImpersonate(other.m_bImpersonate), m_strLogonUser(other.m_strLogonUser),
@@ -54,7 +54,7 @@ CMonitoredObject& CMonitoredObject::operator=(const CMonitoredObject& other)
         return *this;
     m_bEnabled = other.m_bEnabled;
     m_dwID = other.m_dwID;
-    m_nState = other.m_nState;
+    m_nState = other.m_nState.load();
     m_timeLastScanned = other.m_timeLastScanned;
     m_timeLastChanged = other.m_timeLastChanged;
     m_nInterval = other.m_nInterval;

@@ -7,6 +7,7 @@
 // Threads: the scan thread calls ScanIfDue/Scan; the user interface thread
 // edits. The watch-group array is guarded by g_csMonitor per access; a
 // group pointer stays valid only while no other thread removes the group.
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,7 +112,8 @@ public:
 
     BOOL m_bEnabled = FALSE;
     DWORD m_dwID = 0;
-    int m_nState = MON_STATE_NONE;
+    // Written by the scan thread, read by the views while it scans.
+    std::atomic<int> m_nState{MON_STATE_NONE};
     CTime m_timeLastScanned;
     CTime m_timeLastChanged;
     int m_nInterval = 60;
