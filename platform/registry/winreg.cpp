@@ -214,20 +214,32 @@ LONG RegConnectRegistryA(const char* lpMachineName, HKEY hKey, HKEY* phkResult)
     return ERROR_SUCCESS;
 }
 
+namespace {
+
+// The key of an open handle, for a subkey to be opened or created below it:
+// refuses a subkey path that starts with a backslash.
+LONG ReadKeyBelow(HKEY hKey, const char* lpSubKey, CKeyHandle& handle,
+                  std::shared_ptr<const CRegKey>& tree, const CRegKey*& key)
+{
+    if (lpSubKey && *lpSubKey == '\\')
+        return ERROR_BAD_PATHNAME;
+    if (LONG error = Resolve(hKey, handle))
+        return error;
+    return ReadKey(handle, tree, key);
+}
+
+} // namespace
+
 LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
                    HKEY* phkResult)
 {
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
     *phkResult = static_cast<HKEY>(0);
-    if (lpSubKey && *lpSubKey == '\\')
-        return ERROR_BAD_PATHNAME;
     CKeyHandle handle;
-    if (LONG error = Resolve(hKey, handle))
-        return error;
     std::shared_ptr<const CRegKey> tree;
     const CRegKey* key = nullptr;
-    if (LONG error = ReadKey(handle, tree, key))
+    if (LONG error = ReadKeyBelow(hKey, lpSubKey, handle, tree, key))
         return error;
     if (!key->OpenKey(lpSubKey ? lpSubKey : ""))
         return ERROR_FILE_NOT_FOUND;
@@ -244,14 +256,10 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, char* 
     if (!phkResult || !lpSubKey)
         return ERROR_INVALID_PARAMETER;
     *phkResult = static_cast<HKEY>(0);
-    if (*lpSubKey == '\\')
-        return ERROR_BAD_PATHNAME;
     CKeyHandle handle;
-    if (LONG error = Resolve(hKey, handle))
-        return error;
     std::shared_ptr<const CRegKey> tree;
     const CRegKey* key = nullptr;
-    if (LONG error = ReadKey(handle, tree, key))
+    if (LONG error = ReadKeyBelow(hKey, lpSubKey, handle, tree, key))
         return error;
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     if (!key->OpenKey(lpSubKey)) {
