@@ -297,23 +297,22 @@ DWORD EnumNetworkLevel(DWORD scope, const CNetResource* container, std::vector<C
 {
     out.clear();
     std::string root = GetNetworkRoot();
-    auto computersOf = [&](const std::string& domain) {
-        for (const std::string& name : ListFolder(root + "/" + domain, true)) {
-            CNetResource res;
-            res.m_dwScope = scope;
-            res.m_dwType = RESOURCETYPE_ANY;
-            res.m_dwDisplayType = RESOURCEDISPLAYTYPE_SERVER;
-            res.m_dwUsage = RESOURCEUSAGE_CONNECTABLE;
-            res.m_strRemoteName = "\\\\" + name;
-            res.m_strProvider = QUORVIL_NETWORK_NAME;
-            out.push_back(std::move(res));
-        }
+    auto resource = [&](DWORD dwDisplayType, DWORD dwUsage, std::string name, std::string provider) {
+        CNetResource res;
+        res.m_dwScope = scope;
+        res.m_dwDisplayType = dwDisplayType;
+        res.m_dwUsage = dwUsage;
+        res.m_strRemoteName = std::move(name);
+        res.m_strProvider = std::move(provider);
+        return res;
     };
-    CNetResource entire;
-    entire.m_dwScope = scope;
-    entire.m_dwDisplayType = RESOURCEDISPLAYTYPE_ROOT;
-    entire.m_dwUsage = RESOURCEUSAGE_CONTAINER;
-    entire.m_strRemoteName = "Entire Network";
+    auto computersOf = [&](const std::string& domain) {
+        for (const std::string& name : ListFolder(root + "/" + domain, true))
+            out.push_back(resource(RESOURCEDISPLAYTYPE_SERVER, RESOURCEUSAGE_CONNECTABLE, "\\\\" + name,
+                                   QUORVIL_NETWORK_NAME));
+    };
+    const CNetResource entire =
+        resource(RESOURCEDISPLAYTYPE_ROOT, RESOURCEUSAGE_CONTAINER, "Entire Network", "");
 
     if (scope == RESOURCE_CONTEXT) {
         GetComputerFolder(nullptr, ERROR_BAD_NETPATH); // the local computer joins its domain
@@ -326,26 +325,14 @@ DWORD EnumNetworkLevel(DWORD scope, const CNetResource* container, std::vector<C
         return ERROR_SUCCESS;
     }
     switch (container->m_dwDisplayType) {
-    case RESOURCEDISPLAYTYPE_ROOT: {
-        CNetResource network;
-        network.m_dwScope = scope;
-        network.m_dwDisplayType = RESOURCEDISPLAYTYPE_NETWORK;
-        network.m_dwUsage = RESOURCEUSAGE_CONTAINER;
-        network.m_strRemoteName = QUORVIL_NETWORK_NAME;
-        network.m_strProvider = QUORVIL_NETWORK_NAME;
-        out.push_back(std::move(network));
+    case RESOURCEDISPLAYTYPE_ROOT:
+        out.push_back(resource(RESOURCEDISPLAYTYPE_NETWORK, RESOURCEUSAGE_CONTAINER, QUORVIL_NETWORK_NAME,
+                               QUORVIL_NETWORK_NAME));
         return ERROR_SUCCESS;
-    }
     case RESOURCEDISPLAYTYPE_NETWORK:
-        for (const std::string& domain : ListFolder(root, true)) {
-            CNetResource res;
-            res.m_dwScope = scope;
-            res.m_dwDisplayType = RESOURCEDISPLAYTYPE_DOMAIN;
-            res.m_dwUsage = RESOURCEUSAGE_CONTAINER;
-            res.m_strRemoteName = domain;
-            res.m_strProvider = QUORVIL_NETWORK_NAME;
-            out.push_back(std::move(res));
-        }
+        for (const std::string& domain : ListFolder(root, true))
+            out.push_back(resource(RESOURCEDISPLAYTYPE_DOMAIN, RESOURCEUSAGE_CONTAINER, domain,
+                                   QUORVIL_NETWORK_NAME));
         return ERROR_SUCCESS;
     case RESOURCEDISPLAYTYPE_DOMAIN: {
         auto domain = IsValidName(container->m_strRemoteName)
