@@ -2,7 +2,10 @@
 # missing Debian packages, builds with CMake + Ninja and runs.
 BUILD ?= build
 JOBS ?= $(shell nproc)
-GUI ?= OFF
+GUI ?= ON
+# ccache, when the machine has it, shares objects between build folders.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+export CCACHE_BASEDIR := $(CURDIR)
 CMAKE_FLAGS ?=
 
 .PHONY: deps configure build run test test-asan test-tsan fuzz bench clean
@@ -14,7 +17,8 @@ deps:
 # Benchmarks have their own optimised build (make bench).
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) -G Ninja -DQUORVIL_GUI=$(GUI) -DCMAKE_BUILD_TYPE=Debug \
-	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g0" $(CMAKE_FLAGS)
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g0" \
+	  $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)) $(CMAKE_FLAGS)
 
 configure: deps $(BUILD)/build.ninja
 

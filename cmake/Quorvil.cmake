@@ -73,3 +73,21 @@ function(quorvil_bench name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quorvil_flags benchmark::benchmark)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
 endfunction()
+
+# quorvil_ui_test(NAME SOURCES ... LIBS ...): a widget test, run with Qt's
+# offscreen platform inside a QApplication (tests/ui/support/qtest_main.cpp).
+function(quorvil_ui_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/isolated_env.cpp
+    ${PROJECT_SOURCE_DIR}/tests/ui/support/qtest_main.cpp)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support
+    ${PROJECT_SOURCE_DIR}/tests/ui/support)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quorvil_flags Qt6::Test GTest::gtest GTest::gmock)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    LABELS "ui;${ARG_LABELS}"
+    TIMEOUT 300
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORVIL_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORVIL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  add_dependencies(all_tests ${name})
+endfunction()

@@ -1,0 +1,14 @@
+// The main of every widget test: GoogleTest inside a QApplication on Qt's
+// offscreen platform, so real widgets run without a display.
+#include <QApplication>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
