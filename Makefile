@@ -8,7 +8,7 @@ CCACHE := $(shell command -v ccache 2>/dev/null)
 export CCACHE_BASEDIR := $(CURDIR)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test test-asan test-tsan fuzz bench clean
+.PHONY: deps configure build run test test-asan test-tsan fuzz bench clean screenshots
 
 deps:
 	@QUORVIL_GUI=$(GUI) scripts/install-deps
@@ -30,6 +30,10 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The widget tests render the windows they drive into docs/screenshots.
+screenshots: build
+	cd $(BUILD) && QUORVIL_SCREENSHOT_DIR=$(CURDIR)/docs/screenshots ctest -L ui -j $(JOBS)
 
 # The tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
