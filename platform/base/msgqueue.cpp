@@ -4,11 +4,21 @@
 
 void CMessageQueue::Post(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    std::function<void()> wakeUp;
     {
         std::lock_guard lock(m_mutex);
         m_messages.push_back({message, wParam, lParam});
+        wakeUp = m_wakeUp;
     }
     m_cv.notify_one();
+    if (wakeUp)
+        wakeUp();
+}
+
+void CMessageQueue::SetWakeUp(std::function<void()> wakeUp)
+{
+    std::lock_guard lock(m_mutex);
+    m_wakeUp = std::move(wakeUp);
 }
 
 std::optional<CQueuedMessage> CMessageQueue::Get(unsigned milliseconds)

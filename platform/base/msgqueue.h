@@ -4,6 +4,7 @@
 // the only way the scan thread reaches the front end.
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -22,6 +23,10 @@ struct CQueuedMessage {
 class CMessageQueue {
 public:
     void Post(UINT message, WPARAM wParam, LPARAM lParam);
+    // Called after every Post, on the posting thread, so that a front end
+    // with its own event loop can schedule a drain there. Install it before
+    // any thread posts; it must be safe to call from any thread.
+    void SetWakeUp(std::function<void()> wakeUp);
     // The oldest message, waiting at most the given milliseconds for one.
     std::optional<CQueuedMessage> Get(unsigned milliseconds);
     // The oldest message, without waiting.
@@ -32,4 +37,5 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     std::deque<CQueuedMessage> m_messages; // guarded by m_mutex
+    std::function<void()> m_wakeUp;        // guarded by m_mutex
 };
