@@ -28,17 +28,17 @@ CMonitoredObject* FindLog(CQuorvilDoc& doc, DWORD dwItemId)
 
 } // namespace
 
-bool IsLogCommand(int nCommand)
+bool IsLogCommand(UINT nCommand)
 {
     switch (nCommand) {
     case ID_LOG_CONFIGURE:
     case ID_LOG_DELETE:
     case ID_LOG_ENABLE:
     case ID_LOG_CLEAR:
-    case ID_LOG_SEND_TO_EDITOR:
+    case ID_LOG_EDITOR:
     case ID_LOG_MARK:
     case ID_LOG_FAST_MARK:
-    case ID_LOG_EXPLORE:
+    case ID_LOG_EXPLORER:
     case ID_LOG_COMMAND_BOX:
     case ID_LOG_RENAME: return true;
     default: return false;
@@ -52,10 +52,10 @@ bool IsMarkAllowed(const CMonitoredObject& log)
     return dynamic_cast<const CFileMonitor*>(&log) != nullptr;
 }
 
-bool IsLogCommandEnabled(CQuorvilDoc& doc, DWORD dwItemId, int nCommand)
+bool IsLogCommandEnabled(CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand)
 {
     if (dwItemId == ITEM_KIND_SYSTEM_LOG)
-        return doc.m_pManager && (nCommand == ID_LOG_CLEAR || nCommand == ID_LOG_SEND_TO_EDITOR);
+        return doc.m_pManager && (nCommand == ID_LOG_CLEAR || nCommand == ID_LOG_EDITOR);
     const CMonitoredObject* pLog = FindLog(doc, dwItemId);
     if (!pLog)
         return false;
@@ -68,15 +68,15 @@ bool IsLogCommandEnabled(CQuorvilDoc& doc, DWORD dwItemId, int nCommand)
     case ID_LOG_CLEAR: return bText || bEvent;
     case ID_LOG_MARK:
     case ID_LOG_FAST_MARK: return IsMarkAllowed(*pLog);
-    case ID_LOG_SEND_TO_EDITOR:
-    case ID_LOG_EXPLORE:
+    case ID_LOG_EDITOR:
+    case ID_LOG_EXPLORER:
     case ID_LOG_COMMAND_BOX: return bText;
     case ID_LOG_RENAME: return bEvent;
     default: return false;
     }
 }
 
-QString LogCommandText(CQuorvilDoc& doc, DWORD dwItemId, int nCommand, bool bContextMenu)
+QString LogCommandText(CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand, bool bContextMenu)
 {
     switch (nCommand) {
     case ID_LOG_CONFIGURE: return QStringLiteral("C&onfigure...\tCtrl+Enter");
@@ -88,17 +88,17 @@ QString LogCommandText(CQuorvilDoc& doc, DWORD dwItemId, int nCommand, bool bCon
         return pLog && pLog->IsEnabled() ? QStringLiteral("Disa&ble\tCtrl+T") : QStringLiteral("Ena&ble\tCtrl+T");
     }
     case ID_LOG_CLEAR: return QStringLiteral("C&lear");
-    case ID_LOG_SEND_TO_EDITOR: return QStringLiteral("Send to &Editor");
+    case ID_LOG_EDITOR: return QStringLiteral("Send to &Editor");
     case ID_LOG_MARK: return QStringLiteral("Ma&rk...\tCtrl+K");
     case ID_LOG_FAST_MARK: return QStringLiteral("&Fast Mark\tAlt+K");
-    case ID_LOG_EXPLORE: return QStringLiteral("Explor&e ...");
+    case ID_LOG_EXPLORER: return QStringLiteral("Explor&e ...");
     case ID_LOG_COMMAND_BOX: return QStringLiteral("Command Bo&x...");
     case ID_LOG_RENAME: return QStringLiteral("&Rename");
     default: return {};
     }
 }
 
-void RunLogCommand(IMainFrame& frame, DWORD dwItemId, int nCommand)
+void RunLogCommand(IMainFrame& frame, DWORD dwItemId, UINT nCommand)
 {
     CQuorvilDoc& doc = frame.GetDocument();
     if (!IsLogCommandEnabled(doc, dwItemId, nCommand))
@@ -118,7 +118,7 @@ void RunLogCommand(IMainFrame& frame, DWORD dwItemId, int nCommand)
         if (ShowMessageBox(parent, IDS_CONFIRM_CLEAR, MB_YESNO | MB_ICONQUESTION) != IDNO)
             doc.ClearLog(dwItemId);
         break;
-    case ID_LOG_SEND_TO_EDITOR: LaunchEditor(pText ? pText->GetFilePath() : AppSettings::GetErrorLogPath()); break;
+    case ID_LOG_EDITOR: LaunchEditor(pText ? pText->GetFilePath() : AppSettings::GetErrorLogPath()); break;
     case ID_LOG_MARK: {
         std::string text = "My Mark";
         if (AskMarkText(parent, text))
@@ -126,7 +126,7 @@ void RunLogCommand(IMainFrame& frame, DWORD dwItemId, int nCommand)
         break;
     }
     case ID_LOG_FAST_MARK: doc.MarkLog(dwItemId, AppSettings::GetFastMark()); break;
-    case ID_LOG_EXPLORE: LaunchExplorer(pText->m_strDirectory); break;
+    case ID_LOG_EXPLORER: LaunchExplorer(pText->m_strDirectory); break;
     case ID_LOG_COMMAND_BOX: LaunchCommandBox(pText->m_strDirectory); break;
     case ID_LOG_RENAME: {
         auto* pEvent = dynamic_cast<CEventMonitor*>(pLog);
@@ -145,10 +145,10 @@ void RunLogCommand(IMainFrame& frame, DWORD dwItemId, int nCommand)
     }
 }
 
-QAction* AddLogCommand(QMenu& menu, CQuorvilDoc& doc, DWORD dwItemId, int nCommand, bool bContextMenu)
+QAction* AddLogCommand(QMenu& menu, CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand, bool bContextMenu)
 {
     QAction* action = menu.addAction(LogCommandText(doc, dwItemId, nCommand, bContextMenu));
-    action->setData(nCommand);
+    action->setData(static_cast<uint>(nCommand));
     action->setEnabled(IsLogCommandEnabled(doc, dwItemId, nCommand));
     return action;
 }

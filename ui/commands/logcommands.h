@@ -9,7 +9,7 @@
 // thread.
 #include <QString>
 
-#include "platform/base/win32types.h"
+#include "ui/common/commandids.h"
 
 class CMonitoredObject;
 class CQuorvilDoc;
@@ -17,19 +17,15 @@ class IMainFrame;
 class QAction;
 class QMenu;
 
-constexpr int ID_LOG_CONFIGURE = 32788;      // "C&onfigure...\tCtrl+Enter"
-constexpr int ID_LOG_DELETE = 32777;         // "&Delete\tDel"
-constexpr int ID_LOG_ENABLE = 32778;         // "Disa&ble\tCtrl+T" / "Ena&ble\tCtrl+T"
-constexpr int ID_LOG_CLEAR = 32790;          // "C&lear"
-constexpr int ID_LOG_SEND_TO_EDITOR = 32791; // "Send to &Editor"
-constexpr int ID_LOG_MARK = 32803;           // "Ma&rk...\tCtrl+K"
-constexpr int ID_LOG_FAST_MARK = 32804;      // "&Fast Mark\tAlt+K"
-constexpr int ID_LOG_EXPLORE = 32844;        // "Explor&e ..."
-constexpr int ID_LOG_COMMAND_BOX = 32845;    // "Command Bo&x..."
-constexpr int ID_LOG_RENAME = 124;           // "&Rename"
+// The commands (ids in ui/common/commandids.h): ID_LOG_CONFIGURE
+// "C&onfigure...\tCtrl+Enter", ID_LOG_DELETE "&Delete\tDel", ID_LOG_ENABLE
+// "Disa&ble\tCtrl+T" / "Ena&ble\tCtrl+T", ID_LOG_CLEAR "C&lear",
+// ID_LOG_EDITOR "Send to &Editor", ID_LOG_MARK "Ma&rk...\tCtrl+K",
+// ID_LOG_FAST_MARK "&Fast Mark\tAlt+K", ID_LOG_EXPLORER "Explor&e ...",
+// ID_LOG_COMMAND_BOX "Command Bo&x...", ID_LOG_RENAME "&Rename".
 
 // Whether nCommand is one of the ids above.
-bool IsLogCommand(int nCommand);
+bool IsLogCommand(UINT nCommand);
 
 // Whether a log may be marked: every text log; an event log only when its
 // log name is exactly "Application" (marks are filed there).
@@ -38,17 +34,17 @@ bool IsMarkAllowed(const CMonitoredObject& log);
 // Whether the command applies to the item: false for an unknown log, an
 // item kind the command does not serve, or a command that is not a log
 // command.
-bool IsLogCommandEnabled(CQuorvilDoc& doc, DWORD dwItemId, int nCommand);
+bool IsLogCommandEnabled(CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand);
 
 // The command's menu text for the item (the enable/disable text follows
 // the log's state). Context menus pad Delete with 30 blanks before its tab.
-QString LogCommandText(CQuorvilDoc& doc, DWORD dwItemId, int nCommand, bool bContextMenu = false);
+QString LogCommandText(CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand, bool bContextMenu = false);
 
 // Runs the command on the item when it is enabled for it; does nothing
 // otherwise. Questions and dialogs are parented to frame.GetWindow().
-void RunLogCommand(IMainFrame& frame, DWORD dwItemId, int nCommand);
+void RunLogCommand(IMainFrame& frame, DWORD dwItemId, UINT nCommand);
 
 // Appends the command to a menu: its text, its enabling for the item, and
 // the command id as the action's data (run it with RunLogCommand when the
 // menu returns the action). The menu owns the action.
-QAction* AddLogCommand(QMenu& menu, CQuorvilDoc& doc, DWORD dwItemId, int nCommand, bool bContextMenu = true);
+QAction* AddLogCommand(QMenu& menu, CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand, bool bContextMenu = true);
