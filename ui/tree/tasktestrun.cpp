@@ -1,0 +1,12 @@
+#include "ui/tree/tasktestrun.h"
+
+#include <memory>
+#include <thread>
+
+#include "bransched/task.h"
+
+void RunTaskCopyOnWorker(const CTask& task)
+{
+    auto pCopy = std::make_unique<CTask>(task);
+    std::thread([pTask = std::move(pCopy)] { pTask->Run(); }).detach();
+}
