@@ -142,6 +142,7 @@ bool CHeadlessFrontEnd::Handle(const CQueuedMessage& msg)
             Print(pLog->GetDisplayName() + ": " + GetStateText(pLog->GetState()));
         break;
     }
+    case WM_DEFERRED_EDIT: m_doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), msg.lParam); break;
     case WM_AUTOSAVE: {
         CScanPause pause(m_doc.m_pManager.get());
         if (!m_doc.AutoSaveWorkspace())

@@ -1,5 +1,7 @@
 #include "tasks/trigger.h"
 
+#include "core/model/monmanager.h"
+
 #include "bransched/oledatetime.h"
 #include "match/searchkeytext.h"
 
@@ -43,6 +45,9 @@ bool IsLaunchAllowed(BOOL bMinInterval, int nMinIntervalMinutes, const COleDateT
 
 BOOL ApplyLaunchRule(CKeysAndActions& group)
 {
+    // A scan that was asked to stop starts no further task.
+    if (IsStopRequested())
+        return FALSE;
     if (group.m_bMinInterval &&
         !IsLaunchAllowed(group.m_bMinInterval, group.m_nMinIntervalMinutes,
                          group.m_task.GetLastRunTime(), COleDateTime::GetCurrentTime()))

@@ -53,7 +53,8 @@ bool IsLaunchAllowed(BOOL bMinInterval, int nMinIntervalMinutes, const COleDateT
                      const COleDateTime& now);
 
 // The launch rule for a group that a trigger has just made triggered: runs
-// its task (on the calling thread; it may block) unless the minimum launch
+// its task (on the calling thread; it may block) unless a stop of the scan
+// was requested (IsStopRequested) or the minimum launch
 // interval, measured from the task's last run to the model clock's now,
 // holds it back. TRUE when the task ran.
 BOOL ApplyLaunchRule(CKeysAndActions& group);

@@ -1,5 +1,7 @@
 #include "core/doc/managerops.h"
 
+#include "core/doc/quorvildoc.h"
+
 #include <memory>
 
 #include "eventlog/scan/eventmonitor.h"
@@ -32,16 +34,44 @@ BOOL IsEventLogMonitored(const CMonManager& manager, const std::string& strServe
 
 namespace {
 
-// Copies the log of kind T, shows its sheet and assigns the copy back on OK.
+// What a scan moves on while the sheet is open: an edited copy takes it from
+// the live log, so assigning the copy back never rolls a read position back.
+void TakeScanState(CMonitoredObject& edited, const CMonitoredObject& live)
+{
+    edited.m_timeLastScanned = live.m_timeLastScanned;
+    edited.m_timeLastChanged = live.m_timeLastChanged;
+    edited.m_nState = live.m_nState.load();
+    edited.m_bJumpPending = live.m_bJumpPending;
+}
+
+void TakeScanState(CFileMonitor& edited, const CFileMonitor& live)
+{
+    TakeScanState(static_cast<CMonitoredObject&>(edited), live);
+    edited.m_dwLastSize = live.m_dwLastSize;
+    edited.m_dwPosition = live.m_dwPosition;
+    edited.m_timeLastCheck = live.m_timeLastCheck;
+    edited.m_bFinishingYesterday = live.m_bFinishingYesterday;
+}
+
+void TakeScanState(CEventMonitor& edited, const CEventMonitor& live)
+{
+    TakeScanState(static_cast<CMonitoredObject&>(edited), live);
+    edited.m_nLastRecord = live.m_nLastRecord;
+}
+
+// Copies the log of kind T and shows its sheet; on OK the copy is assigned
+// back, with the scan state the log has then, as soon as no scan uses it.
 template <class T, class ShowSheet>
 BOOL EditCopy(CMonManager& manager, T& log, ShowSheet show)
 {
-    T copy(log);
-    copy.SetID(log.GetID());
-    if (!show(copy))
+    auto pCopy = std::make_shared<T>(log);
+    pCopy->SetID(log.GetID());
+    if (!show(*pCopy))
         return FALSE;
-    manager.WaitUntilNotScanning(&log);
-    log = copy;
+    manager.RunWhenNotScanning(&log, HINT_LOG_EDITED, [&log, pCopy] {
+        TakeScanState(*pCopy, log);
+        log = *pCopy;
+    });
     return TRUE;
 }
 

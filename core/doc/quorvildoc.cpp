@@ -323,7 +323,7 @@ void CQuorvilDoc::OnScanStart()
 void CQuorvilDoc::OnScanStop()
 {
     if (m_pManager)
-        m_pManager->StopScanThread();
+        m_pManager->RequestStop();
 }
 
 void CQuorvilDoc::OnScanToggle()
@@ -630,6 +630,11 @@ void CQuorvilDoc::NotifyLogRenamed(DWORD dwID)
 void CQuorvilDoc::RefreshAllViews()
 {
     UpdateAllViews(HINT_SETTINGS_CHANGED);
+}
+
+void CQuorvilDoc::OnDeferredEdit(DWORD dwID, LPARAM lHint)
+{
+    SendHint(lHint, dwID);
 }
 
 void CQuorvilDoc::OnScanProgress(DWORD dwID, DWORD dwExtra)

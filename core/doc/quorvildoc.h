@@ -15,6 +15,7 @@
 //   doc.DoFileSave();                           // "Save" (Save As: DoSave(""))
 //   on WM_AUTOSAVE: { CScanPause p(doc.m_pManager.get()); doc.AutoSaveWorkspace(); }
 //   on WM_SCAN_PROGRESS: doc.OnScanProgress(wParam, lParam);
+//   on WM_DEFERRED_EDIT: doc.OnDeferredEdit(wParam, lParam);
 //   before closing or replacing the workspace: if (doc.SaveModified()) ...
 //
 // Files are replaced atomically: the workspace is written to memory first,
@@ -139,7 +140,8 @@ public:
     // beside it, when Settings/AutoBackup is on and the file is not empty.
     void BackupWorkspace();
 
-    // Scanning commands "Star&t", "Sto&p" and the tool bar's toggle.
+    // Scanning commands "Star&t", "Sto&p" and the tool bar's toggle. Stop
+    // asks the scan thread to stop and returns at once.
     void OnScanStart();
     void OnScanStop();
     void OnScanToggle();
@@ -178,6 +180,9 @@ public:
     BOOL DeleteSearchKey(DWORD dwID, int nGroup, int nKey);
     void NotifyLogRenamed(DWORD dwID);
     void RefreshAllViews();
+    // The hint of an edit that waited for the end of a scan of the log
+    // (WM_DEFERRED_EDIT): the views show the log as it is now.
+    void OnDeferredEdit(DWORD dwID, LPARAM lHint);
     // Hint 5 for a log whose state the scan thread reported.
     void OnScanProgress(DWORD dwID, DWORD dwExtra);
 

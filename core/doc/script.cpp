@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/settings/systemlog.h"
+#include "core/doc/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "platform/base/fileio.h"
 
@@ -110,7 +111,7 @@ public:
 
 private:
     // Keeps the scan thread from starting scans while a command changes
-    // logs; each log is changed only after WaitForScanOf it.
+    // logs; a log that a scan holds is changed when that scan ends.
     class CHoldScans {
     public:
         explicit CHoldScans(CMonManager& manager) : m_pause(&manager)
@@ -148,10 +149,11 @@ private:
             CEventMonitor* pLog = FindEventLog(dwID);
             if (!pLog)
                 continue;
-            m_manager.WaitUntilNotScanning(pLog);
-            std::string strOldName = pLog->GetDisplayName();
-            pLog->m_strServer = strNew;
-            WriteSystemLogF("Script: Renaming %s to %s", strOldName.c_str(), pLog->GetDisplayName().c_str());
+            m_manager.RunWhenNotScanning(pLog, HINT_LOG_RENAMED, [pLog, strNew] {
+                std::string strOldName = pLog->GetDisplayName();
+                pLog->m_strServer = strNew;
+                WriteSystemLogF("Script: Renaming %s to %s", strOldName.c_str(), pLog->GetDisplayName().c_str());
+            });
         }
     }
 
@@ -162,12 +164,14 @@ private:
             CEventMonitor* pLog = FindEventLog(dwID);
             if (!pLog)
                 continue;
-            m_manager.WaitUntilNotScanning(pLog);
-            auto* pCopy = new CEventMonitor(*pLog);
-            pCopy->m_strServer = strNew;
-            WriteSystemLogF("Script: Duplicating %s as %s", pLog->GetDisplayName().c_str(),
-                            pCopy->GetDisplayName().c_str());
-            m_manager.AddLog(pCopy);
+            CMonManager& manager = m_manager;
+            manager.RunWhenNotScanning(pLog, -1, [&manager, pLog, strNew] {
+                auto* pCopy = new CEventMonitor(*pLog);
+                pCopy->m_strServer = strNew;
+                WriteSystemLogF("Script: Duplicating %s as %s", pLog->GetDisplayName().c_str(),
+                                pCopy->GetDisplayName().c_str());
+                manager.AddLog(pCopy);
+            });
         }
     }
 
@@ -192,9 +196,11 @@ private:
             while (CKeysAndActions* pGroup = pLog->GetNextWatchGroup(groupPos)) {
                 if (!EqualNoCase(pGroup->m_strDescription, strGroup))
                     continue;
-                pGroup->SetVariable(strVariable.c_str(), strValue);
-                WriteSystemLogF("Script: %s,%s: '%s' = '%s'", strLog.c_str(), strGroup.c_str(),
-                                strVariable.c_str(), strValue.c_str());
+                m_manager.RunWhenNotScanning(pLog, -1, [=] {
+                    pGroup->SetVariable(strVariable.c_str(), strValue);
+                    WriteSystemLogF("Script: %s,%s: '%s' = '%s'", strLog.c_str(), strGroup.c_str(),
+                                    strVariable.c_str(), strValue.c_str());
+                });
             }
         }
     }

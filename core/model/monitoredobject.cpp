@@ -62,7 +62,6 @@ CMonitoredObject& CMonitoredObject::operator=(const CMonitoredObject& other)
     m_strLogonUser = other.m_strLogonUser;
     m_strLogonPassword = other.m_strLogonPassword;
     m_strLogonDomain = other.m_strLogonDomain;
-    m_hLogonToken = nullptr;
     RemoveAllWatchGroups();
     CopyWatchGroupsFrom(other);
     return *this;
@@ -71,9 +70,6 @@ CMonitoredObject& CMonitoredObject::operator=(const CMonitoredObject& other)
 CMonitoredObject::~CMonitoredObject()
 {
     RemoveAllWatchGroups();
-    // A token left open by an interrupted scan is closed here rather than leaked.
-    if (m_hLogonToken)
-        GetLogonService().CloseToken(m_hLogonToken);
 }
 
 void CMonitoredObject::CopyWatchGroupsFrom(const CMonitoredObject& other)
@@ -160,6 +156,19 @@ BOOL CMonitoredObject::IsScanDue()
     return CTime::GetCurrentTime() > GetNextScanTime();
 }
 
+namespace {
+
+// The logons of the calling thread, innermost last. Impersonation belongs to
+// a thread, so the token does too: a mark on the user interface thread and a
+// scan of the same log on the scan thread each log on and revert their own.
+struct CThreadLogon {
+    const CMonitoredObject* pLog;
+    HANDLE hToken;
+};
+thread_local std::vector<CThreadLogon> t_logons;
+
+} // namespace
+
 BOOL CMonitoredObject::LogonAsUser(DWORD* pError)
 {
     if (!GetImpersonate())
@@ -168,11 +177,11 @@ BOOL CMonitoredObject::LogonAsUser(DWORD* pError)
     DWORD dwError = ERROR_SUCCESS;
     HANDLE hToken = nullptr;
     if (logon.LogonUser(GetLogonUser(), GetLogonDomain(), GetLogonPassword(), &hToken, &dwError)) {
-        m_hLogonToken = hToken;
-        if (logon.Impersonate(hToken, &dwError))
+        if (logon.Impersonate(hToken, &dwError)) {
+            t_logons.push_back({this, hToken});
             return TRUE;
+        }
         logon.CloseToken(hToken);
-        m_hLogonToken = nullptr;
     }
     SetState(MON_STATE_ERROR);
     WriteSystemLogF("Local logon from %s\\%s failed for %s: %d - %s", GetLogonDomain().c_str(),
@@ -185,12 +194,19 @@ BOOL CMonitoredObject::LogonAsUser(DWORD* pError)
 
 void CMonitoredObject::RevertLogon()
 {
-    if (!m_hLogonToken)
+    auto it = std::find_if(t_logons.rbegin(), t_logons.rend(),
+                           [this](const CThreadLogon& l) { return l.pLog == this; });
+    if (it == t_logons.rend())
         return;
     ILogonService& logon = GetLogonService();
     logon.RevertToSelf();
-    logon.CloseToken(m_hLogonToken);
-    m_hLogonToken = nullptr;
+    logon.CloseToken(it->hToken);
+    t_logons.erase(std::next(it).base());
+    // An outer logon of this thread (another log's) acts again.
+    if (!t_logons.empty()) {
+        DWORD dwError = ERROR_SUCCESS;
+        logon.Impersonate(t_logons.back().hToken, &dwError);
+    }
 }
 
 int CMonitoredObject::GetWatchGroupCount() const

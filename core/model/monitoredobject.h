@@ -98,7 +98,8 @@ public:
 
     CTime GetNextScanTime() const { return m_timeLastScanned + GetInterval(); }
 
-    // Impersonation around one scan, mark or clear, on the calling thread.
+    // Impersonation around one scan, mark or clear, of the calling thread
+    // only: each thread keeps its own token, which RevertLogon closes.
     BOOL LogonAsUser(DWORD* pError = nullptr);
     void RevertLogon();
 
@@ -118,7 +119,6 @@ public:
     CTime m_timeLastChanged;
     int m_nInterval = 60;
     BOOL m_bJumpPending = FALSE;
-    HANDLE m_hLogonToken = nullptr;
     BOOL m_bImpersonate = FALSE;
     std::string m_strLogonUser;
     std::string m_strLogonPassword;

@@ -1,6 +1,9 @@
 #include "core/model/monmanager.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <thread>
 
 #include "app/settings/appsettings.h"
@@ -15,17 +18,48 @@ CManualResetEvent g_hStopScanEvent;
 
 IMPLEMENT_SERIAL(CMonManager, CObject, VERSIONABLE_SCHEMA | 1)
 
-// The scan thread and what its controller shares with it. A thread that
-// did not stop in time is abandoned: it ends silently at its next check
-// instead of being killed, and is joined when the manager goes away.
+// An edit of a log that waits for the end of the log's scan.
+struct CDeferredEdit {
+    CMonitoredObject* pLog;
+    DWORD dwID;
+    LPARAM lHint;
+    std::function<void()> edit;
+};
+
+// What the scan threads share with their manager. A thread holds it until
+// it ends, so one that outlives the manager (abandoned at its stop) still
+// finds the logs it scans; the block deletes them when the last one lets go.
+struct CScanShared {
+    ~CScanShared()
+    {
+        CSingleLock lock(g_csMonitor);
+        for (CMonitoredObject* pLog : logs)
+            delete pLog;
+    }
+
+    std::vector<CMonitoredObject*> logs; // guarded by g_csMonitor
+    std::atomic<LONG> nPauseCount{0};
+    std::atomic<CTime> timeLastSaveRequest{CTime::GetCurrentTime()};
+    std::atomic<int> nStartDelay{0};
+
+    std::mutex scanMutex;
+    std::condition_variable scanDone;
+    CMonitoredObject* pScanning = nullptr;  // guarded by scanMutex
+    std::vector<CDeferredEdit> deferred;    // guarded by scanMutex
+};
+
+// One scan thread. Its stop request is its own, so a later thread's start
+// never takes it back. A thread that did not stop in time is abandoned: it
+// ends at its next check instead of being killed, and posts nothing more.
 struct CScanThread {
     std::thread thread;
     DWORD dwThreadId = 0;
     CManualResetEvent exited;
+    std::atomic<bool> bStop{false};
     std::atomic<bool> bAbandoned{false};
-    CMessageQueue* pMainWindow = nullptr; // taken once when the thread starts
+    CMessageQueue* pMainWindow = nullptr;      // taken once when the thread starts
+    std::shared_ptr<CScanThread> pPredecessor; // a stopping thread to wait for first
 
-    bool StopRequested() const { return bAbandoned.load() || IsStopRequested(); }
     void Post(UINT message, WPARAM wParam, LPARAM lParam)
     {
         if (pMainWindow && !bAbandoned.load())
@@ -35,6 +69,9 @@ struct CScanThread {
 
 namespace {
 
+thread_local const CScanThread* t_pScanThread = nullptr;
+std::atomic<bool> g_bAbandoned{false};
+
 void WriteAuditBanner(const char* text)
 {
     if (!g_bExtendedAudit)
@@ -43,24 +80,152 @@ void WriteAuditBanner(const char* text)
     LogToFile(AppSettings::GetAuditNT().c_str(), text, 1);
 }
 
+// Runs the edits that waited for the end of pLog's scan, on the scan thread.
+void FinishScanOf(CScanShared& shared, CScanThread& thread, CMonitoredObject* pLog)
+{
+    std::vector<CDeferredEdit> ready;
+    {
+        // The same order as the user interface thread's RunWhenNotScanning.
+        CSingleLock lock(g_csMonitor);
+        std::lock_guard scanLock(shared.scanMutex);
+        if (shared.pScanning == pLog)
+            shared.pScanning = nullptr;
+        auto it = std::stable_partition(shared.deferred.begin(), shared.deferred.end(),
+                                        [&](const CDeferredEdit& d) { return d.pLog != pLog; });
+        std::move(it, shared.deferred.end(), std::back_inserter(ready));
+        shared.deferred.erase(it, shared.deferred.end());
+        // Run under the lock: no other edit of this log can slip in between,
+        // and the user interface thread only ever holds it briefly.
+        for (CDeferredEdit& d : ready)
+            d.edit();
+    }
+    shared.scanDone.notify_all();
+    for (const CDeferredEdit& d : ready)
+        if (d.lHint >= 0)
+            thread.Post(WM_DEFERRED_EDIT, d.dwID, d.lHint);
+}
+
+void ScanPass(CScanShared& shared, CScanThread& thread, bool& bStopped, bool& bChanged)
+{
+    int pos = 0;
+    for (;;) {
+        if (thread.bStop.load()) {
+            thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPING, 0);
+            bStopped = true;
+            return;
+        }
+        CMonitoredObject* pLog = nullptr;
+        {
+            CSingleLock lock(g_csMonitor);
+            if (pos >= static_cast<int>(shared.logs.size()))
+                return;
+            pLog = shared.logs[static_cast<std::size_t>(pos++)];
+            if (shared.nPauseCount.load() > 0)
+                continue;
+            std::lock_guard scanLock(shared.scanMutex);
+            shared.pScanning = pLog;
+        }
+        if (pLog->ScanIfDue()) {
+            LPARAM lParam = pLog->IsEventLog() ? pLog->GetLastRecordForProgress() : 0;
+            thread.Post(WM_SCAN_PROGRESS, pLog->GetID(), lParam);
+            bChanged = true;
+        }
+        FinishScanOf(shared, thread, pLog);
+    }
+}
+
+void ScanThreadProc(CScanShared& shared, CScanThread& thread)
+{
+    t_pScanThread = &thread;
+    IClock& clock = GetClock();
+    // A thread that is still stopping scans to its end first; two threads
+    // never scan at once.
+    if (thread.pPredecessor) {
+        while (thread.pPredecessor->exited.Wait(100) != WAIT_OBJECT_0)
+            if (thread.bStop.load())
+                break;
+        thread.pPredecessor.reset();
+    }
+    if (int nDelay = shared.nStartDelay.load(); nDelay != 0) {
+        CTime t = CTime::GetCurrentTime();
+        const CTime end = t + nDelay;
+        while (t < end) {
+            if (thread.bStop.load()) {
+                thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
+                shared.nStartDelay = 0;
+                return;
+            }
+            thread.Post(WM_SCAN_STATE, SCAN_STATE_COUNTDOWN, end - t);
+            t = CTime::GetCurrentTime();
+            clock.SleepMs(500);
+        }
+    }
+    // The delay is cleared before the running message, so whoever sees that
+    // message sees the delay used up.
+    shared.nStartDelay = 0;
+    thread.Post(WM_SCAN_STATE, SCAN_STATE_RUNNING, 0);
+
+    for (;;) {
+        if (thread.bStop.load()) {
+            thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPING, 0);
+            break;
+        }
+        CTime now = CTime::GetCurrentTime();
+        if ((now - shared.timeLastSaveRequest.load()) / 60 > 10) {
+            thread.Post(WM_AUTOSAVE, 0, 0);
+            shared.timeLastSaveRequest = now;
+        }
+        bool bStopped = false;
+        bool bChanged = false;
+        ScanPass(shared, thread, bStopped, bChanged);
+        if (bChanged) {
+            thread.Post(WM_AUTOSAVE, 0, 0);
+            shared.timeLastSaveRequest = CTime::GetCurrentTime();
+        }
+        if (bStopped)
+            break;
+        clock.SleepMs(100);
+    }
+    thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
+}
+
 } // namespace
 
+bool IsStopRequested()
+{
+    if (t_pScanThread)
+        return t_pScanThread->bStop.load();
+    return g_hStopScanEvent.IsSet();
+}
+
+bool IsScanThreadAbandoned()
+{
+    return g_bAbandoned.load();
+}
+
 CMonManager::CMonManager()
-    : m_timeLastSaveRequest(CTime::GetCurrentTime()),
-      m_pLogs(std::make_unique<std::vector<CMonitoredObject*>>())
+    : m_pShared(std::make_shared<CScanShared>()),
+      m_nPauseCount(m_pShared->nPauseCount),
+      m_timeLastSaveRequest(m_pShared->timeLastSaveRequest),
+      m_pLogs(&m_pShared->logs),
+      m_nStartDelay(m_pShared->nStartDelay)
 {
 }
 
 CMonManager::~CMonManager()
 {
-    if (IsScanThreadRunning())
+    if (m_hScanThread || !m_stopping.empty())
         StopScanThread();
-    if (m_hScanThread && m_hScanThread->thread.joinable())
-        m_hScanThread->thread.join();
-    CSingleLock lock(g_csMonitor);
-    for (CMonitoredObject* pLog : *m_pLogs)
-        delete pLog;
-    m_pLogs->clear();
+    // Threads that ended are joined; one that is still busy is let go with
+    // its share of the logs and ends on its own.
+    for (auto& pThread : m_stopping) {
+        if (pThread->exited.IsSet()) {
+            pThread->thread.join();
+        } else {
+            g_bAbandoned = true;
+            pThread->thread.detach();
+        }
+    }
 }
 
 void CMonManager::Serialize(CArchive& ar)
@@ -97,18 +262,26 @@ BOOL CMonManager::StartScanThread()
     WriteAuditBanner("Starting automatic scans");
     m_timeLastSaveRequest = CTime::GetCurrentTime();
     RefreshExtendedAudit();
+    g_hStopScanEvent.Reset();
 
-    // A thread that ended on its own is joined before the next one starts.
-    if (m_hScanThread && m_hScanThread->thread.joinable())
-        m_hScanThread->thread.join();
-    auto pThread = std::make_unique<CScanThread>();
+    // Threads that ended are released; the newest one still stopping is the
+    // one the new thread waits for (it waited for any older one itself).
+    std::erase_if(m_stopping, [](const std::shared_ptr<CScanThread>& p) {
+        if (!p->exited.IsSet())
+            return false;
+        p->thread.join();
+        return true;
+    });
+    auto pThread = std::make_shared<CScanThread>();
     pThread->pMainWindow = GetMainWindowQueue();
-    CScanThread* pRaw = pThread.get();
+    if (!m_stopping.empty())
+        pThread->pPredecessor = m_stopping.back();
     try {
         std::mutex started;
         std::condition_variable cv;
         bool bHaveId = false;
-        pThread->thread = std::thread([this, pRaw, &started, &cv, &bHaveId] {
+        pThread->thread = std::thread([pShared = m_pShared, pRaw = pThread.get(), keep = pThread, &started, &cv,
+                                       &bHaveId]() mutable {
             {
                 // Notified under the lock: the starter's mutex and condition
                 // variable are gone as soon as it sees bHaveId.
@@ -117,8 +290,12 @@ BOOL CMonManager::StartScanThread()
                 bHaveId = true;
                 cv.notify_one();
             }
-            ScanThreadProc(*pRaw);
+            ScanThreadProc(*pShared, *pRaw);
+            pShared.reset();
             pRaw->exited.Set();
+            // The thread's own record goes last: its controller may have let
+            // go of it already.
+            keep.reset();
         });
         std::unique_lock lock(started);
         cv.wait(lock, [&] { return bHaveId; });
@@ -133,25 +310,44 @@ BOOL CMonManager::StartScanThread()
     return TRUE;
 }
 
-BOOL CMonManager::StopScanThread()
+void CMonManager::RequestStop()
 {
     WriteSystemLog("Stopping automatic scans");
     WriteAuditBanner("Stopping automatic scans");
-    if (!IsScanThreadRunning())
-        return TRUE;
+    if (!m_hScanThread)
+        return;
+    m_hScanThread->bStop = true;
     g_hStopScanEvent.Set();
-    if (m_hScanThread->exited.Wait(m_dwStopTimeoutMs) == WAIT_OBJECT_0) {
-        m_hScanThread->thread.join();
-        m_hScanThread.reset();
-        g_hStopScanEvent.Reset();
-        return TRUE;
+    m_stopping.push_back(std::move(m_hScanThread));
+}
+
+BOOL CMonManager::StopScanThread()
+{
+    RequestStop();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_dwStopTimeoutMs);
+    BOOL bAllEnded = TRUE;
+    for (auto& pThread : m_stopping) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (pThread->exited.Wait(static_cast<DWORD>(std::max<std::int64_t>(left.count(), 0))) != WAIT_OBJECT_0) {
+            bAllEnded = FALSE;
+            break;
+        }
     }
-    WriteSystemLogF("Error waiting for scan to halt: %s", "Thread did not exit - timeout");
-    // The last resort: the thread is abandoned and ends at its next check
-    // without posting anything, as if it had been terminated.
-    m_hScanThread->bAbandoned = true;
+    if (!bAllEnded) {
+        WriteSystemLogF("Error waiting for scan to halt: %s", "Thread did not exit - timeout");
+        // The last resort: the threads are abandoned and end at their next
+        // check without posting anything, as if they had been terminated.
+        for (auto& pThread : m_stopping)
+            pThread->bAbandoned = true;
+    }
+    std::erase_if(m_stopping, [](const std::shared_ptr<CScanThread>& p) {
+        if (!p->exited.IsSet())
+            return false;
+        p->thread.join();
+        return true;
+    });
     g_hStopScanEvent.Reset();
-    return FALSE;
+    return bAllEnded;
 }
 
 BOOL CMonManager::IsScanThreadRunning() const
@@ -159,104 +355,32 @@ BOOL CMonManager::IsScanThreadRunning() const
     return m_hScanThread && !m_hScanThread->exited.IsSet();
 }
 
-void CMonManager::ScanThreadProc(CScanThread& thread)
+BOOL CMonManager::RunWhenNotScanning(CMonitoredObject* pLog, LPARAM lHint, std::function<void()> edit)
 {
-    IClock& clock = GetClock();
-    if (int nDelay = m_nStartDelay.load(); nDelay != 0) {
-        CTime t = CTime::GetCurrentTime();
-        const CTime end = t + nDelay;
-        while (t < end) {
-            if (thread.StopRequested()) {
-                thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
-                m_nStartDelay = 0;
-                return;
-            }
-            thread.Post(WM_SCAN_STATE, SCAN_STATE_COUNTDOWN, end - t);
-            t = CTime::GetCurrentTime();
-            clock.SleepMs(500);
-        }
+    CScanShared& shared = *m_pShared;
+    // The scan thread marks the log it scans under both locks, so holding
+    // them keeps it from starting on this log while the edit runs.
+    CSingleLock lock(g_csMonitor);
+    std::lock_guard scanLock(shared.scanMutex);
+    if (shared.pScanning != pLog) {
+        edit();
+        return TRUE;
     }
-    // The delay is cleared before the running message, so whoever sees that
-    // message sees the delay used up.
-    m_nStartDelay = 0;
-    thread.Post(WM_SCAN_STATE, SCAN_STATE_RUNNING, 0);
-
-    for (;;) {
-        if (thread.StopRequested()) {
-            thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPING, 0);
-            break;
-        }
-        CTime now = CTime::GetCurrentTime();
-        if ((now - m_timeLastSaveRequest.load()) / 60 > 10) {
-            thread.Post(WM_AUTOSAVE, 0, 0);
-            m_timeLastSaveRequest = now;
-        }
-        bool bStopped = false;
-        bool bChanged = false;
-        ScanPass(thread, bStopped, bChanged);
-        if (bChanged) {
-            thread.Post(WM_AUTOSAVE, 0, 0);
-            m_timeLastSaveRequest = CTime::GetCurrentTime();
-        }
-        if (bStopped)
-            break;
-        clock.SleepMs(100);
-    }
-    if (thread.bAbandoned)
-        return;
-    g_hStopScanEvent.Reset();
-    thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
-}
-
-void CMonManager::ScanPass(CScanThread& thread, bool& bStopped, bool& bChanged)
-{
-    int pos = 0;
-    for (;;) {
-        if (thread.StopRequested()) {
-            thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPING, 0);
-            bStopped = true;
-            return;
-        }
-        CMonitoredObject* pLog = nullptr;
-        {
-            CSingleLock lock(g_csMonitor);
-            if (pos >= static_cast<int>(m_pLogs->size()))
-                return;
-            pLog = (*m_pLogs)[static_cast<std::size_t>(pos++)];
-            if (m_nPauseCount.load() > 0)
-                continue;
-            std::lock_guard scanLock(m_scanMutex);
-            m_pScanning = pLog;
-        }
-        if (pLog->ScanIfDue()) {
-            LPARAM lParam = pLog->IsEventLog() ? pLog->GetLastRecordForProgress() : 0;
-            thread.Post(WM_SCAN_PROGRESS, pLog->GetID(), lParam);
-            bChanged = true;
-        }
-        FinishScanOf(pLog);
-    }
-}
-
-void CMonManager::FinishScanOf(CMonitoredObject* pLog)
-{
-    {
-        std::lock_guard lock(m_scanMutex);
-        if (m_pScanning == pLog)
-            m_pScanning = nullptr;
-    }
-    m_scanDone.notify_all();
+    shared.deferred.push_back({pLog, pLog->GetID(), lHint, std::move(edit)});
+    return FALSE;
 }
 
 void CMonManager::WaitUntilNotScanning(const CMonitoredObject* pLog)
 {
-    std::unique_lock lock(m_scanMutex);
-    m_scanDone.wait(lock, [&] { return m_pScanning != pLog; });
+    CScanShared& shared = *m_pShared;
+    std::unique_lock lock(shared.scanMutex);
+    shared.scanDone.wait(lock, [&] { return shared.pScanning != pLog && std::none_of(
+        shared.deferred.begin(), shared.deferred.end(), [&](const CDeferredEdit& d) { return d.pLog == pLog; }); });
 }
 
 void CMonManager::DeleteWhenIdle(CMonitoredObject* pLog)
 {
-    WaitUntilNotScanning(pLog);
-    delete pLog;
+    RunWhenNotScanning(pLog, -1, [pLog] { delete pLog; });
 }
 
 int CMonManager::GetLogCount() const
@@ -321,18 +445,13 @@ BOOL CMonManager::DeleteLog(DWORD dwID)
 
 void CMonManager::RemoveAllLogs()
 {
-    if (IsScanThreadRunning())
+    if (IsScanThreadRunning() || !m_stopping.empty())
         StopScanThread();
     while (GetLogCount() > 0)
         RemoveLogAt(0);
     m_timeLastSaveRequest = CTime::GetCurrentTime();
     m_nPauseCount = 0;
     m_nStartDelay = 0;
-    // A thread that ended is released; an abandoned one is kept until it ends.
-    if (m_hScanThread && !IsScanThreadRunning()) {
-        m_hScanThread->thread.join();
-        m_hScanThread.reset();
-    }
 }
 
 BOOL CMonManager::ToggleLogEnabled(DWORD dwID)
@@ -348,23 +467,40 @@ CKeysAndActions* CMonManager::FindWatchGroup(DWORD dwID, int nGroup) const
     return pLog ? pLog->GetWatchGroup(nGroup) : nullptr;
 }
 
-void CMonManager::ReplaceWatchGroups(DWORD dwTargetID, const CMonitoredObject& source)
+namespace {
+
+// The update hint posted after a deferred change of groups, keys or tasks:
+// the views rebuild the log's node with all its groups.
+constexpr LPARAM LOG_REBUILT_HINT = 2;
+
+void AppendCopiesOfGroups(CMonitoredObject& target, const CMonitoredObject& source)
 {
-    if (CMonitoredObject* pLog = FindLog(dwTargetID)) {
-        WaitUntilNotScanning(pLog);
-        pLog->RemoveAllWatchGroups();
-        MergeWatchGroups(dwTargetID, source);
-    }
+    int pos = 0;
+    while (const CKeysAndActions* pGroup = source.GetNextWatchGroup(pos))
+        target.AddWatchGroup(new CKeysAndActions(*pGroup));
 }
 
-void CMonManager::MergeWatchGroups(DWORD dwTargetID, const CMonitoredObject& source)
+} // namespace
+
+void CMonManager::ReplaceWatchGroups(DWORD dwTargetID, const CMonitoredObject& source)
 {
     CMonitoredObject* pLog = FindLog(dwTargetID);
     if (!pLog)
         return;
-    int pos = 0;
-    while (const CKeysAndActions* pGroup = source.GetNextWatchGroup(pos))
-        pLog->AddWatchGroup(new CKeysAndActions(*pGroup));
+    // The groups are copied now: the source may be gone when the edit runs.
+    auto pGroups = std::make_shared<CMonitoredObject>();
+    AppendCopiesOfGroups(*pGroups, source);
+    RunWhenNotScanning(pLog, LOG_REBUILT_HINT, [pLog, pGroups] {
+        pLog->RemoveAllWatchGroups();
+        AppendCopiesOfGroups(*pLog, *pGroups);
+    });
+}
+
+void CMonManager::MergeWatchGroups(DWORD dwTargetID, const CMonitoredObject& source)
+{
+    // Appending is safe during a scan: the scan reaches groups by position.
+    if (CMonitoredObject* pLog = FindLog(dwTargetID))
+        AppendCopiesOfGroups(*pLog, source);
 }
 
 int CMonManager::AddWatchGroup(DWORD dwID, CKeysAndActions* pGroup)
@@ -379,56 +515,73 @@ int CMonManager::AddWatchGroup(DWORD dwID, CKeysAndActions* pGroup)
 
 void CMonManager::SetWatchGroup(DWORD dwID, int nGroup, const CKeysAndActions& group)
 {
-    if (CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup)) {
-        WaitUntilNotScanning(FindLog(dwID));
-        *pGroup = group;
-    }
+    CMonitoredObject* pLog = FindLog(dwID);
+    if (!pLog || !pLog->GetWatchGroup(nGroup))
+        return;
+    auto pCopy = std::make_shared<CKeysAndActions>(group);
+    RunWhenNotScanning(pLog, LOG_REBUILT_HINT, [pLog, nGroup, pCopy] {
+        if (CKeysAndActions* pGroup = pLog->GetWatchGroup(nGroup))
+            *pGroup = *pCopy;
+    });
 }
 
 BOOL CMonManager::DeleteWatchGroup(DWORD dwID, int nGroup)
 {
-    if (CMonitoredObject* pLog = FindLog(dwID)) {
-        WaitUntilNotScanning(pLog);
-        pLog->RemoveWatchGroup(nGroup);
-    }
+    if (CMonitoredObject* pLog = FindLog(dwID))
+        RunWhenNotScanning(pLog, LOG_REBUILT_HINT, [pLog, nGroup] { pLog->RemoveWatchGroup(nGroup); });
     return TRUE;
 }
 
 BOOL CMonManager::EditTask(DWORD dwID, int nGroup)
 {
-    if (CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup)) {
-        pGroup->m_bTaskChanged = 1;
-        pGroup->m_task.Properties();
-    }
+    CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup);
+    if (!pGroup)
+        return TRUE;
+    pGroup->m_bTaskChanged = 1;
+    CTask copy = pGroup->m_task;
+    if (copy.Properties())
+        SetTask(dwID, nGroup, copy);
     return TRUE;
 }
 
 void CMonManager::SetTask(DWORD dwID, int nGroup, const CTask& task)
 {
-    if (CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup))
-        pGroup->m_task = task;
+    CMonitoredObject* pLog = FindLog(dwID);
+    if (!pLog || !pLog->GetWatchGroup(nGroup))
+        return;
+    auto pCopy = std::make_shared<CTask>(task);
+    RunWhenNotScanning(pLog, LOG_REBUILT_HINT, [pLog, nGroup, pCopy] {
+        if (CKeysAndActions* pGroup = pLog->GetWatchGroup(nGroup))
+            pGroup->m_task = *pCopy;
+    });
 }
 
 BOOL CMonManager::SetSearchKey(DWORD dwID, int nGroup, int nKey, const CSearchKey& key)
 {
-    CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup);
+    CMonitoredObject* pLog = FindLog(dwID);
+    CKeysAndActions* pGroup = pLog ? pLog->GetWatchGroup(nGroup) : nullptr;
     CSearchKey* pKey = pGroup ? pGroup->GetKey(nKey) : nullptr;
     if (!pKey || pKey->GetRuntimeClass() != key.GetRuntimeClass())
         return FALSE;
-    WaitUntilNotScanning(FindLog(dwID));
-    std::unique_ptr<CSearchKey> pCopy = key.Clone();
+    std::shared_ptr<CSearchKey> pCopy = key.Clone();
     if (!pCopy)
         return FALSE;
-    // Replace in place so the key keeps its position.
-    CSingleLock lock(g_csMonitor);
-    for (CSearchKey*& pSlot : pGroup->m_arrKeys) {
-        if (pSlot == pKey) {
-            pSlot = pCopy.release();
-            delete pKey;
-            return TRUE;
+    RunWhenNotScanning(pLog, LOG_REBUILT_HINT, [pLog, nGroup, nKey, pCopy] {
+        CKeysAndActions* pLiveGroup = pLog->GetWatchGroup(nGroup);
+        CSearchKey* pOld = pLiveGroup ? pLiveGroup->GetKey(nKey) : nullptr;
+        if (!pOld)
+            return;
+        // Replace in place so the key keeps its position.
+        CSingleLock lock(g_csMonitor);
+        for (CSearchKey*& pSlot : pLiveGroup->m_arrKeys) {
+            if (pSlot == pOld) {
+                pSlot = pCopy->Clone().release();
+                delete pOld;
+                return;
+            }
         }
-    }
-    return FALSE;
+    });
+    return TRUE;
 }
 
 int CMonManager::AddSearchKey(DWORD dwID, int nGroup, CSearchKey* pKey)
@@ -443,10 +596,11 @@ int CMonManager::AddSearchKey(DWORD dwID, int nGroup, CSearchKey* pKey)
 
 BOOL CMonManager::DeleteSearchKey(DWORD dwID, int nGroup, int nKey)
 {
-    if (CKeysAndActions* pGroup = FindWatchGroup(dwID, nGroup)) {
-        WaitUntilNotScanning(FindLog(dwID));
-        pGroup->RemoveKey(nKey);
-    }
+    if (CMonitoredObject* pLog = FindLog(dwID))
+        RunWhenNotScanning(pLog, LOG_REBUILT_HINT, [pLog, nGroup, nKey] {
+            if (CKeysAndActions* pGroup = pLog->GetWatchGroup(nGroup))
+                pGroup->RemoveKey(nKey);
+        });
     return TRUE;
 }
 

@@ -672,3 +672,26 @@ TEST(HeadlessDocumentUi, AnswersNoOrYesAndCancelsDialogs)
                                "Dialog \"Choose Watch Group\" cancelled: there is no window to show it in",
                            }));
 }
+
+TEST_F(Document, EditingALogThatScansMeanwhileKeepsItsNewReadPosition)
+{
+    const std::string path = m_strDir + "app.log";
+    ASSERT_TRUE(AtomicWriteFile(path, "first line\n"));
+    CFileMonitor* log = TextLog(path, 1);
+    log->SetEnabled(TRUE);
+    const DWORD dwID = m_doc.AddMonitoredLog(log);
+    log->ScanNow();
+    const DWORD dwBefore = log->m_dwPosition;
+
+    // While the sheet is open on its copy, a scan reads what was appended.
+    m_ui.m_onTextSheet = [&](CFileMonitor& copy) {
+        EXPECT_TRUE(AppendToFile(path, "second line with an error\n"));
+        log->ScanNow();
+        copy.SetInterval(30);
+        return TRUE;
+    };
+    ASSERT_TRUE(m_doc.EditLogProperties(dwID));
+    EXPECT_EQ(log->GetInterval(), 30);
+    EXPECT_GT(log->m_dwPosition, dwBefore) << "the read position went back: lines would be read twice";
+    EXPECT_EQ(log->m_dwPosition, Slurp(path).size());
+}

@@ -1,7 +1,13 @@
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "core/model/itemid.h"
 #include "core/model/keysandactions.h"
+#include "core/model/logon.h"
 #include "core/model/monitoredobject.h"
 #include "platform/base/clock.h"
 #include "testlog.h"
@@ -117,4 +123,92 @@ TEST_F(MonitoredObject, WatchGroupListBoundsAndDeepCopies)
     EXPECT_EQ(assigned.GetWatchGroupCount(), 2);
     assigned = assigned;
     EXPECT_EQ(assigned.GetWatchGroupCount(), 2);
+}
+
+namespace {
+
+// A logon service that keeps each thread's identity and counts open tokens.
+class CThreadIdentityLogon final : public ILogonService {
+public:
+    bool LogonUser(const std::string& user, const std::string&, const std::string&, HANDLE* token,
+                   DWORD*) override
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_nOpen;
+        *token = new std::string(user);
+        return true;
+    }
+    bool Impersonate(HANDLE token, DWORD*) override
+    {
+        t_identity = *static_cast<std::string*>(token);
+        return true;
+    }
+    void RevertToSelf() override { t_identity.clear(); }
+    void CloseToken(HANDLE token) override
+    {
+        std::lock_guard lock(m_mutex);
+        --m_nOpen;
+        delete static_cast<std::string*>(token);
+    }
+    int OpenTokens()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_nOpen;
+    }
+    static std::string Identity() { return t_identity; }
+
+private:
+    static thread_local std::string t_identity;
+    std::mutex m_mutex;
+    int m_nOpen = 0;
+};
+thread_local std::string CThreadIdentityLogon::t_identity;
+
+} // namespace
+
+TEST_F(MonitoredObject, ImpersonationBelongsToTheThreadThatLoggedOn)
+{
+    CThreadIdentityLogon logon;
+    SetLogonService(&logon);
+    CMonitoredObject log;
+    log.SetImpersonate(TRUE);
+    log.SetLogonUser("scanner");
+
+    // The scan thread logs on and works; meanwhile the user interface
+    // thread marks the same log, logging on and reverting on its own.
+    std::mutex mutex;
+    std::condition_variable cv;
+    int step = 0;
+    std::string scanIdentityAfterMark;
+    std::string scanIdentityAtEnd = "?";
+    std::thread scan([&] {
+        ASSERT_TRUE(log.LogonAsUser());
+        {
+            std::unique_lock lock(mutex);
+            step = 1;
+            cv.notify_all();
+            cv.wait(lock, [&] { return step == 2; });
+        }
+        scanIdentityAfterMark = CThreadIdentityLogon::Identity();
+        log.RevertLogon();
+        scanIdentityAtEnd = CThreadIdentityLogon::Identity();
+    });
+    {
+        std::unique_lock lock(mutex);
+        cv.wait(lock, [&] { return step == 1; });
+    }
+    ASSERT_TRUE(log.LogonAsUser());
+    EXPECT_EQ(CThreadIdentityLogon::Identity(), "scanner");
+    log.RevertLogon();
+    EXPECT_EQ(CThreadIdentityLogon::Identity(), "");
+    {
+        std::lock_guard lock(mutex);
+        step = 2;
+    }
+    cv.notify_all();
+    scan.join();
+    EXPECT_EQ(scanIdentityAfterMark, "scanner") << "the mark's revert reached the scan thread";
+    EXPECT_EQ(scanIdentityAtEnd, "") << "the scan thread kept acting as the account";
+    EXPECT_EQ(logon.OpenTokens(), 0) << "a token leaked";
+    SetLogonService(nullptr);
 }

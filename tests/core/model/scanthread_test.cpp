@@ -1,4 +1,8 @@
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <thread>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -7,6 +11,7 @@
 
 #include "app/settings/appsettings.h"
 #include "core/model/frontend.h"
+#include "core/model/keysandactions.h"
 #include "core/model/monmanager.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
@@ -209,38 +214,194 @@ TEST_F(ScanThread, NothingIsScannedWhileAPauseIsHeld)
     m_manager->StopScanThread();
 }
 
-TEST_F(ScanThread, ThreadThatDoesNotStopInTimeIsReportedAndAbandoned)
+namespace {
+
+// A gate that a scan waits at until the test opens it, as a task's message
+// waits for the user.
+struct CGate {
+    std::mutex mutex;
+    std::condition_variable cv;
+    int nWaiting = 0;
+    bool bOpen = false;
+
+    // Waits until opened, or until the scan is asked to stop when
+    // bEndOnStop (the way a task's message gives up at a stop).
+    void Wait(bool bEndOnStop = false)
+    {
+        std::unique_lock lock(mutex);
+        ++nWaiting;
+        cv.notify_all();
+        while (!bOpen && !(bEndOnStop && IsStopRequested()))
+            cv.wait_for(lock, std::chrono::milliseconds(5));
+    }
+    bool WaitForWaiter(int n = 1)
+    {
+        std::unique_lock lock(mutex);
+        return cv.wait_for(lock, std::chrono::seconds(10), [&] { return nWaiting >= n; });
+    }
+    void Open()
+    {
+        {
+            std::lock_guard lock(mutex);
+            bOpen = true;
+        }
+        cv.notify_all();
+    }
+};
+
+// Tells when it is deleted.
+struct CWatchedLog : CTestLog {
+    explicit CWatchedLog(CManualResetEvent& deleted) : m_deleted(deleted) {}
+    ~CWatchedLog() override { m_deleted.Set(); }
+    CManualResetEvent& m_deleted;
+};
+
+} // namespace
+
+TEST_F(ScanThread, StopReturnsAtOnceAndCutsATaskWaitShort)
 {
     CTestLog* log = AddLog(*m_manager);
     log->SetInterval(0);
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool bInScan = false;
-    bool bRelease = false;
+    CGate gate;
+    std::atomic<int> tasksAfterStop{0};
     log->m_onScan = [&](CTestLog&) {
-        std::unique_lock lock(mutex);
-        bInScan = true;
-        cv.notify_all();
-        cv.wait(lock, [&] { return bRelease; });
+        gate.Wait(true); // never opened: only the stop ends it
+        if (!IsStopRequested())
+            ++tasksAfterStop;
     };
     ASSERT_TRUE(m_manager->StartScanThread());
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return bInScan; }));
+    ASSERT_TRUE(gate.WaitForWaiter());
+    m_manager->RequestStop(); // returns although the scan is still in its wait
+    EXPECT_FALSE(m_manager->IsScanThreadRunning());
+    for (;;) {
+        CQueuedMessage msg = NextFrameMessage();
+        ASSERT_NE(msg.message, 0u);
+        if (msg == CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_STOPPED, 0})
+            break;
     }
+    EXPECT_EQ(tasksAfterStop, 0);
+
+    // Start works again and scans.
+    const int scans = log->m_nScans;
+    gate.Open();
+    ASSERT_TRUE(m_manager->StartScanThread());
+    EXPECT_EQ(NextFrameMessage(), (CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_RUNNING, 0}));
+    while (log->m_nScans <= scans)
+        std::this_thread::yield();
+    EXPECT_TRUE(m_manager->StopScanThread());
+}
+
+TEST_F(ScanThread, ThreadThatDoesNotStopInTimeIsAbandonedRunsNoTaskAndStartWorksAgain)
+{
+    CTestLog* log = AddLog(*m_manager);
+    log->SetInterval(0);
+    CGate gate;
+    std::atomic<int> scanning{0};
+    std::atomic<int> maxScanning{0};
+    std::atomic<int> tasksAfterStop{0};
+    log->m_onScan = [&](CTestLog& l) {
+        maxScanning = std::max(maxScanning.load(), ++scanning);
+        if (l.m_nScans == 1)
+            gate.Wait(); // a task that ignores the stop
+        // What the scan would do next: a task for the next watch group.
+        if (l.m_nScans == 1 && !IsStopRequested())
+            ++tasksAfterStop;
+        --scanning;
+    };
+    ASSERT_TRUE(m_manager->StartScanThread());
+    ASSERT_TRUE(gate.WaitForWaiter());
     m_manager->m_dwStopTimeoutMs = 50;
     EXPECT_FALSE(m_manager->StopScanThread());
     EXPECT_NE(SystemLog().find("Error waiting for scan to halt: Thread did not exit - timeout"),
               std::string::npos);
-    EXPECT_TRUE(m_manager->IsScanThreadRunning());
+    EXPECT_FALSE(m_manager->IsScanThreadRunning()) << "Start is possible again";
     EXPECT_FALSE(g_hStopScanEvent.IsSet());
-    {
-        std::lock_guard lock(mutex);
-        bRelease = true;
+
+    // A new thread starts at once but scans only after the old one ended.
+    ASSERT_TRUE(m_manager->StartScanThread());
+    EXPECT_TRUE(m_manager->IsScanThreadRunning());
+    gate.Open();
+    while (log->m_nScans < 3)
+        std::this_thread::yield();
+    m_manager->m_dwStopTimeoutMs = 10000;
+    EXPECT_TRUE(m_manager->StopScanThread());
+    EXPECT_EQ(tasksAfterStop, 0) << "the abandoned scan ran a task after its stop";
+    EXPECT_EQ(maxScanning, 1) << "two threads scanned at once";
+}
+
+TEST_F(ScanThread, DestroyingTheManagerDoesNotWaitBeyondTheTimeOut)
+{
+    CManualResetEvent deleted;
+    auto* log = new CWatchedLog(deleted);
+    log->SetInterval(0);
+    m_manager->AddLog(log);
+    CGate gate;
+    log->m_onScan = [&](CTestLog&) { gate.Wait(); };
+    ASSERT_TRUE(m_manager->StartScanThread());
+    ASSERT_TRUE(gate.WaitForWaiter());
+    m_manager->m_dwStopTimeoutMs = 50;
+    m_manager.reset(); // returns while the scan still waits
+    EXPECT_FALSE(deleted.IsSet()) << "the log was freed under its scan";
+    EXPECT_TRUE(IsScanThreadAbandoned());
+    gate.Open();
+    EXPECT_EQ(deleted.Wait(10000), WAIT_OBJECT_0) << "the thread frees the logs when it ends";
+}
+
+TEST_F(ScanThread, DeletingALogBeingScannedReturnsAtOnceAndFreesItAfterTheScan)
+{
+    CManualResetEvent deleted;
+    auto* log = new CWatchedLog(deleted);
+    log->SetInterval(0);
+    m_manager->AddLog(log);
+    CGate gate;
+    log->m_onScan = [&](CTestLog&) { gate.Wait(); };
+    ASSERT_TRUE(m_manager->StartScanThread());
+    ASSERT_TRUE(gate.WaitForWaiter());
+    EXPECT_TRUE(m_manager->DeleteLog(log->GetID()));
+    EXPECT_EQ(m_manager->GetLogCount(), 0);
+    EXPECT_FALSE(deleted.IsSet()) << "freed under its scan";
+    gate.Open();
+    EXPECT_EQ(deleted.Wait(10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(m_manager->StopScanThread());
+}
+
+TEST_F(ScanThread, GroupEditsOfALogBeingScannedApplyAfterTheScanAndAreAnnounced)
+{
+    CTestLog* log = AddLog(*m_manager);
+    log->SetInterval(0);
+    auto* original = new CKeysAndActions;
+    log->AddWatchGroup(original);
+    CMonitoredObject source;
+    source.AddWatchGroup(new CKeysAndActions);
+    source.AddWatchGroup(new CKeysAndActions);
+
+    CGate gate;
+    std::atomic<bool> bGroupsKept{false};
+    log->m_onScan = [&](CTestLog& l) {
+        if (l.m_nScans != 1)
+            return;
+        gate.Wait();
+        bGroupsKept = l.GetWatchGroupCount() == 1 && l.GetWatchGroup(0) == original;
+    };
+    ASSERT_TRUE(m_manager->StartScanThread());
+    ASSERT_TRUE(gate.WaitForWaiter());
+    m_manager->ReplaceWatchGroups(log->GetID(), source);
+    m_manager->DeleteWatchGroup(log->GetID(), 0);
+    gate.Open();
+    int announced = 0;
+    while (announced < 2) {
+        CQueuedMessage msg = NextFrameMessage();
+        ASSERT_NE(msg.message, 0u);
+        if (msg.message == WM_DEFERRED_EDIT) {
+            EXPECT_EQ(msg.wParam, log->GetID());
+            ++announced;
+        }
     }
-    cv.notify_all();
-    m_manager.reset(); // joins the abandoned thread once its scan returns
-    // The abandoned thread posts nothing after its stop was given up.
-    while (auto msg = m_queue.Peek())
-        EXPECT_FALSE(msg->message == WM_SCAN_STATE && msg->wParam != SCAN_STATE_RUNNING);
+    EXPECT_TRUE(bGroupsKept) << "the groups changed under the scan";
+    EXPECT_EQ(log->GetWatchGroupCount(), 1) << "replaced by two, then the first deleted";
+    EXPECT_TRUE(m_manager->StopScanThread());
+
+    // Without a scan under way the edit applies at once.
+    m_manager->DeleteWatchGroup(log->GetID(), 0);
+    EXPECT_EQ(log->GetWatchGroupCount(), 0);
 }
