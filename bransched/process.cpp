@@ -1,5 +1,6 @@
 #include "bransched/process.h"
 
+#include <atomic>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -58,36 +59,57 @@ void StoreStatus(int status, CProcessResult& result)
     }
 }
 
-// Waits for the child to end within the time (negative: without limit);
-// false when the time ran out first.
-bool WaitForEnd(pid_t pid, int timeoutMs, int& status)
+std::atomic<ProcessWaitCancelCheck> g_cancelCheck{nullptr};
+
+enum class WaitEnd { ended, timedOut, cancelled };
+
+// Waits for the child to end within the time (negative: without limit), in
+// short slices so that the installed cancel check can end the wait.
+WaitEnd WaitForEnd(pid_t pid, int timeoutMs, int& status)
 {
-    if (timeoutMs < 0)
-        return Reap(pid, status, 0);
-    int fd = OpenPidFd(pid);
-    if (fd >= 0) {
-        pollfd pfd{fd, POLLIN, 0};
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        int ready = 0;
-        for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            ready = ::poll(&pfd, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-            if (!(ready < 0 && errno == EINTR))
-                break;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    const int fd = OpenPidFd(pid);
+    WaitEnd end = WaitEnd::ended;
+    for (;;) {
+        if (ProcessWaitCancelCheck check = g_cancelCheck.load(); check && check()) {
+            end = WaitEnd::cancelled;
+            break;
         }
+        int sliceMs = 100;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                end = Reap(pid, status, WNOHANG) ? WaitEnd::ended : WaitEnd::timedOut;
+                break;
+            }
+            sliceMs = static_cast<int>(std::min<long long>(sliceMs, left.count()));
+        }
+        if (fd >= 0) {
+            pollfd pfd{fd, POLLIN, 0};
+            const int ready = ::poll(&pfd, 1, sliceMs);
+            if (ready > 0 && Reap(pid, status, 0))
+                break;
+        } else {
+            // Kernels without process descriptors: look in short steps.
+            if (Reap(pid, status, WNOHANG))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(sliceMs, 10)));
+        }
+    }
+    if (fd >= 0)
         ::close(fd);
-        return ready > 0 && Reap(pid, status, 0);
-    }
-    // Kernels without process descriptors: look in short steps.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!Reap(pid, status, WNOHANG)) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    return end;
 }
+
+} // namespace
+
+void SetProcessWaitCancelCheck(ProcessWaitCancelCheck check)
+{
+    g_cancelCheck = check;
+}
+
+namespace {
 
 // One thread that waits for every child nobody else waits for. It blocks in
 // poll on the children's process descriptors and an event that wakes it for
@@ -340,7 +362,13 @@ CProcessResult RunProcess(const CProcessRequest& request, const std::string& lab
                               ? -1
                               : static_cast<int>(std::min<std::uint32_t>(request.dwTimeoutSeconds,
                                                                          2'000'000) * 1000);
-    if (!WaitForEnd(pid, timeoutMs, status)) {
+    const WaitEnd end = WaitForEnd(pid, timeoutMs, status);
+    if (end == WaitEnd::cancelled) {
+        result.bWaitCancelled = true;
+        CChildReaper::Instance().Adopt(pid, label);
+        return result;
+    }
+    if (end == WaitEnd::timedOut) {
         result.bTimedOut = true;
         ::kill(-pid, SIGKILL);
         ::kill(pid, SIGKILL);
@@ -353,6 +381,8 @@ CProcessResult RunProcess(const CProcessRequest& request, const std::string& lab
 
 std::string DescribeEnd(const CProcessResult& result, std::uint32_t dwTimeoutSeconds)
 {
+    if (result.bWaitCancelled)
+        return "goes on running: the wait for it was given up";
     if (result.bTimedOut)
         return "was killed after " + std::to_string(dwTimeoutSeconds) + " seconds";
     if (result.bExited)

@@ -44,6 +44,7 @@ struct CProcessResult {
     int nPid = 0;
     // With bWait only:
     bool bTimedOut = false; // killed after the time-out
+    bool bWaitCancelled = false; // the wait was given up; the program goes on
     bool bExited = false;   // ended by itself with nExitCode
     int nExitCode = 0;
     int nSignal = 0;        // ended by this signal
@@ -54,6 +55,13 @@ struct CProcessResult {
 // process group of its own. Without bWait the child is handed to the reaper,
 // which logs "<label> ended ..." when it ends.
 CProcessResult RunProcess(const CProcessRequest& request, const std::string& label);
+
+// A check that a waiting RunProcess polls; when it returns true the wait is
+// given up and the program, left running, goes to the reaper. Start-up
+// installs the scan's stop request, so that a stop never waits for a
+// program. Null removes it. Any thread.
+using ProcessWaitCancelCheck = bool (*)();
+void SetProcessWaitCancelCheck(ProcessWaitCancelCheck check);
 
 // "ended with exit code 3", "ended by signal 9" or "was killed after 5
 // seconds", for log lines.

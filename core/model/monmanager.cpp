@@ -9,6 +9,7 @@
 #include "app/settings/appsettings.h"
 #include "app/settings/systemlog.h"
 #include "brancmn/brancmn.h"
+#include "bransched/process.h"
 #include "core/model/frontend.h"
 #include "core/model/itemid.h"
 #include "platform/base/clock.h"
@@ -262,7 +263,8 @@ BOOL CMonManager::StartScanThread()
     WriteAuditBanner("Starting automatic scans");
     m_timeLastSaveRequest = CTime::GetCurrentTime();
     RefreshExtendedAudit();
-    g_hStopScanEvent.Reset();
+    // A task that waits for a program gives the wait up at a stop.
+    SetProcessWaitCancelCheck(&IsStopRequested);
 
     // Threads that ended are released; the newest one still stopping is the
     // one the new thread waits for (it waited for any older one itself).
@@ -317,7 +319,6 @@ void CMonManager::RequestStop()
     if (!m_hScanThread)
         return;
     m_hScanThread->bStop = true;
-    g_hStopScanEvent.Set();
     m_stopping.push_back(std::move(m_hScanThread));
 }
 

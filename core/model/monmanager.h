@@ -31,8 +31,8 @@ constexpr WPARAM SCAN_STATE_COUNTDOWN = 1;
 constexpr WPARAM SCAN_STATE_RUNNING = 2;
 constexpr WPARAM SCAN_STATE_STOPPING = 3;
 
-// Set to ask for a stop of scanning; scans on threads other than the scan
-// thread (the single scans of --once, tests) poll it. Manual reset.
+// Set to stop scans that run on threads other than a scan thread (the single
+// scans of --once, tests); scan threads have their own stop. Manual reset.
 extern CManualResetEvent g_hStopScanEvent;
 
 // True when the calling scan should stop: on a scan thread, once that thread

@@ -1,4 +1,6 @@
+#include <atomic>
 #include <cerrno>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -162,4 +164,33 @@ TEST(RunProgram, ProgramsNotWaitedForAreReaped)
     // No child of this process is left, not even a zombie.
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
+}
+
+namespace {
+std::atomic<bool> g_bGiveUp{false};
+bool GiveUp() { return g_bGiveUp.load(); }
+} // namespace
+
+TEST(RunProgram, AWaitWithoutLimitIsGivenUpWhenTheCancelCheckSaysSo)
+{
+    SetProcessWaitCancelCheck(&GiveUp);
+    std::thread stopper([] {
+        // Gives up once the program runs: its wait has begun by then or
+        // begins with the check already true.
+        std::this_thread::yield();
+        g_bGiveUp = true;
+    });
+    CProcessRequest request;
+    request.arrArgs = {"sleep", "600"};
+    request.bWait = true; // without a time-out
+    CProcessResult result = RunProcess(request, "sleep");
+    stopper.join();
+    SetProcessWaitCancelCheck(nullptr);
+    g_bGiveUp = false;
+    ASSERT_TRUE(result.bStarted);
+    EXPECT_TRUE(result.bWaitCancelled);
+    EXPECT_FALSE(result.bTimedOut);
+    EXPECT_EQ(::kill(result.nPid, 0), 0) << "the program goes on";
+    ::kill(result.nPid, SIGKILL);
+    EXPECT_EQ(DescribeEnd(result, 0), "goes on running: the wait for it was given up");
 }
