@@ -9,6 +9,11 @@
 // of several threads and processes never mix. The two settings are read from
 // the user's hive on every call; that costs one stat() of the hive file while
 // it is unchanged, so a changed setting takes effect at the next line.
+// System/MaxLogSizeKB caps the system log and the audit files (lines written
+// with a time stamp): a file that would grow past it is renamed to
+// RotatedLogPath (platform/base/fileio.h, path + ".1"; the older copy goes)
+// and begun again; 0 means no cap. They are written as the program itself,
+// also while the thread is logged on as another account.
 //
 // Every function may be called from any thread. Paths may be UNC paths
 // (\\COMPUTER\SHARE\...), which lead into the network's computer folders.
@@ -20,6 +25,10 @@
 // $XDG_STATE_HOME/quorvil/quorvil.log: where the system log goes until
 // System/ErrorLog names another file.
 std::string DefaultSystemLogPath();
+
+// The size cap's value under System and its default (10 MB).
+inline constexpr const char* SYSTEM_LOG_MAX_KB_VALUE = "MaxLogSizeKB";
+constexpr DWORD SYSTEM_LOG_DEFAULT_MAX_KB = 10240;
 
 // Appends a time-stamped line to the system log. When the log cannot be
 // written, the line goes to standard error once, with the reason, and FALSE

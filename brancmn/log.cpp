@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <unistd.h>
@@ -14,6 +16,7 @@ namespace {
 struct CSystemLogSettings {
     std::string m_strPath;
     bool m_bEnabled = true;
+    std::uint64_t m_nMaxBytes = std::uint64_t{SYSTEM_LOG_DEFAULT_MAX_KB} * 1024;
 };
 
 // System/ErrorLog and System/ErrorLogEnabled from the user's hive (cached by
@@ -31,6 +34,9 @@ CSystemLogSettings ReadSystemLogSettings()
         const CRegValue* enabled = system->FindValue("ErrorLogEnabled");
         if (enabled && enabled->GetDword())
             settings.m_bEnabled = *enabled->GetDword() != 0;
+        const CRegValue* limit = system->FindValue(SYSTEM_LOG_MAX_KB_VALUE);
+        if (limit && limit->GetDword())
+            settings.m_nMaxBytes = std::uint64_t{*limit->GetDword()} * 1024;
     }
     return settings;
 }
@@ -54,12 +60,17 @@ void WriteToStandardError(const std::string& text)
     }
 }
 
-bool AppendLine(const std::string& path, const std::string& line)
+// Appends a line; a log of the program's own (maxBytes given) is written as
+// the program itself, also under a logon, and kept below its size limit.
+bool AppendLine(const std::string& path, const std::string& line, std::optional<std::uint64_t> maxBytes)
 {
     auto local = MapNetworkPath(path);
     if (!local)
         return false;
-    return EnsureDirectory(DirectoryOf(*local)) && AppendToFile(*local, line + "\n");
+    if (!maxBytes)
+        return EnsureDirectory(DirectoryOf(*local)) && AppendToFile(*local, line + "\n");
+    CProgramFileIdentity self;
+    return EnsureDirectory(DirectoryOf(*local)) && AppendToCappedFile(*local, line + "\n", *maxBytes);
 }
 
 std::string ErrorText(DWORD code)
@@ -78,7 +89,7 @@ BOOL LogError(const char* text)
     if (!settings.m_bEnabled)
         return TRUE;
     std::string line = TimeStamp() + WithoutLineBreak(text);
-    if (AppendLine(settings.m_strPath, line))
+    if (AppendLine(settings.m_strPath, line, settings.m_nMaxBytes))
         return TRUE;
     DWORD error = GetLastError();
     WriteToStandardError("Quorvil: cannot write the system log " + settings.m_strPath + " (" + ErrorText(error) +
@@ -110,7 +121,8 @@ int LogToFile(const char* path, const char* text, int flag)
         return 0;
     }
     std::string line = WithoutLineBreak(text);
-    if (flag)
-        line.insert(0, TimeStamp());
-    return AppendLine(path, line) ? 1 : 0;
+    if (!flag)
+        return AppendLine(path, line, std::nullopt) ? 1 : 0;
+    line.insert(0, TimeStamp());
+    return AppendLine(path, line, ReadSystemLogSettings().m_nMaxBytes) ? 1 : 0;
 }

@@ -224,3 +224,10 @@ BOOL AppSettings::IsValueInArray(const std::vector<DWORD>& array, DWORD value)
 {
     return std::find(array.begin(), array.end(), value) != array.end();
 }
+
+int AppSettings::GetMaxLogSizeKB()
+{
+    return GetProfileInt(SECTION_SYSTEM, SYSTEM_LOG_MAX_KB_VALUE, static_cast<int>(SYSTEM_LOG_DEFAULT_MAX_KB));
+}
+
+BOOL AppSettings::SetMaxLogSizeKB(int nKB) { return WriteProfileInt(SECTION_SYSTEM, SYSTEM_LOG_MAX_KB_VALUE, nKB); }

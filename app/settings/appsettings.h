@@ -151,6 +151,10 @@ public:
     static BOOL SetErrorLogPath(const char* path) { return WriteProfileString(SECTION_SYSTEM, "ErrorLog", path); }
     static int GetErrorLogEnabled() { return GetProfileInt(SECTION_SYSTEM, "ErrorLogEnabled", 1); }
     static BOOL SetErrorLogEnabled(int v) { return WriteProfileInt(SECTION_SYSTEM, "ErrorLogEnabled", v); }
+    // The size cap of the system log and the audit files in KB (0: none),
+    // kept by the system log writer (brancmn.h).
+    static int GetMaxLogSizeKB();
+    static BOOL SetMaxLogSizeKB(int nKB);
     static std::string GetSQLEditor() { return GetProfileString(SECTION_SYSTEM, "SQLEditor", DEFAULT_EDITOR); }
     static BOOL SetSQLEditor(const char* program) { return WriteProfileString(SECTION_SYSTEM, "SQLEditor", program); }
 

@@ -63,6 +63,16 @@ DWORD CEventLogHandle::GetNewest()
     return nCount == 0 ? 0 : GetOldest() + nCount - 1;
 }
 
+std::uint64_t CEventLogHandle::GetFileIdentity()
+{
+    CEventLogFileInfo info;
+    if (!m_hEventLog || !GetEventLogFileInfo(m_hEventLog, info)) {
+        m_dwError = GetLastError();
+        return 0;
+    }
+    return info.m_nFileIdentity;
+}
+
 BOOL CEventLogHandle::Clear()
 {
     if (!m_hEventLog) {
@@ -94,6 +104,7 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
         list.Reserve(list.GetCount() + std::min<std::size_t>(std::size_t{nLast} - nFirst + 1, 1u << 20));
     DWORD nNext = nFirst;
     DWORD nReached = 0;
+    m_nReached = nFirst - 1;
     while (nReached < nLast) {
         if (IsEventReadStopRequested())
             return FALSE;
@@ -115,18 +126,20 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
                 break;
             }
             // The next record alone is larger than the block. The service
-            // reads at most EVT_MAX_READ_BUFFER bytes at once, so a larger
-            // demand is refused here rather than allocated.
-            BOOL bTemp = FALSE;
-            if (nNeeded <= EVT_MAX_READ_BUFFER) {
-                pTemp = std::make_unique_for_overwrite<BYTE[]>(nNeeded);
-                pBlock = pTemp.get();
-                bTemp = ReadEventLogA(m_hEventLog, EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, nNext, pBlock,
-                                      nNeeded, &nRead, &nNeeded);
-            } else {
-                SetLastError(ERROR_INVALID_PARAMETER);
+            // reads at most EVT_MAX_READ_BUFFER bytes at once: a record
+            // larger than that can never be read, so it is passed over (one
+            // line) and the records after it are read as usual.
+            if (nNeeded > EVT_MAX_READ_BUFFER) {
+                WriteSystemLogF("%s : Record %u is larger than the read limit (%u bytes), skipped",
+                                m_strName.c_str(), nNext, nNeeded);
+                m_nReached = nReached = nNext;
+                nNext = nReached + 1;
+                continue;
             }
-            if (!bTemp) {
+            pTemp = std::make_unique_for_overwrite<BYTE[]>(nNeeded);
+            pBlock = pTemp.get();
+            if (!ReadEventLogA(m_hEventLog, EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, nNext, pBlock, nNeeded,
+                               &nRead, &nNeeded)) {
                 m_dwError = GetLastError();
                 WriteSystemLogF("%s : Error reading events via temp: %u - %s\n", m_strName.c_str(), m_dwError,
                                 GetSystemErrorText(m_dwError).c_str());
@@ -144,7 +157,7 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
         // loop instead of asking for the same records again.
         if (nLastNumber < nNext)
             break;
-        nReached = nLastNumber;
+        m_nReached = nReached = nLastNumber;
         nNext = nReached + 1;
     }
     return bResult;

@@ -13,6 +13,7 @@
 //     SetEventReadStopCheck([] { return g_hStopScanEvent.IsSet(); });
 //
 // Until then (and after SetEventReadStopCheck(nullptr)) reads never stop.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -78,12 +79,21 @@ public:
     // larger record is read through a buffer of its own. Returns FALSE when a
     // stop was requested before a block, when the service refused the
     // position (ERROR_INVALID_PARAMETER, also for nFirst beyond the newest
-    // record) or on another read error. A malformed record, or a record the
-    // service cannot hand out at all, ends the read and keeps the result.
+    // record) or on another read error. A malformed record, or a second read
+    // into the record's own buffer that fails, ends the read and keeps the
+    // result.
     // Records appended before any of these stay in the list, and records of
     // the last block past nLast are appended too. Each failure writes its
     // system log line. Clears the SID lookups of the previous read.
     BOOL ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list);
+    // The number of the last record the last ReadEvents read or passed over
+    // (nFirst - 1 when it reached none). A record larger than the service
+    // hands out (EVT_MAX_READ_BUFFER) is passed over with one system log line,
+    // and the read goes on after it.
+    DWORD GetLastReached() const { return m_nReached; }
+    // What the open log's file is (0 when unknown); a cleared log is a new
+    // file.
+    std::uint64_t GetFileIdentity();
 
     // Writes a mark event (EVENT_MARK_SOURCE, EVENT_MARK_ID, information,
     // category 0, no user, the text as its one string) into the computer's
@@ -94,6 +104,7 @@ public:
 private:
     HANDLE m_hEventLog = nullptr;
     DWORD m_dwError = 0;
+    DWORD m_nReached = 0;
     std::string m_strName;
     std::vector<BYTE> m_buffer;     // the block buffer, kept between reads
     CAccountNameCache m_accounts;   // SID lookups of the current read

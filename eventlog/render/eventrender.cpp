@@ -163,6 +163,31 @@ CEventRenderer::CEventRenderer(std::string strServer, std::string strLog,
 {
 }
 
+CEventRenderer::~CEventRenderer() { Refresh(); }
+
+void CEventRenderer::Refresh()
+{
+    for (auto& [path, kept] : m_mapModules) {
+        if (kept.m_hModule)
+            FreeLibrary(kept.m_hModule);
+    }
+    m_mapModules.clear();
+    m_mapSources.clear();
+    m_nServed = 0;
+}
+
+bool CEventRenderer::EnsureLogon()
+{
+    if (!m_pLogon || m_bLoggedOn)
+        return true;
+    if (m_bLogonFailed || !m_pLogon->LogonAsUser()) {
+        m_bLogonFailed = true;
+        return false;
+    }
+    m_bLoggedOn = true;
+    return true;
+}
+
 void CEventRenderer::RenderEvent(DWORD dwFlags, const CEventStruct& event,
                                  std::string& strDescription, std::string& strCategory)
 {
@@ -172,8 +197,16 @@ void CEventRenderer::RenderEvent(DWORD dwFlags, const CEventStruct& event,
                 "Mark: " + (event.m_arrStrings.empty() ? std::string() : event.m_arrStrings[0]);
         return;
     }
-    if (m_pLogon && !m_pLogon->LogonAsUser())
-        return;
+    if (m_nServed++ == RENDER_FRESHNESS_EVENTS) {
+        Refresh();
+        m_nServed = 1;
+    }
+    m_bLoggedOn = false;
+    m_bLogonFailed = false;
+    // A logon that fails on the way produces nothing: the outputs are put
+    // back as they came.
+    const std::string strDescriptionIn = (dwFlags & RENDER_DESCRIPTION) ? strDescription : std::string();
+    const std::string strCategoryIn = (dwFlags & RENDER_CATEGORY) ? strCategory : std::string();
 
     // The fallback texts are built only when they are used; they depend on
     // nothing that the steps in between change.
@@ -202,14 +235,51 @@ void CEventRenderer::RenderEvent(DWORD dwFlags, const CEventStruct& event,
         if (dwFlags & RENDER_CATEGORY)
             FormatCategory(strCategoryFile, event.m_nCategory, strCategory);
     }
-    if (m_pLogon)
+    if (m_bLogonFailed) {
+        if (dwFlags & RENDER_DESCRIPTION)
+            strDescription = strDescriptionIn;
+        if (dwFlags & RENDER_CATEGORY)
+            strCategory = strCategoryIn;
+    }
+    if (m_bLoggedOn)
         m_pLogon->RevertLogon();
+    m_bLoggedOn = false;
 }
 
 BOOL CEventRenderer::GetMessageFiles(const CEventStruct& event, std::string& strEventFile,
                                      std::string& strCategoryFile, std::string& strParameterFile)
 {
-    const std::string strKeyPath = EVENTLOG_SOURCES_KEY + m_strLog + "\\" + event.m_strSource;
+    auto found = m_mapSources.find(event.m_strSource);
+    if (found == m_mapSources.end()) {
+        if (!EnsureLogon())
+            return FALSE;
+        found = m_mapSources.emplace(event.m_strSource, ReadSourceFiles(event.m_strSource)).first;
+    }
+    const CSourceFiles& files = found->second;
+    const auto error = static_cast<unsigned>(files.m_nError);
+    switch (files.m_result) {
+    case CSourceFiles::Result::CONNECT_FAILED:
+        WriteSystemLogF(IDS_REGISTRY_CONNECT_ERROR, files.m_strMachine.c_str(), error,
+                        GetSystemErrorText(error).c_str());
+        return FALSE;
+    case CSourceFiles::Result::OPEN_FAILED:
+        WriteSystemLogF(IDS_REGISTRY_READ_ERROR, m_strServer.c_str(),
+                        (EVENTLOG_SOURCES_KEY + m_strLog + "\\" + event.m_strSource).c_str(), error,
+                        GetSystemErrorText(error).c_str());
+        return FALSE;
+    case CSourceFiles::Result::FOUND:
+        break;
+    }
+    strEventFile = files.m_strEventFile;
+    strCategoryFile = files.m_strCategoryFile;
+    strParameterFile = files.m_strParameterFile;
+    return TRUE;
+}
+
+CEventRenderer::CSourceFiles CEventRenderer::ReadSourceFiles(const std::string& strSource)
+{
+    CSourceFiles files;
+    const std::string strKeyPath = EVENTLOG_SOURCES_KEY + m_strLog + "\\" + strSource;
     char szLocal[200];
     DWORD nSize = sizeof szLocal;
     if (!GetComputerNameA(szLocal, &nSize))
@@ -217,29 +287,27 @@ BOOL CEventRenderer::GetMessageFiles(const CEventStruct& event, std::string& str
     const bool bLocal = m_strServer == szLocal;
     const std::string strMachine = bLocal ? std::string() : "\\\\" + m_strServer;
 
-    auto logReadError = [&](LONG error) {
-        WriteSystemLogF(IDS_REGISTRY_READ_ERROR, m_strServer.c_str(), strKeyPath.c_str(),
-                        static_cast<unsigned>(error),
-                        GetSystemErrorText(static_cast<DWORD>(error)).c_str());
-    };
     auto useValues = [&](const std::array<std::string, 3>& raw) {
-        strEventFile = ExpandValue(raw[0]);
-        strCategoryFile = ExpandValue(raw[1]);
-        strParameterFile = ExpandValue(raw[2]);
+        files.m_strEventFile = ExpandValue(raw[0]);
+        files.m_strCategoryFile = ExpandValue(raw[1]);
+        files.m_strParameterFile = ExpandValue(raw[2]);
+    };
+    auto openFailed = [&](LONG error) {
+        files.m_result = CSourceFiles::Result::OPEN_FAILED;
+        files.m_nError = error;
+        return files;
     };
 
     const bool bReuse = GetEventRenderReuse();
     std::string strCacheKey;
     if (bReuse) {
         strCacheKey = GetNetworkRoot() + '\n' + szLocal + '\n' + RenderingAccount(m_pLogon) + '\n' +
-                      strMachine + '\n' + m_strLog + '\n' + event.m_strSource;
+                      strMachine + '\n' + m_strLog + '\n' + strSource;
         if (std::optional<CSourceEntry> entry = FindSource(strCacheKey)) {
-            if (entry->m_nOpenError != ERROR_SUCCESS) {
-                logReadError(entry->m_nOpenError);
-                return FALSE;
-            }
+            if (entry->m_nOpenError != ERROR_SUCCESS)
+                return openFailed(entry->m_nOpenError);
             useValues(entry->m_arrRawValues);
-            return TRUE;
+            return files;
         }
     }
 
@@ -247,10 +315,10 @@ BOOL CEventRenderer::GetMessageFiles(const CEventStruct& event, std::string& str
     LONG error =
         RegConnectRegistryA(bLocal ? nullptr : strMachine.c_str(), HKEY_LOCAL_MACHINE, &hRoot);
     if (error != ERROR_SUCCESS) {
-        WriteSystemLogF(IDS_REGISTRY_CONNECT_ERROR, strMachine.c_str(),
-                        static_cast<unsigned>(error),
-                        GetSystemErrorText(static_cast<DWORD>(error)).c_str());
-        return FALSE;
+        files.m_result = CSourceFiles::Result::CONNECT_FAILED;
+        files.m_nError = error;
+        files.m_strMachine = strMachine;
+        return files;
     }
     // The snapshot is taken before the key is read, so a change in between
     // only makes the entry look stale.
@@ -263,13 +331,12 @@ BOOL CEventRenderer::GetMessageFiles(const CEventStruct& event, std::string& str
     HKEY hKey{};
     error = RegOpenKeyExA(hRoot, strKeyPath.c_str(), 0, KEY_READ, &hKey);
     if (error != ERROR_SUCCESS) {
-        logReadError(error);
         RegCloseKey(hRoot);
         if (pSnapshot) {
             entry.m_nOpenError = error;
             Cache().Store(Cache().m_mapSources, strCacheKey, std::move(entry));
         }
-        return FALSE;
+        return openFailed(error);
     }
     for (std::size_t i = 0; i < g_messageFileValues.size(); ++i)
         entry.m_arrRawValues[i] = QueryStringValue(hKey, g_messageFileValues[i]);
@@ -278,7 +345,25 @@ BOOL CEventRenderer::GetMessageFiles(const CEventStruct& event, std::string& str
     useValues(entry.m_arrRawValues);
     if (pSnapshot)
         Cache().Store(Cache().m_mapSources, strCacheKey, std::move(entry));
-    return TRUE;
+    return files;
+}
+
+HMODULE CEventRenderer::UseModule(const std::string& strPath)
+{
+    auto found = m_mapModules.find(strPath);
+    if (found == m_mapModules.end()) {
+        if (!EnsureLogon()) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return nullptr;
+        }
+        CKeptModule kept;
+        kept.m_hModule = LoadModule(strPath);
+        kept.m_dwError = kept.m_hModule ? ERROR_SUCCESS : GetLastError();
+        found = m_mapModules.emplace(strPath, kept).first;
+    }
+    if (!found->second.m_hModule)
+        SetLastError(found->second.m_dwError);
+    return found->second.m_hModule;
 }
 
 std::string CEventRenderer::ReadExpandedValue(HKEY hKey, const char* pszName)
@@ -327,9 +412,9 @@ BOOL CEventRenderer::FormatCategory(const std::string& strCategoryFile, DWORD nC
     if (strCategoryFile.empty() || nCategory == 0 || !HasDriveLetter(strCategoryFile))
         return FALSE;
     const std::string strSharePath = GetAdminSharePath(strCategoryFile);
-    HMODULE hModule = LoadModule(strSharePath);
+    HMODULE hModule = UseModule(strSharePath);
     if (!hModule)
-        hModule = LoadModule(strCategoryFile);
+        hModule = UseModule(strCategoryFile);
     if (!hModule) {
         WriteSystemLogF("ERROR Category load library: [%s] %s, %s\n", m_strServer.c_str(),
                         strSharePath.c_str(), GetSystemErrorText(GetLastError()).c_str());
@@ -343,7 +428,6 @@ BOOL CEventRenderer::FormatCategory(const std::string& strCategoryFile, DWORD nC
     else
         WriteSystemLogF("ERROR Category format: %s, %s\n", strSharePath.c_str(),
                         GetSystemErrorText(GetLastError()).c_str());
-    FreeLibrary(hModule);
     return bDone;
 }
 
@@ -358,12 +442,12 @@ BOOL CEventRenderer::SubstituteParameters(const std::string& strParameterFile,
         return TRUE;
 
     std::string strLoaded = strParameterFile;
-    HMODULE hModule = LoadModule(strLoaded);
+    HMODULE hModule = UseModule(strLoaded);
     if (!hModule) {
         if (!HasDriveLetter(strParameterFile))
             return FALSE;
         strLoaded = GetAdminSharePath(strParameterFile);
-        hModule = LoadModule(strLoaded);
+        hModule = UseModule(strLoaded);
         if (!hModule) {
             const DWORD error = GetLastError();
             WriteSystemLogF(IDS_MODULE_LOAD_ERROR, strLoaded.c_str(), m_strServer.c_str(), error,
@@ -389,7 +473,6 @@ BOOL CEventRenderer::SubstituteParameters(const std::string& strParameterFile,
                             GetSystemErrorText(error).c_str());
         }
     }
-    FreeLibrary(hModule);
     return nFailures == 0;
 }
 
@@ -403,14 +486,14 @@ BOOL CEventRenderer::FormatEventMessage(const std::vector<std::string>& arrFiles
         DWORD error = ERROR_BAD_PATHNAME; // a name that is no path of that computer is not loaded
         if (HasDriveLetter(strFile)) {
             strTried = GetAdminSharePath(strFile);
-            hModule = LoadModule(strTried);
+            hModule = UseModule(strTried);
             if (!hModule) {
                 strTried = strFile;
-                hModule = LoadModule(strTried);
+                hModule = UseModule(strTried);
             }
             error = GetLastError();
         } else if (strFile.starts_with("\\")) {
-            hModule = LoadModule(strTried);
+            hModule = UseModule(strTried);
             error = GetLastError();
         }
         if (!hModule) {
@@ -418,9 +501,7 @@ BOOL CEventRenderer::FormatEventMessage(const std::vector<std::string>& arrFiles
                             GetSystemErrorText(error).c_str());
             continue;
         }
-        const BOOL bDone = FormatWithInserts(hModule, nEventID, strText, arrStrings);
-        FreeLibrary(hModule);
-        if (bDone)
+        if (FormatWithInserts(hModule, nEventID, strText, arrStrings))
             return TRUE;
     }
     return FALSE;

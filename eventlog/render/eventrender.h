@@ -36,14 +36,22 @@
 // first one exists). SetEventRenderReuse(false) reads everything again, for
 // comparison in the benchmark.
 //
+// Within one renderer, what a source's key gave and the modules it loaded
+// are kept as well, and asked again only every RENDER_FRESHNESS_EVENTS
+// events, so a scan makes no system call per event while the files stay as
+// they are. The logon is taken only when the registry or a file is read.
+// Failures kept are logged again each time, as on a fresh read.
+//
 // Threads: any thread (the scan thread and the user interface thread render
 // at the same time); a CEventRenderer object is used by one thread at a time.
 // Logon and impersonation act on the calling thread. The monitor passed for
 // the logon must outlive the renderer.
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "eventlog/records/eventstruct.h"
+#include "platform/base/win32error.h"
 #include "platform/base/win32types.h"
 #include "platform/msgmodule/msgmodule.h"
 #include "platform/registry/winreg.h"
@@ -81,6 +89,10 @@ bool GetEventRenderReuse();
 // Forgets what the reuse kept.
 void ClearEventRenderCache();
 
+// How many events a renderer serves from what it keeps before it asks the
+// registry and the files again.
+constexpr unsigned RENDER_FRESHNESS_EVENTS = 4096;
+
 class CEventRenderer {
 public:
     // strServer and strLog name the monitored log; strDisplayName names it in
@@ -88,6 +100,12 @@ public:
     // monitor whose LogonAsUser/RevertLogon wrap each rendering.
     CEventRenderer(std::string strServer, std::string strLog, std::string strDisplayName,
                    CMonitoredObject* pLogon = nullptr);
+    ~CEventRenderer();
+    CEventRenderer(const CEventRenderer&) = delete;
+    CEventRenderer& operator=(const CEventRenderer&) = delete;
+
+    // Forgets what this renderer kept; the next event reads afresh.
+    void Refresh();
 
     // Fills the description (RENDER_DESCRIPTION) and/or the category text
     // (RENDER_CATEGORY) of the event; outputs not produced keep their value.
@@ -129,12 +147,37 @@ public:
     std::string GetAdminSharePath(const std::string& strFile) const;
 
 private:
+    // What the source's key gave: the three values expanded, or which step
+    // failed with its error.
+    struct CSourceFiles {
+        enum class Result { FOUND, CONNECT_FAILED, OPEN_FAILED } m_result = Result::FOUND;
+        LONG m_nError = ERROR_SUCCESS;
+        std::string m_strMachine;
+        std::string m_strEventFile, m_strCategoryFile, m_strParameterFile;
+    };
+    struct CKeptModule {
+        HMODULE m_hModule = nullptr;
+        DWORD m_dwError = ERROR_SUCCESS;
+    };
+
+    CSourceFiles ReadSourceFiles(const std::string& strSource);
+    // A module loaded as a data file, kept by this renderer until Refresh
+    // (never released by the caller); null with the last error set.
+    HMODULE UseModule(const std::string& strPath);
     // LoadLibraryExA as a data file, through the reuse cache when it is on;
     // null with the last error set on failure. Released with FreeLibrary.
     HMODULE LoadModule(const std::string& strPath) const;
+    // The monitor's logon, taken once per rendering when first needed.
+    bool EnsureLogon();
 
     std::string m_strServer;
     std::string m_strLog;
     std::string m_strDisplayName;
     CMonitoredObject* m_pLogon;
+
+    std::unordered_map<std::string, CSourceFiles> m_mapSources; // by source name
+    std::unordered_map<std::string, CKeptModule> m_mapModules;  // by path
+    unsigned m_nServed = 0; // events since the last Refresh
+    bool m_bLoggedOn = false; // within RenderEvent
+    bool m_bLogonFailed = false;
 };

@@ -1,5 +1,7 @@
 #include "eventlog/scan/eventmonitor.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "app/settings/appsettings.h"
@@ -34,7 +36,8 @@ CEventMonitor::CEventMonitor()
 
 CEventMonitor::CEventMonitor(const CEventMonitor& other)
     : CMonitoredObject(other), m_strServer(other.m_strServer), m_strLogName(other.m_strLogName),
-      m_nLastRecord(other.m_nLastRecord)
+      m_nLastRecord(other.m_nLastRecord), m_nSeenOldest(other.m_nSeenOldest),
+      m_nSeenIdentity(other.m_nSeenIdentity)
 {
     m_dwID = ITEM_KIND_EVENT_LOG | NewItemID();
 }
@@ -46,6 +49,8 @@ CEventMonitor& CEventMonitor::operator=(const CEventMonitor& other)
         m_strServer = other.m_strServer;
         m_strLogName = other.m_strLogName;
         m_nLastRecord = other.m_nLastRecord;
+        m_nSeenOldest = other.m_nSeenOldest;
+        m_nSeenIdentity = other.m_nSeenIdentity;
     }
     return *this;
 }
@@ -82,8 +87,33 @@ UINT CEventMonitor::GetClipFormat() const
     return GetBnClipFormat(BnClipFormat::MONEVENTLOG);
 }
 
+// The texts of one event, rendered on first use: a scan whose keys test no
+// text renders only the events that fire a group (for the task's variables).
+struct CEventMonitor::CEventTexts {
+    CEventTexts(CEventRenderer& renderer, const CEventStruct& event) : m_renderer(renderer), m_event(event) {}
+
+    CEventRenderer& m_renderer;
+    const CEventStruct& m_event;
+    bool m_bRendered = false;
+    std::string m_strDescription;
+    std::string m_strCategory;
+    CPreparedLine m_description;
+
+    void Ensure()
+    {
+        if (m_bRendered)
+            return;
+        m_renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, m_event, m_strDescription,
+                               m_strCategory);
+        m_description.Prepare(m_strDescription);
+        m_bRendered = true;
+    }
+};
+
 void CEventMonitor::Scan()
 {
+    // Lines repeated within this scan are written once, with their count.
+    CSystemLogRepeatScope repeats;
     if (!LogonAsUser())
         return;
     const std::string strName = GetDisplayName();
@@ -95,8 +125,16 @@ void CEventMonitor::Scan()
         RevertLogon();
         return;
     }
-    DWORD nNewest = log.GetNewest();
-    if (nNewest < m_nLastRecord)
+    const DWORD nNewest = log.GetNewest();
+    const DWORD nOldest = log.GetOldest();
+    const std::uint64_t nIdentity = log.GetFileIdentity();
+    // A log cleared (and maybe refilled past the last record) since the last
+    // scan: record numbers start again, or the file is another one.
+    const bool bCleared = m_nSeenIdentity != 0 &&
+                          (nIdentity != m_nSeenIdentity || (nOldest != 0 && nOldest < m_nSeenOldest));
+    m_nSeenIdentity = nIdentity;
+    m_nSeenOldest = nOldest;
+    if (bCleared || nNewest < m_nLastRecord)
         SetState(MON_STATE_SHRANK);
     else if (nNewest > m_nLastRecord)
         SetState(MON_STATE_GREW);
@@ -105,95 +143,132 @@ void CEventMonitor::Scan()
         RevertLogon();
         return;
     }
-    const DWORD nOldest = log.GetOldest();
     DWORD nFirst = GetState() == MON_STATE_SHRANK ? nOldest : m_nLastRecord + 1;
     if (nFirst < nOldest)
         nFirst = nOldest; // records the log overwrote since the last scan
-    DWORD nLast = std::min(nNewest, log.GetNewest());
+    const DWORD nLast = std::min(nNewest, log.GetNewest());
+    if (nLast == 0) {
+        // Emptied: nothing to read, and every record that comes is new.
+        m_nLastRecord = 0;
+        RevertLogon();
+        return;
+    }
     const bool bAudit = g_bExtendedAudit != 0;
     if (bAudit)
         WriteAudit(FormatString("%-30s Reading events: %u to %u", strName.c_str(), nFirst, nLast));
-
-    CEventList list;
-    log.ReadEvents(nFirst, nLast, list);
-    if (!list.IsEmpty() &&
-        (list.GetFirst()->m_nRecordNumber != nFirst || list.GetLast()->m_nRecordNumber != nLast))
-        WriteSystemLog(FormatString("%30s Partial read! %u TO %u\n", strName.c_str(),
-                              list.GetFirst()->m_nRecordNumber, list.GetLast()->m_nRecordNumber)
-                           .c_str());
-    RevertLogon();
-
     if (bAudit && m_bJumpPending)
         WriteAudit(FormatString("%-30s Cutoff > no events before %s will be checked", strName.c_str(),
                           m_timeCutoff.Format("%m/%d/%y %H:%M:%S").c_str()));
 
-    // When no record completes (the read gave nothing, or a stop came during
-    // the first), the position stays where it was rather than falling to 0,
-    // which would make the next scan run every task of the log again.
+    // The records are read and tested a slice at a time, so memory stays
+    // bounded however far the log grew. When no record completes (the read
+    // gave nothing, or a stop came during the first), the position stays
+    // where it was rather than falling to 0, which would make the next scan
+    // run every task of the log again.
     DWORD nLastCompleted = m_nLastRecord;
-    std::string strDescription;
-    std::string strCategory;
-    CPreparedLine description;
+    DWORD nFirstRead = 0;
+    DWORD nLastRead = 0;
     CEventRenderer renderer(m_strServer, m_strLogName, strName, this);
-    std::size_t pos = 0;
-    while (const CEventStruct* pEvent = list.GetNext(pos)) {
-        const CTime timeGenerated = pEvent->GetTimeGenerated();
-        std::string strAudit;
-        if (bAudit)
-            strAudit = FormatString("%-30s -> %u ,%s, %s, %u : ", strName.c_str(), pEvent->m_nRecordNumber,
-                              timeGenerated.Format("%m/%d/%y  %H:%M:%S").c_str(),
-                              pEvent->m_strSource.c_str(), pEvent->m_nEventID & 0xFFFF);
-        if (m_bJumpPending && timeGenerated < m_timeCutoff) {
-            if (bAudit)
-                WriteAudit(strAudit + FormatString("Cutoff %u : %s", pEvent->m_nRecordNumber,
-                                             timeGenerated.Format("%m/%d/%y %H:%M:%S").c_str()));
+    CEventList list;
+    bool bLoggedOn = true;
+    for (DWORD nNext = nFirst; nNext <= nLast;) {
+        if (!bLoggedOn && !(bLoggedOn = LogonAsUser()))
+            break;
+        const DWORD nSliceLast = nLast - nNext < EVENT_SCAN_SLICE ? nLast : nNext + EVENT_SCAN_SLICE - 1;
+        list.DeleteAll();
+        const BOOL bRead = log.ReadEvents(nNext, nSliceLast, list);
+        RevertLogon();
+        bLoggedOn = false;
+        if (!list.IsEmpty()) {
+            if (nFirstRead == 0)
+                nFirstRead = list.GetFirst()->m_nRecordNumber;
+            nLastRead = list.GetLast()->m_nRecordNumber;
+        }
+        bool bStopped = false;
+        std::size_t pos = 0;
+        while (const CEventStruct* pEvent = list.GetNext(pos)) {
+            if (!TestEvent(*pEvent, renderer, bAudit)) {
+                bStopped = true;
+                break;
+            }
             nLastCompleted = pEvent->m_nRecordNumber;
-            continue;
         }
-        strDescription.clear();
-        strCategory.clear();
-        renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, *pEvent, strDescription, strCategory);
-        description.Prepare(strDescription);
-
-        bool bTriggered = false;
-        int nGroup = 0;
-        while (CKeysAndActions* pGroup = GetNextWatchGroup(nGroup)) {
-            pGroup->ResetHits();
-            if (IsStopRequested()) {
-                m_nLastRecord = nLastCompleted;
-                WriteSystemLogF("%s Terminated scan on record %u", strName.c_str(),
-                                static_cast<unsigned>(nLastCompleted));
-                return;
-            }
-            TriggerEvent(*pGroup, *pEvent, description, strCategory);
-            if (pGroup->IsTriggered()) {
-                bTriggered = true;
-                ApplyLaunchRule(*pGroup);
-            }
+        if (bStopped || (!bRead && IsStopRequested())) {
+            m_nLastRecord = nLastCompleted;
+            WriteSystemLogF("%s Terminated scan on record %u", strName.c_str(),
+                            static_cast<unsigned>(nLastCompleted));
+            return;
         }
-        if (bAudit)
-            WriteAudit(strAudit + (bTriggered ? FormatString(" TASK SEQ - %u", static_cast<unsigned>(g_nTaskSequence.load()))
-                                              : std::string(" NO TRIGGERS")));
-        nLastCompleted = pEvent->m_nRecordNumber;
+        // A record passed over by the read (too large to hand out) counts
+        // as handled, so the position moves past it.
+        const DWORD nReached = log.GetLastReached();
+        if (!bRead || nReached < nNext)
+            break;
+        nLastCompleted = std::max(nLastCompleted, nReached);
+        nNext = nReached + 1;
     }
+    if (bLoggedOn)
+        RevertLogon();
+    if (nFirstRead != 0 && (nFirstRead != nFirst || nLastRead != nLast))
+        WriteSystemLog(FormatString("%30s Partial read! %u TO %u\n", strName.c_str(), nFirstRead, nLastRead).c_str());
     m_nLastRecord = nLastCompleted;
     m_bJumpPending = FALSE;
     m_timeCutoff = CTime();
 }
 
-void CEventMonitor::TriggerEvent(CKeysAndActions& group, const CEventStruct& event,
-                                 const CPreparedLine& description, const std::string& strCategory)
+bool CEventMonitor::TestEvent(const CEventStruct& event, CEventRenderer& renderer, bool bAudit)
+{
+    const std::string strName = bAudit ? GetDisplayName() : std::string();
+    std::string strAudit;
+    if (bAudit || m_bJumpPending) {
+        const CTime timeGenerated = event.GetTimeGenerated();
+        if (bAudit)
+            strAudit = FormatString("%-30s -> %u ,%s, %s, %u : ", strName.c_str(), event.m_nRecordNumber,
+                                    timeGenerated.Format("%m/%d/%y  %H:%M:%S").c_str(),
+                                    event.m_strSource.c_str(), event.m_nEventID & 0xFFFF);
+        if (m_bJumpPending && timeGenerated < m_timeCutoff) {
+            if (bAudit)
+                WriteAudit(strAudit + FormatString("Cutoff %u : %s", event.m_nRecordNumber,
+                                                   timeGenerated.Format("%m/%d/%y %H:%M:%S").c_str()));
+            return true;
+        }
+    }
+    CEventTexts texts(renderer, event);
+    bool bTriggered = false;
+    int nGroup = 0;
+    while (CKeysAndActions* pGroup = GetNextWatchGroup(nGroup)) {
+        pGroup->ResetHits();
+        if (IsStopRequested())
+            return false;
+        TriggerEvent(*pGroup, event, texts);
+        if (pGroup->IsTriggered()) {
+            bTriggered = true;
+            ApplyLaunchRule(*pGroup);
+        }
+    }
+    if (bAudit)
+        WriteAudit(strAudit + (bTriggered ? FormatString(" TASK SEQ - %u", static_cast<unsigned>(g_nTaskSequence.load()))
+                                          : std::string(" NO TRIGGERS")));
+    return true;
+}
+
+void CEventMonitor::TriggerEvent(CKeysAndActions& group, const CEventStruct& event, CEventTexts& texts)
 {
     int pos = 0;
     while (CSearchKey* pKey = group.GetNextKey(pos)) {
         auto* pEventKey = dynamic_cast<CSearchKeyEvent*>(pKey);
-        if (pEventKey && pEventKey->Match(event, description)) {
+        if (!pEventKey)
+            continue;
+        if (pEventKey->GetTextOperator() != 0)
+            texts.Ensure();
+        if (pEventKey->Match(event, texts.m_description)) {
             ++pEventKey->m_nHits;
             break;
         }
     }
     if (!group.IsTriggered())
         return;
+    texts.Ensure();
     const std::string strName = GetDisplayName();
     group.SetVariable(VAR_EVENT_TIME, FormatEventTime(event.GetTimeGenerated()));
     group.SetVariable(VAR_EVENT_SOURCE, event.m_strSource);
@@ -202,8 +277,8 @@ void CEventMonitor::TriggerEvent(CKeysAndActions& group, const CEventStruct& eve
     group.SetVariableNumber(VAR_EVENT_CATEGORYID, static_cast<int>(event.m_nCategory));
     group.SetVariableNumber(VAR_EVENT_ID, static_cast<int>(event.m_nEventID & 0xFFFF));
     group.SetVariable(VAR_EVENT_TYPE, GetEventTypeName(event.m_nEventType));
-    group.SetVariable(VAR_EVENT_TEXT, std::string(description.GetLine()));
-    group.SetVariable(VAR_EVENT_CATEGORYTEXT, strCategory);
+    group.SetVariable(VAR_EVENT_TEXT, texts.m_strDescription);
+    group.SetVariable(VAR_EVENT_CATEGORYTEXT, texts.m_strCategory);
     group.SetVariable(VAR_EVENT_SHORTNAME, strName);
     group.SetVariable(VAR_EVENT_LONGNAME, strName);
     group.SetVariableNumber(VAR_EVENT_SEQUENCE, static_cast<int>(event.m_nRecordNumber));
@@ -216,6 +291,8 @@ void CEventMonitor::JumpToEnd()
     CEventLogHandle log;
     if (LogonAsUser() && log.Open(m_strServer, m_strLogName)) {
         m_nLastRecord = log.GetNewest();
+        m_nSeenOldest = log.GetOldest();
+        m_nSeenIdentity = log.GetFileIdentity();
         m_bJumpPending = FALSE;
         m_timeCutoff = CTime();
         if (bAudit)
@@ -243,6 +320,8 @@ BOOL CEventMonitor::ClearLog()
                         GetSystemErrorText(log.GetError()).c_str());
     } else if ((bResult = log.Clear()) != 0) {
         m_nLastRecord = 0;
+        m_nSeenOldest = 0;
+        m_nSeenIdentity = 0;
     } else {
         WriteSystemLogF("Error clearing log: %s - %s", GetDisplayName().c_str(),
                         GetSystemErrorText(log.GetError()).c_str());

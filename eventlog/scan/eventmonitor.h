@@ -7,6 +7,7 @@
 // Threads: Scan runs on the scan thread; ClearLog, MarkLog and JumpToEnd on
 // the thread that issues the command. Logon and impersonation act on the
 // calling thread only.
+#include <cstdint>
 #include <string>
 
 #include "core/model/monitoredobject.h"
@@ -15,6 +16,10 @@
 #include "match/textfold.h"
 
 class CKeysAndActions;
+
+// How many records a scan reads before it tests them; the scan holds no
+// more than about this many records in memory.
+constexpr DWORD EVENT_SCAN_SLICE = 32768;
 
 class CEventMonitor : public CMonitoredObject {
     DECLARE_SERIAL(CEventMonitor)
@@ -47,16 +52,28 @@ public:
     void RenderEvent(DWORD dwFlags, const CEventStruct& event, std::string& strDescription,
                      std::string& strCategory);
 
-    // Offers one event with its rendered texts to one watch group: the
-    // first matching key counts a hit; a triggered group gets the event's
-    // variables and the next task sequence number.
-    void TriggerEvent(CKeysAndActions& group, const CEventStruct& event,
-                      const CPreparedLine& description, const std::string& strCategory);
 
     std::string m_strServer;
     std::string m_strLogName;
     CTime m_timeCutoff;
     DWORD m_nLastRecord = 0;
+
+private:
+    struct CEventTexts;
+    // Offers one event to every watch group in order and runs the tasks of
+    // those that fire; false when a stop was requested before a group.
+    bool TestEvent(const CEventStruct& event, CEventRenderer& renderer, bool bAudit);
+    // Offers one event to one watch group: the first matching key counts a
+    // hit; a triggered group gets the event's variables and the next task
+    // sequence number. The texts are rendered when a key or the variables
+    // need them.
+    void TriggerEvent(CKeysAndActions& group, const CEventStruct& event, CEventTexts& texts);
+
+    // The log as the last scan or jump saw it (not stored): its oldest
+    // record number and its file's identity (0 unknown), which tell a log
+    // cleared and refilled since then from one that grew.
+    DWORD m_nSeenOldest = 0;
+    std::uint64_t m_nSeenIdentity = 0;
 };
 
 void RegisterEventScanClasses();

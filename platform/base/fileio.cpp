@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,7 +106,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path)
     return data;
 }
 
-bool AtomicWriteFile(const std::string& path, std::string_view bytes)
+bool AtomicWriteFile(const std::string& path, std::string_view bytes, mode_t newMode)
 {
     std::string dir = DirectoryOf(path);
     if (!dir.empty() && !EnsureDirectory(dir))
@@ -120,7 +121,7 @@ bool AtomicWriteFile(const std::string& path, std::string_view bytes)
     }
     // Keep the permissions of the file being replaced, if there is one.
     struct stat st{};
-    ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+    ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : (newMode & 07777));
     bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
     if (!ok)
         SetLastErrorFromErrno();
@@ -151,6 +152,56 @@ bool AppendToFile(const std::string& path, std::string_view bytes)
     ::flock(fd, LOCK_UN);
     ::close(fd);
     return ok;
+}
+
+std::string RotatedLogPath(const std::string& path) { return path + ".1"; }
+
+bool AppendToCappedFile(const std::string& path, std::string_view bytes, std::uint64_t maxBytes)
+{
+    if (maxBytes == 0)
+        return AppendToFile(path, bytes);
+    // A writer that waited for the lock while another one rotated holds the
+    // old file: it opens the path again.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            SetLastErrorFromErrno();
+            return false;
+        }
+        ::flock(fd, LOCK_EX);
+        struct stat held{};
+        struct stat named{};
+        if (::fstat(fd, &held) != 0 || ::stat(path.c_str(), &named) != 0 || held.st_ino != named.st_ino ||
+            held.st_dev != named.st_dev) {
+            ::close(fd);
+            continue;
+        }
+        // Rotated under the lock; the bytes go to a new file (or, when the
+        // rename fails, to this one after all).
+        if (held.st_size > 0 && static_cast<std::uint64_t>(held.st_size) + bytes.size() > maxBytes &&
+            ::rename(path.c_str(), RotatedLogPath(path).c_str()) == 0) {
+            ::close(fd);
+            continue;
+        }
+        bool ok = WriteAll(fd, bytes);
+        if (!ok)
+            SetLastErrorFromErrno();
+        ::close(fd);
+        return ok;
+    }
+    return AppendToFile(path, bytes);
+}
+
+CProgramFileIdentity::CProgramFileIdentity()
+    : m_nPreviousUid(static_cast<unsigned>(::setfsuid(::geteuid()))),
+      m_nPreviousGid(static_cast<unsigned>(::setfsgid(::getegid())))
+{
+}
+
+CProgramFileIdentity::~CProgramFileIdentity()
+{
+    ::setfsgid(static_cast<gid_t>(m_nPreviousGid));
+    ::setfsuid(static_cast<uid_t>(m_nPreviousUid));
 }
 
 CFileLock::CFileLock(const std::string& lockPath, Mode mode)

@@ -2,9 +2,12 @@
 // File helpers shared by every writer and reader of the program's files:
 // the per-user locations, whole-file reads, atomic replacement and advisory
 // locks. Failures set the Win32 last error and return false.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include <sys/types.h>
 
 // $XDG_CONFIG_HOME/quorvil, $XDG_STATE_HOME/quorvil, $XDG_DATA_HOME/quorvil
 // (with the usual fall-backs under $HOME), without a trailing slash.
@@ -21,12 +24,38 @@ std::string DirectoryOf(const std::string& path);
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
 // Writes the bytes to a temporary file beside the target, flushes it and
-// renames it over the target, so a crash never leaves half a file.
-bool AtomicWriteFile(const std::string& path, std::string_view bytes);
+// renames it over the target, so a crash never leaves half a file. The file
+// keeps the mode of the file it replaces; a new file gets newMode (owner
+// only by default: workspaces hold passwords).
+bool AtomicWriteFile(const std::string& path, std::string_view bytes, mode_t newMode = 0600);
 
 // Appends bytes to a file (created if missing) with one write under an
 // exclusive lock, so lines from several processes never interleave.
 bool AppendToFile(const std::string& path, std::string_view bytes);
+// The same for a log of the program's own that is kept below maxBytes: when
+// the bytes would take the file past it, the file is first renamed to
+// RotatedLogPath(path) (replacing the older copy), under the same lock, and
+// a new file is begun. maxBytes 0 means no limit.
+bool AppendToCappedFile(const std::string& path, std::string_view bytes, std::uint64_t maxBytes);
+// Where AppendToCappedFile keeps the one older copy: path + ".1".
+std::string RotatedLogPath(const std::string& path);
+
+// While an object of this class lives, the calling thread creates and writes
+// files as the process itself, also while it impersonates another account
+// (platform/security), so that the program's own files (system log, audit
+// files, the event log service's files) never belong to a logon account.
+// Scopes may nest; construct and destroy on the same thread.
+class CProgramFileIdentity {
+public:
+    CProgramFileIdentity();
+    ~CProgramFileIdentity();
+    CProgramFileIdentity(const CProgramFileIdentity&) = delete;
+    CProgramFileIdentity& operator=(const CProgramFileIdentity&) = delete;
+
+private:
+    unsigned m_nPreviousUid;
+    unsigned m_nPreviousGid;
+};
 
 // An advisory lock (flock) on a lock file, held for the object's lifetime.
 // Exclusive for writers, shared for readers.

@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include "platform/base/clock.h"
+#include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
@@ -115,8 +116,14 @@ std::shared_ptr<CLogHandle> OpenServiceLog(const char* server, const char* name,
     std::string path = *folder + "/eventlog/" + log->m_strName + ".evt";
     // The Security log is for those who may read every file.
     mode_t mode = ::strcasecmp(log->m_strName.c_str(), "Security") == 0 ? 0600 : 0644;
-    if (!CreateEvtFile(path, log->m_dwMaxSize, log->m_dwRetention, mode) ||
-        !handle->m_file.Open(path, CEvtFile::Mode::SERVICE))
+    bool created = false;
+    {
+        // The service's files belong to the service, whoever's logon
+        // opened the log first.
+        CProgramFileIdentity self;
+        created = CreateEvtFile(path, log->m_dwMaxSize, log->m_dwRetention, mode);
+    }
+    if (!created || !handle->m_file.Open(path, CEvtFile::Mode::SERVICE))
         return nullptr;
     return handle;
 }
@@ -327,6 +334,7 @@ BOOL GetEventLogFileInfo(HANDLE log, CEventLogFileInfo& info)
         info.m_dwCount = snap.GetCount();
         info.m_dwFileSize = static_cast<DWORD>(snap.GetFileSize());
         info.m_header = snap.GetHeader();
+        info.m_nFileIdentity = handle->m_file.GetIdentity();
     });
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }

@@ -17,6 +17,7 @@
 // Event times (TimeGenerated, TimeWritten) come from the model's clock
 // (platform/base/clock.h), which is the system clock unless a test installs
 // another.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -111,6 +112,9 @@ struct CEventLogFileInfo {
     DWORD m_dwCount = 0;
     DWORD m_dwFileSize = 0;
     CEvtHeader m_header; // ring values, MaxSize, flags, retention
+    // The file's device and inode in one number: a clear replaces the file,
+    // so a cleared log shows another identity.
+    std::uint64_t m_nFileIdentity = 0;
 };
 BOOL GetEventLogFileInfo(HANDLE log, CEventLogFileInfo& info);
 

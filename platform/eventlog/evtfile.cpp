@@ -538,6 +538,14 @@ DWORD CEvtFile::Refresh()
     return error;
 }
 
+std::uint64_t CEvtFile::GetIdentity() const
+{
+    struct stat st{};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return 0;
+    return (static_cast<std::uint64_t>(st.st_dev) << 40) ^ static_cast<std::uint64_t>(st.st_ino);
+}
+
 DWORD CEvtFile::Read(const ReadFn& fn)
 {
     CLock lock(*this, false);

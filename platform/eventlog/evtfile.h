@@ -15,6 +15,7 @@
 // A CEvtFile is used by one thread at a time (callers lock around it).
 // Failures set the Win32 last error.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -97,6 +98,9 @@ public:
     const std::string& GetPath() const { return m_strPath; }
     // False when the caller may only read the file.
     bool IsWritable() const { return m_bWritable; }
+    // The open file's device and inode in one number (0 when closed); call
+    // under Read to get the file at the path.
+    std::uint64_t GetIdentity() const;
 
     using ReadFn = std::function<void(const CEvtSnapshot&)>;
     // Calls fn with the current view under a shared lock and returns

@@ -150,13 +150,20 @@ TEST_F(EventLogHandle, RecordLargerThanTheBlockUsesABufferOfItsOwn)
     ASSERT_EQ(Numbers(list), (std::vector<DWORD>{1, 2, 3}));
     EXPECT_EQ(list.Find(2)->m_arrStrings, (std::vector<std::string>{wide, wide, wide, wide}));
 
-    // The service refuses a buffer for the fourth record: the read ends
-    // there, keeping what it has.
+    // The service never hands out the fourth record: it is passed over with
+    // one line and the read goes on to the fifth.
     CEventList rest;
     EXPECT_TRUE(handle.ReadEvents(3, 5, rest));
-    EXPECT_EQ(Numbers(rest), (std::vector<DWORD>{3}));
-    EXPECT_EQ(LinePart(SystemLog(), "TESTHOST\\Win : Error reading events via temp"),
-              "TESTHOST\\Win : Error reading events via temp: 87 - The parameter is incorrect.");
+    EXPECT_EQ(Numbers(rest), (std::vector<DWORD>{3, 5}));
+    EXPECT_EQ(handle.GetLastReached(), 5u);
+    EXPECT_NE(LinePart(SystemLog(), "TESTHOST\\Win : Record 4 is larger than the read limit"), "");
+    EXPECT_EQ(SystemLog().find("via temp"), std::string::npos);
+
+    // Alone in the range, it is passed over all the same.
+    CEventList none;
+    EXPECT_TRUE(handle.ReadEvents(4, 4, none));
+    EXPECT_TRUE(none.IsEmpty());
+    EXPECT_EQ(handle.GetLastReached(), 4u);
 }
 
 TEST_F(EventLogHandle, ReadErrorsAreLoggedAndEndTheRead)
