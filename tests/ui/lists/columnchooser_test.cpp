@@ -1,0 +1,116 @@
+#include "ui/lists/columnchooser.h"
+
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "screenshot.h"
+#include "tests/ui/commands/uitestsupport.h"
+#include "ui/common/messagebox.h"
+
+namespace {
+
+const std::vector<CColumnChoice> kTable = {
+    {1, "Description"}, {2, "Enabled"}, {4, "Last scan"}, {8, "Next scan"}, {16, "Last change"},
+};
+
+QStringList Labels(const QListWidget* list)
+{
+    QStringList labels;
+    for (int i = 0; i < list->count(); ++i)
+        labels << list->item(i)->text();
+    return labels;
+}
+
+void ClickItem(QListWidget* list, int row)
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+}
+
+// Enabled state of Select, Unselect, Move Up, Move Down as "SUMD" with "-"
+// for a disabled button.
+std::string Buttons(const CColumnChooser& chooser)
+{
+    std::string s;
+    s += chooser.m_pSelect->isEnabled() ? 'S' : '-';
+    s += chooser.m_pUnselect->isEnabled() ? 'U' : '-';
+    s += chooser.m_pMoveUp->isEnabled() ? 'M' : '-';
+    s += chooser.m_pMoveDown->isEnabled() ? 'D' : '-';
+    return s;
+}
+
+} // namespace
+
+TEST(ColumnChooser, ListsButtonsAndMoves)
+{
+    CColumnChooser chooser(kTable, {4, 1, 99}, nullptr);
+    chooser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser));
+    EXPECT_EQ(chooser.windowTitle(), "Column Chooser");
+    EXPECT_EQ(Labels(chooser.m_pAvailable), (QStringList{"Enabled", "Next scan", "Last change"}));
+    EXPECT_EQ(Labels(chooser.m_pSelected), (QStringList{"Last scan", "Description"})) << "unknown 99 is dropped";
+    EXPECT_EQ(chooser.m_pSelect->toolTip(), "Select");
+    EXPECT_EQ(chooser.m_pUnselect->toolTip(), "Unselect");
+    EXPECT_EQ(chooser.m_pMoveUp->toolTip(), "Move Up");
+    EXPECT_EQ(chooser.m_pMoveDown->toolTip(), "Move Down");
+    EXPECT_EQ(Buttons(chooser), "----") << "no list has a selection yet";
+
+    ClickItem(chooser.m_pAvailable, 1);
+    EXPECT_EQ(Buttons(chooser), "S---");
+    QTest::mouseClick(chooser.m_pSelect, Qt::LeftButton);
+    EXPECT_EQ(Labels(chooser.m_pSelected), (QStringList{"Last scan", "Description", "Next scan"}));
+    EXPECT_EQ(Labels(chooser.m_pAvailable), (QStringList{"Enabled", "Last change"}));
+    EXPECT_EQ(Buttons(chooser), "-UMD") << "the moved column is selected in its new list";
+
+    QTest::mouseClick(chooser.m_pMoveUp, Qt::LeftButton);
+    QTest::mouseClick(chooser.m_pMoveUp, Qt::LeftButton);
+    QTest::mouseClick(chooser.m_pMoveUp, Qt::LeftButton); // already at the top: stays
+    EXPECT_EQ(chooser.GetSelectedColumns(), (std::vector<DWORD>{8, 4, 1}));
+    QTest::mouseClick(chooser.m_pMoveDown, Qt::LeftButton);
+    EXPECT_EQ(chooser.GetSelectedColumns(), (std::vector<DWORD>{4, 8, 1}));
+
+    ClickItem(chooser.m_pSelected, 0);
+    QTest::mouseClick(chooser.m_pUnselect, Qt::LeftButton);
+    EXPECT_EQ(Labels(chooser.m_pAvailable), (QStringList{"Enabled", "Last change", "Last scan"}))
+        << "unselected columns go to the end of the available list";
+
+    DoubleClick(chooser.m_pAvailable->viewport(),
+                chooser.m_pAvailable->visualItemRect(chooser.m_pAvailable->item(0)).center());
+    EXPECT_EQ(chooser.GetSelectedColumns(), (std::vector<DWORD>{8, 1, 2})) << "a double click selects";
+    DoubleClick(chooser.m_pSelected->viewport(),
+                chooser.m_pSelected->visualItemRect(chooser.m_pSelected->item(1)).center());
+    EXPECT_EQ(chooser.GetSelectedColumns(), (std::vector<DWORD>{8, 2})) << "and unselects";
+    SaveScreenshot(&chooser, "column-chooser");
+}
+
+TEST(ColumnChooser, OkWithoutColumnsWarnsAndStaysOpen)
+{
+    std::vector<std::pair<std::string, UINT>> asked;
+    SetMessageBoxAnswerer([&](const std::string& text, UINT type) {
+        asked.emplace_back(text, type);
+        return IDOK;
+    });
+    CColumnChooser chooser(kTable, {2}, nullptr);
+    chooser.show();
+    ClickItem(chooser.m_pSelected, 0);
+    QTest::mouseClick(chooser.m_pUnselect, Qt::LeftButton);
+    auto* buttons = chooser.findChild<QDialogButtonBox*>();
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    SetMessageBoxAnswerer(nullptr);
+
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].first, "You must select at least one column for display!");
+    EXPECT_EQ(asked[0].second & 0xF0, UINT{MB_ICONEXCLAMATION});
+    EXPECT_TRUE(chooser.isVisible());
+    EXPECT_NE(chooser.result(), QDialog::Accepted);
+
+    ClickItem(chooser.m_pAvailable, 0);
+    QTest::mouseClick(chooser.m_pSelect, Qt::LeftButton);
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    EXPECT_EQ(chooser.result(), QDialog::Accepted);
+    EXPECT_EQ(asked.size(), 1u);
+}

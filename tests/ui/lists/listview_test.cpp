@@ -1,0 +1,255 @@
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "app/settings/appsettings.h"
+#include "screenshot.h"
+#include "tests/ui/commands/uitestsupport.h"
+#include "ui/lists/columnchooser.h"
+#include "ui/lists/monfileview.h"
+#include "ui/lists/serversview.h"
+
+namespace {
+
+// Each test starts as the first run of a fresh installation would.
+class ListViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* entry : {"FileNumColumns", "FileColFlags", "FileColWidths", "ServerNumColumns",
+                                  "ServerColFlags", "ServerColWidths"})
+            AppSettings::WriteProfileString(AppSettings::SECTION_SETTINGS, entry, nullptr);
+        CMonFileView::Columns().Forget();
+        CServersView::Columns().Forget();
+    }
+
+    CFakeFrame m_frame;
+};
+
+QStringList Headings(const CLogListView& view)
+{
+    QStringList headings;
+    for (int i = 0; i < view.GetList()->columnCount(); ++i)
+        headings << view.GetList()->headerItem()->text(i);
+    return headings;
+}
+
+std::vector<int> Widths(const CLogListView& view)
+{
+    std::vector<int> widths;
+    for (int i = 0; i < view.GetList()->columnCount(); ++i)
+        widths.push_back(view.GetList()->columnWidth(i));
+    return widths;
+}
+
+QStringList Column(const CLogListView& view, int col)
+{
+    QStringList cells;
+    for (int i = 0; i < view.GetList()->topLevelItemCount(); ++i)
+        cells << view.GetList()->topLevelItem(i)->text(col);
+    return cells;
+}
+
+int SelectedRow(const CLogListView& view)
+{
+    const QList<QTreeWidgetItem*> selected = view.GetList()->selectedItems();
+    return selected.isEmpty() ? -1 : view.GetList()->indexOfTopLevelItem(selected.front());
+}
+
+QPoint RowCenter(const CLogListView& view, int row)
+{
+    return view.GetList()->visualItemRect(view.GetList()->topLevelItem(row)).center();
+}
+
+// The menu as "text" lines, "-" for a bar, "(text)" for a disabled item.
+QStringList Describe(const QMenu& menu)
+{
+    QStringList lines;
+    for (const QAction* action : menu.actions())
+        lines << (action->isSeparator() ? QStringLiteral("-")
+                  : action->isEnabled() ? action->text()
+                                        : "(" + action->text() + ")");
+    return lines;
+}
+
+const QString kDelete = "&Delete" + QString(30, ' ') + "\tDel";
+
+} // namespace
+
+TEST_F(ListViewTest, FirstStartShowsTheDefaultColumnsAndWidthsSurviveTheView)
+{
+    {
+        CMonFileView view(m_frame);
+        EXPECT_EQ(Headings(view), (QStringList{"Description", "Enabled", "Last Scanned"}));
+        EXPECT_EQ(Widths(view), (std::vector<int>{180, 70, 80}));
+        view.GetList()->header()->resizeSection(0, 250); // as the user drags it
+    }
+    EXPECT_EQ(AppSettings::GetFileNumColumns(), 3);
+    std::vector<BYTE> widths;
+    ASSERT_TRUE(AppSettings::GetFileColWidths(widths));
+    EXPECT_EQ(widths, (std::vector<BYTE>{250, 0, 0, 0, 70, 0, 0, 0, 80, 0, 0, 0}));
+
+    CMonFileView::Columns().Forget(); // a new process reads the settings
+    CMonFileView again(m_frame);
+    EXPECT_EQ(Widths(again), (std::vector<int>{250, 70, 80}));
+
+    CServersView events(m_frame);
+    EXPECT_EQ(Headings(events), (QStringList{"Computer\\Log", "Enabled", "Last Scanned"}));
+    EXPECT_EQ(Widths(events), (std::vector<int>{180, 70, 80})) << "each list keeps its own columns";
+}
+
+TEST_F(ListViewTest, ChosenColumnsKeepTheWidthsOfTheirPositions)
+{
+    CMonFileView view(m_frame);
+    view.GetList()->header()->resizeSection(0, 200);
+    view.GetList()->header()->resizeSection(1, 90);
+    view.GetList()->header()->resizeSection(2, 100);
+    CNextDialog choose([](QDialog& d) {
+        auto& chooser = dynamic_cast<CColumnChooser&>(d);
+        chooser.m_pSelected->setCurrentRow(2); // "Last scan" to the top
+        chooser.m_pMoveUp->click();
+        chooser.m_pMoveUp->click();
+        for (const char* label : {"Bytes", "Status"}) {
+            chooser.m_pAvailable->setCurrentItem(chooser.m_pAvailable->findItems(label, Qt::MatchExactly).front());
+            chooser.m_pSelect->click();
+        }
+        SaveScreenshot(&chooser, "column-chooser-text-logs");
+        chooser.accept();
+    });
+    view.OnCommand(ID_LIST_COLUMNS);
+    ASSERT_TRUE(choose.WasShown());
+    EXPECT_EQ(Headings(view), (QStringList{"Last Scanned", "Description", "Enabled", "Bytes", "Status"}));
+    EXPECT_EQ(Widths(view), (std::vector<int>{200, 90, 100, 70, 70}));
+    EXPECT_TRUE(view.GetList()->headerItem()->textAlignment(3) & Qt::AlignRight);
+    EXPECT_EQ(CMonFileView::Columns().m_arrIds, (std::vector<DWORD>{4, 1, 2, 32, 4096}));
+
+    CNextDialog cancel([](QDialog& d) { d.reject(); });
+    view.OnCommand(ID_LIST_COLUMNS);
+    EXPECT_EQ(Widths(view), (std::vector<int>{200, 90, 100, 70, 70})) << "Cancel changes nothing";
+}
+
+TEST_F(ListViewTest, RowsFollowTheManagerAndTheHints)
+{
+    CFileMonitor* pFirst = m_frame.AddTextLog("First");
+    m_frame.AddEventLog("SRV", "System");
+    CFileMonitor* pSecond = m_frame.AddTextLog("Second");
+    pSecond->SetEnabled(FALSE);
+    pSecond->m_dwLastSize = 4000000000u;
+    pSecond->m_timeLastScanned = CTime(2026, 1, 2, 15, 4, 5);
+    CMonFileView::Columns().SetColumns({1, 2, 4, 32, 4096});
+
+    CMonFileView view(m_frame);
+    EXPECT_EQ(Column(view, 0), (QStringList{"First", "Second"})) << "text logs only, in the manager's order";
+    EXPECT_EQ(view.GetList()->topLevelItem(1)->data(0, Qt::UserRole).toUInt(), pSecond->GetID());
+    EXPECT_EQ(Column(view, 1), (QStringList{"Yes", "No"}));
+    EXPECT_EQ(Column(view, 2)[1], "03:04:05 PM");
+    EXPECT_EQ(Column(view, 3)[1], "4000000000");
+    EXPECT_EQ(Column(view, 4), (QStringList{"Not checked", "Not checked"}));
+
+    pSecond->SetState(MON_STATE_ERROR);
+    m_frame.m_doc.OnScanProgress(pSecond->GetID(), 0);
+    EXPECT_EQ(Column(view, 4), (QStringList{"Not checked", "Error"}));
+
+    view.GetList()->setCurrentItem(view.GetList()->topLevelItem(1));
+    m_frame.AddTextLog("Third");
+    m_frame.m_doc.m_pManager->DeleteLog(pFirst->GetID());
+    m_frame.m_doc.UpdateAllViews(HINT_SETTINGS_CHANGED);
+    EXPECT_EQ(Column(view, 0), (QStringList{"Second", "Third"}));
+    EXPECT_EQ(SelectedRow(view), 1) << "the selected position stays selected";
+    SaveScreenshot(&view, "text-log-list");
+}
+
+TEST_F(ListViewTest, GettingTheFocusSelectsTheFirstRow)
+{
+    m_frame.AddEventLog("SRV", "System");
+    m_frame.AddEventLog("SRV", "Application");
+    CServersView view(m_frame);
+    EXPECT_EQ(SelectedRow(view), -1);
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.setFocus();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return SelectedRow(view) == 0; }));
+
+    view.GetList()->setCurrentItem(view.GetList()->topLevelItem(1));
+    view.clearFocus();
+    view.setFocus();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.GetList()->hasFocus(); }));
+    EXPECT_EQ(SelectedRow(view), 1) << "an existing selection stays";
+}
+
+TEST_F(ListViewTest, ContextMenusOfTheEventLogList)
+{
+    m_frame.AddEventLog("SRV", "Application")->SetEnabled(TRUE);
+    m_frame.AddEventLog("SRV", "Security")->SetEnabled(FALSE);
+    CServersView view(m_frame);
+    view.resize(600, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+
+    std::unique_ptr<QMenu> menu = view.CreateContextMenu(RowCenter(view, 1));
+    EXPECT_EQ(SelectedRow(view), 1) << "a right click selects the row";
+    EXPECT_EQ(Describe(*menu),
+              (QStringList{"C&onfigure...\tCtrl+Enter", kDelete, "Ena&ble\tCtrl+T", "&Rename", "-", "C&lear",
+                           "(Ma&rk...\tCtrl+K)", "(&Fast Mark\tAlt+K)", "-", "(&Copy\tCtrl+C)", "(&Paste\tCtrl+V)",
+                           "-", "&Columns..."}));
+    EXPECT_EQ(menu->defaultAction(), menu->actions().front());
+    EXPECT_FALSE(view.IsCommandEnabled(ID_LOG_MARK));
+
+    menu = view.CreateContextMenu(RowCenter(view, 0));
+    EXPECT_TRUE(menu->actions()[6]->isEnabled()) << "Mark on Application";
+    EXPECT_TRUE(menu->actions()[7]->isEnabled()) << "Fast Mark on Application";
+    EXPECT_EQ(menu->actions()[2]->text(), "Disa&ble\tCtrl+T");
+
+    // A real right click below the last row.
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(popup, nullptr);
+        offered = Describe(*popup);
+        popup->close();
+    });
+    QWidget* viewport = view.GetList()->viewport();
+    const QPoint below(10, viewport->height() - 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, below, viewport->mapToGlobal(below));
+    QApplication::sendEvent(viewport, &event);
+    EXPECT_EQ(offered, QStringList{"&Columns..."});
+}
+
+TEST_F(ListViewTest, TextLogListCommandsActOnTheSelectedRow)
+{
+    m_frame.AddTextLog("Web server");
+    CMonFileView view(m_frame);
+    EXPECT_FALSE(view.IsCommandEnabled(ID_LOG_CONFIGURE)) << "no row selected";
+    EXPECT_TRUE(view.IsCommandEnabled(ID_VIEW_REFRESH));
+    EXPECT_TRUE(view.IsCommandEnabled(ID_LIST_COLUMNS));
+    view.resize(600, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+
+    std::unique_ptr<QMenu> menu = view.CreateContextMenu(RowCenter(view, 0));
+    EXPECT_EQ(Describe(*menu),
+              (QStringList{"C&onfigure...\tCtrl+Enter", kDelete, "Disa&ble\tCtrl+T", "-", "Send to &Editor",
+                           "C&lear", "Ma&rk...\tCtrl+K", "&Fast Mark\tAlt+K", "-", "(&Copy\tCtrl+C)",
+                           "(&Paste\tCtrl+V)", "-", "Explor&e ...", "Command Bo&x...", "-", "&Columns..."}));
+    EXPECT_FALSE(view.IsCommandEnabled(ID_LOG_RENAME)) << "rename belongs to the event-log list";
+    CCommandState state;
+    EXPECT_TRUE(view.UpdateCommand(ID_LOG_ENABLE, state));
+    EXPECT_EQ(state.strText, "Disa&ble\tCtrl+T");
+    EXPECT_FALSE(view.UpdateCommand(ID_FILE_SAVE, state)) << "the frame's own commands pass by";
+
+    DoubleClick(view.GetList()->viewport(), RowCenter(view, 0));
+    EXPECT_EQ(m_frame.m_ui.m_sheets, std::vector<std::string>{"Web server"}) << "a double click configures";
+
+    view.OnCommand(ID_LOG_ENABLE);
+    EXPECT_EQ(Column(view, 1), QStringList{"No"}) << "the document's hint refilled the row";
+    EXPECT_EQ(SelectedRow(view), 0);
+}
