@@ -1,0 +1,165 @@
+#include "ui/viewers/eventlogmodel.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QMimeData>
+#include <QStyle>
+
+#include "platform/clipboard/clipboard.h"
+#include "ui/common/qtstrings.h"
+#include "ui/viewers/eventkey.h"
+
+namespace {
+
+const char* const HEADERS[CEventLogModel::COL_COUNT] = {"Date", "Time", "Source", "Category", "Event", "User", "Computer", "Record"};
+
+} // namespace
+
+QIcon EventTypeIcon(WORD nType)
+{
+    QStyle* style = QApplication::style();
+    switch (nType) {
+    case EVENTLOG_ERROR_TYPE:
+        return style->standardIcon(QStyle::SP_MessageBoxCritical);
+    case EVENTLOG_WARNING_TYPE:
+        return style->standardIcon(QStyle::SP_MessageBoxWarning);
+    case EVENTLOG_AUDIT_SUCCESS:
+        return style->standardIcon(QStyle::SP_DialogApplyButton);
+    case EVENTLOG_AUDIT_FAILURE:
+        return style->standardIcon(QStyle::SP_DialogCancelButton);
+    default:
+        return style->standardIcon(QStyle::SP_MessageBoxInformation);
+    }
+}
+
+CEventLogModel::CEventLogModel(Fetch fnFetch, QObject* parent)
+    : QAbstractTableModel(parent), m_fnFetch(std::move(fnFetch))
+{
+}
+
+void CEventLogModel::Reset(DWORD nOldest, DWORD nCount)
+{
+    beginResetModel();
+    m_nOldest = nCount ? nOldest : 0;
+    m_nCount = nCount;
+    m_fetched.clear();
+    endResetModel();
+}
+
+void CEventLogModel::SetNewestFirst(bool bNewestFirst)
+{
+    if (bNewestFirst == m_bNewestFirst)
+        return;
+    m_bNewestFirst = bNewestFirst;
+    if (m_nCount)
+        emit dataChanged(index(0, 0), index(static_cast<int>(m_nCount) - 1, COL_COUNT - 1));
+}
+
+DWORD CEventLogModel::RecordOfRow(int nRow) const
+{
+    if (nRow < 0 || static_cast<DWORD>(nRow) >= m_nCount)
+        return 0;
+    return m_bNewestFirst ? m_nOldest + m_nCount - 1 - static_cast<DWORD>(nRow) : m_nOldest + static_cast<DWORD>(nRow);
+}
+
+int CEventLogModel::RowOfRecord(DWORD nRecord) const
+{
+    if (m_nCount == 0 || nRecord < m_nOldest || nRecord - m_nOldest >= m_nCount)
+        return -1;
+    DWORD nOffset = nRecord - m_nOldest;
+    return static_cast<int>(m_bNewestFirst ? m_nCount - 1 - nOffset : nOffset);
+}
+
+const CEventStruct* CEventLogModel::EventOfRow(int nRow) const
+{
+    DWORD nRecord = RecordOfRow(nRow);
+    if (nRecord == 0)
+        return nullptr;
+    auto it = m_fetched.find(nRecord);
+    if (it != m_fetched.end())
+        return it->second;
+    const CEventStruct* pEvent = m_fnFetch(nRecord);
+    if (pEvent)
+        m_fetched.emplace(nRecord, pEvent);
+    return pEvent;
+}
+
+QString CEventLogModel::CellText(const CEventStruct& event, int nColumn)
+{
+    switch (nColumn) {
+    case COL_DATE:
+        return ToQt(" " + event.GetTimeGenerated().Format("%m/%d/%y"));
+    case COL_TIME:
+        return ToQt(" " + event.GetTimeGenerated().Format("%I:%M:%S %p"));
+    case COL_SOURCE:
+        return ToQt(event.m_strSource);
+    case COL_CATEGORY:
+        return QString::number(static_cast<int>(event.m_nCategory));
+    case COL_EVENT:
+        return QString::number(static_cast<int>(event.m_nEventID));
+    case COL_USER:
+        return ToQt(event.m_strUser);
+    case COL_COMPUTER:
+        return ToQt(event.m_strComputer);
+    case COL_RECORD:
+        return QString::number(static_cast<int>(event.m_nRecordNumber));
+    default:
+        return {};
+    }
+}
+
+int CEventLogModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_nCount);
+}
+
+int CEventLogModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : COL_COUNT;
+}
+
+QVariant CEventLogModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::DecorationRole))
+        return {};
+    const CEventStruct* pEvent = EventOfRow(index.row());
+    if (role == Qt::DecorationRole) {
+        if (index.column() != COL_DATE || !pEvent)
+            return {};
+        return EventTypeIcon(pEvent->m_nEventType);
+    }
+    if (pEvent)
+        return CellText(*pEvent, index.column());
+    if (index.column() == COL_RECORD)
+        return QString::number(static_cast<int>(RecordOfRow(index.row())));
+    return QStringLiteral("??");
+}
+
+QVariant CEventLogModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= COL_COUNT)
+        return {};
+    return QString::fromLatin1(HEADERS[section]);
+}
+
+Qt::ItemFlags CEventLogModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
+QStringList CEventLogModel::mimeTypes() const
+{
+    return {ToQt(ClipboardFormatMimeType(GetBnClipFormat(BnClipFormat::SEARCHKEYEVENT)))};
+}
+
+QMimeData* CEventLogModel::mimeData(const QModelIndexList& indexes) const
+{
+    if (indexes.isEmpty())
+        return nullptr;
+    const CEventStruct* pEvent = EventOfRow(indexes.first().row());
+    if (!pEvent)
+        return nullptr;
+    return MakeKeyMimeData(*MakeEventKey(*pEvent));
+}

@@ -1,0 +1,66 @@
+#pragma once
+// CEventLogModel: the rows of the event log viewer. Row r is record
+// oldest + r with oldest first and newest - r with newest first; each cell
+// is produced when the list asks for it, by fetching the row's record
+// through a callback (the viewer's cache, which reads a window of about 500
+// records around it). A record that cannot be had shows "??" cells with its
+// number in the Record column. Dragging a row offers a new event key built
+// from the record, in the event key's clipboard format as MIME data.
+//
+// Threads: user interface thread only.
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <functional>
+#include <unordered_map>
+
+#include "eventlog/records/eventstruct.h"
+
+// The icon of an event type (error, warning, audit success, audit failure,
+// any other).
+QIcon EventTypeIcon(WORD nType);
+
+class CEventLogModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { COL_DATE, COL_TIME, COL_SOURCE, COL_CATEGORY, COL_EVENT, COL_USER, COL_COMPUTER, COL_RECORD, COL_COUNT };
+
+    // Fetches a record; null when it cannot be had.
+    using Fetch = std::function<const CEventStruct*(DWORD nRecord)>;
+    explicit CEventLogModel(Fetch fnFetch, QObject* parent = nullptr);
+
+    // A new list: the oldest record and the count (0 rows for an empty log).
+    // Forgets every record fetched before.
+    void Reset(DWORD nOldest, DWORD nCount);
+    // Changes the order; the rows are redrawn.
+    void SetNewestFirst(bool bNewestFirst);
+    bool IsNewestFirst() const { return m_bNewestFirst; }
+
+    DWORD GetOldest() const { return m_nOldest; }
+    DWORD GetCount() const { return m_nCount; }
+    // 0 for a row outside the list; -1 for a record outside it.
+    DWORD RecordOfRow(int nRow) const;
+    int RowOfRecord(DWORD nRecord) const;
+    // The row's record, fetched once and then kept until the next Reset.
+    const CEventStruct* EventOfRow(int nRow) const;
+
+    // The text of one cell, as the list shows it.
+    static QString CellText(const CEventStruct& event, int nColumn);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
+
+private:
+    Fetch m_fnFetch;
+    DWORD m_nOldest = 0;
+    DWORD m_nCount = 0;
+    bool m_bNewestFirst = false;
+    // Records already fetched, by number; the pointers belong to the cache
+    // and stay valid until the next Reset.
+    mutable std::unordered_map<DWORD, const CEventStruct*> m_fetched;
+};

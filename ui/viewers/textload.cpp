@@ -1,0 +1,106 @@
+#include "ui/viewers/textload.h"
+
+#include <QStringDecoder>
+#include <string>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::shared_ptr<CTextLoad> CTextLoad::Start(QObject* pReceiver, int fd, BlockFn fnBlock, DoneFn fnDone,
+                                            std::size_t nBlockBytes)
+{
+    std::shared_ptr<CTextLoad> pLoad(
+        new CTextLoad(pReceiver, fd, std::move(fnBlock), std::move(fnDone), nBlockBytes ? nBlockBytes : DEFAULT_BLOCK));
+    std::thread([pLoad] { pLoad->Run(); }).detach();
+    return pLoad;
+}
+
+CTextLoad::CTextLoad(QObject* pReceiver, int fd, BlockFn fnBlock, DoneFn fnDone, std::size_t nBlockBytes)
+    : m_fd(fd), m_fnBlock(std::move(fnBlock)), m_fnDone(std::move(fnDone)), m_nBlockBytes(nBlockBytes),
+      m_pReceiver(pReceiver)
+{
+}
+
+CTextLoad::~CTextLoad()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void CTextLoad::Cancel()
+{
+    m_bCancelled = true;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pReceiver = nullptr;
+    m_taken.notify_all();
+}
+
+bool CTextLoad::Post(std::function<void()> fnCall)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_taken.wait(lock, [this] { return m_nQueued < MAX_QUEUED || !m_pReceiver; });
+    if (!m_pReceiver)
+        return false;
+    ++m_nQueued;
+    // The receiver cannot go while the lock is held: its owner cancels
+    // (under the lock) before it dies, and pending calls die with it.
+    QMetaObject::invokeMethod(m_pReceiver, std::move(fnCall), Qt::QueuedConnection);
+    return true;
+}
+
+void CTextLoad::Taken()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    --m_nQueued;
+    m_taken.notify_all();
+}
+
+void CTextLoad::Run()
+{
+    struct stat st {};
+    const double dSize = ::fstat(m_fd, &st) == 0 && st.st_size > 0 ? static_cast<double>(st.st_size) : 0.0;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    std::string buffer(m_nBlockBytes, '\0');
+    double dRead = 0;
+    bool bPendingCr = false; // a block ended in "\r"
+    bool bOk = true;
+    auto self = shared_from_this();
+    while (!m_bCancelled) {
+        ssize_t n = ::read(m_fd, buffer.data(), buffer.size());
+        if (n < 0) {
+            bOk = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        dRead += static_cast<double>(n);
+        QString text = decoder.decode(QByteArrayView(buffer.data(), n));
+        if (bPendingCr && !text.startsWith(QLatin1Char('\n')))
+            text.prepend(QLatin1Char('\r'));
+        bPendingCr = text.endsWith(QLatin1Char('\r'));
+        if (bPendingCr)
+            text.chop(1);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QChar(0), QLatin1Char(' '));
+        int nPercent = dSize > 0 ? static_cast<int>(std::min(100.0, dRead * 100.0 / dSize)) : 100;
+        if (!Post([self, text = std::move(text), nPercent] {
+                self->Taken();
+                if (!self->m_bCancelled)
+                    self->m_fnBlock(text, nPercent);
+            }))
+            return;
+    }
+    ::close(m_fd);
+    m_fd = -1;
+    QString rest = bPendingCr ? QStringLiteral("\r") : QString();
+    Post([self, bOk, rest] {
+        self->Taken();
+        if (self->m_bCancelled)
+            return;
+        if (!rest.isEmpty())
+            self->m_fnBlock(rest, 100);
+        self->m_bDone = true;
+        self->m_fnDone(bOk);
+    });
+}
