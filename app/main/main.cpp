@@ -1,6 +1,7 @@
-// quorvil: the program. Parses the command line, then starts the program
-// without a window (the only front end of a build without the desktop
-// one, and the one chosen with --headless, --once or without a display).
+// quorvil: the program. Parses the command line, then opens the main window
+// when the build has the desktop front end and a display is there, and
+// otherwise runs without a window (also with --headless, --once or a
+// script run, /s:).
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,6 +12,9 @@
 #include "app/startup.h"
 #include "app/version.h"
 #include "quorvil_version.h"
+#ifdef QUORVIL_DESKTOP
+#include "ui/main/qtapp.h"
+#endif
 
 int main(int argc, char** argv)
 {
@@ -32,6 +36,11 @@ int main(int argc, char** argv)
         return 0;
     }
 
+#ifdef QUORVIL_DESKTOP
+    if (HaveDisplay() && !cmdInfo.m_bHeadless && !cmdInfo.m_bOnce &&
+        !(cmdInfo.m_bRunScript && !cmdInfo.m_strFileName.empty()))
+        return RunDesktop(cmdInfo, argc, argv);
+#endif
     CQuorvilApp app(cmdInfo);
     CHeadlessFrontEnd frontEnd(app);
     int status = 0;
