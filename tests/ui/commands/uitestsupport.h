@@ -1,15 +1,13 @@
 #pragma once
 // Shared by the command and list widget tests: a main frame with a real
-// document and a plain window, a view that records its hints, a document UI
-// that records the property sheets it was asked for, and a way to act on the
-// next modal dialog.
+// document (headless dialogs) and a plain window, a view that records its
+// hints, and a way to act on the next modal dialog.
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -20,55 +18,21 @@
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"
 
-class CRecordingUi final : public IDocumentUi {
-public:
-    int MessageBox(const std::string& text, UINT) override
-    {
-        m_questions.push_back(text);
-        return m_nAnswer;
-    }
-    BOOL EditTextLogSheet(CFileMonitor& log, BOOL, int) override
-    {
-        m_sheets.push_back(log.GetDisplayName());
-        return FALSE;
-    }
-    BOOL EditEventLogSheet(CEventMonitor& log, BOOL) override
-    {
-        m_sheets.push_back(log.GetDisplayName());
-        return FALSE;
-    }
-    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
-    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
-    BOOL EditEventKey(CSearchKeyEvent&) override { return FALSE; }
-    BOOL EditTextKey(CSearchKeyText&) override { return FALSE; }
-    int ChooseWatchGroup(const CMonitoredObject&) override { return -1; }
-    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override { return FALSE; }
-    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
-
-    int m_nAnswer = IDNO;
-    std::vector<std::string> m_questions;
-    std::vector<std::string> m_sheets; // display names of the logs whose sheet opened
-};
-
 class CFakeFrame final : public IMainFrame {
 public:
-    CFakeFrame()
-    {
-        m_doc.SetUi(&m_ui);
-        m_doc.OnNewDocument();
-    }
-    ~CFakeFrame() override { m_doc.SetUi(nullptr); }
-    void SendFrameMessage(UINT message, WPARAM, LPARAM) override { m_messages.push_back(message); }
+    CFakeFrame() { m_doc.OnNewDocument(); }
+    void SendFrameMessage(UINT, WPARAM, LPARAM) override {}
     void SetMessageText(const QString&) override {}
     CQuorvilDoc& GetDocument() override { return m_doc; }
     QWidget* GetWindow() override { return &m_window; }
 
-    // Logs added straight to the manager (no questions, no hint).
+    // Logs added straight to the manager (no questions, no hint); a text
+    // log's file is in the test's own temporary folder.
     CFileMonitor* AddTextLog(const std::string& description, const std::string& fileName = "log.txt")
     {
         auto* pLog = new CFileMonitor;
         pLog->m_strShortDescription = description;
-        pLog->m_strDirectory = TestDir();
+        pLog->m_strDirectory = std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/";
         pLog->m_strFileName = fileName;
         m_doc.m_pManager->AddLog(pLog);
         return pLog;
@@ -82,13 +46,8 @@ public:
         return pLog;
     }
 
-    // The test's own temporary folder, with the trailing "/".
-    static std::string TestDir() { return std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/"; }
-
-    CRecordingUi m_ui;
     CQuorvilDoc m_doc;
     QWidget m_window;
-    std::vector<UINT> m_messages;
 };
 
 class CHintRecorder final : public IView {
@@ -101,15 +60,14 @@ public:
     {
         m_hints.emplace_back(lHint, pHint ? pHint->m_dwID : 0);
     }
-    std::vector<std::pair<LPARAM, DWORD>> m_hints;
+    std::vector<std::pair<LPARAM, DWORD>> m_hints; // code and log
 
 private:
     CQuorvilDoc& m_doc;
 };
 
-// Runs action on the next modal dialog once it shows (inside its event loop);
-// a dialog that the action leaves open is rejected afterwards. Records
-// whether one was shown.
+// Runs action on the next modal dialog once it shows (inside its event
+// loop); a dialog that the action leaves open is rejected afterwards.
 class CNextDialog {
 public:
     explicit CNextDialog(std::function<void(QDialog&)> action) : m_action(std::move(action))
@@ -134,23 +92,12 @@ private:
     bool m_bShown = false;
 };
 
-// A double click as a user makes it: a click, then the second press that the
-// platform reports as a double click.
+// A double click as a user makes it: a click, then the second press that
+// the platform reports as a double click.
 inline void DoubleClick(QWidget* widget, const QPoint& pos)
 {
     QTest::mouseClick(widget, Qt::LeftButton, {}, pos);
     QTest::mouseDClick(widget, Qt::LeftButton, {}, pos);
-}
-
-inline std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteWholeFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 // Readable Qt strings in test failures.
