@@ -1,0 +1,338 @@
+#include <QHeaderView>
+#include <QMimeData>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/settings/appsettings.h"
+#include "platform/clipboard/clipboard.h"
+#include "screenshot.h"
+#include "ui/common/commandids.h"
+#include "ui/common/messagebox.h"
+#include "ui/common/qtstrings.h"
+#include "ui/viewers/detailview.h"
+#include "ui/viewers/eventkey.h"
+#include "ui/viewers/eventlogmodel.h"
+#include "ui/viewers/eventlogview.h"
+#include "ui/viewers/eventproperties.h"
+#include "viewertest.h"
+
+namespace {
+
+class EventViewer : public ViewerTest {
+protected:
+    void SetUp() override
+    {
+        ViewerTest::SetUp();
+        AppSettings::SetNewestFirst(0);
+        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
+            m_boxes.push_back(text);
+            return IDOK;
+        });
+    }
+    void TearDown() override
+    {
+        SetMessageBoxAnswerer(nullptr);
+        ViewerTest::TearDown();
+    }
+
+    static QString Cell(const CEventLogView& view, int row, int column)
+    {
+        QAbstractItemModel* model = view.GetList()->model();
+        return model->data(model->index(row, column), Qt::DisplayRole).toString();
+    }
+    static DWORD RecordInRow(const CEventLogView& view, int row)
+    {
+        return Cell(view, row, CEventLogModel::COL_RECORD).toUInt();
+    }
+
+    std::vector<std::string> m_boxes;
+};
+
+TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
+{
+    WriteEventLog("Big", 1000, 20000);
+    CEventLogView view(m_frame);
+    view.resize(800, 400);
+    view.ShowItem(m_frame.AddEventLog("Big")->GetID());
+
+    ASSERT_EQ(view.GetList()->model()->rowCount(), 20000);
+    // Opening reads one window near the newest record, not the log.
+    EXPECT_LE(view.GetCache().GetEvents().GetCount(), EVENT_CACHE_WINDOW + 1);
+    EXPECT_EQ(view.GetSelectedRecord(), 20999u) << "the newest record is selected";
+    EXPECT_EQ(m_frame.m_strStatus, "TESTHOST\\Big");
+
+    for (auto [row, record] : {std::pair{0, 1000u}, {10000, 11000u}, {19999, 20999u}, {250, 1250u}}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(RecordInRow(view, row), record);
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_SOURCE), "Src" + QString::number(record % 7));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_COMPUTER), "HOST" + QString::number(record % 3));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_CATEGORY), QString::number(record % 4));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_EVENT), QString::number(0x40000000 | (record % 1000)));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_USER), "N/A");
+        CTime generated = CEventStruct::ToRecordLocalTime(CTime(1'600'000'000 + record));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_DATE), ToQt(" " + generated.Format("%m/%d/%y")));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_TIME), ToQt(" " + generated.Format("%I:%M:%S %p")));
+    }
+
+    view.SetNewestFirst(true);
+    EXPECT_EQ(RecordInRow(view, 0), 20999u);
+    EXPECT_EQ(RecordInRow(view, 10000), 10999u);
+    EXPECT_EQ(RecordInRow(view, 19999), 1000u);
+    EXPECT_EQ(view.RowOfRecord(1000), 19999);
+    EXPECT_EQ(view.RowOfRecord(999), -1);
+    EXPECT_EQ(view.RowOfRecord(21000), -1);
+}
+
+TEST_F(EventViewer, OrderSwitchKeepsTheSelectedRecordAndIsSharedByEveryViewer)
+{
+    WriteEventLog("Three", 10, 3);
+    CEventLogView view(m_frame);
+    DWORD id = m_frame.AddEventLog("Three")->GetID();
+    view.ShowItem(id);
+    EXPECT_EQ(RecordInRow(view, 0), 10u);
+    EXPECT_EQ(RecordInRow(view, 2), 12u);
+    EXPECT_EQ(view.GetList()->currentIndex().row(), 2) << "newest record, oldest first";
+
+    ASSERT_TRUE(view.SelectRecord(11));
+    for (bool newestFirst : {true, false, true}) {
+        view.SetNewestFirst(newestFirst);
+        EXPECT_EQ(view.GetSelectedRecord(), 11u);
+        EXPECT_EQ(view.GetList()->currentIndex().row(), 1);
+    }
+    ASSERT_TRUE(view.SelectRecord(10));
+    view.SetNewestFirst(false);
+    EXPECT_EQ(view.GetList()->currentIndex().row(), 0);
+    view.SetNewestFirst(true);
+    EXPECT_EQ(view.GetList()->currentIndex().row(), 2);
+    EXPECT_EQ(RecordInRow(view, 0), 12u);
+
+    CCommandState state;
+    ASSERT_TRUE(view.UpdateCommand(ID_EVENT_NEWEST_FIRST, state));
+    EXPECT_TRUE(state.bChecked);
+    EXPECT_FALSE(state.bEnabled);
+    ASSERT_TRUE(view.UpdateCommand(ID_EVENT_OLDEST_FIRST, state));
+    EXPECT_FALSE(state.bChecked);
+    EXPECT_TRUE(state.bEnabled);
+
+    // A reload selects the newest record in either order; another viewer
+    // starts in the same order.
+    view.OnRefresh();
+    EXPECT_EQ(view.GetSelectedRecord(), 12u);
+    EXPECT_EQ(view.GetList()->currentIndex().row(), 0);
+    CEventLogView second(m_frame);
+    second.ShowItem(id);
+    EXPECT_EQ(RecordInRow(second, 0), 12u);
+}
+
+TEST_F(EventViewer, SavedStateComesBackInANewViewer)
+{
+    WriteEventLog("Big", 1, 5000);
+    DWORD id = m_frame.AddEventLog("Big")->GetID();
+    CEventLogView::State state;
+    {
+        CEventLogView view(m_frame);
+        view.resize(800, 300);
+        view.ShowItem(id);
+        view.SelectRecord(1234);
+        state = view.SaveState();
+    }
+    EXPECT_EQ(state.dwID, id);
+    EXPECT_EQ(state.nSelectedRecord, 1234u);
+    CEventLogView view(m_frame);
+    view.resize(800, 300);
+    view.RestoreState(state);
+    EXPECT_EQ(view.GetItem(), id);
+    EXPECT_EQ(view.GetSelectedRecord(), 1234u);
+    EXPECT_EQ(view.SaveState().nTopRecord, state.nTopRecord);
+}
+
+TEST_F(EventViewer, UnreadableLogAndMissingMonitorEmptyTheList)
+{
+    CEventLogView view(m_frame);
+    CEventMonitor* pLog = m_frame.AddEventLog("Nowhere");
+    pLog->m_strServer = "NOSUCHHOST";
+    view.ShowItem(pLog->GetID());
+    EXPECT_EQ(view.GetList()->model()->rowCount(), 0);
+    EXPECT_EQ(pLog->GetState(), MON_STATE_ERROR);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].rfind("Error reading event log: NOSUCHHOST\\Nowhere\n\n", 0), 0u) << m_boxes[0];
+
+    view.ShowItem(0x60000000 | 0x0FFFFFFF);
+    EXPECT_EQ(view.GetItem(), 0u);
+    EXPECT_FALSE(view.IsRefreshEnabled());
+}
+
+TEST_F(EventViewer, ScanHintsLeaveAReaderOfOlderEventsWhereHeIs)
+{
+    WriteEventLog("Grow", 1, 100);
+    CEventMonitor* pLog = m_frame.AddEventLog("Grow");
+    CEventLogView view(m_frame);
+    view.ShowItem(pLog->GetID());
+    ASSERT_TRUE(view.SelectRecord(40));
+
+    WriteEventLog("Grow", 1, 120);
+    m_frame.m_doc.OnScanProgress(pLog->GetID(), 120);
+    EXPECT_EQ(view.GetList()->model()->rowCount(), 100);
+    EXPECT_EQ(view.GetSelectedRecord(), 40u);
+
+    ASSERT_TRUE(view.SelectRecord(100));
+    m_frame.m_doc.OnScanProgress(pLog->GetID(), 120);
+    EXPECT_EQ(view.GetList()->model()->rowCount(), 120);
+    EXPECT_EQ(view.GetSelectedRecord(), 120u);
+    EXPECT_EQ(pLog->GetState(), MON_STATE_UNCHANGED);
+
+    m_frame.m_doc.UpdateAllViews(HINT_LOG_DELETED, std::make_unique<CHintStruct>(pLog->GetID()).get());
+    EXPECT_EQ(view.GetList()->model()->rowCount(), 0);
+    EXPECT_EQ(view.GetItem(), 0u);
+}
+
+TEST_F(EventViewer, PropertiesWalkTheLogAndCopyTheEventAsText)
+{
+    WriteEventLog("App", 50, 3, [](DWORD n) {
+        CEvtEvent e = MakeEvent(n);
+        e.m_dwEventID = 0xC0000005;
+        e.m_wEventCategory = n == 51 ? 0 : 3;
+        return e;
+    });
+    CEventLogView view(m_frame);
+    view.ShowItem(m_frame.AddEventLog("App")->GetID());
+    CEventPropertiesDialog dialog(view, 51);
+    EXPECT_EQ(dialog.FieldText("eventId"), "5 (0xC0000005)");
+    EXPECT_EQ(dialog.FieldText("category"), "None");
+    EXPECT_EQ(dialog.FieldText("record"), "51");
+    EXPECT_EQ(dialog.FieldText("type"), "Warning");
+    EXPECT_EQ(view.GetSelectedRecord(), 51u);
+    EXPECT_EQ(view.GetList()->model()->data(view.GetList()->model()->index(1, CEventLogModel::COL_EVENT)),
+              "-1073741819");
+
+    EXPECT_TRUE(dialog.OnNext());
+    EXPECT_EQ(dialog.GetRecord(), 52u);
+    EXPECT_EQ(view.GetSelectedRecord(), 52u) << "the viewer follows";
+    EXPECT_TRUE(dialog.FieldText("category").startsWith("(3) "));
+    EXPECT_FALSE(dialog.OnNext());
+    EXPECT_EQ(dialog.GetRecord(), 52u);
+    EXPECT_TRUE(dialog.OnPrevious());
+    EXPECT_TRUE(dialog.OnPrevious());
+    EXPECT_FALSE(dialog.OnPrevious());
+    EXPECT_EQ(dialog.GetRecord(), 50u);
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"End of log file has been reached!",
+                                                  "Start of log file has been reached!"}));
+
+    dialog.ShowRecord(51);
+    dialog.OnCopy();
+    IClipboard& clipboard = GetClipboard();
+    ASSERT_TRUE(clipboard.Open());
+    CGlobalMemory text = clipboard.GetData(CF_TEXT);
+    clipboard.Close();
+    std::string generated = CEventStruct::ToRecordLocalTime(CTime(1'600'000'051)).Format("%m/%d/%y  %I:%M:%S %p");
+    std::string description = FromQt(dialog.FieldText("description"));
+    ASSERT_NE(description.find("record 51"), std::string::npos) << description;
+    std::string expected = "Event Type:\tWarning\r\n"
+                           "Event Source:\tSrc2\r\n"
+                           "Event Category:\tNone\r\n"
+                           "Event ID:\t5\r\n"
+                           "Date:\t\t" + generated.substr(0, 8) + "\r\n"
+                           "Time:\t\t" + generated.substr(10) + "\r\n"
+                           "User:\t\tN/A\r\n"
+                           "Computer:\tHOST0\r\n"
+                           "Description:\r\n";
+    std::string copied(text.GetBytes());
+    ASSERT_EQ(copied.back(), '\0');
+    copied.pop_back();
+    EXPECT_EQ(copied.substr(0, expected.size()), expected);
+    EXPECT_NE(copied.find("record 51", expected.size()), std::string::npos);
+    EXPECT_EQ(copied.substr(copied.size() - 2), "\r\n");
+}
+
+TEST_F(EventViewer, WatchedOrDraggedEventBecomesAKeyThatMatchesIt)
+{
+    WriteEventLog("Sys", 1, 30);
+    CEventMonitor* pLog = m_frame.AddEventLog("Sys");
+    CEventLogView view(m_frame);
+    view.ShowItem(pLog->GetID());
+    ASSERT_TRUE(view.SelectRecord(12));
+    CEventStruct event = *view.GetEvent(12);
+    CEventStruct other = *view.GetEvent(13);
+
+    view.OnWatchEvent();
+    ASSERT_EQ(pLog->GetWatchGroupCount(), 1) << "a new group for a log without groups";
+    ASSERT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
+    auto* pKey = dynamic_cast<CSearchKeyEvent*>(pLog->GetWatchGroup(0)->GetKey(0));
+    ASSERT_NE(pKey, nullptr);
+    EXPECT_TRUE(pKey->Match(event, ""));
+    EXPECT_FALSE(pKey->Match(other, ""));
+    EXPECT_EQ(pKey->GetTextOperator(), OP_NONE);
+    EXPECT_EQ(pKey->m_arrEventIDs, std::vector<DWORD>{12}) << "the low 16 bits";
+
+    // Cancel in the key dialog adds nothing; Cancel in the group choice
+    // opens no key dialog.
+    m_frame.m_ui.m_bKeyOk = FALSE;
+    m_frame.m_ui.m_nGroupChoice = 0;
+    view.OnWatchEvent();
+    EXPECT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
+    m_frame.m_ui.m_pEventKey.reset();
+    m_frame.m_ui.m_nGroupChoice = -1;
+    view.OnWatchEvent();
+    EXPECT_EQ(m_frame.m_ui.m_pEventKey, nullptr);
+
+    QAbstractItemModel* model = view.GetList()->model();
+    std::unique_ptr<QMimeData> data(model->mimeData({model->index(view.RowOfRecord(13), 0)}));
+    ASSERT_NE(data, nullptr);
+    EXPECT_TRUE(data->hasFormat("application/x-quorvil-cf-bn-searchkeyevent"));
+    std::unique_ptr<CSearchKey> dragged = KeyFromMimeData(*data);
+    auto* pDragged = dynamic_cast<CSearchKeyEvent*>(dragged.get());
+    ASSERT_NE(pDragged, nullptr);
+    EXPECT_TRUE(pDragged->Match(other, ""));
+    EXPECT_FALSE(pDragged->Match(event, ""));
+    EXPECT_EQ(model->supportedDragActions(), Qt::CopyAction);
+}
+
+TEST_F(EventViewer, MarksGoOnlyIntoTheApplicationLogAndShowAtOnce)
+{
+    WriteEventLog("Security", 1, 5);
+    CEventLogView view(m_frame);
+    view.ShowItem(m_frame.AddEventLog("Security")->GetID());
+    EXPECT_FALSE(view.IsMarkEnabled());
+    CCommandState state;
+    ASSERT_TRUE(view.UpdateCommand(ID_LOG_FAST_MARK, state));
+    EXPECT_FALSE(state.bEnabled);
+
+    EXPECT_TRUE(AddEventLog(nullptr, "Application", 0x100000, 0));
+    CEventMonitor* pApp = m_frame.AddEventLog("Application");
+    view.ShowItem(pApp->GetID());
+    EXPECT_TRUE(view.IsMarkEnabled());
+    AppSettings::SetFastMark("checked the backup");
+    view.OnFastMark();
+    ASSERT_EQ(view.GetList()->model()->rowCount(), 1) << "the view reloaded";
+    const CEventStruct* pMark = view.GetEvent(view.GetSelectedRecord());
+    ASSERT_NE(pMark, nullptr);
+    EXPECT_EQ(pMark->m_strSource, "Quorvil");
+    EXPECT_EQ(pMark->m_arrStrings, std::vector<std::string>{"checked the backup"});
+
+    CDetailView2 detail(m_frame);
+    detail.Attach(&view);
+    EXPECT_EQ(detail.toPlainText(), "Mark: checked the backup");
+}
+
+TEST_F(EventViewer, DetailPaneFollowsTheKeyboardAfterTheKeyIsReleased)
+{
+    WriteEventLog("Keys", 1, 40);
+    CEventLogView view(m_frame);
+    CDetailView2 detail(m_frame);
+    detail.Attach(&view);
+    view.resize(900, 300);
+    view.ShowItem(m_frame.AddEventLog("Keys")->GetID());
+    EXPECT_TRUE(detail.toPlainText().contains("record 40"));
+
+    QTest::keyPress(view.GetList(), Qt::Key_Up);
+    EXPECT_EQ(view.GetSelectedRecord(), 39u);
+    EXPECT_TRUE(detail.toPlainText().contains("record 40")) << "no rendering while the key is down";
+    QTest::keyRelease(view.GetList(), Qt::Key_Up);
+    QTRY_VERIFY_WITH_TIMEOUT(detail.toPlainText().contains("record 39"), 10000);
+
+    SaveScreenshot(&view, "event-viewer");
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+#pragma once
+// Shared by the viewer tests: a main frame with a real document, a document
+// UI that answers the watch-group and key dialogs as told and keeps the keys
+// it was shown, event logs of the local computer written as file images,
+// and a way to act on the next modal dialog.
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/doc/quorvildoc.h"
+#include "eventlog/scan/eventmonitor.h"
+#include "isolated_env.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "platform/base/fileio.h"
+#include "platform/eventlog/eventlog.h"
+#include "platform/eventlog/evtfile.h"
+#include "platform/network/network.h"
+#include "textlog/filemonitor.h"
+#include "ui/common/mainframe.h"
+
+class CViewerUi final : public IDocumentUi {
+public:
+    int MessageBox(const std::string& text, UINT) override
+    {
+        m_messages.push_back(text);
+        return IDOK;
+    }
+    BOOL EditTextLogSheet(CFileMonitor&, BOOL, int) override { return FALSE; }
+    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
+    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
+    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
+    BOOL EditEventKey(CSearchKeyEvent& key) override
+    {
+        m_pEventKey = std::make_unique<CSearchKeyEvent>(key);
+        return m_bKeyOk;
+    }
+    BOOL EditTextKey(CSearchKeyText& key) override
+    {
+        m_pTextKey = std::make_unique<CSearchKeyText>(key);
+        return m_bKeyOk;
+    }
+    int ChooseWatchGroup(const CMonitoredObject&) override { return m_nGroupChoice; }
+    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override { return FALSE; }
+    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
+
+    BOOL m_bKeyOk = TRUE;
+    int m_nGroupChoice = CHOOSE_NEW_WATCH_GROUP;
+    std::unique_ptr<CSearchKeyEvent> m_pEventKey; // as the key dialog was shown it
+    std::unique_ptr<CSearchKeyText> m_pTextKey;
+    std::vector<std::string> m_messages;
+};
+
+class CViewerFrame final : public IMainFrame {
+public:
+    CViewerFrame()
+    {
+        m_doc.SetUi(&m_ui);
+        m_doc.OnNewDocument();
+    }
+    ~CViewerFrame() override { m_doc.SetUi(nullptr); }
+    void SendFrameMessage(UINT, WPARAM, LPARAM) override {}
+    void SetMessageText(const QString& text) override { m_strStatus = text; }
+    CQuorvilDoc& GetDocument() override { return m_doc; }
+    QWidget* GetWindow() override { return &m_window; }
+
+    CEventMonitor* AddEventLog(const std::string& logName)
+    {
+        auto* pLog = new CEventMonitor;
+        pLog->m_strServer = GetLocalComputerName();
+        pLog->m_strLogName = logName;
+        m_doc.m_pManager->AddLog(pLog);
+        return pLog;
+    }
+    CFileMonitor* AddTextLog(const std::string& directory, const std::string& fileName)
+    {
+        auto* pLog = new CFileMonitor;
+        pLog->m_strShortDescription = fileName;
+        pLog->m_strDirectory = directory;
+        pLog->m_strFileName = fileName;
+        m_doc.m_pManager->AddLog(pLog);
+        return pLog;
+    }
+
+    CViewerUi m_ui;
+    CQuorvilDoc m_doc;
+    QWidget m_window;
+    QString m_strStatus;
+};
+
+// The test's own network root, so every test starts with fresh logs.
+class ViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_strDir = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
+        SetNetworkRoot(m_strDir + "network");
+        EnsureDirectory(m_strDir);
+    }
+    void TearDown() override { SetNetworkRoot(""); }
+
+    // Record n of the test logs: its fields follow from its number.
+    static CEvtEvent MakeEvent(DWORD n)
+    {
+        static const WORD TYPES[] = {EVENTLOG_ERROR_TYPE, EVENTLOG_WARNING_TYPE, EVENTLOG_INFORMATION_TYPE,
+                                     EVENTLOG_AUDIT_SUCCESS, EVENTLOG_AUDIT_FAILURE};
+        CEvtEvent e;
+        e.m_dwRecordNumber = n;
+        e.m_dwTimeGenerated = 1'600'000'000 + n;
+        e.m_dwTimeWritten = 1'600'000'001 + n;
+        e.m_dwEventID = 0x40000000 | (n % 1000);
+        e.m_wEventType = TYPES[n % 5];
+        e.m_wEventCategory = static_cast<WORD>(n % 4);
+        e.m_strSourceName = "Src" + std::to_string(n % 7);
+        e.m_strComputerName = "HOST" + std::to_string(n % 3);
+        e.m_strings = {"record " + std::to_string(n)};
+        return e;
+    }
+
+    // Replaces the log (created when need be) by records oldest ..
+    // oldest + count - 1, made by MakeEvent unless given.
+    void WriteEventLog(const std::string& log, DWORD oldest, DWORD count,
+                       std::function<CEvtEvent(DWORD)> make = MakeEvent)
+    {
+        ASSERT_TRUE(AddEventLog(nullptr, log.c_str(), 0x1000000, 0));
+        std::vector<std::string> records;
+        records.reserve(count);
+        for (DWORD n = oldest; n < oldest + count; ++n)
+            records.push_back(EncodeEvtRecord(make(n)));
+        std::string path = *GetComputerFolder(nullptr, 0) + "/eventlog/" + log + ".evt";
+        ASSERT_TRUE(AtomicWriteFile(path, ComposeEvtFile(records, oldest + count, 0x1000000, 0)));
+    }
+
+    std::string m_strDir; // ends in "/"
+    CViewerFrame m_frame;
+};
+
+// Runs action on the next modal dialog once it shows (inside its event
+// loop); a dialog that the action leaves open is rejected afterwards.
+class CNextModal {
+public:
+    explicit CNextModal(std::function<void(QDialog&)> action) : m_action(std::move(action))
+    {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!pDialog) {
+                m_timer.start(0);
+                return;
+            }
+            m_bShown = true;
+            m_action(*pDialog);
+            if (pDialog->isVisible())
+                pDialog->reject();
+        });
+        m_timer.start(0);
+    }
+    bool WasShown() const { return m_bShown; }
+
+private:
+    std::function<void(QDialog&)> m_action;
+    QTimer m_timer;
+    bool m_bShown = false;
+};
