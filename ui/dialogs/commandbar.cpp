@@ -120,3 +120,23 @@ bool CItemCommandBar::eventFilter(QObject* watched, QEvent* event)
     }
     return QWidget::eventFilter(watched, event);
 }
+
+int GetSelectedRow(const QTreeWidget* pList)
+{
+    const QList<QTreeWidgetItem*> selected = pList->selectedItems();
+    return selected.isEmpty() ? -1 : pList->indexOfTopLevelItem(selected.front());
+}
+
+void RefillList(QTreeWidget* pList, const std::function<void()>& fill)
+{
+    const int nRow = GetSelectedRow(pList);
+    pList->setUpdatesEnabled(false);
+    pList->clear();
+    fill();
+    pList->setUpdatesEnabled(true);
+    if (QTreeWidgetItem* item = pList->topLevelItem(nRow)) {
+        pList->setCurrentItem(item);
+        item->setSelected(true);
+        pList->setFocus();
+    }
+}

@@ -48,3 +48,10 @@ private:
     std::function<bool()> m_canPaste;
     std::array<QToolButton*, CMD_COUNT> m_buttons{};
 };
+
+// Rebuilds the rows of a list with fill (which adds them), with redrawing
+// switched off, then selects and focuses the row index that was selected
+// before, if the list still has it.
+void RefillList(QTreeWidget* pList, const std::function<void()>& fill);
+// The selected row's index, or -1.
+int GetSelectedRow(const QTreeWidget* pList);

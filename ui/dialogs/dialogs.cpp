@@ -1,7 +1,31 @@
 #include "ui/dialogs/dialogs.h"
 
+#include "ui/dialogs/advancedoptions.h"
+#include "ui/dialogs/choosewatchgroup.h"
 #include "ui/dialogs/eventkeydialog.h"
+#include "ui/dialogs/formattedfilename.h"
+#include "ui/dialogs/logsheets.h"
+#include "ui/dialogs/taskdialog.h"
 #include "ui/dialogs/textkeydialog.h"
+#include "ui/dialogs/watchgroupdialog.h"
+
+BOOL RunTextLogSheet(QWidget* parent, CFileMonitor& log, BOOL bAdding, int nMode)
+{
+    CDlgEditFile sheet(log, bAdding, nMode, parent);
+    return sheet.exec() == QDialog::Accepted;
+}
+
+BOOL RunEventLogSheet(QWidget* parent, CEventMonitor& log, BOOL bAdding)
+{
+    CDlgEditLog sheet(log, bAdding, parent);
+    return sheet.exec() == QDialog::Accepted;
+}
+
+BOOL RunWatchGroupDialog(QWidget* parent, CKeysAndActions& group, bool bEventLog)
+{
+    CDlgWatchGroup dlg(group, bEventLog, parent);
+    return dlg.exec() == QDialog::Accepted;
+}
 
 BOOL RunEventKeyDialog(QWidget* parent, CSearchKeyEvent& key)
 {
@@ -15,10 +39,33 @@ BOOL RunTextKeyDialog(QWidget* parent, CSearchKeyText& key)
     return dlg.exec() == QDialog::Accepted;
 }
 
-BOOL RunTextLogSheet(QWidget*, CFileMonitor&, BOOL, int) { return FALSE; }
-BOOL RunEventLogSheet(QWidget*, CEventMonitor&, BOOL) { return FALSE; }
-BOOL RunWatchGroupDialog(QWidget*, CKeysAndActions&, bool) { return FALSE; }
-int RunChooseWatchGroup(QWidget*, const CMonitoredObject&) { return -1; }
-int RunTaskDialog(QWidget*, CTask&) { return 0; }
-BOOL RunFormattedFilenameDialog(QWidget*, std::string&) { return FALSE; }
-BOOL RunAdvancedOptions(QWidget*, BOOL&, int&) { return FALSE; }
+int RunChooseWatchGroup(QWidget* parent, const CMonitoredObject& log)
+{
+    CDlgChooseWatchGroup dlg(log, parent);
+    return dlg.exec() == QDialog::Accepted ? dlg.GetChoice() : -1;
+}
+
+BOOL RunFormattedFilenameDialog(QWidget* parent, std::string& strTemplate)
+{
+    CDlgFormattedFilename dlg(strTemplate, parent);
+    if (dlg.exec() != QDialog::Accepted)
+        return FALSE;
+    strTemplate = dlg.GetTemplate();
+    return TRUE;
+}
+
+BOOL RunAdvancedOptions(QWidget* parent, BOOL& bEnabled, int& nMinutes)
+{
+    CDlgAdvancedOptions dlg(bEnabled, nMinutes, parent);
+    if (dlg.exec() != QDialog::Accepted)
+        return FALSE;
+    bEnabled = dlg.IsIntervalEnabled();
+    nMinutes = dlg.GetMinutes();
+    return TRUE;
+}
+
+int RunTaskDialog(QWidget* parent, CTask& task)
+{
+    CDlgTask dlg(task, parent);
+    return dlg.exec() == QDialog::Accepted && dlg.IsChanged() ? 1 : 0;
+}

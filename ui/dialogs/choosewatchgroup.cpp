@@ -1,0 +1,36 @@
+#include "ui/dialogs/choosewatchgroup.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "core/doc/documentui.h"
+#include "core/model/keysandactions.h"
+#include "core/model/monitoredobject.h"
+#include "ui/common/qtstrings.h"
+
+CDlgChooseWatchGroup::CDlgChooseWatchGroup(const CMonitoredObject& log, QWidget* parent)
+    : QDialog(parent), m_pGroups(new QComboBox(this))
+{
+    setWindowTitle("Choose Watch Group");
+    m_pGroups->setObjectName("groups");
+    for (int i = 0; i < log.GetWatchGroupCount(); ++i)
+        if (const CKeysAndActions* pGroup = log.GetWatchGroup(i))
+            m_pGroups->addItem(ToQt(pGroup->m_strDescription), i);
+    m_pGroups->addItem("(Add new group)", CHOOSE_NEW_WATCH_GROUP);
+    m_pGroups->setCurrentIndex(0);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QString("Logfile: %1").arg(ToQt(log.GetDisplayName())), this));
+    layout->addWidget(m_pGroups);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+int CDlgChooseWatchGroup::GetChoice() const
+{
+    return m_pGroups->currentData().toInt();
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The pages of the log property sheets that hold a log's own settings:
+// "Properties" of a text log (CPageFileInfo), "Scanning" of an event log
+// (CPageLogInfo) and the logon account of either ("Security",
+// CPageSecurity). Each loads its fields from the log when built and writes
+// them into the log only in WriteToLog, which the sheet calls on OK. The
+// template button of CPageFileInfo is the one exception: a template chosen
+// with it goes into the log at once. User interface thread only; the log
+// must outlive the page.
+#include <QWidget>
+#include <string>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class CEventMonitor;
+class CFileMonitor;
+class CMonitoredObject;
+class CScanSettings;
+
+class CPageFileInfo : public QWidget {
+    Q_OBJECT
+public:
+    CPageFileInfo(CFileMonitor& log, bool bAdding, int nMode, QWidget* parent = nullptr);
+
+    // The path a file dialog returned: into the path box, and its file name
+    // into an empty description.
+    void SetBrowsedPath(const QString& path);
+    void WriteToLog();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Browse();
+    void SetupTemplate();
+
+    CFileMonitor& m_log;
+    bool m_bAdding;
+    std::string m_strTemplate;
+    QLineEdit* m_pPath;
+    QToolButton* m_pBrowse;
+    QLineEdit* m_pDescription;
+    QCheckBox* m_pFormatted;
+    QPushButton* m_pSetup;
+    CScanSettings* m_pScan;
+};
+
+class CPageLogInfo : public QWidget {
+    Q_OBJECT
+public:
+    CPageLogInfo(CEventMonitor& log, bool bAdding, QWidget* parent = nullptr);
+    void WriteToLog();
+
+private:
+    CEventMonitor& m_log;
+    bool m_bAdding;
+    CScanSettings* m_pScan;
+};
+
+class CPageSecurity : public QWidget {
+    Q_OBJECT
+public:
+    explicit CPageSecurity(CMonitoredObject& log, QWidget* parent = nullptr);
+    // Writes the account settings; with the check box set, an empty user
+    // name or a password with a blank is refused with a message and nothing
+    // is written (false).
+    bool WriteToLog();
+
+private:
+    void UpdateStates();
+
+    CMonitoredObject& m_log;
+    QCheckBox* m_pImpersonate;
+    QLineEdit* m_pUser;
+    QLineEdit* m_pPassword;
+    QLineEdit* m_pDomain;
+    QList<QWidget*> m_accountWidgets;
+};
