@@ -51,7 +51,8 @@ CPasteSource CPasteSource::FromClipboard(IClipboard& clipboard)
             source.m_blocks[format] = std::string(clipboard.GetData(uFormat).GetBytes());
     }
     if (clipboard.IsFormatAvailable(CF_TEXT)) {
-        std::string_view text = clipboard.GetData(CF_TEXT).GetBytes();
+        const CGlobalMemory hText = clipboard.GetData(CF_TEXT);
+        std::string_view text = hText.GetBytes();
         source.m_strText = std::string(text.substr(0, text.find('\0')));
         source.m_bText = true;
     }

@@ -73,6 +73,8 @@ CQuorvilView::CQuorvilView(IMainFrame& frame, QWidget* parent)
     m_pEventRoot = NewNode(pTop, TREE_KIND_EVENT_ROOT, QStringLiteral("Event Logs"), IMAGE_EVENT_ROOT);
     m_pSystemLog = NewNode(pTop, ITEM_KIND_SYSTEM_LOG, QStringLiteral("System Log File"), IMAGE_SYSTEM_LOG);
 
+    m_selectTimer.setParent(this);
+    m_selectTimer.setObjectName(QStringLiteral("selectTimer"));
     m_selectTimer.setSingleShot(true);
     m_selectTimer.setInterval(SELECT_DELAY_MS);
     connect(&m_selectTimer, &QTimer::timeout, this, [this] { ShowNode(Selected()); });
@@ -348,7 +350,7 @@ void CQuorvilView::OnDoubleClick(QTreeWidgetItem* pItem)
 {
     switch (KindOf(pItem)) {
     case 0: break;
-    case ITEM_KIND_SYSTEM_LOG: RunSharedLogCommand(m_frame, ITEM_KIND_SYSTEM_LOG, ID_LOG_EDITOR); break;
+    case ITEM_KIND_SYSTEM_LOG: RunCommand(pItem, ID_LOG_EDITOR); break;
     case TREE_KIND_TEXT_ROOT: RunCommand(pItem, ID_LOG_NEW_TEXT); break;
     case TREE_KIND_EVENT_ROOT: RunCommand(pItem, ID_LOG_NEW_EVENT); break;
     default: RunCommand(pItem, ID_LOG_CONFIGURE); break;
@@ -525,16 +527,19 @@ std::unique_ptr<QMenu> CQuorvilView::CreateContextMenu()
         return nullptr;
     const DWORD dwID = NodeID(pItem);
     auto pMenu = std::make_unique<QMenu>(this);
-    auto add = [&](UINT nID, const QString& text) {
+    auto addEnabled = [&](UINT nID, const QString& text, bool bEnabled) {
         QAction* pAction = pMenu->addAction(text);
         pAction->setData(nID);
-        pAction->setEnabled(IsCommandEnabledFor(pItem, nID));
+        pAction->setEnabled(bEnabled);
         return pAction;
+    };
+    auto add = [&](UINT nID, const QString& text) {
+        return addEnabled(nID, text, IsCommandEnabledFor(pItem, nID));
     };
     auto addShared = [&](UINT nID) { return add(nID, SharedLogCommandText(m_doc, dwID, nID, true)); };
     auto addPaste = [&] {
         const int nResult = AnalysePasteAt(source, pItem);
-        add(ID_EDIT_PASTE, ToQt(PasteMenuText(nResult)))->setEnabled(nResult != PASTE_NONE);
+        addEnabled(ID_EDIT_PASTE, ToQt(PasteMenuText(nResult)), nResult != PASTE_NONE);
     };
     auto addCopyPaste = [&] {
         pMenu->addSeparator();

@@ -1,0 +1,301 @@
+#include "ui/tree/quorvilview.h"
+
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/settings/appsettings.h"
+#include "app/settings/systemlog.h"
+#include "bransched/taskui.h"
+#include "screenshot.h"
+#include "treetestsupport.h"
+#include "ui/common/commandids.h"
+#include "ui/common/framemessages.h"
+#include "ui/tree/treenodes.h"
+
+
+TEST_F(TreeViewTest, ShowsLogsWithGroupsTasksAndKeysSortedByText)
+{
+    CFileMonitor* pZeta = m_frame.AddTextLog("zeta", 1);
+    m_frame.AddTextLog("Alpha");
+    CEventMonitor* pSystem = m_frame.AddEventLog("SRV", "System", 1);
+    auto* pGroup = pZeta->GetWatchGroup(0);
+    auto* pLong = new CSearchKeyText;
+    pLong->m_strKey1 = std::string(60, 'k');
+    pGroup->AddKey(pLong);
+    CreateView();
+
+    EXPECT_EQ(ChildTexts(Tree().invisibleRootItem()),
+              (QStringList{"Text Logs", "Event Logs", "System Log File"}));
+    EXPECT_EQ(IdOf(TextRoot()), TREE_KIND_TEXT_ROOT);
+    EXPECT_EQ(IdOf(EventRoot()), TREE_KIND_EVENT_ROOT);
+    EXPECT_EQ(IdOf(SystemLog()), ITEM_KIND_SYSTEM_LOG);
+    EXPECT_EQ(ChildTexts(TextRoot()), (QStringList{"Alpha", "zeta"})) << "sorted regardless of case";
+    EXPECT_EQ(ChildTexts(EventRoot()), QStringList{"SRV\\System"});
+    EXPECT_TRUE(TextRoot()->isExpanded());
+    EXPECT_TRUE(EventRoot()->isExpanded());
+    EXPECT_EQ(m_pView->GetSelectedID(), TREE_KIND_TEXT_ROOT);
+
+    QTreeWidgetItem* pZetaNode = LogNode(pZeta);
+    ASSERT_NE(pZetaNode, nullptr);
+    EXPECT_EQ(IdOf(pZetaNode), pZeta->GetID());
+    ASSERT_EQ(pZetaNode->childCount(), 1);
+    QTreeWidgetItem* pGroupNode = pZetaNode->child(0);
+    EXPECT_EQ(IdOf(pGroupNode), TREE_KIND_WATCH_GROUP | 0);
+    EXPECT_EQ(ChildTexts(pGroupNode),
+              (QStringList{"Task", "'error' Only", "'warning' Only", "'" + QString(49, 'k') + "..."}))
+        << "the task first, then the keys in order, long descriptions cut at 50 characters";
+    EXPECT_EQ(IdOf(pGroupNode->child(0)), TREE_KIND_TASK);
+    EXPECT_EQ(IdOf(pGroupNode->child(3)), TREE_KIND_SEARCH_KEY | 2);
+    EXPECT_EQ(LogNode(pSystem)->child(0)->text(0), "Events 0");
+    SaveScreenshot(m_pView.get(), "workspace-tree");
+}
+
+TEST_F(TreeViewTest, ContextMenusPerNodeKind)
+{
+    CFileMonitor* pText = m_frame.AddTextLog("app", 1);
+    CEventMonitor* pSystem = m_frame.AddEventLog("SRV", "System", 1);
+    CEventMonitor* pApplication = m_frame.AddEventLog("SRV", "Application");
+    pText->SetEnabled(FALSE);
+    pApplication->SetEnabled(TRUE);
+    CreateView();
+    const QString del = "&Delete" + QString(30, ' ') + "\tDel";
+
+    EXPECT_EQ(ContextMenuOf(TextRoot()),
+              (QStringList{"New te&xt log... [default]", "-", "&Paste  [gray]"}));
+    EXPECT_EQ(ContextMenuOf(EventRoot()),
+              (QStringList{"New e&vent log... [default]", "-", "&Paste  [gray]"}));
+    EXPECT_EQ(ContextMenuOf(SystemLog()), (QStringList{"Send to &Editor [default]", "C&lear"}));
+    EXPECT_EQ(ContextMenuOf(LogNode(pText)),
+              (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "Ena&ble\tCtrl+T", "-", "Send to &Editor",
+                           "C&lear", "Ma&rk...\tCtrl+K", "&Fast Mark\tAlt+K", "-", "&Copy\tCtrl+C",
+                           "&Paste  [gray]", "-", "Explor&e ...", "Command Bo&x..."}));
+    EXPECT_EQ(ContextMenuOf(LogNode(pSystem)),
+              (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "Ena&ble\tCtrl+T", "&Rename", "-", "C&lear",
+                           "Ma&rk...\tCtrl+K [gray]", "&Fast Mark\tAlt+K [gray]", "-", "&Copy\tCtrl+C",
+                           "&Paste  [gray]"}));
+    const QStringList application = ContextMenuOf(LogNode(pApplication));
+    EXPECT_TRUE(application.contains("Disa&ble\tCtrl+T")) << "an enabled log offers to disable it";
+    EXPECT_TRUE(application.contains("Ma&rk...\tCtrl+K"));
+    EXPECT_TRUE(application.contains("&Fast Mark\tAlt+K"));
+
+    QTreeWidgetItem* pGroupNode = LogNode(pText)->child(0);
+    EXPECT_EQ(ContextMenuOf(pGroupNode), (QStringList{"C&onfigure...\tCtrl+Enter [default]", del,
+                                                      "Test &Task Actions", "-", "&Copy\tCtrl+C", "&Paste  [gray]"}));
+    EXPECT_EQ(ContextMenuOf(pGroupNode->child(0)),
+              (QStringList{"C&onfigure...\tCtrl+Enter [default]", "Test &Task Actions" + QString(20, ' ') + "\t ",
+                           "-", "&Copy\tCtrl+C", "&Paste  [gray]"}));
+    EXPECT_EQ(ContextMenuOf(pGroupNode->child(1)),
+              (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "-", "&Copy\tCtrl+C", "&Paste  [gray]"}));
+
+    // The frame's menus ask the same of the selected node.
+    Tree().setCurrentItem(LogNode(pSystem));
+    EXPECT_FALSE(m_pView->IsCommandEnabled(ID_LOG_MARK));
+    EXPECT_TRUE(m_pView->IsCommandEnabled(ID_LOG_RENAME));
+    EXPECT_EQ(m_pView->CommandText(ID_LOG_DELETE), "&Delete\tDel");
+    CCommandState state;
+    EXPECT_TRUE(m_pView->UpdateCommand(ID_TEST_TASK, state));
+    EXPECT_FALSE(state.bEnabled);
+    EXPECT_FALSE(m_pView->UpdateCommand(ID_FILE_OPEN, state)) << "not a command of the tree";
+    Tree().setCurrentItem(LogNode(pApplication));
+    EXPECT_TRUE(m_pView->IsCommandEnabled(ID_LOG_FAST_MARK));
+}
+
+TEST_F(TreeViewTest, SystemLogFileClearAsksFirstAndNoKeepsTheFile)
+{
+    CreateView();
+    const std::string path = AppSettings::GetErrorLogPath();
+    WriteSystemLog("a line to keep");
+    Tree().setCurrentItem(SystemLog());
+    m_frame.m_nBoxAnswer = IDNO;
+    EXPECT_TRUE(m_pView->OnCommand(ID_LOG_CLEAR));
+    ASSERT_EQ(m_frame.m_boxes.size(), 1u);
+    EXPECT_NE(m_frame.m_boxes[0].find("Are you sure you want to clear it?"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(TreeViewTest, HintsRebuildTheNodesConcerned)
+{
+    CFileMonitor* pLog = m_frame.AddTextLog("app", 2);
+    CFileMonitor* pOther = m_frame.AddTextLog("other", 1);
+    CreateView();
+    CQuorvilDoc& doc = m_frame.m_doc;
+    const DWORD dwID = pLog->GetID();
+    QTreeWidgetItem* pLogNode = LogNode(pLog);
+    QTreeWidgetItem* pOtherNode = LogNode(pOther);
+    pOtherNode->setExpanded(true);
+
+    // A key added and deleted: the group's subtree follows, expanded as it was.
+    QTreeWidgetItem* pGroup1 = pLogNode->child(1);
+    pLogNode->setExpanded(true);
+    pGroup1->setExpanded(true);
+    auto* pKey = new CSearchKeyText;
+    pKey->m_strKey1 = "disk";
+    EXPECT_EQ(doc.AddSearchKey(dwID, 1, pKey), 2);
+    EXPECT_EQ(ChildTexts(pLogNode->child(1)), (QStringList{"Task", "'error' Only", "'warning' Only", "'disk' Only"}));
+    EXPECT_TRUE(pLogNode->child(1)->isExpanded());
+    EXPECT_TRUE(doc.DeleteSearchKey(dwID, 1, 0));
+    EXPECT_EQ(ChildTexts(pLogNode->child(1)), (QStringList{"Task", "'warning' Only", "'disk' Only"}));
+    EXPECT_EQ(IdOf(pLogNode->child(1)->child(2)), TREE_KIND_SEARCH_KEY | 1) << "key indexes renumbered";
+    EXPECT_EQ(ChildTexts(pLogNode->child(0)), (QStringList{"Task", "'error' Only", "'warning' Only"}))
+        << "the other group is untouched";
+
+    // A group added is selected; a group deleted renumbers the rest.
+    EXPECT_EQ(doc.AddWatchGroup(dwID, CTestFrame::TextGroup("Added", {"x"})), 2);
+    EXPECT_EQ(ChildTexts(pLogNode), (QStringList{"Group 0", "Group 1", "Added"}));
+    EXPECT_EQ(m_pView->GetSelectedID(), TREE_KIND_WATCH_GROUP | 2);
+    EXPECT_EQ(ChildTexts(pLogNode->child(2)), (QStringList{"Task", "'x' Only"}));
+    EXPECT_TRUE(doc.DeleteWatchGroup(dwID, 0));
+    EXPECT_EQ(ChildTexts(pLogNode), (QStringList{"Group 1", "Added"}));
+    EXPECT_EQ(IdOf(pLogNode->child(1)), TREE_KIND_WATCH_GROUP | 1);
+
+    // Groups replaced from another log (hint 2): new children, the log keeps
+    // its expansion and is selected.
+    pLogNode->setExpanded(false);
+    doc.ReplaceWatchGroups(dwID, *pOther);
+    EXPECT_EQ(ChildTexts(pLogNode), QStringList{"Group 0"});
+    EXPECT_FALSE(pLogNode->isExpanded());
+    EXPECT_EQ(m_pView->GetSelectedID(), dwID);
+    EXPECT_TRUE(pOtherNode->isExpanded());
+
+    // Renamed logs move to their sorted place; a deleted log goes.
+    pLog->m_strShortDescription = "zzz";
+    doc.UpdateAllViews(HINT_LOG_STATE, std::make_unique<CHintStruct>(dwID).get());
+    EXPECT_EQ(ChildTexts(TextRoot()), (QStringList{"other", "zzz"}));
+    EXPECT_TRUE(doc.DeleteMonitoredLog(pOther->GetID()));
+    EXPECT_EQ(ChildTexts(TextRoot()), QStringList{"zzz"});
+    EXPECT_EQ(pLogNode, TextRoot()->child(0)) << "the remaining node was not rebuilt";
+
+    // A new log is selected and shown.
+    m_frame.m_messages.clear();
+    auto* pNew = new CEventMonitor;
+    pNew->m_strServer = "SRV";
+    pNew->m_strLogName = "Security";
+    const DWORD dwNew = doc.AddEventLog(pNew);
+    EXPECT_EQ(m_pView->GetSelectedID(), dwNew);
+    EXPECT_EQ(m_frame.m_messages, (std::vector<CFrameMessage>{{WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(dwNew)}}));
+}
+
+TEST_F(TreeViewTest, LeftClickShowsANodeUnlessItBelongsToTheLogShown)
+{
+    CFileMonitor* pApp = m_frame.AddTextLog("app", 1);
+    CEventMonitor* pSystem = m_frame.AddEventLog("SRV", "System");
+    CreateView();
+    LogNode(pApp)->setExpanded(true);
+    LogNode(pApp)->child(0)->setExpanded(true);
+    const LPARAM app = pApp->GetID();
+
+    Click(LogNode(pApp));
+    Click(LogNode(pApp)->child(0));            // its group: same log
+    Click(LogNode(pApp)->child(0)->child(1));  // its key: same log
+    Click(LogNode(pApp)->child(0)->child(1));  // the selected node again
+    Click(LogNode(pSystem));
+    Click(EventRoot());
+    Click(SystemLog());
+    Click(LogNode(pApp)->child(0));            // a group of another log than the one shown
+    EXPECT_EQ(m_frame.m_messages,
+              (std::vector<CFrameMessage>{{WM_SHOW_TEXT_VIEWER, app},
+                                          {WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pSystem->GetID())},
+                                          {WM_SHOW_EVENT_LOGS, 0},
+                                          {WM_SHOW_TEXT_VIEWER, ITEM_KIND_SYSTEM_LOG},
+                                          {WM_SHOW_TEXT_VIEWER, app}}));
+
+    m_frame.m_messages.clear();
+    EXPECT_TRUE(m_pView->OnCommand(ID_VIEW_REFRESH));
+    EXPECT_EQ(m_frame.m_messages, (std::vector<CFrameMessage>{{WM_SHOW_TEXT_VIEWER, app}}));
+}
+
+TEST_F(TreeViewTest, ArrowKeysShowOnlyTheLastNodeWhenTheTimerFires)
+{
+    m_frame.AddTextLog("app");
+    CEventMonitor* pSystem = m_frame.AddEventLog("SRV", "System");
+    CreateView();
+    auto* pTimer = m_pView->findChild<QTimer*>("selectTimer");
+    ASSERT_NE(pTimer, nullptr);
+    EXPECT_EQ(pTimer->interval(), 1000);
+    QSignalSpy fired(pTimer, &QTimer::timeout);
+
+    Tree().setFocus();
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(&Tree(), Qt::Key_Down);
+    EXPECT_EQ(m_pView->GetSelectedID(), ITEM_KIND_SYSTEM_LOG);
+    Tree().setCurrentItem(LogNode(pSystem)); // moved back before the timer fires
+    EXPECT_TRUE(m_frame.m_messages.empty()) << "nothing is shown while the keys are pressed";
+    EXPECT_TRUE(pTimer->isActive());
+
+    QTRY_COMPARE_WITH_TIMEOUT(fired.count(), 1, 5000);
+    EXPECT_FALSE(pTimer->isActive()) << "fires once";
+    EXPECT_EQ(m_frame.m_messages,
+              (std::vector<CFrameMessage>{{WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pSystem->GetID())}}));
+}
+
+namespace {
+
+// Holds each task message until the test releases it, noting the thread.
+class CBlockingTaskUi final : public ITaskUi {
+public:
+    void ShowTaskMessage(const std::string&, const std::string& strText) override
+    {
+        std::unique_lock lock(m_mutex);
+        m_text = strText;
+        m_thread = std::this_thread::get_id();
+        m_bShowing = true;
+        m_cv.wait(lock, [this] { return m_bReleased; });
+        lock.unlock();
+        m_bDone = true; // the last touch of this object by the worker
+    }
+    int EditTask(CTask&) override { return 0; }
+    void Release()
+    {
+        std::scoped_lock lock(m_mutex);
+        m_bReleased = true;
+        m_cv.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::string m_text;                     // guarded by m_mutex
+    std::thread::id m_thread;               // guarded by m_mutex
+    std::atomic<bool> m_bShowing = false;
+    std::atomic<bool> m_bDone = false;
+    bool m_bReleased = false;               // guarded by m_mutex
+};
+
+} // namespace
+
+TEST_F(TreeViewTest, TestTaskActionsRunsACopyOnAWorkerWithoutWaiting)
+{
+    CFileMonitor* pLog = m_frame.AddTextLog("app", 1);
+    CDisplayMessage message;
+    message.SetMessage("Disk %EVENT_TEXT%");
+    pLog->GetWatchGroup(0)->m_task.AddAction(message);
+    CreateView();
+    CBlockingTaskUi ui;
+    SetTaskUi(&ui);
+
+    Tree().setCurrentItem(LogNode(pLog)->child(0)->child(0)); // the task node
+    EXPECT_TRUE(m_pView->OnCommand(ID_TEST_TASK));
+    // Returned while the message waits on the worker; the workspace is
+    // still usable: the group can be deleted under the running copy.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui.m_bShowing.load(); }, 5000));
+    EXPECT_FALSE(ui.m_bDone);
+    m_frame.m_ui.m_nAnswer = IDYES;
+    EXPECT_TRUE(m_frame.m_doc.DeleteWatchGroup(pLog->GetID(), 0));
+    {
+        std::scoped_lock lock(ui.m_mutex);
+        EXPECT_NE(ui.m_thread, std::this_thread::get_id());
+        EXPECT_EQ(ui.m_text, "Disk <empty>") << "no event values are substituted";
+    }
+    ui.Release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui.m_bDone.load(); }, 5000));
+    SetTaskUi(nullptr);
+}

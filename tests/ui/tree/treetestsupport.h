@@ -1,0 +1,215 @@
+#pragma once
+// Shared by the tree's widget tests: a main frame with a real document that
+// records the frame messages and status texts it receives, a document UI
+// whose dialogs the test answers, a workspace of a few logs, and a fixture
+// that shows the tree view on it.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QString>
+#include <QTest>
+#include <QTreeWidget>
+#include <functional>
+#include <string>
+#include <utility>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/doc/quorvildoc.h"
+#include "eventlog/scan/eventmonitor.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "textlog/filemonitor.h"
+#include "ui/common/mainframe.h"
+#include "ui/common/messagebox.h"
+#include "ui/tree/qtclipboard.h"
+#include "ui/tree/quorvilview.h"
+
+class CTestDocumentUi final : public IDocumentUi {
+public:
+    int MessageBox(const std::string& text, UINT) override
+    {
+        m_questions.push_back(text);
+        return m_nAnswer;
+    }
+    BOOL EditTextLogSheet(CFileMonitor&, BOOL, int) override { return FALSE; }
+    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
+    BOOL EditEventWatchGroup(CKeysAndActions& group) override { return Edit("group:" + group.m_strDescription); }
+    BOOL EditTextWatchGroup(CKeysAndActions& group) override { return Edit("group:" + group.m_strDescription); }
+    BOOL EditEventKey(CSearchKeyEvent& key) override { return Edit("eventkey:" + key.GetDescription()); }
+    BOOL EditTextKey(CSearchKeyText& key) override { return Edit("textkey:" + key.m_strKey1); }
+    int ChooseWatchGroup(const CMonitoredObject&) override { return m_nChoose; }
+    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override { return FALSE; }
+    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
+
+    int m_nAnswer = IDYES;  // to the document's own questions
+    BOOL m_bDialogOK = FALSE;
+    int m_nChoose = CHOOSE_NEW_WATCH_GROUP;
+    std::vector<std::string> m_questions;
+    std::vector<std::string> m_dialogs; // "textkey:<first string>", ...
+
+private:
+    BOOL Edit(std::string what)
+    {
+        m_dialogs.push_back(std::move(what));
+        return m_bDialogOK;
+    }
+};
+
+struct CFrameMessage {
+    UINT message;
+    LPARAM lParam;
+    bool operator==(const CFrameMessage&) const = default;
+};
+
+class CTestFrame final : public IMainFrame {
+public:
+    CTestFrame()
+    {
+        RegisterDocumentClasses();
+        QGuiApplication::clipboard()->clear();
+        SetClipboard(&m_clipboard);
+        m_doc.SetUi(&m_ui);
+        m_doc.OnNewDocument();
+        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
+            m_boxes.push_back(text);
+            return m_nBoxAnswer;
+        });
+    }
+    ~CTestFrame() override
+    {
+        SetMessageBoxAnswerer(nullptr);
+        m_doc.SetUi(nullptr);
+        SetClipboard(nullptr);
+    }
+    void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override { m_messages.push_back({message, lParam}); }
+    void SetMessageText(const QString& text) override { m_statusText = text; }
+    CQuorvilDoc& GetDocument() override { return m_doc; }
+    QWidget* GetWindow() override { return nullptr; }
+
+    // Logs added straight to the manager, before the view is built.
+    CFileMonitor* AddTextLog(const std::string& description, int nGroups = 0)
+    {
+        auto* pLog = new CFileMonitor;
+        pLog->m_strShortDescription = description;
+        pLog->m_strDirectory = "/tmp/";
+        pLog->m_strFileName = description + ".log";
+        for (int i = 0; i < nGroups; ++i)
+            pLog->AddWatchGroup(TextGroup("Group " + std::to_string(i), {"error", "warning"}));
+        m_doc.m_pManager->AddLog(pLog);
+        return pLog;
+    }
+    CEventMonitor* AddEventLog(const std::string& server, const std::string& logName, int nGroups = 0)
+    {
+        auto* pLog = new CEventMonitor;
+        pLog->m_strServer = server;
+        pLog->m_strLogName = logName;
+        for (int i = 0; i < nGroups; ++i) {
+            auto* pGroup = new CKeysAndActions;
+            pGroup->m_strDescription = "Events " + std::to_string(i);
+            auto* pKey = new CSearchKeyEvent;
+            pKey->SetEventIDValue(6005);
+            pGroup->AddKey(pKey);
+            pLog->AddWatchGroup(pGroup);
+        }
+        m_doc.m_pManager->AddLog(pLog);
+        return pLog;
+    }
+    static CKeysAndActions* TextGroup(const std::string& description, std::vector<std::string> keys)
+    {
+        auto* pGroup = new CKeysAndActions;
+        pGroup->m_strDescription = description;
+        for (const std::string& text : keys) {
+            auto* pKey = new CSearchKeyText;
+            pKey->m_strKey1 = text;
+            pGroup->AddKey(pKey);
+        }
+        return pGroup;
+    }
+
+    CTestDocumentUi m_ui;
+    CQtClipboard m_clipboard;
+    CQuorvilDoc m_doc;
+    int m_nBoxAnswer = IDNO; // to the view's own questions
+    std::vector<std::string> m_boxes;
+    std::vector<CFrameMessage> m_messages;
+    QString m_statusText;
+};
+
+// Readable QStrings in test failures.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+inline DWORD IdOf(const QTreeWidgetItem* pItem)
+{
+    return pItem->data(0, Qt::UserRole).toUInt();
+}
+
+inline QStringList ChildTexts(const QTreeWidgetItem* pItem)
+{
+    QStringList texts;
+    for (int i = 0; i < pItem->childCount(); ++i)
+        texts << pItem->child(i)->text(0);
+    return texts;
+}
+
+// The menu's items as "text" or "-" for a bar; gray items end in " [gray]",
+// the default item in " [default]".
+inline QStringList MenuItems(QMenu& menu)
+{
+    QStringList items;
+    for (QAction* pAction : menu.actions()) {
+        if (pAction->isSeparator()) {
+            items << "-";
+            continue;
+        }
+        QString text = pAction->text();
+        if (!pAction->isEnabled())
+            text += " [gray]";
+        if (menu.defaultAction() == pAction)
+            text += " [default]";
+        items << text;
+    }
+    return items;
+}
+
+class TreeViewTest : public ::testing::Test {
+protected:
+    QTreeWidget& Tree() { return *m_pView->GetTree(); }
+    QTreeWidgetItem* TextRoot() { return Tree().topLevelItem(0); }
+    QTreeWidgetItem* EventRoot() { return Tree().topLevelItem(1); }
+    QTreeWidgetItem* SystemLog() { return Tree().topLevelItem(2); }
+    QTreeWidgetItem* LogNode(const CMonitoredObject* pLog)
+    {
+        for (QTreeWidgetItem* pRoot : {TextRoot(), EventRoot()})
+            for (int i = 0; i < pRoot->childCount(); ++i)
+                if (IdOf(pRoot->child(i)) == pLog->GetID())
+                    return pRoot->child(i);
+        return nullptr;
+    }
+    void CreateView()
+    {
+        m_pView = std::make_unique<CQuorvilView>(m_frame);
+        m_pView->resize(300, 500);
+        m_pView->show();
+    }
+    QStringList ContextMenuOf(QTreeWidgetItem* pItem)
+    {
+        Tree().setCurrentItem(pItem);
+        std::unique_ptr<QMenu> pMenu = m_pView->CreateContextMenu();
+        return pMenu ? MenuItems(*pMenu) : QStringList{"(no menu)"};
+    }
+    void Click(QTreeWidgetItem* pItem)
+    {
+        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualItemRect(pItem).center());
+    }
+
+    CTestFrame m_frame;
+    std::unique_ptr<CQuorvilView> m_pView;
+};
+
