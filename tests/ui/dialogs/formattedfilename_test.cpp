@@ -1,0 +1,104 @@
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "dialogtest.h"
+#include "platform/base/clock.h"
+#include "platform/base/modeltime.h"
+#include "ui/dialogs/formattedfilename.h"
+
+namespace {
+
+// Noon of 27 July 2001, local time, on the model's clock.
+class FormattedFilename : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_clock.SetSeconds(CTime(2001, 7, 27, 12, 0, 0).GetTime());
+        SetClock(&m_clock);
+    }
+    void TearDown() override { SetClock(nullptr); }
+
+    CManualClock m_clock;
+};
+
+QPushButton* FieldButton(QWidget* dlg, const char* code)
+{
+    return Child<QPushButton>(dlg, (std::string("field_") + code).c_str());
+}
+
+} // namespace
+
+TEST_F(FormattedFilename, SamplesShowTwentyDaysWithTodayEleventh)
+{
+    CDlgFormattedFilename dlg("%Y%m%d.log");
+    QListWidget* samples = dlg.GetSamples();
+    ASSERT_EQ(samples->count(), 20);
+    EXPECT_EQ(samples->item(0)->text(), "20010717.log");
+    EXPECT_EQ(samples->item(10)->text(), "20010727.log");
+    EXPECT_EQ(samples->item(19)->text(), "20010805.log");
+
+    Child<QLineEdit>(&dlg, "template")->setText("fixed.log");
+    EXPECT_EQ(samples->count(), 20) << "the samples follow the typed text";
+    EXPECT_EQ(samples->item(0)->text(), "fixed.log");
+    EXPECT_EQ(samples->item(19)->text(), "fixed.log");
+
+    Child<QLineEdit>(&dlg, "template")->setText("\xC3\xA9t\xC3\xA9%d");
+    EXPECT_EQ(samples->item(5)->text(), "Bad template format!");
+}
+
+TEST_F(FormattedFilename, FieldButtonsInsertAtTheCaret)
+{
+    CDlgFormattedFilename dlg("ex.log");
+    auto* edit = Child<QLineEdit>(&dlg, "template");
+    edit->setCursorPosition(2);
+    for (const char* code : {"y", "m", "d"})
+        FieldButton(&dlg, code)->click();
+    EXPECT_EQ(edit->text(), "ex%y%m%d.log");
+    EXPECT_EQ(dlg.GetSamples()->item(10)->text(), "ex010727.log") << "an inserted code rebuilds the samples";
+
+    edit->setSelection(2, 6); // "%y%m%d"
+    FieldButton(&dlg, "A")->click();
+    EXPECT_EQ(edit->text(), "ex%A.log") << "a code replaces the selection";
+    EXPECT_EQ(dlg.GetSamples()->item(10)->text(), "exFriday.log");
+    EXPECT_EQ(FieldButton(&dlg, "Y")->toolTip(), "Full 4-digit year");
+    EXPECT_EQ(FieldButton(&dlg, "I")->text(), "Hour: 1-12");
+}
+
+TEST_F(FormattedFilename, TemplateHoldsAtMostFiftyCharacters)
+{
+    const std::string start(48, 'a');
+    CDlgFormattedFilename dlg(start);
+    auto* edit = Child<QLineEdit>(&dlg, "template");
+    edit->end(false);
+    FieldButton(&dlg, "Y")->click();
+    EXPECT_EQ(edit->text().size(), 50);
+    FieldButton(&dlg, "m")->click();
+    EXPECT_EQ(edit->text().toStdString(), start + "%Y") << "a code that does not fit whole is left out";
+    QTest::keyClicks(edit, "zz");
+    EXPECT_EQ(edit->text().size(), 50);
+
+    CDlgFormattedFilename tooLong(std::string(60, 'b'));
+    EXPECT_EQ(tooLong.GetTemplate().size(), 50u);
+}
+
+TEST_F(FormattedFilename, OkNeedsTwoCharacters)
+{
+    struct Case {
+        const char* text;
+        bool bTaken;
+    };
+    for (const Case& c : {Case{"", false}, Case{"x", false}, Case{"%d", true}, Case{"ab", true}}) {
+        CMessageRecorder messages;
+        CDlgFormattedFilename dlg(c.text);
+        dlg.accept();
+        EXPECT_EQ(dlg.result() == QDialog::Accepted, c.bTaken) << c.text;
+        EXPECT_EQ(messages.Last(), c.bTaken ? ""
+                                            : "This is an invalid template! Use the template builder buttons to "
+                                              "create a legal template")
+            << c.text;
+    }
+}

@@ -1,0 +1,375 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "dialogtest.h"
+#include "eventlog/records/eventstruct.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "ui/dialogs/eventkeydialog.h"
+#include "ui/dialogs/extendedcomparisons.h"
+#include "ui/dialogs/textkeydialog.h"
+
+namespace {
+
+void ChooseMode(CDlgTextKey& dlg, int index)
+{
+    auto* mode = Child<QComboBox>(&dlg, "mode");
+    mode->setCurrentIndex(index);
+    emit mode->activated(index);
+}
+
+void SetOperator(CDlgExtendedComparisons& dlg, DWORD op)
+{
+    auto* combo = Child<QComboBox>(&dlg, "operator");
+    const int index = combo->findData(static_cast<uint>(op));
+    ASSERT_GE(index, 0) << "operator " << op << " not offered";
+    combo->setCurrentIndex(index);
+}
+
+QListWidgetItem* TypeItem(CDlgExtendedComparisons& dlg, const char* text)
+{
+    auto items = Child<QListWidget>(&dlg, "types")->findItems(text, Qt::MatchExactly);
+    return items.isEmpty() ? nullptr : items.front();
+}
+
+CEventStruct MakeEvent(const char* source, DWORD id, WORD type = 1)
+{
+    CEventStruct e;
+    e.m_strSource = source;
+    e.m_nEventID = id;
+    e.m_nEventType = type;
+    e.m_strUser = "SYSTEM";
+    e.m_strComputer = "SRV1";
+    return e;
+}
+
+} // namespace
+
+TEST(TextKeyDialog, OkChecksBothKeysByMode)
+{
+    struct Case {
+        int mode;
+        const char* key1;
+        const char* key2;
+        const char* message; // "" when OK is taken
+    };
+    const Case cases[] = {
+        {0, "", "", "You must enter a value for Key 1 if you wish to include it in the search!"},
+        {2, "", "b", "You must enter a value for Key 1 if you wish to include it in the search!"},
+        {1, "a", "", "You must enter a value for Key 2 if you wish to include it in the search!"},
+        {3, "a", "", "You must enter a value for Key 2 if you wish to include it in the search!"},
+        {0, "a", "", ""},
+        {2, "a", "b", ""},
+    };
+    for (const Case& c : cases) {
+        CMessageRecorder messages;
+        CSearchKeyText key;
+        CDlgTextKey dlg(key);
+        ChooseMode(dlg, c.mode);
+        Child<QLineEdit>(&dlg, "key1")->setText(c.key1);
+        Child<QLineEdit>(&dlg, "key2")->setText(c.key2);
+        dlg.accept();
+        EXPECT_EQ(messages.Last(), c.message) << "mode " << c.mode;
+        EXPECT_EQ(dlg.result() == QDialog::Accepted, !*c.message) << "mode " << c.mode;
+        EXPECT_EQ(key.m_strKey1, *c.message ? "" : c.key1) << "the key is written only when OK is taken";
+    }
+}
+
+TEST(TextKeyDialog, KeyOnlyEmptiesAndDisablesKey2)
+{
+    CSearchKeyText key;
+    key.m_nMode = TextKeyMode::OR;
+    key.m_strKey1 = "a";
+    key.m_strKey2 = "b";
+    CDlgTextKey dlg(key);
+    auto* key2 = Child<QLineEdit>(&dlg, "key2");
+    EXPECT_EQ(Child<QComboBox>(&dlg, "mode")->currentText(), "Either Key 1 or Key 2");
+    EXPECT_TRUE(key2->isEnabled());
+    key2->setText("typed by the user");
+    ChooseMode(dlg, 0);
+    EXPECT_TRUE(key2->text().isEmpty());
+    EXPECT_FALSE(key2->isEnabled());
+    ChooseMode(dlg, 3);
+    EXPECT_TRUE(key2->isEnabled());
+
+    CSearchKeyText onlyKey;
+    CDlgTextKey onlyDlg(onlyKey);
+    EXPECT_FALSE(Child<QLineEdit>(&onlyDlg, "key2")->isEnabled()) << "a new key opens in Key 1 Only";
+}
+
+// Each entry of "Find:" gives the key that finds the lines it names.
+TEST(TextKeyDialog, KeyMadeMatchesTheLinesItWasMadeFor)
+{
+    struct Case {
+        int mode;
+        bool bCase;
+        const char* match;
+        const char* noMatch;
+    };
+    const Case cases[] = {
+        {0, false, "DISK full on /var", "memory low"},
+        {1, false, "memory full", "cpu hot"},          // either
+        {2, false, "disk is full", "disk is fine"},    // both
+        {3, false, "disk is fine", "disk is full"},    // without
+        {0, true, "disk full", "DISK full"},
+    };
+    for (const Case& c : cases) {
+        CMessageRecorder messages;
+        CSearchKeyText key;
+        key.m_nHits = 5;
+        CDlgTextKey dlg(key);
+        ChooseMode(dlg, c.mode);
+        Child<QLineEdit>(&dlg, "key1")->setText("disk");
+        Child<QLineEdit>(&dlg, "key2")->setText(c.mode == 1 ? "memory" : "full");
+        Child<QCheckBox>(&dlg, "case")->setChecked(c.bCase);
+        dlg.accept();
+        ASSERT_TRUE(messages.texts.empty()) << messages.Last();
+        EXPECT_TRUE(key.Match(c.match)) << "mode " << c.mode << ": " << c.match;
+        EXPECT_FALSE(key.Match(c.noMatch)) << "mode " << c.mode << ": " << c.noMatch;
+        EXPECT_EQ(key.m_nHits, 0) << "OK resets the key before filling it";
+    }
+}
+
+TEST(ExtendedComparisons, NumberFieldsReadAndCheckTheirValues)
+{
+    struct Case {
+        DWORD op;
+        const char* a;
+        const char* b;
+        const char* message;
+        std::vector<DWORD> values;
+    };
+    const Case cases[] = {
+        {OP_BETWEEN, "200", "100", "Value A must be less than value B!", {}},
+        {OP_BETWEEN, "100", "100", "Value A must be less than value B!", {}},
+        {OP_NOT_BETWEEN, "9", "3", "Value A must be less than value B!", {}},
+        {OP_BETWEEN, "100", "200", "", {100, 200}},
+        {OP_EQUAL, "", "", "", {0}},
+        {OP_EQUAL, "12abc", "", "", {12}},
+        {OP_AT_LEAST, "x", "", "", {0}},
+        {OP_AT_MOST, "6005", "", "", {6005}},
+        {OP_ONE_OF, "", "", "You must enter at least one value!", {}},
+    };
+    for (const Case& c : cases) {
+        CMessageRecorder messages;
+        CDlgExtendedComparisons dlg(EventField::EVENTID, {});
+        SetOperator(dlg, c.op);
+        Child<QLineEdit>(&dlg, "value1")->setText(c.a);
+        Child<QLineEdit>(&dlg, "value2")->setText(c.b);
+        dlg.accept();
+        EXPECT_EQ(messages.Last(), c.message) << c.op << " " << c.a << " " << c.b;
+        if (!*c.message) {
+            EXPECT_EQ(dlg.GetCriterion().nOperator, c.op);
+            EXPECT_EQ(dlg.GetCriterion().arrNumbers, c.values);
+        } else {
+            EXPECT_NE(dlg.result(), QDialog::Accepted);
+        }
+    }
+}
+
+TEST(ExtendedComparisons, StringTextAndTypeFieldsNeedAValue)
+{
+    struct Case {
+        EventField field;
+        DWORD op;
+        const char* message;
+    };
+    const Case cases[] = {
+        {EventField::SOURCE, OP_EQUAL, "You must enter a value!"},
+        {EventField::COMPUTER, OP_NOT_EQUAL, "You must enter a value!"},
+        {EventField::USER, OP_NOT_ONE_OF, "You must enter at least one value!"},
+        {EventField::TEXT, OP_CONTAINS, "You must enter a value!"},
+        {EventField::TYPE, OP_ONE_OF, "You must check at least one type!"},
+        {EventField::SOURCE, OP_NONE, ""},
+    };
+    for (const Case& c : cases) {
+        CMessageRecorder messages;
+        CDlgExtendedComparisons dlg(c.field, {});
+        SetOperator(dlg, c.op);
+        dlg.accept();
+        EXPECT_EQ(messages.Last(), c.message) << GetFieldLabel(c.field);
+    }
+}
+
+TEST(ExtendedComparisons, OperatorsOfferedAndControlsShownByField)
+{
+    CDlgExtendedComparisons text(EventField::TEXT, {});
+    EXPECT_EQ(Child<QComboBox>(&text, "operator")->count(), 2);
+    CDlgExtendedComparisons source(EventField::SOURCE, {});
+    EXPECT_EQ(Child<QComboBox>(&source, "operator")->count(), 5);
+    EXPECT_EQ(Child<QComboBox>(&source, "operator")->findText("Is between"), -1);
+
+    CDlgExtendedComparisons id(EventField::CATEGORY, {});
+    auto* value2 = Child<QLineEdit>(&id, "value2");
+    auto* list = Child<QListWidget>(&id, "list");
+    EXPECT_EQ(Child<QComboBox>(&id, "operator")->itemText(5), "Is greater than ") << "the entry keeps its blank";
+    SetOperator(id, OP_BETWEEN);
+    EXPECT_FALSE(value2->isHidden());
+    EXPECT_TRUE(list->isHidden());
+    SetOperator(id, OP_ONE_OF);
+    EXPECT_TRUE(value2->isHidden());
+    EXPECT_FALSE(list->isHidden());
+    list->addItem("5");
+    for (QPushButton* b : id.findChildren<QPushButton*>()) {
+        if (b->text() == "Delete" || b->text() == "Edit") {
+            EXPECT_FALSE(b->isEnabled()) << "no list item selected";
+        }
+    }
+}
+
+TEST(ExtendedComparisons, ListValuesComeFromNewValueAndBecomeNumbers)
+{
+    CMessageRecorder messages;
+    CDlgExtendedComparisons dlg(EventField::EVENTID, {});
+    SetOperator(dlg, OP_NOT_ONE_OF);
+    QPushButton* add = nullptr;
+    for (QPushButton* b : dlg.findChildren<QPushButton*>())
+        if (b->text() == "Add")
+            add = b;
+    ASSERT_NE(add, nullptr);
+    for (const char* value : {"7", "11"}) {
+        OnNextDialog<QInputDialog>([value](QInputDialog* input) {
+            EXPECT_EQ(input->windowTitle(), "New Value");
+            EXPECT_EQ(input->labelText(), "Enter a new value:");
+            input->setTextValue(value);
+            input->accept();
+        });
+        add->click();
+    }
+    dlg.accept();
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_EQ(dlg.GetCriterion().nOperator, OP_NOT_ONE_OF);
+    EXPECT_EQ(dlg.GetCriterion().arrNumbers, (std::vector<DWORD>{7, 11}));
+}
+
+TEST(ExtendedComparisons, EqualEventTypeKeepsOneCheckedType)
+{
+    CFieldCriterion start;
+    start.nOperator = OP_ONE_OF;
+    start.arrNumbers = {4, 1};
+    CMessageRecorder messages;
+    CDlgExtendedComparisons dlg(EventField::TYPE, start);
+    auto* types = Child<QListWidget>(&dlg, "types");
+    ASSERT_EQ(TypeItem(dlg, "Information")->checkState(), Qt::Checked);
+    ASSERT_EQ(TypeItem(dlg, "Error/Stop")->checkState(), Qt::Checked);
+
+    types->setCurrentItem(TypeItem(dlg, "Error/Stop"));
+    SetOperator(dlg, OP_EQUAL);
+    EXPECT_EQ(TypeItem(dlg, "Information")->checkState(), Qt::Unchecked);
+    EXPECT_EQ(TypeItem(dlg, "Error/Stop")->checkState(), Qt::Checked);
+    EXPECT_TRUE(messages.texts.empty());
+
+    types->setCurrentItem(TypeItem(dlg, "Warnings"));
+    TypeItem(dlg, "Warnings")->setCheckState(Qt::Checked);
+    EXPECT_EQ(messages.Last(), "You can only select one type!");
+    EXPECT_EQ(TypeItem(dlg, "Error/Stop")->checkState(), Qt::Unchecked);
+    EXPECT_EQ(TypeItem(dlg, "Warnings")->checkState(), Qt::Checked);
+    EXPECT_EQ(dlg.GetHelpLine(), "Event Type is equal to 'Warnings'");
+
+    SetOperator(dlg, OP_NOT_ONE_OF);
+    TypeItem(dlg, "Audit Failure")->setCheckState(Qt::Checked);
+    EXPECT_EQ(messages.texts.size(), 1u) << "lists take several types";
+    dlg.accept();
+    EXPECT_EQ(dlg.GetCriterion().arrNumbers, (std::vector<DWORD>{2, 16}));
+}
+
+TEST(ExtendedComparisons, HelpLineDescribesTheCriterion)
+{
+    struct Case {
+        EventField field;
+        DWORD op;
+        const char* a;
+        const char* b;
+        const char* help;
+    };
+    const Case cases[] = {
+        {EventField::SOURCE, OP_NONE, "", "", "Source is ignored, it can be any value"},
+        {EventField::SOURCE, OP_EQUAL, "Disk", "", "Source is exactly equal to 'Disk'."},
+        {EventField::USER, OP_NOT_EQUAL, "bob", "", "User is any value other than 'bob'."},
+        {EventField::EVENTID, OP_AT_LEAST, "5", "", "Event ID is greater than or equal to '5'."},
+        {EventField::EVENTID, OP_AT_MOST, "5", "", "Event ID is less than or equal to '5'."},
+        {EventField::CATEGORY, OP_BETWEEN, "1", "3", "Category ID is between '1' and '3' inclusive."},
+        {EventField::CATEGORY, OP_NOT_BETWEEN, "1", "3", "Category ID is either less than '1', or greater than '3'."},
+        {EventField::COMPUTER, OP_ONE_OF, "", "", "Computer is equal to one of the items in the list."},
+        {EventField::COMPUTER, OP_NOT_ONE_OF, "", "", "Computer is not equal to any of the items in the list."},
+        {EventField::TEXT, OP_CONTAINS, "bad block", "",
+         "Event Text contains the value 'bad block'. The match is not case-sensitive."},
+        {EventField::TYPE, OP_ONE_OF, "", "", "Event Type is one of the checked types in the list"},
+    };
+    for (const Case& c : cases) {
+        CDlgExtendedComparisons dlg(c.field, {});
+        SetOperator(dlg, c.op);
+        Child<QLineEdit>(&dlg, "value1")->setText(c.a);
+        Child<QLineEdit>(&dlg, "value2")->setText(c.b);
+        EXPECT_EQ(dlg.GetHelpLine(), c.help);
+        EXPECT_EQ(Child<QLabel>(&dlg, "help")->text(), c.help) << "the shown line follows the boxes";
+    }
+}
+
+TEST(EventKeyDialog, KeyMadeFieldByFieldMatchesTheEvent)
+{
+    CMessageRecorder messages;
+    CSearchKeyEvent key;
+    CDlgEventKey dlg(key);
+    dlg.accept();
+    EXPECT_EQ(messages.Last(), "You must select something to search for!");
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+
+    OnNextDialog<CDlgExtendedComparisons>([](CDlgExtendedComparisons* d) {
+        SetOperator(*d, OP_EQUAL);
+        Child<QLineEdit>(d, "value1")->setText("Disk");
+        d->accept();
+    });
+    Child<QToolButton>(&dlg, "edit1")->click(); // Source
+    OnNextDialog<CDlgExtendedComparisons>([](CDlgExtendedComparisons* d) {
+        SetOperator(*d, OP_BETWEEN);
+        Child<QLineEdit>(d, "value1")->setText("5");
+        Child<QLineEdit>(d, "value2")->setText("9");
+        d->accept();
+    });
+    Child<QToolButton>(&dlg, "edit3")->click(); // Event ID
+    EXPECT_EQ(key.m_dwOperators, 0u) << "the key changes only on OK";
+    EXPECT_EQ(Child<QLineEdit>(&dlg, "field1")->text().toStdString(), "Source is equal to 'Disk'");
+    EXPECT_TRUE(Child<QLineEdit>(&dlg, "field0")->text().isEmpty()) << "an ignored field shows nothing";
+
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(key.Match(MakeEvent("Disk", 7), "text"));
+    EXPECT_TRUE(key.Match(MakeEvent("Disk", 0x80000009), "text")) << "the low 16 bits are compared";
+    EXPECT_FALSE(key.Match(MakeEvent("Disk", 10), "text"));
+    EXPECT_FALSE(key.Match(MakeEvent("Cdrom", 7), "text"));
+
+    // Editing the key again starts from its criteria; Ignore clears a field.
+    CDlgEventKey again(key);
+    OnNextDialog<CDlgExtendedComparisons>([](CDlgExtendedComparisons* d) {
+        EXPECT_EQ(d->GetOperator(), DWORD{OP_BETWEEN});
+        EXPECT_EQ(Child<QLineEdit>(d, "value2")->text(), "9");
+        SetOperator(*d, OP_NONE);
+        d->accept();
+    });
+    again.EditField(EventField::EVENTID);
+    again.accept();
+    EXPECT_TRUE(key.Match(MakeEvent("Disk", 10), "text"));
+}
+
+TEST(EventKeyDialog, HoveringAFieldShowsItsHelp)
+{
+    CSearchKeyEvent key;
+    CDlgEventKey dlg(key);
+    const QString idle = dlg.GetInfoText();
+    EXPECT_TRUE(idle.startsWith("Select which fields you wish to search."));
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(Child<QLineEdit>(&dlg, "field5"), &enter);
+    EXPECT_EQ(dlg.GetInfoText(), "This is the name of the computer from which a particular event was logged.");
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(Child<QLineEdit>(&dlg, "field5"), &leave);
+    EXPECT_EQ(dlg.GetInfoText(), idle);
+}

@@ -1,0 +1,330 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "core/doc/documentui.h"
+#include "dialogtest.h"
+#include "eventlog/scan/eventmonitor.h"
+#include "match/searchkeytext.h"
+#include "platform/clipboard/clipboard.h"
+#include "textlog/filemonitor.h"
+#include "ui/dialogs/commandbar.h"
+#include "ui/dialogs/logpages.h"
+#include "ui/dialogs/logsheets.h"
+#include "ui/dialogs/pagewatches.h"
+#include "ui/dialogs/watchgroupdialog.h"
+
+namespace {
+
+class LogSheet : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterModelClasses();
+        ClearClipboard();
+        m_log.m_strDirectory = "/var/log/";
+        m_log.m_strFileName = "app.log";
+        m_log.m_strShortDescription = "App";
+        m_log.SetEnabled(TRUE);
+        m_log.SetInterval(60);
+    }
+
+    CFileMonitor m_log;
+};
+
+CKeysAndActions* NewGroup(const char* description, int nKeys)
+{
+    auto* group = new CKeysAndActions;
+    group->m_strDescription = description;
+    for (int i = 0; i < nKeys; ++i) {
+        auto* key = new CSearchKeyText;
+        key->m_strKey1 = "key" + std::to_string(i);
+        group->AddKey(key);
+    }
+    return group;
+}
+
+void EditPropertiesPage(QDialog& sheet)
+{
+    Child<QLineEdit>(&sheet, "path")->setText("/srv/logs/new.log");
+    Child<QLineEdit>(&sheet, "description")->setText("New");
+    Child<QSpinBox>(&sheet, "interval")->setValue(120);
+    Child<QCheckBox>(&sheet, "enabled")->setChecked(false);
+    Child<QCheckBox>(&sheet, "impersonate")->setChecked(true);
+    Child<QLineEdit>(&sheet, "user")->setText("backup");
+}
+
+void SelectRow(QTreeWidget* list, int row)
+{
+    list->setCurrentItem(list->topLevelItem(row));
+    list->topLevelItem(row)->setSelected(true);
+}
+
+QStringList TabTexts(QTabWidget* tabs)
+{
+    QStringList texts;
+    for (int i = 0; i < tabs->count(); ++i)
+        texts << tabs->tabText(i);
+    return texts;
+}
+
+} // namespace
+
+TEST_F(LogSheet, PagesWriteIntoTheLogOnlyOnOk)
+{
+    {
+        CDlgEditFile sheet(m_log, false, ADD_MODE_MENU);
+        EXPECT_EQ(Child<QLineEdit>(&sheet, "path")->text(), "/var/log/app.log");
+        EditPropertiesPage(sheet);
+        sheet.reject();
+    }
+    EXPECT_EQ(m_log.m_strFileName, "app.log");
+    EXPECT_EQ(m_log.m_strShortDescription, "App");
+    EXPECT_EQ(m_log.GetInterval(), 60);
+    EXPECT_TRUE(m_log.IsEnabled());
+    EXPECT_FALSE(m_log.GetImpersonate());
+
+    CDlgEditFile sheet(m_log, false, ADD_MODE_MENU);
+    EditPropertiesPage(sheet);
+    sheet.accept();
+    EXPECT_EQ(m_log.m_strDirectory, "/srv/logs/");
+    EXPECT_EQ(m_log.m_strFileName, "new.log");
+    EXPECT_EQ(m_log.m_strShortDescription, "New");
+    EXPECT_EQ(m_log.GetInterval(), 120);
+    EXPECT_FALSE(m_log.IsEnabled());
+    EXPECT_TRUE(m_log.GetImpersonate());
+    EXPECT_EQ(m_log.GetLogonUser(), "backup");
+}
+
+TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
+{
+    struct Case {
+        bool bAdding;
+        int nMode;
+        const char* title;
+        const char* watchesTab;
+        bool bJumpShown;
+        bool bLocked; // monitoring, formatted and browse disabled
+    };
+    const Case cases[] = {
+        {true, ADD_MODE_MENU, "Add Text Log", "Watches", true, false},
+        {true, ADD_MODE_WIZARD_TEXT, "Add Text Log", "Watches", true, false},
+        {false, ADD_MODE_MENU, "Edit Text Log", "Watches", false, false},
+        {true, ADD_MODE_WIZARD_SAMPLE, "Quick Start - Add Text Log", "Watches - Disabled", false, true},
+    };
+    for (const Case& c : cases) {
+        CDlgEditFile sheet(m_log, c.bAdding, c.nMode);
+        EXPECT_EQ(sheet.windowTitle(), c.title);
+        EXPECT_EQ(TabTexts(sheet.GetTabs()),
+                  (QStringList{"Properties", c.watchesTab, QString("Security") + (c.bLocked ? " - Disabled" : "")}));
+        EXPECT_EQ(!Child<QCheckBox>(&sheet, "jump")->isHidden(), c.bJumpShown) << c.title;
+        EXPECT_EQ(Child<QCheckBox>(&sheet, "enabled")->isEnabled(), !c.bLocked) << c.title;
+        EXPECT_EQ(Child<QCheckBox>(&sheet, "formatted")->isEnabled(), !c.bLocked) << c.title;
+        EXPECT_EQ(Child<QToolButton>(&sheet, "browse")->isEnabled(), !c.bLocked) << c.title;
+        EXPECT_TRUE(Child<QSpinBox>(&sheet, "interval")->isEnabled()) << "the interval follows monitoring";
+    }
+}
+
+TEST_F(LogSheet, SampleLogSheetReturnsToItsFirstPage)
+{
+    CDlgEditFile sheet(m_log, true, ADD_MODE_WIZARD_SAMPLE);
+    sheet.show();
+    for (int tab : {1, 2}) {
+        sheet.GetTabs()->setCurrentIndex(tab);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sheet.GetTabs()->currentIndex() == 0; }, 5000)) << "tab " << tab;
+    }
+}
+
+TEST_F(LogSheet, JumpIsPendingOnlyForANewEnabledLog)
+{
+    struct Case {
+        bool bAdding;
+        bool bEnabled;
+        bool bJump;
+        bool bPending;
+    };
+    const Case cases[] = {
+        {true, true, true, true}, {true, false, true, false}, {true, true, false, false}, {false, true, true, false}};
+    for (const Case& c : cases) {
+        CFileMonitor log;
+        CDlgEditFile sheet(log, c.bAdding, ADD_MODE_MENU);
+        Child<QCheckBox>(&sheet, "enabled")->setChecked(c.bEnabled);
+        Child<QCheckBox>(&sheet, "jump")->setChecked(c.bJump);
+        EXPECT_EQ(Child<QCheckBox>(&sheet, "jump")->isEnabled(), c.bEnabled);
+        sheet.accept();
+        EXPECT_EQ(bool(log.m_bJumpPending), c.bPending) << c.bAdding << c.bEnabled << c.bJump;
+    }
+}
+
+TEST_F(LogSheet, DescriptionIsFilledFromThePath)
+{
+    CFileMonitor log;
+    CPageFileInfo page(log, true, ADD_MODE_MENU);
+    auto* description = Child<QLineEdit>(&page, "description");
+    page.SetBrowsedPath("/var/log/syslog");
+    EXPECT_EQ(description->text(), "syslog") << "browsing gives the file name";
+    page.SetBrowsedPath("/var/log/other.log");
+    EXPECT_EQ(description->text(), "syslog") << "a description is never overwritten";
+
+    description->clear();
+    Child<QLineEdit>(&page, "path")->setText("/data/app.txt");
+    QFocusEvent focusOut(QEvent::FocusOut);
+    QApplication::sendEvent(Child<QLineEdit>(&page, "path"), &focusOut);
+    EXPECT_EQ(description->text(), "/data/app.txt") << "leaving the path gives the whole path";
+}
+
+TEST_F(LogSheet, IntervalTakesOneSecondToOneDay)
+{
+    CPageFileInfo page(m_log, false, ADD_MODE_MENU);
+    auto* interval = Child<QSpinBox>(&page, "interval");
+    auto* edit = interval->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    struct Case {
+        const char* typed;
+        bool bTaken;
+    };
+    for (const Case& c : {Case{"86400", true}, Case{"86401", false}, Case{"0", false}, Case{"1", true}}) {
+        interval->setValue(60);
+        edit->selectAll();
+        QTest::keyClicks(edit, c.typed);
+        interval->interpretText();
+        EXPECT_EQ(interval->value() == QString(c.typed).toInt(), c.bTaken) << c.typed;
+        EXPECT_GE(interval->value(), 1);
+        EXPECT_LE(interval->value(), 86400);
+    }
+}
+
+TEST_F(LogSheet, SecurityRefusesAnIncompleteAccount)
+{
+    struct Case {
+        bool bCheck;
+        const char* user;
+        const char* password;
+        const char* message;
+    };
+    const Case cases[] = {
+        {true, "", "secret", "Not all required fields are filled in!"},
+        {true, "bob", "two words", "Passwords cannot contain spaces!"},
+        {true, "bob", "secret", ""},
+        {false, "", "with blank", ""},
+    };
+    for (const Case& c : cases) {
+        CMessageRecorder messages;
+        CFileMonitor log;
+        log.SetLogonUser("old");
+        CPageSecurity page(log);
+        EXPECT_FALSE(Child<QLineEdit>(&page, "user")->isEnabled());
+        Child<QCheckBox>(&page, "impersonate")->setChecked(c.bCheck);
+        EXPECT_EQ(Child<QLineEdit>(&page, "domain")->isEnabled(), c.bCheck);
+        Child<QLineEdit>(&page, "user")->setText(c.user);
+        Child<QLineEdit>(&page, "password")->setText(c.password);
+        EXPECT_EQ(page.WriteToLog(), !*c.message);
+        EXPECT_EQ(messages.Last(), c.message);
+        EXPECT_EQ(log.GetLogonUser(), *c.message ? "old" : c.user) << "a refused page writes nothing";
+        EXPECT_EQ(bool(log.GetImpersonate()), c.bCheck && !*c.message);
+    }
+}
+
+TEST_F(LogSheet, EventLogSheetShowsTheLogAndWritesOnOk)
+{
+    CEventMonitor log;
+    log.m_strServer = "SRV1";
+    log.m_strLogName = "System";
+    log.SetEnabled(TRUE);
+    {
+        CDlgEditLog sheet(log, true);
+        EXPECT_EQ(sheet.windowTitle(), "Add Event Log");
+        EXPECT_FALSE(Child<QCheckBox>(&sheet, "jump")->isHidden());
+        EXPECT_EQ(Child<QCheckBox>(&sheet, "jump")->text(), "&Start scanning form the end of this log");
+    }
+    CDlgEditLog sheet(log, false);
+    EXPECT_EQ(sheet.windowTitle(), "Edit Event Log");
+    EXPECT_EQ(TabTexts(sheet.GetTabs()), (QStringList{"Scanning", "Watches", "Security"}));
+    EXPECT_EQ(Child<QLabel>(&sheet, "logname")->text(), "SRV1\\System");
+    EXPECT_TRUE(Child<QCheckBox>(&sheet, "jump")->isHidden());
+    Child<QSpinBox>(&sheet, "interval")->setValue(300);
+    Child<QCheckBox>(&sheet, "enabled")->setChecked(false);
+    EXPECT_FALSE(Child<QSpinBox>(&sheet, "interval")->isEnabled());
+    EXPECT_EQ(log.GetInterval(), 60);
+    sheet.accept();
+    EXPECT_EQ(log.GetInterval(), 300);
+    EXPECT_FALSE(log.IsEnabled());
+}
+
+TEST_F(LogSheet, WatchesPageAddsAGroupNamedByItsNumber)
+{
+    m_log.AddWatchGroup(NewGroup("One", 1));
+    m_log.AddWatchGroup(NewGroup("Two", 2));
+    CPageWatches page(m_log);
+    QTreeWidget* list = page.GetList();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(1)->text(1), "2") << "the key count";
+
+    OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) {
+        EXPECT_EQ(Child<QLineEdit>(d, "description")->text(), "<New Watch Group 3>");
+        d->reject();
+    });
+    QTest::keyClick(list, Qt::Key_Insert);
+    EXPECT_EQ(m_log.GetWatchGroupCount(), 2) << "Cancel drops the new group";
+
+    OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) { d->accept(); });
+    QTest::keyClick(list, Qt::Key_Insert);
+    ASSERT_EQ(m_log.GetWatchGroupCount(), 3);
+    EXPECT_EQ(m_log.GetWatchGroup(2)->m_strDescription, "<New Watch Group 3>");
+    EXPECT_EQ(list->topLevelItem(2)->text(0), "<New Watch Group 3>");
+}
+
+TEST_F(LogSheet, WatchesPageEditsAGroupThroughACopy)
+{
+    m_log.AddWatchGroup(NewGroup("Errors", 1));
+    CPageWatches page(m_log);
+    SelectRow(page.GetList(), 0);
+
+    CMessageRecorder messages(IDYES);
+    OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) {
+        SelectRow(d->GetKeyList(), 0);
+        QTest::keyClick(d->GetKeyList(), Qt::Key_Delete);
+        EXPECT_EQ(d->GetKeyList()->topLevelItemCount(), 0);
+        d->reject();
+    });
+    QTest::keyClick(page.GetList(), Qt::Key_F2);
+    EXPECT_EQ(m_log.GetWatchGroup(0)->GetKeyCount(), 1) << "Cancel leaves the group as it was";
+
+    OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) {
+        SelectRow(d->GetKeyList(), 0);
+        QTest::keyClick(d->GetKeyList(), Qt::Key_Delete);
+        Child<QLineEdit>(d, "description")->setText("Renamed");
+        d->accept();
+    });
+    QTest::keyClick(page.GetList(), Qt::Key_F2);
+    EXPECT_EQ(m_log.GetWatchGroup(0)->GetKeyCount(), 0);
+    EXPECT_EQ(m_log.GetWatchGroup(0)->m_strDescription, "Renamed");
+    EXPECT_EQ(page.GetList()->topLevelItem(0)->text(0), "Renamed");
+}
+
+TEST_F(LogSheet, WatchesPageDuplicatesWithinItsKindOfLog)
+{
+    m_log.AddWatchGroup(NewGroup("Errors", 2));
+    CPageWatches page(m_log);
+    SelectRow(page.GetList(), 0);
+    QTest::keyClick(page.GetList(), Qt::Key_F10);
+    ASSERT_EQ(m_log.GetWatchGroupCount(), 2);
+    EXPECT_EQ(m_log.GetWatchGroup(1)->m_strDescription, "Errors");
+    EXPECT_EQ(m_log.GetWatchGroup(1)->GetKeyCount(), 2);
+    EXPECT_TRUE(GetClipboard().IsFormatAvailable(m_log.GetWatchGroupClipFormat()));
+
+    CEventMonitor eventLog;
+    CPageWatches eventPage(eventLog);
+    EXPECT_FALSE(eventPage.GetCommandBar()->GetButton(CMD_PASTE)->isEnabled())
+        << "a text log's group is never pasted into an event log";
+    QTest::keyClick(eventPage.GetList(), Qt::Key_F9);
+    EXPECT_EQ(eventLog.GetWatchGroupCount(), 0);
+}

@@ -1,0 +1,226 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QCheckBox>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "core/doc/documentui.h"
+#include "dialogtest.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "platform/clipboard/clipboard.h"
+#include "textlog/filemonitor.h"
+#include "ui/dialogs/advancedoptions.h"
+#include "ui/dialogs/choosewatchgroup.h"
+#include "ui/dialogs/commandbar.h"
+#include "ui/dialogs/textkeydialog.h"
+#include "ui/dialogs/watchgroupdialog.h"
+
+namespace {
+
+class WatchGroupDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterModelClasses();
+        ClearClipboard();
+    }
+};
+
+CSearchKeyText* TextKey(const char* key1, bool bCase = false)
+{
+    auto* key = new CSearchKeyText;
+    key->m_strKey1 = key1;
+    key->m_bCaseSensitive = bCase;
+    return key;
+}
+
+void SelectRow(QTreeWidget* list, int row)
+{
+    list->setCurrentItem(list->topLevelItem(row));
+    list->topLevelItem(row)->setSelected(true);
+}
+
+} // namespace
+
+TEST_F(WatchGroupDialog, OkNeedsADescription)
+{
+    CMessageRecorder messages;
+    CKeysAndActions group;
+    CDlgWatchGroup dlg(group, false);
+    Child<QLineEdit>(&dlg, "description")->clear();
+    dlg.accept();
+    EXPECT_EQ(messages.Last(), "You must enter a description for this watch group!");
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    Child<QLineEdit>(&dlg, "description")->setText("Disk errors");
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(group.m_strDescription, "Disk errors");
+}
+
+TEST_F(WatchGroupDialog, KeysAreAddedEditedAndDeletedFromTheList)
+{
+    CMessageRecorder messages(IDNO);
+    CKeysAndActions group;
+    group.m_strDescription = "G";
+    CDlgWatchGroup dlg(group, false);
+    QTreeWidget* list = dlg.GetKeyList();
+
+    OnNextDialog<CDlgTextKey>([](CDlgTextKey* d) {
+        Child<QLineEdit>(d, "key1")->setText("disk");
+        Child<QCheckBox>(d, "case")->setChecked(true);
+        d->accept();
+    });
+    QTest::keyClick(list, Qt::Key_Insert);
+    OnNextDialog<CDlgTextKey>([](CDlgTextKey* d) {
+        Child<QLineEdit>(d, "key1")->setText("dropped");
+        d->reject();
+    });
+    QTest::keyClick(list, Qt::Key_Insert);
+    ASSERT_EQ(group.GetKeyCount(), 1) << "Cancel drops the new key";
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "'disk' Only");
+    EXPECT_EQ(list->topLevelItem(0)->text(1), "Yes");
+
+    SelectRow(list, 0);
+    OnNextDialog<CDlgTextKey>([](CDlgTextKey* d) {
+        EXPECT_EQ(Child<QLineEdit>(d, "key1")->text(), "disk");
+        Child<QLineEdit>(d, "key1")->setText("memory");
+        d->accept();
+    });
+    QTest::keyClick(list, Qt::Key_F2);
+    EXPECT_EQ(static_cast<CSearchKeyText*>(group.GetKey(0))->m_strKey1, "memory");
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "'memory' Only");
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected()) << "refilling keeps the selected row";
+
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(messages.Last(), "Are you sure you want to delete this item?");
+    EXPECT_EQ(group.GetKeyCount(), 1) << "No keeps the key";
+    messages.SetAnswer(IDYES);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(group.GetKeyCount(), 0);
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+}
+
+TEST_F(WatchGroupDialog, CommandsFollowTheSelectionAndTheClipboard)
+{
+    CKeysAndActions group;
+    group.AddKey(TextKey("a"));
+    CDlgWatchGroup dlg(group, false);
+    CItemCommandBar* bar = dlg.GetCommandBar();
+    auto enabled = [bar](ItemCommand cmd) { return bar->GetButton(cmd)->isEnabled(); };
+
+    EXPECT_TRUE(enabled(CMD_ADD));
+    EXPECT_TRUE(enabled(CMD_TASK));
+    for (ItemCommand cmd : {CMD_EDIT, CMD_DELETE, CMD_COPY, CMD_DUPLICATE, CMD_PASTE})
+        EXPECT_FALSE(enabled(cmd)) << "command " << cmd << " without a selection or clipboard data";
+    EXPECT_EQ(bar->GetButton(CMD_TASK)->toolTip(), "Task (F7)");
+
+    SelectRow(dlg.GetKeyList(), 0);
+    for (ItemCommand cmd : {CMD_EDIT, CMD_DELETE, CMD_COPY, CMD_DUPLICATE})
+        EXPECT_TRUE(enabled(cmd)) << "command " << cmd << " with a row selected";
+    EXPECT_FALSE(enabled(CMD_PASTE));
+
+    QMenu* menu = bar->BuildContextMenu();
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        texts << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(texts, (QStringList{"Edit\tF2", "Add\tIns", "&Delete\tDel", "-", "&Copy\tF8", "&Paste\tF9",
+                                  "Duplicate\tF10"}));
+    EXPECT_EQ(menu->defaultAction()->text(), "Edit\tF2");
+    EXPECT_FALSE(menu->actions()[5]->isEnabled()) << "Paste without clipboard data";
+    delete menu;
+
+    // An event key on the clipboard is not a text key.
+    CSearchKeyEvent eventKey;
+    eventKey.SetSourceValue("Disk");
+    PutKeyOnClipboard(eventKey);
+    bar->UpdateStates();
+    EXPECT_FALSE(enabled(CMD_PASTE));
+    QTest::keyClick(dlg.GetKeyList(), Qt::Key_F9);
+    EXPECT_EQ(group.GetKeyCount(), 1);
+}
+
+TEST_F(WatchGroupDialog, DuplicateAppendsAnEqualKeyAndKeepsItOnTheClipboard)
+{
+    CKeysAndActions group;
+    auto* key = new CSearchKeyEvent;
+    key->SetEventIDRange(6005, 6009);
+    group.AddKey(key);
+    auto* other = new CSearchKeyEvent;
+    other->SetSourceValue("Disk");
+    group.AddKey(other);
+    CDlgWatchGroup dlg(group, true);
+    SelectRow(dlg.GetKeyList(), 0);
+    QTest::keyClick(dlg.GetKeyList(), Qt::Key_F10);
+
+    ASSERT_EQ(group.GetKeyCount(), 3);
+    EXPECT_EQ(group.GetKey(2)->GetDescription(), key->GetDescription()) << "appended at the end";
+    EXPECT_EQ(dlg.GetKeyList()->topLevelItem(2)->text(1), ToQtText(key->GetDescription()));
+    EXPECT_TRUE(dlg.GetCommandBar()->GetButton(CMD_PASTE)->isEnabled());
+
+    QTest::keyClick(dlg.GetKeyList(), Qt::Key_F9);
+    ASSERT_EQ(group.GetKeyCount(), 4) << "the duplicate stays on the clipboard";
+    EXPECT_EQ(static_cast<CSearchKeyEvent*>(group.GetKey(3))->m_arrEventIDs, (std::vector<DWORD>{6005, 6009}));
+}
+
+TEST_F(WatchGroupDialog, AdvancedOptionsEditTheMinimumLaunchInterval)
+{
+    CKeysAndActions group;
+    group.m_bMinInterval = FALSE;
+    group.m_nMinIntervalMinutes = 0;
+    CDlgWatchGroup dlg(group, true);
+
+    OnNextDialog<CDlgAdvancedOptions>([](CDlgAdvancedOptions* d) {
+        EXPECT_EQ(d->windowTitle(), "Advanced Options");
+        auto* minutes = Child<QSpinBox>(d, "minutes");
+        EXPECT_FALSE(minutes->isEnabled());
+        Child<QCheckBox>(d, "enable")->setChecked(true);
+        EXPECT_TRUE(minutes->isEnabled());
+        minutes->setValue(15);
+        d->accept();
+    });
+    Child<QPushButton>(&dlg, "advanced")->click();
+    EXPECT_TRUE(group.m_bMinInterval);
+    EXPECT_EQ(group.m_nMinIntervalMinutes, 15);
+
+    CDlgAdvancedOptions off(true, 15);
+    Child<QCheckBox>(&off, "enable")->setChecked(false);
+    off.accept();
+    EXPECT_FALSE(off.IsIntervalEnabled());
+    EXPECT_EQ(off.GetMinutes(), 0) << "a cleared interval is stored as 0 minutes";
+    CDlgAdvancedOptions range(true, 5000);
+    EXPECT_EQ(Child<QSpinBox>(&range, "minutes")->maximum(), 1440);
+}
+
+TEST(ChooseWatchGroup, ListsTheGroupsThenAddNew)
+{
+    CFileMonitor log;
+    log.m_strShortDescription = "App log";
+    for (const char* name : {"Errors", "Logons"}) {
+        auto* group = new CKeysAndActions;
+        group->m_strDescription = name;
+        log.AddWatchGroup(group);
+    }
+    CDlgChooseWatchGroup dlg(log);
+    auto* groups = Child<QComboBox>(&dlg, "groups");
+    ASSERT_EQ(groups->count(), 3);
+    EXPECT_EQ(groups->itemText(1), "Logons");
+    EXPECT_EQ(groups->itemText(2), "(Add new group)");
+    EXPECT_EQ(dlg.GetChoice(), 0) << "the first entry is selected at opening";
+    groups->setCurrentIndex(1);
+    EXPECT_EQ(dlg.GetChoice(), 1);
+    groups->setCurrentIndex(2);
+    EXPECT_EQ(dlg.GetChoice(), CHOOSE_NEW_WATCH_GROUP);
+    bool bLabel = false;
+    for (QLabel* label : dlg.findChildren<QLabel*>())
+        bLabel |= label->text() == "Logfile: App log";
+    EXPECT_TRUE(bLabel);
+}
