@@ -8,7 +8,8 @@
 
 #include "ui/common/qtstrings.h"
 
-bool AskLine(QWidget* parent, const QString& title, const QString& prompt, int nMaxLength, std::string& text)
+bool AskLine(QWidget* parent, const QString& title, const QString& prompt, int nMaxLength,
+             std::string& text)
 {
     QDialog dialog(parent);
     dialog.setWindowTitle(title);

@@ -8,4 +8,5 @@
 class QString;
 class QWidget;
 
-bool AskLine(QWidget* parent, const QString& title, const QString& prompt, int nMaxLength, std::string& text);
+bool AskLine(QWidget* parent, const QString& title, const QString& prompt, int nMaxLength,
+             std::string& text);

@@ -18,8 +18,8 @@
 namespace {
 
 // 132
-constexpr const char* IDS_CONFIRM_CLEAR =
-    "You will be unable to recover this log's contents once you clear it. Are you sure you want to clear it?";
+constexpr const char* IDS_CONFIRM_CLEAR = "You will be unable to recover this log's contents once "
+                                          "you clear it. Are you sure you want to clear it?";
 
 CMonitoredObject* FindLog(CQuorvilDoc& doc, DWORD dwItemId)
 {
@@ -40,8 +40,10 @@ bool IsLogCommand(UINT nCommand)
     case ID_LOG_FAST_MARK:
     case ID_LOG_EXPLORER:
     case ID_LOG_COMMAND_BOX:
-    case ID_LOG_RENAME: return true;
-    default: return false;
+    case ID_LOG_RENAME:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -65,36 +67,51 @@ bool IsLogCommandEnabled(CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand)
     case ID_LOG_CONFIGURE:
     case ID_LOG_DELETE:
     case ID_LOG_ENABLE:
-    case ID_LOG_CLEAR: return bText || bEvent;
+    case ID_LOG_CLEAR:
+        return bText || bEvent;
     case ID_LOG_MARK:
-    case ID_LOG_FAST_MARK: return IsMarkAllowed(*pLog);
+    case ID_LOG_FAST_MARK:
+        return IsMarkAllowed(*pLog);
     case ID_LOG_EDITOR:
     case ID_LOG_EXPLORER:
-    case ID_LOG_COMMAND_BOX: return bText;
-    case ID_LOG_RENAME: return bEvent;
-    default: return false;
+    case ID_LOG_COMMAND_BOX:
+        return bText;
+    case ID_LOG_RENAME:
+        return bEvent;
+    default:
+        return false;
     }
 }
 
 QString LogCommandText(CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand, bool bContextMenu)
 {
     switch (nCommand) {
-    case ID_LOG_CONFIGURE: return QStringLiteral("C&onfigure...\tCtrl+Enter");
+    case ID_LOG_CONFIGURE:
+        return QStringLiteral("C&onfigure...\tCtrl+Enter");
     case ID_LOG_DELETE:
         return bContextMenu ? QStringLiteral("&Delete") + QString(30, ' ') + QStringLiteral("\tDel")
                             : QStringLiteral("&Delete\tDel");
     case ID_LOG_ENABLE: {
         const CMonitoredObject* pLog = FindLog(doc, dwItemId);
-        return pLog && pLog->IsEnabled() ? QStringLiteral("Disa&ble\tCtrl+T") : QStringLiteral("Ena&ble\tCtrl+T");
+        return pLog && pLog->IsEnabled() ? QStringLiteral("Disa&ble\tCtrl+T")
+                                         : QStringLiteral("Ena&ble\tCtrl+T");
     }
-    case ID_LOG_CLEAR: return QStringLiteral("C&lear");
-    case ID_LOG_EDITOR: return QStringLiteral("Send to &Editor");
-    case ID_LOG_MARK: return QStringLiteral("Ma&rk...\tCtrl+K");
-    case ID_LOG_FAST_MARK: return QStringLiteral("&Fast Mark\tAlt+K");
-    case ID_LOG_EXPLORER: return QStringLiteral("Explor&e ...");
-    case ID_LOG_COMMAND_BOX: return QStringLiteral("Command Bo&x...");
-    case ID_LOG_RENAME: return QStringLiteral("&Rename");
-    default: return {};
+    case ID_LOG_CLEAR:
+        return QStringLiteral("C&lear");
+    case ID_LOG_EDITOR:
+        return QStringLiteral("Send to &Editor");
+    case ID_LOG_MARK:
+        return QStringLiteral("Ma&rk...\tCtrl+K");
+    case ID_LOG_FAST_MARK:
+        return QStringLiteral("&Fast Mark\tAlt+K");
+    case ID_LOG_EXPLORER:
+        return QStringLiteral("Explor&e ...");
+    case ID_LOG_COMMAND_BOX:
+        return QStringLiteral("Command Bo&x...");
+    case ID_LOG_RENAME:
+        return QStringLiteral("&Rename");
+    default:
+        return {};
     }
 }
 
@@ -112,40 +129,56 @@ void RunLogCommand(IMainFrame& frame, DWORD dwItemId, UINT nCommand)
         doc.EditLogProperties(dwItemId);
         break;
     }
-    case ID_LOG_DELETE: doc.DeleteMonitoredLog(dwItemId); break;
-    case ID_LOG_ENABLE: doc.ToggleLogEnabled(dwItemId); break;
+    case ID_LOG_DELETE:
+        doc.DeleteMonitoredLog(dwItemId);
+        break;
+    case ID_LOG_ENABLE:
+        doc.ToggleLogEnabled(dwItemId);
+        break;
     case ID_LOG_CLEAR:
         if (ShowMessageBox(parent, IDS_CONFIRM_CLEAR, MB_YESNO | MB_ICONQUESTION) != IDNO)
             doc.ClearLog(dwItemId);
         break;
-    case ID_LOG_EDITOR: LaunchEditor(pText ? pText->GetFilePath() : AppSettings::GetErrorLogPath()); break;
+    case ID_LOG_EDITOR:
+        LaunchEditor(pText ? pText->GetFilePath() : AppSettings::GetErrorLogPath());
+        break;
     case ID_LOG_MARK: {
         std::string text = "My Mark";
         if (AskMarkText(parent, text))
             doc.MarkLog(dwItemId, text);
         break;
     }
-    case ID_LOG_FAST_MARK: doc.MarkLog(dwItemId, AppSettings::GetFastMark()); break;
-    case ID_LOG_EXPLORER: LaunchExplorer(pText->m_strDirectory); break;
-    case ID_LOG_COMMAND_BOX: LaunchCommandBox(pText->m_strDirectory); break;
+    case ID_LOG_FAST_MARK:
+        doc.MarkLog(dwItemId, AppSettings::GetFastMark());
+        break;
+    case ID_LOG_EXPLORER:
+        LaunchExplorer(pText->m_strDirectory);
+        break;
+    case ID_LOG_COMMAND_BOX:
+        LaunchCommandBox(pText->m_strDirectory);
+        break;
     case ID_LOG_RENAME: {
         auto* pEvent = dynamic_cast<CEventMonitor*>(pLog);
-        CScanPause pause(doc.m_pManager.get());
         std::string name = pEvent->m_strServer;
         if (!AskServerName(parent, name) || name.empty())
             break;
-        // The log may have been deleted while the dialog was open.
+        // The log may have gone while the dialog was open.
         if (FindLog(doc, dwItemId) != pLog)
             break;
-        pEvent->m_strServer = name;
-        doc.NotifyLogRenamed(dwItemId);
+        // A scan of the log in progress reads the server name: then the scan
+        // thread renames it after that scan and the frame sends the hint.
+        if (doc.m_pManager->RunWhenNotScanning(pLog, HINT_LOG_RENAMED,
+                                               [pEvent, name] { pEvent->m_strServer = name; }))
+            doc.NotifyLogRenamed(dwItemId);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
-QAction* AddLogCommand(QMenu& menu, CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand, bool bContextMenu)
+QAction* AddLogCommand(QMenu& menu, CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand,
+                       bool bContextMenu)
 {
     QAction* action = menu.addAction(LogCommandText(doc, dwItemId, nCommand, bContextMenu));
     action->setData(static_cast<uint>(nCommand));

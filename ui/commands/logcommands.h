@@ -47,4 +47,5 @@ void RunLogCommand(IMainFrame& frame, DWORD dwItemId, UINT nCommand);
 // Appends the command to a menu: its text, its enabling for the item, and
 // the command id as the action's data (run it with RunLogCommand when the
 // menu returns the action). The menu owns the action.
-QAction* AddLogCommand(QMenu& menu, CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand, bool bContextMenu = true);
+QAction* AddLogCommand(QMenu& menu, CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand,
+                       bool bContextMenu = true);

@@ -6,5 +6,6 @@
 
 bool AskServerName(QWidget* parent, std::string& name)
 {
-    return AskLine(parent, QStringLiteral("Rename Server"), QStringLiteral("Enter the new server name:"), 0, name);
+    return AskLine(parent, QStringLiteral("Rename Server"),
+                   QStringLiteral("Enter the new server name:"), 0, name);
 }

@@ -16,7 +16,8 @@ namespace {
 // 139
 constexpr const char* IDS_SELECT_ONE_COLUMN = "You must select at least one column for display!";
 
-QToolButton* MakeButton(QWidget* parent, const char* name, const QString& tip, QStyle::StandardPixmap icon)
+QToolButton* MakeButton(QWidget* parent, const char* name, const QString& tip,
+                        QStyle::StandardPixmap icon)
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -34,8 +35,8 @@ QListWidgetItem* MakeItem(const CColumnChoice& choice)
 
 } // namespace
 
-CColumnChooser::CColumnChooser(const std::vector<CColumnChoice>& table, const std::vector<DWORD>& current,
-                               QWidget* parent)
+CColumnChooser::CColumnChooser(const std::vector<CColumnChoice>& table,
+                               const std::vector<DWORD>& current, QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Column Chooser"));
@@ -52,7 +53,8 @@ CColumnChooser::CColumnChooser(const std::vector<CColumnChoice>& table, const st
         if (std::find(current.begin(), current.end(), choice.dwId) == current.end())
             m_pAvailable->addItem(MakeItem(choice));
     for (DWORD dwId : current) {
-        auto it = std::find_if(table.begin(), table.end(), [dwId](const CColumnChoice& c) { return c.dwId == dwId; });
+        auto it = std::find_if(table.begin(), table.end(),
+                               [dwId](const CColumnChoice& c) { return c.dwId == dwId; });
         if (it != table.end())
             m_pSelected->addItem(MakeItem(*it));
     }
@@ -80,12 +82,16 @@ CColumnChooser::CColumnChooser(const std::vector<CColumnChoice>& table, const st
 
     connect(buttons, &QDialogButtonBox::accepted, this, &CColumnChooser::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CColumnChooser::reject);
-    connect(m_pSelect, &QToolButton::clicked, this, [this] { MoveCurrent(m_pAvailable, m_pSelected); });
-    connect(m_pUnselect, &QToolButton::clicked, this, [this] { MoveCurrent(m_pSelected, m_pAvailable); });
+    connect(m_pSelect, &QToolButton::clicked, this,
+            [this] { MoveCurrent(m_pAvailable, m_pSelected); });
+    connect(m_pUnselect, &QToolButton::clicked, this,
+            [this] { MoveCurrent(m_pSelected, m_pAvailable); });
     connect(m_pMoveUp, &QToolButton::clicked, this, [this] { MoveWithin(-1); });
     connect(m_pMoveDown, &QToolButton::clicked, this, [this] { MoveWithin(+1); });
-    connect(m_pAvailable, &QListWidget::itemDoubleClicked, this, [this] { MoveCurrent(m_pAvailable, m_pSelected); });
-    connect(m_pSelected, &QListWidget::itemDoubleClicked, this, [this] { MoveCurrent(m_pSelected, m_pAvailable); });
+    connect(m_pAvailable, &QListWidget::itemDoubleClicked, this,
+            [this] { MoveCurrent(m_pAvailable, m_pSelected); });
+    connect(m_pSelected, &QListWidget::itemDoubleClicked, this,
+            [this] { MoveCurrent(m_pSelected, m_pAvailable); });
     connect(m_pAvailable, &QListWidget::itemSelectionChanged, this, &CColumnChooser::UpdateButtons);
     connect(m_pSelected, &QListWidget::itemSelectionChanged, this, &CColumnChooser::UpdateButtons);
     UpdateButtons();
@@ -143,7 +149,8 @@ void CColumnChooser::UpdateButtons()
     m_pMoveDown->setEnabled(bSelected);
 }
 
-bool RunColumnChooser(QWidget* parent, const std::vector<CColumnChoice>& table, std::vector<DWORD>& ids)
+bool RunColumnChooser(QWidget* parent, const std::vector<CColumnChoice>& table,
+                      std::vector<DWORD>& ids)
 {
     CColumnChooser chooser(table, ids, parent);
     if (chooser.exec() != QDialog::Accepted)

@@ -53,4 +53,5 @@ private:
 };
 
 // Runs the chooser modally; on OK ids holds the chosen identifiers.
-bool RunColumnChooser(QWidget* parent, const std::vector<CColumnChoice>& table, std::vector<DWORD>& ids);
+bool RunColumnChooser(QWidget* parent, const std::vector<CColumnChoice>& table,
+                      std::vector<DWORD>& ids);

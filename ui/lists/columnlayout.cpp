@@ -51,7 +51,8 @@ void CColumnLayout::LoadOnce()
 
 void CColumnLayout::Save() const
 {
-    AppSettings::WriteProfileInt(AppSettings::SECTION_SETTINGS, m_names.pszCount, static_cast<int>(m_arrIds.size()));
+    AppSettings::WriteProfileInt(AppSettings::SECTION_SETTINGS, m_names.pszCount,
+                                 static_cast<int>(m_arrIds.size()));
     WriteValues(m_names.pszFlags, m_arrIds);
     WriteValues(m_names.pszWidths, m_arrWidths);
 }

@@ -47,20 +47,34 @@ QString LogCellText(const CMonitoredObject& log, ELogField field)
     const auto* pText = dynamic_cast<const CFileMonitor*>(&log);
     const auto* pEvent = dynamic_cast<const CEventMonitor*>(&log);
     switch (field) {
-    case ELogField::DisplayName: return ToQt(log.GetDisplayName());
-    case ELogField::Enabled: return YesNo(log.IsEnabled());
-    case ELogField::LastScanned: return TimeText(log.m_timeLastScanned);
-    case ELogField::NextScan: return TimeText(log.GetNextScanTime());
-    case ELogField::LastChanged: return TimeText(log.m_timeLastChanged);
-    case ELogField::Interval: return Unsigned(static_cast<DWORD>(log.GetInterval()));
-    case ELogField::Impersonate: return YesNo(log.GetImpersonate());
-    case ELogField::Username: return ToQt(log.GetLogonUser());
-    case ELogField::Status: return ToQt(GetStateText(log.GetState()));
-    case ELogField::Bytes: return pText ? Unsigned(pText->m_dwLastSize) : QString();
-    case ELogField::FullPath: return pText ? ToQt(pText->m_strDirectory) : QString();
-    case ELogField::DateFormat: return pText ? YesNo(pText->m_bFormattedName) : QString();
-    case ELogField::Template: return pText ? ToQt(pText->m_strTemplate) : QString();
-    case ELogField::LastRecord: return pEvent ? Unsigned(pEvent->m_nLastRecord) : QString();
+    case ELogField::DisplayName:
+        return ToQt(log.GetDisplayName());
+    case ELogField::Enabled:
+        return YesNo(log.IsEnabled());
+    case ELogField::LastScanned:
+        return TimeText(log.m_timeLastScanned);
+    case ELogField::NextScan:
+        return TimeText(log.GetNextScanTime());
+    case ELogField::LastChanged:
+        return TimeText(log.m_timeLastChanged);
+    case ELogField::Interval:
+        return Unsigned(static_cast<DWORD>(log.GetInterval()));
+    case ELogField::Impersonate:
+        return YesNo(log.GetImpersonate());
+    case ELogField::Username:
+        return ToQt(log.GetLogonUser());
+    case ELogField::Status:
+        return ToQt(GetStateText(log.GetState()));
+    case ELogField::Bytes:
+        return pText ? Unsigned(pText->m_dwLastSize) : QString();
+    case ELogField::FullPath:
+        return pText ? ToQt(pText->m_strDirectory) : QString();
+    case ELogField::DateFormat:
+        return pText ? YesNo(pText->m_bFormattedName) : QString();
+    case ELogField::Template:
+        return pText ? ToQt(pText->m_strTemplate) : QString();
+    case ELogField::LastRecord:
+        return pEvent ? Unsigned(pEvent->m_nLastRecord) : QString();
     }
     return {};
 }
@@ -83,8 +97,10 @@ CLogListView::CLogListView(IMainFrame& frame, const CListKind& kind, QWidget* pa
     m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pList->installEventFilter(this);
     setFocusProxy(m_pList);
-    connect(m_pList, &QTreeWidget::customContextMenuRequested, this, &CLogListView::ShowContextMenu);
-    connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this] { OnCommand(ID_LOG_CONFIGURE); });
+    connect(m_pList, &QTreeWidget::customContextMenuRequested, this,
+            &CLogListView::ShowContextMenu);
+    connect(m_pList, &QTreeWidget::itemDoubleClicked, this,
+            [this] { OnCommand(ID_LOG_CONFIGURE); });
 
     m_kind.pLayout->LoadOnce();
     BuildColumns();
@@ -115,8 +131,9 @@ void CLogListView::BuildColumns()
     for (int col = 0; col < static_cast<int>(m_arrShownPositions.size()); ++col) {
         std::size_t pos = m_arrShownPositions[static_cast<std::size_t>(col)];
         const CListColumn* pColumn = FindColumn(m_kind, layout.m_arrIds[pos]);
-        m_pList->headerItem()->setTextAlignment(col, pColumn->bRightAligned ? Qt::AlignRight | Qt::AlignVCenter
-                                                                            : Qt::AlignLeft | Qt::AlignVCenter);
+        m_pList->headerItem()->setTextAlignment(col, pColumn->bRightAligned
+                                                         ? Qt::AlignRight | Qt::AlignVCenter
+                                                         : Qt::AlignLeft | Qt::AlignVCenter);
         m_pList->setColumnWidth(col, static_cast<int>(layout.m_arrWidths[pos]));
     }
 }
@@ -127,14 +144,16 @@ void CLogListView::KeepWidths()
     for (std::size_t col = 0; col < m_arrShownPositions.size(); ++col) {
         std::size_t pos = m_arrShownPositions[col];
         if (pos < layout.m_arrWidths.size())
-            layout.m_arrWidths[pos] = static_cast<DWORD>(m_pList->columnWidth(static_cast<int>(col)));
+            layout.m_arrWidths[pos] =
+                static_cast<DWORD>(m_pList->columnWidth(static_cast<int>(col)));
     }
 }
 
 void CLogListView::Refill()
 {
     QTreeWidgetItem* pSelected = m_pList->currentItem();
-    const int nSelectedRow = pSelected && pSelected->isSelected() ? m_pList->indexOfTopLevelItem(pSelected) : -1;
+    const int nSelectedRow =
+        pSelected && pSelected->isSelected() ? m_pList->indexOfTopLevelItem(pSelected) : -1;
     m_pList->clear();
     const CMonManager* pManager = m_frame.GetDocument().m_pManager.get();
     if (!pManager)
@@ -148,7 +167,8 @@ void CLogListView::Refill()
         item->setData(0, Qt::UserRole, static_cast<uint>(pLog->GetID()));
         item->setIcon(0, GetImageIcon(pLog->GetImageIndex()));
         for (int col = 0; col < static_cast<int>(m_arrShownPositions.size()); ++col) {
-            const CListColumn* pColumn = FindColumn(m_kind, layout.m_arrIds[m_arrShownPositions[static_cast<std::size_t>(col)]]);
+            const CListColumn* pColumn = FindColumn(
+                m_kind, layout.m_arrIds[m_arrShownPositions[static_cast<std::size_t>(col)]]);
             item->setText(col, LogCellText(*pLog, pColumn->field));
             if (pColumn->bRightAligned)
                 item->setTextAlignment(col, Qt::AlignRight | Qt::AlignVCenter);
@@ -171,7 +191,8 @@ void CLogListView::OnUpdate(LPARAM, const CHintStruct*)
 
 bool CLogListView::IsRowCommand(UINT nID) const
 {
-    return nID != 0 && std::find(m_kind.rowMenu.begin(), m_kind.rowMenu.end(), nID) != m_kind.rowMenu.end();
+    return nID != 0 &&
+           std::find(m_kind.rowMenu.begin(), m_kind.rowMenu.end(), nID) != m_kind.rowMenu.end();
 }
 
 bool CLogListView::IsCommandEnabled(UINT nID) const
@@ -223,8 +244,9 @@ std::unique_ptr<QMenu> CLogListView::CreateContextMenu(const QPoint& pos)
             if (nID == 0) {
                 menu->addSeparator();
             } else if (nID == ID_EDIT_COPY || nID == ID_EDIT_PASTE) {
-                QAction* action = menu->addAction(nID == ID_EDIT_COPY ? QStringLiteral("&Copy\tCtrl+C")
-                                                                      : QStringLiteral("&Paste\tCtrl+V"));
+                QAction* action =
+                    menu->addAction(nID == ID_EDIT_COPY ? QStringLiteral("&Copy\tCtrl+C")
+                                                        : QStringLiteral("&Paste\tCtrl+V"));
                 action->setData(nID);
                 action->setEnabled(false);
             } else {
@@ -262,8 +284,8 @@ void CLogListView::ChooseColumns()
 
 bool CLogListView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_pList && event->type() == QEvent::FocusIn && m_pList->topLevelItemCount() > 0 &&
-        m_pList->selectedItems().isEmpty())
+    if (watched == m_pList && event->type() == QEvent::FocusIn &&
+        m_pList->topLevelItemCount() > 0 && m_pList->selectedItems().isEmpty())
         m_pList->setCurrentItem(m_pList->topLevelItem(0));
     return QWidget::eventFilter(watched, event);
 }

@@ -32,14 +32,25 @@ constexpr UINT ID_LIST_COLUMNS = 32821;
 
 // What a cell shows; the column tables map their bits to these.
 enum class ELogField {
-    DisplayName, Enabled, LastScanned, NextScan, LastChanged, Interval, Impersonate, Username, Status,
-    Bytes, FullPath, DateFormat, Template, // text logs
-    LastRecord,                            // event logs
+    DisplayName,
+    Enabled,
+    LastScanned,
+    NextScan,
+    LastChanged,
+    Interval,
+    Impersonate,
+    Username,
+    Status,
+    Bytes,
+    FullPath,
+    DateFormat,
+    Template,   // text logs
+    LastRecord, // event logs
 };
 
 struct CListColumn {
-    DWORD dwId;              // a single bit
-    const char* pszHeading;  // the list's heading
+    DWORD dwId;             // a single bit
+    const char* pszHeading; // the list's heading
     bool bRightAligned;
     const char* pszChooserLabel;
     ELogField field;

@@ -22,8 +22,9 @@ const CListKind& TextLogList()
             {2048, "Username", false, "Username", F::Username},
             {4096, "Status", false, "Status", F::Status},
         },
-        {ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, 0, ID_LOG_EDITOR, ID_LOG_CLEAR, ID_LOG_MARK,
-         ID_LOG_FAST_MARK, 0, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_LOG_EXPLORER, ID_LOG_COMMAND_BOX, 0},
+        {ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, 0, ID_LOG_EDITOR, ID_LOG_CLEAR,
+         ID_LOG_MARK, ID_LOG_FAST_MARK, 0, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_LOG_EXPLORER,
+         ID_LOG_COMMAND_BOX, 0},
         &CMonFileView::Columns(),
     };
     return kind;
@@ -31,7 +32,8 @@ const CListKind& TextLogList()
 
 } // namespace
 
-CMonFileView::CMonFileView(IMainFrame& frame, QWidget* parent) : CLogListView(frame, TextLogList(), parent)
+CMonFileView::CMonFileView(IMainFrame& frame, QWidget* parent)
+    : CLogListView(frame, TextLogList(), parent)
 {
 }
 

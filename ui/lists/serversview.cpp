@@ -19,8 +19,8 @@ const CListKind& EventLogList()
             {256, "Username", false, "Username", F::Username},
             {512, "Status", false, "Status", F::Status},
         },
-        {ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, ID_LOG_RENAME, 0, ID_LOG_CLEAR, ID_LOG_MARK,
-         ID_LOG_FAST_MARK, 0, ID_EDIT_COPY, ID_EDIT_PASTE, 0},
+        {ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, ID_LOG_RENAME, 0, ID_LOG_CLEAR,
+         ID_LOG_MARK, ID_LOG_FAST_MARK, 0, ID_EDIT_COPY, ID_EDIT_PASTE, 0},
         &CServersView::Columns(),
     };
     return kind;
@@ -28,7 +28,8 @@ const CListKind& EventLogList()
 
 } // namespace
 
-CServersView::CServersView(IMainFrame& frame, QWidget* parent) : CLogListView(frame, EventLogList(), parent)
+CServersView::CServersView(IMainFrame& frame, QWidget* parent)
+    : CLogListView(frame, EventLogList(), parent)
 {
 }
 

@@ -1,5 +1,3 @@
-#include "ui/commands/logcommands.h"
-
 #include <QLineEdit>
 #include <fstream>
 
@@ -7,13 +5,15 @@
 
 #include "core/model/itemid.h"
 #include "platform/base/fileio.h"
+#include "ui/commands/logcommands.h"
 #include "ui/common/messagebox.h"
 #include "uitestsupport.h"
 
 namespace {
 
-const UINT kCommands[] = {ID_LOG_CONFIGURE, ID_LOG_DELETE,    ID_LOG_ENABLE,   ID_LOG_CLEAR,       ID_LOG_EDITOR,
-                          ID_LOG_MARK,      ID_LOG_FAST_MARK, ID_LOG_EXPLORER, ID_LOG_COMMAND_BOX, ID_LOG_RENAME};
+const UINT kCommands[] = {ID_LOG_CONFIGURE,   ID_LOG_DELETE, ID_LOG_ENABLE,    ID_LOG_CLEAR,
+                          ID_LOG_EDITOR,      ID_LOG_MARK,   ID_LOG_FAST_MARK, ID_LOG_EXPLORER,
+                          ID_LOG_COMMAND_BOX, ID_LOG_RENAME};
 
 // The commands enabled for an item, in the order of kCommands.
 std::vector<UINT> EnabledFor(CQuorvilDoc& doc, DWORD dwID)
@@ -36,18 +36,22 @@ TEST(LogCommands, EnablingFollowsTheItemKindAndTheMarkRule)
     const DWORD security = frame.AddEventLog("SRV", "Security")->GetID();
     const DWORD lowerCase = frame.AddEventLog("SRV", "application")->GetID();
 
-    const std::vector<UINT> eventWithoutMark = {ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, ID_LOG_CLEAR,
-                                                ID_LOG_RENAME};
+    const std::vector<UINT> eventWithoutMark = {ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE,
+                                                ID_LOG_CLEAR, ID_LOG_RENAME};
     EXPECT_EQ(EnabledFor(doc, pText->GetID()),
-              (std::vector<UINT>{ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, ID_LOG_CLEAR, ID_LOG_EDITOR,
-                                 ID_LOG_MARK, ID_LOG_FAST_MARK, ID_LOG_EXPLORER, ID_LOG_COMMAND_BOX}));
-    EXPECT_EQ(EnabledFor(doc, application), (std::vector<UINT>{ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE,
-                                                               ID_LOG_CLEAR, ID_LOG_MARK, ID_LOG_FAST_MARK,
-                                                               ID_LOG_RENAME}));
+              (std::vector<UINT>{ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, ID_LOG_CLEAR,
+                                 ID_LOG_EDITOR, ID_LOG_MARK, ID_LOG_FAST_MARK, ID_LOG_EXPLORER,
+                                 ID_LOG_COMMAND_BOX}));
+    EXPECT_EQ(EnabledFor(doc, application),
+              (std::vector<UINT>{ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, ID_LOG_CLEAR,
+                                 ID_LOG_MARK, ID_LOG_FAST_MARK, ID_LOG_RENAME}));
     EXPECT_EQ(EnabledFor(doc, security), eventWithoutMark);
-    EXPECT_EQ(EnabledFor(doc, lowerCase), eventWithoutMark) << "the log name is compared with letter case";
-    EXPECT_EQ(EnabledFor(doc, ITEM_KIND_SYSTEM_LOG), (std::vector<UINT>{ID_LOG_CLEAR, ID_LOG_EDITOR}));
-    EXPECT_EQ(EnabledFor(doc, ITEM_KIND_TEXT_LOG | 99999), std::vector<UINT>{}) << "a log that is not there";
+    EXPECT_EQ(EnabledFor(doc, lowerCase), eventWithoutMark)
+        << "the log name is compared with letter case";
+    EXPECT_EQ(EnabledFor(doc, ITEM_KIND_SYSTEM_LOG),
+              (std::vector<UINT>{ID_LOG_CLEAR, ID_LOG_EDITOR}));
+    EXPECT_EQ(EnabledFor(doc, ITEM_KIND_TEXT_LOG | 99999), std::vector<UINT>{})
+        << "a log that is not there";
 
     pText->SetEnabled(TRUE);
     EXPECT_EQ(LogCommandText(doc, pText->GetID(), ID_LOG_ENABLE), "Disa&ble\tCtrl+T");
@@ -71,8 +75,9 @@ TEST(LogCommands, ClearAsksAndNoKeepsTheFile)
 
     RunLogCommand(frame, pLog->GetID(), ID_LOG_CLEAR);
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].first, "You will be unable to recover this log's contents once you clear it. "
-                              "Are you sure you want to clear it?");
+    EXPECT_EQ(asked[0].first,
+              "You will be unable to recover this log's contents once you clear it. "
+              "Are you sure you want to clear it?");
     EXPECT_EQ(asked[0].second, UINT{MB_YESNO | MB_ICONQUESTION});
     EXPECT_EQ(ReadFileBytes(path), "line\n");
     EXPECT_TRUE(hints.m_hints.empty());
@@ -81,7 +86,8 @@ TEST(LogCommands, ClearAsksAndNoKeepsTheFile)
     RunLogCommand(frame, pLog->GetID(), ID_LOG_CLEAR);
     SetMessageBoxAnswerer(nullptr);
     EXPECT_EQ(ReadFileBytes(path), std::nullopt) << "clearing a text log deletes its file";
-    EXPECT_EQ(hints.m_hints, (std::vector<std::pair<LPARAM, DWORD>>{{HINT_LOG_STATE, pLog->GetID()}}));
+    EXPECT_EQ(hints.m_hints,
+              (std::vector<std::pair<LPARAM, DWORD>>{{HINT_LOG_STATE, pLog->GetID()}}));
 }
 
 TEST(LogCommands, RenameSetsTheServerAndSendsTheRenamedHint)
@@ -109,5 +115,6 @@ TEST(LogCommands, RenameSetsTheServerAndSendsTheRenamedHint)
 
     rename("NEWSRV", true);
     EXPECT_EQ(pLog->GetDisplayName(), "NEWSRV\\System");
-    EXPECT_EQ(hints.m_hints, (std::vector<std::pair<LPARAM, DWORD>>{{HINT_LOG_RENAMED, pLog->GetID()}}));
+    EXPECT_EQ(hints.m_hints,
+              (std::vector<std::pair<LPARAM, DWORD>>{{HINT_LOG_RENAMED, pLog->GetID()}}));
 }

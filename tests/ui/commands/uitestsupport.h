@@ -28,7 +28,8 @@ public:
 
     // Logs added straight to the manager (no questions, no hint); a text
     // log's file is in the test's own temporary folder.
-    CFileMonitor* AddTextLog(const std::string& description, const std::string& fileName = "log.txt")
+    CFileMonitor* AddTextLog(const std::string& description,
+                             const std::string& fileName = "log.txt")
     {
         auto* pLog = new CFileMonitor;
         pLog->m_strShortDescription = description;

@@ -1,5 +1,3 @@
-#include "ui/lists/columnchooser.h"
-
 #include <QDialogButtonBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -11,6 +9,7 @@
 #include "screenshot.h"
 #include "tests/ui/commands/uitestsupport.h"
 #include "ui/common/messagebox.h"
+#include "ui/lists/columnchooser.h"
 
 namespace {
 
@@ -28,7 +27,8 @@ QStringList Labels(const QListWidget* list)
 
 void ClickItem(QListWidget* list, int row)
 {
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
 }
 
 // Enabled state of Select, Unselect, Move Up, Move Down as "SUMD" with "-"
@@ -52,7 +52,8 @@ TEST(ColumnChooser, ListsButtonsAndMoves)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser));
     EXPECT_EQ(chooser.windowTitle(), "Column Chooser");
     EXPECT_EQ(Labels(chooser.m_pAvailable), (QStringList{"Enabled", "Next scan", "Last change"}));
-    EXPECT_EQ(Labels(chooser.m_pSelected), (QStringList{"Last scan", "Description"})) << "unknown 99 is dropped";
+    EXPECT_EQ(Labels(chooser.m_pSelected), (QStringList{"Last scan", "Description"}))
+        << "unknown 99 is dropped";
     EXPECT_EQ(chooser.m_pSelect->toolTip(), "Select");
     EXPECT_EQ(chooser.m_pUnselect->toolTip(), "Unselect");
     EXPECT_EQ(chooser.m_pMoveUp->toolTip(), "Move Up");
@@ -77,7 +78,8 @@ TEST(ColumnChooser, ListsButtonsAndMoves)
         << "unselected columns go to the end of the available list";
     DoubleClick(chooser.m_pAvailable->viewport(),
                 chooser.m_pAvailable->visualItemRect(chooser.m_pAvailable->item(0)).center());
-    EXPECT_EQ(chooser.GetSelectedColumns(), (std::vector<DWORD>{8, 1, 2})) << "a double click moves";
+    EXPECT_EQ(chooser.GetSelectedColumns(), (std::vector<DWORD>{8, 1, 2}))
+        << "a double click moves";
     SaveScreenshot(&chooser, "column-chooser");
 }
 

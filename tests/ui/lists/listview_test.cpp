@@ -24,8 +24,8 @@ class ListViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* entry : {"FileNumColumns", "FileColFlags", "FileColWidths", "ServerNumColumns",
-                                  "ServerColFlags", "ServerColWidths"})
+        for (const char* entry : {"FileNumColumns", "FileColFlags", "FileColWidths",
+                                  "ServerNumColumns", "ServerColFlags", "ServerColWidths"})
             AppSettings::WriteProfileString(AppSettings::SECTION_SETTINGS, entry, nullptr);
         CMonFileView::Columns().Forget();
         CServersView::Columns().Forget();
@@ -118,7 +118,8 @@ TEST_F(ListViewTest, ChosenColumnsKeepTheWidthsOfTheirPositions)
         chooser.m_pMoveUp->click();
         chooser.m_pMoveUp->click();
         for (const char* label : {"Bytes", "Status"}) {
-            chooser.m_pAvailable->setCurrentItem(chooser.m_pAvailable->findItems(label, Qt::MatchExactly).front());
+            chooser.m_pAvailable->setCurrentItem(
+                chooser.m_pAvailable->findItems(label, Qt::MatchExactly).front());
             chooser.m_pSelect->click();
         }
         SaveScreenshot(&chooser, "column-chooser-text-logs");
@@ -126,11 +127,11 @@ TEST_F(ListViewTest, ChosenColumnsKeepTheWidthsOfTheirPositions)
     });
     view.OnCommand(ID_LIST_COLUMNS);
     ASSERT_TRUE(choose.WasShown());
-    EXPECT_EQ(Headings(view), (QStringList{"Last Scanned", "Description", "Enabled", "Bytes", "Status"}));
+    EXPECT_EQ(Headings(view),
+              (QStringList{"Last Scanned", "Description", "Enabled", "Bytes", "Status"}));
     EXPECT_EQ(Widths(view), (std::vector<int>{200, 90, 100, 70, 70}));
     EXPECT_TRUE(view.GetList()->headerItem()->textAlignment(3) & Qt::AlignRight);
     EXPECT_EQ(CMonFileView::Columns().m_arrIds, (std::vector<DWORD>{4, 1, 2, 32, 4096}));
-
 }
 
 TEST_F(ListViewTest, RowsFollowTheManagerAndTheHints)
@@ -144,7 +145,8 @@ TEST_F(ListViewTest, RowsFollowTheManagerAndTheHints)
     CMonFileView::Columns().SetColumns({1, 2, 4, 32, 4096});
 
     CMonFileView view(m_frame);
-    EXPECT_EQ(Column(view, 0), (QStringList{"First", "Second"})) << "text logs only, in the manager's order";
+    EXPECT_EQ(Column(view, 0), (QStringList{"First", "Second"}))
+        << "text logs only, in the manager's order";
     EXPECT_EQ(view.GetList()->topLevelItem(1)->data(0, Qt::UserRole).toUInt(), pSecond->GetID());
     EXPECT_EQ(Column(view, 1), (QStringList{"Yes", "No"}));
     EXPECT_EQ(Column(view, 2)[1], "03:04:05 PM");
@@ -195,9 +197,9 @@ TEST_F(ListViewTest, ContextMenusOfTheEventLogList)
     std::unique_ptr<QMenu> menu = view.CreateContextMenu(RowCenter(view, 1));
     EXPECT_EQ(SelectedRow(view), 1) << "a right click selects the row";
     EXPECT_EQ(Describe(*menu),
-              (QStringList{"C&onfigure...\tCtrl+Enter", kDelete, "Ena&ble\tCtrl+T", "&Rename", "-", "C&lear",
-                           "(Ma&rk...\tCtrl+K)", "(&Fast Mark\tAlt+K)", "-", "(&Copy\tCtrl+C)", "(&Paste\tCtrl+V)",
-                           "-", "&Columns..."}));
+              (QStringList{"C&onfigure...\tCtrl+Enter", kDelete, "Ena&ble\tCtrl+T", "&Rename", "-",
+                           "C&lear", "(Ma&rk...\tCtrl+K)", "(&Fast Mark\tAlt+K)", "-",
+                           "(&Copy\tCtrl+C)", "(&Paste\tCtrl+V)", "-", "&Columns..."}));
     EXPECT_EQ(menu->defaultAction(), menu->actions().front());
     EXPECT_FALSE(view.IsCommandEnabled(ID_LOG_MARK));
 
@@ -229,9 +231,10 @@ TEST_F(ListViewTest, TextLogListOffersItsOwnCommands)
     EXPECT_TRUE(view.IsCommandEnabled(ID_LIST_COLUMNS));
     view.GetList()->setCurrentItem(view.GetList()->topLevelItem(0));
     EXPECT_EQ(Describe(*view.CreateContextMenu(RowCenter(view, 0))),
-              (QStringList{"C&onfigure...\tCtrl+Enter", kDelete, "Disa&ble\tCtrl+T", "-", "Send to &Editor",
-                           "C&lear", "Ma&rk...\tCtrl+K", "&Fast Mark\tAlt+K", "-", "(&Copy\tCtrl+C)",
-                           "(&Paste\tCtrl+V)", "-", "Explor&e ...", "Command Bo&x...", "-", "&Columns..."}));
+              (QStringList{"C&onfigure...\tCtrl+Enter", kDelete, "Disa&ble\tCtrl+T", "-",
+                           "Send to &Editor", "C&lear", "Ma&rk...\tCtrl+K", "&Fast Mark\tAlt+K",
+                           "-", "(&Copy\tCtrl+C)", "(&Paste\tCtrl+V)", "-", "Explor&e ...",
+                           "Command Bo&x...", "-", "&Columns..."}));
     EXPECT_FALSE(view.IsCommandEnabled(ID_LOG_RENAME)) << "rename belongs to the event-log list";
 
     view.OnCommand(ID_LOG_ENABLE);
