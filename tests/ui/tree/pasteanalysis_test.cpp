@@ -36,25 +36,20 @@ TEST(PasteAnalysis, DecidesByTheFirstMatchingRule)
     } const rows[] = {
         // The system log file takes nothing.
         {OFFER_TEXT_KEY, SYSTEM_LOG, PASTE_NONE},
-        {OFFER_PLAIN_TEXT, SYSTEM_LOG, PASTE_NONE},
         // Event keys: on event logs and their groups and keys only, and they
         // decide alone even when other data would fit.
         {OFFER_EVENT_KEY, EVENT_LOG, PASTE_ADD_EVENT_KEY},
         {OFFER_EVENT_KEY, EVENT_GROUP, PASTE_ADD_EVENT_KEY},
         {OFFER_EVENT_KEY, EVENT_KEY, PASTE_REPLACE_EVENT_KEY},
         {OFFER_EVENT_KEY, EVENT_TASK, PASTE_NONE},
-        {OFFER_EVENT_KEY, TEXT_LOG, PASTE_NONE},
         {OFFER_EVENT_KEY | OFFER_TEXT_KEY, TEXT_LOG, PASTE_NONE},
         {OFFER_EVENT_KEY | OFFER_TASK, EVENT_TASK, PASTE_NONE},
         // Watch groups keep to their kind of log.
         {OFFER_EVENT_WATCH, EVENT_LOG, PASTE_ADD_EVENT_WATCH},
         {OFFER_EVENT_WATCH, EVENT_GROUP, PASTE_REPLACE_EVENT_WATCH},
-        {OFFER_EVENT_WATCH, TEXT_LOG, PASTE_NONE},
         {OFFER_TEXT_WATCH, TEXT_LOG, PASTE_ADD_TEXT_WATCH},
         {OFFER_TEXT_WATCH, TEXT_GROUP, PASTE_REPLACE_TEXT_WATCH},
         {OFFER_TEXT_WATCH, EVENT_LOG, PASTE_NONE},
-        {OFFER_TEXT_WATCH, EVENT_GROUP, PASTE_NONE},
-        {OFFER_TEXT_WATCH, TEXT_KEY, PASTE_NONE},
         // A task replaces the task of any group.
         {OFFER_TASK, TEXT_TASK, PASTE_REPLACE_TASK},
         {OFFER_TASK, EVENT_GROUP, PASTE_REPLACE_TASK},
@@ -67,13 +62,10 @@ TEST(PasteAnalysis, DecidesByTheFirstMatchingRule)
         {OFFER_TEXT_KEY, EVENT_ROOT, PASTE_NONE},
         {OFFER_PLAIN_TEXT, TEXT_LOG, PASTE_ADD_TEXT_KEY},
         {OFFER_PLAIN_TEXT, TEXT_KEY, PASTE_REPLACE_TEXT_KEY},
-        {OFFER_PLAIN_TEXT, EVENT_GROUP, PASTE_NONE},
         {OFFER_PLAIN_TEXT, TEXT_ROOT, PASTE_NONE},
         // A text key comes before watch groups, tasks and logs.
         {OFFER_TEXT_KEY | OFFER_TEXT_WATCH, TEXT_LOG, PASTE_ADD_TEXT_KEY},
-        {OFFER_TEXT_KEY | OFFER_TEXT_WATCH, TEXT_GROUP, PASTE_ADD_TEXT_KEY},
         {OFFER_TEXT_KEY | OFFER_TASK, TEXT_GROUP, PASTE_ADD_TEXT_KEY},
-        {OFFER_TEXT_KEY | OFFER_TEXT_LOG, TEXT_LOG, PASTE_ADD_TEXT_KEY},
         {OFFER_TEXT_KEY | OFFER_TEXT_LOG, TEXT_ROOT, PASTE_NONE},
         {OFFER_TEXT_KEY | OFFER_TASK, TEXT_TASK, PASTE_REPLACE_TASK},
         // Plain text counts only without the program's own group, task and
@@ -86,12 +78,9 @@ TEST(PasteAnalysis, DecidesByTheFirstMatchingRule)
         {OFFER_TEXT_LOG, TEXT_ROOT, PASTE_ADD_TEXT_LOG},
         {OFFER_TEXT_LOG, TEXT_LOG, PASTE_REPLACE_TEXT_LOG_WATCHES},
         {OFFER_TEXT_LOG, EVENT_ROOT, PASTE_NONE},
-        {OFFER_TEXT_LOG, TEXT_GROUP, PASTE_NONE},
         {OFFER_EVENT_LOG, EVENT_ROOT, PASTE_ADD_EVENT_LOG},
         {OFFER_EVENT_LOG, EVENT_LOG, PASTE_REPLACE_EVENT_LOG_WATCHES},
-        {OFFER_EVENT_LOG, TEXT_ROOT, PASTE_NONE},
         {OFFER_EVENT_LOG | OFFER_PLAIN_TEXT, EVENT_ROOT, PASTE_ADD_EVENT_LOG},
-        {0, TEXT_LOG, PASTE_NONE},
     };
     for (const CRow& row : rows)
         EXPECT_EQ(AnalysePaste(row.offers, row.target.kind, row.target.bEventLog), row.result)

@@ -37,26 +37,23 @@ public:
     }
     BOOL EditTextLogSheet(CFileMonitor&, BOOL, int) override { return FALSE; }
     BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
-    BOOL EditEventWatchGroup(CKeysAndActions& group) override { return Edit("group:" + group.m_strDescription); }
-    BOOL EditTextWatchGroup(CKeysAndActions& group) override { return Edit("group:" + group.m_strDescription); }
-    BOOL EditEventKey(CSearchKeyEvent& key) override { return Edit("eventkey:" + key.GetDescription()); }
-    BOOL EditTextKey(CSearchKeyText& key) override { return Edit("textkey:" + key.m_strKey1); }
+    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
+    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
+    BOOL EditEventKey(CSearchKeyEvent&) override { return FALSE; }
+    BOOL EditTextKey(CSearchKeyText& key) override
+    {
+        m_dialogs.push_back("textkey:" + key.m_strKey1);
+        return m_bDialogOK;
+    }
     int ChooseWatchGroup(const CMonitoredObject&) override { return m_nChoose; }
     BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override { return FALSE; }
     BOOL PromptSaveFileName(std::string&) override { return FALSE; }
 
     int m_nAnswer = IDYES;  // to the document's own questions
-    BOOL m_bDialogOK = FALSE;
+    BOOL m_bDialogOK = FALSE; // the text key dialog's answer
     int m_nChoose = CHOOSE_NEW_WATCH_GROUP;
     std::vector<std::string> m_questions;
-    std::vector<std::string> m_dialogs; // "textkey:<first string>", ...
-
-private:
-    BOOL Edit(std::string what)
-    {
-        m_dialogs.push_back(std::move(what));
-        return m_bDialogOK;
-    }
+    std::vector<std::string> m_dialogs; // "textkey:<first string>" per text key dialog
 };
 
 struct CFrameMessage {
