@@ -23,6 +23,10 @@
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/scansettings.h"
 
+#ifdef QUORVIL_HAVE_UI_NETWORK
+#include "ui/network/networkdialog.h"
+#endif
+
 // ---- CPageFileInfo ----
 
 CPageFileInfo::CPageFileInfo(CFileMonitor& log, bool bAdding, int nMode, QWidget* parent)
@@ -127,23 +131,59 @@ void CPageFileInfo::WriteToLog()
 // ---- CPageLogInfo ----
 
 CPageLogInfo::CPageLogInfo(CEventMonitor& log, bool bAdding, QWidget* parent)
-    : QWidget(parent), m_log(log), m_bAdding(bAdding),
+    : QWidget(parent), m_log(log), m_bAdding(bAdding), m_strServer(log.GetServer()),
+      m_strLogName(log.GetLogName()), m_pName(new QLabel(ToQt(log.GetDisplayName()), this)),
       m_pScan(new CScanSettings("&Start scanning form the end of this log", log.IsEnabled(), log.GetInterval(), this))
 {
     m_pScan->GetJumpBox()->setVisible(bAdding);
+    m_pName->setObjectName("logname");
+    auto* network = new QPushButton("Network...", this);
+    network->setObjectName("network");
+#ifdef QUORVIL_HAVE_UI_NETWORK
+    connect(network, &QPushButton::clicked, this, &CPageLogInfo::ChooseLog);
+#else
+    network->setEnabled(false);
+#endif
     auto* layout = new QVBoxLayout(this);
-    auto* name = new QLabel(ToQt(log.GetServer() + "\\" + log.GetLogName()), this);
-    name->setObjectName("logname");
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel("Event log:", this));
-    row->addWidget(name, 1);
+    row->addWidget(m_pName, 1);
+    row->addWidget(network);
     layout->addLayout(row);
     layout->addWidget(m_pScan);
     layout->addStretch();
 }
 
+void CPageLogInfo::ChooseLog()
+{
+#ifdef QUORVIL_HAVE_UI_NETWORK
+    CNetworkDialog dlg(ADD_MODE_WIZARD_EVENT, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    const std::vector<std::string> logs = dlg.GetCheckedLogs();
+    if (!logs.empty())
+        SetChosenLog(logs.front());
+#endif
+}
+
+void CPageLogInfo::SetChosenLog(const std::string& strLine)
+{
+    const std::size_t at = strLine.find('\\');
+    if (at == std::string::npos || at == 0 || at + 1 == strLine.size())
+        return;
+    m_strServer = strLine.substr(0, at);
+    m_strLogName = strLine.substr(at + 1);
+    m_pName->setText(ToQt(strLine));
+}
+
 void CPageLogInfo::WriteToLog()
 {
+    if (m_strServer != m_log.GetServer() || m_strLogName != m_log.GetLogName()) {
+        m_log.m_strServer = m_strServer;
+        m_log.m_strLogName = m_strLogName;
+        m_log.m_nLastRecord = 0;
+        m_log.SetJumpPending();
+    }
     m_log.SetEnabled(m_pScan->IsMonitoringEnabled());
     m_log.SetInterval(m_pScan->GetInterval());
     if (m_bAdding && m_pScan->IsMonitoringEnabled() && m_pScan->IsJumpChecked())

@@ -11,6 +11,7 @@
 #include <string>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -47,15 +48,25 @@ private:
     CScanSettings* m_pScan;
 };
 
+// The "Network..." button beside the log's name chooses another computer
+// and log (the Network dialog with one log); a log changed that way starts
+// at its end, as its previous position means nothing there.
 class CPageLogInfo : public QWidget {
     Q_OBJECT
 public:
     CPageLogInfo(CEventMonitor& log, bool bAdding, QWidget* parent = nullptr);
+    // A log chosen in the Network dialog, "COMPUTER\LOG".
+    void SetChosenLog(const std::string& strLine);
     void WriteToLog();
 
 private:
+    void ChooseLog();
+
     CEventMonitor& m_log;
     bool m_bAdding;
+    std::string m_strServer;
+    std::string m_strLogName;
+    QLabel* m_pName;
     CScanSettings* m_pScan;
 };
 

@@ -257,6 +257,31 @@ TEST_F(LogSheet, EventLogSheetShowsTheLogAndWritesOnOk)
     sheet.accept();
     EXPECT_EQ(log.GetInterval(), 300);
     EXPECT_FALSE(log.IsEnabled());
+    EXPECT_FALSE(log.m_bJumpPending) << "the same log keeps its position";
+}
+
+TEST_F(LogSheet, EventLogChosenInTheNetworkStartsAtItsEnd)
+{
+    CEventMonitor log;
+    log.m_strServer = "SRV1";
+    log.m_strLogName = "System";
+    log.m_nLastRecord = 500;
+    {
+        CPageLogInfo page(log, false);
+        page.SetChosenLog("SRV2\\Application");
+        EXPECT_EQ(Child<QLabel>(&page, "logname")->text(), "SRV2\\Application");
+        EXPECT_EQ(log.GetServer(), "SRV1") << "nothing is written before OK";
+    }
+    CPageLogInfo page(log, false);
+    page.SetChosenLog("no separator");
+    page.WriteToLog();
+    EXPECT_EQ(log.m_nLastRecord, 500u) << "a line without a computer is ignored";
+    page.SetChosenLog("SRV2\\Application");
+    page.WriteToLog();
+    EXPECT_EQ(log.GetServer(), "SRV2");
+    EXPECT_EQ(log.GetLogName(), "Application");
+    EXPECT_EQ(log.m_nLastRecord, 0u);
+    EXPECT_TRUE(log.m_bJumpPending);
 }
 
 TEST_F(LogSheet, WatchesPageAddsAGroupNamedByItsNumber)
