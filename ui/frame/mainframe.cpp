@@ -337,6 +337,7 @@ void CMainFrame::HandleMessage(const CQueuedMessage& msg)
         m_doc.OnScanProgress(static_cast<DWORD>(msg.wParam), static_cast<DWORD>(msg.lParam));
         break;
     case WM_AUTOSAVE: OnAutoSave(); break;
+    case WM_DEFERRED_EDIT: m_doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), msg.lParam); break;
     default: SendFrameMessage(msg.message, msg.wParam, msg.lParam); break;
     }
 }

@@ -1,0 +1,282 @@
+#include "ui/frame/mainframe.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "app/settings/appsettings.h"
+#include "core/model/frontend.h"
+#include "textlog/filemonitor.h"
+#include "ui/common/commandids.h"
+#include "ui/common/framemessages.h"
+#include "ui/common/messagebox.h"
+#include "ui/frame/scanstatus.h"
+
+namespace {
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    MainFrameTest()
+    {
+        RegisterDocumentClasses();
+        AppSettings::SetFirstTimeFlag(1);
+        AppSettings::SetNoConfirmExit(0);
+        SetMainWindowQueue(&m_queue);
+        m_doc.OnNewDocument();
+        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
+            m_questions.push_back(text);
+            return m_nAnswer;
+        });
+        m_pFrame = std::make_unique<CMainFrame>(m_doc, m_queue);
+    }
+    ~MainFrameTest() override
+    {
+        m_pFrame.reset();
+        if (m_doc.m_pManager && m_doc.m_pManager->IsScanThreadRunning())
+            m_doc.m_pManager->StopScanThread();
+        SetMessageBoxAnswerer(nullptr);
+        SetMainWindowQueue(nullptr);
+    }
+
+    void Drop(const QStringList& paths)
+    {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls.push_back(QUrl::fromLocalFile(path));
+        mime.setUrls(urls);
+        // A drop goes to the widget that accepted the drag's entry.
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_pFrame.get(), &enter);
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_pFrame.get(), &drop);
+    }
+
+    QAction* Action(const QString& text) const
+    {
+        for (QAction* action : m_pFrame->findChildren<QAction*>())
+            if (action->text() == text)
+                return action;
+        ADD_FAILURE() << "no action " << text.toStdString();
+        return nullptr;
+    }
+
+    bool StatusShows(const QString& text) const
+    {
+        for (QLabel* label : m_pFrame->statusBar()->findChildren<QLabel*>())
+            if (label->text() == text)
+                return true;
+        return false;
+    }
+
+    QImage TrayImage() const { return m_pFrame->GetTrayIcon()->icon().pixmap(16, 16).toImage(); }
+
+    // Shows the window with a right pane of the given height.
+    void ShowWithPaneHeight(int nHeight)
+    {
+        m_pFrame->show();
+        auto* splitter = qobject_cast<QSplitter*>(m_pFrame->centralWidget());
+        for (int i = 0; i < 3 && splitter->height() != nHeight; ++i) {
+            m_pFrame->resize(800, m_pFrame->height() + nHeight - splitter->height());
+            (void)QTest::qWaitFor([&] { return splitter->height() == nHeight; }, 1000);
+        }
+        ASSERT_EQ(splitter->height(), nHeight);
+    }
+
+    CMessageQueue m_queue;
+    CQuorvilDoc m_doc;
+    std::unique_ptr<CMainFrame> m_pFrame;
+    std::vector<std::string> m_questions;
+    int m_nAnswer = IDNO;
+};
+
+int LogCount(CQuorvilDoc& doc)
+{
+    return doc.m_pManager->GetLogCount();
+}
+
+} // namespace
+
+TEST_F(MainFrameTest, DroppedFilesOnlyOneTextLogAtATimeIsAdded)
+{
+    const QString log = QString::fromUtf8(std::getenv("QUORVIL_TEST_ROOT")) + "/app.log";
+    Drop({log, log + ".txt"});
+    Drop({"/a.L"}); // shorter than five characters
+    Drop({"/var/tmp/data.csv"});
+    EXPECT_EQ(LogCount(m_doc), 0);
+    EXPECT_TRUE(m_questions.empty());
+
+    Drop({log});
+    ASSERT_EQ(LogCount(m_doc), 1);
+    int pos = 0;
+    auto* pLog = dynamic_cast<CFileMonitor*>(m_doc.m_pManager->GetNextLog(pos));
+    ASSERT_NE(pLog, nullptr);
+    EXPECT_FALSE(pLog->IsEnabled());
+    EXPECT_EQ(pLog->GetInterval(), 10);
+    EXPECT_EQ(pLog->GetDisplayName(), "app.log");
+    EXPECT_EQ(pLog->GetFilePath(), log.toStdString());
+    EXPECT_TRUE(m_questions.empty()) << "the first drop asks nothing";
+
+    // The same file again: asked, and No leaves the workspace as it was.
+    m_doc.SetModifiedFlag(FALSE);
+    Drop({log});
+    ASSERT_EQ(m_questions.size(), 1u);
+    EXPECT_EQ(m_questions[0], "Text log: " + log.toStdString() +
+                                  "\n\nYou are already monitoring this log. Are you sure you want to add another "
+                                  "monitoring instance?");
+    EXPECT_EQ(LogCount(m_doc), 1);
+    EXPECT_FALSE(m_doc.IsModified());
+
+    m_nAnswer = IDYES;
+    Drop({log.left(log.size() - 4) + ".LOG"}); // the extension in capitals is a text log too
+    Drop({log});
+    EXPECT_EQ(LogCount(m_doc), 3);
+}
+
+TEST_F(MainFrameTest, ExitAsksUnlessNoConfirmExitAndStopsScanning)
+{
+    bool bClosed = false;
+    QObject::connect(m_pFrame.get(), &CMainFrame::Closed, [&] { bClosed = true; });
+    m_pFrame->show();
+    ASSERT_TRUE(m_doc.m_pManager->StartScanThread());
+
+    m_nAnswer = IDNO;
+    m_pFrame->RunCommand(ID_APP_EXIT);
+    ASSERT_EQ(m_questions.size(), 1u);
+    EXPECT_EQ(m_questions[0], "Are you sure you wish to leave Quorvil?");
+    EXPECT_FALSE(bClosed);
+    EXPECT_TRUE(m_pFrame->isVisible());
+    EXPECT_TRUE(m_doc.m_pManager->IsScanThreadRunning()) << "No keeps scanning";
+
+    AppSettings::SetNoConfirmExit(1);
+    m_pFrame->RunCommand(ID_APP_EXIT);
+    EXPECT_EQ(m_questions.size(), 1u) << "no question with NoConfirmExit";
+    EXPECT_TRUE(bClosed);
+    EXPECT_FALSE(m_pFrame->isVisible());
+    EXPECT_FALSE(m_doc.m_pManager->IsScanThreadRunning());
+    WINDOWPLACEMENT placement;
+    EXPECT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement)) << "the placement is kept";
+}
+
+TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
+{
+    auto* pane = m_pFrame->findChild<CScanAnimationPane*>();
+    ASSERT_NE(pane, nullptr);
+    QSystemTrayIcon* tray = m_pFrame->GetTrayIcon();
+    EXPECT_EQ(tray->toolTip(), "Brannick Quorvil - Stopped");
+
+    // The scan thread's messages arrive through the queue.
+    m_queue.Post(WM_SCAN_STATE, SCAN_STATE_COUNTDOWN, 30);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Starting"; }, 5000));
+    EXPECT_TRUE(StatusShows("Autoscan starting in 30 seconds ..."));
+    EXPECT_TRUE(pane->IsRunning());
+    EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Busy).pixmap(16, 16).toImage());
+
+    m_queue.Post(WM_SCAN_STATE, SCAN_STATE_RUNNING, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Running"; }, 5000));
+    EXPECT_TRUE(StatusShows("Ready"));
+    pane->Advance();
+    pane->Advance();
+
+    // An unknown state: empty text, the icon stays.
+    m_queue.Post(WM_SCAN_STATE, 9, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - "; }, 5000));
+    EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Running).pixmap(16, 16).toImage());
+    EXPECT_FALSE(pane->IsRunning());
+    EXPECT_EQ(pane->GetFrame(), 0) << "a stopped animation shows its first frame";
+
+    m_queue.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Stopped"; }, 5000));
+    EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Stopped).pixmap(16, 16).toImage());
+}
+
+TEST_F(MainFrameTest, DetailPaneSplitsTheEventViewer)
+{
+    QAction* detail = Action("Show &detail window");
+    ASSERT_NE(detail, nullptr);
+    EXPECT_FALSE(detail->isEnabled()) << "only over the event viewer";
+
+    ShowWithPaneHeight(150);
+    m_pFrame->SendFrameMessage(WM_SHOW_EVENT_VIEWER, 0, 0x60000001);
+    EXPECT_TRUE(detail->isEnabled());
+    EXPECT_FALSE(detail->isChecked());
+    EXPECT_EQ(m_pFrame->GetDetailView(), nullptr);
+
+    m_pFrame->RunCommand(ID_VIEW_DETAIL);
+    ASSERT_NE(m_pFrame->GetDetailView(), nullptr);
+    EXPECT_TRUE(detail->isChecked());
+    EXPECT_EQ(m_pFrame->GetRightView()->height(), 75);
+
+    // The wish holds for the next event viewer; other panes have no detail.
+    m_pFrame->SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0);
+    EXPECT_FALSE(detail->isEnabled());
+    EXPECT_EQ(m_pFrame->GetDetailView(), nullptr);
+    ShowWithPaneHeight(400);
+    m_pFrame->SendFrameMessage(WM_SHOW_EVENT_VIEWER, 0, 0x60000001);
+    ASSERT_NE(m_pFrame->GetDetailView(), nullptr);
+    EXPECT_EQ(m_pFrame->GetRightView()->height(), 300);
+
+    m_pFrame->RunCommand(ID_VIEW_DETAIL);
+    EXPECT_EQ(m_pFrame->GetDetailView(), nullptr);
+    EXPECT_FALSE(detail->isChecked());
+    EXPECT_TRUE(detail->isEnabled());
+    EXPECT_EQ(m_pFrame->GetRightView()->height(), 400);
+}
+
+TEST_F(MainFrameTest, TabMovesBetweenTreeViewerAndDetail)
+{
+    ShowWithPaneHeight(400);
+    m_pFrame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
+    m_pFrame->SendFrameMessage(WM_SHOW_EVENT_VIEWER, 0, 0x60000001);
+    m_pFrame->RunCommand(ID_VIEW_DETAIL);
+    QWidget* tree = m_pFrame->GetTreeView();
+    QWidget* viewer = m_pFrame->GetRightView();
+    QWidget* detail = m_pFrame->GetDetailView();
+    auto tab = [&](Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
+        QWidget* focus = QApplication::focusWidget();
+        return tree->isAncestorOf(focus) || focus == tree         ? tree
+             : detail->isAncestorOf(focus) || focus == detail     ? detail
+             : viewer->isAncestorOf(focus) || focus == viewer     ? viewer
+                                                                  : nullptr;
+    };
+    m_pFrame->SendFrameMessage(WM_ACTIVATE_TREE, 0, 0);
+    EXPECT_EQ(tab(), viewer);
+    EXPECT_EQ(tab(), detail);
+    EXPECT_EQ(tab(), tree);
+    EXPECT_EQ(tab(Qt::ShiftModifier), detail);
+    EXPECT_EQ(tab(Qt::ShiftModifier), viewer);
+    EXPECT_EQ(tab(Qt::ShiftModifier), tree) << "Shift+Tab from the event viewer goes to the tree";
+}
+
+TEST_F(MainFrameTest, MinimiseHidesToTrayAndDoubleClickRestores)
+{
+    m_pFrame->SetHideToTray(true);
+    m_pFrame->show();
+    m_pFrame->setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_pFrame->isVisible(); }, 5000));
+
+    emit m_pFrame->GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(m_pFrame->isVisible());
+    EXPECT_FALSE(m_pFrame->isMinimized());
+
+    emit m_pFrame->GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(m_pFrame->isVisible()) << "a double click on a shown window hides it";
+}
+
+TEST(MainFrame, DetailViewerHeightLeavesTheDetailOneHundredPixels)
+{
+    EXPECT_EQ(DetailViewerHeight(150), 75);
+    EXPECT_EQ(DetailViewerHeight(199), 99);
+    EXPECT_EQ(DetailViewerHeight(200), 100);
+    EXPECT_EQ(DetailViewerHeight(400), 300);
+}
