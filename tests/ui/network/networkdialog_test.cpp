@@ -1,0 +1,293 @@
+#include "ui/network/networkdialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "core/doc/documentui.h"
+#include "core/model/monmanager.h"
+#include "platform/base/win32error.h"
+#include "platform/registry/winreg.h"
+#include "screenshot.h"
+#include "ui/common/messagebox.h"
+#include "ui/common/qtstrings.h"
+
+// Readable failure messages.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* EVENTLOG_KEY = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
+
+// A computer folder in the test's network root, with the given event logs
+// registered in its registry.
+void AddComputer(const std::string& domain, const std::string& name, const std::vector<std::string>& logs)
+{
+    fs::create_directories(GetNetworkRoot() + "/" + domain + "/" + name);
+    HKEY hRoot{};
+    ASSERT_EQ(RegConnectRegistryA(("\\\\" + name).c_str(), HKEY_LOCAL_MACHINE, &hRoot), ERROR_SUCCESS);
+    for (const std::string& log : logs) {
+        HKEY hKey{};
+        ASSERT_EQ(RegCreateKeyExA(hRoot, (EVENTLOG_KEY + log).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &hKey, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(hKey);
+    }
+    RegCloseKey(hRoot);
+}
+
+// The test network: the local TESTHOST and SRV1 in WORKGROUP, ACCT2 in SALES.
+void BuildNetwork()
+{
+    static bool s_built = false;
+    if (s_built)
+        return;
+    s_built = true;
+    AddComputer("WORKGROUP", "TESTHOST", {"Application", "System"});
+    AddComputer("WORKGROUP", "SRV1", {"Application", "Custom"});
+    AddComputer("SALES", "ACCT2", {"System"});
+    // In LAB, a computer without event logs and one with a damaged registry.
+    fs::create_directories(GetNetworkRoot() + "/LAB/NOLOGS");
+    fs::create_directories(GetNetworkRoot() + "/LAB/BROKEN");
+    std::ofstream(GetNetworkRoot() + "/LAB/BROKEN/HKLM.reg") << "\x01\x02 this is no registry file [\n";
+}
+
+QStringList Texts(const QTreeWidget* tree)
+{
+    QStringList texts;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        texts << tree->topLevelItem(i)->text(0);
+    return texts;
+}
+
+QStringList Texts(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+QTreeWidgetItem* Find(QTreeWidget* tree, const QString& text)
+{
+    QList<QTreeWidgetItem*> items = tree->findItems(text, Qt::MatchExactly);
+    return items.isEmpty() ? nullptr : items.front();
+}
+
+void Click(QTreeWidget* tree, const QString& text)
+{
+    QTreeWidgetItem* item = Find(tree, text);
+    ASSERT_NE(item, nullptr) << text.toStdString();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+}
+
+void DoubleClick(QTreeWidget* tree, const QString& text)
+{
+    QTreeWidgetItem* item = Find(tree, text);
+    ASSERT_NE(item, nullptr) << text.toStdString();
+    QPoint at = tree->visualItemRect(item).center();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at); // the first click of the two
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+}
+
+// Shows a window and makes it the active one, so that its keys work.
+void ShowActive(QWidget* window)
+{
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+}
+
+// Records every message box and answers it.
+struct CBoxes {
+    explicit CBoxes(int answer = IDOK)
+    {
+        SetMessageBoxAnswerer([this, answer](const std::string& text, UINT) {
+            texts.push_back(text);
+            return answer;
+        });
+    }
+    ~CBoxes() { SetMessageBoxAnswerer(nullptr); }
+    CBoxes(const CBoxes&) = delete;
+    CBoxes& operator=(const CBoxes&) = delete;
+    std::vector<std::string> texts;
+};
+
+class NetworkDialog : public ::testing::Test {
+protected:
+    void SetUp() override { BuildNetwork(); }
+};
+
+} // namespace
+
+TEST_F(NetworkDialog, BrowsesTheLevelsOfTheNetworkAndListsEachComputersLogsOnce)
+{
+    CBoxes boxes;
+    CNetworkDialog dlg(ADD_MODE_MENU);
+    ShowActive(&dlg);
+    QTreeWidget* explorer = dlg.GetExplorer();
+    EXPECT_EQ(dlg.windowTitle(), "Network Neighborhood");
+    EXPECT_EQ(Texts(explorer), QStringList({"Srv1", "Testhost", "Entire Network"}));
+    EXPECT_FALSE(dlg.findChild<QCheckBox*>("jumpToEnd")->isHidden());
+
+    DoubleClick(explorer, "Entire Network");
+    EXPECT_EQ(dlg.windowTitle(), "Entire Network");
+    EXPECT_EQ(Texts(explorer), QStringList({QUORVIL_NETWORK_NAME}));
+
+    DoubleClick(explorer, QUORVIL_NETWORK_NAME);
+    EXPECT_EQ(dlg.windowTitle(), QUORVIL_NETWORK_NAME);
+    EXPECT_EQ(Texts(explorer), QStringList({"Up Level", "LAB", "SALES", "WORKGROUP"}));
+
+    DoubleClick(explorer, "SALES");
+    EXPECT_EQ(dlg.windowTitle(), "SALES");
+    EXPECT_EQ(Texts(explorer), QStringList({"Up Level", "Acct2"}));
+
+    // A single click on a computer lists its logs; a second adds nothing.
+    Click(explorer, "Acct2");
+    Click(explorer, "Acct2");
+    QTest::keyClick(&dlg, Qt::Key_F2);
+    EXPECT_EQ(Texts(dlg.GetLogList()), QStringList({"Acct2\\System"}));
+
+    QTest::keyClick(&dlg, Qt::Key_F5);
+    EXPECT_EQ(Texts(explorer), QStringList({"Up Level", "Acct2"})) << "Refresh lists the same domain";
+
+    DoubleClick(explorer, "Up Level");
+    EXPECT_EQ(dlg.windowTitle(), QUORVIL_NETWORK_NAME);
+    DoubleClick(explorer, "WORKGROUP");
+    Click(explorer, "Srv1");
+    QTest::keyClick(&dlg, Qt::Key_F7);
+    EXPECT_EQ(dlg.windowTitle(), QUORVIL_NETWORK_NAME) << "up from a domain goes to its network";
+    QTest::keyClick(&dlg, Qt::Key_F7);
+    EXPECT_EQ(dlg.windowTitle(), "Entire Network");
+
+    QTest::keyClick(&dlg, Qt::Key_F6);
+    EXPECT_EQ(Texts(dlg.GetLogList()),
+              QStringList({"Acct2\\System", "Srv1\\Application", "Srv1\\Custom", "TESTHOST\\Application",
+                           "TESTHOST\\System"}));
+    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+    SaveScreenshot(&dlg, "network-dialog");
+
+    // Del asks first; the message box answers OK here, which is not Yes.
+    dlg.GetLogList()->item(0)->setSelected(true);
+    dlg.GetLogList()->item(2)->setSelected(true);
+    QTest::keyClick(&dlg, Qt::Key_Delete);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], "This will remove the following logs from the list:\n\nAcct2\\System\n"
+                              "Srv1\\Custom\n\nAre you sure?");
+    EXPECT_EQ(dlg.GetLogList()->count(), 5);
+}
+
+TEST_F(NetworkDialog, UnreachableOrDamagedComputersAreReportedAndListNothing)
+{
+    CBoxes boxes;
+    CNetworkDialog dlg(ADD_MODE_MENU);
+    dlg.ShowLogs("NOSUCH");
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], "Computer: NOSUCH\n\nError 53 during connect:\nThe network path was not found."
+                              "\nMake sure this computer is on the network, has remote administration enabled, \n"
+                              "and that both computers are running the remote registry service.\n\n"
+                              "Is this a Windows NT machine?");
+
+    dlg.ShowLogs("NOLOGS");
+    ASSERT_EQ(boxes.texts.size(), 2u);
+    EXPECT_EQ(boxes.texts[1].substr(0, boxes.texts[1].find(":\n", 60)),
+              "Computer: NOLOGS\nUnable to read key:\n\nSYSTEM\\CurrentControlSet\\Services\\EventLog\n, Error = 2");
+
+    dlg.ShowLogs("BROKEN");
+    ASSERT_EQ(boxes.texts.size(), 3u);
+    EXPECT_TRUE(boxes.texts[2].starts_with("Computer: BROKEN\n")) << boxes.texts[2];
+    EXPECT_NE(boxes.texts[2].find("1009"), std::string::npos) << "a damaged registry says so: " << boxes.texts[2];
+    EXPECT_EQ(dlg.GetLogList()->count(), 0);
+}
+
+TEST_F(NetworkDialog, QuickStartModeKeepsExactlyOneLogChecked)
+{
+    CBoxes boxes;
+    CNetworkDialog dlg(ADD_MODE_WIZARD_LOCAL_EVENT);
+    dlg.show();
+    QListWidget* logs = dlg.GetLogList();
+    EXPECT_EQ(dlg.windowTitle(), "Quick Start - Network Neighborhood");
+    EXPECT_TRUE(dlg.findChild<QCheckBox*>("jumpToEnd")->isHidden());
+    EXPECT_EQ(dlg.findChild<QLabel*>("info")->text(),
+              "NOTE: In Quick Start wizard mode, you can only check a single event log.");
+    ASSERT_EQ(Texts(logs), QStringList({"TESTHOST\\Application", "TESTHOST\\System"}))
+        << "the local computer's logs are listed at once";
+
+    // The local name in another case goes the remote way, and is another line.
+    dlg.ShowLogs("testhost");
+    EXPECT_EQ(logs->count(), 4);
+
+    logs->setCurrentRow(0);
+    logs->setCurrentRow(1);
+    EXPECT_EQ(dlg.GetCheckedLogs(), std::vector<std::string>{"TESTHOST\\System"});
+
+    logs->item(0)->setCheckState(Qt::Checked);
+    dlg.accept();
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{"In Wizard mode, you can only select one log!"});
+    EXPECT_EQ(dlg.result(), QDialog::Rejected) << "the dialog stays open";
+
+    for (int i = 0; i < logs->count(); ++i)
+        logs->item(i)->setCheckState(Qt::Unchecked);
+    dlg.accept();
+    EXPECT_EQ(boxes.texts.back(), "No log(s) were selected.");
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    SaveScreenshot(&dlg, "network-dialog-quickstart");
+}
+
+TEST_F(NetworkDialog, RunReturnsTheCheckedLogsAfterRemovingAndFindingComputers)
+{
+    std::vector<std::string> selected;
+    BOOL bJumpToEnd = FALSE;
+    CMonManager manager;
+    int nAnswer = IDNO;
+    std::vector<std::string> questions;
+    SetMessageBoxAnswerer([&](const std::string& text, UINT) {
+        questions.push_back(text);
+        return nAnswer;
+    });
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<CNetworkDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        // "Find Unlisted Computer" asks for a name in "Choose a server".
+        QTimer::singleShot(0, [] {
+            auto* ask = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(ask, nullptr);
+            EXPECT_EQ(ask->windowTitle(), "Choose a server");
+            ask->findChild<QLineEdit*>("serverName")->setText("srv1");
+            ask->accept();
+        });
+        dlg->FindUnlistedComputer();
+        QListWidget* logs = dlg->GetLogList();
+        EXPECT_EQ(Texts(logs), QStringList({"srv1\\Application", "srv1\\Custom"}));
+
+        logs->item(0)->setSelected(true);
+        dlg->RemoveSelected();
+        EXPECT_EQ(logs->count(), 2) << "No keeps the lines";
+        nAnswer = IDYES;
+        dlg->RemoveSelected();
+        EXPECT_EQ(Texts(logs), QStringList({"srv1\\Custom"}));
+
+        logs->item(0)->setCheckState(Qt::Checked);
+        dlg->findChild<QCheckBox*>("jumpToEnd")->setChecked(true);
+        dlg->accept();
+    });
+    EXPECT_TRUE(RunNetworkDialog(nullptr, manager, ADD_MODE_MENU, selected, bJumpToEnd));
+    SetMessageBoxAnswerer(nullptr);
+    EXPECT_EQ(selected, std::vector<std::string>{"srv1\\Custom"});
+    EXPECT_TRUE(bJumpToEnd);
+    EXPECT_EQ(questions.size(), 2u);
+}
