@@ -51,6 +51,7 @@ CDlgTask::CDlgTask(CTask& task, QWidget* parent)
     m_pAdd->setText("Add");
     m_pAdd->setPopupMode(QToolButton::InstantPopup);
     m_pAdd->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_pAdd->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* menu = new QMenu(m_pAdd);
     menu->addAction("Display a message", this, [this] { AddAction(ActionKind::MESSAGE); });
     menu->addAction("Write a line to a file", this, [this] { AddAction(ActionKind::WRITE_FILE); });
@@ -86,7 +87,8 @@ CDlgTask::CDlgTask(CTask& task, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     grid->addWidget(buttons, 3, 0, 1, 3);
-    resize(520, 320);
+    grid->setColumnStretch(1, 1);
+    resize(620, 320);
     Refill(m_actions.empty() ? -1 : 0);
 }
 
