@@ -22,7 +22,8 @@ PasteResult AnalysePaste(unsigned offers, DWORD targetKind, bool bEventLog)
         return PASTE_NONE;
     }
 
-    const unsigned ownAbovePlainText = OFFER_EVENT_WATCH | OFFER_TEXT_WATCH | OFFER_TASK | OFFER_TEXT_KEY;
+    const unsigned ownAbovePlainText =
+        OFFER_EVENT_WATCH | OFFER_TEXT_WATCH | OFFER_TASK | OFFER_TEXT_KEY;
     const bool bTextKey =
         has(OFFER_TEXT_KEY) || (has(OFFER_PLAIN_TEXT) && (offers & ownAbovePlainText) == 0);
     if (bTextKey && bTextSide && (bLog || bGroup))

@@ -10,28 +10,36 @@
 namespace {
 
 constexpr BnClipFormat OWN_FORMATS[] = {
-    BnClipFormat::SEARCHKEYEVENT, BnClipFormat::WATCHEVENT, BnClipFormat::WATCHTEXT, BnClipFormat::TASK,
-    BnClipFormat::SEARCHKEYTEXT,  BnClipFormat::MONTEXTLOG, BnClipFormat::MONEVENTLOG,
+    BnClipFormat::SEARCHKEYEVENT, BnClipFormat::WATCHEVENT,    BnClipFormat::WATCHTEXT,
+    BnClipFormat::TASK,           BnClipFormat::SEARCHKEYTEXT, BnClipFormat::MONTEXTLOG,
+    BnClipFormat::MONEVENTLOG,
 };
 
 unsigned OfferOf(BnClipFormat format)
 {
     switch (format) {
-    case BnClipFormat::SEARCHKEYEVENT: return OFFER_EVENT_KEY;
-    case BnClipFormat::WATCHEVENT: return OFFER_EVENT_WATCH;
-    case BnClipFormat::WATCHTEXT: return OFFER_TEXT_WATCH;
-    case BnClipFormat::TASK: return OFFER_TASK;
-    case BnClipFormat::SEARCHKEYTEXT: return OFFER_TEXT_KEY;
-    case BnClipFormat::MONTEXTLOG: return OFFER_TEXT_LOG;
-    case BnClipFormat::MONEVENTLOG: return OFFER_EVENT_LOG;
-    case BnClipFormat::ACTION: break;
+    case BnClipFormat::SEARCHKEYEVENT:
+        return OFFER_EVENT_KEY;
+    case BnClipFormat::WATCHEVENT:
+        return OFFER_EVENT_WATCH;
+    case BnClipFormat::WATCHTEXT:
+        return OFFER_TEXT_WATCH;
+    case BnClipFormat::TASK:
+        return OFFER_TASK;
+    case BnClipFormat::SEARCHKEYTEXT:
+        return OFFER_TEXT_KEY;
+    case BnClipFormat::MONTEXTLOG:
+        return OFFER_TEXT_LOG;
+    case BnClipFormat::MONEVENTLOG:
+        return OFFER_EVENT_LOG;
+    case BnClipFormat::ACTION:
+        break;
     }
     return 0;
 }
 
 // Reads one object, treating damaged data as absent.
-template <typename Read>
-auto ReadOrNull(Read read) -> decltype(read())
+template <typename Read> auto ReadOrNull(Read read) -> decltype(read())
 {
     try {
         return read();
@@ -100,7 +108,8 @@ std::unique_ptr<CKeysAndActions> CPasteSource::ReadWatchGroup(BnClipFormat forma
 
 std::unique_ptr<CTask> CPasteSource::ReadTask() const
 {
-    return ReadOrNull([&] { return CKeysAndActions::TaskFromGlobalMemory(Block(BnClipFormat::TASK)); });
+    return ReadOrNull(
+        [&] { return CKeysAndActions::TaskFromGlobalMemory(Block(BnClipFormat::TASK)); });
 }
 
 std::unique_ptr<CMonitoredObject> CPasteSource::ReadLog(BnClipFormat format) const
@@ -111,7 +120,9 @@ std::unique_ptr<CMonitoredObject> CPasteSource::ReadLog(BnClipFormat format) con
 std::string TextKeyFromPlainText(const std::string& text)
 {
     std::string key = text.substr(0, 99);
-    auto allowed = [](unsigned char c) { return std::isalnum(c) || std::ispunct(c) || std::isblank(c) || c >= 0x80; };
+    auto allowed = [](unsigned char c) {
+        return std::isalnum(c) || std::ispunct(c) || std::isblank(c) || c >= 0x80;
+    };
     std::size_t end = 0;
     while (end < key.size() && allowed(static_cast<unsigned char>(key[end])))
         ++end;

@@ -46,5 +46,6 @@ private:
 
 // What a plain text pasted as a text key searches for: at most its first 99
 // characters, cut at the first character that is neither a letter or digit,
-// nor punctuation, nor a blank (space or tab; bytes of non-ASCII characters count as letters), without leading and trailing blanks.
+// nor punctuation, nor a blank (space or tab; bytes of non-ASCII characters count as letters),
+// without leading and trailing blanks.
 std::string TextKeyFromPlainText(const std::string& text);

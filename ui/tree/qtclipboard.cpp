@@ -43,7 +43,8 @@ CGlobalMemory GetBlock(const QMimeData& data, UINT uFormat)
     if (uFormat == CF_TEXT)
         return CGlobalMemory::FromBytes(data.text().toUtf8().toStdString() + '\0');
     const QByteArray bytes = data.data(MimeTypeOf(uFormat));
-    return CGlobalMemory::FromBytes(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return CGlobalMemory::FromBytes(
+        std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 BOOL CQtClipboard::Open()

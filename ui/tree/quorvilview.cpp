@@ -58,10 +58,19 @@ void DeleteChildren(QTreeWidgetItem* pNode)
     qDeleteAll(pNode->takeChildren());
 }
 
+QTreeWidgetItem* FindChild(QTreeWidgetItem* pParent, DWORD dwID)
+{
+    for (int i = 0; pParent && i < pParent->childCount(); ++i)
+        if (NodeID(pParent->child(i)) == dwID)
+            return pParent->child(i);
+    return nullptr;
+}
+
 } // namespace
 
 CQuorvilView::CQuorvilView(IMainFrame& frame, QWidget* parent)
-    : QWidget(parent), m_frame(frame), m_doc(frame.GetDocument()), m_pTree(new CWorkspaceTree(*this, this))
+    : QWidget(parent), m_frame(frame), m_doc(frame.GetDocument()),
+      m_pTree(new CWorkspaceTree(*this, this))
 {
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
@@ -70,8 +79,10 @@ CQuorvilView::CQuorvilView(IMainFrame& frame, QWidget* parent)
 
     QTreeWidgetItem* pTop = m_pTree->invisibleRootItem();
     m_pTextRoot = NewNode(pTop, TREE_KIND_TEXT_ROOT, QStringLiteral("Text Logs"), IMAGE_TEXT_ROOT);
-    m_pEventRoot = NewNode(pTop, TREE_KIND_EVENT_ROOT, QStringLiteral("Event Logs"), IMAGE_EVENT_ROOT);
-    m_pSystemLog = NewNode(pTop, ITEM_KIND_SYSTEM_LOG, QStringLiteral("System Log File"), IMAGE_SYSTEM_LOG);
+    m_pEventRoot =
+        NewNode(pTop, TREE_KIND_EVENT_ROOT, QStringLiteral("Event Logs"), IMAGE_EVENT_ROOT);
+    m_pSystemLog =
+        NewNode(pTop, ITEM_KIND_SYSTEM_LOG, QStringLiteral("System Log File"), IMAGE_SYSTEM_LOG);
 
     m_selectTimer.setParent(this);
     m_selectTimer.setObjectName(QStringLiteral("selectTimer"));
@@ -120,50 +131,48 @@ CMonitoredObject* CQuorvilView::LogOf(QTreeWidgetItem* pItem) const
 int CQuorvilView::GroupIndexOf(QTreeWidgetItem* pItem) const
 {
     switch (KindOf(pItem)) {
-    case TREE_KIND_WATCH_GROUP: return static_cast<int>(ItemNumber(NodeID(pItem)));
+    case TREE_KIND_WATCH_GROUP:
+        return static_cast<int>(ItemNumber(NodeID(pItem)));
     case TREE_KIND_TASK:
-    case TREE_KIND_SEARCH_KEY: return static_cast<int>(ItemNumber(NodeID(pItem->parent())));
-    default: return -1;
+    case TREE_KIND_SEARCH_KEY:
+        return static_cast<int>(ItemNumber(NodeID(pItem->parent())));
+    default:
+        return -1;
     }
 }
 
 QTreeWidgetItem* CQuorvilView::FindLogNode(DWORD dwID) const
 {
-    for (QTreeWidgetItem* pRoot : {m_pTextRoot, m_pEventRoot})
-        for (int i = 0; i < pRoot->childCount(); ++i)
-            if (NodeID(pRoot->child(i)) == dwID)
-                return pRoot->child(i);
-    return nullptr;
+    QTreeWidgetItem* pNode = FindChild(m_pTextRoot, dwID);
+    return pNode ? pNode : FindChild(m_pEventRoot, dwID);
 }
 
 QTreeWidgetItem* CQuorvilView::FindGroupNode(QTreeWidgetItem* pLogNode, int nGroup) const
 {
-    const DWORD dwID = TREE_KIND_WATCH_GROUP | static_cast<DWORD>(nGroup);
-    for (int i = 0; pLogNode && i < pLogNode->childCount(); ++i)
-        if (NodeID(pLogNode->child(i)) == dwID)
-            return pLogNode->child(i);
-    return nullptr;
+    return FindChild(pLogNode, TREE_KIND_WATCH_GROUP | static_cast<DWORD>(nGroup));
 }
 
 bool CQuorvilView::SelectNode(DWORD dwID, int nGroup, int nKey)
 {
     QTreeWidgetItem* pNode = nullptr;
     switch (ItemKind(dwID)) {
-    case TREE_KIND_TEXT_ROOT: pNode = m_pTextRoot; break;
-    case TREE_KIND_EVENT_ROOT: pNode = m_pEventRoot; break;
-    case ITEM_KIND_SYSTEM_LOG: pNode = m_pSystemLog; break;
-    default: pNode = FindLogNode(dwID); break;
+    case TREE_KIND_TEXT_ROOT:
+        pNode = m_pTextRoot;
+        break;
+    case TREE_KIND_EVENT_ROOT:
+        pNode = m_pEventRoot;
+        break;
+    case ITEM_KIND_SYSTEM_LOG:
+        pNode = m_pSystemLog;
+        break;
+    default:
+        pNode = FindLogNode(dwID);
+        break;
     }
     if (pNode && nGroup >= 0)
         pNode = FindGroupNode(pNode, nGroup);
-    if (pNode && nKey != -1) {
-        const DWORD dwChild = nKey == -2 ? TREE_KIND_TASK : TREE_KIND_SEARCH_KEY | static_cast<DWORD>(nKey);
-        QTreeWidgetItem* pGroup = pNode;
-        pNode = nullptr;
-        for (int i = 0; i < pGroup->childCount() && !pNode; ++i)
-            if (NodeID(pGroup->child(i)) == dwChild)
-                pNode = pGroup->child(i);
-    }
+    if (pNode && nKey >= 0)
+        pNode = FindChild(pNode, TREE_KIND_SEARCH_KEY | static_cast<DWORD>(nKey));
     if (!pNode)
         return false;
     m_pTree->setCurrentItem(pNode);
@@ -181,8 +190,8 @@ void CQuorvilView::SetLogNodeText(QTreeWidgetItem* pNode, const CMonitoredObject
 QTreeWidgetItem* CQuorvilView::AddLogNode(CMonitoredObject& log)
 {
     QTreeWidgetItem* pRoot = log.IsEventLog() ? m_pEventRoot : m_pTextRoot;
-    QTreeWidgetItem* pNode = NewNode(pRoot, log.GetID(), QString(), log.GetImageIndex());
-    SetLogNodeText(pNode, log);
+    QTreeWidgetItem* pNode =
+        NewNode(pRoot, log.GetID(), ToQt(log.GetDisplayName()), log.GetImageIndex());
     FillLogNode(pNode, log);
     return pNode;
 }
@@ -192,8 +201,8 @@ void CQuorvilView::FillLogNode(QTreeWidgetItem* pNode, const CMonitoredObject& l
     DeleteChildren(pNode);
     int pos = 0;
     for (int i = 0; const CKeysAndActions* pGroup = log.GetNextWatchGroup(pos); ++i) {
-        QTreeWidgetItem* pGroupNode =
-            NewNode(pNode, TREE_KIND_WATCH_GROUP | static_cast<DWORD>(i), QString(), IMAGE_WATCH_GROUP);
+        QTreeWidgetItem* pGroupNode = NewNode(pNode, TREE_KIND_WATCH_GROUP | static_cast<DWORD>(i),
+                                              QString(), IMAGE_WATCH_GROUP);
         FillGroupNode(pGroupNode, *pGroup);
     }
 }
@@ -278,13 +287,14 @@ void CQuorvilView::ApplyHint(LPARAM lHint, const CHintStruct& hint)
     }
     case HINT_LOG_ENABLED:
     case HINT_LOG_STATE:
-    case HINT_LOG_RENAMED: SetLogNodeText(pLogNode, *pLog); break;
+    case HINT_LOG_RENAMED:
+        SetLogNodeText(pLogNode, *pLog);
+        break;
     case HINT_KEY_EDITED:
-        if (pGroupNode && pGroup)
-            if (const CSearchKey* pKey = pGroup->GetKey(hint.m_nKey))
-                for (int i = 0; i < pGroupNode->childCount(); ++i)
-                    if (NodeID(pGroupNode->child(i)) == (TREE_KIND_SEARCH_KEY | static_cast<DWORD>(hint.m_nKey)))
-                        pGroupNode->child(i)->setText(0, KeyText(*pKey));
+        if (const CSearchKey* pKey = pGroup ? pGroup->GetKey(hint.m_nKey) : nullptr)
+            if (QTreeWidgetItem* pKeyNode =
+                    FindChild(pGroupNode, TREE_KIND_SEARCH_KEY | static_cast<DWORD>(hint.m_nKey)))
+                pKeyNode->setText(0, KeyText(*pKey));
         break;
     case HINT_KEY_ADDED:
     case HINT_KEY_DELETED:
@@ -298,14 +308,19 @@ void CQuorvilView::ApplyHint(LPARAM lHint, const CHintStruct& hint)
         break;
     case HINT_GROUP_ADDED:
         if (pGroup) {
-            pGroupNode = NewNode(pLogNode, TREE_KIND_WATCH_GROUP | static_cast<DWORD>(hint.m_nGroup),
-                                 QStringLiteral("???"), IMAGE_WATCH_GROUP);
+            if (!pGroupNode)
+                pGroupNode =
+                    NewNode(pLogNode, TREE_KIND_WATCH_GROUP | static_cast<DWORD>(hint.m_nGroup),
+                            QStringLiteral("???"), IMAGE_WATCH_GROUP);
             m_pTree->setCurrentItem(pGroupNode);
             FillGroupNode(pGroupNode, *pGroup);
         }
         break;
-    case HINT_GROUP_DELETED: FillLogNode(pLogNode, *pLog); break;
-    default: break;
+    case HINT_GROUP_DELETED:
+        FillLogNode(pLogNode, *pLog);
+        break;
+    default:
+        break;
     }
 }
 
@@ -317,10 +332,17 @@ void CQuorvilView::ShowNode(QTreeWidgetItem* pItem)
         return;
     const DWORD dwID = NodeID(pItem);
     switch (ItemKind(dwID)) {
-    case TREE_KIND_TEXT_ROOT: m_frame.SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0); return;
-    case TREE_KIND_EVENT_ROOT: m_frame.SendFrameMessage(WM_SHOW_EVENT_LOGS, 0, 0); return;
-    case ITEM_KIND_SYSTEM_LOG: m_frame.SendFrameMessage(WM_SHOW_TEXT_VIEWER, 0, dwID); return;
-    default: break;
+    case TREE_KIND_TEXT_ROOT:
+        m_frame.SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0);
+        return;
+    case TREE_KIND_EVENT_ROOT:
+        m_frame.SendFrameMessage(WM_SHOW_EVENT_LOGS, 0, 0);
+        return;
+    case ITEM_KIND_SYSTEM_LOG:
+        m_frame.SendFrameMessage(WM_SHOW_TEXT_VIEWER, 0, dwID);
+        return;
+    default:
+        break;
     }
     QTreeWidgetItem* pLogNode = LogNodeOf(pItem);
     const DWORD dwLog = NodeID(pLogNode);
@@ -349,11 +371,20 @@ void CQuorvilView::OnArrowKeyReleased()
 void CQuorvilView::OnDoubleClick(QTreeWidgetItem* pItem)
 {
     switch (KindOf(pItem)) {
-    case 0: break;
-    case ITEM_KIND_SYSTEM_LOG: RunCommand(pItem, ID_LOG_EDITOR); break;
-    case TREE_KIND_TEXT_ROOT: RunCommand(pItem, ID_LOG_NEW_TEXT); break;
-    case TREE_KIND_EVENT_ROOT: RunCommand(pItem, ID_LOG_NEW_EVENT); break;
-    default: RunCommand(pItem, ID_LOG_CONFIGURE); break;
+    case 0:
+        break;
+    case ITEM_KIND_SYSTEM_LOG:
+        RunCommand(pItem, ID_LOG_EDITOR);
+        break;
+    case TREE_KIND_TEXT_ROOT:
+        RunCommand(pItem, ID_LOG_NEW_TEXT);
+        break;
+    case TREE_KIND_EVENT_ROOT:
+        RunCommand(pItem, ID_LOG_NEW_EVENT);
+        break;
+    default:
+        RunCommand(pItem, ID_LOG_CONFIGURE);
+        break;
     }
 }
 
@@ -368,8 +399,10 @@ bool IsTreeCommand(UINT nID)
     case ID_EDIT_PASTE:
     case ID_TEST_TASK:
     case ID_EVENT_VIEWER:
-    case ID_VIEW_REFRESH: return true;
-    default: return IsSharedLogCommand(nID);
+    case ID_VIEW_REFRESH:
+        return true;
+    default:
+        return IsSharedLogCommand(nID);
     }
 }
 
@@ -385,10 +418,14 @@ bool CQuorvilView::IsCommandEnabledFor(QTreeWidgetItem* pItem, UINT nID) const
     switch (nID) {
     case ID_LOG_NEW_TEXT:
     case ID_LOG_NEW_EVENT:
-    case ID_EVENT_VIEWER: return true;
-    case ID_VIEW_REFRESH: return pItem != nullptr;
-    case ID_EDIT_COPY: return bLog || bGroup || bTask || bKey;
-    case ID_TEST_TASK: return bGroup || bTask;
+    case ID_EVENT_VIEWER:
+        return true;
+    case ID_VIEW_REFRESH:
+        return pItem != nullptr;
+    case ID_EDIT_COPY:
+        return bLog || bGroup || bTask || bKey;
+    case ID_TEST_TASK:
+        return bGroup || bTask;
     case ID_EDIT_PASTE: {
         CPasteSource source;
         return pItem && ReadClipboard(source) && AnalysePasteAt(source, pItem) != PASTE_NONE;
@@ -401,7 +438,8 @@ bool CQuorvilView::IsCommandEnabledFor(QTreeWidgetItem* pItem, UINT nID) const
         if (bGroup || bKey)
             return LogOf(pItem) != nullptr;
         break;
-    default: break;
+    default:
+        break;
     }
     if (!IsSharedLogCommand(nID) || !(bLog || kind == ITEM_KIND_SYSTEM_LOG))
         return false;
@@ -416,16 +454,22 @@ bool CQuorvilView::IsCommandEnabled(UINT nID) const
 QString CQuorvilView::CommandText(UINT nID) const
 {
     switch (nID) {
-    case ID_EDIT_COPY: return QStringLiteral("&Copy\tCtrl+C");
+    case ID_EDIT_COPY:
+        return QStringLiteral("&Copy\tCtrl+C");
     case ID_EDIT_PASTE: {
         CPasteSource source;
         const bool bRead = Selected() && ReadClipboard(source);
         return ToQt(PasteMenuText(bRead ? AnalysePasteAt(source, Selected()) : PASTE_NONE));
     }
-    case ID_TEST_TASK: return QStringLiteral("Test &Task Actions");
-    case ID_EVENT_VIEWER: return QStringLiteral("NT &Event Viewer");
-    case ID_VIEW_REFRESH: return QStringLiteral("&Refresh\tF5");
-    default: return IsSharedLogCommand(nID) ? SharedLogCommandText(m_doc, GetSelectedID(), nID, false) : QString();
+    case ID_TEST_TASK:
+        return QStringLiteral("Test &Task Actions");
+    case ID_EVENT_VIEWER:
+        return QStringLiteral("NT &Event Viewer");
+    case ID_VIEW_REFRESH:
+        return QStringLiteral("&Refresh\tF5");
+    default:
+        return IsSharedLogCommand(nID) ? SharedLogCommandText(m_doc, GetSelectedID(), nID, false)
+                                       : QString();
     }
 }
 
@@ -452,17 +496,27 @@ void CQuorvilView::RunCommand(QTreeWidgetItem* pItem, UINT nID)
         return;
     const DWORD kind = KindOf(pItem);
     switch (nID) {
-    case ID_LOG_NEW_TEXT: m_doc.AddTextLog(ADD_MODE_MENU); return;
-    case ID_LOG_NEW_EVENT: m_doc.AddEventLogs(ADD_MODE_MENU); return;
-    case ID_VIEW_REFRESH: ShowNode(pItem); return;
-    case ID_EDIT_COPY: Copy(pItem); return;
+    case ID_LOG_NEW_TEXT:
+        m_doc.AddTextLog(ADD_MODE_MENU);
+        return;
+    case ID_LOG_NEW_EVENT:
+        m_doc.AddEventLogs(ADD_MODE_MENU);
+        return;
+    case ID_VIEW_REFRESH:
+        ShowNode(pItem);
+        return;
+    case ID_EDIT_COPY:
+        Copy(pItem);
+        return;
     case ID_EDIT_PASTE: {
         CPasteSource source;
         if (ReadClipboard(source))
             PasteAt(source, pItem);
         return;
     }
-    case ID_TEST_TASK: TestTaskActions(pItem); return;
+    case ID_TEST_TASK:
+        TestTaskActions(pItem);
+        return;
     case ID_EVENT_VIEWER: {
         std::string computer;
         if (kind == ITEM_KIND_EVENT_LOG) {
@@ -472,7 +526,8 @@ void CQuorvilView::RunCommand(QTreeWidgetItem* pItem, UINT nID)
         LaunchEventViewer(computer);
         return;
     }
-    default: break;
+    default:
+        break;
     }
     if (kind == TREE_KIND_WATCH_GROUP || kind == TREE_KIND_TASK || kind == TREE_KIND_SEARCH_KEY) {
         if (nID == ID_LOG_CONFIGURE)
@@ -490,12 +545,17 @@ void CQuorvilView::Configure(QTreeWidgetItem* pItem)
     const int nGroup = GroupIndexOf(pItem);
     CScanPause pause(m_doc.m_pManager.get());
     switch (KindOf(pItem)) {
-    case TREE_KIND_WATCH_GROUP: m_doc.EditWatchGroup(dwLog, nGroup); break;
-    case TREE_KIND_TASK: m_doc.EditTask(dwLog, nGroup); break;
+    case TREE_KIND_WATCH_GROUP:
+        m_doc.EditWatchGroup(dwLog, nGroup);
+        break;
+    case TREE_KIND_TASK:
+        m_doc.EditTask(dwLog, nGroup);
+        break;
     case TREE_KIND_SEARCH_KEY:
         m_doc.EditSearchKey(dwLog, nGroup, static_cast<int>(ItemNumber(NodeID(pItem))));
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -512,7 +572,9 @@ void CQuorvilView::Delete(QTreeWidgetItem* pItem)
 void CQuorvilView::TestTaskActions(QTreeWidgetItem* pItem)
 {
     const CKeysAndActions* pGroup =
-        m_doc.m_pManager ? m_doc.m_pManager->FindWatchGroup(NodeID(LogNodeOf(pItem)), GroupIndexOf(pItem)) : nullptr;
+        m_doc.m_pManager
+            ? m_doc.m_pManager->FindWatchGroup(NodeID(LogNodeOf(pItem)), GroupIndexOf(pItem))
+            : nullptr;
     if (pGroup)
         RunTaskCopyOnWorker(pGroup->m_task);
 }
@@ -536,7 +598,9 @@ std::unique_ptr<QMenu> CQuorvilView::CreateContextMenu()
     auto add = [&](UINT nID, const QString& text) {
         return addEnabled(nID, text, IsCommandEnabledFor(pItem, nID));
     };
-    auto addShared = [&](UINT nID) { return add(nID, SharedLogCommandText(m_doc, dwID, nID, true)); };
+    auto addShared = [&](UINT nID) {
+        return add(nID, SharedLogCommandText(m_doc, dwID, nID, true));
+    };
     auto addPaste = [&] {
         const int nResult = AnalysePasteAt(source, pItem);
         addEnabled(ID_EDIT_PASTE, ToQt(PasteMenuText(nResult)), nResult != PASTE_NONE);
@@ -604,7 +668,8 @@ std::unique_ptr<QMenu> CQuorvilView::CreateContextMenu()
         add(ID_TEST_TASK, testTask + QString(20, ' ') + QStringLiteral("\t "));
         addCopyPaste();
         break;
-    default: return nullptr;
+    default:
+        return nullptr;
     }
     return pMenu;
 }

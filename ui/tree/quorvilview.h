@@ -53,7 +53,7 @@ public:
     DWORD GetSelectedID() const;
     // Selects the node with this identifier: a root, the system log file or
     // a log; with nGroup >= 0 that log's watch group, and with nKey >= 0
-    // that group's key (nKey == -2: its task). False when there is none.
+    // that group's key. False when there is none.
     bool SelectNode(DWORD dwID, int nGroup = -1, int nKey = -1);
 
     // The context menu of the selected node, built from the clipboard's
@@ -124,7 +124,7 @@ private:
     QTreeWidgetItem* m_pTextRoot;
     QTreeWidgetItem* m_pEventRoot;
     QTreeWidgetItem* m_pSystemLog;
-    QTimer m_selectTimer;              // restarted by arrow key releases
+    QTimer m_selectTimer;               // restarted by arrow key releases
     QPersistentModelIndex m_dragSource; // the node a drag started from
     QPersistentModelIndex m_preDrag;    // the selection when a drag entered
 };

@@ -11,4 +11,7 @@ constexpr DWORD TREE_KIND_WATCH_GROUP = 0x70000000; // index within its log
 constexpr DWORD TREE_KIND_TASK = 0x90000000;        // the task of its watch group
 constexpr DWORD TREE_KIND_SEARCH_KEY = 0xA0000000;  // index within its watch group
 
-constexpr bool IsLogKind(DWORD kind) { return kind == ITEM_KIND_TEXT_LOG || kind == ITEM_KIND_EVENT_LOG; }
+constexpr bool IsLogKind(DWORD kind)
+{
+    return kind == ITEM_KIND_TEXT_LOG || kind == ITEM_KIND_EVENT_LOG;
+}

@@ -24,7 +24,8 @@ constexpr const char* IDS_REPLACE_SEARCH_KEY = "Do you want to replace this sear
 // 168
 constexpr const char* IDS_COPY_WATCH_GROUPS =
     "This operation will copy the watch groups from the source log to the target log.\n\n"
-    "If you would like to merge the watch groups from the source with those of the target, choose Yes.\n"
+    "If you would like to merge the watch groups from the source with those of the target, choose "
+    "Yes.\n"
     "If you want to delete the old watch groups and just use the new ones, choose No.\n\n"
     "Select Cancel to abort this procedure.";
 
@@ -56,14 +57,16 @@ bool CQuorvilView::GetNodeBlock(QTreeWidgetItem* pItem, UINT& uFormat, CGlobalMe
         hMem = pGroup->CopyTaskToGlobalMemory();
         return true;
     case TREE_KIND_SEARCH_KEY: {
-        const CSearchKey* pKey = pGroup ? pGroup->GetKey(static_cast<int>(ItemNumber(dwID))) : nullptr;
+        const CSearchKey* pKey =
+            pGroup ? pGroup->GetKey(static_cast<int>(ItemNumber(dwID))) : nullptr;
         if (!pKey)
             return false;
         uFormat = pKey->GetClipFormat();
         hMem = pKey->CopyToGlobalMemory();
         return true;
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -101,7 +104,9 @@ void CQuorvilView::PasteAt(const CPasteSource& source, QTreeWidgetItem* pItem)
     const DWORD dwLog = NodeID(LogNodeOf(pItem));
     const int nGroup = GroupIndexOf(pItem);
     QWidget* pParent = m_frame.GetWindow();
-    auto ask = [pParent](const char* text) { return ShowMessageBox(pParent, text, MB_YESNO | MB_ICONQUESTION) == IDYES; };
+    auto ask = [pParent](const char* text) {
+        return ShowMessageBox(pParent, text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    };
 
     switch (nResult) {
     case PASTE_ADD_TEXT_KEY:
@@ -115,18 +120,21 @@ void CQuorvilView::PasteAt(const CPasteSource& source, QTreeWidgetItem* pItem)
     }
     case PASTE_ADD_EVENT_KEY:
     case PASTE_REPLACE_EVENT_KEY:
-        PasteKey(pItem, nResult == PASTE_REPLACE_EVENT_KEY, source.ReadKey(BnClipFormat::SEARCHKEYEVENT));
+        PasteKey(pItem, nResult == PASTE_REPLACE_EVENT_KEY,
+                 source.ReadKey(BnClipFormat::SEARCHKEYEVENT));
         break;
     case PASTE_ADD_TEXT_WATCH:
     case PASTE_ADD_EVENT_WATCH: {
-        auto format = nResult == PASTE_ADD_TEXT_WATCH ? BnClipFormat::WATCHTEXT : BnClipFormat::WATCHEVENT;
+        auto format =
+            nResult == PASTE_ADD_TEXT_WATCH ? BnClipFormat::WATCHTEXT : BnClipFormat::WATCHEVENT;
         if (auto pGroup = source.ReadWatchGroup(format))
             m_doc.AddWatchGroup(dwLog, pGroup.release());
         break;
     }
     case PASTE_REPLACE_TEXT_WATCH:
     case PASTE_REPLACE_EVENT_WATCH: {
-        auto format = nResult == PASTE_REPLACE_TEXT_WATCH ? BnClipFormat::WATCHTEXT : BnClipFormat::WATCHEVENT;
+        auto format = nResult == PASTE_REPLACE_TEXT_WATCH ? BnClipFormat::WATCHTEXT
+                                                          : BnClipFormat::WATCHEVENT;
         if (auto pGroup = source.ReadWatchGroup(format); pGroup && ask(IDS_REPLACE_WATCH_GROUP))
             m_doc.SetWatchGroup(dwLog, nGroup, *pGroup);
         break;
@@ -145,19 +153,25 @@ void CQuorvilView::PasteAt(const CPasteSource& source, QTreeWidgetItem* pItem)
     }
     case PASTE_REPLACE_EVENT_LOG_WATCHES:
     case PASTE_REPLACE_TEXT_LOG_WATCHES: {
-        auto format =
-            nResult == PASTE_REPLACE_TEXT_LOG_WATCHES ? BnClipFormat::MONTEXTLOG : BnClipFormat::MONEVENTLOG;
+        auto format = nResult == PASTE_REPLACE_TEXT_LOG_WATCHES ? BnClipFormat::MONTEXTLOG
+                                                                : BnClipFormat::MONEVENTLOG;
         auto pSource = source.ReadLog(format);
         if (!pSource)
             break;
         switch (ShowMessageBox(pParent, IDS_COPY_WATCH_GROUPS, MB_YESNOCANCEL | MB_ICONQUESTION)) {
-        case IDYES: m_doc.MergeWatchGroups(dwLog, *pSource); break;
-        case IDNO: m_doc.ReplaceWatchGroups(dwLog, *pSource); break;
-        default: break;
+        case IDYES:
+            m_doc.MergeWatchGroups(dwLog, *pSource);
+            break;
+        case IDNO:
+            m_doc.ReplaceWatchGroups(dwLog, *pSource);
+            break;
+        default:
+            break;
         }
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -171,7 +185,8 @@ void CQuorvilView::PasteKey(QTreeWidgetItem* pItem, bool bReplace, std::unique_p
     int nGroup = GroupIndexOf(pItem);
     const DWORD kind = ItemKind(NodeID(pItem));
     if (bReplace) {
-        if (ShowMessageBox(m_frame.GetWindow(), IDS_REPLACE_SEARCH_KEY, MB_YESNO | MB_ICONQUESTION) == IDYES)
+        if (ShowMessageBox(m_frame.GetWindow(), IDS_REPLACE_SEARCH_KEY,
+                           MB_YESNO | MB_ICONQUESTION) == IDYES)
             m_doc.SetSearchKey(dwLog, nGroup, static_cast<int>(ItemNumber(NodeID(pItem))), *pKey);
         return;
     }

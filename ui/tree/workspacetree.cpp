@@ -8,7 +8,8 @@
 
 #include "ui/tree/quorvilview.h"
 
-CWorkspaceTree::CWorkspaceTree(CQuorvilView& view, QWidget* parent) : QTreeWidget(parent), m_view(view)
+CWorkspaceTree::CWorkspaceTree(CQuorvilView& view, QWidget* parent)
+    : QTreeWidget(parent), m_view(view)
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -49,7 +50,8 @@ void CWorkspaceTree::keyReleaseEvent(QKeyEvent* event)
 
 void CWorkspaceTree::contextMenuEvent(QContextMenuEvent* event)
 {
-    QTreeWidgetItem* pItem = event->reason() == QContextMenuEvent::Mouse ? itemAt(event->pos()) : currentItem();
+    QTreeWidgetItem* pItem =
+        event->reason() == QContextMenuEvent::Mouse ? itemAt(event->pos()) : currentItem();
     m_view.OnContextMenu(event->globalPos(), pItem);
 }
 
@@ -66,7 +68,8 @@ void CWorkspaceTree::dragEnterEvent(QDragEnterEvent* event)
 
 void CWorkspaceTree::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (event->mimeData() && m_view.DragOver(itemAt(event->position().toPoint()), *event->mimeData())) {
+    if (event->mimeData() &&
+        m_view.DragOver(itemAt(event->position().toPoint()), *event->mimeData())) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {

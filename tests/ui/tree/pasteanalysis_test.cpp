@@ -1,7 +1,6 @@
-#include "ui/tree/pasteanalysis.h"
-
 #include <gtest/gtest.h>
 
+#include "ui/tree/pasteanalysis.h"
 #include "ui/tree/pastesource.h"
 #include "ui/tree/treenodes.h"
 
@@ -90,8 +89,10 @@ TEST(PasteAnalysis, DecidesByTheFirstMatchingRule)
 TEST(PasteAnalysis, MenuTextNamesWhatThePasteDoes)
 {
     EXPECT_EQ(PasteMenuText(PASTE_ADD_TEXT_KEY), "&Paste (Add text key)\tCtrl+V");
-    EXPECT_EQ(PasteMenuText(PASTE_REPLACE_EVENT_LOG_WATCHES), "&Paste (Replace event log watches)\tCtrl+V");
-    EXPECT_EQ(PasteMenuText(PASTE_REPLACE_TEXT_LOG_WATCHES), "&Paste (Replace text log watches)\tCtrl+V");
+    EXPECT_EQ(PasteMenuText(PASTE_REPLACE_EVENT_LOG_WATCHES),
+              "&Paste (Replace event log watches)\tCtrl+V");
+    EXPECT_EQ(PasteMenuText(PASTE_REPLACE_TEXT_LOG_WATCHES),
+              "&Paste (Replace text log watches)\tCtrl+V");
     EXPECT_EQ(PasteMenuText(PASTE_NONE), "&Paste ");
     EXPECT_EQ(PasteMenuText(14), "&Paste ");
 }

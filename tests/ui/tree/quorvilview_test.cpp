@@ -1,5 +1,3 @@
-#include "ui/tree/quorvilview.h"
-
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -20,8 +18,8 @@
 #include "treetestsupport.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
+#include "ui/tree/quorvilview.h"
 #include "ui/tree/treenodes.h"
-
 
 TEST_F(TreeViewTest, ShowsLogsWithGroupsTasksAndKeysSortedByText)
 {
@@ -39,7 +37,8 @@ TEST_F(TreeViewTest, ShowsLogsWithGroupsTasksAndKeysSortedByText)
     EXPECT_EQ(IdOf(TextRoot()), TREE_KIND_TEXT_ROOT);
     EXPECT_EQ(IdOf(EventRoot()), TREE_KIND_EVENT_ROOT);
     EXPECT_EQ(IdOf(SystemLog()), ITEM_KIND_SYSTEM_LOG);
-    EXPECT_EQ(ChildTexts(TextRoot()), (QStringList{"Alpha", "zeta"})) << "sorted regardless of case";
+    EXPECT_EQ(ChildTexts(TextRoot()), (QStringList{"Alpha", "zeta"}))
+        << "sorted regardless of case";
     EXPECT_EQ(ChildTexts(EventRoot()), QStringList{"SRV\\System"});
     EXPECT_TRUE(TextRoot()->isExpanded());
     EXPECT_TRUE(EventRoot()->isExpanded());
@@ -51,8 +50,8 @@ TEST_F(TreeViewTest, ShowsLogsWithGroupsTasksAndKeysSortedByText)
     ASSERT_EQ(pZetaNode->childCount(), 1);
     QTreeWidgetItem* pGroupNode = pZetaNode->child(0);
     EXPECT_EQ(IdOf(pGroupNode), TREE_KIND_WATCH_GROUP | 0);
-    EXPECT_EQ(ChildTexts(pGroupNode),
-              (QStringList{"Task", "'error' Only", "'warning' Only", "'" + QString(49, 'k') + "..."}))
+    EXPECT_EQ(ChildTexts(pGroupNode), (QStringList{"Task", "'error' Only", "'warning' Only",
+                                                   "'" + QString(49, 'k') + "..."}))
         << "the task first, then the keys in order, long descriptions cut at 50 characters";
     EXPECT_EQ(IdOf(pGroupNode->child(0)), TREE_KIND_TASK);
     EXPECT_EQ(IdOf(pGroupNode->child(3)), TREE_KIND_SEARCH_KEY | 2);
@@ -75,27 +74,31 @@ TEST_F(TreeViewTest, ContextMenusPerNodeKind)
     EXPECT_EQ(ContextMenuOf(EventRoot()),
               (QStringList{"New e&vent log... [default]", "-", "&Paste  [gray]"}));
     EXPECT_EQ(ContextMenuOf(SystemLog()), (QStringList{"Send to &Editor [default]", "C&lear"}));
-    EXPECT_EQ(ContextMenuOf(LogNode(pText)),
-              (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "Ena&ble\tCtrl+T", "-", "Send to &Editor",
-                           "C&lear", "Ma&rk...\tCtrl+K", "&Fast Mark\tAlt+K", "-", "&Copy\tCtrl+C",
-                           "&Paste  [gray]", "-", "Explor&e ...", "Command Bo&x..."}));
+    EXPECT_EQ(
+        ContextMenuOf(LogNode(pText)),
+        (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "Ena&ble\tCtrl+T", "-",
+                     "Send to &Editor", "C&lear", "Ma&rk...\tCtrl+K", "&Fast Mark\tAlt+K", "-",
+                     "&Copy\tCtrl+C", "&Paste  [gray]", "-", "Explor&e ...", "Command Bo&x..."}));
     EXPECT_EQ(ContextMenuOf(LogNode(pSystem)),
-              (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "Ena&ble\tCtrl+T", "&Rename", "-", "C&lear",
-                           "Ma&rk...\tCtrl+K [gray]", "&Fast Mark\tAlt+K [gray]", "-", "&Copy\tCtrl+C",
-                           "&Paste  [gray]"}));
+              (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "Ena&ble\tCtrl+T", "&Rename",
+                           "-", "C&lear", "Ma&rk...\tCtrl+K [gray]", "&Fast Mark\tAlt+K [gray]",
+                           "-", "&Copy\tCtrl+C", "&Paste  [gray]"}));
     const QStringList application = ContextMenuOf(LogNode(pApplication));
     EXPECT_TRUE(application.contains("Disa&ble\tCtrl+T")) << "an enabled log offers to disable it";
     EXPECT_TRUE(application.contains("Ma&rk...\tCtrl+K"));
     EXPECT_TRUE(application.contains("&Fast Mark\tAlt+K"));
 
     QTreeWidgetItem* pGroupNode = LogNode(pText)->child(0);
-    EXPECT_EQ(ContextMenuOf(pGroupNode), (QStringList{"C&onfigure...\tCtrl+Enter [default]", del,
-                                                      "Test &Task Actions", "-", "&Copy\tCtrl+C", "&Paste  [gray]"}));
+    EXPECT_EQ(ContextMenuOf(pGroupNode),
+              (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "Test &Task Actions", "-",
+                           "&Copy\tCtrl+C", "&Paste  [gray]"}));
     EXPECT_EQ(ContextMenuOf(pGroupNode->child(0)),
-              (QStringList{"C&onfigure...\tCtrl+Enter [default]", "Test &Task Actions" + QString(20, ' ') + "\t ",
-                           "-", "&Copy\tCtrl+C", "&Paste  [gray]"}));
+              (QStringList{"C&onfigure...\tCtrl+Enter [default]",
+                           "Test &Task Actions" + QString(20, ' ') + "\t ", "-", "&Copy\tCtrl+C",
+                           "&Paste  [gray]"}));
     EXPECT_EQ(ContextMenuOf(pGroupNode->child(1)),
-              (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "-", "&Copy\tCtrl+C", "&Paste  [gray]"}));
+              (QStringList{"C&onfigure...\tCtrl+Enter [default]", del, "-", "&Copy\tCtrl+C",
+                           "&Paste  [gray]"}));
 
     // The frame's menus ask the same of the selected node.
     Tree().setCurrentItem(LogNode(pSystem));
@@ -141,12 +144,16 @@ TEST_F(TreeViewTest, HintsRebuildTheNodesConcerned)
     auto* pKey = new CSearchKeyText;
     pKey->m_strKey1 = "disk";
     EXPECT_EQ(doc.AddSearchKey(dwID, 1, pKey), 2);
-    EXPECT_EQ(ChildTexts(pLogNode->child(1)), (QStringList{"Task", "'error' Only", "'warning' Only", "'disk' Only"}));
+    EXPECT_EQ(ChildTexts(pLogNode->child(1)),
+              (QStringList{"Task", "'error' Only", "'warning' Only", "'disk' Only"}));
     EXPECT_TRUE(pLogNode->child(1)->isExpanded());
     EXPECT_TRUE(doc.DeleteSearchKey(dwID, 1, 0));
-    EXPECT_EQ(ChildTexts(pLogNode->child(1)), (QStringList{"Task", "'warning' Only", "'disk' Only"}));
-    EXPECT_EQ(IdOf(pLogNode->child(1)->child(2)), TREE_KIND_SEARCH_KEY | 1) << "key indexes renumbered";
-    EXPECT_EQ(ChildTexts(pLogNode->child(0)), (QStringList{"Task", "'error' Only", "'warning' Only"}))
+    EXPECT_EQ(ChildTexts(pLogNode->child(1)),
+              (QStringList{"Task", "'warning' Only", "'disk' Only"}));
+    EXPECT_EQ(IdOf(pLogNode->child(1)->child(2)), TREE_KIND_SEARCH_KEY | 1)
+        << "key indexes renumbered";
+    EXPECT_EQ(ChildTexts(pLogNode->child(0)),
+              (QStringList{"Task", "'error' Only", "'warning' Only"}))
         << "the other group is untouched";
 
     // A group added is selected; a group deleted renumbers the rest.
@@ -182,7 +189,8 @@ TEST_F(TreeViewTest, HintsRebuildTheNodesConcerned)
     pNew->m_strLogName = "Security";
     const DWORD dwNew = doc.AddEventLog(pNew);
     EXPECT_EQ(m_pView->GetSelectedID(), dwNew);
-    EXPECT_EQ(m_frame.m_messages, (std::vector<CFrameMessage>{{WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(dwNew)}}));
+    EXPECT_EQ(m_frame.m_messages,
+              (std::vector<CFrameMessage>{{WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(dwNew)}}));
 }
 
 TEST_F(TreeViewTest, LeftClickShowsANodeUnlessItBelongsToTheLogShown)
@@ -195,19 +203,19 @@ TEST_F(TreeViewTest, LeftClickShowsANodeUnlessItBelongsToTheLogShown)
     const LPARAM app = pApp->GetID();
 
     Click(LogNode(pApp));
-    Click(LogNode(pApp)->child(0));            // its group: same log
-    Click(LogNode(pApp)->child(0)->child(1));  // its key: same log
-    Click(LogNode(pApp)->child(0)->child(1));  // the selected node again
+    Click(LogNode(pApp)->child(0));           // its group: same log
+    Click(LogNode(pApp)->child(0)->child(1)); // its key: same log
+    Click(LogNode(pApp)->child(0)->child(1)); // the selected node again
     Click(LogNode(pSystem));
     Click(EventRoot());
     Click(SystemLog());
-    Click(LogNode(pApp)->child(0));            // a group of another log than the one shown
-    EXPECT_EQ(m_frame.m_messages,
-              (std::vector<CFrameMessage>{{WM_SHOW_TEXT_VIEWER, app},
-                                          {WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pSystem->GetID())},
-                                          {WM_SHOW_EVENT_LOGS, 0},
-                                          {WM_SHOW_TEXT_VIEWER, ITEM_KIND_SYSTEM_LOG},
-                                          {WM_SHOW_TEXT_VIEWER, app}}));
+    Click(LogNode(pApp)->child(0)); // a group of another log than the one shown
+    EXPECT_EQ(m_frame.m_messages, (std::vector<CFrameMessage>{
+                                      {WM_SHOW_TEXT_VIEWER, app},
+                                      {WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pSystem->GetID())},
+                                      {WM_SHOW_EVENT_LOGS, 0},
+                                      {WM_SHOW_TEXT_VIEWER, ITEM_KIND_SYSTEM_LOG},
+                                      {WM_SHOW_TEXT_VIEWER, app}}));
 
     m_frame.m_messages.clear();
     EXPECT_TRUE(m_pView->OnCommand(ID_VIEW_REFRESH));
@@ -235,7 +243,8 @@ TEST_F(TreeViewTest, ArrowKeysShowOnlyTheLastNodeWhenTheTimerFires)
     QTRY_COMPARE_WITH_TIMEOUT(fired.count(), 1, 5000);
     EXPECT_FALSE(pTimer->isActive()) << "fires once";
     EXPECT_EQ(m_frame.m_messages,
-              (std::vector<CFrameMessage>{{WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pSystem->GetID())}}));
+              (std::vector<CFrameMessage>{
+                  {WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pSystem->GetID())}}));
 }
 
 namespace {
@@ -263,11 +272,11 @@ public:
 
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    std::string m_text;                     // guarded by m_mutex
-    std::thread::id m_thread;               // guarded by m_mutex
+    std::string m_text;       // guarded by m_mutex
+    std::thread::id m_thread; // guarded by m_mutex
     std::atomic<bool> m_bShowing = false;
     std::atomic<bool> m_bDone = false;
-    bool m_bReleased = false;               // guarded by m_mutex
+    bool m_bReleased = false; // guarded by m_mutex
 };
 
 } // namespace

@@ -10,10 +10,10 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <functional>
-#include <string>
-#include <utility>
 #include <memory>
 #include <ostream>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -46,10 +46,13 @@ public:
         return m_bDialogOK;
     }
     int ChooseWatchGroup(const CMonitoredObject&) override { return m_nChoose; }
-    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override { return FALSE; }
+    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override
+    {
+        return FALSE;
+    }
     BOOL PromptSaveFileName(std::string&) override { return FALSE; }
 
-    int m_nAnswer = IDYES;  // to the document's own questions
+    int m_nAnswer = IDYES;    // to the document's own questions
     BOOL m_bDialogOK = FALSE; // the text key dialog's answer
     int m_nChoose = CHOOSE_NEW_WATCH_GROUP;
     std::vector<std::string> m_questions;
@@ -82,7 +85,10 @@ public:
         m_doc.SetUi(nullptr);
         SetClipboard(nullptr);
     }
-    void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override { m_messages.push_back({message, lParam}); }
+    void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override
+    {
+        m_messages.push_back({message, lParam});
+    }
     void SetMessageText(const QString& text) override { m_statusText = text; }
     CQuorvilDoc& GetDocument() override { return m_doc; }
     QWidget* GetWindow() override { return nullptr; }
@@ -99,7 +105,8 @@ public:
         m_doc.m_pManager->AddLog(pLog);
         return pLog;
     }
-    CEventMonitor* AddEventLog(const std::string& server, const std::string& logName, int nGroups = 0)
+    CEventMonitor* AddEventLog(const std::string& server, const std::string& logName,
+                               int nGroups = 0)
     {
         auto* pLog = new CEventMonitor;
         pLog->m_strServer = server;
@@ -203,10 +210,10 @@ protected:
     }
     void Click(QTreeWidgetItem* pItem)
     {
-        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualItemRect(pItem).center());
+        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
+                          Tree().visualItemRect(pItem).center());
     }
 
     CTestFrame m_frame;
     std::unique_ptr<CQuorvilView> m_pView;
 };
-

@@ -107,7 +107,8 @@ TEST_F(TreeTransferTest, WatchGroupsAndTasksKeepToTheirKindOfLog)
     CEventMonitor* pSystem = m_frame.AddEventLog("SRV", "System", 1);
     CreateView();
     pApp->GetWatchGroup(0)->m_task.SetDescription("Mail the team");
-    m_frame.m_doc.UpdateAllViews(HINT_TASK_EDITED, std::make_unique<CHintStruct>(pApp->GetID(), 0).get());
+    m_frame.m_doc.UpdateAllViews(HINT_TASK_EDITED,
+                                 std::make_unique<CHintStruct>(pApp->GetID(), 0).get());
     EXPECT_EQ(LogNode(pApp)->child(0)->child(0)->text(0), "Mail the team");
 
     CopyNode(LogNode(pApp)->child(0));
@@ -121,11 +122,13 @@ TEST_F(TreeTransferTest, WatchGroupsAndTasksKeepToTheirKindOfLog)
     EXPECT_EQ(PasteItemOf(LogNode(pWeb)), "&Paste (Add text watch)\tCtrl+V");
     PasteOn(LogNode(pWeb));
     ASSERT_EQ(pWeb->GetWatchGroupCount(), 1);
-    EXPECT_EQ(ChildTexts(LogNode(pWeb)->child(0)), (QStringList{"Mail the team", "'error' Only", "'warning' Only"}));
+    EXPECT_EQ(ChildTexts(LogNode(pWeb)->child(0)),
+              (QStringList{"Mail the team", "'error' Only", "'warning' Only"}));
 
     m_frame.m_nBoxAnswer = IDYES;
     PasteOn(LogNode(pApp)->child(1));
-    EXPECT_EQ(m_frame.m_boxes, std::vector<std::string>{"Do you want to replace this watch group?"});
+    EXPECT_EQ(m_frame.m_boxes,
+              std::vector<std::string>{"Do you want to replace this watch group?"});
     EXPECT_EQ(pApp->GetWatchGroup(1)->m_strDescription, "Group 0");
 
     CopyNode(LogNode(pApp)->child(0)->child(0));
@@ -204,12 +207,14 @@ TEST_F(TreeTransferTest, DragOverSelectsTheNodeAndAllowsWhatPasteWould)
 
     DragEnter(TextRoot(), key);
     EXPECT_FALSE(DragOver(LogNode(pSystem), key));
-    EXPECT_EQ(m_pView->GetSelectedID(), pSystem->GetID()) << "the node under the cursor is selected";
+    EXPECT_EQ(m_pView->GetSelectedID(), pSystem->GetID())
+        << "the node under the cursor is selected";
     EXPECT_TRUE(DragOver(LogNode(pApp), key));
     EXPECT_EQ(m_frame.m_statusText, "Paste (Add text key)");
     QDragLeaveEvent leave;
     QApplication::sendEvent(Tree().viewport(), &leave);
-    EXPECT_EQ(m_pView->GetSelectedID(), ITEM_KIND_SYSTEM_LOG) << "leaving reselects the node of before";
+    EXPECT_EQ(m_pView->GetSelectedID(), ITEM_KIND_SYSTEM_LOG)
+        << "leaving reselects the node of before";
 
     // Text dropped from another program becomes a text key.
     QMimeData text;
