@@ -94,6 +94,7 @@ CLogListView::CLogListView(IMainFrame& frame, const CListKind& kind, QWidget* pa
     m_pList->setSortingEnabled(false);
     m_pList->header()->setStretchLastSection(false);
     m_pList->header()->setSectionsMovable(false);
+    m_pList->header()->setSectionsClickable(false);
     m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pList->installEventFilter(this);
     setFocusProxy(m_pList);
@@ -263,8 +264,17 @@ std::unique_ptr<QMenu> CLogListView::CreateContextMenu(const QPoint& pos)
 void CLogListView::ShowContextMenu(const QPoint& pos)
 {
     std::unique_ptr<QMenu> menu = CreateContextMenu(pos);
-    if (QAction* chosen = menu->exec(m_pList->viewport()->mapToGlobal(pos)))
-        OnCommand(chosen->data().toUInt());
+    // Hints may refill the rows while the menu is open; a log command still
+    // goes to the log that was clicked.
+    const DWORD dwID = GetSelectedItem();
+    QAction* chosen = menu->exec(m_pList->viewport()->mapToGlobal(pos));
+    if (!chosen)
+        return;
+    const UINT nID = chosen->data().toUInt();
+    if (dwID != 0 && IsLogCommand(nID))
+        RunLogCommand(m_frame, dwID, nID);
+    else
+        OnCommand(nID);
 }
 
 void CLogListView::ChooseColumns()
