@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -31,6 +32,11 @@ QString TimeText(const CTime& time)
 QString Unsigned(DWORD n)
 {
     return QString::number(n);
+}
+
+Qt::Alignment Alignment(const CListColumn& column)
+{
+    return (column.bRightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
 const CListColumn* FindColumn(const CListKind& kind, DWORD dwId)
@@ -118,36 +124,30 @@ CLogListView::~CLogListView()
 
 void CLogListView::BuildColumns()
 {
-    CColumnLayout& layout = *m_kind.pLayout;
-    m_arrShownPositions.clear();
+    const CColumnLayout& layout = *m_kind.pLayout;
+    m_arrShown.clear();
     QStringList headings;
     for (std::size_t i = 0; i < layout.m_arrIds.size(); ++i)
         if (const CListColumn* pColumn = FindColumn(m_kind, layout.m_arrIds[i])) {
-            m_arrShownPositions.push_back(i);
+            m_arrShown.push_back({i, pColumn});
             headings << QString::fromLatin1(pColumn->pszHeading);
         }
     m_pList->clear();
     m_pList->setColumnCount(static_cast<int>(headings.size()));
     m_pList->setHeaderLabels(headings);
-    for (int col = 0; col < static_cast<int>(m_arrShownPositions.size()); ++col) {
-        std::size_t pos = m_arrShownPositions[static_cast<std::size_t>(col)];
-        const CListColumn* pColumn = FindColumn(m_kind, layout.m_arrIds[pos]);
-        m_pList->headerItem()->setTextAlignment(col, pColumn->bRightAligned
-                                                         ? Qt::AlignRight | Qt::AlignVCenter
-                                                         : Qt::AlignLeft | Qt::AlignVCenter);
-        m_pList->setColumnWidth(col, static_cast<int>(layout.m_arrWidths[pos]));
+    for (int col = 0; col < static_cast<int>(m_arrShown.size()); ++col) {
+        const CShownColumn& shown = m_arrShown[static_cast<std::size_t>(col)];
+        m_pList->headerItem()->setTextAlignment(col, Alignment(*shown.pColumn));
+        m_pList->setColumnWidth(col, static_cast<int>(layout.m_arrWidths[shown.nPosition]));
     }
 }
 
 void CLogListView::KeepWidths()
 {
     CColumnLayout& layout = *m_kind.pLayout;
-    for (std::size_t col = 0; col < m_arrShownPositions.size(); ++col) {
-        std::size_t pos = m_arrShownPositions[col];
-        if (pos < layout.m_arrWidths.size())
-            layout.m_arrWidths[pos] =
-                static_cast<DWORD>(m_pList->columnWidth(static_cast<int>(col)));
-    }
+    for (std::size_t col = 0; col < m_arrShown.size(); ++col)
+        layout.m_arrWidths[m_arrShown[col].nPosition] =
+            static_cast<DWORD>(m_pList->columnWidth(static_cast<int>(col)));
 }
 
 void CLogListView::Refill()
@@ -155,28 +155,27 @@ void CLogListView::Refill()
     QTreeWidgetItem* pSelected = m_pList->currentItem();
     const int nSelectedRow =
         pSelected && pSelected->isSelected() ? m_pList->indexOfTopLevelItem(pSelected) : -1;
+    const int nScroll = m_pList->verticalScrollBar()->value();
     m_pList->clear();
     const CMonManager* pManager = m_frame.GetDocument().m_pManager.get();
     if (!pManager)
         return;
-    const CColumnLayout& layout = *m_kind.pLayout;
     int pos = 0;
     while (CMonitoredObject* pLog = pManager->GetNextLog(pos)) {
-        if ((dynamic_cast<CEventMonitor*>(pLog) != nullptr) != m_kind.bEventLogs)
+        if (pLog->IsEventLog() != static_cast<BOOL>(m_kind.bEventLogs))
             continue;
         auto* item = new QTreeWidgetItem(m_pList);
         item->setData(0, Qt::UserRole, static_cast<uint>(pLog->GetID()));
         item->setIcon(0, GetImageIcon(pLog->GetImageIndex()));
-        for (int col = 0; col < static_cast<int>(m_arrShownPositions.size()); ++col) {
-            const CListColumn* pColumn = FindColumn(
-                m_kind, layout.m_arrIds[m_arrShownPositions[static_cast<std::size_t>(col)]]);
-            item->setText(col, LogCellText(*pLog, pColumn->field));
-            if (pColumn->bRightAligned)
-                item->setTextAlignment(col, Qt::AlignRight | Qt::AlignVCenter);
+        for (int col = 0; col < static_cast<int>(m_arrShown.size()); ++col) {
+            const CListColumn& column = *m_arrShown[static_cast<std::size_t>(col)].pColumn;
+            item->setText(col, LogCellText(*pLog, column.field));
+            item->setTextAlignment(col, Alignment(column));
         }
     }
     if (nSelectedRow >= 0 && nSelectedRow < m_pList->topLevelItemCount())
         m_pList->setCurrentItem(m_pList->topLevelItem(nSelectedRow));
+    m_pList->verticalScrollBar()->setValue(nScroll);
 }
 
 DWORD CLogListView::GetSelectedItem() const

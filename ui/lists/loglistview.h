@@ -104,7 +104,12 @@ private:
     IMainFrame& m_frame;
     const CListKind& m_kind;
     QTreeWidget* m_pList;
-    // For each shown column, its position in the layout's arrays (columns
-    // that the table does not know are not shown).
-    std::vector<std::size_t> m_arrShownPositions;
+    // The shown columns, left to right: each one's position in the layout's
+    // arrays and its table entry (identifiers the table does not know are
+    // not shown).
+    struct CShownColumn {
+        std::size_t nPosition;
+        const CListColumn* pColumn;
+    };
+    std::vector<CShownColumn> m_arrShown;
 };
