@@ -104,8 +104,9 @@ void CDlgWatchGroup::OnCommand(int cmd)
         }
         break;
     case CMD_TASK:
+        // The task's own dialog (what CTask::Properties opens), over this one.
         m_group.m_bTaskChanged = TRUE;
-        m_group.m_task.Properties();
+        RunTaskDialog(this, m_group.m_task);
         break;
     case CMD_COPY: CopyKey(nRow); break;
     case CMD_PASTE: PasteKey(); break;

@@ -314,6 +314,54 @@ TEST(ExtendedComparisons, HelpLineDescribesTheCriterion)
     }
 }
 
+// Every criterion the comparisons dialog gives reaches the key through its
+// setters and reads back unchanged; a code the field does not take clears it.
+TEST(EventFields, CriteriaReachTheKeyAndReadBack)
+{
+    struct Case {
+        EventField field;
+        DWORD op;
+        std::vector<DWORD> numbers;
+        std::vector<std::string> strings;
+        const char* description;
+    };
+    const Case cases[] = {
+        {EventField::SOURCE, OP_NOT_EQUAL, {}, {"Disk"}, "Source is not equal to 'Disk'"},
+        {EventField::USER, OP_ONE_OF, {}, {"bob", "eve"}, "User is one of {bob,eve}"},
+        {EventField::COMPUTER, OP_NOT_ONE_OF, {}, {"SRV1"}, "Computer is not one of {SRV1}"},
+        {EventField::CATEGORY, OP_AT_LEAST, {3}, {}, "Category ID is greater than or equal to 3"},
+        {EventField::CATEGORY, OP_AT_MOST, {3}, {}, "Category ID is less than or equal to 3"},
+        {EventField::EVENTID, OP_NOT_BETWEEN, {10, 20}, {}, "Event ID is not between 10 and 20"},
+        {EventField::EVENTID, OP_NOT_EQUAL, {7}, {}, "Event ID is not equal to 7"},
+        {EventField::EVENTID, OP_ONE_OF, {1, 2}, {}, "Event ID is one of {1,2}"},
+        {EventField::TYPE, OP_EQUAL, {2}, {}, "Event Type is equal to 'Warning'"},
+        {EventField::TYPE, OP_NOT_ONE_OF, {8, 16}, {}, "Event Type is not one of {'Audit Success','Audit Fail'}"},
+    };
+    for (const Case& c : cases) {
+        CSearchKeyEvent key;
+        key.SetText("other field");
+        CFieldCriterion criterion;
+        criterion.nOperator = c.op;
+        criterion.arrNumbers = c.numbers;
+        criterion.arrStrings = c.strings;
+        ApplyFieldCriterion(key, c.field, criterion);
+        const CFieldCriterion back = GetFieldCriterion(key, c.field);
+        EXPECT_EQ(back.nOperator, c.op) << c.description;
+        EXPECT_EQ(back.arrNumbers, c.numbers) << c.description;
+        EXPECT_EQ(back.arrStrings, c.strings) << c.description;
+        EXPECT_EQ(DescribeField(key, c.field), c.description);
+        EXPECT_EQ(key.GetTextOperator(), DWORD{OP_CONTAINS}) << "other fields are left alone";
+
+        ApplyFieldCriterion(key, c.field, {});
+        EXPECT_EQ(GetFieldCriterion(key, c.field).nOperator, 0u) << "Ignore clears " << c.description;
+        EXPECT_EQ(DescribeField(key, c.field), "");
+    }
+    CSearchKeyEvent key;
+    key.SetSourceValue("Disk");
+    ApplyFieldCriterion(key, EventField::SOURCE, {OP_BETWEEN, {}, {}, ""});
+    EXPECT_EQ(key.GetSourceOperator(), 0u) << "a range is not a source criterion";
+}
+
 TEST(EventKeyDialog, KeyMadeFieldByFieldMatchesTheEvent)
 {
     CMessageRecorder messages;
