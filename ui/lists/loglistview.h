@@ -25,7 +25,6 @@
 class IMainFrame;
 class QMenu;
 class QTreeWidget;
-class QTreeWidgetItem;
 
 // "&Columns..." of the lists' context menus.
 constexpr UINT ID_LIST_COLUMNS = 32821;
@@ -41,11 +40,13 @@ enum class ELogField {
     Impersonate,
     Username,
     Status,
+    // text logs only
     Bytes,
     FullPath,
     DateFormat,
-    Template,   // text logs
-    LastRecord, // event logs
+    Template,
+    // event logs only
+    LastRecord,
 };
 
 struct CListColumn {
@@ -75,6 +76,9 @@ public:
     ~CLogListView() override;
 
     void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override;
+    // The list handles Refresh (ID_VIEW_REFRESH) and Columns (always
+    // enabled), the log commands of its context menu (on the selected row's
+    // log, enabled as ui/commands says) and Copy and Paste (always disabled).
     bool UpdateCommand(UINT nID, CCommandState& state) override;
     bool OnCommand(UINT nID) override;
     bool IsCommandEnabled(UINT nID) const;
