@@ -5,14 +5,11 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
 
-#include "app/settings/appsettings.h"
-#include "app/settings/systemlog.h"
 #include "bransched/taskui.h"
 #include "screenshot.h"
 #include "treetestsupport.h"
@@ -111,19 +108,6 @@ TEST_F(TreeViewTest, ContextMenusPerNodeKind)
     EXPECT_FALSE(m_pView->UpdateCommand(ID_FILE_OPEN, state)) << "not a command of the tree";
     Tree().setCurrentItem(LogNode(pApplication));
     EXPECT_TRUE(m_pView->IsCommandEnabled(ID_LOG_FAST_MARK));
-}
-
-TEST_F(TreeViewTest, SystemLogFileClearAsksFirstAndNoKeepsTheFile)
-{
-    CreateView();
-    const std::string path = AppSettings::GetErrorLogPath();
-    WriteSystemLog("a line to keep");
-    Tree().setCurrentItem(SystemLog());
-    m_frame.m_nBoxAnswer = IDNO;
-    EXPECT_TRUE(m_pView->OnCommand(ID_LOG_CLEAR));
-    ASSERT_EQ(m_frame.m_boxes.size(), 1u);
-    EXPECT_NE(m_frame.m_boxes[0].find("Are you sure you want to clear it?"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(path));
 }
 
 TEST_F(TreeViewTest, HintsRebuildTheNodesConcerned)

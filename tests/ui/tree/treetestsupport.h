@@ -30,11 +30,7 @@
 
 class CTestDocumentUi final : public IDocumentUi {
 public:
-    int MessageBox(const std::string& text, UINT) override
-    {
-        m_questions.push_back(text);
-        return m_nAnswer;
-    }
+    int MessageBox(const std::string&, UINT) override { return m_nAnswer; }
     BOOL EditTextLogSheet(CFileMonitor&, BOOL, int) override { return FALSE; }
     BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
     BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
@@ -55,7 +51,6 @@ public:
     int m_nAnswer = IDYES;    // to the document's own questions
     BOOL m_bDialogOK = FALSE; // the text key dialog's answer
     int m_nChoose = CHOOSE_NEW_WATCH_GROUP;
-    std::vector<std::string> m_questions;
     std::vector<std::string> m_dialogs; // "textkey:<first string>" per text key dialog
 };
 
