@@ -1,0 +1,254 @@
+#include "ui/settings/settingssheet.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "app/settings/appsettings.h"
+#include "core/doc/quorvildoc.h"
+#include "platform/base/fileio.h"
+#include "screenshot.h"
+#include "ui/common/messagebox.h"
+#include "ui/settings/autostart.h"
+#include "ui/settings/settingspages.h"
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// A sheet on screen with every page shown once, as a user who looks at
+// each tab.
+struct CSheet {
+    explicit CSheet(CQuorvilDoc* pDoc = nullptr) : sheet(pDoc)
+    {
+        sheet.show();
+        for (int i = sheet.GetTabs()->count() - 1; i >= 0; --i)
+            sheet.GetTabs()->setCurrentIndex(i);
+    }
+    template <typename T>
+    T* Get(const char* name)
+    {
+        T* widget = sheet.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    // Types into an edit as the user does, so that the page is modified.
+    void Type(const char* name, const QString& text)
+    {
+        QLineEdit* edit = Get<QLineEdit>(name);
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+    void Check(const char* name, bool bOn)
+    {
+        QCheckBox* box = Get<QCheckBox>(name);
+        if (box->isChecked() != bOn)
+            box->click();
+    }
+    CDlgAppSettings sheet;
+};
+
+struct CBoxes {
+    CBoxes()
+    {
+        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
+            texts.push_back(text);
+            return IDOK;
+        });
+    }
+    ~CBoxes() { SetMessageBoxAnswerer(nullptr); }
+    CBoxes(const CBoxes&) = delete;
+    CBoxes& operator=(const CBoxes&) = delete;
+    std::vector<std::string> texts;
+};
+
+struct CHintRecorder : IView {
+    void OnUpdate(LPARAM lHint, const CHintStruct*) override { hints.push_back(lHint); }
+    std::vector<LPARAM> hints;
+};
+
+std::string HiveText()
+{
+    return ReadFileBytes(QuorvilConfigDir() + "/HKCU.reg").value_or("");
+}
+
+} // namespace
+
+TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
+{
+    {
+        CSheet s;
+        EXPECT_EQ(s.sheet.windowTitle(), "Quorvil Settings");
+        QStringList tabs;
+        for (int i = 0; i < s.sheet.GetTabs()->count(); ++i)
+            tabs << s.sheet.GetTabs()->tabText(i);
+        EXPECT_EQ(tabs, QStringList({"Fonts", "Utilities", "Editors", "Advanced", "Backups", "Audit"}));
+
+        s.Type("fastMark", "-- checked by the night shift --");
+        s.Check("errorLogEnabled", true);
+        s.Type("textEditor", "/usr/bin/gedit");
+        s.Type("sqlEditor", "/opt/sql/bin/editor");
+        s.Check("reloadWorkspace", true);
+        s.Check("jumpToEnd", false);
+        s.Check("autoScan", true);
+        s.Check("runDelay", true);
+        s.Type("scanDelay", "3600");
+        s.Check("autoSave", true);
+        s.Check("noConfirmExit", true);
+        s.Check("autoBackup", true);
+        s.Type("autoBackupDir", "/srv/backups");
+        s.Check("extendedAudit", true);
+        s.Check("auditBackup", true);
+        s.Type("auditText", "/var/log/text-audit.txt");
+        s.Type("auditNT", "/var/log/event-audit.txt");
+        s.sheet.findChild<CPageSelectedFonts*>()->ChooseFont(QFont("Courier New", 12));
+        s.sheet.accept();
+        EXPECT_EQ(s.sheet.result(), QDialog::Accepted);
+    }
+    const std::string hive = HiveText();
+    for (const char* written : {"\"FastMark\"=\"-- checked by the night shift --\"", "\"ScanDelay\"=dword:00000e10",
+                                "\"AutoBackupDir\"=\"/srv/backups\"", "\"SQLEditor\"=\"/opt/sql/bin/editor\"",
+                                "\"JumpToEnd\"=dword:00000000", "Courier New"})
+        EXPECT_NE(hive.find(written), std::string::npos) << written << " in\n" << hive;
+    EXPECT_EQ(AppSettings::GetAuditNT(), "/var/log/event-audit.txt");
+    EXPECT_EQ(AppSettings::GetErrorLogEnabled(), 1);
+
+    // A new sheet shows what the last one wrote.
+    CSheet s;
+    EXPECT_EQ(s.Get<QLineEdit>("fastMark")->text(), "-- checked by the night shift --");
+    EXPECT_TRUE(s.Get<QCheckBox>("errorLogEnabled")->isChecked());
+    EXPECT_EQ(s.Get<QLineEdit>("textEditor")->text(), "/usr/bin/gedit");
+    EXPECT_EQ(s.Get<QLineEdit>("sqlEditor")->text(), "/opt/sql/bin/editor");
+    for (const char* on : {"reloadWorkspace", "autoScan", "runDelay", "autoSave", "noConfirmExit", "autoBackup",
+                           "extendedAudit", "auditBackup"})
+        EXPECT_TRUE(s.Get<QCheckBox>(on)->isChecked()) << on;
+    EXPECT_FALSE(s.Get<QCheckBox>("jumpToEnd")->isChecked());
+    EXPECT_EQ(s.Get<QLineEdit>("scanDelay")->text(), "3600");
+    EXPECT_EQ(s.Get<QLineEdit>("autoBackupDir")->text(), "/srv/backups");
+    EXPECT_EQ(s.Get<QLineEdit>("auditText")->text(), "/var/log/text-audit.txt");
+    EXPECT_EQ(s.Get<QLineEdit>("auditNT")->text(), "/var/log/event-audit.txt");
+    EXPECT_EQ(s.sheet.findChild<CPageSelectedFonts*>()->GetDescription(), "Courier New, 12, Regular");
+    EXPECT_FALSE(s.sheet.GetApplyButton()->isEnabled()) << "nothing changed yet";
+    s.sheet.GetTabs()->setCurrentIndex(3);
+    SaveScreenshot(&s.sheet, "settings-advanced");
+}
+
+TEST(SettingsSheet, AdvancedPageGraysDependentOptionsAndRefusesALongDelay)
+{
+    CBoxes boxes;
+    CSheet s;
+    s.Check("reloadWorkspace", true);
+    s.Check("autoScan", true);
+    s.Check("runDelay", true);
+    s.Type("scanDelay", "120");
+    EXPECT_TRUE(s.Get<QLineEdit>("scanDelay")->isEnabled());
+
+    s.Check("runDelay", false);
+    EXPECT_FALSE(s.Get<QLineEdit>("scanDelay")->isEnabled());
+    s.Check("runDelay", true);
+    s.Check("reloadWorkspace", false);
+    for (const char* grayed : {"jumpToEnd", "autoScan", "runDelay"})
+        EXPECT_FALSE(s.Get<QCheckBox>(grayed)->isEnabled()) << grayed;
+    EXPECT_FALSE(s.Get<QLineEdit>("scanDelay")->isEnabled());
+
+    // Grayed values are still written.
+    ASSERT_TRUE(s.sheet.Apply());
+    EXPECT_EQ(AppSettings::GetScanDelay(), 120);
+    EXPECT_EQ(AppSettings::GetRunDelay(), 1);
+    EXPECT_EQ(AppSettings::GetReloadWorkspace(), 0);
+    EXPECT_EQ(s.sheet.GetCancelButton()->text(), "Close");
+
+    s.Check("reloadWorkspace", true);
+    s.Type("scanDelay", "3601");
+    s.sheet.GetTabs()->setCurrentIndex(0);
+    s.sheet.accept();
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{"Please enter an integer between 0 and 3600."});
+    EXPECT_NE(s.sheet.result(), QDialog::Accepted);
+    EXPECT_EQ(s.sheet.GetTabs()->currentIndex(), 3) << "the Advanced page is shown again";
+    EXPECT_EQ(AppSettings::GetScanDelay(), 120);
+    EXPECT_EQ(AppSettings::GetReloadWorkspace(), 0) << "nothing of the refused page was written";
+}
+
+TEST(SettingsSheet, BackupAndAuditControlsFollowTheirSwitches)
+{
+    CSheet s;
+    s.Check("autoBackup", false);
+    EXPECT_FALSE(s.Get<QLineEdit>("autoBackupDir")->isEnabled());
+    s.Check("autoBackup", true);
+    EXPECT_TRUE(s.Get<QLineEdit>("autoBackupDir")->isEnabled());
+
+    s.Check("extendedAudit", false);
+    for (const char* name : {"auditText", "auditNT"})
+        EXPECT_FALSE(s.Get<QLineEdit>(name)->isEnabled()) << name;
+    EXPECT_FALSE(s.Get<QCheckBox>("auditBackup")->isEnabled());
+    s.Check("extendedAudit", true);
+    EXPECT_TRUE(s.Get<QLineEdit>("auditNT")->isEnabled());
+    EXPECT_TRUE(s.Get<QCheckBox>("auditBackup")->isEnabled());
+}
+
+TEST(SettingsSheet, RunAtLogonWritesAndRemovesTheAutostartEntry)
+{
+    const std::string entry = AutostartEntryPath();
+    EXPECT_EQ(entry, std::string(std::getenv("XDG_CONFIG_HOME")) + "/autostart/quorvil.desktop");
+    std::remove(entry.c_str());
+    // Another program's entry beside ours stays.
+    EnsureDirectory(DirectoryOf(entry));
+    std::ofstream(DirectoryOf(entry) + "/other.desktop") << "[Desktop Entry]\n";
+    {
+        CSheet s;
+        EXPECT_FALSE(s.Get<QCheckBox>("runAtLogon")->isChecked());
+        s.Check("runAtLogon", true);
+        s.sheet.accept();
+    }
+    std::string text = ReadFileBytes(entry).value_or("");
+    EXPECT_NE(text.find("[Desktop Entry]\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\" /h\n"), std::string::npos) << "the program starts hidden: " << text;
+    EXPECT_NE(text.find("Exec=\"/"), std::string::npos) << "by its full path: " << text;
+    {
+        CSheet s;
+        EXPECT_TRUE(s.Get<QCheckBox>("runAtLogon")->isChecked());
+        s.Check("runAtLogon", false);
+        s.sheet.accept();
+    }
+    EXPECT_FALSE(IsRunAtLogon());
+    EXPECT_TRUE(ReadFileBytes(DirectoryOf(entry) + "/other.desktop").has_value());
+}
+
+TEST(SettingsSheet, ChosenFontIsDescribedStoredAndSentToTheViews)
+{
+    CQuorvilDoc doc;
+    CHintRecorder views;
+    doc.AddView(&views);
+    CSheet s(&doc);
+    auto* page = s.sheet.findChild<CPageSelectedFonts*>();
+    EXPECT_FALSE(s.sheet.GetApplyButton()->isEnabled());
+    QFont arial("Arial", 10);
+    arial.setBold(true);
+    page->ChooseFont(arial);
+    EXPECT_EQ(s.sheet.findChild<QLabel*>("description")->text(), "Arial, 10, Bold");
+    EXPECT_TRUE(s.sheet.GetApplyButton()->isEnabled());
+    arial.setItalic(true);
+    page->ChooseFont(arial);
+    EXPECT_EQ(page->GetDescription(), "Arial, 10, Bold Italic");
+    s.sheet.GetApplyButton()->click();
+
+    LOGFONT font;
+    AppSettings::GetViewFont(font);
+    EXPECT_STREQ(font.lfFaceName, "Arial");
+    EXPECT_EQ(font.lfWeight, 700);
+    EXPECT_EQ(font.lfItalic, 1);
+    EXPECT_LT(font.lfHeight, 0) << "a character height, as the font description keeps it";
+    EXPECT_EQ(views.hints, std::vector<LPARAM>{HINT_SETTINGS_CHANGED});
+    doc.RemoveView(&views);
+}
