@@ -163,6 +163,7 @@ TEST_F(ListViewTest, RowsFollowTheManagerAndTheHints)
     m_frame.m_doc.UpdateAllViews(HINT_SETTINGS_CHANGED);
     EXPECT_EQ(Column(view, 0), (QStringList{"Second", "Third"}));
     EXPECT_EQ(SelectedRow(view), 1) << "the selected position stays selected";
+    view.resize(640, 160);
     SaveScreenshot(&view, "text-log-list");
 }
 
