@@ -676,8 +676,9 @@ std::unique_ptr<QMenu> CQuorvilView::CreateContextMenu()
 
 void CQuorvilView::OnContextMenu(const QPoint& globalPos, QTreeWidgetItem* pItem)
 {
-    if (pItem)
-        m_pTree->setCurrentItem(pItem);
+    if (!pItem)
+        return;
+    m_pTree->setCurrentItem(pItem);
     std::unique_ptr<QMenu> pMenu = CreateContextMenu();
     if (!pMenu)
         return;

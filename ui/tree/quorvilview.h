@@ -3,9 +3,11 @@
 // roots ("Text Logs", "Event Logs", "System Log File"); under the log roots
 // every monitored log with its watch groups, each group with its task and
 // its search keys. Each node carries its item identifier (treenodes.h).
+// The logs under each root are kept sorted by text, ignoring letter case.
 //
 // Selecting a node chooses what the frame's right pane shows (frame
-// messages WM_SHOW_*). The view offers the tree's commands to the frame's
+// messages WM_SHOW_*): at once for a click, one second after the last
+// release of an arrow key for the keyboard. The view offers the tree's commands to the frame's
 // menus and tool bar (ICommandTarget), its own context menus, copy and
 // paste of logs, watch groups, tasks and keys through the clipboard service
 // (GetClipboard(); the desktop program installs CQtClipboard), and drag and
