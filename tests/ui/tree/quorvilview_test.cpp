@@ -53,6 +53,8 @@ TEST_F(TreeViewTest, ShowsLogsWithGroupsTasksAndKeysSortedByText)
     EXPECT_EQ(IdOf(pGroupNode->child(0)), TREE_KIND_TASK);
     EXPECT_EQ(IdOf(pGroupNode->child(3)), TREE_KIND_SEARCH_KEY | 2);
     EXPECT_EQ(LogNode(pSystem)->child(0)->text(0), "Events 0");
+    pZetaNode->setExpanded(true);
+    pGroupNode->setExpanded(true);
     SaveScreenshot(m_pView.get(), "workspace-tree");
 }
 
