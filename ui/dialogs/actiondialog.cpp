@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -16,6 +15,7 @@
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/samplevariables.h"
+#include "ui/dialogs/okcancel.h"
 
 CDlgAction::CDlgAction(CBaseAction& action, CTaskVariables sample, QWidget* parent)
     : QDialog(parent), m_action(action), m_sample(std::move(sample)), m_pForm(new QFormLayout),
@@ -74,9 +74,7 @@ CDlgAction::CDlgAction(CBaseAction& action, CTaskVariables sample, QWidget* pare
     m_pPreview->setFrameShape(QFrame::StyledPanel);
     m_pForm->addRow("Preview:", m_pPreview);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = MakeOkCancel(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(m_pForm);
     layout->addWidget(buttons);

@@ -1,10 +1,11 @@
 #include "ui/dialogs/advancedoptions.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QSpinBox>
+
+#include "ui/dialogs/okcancel.h"
 
 CDlgAdvancedOptions::CDlgAdvancedOptions(bool bEnabled, int nMinutes, QWidget* parent)
     : QDialog(parent), m_bEnabled(bEnabled), m_nMinutes(nMinutes),
@@ -23,9 +24,7 @@ CDlgAdvancedOptions::CDlgAdvancedOptions(bool bEnabled, int nMinutes, QWidget* p
     grid->addWidget(m_pEnable, 0, 0, 1, 2);
     grid->addWidget(m_pMinutes, 1, 0);
     grid->addWidget(m_pLabel, 1, 1);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = MakeOkCancel(this);
     grid->addWidget(buttons, 2, 0, 1, 2);
     UpdateStates();
 }

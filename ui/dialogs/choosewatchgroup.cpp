@@ -1,7 +1,6 @@
 #include "ui/dialogs/choosewatchgroup.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -9,6 +8,7 @@
 #include "core/model/keysandactions.h"
 #include "core/model/monitoredobject.h"
 #include "ui/common/qtstrings.h"
+#include "ui/dialogs/okcancel.h"
 
 CDlgChooseWatchGroup::CDlgChooseWatchGroup(const CMonitoredObject& log, QWidget* parent)
     : QDialog(parent), m_pGroups(new QComboBox(this))
@@ -24,9 +24,7 @@ CDlgChooseWatchGroup::CDlgChooseWatchGroup(const CMonitoredObject& log, QWidget*
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QString("Logfile: %1").arg(ToQt(log.GetDisplayName())), this));
     layout->addWidget(m_pGroups);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = MakeOkCancel(this);
     layout->addWidget(buttons);
 }
 

@@ -1,6 +1,5 @@
 #include "ui/dialogs/eventkeydialog.h"
 
-#include <QDialogButtonBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/extendedcomparisons.h"
+#include "ui/dialogs/okcancel.h"
 
 namespace {
 
@@ -70,9 +70,7 @@ CDlgEventKey::CDlgEventKey(CSearchKeyEvent& key, QWidget* parent)
     m_pInfo->setMinimumHeight(m_pInfo->fontMetrics().lineSpacing() * 4);
     m_pInfo->setObjectName("info");
     grid->addWidget(m_pInfo, 7, 0, 1, 3);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = MakeOkCancel(this);
     grid->addWidget(buttons, 8, 0, 1, 3);
     grid->setColumnMinimumWidth(1, 320);
     Refresh();

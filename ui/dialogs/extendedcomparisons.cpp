@@ -1,7 +1,6 @@
 #include "ui/dialogs/extendedcomparisons.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QInputDialog>
@@ -17,6 +16,7 @@
 #include "match/searchkeyevent.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
+#include "ui/dialogs/okcancel.h"
 
 namespace {
 
@@ -154,9 +154,7 @@ CDlgExtendedComparisons::CDlgExtendedComparisons(EventField field, const CFieldC
     grid->addLayout(listButtons, 2, 3);
     grid->addWidget(m_pTypes, 3, 1, 1, 3);
     grid->addWidget(m_pHelp, 4, 0, 1, 4);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = MakeOkCancel(this);
     grid->addWidget(buttons, 5, 0, 1, 4);
 
     connect(m_pOperator, &QComboBox::currentIndexChanged, this, &CDlgExtendedComparisons::OnOperatorChanged);

@@ -1,6 +1,5 @@
 #include "ui/dialogs/formattedfilename.h"
 
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +11,7 @@
 #include "textlog/filename.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
+#include "ui/dialogs/okcancel.h"
 
 namespace {
 
@@ -69,9 +69,7 @@ CDlgFormattedFilename::CDlgFormattedFilename(const std::string& strTemplate, QWi
     layout->addLayout(grid);
     layout->addWidget(new QLabel("Sample file names:", this));
     layout->addWidget(m_pSamples);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = MakeOkCancel(this);
     layout->addWidget(buttons);
 
     connect(m_pTemplate, &QLineEdit::textChanged, this, &CDlgFormattedFilename::RefreshSamples);

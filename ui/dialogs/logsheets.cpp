@@ -1,6 +1,5 @@
 #include "ui/dialogs/logsheets.h"
 
-#include <QDialogButtonBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -10,6 +9,7 @@
 #include "textlog/filemonitor.h"
 #include "ui/dialogs/logpages.h"
 #include "ui/dialogs/pagewatches.h"
+#include "ui/dialogs/okcancel.h"
 
 namespace {
 
@@ -20,9 +20,7 @@ QTabWidget* BuildSheet(QDialog* sheet)
     tabs->setObjectName("tabs");
     auto* layout = new QVBoxLayout(sheet);
     layout->addWidget(tabs);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, sheet);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, sheet, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, sheet, &QDialog::reject);
+    auto* buttons = MakeOkCancel(sheet);
     layout->addWidget(buttons);
     sheet->resize(460, 380);
     return tabs;

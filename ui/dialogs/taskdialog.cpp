@@ -1,6 +1,5 @@
 #include "ui/dialogs/taskdialog.h"
 
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +16,7 @@
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/actiondialog.h"
 #include "ui/dialogs/samplevariables.h"
+#include "ui/dialogs/okcancel.h"
 
 namespace {
 
@@ -83,9 +83,7 @@ CDlgTask::CDlgTask(CTask& task, QWidget* parent)
         side->addWidget(b);
     side->addStretch();
     grid->addLayout(side, 2, 2);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = MakeOkCancel(this);
     grid->addWidget(buttons, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     resize(620, 320);

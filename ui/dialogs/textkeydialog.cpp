@@ -2,13 +2,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 
 #include "match/searchkeytext.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
+#include "ui/dialogs/okcancel.h"
 
 namespace {
 
@@ -54,9 +54,7 @@ CDlgTextKey::CDlgTextKey(CSearchKeyText& key, QWidget* parent)
     form->addRow("Key 1:", m_pKey1);
     form->addRow("Key 2:", m_pKey2);
     form->addRow(m_pCase);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = MakeOkCancel(this);
     form->addRow(buttons);
 }
 

@@ -1,6 +1,5 @@
 #include "ui/dialogs/watchgroupdialog.h"
 
-#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +18,7 @@
 #include "ui/dialogs/clipboardops.h"
 #include "ui/dialogs/commandbar.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/okcancel.h"
 
 CDlgWatchGroup::CDlgWatchGroup(CKeysAndActions& group, bool bEventKeys, QWidget* parent)
     : QDialog(parent), m_group(group), m_bEventKeys(bEventKeys), m_pDescription(new QLineEdit(this)),
@@ -54,10 +54,8 @@ CDlgWatchGroup::CDlgWatchGroup(CKeysAndActions& group, bool bEventKeys, QWidget*
     layout->addWidget(new QLabel(bEventKeys ? "Event keys" : "Text keys", this));
     layout->addWidget(m_pBar);
     layout->addWidget(m_pList);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons = MakeOkCancel(this);
     buttons->addButton(advanced, QDialogButtonBox::ActionRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     resize(440, 320);
     Refill();
