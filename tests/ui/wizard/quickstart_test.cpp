@@ -1,0 +1,334 @@
+#include "ui/wizard/quickstart.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "bransched/taskui.h"
+#include "core/doc/quorvildoc.h"
+#include "eventlog/scan/eventmonitor.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "screenshot.h"
+#include "textlog/filemonitor.h"
+#include "tools/qvws/qvws.h"
+#include "ui/common/framemessages.h"
+#include "ui/common/mainframe.h"
+#include "ui/wizard/quickstartstep.h"
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// The document's dialogs, answered as the test sets them.
+struct CFakeDocumentUi : IDocumentUi {
+    int MessageBox(const std::string& text, UINT) override
+    {
+        boxes.push_back(text);
+        return IDYES;
+    }
+    BOOL EditTextLogSheet(CFileMonitor& log, BOOL, int nMode) override
+    {
+        sheetModes.push_back(nMode);
+        if (!textLogPath.empty()) {
+            log.m_strDirectory = textLogPath.substr(0, textLogPath.rfind('/') + 1);
+            log.m_strFileName = textLogPath.substr(textLogPath.rfind('/') + 1);
+        }
+        return bSheetOk;
+    }
+    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
+    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
+    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
+    // The key dialogs are cancelled after the user changed something.
+    BOOL EditEventKey(CSearchKeyEvent& key) override
+    {
+        ++keyDialogs;
+        key.SetSourceValue("changed, then cancelled");
+        return FALSE;
+    }
+    BOOL EditTextKey(CSearchKeyText& key) override
+    {
+        ++keyDialogs;
+        key.m_strKey1 = "changed, then cancelled";
+        return FALSE;
+    }
+    int ChooseWatchGroup(const CMonitoredObject&) override { return -1; }
+    BOOL BrowseNetwork(CMonManager&, int nMode, std::vector<std::string>& selected, BOOL& bJumpToEnd) override
+    {
+        networkModes.push_back(nMode);
+        selected = {"TESTHOST\\Application"};
+        bJumpToEnd = FALSE;
+        return TRUE;
+    }
+    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
+
+    bool bSheetOk = true;
+    std::string textLogPath; // what the text-log sheet chooses, if anything
+    std::vector<int> sheetModes;
+    std::vector<int> networkModes;
+    std::vector<std::string> boxes;
+    int keyDialogs = 0;
+};
+
+// Task messages, from whichever thread runs the task.
+struct CFakeTaskUi : ITaskUi {
+    void ShowTaskMessage(const std::string&, const std::string& strText) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        messages.push_back(strText);
+    }
+    int EditTask(CTask&) override
+    {
+        ++taskDialogs;
+        return 0;
+    }
+    std::vector<std::string> Messages()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return messages;
+    }
+    std::mutex mutex;
+    std::vector<std::string> messages; // guarded by mutex
+    int taskDialogs = 0;
+};
+
+struct CFakeFrame : IMainFrame {
+    void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override { messages.emplace_back(message, lParam); }
+    void SetMessageText(const QString&) override {}
+    CQuorvilDoc& GetDocument() override { return doc; }
+    QWidget* GetWindow() override { return nullptr; }
+    CQuorvilDoc doc;
+    std::vector<std::pair<UINT, LPARAM>> messages;
+};
+
+// Answers each wizard step as it comes up: by the test's handler for that
+// step, else with "Next >>" (or "Done").
+class CWizardDriver {
+public:
+    using Handler = std::function<void(CQuickStartStep&)>;
+    explicit CWizardDriver(std::map<int, Handler> handlers) : m_handlers(std::move(handlers))
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start(0);
+    }
+    std::vector<int> seen;
+    std::vector<QString> titles;
+
+private:
+    void Poll()
+    {
+        auto* step = qobject_cast<CQuickStartStep*>(QApplication::activeModalWidget());
+        if (!step || step->property("answered").toBool())
+            return;
+        step->setProperty("answered", true);
+        seen.push_back(step->GetStep());
+        titles.push_back(step->windowTitle());
+        auto it = m_handlers.find(step->GetStep());
+        if (it != m_handlers.end())
+            it->second(*step);
+        else
+            Press(*step, step->GetStep() == 6 ? "done" : "next");
+    }
+
+public:
+    static void Press(QDialog& step, const char* button) { step.findChild<QPushButton*>(button)->click(); }
+    static void Choose(QDialog& step, const char* choice) { step.findChild<QRadioButton*>(choice)->setChecked(true); }
+
+private:
+    std::map<int, Handler> m_handlers;
+    QTimer m_timer;
+};
+
+class QuickStart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterDocumentClasses();
+        frame.doc.SetUi(&ui);
+        SetTaskUi(&taskUi);
+        ASSERT_TRUE(frame.doc.OnNewDocument());
+        frame.doc.m_strSampleDirectory = QUORVIL_TEST_DATA_DIR "/";
+        // The scan thread counts down instead of scanning, so that the test
+        // scans by itself.
+        frame.doc.m_pManager->m_nStartDelay = 3600;
+    }
+    void TearDown() override
+    {
+        frame.doc.m_pManager->StopScanThread();
+        SetTaskUi(nullptr);
+        frame.doc.SetUi(nullptr);
+    }
+    CMonManager& Manager() { return *frame.doc.m_pManager; }
+    CMonitoredObject* OnlyLog()
+    {
+        EXPECT_EQ(Manager().GetLogCount(), 1);
+        int pos = 0;
+        return Manager().GetNextLog(pos);
+    }
+
+    CFakeFrame frame;
+    CFakeDocumentUi ui;
+    CFakeTaskUi taskUi;
+};
+
+std::string TempPath(const char* name)
+{
+    return std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/" + name;
+}
+
+} // namespace
+
+TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRunsTheTask)
+{
+    CWizardDriver driver({
+        {1,
+         [](CQuickStartStep& step) {
+             EXPECT_EQ(step.findChild<QLabel*>("info")->text(),
+                       "Welcome to Quorvil! Choose one of the following Quick Start options to get started right away:");
+             EXPECT_TRUE(step.findChild<QRadioButton*>("choice4")->isChecked()) << "the sample is preselected";
+             SaveScreenshot(&step, "wizard-step1");
+             CWizardDriver::Press(step, "next");
+         }},
+        {2, [](CQuickStartStep& step) { SaveScreenshot(&step, "wizard-step2"); CWizardDriver::Press(step, "next"); }},
+        {3,
+         [](CQuickStartStep& step) {
+             EXPECT_EQ(step.findChild<QLabel*>("logName")->text(), "Sample Log");
+             EXPECT_EQ(step.findChild<QLineEdit*>("description")->text(), "Memory Errors");
+             SaveScreenshot(&step, "wizard-step3");
+             CWizardDriver::Press(step, "next");
+         }},
+        {4, [](CQuickStartStep& step) { SaveScreenshot(&step, "wizard-step4"); CWizardDriver::Press(step, "next"); }},
+        {5, [](CQuickStartStep& step) { SaveScreenshot(&step, "wizard-step5"); CWizardDriver::Press(step, "next"); }},
+        {6,
+         [](CQuickStartStep& step) {
+             EXPECT_TRUE(step.findChild<QRadioButton*>("fromStart")->isChecked());
+             EXPECT_FALSE(step.findChild<QRadioButton*>("ignore")->isEnabled());
+             SaveScreenshot(&step, "wizard-step6");
+             CWizardDriver::Press(step, "done");
+         }},
+    });
+    RunQuickStart(frame, TRUE);
+
+    EXPECT_EQ(driver.seen, std::vector<int>({1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(driver.titles.front(), "Quorvil Quick Start ( Step 1 of 6 )");
+    EXPECT_EQ(driver.titles.back(), "Quorvil Quick Start  ( Step 6 of 6 )");
+    EXPECT_EQ(ui.sheetModes, std::vector<int>{ADD_MODE_WIZARD_SAMPLE});
+    EXPECT_EQ(ui.keyDialogs, 1);
+    EXPECT_EQ(taskUi.taskDialogs, 1);
+    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes.front();
+    CMonitoredObject* pLog = OnlyLog();
+    ASSERT_NE(pLog, nullptr);
+    ASSERT_FALSE(frame.messages.empty());
+    EXPECT_EQ(frame.messages.back(), std::make_pair(WM_SHOW_TEXT_VIEWER, static_cast<LPARAM>(pLog->GetID())));
+    EXPECT_TRUE(Manager().IsScanThreadRunning());
+    EXPECT_EQ(Manager().m_nPauseCount.load(), 0) << "the wizard's scan pause ended with it";
+    EXPECT_TRUE(frame.doc.IsModified());
+
+    // The workspace as the workspace tool shows it.
+    const std::string path = TempPath("sample.qvw");
+    ASSERT_TRUE(frame.doc.OnSaveDocument(path));
+    std::istringstream in;
+    std::ostringstream out, err;
+    ASSERT_EQ(RunQvWs({"dump", path}, in, out, err), 0) << err.str();
+    const std::string json = out.str();
+    for (const char* part : {"\"fileName\": \"qvsample.log\"", "\"description\": \"Sample Log\"",
+                             "\"description\": \"Memory Errors\"", "\"key1\": \"Memory Error\"",
+                             "\"description\": \"Task Actions\"", "\"text\": \"A Memory Error was detected in the import\""})
+        EXPECT_NE(json.find(part), std::string::npos) << part << " in\n" << json;
+
+    // The first scan of the sample finds a Memory Error and shows the message.
+    Manager().StopScanThread();
+    pLog->ScanNow();
+    std::vector<std::string> messages = taskUi.Messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front(), "A Memory Error was detected in the import");
+}
+
+TEST_F(QuickStart, FromTheMenuTheFirstChoiceIsPreselectedAndNoKeepsOnlyTheLog)
+{
+    const std::string textLog = TempPath("app.log");
+    std::ofstream(textLog) << "started\n";
+    ui.textLogPath = textLog;
+    CWizardDriver driver({
+        {1,
+         [](CQuickStartStep& step) {
+             EXPECT_EQ(step.findChild<QLabel*>("info")->text(), "Choose one of the following Quorvil command options:");
+             EXPECT_TRUE(step.findChild<QRadioButton*>("choice1")->isChecked());
+             CWizardDriver::Choose(step, "choice3");
+             CWizardDriver::Press(step, "next");
+         }},
+        {2,
+         [](CQuickStartStep& step) {
+             CWizardDriver::Choose(step, "no");
+             CWizardDriver::Press(step, "next");
+         }},
+    });
+    RunQuickStart(frame, FALSE);
+
+    EXPECT_EQ(driver.seen, std::vector<int>({1, 2}));
+    EXPECT_EQ(ui.sheetModes, std::vector<int>{ADD_MODE_WIZARD_TEXT});
+    CMonitoredObject* pLog = OnlyLog();
+    ASSERT_NE(pLog, nullptr);
+    EXPECT_EQ(pLog->GetWatchGroupCount(), 0);
+    EXPECT_FALSE(Manager().IsScanThreadRunning());
+    EXPECT_EQ(Manager().m_nPauseCount.load(), 0);
+}
+
+TEST_F(QuickStart, CancelledLogSheetEndsTheWizardWithoutAddingAnything)
+{
+    ui.bSheetOk = false;
+    CWizardDriver driver({});
+    RunQuickStart(frame, TRUE);
+    EXPECT_EQ(driver.seen, std::vector<int>{1});
+    EXPECT_EQ(Manager().GetLogCount(), 0);
+    EXPECT_FALSE(Manager().IsScanThreadRunning());
+    EXPECT_EQ(Manager().m_nPauseCount.load(), 0);
+}
+
+TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelled)
+{
+    CWizardDriver driver({
+        {3,
+         [](CQuickStartStep& step) {
+             EXPECT_EQ(step.findChild<QLineEdit*>("description")->text(), "Important Errors");
+             step.findChild<QLineEdit*>("description")->setText("Reboots");
+             CWizardDriver::Press(step, "next");
+         }},
+        {6,
+         [](CQuickStartStep& step) {
+             EXPECT_TRUE(step.findChild<QRadioButton*>("ignore")->isChecked());
+             EXPECT_TRUE(step.findChild<QRadioButton*>("ignore")->isEnabled());
+             CWizardDriver::Press(step, "done");
+         }},
+    });
+    RunQuickStart(frame, FALSE);
+
+    EXPECT_EQ(driver.seen, std::vector<int>({1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(ui.networkModes, std::vector<int>{ADD_MODE_WIZARD_LOCAL_EVENT});
+    CMonitoredObject* pLog = OnlyLog();
+    ASSERT_NE(pLog, nullptr);
+    EXPECT_EQ(frame.messages.back(), std::make_pair(WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pLog->GetID())));
+    ASSERT_EQ(pLog->GetWatchGroupCount(), 1);
+    CKeysAndActions* pGroup = pLog->GetWatchGroup(0);
+    EXPECT_EQ(pGroup->m_strDescription, "Reboots");
+    EXPECT_EQ(pGroup->m_task.GetActionCount(), 0) << "only the sample gets a message action";
+    ASSERT_EQ(pGroup->GetKeyCount(), 1);
+    auto* pKey = dynamic_cast<CSearchKeyEvent*>(pGroup->m_arrKeys[0]);
+    ASSERT_NE(pKey, nullptr);
+    EXPECT_EQ(pKey->m_arrSources, std::vector<std::string>{"EventLog"});
+    EXPECT_EQ(pKey->m_arrEventIDs, std::vector<DWORD>{6005});
+    EXPECT_TRUE(Manager().IsScanThreadRunning());
+}
