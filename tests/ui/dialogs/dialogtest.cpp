@@ -1,5 +1,7 @@
 #include "dialogtest.h"
 
+#include <QTreeWidget>
+
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkey.h"
 #include "platform/clipboard/clipboard.h"
@@ -34,4 +36,10 @@ void PutKeyOnClipboard(const CSearchKey& key)
 QString ToQtText(const std::string& s)
 {
     return ToQt(s);
+}
+
+void SelectRow(QTreeWidget* list, int row)
+{
+    list->setCurrentItem(list->topLevelItem(row));
+    list->topLevelItem(row)->setSelected(true);
 }

@@ -71,5 +71,8 @@ void ClearClipboard();
 // Puts a key on the clipboard as the Copy command does.
 class CSearchKey;
 void PutKeyOnClipboard(const CSearchKey& key);
+// Makes the row of a list current and selected, as a click does.
+class QTreeWidget;
+void SelectRow(QTreeWidget* list, int row);
 // A model string as a Qt string.
 QString ToQtText(const std::string& s);

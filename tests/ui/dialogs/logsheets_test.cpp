@@ -62,12 +62,6 @@ void EditPropertiesPage(QDialog& sheet)
     Child<QLineEdit>(&sheet, "user")->setText("backup");
 }
 
-void SelectRow(QTreeWidget* list, int row)
-{
-    list->setCurrentItem(list->topLevelItem(row));
-    list->topLevelItem(row)->setSelected(true);
-}
-
 QStringList TabTexts(QTabWidget* tabs)
 {
     QStringList texts;

@@ -43,12 +43,6 @@ CSearchKeyText* TextKey(const char* key1, bool bCase = false)
     return key;
 }
 
-void SelectRow(QTreeWidget* list, int row)
-{
-    list->setCurrentItem(list->topLevelItem(row));
-    list->topLevelItem(row)->setSelected(true);
-}
-
 } // namespace
 
 TEST_F(WatchGroupDialog, OkNeedsADescription)
