@@ -64,8 +64,6 @@ TEST_F(FormattedFilename, FieldButtonsInsertAtTheCaret)
     FieldButton(&dlg, "A")->click();
     EXPECT_EQ(edit->text(), "ex%A.log") << "a code replaces the selection";
     EXPECT_EQ(dlg.GetSamples()->item(10)->text(), "exFriday.log");
-    EXPECT_EQ(FieldButton(&dlg, "Y")->toolTip(), "Full 4-digit year");
-    EXPECT_EQ(FieldButton(&dlg, "I")->text(), "Hour: 1-12");
 }
 
 TEST_F(FormattedFilename, TemplateHoldsAtMostFiftyCharacters)

@@ -199,30 +199,19 @@ TEST(ExtendedComparisons, StringTextAndTypeFieldsNeedAValue)
     }
 }
 
-TEST(ExtendedComparisons, OperatorsOfferedAndControlsShownByField)
+TEST(ExtendedComparisons, ControlsFollowTheOperator)
 {
-    CDlgExtendedComparisons text(EventField::TEXT, {});
-    EXPECT_EQ(Child<QComboBox>(&text, "operator")->count(), 2);
-    CDlgExtendedComparisons source(EventField::SOURCE, {});
-    EXPECT_EQ(Child<QComboBox>(&source, "operator")->count(), 5);
-    EXPECT_EQ(Child<QComboBox>(&source, "operator")->findText("Is between"), -1);
-
-    CDlgExtendedComparisons id(EventField::CATEGORY, {});
-    auto* value2 = Child<QLineEdit>(&id, "value2");
-    auto* list = Child<QListWidget>(&id, "list");
-    EXPECT_EQ(Child<QComboBox>(&id, "operator")->itemText(5), "Is greater than ") << "the entry keeps its blank";
-    SetOperator(id, OP_BETWEEN);
+    CDlgExtendedComparisons dlg(EventField::CATEGORY, {});
+    auto* value2 = Child<QLineEdit>(&dlg, "value2");
+    auto* list = Child<QListWidget>(&dlg, "list");
+    SetOperator(dlg, OP_BETWEEN);
     EXPECT_FALSE(value2->isHidden());
     EXPECT_TRUE(list->isHidden());
-    SetOperator(id, OP_ONE_OF);
+    SetOperator(dlg, OP_ONE_OF);
     EXPECT_TRUE(value2->isHidden());
     EXPECT_FALSE(list->isHidden());
-    list->addItem("5");
-    for (QPushButton* b : id.findChildren<QPushButton*>()) {
-        if (b->text() == "Delete" || b->text() == "Edit") {
-            EXPECT_FALSE(b->isEnabled()) << "no list item selected";
-        }
-    }
+    CDlgExtendedComparisons source(EventField::SOURCE, {});
+    EXPECT_EQ(Child<QComboBox>(&source, "operator")->findText("Is between"), -1) << "ranges are for numbers";
 }
 
 TEST(ExtendedComparisons, ListValuesComeFromNewValueAndBecomeNumbers)
@@ -292,14 +281,10 @@ TEST(ExtendedComparisons, HelpLineDescribesTheCriterion)
     };
     const Case cases[] = {
         {EventField::SOURCE, OP_NONE, "", "", "Source is ignored, it can be any value"},
-        {EventField::SOURCE, OP_EQUAL, "Disk", "", "Source is exactly equal to 'Disk'."},
         {EventField::USER, OP_NOT_EQUAL, "bob", "", "User is any value other than 'bob'."},
         {EventField::EVENTID, OP_AT_LEAST, "5", "", "Event ID is greater than or equal to '5'."},
-        {EventField::EVENTID, OP_AT_MOST, "5", "", "Event ID is less than or equal to '5'."},
         {EventField::CATEGORY, OP_BETWEEN, "1", "3", "Category ID is between '1' and '3' inclusive."},
         {EventField::CATEGORY, OP_NOT_BETWEEN, "1", "3", "Category ID is either less than '1', or greater than '3'."},
-        {EventField::COMPUTER, OP_ONE_OF, "", "", "Computer is equal to one of the items in the list."},
-        {EventField::COMPUTER, OP_NOT_ONE_OF, "", "", "Computer is not equal to any of the items in the list."},
         {EventField::TEXT, OP_CONTAINS, "bad block", "",
          "Event Text contains the value 'bad block'. The match is not case-sensitive."},
         {EventField::TYPE, OP_ONE_OF, "", "", "Event Type is one of the checked types in the list"},
@@ -406,18 +391,4 @@ TEST(EventKeyDialog, KeyMadeFieldByFieldMatchesTheEvent)
     again.EditField(EventField::EVENTID);
     again.accept();
     EXPECT_TRUE(key.Match(MakeEvent("Disk", 10), "text"));
-}
-
-TEST(EventKeyDialog, HoveringAFieldShowsItsHelp)
-{
-    CSearchKeyEvent key;
-    CDlgEventKey dlg(key);
-    const QString idle = dlg.GetInfoText();
-    EXPECT_TRUE(idle.startsWith("Select which fields you wish to search."));
-    QEvent enter(QEvent::Enter);
-    QApplication::sendEvent(Child<QLineEdit>(&dlg, "field5"), &enter);
-    EXPECT_EQ(dlg.GetInfoText(), "This is the name of the computer from which a particular event was logged.");
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(Child<QLineEdit>(&dlg, "field5"), &leave);
-    EXPECT_EQ(dlg.GetInfoText(), idle);
 }

@@ -175,27 +175,6 @@ TEST_F(LogSheet, DescriptionIsFilledFromThePath)
     EXPECT_EQ(description->text(), "/data/app.txt") << "leaving the path gives the whole path";
 }
 
-TEST_F(LogSheet, IntervalTakesOneSecondToOneDay)
-{
-    CPageFileInfo page(m_log, false, ADD_MODE_MENU);
-    auto* interval = Child<QSpinBox>(&page, "interval");
-    auto* edit = interval->findChild<QLineEdit*>();
-    ASSERT_NE(edit, nullptr);
-    struct Case {
-        const char* typed;
-        bool bTaken;
-    };
-    for (const Case& c : {Case{"86400", true}, Case{"86401", false}, Case{"0", false}, Case{"1", true}}) {
-        interval->setValue(60);
-        edit->selectAll();
-        QTest::keyClicks(edit, c.typed);
-        interval->interpretText();
-        EXPECT_EQ(interval->value() == QString(c.typed).toInt(), c.bTaken) << c.typed;
-        EXPECT_GE(interval->value(), 1);
-        EXPECT_LE(interval->value(), 86400);
-    }
-}
-
 TEST_F(LogSheet, SecurityRefusesAnIncompleteAccount)
 {
     struct Case {
