@@ -29,13 +29,6 @@ QLineEdit* MakeEdit(const char* name)
     return edit;
 }
 
-QCheckBox* MakeCheck(const char* name, const char* text)
-{
-    auto* box = new QCheckBox(QString::fromLatin1(text));
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
 QToolButton* MakeIconButton(const char* name, const char* tip, QStyle::StandardPixmap icon)
 {
     auto* button = new QToolButton;

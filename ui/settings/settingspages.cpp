@@ -33,3 +33,10 @@ void CSettingsPage::MarkChanges(QLineEdit* edit)
 {
     connect(edit, &QLineEdit::textEdited, this, [this] { SetModified(); });
 }
+
+QCheckBox* CSettingsPage::MakeCheck(const char* name, const char* text)
+{
+    auto* box = new QCheckBox(QString::fromLatin1(text));
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}

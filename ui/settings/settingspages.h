@@ -37,6 +37,8 @@ signals:
 protected:
     virtual void Load() = 0;
     void showEvent(QShowEvent* event) override;
+    // A check box named after its setting.
+    static QCheckBox* MakeCheck(const char* name, const char* text);
     // Any change of these controls marks the page modified.
     void MarkChanges(QCheckBox* box);
     void MarkChanges(QLineEdit* edit);

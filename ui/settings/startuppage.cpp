@@ -14,13 +14,6 @@ namespace {
 
 constexpr unsigned MAX_SCAN_DELAY = 3600;
 
-QCheckBox* MakeCheck(const char* name, const char* text)
-{
-    auto* box = new QCheckBox(QString::fromLatin1(text));
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
 } // namespace
 
 CPageStartup::CPageStartup(QWidget* parent) : CSettingsPage(parent)

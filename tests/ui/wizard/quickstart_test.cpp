@@ -18,6 +18,7 @@
 #include "core/doc/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
+#include "platform/eventlog/eventlog.h"
 #include "match/searchkeytext.h"
 #include "screenshot.h"
 #include "textlog/filemonitor.h"
@@ -298,8 +299,15 @@ TEST_F(QuickStart, CancelledLogSheetEndsTheWizardWithoutAddingAnything)
     EXPECT_EQ(Manager().m_nPauseCount.load(), 0);
 }
 
-TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelled)
+TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelledAndSkipsOldEvents)
 {
+    // Three reboots are in the log already.
+    HANDLE hSource = RegisterEventSourceInLogA(nullptr, "Application", "EventLog");
+    ASSERT_NE(hSource, nullptr);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(ReportEventA(hSource, EVENTLOG_INFORMATION_TYPE, 0, 6005, nullptr, 0, 0, nullptr, nullptr));
+    DeregisterEventSource(hSource);
+
     CWizardDriver driver({
         {3,
          [](CQuickStartStep& step) {
@@ -331,4 +339,5 @@ TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelled)
     EXPECT_EQ(pKey->m_arrSources, std::vector<std::string>{"EventLog"});
     EXPECT_EQ(pKey->m_arrEventIDs, std::vector<DWORD>{6005});
     EXPECT_TRUE(Manager().IsScanThreadRunning());
+    EXPECT_EQ(dynamic_cast<CEventMonitor*>(pLog)->m_nLastRecord, 3u) << "Ignore moved the log to its end";
 }
