@@ -508,7 +508,7 @@ bool CMainFrame::OnFrameCommand(UINT nID)
     case ID_SCAN_TOGGLE: m_doc.OnScanToggle(); break;
     case ID_SETTINGS:
 #ifdef QUORVIL_HAVE_UI_SETTINGS
-        RunSettingsSheet(this);
+        RunSettingsSheet(this, &m_doc);
 #endif
         break;
     case ID_HIDE_WINDOW: hide(); break;
