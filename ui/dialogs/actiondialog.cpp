@@ -14,8 +14,8 @@
 #include "bransched/actions.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
-#include "ui/dialogs/samplevariables.h"
 #include "ui/dialogs/okcancel.h"
+#include "ui/dialogs/samplevariables.h"
 
 CDlgAction::CDlgAction(CBaseAction& action, CTaskVariables sample, QWidget* parent)
     : QDialog(parent), m_action(action), m_sample(std::move(sample)), m_pForm(new QFormLayout),
@@ -63,7 +63,8 @@ CDlgAction::CDlgAction(CBaseAction& action, CTaskVariables sample, QWidget* pare
     auto* insert = new QPushButton("Insert", this);
     insert->setObjectName("insert");
     insert->setAutoDefault(false);
-    connect(insert, &QPushButton::clicked, this, [this] { InsertVariable(m_pVariables->currentText()); });
+    connect(insert, &QPushButton::clicked, this,
+            [this] { InsertVariable(m_pVariables->currentText()); });
     auto* picker = new QHBoxLayout;
     picker->addWidget(m_pVariables, 1);
     picker->addWidget(insert);
@@ -82,7 +83,8 @@ CDlgAction::CDlgAction(CBaseAction& action, CTaskVariables sample, QWidget* pare
     UpdatePreview();
 }
 
-QLineEdit* CDlgAction::AddLine(const QString& label, const std::string& value, bool bPlace, const char* name)
+QLineEdit* CDlgAction::AddLine(const QString& label, const std::string& value, bool bPlace,
+                               const char* name)
 {
     auto* edit = new QLineEdit(ToQt(value), this);
     edit->setObjectName(name);
@@ -139,7 +141,9 @@ void CDlgAction::UpdatePreview()
 
 void CDlgAction::accept()
 {
-    auto refuse = [this](const char* text) { ShowMessageBox(this, text, MB_OK | MB_ICONEXCLAMATION); };
+    auto refuse = [this](const char* text) {
+        ShowMessageBox(this, text, MB_OK | MB_ICONEXCLAMATION);
+    };
     if (auto* pMessage = dynamic_cast<CDisplayMessage*>(&m_action)) {
         if (m_pMessage->toPlainText().isEmpty())
             return refuse("You must enter a message!");

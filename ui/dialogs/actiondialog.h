@@ -41,7 +41,8 @@ private:
         QWidget* pEdit;
         bool bPlace;
     };
-    QLineEdit* AddLine(const QString& label, const std::string& value, bool bPlace, const char* name);
+    QLineEdit* AddLine(const QString& label, const std::string& value, bool bPlace,
+                       const char* name);
     QString FieldText(const Field& field) const;
     void UpdatePreview();
 

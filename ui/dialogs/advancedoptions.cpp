@@ -9,8 +9,8 @@
 
 CDlgAdvancedOptions::CDlgAdvancedOptions(bool bEnabled, int nMinutes, QWidget* parent)
     : QDialog(parent), m_bEnabled(bEnabled), m_nMinutes(nMinutes),
-      m_pEnable(new QCheckBox("Enable minimum launch interval", this)), m_pMinutes(new QSpinBox(this)),
-      m_pLabel(new QLabel("Minutes", this))
+      m_pEnable(new QCheckBox("Enable minimum launch interval", this)),
+      m_pMinutes(new QSpinBox(this)), m_pLabel(new QLabel("Minutes", this))
 {
     setWindowTitle("Advanced Options");
     m_pEnable->setObjectName("enable");

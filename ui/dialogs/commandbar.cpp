@@ -29,7 +29,8 @@ constexpr CommandInfo COMMANDS[CMD_COUNT] = {
 
 // The menu's order: Edit first (the default item), then Add, Delete, a
 // separator, Copy, Paste, Duplicate.
-constexpr ItemCommand MENU_ORDER[] = {CMD_EDIT, CMD_ADD, CMD_DELETE, CMD_COUNT, CMD_COPY, CMD_PASTE, CMD_DUPLICATE};
+constexpr ItemCommand MENU_ORDER[] = {CMD_EDIT, CMD_ADD,   CMD_DELETE,   CMD_COUNT,
+                                      CMD_COPY, CMD_PASTE, CMD_DUPLICATE};
 
 } // namespace
 
@@ -47,7 +48,8 @@ CItemCommandBar::CItemCommandBar(QTreeWidget* pList, bool bWithTask, std::functi
         button->setToolTip(COMMANDS[i].tooltip);
         button->setAutoRaise(true);
         button->setObjectName(QString("cmd%1").arg(i));
-        connect(button, &QToolButton::clicked, this, [this, i] { Fire(static_cast<ItemCommand>(i)); });
+        connect(button, &QToolButton::clicked, this,
+                [this, i] { Fire(static_cast<ItemCommand>(i)); });
         layout->addWidget(button);
         m_buttons[i] = button;
     }

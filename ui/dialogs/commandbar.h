@@ -19,7 +19,16 @@ class QMenu;
 class QToolButton;
 class QTreeWidget;
 
-enum ItemCommand { CMD_ADD, CMD_EDIT, CMD_DELETE, CMD_TASK, CMD_COPY, CMD_PASTE, CMD_DUPLICATE, CMD_COUNT };
+enum ItemCommand {
+    CMD_ADD,
+    CMD_EDIT,
+    CMD_DELETE,
+    CMD_TASK,
+    CMD_COPY,
+    CMD_PASTE,
+    CMD_DUPLICATE,
+    CMD_COUNT
+};
 
 class CItemCommandBar : public QWidget {
     Q_OBJECT

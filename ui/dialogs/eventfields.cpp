@@ -5,20 +5,28 @@
 const char* GetFieldLabel(EventField field)
 {
     switch (field) {
-    case EventField::TYPE: return "Event Type";
-    case EventField::SOURCE: return "Source";
-    case EventField::CATEGORY: return "Category ID";
-    case EventField::EVENTID: return "Event ID";
-    case EventField::USER: return "User";
-    case EventField::COMPUTER: return "Computer";
-    case EventField::TEXT: return "Event Text";
+    case EventField::TYPE:
+        return "Event Type";
+    case EventField::SOURCE:
+        return "Source";
+    case EventField::CATEGORY:
+        return "Category ID";
+    case EventField::EVENTID:
+        return "Event ID";
+    case EventField::USER:
+        return "User";
+    case EventField::COMPUTER:
+        return "Computer";
+    case EventField::TEXT:
+        return "Event Text";
     }
     return "";
 }
 
 bool IsStringField(EventField field)
 {
-    return field == EventField::SOURCE || field == EventField::USER || field == EventField::COMPUTER;
+    return field == EventField::SOURCE || field == EventField::USER ||
+           field == EventField::COMPUTER;
 }
 
 bool IsNumberField(EventField field)
@@ -30,12 +38,30 @@ CFieldCriterion GetFieldCriterion(const CSearchKeyEvent& key, EventField field)
 {
     CFieldCriterion c;
     switch (field) {
-    case EventField::TYPE: c.nOperator = key.GetTypeOperator(); c.arrNumbers = key.m_arrTypes; break;
-    case EventField::SOURCE: c.nOperator = key.GetSourceOperator(); c.arrStrings = key.m_arrSources; break;
-    case EventField::CATEGORY: c.nOperator = key.GetCategoryOperator(); c.arrNumbers = key.m_arrCategories; break;
-    case EventField::EVENTID: c.nOperator = key.GetEventIDOperator(); c.arrNumbers = key.m_arrEventIDs; break;
-    case EventField::USER: c.nOperator = key.GetUserOperator(); c.arrStrings = key.m_arrUsers; break;
-    case EventField::COMPUTER: c.nOperator = key.GetComputerOperator(); c.arrStrings = key.m_arrComputers; break;
+    case EventField::TYPE:
+        c.nOperator = key.GetTypeOperator();
+        c.arrNumbers = key.m_arrTypes;
+        break;
+    case EventField::SOURCE:
+        c.nOperator = key.GetSourceOperator();
+        c.arrStrings = key.m_arrSources;
+        break;
+    case EventField::CATEGORY:
+        c.nOperator = key.GetCategoryOperator();
+        c.arrNumbers = key.m_arrCategories;
+        break;
+    case EventField::EVENTID:
+        c.nOperator = key.GetEventIDOperator();
+        c.arrNumbers = key.m_arrEventIDs;
+        break;
+    case EventField::USER:
+        c.nOperator = key.GetUserOperator();
+        c.arrStrings = key.m_arrUsers;
+        break;
+    case EventField::COMPUTER:
+        c.nOperator = key.GetComputerOperator();
+        c.arrStrings = key.m_arrComputers;
+        break;
     case EventField::TEXT:
         c.nOperator = key.GetTextOperator();
         c.strText = key.m_strText;
@@ -63,7 +89,8 @@ struct NumberSetters {
     NumberBound atMost;
 };
 
-void ApplyStrings(CSearchKeyEvent& key, const CFieldCriterion& c, Clear clear, StringValue value, StringList list)
+void ApplyStrings(CSearchKeyEvent& key, const CFieldCriterion& c, Clear clear, StringValue value,
+                  StringList list)
 {
     const BOOL bNegate = c.nOperator == OP_NOT_EQUAL || c.nOperator == OP_NOT_ONE_OF;
     if ((c.nOperator == OP_EQUAL || c.nOperator == OP_NOT_EQUAL) && !c.arrStrings.empty())
@@ -97,8 +124,10 @@ void ApplyNumbers(CSearchKeyEvent& key, const CFieldCriterion& c, const NumberSe
             return (key.*set.range)(v[0], v[1], c.nOperator == OP_NOT_BETWEEN);
         break;
     case OP_ONE_OF:
-    case OP_NOT_ONE_OF: return (key.*set.list)(v, c.nOperator == OP_NOT_ONE_OF);
-    default: break;
+    case OP_NOT_ONE_OF:
+        return (key.*set.list)(v, c.nOperator == OP_NOT_ONE_OF);
+    default:
+        break;
     }
     (key.*set.clear)();
 }
@@ -109,23 +138,28 @@ void ApplyFieldCriterion(CSearchKeyEvent& key, EventField field, const CFieldCri
 {
     using K = CSearchKeyEvent;
     switch (field) {
-    case EventField::SOURCE: ApplyStrings(key, c, &K::ClearSource, &K::SetSourceValue, &K::SetSourceList); break;
-    case EventField::USER: ApplyStrings(key, c, &K::ClearUser, &K::SetUserValue, &K::SetUserList); break;
+    case EventField::SOURCE:
+        ApplyStrings(key, c, &K::ClearSource, &K::SetSourceValue, &K::SetSourceList);
+        break;
+    case EventField::USER:
+        ApplyStrings(key, c, &K::ClearUser, &K::SetUserValue, &K::SetUserList);
+        break;
     case EventField::COMPUTER:
         ApplyStrings(key, c, &K::ClearComputer, &K::SetComputerValue, &K::SetComputerList);
         break;
     case EventField::CATEGORY:
         ApplyNumbers(key, c,
-                     {&K::ClearCategory, &K::SetCategoryValue, &K::SetCategoryList, &K::SetCategoryRange,
-                      &K::SetCategoryAtLeast, &K::SetCategoryAtMost});
+                     {&K::ClearCategory, &K::SetCategoryValue, &K::SetCategoryList,
+                      &K::SetCategoryRange, &K::SetCategoryAtLeast, &K::SetCategoryAtMost});
         break;
     case EventField::EVENTID:
         ApplyNumbers(key, c,
-                     {&K::ClearEventID, &K::SetEventIDValue, &K::SetEventIDList, &K::SetEventIDRange,
-                      &K::SetEventIDAtLeast, &K::SetEventIDAtMost});
+                     {&K::ClearEventID, &K::SetEventIDValue, &K::SetEventIDList,
+                      &K::SetEventIDRange, &K::SetEventIDAtLeast, &K::SetEventIDAtMost});
         break;
     case EventField::TYPE:
-        ApplyNumbers(key, c, {&K::ClearType, &K::SetTypeValue, &K::SetTypeList, nullptr, nullptr, nullptr});
+        ApplyNumbers(key, c,
+                     {&K::ClearType, &K::SetTypeValue, &K::SetTypeList, nullptr, nullptr, nullptr});
         break;
     case EventField::TEXT:
         if (c.nOperator == OP_CONTAINS)

@@ -12,9 +12,9 @@ class CSearchKeyEvent;
 
 // The seven fields in the order of the key dialog's boxes.
 enum class EventField { TYPE, SOURCE, CATEGORY, EVENTID, USER, COMPUTER, TEXT };
-inline constexpr EventField ALL_EVENT_FIELDS[] = {EventField::TYPE,    EventField::SOURCE, EventField::CATEGORY,
-                                                  EventField::EVENTID, EventField::USER,   EventField::COMPUTER,
-                                                  EventField::TEXT};
+inline constexpr EventField ALL_EVENT_FIELDS[] = {
+    EventField::TYPE, EventField::SOURCE,   EventField::CATEGORY, EventField::EVENTID,
+    EventField::USER, EventField::COMPUTER, EventField::TEXT};
 
 // "Event Type", "Source", "Category ID", "Event ID", "User", "Computer",
 // "Event Text": the field's label in "Extended Comparisons".

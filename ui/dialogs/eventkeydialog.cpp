@@ -23,25 +23,32 @@ struct FieldRow {
 // In the order of ALL_EVENT_FIELDS.
 constexpr FieldRow ROWS[] = {
     {"Type:", "Edit Event Type search",
-     "This is the Type or Severity of the event. Allowable types are Information, Warning, Error, Audit "
+     "This is the Type or Severity of the event. Allowable types are Information, Warning, Error, "
+     "Audit "
      "Success, and Audit Failure."},
-    {"Source:", "Edit Source search", "This is the name of the Source process that logged a particular event."},
+    {"Source:", "Edit Source search",
+     "This is the name of the Source process that logged a particular event."},
     {"Category ID:", "Edit Category ID search",
-     "This is the Category of the event. Some Sources group events into Categories, but most do not."},
+     "This is the Category of the event. Some Sources group events into Categories, but most do "
+     "not."},
     {"Event ID:", "Edit Event ID search",
-     "This is the unique code for an event occurence. These are usually unique for a given Source, but "
+     "This is the unique code for an event occurence. These are usually unique for a given Source, "
+     "but "
      "different Sources may use the same ID for different things."},
     {"User:", "Edit User search",
-     "This is the name of the active user when a particular event was logged. It helps you identify problems "
+     "This is the name of the active user when a particular event was logged. It helps you "
+     "identify problems "
      "related to certain users."},
-    {"Computer:", "Edit Computer search", "This is the name of the computer from which a particular event was logged."},
+    {"Computer:", "Edit Computer search",
+     "This is the name of the computer from which a particular event was logged."},
     {"Event text:", "Edit Message search",
-     "This is text to search for in the translated form of the event. Each event translates to an English "
+     "This is text to search for in the translated form of the event. Each event translates to an "
+     "English "
      "description, and you can search this description for a particular string."},
 };
 
-constexpr char DEFAULT_INFO[] =
-    "Select which fields you wish to search. Use the edit buttons to refine your criteria for that field.";
+constexpr char DEFAULT_INFO[] = "Select which fields you wish to search. Use the edit buttons to "
+                                "refine your criteria for that field.";
 
 } // namespace
 
@@ -108,7 +115,8 @@ bool CDlgEventKey::eventFilter(QObject* watched, QEvent* event)
 void CDlgEventKey::accept()
 {
     if ((m_work.m_dwOperators & 0x0FFFFFFF) == 0) {
-        ShowMessageBox(this, "You must select something to search for!", MB_OK | MB_ICONEXCLAMATION);
+        ShowMessageBox(this, "You must select something to search for!",
+                       MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     m_key.Assign(m_work);

@@ -24,21 +24,31 @@ struct OperatorEntry {
     const char* text;
     DWORD code;
 };
-constexpr OperatorEntry STRING_OPERATORS[] = {
-    {"Ignore", OP_NONE}, {"Is equal to", OP_EQUAL}, {"Is NOT equal to", OP_NOT_EQUAL},
-    {"Is one of", OP_ONE_OF}, {"Is NOT one of", OP_NOT_ONE_OF}};
-constexpr OperatorEntry NUMBER_OPERATORS[] = {
-    {"Ignore", OP_NONE},           {"Is equal to", OP_EQUAL},     {"Is NOT equal to", OP_NOT_EQUAL},
-    {"Is one of", OP_ONE_OF},      {"Is NOT one of", OP_NOT_ONE_OF}, {"Is greater than ", OP_AT_LEAST},
-    {"Is less than", OP_AT_MOST},  {"Is between", OP_BETWEEN},    {"Is NOT between", OP_NOT_BETWEEN}};
+constexpr OperatorEntry STRING_OPERATORS[] = {{"Ignore", OP_NONE},
+                                              {"Is equal to", OP_EQUAL},
+                                              {"Is NOT equal to", OP_NOT_EQUAL},
+                                              {"Is one of", OP_ONE_OF},
+                                              {"Is NOT one of", OP_NOT_ONE_OF}};
+constexpr OperatorEntry NUMBER_OPERATORS[] = {{"Ignore", OP_NONE},
+                                              {"Is equal to", OP_EQUAL},
+                                              {"Is NOT equal to", OP_NOT_EQUAL},
+                                              {"Is one of", OP_ONE_OF},
+                                              {"Is NOT one of", OP_NOT_ONE_OF},
+                                              {"Is greater than ", OP_AT_LEAST},
+                                              {"Is less than", OP_AT_MOST},
+                                              {"Is between", OP_BETWEEN},
+                                              {"Is NOT between", OP_NOT_BETWEEN}};
 constexpr OperatorEntry TEXT_OPERATORS[] = {{"Ignore", OP_NONE}, {"Contains", OP_CONTAINS}};
 
 struct TypeEntry {
     const char* text;
     DWORD type;
 };
-constexpr TypeEntry TYPES[] = {
-    {"Information", 4}, {"Warnings", 2}, {"Error/Stop", 1}, {"Audit Success", 8}, {"Audit Failure", 16}};
+constexpr TypeEntry TYPES[] = {{"Information", 4},
+                               {"Warnings", 2},
+                               {"Error/Stop", 1},
+                               {"Audit Success", 8},
+                               {"Audit Failure", 16}};
 
 // Replaces each "%s" of the pattern in turn by the next argument.
 QString Fill(const char* pattern, std::initializer_list<QString> args)
@@ -60,9 +70,18 @@ long ReadNumber(const QString& text)
     return std::strtol(FromQt(text).c_str(), nullptr, 10);
 }
 
-bool IsOneValue(DWORD op) { return op >= OP_EQUAL && op <= OP_AT_MOST; }
-bool IsRange(DWORD op) { return op == OP_BETWEEN || op == OP_NOT_BETWEEN; }
-bool IsList(DWORD op) { return op == OP_ONE_OF || op == OP_NOT_ONE_OF; }
+bool IsOneValue(DWORD op)
+{
+    return op >= OP_EQUAL && op <= OP_AT_MOST;
+}
+bool IsRange(DWORD op)
+{
+    return op == OP_BETWEEN || op == OP_NOT_BETWEEN;
+}
+bool IsList(DWORD op)
+{
+    return op == OP_ONE_OF || op == OP_NOT_ONE_OF;
+}
 
 } // namespace
 
@@ -81,10 +100,11 @@ bool AskNewValue(QWidget* parent, QString& text)
 CDlgExtendedComparisons::CDlgExtendedComparisons(EventField field, const CFieldCriterion& criterion,
                                                  QWidget* parent)
     : QDialog(parent), m_field(field), m_result(criterion), m_pOperator(new QComboBox(this)),
-      m_pValue1(new QLineEdit(this)), m_pAnd(new QLabel("and", this)), m_pValue2(new QLineEdit(this)),
-      m_pList(new QListWidget(this)), m_pAdd(new QPushButton("Add", this)),
-      m_pDelete(new QPushButton("Delete", this)), m_pEdit(new QPushButton("Edit", this)),
-      m_pTypes(new QListWidget(this)), m_pHelp(new QLabel(this))
+      m_pValue1(new QLineEdit(this)), m_pAnd(new QLabel("and", this)),
+      m_pValue2(new QLineEdit(this)), m_pList(new QListWidget(this)),
+      m_pAdd(new QPushButton("Add", this)), m_pDelete(new QPushButton("Delete", this)),
+      m_pEdit(new QPushButton("Edit", this)), m_pTypes(new QListWidget(this)),
+      m_pHelp(new QLabel(this))
 {
     setWindowTitle("Extended Comparisons");
     m_pOperator->setObjectName("operator");
@@ -132,8 +152,8 @@ CDlgExtendedComparisons::CDlgExtendedComparisons(EventField field, const CFieldC
         auto* item = new QListWidgetItem(t.text, m_pTypes);
         item->setData(Qt::UserRole, static_cast<uint>(t.type));
         const bool bChecked = field == EventField::TYPE && op != OP_NONE &&
-                              std::find(criterion.arrNumbers.begin(), criterion.arrNumbers.end(), t.type) !=
-                                  criterion.arrNumbers.end();
+                              std::find(criterion.arrNumbers.begin(), criterion.arrNumbers.end(),
+                                        t.type) != criterion.arrNumbers.end();
         item->setCheckState(bChecked ? Qt::Checked : Qt::Unchecked);
         if (bChecked && !m_pTypes->currentItem())
             m_pTypes->setCurrentItem(item);
@@ -157,10 +177,12 @@ CDlgExtendedComparisons::CDlgExtendedComparisons(EventField field, const CFieldC
     auto* buttons = MakeOkCancel(this);
     grid->addWidget(buttons, 5, 0, 1, 4);
 
-    connect(m_pOperator, &QComboBox::currentIndexChanged, this, &CDlgExtendedComparisons::OnOperatorChanged);
+    connect(m_pOperator, &QComboBox::currentIndexChanged, this,
+            &CDlgExtendedComparisons::OnOperatorChanged);
     connect(m_pValue1, &QLineEdit::textChanged, this, &CDlgExtendedComparisons::UpdateControls);
     connect(m_pValue2, &QLineEdit::textChanged, this, &CDlgExtendedComparisons::UpdateControls);
-    connect(m_pList, &QListWidget::itemSelectionChanged, this, &CDlgExtendedComparisons::UpdateControls);
+    connect(m_pList, &QListWidget::itemSelectionChanged, this,
+            &CDlgExtendedComparisons::UpdateControls);
     connect(m_pTypes, &QListWidget::itemChanged, this, &CDlgExtendedComparisons::OnTypeChanged);
     connect(m_pAdd, &QPushButton::clicked, this, &CDlgExtendedComparisons::AddValue);
     connect(m_pEdit, &QPushButton::clicked, this, &CDlgExtendedComparisons::EditValue);
@@ -247,21 +269,33 @@ QString CDlgExtendedComparisons::GetHelpLine() const
                 break;
             }
         switch (op) {
-        case OP_EQUAL: return Fill("%s is equal to '%s'", {label, selected});
-        case OP_NOT_EQUAL: return Fill("%s is not equal to '%s'", {label, selected});
-        case OP_ONE_OF: return Fill("%s is one of the checked types in the list", {label});
-        default: return Fill("%s is not equal to any of the checked types in the list", {label});
+        case OP_EQUAL:
+            return Fill("%s is equal to '%s'", {label, selected});
+        case OP_NOT_EQUAL:
+            return Fill("%s is not equal to '%s'", {label, selected});
+        case OP_ONE_OF:
+            return Fill("%s is one of the checked types in the list", {label});
+        default:
+            return Fill("%s is not equal to any of the checked types in the list", {label});
         }
     }
     switch (op) {
-    case OP_EQUAL: return Fill("%s is exactly equal to '%s'.", {label, a});
-    case OP_NOT_EQUAL: return Fill("%s is any value other than '%s'.", {label, a});
-    case OP_AT_LEAST: return Fill("%s is greater than or equal to '%s'.", {label, a});
-    case OP_AT_MOST: return Fill("%s is less than or equal to '%s'.", {label, a});
-    case OP_BETWEEN: return Fill("%s is between '%s' and '%s' inclusive.", {label, a, b});
-    case OP_NOT_BETWEEN: return Fill("%s is either less than '%s', or greater than '%s'.", {label, a, b});
-    case OP_ONE_OF: return Fill("%s is equal to one of the items in the list.", {label});
-    default: return Fill("%s is not equal to any of the items in the list.", {label});
+    case OP_EQUAL:
+        return Fill("%s is exactly equal to '%s'.", {label, a});
+    case OP_NOT_EQUAL:
+        return Fill("%s is any value other than '%s'.", {label, a});
+    case OP_AT_LEAST:
+        return Fill("%s is greater than or equal to '%s'.", {label, a});
+    case OP_AT_MOST:
+        return Fill("%s is less than or equal to '%s'.", {label, a});
+    case OP_BETWEEN:
+        return Fill("%s is between '%s' and '%s' inclusive.", {label, a, b});
+    case OP_NOT_BETWEEN:
+        return Fill("%s is either less than '%s', or greater than '%s'.", {label, a, b});
+    case OP_ONE_OF:
+        return Fill("%s is equal to one of the items in the list.", {label});
+    default:
+        return Fill("%s is not equal to any of the items in the list.", {label});
     }
 }
 
@@ -296,7 +330,9 @@ void CDlgExtendedComparisons::accept()
     QStringList items;
     for (int i = 0; i < m_pList->count(); ++i)
         items << m_pList->item(i)->text();
-    auto refuse = [this](const char* text) { ShowMessageBox(this, text, MB_OK | MB_ICONEXCLAMATION); };
+    auto refuse = [this](const char* text) {
+        ShowMessageBox(this, text, MB_OK | MB_ICONEXCLAMATION);
+    };
 
     if (c.nOperator != OP_NONE) {
         if (m_field == EventField::TEXT) {

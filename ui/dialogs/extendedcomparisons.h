@@ -20,7 +20,8 @@ class QPushButton;
 class CDlgExtendedComparisons : public QDialog {
     Q_OBJECT
 public:
-    CDlgExtendedComparisons(EventField field, const CFieldCriterion& criterion, QWidget* parent = nullptr);
+    CDlgExtendedComparisons(EventField field, const CFieldCriterion& criterion,
+                            QWidget* parent = nullptr);
 
     const CFieldCriterion& GetCriterion() const { return m_result; }
     // The help line as it stands.

@@ -84,7 +84,8 @@ std::string CDlgFormattedFilename::GetTemplate() const
 void CDlgFormattedFilename::InsertCode(const QString& code)
 {
     // A code that would not fit whole is left out rather than cut in half.
-    if (m_pTemplate->text().size() - m_pTemplate->selectedText().size() + code.size() <= MAX_TEMPLATE)
+    if (m_pTemplate->text().size() - m_pTemplate->selectedText().size() + code.size() <=
+        MAX_TEMPLATE)
         m_pTemplate->insert(code);
     m_pTemplate->setFocus();
 }
@@ -99,7 +100,9 @@ void CDlgFormattedFilename::RefreshSamples()
 void CDlgFormattedFilename::accept()
 {
     if (m_pTemplate->text().size() < 2) {
-        ShowMessageBox(this, "This is an invalid template! Use the template builder buttons to create a legal template",
+        ShowMessageBox(this,
+                       "This is an invalid template! Use the template builder buttons to create a "
+                       "legal template",
                        MB_OK | MB_ICONEXCLAMATION);
         return;
     }

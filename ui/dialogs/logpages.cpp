@@ -31,10 +31,12 @@
 
 CPageFileInfo::CPageFileInfo(CFileMonitor& log, bool bAdding, int nMode, QWidget* parent)
     : QWidget(parent), m_log(log), m_bAdding(bAdding), m_strTemplate(log.m_strTemplate),
-      m_pPath(new QLineEdit(this)), m_pBrowse(new QToolButton(this)), m_pDescription(new QLineEdit(this)),
+      m_pPath(new QLineEdit(this)), m_pBrowse(new QToolButton(this)),
+      m_pDescription(new QLineEdit(this)),
       m_pFormatted(new QCheckBox("&Enable date/time formatted filenames", this)),
       m_pSetup(new QPushButton("Setup ...", this)),
-      m_pScan(new CScanSettings("&Start scanning from the end of this log", log.IsEnabled(), log.GetInterval(), this))
+      m_pScan(new CScanSettings("&Start scanning from the end of this log", log.IsEnabled(),
+                                log.GetInterval(), this))
 {
     m_pPath->setObjectName("path");
     m_pPath->setMaxLength(200);
@@ -133,7 +135,8 @@ void CPageFileInfo::WriteToLog()
 CPageLogInfo::CPageLogInfo(CEventMonitor& log, bool bAdding, QWidget* parent)
     : QWidget(parent), m_log(log), m_bAdding(bAdding), m_strServer(log.GetServer()),
       m_strLogName(log.GetLogName()), m_pName(new QLabel(ToQt(log.GetDisplayName()), this)),
-      m_pScan(new CScanSettings("&Start scanning form the end of this log", log.IsEnabled(), log.GetInterval(), this))
+      m_pScan(new CScanSettings("&Start scanning form the end of this log", log.IsEnabled(),
+                                log.GetInterval(), this))
 {
     m_pScan->GetJumpBox()->setVisible(bAdding);
     m_pName->setObjectName("logname");

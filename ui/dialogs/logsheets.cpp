@@ -8,8 +8,8 @@
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/dialogs/logpages.h"
-#include "ui/dialogs/pagewatches.h"
 #include "ui/dialogs/okcancel.h"
+#include "ui/dialogs/pagewatches.h"
 
 namespace {
 
@@ -30,8 +30,8 @@ QTabWidget* BuildSheet(QDialog* sheet)
 
 CDlgEditFile::CDlgEditFile(CFileMonitor& log, bool bAdding, int nMode, QWidget* parent)
     : QDialog(parent), m_pTabs(BuildSheet(this)),
-      m_pInfo(new CPageFileInfo(log, bAdding, nMode, this)), m_pWatches(new CPageWatches(log, this)),
-      m_pSecurity(new CPageSecurity(log, this))
+      m_pInfo(new CPageFileInfo(log, bAdding, nMode, this)),
+      m_pWatches(new CPageWatches(log, this)), m_pSecurity(new CPageSecurity(log, this))
 {
     const bool bSample = nMode == ADD_MODE_WIZARD_SAMPLE;
     const QString title = bAdding ? "Add Text Log" : "Edit Text Log";

@@ -23,8 +23,8 @@ CPageWatches::CPageWatches(CMonitoredObject& log, QWidget* parent)
     m_pList->setHeaderLabels({"Description", "Key Count"});
     m_pList->setColumnWidth(0, m_pList->fontMetrics().horizontalAdvance("XXXXXXXXXXXXXXXXXXXX"));
     m_pList->header()->setStretchLastSection(true);
-    m_pBar = new CItemCommandBar(m_pList, false, [this] { return IsOnClipboard(m_log.GetWatchGroupClipFormat()); },
-                                 this);
+    m_pBar = new CItemCommandBar(
+        m_pList, false, [this] { return IsOnClipboard(m_log.GetWatchGroupClipFormat()); }, this);
     connect(m_pBar, &CItemCommandBar::Command, this, &CPageWatches::OnCommand);
 
     auto* layout = new QVBoxLayout(this);
@@ -55,21 +55,31 @@ void CPageWatches::OnCommand(int cmd)
 {
     const int nRow = GetSelectedRow(m_pList);
     switch (cmd) {
-    case CMD_ADD: AddGroup(); break;
-    case CMD_EDIT: EditGroup(nRow); break;
+    case CMD_ADD:
+        AddGroup();
+        break;
+    case CMD_EDIT:
+        EditGroup(nRow);
+        break;
     case CMD_DELETE:
-        if (ShowMessageBox(this, "Are you sure you want to delete this item?", MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        if (ShowMessageBox(this, "Are you sure you want to delete this item?",
+                           MB_YESNO | MB_ICONQUESTION) == IDYES) {
             m_log.RemoveWatchGroup(nRow);
             Refill();
         }
         break;
-    case CMD_COPY: CopyGroup(nRow); break;
-    case CMD_PASTE: PasteGroup(); break;
+    case CMD_COPY:
+        CopyGroup(nRow);
+        break;
+    case CMD_PASTE:
+        PasteGroup();
+        break;
     case CMD_DUPLICATE:
         CopyGroup(nRow);
         PasteGroup();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

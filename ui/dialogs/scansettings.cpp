@@ -39,6 +39,15 @@ void CScanSettings::UpdateStates()
         w->setEnabled(bOn);
 }
 
-bool CScanSettings::IsMonitoringEnabled() const { return m_pEnabled->isChecked(); }
-int CScanSettings::GetInterval() const { return m_pInterval->value(); }
-bool CScanSettings::IsJumpChecked() const { return m_pJump->isChecked(); }
+bool CScanSettings::IsMonitoringEnabled() const
+{
+    return m_pEnabled->isChecked();
+}
+int CScanSettings::GetInterval() const
+{
+    return m_pInterval->value();
+}
+bool CScanSettings::IsJumpChecked() const
+{
+    return m_pJump->isChecked();
+}

@@ -15,17 +15,20 @@
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/actiondialog.h"
-#include "ui/dialogs/samplevariables.h"
 #include "ui/dialogs/okcancel.h"
+#include "ui/dialogs/samplevariables.h"
 
 namespace {
 
 std::unique_ptr<CBaseAction> MakeAction(ActionKind kind)
 {
     switch (kind) {
-    case ActionKind::MESSAGE: return std::make_unique<CDisplayMessage>();
-    case ActionKind::WRITE_FILE: return std::make_unique<CWriteToFile>();
-    case ActionKind::RUN_PROGRAM: return std::make_unique<CRunProgram>();
+    case ActionKind::MESSAGE:
+        return std::make_unique<CDisplayMessage>();
+    case ActionKind::WRITE_FILE:
+        return std::make_unique<CWriteToFile>();
+    case ActionKind::RUN_PROGRAM:
+        return std::make_unique<CRunProgram>();
     }
     return nullptr;
 }
@@ -33,10 +36,11 @@ std::unique_ptr<CBaseAction> MakeAction(ActionKind kind)
 } // namespace
 
 CDlgTask::CDlgTask(CTask& task, QWidget* parent)
-    : QDialog(parent), m_task(task), m_pDescription(new QLineEdit(this)), m_pList(new QListWidget(this)),
-      m_pAdd(new QToolButton(this)), m_pEdit(new QPushButton("Edit...", this)),
-      m_pDelete(new QPushButton("Delete", this)), m_pUp(new QPushButton("Move Up", this)),
-      m_pDown(new QPushButton("Move Down", this)), m_pTest(new QPushButton("Test Run", this))
+    : QDialog(parent), m_task(task), m_pDescription(new QLineEdit(this)),
+      m_pList(new QListWidget(this)), m_pAdd(new QToolButton(this)),
+      m_pEdit(new QPushButton("Edit...", this)), m_pDelete(new QPushButton("Delete", this)),
+      m_pUp(new QPushButton("Move Up", this)), m_pDown(new QPushButton("Move Down", this)),
+      m_pTest(new QPushButton("Test Run", this))
 {
     setWindowTitle("Task");
     setWindowIcon(GetImageIcon(IMAGE_TASK));
@@ -145,8 +149,8 @@ void CDlgTask::EditAction()
 void CDlgTask::DeleteAction()
 {
     const int nRow = GetSelected();
-    if (nRow < 0 ||
-        ShowMessageBox(this, "Are you sure you want to delete this item?", MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (nRow < 0 || ShowMessageBox(this, "Are you sure you want to delete this item?",
+                                   MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     m_actions.erase(m_actions.begin() + nRow);
     m_bActionsChanged = true;

@@ -69,11 +69,15 @@ void CDlgTextKey::accept()
 {
     const int index = std::max(0, m_pMode->currentIndex());
     if (m_pKey1->text().isEmpty()) {
-        ShowMessageBox(this, "You must enter a value for Key 1 if you wish to include it in the search!", MB_OK);
+        ShowMessageBox(this,
+                       "You must enter a value for Key 1 if you wish to include it in the search!",
+                       MB_OK);
         return;
     }
     if (index != 0 && m_pKey2->text().isEmpty()) {
-        ShowMessageBox(this, "You must enter a value for Key 2 if you wish to include it in the search!", MB_OK);
+        ShowMessageBox(this,
+                       "You must enter a value for Key 2 if you wish to include it in the search!",
+                       MB_OK);
         return;
     }
     m_key.Reset();

@@ -21,8 +21,8 @@
 #include "ui/dialogs/okcancel.h"
 
 CDlgWatchGroup::CDlgWatchGroup(CKeysAndActions& group, bool bEventKeys, QWidget* parent)
-    : QDialog(parent), m_group(group), m_bEventKeys(bEventKeys), m_pDescription(new QLineEdit(this)),
-      m_pList(new QTreeWidget(this))
+    : QDialog(parent), m_group(group), m_bEventKeys(bEventKeys),
+      m_pDescription(new QLineEdit(this)), m_pList(new QTreeWidget(this))
 {
     setWindowTitle("Edit Watch Group");
     m_pDescription->setObjectName("description");
@@ -39,7 +39,8 @@ CDlgWatchGroup::CDlgWatchGroup(CKeysAndActions& group, bool bEventKeys, QWidget*
         m_pList->setColumnWidth(0, 175);
     }
     m_pList->header()->setStretchLastSection(true);
-    m_pBar = new CItemCommandBar(m_pList, true, [this] { return IsOnClipboard(GetKeyFormat()); }, this);
+    m_pBar = new CItemCommandBar(
+        m_pList, true, [this] { return IsOnClipboard(GetKeyFormat()); }, this);
     connect(m_pBar, &CItemCommandBar::Command, this, &CDlgWatchGroup::OnCommand);
 
     auto* advanced = new QPushButton("Advanced...", this);
@@ -63,7 +64,8 @@ CDlgWatchGroup::CDlgWatchGroup(CKeysAndActions& group, bool bEventKeys, QWidget*
 
 UINT CDlgWatchGroup::GetKeyFormat() const
 {
-    return GetBnClipFormat(m_bEventKeys ? BnClipFormat::SEARCHKEYEVENT : BnClipFormat::SEARCHKEYTEXT);
+    return GetBnClipFormat(m_bEventKeys ? BnClipFormat::SEARCHKEYEVENT
+                                        : BnClipFormat::SEARCHKEYTEXT);
 }
 
 void CDlgWatchGroup::Refill()
@@ -93,10 +95,15 @@ void CDlgWatchGroup::OnCommand(int cmd)
 {
     const int nRow = GetSelectedRow(m_pList);
     switch (cmd) {
-    case CMD_ADD: AddKey(); break;
-    case CMD_EDIT: EditKey(nRow); break;
+    case CMD_ADD:
+        AddKey();
+        break;
+    case CMD_EDIT:
+        EditKey(nRow);
+        break;
     case CMD_DELETE:
-        if (ShowMessageBox(this, "Are you sure you want to delete this item?", MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        if (ShowMessageBox(this, "Are you sure you want to delete this item?",
+                           MB_YESNO | MB_ICONQUESTION) == IDYES) {
             m_group.RemoveKey(nRow);
             Refill();
         }
@@ -106,13 +113,18 @@ void CDlgWatchGroup::OnCommand(int cmd)
         m_group.m_bTaskChanged = TRUE;
         RunTaskDialog(this, m_group.m_task);
         break;
-    case CMD_COPY: CopyKey(nRow); break;
-    case CMD_PASTE: PasteKey(); break;
+    case CMD_COPY:
+        CopyKey(nRow);
+        break;
+    case CMD_PASTE:
+        PasteKey();
+        break;
     case CMD_DUPLICATE:
         CopyKey(nRow);
         PasteKey();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -183,7 +195,8 @@ void CDlgWatchGroup::PasteKey()
 void CDlgWatchGroup::accept()
 {
     if (m_pDescription->text().isEmpty()) {
-        ShowMessageBox(this, "You must enter a description for this watch group!", MB_OK | MB_ICONEXCLAMATION);
+        ShowMessageBox(this, "You must enter a description for this watch group!",
+                       MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     m_group.m_strDescription = FromQt(m_pDescription->text());

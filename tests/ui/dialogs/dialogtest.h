@@ -14,8 +14,7 @@
 
 // Calls fn with the next modal dialog of type T as soon as it is open (from
 // inside its exec loop). The caller closes it in fn.
-template <class T>
-void OnNextDialog(std::function<void(T*)> fn)
+template <class T> void OnNextDialog(std::function<void(T*)> fn)
 {
     auto* timer = new QTimer;
     timer->setInterval(0);
@@ -54,8 +53,7 @@ private:
 };
 
 // A child widget by object name, failing the test when it is missing.
-template <class T>
-T* Child(QWidget* parent, const char* name)
+template <class T> T* Child(QWidget* parent, const char* name)
 {
     T* child = parent->findChild<T*>(name);
     if (!child)

@@ -58,7 +58,8 @@ TEST_F(FormattedFilename, FieldButtonsInsertAtTheCaret)
     for (const char* code : {"y", "m", "d"})
         FieldButton(&dlg, code)->click();
     EXPECT_EQ(edit->text(), "ex%y%m%d.log");
-    EXPECT_EQ(dlg.GetSamples()->item(10)->text(), "ex010727.log") << "an inserted code rebuilds the samples";
+    EXPECT_EQ(dlg.GetSamples()->item(10)->text(), "ex010727.log")
+        << "an inserted code rebuilds the samples";
 
     edit->setSelection(2, 6); // "%y%m%d"
     FieldButton(&dlg, "A")->click();
@@ -75,7 +76,8 @@ TEST_F(FormattedFilename, TemplateHoldsAtMostFiftyCharacters)
     FieldButton(&dlg, "Y")->click();
     EXPECT_EQ(edit->text().size(), 50);
     FieldButton(&dlg, "m")->click();
-    EXPECT_EQ(edit->text().toStdString(), start + "%Y") << "a code that does not fit whole is left out";
+    EXPECT_EQ(edit->text().toStdString(), start + "%Y")
+        << "a code that does not fit whole is left out";
     QTest::keyClicks(edit, "zz");
     EXPECT_EQ(edit->text().size(), 50);
 
@@ -94,9 +96,10 @@ TEST_F(FormattedFilename, OkNeedsTwoCharacters)
         CDlgFormattedFilename dlg(c.text);
         dlg.accept();
         EXPECT_EQ(dlg.result() == QDialog::Accepted, c.bTaken) << c.text;
-        EXPECT_EQ(messages.Last(), c.bTaken ? ""
-                                            : "This is an invalid template! Use the template builder buttons to "
-                                              "create a legal template")
+        EXPECT_EQ(messages.Last(),
+                  c.bTaken ? ""
+                           : "This is an invalid template! Use the template builder buttons to "
+                             "create a legal template")
             << c.text;
     }
 }

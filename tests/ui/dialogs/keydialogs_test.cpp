@@ -79,7 +79,8 @@ TEST(TextKeyDialog, OkChecksBothKeysByMode)
         dlg.accept();
         EXPECT_EQ(messages.Last(), c.message) << "mode " << c.mode;
         EXPECT_EQ(dlg.result() == QDialog::Accepted, !*c.message) << "mode " << c.mode;
-        EXPECT_EQ(key.m_strKey1, *c.message ? "" : c.key1) << "the key is written only when OK is taken";
+        EXPECT_EQ(key.m_strKey1, *c.message ? "" : c.key1)
+            << "the key is written only when OK is taken";
     }
 }
 
@@ -102,7 +103,8 @@ TEST(TextKeyDialog, KeyOnlyEmptiesAndDisablesKey2)
 
     CSearchKeyText onlyKey;
     CDlgTextKey onlyDlg(onlyKey);
-    EXPECT_FALSE(Child<QLineEdit>(&onlyDlg, "key2")->isEnabled()) << "a new key opens in Key 1 Only";
+    EXPECT_FALSE(Child<QLineEdit>(&onlyDlg, "key2")->isEnabled())
+        << "a new key opens in Key 1 Only";
 }
 
 // Each entry of "Find:" gives the key that finds the lines it names.
@@ -116,9 +118,9 @@ TEST(TextKeyDialog, KeyMadeMatchesTheLinesItWasMadeFor)
     };
     const Case cases[] = {
         {0, false, "DISK full on /var", "memory low"},
-        {1, false, "memory full", "cpu hot"},          // either
-        {2, false, "disk is full", "disk is fine"},    // both
-        {3, false, "disk is fine", "disk is full"},    // without
+        {1, false, "memory full", "cpu hot"},       // either
+        {2, false, "disk is full", "disk is fine"}, // both
+        {3, false, "disk is fine", "disk is full"}, // without
         {0, true, "disk full", "DISK full"},
     };
     for (const Case& c : cases) {
@@ -211,7 +213,8 @@ TEST(ExtendedComparisons, ControlsFollowTheOperator)
     EXPECT_TRUE(value2->isHidden());
     EXPECT_FALSE(list->isHidden());
     CDlgExtendedComparisons source(EventField::SOURCE, {});
-    EXPECT_EQ(Child<QComboBox>(&source, "operator")->findText("Is between"), -1) << "ranges are for numbers";
+    EXPECT_EQ(Child<QComboBox>(&source, "operator")->findText("Is between"), -1)
+        << "ranges are for numbers";
 }
 
 TEST(ExtendedComparisons, ListValuesComeFromNewValueAndBecomeNumbers)
@@ -283,8 +286,10 @@ TEST(ExtendedComparisons, HelpLineDescribesTheCriterion)
         {EventField::SOURCE, OP_NONE, "", "", "Source is ignored, it can be any value"},
         {EventField::USER, OP_NOT_EQUAL, "bob", "", "User is any value other than 'bob'."},
         {EventField::EVENTID, OP_AT_LEAST, "5", "", "Event ID is greater than or equal to '5'."},
-        {EventField::CATEGORY, OP_BETWEEN, "1", "3", "Category ID is between '1' and '3' inclusive."},
-        {EventField::CATEGORY, OP_NOT_BETWEEN, "1", "3", "Category ID is either less than '1', or greater than '3'."},
+        {EventField::CATEGORY, OP_BETWEEN, "1", "3",
+         "Category ID is between '1' and '3' inclusive."},
+        {EventField::CATEGORY, OP_NOT_BETWEEN, "1", "3",
+         "Category ID is either less than '1', or greater than '3'."},
         {EventField::TEXT, OP_CONTAINS, "bad block", "",
          "Event Text contains the value 'bad block'. The match is not case-sensitive."},
         {EventField::TYPE, OP_ONE_OF, "", "", "Event Type is one of the checked types in the list"},
@@ -295,7 +300,8 @@ TEST(ExtendedComparisons, HelpLineDescribesTheCriterion)
         Child<QLineEdit>(&dlg, "value1")->setText(c.a);
         Child<QLineEdit>(&dlg, "value2")->setText(c.b);
         EXPECT_EQ(dlg.GetHelpLine(), c.help);
-        EXPECT_EQ(Child<QLabel>(&dlg, "help")->text(), c.help) << "the shown line follows the boxes";
+        EXPECT_EQ(Child<QLabel>(&dlg, "help")->text(), c.help)
+            << "the shown line follows the boxes";
     }
 }
 
@@ -320,7 +326,11 @@ TEST(EventFields, CriteriaReachTheKeyAndReadBack)
         {EventField::EVENTID, OP_NOT_EQUAL, {7}, {}, "Event ID is not equal to 7"},
         {EventField::EVENTID, OP_ONE_OF, {1, 2}, {}, "Event ID is one of {1,2}"},
         {EventField::TYPE, OP_EQUAL, {2}, {}, "Event Type is equal to 'Warning'"},
-        {EventField::TYPE, OP_NOT_ONE_OF, {8, 16}, {}, "Event Type is not one of {'Audit Success','Audit Fail'}"},
+        {EventField::TYPE,
+         OP_NOT_ONE_OF,
+         {8, 16},
+         {},
+         "Event Type is not one of {'Audit Success','Audit Fail'}"},
     };
     for (const Case& c : cases) {
         CSearchKeyEvent key;
@@ -338,7 +348,8 @@ TEST(EventFields, CriteriaReachTheKeyAndReadBack)
         EXPECT_EQ(key.GetTextOperator(), DWORD{OP_CONTAINS}) << "other fields are left alone";
 
         ApplyFieldCriterion(key, c.field, {});
-        EXPECT_EQ(GetFieldCriterion(key, c.field).nOperator, 0u) << "Ignore clears " << c.description;
+        EXPECT_EQ(GetFieldCriterion(key, c.field).nOperator, 0u)
+            << "Ignore clears " << c.description;
         EXPECT_EQ(DescribeField(key, c.field), "");
     }
     CSearchKeyEvent key;
@@ -371,7 +382,8 @@ TEST(EventKeyDialog, KeyMadeFieldByFieldMatchesTheEvent)
     Child<QToolButton>(&dlg, "edit3")->click(); // Event ID
     EXPECT_EQ(key.m_dwOperators, 0u) << "the key changes only on OK";
     EXPECT_EQ(Child<QLineEdit>(&dlg, "field1")->text().toStdString(), "Source is equal to 'Disk'");
-    EXPECT_TRUE(Child<QLineEdit>(&dlg, "field0")->text().isEmpty()) << "an ignored field shows nothing";
+    EXPECT_TRUE(Child<QLineEdit>(&dlg, "field0")->text().isEmpty())
+        << "an ignored field shows nothing";
 
     dlg.accept();
     EXPECT_EQ(dlg.result(), QDialog::Accepted);

@@ -112,18 +112,21 @@ TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
         {true, ADD_MODE_MENU, "Add Text Log", "Watches", true, false},
         {true, ADD_MODE_WIZARD_TEXT, "Add Text Log", "Watches", true, false},
         {false, ADD_MODE_MENU, "Edit Text Log", "Watches", false, false},
-        {true, ADD_MODE_WIZARD_SAMPLE, "Quick Start - Add Text Log", "Watches - Disabled", false, true},
+        {true, ADD_MODE_WIZARD_SAMPLE, "Quick Start - Add Text Log", "Watches - Disabled", false,
+         true},
     };
     for (const Case& c : cases) {
         CDlgEditFile sheet(m_log, c.bAdding, c.nMode);
         EXPECT_EQ(sheet.windowTitle(), c.title);
         EXPECT_EQ(TabTexts(sheet.GetTabs()),
-                  (QStringList{"Properties", c.watchesTab, QString("Security") + (c.bLocked ? " - Disabled" : "")}));
+                  (QStringList{"Properties", c.watchesTab,
+                               QString("Security") + (c.bLocked ? " - Disabled" : "")}));
         EXPECT_EQ(!Child<QCheckBox>(&sheet, "jump")->isHidden(), c.bJumpShown) << c.title;
         EXPECT_EQ(Child<QCheckBox>(&sheet, "enabled")->isEnabled(), !c.bLocked) << c.title;
         EXPECT_EQ(Child<QCheckBox>(&sheet, "formatted")->isEnabled(), !c.bLocked) << c.title;
         EXPECT_EQ(Child<QToolButton>(&sheet, "browse")->isEnabled(), !c.bLocked) << c.title;
-        EXPECT_TRUE(Child<QSpinBox>(&sheet, "interval")->isEnabled()) << "the interval follows monitoring";
+        EXPECT_TRUE(Child<QSpinBox>(&sheet, "interval")->isEnabled())
+            << "the interval follows monitoring";
     }
 }
 
@@ -133,7 +136,8 @@ TEST_F(LogSheet, SampleLogSheetReturnsToItsFirstPage)
     sheet.show();
     for (int tab : {1, 2}) {
         sheet.GetTabs()->setCurrentIndex(tab);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return sheet.GetTabs()->currentIndex() == 0; }, 5000)) << "tab " << tab;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sheet.GetTabs()->currentIndex() == 0; }, 5000))
+            << "tab " << tab;
     }
 }
 
@@ -145,8 +149,10 @@ TEST_F(LogSheet, JumpIsPendingOnlyForANewEnabledLog)
         bool bJump;
         bool bPending;
     };
-    const Case cases[] = {
-        {true, true, true, true}, {true, false, true, false}, {true, true, false, false}, {false, true, true, false}};
+    const Case cases[] = {{true, true, true, true},
+                          {true, false, true, false},
+                          {true, true, false, false},
+                          {false, true, true, false}};
     for (const Case& c : cases) {
         CFileMonitor log;
         CDlgEditFile sheet(log, c.bAdding, ADD_MODE_MENU);
@@ -201,7 +207,8 @@ TEST_F(LogSheet, SecurityRefusesAnIncompleteAccount)
         Child<QLineEdit>(&page, "password")->setText(c.password);
         EXPECT_EQ(page.WriteToLog(), !*c.message);
         EXPECT_EQ(messages.Last(), c.message);
-        EXPECT_EQ(log.GetLogonUser(), *c.message ? "old" : c.user) << "a refused page writes nothing";
+        EXPECT_EQ(log.GetLogonUser(), *c.message ? "old" : c.user)
+            << "a refused page writes nothing";
         EXPECT_EQ(bool(log.GetImpersonate()), c.bCheck && !*c.message);
     }
 }
@@ -216,7 +223,8 @@ TEST_F(LogSheet, EventLogSheetShowsTheLogAndWritesOnOk)
         CDlgEditLog sheet(log, true);
         EXPECT_EQ(sheet.windowTitle(), "Add Event Log");
         EXPECT_FALSE(Child<QCheckBox>(&sheet, "jump")->isHidden());
-        EXPECT_EQ(Child<QCheckBox>(&sheet, "jump")->text(), "&Start scanning form the end of this log");
+        EXPECT_EQ(Child<QCheckBox>(&sheet, "jump")->text(),
+                  "&Start scanning form the end of this log");
     }
     CDlgEditLog sheet(log, false);
     EXPECT_EQ(sheet.windowTitle(), "Edit Event Log");

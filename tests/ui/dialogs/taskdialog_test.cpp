@@ -69,7 +69,8 @@ TEST(TaskDialog, MoveUpAndDownReorderTheActionsWrittenOnOk)
         list->setCurrentRow(0);
         EXPECT_FALSE(up->isEnabled()) << "the first action cannot move up";
         down->click();
-        EXPECT_EQ(Rows(list), (QStringList{"Display message \"B\"", "Display message \"A\"", "Display message \"C\""}));
+        EXPECT_EQ(Rows(list), (QStringList{"Display message \"B\"", "Display message \"A\"",
+                                           "Display message \"C\""}));
         EXPECT_EQ(list->currentRow(), 1) << "the moved action stays selected";
         down->click();
         EXPECT_EQ(list->currentRow(), 2);
@@ -77,7 +78,8 @@ TEST(TaskDialog, MoveUpAndDownReorderTheActionsWrittenOnOk)
         up->click();
         dlg.reject();
     }
-    EXPECT_EQ(Messages(task), (std::vector<std::string>{"A", "B", "C"})) << "Cancel keeps the order";
+    EXPECT_EQ(Messages(task), (std::vector<std::string>{"A", "B", "C"}))
+        << "Cancel keeps the order";
 
     CDlgTask dlg(task);
     dlg.GetActionList()->setCurrentRow(2);
@@ -97,7 +99,8 @@ TEST(TaskDialog, ActionsAreAddedEditedAndDeleted)
     CMessageRecorder messages(IDYES);
     CTask task;
     CDlgTask dlg(task);
-    EXPECT_FALSE(Child<QPushButton>(&dlg, "test")->isEnabled()) << "nothing to test without actions";
+    EXPECT_FALSE(Child<QPushButton>(&dlg, "test")->isEnabled())
+        << "nothing to test without actions";
 
     OnNextDialog<CDlgAction>([&messages](CDlgAction* d) {
         EXPECT_EQ(d->windowTitle(), "Display Message");
@@ -113,7 +116,8 @@ TEST(TaskDialog, ActionsAreAddedEditedAndDeleted)
     });
     dlg.AddAction(ActionKind::RUN_PROGRAM);
     EXPECT_EQ(Rows(dlg.GetActionList()),
-              (QStringList{"Display message \"Disk %EVENT_ID%\"", "Run program \"/usr/bin/logger %EVENT_TEXT%\""}));
+              (QStringList{"Display message \"Disk %EVENT_ID%\"",
+                           "Run program \"/usr/bin/logger %EVENT_TEXT%\""}));
 
     dlg.GetActionList()->setCurrentRow(0);
     OnNextDialog<CDlgAction>([](CDlgAction* d) {
@@ -122,7 +126,8 @@ TEST(TaskDialog, ActionsAreAddedEditedAndDeleted)
         d->reject();
     });
     dlg.EditAction();
-    EXPECT_EQ(dlg.GetActionList()->item(0)->text(), "Display message \"Disk %EVENT_ID%\"") << "Cancel keeps it";
+    EXPECT_EQ(dlg.GetActionList()->item(0)->text(), "Display message \"Disk %EVENT_ID%\"")
+        << "Cancel keeps it";
 
     dlg.DeleteAction();
     EXPECT_EQ(messages.Last(), "Are you sure you want to delete this item?");
@@ -143,7 +148,8 @@ TEST(TaskDialog, VariablePreviewShowsTheSampleEntry)
     FocusField(Child<QLineEdit>(&dlg, "text"));
     EXPECT_EQ(dlg.GetPreview(), "Disk 7");
     FocusField(Child<QLineEdit>(&dlg, "path"));
-    EXPECT_EQ(dlg.GetPreview(), "/srv/hits/%EVENT_SOURCE%.txt") << "a path takes the constants only";
+    EXPECT_EQ(dlg.GetPreview(), "/srv/hits/%EVENT_SOURCE%.txt")
+        << "a path takes the constants only";
 
     auto* text = Child<QLineEdit>(&dlg, "text");
     FocusField(text);

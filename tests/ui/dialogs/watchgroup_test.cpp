@@ -1,10 +1,10 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QCheckBox>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -159,7 +159,8 @@ TEST_F(WatchGroupDialog, DuplicateAppendsAnEqualKeyAndKeepsItOnTheClipboard)
 
     QTest::keyClick(dlg.GetKeyList(), Qt::Key_F9);
     ASSERT_EQ(group.GetKeyCount(), 4) << "the duplicate stays on the clipboard";
-    EXPECT_EQ(static_cast<CSearchKeyEvent*>(group.GetKey(3))->m_arrEventIDs, (std::vector<DWORD>{6005, 6009}));
+    EXPECT_EQ(static_cast<CSearchKeyEvent*>(group.GetKey(3))->m_arrEventIDs,
+              (std::vector<DWORD>{6005, 6009}));
 }
 
 TEST_F(WatchGroupDialog, TaskKeyOpensTheGroupsTask)
