@@ -5,7 +5,6 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QShortcut>
@@ -184,7 +183,6 @@ CNetworkDialog::CNetworkDialog(int nMode, QWidget* parent) : QDialog(parent), m_
 
 void CNetworkDialog::Browse(const CNetResource* pContainer, bool bContext)
 {
-    CWaitCursor wait;
     QString title;
     if (bContext) {
         m_level = Level::context;
@@ -219,8 +217,12 @@ void CNetworkDialog::Browse(const CNetResource* pContainer, bool bContext)
     m_pExplorer->clear();
     m_arrResources.clear();
     std::vector<CNetResource> entries;
-    DWORD err = EnumNetworkLevel(bContext ? RESOURCE_CONTEXT : RESOURCE_GLOBALNET,
-                                 container ? &*container : nullptr, entries);
+    DWORD err = ERROR_SUCCESS;
+    {
+        CWaitCursor wait;
+        err = EnumNetworkLevel(bContext ? RESOURCE_CONTEXT : RESOURCE_GLOBALNET, container ? &*container : nullptr,
+                               entries);
+    }
     if (err != ERROR_SUCCESS) {
         m_pUp->setEnabled(false);
         ShowError(this, err);
