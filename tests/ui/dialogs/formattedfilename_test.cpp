@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogtest.h"
+#include "screenshot.h"
 #include "platform/base/clock.h"
 #include "platform/base/modeltime.h"
 #include "ui/dialogs/formattedfilename.h"
@@ -61,6 +62,8 @@ TEST_F(FormattedFilename, FieldButtonsInsertAtTheCaret)
     EXPECT_EQ(dlg.GetSamples()->item(10)->text(), "ex010727.log")
         << "an inserted code rebuilds the samples";
 
+    dlg.show();
+    SaveScreenshot(&dlg, "formatted-filename");
     edit->setSelection(2, 6); // "%y%m%d"
     FieldButton(&dlg, "A")->click();
     EXPECT_EQ(edit->text(), "ex%A.log") << "a code replaces the selection";

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogtest.h"
+#include "screenshot.h"
 #include "eventlog/records/eventstruct.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
@@ -385,6 +386,8 @@ TEST(EventKeyDialog, KeyMadeFieldByFieldMatchesTheEvent)
     EXPECT_TRUE(Child<QLineEdit>(&dlg, "field0")->text().isEmpty())
         << "an ignored field shows nothing";
 
+    dlg.show();
+    SaveScreenshot(&dlg, "event-key-dialog");
     dlg.accept();
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_TRUE(key.Match(MakeEvent("Disk", 7), "text"));

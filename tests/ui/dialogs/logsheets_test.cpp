@@ -12,6 +12,7 @@
 
 #include "core/doc/documentui.h"
 #include "dialogtest.h"
+#include "screenshot.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"
@@ -87,6 +88,8 @@ TEST_F(LogSheet, PagesWriteIntoTheLogOnlyOnOk)
     EXPECT_FALSE(m_log.GetImpersonate());
 
     CDlgEditFile sheet(m_log, false, ADD_MODE_MENU);
+    sheet.show();
+    SaveScreenshot(&sheet, "text-log-sheet");
     EditPropertiesPage(sheet);
     sheet.accept();
     EXPECT_EQ(m_log.m_strDirectory, "/srv/logs/");

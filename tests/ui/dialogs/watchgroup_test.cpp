@@ -13,6 +13,7 @@
 
 #include "core/doc/documentui.h"
 #include "dialogtest.h"
+#include "screenshot.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"
@@ -157,6 +158,8 @@ TEST_F(WatchGroupDialog, DuplicateAppendsAnEqualKeyAndKeepsItOnTheClipboard)
     EXPECT_EQ(dlg.GetKeyList()->topLevelItem(2)->text(1), ToQtText(key->GetDescription()));
     EXPECT_TRUE(dlg.GetCommandBar()->GetButton(CMD_PASTE)->isEnabled());
 
+    dlg.show();
+    SaveScreenshot(&dlg, "watch-group-dialog");
     QTest::keyClick(dlg.GetKeyList(), Qt::Key_F9);
     ASSERT_EQ(group.GetKeyCount(), 4) << "the duplicate stays on the clipboard";
     EXPECT_EQ(static_cast<CSearchKeyEvent*>(group.GetKey(3))->m_arrEventIDs,
