@@ -249,11 +249,12 @@ struct CGate {
     }
 };
 
-// Tells when it is deleted.
+// Tells when it is deleted. The event is shared: the thread that deletes
+// the log may still be inside Set when the test goes on.
 struct CWatchedLog : CTestLog {
-    explicit CWatchedLog(CManualResetEvent& deleted) : m_deleted(deleted) {}
-    ~CWatchedLog() override { m_deleted.Set(); }
-    CManualResetEvent& m_deleted;
+    explicit CWatchedLog(std::shared_ptr<CManualResetEvent> deleted) : m_deleted(std::move(deleted)) {}
+    ~CWatchedLog() override { m_deleted->Set(); }
+    std::shared_ptr<CManualResetEvent> m_deleted;
 };
 
 } // namespace
@@ -331,7 +332,7 @@ TEST_F(ScanThread, ThreadThatDoesNotStopInTimeIsAbandonedRunsNoTaskAndStartWorks
 
 TEST_F(ScanThread, DestroyingTheManagerDoesNotWaitBeyondTheTimeOut)
 {
-    CManualResetEvent deleted;
+    auto deleted = std::make_shared<CManualResetEvent>();
     auto* log = new CWatchedLog(deleted);
     log->SetInterval(0);
     m_manager->AddLog(log);
@@ -341,15 +342,15 @@ TEST_F(ScanThread, DestroyingTheManagerDoesNotWaitBeyondTheTimeOut)
     ASSERT_TRUE(gate.WaitForWaiter());
     m_manager->m_dwStopTimeoutMs = 50;
     m_manager.reset(); // returns while the scan still waits
-    EXPECT_FALSE(deleted.IsSet()) << "the log was freed under its scan";
+    EXPECT_FALSE(deleted->IsSet()) << "the log was freed under its scan";
     EXPECT_TRUE(IsScanThreadAbandoned());
     gate.Open();
-    EXPECT_EQ(deleted.Wait(10000), WAIT_OBJECT_0) << "the thread frees the logs when it ends";
+    EXPECT_EQ(deleted->Wait(10000), WAIT_OBJECT_0) << "the thread frees the logs when it ends";
 }
 
 TEST_F(ScanThread, DeletingALogBeingScannedReturnsAtOnceAndFreesItAfterTheScan)
 {
-    CManualResetEvent deleted;
+    auto deleted = std::make_shared<CManualResetEvent>();
     auto* log = new CWatchedLog(deleted);
     log->SetInterval(0);
     m_manager->AddLog(log);
@@ -359,9 +360,9 @@ TEST_F(ScanThread, DeletingALogBeingScannedReturnsAtOnceAndFreesItAfterTheScan)
     ASSERT_TRUE(gate.WaitForWaiter());
     EXPECT_TRUE(m_manager->DeleteLog(log->GetID()));
     EXPECT_EQ(m_manager->GetLogCount(), 0);
-    EXPECT_FALSE(deleted.IsSet()) << "freed under its scan";
+    EXPECT_FALSE(deleted->IsSet()) << "freed under its scan";
     gate.Open();
-    EXPECT_EQ(deleted.Wait(10000), WAIT_OBJECT_0);
+    EXPECT_EQ(deleted->Wait(10000), WAIT_OBJECT_0);
     EXPECT_TRUE(m_manager->StopScanThread());
 }
 
