@@ -1,0 +1,112 @@
+#include "ui/main/qttaskui.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <fstream>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "bransched/actions.h"
+#include "core/doc/quorvildoc.h"
+#include "core/model/frontend.h"
+#include "match/searchkeytext.h"
+#include "textlog/filemonitor.h"
+
+namespace {
+
+// A workspace with one text log whose watch group shows a message for
+// every line with "Boom", and the desktop's task messages installed.
+class TaskMessageTest : public ::testing::Test {
+protected:
+    TaskMessageTest()
+    {
+        RegisterDocumentClasses();
+        SetMainWindowQueue(&m_queue);
+        SetTaskUi(&m_taskUi);
+        m_doc.OnNewDocument();
+        const std::string dir = std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/";
+        std::ofstream(dir + "app.log") << "first line\nBoom in the disk\n";
+
+        auto* pLog = new CFileMonitor;
+        pLog->m_strShortDescription = "App";
+        pLog->m_strDirectory = dir;
+        pLog->m_strFileName = "app.log";
+        pLog->SetEnabled(TRUE);
+        pLog->SetInterval(1); // first due a second after it joins the list
+        auto* pGroup = new CKeysAndActions;
+        pGroup->m_strDescription = "Booms";
+        auto* pKey = new CSearchKeyText;
+        pKey->m_strKey1 = "Boom";
+        pGroup->AddKey(pKey);
+        pGroup->m_task.SetDescription("Disk alarm");
+        CDisplayMessage message;
+        message.SetMessage("Something went boom");
+        pGroup->m_task.AddAction(message);
+        pLog->AddWatchGroup(pGroup);
+        m_doc.m_pManager->AddLog(pLog);
+    }
+    ~TaskMessageTest() override
+    {
+        if (m_doc.m_pManager->IsScanThreadRunning())
+            m_doc.m_pManager->StopScanThread();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            delete qobject_cast<QMessageBox*>(w);
+        SetTaskUi(nullptr);
+        SetMainWindowQueue(nullptr);
+    }
+
+    QMessageBox* MessageWindow() const
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                return box;
+        return nullptr;
+    }
+
+    // Whether the scan thread reported a log's change since the last look.
+    bool ScanReported()
+    {
+        while (auto msg = m_queue.Peek())
+            if (msg->message == WM_SCAN_PROGRESS)
+                return true;
+        return false;
+    }
+
+    CMessageQueue m_queue;
+    CQtTaskUi m_taskUi;
+    CQuorvilDoc m_doc;
+};
+
+} // namespace
+
+TEST_F(TaskMessageTest, MessageShowsWithoutBlockingTheWindowAndClosingItLetsTheScanGoOn)
+{
+    ASSERT_TRUE(m_doc.m_pManager->StartScanThread());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return MessageWindow() != nullptr; }, 10000));
+    QMessageBox* box = MessageWindow();
+    EXPECT_EQ(box->windowTitle(), "Disk alarm");
+    EXPECT_EQ(box->text(), "Something went boom");
+    EXPECT_FALSE(box->isModal()) << "the window stays usable";
+    EXPECT_FALSE(ScanReported()) << "the scan waits while the message is open";
+
+    box->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ScanReported(); }, 10000));
+}
+
+TEST_F(TaskMessageTest, StopWhileAMessageIsOpenDoesNotHang)
+{
+    ASSERT_TRUE(m_doc.m_pManager->StartScanThread());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return MessageWindow() != nullptr; }, 10000));
+    m_doc.OnScanStop();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_doc.m_pManager->IsScanThreadRunning(); }, 10000));
+}
+
+TEST_F(TaskMessageTest, MessageOnTheWindowThreadReturnsAtOnce)
+{
+    m_taskUi.ShowTaskMessage("Test", "shown from a menu command");
+    QMessageBox* box = MessageWindow();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "shown from a menu command");
+}
