@@ -54,6 +54,16 @@ QIcon GetScanIcon(ScanIcon icon)
     return FromResource("stopped");
 }
 
+QIcon GetToolIcon(ToolIcon icon)
+{
+    switch (icon) {
+    case ToolIcon::Copy: return QIcon::fromTheme(QStringLiteral("edit-copy"), FromResource("copy"));
+    case ToolIcon::Paste: return QIcon::fromTheme(QStringLiteral("edit-paste"), FromResource("paste"));
+    case ToolIcon::Find: break;
+    }
+    return QIcon::fromTheme(QStringLiteral("edit-find"), FromResource("find"));
+}
+
 QPixmap GetScanAnimationFrame(int nFrame, int nSize)
 {
     QPixmap pixmap(nSize, nSize);

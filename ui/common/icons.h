@@ -2,7 +2,8 @@
 // The program's own artwork: the images of the tree and the lists by the
 // image index that the model hands out (CMonitoredObject::GetImageIndex and
 // the tree's fixed nodes), the three scan-state icons of the tool bar and the
-// tray, and the twelve frames of the status bar's scan animation.
+// tray, a few tool bar pictures, and the twelve frames of the status bar's
+// scan animation.
 //
 // Image indexes: 0 text log scanned, 1 text-log root, 2 event-log root,
 // 3 system log file, 4 text log disabled, 5 text log not checked or in
@@ -31,6 +32,11 @@ QIcon GetImageIcon(int nImage);
 
 enum class ScanIcon { Stopped, Running, Busy };
 QIcon GetScanIcon(ScanIcon icon);
+
+// Tool bar pictures that the desktop's icon theme may lack; the theme's own
+// picture when it has one.
+enum class ToolIcon { Copy, Paste, Find };
+QIcon GetToolIcon(ToolIcon icon);
 
 // One frame (0 to SCAN_ANIMATION_FRAMES - 1) of the scan animation, a square
 // of the given side in pixels: a ring of twelve dots whose bright dot moves

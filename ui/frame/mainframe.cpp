@@ -188,12 +188,12 @@ void CMainFrame::CreateActions()
     AddAction(ID_FILE_SAVE_AS, "Save &As...");
     AddAction(ID_RUN_SCRIPT, "R&un Script...");
     AddAction(ID_APP_EXIT, "E&xit");
-    AddAction(ID_EDIT_COPY, "&Copy\tCtrl+C", QKeySequence::Copy, QIcon::fromTheme("edit-copy"));
-    AddAction(ID_EDIT_PASTE, "&Paste\tCtrl+V", QKeySequence::Paste, QIcon::fromTheme("edit-paste"));
+    AddAction(ID_EDIT_COPY, "&Copy\tCtrl+C", QKeySequence::Copy, GetToolIcon(ToolIcon::Copy));
+    AddAction(ID_EDIT_PASTE, "&Paste\tCtrl+V", QKeySequence::Paste, GetToolIcon(ToolIcon::Paste));
     AddAction(ID_LOG_DELETE, "&Delete\tDel", QKeySequence::Delete, s->standardIcon(QStyle::SP_TrashIcon));
     AddAction(ID_LOG_CONFIGURE, "C&onfigure...\tCtrl+Enter", QKeySequence(Qt::CTRL | Qt::Key_Return),
               s->standardIcon(QStyle::SP_FileDialogDetailedView));
-    AddAction(ID_VIEW_FIND, "&Find...", {}, QIcon::fromTheme("edit-find"));
+    AddAction(ID_VIEW_FIND, "&Find...", {}, GetToolIcon(ToolIcon::Find));
     AddAction(ID_LOG_NEW_TEXT, "New te&xt log...", {}, GetImageIcon(IMAGE_TEXT_LOG));
     AddAction(ID_LOG_NEW_EVENT, "New e&vent Log...", {}, GetImageIcon(IMAGE_EVENT_LOG));
     AddAction(ID_LOG_ENABLE, "Disa&ble\tCtrl+T", QKeySequence(Qt::CTRL | Qt::Key_T));
