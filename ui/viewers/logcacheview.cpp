@@ -5,12 +5,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <fcntl.h>
@@ -28,6 +24,8 @@
 #include "ui/viewers/eventkey.h"
 #include "ui/viewers/finddialog.h"
 #include "ui/viewers/textload.h"
+#include "ui/viewers/textpane.h"
+#include "ui/viewers/textsearch.h"
 
 namespace {
 
@@ -56,24 +54,14 @@ bool IsViewerKey(int nKey)
     }
 }
 
-// The selection as plain text, with line ends as "\n".
-QString SelectedText(const QPlainTextEdit& edit)
-{
-    return edit.textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-}
-
 } // namespace
 
 CLogCacheView::CLogCacheView(IMainFrame& frame, QWidget* parent)
-    : QWidget(parent), m_frame(frame), m_pEdit(new QPlainTextEdit(this)), m_pProgress(new QProgressBar(this))
+    : QWidget(parent), m_frame(frame), m_pPane(new CTextPane(this)), m_pProgress(new QProgressBar(this))
 {
-    m_pEdit->setReadOnly(true);
-    m_pEdit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_pEdit->setUndoRedoEnabled(false);
-    m_pEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_pEdit->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_pEdit->installEventFilter(this);
-    setFocusProxy(m_pEdit);
+    m_pPane->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_pPane->installEventFilter(this);
+    setFocusProxy(m_pPane);
     m_pProgress->setRange(0, 100);
     m_pProgress->setTextVisible(true);
     m_pProgress->hide();
@@ -81,9 +69,9 @@ CLogCacheView::CLogCacheView(IMainFrame& frame, QWidget* parent)
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->setSpacing(0);
-    pLayout->addWidget(m_pEdit, 1);
+    pLayout->addWidget(m_pPane, 1);
     pLayout->addWidget(m_pProgress);
-    connect(m_pEdit, &QWidget::customContextMenuRequested, this, &CLogCacheView::ShowContextMenu);
+    connect(m_pPane, &QWidget::customContextMenuRequested, this, &CLogCacheView::ShowContextMenu);
 
     ApplyFont();
     m_frame.GetDocument().AddView(this);
@@ -126,11 +114,6 @@ bool CLogCacheView::IsLoading() const
     return m_pLoad && !m_pLoad->IsDone();
 }
 
-void CLogCacheView::SetText(const QString& text)
-{
-    m_pEdit->setPlainText(text);
-}
-
 void CLogCacheView::NotifyState(int nState)
 {
     CQuorvilDoc& doc = m_frame.GetDocument();
@@ -151,7 +134,7 @@ void CLogCacheView::Reload()
         m_pLoad.reset();
     }
     m_pProgress->hide();
-    SetText({});
+    m_pPane->Clear();
     std::string path = GetItemPath();
     if (path.empty()) {
         emit Loaded();
@@ -173,19 +156,17 @@ void CLogCacheView::Reload()
         pLog->RevertLogon();
     if (fd < 0) {
         NotifyState(MON_STATE_ERROR);
-        SetText(ToQt("Error opening file: " + path + "\n"));
+        m_pPane->Append("Error opening file: " + path + "\n");
         emit Loaded();
         return;
     }
     NotifyState(MON_STATE_UNCHANGED);
     m_pProgress->setValue(0);
     m_pProgress->show();
-    QTextCursor end(m_pEdit->document());
     m_pLoad = CTextLoad::Start(
         this, fd,
-        [this, end](const QString& text, int nPercent) mutable {
-            end.movePosition(QTextCursor::End);
-            end.insertText(text);
+        [this](const std::string& bytes, int nPercent) {
+            m_pPane->Append(bytes);
             m_pProgress->setValue(nPercent);
         },
         [this](bool bOk) { FinishLoad(bOk); }, m_nBlockBytes);
@@ -194,8 +175,7 @@ void CLogCacheView::Reload()
 void CLogCacheView::FinishLoad(bool /*bOk*/)
 {
     m_pProgress->hide();
-    QScrollBar* pBar = m_pEdit->verticalScrollBar();
-    pBar->setValue(pBar->maximum());
+    m_pPane->ScrollToEnd();
     emit Loaded();
 }
 
@@ -214,8 +194,7 @@ void CLogCacheView::ApplyFont()
         font.setPointSizeF(nTwips / 20.0);
     font.setBold(lf.lfWeight >= 700);
     font.setItalic(lf.lfItalic != 0);
-    m_pEdit->setFont(font);
-    m_pEdit->document()->setDefaultFont(font);
+    m_pPane->setFont(font);
 }
 
 void CLogCacheView::OnUpdate(LPARAM lHint, const CHintStruct* pHint)
@@ -246,7 +225,7 @@ bool CLogCacheView::UpdateCommand(UINT nID, CCommandState& state)
         state.bEnabled = false;
         return true;
     case ID_EDIT_COPY:
-        state.bEnabled = m_pEdit->textCursor().hasSelection();
+        state.bEnabled = m_pPane->HasSelection();
         return true;
     case ID_VIEW_REFRESH:
     case ID_LOG_EDITOR:
@@ -280,7 +259,7 @@ bool CLogCacheView::OnCommand(UINT nID)
 
 void CLogCacheView::OnCopy()
 {
-    std::string text = FromQt(SelectedText(*m_pEdit));
+    std::string text = m_pPane->GetSelectedBytes();
     if (text.empty())
         return;
     IClipboard& clipboard = GetClipboard();
@@ -300,37 +279,28 @@ void CLogCacheView::OnFind()
         m_pFind->GetEdit()->setFocus();
         return;
     }
-    QString text = SelectedText(*m_pEdit);
-    if (text.isEmpty())
-        text = ToQt(m_strLastSearch);
-    m_pFind = new CFindDialog(*this, text);
+    std::string text = m_pPane->GetSelectedBytes();
+    if (text.empty())
+        text = m_strLastSearch;
+    m_pFind = new CFindDialog(*this, ToQt(text));
     m_pFind->show();
 }
 
 bool CLogCacheView::OnFindNext()
 {
-    QString what = m_pFind ? m_pFind->GetText() : SelectedText(*m_pEdit);
-    if (what.isEmpty() || what.size() >= MAX_FIND_TEXT)
+    std::string what = m_pFind ? FromQt(m_pFind->GetText()) : m_pPane->GetSelectedBytes();
+    if (what.empty() || what.size() >= MAX_FIND_TEXT)
         return false;
-    m_strLastSearch = FromQt(what);
-
-    QTextDocument::FindFlags flags;
-    if (m_bMatchCase)
-        flags |= QTextDocument::FindCaseSensitively;
-    if (m_bWholeWord)
-        flags |= QTextDocument::FindWholeWords;
-    QTextCursor old = m_pEdit->textCursor();
-    QTextCursor found = m_pEdit->document()->find(what, old.selectionStart() + 1, flags);
-    if (found.isNull())
+    m_strLastSearch = what;
+    const std::size_t nOld = m_pPane->GetSelectionStart();
+    const std::size_t nFound = FindInText(m_pPane->GetBytes(), what, nOld + 1, m_bMatchCase, m_bWholeWord);
+    if (nFound == std::string::npos)
         return false;
     // The find stands where the selection stood.
-    QTextDocument* pDoc = m_pEdit->document();
-    int nLines = pDoc->findBlock(found.selectionStart()).blockNumber() -
-                 pDoc->findBlock(old.selectionStart()).blockNumber();
-    QScrollBar* pBar = m_pEdit->verticalScrollBar();
-    int nTop = pBar->value();
-    m_pEdit->setTextCursor(found);
-    pBar->setValue(nTop + nLines);
+    const std::size_t nTop = m_pPane->GetTopLine() + m_pPane->LineOfOffset(nFound) - m_pPane->LineOfOffset(nOld);
+    m_pPane->SetSelection(nFound, nFound + what.size());
+    m_pPane->SetTopLine(nTop);
+    m_pPane->EnsureCursorVisible();
     return true;
 }
 
@@ -364,14 +334,14 @@ void CLogCacheView::OnFastMark()
 
 bool CLogCacheView::IsWatchTextEnabled() const
 {
-    return m_dwID != 0 && ItemKind(m_dwID) != ITEM_KIND_SYSTEM_LOG && m_pEdit->textCursor().hasSelection();
+    return m_dwID != 0 && ItemKind(m_dwID) != ITEM_KIND_SYSTEM_LOG && m_pPane->HasSelection();
 }
 
 void CLogCacheView::OnWatchText()
 {
     if (!IsWatchTextEnabled())
         return;
-    std::unique_ptr<CSearchKeyText> pKey = MakeTextKey(FromQt(SelectedText(*m_pEdit)));
+    std::unique_ptr<CSearchKeyText> pKey = MakeTextKey(m_pPane->GetSelectedBytes());
     CQuorvilDoc& doc = m_frame.GetDocument();
     DWORD dwID = m_dwID;
     int nGroup = doc.ChooseOrAddWatchGroup(dwID);
@@ -395,12 +365,12 @@ void CLogCacheView::ShowContextMenu(const QPoint& pos)
         menu.addSeparator();
         menu.addAction(QStringLiteral("&Watch this text..."), this, &CLogCacheView::OnWatchText);
     }
-    menu.exec(m_pEdit->viewport()->mapToGlobal(pos));
+    menu.exec(m_pPane->viewport()->mapToGlobal(pos));
 }
 
 bool CLogCacheView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_pEdit || event->type() != QEvent::KeyPress)
+    if (watched != m_pPane || event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     auto* pKey = static_cast<QKeyEvent*>(event);
     const bool bControl = pKey->modifiers() & Qt::ControlModifier;

@@ -9,7 +9,9 @@
 // Loading reads the file on a worker thread in blocks and hands the blocks to
 // the window thread through queued calls, so a file of hundreds of megabytes
 // never freezes the window; a progress bar shows how far it got. A new load
-// abandons the previous one; the window thread never waits for a worker.
+// abandons the previous one; the window thread never waits for a worker. The
+// text pane keeps the bytes with an index of lines and draws only the lines
+// in view (ui/viewers/textpane.h).
 //
 // Threads: user interface thread only (the worker is internal). The view
 // registers itself with the frame's document in its constructor and removes
@@ -24,8 +26,8 @@
 
 class CFindDialog;
 class CTextLoad;
+class CTextPane;
 class IMainFrame;
-class QPlainTextEdit;
 class QProgressBar;
 
 // Find next, besides the commands of ui/common/commandids.h.
@@ -73,7 +75,7 @@ public:
     bool m_bWholeWord = false;
     std::string m_strLastSearch;
 
-    QPlainTextEdit* GetEdit() const { return m_pEdit; }
+    CTextPane* GetPane() const { return m_pPane; }
     // The Find dialog while it is open, else null.
     CFindDialog* GetFindDialog() const { return m_pFind; }
 
@@ -84,7 +86,6 @@ signals:
 private:
     friend class CFindDialog;
     void Reload();
-    void SetText(const QString& text);
     void ApplyFont();
     void FinishLoad(bool bOk);
     void NotifyState(int nState);
@@ -92,7 +93,7 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     IMainFrame& m_frame;
-    QPlainTextEdit* m_pEdit;
+    CTextPane* m_pPane;
     QProgressBar* m_pProgress;
     CFindDialog* m_pFind = nullptr;
     DWORD m_dwID = 0;

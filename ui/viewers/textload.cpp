@@ -1,6 +1,5 @@
 #include "ui/viewers/textload.h"
 
-#include <QStringDecoder>
 #include <string>
 #include <thread>
 
@@ -60,13 +59,11 @@ void CTextLoad::Run()
 {
     struct stat st {};
     const double dSize = ::fstat(m_fd, &st) == 0 && st.st_size > 0 ? static_cast<double>(st.st_size) : 0.0;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    std::string buffer(m_nBlockBytes, '\0');
     double dRead = 0;
-    bool bPendingCr = false; // a block ended in "\r"
     bool bOk = true;
     auto self = shared_from_this();
     while (!m_bCancelled) {
+        std::string buffer(m_nBlockBytes, '\0');
         ssize_t n = ::read(m_fd, buffer.data(), buffer.size());
         if (n < 0) {
             bOk = false;
@@ -75,31 +72,21 @@ void CTextLoad::Run()
         if (n == 0)
             break;
         dRead += static_cast<double>(n);
-        QString text = decoder.decode(QByteArrayView(buffer.data(), n));
-        if (bPendingCr && !text.startsWith(QLatin1Char('\n')))
-            text.prepend(QLatin1Char('\r'));
-        bPendingCr = text.endsWith(QLatin1Char('\r'));
-        if (bPendingCr)
-            text.chop(1);
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(QChar(0), QLatin1Char(' '));
+        buffer.resize(static_cast<std::size_t>(n));
         int nPercent = dSize > 0 ? static_cast<int>(std::min(100.0, dRead * 100.0 / dSize)) : 100;
-        if (!Post([self, text = std::move(text), nPercent] {
+        if (!Post([self, bytes = std::move(buffer), nPercent] {
                 self->Taken();
                 if (!self->m_bCancelled)
-                    self->m_fnBlock(text, nPercent);
+                    self->m_fnBlock(bytes, nPercent);
             }))
             return;
     }
     ::close(m_fd);
     m_fd = -1;
-    QString rest = bPendingCr ? QStringLiteral("\r") : QString();
-    Post([self, bOk, rest] {
+    Post([self, bOk] {
         self->Taken();
         if (self->m_bCancelled)
             return;
-        if (!rest.isEmpty())
-            self->m_fnBlock(rest, 100);
         self->m_bDone = true;
         self->m_fnDone(bOk);
     });

@@ -1,27 +1,26 @@
 #pragma once
 // CTextLoad: reads an opened file on a worker thread, in blocks, and hands
 // each block as text to the window thread through queued calls on a
-// receiver object. The worker converts the bytes (UTF-8, a character split
-// between blocks included; "\r\n" becomes "\n") so that the window thread
-// only appends. At most a few blocks wait in the queue at a time: the worker
-// waits for the window thread to take them, never the other way round.
+// receiver object. At most a few blocks wait in the queue at a time: the
+// worker waits for the window thread to take them, never the other way
+// round.
 //
 // Threads: Start, Cancel and the destructor on the receiver's (window)
 // thread. The callbacks run there too, never after Cancel. The worker holds
 // the load alive by a shared pointer and ends soon after Cancel.
 #include <QObject>
-#include <QString>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 class CTextLoad : public std::enable_shared_from_this<CTextLoad> {
 public:
-    // A block of text and how far the load got (0-100).
-    using BlockFn = std::function<void(const QString& text, int nPercent)>;
+    // A block of the file's bytes and how far the load got (0-100).
+    using BlockFn = std::function<void(const std::string& bytes, int nPercent)>;
     // The end of the file was reached, or reading failed (false).
     using DoneFn = std::function<void(bool bOk)>;
 

@@ -14,6 +14,8 @@
 #include "ui/common/qtstrings.h"
 #include "ui/viewers/finddialog.h"
 #include "ui/viewers/logcacheview.h"
+#include "ui/viewers/textpane.h"
+#include "ui/viewers/textsearch.h"
 #include "viewertest.h"
 
 namespace {
@@ -35,15 +37,13 @@ protected:
         ASSERT_TRUE(AtomicWriteFile(m_strDir + name, content));
     }
     static void WaitLoaded(CLogCacheView& view) { QTRY_VERIFY_WITH_TIMEOUT(!view.IsLoading(), 60000); }
-    static QString Text(const CLogCacheView& view) { return view.GetEdit()->toPlainText(); }
-    static QString Selected(const CLogCacheView& view) { return view.GetEdit()->textCursor().selectedText(); }
-    static void Select(CLogCacheView& view, int nStart, int nLength)
+    static QString Text(const CLogCacheView& view) { return view.GetPane()->GetText(); }
+    static std::string Selected(const CLogCacheView& view) { return view.GetPane()->GetSelectedBytes(); }
+    static void Select(CLogCacheView& view, std::size_t nStart, std::size_t nLength)
     {
-        QTextCursor cursor(view.GetEdit()->document());
-        cursor.setPosition(nStart);
-        cursor.setPosition(nStart + nLength, QTextCursor::KeepAnchor);
-        view.GetEdit()->setTextCursor(cursor);
+        view.GetPane()->SetSelection(nStart, nStart + nLength);
     }
+    static std::size_t SelectionStart(const CLogCacheView& view) { return view.GetPane()->GetSelectionStart(); }
 };
 
 TEST_F(TextViewer, BigFileLoadsInTheBackgroundWhileTheWindowGoesOn)
@@ -106,8 +106,8 @@ TEST_F(TextViewer, SpecialItemsShowTheirFilesAndMissingFilesSayWhy)
     EXPECT_EQ(pLog->GetState(), MON_STATE_ERROR);
 
     // Read-only: typing changes nothing.
-    QTest::keyClicks(view.GetEdit(), "xyz");
-    QTest::keyClick(view.GetEdit(), Qt::Key_Delete);
+    QTest::keyClicks(view.GetPane(), "xyz");
+    QTest::keyClick(view.GetPane(), Qt::Key_Delete);
     EXPECT_EQ(Text(view), ToQt("Error opening file: " + m_strDir + "missing.log\n"));
 }
 
@@ -124,25 +124,25 @@ TEST_F(TextViewer, FindNextHonoursCaseAndWholeWordAcrossLoadBlocks)
     ASSERT_NE(pFind, nullptr);
     pFind->GetEdit()->setText("Needle");
     EXPECT_EQ(view.m_strLastSearch, "Needle");
-    view.GetEdit()->moveCursor(QTextCursor::Start);
 
     auto findAll = [&] {
-        std::vector<int> starts;
-        view.GetEdit()->moveCursor(QTextCursor::Start);
+        std::vector<std::size_t> starts;
+        Select(view, 0, 0);
         while (view.OnFindNext())
-            starts.push_back(view.GetEdit()->textCursor().selectionStart());
+            starts.push_back(SelectionStart(view));
         return starts;
     };
-    const int nNeedles = static_cast<int>(content.find("Needles"));
-    const int nLower = static_cast<int>(content.find("needle"));
-    const int nLast = static_cast<int>(content.find("Needle at"));
-    const int nEnd = static_cast<int>(content.rfind("Needle"));
-    EXPECT_EQ(findAll(), (std::vector<int>{nNeedles, nLower, nLast, nEnd}));
+    using Starts = std::vector<std::size_t>;
+    const std::size_t nNeedles = content.find("Needles");
+    const std::size_t nLower = content.find("needle");
+    const std::size_t nLast = content.find("Needle at");
+    const std::size_t nEnd = content.rfind("Needle");
+    EXPECT_EQ(findAll(), (Starts{nNeedles, nLower, nLast, nEnd}));
     pFind->GetMatchCase()->setChecked(true);
     EXPECT_TRUE(view.m_bMatchCase);
-    EXPECT_EQ(findAll(), (std::vector<int>{nNeedles, nLast, nEnd}));
+    EXPECT_EQ(findAll(), (Starts{nNeedles, nLast, nEnd}));
     pFind->GetWholeWord()->setChecked(true);
-    EXPECT_EQ(findAll(), (std::vector<int>{nLast, nEnd}));
+    EXPECT_EQ(findAll(), (Starts{nLast, nEnd}));
     EXPECT_EQ(Selected(view), "Needle");
 
     // Without the dialog the selection is the search text.
@@ -152,11 +152,11 @@ TEST_F(TextViewer, FindNextHonoursCaseAndWholeWordAcrossLoadBlocks)
     view.m_bWholeWord = false;
     Select(view, 0, 5);
     EXPECT_FALSE(view.OnFindNext()) << "\"first\" occurs once";
-    Select(view, static_cast<int>(content.find("line")), 4);
+    Select(view, content.find("line"), 4);
     EXPECT_FALSE(view.OnFindNext());
     Select(view, nNeedles + 1, 4);
     EXPECT_TRUE(view.OnFindNext());
-    EXPECT_EQ(view.GetEdit()->textCursor().selectionStart(), nLower + 1);
+    EXPECT_EQ(SelectionStart(view), nLower + 1);
 
     // Reopening takes the selection, or the last search text without one.
     view.OnFind();
@@ -176,7 +176,7 @@ TEST_F(TextViewer, FindNextIgnoresSearchTextsOfAHundredCharactersOrMore)
     EXPECT_TRUE(view.OnFindNext());
     Select(view, 0, 100);
     EXPECT_FALSE(view.OnFindNext());
-    EXPECT_EQ(view.GetEdit()->textCursor().selectionStart(), 0);
+    EXPECT_EQ(SelectionStart(view), 0u);
 }
 
 TEST_F(TextViewer, SelectedTextBecomesATextKeyThatMatchesItsLine)
