@@ -165,7 +165,7 @@ std::size_t CTextPane::OffsetAt(const QPoint& pos) const
         qsizetype mid = (lo + hi) / 2;
         int left = metrics.horizontalAdvance(text.left(mid));
         int right = metrics.horizontalAdvance(text.left(mid + 1));
-        if (x < (left + right) / 2)
+        if (2 * x < left + right)
             hi = mid;
         else
             lo = mid + 1;
