@@ -164,7 +164,10 @@ CMainFrame::~CMainFrame()
     m_doc.RemoveView(this);
     if (m_pSplash)
         delete m_pSplash;
-    // The views unregister from the document as they go with their parents.
+    // The views use the frame as they go, so they go while it is whole.
+    for (const QPointer<QWidget>& retired : m_retiredViews)
+        delete retired.data();
+    delete takeCentralWidget();
 }
 
 // ---------------------------------------------------------------- building
@@ -589,6 +592,8 @@ void CMainFrame::ReplaceRightWidget(QWidget* widget)
         QWidget* old = m_pSplitter->replaceWidget(1, widget);
         old->hide();
         old->deleteLater();
+        std::erase_if(m_retiredViews, [](const QPointer<QWidget>& view) { return view.isNull(); });
+        m_retiredViews.push_back(old);
     } else {
         m_pSplitter->addWidget(widget);
     }

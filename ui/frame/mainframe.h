@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/base/msgqueue.h"
 #include "ui/common/commandtarget.h"
@@ -156,6 +157,9 @@ private:
     QSplitter* m_pDetailSplitter = nullptr;  // when the detail pane shows
     CDetailView2* m_pDetail = nullptr;
     QPointer<QWidget> m_pActiveView;
+    // Views replaced in the right pane, deleted soon after; the frame deletes
+    // those still there when it goes.
+    std::vector<QPointer<QWidget>> m_retiredViews;
 
     ScanIcon m_stateIcon = ScanIcon::Stopped;
     bool m_bDetailWanted = false;
