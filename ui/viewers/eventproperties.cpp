@@ -11,9 +11,9 @@
 
 #include "eventlog/scan/eventmonitor.h"
 #include "platform/base/strformat.h"
-#include "platform/clipboard/clipboard.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
+#include "ui/viewers/cliptext.h"
 #include "ui/viewers/eventlogmodel.h"
 #include "ui/viewers/eventlogview.h"
 
@@ -171,15 +171,8 @@ std::string CEventPropertiesDialog::GetCopyText()
 void CEventPropertiesDialog::OnCopy()
 {
     std::string text = GetCopyText();
-    if (text.empty())
-        return;
-    IClipboard& clipboard = GetClipboard();
-    if (!clipboard.Open())
-        return;
-    clipboard.Empty();
-    text.push_back('\0');
-    clipboard.SetData(CF_TEXT, CGlobalMemory::FromBytes(std::move(text)));
-    clipboard.Close();
+    if (!text.empty())
+        CopyTextToClipboard(std::move(text));
 }
 
 void RunEventProperties(CEventLogView& owner, DWORD nRecord)

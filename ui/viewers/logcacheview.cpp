@@ -14,13 +14,13 @@
 #include "app/launchers.h"
 #include "app/settings/appsettings.h"
 #include "core/model/itemid.h"
-#include "platform/clipboard/clipboard.h"
 #include "platform/network/network.h"
 #include "textlog/filemonitor.h"
 #include "ui/commands/marktextdialog.h"
 #include "ui/common/commandids.h"
 #include "ui/common/mainframe.h"
 #include "ui/common/qtstrings.h"
+#include "ui/viewers/cliptext.h"
 #include "ui/viewers/eventkey.h"
 #include "ui/viewers/finddialog.h"
 #include "ui/viewers/textload.h"
@@ -260,15 +260,8 @@ bool CLogCacheView::OnCommand(UINT nID)
 void CLogCacheView::OnCopy()
 {
     std::string text = m_pPane->GetSelectedBytes();
-    if (text.empty())
-        return;
-    IClipboard& clipboard = GetClipboard();
-    if (!clipboard.Open())
-        return;
-    clipboard.Empty();
-    text.push_back('\0');
-    clipboard.SetData(CF_TEXT, CGlobalMemory::FromBytes(std::move(text)));
-    clipboard.Close();
+    if (!text.empty())
+        CopyTextToClipboard(std::move(text));
 }
 
 void CLogCacheView::OnFind()

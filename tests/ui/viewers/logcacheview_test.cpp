@@ -221,7 +221,7 @@ TEST_F(TextViewer, MarksAreAppendedAndShownAtTheEnd)
     WaitLoaded(view);
     EXPECT_TRUE(Text(view).endsWith("--- fast ---\n")) << FromQt(Text(view));
 
-    CNextModal answer([](QDialog& dialog) {
+    CNextDialog answer([](QDialog& dialog) {
         auto* pEdit = dialog.findChild<QLineEdit*>();
         ASSERT_NE(pEdit, nullptr);
         EXPECT_EQ(pEdit->text(), "My Mark");

@@ -1,11 +1,8 @@
 #pragma once
 // Shared by the viewer tests: a main frame with a real document, a document
 // UI that answers the watch-group and key dialogs as told and keeps the keys
-// it was shown, event logs of the local computer written as file images,
-// and a way to act on the next modal dialog.
-#include <QApplication>
-#include <QDialog>
-#include <QTimer>
+// it was shown, and event logs of the local computer written as file images.
+// CNextDialog (acting on the next modal dialog) comes from the command tests.
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -23,6 +20,7 @@
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
+#include "tests/ui/commands/uitestsupport.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"
 
@@ -140,32 +138,4 @@ protected:
 
     std::string m_strDir; // ends in "/"
     CViewerFrame m_frame;
-};
-
-// Runs action on the next modal dialog once it shows (inside its event
-// loop); a dialog that the action leaves open is rejected afterwards.
-class CNextModal {
-public:
-    explicit CNextModal(std::function<void(QDialog&)> action) : m_action(std::move(action))
-    {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!pDialog) {
-                m_timer.start(0);
-                return;
-            }
-            m_bShown = true;
-            m_action(*pDialog);
-            if (pDialog->isVisible())
-                pDialog->reject();
-        });
-        m_timer.start(0);
-    }
-    bool WasShown() const { return m_bShown; }
-
-private:
-    std::function<void(QDialog&)> m_action;
-    QTimer m_timer;
-    bool m_bShown = false;
 };
