@@ -695,6 +695,10 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* widget = qobject_cast<QWidget*>(watched);
+        // X11 reports the lock state with every key (its Lock modifier bit);
+        // elsewhere the pane stays grey.
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            m_pCapsPane->setEnabled(key->nativeModifiers() & 0x2);
         const bool bTab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
         const bool bCtrl = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
         if (bTab && !bCtrl && widget && widget->window() == this && IsInside(widget, m_pSplitter)) {
