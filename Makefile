@@ -58,7 +58,8 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 	scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
 
-bench: deps
+bench:
+	@QUORVIL_GUI=OFF QUORVIL_BENCH_PEERS=1 scripts/install-deps
 	cmake -S . -B build-bench -G Ninja -DQUORVIL_GUI=OFF -DQUORVIL_TESTS=OFF -DQUORVIL_BENCH=ON \
 	  -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
