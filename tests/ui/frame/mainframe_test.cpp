@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QUrl>
+#include <filesystem>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -271,6 +272,66 @@ TEST_F(MainFrameTest, MinimiseHidesToTrayAndDoubleClickRestores)
 
     emit m_pFrame->GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_FALSE(m_pFrame->isVisible()) << "a double click on a shown window hides it";
+}
+
+TEST_F(MainFrameTest, RightPaneFollowsTheFrameMessagesWithTheirTexts)
+{
+    m_pFrame->show();
+    QWidget* first = m_pFrame->GetRightView();
+    EXPECT_NE(dynamic_cast<CMonFileView*>(first), nullptr) << "a new window shows the text-log list";
+
+    m_pFrame->SendFrameMessage(WM_SHOW_EVENT_LOGS, 0, 0);
+    EXPECT_NE(dynamic_cast<CServersView*>(m_pFrame->GetRightView()), nullptr);
+    EXPECT_TRUE(StatusShows("Monitored event logs"));
+    m_pFrame->SetMessageText("elsewhere");
+    m_pFrame->SendFrameMessage(WM_SHOW_EVENT_LOGS, 0, 0);
+    EXPECT_TRUE(StatusShows("Monitored event logs")) << "said again without a switch";
+
+    m_pFrame->RunCommand(ID_VIEW_SYSTEM_LOG);
+    EXPECT_NE(dynamic_cast<CLogCacheView*>(m_pFrame->GetRightView()), nullptr);
+
+    // A new workspace asks, through the queue, for the text-log list again.
+    m_doc.OnNewDocument();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dynamic_cast<CMonFileView*>(m_pFrame->GetRightView()) != nullptr; },
+                                5000));
+    EXPECT_TRUE(StatusShows("Monitored files"));
+    m_pFrame->SetMessageText("elsewhere");
+    m_pFrame->SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0);
+    EXPECT_TRUE(StatusShows("elsewhere")) << "no switch, no text";
+}
+
+TEST_F(MainFrameTest, AutosaveRequestSavesTheWorkspaceQuietly)
+{
+    const std::string path = std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/autosave.qvw";
+    ASSERT_TRUE(m_doc.DoSave(path));
+    std::filesystem::remove(path);
+    m_doc.SetModifiedFlag(TRUE);
+
+    m_queue.Post(WM_AUTOSAVE, 0, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_doc.IsModified(); }, 5000));
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_TRUE(StatusShows("Ready"));
+    EXPECT_TRUE(m_questions.empty());
+}
+
+TEST_F(MainFrameTest, PlacementIsKeptForTheNextStart)
+{
+    AppSettings::SetNoConfirmExit(1);
+    m_pFrame->show();
+    m_pFrame->setGeometry(110, 120, 640, 480);
+    const QRect placed = m_pFrame->geometry();
+    ASSERT_TRUE(m_pFrame->close());
+
+    CMainFrame hidden(m_doc, m_queue);
+    hidden.SetHideToTray(true);
+    hidden.ShowWithPlacement(true);
+    EXPECT_FALSE(hidden.isVisible()) << "started hidden in the tray";
+    EXPECT_EQ(hidden.geometry(), placed);
+
+    CMainFrame noTray(m_doc, m_queue);
+    noTray.SetHideToTray(false);
+    noTray.ShowWithPlacement(true);
+    EXPECT_TRUE(noTray.isVisible() && noTray.isMinimized()) << "without a tray a hidden start could not come back";
 }
 
 TEST(MainFrame, DetailViewerHeightLeavesTheDetailOneHundredPixels)
