@@ -1,5 +1,6 @@
 #include <QHeaderView>
 #include <QMimeData>
+#include <QSplitter>
 #include <QTableView>
 #include <QTest>
 
@@ -83,6 +84,12 @@ TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
     EXPECT_EQ(view.RowOfRecord(1000), 19999);
     EXPECT_EQ(view.RowOfRecord(999), -1);
     EXPECT_EQ(view.RowOfRecord(21000), -1);
+
+    // Records that left the log since the reload show "??" and their number.
+    WriteEventLog("Big", 15000, 6000);
+    EXPECT_EQ(Cell(view, 15999, CEventLogModel::COL_SOURCE), "??");
+    EXPECT_EQ(Cell(view, 15999, CEventLogModel::COL_RECORD), "5000");
+    EXPECT_EQ(Cell(view, 10000, CEventLogModel::COL_RECORD), "10999") << "already read, still shown";
 }
 
 TEST_F(EventViewer, OrderSwitchKeepsTheSelectedRecordAndIsSharedByEveryViewer)
@@ -318,21 +325,25 @@ TEST_F(EventViewer, MarksGoOnlyIntoTheApplicationLogAndShowAtOnce)
 
 TEST_F(EventViewer, DetailPaneFollowsTheKeyboardAfterTheKeyIsReleased)
 {
-    WriteEventLog("Keys", 1, 40);
-    CEventLogView view(m_frame);
-    CDetailView2 detail(m_frame);
-    detail.Attach(&view);
-    view.resize(900, 300);
-    view.ShowItem(m_frame.AddEventLog("Keys")->GetID());
-    EXPECT_TRUE(detail.toPlainText().contains("record 40"));
+    WriteEventLog("System", 1, 40);
+    QSplitter splitter(Qt::Vertical);
+    auto* view = new CEventLogView(m_frame, &splitter);
+    auto* detail = new CDetailView2(m_frame, &splitter);
+    detail->Attach(view);
+    splitter.resize(900, 480);
+    splitter.setSizes({330, 150});
+    splitter.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&splitter));
+    view->ShowItem(m_frame.AddEventLog("System")->GetID());
+    EXPECT_TRUE(detail->toPlainText().contains("record 40"));
 
-    QTest::keyPress(view.GetList(), Qt::Key_Up);
-    EXPECT_EQ(view.GetSelectedRecord(), 39u);
-    EXPECT_TRUE(detail.toPlainText().contains("record 40")) << "no rendering while the key is down";
-    QTest::keyRelease(view.GetList(), Qt::Key_Up);
-    QTRY_VERIFY_WITH_TIMEOUT(detail.toPlainText().contains("record 39"), 10000);
+    QTest::keyPress(view->GetList(), Qt::Key_Up);
+    EXPECT_EQ(view->GetSelectedRecord(), 39u);
+    EXPECT_TRUE(detail->toPlainText().contains("record 40")) << "no rendering while the key is down";
+    QTest::keyRelease(view->GetList(), Qt::Key_Up);
+    QTRY_VERIFY_WITH_TIMEOUT(detail->toPlainText().contains("record 39"), 10000);
 
-    SaveScreenshot(&view, "event-viewer");
+    SaveScreenshot(&splitter, "event-viewer");
 }
 
 } // namespace

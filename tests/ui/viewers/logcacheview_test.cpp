@@ -10,6 +10,7 @@
 #include "app/settings/appsettings.h"
 #include "app/settings/systemlog.h"
 #include "core/model/itemid.h"
+#include "screenshot.h"
 #include "platform/clipboard/clipboard.h"
 #include "ui/common/qtstrings.h"
 #include "ui/viewers/finddialog.h"
@@ -144,6 +145,8 @@ TEST_F(TextViewer, FindNextHonoursCaseAndWholeWordAcrossLoadBlocks)
     pFind->GetWholeWord()->setChecked(true);
     EXPECT_EQ(findAll(), (Starts{nLast, nEnd}));
     EXPECT_EQ(Selected(view), "Needle");
+    view.resize(500, 200);
+    SaveScreenshot(&view, "text-viewer");
 
     // Without the dialog the selection is the search text.
     pFind->close();
