@@ -169,10 +169,10 @@ void CLogCacheView::Reload()
             m_pPane->Append(bytes);
             m_pProgress->setValue(nPercent);
         },
-        [this](bool bOk) { FinishLoad(bOk); }, m_nBlockBytes);
+        [this] { FinishLoad(); }, m_nBlockBytes);
 }
 
-void CLogCacheView::FinishLoad(bool /*bOk*/)
+void CLogCacheView::FinishLoad()
 {
     m_pProgress->hide();
     m_pPane->ScrollToEnd();

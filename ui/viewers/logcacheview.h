@@ -87,7 +87,7 @@ private:
     friend class CFindDialog;
     void Reload();
     void ApplyFont();
-    void FinishLoad(bool bOk);
+    void FinishLoad();
     void NotifyState(int nState);
     void ShowContextMenu(const QPoint& pos);
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,5 +1,6 @@
 #include "ui/viewers/textload.h"
 
+#include <cerrno>
 #include <string>
 #include <thread>
 
@@ -60,16 +61,13 @@ void CTextLoad::Run()
     struct stat st {};
     const double dSize = ::fstat(m_fd, &st) == 0 && st.st_size > 0 ? static_cast<double>(st.st_size) : 0.0;
     double dRead = 0;
-    bool bOk = true;
     auto self = shared_from_this();
     while (!m_bCancelled) {
         std::string buffer(m_nBlockBytes, '\0');
         ssize_t n = ::read(m_fd, buffer.data(), buffer.size());
-        if (n < 0) {
-            bOk = false;
-            break;
-        }
-        if (n == 0)
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
             break;
         dRead += static_cast<double>(n);
         buffer.resize(static_cast<std::size_t>(n));
@@ -83,11 +81,11 @@ void CTextLoad::Run()
     }
     ::close(m_fd);
     m_fd = -1;
-    Post([self, bOk] {
+    Post([self] {
         self->Taken();
         if (self->m_bCancelled)
             return;
         self->m_bDone = true;
-        self->m_fnDone(bOk);
+        self->m_fnDone();
     });
 }

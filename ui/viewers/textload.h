@@ -21,8 +21,9 @@ class CTextLoad : public std::enable_shared_from_this<CTextLoad> {
 public:
     // A block of the file's bytes and how far the load got (0-100).
     using BlockFn = std::function<void(const std::string& bytes, int nPercent)>;
-    // The end of the file was reached, or reading failed (false).
-    using DoneFn = std::function<void(bool bOk)>;
+    // The end of the file was reached, or reading failed; what was read
+    // before has been handed over.
+    using DoneFn = std::function<void()>;
 
     static constexpr std::size_t DEFAULT_BLOCK = 1 << 20;
 
