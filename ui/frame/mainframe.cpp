@@ -20,6 +20,7 @@
 #include <mutex>
 
 #include "app/launchers.h"
+#include "app/recentfiles.h"
 #include "app/settings/appsettings.h"
 #include "app/settings/systemlog.h"
 #include "brancmn/brancmn.h"
@@ -248,7 +249,9 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<UINT> ids
 
 void CMainFrame::CreateMenus()
 {
-    AddMenu("&File", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_RUN_SCRIPT, 0, ID_APP_EXIT});
+    QMenu* file =
+        AddMenu("&File", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_RUN_SCRIPT, 0, ID_APP_EXIT});
+    connect(file, &QMenu::aboutToShow, this, [this, file] { UpdateRecentFiles(file); });
     AddMenu("&Edit", {ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_LOG_DELETE, ID_LOG_CONFIGURE, 0, ID_VIEW_FIND});
     QMenu* view = AddMenu("&View", {ID_VIEW_TEXT_SUMMARY, ID_VIEW_EVENT_SUMMARY, 0, ID_VIEW_SYSTEM_LOG,
                                     ID_VIEW_TEXT_AUDIT, ID_VIEW_NT_AUDIT, 0, ID_VIEW_DETAIL, ID_EVENT_VIEWER,
@@ -259,6 +262,29 @@ void CMainFrame::CreateMenus()
     AddMenu("&System", {ID_SCAN_START, ID_SCAN_STOP, 0, ID_SETTINGS, ID_HIDE_WINDOW});
     AddMenu("&Help", {ID_HELP_FINDER, 0, ID_APP_ABOUT});
     m_pViewMenuBars = view;
+}
+
+void CMainFrame::UpdateRecentFiles(QMenu* file)
+{
+    for (QAction* action : m_recentActions)
+        delete action;
+    m_recentActions.clear();
+    // The list as start-up and every open left it in the settings.
+    CRecentFileList recent;
+    recent.ReadList();
+    QAction* exit = m_actions.at(ID_APP_EXIT);
+    for (int i = 0; i < recent.GetCount(); ++i) {
+        const std::string path = recent[i];
+        auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(ToQt(path)), file);
+        connect(action, &QAction::triggered, this, [this, path] {
+            if (m_doc.SaveModified())
+                OpenWorkspace(path);
+        });
+        file->insertAction(exit, action);
+        m_recentActions.push_back(action);
+    }
+    if (!m_recentActions.empty())
+        m_recentActions.push_back(file->insertSeparator(exit));
 }
 
 void CMainFrame::CreateToolBar()

@@ -99,6 +99,8 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateTray();
+    // The recent workspaces above Exit in the File menu.
+    void UpdateRecentFiles(QMenu* file);
     QAction* AddAction(UINT nID, const QString& text, const QKeySequence& shortcut = {}, const QIcon& icon = {});
     QMenu* AddMenu(const QString& title, std::initializer_list<UINT> ids);
 
@@ -140,6 +142,7 @@ private:
     std::shared_ptr<CWakeTarget> m_pWake;
 
     std::map<UINT, QAction*> m_actions;
+    std::vector<QAction*> m_recentActions; // in the File menu, rebuilt as it opens
     QToolBar* m_pToolBar = nullptr;
     QMenu* m_pViewMenuBars = nullptr; // the View menu, which also shows and hides the bars
     QLabel* m_pMessagePane = nullptr;

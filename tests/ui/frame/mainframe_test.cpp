@@ -3,16 +3,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
 #include <QUrl>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
 #include <gtest/gtest.h>
 
+#include "app/recentfiles.h"
 #include "app/settings/appsettings.h"
 #include "core/model/frontend.h"
 #include "textlog/filemonitor.h"
@@ -332,6 +336,28 @@ TEST_F(MainFrameTest, PlacementIsKeptForTheNextStart)
     noTray.SetHideToTray(false);
     noTray.ShowWithPlacement(true);
     EXPECT_TRUE(noTray.isVisible() && noTray.isMinimized()) << "without a tray a hidden start could not come back";
+}
+
+TEST_F(MainFrameTest, FileMenuOpensARecentWorkspace)
+{
+    const std::string path = std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/recent.qvw";
+    ASSERT_TRUE(m_doc.DoSave(path));
+    m_doc.OnNewDocument();
+    CRecentFileList recent;
+    recent.Add(path);
+    recent.WriteList();
+
+    QMenu* file = m_pFrame->menuBar()->actions().at(0)->menu();
+    emit file->aboutToShow();
+    QAction* entry = Action(QString::fromStdString("&1 " + path));
+    ASSERT_NE(entry, nullptr);
+    entry->trigger();
+    EXPECT_EQ(m_doc.GetPathName(), path);
+    EXPECT_EQ(m_pFrame->windowTitle(), "recent.qvw - Quorvil");
+    emit file->aboutToShow();
+    const QList<QAction*> items = file->actions();
+    EXPECT_EQ(std::count_if(items.begin(), items.end(), [](QAction* a) { return a->text().startsWith("&1 "); }), 1)
+        << "reopening the menu does not repeat the entries";
 }
 
 TEST(MainFrame, DetailViewerHeightLeavesTheDetailOneHundredPixels)
