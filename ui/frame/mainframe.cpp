@@ -118,10 +118,12 @@ CMainFrame::CMainFrame(CQuorvilDoc& doc, CMessageQueue& queue, bool bSplash, QWi
 
     m_doc.AddView(this);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        // With the detail pane the right pane is a splitter, not a view.
+        QWidget* right = m_pDetailSplitter ? nullptr : m_pRight;
         for (QWidget* view : {static_cast<QWidget*>(m_pTree), static_cast<QWidget*>(m_pEventViewer),
-                              static_cast<QWidget*>(m_pDetail), m_pRight})
+                              static_cast<QWidget*>(m_pDetail), right})
             if (IsInside(now, view)) {
-                m_pActiveView = view == m_pDetailSplitter ? static_cast<QWidget*>(m_pEventViewer) : view;
+                m_pActiveView = view;
                 return;
             }
     });
