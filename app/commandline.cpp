@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "brancmn/brancmn.h"
 
@@ -57,7 +58,7 @@ void CQuorvilCommandLineInfo::ParseParamFlag(const std::string& param)
         m_bShowSplash = FALSE;
         return;
     }
-    SetError("unknown option '" + param + "'");
+    m_arrWarnings.push_back("ignoring unknown option '" + param + "'");
 }
 
 void CQuorvilCommandLineInfo::ParseParamNotFlag(const std::string& param)
@@ -86,17 +87,19 @@ bool ParseCommandLine(const std::vector<std::string>& args, CQuorvilCommandLineI
                 info.m_bHelp = true;
             else if (arg == "--version")
                 info.m_bVersion = true;
-            else if (info.m_strError.empty())
-                info.m_strError = "unknown option '" + arg + "'";
+            else
+                info.m_arrWarnings.push_back("ignoring unknown option '" + arg + "'");
         } else if (arg.size() > 1 && (arg[0] == '-' || (arg[0] == '/' && IsSlashSwitch(arg.substr(1))))) {
-            const bool bHadError = !info.m_strError.empty();
+            const std::size_t nWarnings = info.m_arrWarnings.size();
             info.ParseParam(arg.c_str() + 1, TRUE, bLast);
-            if (!bHadError && !info.m_strError.empty())
-                info.m_strError = "unknown option '" + arg + "'"; // as typed, with its switch character
+            if (info.m_arrWarnings.size() > nWarnings) // named as typed, with its switch character
+                info.m_arrWarnings.back() = "ignoring unknown option '" + arg + "'";
         } else {
             info.ParseParam(arg.c_str(), FALSE, bLast);
         }
     }
+    for (const std::string& warning : info.m_arrWarnings)
+        std::fprintf(stderr, "quorvil: warning: %s\n", warning.c_str());
     return info.m_strError.empty();
 }
 

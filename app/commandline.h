@@ -9,7 +9,8 @@
 // that starts with "/" is a path, not a switch, unless it reads "s:..." or
 // is one word without "/" and "." (so /h is the switch and /srv/w.qvw a
 // workspace). Long options start with "--". Anything else that starts like
-// a switch, and a second workspace name, is an error.
+// a switch is ignored with a warning; a second workspace name is an error.
+// "/H" in capitals is not the hide switch and is ignored like any other.
 //
 // Main thread, at start-up.
 #include <string>
@@ -22,7 +23,8 @@ public:
     enum { FileNew = 0, FileOpen = 1 };
 
     // One parameter with its switch character stripped (bFlag) or a plain
-    // one. Unknown switches and surplus parameters leave m_strError set.
+    // one. An unknown switch adds a warning; a surplus parameter sets
+    // m_strError.
     void ParseParam(const char* param, BOOL bFlag, BOOL bLast);
 
     // The framework's part.
@@ -45,6 +47,8 @@ public:
 
     // The first error, as one line for standard error; empty when none.
     std::string m_strError;
+    // The switches ignored, one line each.
+    std::vector<std::string> m_arrWarnings;
 
 private:
     void ParseParamFlag(const std::string& param);
@@ -53,7 +57,8 @@ private:
 };
 
 // Parses the arguments (without the program name). False, with m_strError
-// set, when one of them is not understood.
+// set, when they name two workspaces. Each ignored switch is written to
+// standard error as "quorvil: warning: ..." and kept in m_arrWarnings.
 bool ParseCommandLine(const std::vector<std::string>& args, CQuorvilCommandLineInfo& info);
 
 // The script file to open: the lower-cased name of the switch when that

@@ -44,6 +44,9 @@ BOOL LogLastError();
 // audit and progress lines); 0 writes the text as it is (for marks that the
 // user writes into a log). Nonzero on success, 0 with the last error set.
 int LogToFile(const char* path, const char* text, int flag);
+// Deletes a log file (the system log or an audit file, whose path may be
+// UNC), as the program itself. Nonzero on success, 0 with the last error set.
+BOOL DeleteLogFile(const char* path);
 
 // Writes the folder part of path, with its trailing separator, into out (a
 // buffer of MAX_PATH characters); "" when path has no folder part. Both '/'

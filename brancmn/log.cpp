@@ -126,3 +126,20 @@ int LogToFile(const char* path, const char* text, int flag)
     line.insert(0, TimeStamp());
     return AppendLine(path, line, ReadSystemLogSettings().m_nMaxBytes) ? 1 : 0;
 }
+
+BOOL DeleteLogFile(const char* path)
+{
+    if (!path || !*path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    auto local = MapNetworkPath(path);
+    if (!local)
+        return FALSE;
+    CProgramFileIdentity self;
+    if (::unlink(local->c_str()) != 0) {
+        SetLastErrorFromErrno();
+        return FALSE;
+    }
+    return TRUE;
+}

@@ -171,12 +171,19 @@ BOOL CFileMonitor::CheckFileSize(DWORD& dwSize, std::string& strPath)
         SetLastErrorFromErrno();
         return FALSE;
     }
+    if (S_ISDIR(st.st_mode)) {
+        // A folder has a size but no lines.
+        SetLastError(ERROR_DIRECTORY);
+        return FALSE;
+    }
     dwSize = static_cast<DWORD>(st.st_size);
     return TRUE;
 }
 
 void CFileMonitor::Scan()
 {
+    // Lines repeated within this scan are written once, with their count.
+    CSystemLogRepeatScope repeats;
     if (!LogonAsUser())
         return;
     DWORD dwSize = 0;
@@ -233,6 +240,15 @@ void CFileMonitor::Scan()
     }
     m_dwPosition = static_cast<DWORD>(dwStart + lines.GetBytesRead());
     file.Close();
+    if (const int nError = lines.GetReadError()) {
+        // The lines before the error are tested; the size is taken back to
+        // the position, so the next scan reads on from there.
+        const DWORD dwError = Win32ErrorFromErrno(nError);
+        SetState(MON_STATE_ERROR);
+        WriteSystemLogF("Error reading log: %s at byte %u: %u - %s", strPath.c_str(), m_dwPosition,
+                        static_cast<unsigned>(dwError), GetSystemErrorText(dwError).c_str());
+        m_dwLastSize = m_dwPosition;
+    }
 
     std::string strAuditPath;
     if (bAudit) {

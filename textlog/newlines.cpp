@@ -37,6 +37,7 @@ void CNewLines::Clear()
     m_bGapAtEnd = false;
     m_nBytesRead = 0;
     m_nNextLine = 0;
+    m_nReadError = 0;
 }
 
 bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFinder)
@@ -67,7 +68,15 @@ bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFin
             ::pread(fd, buffer.data() + nHave, nWant, static_cast<off_t>(nStart + m_nBytesRead));
         if (nGot < 0 && errno == EINTR)
             continue;
-        if (nGot <= 0)
+        if (nGot < 0) {
+            // The part of a line before the error is not a line: the next
+            // scan reads it again whole.
+            m_nReadError = errno;
+            m_nBytesRead -= nHave;
+            nHave = 0;
+            break;
+        }
+        if (nGot == 0)
             break;
         m_nBytesRead += static_cast<QWORD>(nGot);
         nHave += static_cast<std::size_t>(nGot);

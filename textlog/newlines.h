@@ -27,9 +27,11 @@ class CNewLines {
 public:
     // Reads the file open as fd from byte nStart to its end, at most nMax
     // bytes. pFinder null keeps every line. False when a stop was requested
-    // (the object is then empty); a read error ends the read like the end of
-    // the file.
+    // (the object is then empty). A read error ends the read after the last
+    // whole line before it (GetReadError says which).
     bool Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFinder);
+    // The errno of a read that failed, 0 when the read reached the end.
+    int GetReadError() const { return m_nReadError; }
 
     // Bytes consumed from nStart: the next scan's start is nStart plus this.
     QWORD GetBytesRead() const { return m_nBytesRead; }
@@ -65,6 +67,7 @@ private:
     std::vector<bool> m_arrGapBefore;
     bool m_bGapAtEnd = false;
     QWORD m_nBytesRead = 0;
+    int m_nReadError = 0;
     QWORD m_nNextLine = 0; // stream offset after the last kept line
     std::vector<CLineSpan> m_spans;
 };

@@ -241,6 +241,13 @@ bool DecodeRecord(const BYTE* r, std::size_t size, CEvtEvent& event, ReadString 
     return true;
 }
 
+// Code page 1252 for the bytes 0x80 to 0x9F (the five it leaves open map to
+// the same numbers, as the platform's conversion does).
+constexpr char16_t g_cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 } // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text)
@@ -268,7 +275,8 @@ std::u16string Utf8ToUtf16(std::string_view text)
         ok = ok && !(extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) &&
              !(extra == 3 && (cp < 0x10000 || cp > 0x10FFFF));
         if (!ok) {
-            out.push_back(u'?');
+            // Not UTF-8: an 8-bit byte of the ANSI code page (1252).
+            out.push_back(static_cast<char16_t>(c >= 0xA0 ? c : g_cp1252High[c - 0x80]));
             ++i;
             continue;
         }

@@ -137,6 +137,8 @@ bool DecodeAnsiRecord(const BYTE* record, std::size_t size, CEvtEvent& event);
 // Reads one on-disk record (contiguous bytes); false when damaged.
 bool DecodeEvtRecord(const BYTE* record, std::size_t size, CEvtEvent& event);
 
-// UTF-8 <-> UTF-16LE as the file keeps strings; invalid input becomes '?'.
+// UTF-8 <-> UTF-16LE as the file keeps strings. A byte that is not part of
+// valid UTF-8 is an 8-bit character of code page 1252 (so "caf\xE9" is kept
+// as "café"); a lone surrogate read back becomes '?'.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);

@@ -85,8 +85,12 @@ bool ReadEventLogConfigs(const std::string& folder, std::vector<CEventLogConfig>
         }
     }
     const CRegKey* eventLog = tree->OpenKey(EVENTLOG_REG_KEY);
-    for (std::size_t i = 0; i < eventLog->GetSubKeyCount(); ++i)
-        logs.push_back(ConfigOf(eventLog->GetSubKey(i)));
+    // A log's name becomes a file name in the computer's folder: a key
+    // named ".." or holding "/" (a hand-edited registry) is no log.
+    for (std::size_t i = 0; i < eventLog->GetSubKeyCount(); ++i) {
+        if (ValidName(eventLog->GetSubKey(i).GetName()))
+            logs.push_back(ConfigOf(eventLog->GetSubKey(i)));
+    }
     return true;
 }
 

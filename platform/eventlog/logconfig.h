@@ -20,7 +20,9 @@ struct CEventLogConfig {
     std::vector<std::string> m_sources; // the source subkeys
 };
 
-// The logs of the computer in `folder`, in registry order.
+// The logs of the computer in `folder`, in registry order; keys whose name
+// could not be a file name in that folder ("", ".", "..", "/" inside) are
+// left out.
 bool ReadEventLogConfigs(const std::string& folder, std::vector<CEventLogConfig>& logs);
 
 // Creates the log's key if needed and sets the values given.

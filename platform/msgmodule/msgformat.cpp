@@ -1,15 +1,55 @@
 #include "platform/msgmodule/msgformat.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/base/win32error.h"
 
 namespace {
 
-// Formats one string insert by a printf-style format. Only string
-// conversions are taken: the inserts are strings, and the integer and
-// character conversions would print the pointer value itself, so they fail
-// (as do '*' widths, which would take a pointer as the width).
+// An integer or character conversion of an insert. The inserts are the
+// event's strings, so a number is read from the string's text (decimal, or
+// hexadecimal after "0x"); a string that holds no number is put in as it is.
+DWORD AppendNumberInsert(std::string& out, std::string_view flags, char conversion, const char* arg)
+{
+    const char* text = arg != nullptr ? arg : "(null)";
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text, &end, 0);
+    const bool bNumber = end != text && *end == '\0' && errno == 0;
+    if (!bNumber && conversion != 'c') {
+        out += text;
+        return ERROR_SUCCESS;
+    }
+    const std::string format = "%" + std::string(flags) + (conversion == 'c' ? "" : "ll") + conversion;
+    // Sized first, then written (the width may be large). The format is
+    // built from checked flags, width and precision and one conversion.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    auto print = [&](char* buffer, std::size_t size) {
+        if (conversion == 'c')
+            return std::snprintf(buffer, size, format.c_str(),
+                                 bNumber ? static_cast<int>(value) : static_cast<unsigned char>(*text));
+        if (conversion == 'd' || conversion == 'i')
+            return std::snprintf(buffer, size, format.c_str(), value);
+        return std::snprintf(buffer, size, format.c_str(), static_cast<unsigned long long>(value));
+    };
+#pragma GCC diagnostic pop
+    const int length = print(nullptr, 0);
+    if (length < 0 || static_cast<std::size_t>(length) > MAX_MESSAGE_LENGTH)
+        return ERROR_MORE_DATA;
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(length) + 1);
+    print(out.data() + at, static_cast<std::size_t>(length) + 1);
+    out.resize(at + static_cast<std::size_t>(length));
+    return ERROR_SUCCESS;
+}
+
+// Formats one string insert by a printf-style format: string conversions as
+// they are, integer and character conversions through AppendNumberInsert.
+// A '*' width, which would take an insert as the width, fails.
 DWORD AppendInsert(std::string& out, std::string_view fmt, const char* arg)
 {
     std::size_t i = 0;
@@ -30,13 +70,16 @@ DWORD AppendInsert(std::string& out, std::string_view fmt, const char* arg)
             precision = std::min<std::size_t>(precision * 10 + static_cast<std::size_t>(fmt[i] - '0'),
                                               MAX_MESSAGE_LENGTH + 1);
     }
+    const std::string_view flags = fmt.substr(0, i);
     std::string_view rest = fmt.substr(i);
     // Size prefixes: the inserts are 8-bit strings whatever width is asked.
-    for (std::string_view prefix : {"I64", "I32", "ll", "h", "l", "w", "I"})
+    for (std::string_view prefix : {"I64", "I32", "ll", "hh", "h", "l", "w", "I"})
         if (rest.starts_with(prefix)) {
             rest.remove_prefix(prefix.size());
             break;
         }
+    if (rest.size() == 1 && std::string_view("diuoxXcC").find(rest[0]) != std::string_view::npos)
+        return AppendNumberInsert(out, flags, rest[0] == 'C' ? 'c' : rest[0], arg);
     if (rest != "s" && rest != "S")
         return ERROR_INVALID_PARAMETER;
     std::string_view text(arg != nullptr ? arg : "(null)");

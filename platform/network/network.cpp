@@ -122,12 +122,23 @@ std::vector<std::string> SplitPath(const std::string& path)
 
 // Appends the components to a folder, matching each existing one without
 // regard to case; from the first missing component on they are kept as given.
-std::string AppendComponents(std::string folder, const std::vector<std::string>& parts,
+std::string AppendComponents(std::string folder, const std::vector<std::string>& given,
                              std::size_t first)
 {
+    // "." and ".." are resolved first, and ".." stops at the share: no path
+    // leads out of the folder it names.
+    std::vector<std::string> parts;
+    for (std::size_t i = first; i < given.size(); ++i) {
+        if (given[i] == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (given[i] != ".") {
+            parts.push_back(given[i]);
+        }
+    }
     bool matching = true;
-    for (std::size_t i = first; i < parts.size(); ++i) {
-        std::string part = parts[i];
+    for (const std::string& original : parts) {
+        std::string part = original;
         if (matching) {
             if (auto found = FindNoCase(folder, part, false))
                 part = *found;
@@ -267,7 +278,7 @@ std::optional<std::string> MapComputerPath(const char* server, const std::string
         if (!folder)
             return std::nullopt;
         std::optional<std::string> share;
-        if (parts.size() >= 2)
+        if (parts.size() >= 2 && IsValidName(parts[1]))
             share = FindNoCase(*folder, parts[1], true);
         if (!share) {
             SetLastError(ERROR_BAD_NET_NAME);

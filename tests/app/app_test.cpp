@@ -68,6 +68,7 @@ TEST(CommandLine, SwitchesFilesAndErrors)
         BOOL bHide;
         BOOL bScript;
         std::string script;
+        std::string warning = {}; // the one switch ignored
     };
     const Case cases[] = {
         {{"w.qvw"}, "", "w.qvw", 0, 0, ""},
@@ -79,10 +80,11 @@ TEST(CommandLine, SwitchesFilesAndErrors)
         // "s:" alone is no script switch, and nothing else takes it.
         {{"/s:"}, "", "", 0, 0, ""},
         {{"/nologo"}, "", "", 0, 0, ""},
-        // Only a lower-case h hides.
-        {{"/H"}, "unknown option '/H'", "", 0, 0, ""},
-        {{"-x", "w.qvw"}, "unknown option '-x'", "w.qvw", 0, 0, ""},
-        {{"--frobnicate"}, "unknown option '--frobnicate'", "", 0, 0, ""},
+        // Only a lower-case h hides; unknown switches are ignored with a
+        // warning and the rest of the line still counts.
+        {{"/H"}, "", "", 0, 0, "", "ignoring unknown option '/H'"},
+        {{"-x", "w.qvw", "/h"}, "", "w.qvw", 1, 0, "", "ignoring unknown option '-x'"},
+        {{"--frobnicate", "/s:r.qvs"}, "", "", 0, 1, "r.qvs", "ignoring unknown option '--frobnicate'"},
         {{"a.qvw", "b.qvw"}, "more than one workspace file: 'a.qvw' and 'b.qvw'", "a.qvw", 0, 0, ""},
     };
     for (const Case& c : cases) {
@@ -98,6 +100,9 @@ TEST(CommandLine, SwitchesFilesAndErrors)
         EXPECT_EQ(info.m_bHideWindow, c.bHide) << where;
         EXPECT_EQ(info.m_bRunScript, c.bScript) << where;
         EXPECT_EQ(info.m_strScriptFile, c.script) << where;
+        EXPECT_EQ(info.m_arrWarnings, c.warning.empty() ? std::vector<std::string>{}
+                                                        : std::vector<std::string>{c.warning})
+            << where;
     }
 
     CQuorvilCommandLineInfo info;

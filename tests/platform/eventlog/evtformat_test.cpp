@@ -87,8 +87,10 @@ TEST(EvtFormat, TextOutsideAsciiSurvivesBothDirections)
     ASSERT_TRUE(DecodeAnsiRecord(out.data(), length, decoded));
     EXPECT_EQ(decoded, e);
 
-    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b\xC3"), u"a?b?");
-    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"???"); // an encoded surrogate is not text
+    // Bytes that are not UTF-8 are 8-bit characters of code page 1252, not '?'.
+    EXPECT_EQ(Utf8ToUtf16("caf\xE9 \x80" "5 \xC3"), u"caf\u00E9 \u20AC" u"5 \u00C3");
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\u00ED\u00A0\u20AC"); // an encoded surrogate is not UTF-8
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("na\xEFve")), "na\xC3\xAFve");
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "?x");
 }
 
