@@ -53,11 +53,12 @@ int FileErrorCause(DWORD dwError)
 }
 
 // Writes the bytes over the file at path atomically. Workspace paths may be
-// UNC paths into the network's computer folders.
-bool WriteWorkspaceFile(const std::string& path, const std::string& bytes)
+// UNC paths into the network's computer folders. A new file gets newMode
+// (owner only unless told: workspaces hold passwords).
+bool WriteWorkspaceFile(const std::string& path, const std::string& bytes, mode_t newMode = 0600)
 {
     std::optional<std::string> local = MapNetworkPath(path);
-    return local && AtomicWriteFile(*local, bytes);
+    return local && AtomicWriteFile(*local, bytes, newMode);
 }
 
 std::string TrimSpace(const std::string& text)
@@ -305,7 +306,7 @@ void CQuorvilDoc::BackupWorkspace()
         if (m_strPathName.empty() || !source || ::stat(source->c_str(), &st) != 0 || st.st_size <= 0)
             return;
         std::optional<std::string> bytes = ReadFileBytes(*source);
-        if (!bytes || !WriteWorkspaceFile(backup, *bytes))
+        if (!bytes || !WriteWorkspaceFile(backup, *bytes, st.st_mode & 0777)) // the backup holds passwords too
             LogLastError();
     } catch (const std::exception&) {
         WriteSystemLogF("Error creating backup: %d", static_cast<int>(GetLastError()));
