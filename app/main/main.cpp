@@ -3,6 +3,7 @@
 // otherwise runs without a window (also with --headless, --once or a
 // script run, /s:).
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,26 @@
 #include "app/headless.h"
 #include "app/startup.h"
 #include "app/version.h"
+#include "core/model/monmanager.h"
 #include "quorvil_version.h"
 #ifdef QUORVIL_DESKTOP
 #include "ui/main/qtapp.h"
 #endif
+
+namespace {
+
+// A scan thread that missed its time-out may still use process-wide
+// objects, so the program then ends without destroying them.
+int EndProgram(int status)
+{
+    if (IsScanThreadAbandoned()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -39,7 +56,7 @@ int main(int argc, char** argv)
 #ifdef QUORVIL_DESKTOP
     if (HaveDisplay() && !cmdInfo.m_bHeadless && !cmdInfo.m_bOnce &&
         !(cmdInfo.m_bRunScript && !cmdInfo.m_strFileName.empty()))
-        return RunDesktop(cmdInfo, argc, argv);
+        return EndProgram(RunDesktop(cmdInfo, argc, argv));
 #endif
     CQuorvilApp app(cmdInfo);
     CHeadlessFrontEnd frontEnd(app);
@@ -51,5 +68,5 @@ int main(int argc, char** argv)
                      cmdInfo.m_bRunScript ? "the script run" : "opening the workspace",
                      AppSettings::GetErrorLogPath().c_str());
     const int exitStatus = app.ExitInstance();
-    return status != 0 ? status : exitStatus;
+    return EndProgram(status != 0 ? status : exitStatus);
 }
