@@ -12,6 +12,8 @@
 #include "brancmn/brancmn.h"
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
+#include "platform/network/network.h"
 
 namespace {
 
@@ -317,4 +319,58 @@ TEST_F(Settings, DamagedSettingsFileGivesOneLogLineDefaultsAndABackup)
     EXPECT_EQ(AppSettings::GetAutoScan(), 1);
     EXPECT_EQ(AppSettings::GetJumpToEnd(), 1);
     EXPECT_EQ(SystemLogLines().size(), 2u);
+}
+
+TEST_F(Settings, RepeatedLinesOfAScanAreWrittenOnceWithTheirCount)
+{
+    {
+        CSystemLogRepeatScope scan;
+        WriteSystemLog("registry key missing");
+        WriteSystemLogF("%s", "other");
+        {
+            CSystemLogRepeatScope nested; // a scan inside the scan reports nothing of its own
+            WriteSystemLog("registry key missing");
+        }
+        WriteSystemLog("registry key missing");
+    }
+    WriteSystemLog("other"); // outside a scan every line is written
+    WriteSystemLog("other");
+    std::vector<std::string> lines = SystemLogLines();
+    ASSERT_EQ(lines.size(), 5u);
+    const std::vector<std::string> texts = {"registry key missing", "other",
+                                            "Repeated 2 more times in this scan: registry key missing",
+                                            "other", "other"};
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].substr(20), texts[i]);
+}
+
+TEST_F(Settings, SystemLogAndAuditFilesAreCappedButMarksAreNot)
+{
+    EXPECT_EQ(AppSettings::GetMaxLogSizeKB(), 10240);
+    ASSERT_TRUE(AppSettings::SetMaxLogSizeKB(1));
+    const std::string audit = m_strRoot + "/audit.txt";
+    const std::string watched = m_strRoot + "/watched.log";
+    const std::string line(100, 'y');
+    for (int i = 0; i < 30; ++i) {
+        WriteSystemLog(line.c_str());
+        LogToFile(audit.c_str(), line.c_str(), 1);
+        LogToFile(watched.c_str(), line.c_str(), 0);
+    }
+    for (const std::string& path : {DefaultSystemLogPath(), audit}) {
+        EXPECT_LE(ReadFileBytes(path).value_or("").size(), 1024u) << path;
+        EXPECT_GT(ReadFileBytes(RotatedLogPath(path)).value_or("").size(), 0u) << path;
+    }
+    EXPECT_EQ(ReadFileBytes(watched).value_or("").size(), 30u * 101u) << "a user's log is never cut";
+    EXPECT_FALSE(ReadFileBytes(RotatedLogPath(watched)));
+}
+
+TEST_F(Settings, LogFilesAreDeletedThroughUncPaths)
+{
+    const std::string share = *GetComputerFolder(nullptr, ERROR_BAD_NETPATH) + "/C$";
+    ASSERT_TRUE(EnsureDirectory(share));
+    ASSERT_TRUE(AtomicWriteFile(share + "/qvaudit.txt", "x"));
+    EXPECT_TRUE(DeleteLogFile("\\\\TESTHOST\\C$\\qvaudit.txt"));
+    EXPECT_FALSE(ReadFileBytes(share + "/qvaudit.txt"));
+    EXPECT_FALSE(DeleteLogFile("\\\\TESTHOST\\C$\\qvaudit.txt"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }

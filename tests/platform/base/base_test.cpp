@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "platform/base/modeltime.h"
@@ -105,4 +108,47 @@ TEST(FileIo, AtomicWriteReplacesWholeFile)
     EXPECT_EQ(ReadFileBytes(path).value(), "second+more");
     EXPECT_FALSE(ReadFileBytes(dir + "/missing"));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(FileIo, NewFilesAreOwnerOnlyAndReplacedFilesKeepTheirMode)
+{
+    std::string dir = ::testing::TempDir() + "quorvil_fileio_modes";
+    auto mode = [](const std::string& path) {
+        struct stat st{};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    ASSERT_TRUE(AtomicWriteFile(dir + "/new.qvw", "secret"));
+    EXPECT_EQ(mode(dir + "/new.qvw"), 0600u);
+    ASSERT_TRUE(AtomicWriteFile(dir + "/backup.bak", "secret", 0640));
+    EXPECT_EQ(mode(dir + "/backup.bak"), 0640u);
+    ::chmod((dir + "/new.qvw").c_str(), 0660);
+    ASSERT_TRUE(AtomicWriteFile(dir + "/new.qvw", "changed", 0644));
+    EXPECT_EQ(mode(dir + "/new.qvw"), 0660u) << "the replaced file's mode wins";
+}
+
+TEST(FileIo, CappedAppendRotatesOnceAndLosesNoLine)
+{
+    std::string dir = ::testing::TempDir() + "quorvil_fileio_capped";
+    std::string path = dir + "/app.log";
+    EnsureDirectory(dir);
+    ::unlink(path.c_str());
+    ::unlink(RotatedLogPath(path).c_str());
+    std::string all;
+    for (int i = 0; i < 60; ++i) {
+        std::string line = "line " + std::to_string(i) + " " + std::string(20, 'x') + "\n";
+        ASSERT_TRUE(AppendToCappedFile(path, line, 400));
+        all += line;
+    }
+    const std::string current = ReadFileBytes(path).value_or("");
+    const std::string rotated = ReadFileBytes(RotatedLogPath(path)).value_or("");
+    EXPECT_LE(current.size(), 400u);
+    EXPECT_LE(rotated.size(), 400u);
+    EXPECT_FALSE(rotated.empty());
+    // The two files are the newest lines, in order: nothing between them lost.
+    EXPECT_TRUE(all.ends_with(rotated + current));
+    // A line longer than the cap still goes in, alone in a new file.
+    const std::string big(500, 'b');
+    ASSERT_TRUE(AppendToCappedFile(path, big, 400));
+    EXPECT_EQ(ReadFileBytes(path).value_or(""), big);
+    EXPECT_EQ(ReadFileBytes(RotatedLogPath(path)).value_or(""), current);
 }

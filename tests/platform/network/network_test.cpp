@@ -107,6 +107,12 @@ TEST_F(NetworkTest, UncAndDrivePathsMapToComputerFolders)
         {"\\\\NOPE\\C$\\x", "", ERROR_BAD_NETPATH},
         {"\\\\SRV\\ADMIN$\\x", "", ERROR_BAD_NET_NAME},
         {"\\\\SRV", "", ERROR_BAD_NET_NAME},
+        // ".." never leads out of the share, nor a share named ".." out of
+        // the computer.
+        {"\\\\SRV\\C$\\..\\..\\..\\ALPHA\\x", "CORP/SRV/C$/ALPHA/x", 0},
+        {"\\\\SRV\\C$\\WINDOWS\\.\\..\\WINDOWS\\system32\\x.dll", "CORP/SRV/C$/WINDOWS/system32/x.dll", 0},
+        {"d:\\..\\..\\..\\etc\\passwd", "WORKGROUP/ALPHA/D$/etc/passwd", 0},
+        {"\\\\SRV\\..\\ALPHA\\D$", "", ERROR_BAD_NET_NAME},
     };
     for (const Case& c : cases) {
         SetLastError(0);
