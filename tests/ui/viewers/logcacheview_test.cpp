@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QCheckBox>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -211,6 +213,28 @@ TEST_F(TextViewer, SelectedTextBecomesATextKeyThatMatchesItsLine)
     WaitLoaded(view);
     Select(view, 0, 3);
     EXPECT_FALSE(view.IsWatchTextEnabled()) << "never for the system log";
+}
+
+TEST_F(TextViewer, SettingsChangeAppliesTheViewFont)
+{
+    CLogCacheView view(m_frame);
+    EXPECT_FALSE(view.GetPane()->font().bold());
+    LOGFONT font;
+    AppSettings::GetViewFont(font);
+    font.lfHeight = -32;
+    font.lfWeight = 700;
+    font.lfItalic = 1;
+    ASSERT_TRUE(AppSettings::SetViewFont(font));
+    m_frame.m_doc.UpdateAllViews(HINT_SETTINGS_CHANGED);
+    const QFont applied = view.GetPane()->font();
+    EXPECT_TRUE(applied.bold());
+    EXPECT_TRUE(applied.italic());
+    const double dpi = QApplication::primaryScreen()->logicalDotsPerInchY();
+    EXPECT_NEAR(applied.pointSizeF(), 32 * 72 / dpi, 0.05);
+    font.lfHeight = -11;
+    font.lfWeight = 400;
+    font.lfItalic = 0;
+    AppSettings::SetViewFont(font);
 }
 
 TEST_F(TextViewer, MarksAreAppendedAndShownAtTheEnd)
