@@ -1,4 +1,7 @@
+#include <cerrno>
+
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -11,6 +14,7 @@
 #include "tasks/trigger.h"
 #include "tests/textlog/textlogtest.h"
 #include "textlog/filename.h"
+#include "textlog/newlines.h"
 
 using namespace std::string_literals;
 
@@ -182,6 +186,27 @@ TEST_F(FileMonitor, FilesThatCannotBeRead)
     EXPECT_NE(SystemLog().find("Unable to open log: " + FilePath() + "\n"), std::string::npos);
     ::close(fd);
     ::unlink(FilePath().c_str());
+
+    // A folder has a size but is no text log.
+    ASSERT_EQ(::mkdir(FilePath().c_str(), 0755), 0);
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_ERROR);
+    EXPECT_EQ(m_log.m_dwLastSize, 0u);
+    EXPECT_EQ(m_log.m_dwPosition, 7u);
+    EXPECT_EQ(SystemLog().rfind("Unable to open stats: " + FilePath() + "\n"),
+              SystemLog().size() - ("Unable to open stats: " + FilePath() + "\n").size());
+    ::rmdir(FilePath().c_str());
+
+    // A read that fails keeps the lines before it and says so.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    ASSERT_EQ(::write(pipeFds[1], "a\nb\n", 4), 4);
+    CNewLines lines;
+    EXPECT_TRUE(lines.Read(pipeFds[0], 0, 100, nullptr));
+    EXPECT_EQ(lines.GetReadError(), ESPIPE);
+    EXPECT_EQ(lines.GetBytesRead(), 0u);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
 
     if (::geteuid() != 0) {
         Write("error\n");
