@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "platform/eventlog/eventlog.h"
+#include "platform/eventlog/evtfile.h"
+#include "platform/eventlog/evtformat.h"
 #include "platform/network/network.h"
 #include "tasks/trigger.h"
 #include "isolated_env.h"
@@ -131,6 +134,116 @@ TEST_F(EventScan, ClearedLogIsReadFromTheOldestAndClearingResetsThePosition)
     EXPECT_EQ(m_monitor.GetState(), MON_STATE_SHRANK);
     EXPECT_EQ(m_monitor.m_nLastRecord, 1u);
     EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1"}));
+}
+
+TEST_F(EventScan, LogClearedElsewhereAndRefilledPastThePositionIsReadWhole)
+{
+    AddGroup(1, "hit %EVENT_SEQUENCE%");
+    for (int i = 0; i < 3; ++i)
+        Report(1, "before");
+    m_monitor.Scan();
+    ASSERT_EQ(m_monitor.m_nLastRecord, 3u);
+
+    // Another program clears the log; five records come before the next
+    // scan, so the newest number is past the old position.
+    HANDLE h = OpenEventLogA("", m_strLog.c_str());
+    ASSERT_TRUE(ClearEventLogA(h, nullptr));
+    CloseEventLog(h);
+    for (int i = 0; i < 5; ++i)
+        Report(1, "after");
+    m_monitor.Scan();
+    EXPECT_EQ(m_monitor.GetState(), MON_STATE_SHRANK);
+    EXPECT_EQ(m_monitor.m_nLastRecord, 5u);
+    EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1", "hit 2", "hit 3",
+                                                "hit 4", "hit 5"}));
+
+    // Cleared and left empty: nothing to read, and the next record is new.
+    h = OpenEventLogA("", m_strLog.c_str());
+    ASSERT_TRUE(ClearEventLogA(h, nullptr));
+    CloseEventLog(h);
+    m_monitor.Scan();
+    EXPECT_EQ(m_monitor.m_nLastRecord, 0u);
+    Report(1, "new");
+    m_monitor.Scan();
+    EXPECT_EQ(m_monitor.GetState(), MON_STATE_GREW);
+    EXPECT_EQ(Hits().back(), "hit 1");
+    EXPECT_EQ(Hits().size(), 9u);
+}
+
+TEST_F(EventScan, RecordTooLargeToReadIsPassedOverAndTheScanGoesOn)
+{
+    ASSERT_TRUE(AddEventLog("", m_strLog.c_str(), 0x400000, 0));
+    AddGroup(1, "hit %EVENT_SEQUENCE%");
+    Report(1, "small");
+    // More than the service hands out at once (0x7FFFF bytes).
+    HANDLE h = RegisterEventSourceInLogA("", m_strLog.c_str(), "TestSource");
+    ASSERT_NE(h, nullptr);
+    const std::string wide(30000, 'w');
+    std::vector<const char*> strings(18, wide.c_str());
+    ASSERT_TRUE(ReportEventA(h, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, static_cast<WORD>(strings.size()), 0,
+                             strings.data(), nullptr));
+    DeregisterEventSource(h);
+    m_monitor.Scan();
+    EXPECT_EQ(m_monitor.m_nLastRecord, 2u) << "the last record moves past it";
+    Report(1, "small again");
+    m_monitor.Scan();
+    EXPECT_EQ(m_monitor.m_nLastRecord, 3u);
+    EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 3"}));
+    const std::string log = SystemLog();
+    const std::string line = m_monitor.GetDisplayName() + " : Record 2 is larger than the read limit";
+    EXPECT_NE(log.find(line), std::string::npos);
+    EXPECT_EQ(log.find(line), log.rfind(line)) << "one line, the record is not read again";
+}
+
+TEST_F(EventScan, UnregisteredSourceLogsItsRegistryErrorOnceAScan)
+{
+    // A text key renders every event; no message file is registered.
+    auto* group = new CKeysAndActions;
+    auto* key = new CSearchKeyEvent;
+    key->SetText("never there");
+    group->AddKey(key);
+    m_monitor.AddWatchGroup(group);
+    for (int i = 0; i < 40; ++i)
+        Report(7, "x", "Unregistered");
+    m_monitor.Scan();
+    const std::string log = SystemLog();
+    const std::string line = "Error during read from registry [" + m_monitor.m_strServer +
+                             "] : 'SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + m_strLog +
+                             "\\Unregistered'";
+    std::size_t count = 0;
+    for (std::size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+        ++count;
+    EXPECT_EQ(count, 2u) << "the line, and once more with its count";
+    EXPECT_NE(log.find("Repeated 39 more times in this scan: " + line), std::string::npos);
+}
+
+// The scan reads a large log a slice at a time: records on both sides of
+// each slice's edge are tested once, and the position ends at the last.
+TEST_F(EventScan, LogLargerThanASliceIsTestedWhole)
+{
+    const DWORD nCount = 2 * EVENT_SCAN_SLICE + 3;
+    const std::vector<DWORD> arrMarked = {1, EVENT_SCAN_SLICE, EVENT_SCAN_SLICE + 1, 2 * EVENT_SCAN_SLICE + 1,
+                                          nCount};
+    std::vector<std::string> records;
+    CEvtEvent event;
+    event.m_strSourceName = "TestSource";
+    event.m_strComputerName = GetLocalComputerName();
+    for (DWORD i = 1; i <= nCount; ++i) {
+        event.m_dwRecordNumber = i;
+        event.m_dwTimeGenerated = event.m_dwTimeWritten = 1'700'000'000 + i;
+        event.m_dwEventID = std::find(arrMarked.begin(), arrMarked.end(), i) != arrMarked.end() ? 5 : 6;
+        records.push_back(EncodeEvtRecord(event));
+    }
+    ASSERT_TRUE(AddEventLog("", m_strLog.c_str(), 0xFFFF0000u, 0));
+    ASSERT_TRUE(AtomicWriteFile(*GetComputerFolder(nullptr, 0) + "/eventlog/" + m_strLog + ".evt",
+                                ComposeEvtFile(records, nCount + 1, 0xFFFF0000u, 0)));
+    AddGroup(5, "%EVENT_SEQUENCE%");
+    m_monitor.Scan();
+    EXPECT_EQ(m_monitor.m_nLastRecord, nCount);
+    std::vector<std::string> expected;
+    for (DWORD n : arrMarked)
+        expected.push_back(std::to_string(n));
+    EXPECT_EQ(Hits(), expected);
 }
 
 TEST_F(EventScan, WrappedLogStartsAtTheOldestRecord)
