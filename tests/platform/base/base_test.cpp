@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,6 +118,8 @@ TEST(FileIo, NewFilesAreOwnerOnlyAndReplacedFilesKeepTheirMode)
         struct stat st{};
         return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
     };
+    ::unlink((dir + "/new.qvw").c_str());
+    ::unlink((dir + "/backup.bak").c_str());
     ASSERT_TRUE(AtomicWriteFile(dir + "/new.qvw", "secret"));
     EXPECT_EQ(mode(dir + "/new.qvw"), 0600u);
     ASSERT_TRUE(AtomicWriteFile(dir + "/backup.bak", "secret", 0640));
@@ -151,4 +154,32 @@ TEST(FileIo, CappedAppendRotatesOnceAndLosesNoLine)
     ASSERT_TRUE(AppendToCappedFile(path, big, 400));
     EXPECT_EQ(ReadFileBytes(path).value_or(""), big);
     EXPECT_EQ(ReadFileBytes(RotatedLogPath(path)).value_or(""), current);
+}
+
+// A thread that writes as another account (as impersonation does) still
+// makes the program's own files as the program.
+TEST(FileIo, ProgramFilesBelongToTheProgramWhileImpersonating)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "switching the file-system identity needs root";
+    std::string dir = ::testing::TempDir() + "quorvil_fileio_owner";
+    ASSERT_TRUE(EnsureDirectory(dir));
+    ::chmod(dir.c_str(), 0777);
+    ::unlink((dir + "/own.log").c_str());
+    ::unlink((dir + "/theirs.log").c_str());
+    auto owner = [](const std::string& path) {
+        struct stat st{};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_uid : static_cast<uid_t>(-1);
+    };
+    std::thread([&] {
+        ::setfsuid(65534);
+        {
+            CProgramFileIdentity self;
+            EXPECT_TRUE(AppendToCappedFile(dir + "/own.log", "x\n", 1024));
+        }
+        EXPECT_TRUE(AppendToFile(dir + "/theirs.log", "x\n"));
+        ::setfsuid(0);
+    }).join();
+    EXPECT_EQ(owner(dir + "/own.log"), 0u);
+    EXPECT_EQ(owner(dir + "/theirs.log"), 65534u);
 }
