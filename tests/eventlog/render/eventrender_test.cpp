@@ -273,6 +273,32 @@ TEST_F(EventRenderTest, ReuseNoticesChangedRegistryAndFiles)
             "Error during connect to registry '\\\\SRV': 53 - The network path was not found."});
 }
 
+// One renderer serves a scan: it asks again only every
+// RENDER_FRESHNESS_EVENTS events, and logs a kept failure each time.
+TEST_F(EventRenderTest, KeptRenderingIsCheckedAgainAfterABlockOfEvents)
+{
+    const CEventStruct event = MakeEvent("AppSrc", 0x40020064, 0, {"a", "b"});
+    const std::string expected = "The service a was started by b.\r\n";
+    CEventRenderer renderer("SRV", "Application", "SRV\\Application");
+    auto render = [&] {
+        std::string description, category;
+        renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, description, category);
+        return description;
+    };
+    ASSERT_EQ(render(), expected);
+    AddSource("SRV", "AppSrc", std::string(SYSTEM32) + "first.mc");
+    for (unsigned i = 1; i < RENDER_FRESHNESS_EVENTS; ++i)
+        ASSERT_EQ(render(), expected) << i;
+    EXPECT_EQ(render(), Missing(0x40020064, "AppSrc", {"a", "b"})) << "checked again";
+
+    NewLogLines();
+    const CEventStruct missing = MakeEvent("NoSuchSource", 1, 0, {});
+    std::string description, category;
+    for (int i = 0; i < 3; ++i)
+        renderer.RenderEvent(RENDER_DESCRIPTION, missing, description, category);
+    EXPECT_EQ(NewLogLines().size(), 3u) << "the same lines as reading afresh";
+}
+
 TEST_F(EventRenderTest, ScanAndViewerThreadsRenderAtTheSameTime)
 {
     // The scan thread and the user interface thread share the reuse cache;
