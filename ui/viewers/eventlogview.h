@@ -8,8 +8,8 @@
 // or by dragging the row onto a watch group).
 //
 // The order (newest first) is one flag for every viewer of the process: read
-// from Settings/NewestFirst when a viewer is created and written back when it
-// is destroyed.
+// from Settings/NewestFirst when the first viewer is created and written
+// back when the last one is destroyed.
 //
 // Threads: user interface thread only. The view registers itself with the
 // frame's document in its constructor and removes itself in its destructor;
