@@ -27,7 +27,6 @@ TEST(MainFrameScreenshot, DemoWorkspace)
         CMainFrame frame(doc, queue);
         frame.resize(900, 520);
         frame.show();
-        doc.UpdateAllViews(HINT_SCRIPT_RUN);
         frame.SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0);
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&frame));
         EXPECT_EQ(frame.windowTitle(), "demo.qvw - Quorvil");
