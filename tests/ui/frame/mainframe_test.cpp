@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -178,8 +179,9 @@ TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
     QSystemTrayIcon* tray = m_pFrame->GetTrayIcon();
     EXPECT_EQ(tray->toolTip(), "Brannick Quorvil - Stopped");
 
-    // The scan thread's messages arrive through the queue.
-    m_queue.Post(WM_SCAN_STATE, SCAN_STATE_COUNTDOWN, 30);
+    // The scan thread's messages arrive through the queue, posted on its
+    // own thread.
+    std::thread([this] { m_queue.Post(WM_SCAN_STATE, SCAN_STATE_COUNTDOWN, 30); }).join();
     EXPECT_TRUE(QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Starting"; }, 5000));
     EXPECT_TRUE(StatusShows("Autoscan starting in 30 seconds ..."));
     EXPECT_TRUE(pane->IsRunning());
