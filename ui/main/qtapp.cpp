@@ -14,6 +14,7 @@ CQtApp::CQtApp(CQuorvilCommandLineInfo cmdInfo) : CQuorvilApp(std::move(cmdInfo)
     SetFrontEnd(&m_ui);
     SetMainWindowQueue(&m_queue);
     SetTaskUi(&m_taskUi);
+    SetClipboard(&m_clipboard);
 }
 
 CQtApp::~CQtApp()
@@ -23,6 +24,7 @@ CQtApp::~CQtApp()
         pManager->StopScanThread();
     m_pFrame.reset();
     SetTaskUi(nullptr);
+    SetClipboard(nullptr);
     SetMainWindowQueue(nullptr);
     SetFrontEnd(nullptr);
     GetDocument().SetUi(nullptr);

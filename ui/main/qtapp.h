@@ -1,15 +1,16 @@
 #pragma once
 // CQtApp: the desktop program's application object. Beyond the common
 // start-up it reads the Shift key for the reload rule, installs the desktop
-// answers (message boxes, dialogs, task messages) and the main window's
-// queue before start-up posts into it, and creates, places and shows the
-// main window (hidden with /h).
+// answers (message boxes, dialogs, task messages), the desktop clipboard
+// and the main window's queue before start-up posts into it, and creates,
+// places and shows the main window (hidden with /h).
 //
 // Threads: the window (main) thread, inside a running QApplication.
 #include <memory>
 
 #include "app/startup.h"
 #include "platform/base/msgqueue.h"
+#include "ui/common/qtclipboard.h"
 #include "ui/main/qtdocumentui.h"
 #include "ui/main/qttaskui.h"
 
@@ -35,6 +36,7 @@ private:
     CMessageQueue m_queue;
     CQtDocumentUi m_ui;
     CQtTaskUi m_taskUi;
+    CQtClipboard m_clipboard;
     std::unique_ptr<CMainFrame> m_pFrame;
 };
 

@@ -5,7 +5,7 @@
 
 #include "core/model/keysandactions.h"
 #include "core/model/monitoredobject.h"
-#include "ui/tree/qtclipboard.h"
+#include "ui/common/qtclipboard.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "ui/common/icons.h"
 #include "ui/common/mainframe.h"
 #include "ui/common/qtstrings.h"
-#include "ui/tree/logcommandbridge.h"
+#include "ui/commands/logcommands.h"
 #include "ui/tree/pasteanalysis.h"
 #include "ui/tree/pastesource.h"
 #include "ui/tree/tasktestrun.h"
@@ -402,7 +402,7 @@ bool IsTreeCommand(UINT nID)
     case ID_VIEW_REFRESH:
         return true;
     default:
-        return IsSharedLogCommand(nID);
+        return IsLogCommand(nID);
     }
 }
 
@@ -441,9 +441,9 @@ bool CQuorvilView::IsCommandEnabledFor(QTreeWidgetItem* pItem, UINT nID) const
     default:
         break;
     }
-    if (!IsSharedLogCommand(nID) || !(bLog || kind == ITEM_KIND_SYSTEM_LOG))
+    if (!IsLogCommand(nID) || !(bLog || kind == ITEM_KIND_SYSTEM_LOG))
         return false;
-    return IsSharedLogCommandEnabled(m_doc, NodeID(pItem), nID);
+    return IsLogCommandEnabled(m_doc, NodeID(pItem), nID);
 }
 
 bool CQuorvilView::IsCommandEnabled(UINT nID) const
@@ -468,7 +468,7 @@ QString CQuorvilView::CommandText(UINT nID) const
     case ID_VIEW_REFRESH:
         return QStringLiteral("&Refresh\tF5");
     default:
-        return IsSharedLogCommand(nID) ? SharedLogCommandText(m_doc, GetSelectedID(), nID, false)
+        return IsLogCommand(nID) ? LogCommandText(m_doc, GetSelectedID(), nID, false)
                                        : QString();
     }
 }
@@ -536,7 +536,7 @@ void CQuorvilView::RunCommand(QTreeWidgetItem* pItem, UINT nID)
             Delete(pItem);
         return;
     }
-    RunSharedLogCommand(m_frame, NodeID(pItem), nID);
+    RunLogCommand(m_frame, NodeID(pItem), nID);
 }
 
 void CQuorvilView::Configure(QTreeWidgetItem* pItem)
@@ -599,7 +599,7 @@ std::unique_ptr<QMenu> CQuorvilView::CreateContextMenu()
         return addEnabled(nID, text, IsCommandEnabledFor(pItem, nID));
     };
     auto addShared = [&](UINT nID) {
-        return add(nID, SharedLogCommandText(m_doc, dwID, nID, true));
+        return add(nID, LogCommandText(m_doc, dwID, nID, true));
     };
     auto addPaste = [&] {
         const int nResult = AnalysePasteAt(source, pItem);

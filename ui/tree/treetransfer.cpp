@@ -8,7 +8,7 @@
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/tree/pastesource.h"
-#include "ui/tree/qtclipboard.h"
+#include "ui/common/qtclipboard.h"
 #include "ui/tree/quorvilview.h"
 #include "ui/tree/treenodes.h"
 #include "ui/tree/workspacetree.h"

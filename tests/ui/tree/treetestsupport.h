@@ -25,7 +25,7 @@
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"
 #include "ui/common/messagebox.h"
-#include "ui/tree/qtclipboard.h"
+#include "ui/common/qtclipboard.h"
 #include "ui/tree/quorvilview.h"
 
 class CTestDocumentUi final : public IDocumentUi {

@@ -1,4 +1,4 @@
-#include "ui/tree/qtclipboard.h"
+#include "ui/common/qtclipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
