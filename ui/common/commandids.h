@@ -34,6 +34,10 @@ constexpr UINT ID_VIEW_TEXT_SUMMARY = 32840;
 constexpr UINT ID_VIEW_EVENT_SUMMARY = 32841;
 constexpr UINT ID_VIEW_DETAIL = 32838;
 constexpr UINT ID_EVENT_VIEWER = 32819;
+constexpr UINT ID_VIEW_FIND_NEXT = 32862;
+// The event viewer's order.
+constexpr UINT ID_EVENT_NEWEST_FIRST = 32860;
+constexpr UINT ID_EVENT_OLDEST_FIRST = 32861;
 
 // Logs.
 constexpr UINT ID_LOG_NEW_TEXT = 32771;

@@ -200,6 +200,9 @@ void CMainFrame::CreateActions()
     AddAction(ID_LOG_CONFIGURE, "C&onfigure...\tCtrl+Enter", QKeySequence(Qt::CTRL | Qt::Key_Return),
               s->standardIcon(QStyle::SP_FileDialogDetailedView));
     AddAction(ID_VIEW_FIND, "&Find...", {}, GetToolIcon(ToolIcon::Find));
+    AddAction(ID_VIEW_FIND_NEXT, "Find &Next\tF3", QKeySequence::FindNext);
+    AddAction(ID_EVENT_NEWEST_FIRST, "Ne&west First")->setCheckable(true);
+    AddAction(ID_EVENT_OLDEST_FIRST, "Ol&dest First")->setCheckable(true);
     AddAction(ID_LOG_NEW_TEXT, "New te&xt log...", {}, GetImageIcon(IMAGE_TEXT_LOG));
     AddAction(ID_LOG_NEW_EVENT, "New e&vent Log...", {}, GetImageIcon(IMAGE_EVENT_LOG));
     AddAction(ID_LOG_ENABLE, "Disa&ble\tCtrl+T", QKeySequence(Qt::CTRL | Qt::Key_T));
@@ -254,10 +257,10 @@ void CMainFrame::CreateMenus()
     QMenu* file =
         AddMenu("&File", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_RUN_SCRIPT, 0, ID_APP_EXIT});
     connect(file, &QMenu::aboutToShow, this, [this, file] { UpdateRecentFiles(file); });
-    AddMenu("&Edit", {ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_LOG_DELETE, ID_LOG_CONFIGURE, 0, ID_VIEW_FIND});
+    AddMenu("&Edit", {ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_LOG_DELETE, ID_LOG_CONFIGURE, 0, ID_VIEW_FIND, ID_VIEW_FIND_NEXT});
     QMenu* view = AddMenu("&View", {ID_VIEW_TEXT_SUMMARY, ID_VIEW_EVENT_SUMMARY, 0, ID_VIEW_SYSTEM_LOG,
-                                    ID_VIEW_TEXT_AUDIT, ID_VIEW_NT_AUDIT, 0, ID_VIEW_DETAIL, ID_EVENT_VIEWER,
-                                    ID_VIEW_REFRESH});
+                                    ID_VIEW_TEXT_AUDIT, ID_VIEW_NT_AUDIT, 0, ID_VIEW_DETAIL, ID_EVENT_NEWEST_FIRST,
+                                    ID_EVENT_OLDEST_FIRST, ID_EVENT_VIEWER, ID_VIEW_REFRESH});
     AddMenu("&Logs", {ID_LOG_NEW_TEXT, ID_LOG_NEW_EVENT, 0, ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, 0,
                       ID_LOG_EDITOR, ID_LOG_CLEAR, ID_LOG_MARK, ID_LOG_FAST_MARK, ID_TEST_TASK, ID_LOG_RENAME, 0,
                       ID_LOG_EXPLORER, ID_LOG_COMMAND_BOX, 0, ID_QUICK_START});

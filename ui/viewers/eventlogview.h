@@ -34,8 +34,6 @@ class QTimer;
 // ui/common/commandids.h).
 constexpr UINT ID_EVENT_PROPERTIES = 109;
 constexpr UINT ID_EVENT_WATCH = 110;
-constexpr UINT ID_EVENT_NEWEST_FIRST = 32860;
-constexpr UINT ID_EVENT_OLDEST_FIRST = 32861;
 
 class CEventLogView : public QWidget, public IView, public ICommandTarget {
     Q_OBJECT

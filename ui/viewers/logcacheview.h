@@ -30,9 +30,6 @@ class CTextPane;
 class IMainFrame;
 class QProgressBar;
 
-// Find next, besides the commands of ui/common/commandids.h.
-constexpr UINT ID_VIEW_FIND_NEXT = 32862;
-
 class CLogCacheView : public QWidget, public IView, public ICommandTarget {
     Q_OBJECT
 public:
