@@ -172,8 +172,12 @@ void CEventMonitor::Scan()
     CEventList list;
     bool bLoggedOn = true;
     for (DWORD nNext = nFirst; nNext <= nLast;) {
-        if (!bLoggedOn && !(bLoggedOn = LogonAsUser()))
-            break;
+        if (!bLoggedOn && !(bLoggedOn = LogonAsUser())) {
+            // The logon set the error state and said why; the rest waits
+            // for the next scan.
+            m_nLastRecord = nLastCompleted;
+            return;
+        }
         const DWORD nSliceLast = nLast - nNext < EVENT_SCAN_SLICE ? nLast : nNext + EVENT_SCAN_SLICE - 1;
         list.DeleteAll();
         const BOOL bRead = log.ReadEvents(nNext, nSliceLast, list);
@@ -199,12 +203,13 @@ void CEventMonitor::Scan()
                             static_cast<unsigned>(nLastCompleted));
             return;
         }
-        // A record passed over by the read (too large to hand out) counts
-        // as handled, so the position moves past it.
+        // Every record up to the one the read reached is done: tested, or
+        // passed over by the read (too large to hand out), so the position
+        // moves past it too.
         const DWORD nReached = log.GetLastReached();
         if (!bRead || nReached < nNext)
             break;
-        nLastCompleted = std::max(nLastCompleted, nReached);
+        nLastCompleted = nReached;
         nNext = nReached + 1;
     }
     if (bLoggedOn)

@@ -185,8 +185,11 @@ TEST_F(Program, HelpVersionAndBadOptions)
     const Case cases[] = {
         {{"--help"}, 0, "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]", ""},
         {{"--version"}, 0, "quorvil 0.1.0 (Quorvil 0.10, build 9)\n", ""},
-        {{"--frobnicate"}, 2, "", "quorvil: unknown option '--frobnicate' (see quorvil --help)\n"},
-        {{"/H", "w.qvw"}, 2, "", "quorvil: unknown option '/H' (see quorvil --help)\n"},
+        // Unknown switches, "/H" in capitals among them, are ignored with a warning.
+        {{"--frobnicate", "--version"}, 0, "quorvil 0.1.0 (Quorvil 0.10, build 9)\n",
+         "quorvil: warning: ignoring unknown option '--frobnicate'\n"},
+        {{"/H", "--help"}, 0, "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]",
+         "quorvil: warning: ignoring unknown option '/H'\n"},
         {{"a.qvw", "b.qvw"}, 2, "",
          "quorvil: more than one workspace file: 'a.qvw' and 'b.qvw' (see quorvil --help)\n"},
     };
