@@ -23,7 +23,11 @@ DWORD AppendNumberInsert(std::string& out, std::string_view flags, char conversi
         out += text;
         return ERROR_SUCCESS;
     }
-    const std::string format = "%" + std::string(flags) + (conversion == 'c' ? "" : "ll") + conversion;
+    std::string format(1, '%');
+    format.append(flags);
+    if (conversion != 'c')
+        format.append("ll");
+    format.push_back(conversion);
     // Sized first, then written (the width may be large). The format is
     // built from checked flags, width and precision and one conversion.
 #pragma GCC diagnostic push
