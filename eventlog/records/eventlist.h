@@ -19,6 +19,24 @@ public:
     void Add(std::unique_ptr<CEventStruct> pEvent) { m_arrEvents.push_back(std::move(pEvent)); }
     void Add(CEventStruct* pEvent) { Add(std::unique_ptr<CEventStruct>(pEvent)); }
     void DeleteAll() { m_arrEvents.clear(); }
+    // Empties the list but keeps the records' memory for NewRecord, so a
+    // reader that refills the list over and over allocates once.
+    void Recycle()
+    {
+        for (auto& pEvent : m_arrEvents)
+            m_arrSpare.push_back(std::move(pEvent));
+        m_arrEvents.clear();
+    }
+    // A record to fill and Add: a recycled one (holding old values, which
+    // SetFromRecord replaces) or a new empty one.
+    std::unique_ptr<CEventStruct> NewRecord()
+    {
+        if (m_arrSpare.empty())
+            return std::make_unique<CEventStruct>();
+        std::unique_ptr<CEventStruct> pEvent = std::move(m_arrSpare.back());
+        m_arrSpare.pop_back();
+        return pEvent;
+    }
     void Reserve(std::size_t nCount) { m_arrEvents.reserve(nCount); }
 
     // The record at the zero-based position, advancing the position; null
@@ -41,4 +59,5 @@ public:
 
 private:
     std::vector<std::unique_ptr<CEventStruct>> m_arrEvents;
+    std::vector<std::unique_ptr<CEventStruct>> m_arrSpare; // recycled, not in the list
 };

@@ -179,7 +179,7 @@ bool ConvertEventRecords(const BYTE* pBlock, DWORD nBytes, CEventList& list, con
             return false;
         }
         const BYTE* pRecord = pBlock + nAt;
-        auto pEvent = std::make_unique<CEventStruct>();
+        std::unique_ptr<CEventStruct> pEvent = list.NewRecord();
         if (pEvent->SetFromRecord(reinterpret_cast<const EVENTLOGRECORD*>(pRecord), nLeft, pAccounts))
             list.Add(std::move(pEvent));
         else

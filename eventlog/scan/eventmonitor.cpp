@@ -179,7 +179,7 @@ void CEventMonitor::Scan()
             return;
         }
         const DWORD nSliceLast = nLast - nNext < EVENT_SCAN_SLICE ? nLast : nNext + EVENT_SCAN_SLICE - 1;
-        list.DeleteAll();
+        list.Recycle();
         const BOOL bRead = log.ReadEvents(nNext, nSliceLast, list);
         RevertLogon();
         bLoggedOn = false;

@@ -525,7 +525,8 @@ DWORD CEvtFile::Refresh()
         if (size < HEADER + ELF_EOF_RECORD_SIZE || size > 0xFFFFFFF0u)
             return ERROR_EVENTLOG_FILE_CORRUPT;
         auto mapping = std::make_shared<CMapping>();
-        mapping->m_p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, m_fd, 0);
+        // Populated at once: the index walk that follows touches every page.
+        mapping->m_p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, m_fd, 0);
         if (mapping->m_p == MAP_FAILED)
             return SetLastErrorFromErrno();
         mapping->m_n = size;

@@ -150,6 +150,14 @@ TEST_F(EventLogHandle, RecordLargerThanTheBlockUsesABufferOfItsOwn)
     ASSERT_EQ(Numbers(list), (std::vector<DWORD>{1, 2, 3}));
     EXPECT_EQ(list.Find(2)->m_arrStrings, (std::vector<std::string>{wide, wide, wide, wide}));
 
+    // Recycled records take every value of the record read into them: the
+    // one that held four strings now holds one, and the other way round.
+    list.Recycle();
+    EXPECT_TRUE(handle.ReadEvents(2, 3, list));
+    ASSERT_EQ(Numbers(list), (std::vector<DWORD>{2, 3}));
+    EXPECT_EQ(list.Find(2)->m_arrStrings, (std::vector<std::string>{wide, wide, wide, wide}));
+    EXPECT_EQ(list.Find(3)->m_arrStrings, (std::vector<std::string>{"after"}));
+
     // The service never hands out the fourth record: it is passed over with
     // one line and the read goes on to the fifth.
     CEventList rest;
