@@ -1,8 +1,9 @@
 #pragma once
 // CEventMonitor: the monitored log of one event log on one computer. Its
 // scan reads the records added since the last one it handled, survives a
-// cleared or wrapped log, renders each new event once, offers it to every
-// watch group in order and runs the tasks of the groups that fire.
+// wrapped log or one cleared elsewhere, renders a new event once when a key
+// or a task needs its text, offers it to every watch group in order and runs
+// the tasks of the groups that fire.
 //
 // Threads: Scan runs on the scan thread; ClearLog, MarkLog and JumpToEnd on
 // the thread that issues the command. Logon and impersonation act on the
