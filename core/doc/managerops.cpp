@@ -56,7 +56,7 @@ void TakeScanState(CFileMonitor& edited, const CFileMonitor& live)
 void TakeScanState(CEventMonitor& edited, const CEventMonitor& live)
 {
     TakeScanState(static_cast<CMonitoredObject&>(edited), live);
-    edited.m_nLastRecord = live.m_nLastRecord;
+    edited.TakeScanStateFrom(live);
 }
 
 // Copies the log of kind T and shows its sheet; on OK the copy is assigned

@@ -657,9 +657,7 @@ BOOL CMonManager::ClearLog(DWORD dwID)
     CMonitoredObject* pLog = nullptr;
     BOOL bResult = FALSE;
     if (SpecialLogFile(dwID, name, path)) {
-        bResult = std::remove(path.c_str()) == 0;
-        if (!bResult)
-            SetLastErrorFromErrno();
+        bResult = DeleteLogFile(path.c_str());
     } else if ((pLog = FindLog(dwID)) != nullptr) {
         name = pLog->GetDisplayName();
         bResult = pLog->ClearLog();

@@ -351,6 +351,13 @@ void CEventMonitor::RenderEvent(DWORD dwFlags, const CEventStruct& event, std::s
         .RenderEvent(dwFlags, event, strDescription, strCategory);
 }
 
+void CEventMonitor::TakeScanStateFrom(const CEventMonitor& live)
+{
+    m_nLastRecord = live.m_nLastRecord;
+    m_nSeenOldest = live.m_nSeenOldest;
+    m_nSeenIdentity = live.m_nSeenIdentity;
+}
+
 void RegisterEventScanClasses()
 {
     RegisterCoreClasses();

@@ -59,6 +59,11 @@ public:
     CTime m_timeCutoff;
     DWORD m_nLastRecord = 0;
 
+    // Takes what scans of live have reached and seen (last record, oldest
+    // record, file identity), so that an edited copy assigned back to the
+    // log does not take its scan back.
+    void TakeScanStateFrom(const CEventMonitor& live);
+
 private:
     struct CEventTexts;
     // Offers one event to every watch group in order and runs the tasks of
