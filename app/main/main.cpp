@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/commandline.h"
+#include "app/display.h"
 #include "app/settings/appsettings.h"
 #include "app/headless.h"
 #include "app/startup.h"
@@ -55,8 +56,12 @@ int main(int argc, char** argv)
 
 #ifdef QUORVIL_DESKTOP
     if (HaveDisplay() && !cmdInfo.m_bHeadless && !cmdInfo.m_bOnce &&
-        !(cmdInfo.m_bRunScript && !cmdInfo.m_strFileName.empty()))
-        return EndProgram(RunDesktop(cmdInfo, argc, argv));
+        !(cmdInfo.m_bRunScript && !cmdInfo.m_strFileName.empty())) {
+        std::string reason;
+        if (CanOpenDisplay(&reason))
+            return EndProgram(RunDesktop(cmdInfo, argc, argv));
+        std::fprintf(stderr, "quorvil: %s; running without a window\n", reason.c_str());
+    }
 #endif
     CQuorvilApp app(cmdInfo);
     CHeadlessFrontEnd frontEnd(app);
