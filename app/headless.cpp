@@ -165,7 +165,7 @@ bool CHeadlessFrontEnd::Drain()
 void CHeadlessFrontEnd::Shutdown()
 {
     CMonManager* pManager = m_doc.m_pManager.get();
-    if (pManager && pManager->IsScanThreadRunning())
+    if (pManager && pManager->HasScanThreads())
         pManager->StopScanThread();
     // What the scan thread posted until it ended: its last states and a
     // save request for the positions of its last pass.

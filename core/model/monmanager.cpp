@@ -268,6 +268,8 @@ BOOL CMonManager::StartScanThread()
 
     // Threads that ended are released; the newest one still stopping is the
     // one the new thread waits for (it waited for any older one itself).
+    if (m_hScanThread)
+        m_stopping.push_back(std::move(m_hScanThread));
     std::erase_if(m_stopping, [](const std::shared_ptr<CScanThread>& p) {
         if (!p->exited.IsSet())
             return false;
@@ -324,7 +326,9 @@ void CMonManager::RequestStop()
 
 BOOL CMonManager::StopScanThread()
 {
-    RequestStop();
+    // Threads that are only finishing were asked (and logged) already.
+    if (m_hScanThread || m_stopping.empty())
+        RequestStop();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_dwStopTimeoutMs);
     BOOL bAllEnded = TRUE;
     for (auto& pThread : m_stopping) {
@@ -354,6 +358,13 @@ BOOL CMonManager::StopScanThread()
 BOOL CMonManager::IsScanThreadRunning() const
 {
     return m_hScanThread && !m_hScanThread->exited.IsSet();
+}
+
+BOOL CMonManager::HasScanThreads() const
+{
+    return IsScanThreadRunning() || std::any_of(m_stopping.begin(), m_stopping.end(), [](const auto& p) {
+               return !p->exited.IsSet();
+           });
 }
 
 BOOL CMonManager::RunWhenNotScanning(CMonitoredObject* pLog, LPARAM lHint, std::function<void()> edit)
@@ -446,7 +457,7 @@ BOOL CMonManager::DeleteLog(DWORD dwID)
 
 void CMonManager::RemoveAllLogs()
 {
-    if (IsScanThreadRunning() || !m_stopping.empty())
+    if (HasScanThreads())
         StopScanThread();
     while (GetLogCount() > 0)
         RemoveLogAt(0);

@@ -80,6 +80,10 @@ public:
     BOOL StopScanThread();
     // Whether a scan thread runs that was not asked to stop.
     BOOL IsScanThreadRunning() const;
+    // Whether any scan thread may still run: one that scans, or one that was
+    // asked to stop and has not ended yet. The program's end stops them all
+    // (StopScanThread) before the main window's queue goes.
+    BOOL HasScanThreads() const;
 
     // The log list (any thread).
     int GetLogCount() const;

@@ -812,7 +812,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     if (!AppSettings::GetNoConfirmExit() &&
         ShowMessageBox(this, "Are you sure you wish to leave Quorvil?", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    if (CMonManager* pManager = m_doc.m_pManager.get(); pManager && pManager->IsScanThreadRunning())
+    if (CMonManager* pManager = m_doc.m_pManager.get(); pManager && pManager->HasScanThreads())
         pManager->StopScanThread();
     // What the scan thread said until it ended: its state and a save of its
     // last positions.
@@ -832,7 +832,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 void CMainFrame::OnCommitData()
 {
     WriteSystemLog("System shutdown pending, shutting Quorvil down...");
-    if (CMonManager* pManager = m_doc.m_pManager.get(); pManager && pManager->IsScanThreadRunning())
+    if (CMonManager* pManager = m_doc.m_pManager.get(); pManager && pManager->HasScanThreads())
         pManager->StopScanThread();
 }
 

@@ -20,7 +20,7 @@ CQtApp::CQtApp(CQuorvilCommandLineInfo cmdInfo) : CQuorvilApp(std::move(cmdInfo)
 CQtApp::~CQtApp()
 {
     // The scan thread posts to this queue and may wait in a task message.
-    if (CMonManager* pManager = GetDocument().m_pManager.get(); pManager && pManager->IsScanThreadRunning())
+    if (CMonManager* pManager = GetDocument().m_pManager.get(); pManager && pManager->HasScanThreads())
         pManager->StopScanThread();
     m_pFrame.reset();
     SetTaskUi(nullptr);

@@ -316,6 +316,7 @@ TEST_F(ScanThread, ThreadThatDoesNotStopInTimeIsAbandonedRunsNoTaskAndStartWorks
     EXPECT_NE(SystemLog().find("Error waiting for scan to halt: Thread did not exit - timeout"),
               std::string::npos);
     EXPECT_FALSE(m_manager->IsScanThreadRunning()) << "Start is possible again";
+    EXPECT_TRUE(m_manager->HasScanThreads()) << "the program's end must still stop it";
     EXPECT_FALSE(g_hStopScanEvent.IsSet());
 
     // A new thread starts at once but scans only after the old one ended.
