@@ -331,16 +331,29 @@ TEST_F(ScanThread, ThreadThatDoesNotStopInTimeIsAbandonedRunsNoTaskAndStartWorks
     EXPECT_EQ(maxScanning, 1) << "two threads scanned at once";
 }
 
+namespace {
+
+// A scan thread whose only log waits at the gate in its scan; the log tells
+// when it is deleted. Null when the scan did not begin.
+CTestLog* StartScanWaitingAtGate(CMonManager& manager, std::shared_ptr<CManualResetEvent> deleted, CGate& gate)
+{
+    auto* log = new CWatchedLog(std::move(deleted));
+    log->SetInterval(0);
+    manager.AddLog(log);
+    log->m_onScan = [&gate](CTestLog&) { gate.Wait(); };
+    if (!manager.StartScanThread() || !gate.WaitForWaiter())
+        return nullptr;
+    return log;
+}
+
+} // namespace
+
 TEST_F(ScanThread, DestroyingTheManagerDoesNotWaitBeyondTheTimeOut)
 {
     auto deleted = std::make_shared<CManualResetEvent>();
-    auto* log = new CWatchedLog(deleted);
-    log->SetInterval(0);
-    m_manager->AddLog(log);
     CGate gate;
-    log->m_onScan = [&](CTestLog&) { gate.Wait(); };
-    ASSERT_TRUE(m_manager->StartScanThread());
-    ASSERT_TRUE(gate.WaitForWaiter());
+    CTestLog* log = StartScanWaitingAtGate(*m_manager, deleted, gate);
+    ASSERT_NE(log, nullptr);
     m_manager->m_dwStopTimeoutMs = 50;
     m_manager.reset(); // returns while the scan still waits
     EXPECT_FALSE(deleted->IsSet()) << "the log was freed under its scan";
@@ -352,13 +365,9 @@ TEST_F(ScanThread, DestroyingTheManagerDoesNotWaitBeyondTheTimeOut)
 TEST_F(ScanThread, DeletingALogBeingScannedReturnsAtOnceAndFreesItAfterTheScan)
 {
     auto deleted = std::make_shared<CManualResetEvent>();
-    auto* log = new CWatchedLog(deleted);
-    log->SetInterval(0);
-    m_manager->AddLog(log);
     CGate gate;
-    log->m_onScan = [&](CTestLog&) { gate.Wait(); };
-    ASSERT_TRUE(m_manager->StartScanThread());
-    ASSERT_TRUE(gate.WaitForWaiter());
+    CTestLog* log = StartScanWaitingAtGate(*m_manager, deleted, gate);
+    ASSERT_NE(log, nullptr);
     EXPECT_TRUE(m_manager->DeleteLog(log->GetID()));
     EXPECT_EQ(m_manager->GetLogCount(), 0);
     EXPECT_FALSE(deleted->IsSet()) << "freed under its scan";
