@@ -37,7 +37,7 @@ screenshots: build
 
 # The tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B build-asan -G Ninja -DQUORVIL_GUI=OFF -DCMAKE_BUILD_TYPE=Debug \
+	cmake -S . -B build-asan -G Ninja -DQUORVIL_GUI=$(GUI) -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUORVIL_SANITIZE="address;undefined"
 	cmake --build build-asan -j $(JOBS) --target all_tests
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
