@@ -33,21 +33,25 @@ function(quorvil_library name)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE quorvil_flags ${ARG_PRIVATE})
 endfunction()
 
-# quorvil_test(NAME SOURCES ... LIBS ... [LABELS ...])
+# quorvil_test(NAME [OWN_MAIN] SOURCES ... LIBS ... [LABELS ...] [ENVIRONMENT A=1 ...])
 # One test executable per library; tests labelled "thread" also run under
 # ThreadSanitizer in CI.
 add_custom_target(all_tests)
 add_custom_target(thread_tests)
 function(quorvil_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/isolated_env.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quorvil_flags GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quorvil_flags GTest::gtest GTest::gmock)
+  if(NOT ARG_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
   add_test(NAME ${name} COMMAND ${name})
+  set(_env QUORVIL_SOURCE_DIR=${PROJECT_SOURCE_DIR} QUORVIL_BINARY_DIR=${PROJECT_BINARY_DIR} ${ARG_ENVIRONMENT})
   set_tests_properties(${name} PROPERTIES
     LABELS "${ARG_LABELS}"
     TIMEOUT 300
-    ENVIRONMENT "QUORVIL_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORVIL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    ENVIRONMENT "${_env}")
   add_dependencies(all_tests ${name})
   if("thread" IN_LIST ARG_LABELS)
     add_dependencies(thread_tests ${name})
@@ -78,16 +82,11 @@ endfunction()
 # offscreen platform inside a QApplication (tests/ui/support/qtest_main.cpp).
 function(quorvil_ui_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/isolated_env.cpp
-    ${PROJECT_SOURCE_DIR}/tests/ui/support/qtest_main.cpp)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support
-    ${PROJECT_SOURCE_DIR}/tests/ui/support)
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quorvil_flags Qt6::Test GTest::gtest GTest::gmock)
+  quorvil_test(${name} OWN_MAIN
+    SOURCES ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/ui/support/qtest_main.cpp
+    LIBS ${ARG_LIBS} Qt6::Test
+    LABELS ui ${ARG_LABELS}
+    ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/ui/support)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES
-    LABELS "ui;${ARG_LABELS}"
-    TIMEOUT 300
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORVIL_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORVIL_BINARY_DIR=${PROJECT_BINARY_DIR}")
-  add_dependencies(all_tests ${name})
 endfunction()
