@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "brancmn/brancmn.h"
+#include "common/brancmn.h"
 
 namespace {
 

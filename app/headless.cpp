@@ -8,8 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/settings/systemlog.h"
-#include "core/model/frontend.h"
+#include "settings/systemlog.h"
+#include "core/frontend.h"
 #include "quorvil_version.h"
 
 namespace {

@@ -27,7 +27,7 @@
 #include <thread>
 
 #include "app/startup.h"
-#include "core/doc/documentui.h"
+#include "workspace/documentui.h"
 #include "platform/base/msgqueue.h"
 
 // Posted by the signal watcher: end the program.

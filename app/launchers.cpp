@@ -4,11 +4,11 @@
 
 #include <unistd.h>
 
-#include "app/settings/appsettings.h"
-#include "app/settings/systemlog.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
 #include "app/version.h"
-#include "bransched/process.h"
-#include "core/model/frontend.h"
+#include "tasklib/process.h"
+#include "core/frontend.h"
 #include "platform/base/win32error.h"
 
 namespace {

@@ -3,13 +3,13 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/settings/appsettings.h"
-#include "app/settings/systemlog.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
 #include "app/version.h"
-#include "brancmn/brancmn.h"
-#include "core/archive/archive.h"
-#include "core/doc/script.h"
-#include "core/model/logon.h"
+#include "common/brancmn.h"
+#include "archive/archive.h"
+#include "workspace/script.h"
+#include "core/logon.h"
 #include "eventlog/render/quorvilsource.h"
 #include "platform/base/fileio.h"
 #include "platform/base/strformat.h"

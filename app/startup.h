@@ -19,7 +19,7 @@
 
 #include "app/commandline.h"
 #include "app/recentfiles.h"
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 
 class CQuorvilApp {
 public:

@@ -1,4 +1,4 @@
 #pragma once
 // Registers the persistent classes of the search keys for creation by name
-// (see core/archive/object.h); the program calls it at start-up.
+// (see archive/object.h); the program calls it at start-up.
 void RegisterMatchClasses();

@@ -1,6 +1,6 @@
 #include "match/searchkey.h"
 
-#include "core/archive/globalarchive.h"
+#include "archive/globalarchive.h"
 
 IMPLEMENT_SERIAL(CSearchKey, CObject, VERSIONABLE_SCHEMA | 1)
 

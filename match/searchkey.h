@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "core/archive/archive.h"
+#include "archive/archive.h"
 #include "platform/base/win32types.h"
 #include "platform/clipboard/globalmem.h"
 

@@ -31,7 +31,7 @@
 #include <string_view>
 #include <vector>
 
-#include "eventlog/records/eventstruct.h"
+#include "eventrecords/eventstruct.h"
 #include "match/searchkey.h"
 #include "match/textfold.h"
 

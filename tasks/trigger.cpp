@@ -1,8 +1,8 @@
 #include "tasks/trigger.h"
 
-#include "core/model/monmanager.h"
+#include "core/monmanager.h"
 
-#include "bransched/oledatetime.h"
+#include "tasklib/oledatetime.h"
 #include "match/searchkeytext.h"
 
 std::atomic<LONG> g_nTaskSequence{0};

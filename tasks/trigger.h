@@ -2,7 +2,7 @@
 // Triggering: what happens when a scan offers one entry (a text line or an
 // event) to one watch group. The keys are tested and count their hits; a
 // triggered group gets its substitution variables set (the names are the
-// VAR_* constants of bransched/taskvariables.h) and the next task sequence
+// VAR_* constants of tasklib/taskvariables.h) and the next task sequence
 // number; the launch rule then runs the task or holds it back.
 //
 // The scan calls, per entry and group: ResetHits, the trigger, and when
@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "bransched/taskvariables.h"
-#include "core/model/keysandactions.h"
+#include "tasklib/taskvariables.h"
+#include "core/keysandactions.h"
 #include "match/textfold.h"
 #include "platform/base/modeltime.h"
 #include "platform/base/win32types.h"

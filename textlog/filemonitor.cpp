@@ -7,11 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/settings/appsettings.h"
-#include "app/settings/systemlog.h"
-#include "brancmn/brancmn.h"
-#include "core/model/itemid.h"
-#include "core/model/monmanager.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "common/brancmn.h"
+#include "core/itemid.h"
+#include "core/monmanager.h"
 #include "match/keysetfinder.h"
 #include "match/searchkeytext.h"
 #include "platform/base/strformat.h"

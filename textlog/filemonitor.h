@@ -24,8 +24,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/model/keysandactions.h"
-#include "core/model/monitoredobject.h"
+#include "core/keysandactions.h"
+#include "core/monitoredobject.h"
 #include "match/textfold.h"
 #include "platform/base/modeltime.h"
 

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/model/monmanager.h"
+#include "core/monmanager.h"
 
 namespace {
 

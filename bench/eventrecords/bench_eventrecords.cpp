@@ -15,7 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "eventlog/records/eventloghandle.h"
+#include "eventrecords/eventloghandle.h"
 #include "bench/common/benchnetwork.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"

@@ -23,7 +23,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/common/benchnetwork.h"
-#include "core/model/keysandactions.h"
+#include "core/keysandactions.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "platform/eventlog/eventlog.h"

@@ -19,7 +19,7 @@
 #include <benchmark/benchmark.h>
 #include <time.h>
 
-#include "eventlog/records/eventloghandle.h"
+#include "eventrecords/eventloghandle.h"
 #include "eventlog/render/eventrender.h"
 #include "platform/base/fileio.h"
 #include "platform/eventlog/eventlog.h"

@@ -9,9 +9,9 @@
 #include <optional>
 #include <unordered_map>
 
-#include "app/settings/systemlog.h"
-#include "core/model/monitoredobject.h"
-#include "eventlog/records/eventloghandle.h"
+#include "settings/systemlog.h"
+#include "core/monitoredobject.h"
+#include "eventrecords/eventloghandle.h"
 #include "platform/base/win32error.h"
 #include "platform/network/network.h"
 #include "platform/registry/environment.h"

@@ -50,7 +50,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "eventlog/records/eventstruct.h"
+#include "eventrecords/eventstruct.h"
 #include "platform/base/win32error.h"
 #include "platform/base/win32types.h"
 #include "platform/msgmodule/msgmodule.h"

@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/settings/appsettings.h"
-#include "app/settings/systemlog.h"
-#include "brancmn/brancmn.h"
-#include "core/model/itemid.h"
-#include "core/model/keysandactions.h"
-#include "core/model/monmanager.h"
-#include "eventlog/records/eventlist.h"
-#include "eventlog/records/eventloghandle.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "common/brancmn.h"
+#include "core/itemid.h"
+#include "core/keysandactions.h"
+#include "core/monmanager.h"
+#include "eventrecords/eventlist.h"
+#include "eventrecords/eventloghandle.h"
 #include "match/searchkeyevent.h"
 #include "platform/base/strformat.h"
 #include "platform/base/win32error.h"

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/model/monitoredobject.h"
-#include "eventlog/records/eventstruct.h"
+#include "core/monitoredobject.h"
+#include "eventrecords/eventstruct.h"
 #include "eventlog/render/eventrender.h"
 #include "match/textfold.h"
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/archive/archive.h"
-#include "tests/core/archive/testgraph.h"
+#include "archive/archive.h"
+#include "tests/archive/testgraph.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/settings/appsettings.h"
-#include "eventlog/records/eventloghandle.h"
-#include "eventlog/records/recordclasses.h"
+#include "settings/appsettings.h"
+#include "eventrecords/eventloghandle.h"
+#include "eventrecords/recordclasses.h"
 
 namespace {
 

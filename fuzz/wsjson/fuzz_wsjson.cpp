@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/model/monmanager.h"
+#include "core/monmanager.h"
 #include "tools/qvws/wsjson.h"
 
 namespace {

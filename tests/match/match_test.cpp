@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/archive/globalarchive.h"
+#include "archive/globalarchive.h"
 #include "match/keysetfinder.h"
 #include "match/matchclasses.h"
 #include "match/searchkeytext.h"

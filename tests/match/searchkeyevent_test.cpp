@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/archive/globalarchive.h"
+#include "archive/globalarchive.h"
 #include "match/matchclasses.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "bransched/actions.h"
-#include "core/model/frontend.h"
-#include "core/model/keysandactions.h"
-#include "core/model/monmanager.h"
+#include "tasklib/actions.h"
+#include "core/frontend.h"
+#include "core/keysandactions.h"
+#include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "bransched/actions.h"
+#include "tasklib/actions.h"
 
 struct CTaskRun {
     std::string strTask;

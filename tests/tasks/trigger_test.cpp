@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "bransched/oledatetime.h"
+#include "tasklib/oledatetime.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "tasks/trigger.h"

@@ -5,10 +5,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "app/settings/appsettings.h"
-#include "brancmn/brancmn.h"
-#include "core/archive/archive.h"
-#include "core/model/itemid.h"
+#include "settings/appsettings.h"
+#include "common/brancmn.h"
+#include "archive/archive.h"
+#include "core/itemid.h"
 #include "platform/clipboard/clipboard.h"
 #include "platform/network/network.h"
 #include "tasks/trigger.h"

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/systemlog.h"
-#include "core/model/monmanager.h"
+#include "settings/systemlog.h"
+#include "core/monmanager.h"
 #include "isolated_env.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"

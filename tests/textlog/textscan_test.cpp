@@ -2,7 +2,7 @@
 #include <random>
 #include <thread>
 
-#include "app/settings/appsettings.h"
+#include "settings/appsettings.h"
 #include "tasks/trigger.h"
 #include "tests/textlog/textlogtest.h"
 

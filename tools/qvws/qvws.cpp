@@ -3,9 +3,9 @@
 #include <memory>
 #include <optional>
 
-#include "core/archive/archive.h"
-#include "core/model/keysandactions.h"
-#include "core/model/monmanager.h"
+#include "archive/archive.h"
+#include "core/keysandactions.h"
+#include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"

@@ -6,10 +6,10 @@
 #include <limits>
 #include <type_traits>
 
-#include "bransched/actions.h"
-#include "bransched/task.h"
-#include "core/model/keysandactions.h"
-#include "core/model/monmanager.h"
+#include "tasklib/actions.h"
+#include "tasklib/task.h"
+#include "core/keysandactions.h"
+#include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "app/launchers.h"
-#include "app/settings/appsettings.h"
-#include "core/doc/quorvildoc.h"
-#include "core/model/itemid.h"
+#include "settings/appsettings.h"
+#include "workspace/quorvildoc.h"
+#include "core/itemid.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/commands/marktextdialog.h"

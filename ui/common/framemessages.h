@@ -1,7 +1,7 @@
 #pragma once
 // The main frame's own messages (the scan thread's WM_SCAN_STATE,
-// WM_SCAN_PROGRESS and WM_AUTOSAVE are in core/model/monmanager.h,
-// WM_SHOW_TEXT_LOGS_AGAIN in core/doc/quorvildoc.h). Views send them to the
+// WM_SCAN_PROGRESS and WM_AUTOSAVE are in core/monmanager.h,
+// WM_SHOW_TEXT_LOGS_AGAIN in workspace/quorvildoc.h). Views send them to the
 // frame through IMainFrame::SendFrameMessage.
 #include "platform/base/msgqueue.h"
 

@@ -6,7 +6,7 @@
 // Threads: user interface thread only.
 #include <QString>
 
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 #include "platform/base/win32types.h"
 
 class QWidget;

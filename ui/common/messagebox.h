@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "core/model/frontend.h"
+#include "core/frontend.h"
 
 class QWidget;
 

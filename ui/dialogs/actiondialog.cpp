@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "bransched/actions.h"
+#include "tasklib/actions.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/okcancel.h"

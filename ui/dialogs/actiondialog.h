@@ -10,7 +10,7 @@
 #include <QDialog>
 #include <vector>
 
-#include "bransched/taskvariables.h"
+#include "tasklib/taskvariables.h"
 
 class QCheckBox;
 class QComboBox;

@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "core/doc/documentui.h"
-#include "core/model/keysandactions.h"
-#include "core/model/monitoredobject.h"
+#include "workspace/documentui.h"
+#include "core/keysandactions.h"
+#include "core/monitoredobject.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/okcancel.h"
 

@@ -12,7 +12,7 @@
 // Threads: user interface thread only.
 #include <string>
 
-#include "core/doc/documentui.h"
+#include "workspace/documentui.h"
 #include "platform/base/win32types.h"
 
 class QWidget;

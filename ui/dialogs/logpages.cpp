@@ -14,8 +14,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "brancmn/brancmn.h"
-#include "core/doc/documentui.h"
+#include "common/brancmn.h"
+#include "workspace/documentui.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/messagebox.h"
@@ -23,9 +23,7 @@
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/scansettings.h"
 
-#ifdef QUORVIL_HAVE_UI_NETWORK
 #include "ui/network/networkdialog.h"
-#endif
 
 // ---- CPageFileInfo ----
 
@@ -142,11 +140,7 @@ CPageLogInfo::CPageLogInfo(CEventMonitor& log, bool bAdding, QWidget* parent)
     m_pName->setObjectName("logname");
     auto* network = new QPushButton("Network...", this);
     network->setObjectName("network");
-#ifdef QUORVIL_HAVE_UI_NETWORK
     connect(network, &QPushButton::clicked, this, &CPageLogInfo::ChooseLog);
-#else
-    network->setEnabled(false);
-#endif
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel("Event log:", this));
@@ -159,14 +153,12 @@ CPageLogInfo::CPageLogInfo(CEventMonitor& log, bool bAdding, QWidget* parent)
 
 void CPageLogInfo::ChooseLog()
 {
-#ifdef QUORVIL_HAVE_UI_NETWORK
     CNetworkDialog dlg(ADD_MODE_WIZARD_EVENT, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
     const std::vector<std::string> logs = dlg.GetCheckedLogs();
     if (!logs.empty())
         SetChosenLog(logs.front());
-#endif
 }
 
 void CPageLogInfo::SetChosenLog(const std::string& strLine)

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "core/doc/documentui.h"
+#include "workspace/documentui.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/dialogs/logpages.h"

@@ -4,8 +4,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/model/keysandactions.h"
-#include "core/model/monitoredobject.h"
+#include "core/keysandactions.h"
+#include "core/monitoredobject.h"
 #include "ui/common/icons.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bransched/taskvariables.h"
+#include "tasklib/taskvariables.h"
 
 struct CVariableInfo {
     const char* name;

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
-#include "bransched/task.h"
+#include "tasklib/task.h"
 #include "ui/common/icons.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"

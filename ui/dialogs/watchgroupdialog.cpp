@@ -7,8 +7,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/model/keysandactions.h"
-#include "core/model/monitoredobject.h"
+#include "core/keysandactions.h"
+#include "core/monitoredobject.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"

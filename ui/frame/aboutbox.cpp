@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/version.h"
-#include "brancmn/brancmn.h"
+#include "common/brancmn.h"
 #include "quorvil_version.h"
 #include "ui/common/icons.h"
 #include "ui/common/qtstrings.h"

@@ -21,11 +21,11 @@
 
 #include "app/launchers.h"
 #include "app/recentfiles.h"
-#include "app/settings/appsettings.h"
-#include "app/settings/systemlog.h"
-#include "brancmn/brancmn.h"
-#include "core/doc/docstrings.h"
-#include "core/doc/managerops.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "common/brancmn.h"
+#include "workspace/docstrings.h"
+#include "workspace/managerops.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
@@ -35,12 +35,8 @@
 #include "ui/frame/scanstatus.h"
 #include "ui/frame/splash.h"
 
-#ifdef QUORVIL_HAVE_UI_SETTINGS
 #include "ui/settings/settingssheet.h"
-#endif
-#ifdef QUORVIL_HAVE_UI_WIZARD
 #include "ui/wizard/quickstart.h"
-#endif
 
 namespace {
 
@@ -541,9 +537,7 @@ bool CMainFrame::OnFrameCommand(UINT nID)
     case ID_SCAN_STOP: m_doc.OnScanStop(); break;
     case ID_SCAN_TOGGLE: m_doc.OnScanToggle(); break;
     case ID_SETTINGS:
-#ifdef QUORVIL_HAVE_UI_SETTINGS
         RunSettingsSheet(this, &m_doc);
-#endif
         break;
     case ID_HIDE_WINDOW: hide(); break;
     case ID_TRAY_SHOW: ShowFromTray(); break;
@@ -587,11 +581,7 @@ void CMainFrame::OnQuickStart()
 {
     const bool bFirstStart = m_bFirstStart;
     m_bFirstStart = false;
-#ifdef QUORVIL_HAVE_UI_WIZARD
     RunQuickStart(*this, bFirstStart ? TRUE : FALSE);
-#else
-    (void)bFirstStart;
-#endif
 }
 
 // ---------------------------------------------------------------- right pane

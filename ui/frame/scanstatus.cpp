@@ -3,7 +3,7 @@
 #include <QPainter>
 
 #include "app/headless.h"
-#include "core/model/monmanager.h"
+#include "core/monmanager.h"
 
 CScanStateLook GetScanStateLook(WPARAM nState)
 {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/settings/appsettings.h"
+#include "settings/appsettings.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 #include "ui/common/commandids.h"
 #include "ui/common/commandtarget.h"
 #include "ui/lists/columnlayout.h"

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "app/settings/appsettings.h"
-#include "core/model/frontend.h"
+#include "settings/appsettings.h"
+#include "core/frontend.h"
 #include "ui/common/icons.h"
 #include "ui/frame/mainframe.h"
 

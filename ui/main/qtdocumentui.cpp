@@ -2,23 +2,18 @@
 
 #include <QFileDialog>
 
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 
-#ifdef QUORVIL_HAVE_UI_DIALOGS
 #include "ui/dialogs/dialogs.h"
-#endif
-#ifdef QUORVIL_HAVE_UI_NETWORK
 #include "ui/network/networkdialog.h"
-#endif
 
 int CQtDocumentUi::MessageBox(const std::string& text, UINT type)
 {
     return ShowMessageBox(m_pParent, text, type);
 }
 
-#ifdef QUORVIL_HAVE_UI_DIALOGS
 
 BOOL CQtDocumentUi::EditTextLogSheet(CFileMonitor& log, BOOL bAdding, int nMode)
 {
@@ -55,27 +50,11 @@ int CQtDocumentUi::ChooseWatchGroup(const CMonitoredObject& log)
     return RunChooseWatchGroup(m_pParent, log);
 }
 
-#else
-
-BOOL CQtDocumentUi::EditTextLogSheet(CFileMonitor&, BOOL, int) { return FALSE; }
-BOOL CQtDocumentUi::EditEventLogSheet(CEventMonitor&, BOOL) { return FALSE; }
-BOOL CQtDocumentUi::EditEventWatchGroup(CKeysAndActions&) { return FALSE; }
-BOOL CQtDocumentUi::EditTextWatchGroup(CKeysAndActions&) { return FALSE; }
-BOOL CQtDocumentUi::EditEventKey(CSearchKeyEvent&) { return FALSE; }
-BOOL CQtDocumentUi::EditTextKey(CSearchKeyText&) { return FALSE; }
-int CQtDocumentUi::ChooseWatchGroup(const CMonitoredObject&) { return -1; }
-
-#endif
 
 BOOL CQtDocumentUi::BrowseNetwork(CMonManager& manager, int nMode, std::vector<std::string>& selected,
                                   BOOL& bJumpToEnd)
 {
-#ifdef QUORVIL_HAVE_UI_NETWORK
     return RunNetworkDialog(m_pParent, manager, nMode, selected, bJumpToEnd);
-#else
-    (void)manager, (void)nMode, (void)selected, (void)bJumpToEnd;
-    return FALSE;
-#endif
 }
 
 BOOL CQtDocumentUi::PromptSaveFileName(std::string& path)

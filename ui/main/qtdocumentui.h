@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/doc/documentui.h"
+#include "workspace/documentui.h"
 
 class CQtDocumentUi final : public IDocumentUi {
 public:

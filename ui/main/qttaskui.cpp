@@ -7,12 +7,10 @@
 #include <memory>
 #include <mutex>
 
-#include "core/model/monmanager.h"
+#include "core/monmanager.h"
 #include "ui/common/qtstrings.h"
 
-#ifdef QUORVIL_HAVE_UI_DIALOGS
 #include "ui/dialogs/dialogs.h"
-#endif
 
 namespace {
 
@@ -66,10 +64,5 @@ void CQtTaskUi::ShowTaskMessage(const std::string& strTask, const std::string& s
 
 int CQtTaskUi::EditTask(CTask& task)
 {
-#ifdef QUORVIL_HAVE_UI_DIALOGS
     return RunTaskDialog(m_pParent, task);
-#else
-    (void)task;
-    return 0;
-#endif
 }

@@ -15,7 +15,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "bransched/taskui.h"
+#include "tasklib/taskui.h"
 
 class CQtTaskUi final : public ITaskUi {
 public:

@@ -15,8 +15,8 @@
 #include <cctype>
 #include <optional>
 
-#include "core/doc/docstrings.h"
-#include "core/doc/documentui.h"
+#include "workspace/docstrings.h"
+#include "workspace/documentui.h"
 #include "platform/base/win32error.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"

@@ -4,7 +4,7 @@
 // computers), lists the event logs registered on a chosen computer as
 // checkable "COMPUTER\LOG" lines, and hands back the checked ones.
 //
-// Modes (core/doc/documentui.h): ADD_MODE_MENU checks any number of logs;
+// Modes (workspace/documentui.h): ADD_MODE_MENU checks any number of logs;
 // ADD_MODE_WIZARD_LOCAL_EVENT and ADD_MODE_WIZARD_EVENT are the Quick Start
 // modes, in which exactly one log may be checked (the first also lists the
 // local computer's logs at once).

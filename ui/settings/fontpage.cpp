@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 #include "ui/common/qtstrings.h"
 #include "ui/settings/settingspages.h"
 

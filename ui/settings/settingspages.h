@@ -1,6 +1,6 @@
 #pragma once
 // The six pages of the "Quorvil Settings" sheet. Each page reads its
-// settings (app/settings/appsettings.h) into its controls the first time it
+// settings (settings/appsettings.h) into its controls the first time it
 // is shown, keeps its controls' enabling in step with their check boxes, and
 // writes them back in Store (for OK and Apply). Controls carry object names
 // after the settings they edit, so that tests can find them.
@@ -8,7 +8,7 @@
 // Threads: user interface thread only.
 #include <QWidget>
 
-#include "app/settings/appsettings.h"
+#include "settings/appsettings.h"
 
 class CQuorvilDoc;
 class QCheckBox;

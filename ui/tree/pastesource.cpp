@@ -3,8 +3,8 @@
 #include <QMimeData>
 #include <cctype>
 
-#include "core/model/keysandactions.h"
-#include "core/model/monitoredobject.h"
+#include "core/keysandactions.h"
+#include "core/monitoredobject.h"
 #include "ui/common/qtclipboard.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 #include "platform/clipboard/globalmem.h"
 #include "ui/common/commandtarget.h"
 

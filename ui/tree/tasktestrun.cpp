@@ -3,7 +3,7 @@
 #include <memory>
 #include <thread>
 
-#include "bransched/task.h"
+#include "tasklib/task.h"
 
 void RunTaskCopyOnWorker(const CTask& task)
 {

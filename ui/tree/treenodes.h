@@ -1,9 +1,9 @@
 #pragma once
 // The item identifiers of the workspace tree's nodes: the kind in the top
-// four bits (core/model/itemid.h), and below it a log's own sequence number,
+// four bits (core/itemid.h), and below it a log's own sequence number,
 // or the index of a watch group or key within its parent. Roots, the system
 // log file and task nodes carry their kind alone.
-#include "core/model/itemid.h"
+#include "core/itemid.h"
 
 constexpr DWORD TREE_KIND_TEXT_ROOT = 0x10000000;   // "Text Logs"
 constexpr DWORD TREE_KIND_EVENT_ROOT = 0x20000000;  // "Event Logs"

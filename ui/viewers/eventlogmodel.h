@@ -13,7 +13,7 @@
 #include <functional>
 #include <unordered_map>
 
-#include "eventlog/records/eventstruct.h"
+#include "eventrecords/eventstruct.h"
 
 // The icon of an event type (error, warning, audit success, audit failure,
 // any other).

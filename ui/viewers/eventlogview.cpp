@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/settings/appsettings.h"
+#include "settings/appsettings.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "platform/base/win32error.h"
 #include "ui/commands/marktextdialog.h"

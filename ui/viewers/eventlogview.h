@@ -19,8 +19,8 @@
 #include <memory>
 #include <string>
 
-#include "core/doc/quorvildoc.h"
-#include "eventlog/records/eventlogcache.h"
+#include "workspace/quorvildoc.h"
+#include "eventrecords/eventlogcache.h"
 #include "ui/common/commandtarget.h"
 
 class CDetailView2;

@@ -12,8 +12,8 @@
 #include <fcntl.h>
 
 #include "app/launchers.h"
-#include "app/settings/appsettings.h"
-#include "core/model/itemid.h"
+#include "settings/appsettings.h"
+#include "core/itemid.h"
 #include "platform/network/network.h"
 #include "textlog/filemonitor.h"
 #include "ui/commands/marktextdialog.h"

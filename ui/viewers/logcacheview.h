@@ -21,7 +21,7 @@
 #include <memory>
 #include <string>
 
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 #include "ui/common/commandtarget.h"
 
 class CFindDialog;

@@ -4,8 +4,8 @@
 #include <QRadioButton>
 #include <memory>
 
-#include "bransched/actions.h"
-#include "core/doc/quorvildoc.h"
+#include "tasklib/actions.h"
+#include "workspace/quorvildoc.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "ui/common/framemessages.h"

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/appsettings.h"
-#include "core/model/monitoredobject.h"
+#include "settings/appsettings.h"
+#include "core/monitoredobject.h"
 #include "eventlog/render/eventrender.h"
 #include "eventlog/render/quorvilsource.h"
 #include "isolated_env.h"

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/appsettings.h"
-#include "app/settings/systemlog.h"
-#include "bransched/actions.h"
-#include "bransched/taskui.h"
-#include "core/model/itemid.h"
-#include "core/model/keysandactions.h"
-#include "core/model/monmanager.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "tasklib/actions.h"
+#include "tasklib/taskui.h"
+#include "core/itemid.h"
+#include "core/keysandactions.h"
+#include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "platform/base/clock.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/model/monmanager.h"
+#include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/model/itemid.h"
+#include "core/itemid.h"
 #include "platform/base/fileio.h"
 #include "ui/commands/logcommands.h"
 #include "ui/common/messagebox.h"

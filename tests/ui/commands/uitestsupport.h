@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"

@@ -11,7 +11,7 @@
 
 #include "dialogtest.h"
 #include "screenshot.h"
-#include "eventlog/records/eventstruct.h"
+#include "eventrecords/eventstruct.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "ui/dialogs/eventkeydialog.h"

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/doc/documentui.h"
+#include "workspace/documentui.h"
 #include "dialogtest.h"
 #include "screenshot.h"
 #include "eventlog/scan/eventmonitor.h"

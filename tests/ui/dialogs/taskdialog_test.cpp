@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bransched/task.h"
+#include "tasklib/task.h"
 #include "dialogtest.h"
 #include "screenshot.h"
 #include "ui/dialogs/actiondialog.h"

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/doc/documentui.h"
+#include "workspace/documentui.h"
 #include "dialogtest.h"
 #include "screenshot.h"
 #include "match/searchkeyevent.h"

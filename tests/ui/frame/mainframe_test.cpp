@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QLabel>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
@@ -18,8 +19,8 @@
 #include <gtest/gtest.h>
 
 #include "app/recentfiles.h"
-#include "app/settings/appsettings.h"
-#include "core/model/frontend.h"
+#include "settings/appsettings.h"
+#include "core/frontend.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/appsettings.h"
-#include "core/model/frontend.h"
+#include "settings/appsettings.h"
+#include "core/frontend.h"
 #include "screenshot.h"
 #include "ui/common/framemessages.h"
 #include "ui/frame/mainframe.h"

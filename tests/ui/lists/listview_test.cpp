@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/appsettings.h"
+#include "settings/appsettings.h"
 #include "screenshot.h"
 #include "tests/ui/commands/uitestsupport.h"
 #include "ui/lists/columnchooser.h"

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "bransched/actions.h"
-#include "core/doc/quorvildoc.h"
-#include "core/model/frontend.h"
+#include "tasklib/actions.h"
+#include "workspace/quorvildoc.h"
+#include "core/frontend.h"
 #include "match/searchkeytext.h"
 #include "textlog/filemonitor.h"
 

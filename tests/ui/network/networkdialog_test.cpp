@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/doc/documentui.h"
-#include "core/model/monmanager.h"
+#include "workspace/documentui.h"
+#include "core/monmanager.h"
 #include "platform/base/win32error.h"
 #include "platform/registry/winreg.h"
 #include "screenshot.h"

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/appsettings.h"
-#include "core/doc/quorvildoc.h"
+#include "settings/appsettings.h"
+#include "workspace/quorvildoc.h"
 #include "platform/base/fileio.h"
 #include "screenshot.h"
 #include "ui/common/messagebox.h"

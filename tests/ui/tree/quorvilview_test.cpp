@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bransched/taskui.h"
+#include "tasklib/taskui.h"
 #include "screenshot.h"
 #include "treetestsupport.h"
 #include "ui/common/commandids.h"

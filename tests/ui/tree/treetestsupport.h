@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/appsettings.h"
+#include "settings/appsettings.h"
 #include "platform/clipboard/clipboard.h"
 #include "screenshot.h"
 #include "ui/common/commandids.h"

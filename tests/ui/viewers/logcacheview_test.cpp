@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/appsettings.h"
-#include "app/settings/systemlog.h"
-#include "core/model/itemid.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "core/itemid.h"
 #include "screenshot.h"
 #include "platform/clipboard/clipboard.h"
 #include "ui/common/qtstrings.h"

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/doc/quorvildoc.h"
+#include "workspace/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "isolated_env.h"
 #include "match/searchkeyevent.h"

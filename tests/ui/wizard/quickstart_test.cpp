@@ -14,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
-#include "bransched/taskui.h"
-#include "core/doc/quorvildoc.h"
+#include "tasklib/taskui.h"
+#include "workspace/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "platform/eventlog/eventlog.h"

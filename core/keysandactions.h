@@ -1,0 +1,72 @@
+#pragma once
+// A watch group: what a monitored log looks for (ordered search keys) and
+// what it does when it finds it (a task), with a description and a minimum
+// launch interval.
+//
+// Threads: the scan thread tests keys and counts hits; the user interface
+// thread edits. The key array is guarded by g_csMonitor per access
+// (GetKeyCount reads the size without it).
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tasklib/task.h"
+#include "archive/archive.h"
+#include "match/searchkey.h"
+#include "platform/clipboard/globalmem.h"
+
+class CKeysAndActions : public CObject {
+    DECLARE_SERIAL(CKeysAndActions)
+public:
+    CKeysAndActions();
+    CKeysAndActions(const CKeysAndActions& other);
+    // Deep: the task is assigned and every key is cloned; self-assignment
+    // changes nothing.
+    CKeysAndActions& operator=(const CKeysAndActions& other);
+    ~CKeysAndActions() override;
+
+    // Record version 2; version 1 has no minimum launch interval.
+    void Serialize(CArchive& ar) override;
+
+    // This group, or its task alone, as clipboard data (a block owned by
+    // the caller).
+    virtual CGlobalMemory CopyToGlobalMemory() const;
+    virtual CGlobalMemory CopyTaskToGlobalMemory() const;
+    // Null for the null handle; throws CArchiveException on damaged data.
+    static std::unique_ptr<CKeysAndActions> FromGlobalMemory(const CGlobalMemory& hMem);
+    static std::unique_ptr<CTask> TaskFromGlobalMemory(const CGlobalMemory& hMem);
+
+    // Keys, in order; the group owns them.
+    int GetKeyCount() const { return static_cast<int>(m_nKeyCount.load()); }
+    int AddKey(CSearchKey* pKey);
+    CSearchKey* GetKey(int index) const;
+    CSearchKey* GetNextKey(int& pos) const;
+    void RemoveKey(int index);
+    void RemoveAllKeys();
+
+    // Triggering support (scan thread).
+    BOOL IsTriggered() const;
+    void ResetHits();
+    BOOL RunTask() { return m_task.Run(); }
+    void SetVariable(const char* name, const std::string& value);
+    void SetVariableNumber(const char* name, int value);
+    // The twelve event variables to "<empty>".
+    void SetEmptyVariables();
+
+    std::string m_strDescription;
+    std::vector<CSearchKey*> m_arrKeys; // guarded by g_csMonitor
+    CTask m_task;
+    BOOL m_bTaskChanged = 1;
+    BOOL m_bMinInterval = FALSE;
+    int m_nMinIntervalMinutes = 0;
+
+private:
+    std::atomic<std::size_t> m_nKeyCount{0}; // mirrors m_arrKeys.size()
+};
+
+// The name of a group that the user creates: "<New Watch Group %d>".
+std::string NewWatchGroupName(int number);
+
+// Registers the persisted classes of the monitoring core and of every
+// library below it that it stores (keys, tasks) for creation by name.
+void RegisterCoreClasses();

@@ -1,9 +1,0 @@
-#include "core/model/itemid.h"
-
-#include <atomic>
-
-DWORD NewItemID()
-{
-    static std::atomic<DWORD> s_nLastID{100};
-    return s_nLastID.fetch_add(1) + 1;
-}

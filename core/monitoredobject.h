@@ -1,0 +1,130 @@
+#pragma once
+// A monitored log: the part that event logs (CEventMonitor) and text logs
+// (CFileMonitor) share. It decides when the log is due, wraps each scan with
+// the bookkeeping of times and state, owns the ordered watch groups, and
+// scans under another account when configured.
+//
+// Threads: the scan thread calls ScanIfDue/Scan; the user interface thread
+// edits. The watch-group array is guarded by g_csMonitor per access; a
+// group pointer stays valid only while no other thread removes the group.
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+#include "platform/base/modeltime.h"
+#include "platform/clipboard/globalmem.h"
+#include "platform/base/sync.h"
+#include "platform/base/win32types.h"
+
+class CKeysAndActions;
+
+// Change state of the last scan.
+constexpr int MON_STATE_NONE = 0;
+constexpr int MON_STATE_GREW = 1;
+constexpr int MON_STATE_SHRANK = 2;
+constexpr int MON_STATE_UNCHANGED = 3;
+constexpr int MON_STATE_ERROR = 4;
+
+// "Not checked", "Larger", ..., or "Unknown = %d".
+std::string GetStateText(int nState);
+
+// Guards the log list of the scan manager and every watch-group and key
+// array; held per access, never across a scan.
+extern CCriticalSection g_csMonitor;
+
+// XOR with the 8-character key; its own inverse; keeps the full length.
+std::string ScrambleText(const std::string& text);
+
+class CMonitoredObject : public CObject {
+    DECLARE_SERIAL(CMonitoredObject)
+public:
+    CMonitoredObject();
+    CMonitoredObject(const CMonitoredObject& other);
+    CMonitoredObject& operator=(const CMonitoredObject& other);
+    ~CMonitoredObject() override;
+
+    // The shared part of a monitored log's record (version 2). Loading
+    // clamps times in the future to the load time and unscrambles the
+    // password. Throws CArchiveException on damage.
+    void Serialize(CArchive& ar) override;
+
+    // 1-29: the operations of every monitored log, in this order.
+    virtual BOOL ScanIfDue();
+    virtual BOOL IsScanDue();
+    virtual void Scan() {}
+    virtual BOOL ClearLog() { return FALSE; }
+    virtual BOOL MarkLog(const std::string& /*text*/) { return FALSE; }
+    virtual std::string GetDisplayName() const { return {}; }
+    virtual int GetImageIndex() const { return -1; }
+    virtual BOOL IsEnabled() const { return m_bEnabled; }
+    virtual DWORD GetID() const { return m_dwID; }
+    virtual int GetInterval() const { return m_nInterval; }
+    virtual int GetState() const { return m_nState; }
+    virtual void SetEnabled(BOOL bEnabled) { m_bEnabled = bEnabled; }
+    virtual void SetID(DWORD dwID) { m_dwID = dwID; }
+    virtual void SetInterval(int nInterval) { m_nInterval = nInterval; }
+    virtual void SetState(int nState) { m_nState = nState; }
+    virtual void SetJumpPending() { m_bJumpPending = TRUE; }
+    virtual BOOL GetImpersonate() const { return m_bImpersonate; }
+    virtual std::string GetLogonUser() const { return m_strLogonUser; }
+    virtual std::string GetLogonPassword() const { return m_strLogonPassword; }
+    virtual std::string GetLogonDomain() const { return m_strLogonDomain; }
+    virtual void SetImpersonate(BOOL b) { m_bImpersonate = b; }
+    virtual void SetLogonUser(const std::string& s) { m_strLogonUser = s; }
+    virtual void SetLogonPassword(const std::string& s) { m_strLogonPassword = s; }
+    virtual void SetLogonDomain(const std::string& s) { m_strLogonDomain = s; }
+    virtual BOOL IsEventLog() const { return FALSE; }
+    virtual void JumpToEnd() {}
+    // The clipboard formats of this kind's watch groups and of the log
+    // itself; the base has none (0).
+    virtual UINT GetWatchGroupClipFormat() const { return 0; }
+    virtual UINT GetClipFormat() const { return 0; }
+    // The log as clipboard data (a block owned by the caller).
+    virtual CGlobalMemory CopyToGlobalMemory() const;
+    // What the scan thread reports with a change of this log: an event
+    // log's last record; 0 for other kinds.
+    virtual LPARAM GetLastRecordForProgress() const { return 0; }
+
+    // The log held in clipboard data: a new log owned by the caller, or null
+    // for the null handle. Throws CArchiveException on damaged data.
+    static std::unique_ptr<CMonitoredObject> FromGlobalMemory(const CGlobalMemory& hMem);
+
+    // One scan of an enabled log whatever its interval, with the bookkeeping
+    // of a due scan (scan time; change time when the state changed). TRUE
+    // when the state changed. ScanIfDue is this when the log is due.
+    BOOL ScanNow();
+
+    CTime GetNextScanTime() const { return m_timeLastScanned + GetInterval(); }
+
+    // Impersonation around one scan, mark or clear, of the calling thread
+    // only: each thread keeps its own token, which RevertLogon closes.
+    BOOL LogonAsUser(DWORD* pError = nullptr);
+    void RevertLogon();
+
+    // Watch groups, in order; the log owns them.
+    int GetWatchGroupCount() const;
+    int AddWatchGroup(CKeysAndActions* pGroup);
+    CKeysAndActions* GetWatchGroup(int index) const;
+    CKeysAndActions* GetNextWatchGroup(int& pos) const;
+    void RemoveWatchGroup(int index);
+    void RemoveAllWatchGroups();
+
+    BOOL m_bEnabled = FALSE;
+    DWORD m_dwID = 0;
+    // Written by the scan thread, read by the views while it scans.
+    std::atomic<int> m_nState{MON_STATE_NONE};
+    CTime m_timeLastScanned;
+    CTime m_timeLastChanged;
+    int m_nInterval = 60;
+    BOOL m_bJumpPending = FALSE;
+    BOOL m_bImpersonate = FALSE;
+    std::string m_strLogonUser;
+    std::string m_strLogonPassword;
+    std::string m_strLogonDomain;
+    std::vector<CKeysAndActions*> m_arrWatchGroups; // guarded by g_csMonitor
+
+protected:
+    void CopyWatchGroupsFrom(const CMonitoredObject& other);
+};

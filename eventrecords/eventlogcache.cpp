@@ -1,0 +1,176 @@
+#include "eventrecords/eventlogcache.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "settings/systemlog.h"
+#include "platform/base/win32error.h"
+#include "platform/security/token.h"
+
+void CEventLogCache::Changed()
+{
+    m_bRefresh = TRUE;
+    m_dwError = 0;
+    m_list.DeleteAll();
+}
+
+void CEventLogCache::SetComputer(const std::string& strComputer)
+{
+    if (strComputer != m_strComputer) {
+        m_strComputer = strComputer;
+        Changed();
+    }
+}
+
+void CEventLogCache::SetLog(const std::string& strLog)
+{
+    if (strLog != m_strLog) {
+        m_strLog = strLog;
+        Changed();
+    }
+}
+
+void CEventLogCache::SetLogon(const std::string& strUser, const std::string& strDomain,
+                              const std::string& strPassword)
+{
+    if (strUser.empty()) {
+        m_bLogon = FALSE;
+        m_strUser.clear();
+        m_strDomain.clear();
+        m_strPassword.clear();
+        Revert();
+        return;
+    }
+    m_strUser = strUser;
+    m_strDomain = strDomain;
+    m_strPassword = strPassword;
+    m_bLogon = TRUE;
+}
+
+DWORD CEventLogCache::GetOldest()
+{
+    if (m_bRefresh)
+        Refresh();
+    return m_nOldest;
+}
+
+DWORD CEventLogCache::GetNewest()
+{
+    if (m_bRefresh)
+        Refresh();
+    return m_nNewest;
+}
+
+DWORD CEventLogCache::GetCount()
+{
+    if (m_bRefresh)
+        Refresh();
+    return m_nNewest == 0 || m_nOldest == 0 ? 0 : m_nNewest - m_nOldest + 1;
+}
+
+BOOL CEventLogCache::Refresh()
+{
+    m_nOldest = 0;
+    m_nNewest = 0;
+    m_dwError = 0;
+    Logon();
+    BOOL bOpen = m_handle.Open(m_strComputer, m_strLog);
+    if (bOpen) {
+        m_nOldest = m_handle.GetOldest();
+        m_nNewest = m_handle.GetNewest();
+        m_bRefresh = FALSE;
+        m_handle.Close();
+    } else {
+        m_dwError = m_handle.GetError();
+    }
+    Revert();
+    return bOpen;
+}
+
+CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
+{
+    if (CEventStruct* pEvent = m_list.Find(nRecordNumber))
+        return pEvent;
+
+    Logon();
+    m_dwError = 0;
+    if (!m_handle.Open(m_strComputer, m_strLog)) {
+        m_nOldest = 0;
+        m_nNewest = 0;
+        m_bRefresh = TRUE;
+        m_dwError = m_handle.GetError();
+        Revert();
+        return nullptr;
+    }
+
+    if (m_fnBusy)
+        m_fnBusy(true);
+    m_nOldest = m_handle.GetOldest();
+    m_nNewest = m_handle.GetNewest();
+    m_bRefresh = FALSE;
+    CEventStruct* pResult = nullptr;
+    if (nRecordNumber >= m_nOldest && nRecordNumber <= m_nNewest) {
+        DWORD nStart = m_nOldest;
+        DWORD nEnd = m_nNewest;
+        if (m_nNewest - m_nOldest >= EVENT_CACHE_WHOLE_SPAN) {
+            if (nRecordNumber - m_nOldest >= EVENT_CACHE_WINDOW / 2)
+                nStart = nRecordNumber - EVENT_CACHE_WINDOW / 2;
+            nEnd = static_cast<DWORD>(std::min<QWORD>(QWORD{nStart} + EVENT_CACHE_WINDOW, m_nNewest));
+        }
+        if (m_handle.ReadEvents(nStart, nEnd, m_list))
+            pResult = m_list.Find(nRecordNumber);
+    }
+    m_handle.Close();
+    Revert();
+    if (m_fnBusy)
+        m_fnBusy(false);
+    return pResult;
+}
+
+void CEventLogCache::CopyFrom(const CEventLogCache& other)
+{
+    m_list.DeleteAll();
+    m_strComputer = other.m_strComputer;
+    m_strLog = other.m_strLog;
+    m_bRefresh = other.m_bRefresh;
+    m_nOldest = other.m_nOldest;
+    m_nNewest = other.m_nNewest;
+    std::size_t nPos = 0;
+    while (const CEventStruct* pEvent = other.m_list.GetNext(nPos))
+        m_list.Add(std::make_unique<CEventStruct>(*pEvent));
+}
+
+BOOL CEventLogCache::Logon()
+{
+    if (!m_bLogon)
+        return TRUE;
+    Revert();
+    HANDLE hToken = nullptr;
+    if (!LogonUserA(m_strUser.c_str(), m_strDomain.c_str(), m_strPassword.c_str(), LOGON32_LOGON_INTERACTIVE,
+                    LOGON32_PROVIDER_DEFAULT, &hToken)) {
+        const DWORD dwError = GetLastError();
+        WriteSystemLogF("%s\\%s Local logon from %s\\%s failed:  %d - %s", m_strComputer.c_str(), m_strLog.c_str(),
+                        m_strDomain.c_str(), m_strUser.c_str(), static_cast<int>(dwError),
+                        GetSystemErrorText(dwError).c_str());
+        return FALSE;
+    }
+    m_hToken = hToken;
+    ImpersonateLoggedOnUser(hToken);
+    return TRUE;
+}
+
+BOOL CEventLogCache::Revert()
+{
+    if (!m_hToken)
+        return TRUE;
+    const BOOL bResult = RevertToSelf();
+    if (!bResult) {
+        const DWORD dwError = GetLastError();
+        WriteSystemLogF("%s\\%s Revert from %s\\%s failed:  %d - %s", m_strComputer.c_str(), m_strLog.c_str(),
+                        m_strDomain.c_str(), m_strUser.c_str(), static_cast<int>(dwError),
+                        GetSystemErrorText(dwError).c_str());
+    }
+    CloseHandle(m_hToken);
+    m_hToken = nullptr;
+    return bResult;
+}

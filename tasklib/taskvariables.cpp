@@ -1,0 +1,99 @@
+#include "tasklib/taskvariables.h"
+
+#include <algorithm>
+
+bool CTaskVariables::IsTriggerVariable(std::string_view name)
+{
+    return std::any_of(std::begin(TRIGGER_VARIABLES), std::end(TRIGGER_VARIABLES),
+                       [name](const char* trigger) { return name == trigger; });
+}
+
+std::string CTaskVariables::EnvironmentName(std::string_view name)
+{
+    if (name.size() >= 2 && name.front() == '%' && name.back() == '%')
+        name = name.substr(1, name.size() - 2);
+    if (name.empty())
+        return {};
+    std::string result = "QUORVIL_";
+    for (char c : name) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        else if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            c = '_';
+        result += c;
+    }
+    return result;
+}
+
+void CTaskVariables::Set(const std::string& name, const std::string& value)
+{
+    if (!name.empty())
+        m_mapValues[name] = value;
+}
+
+const std::string* CTaskVariables::Find(const std::string& name) const
+{
+    auto it = m_mapValues.find(name);
+    return it == m_mapValues.end() ? nullptr : &it->second;
+}
+
+std::map<std::string, std::string> CTaskVariables::GetConstants() const
+{
+    std::map<std::string, std::string> constants;
+    for (const auto& [name, value] : m_mapValues) {
+        if (!IsTriggerVariable(name))
+            constants.emplace(name, value);
+    }
+    return constants;
+}
+
+std::string CTaskVariables::Substitute(std::string_view text) const
+{
+    return Replace(text, false);
+}
+
+std::string CTaskVariables::SubstituteConstants(std::string_view text) const
+{
+    return Replace(text, true);
+}
+
+std::string CTaskVariables::Replace(std::string_view text, bool bConstantsOnly) const
+{
+    // The candidates once, so the walk below only compares.
+    std::vector<const std::pair<const std::string, std::string>*> candidates;
+    for (const auto& entry : m_mapValues) {
+        if (!(bConstantsOnly && IsTriggerVariable(entry.first)))
+            candidates.push_back(&entry);
+    }
+
+    std::string result;
+    result.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::pair<const std::string, std::string>* best = nullptr;
+        for (const auto* entry : candidates) {
+            const std::string& name = entry->first;
+            if (text.compare(pos, name.size(), name) == 0 &&
+                (!best || name.size() > best->first.size()))
+                best = entry;
+        }
+        if (best) {
+            result += best->second;
+            pos += best->first.size();
+        } else {
+            result += text[pos++];
+        }
+    }
+    return result;
+}
+
+std::vector<std::string> CTaskVariables::GetEnvironment() const
+{
+    std::vector<std::string> environment;
+    for (const auto& [name, value] : m_mapValues) {
+        std::string envName = EnvironmentName(name);
+        if (!envName.empty())
+            environment.push_back(envName + "=" + value.substr(0, value.find('\0')));
+    }
+    return environment;
+}

@@ -1,0 +1,214 @@
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "core/itemid.h"
+#include "core/keysandactions.h"
+#include "core/logon.h"
+#include "core/monitoredobject.h"
+#include "platform/base/clock.h"
+#include "testlog.h"
+
+namespace {
+
+class MonitoredObject : public ::testing::Test {
+protected:
+    void SetUp() override { SetClock(&m_clock); }
+    void TearDown() override { SetClock(nullptr); }
+    CManualClock m_clock{1'700'000'000};
+};
+
+} // namespace
+
+TEST_F(MonitoredObject, IsDueOnlyAfterTheWholeIntervalHasPassed)
+{
+    CTestLog log;
+    ASSERT_EQ(log.GetInterval(), 60);
+    EXPECT_EQ(log.m_timeLastScanned.GetTime(), 1'700'000'000);
+
+    m_clock.SetSeconds(1'700'000'060);
+    EXPECT_FALSE(log.IsScanDue());
+    EXPECT_FALSE(log.ScanIfDue());
+    EXPECT_EQ(log.m_nScans, 0);
+
+    m_clock.SetSeconds(1'700'000'061);
+    EXPECT_TRUE(log.IsScanDue());
+    EXPECT_FALSE(log.ScanIfDue()) << "state unchanged: no change reported";
+    EXPECT_EQ(log.m_nScans, 1);
+    EXPECT_EQ(log.m_timeLastScanned.GetTime(), 1'700'000'061);
+    EXPECT_EQ(log.m_timeLastChanged.GetTime(), 1'700'000'000);
+}
+
+TEST_F(MonitoredObject, ChangeOfStateIsReportedOnceWithItsTime)
+{
+    CTestLog log;
+    log.m_onScan = [](CTestLog& l) { l.SetState(MON_STATE_GREW); };
+    m_clock.SetSeconds(1'700'000'100);
+    EXPECT_TRUE(log.ScanIfDue());
+    EXPECT_EQ(log.m_timeLastChanged.GetTime(), 1'700'000'100);
+    m_clock.SetSeconds(1'700'000'200);
+    EXPECT_FALSE(log.ScanIfDue()) << "still Larger: no change";
+    EXPECT_EQ(log.m_timeLastChanged.GetTime(), 1'700'000'100);
+}
+
+TEST_F(MonitoredObject, DisabledLogKeepsItsTimesAndState)
+{
+    CTestLog log;
+    log.SetEnabled(FALSE);
+    log.SetState(MON_STATE_ERROR);
+    m_clock.SetSeconds(1'800'000'000);
+    EXPECT_FALSE(log.ScanIfDue());
+    EXPECT_EQ(log.m_nScans, 0);
+    EXPECT_EQ(log.GetState(), MON_STATE_ERROR);
+    EXPECT_EQ(log.m_timeLastScanned.GetTime(), 1'700'000'000);
+    EXPECT_EQ(log.m_timeLastChanged.GetTime(), 1'700'000'000);
+}
+
+TEST_F(MonitoredObject, StateTextsAndScrambling)
+{
+    EXPECT_EQ(GetStateText(MON_STATE_NONE), "Not checked");
+    EXPECT_EQ(GetStateText(MON_STATE_GREW), "Larger");
+    EXPECT_EQ(GetStateText(MON_STATE_SHRANK), "Smaller");
+    EXPECT_EQ(GetStateText(MON_STATE_UNCHANGED), "No change");
+    EXPECT_EQ(GetStateText(MON_STATE_ERROR), "Error");
+    EXPECT_EQ(GetStateText(7), "Unknown = 7");
+
+    EXPECT_EQ(ScrambleText(""), "");
+    std::string scrambled = ScrambleText("Hoskyvan!");
+    EXPECT_EQ(scrambled.size(), 9u) << "zero bytes are kept";
+    EXPECT_EQ(scrambled[0], '\0');
+    EXPECT_EQ(scrambled[8], static_cast<char>('!' ^ 'H'));
+    EXPECT_EQ(ScrambleText(ScrambleText("s3cret pass")), "s3cret pass");
+}
+
+TEST_F(MonitoredObject, IdentifiersCarryKindAndFreshNumbers)
+{
+    DWORD a = NewItemID();
+    DWORD b = NewItemID();
+    EXPECT_GT(a, 100u);
+    EXPECT_EQ(b, a + 1);
+    CTestLog log;
+    EXPECT_EQ(ItemKind(log.GetID()), ITEM_KIND_TEXT_LOG);
+    EXPECT_EQ(ItemNumber(log.GetID()), b + 1);
+}
+
+TEST_F(MonitoredObject, WatchGroupListBoundsAndDeepCopies)
+{
+    CTestLog log;
+    int pos = 0;
+    EXPECT_EQ(log.GetNextWatchGroup(pos), nullptr);
+    EXPECT_EQ(pos, 0);
+    auto* first = new CKeysAndActions;
+    first->m_strDescription = "first";
+    EXPECT_EQ(log.AddWatchGroup(first), 0);
+    auto* second = new CKeysAndActions;
+    second->m_strDescription = "second";
+    EXPECT_EQ(log.AddWatchGroup(second), 1);
+    EXPECT_EQ(log.GetWatchGroup(2), nullptr);
+    log.RemoveWatchGroup(2); // past the end: nothing happens
+    EXPECT_EQ(log.GetWatchGroupCount(), 2);
+
+    CMonitoredObject copy(log);
+    ASSERT_EQ(copy.GetWatchGroupCount(), 2);
+    EXPECT_NE(copy.GetWatchGroup(0), first);
+    log.RemoveAllWatchGroups();
+    EXPECT_EQ(copy.GetWatchGroup(1)->m_strDescription, "second");
+
+    CMonitoredObject assigned;
+    assigned.AddWatchGroup(new CKeysAndActions);
+    assigned = copy;
+    EXPECT_EQ(assigned.GetWatchGroupCount(), 2);
+    assigned = assigned;
+    EXPECT_EQ(assigned.GetWatchGroupCount(), 2);
+}
+
+namespace {
+
+// A logon service that keeps each thread's identity and counts open tokens.
+class CThreadIdentityLogon final : public ILogonService {
+public:
+    bool LogonUser(const std::string& user, const std::string&, const std::string&, HANDLE* token,
+                   DWORD*) override
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_nOpen;
+        *token = new std::string(user);
+        return true;
+    }
+    bool Impersonate(HANDLE token, DWORD*) override
+    {
+        t_identity = *static_cast<std::string*>(token);
+        return true;
+    }
+    void RevertToSelf() override { t_identity.clear(); }
+    void CloseToken(HANDLE token) override
+    {
+        std::lock_guard lock(m_mutex);
+        --m_nOpen;
+        delete static_cast<std::string*>(token);
+    }
+    int OpenTokens()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_nOpen;
+    }
+    static std::string Identity() { return t_identity; }
+
+private:
+    static thread_local std::string t_identity;
+    std::mutex m_mutex;
+    int m_nOpen = 0;
+};
+thread_local std::string CThreadIdentityLogon::t_identity;
+
+} // namespace
+
+TEST_F(MonitoredObject, ImpersonationBelongsToTheThreadThatLoggedOn)
+{
+    CThreadIdentityLogon logon;
+    SetLogonService(&logon);
+    CMonitoredObject log;
+    log.SetImpersonate(TRUE);
+    log.SetLogonUser("scanner");
+
+    // The scan thread logs on and works; meanwhile the user interface
+    // thread marks the same log, logging on and reverting on its own.
+    std::mutex mutex;
+    std::condition_variable cv;
+    int step = 0;
+    std::string scanIdentityAfterMark;
+    std::string scanIdentityAtEnd = "?";
+    std::thread scan([&] {
+        ASSERT_TRUE(log.LogonAsUser());
+        {
+            std::unique_lock lock(mutex);
+            step = 1;
+            cv.notify_all();
+            cv.wait(lock, [&] { return step == 2; });
+        }
+        scanIdentityAfterMark = CThreadIdentityLogon::Identity();
+        log.RevertLogon();
+        scanIdentityAtEnd = CThreadIdentityLogon::Identity();
+    });
+    {
+        std::unique_lock lock(mutex);
+        cv.wait(lock, [&] { return step == 1; });
+    }
+    ASSERT_TRUE(log.LogonAsUser());
+    EXPECT_EQ(CThreadIdentityLogon::Identity(), "scanner");
+    log.RevertLogon();
+    EXPECT_EQ(CThreadIdentityLogon::Identity(), "");
+    {
+        std::lock_guard lock(mutex);
+        step = 2;
+    }
+    cv.notify_all();
+    scan.join();
+    EXPECT_EQ(scanIdentityAfterMark, "scanner") << "the mark's revert reached the scan thread";
+    EXPECT_EQ(scanIdentityAtEnd, "") << "the scan thread kept acting as the account";
+    EXPECT_EQ(logon.OpenTokens(), 0) << "a token leaked";
+    SetLogonService(nullptr);
+}

@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include "tasklib/actions.h"
+#include "archive/archive.h"
+#include "core/keysandactions.h"
+#include "core/monitoredobject.h"
+#include "core/monmanager.h"
+#include "match/searchkeytext.h"
+#include "platform/base/clock.h"
+
+namespace {
+
+class Records : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterCoreClasses();
+        SetClock(&m_clock);
+    }
+    void TearDown() override { SetClock(nullptr); }
+    CManualClock m_clock{1'700'000'000};
+};
+
+CSearchKeyText* TextKey(const char* key1, TextKeyMode mode = TextKeyMode::ONLY)
+{
+    auto* key = new CSearchKeyText;
+    key->m_strKey1 = key1;
+    key->m_nMode = mode;
+    return key;
+}
+
+CKeysAndActions* Group(const char* description)
+{
+    auto* group = new CKeysAndActions;
+    group->m_strDescription = description;
+    group->AddKey(TextKey("Memory Error"));
+    group->AddKey(TextKey("disk", TextKeyMode::OR));
+    group->m_bMinInterval = TRUE;
+    group->m_nMinIntervalMinutes = 5;
+    group->m_task.SetDescription("Page the operator");
+    group->m_task.SetTranslationString("%MAILTO%", "ops");
+    return group;
+}
+
+std::string Store(const CObject& object)
+{
+    return StoreObjectToBytes(&object);
+}
+
+// The bytes written to a memory file, without the block's zero padding.
+std::string Written(CMemFile& file)
+{
+    std::size_t length = file.GetLength();
+    std::string block = file.Detach();
+    block.resize(length);
+    return block;
+}
+
+template <class T>
+std::unique_ptr<T> Load(const std::string& bytes)
+{
+    CMemFile file(bytes);
+    CArchive ar(&file, CArchive::load);
+    return ar.ReadObjectAs<T>();
+}
+
+std::size_t Count(const std::string& haystack, const std::string& needle)
+{
+    std::size_t n = 0;
+    for (std::size_t pos = haystack.find(needle); pos != std::string::npos;
+         pos = haystack.find(needle, pos + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST_F(Records, MonitoredLogRoundTripsByteForByte)
+{
+    CMonitoredObject log;
+    log.m_bEnabled = TRUE;
+    log.m_nInterval = 90;
+    log.m_bImpersonate = TRUE;
+    log.m_strLogonUser = "scanner";
+    log.m_strLogonPassword = "Hoskyvan"; // scrambles to zero bytes
+    log.m_strLogonDomain = "CORP";
+    log.AddWatchGroup(Group("first"));
+    log.AddWatchGroup(Group("second"));
+
+    std::string bytes = Store(log);
+    EXPECT_EQ(Count(bytes, "CSearchKeyText"), 1u) << "class name written once, then class tags";
+    EXPECT_EQ(Count(bytes, "CKeysAndActions"), 1u);
+    EXPECT_EQ(Count(bytes, "Hoskyvan"), 0u) << "the password is not stored in clear";
+
+    std::unique_ptr<CMonitoredObject> loaded = Load<CMonitoredObject>(bytes);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->m_strLogonPassword, "Hoskyvan");
+    EXPECT_EQ(loaded->m_strLogonDomain, "CORP");
+    EXPECT_EQ(loaded->m_nInterval, 90);
+    ASSERT_EQ(loaded->GetWatchGroupCount(), 2);
+    CKeysAndActions* group = loaded->GetWatchGroup(1);
+    EXPECT_EQ(group->m_strDescription, "second");
+    EXPECT_EQ(group->GetKeyCount(), 2);
+    EXPECT_EQ(group->m_nMinIntervalMinutes, 5);
+    EXPECT_EQ(group->m_task.GetDescription(), "Page the operator");
+    EXPECT_EQ(Store(*loaded), bytes);
+}
+
+TEST_F(Records, VersionOneLogLoadsWithoutAccountAndFutureTimesAreClamped)
+{
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        ar.WriteClass(RUNTIME_CLASS(CMonitoredObject));
+        ar << DWORD{1} << LONG{1} << LONG{30} << CTime(1'600'000'000) << CTime(1'900'000'000)
+           << DWORD{0};
+        ar.Close();
+    }
+    std::unique_ptr<CMonitoredObject> log = Load<CMonitoredObject>(Written(file));
+    ASSERT_TRUE(log);
+    EXPECT_TRUE(log->m_bEnabled);
+    EXPECT_EQ(log->m_nInterval, 30);
+    EXPECT_EQ(log->m_timeLastScanned.GetTime(), 1'600'000'000);
+    EXPECT_EQ(log->m_timeLastChanged.GetTime(), 1'700'000'000) << "a future time becomes the load time";
+    EXPECT_FALSE(log->m_bImpersonate);
+    EXPECT_EQ(log->m_strLogonUser, "");
+}
+
+TEST_F(Records, DamagedLogRecordsFailCleanly)
+{
+    CMonitoredObject log;
+    log.AddWatchGroup(Group("g"));
+    std::string bytes = Store(log);
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut)
+        EXPECT_THROW(Load<CMonitoredObject>(bytes.substr(0, cut)), CException) << cut;
+
+    // A group count far beyond the bytes is refused before anything is read.
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        ar.WriteClass(RUNTIME_CLASS(CMonitoredObject));
+        ar << DWORD{2} << LONG{1} << LONG{30} << CTime(0) << CTime(0) << DWORD{0x7FFFFFFF};
+        ar.Close();
+    }
+    EXPECT_THROW(Load<CMonitoredObject>(Written(file)), CArchiveException);
+}
+
+TEST_F(Records, WatchGroupCopiesAreDeepAndSelfAssignmentChangesNothing)
+{
+    std::unique_ptr<CKeysAndActions> source(Group("Disk errors"));
+    CKeysAndActions copy(*source);
+    ASSERT_EQ(copy.GetKeyCount(), 2);
+    EXPECT_NE(copy.GetKey(0), source->GetKey(0));
+    source.reset();
+    EXPECT_EQ(static_cast<CSearchKeyText*>(copy.GetKey(0))->m_strKey1, "Memory Error");
+    EXPECT_EQ(copy.m_task.GetVariables().GetAll().at("%MAILTO%"), "ops");
+
+    copy.m_bTaskChanged = 0;
+    copy = copy;
+    EXPECT_EQ(copy.GetKeyCount(), 2);
+    EXPECT_EQ(copy.m_bTaskChanged, 0) << "self-assignment changes nothing";
+    EXPECT_EQ(copy.GetKey(2), nullptr);
+    copy.RemoveKey(2);
+    EXPECT_EQ(copy.GetKeyCount(), 2);
+    EXPECT_EQ(NewWatchGroupName(0), "<New Watch Group 0>");
+}
+
+TEST_F(Records, VersionOneGroupLoadsWithoutMinimumIntervalAndEmptyVariables)
+{
+    CTask task;
+    task.SetDescription("Task");
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        ar.WriteClass(RUNTIME_CLASS(CKeysAndActions));
+        ar << DWORD{1} << std::string("old group") << DWORD{1};
+        std::unique_ptr<CSearchKeyText> key(TextKey("fail"));
+        ar.WriteObject(key.get());
+        ar.WriteObject(&task);
+        ar.Close();
+    }
+    std::unique_ptr<CKeysAndActions> group = Load<CKeysAndActions>(Written(file));
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->m_strDescription, "old group");
+    EXPECT_EQ(group->GetKeyCount(), 1);
+    EXPECT_FALSE(group->m_bMinInterval);
+    EXPECT_EQ(group->m_nMinIntervalMinutes, 0);
+    EXPECT_EQ(group->m_task.GetVariables().GetAll().at("%EVENT_SOURCE%"), "<empty>");
+}
+
+TEST_F(Records, ClipboardCarriesLogsGroupsAndTasks)
+{
+    std::unique_ptr<CKeysAndActions> group(Group("Reboots"));
+    std::unique_ptr<CKeysAndActions> pasted =
+        CKeysAndActions::FromGlobalMemory(group->CopyToGlobalMemory());
+    ASSERT_TRUE(pasted);
+    EXPECT_EQ(pasted->m_strDescription, "Reboots");
+    EXPECT_EQ(pasted->GetKeyCount(), 2);
+    EXPECT_EQ(pasted->m_nMinIntervalMinutes, 5);
+
+    std::unique_ptr<CTask> task = CKeysAndActions::TaskFromGlobalMemory(group->CopyTaskToGlobalMemory());
+    ASSERT_TRUE(task);
+    EXPECT_EQ(task->GetDescription(), "Page the operator");
+    EXPECT_EQ(CKeysAndActions::TaskFromGlobalMemory(CGlobalMemory()), nullptr);
+
+    CMonitoredObject log;
+    log.m_nInterval = 15;
+    log.AddWatchGroup(group.release());
+    std::unique_ptr<CMonitoredObject> copy = CMonitoredObject::FromGlobalMemory(log.CopyToGlobalMemory());
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->m_nInterval, 15);
+    EXPECT_EQ(copy->GetWatchGroupCount(), 1);
+    // A group is not a log: the typed read refuses it.
+    EXPECT_THROW(CMonitoredObject::FromGlobalMemory(pasted->CopyToGlobalMemory()), CArchiveException);
+}
+
+TEST_F(Records, ManagerRecordHoldsItsLogsInOrder)
+{
+    CMonManager empty;
+    std::string bytes = Store(empty);
+    std::unique_ptr<CMonManager> loaded = Load<CMonManager>(bytes);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->GetLogCount(), 0);
+
+    CMonManager manager;
+    for (int interval : {10, 20, 30}) {
+        auto* log = new CMonitoredObject;
+        log->m_nInterval = interval;
+        manager.AddLog(log);
+    }
+    bytes = Store(manager);
+    EXPECT_EQ(Count(bytes, "CMonitoredObject"), 1u);
+    loaded = Load<CMonManager>(bytes);
+    ASSERT_EQ(loaded->GetLogCount(), 3);
+    int pos = 0;
+    for (int interval : {10, 20, 30})
+        EXPECT_EQ(loaded->GetNextLog(pos)->m_nInterval, interval);
+    EXPECT_EQ(Store(*loaded), bytes);
+}
+
+TEST_F(Records, ManagerEditsGroupsAndKeysByIdentifier)
+{
+    CMonManager manager;
+    auto* log = new CMonitoredObject;
+    log->m_dwID = 0x50000001;
+    manager.AddLog(log);
+    EXPECT_EQ(manager.AddWatchGroup(log->m_dwID, Group("a")), 0);
+    EXPECT_EQ(manager.AddWatchGroup(log->m_dwID, Group("b")), 1);
+    EXPECT_EQ(manager.AddSearchKey(log->m_dwID, 1, TextKey("third")), 2);
+
+    std::unique_ptr<CSearchKeyText> replacement(TextKey("replaced"));
+    EXPECT_TRUE(manager.SetSearchKey(log->m_dwID, 1, 0, *replacement));
+    EXPECT_EQ(static_cast<CSearchKeyText*>(log->GetWatchGroup(1)->GetKey(0))->m_strKey1, "replaced");
+    EXPECT_TRUE(manager.DeleteSearchKey(log->m_dwID, 1, 1));
+    EXPECT_EQ(log->GetWatchGroup(1)->GetKeyCount(), 2);
+
+    CMonitoredObject source;
+    source.AddWatchGroup(Group("from source"));
+    manager.MergeWatchGroups(log->m_dwID, source);
+    EXPECT_EQ(log->GetWatchGroupCount(), 3);
+    manager.ReplaceWatchGroups(log->m_dwID, source);
+    ASSERT_EQ(log->GetWatchGroupCount(), 1);
+    EXPECT_EQ(log->GetWatchGroup(0)->m_strDescription, "from source");
+    EXPECT_NE(log->GetWatchGroup(0), source.GetWatchGroup(0));
+    EXPECT_TRUE(manager.DeleteWatchGroup(log->m_dwID, 0));
+    EXPECT_EQ(log->GetWatchGroupCount(), 0);
+}

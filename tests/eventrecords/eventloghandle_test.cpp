@@ -1,0 +1,418 @@
+#include "eventrecords/eventloghandle.h"
+
+#include <functional>
+
+#include "eventrecords/eventlogcache.h"
+#include "platform/base/win32error.h"
+#include "records_test.h"
+
+namespace {
+
+// Counts the blocks a read asks for (the stop test runs before each one)
+// and lets a test act between blocks.
+int g_nBlocks = 0;
+std::function<bool()> g_onBlock;
+
+bool CountingStopCheck()
+{
+    ++g_nBlocks;
+    return g_onBlock ? g_onBlock() : false;
+}
+
+struct CBlockHook {
+    explicit CBlockHook(std::function<bool()> onBlock = {})
+    {
+        g_nBlocks = 0;
+        g_onBlock = std::move(onBlock);
+        SetEventReadStopCheck(&CountingStopCheck);
+    }
+    ~CBlockHook()
+    {
+        SetEventReadStopCheck(nullptr);
+        g_onBlock = nullptr;
+    }
+};
+
+// Every record number of the list, in order.
+std::vector<DWORD> Numbers(const CEventList& list)
+{
+    std::vector<DWORD> numbers;
+    std::size_t pos = 0;
+    while (const CEventStruct* event = list.GetNext(pos))
+        numbers.push_back(event->m_nRecordNumber);
+    return numbers;
+}
+
+bool Consecutive(const std::vector<DWORD>& numbers)
+{
+    for (std::size_t i = 1; i < numbers.size(); ++i)
+        if (numbers[i] != numbers[i - 1] + 1)
+            return false;
+    return true;
+}
+
+std::string LinePart(const std::string& log, const std::string& start)
+{
+    std::size_t at = log.find(start);
+    return at == std::string::npos ? std::string() : log.substr(at, log.find('\n', at) - at);
+}
+
+using EventLogHandle = EventLogFixture;
+
+TEST_F(EventLogHandle, ReadsTheRangeInBlocksClampedToTheLog)
+{
+    const std::string padding(150, 'p');
+    for (int i = 1; i <= 2500; ++i)
+        ASSERT_TRUE(Report({"event " + std::to_string(i), padding}, 0x40000000u + static_cast<DWORD>(i)));
+
+    CEventLogHandle handle;
+    ASSERT_TRUE(handle.Open("TESTHOST", "Win"));
+    EXPECT_EQ(handle.GetName(), "TESTHOST\\Win");
+    EXPECT_EQ(handle.GetOldest(), 1u);
+    EXPECT_EQ(handle.GetNewest(), 2500u);
+
+    CBlockHook hook;
+    CEventList list;
+    EXPECT_TRUE(handle.ReadEvents(0, 999999, list));
+    std::vector<DWORD> numbers = Numbers(list);
+    ASSERT_EQ(numbers.size(), 2500u);
+    EXPECT_EQ(numbers.front(), 1u);
+    EXPECT_TRUE(Consecutive(numbers));
+    // About 200 bytes a record: 100,000-byte blocks need several reads,
+    // neither one nor one per record.
+    EXPECT_GE(g_nBlocks, 5);
+    EXPECT_LE(g_nBlocks, 10);
+    const CEventStruct* e = list.Find(1234);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->m_arrStrings, (std::vector<std::string>{"event 1234", padding}));
+    EXPECT_EQ(e->m_nEventID, 0x400004D2u);
+    EXPECT_EQ(e->m_strSource, "Src");
+    EXPECT_EQ(e->m_strComputer, "TESTHOST");
+    EXPECT_EQ(e->m_strUser, "N/A");
+    EXPECT_EQ(e->m_nCategory, 3u);
+    EXPECT_EQ(e->m_nEventType, EVENTLOG_ERROR_TYPE);
+
+    // A range inside the log starts at its first number; the last block may
+    // bring records past its end.
+    CEventList part;
+    EXPECT_TRUE(handle.ReadEvents(1000, 1010, part));
+    numbers = Numbers(part);
+    ASSERT_FALSE(numbers.empty());
+    EXPECT_EQ(numbers.front(), 1000u);
+    EXPECT_GE(numbers.back(), 1010u);
+    EXPECT_TRUE(Consecutive(numbers));
+
+    // A range after the newest record asks the service for a record it
+    // does not have.
+    CEventList none;
+    EXPECT_FALSE(handle.ReadEvents(2501, 3000, none));
+    EXPECT_TRUE(none.IsEmpty());
+    EXPECT_EQ(handle.GetError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(EventLogHandle, StopRequestBetweenBlocksKeepsWhatWasRead)
+{
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_TRUE(Report({std::string(200, 's')}));
+    CEventLogHandle handle;
+    ASSERT_TRUE(handle.Open("TESTHOST", "Win"));
+    for (int stopAt : {1, 2, 3}) {
+        CBlockHook hook([&] { return g_nBlocks == stopAt; });
+        CEventList list;
+        EXPECT_FALSE(handle.ReadEvents(1, 2000, list)) << stopAt;
+        EXPECT_EQ(g_nBlocks, stopAt);
+        std::vector<DWORD> numbers = Numbers(list);
+        EXPECT_TRUE(Consecutive(numbers));
+        if (stopAt == 1) {
+            EXPECT_TRUE(numbers.empty());
+        } else {
+            ASSERT_FALSE(numbers.empty());
+            EXPECT_EQ(numbers.front(), 1u);
+            EXPECT_LT(numbers.back(), 2000u);
+        }
+    }
+}
+
+TEST_F(EventLogHandle, RecordLargerThanTheBlockUsesABufferOfItsOwn)
+{
+    const std::string wide(30000, 'w');
+    ASSERT_TRUE(Report({"before"}));
+    ASSERT_TRUE(Report({wide, wide, wide, wide}, 2)); // about 120,000 bytes
+    ASSERT_TRUE(Report({"after"}));
+    std::vector<std::string> huge(18, wide); // more than the service reads at once
+    ASSERT_TRUE(Report(huge, 4));
+    ASSERT_TRUE(Report({"never reached"}));
+
+    CEventLogHandle handle;
+    ASSERT_TRUE(handle.Open("TESTHOST", "Win"));
+    CEventList list;
+    EXPECT_TRUE(handle.ReadEvents(1, 3, list));
+    ASSERT_EQ(Numbers(list), (std::vector<DWORD>{1, 2, 3}));
+    EXPECT_EQ(list.Find(2)->m_arrStrings, (std::vector<std::string>{wide, wide, wide, wide}));
+
+    // Recycled records take every value of the record read into them: the
+    // one that held four strings now holds one, and the other way round.
+    list.Recycle();
+    EXPECT_TRUE(handle.ReadEvents(2, 3, list));
+    ASSERT_EQ(Numbers(list), (std::vector<DWORD>{2, 3}));
+    EXPECT_EQ(list.Find(2)->m_arrStrings, (std::vector<std::string>{wide, wide, wide, wide}));
+    EXPECT_EQ(list.Find(3)->m_arrStrings, (std::vector<std::string>{"after"}));
+
+    // The service never hands out the fourth record: it is passed over with
+    // one line and the read goes on to the fifth.
+    CEventList rest;
+    EXPECT_TRUE(handle.ReadEvents(3, 5, rest));
+    EXPECT_EQ(Numbers(rest), (std::vector<DWORD>{3, 5}));
+    EXPECT_EQ(handle.GetLastReached(), 5u);
+    EXPECT_NE(LinePart(SystemLog(), "TESTHOST\\Win : Record 4 is larger than the read limit"), "");
+    EXPECT_EQ(SystemLog().find("via temp"), std::string::npos);
+
+    // Alone in the range, it is passed over all the same.
+    CEventList none;
+    EXPECT_TRUE(handle.ReadEvents(4, 4, none));
+    EXPECT_TRUE(none.IsEmpty());
+    EXPECT_EQ(handle.GetLastReached(), 4u);
+}
+
+TEST_F(EventLogHandle, ReadErrorsAreLoggedAndEndTheRead)
+{
+    ASSERT_TRUE(AddEventLog(nullptr, "Small", 0x10000, 0));
+    ASSERT_TRUE(AddEventSource(nullptr, "Small", "Tiny", {}));
+    HANDLE tiny = RegisterEventSourceA(nullptr, "Tiny");
+    ASSERT_NE(tiny, nullptr);
+    const char* strings[] = {"0123456789012345678901234567890123456789"};
+    auto fill = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(ReportEventA(tiny, 4, 0, 1, nullptr, 1, 0, strings, nullptr));
+    };
+    fill(2000); // the 64 KiB log has wrapped
+
+    CEventLogHandle handle;
+    ASSERT_TRUE(handle.Open("TESTHOST", "Small"));
+    const DWORD oldest = handle.GetOldest();
+    ASSERT_GT(oldest, 1u);
+    {
+        // The log overwrites the wanted records before the first block.
+        CBlockHook hook([&] {
+            fill(1000);
+            return false;
+        });
+        CEventList list;
+        EXPECT_FALSE(handle.ReadEvents(1, oldest + 10, list));
+        EXPECT_TRUE(list.IsEmpty());
+    }
+    EXPECT_NE(SystemLog().find("TESTHOST\\Small : Microsoft error 87 (ERROR_INVALID_PARAMETERS) detected"),
+              std::string::npos);
+    DeregisterEventSource(tiny);
+
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(Report({std::string(200, 'c')}));
+    CEventLogHandle win;
+    ASSERT_TRUE(win.Open("TESTHOST", "Win"));
+    {
+        // The log is cleared through another handle after the first block.
+        CBlockHook hook([&] {
+            if (g_nBlocks == 2) {
+                HANDLE other = OpenEventLogA(nullptr, "Win");
+                ClearEventLogA(other, nullptr);
+                CloseEventLog(other);
+            }
+            return false;
+        });
+        CEventList list;
+        EXPECT_FALSE(win.ReadEvents(1, 1000, list));
+        EXPECT_EQ(win.GetError(), ERROR_EVENTLOG_FILE_CHANGED);
+        EXPECT_FALSE(list.IsEmpty()) << "the first block is kept";
+    }
+    EXPECT_EQ(LinePart(SystemLog(), "TESTHOST\\Win : Error reading events:"),
+              "TESTHOST\\Win : Error reading events: 1503 - The event log file has changed between read "
+              "operations.");
+}
+
+TEST_F(EventLogHandle, MalformedRecordsInABlock)
+{
+    std::string block = AnsiRecord(MakeRawEvent(1, {"one"}));
+    std::string bad = AnsiRecord(MakeRawEvent(2, {"two"}));
+    PutLe32(Bytes(bad) + EVT_STRING_OFFSET, 0x7000);
+    block += bad + AnsiRecord(MakeRawEvent(3, {"three"}));
+    const std::string whole = block;
+    std::string garbage(60, '\0');
+    PutLe32(Bytes(garbage), 0x1000); // a length beyond the block
+    block += garbage;
+
+    CEventList list;
+    DWORD last = 0;
+    EXPECT_FALSE(ConvertEventRecords(Bytes(block), static_cast<DWORD>(block.size()), list, "SRV\\App", nullptr, &last));
+    EXPECT_EQ(Numbers(list), (std::vector<DWORD>{1, 3}));
+    EXPECT_EQ(last, 3u);
+    const std::string log = SystemLog();
+    EXPECT_NE(log.find("SRV\\App : Error extracting record: 2\n"), std::string::npos);
+    EXPECT_NE(log.find("SRV\\App : Exception reading event, last loaded 3 !\n"), std::string::npos);
+
+    // A record of length 0 ends the block quietly.
+    std::string ended = whole + std::string(8, '\0') + "trailing";
+    CEventList quiet;
+    EXPECT_TRUE(ConvertEventRecords(Bytes(ended), static_cast<DWORD>(ended.size()), quiet, "SRV\\App", nullptr, &last));
+    EXPECT_EQ(Numbers(quiet), (std::vector<DWORD>{1, 3}));
+}
+
+TEST_F(EventLogHandle, OpenFailsForAComputerThatDoesNotExist)
+{
+    CEventLogHandle handle;
+    EXPECT_FALSE(handle.Open("NOSUCH", "Win"));
+    EXPECT_EQ(handle.GetError(), RPC_S_SERVER_UNAVAILABLE);
+    EXPECT_FALSE(handle.IsOpen());
+    EXPECT_EQ(handle.GetName(), "");
+    EXPECT_FALSE(handle.Clear());
+
+    // The log of an empty computer log has no records to read.
+    ASSERT_TRUE(handle.Open("", "Win"));
+    EXPECT_EQ(handle.GetError(), 0u);
+    EXPECT_EQ(handle.GetName(), "\\Win");
+    EXPECT_EQ(handle.GetOldest(), 0u);
+    EXPECT_EQ(handle.GetNewest(), 0u);
+    CEventList list;
+    EXPECT_TRUE(handle.ReadEvents(1, 100, list));
+    EXPECT_TRUE(list.IsEmpty());
+    handle.Close();
+    EXPECT_EQ(handle.GetName(), "");
+}
+
+TEST_F(EventLogHandle, MarkIsAnInformationEventOfQuorvilAndClearEmptiesTheLog)
+{
+    ASSERT_TRUE(CEventLogHandle::ReportMark("TESTHOST", "backup checked"));
+    EXPECT_FALSE(CEventLogHandle::ReportMark("NOSUCH", "lost"));
+
+    CEventLogHandle handle;
+    ASSERT_TRUE(handle.Open("TESTHOST", "Application"));
+    CEventList list;
+    ASSERT_TRUE(handle.ReadEvents(1, 1, list));
+    ASSERT_EQ(list.GetCount(), 1u);
+    const CEventStruct* mark = list.Find(1);
+    ASSERT_NE(mark, nullptr);
+    EXPECT_EQ(mark->m_strSource, "Quorvil");
+    EXPECT_EQ(mark->m_nEventID, 100u);
+    EXPECT_EQ(mark->m_nEventType, EVENTLOG_INFORMATION_TYPE);
+    EXPECT_EQ(mark->m_nCategory, 0u);
+    EXPECT_EQ(mark->m_strUser, "N/A");
+    EXPECT_EQ(mark->m_arrStrings, std::vector<std::string>{"backup checked"});
+
+    EXPECT_TRUE(handle.Clear());
+    EXPECT_EQ(handle.GetNewest(), 0u);
+
+    // A clear that the service refuses (its registry is unreadable) is
+    // logged with the error in decimal and hexadecimal.
+    ASSERT_TRUE(AtomicWriteFile(*GetComputerFolder(nullptr, 0) + "/HKLM.reg", "not a registry file"));
+    EXPECT_FALSE(handle.Clear());
+    const DWORD error = handle.GetError();
+    EXPECT_NE(error, 0u);
+    char expected[200];
+    std::snprintf(expected, sizeof expected, "TESTHOST\\Application : Error clearing event log: %u, %08X %s", error,
+                  error, GetSystemErrorText(error).c_str());
+    EXPECT_EQ(LinePart(SystemLog(), "TESTHOST\\Application : Error clearing"), expected);
+}
+
+using EventLogCache = EventLogFixture;
+
+TEST_F(EventLogCache, ReadsAWindowAroundTheWantedRecord)
+{
+    const DWORD kOldest = 1001;
+    const std::size_t width = 900;
+    const DWORD perBlock = EVENT_READ_BLOCK / static_cast<DWORD>(AnsiRecord(MakeRawEvent(1, {std::string(width, 'x')})).size());
+    struct Case {
+        DWORD records;
+        DWORD wanted; // offset from the oldest
+        DWORD start;  // offsets of the window asked for
+        DWORD end;
+    } cases[] = {
+        {1200, 300, 50, 550},
+        {1200, 100, 0, 500},
+        {1200, 250, 0, 500},
+        {1200, 1190, 940, 1199},
+        {1200, 0, 0, 500},
+        {502, 501, 0, 501},   // small enough to be read whole
+        {503, 502, 252, 502}, // from 503 records on, a window
+    };
+    for (const Case& c : cases) {
+        ComposeLog(kOldest, c.records, width);
+        CEventLogCache cache;
+        cache.SetComputer("TESTHOST");
+        cache.SetLog("Win");
+        EXPECT_EQ(cache.GetCount(), c.records);
+        int busy = 0;
+        cache.SetBusyCallback([&](bool bBusy) { busy += bBusy ? 1 : -1; });
+        CBlockHook hook;
+        const CEventStruct* event = cache.GetEvent(kOldest + c.wanted);
+        ASSERT_NE(event, nullptr) << c.records << "/" << c.wanted;
+        EXPECT_EQ(event->m_nRecordNumber, kOldest + c.wanted);
+        EXPECT_EQ(busy, 0);
+        std::vector<DWORD> numbers = Numbers(cache.GetEvents());
+        EXPECT_TRUE(Consecutive(numbers));
+        EXPECT_EQ(numbers.front(), kOldest + c.start) << c.records << "/" << c.wanted;
+        // The last block may run past the window's end, never past the log.
+        EXPECT_GE(numbers.back(), kOldest + c.end) << c.records << "/" << c.wanted;
+        EXPECT_LT(numbers.back(), kOldest + c.end + perBlock) << c.records << "/" << c.wanted;
+        EXPECT_LT(numbers.back(), kOldest + c.records);
+
+        // A record already read is served without a read.
+        const int blocks = g_nBlocks;
+        EXPECT_EQ(cache.GetEvent(numbers.front())->m_nRecordNumber, numbers.front());
+        EXPECT_EQ(g_nBlocks, blocks);
+    }
+}
+
+TEST_F(EventLogCache, NamesRefreshErrorsAndCopies)
+{
+    ComposeLog(1, 600, 20);
+    CEventLogCache cache;
+    cache.SetComputer("NOSUCH");
+    cache.SetLog("Win");
+    EXPECT_EQ(cache.GetCount(), 0u);
+    EXPECT_EQ(cache.GetError(), RPC_S_SERVER_UNAVAILABLE);
+    EXPECT_EQ(cache.GetEvent(5), nullptr);
+    EXPECT_EQ(cache.GetError(), RPC_S_SERVER_UNAVAILABLE);
+
+    cache.SetComputer("TESTHOST");
+    EXPECT_EQ(cache.GetError(), 0u);
+    EXPECT_EQ(cache.GetOldest(), 1u);
+    EXPECT_EQ(cache.GetNewest(), 600u);
+    EXPECT_EQ(cache.GetEvent(601), nullptr);
+    EXPECT_EQ(cache.GetError(), 0u);
+    ASSERT_NE(cache.GetEvent(5), nullptr);
+    EXPECT_FALSE(cache.GetEvents().IsEmpty());
+
+    // The numbers stay as read until a refresh is asked for.
+    ASSERT_TRUE(Report({"one more"}));
+    EXPECT_EQ(cache.GetNewest(), 600u);
+    cache.MarkRefresh();
+    EXPECT_EQ(cache.GetNewest(), 601u);
+
+    CEventLogCache copy;
+    copy.SetLogon("someone", "DOM", "pw");
+    copy.CopyFrom(cache);
+    EXPECT_EQ(copy.GetComputer(), "TESTHOST");
+    EXPECT_EQ(copy.GetLog(), "Win");
+    EXPECT_EQ(Numbers(copy.GetEvents()), Numbers(cache.GetEvents()));
+    EXPECT_NE(copy.GetEvents().GetFirst(), cache.GetEvents().GetFirst()) << "records are copied";
+
+    cache.SetLog("Win");
+    EXPECT_FALSE(cache.GetEvents().IsEmpty()) << "the same name changes nothing";
+    cache.SetLog("win");
+    EXPECT_TRUE(cache.GetEvents().IsEmpty());
+}
+
+TEST_F(EventLogCache, FailedLogonIsLoggedAndTheReadGoesOn)
+{
+    ComposeLog(1, 10, 20);
+    CEventLogCache cache;
+    cache.SetComputer("TESTHOST");
+    cache.SetLog("Win");
+    cache.SetLogon("qv-no-such-user", "DOM", "pw");
+    EXPECT_NE(cache.GetEvent(3), nullptr);
+    EXPECT_NE(SystemLog().find("TESTHOST\\Win Local logon from DOM\\qv-no-such-user failed:  "), std::string::npos);
+    cache.SetLogon("", "DOM", "pw");
+    EXPECT_TRUE(cache.Logon()) << "no logon set";
+    EXPECT_TRUE(cache.Revert()) << "no token held";
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+#pragma once
+// Helpers of the event record tests: raw records in the ReadEventLogA layout,
+// archive bytes, and a local computer with an event log in a fresh network
+// root per test.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "settings/appsettings.h"
+#include "archive/archive.h"
+#include "isolated_env.h"
+#include "platform/base/clock.h"
+#include "platform/base/fileio.h"
+#include "platform/eventlog/eventlog.h"
+#include "platform/eventlog/evtfile.h"
+#include "platform/network/network.h"
+#include "platform/security/sid.h"
+
+inline BYTE* Bytes(std::string& s) { return reinterpret_cast<BYTE*>(s.data()); }
+
+inline void AppendLe32(std::string& s, DWORD v)
+{
+    for (int i = 0; i < 4; ++i)
+        s.push_back(static_cast<char>(v >> (8 * i)));
+}
+
+// The archive's new-class information of a class.
+inline std::string NewClassRecord(const std::string& name, WORD schema)
+{
+    std::string s("\xFF\xFF", 2);
+    s.push_back(static_cast<char>(schema));
+    s.push_back(static_cast<char>(schema >> 8));
+    s.push_back(static_cast<char>(name.size()));
+    s.push_back('\0');
+    return s + name;
+}
+
+inline CEvtEvent MakeRawEvent(DWORD number, std::vector<std::string> strings)
+{
+    CEvtEvent e;
+    e.m_dwRecordNumber = number;
+    e.m_dwTimeGenerated = 1'600'000'000;
+    e.m_dwTimeWritten = 1'600'000'002;
+    e.m_dwEventID = 0xC0000064;
+    e.m_wEventType = EVENTLOG_WARNING_TYPE;
+    e.m_wEventCategory = 0xFFFE;
+    e.m_strSourceName = "Disk Monitor";
+    e.m_strComputerName = "SRV1";
+    e.m_strings = std::move(strings);
+    return e;
+}
+
+// The event as ReadEventLogA hands it out.
+inline std::string AnsiRecord(const CEvtEvent& e)
+{
+    std::string disk = EncodeEvtRecord(e);
+    const BYTE* in = reinterpret_cast<const BYTE*>(disk.data());
+    DWORD size = ConvertEvtRecordToAnsi(in, static_cast<DWORD>(disk.size()), nullptr, 0);
+    std::string out(size, '\0');
+    ConvertEvtRecordToAnsi(in, static_cast<DWORD>(disk.size()), Bytes(out), size);
+    return out;
+}
+
+inline std::string SystemLog() { return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or(""); }
+
+// The local computer TESTHOST with the log "Win" and its source "Src".
+class EventLogFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetNetworkRoot(TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetClock(&m_clock);
+        ASSERT_TRUE(AddEventLog(nullptr, "Win", 0x1000000, 0));
+        ASSERT_TRUE(AddEventSource(nullptr, "Win", "Src", {}));
+        m_hSource = RegisterEventSourceA(nullptr, "Src");
+        ASSERT_NE(m_hSource, nullptr);
+    }
+    void TearDown() override
+    {
+        DeregisterEventSource(m_hSource);
+        SetClock(nullptr);
+        SetNetworkRoot("");
+    }
+
+    std::string LogPath() const { return *GetComputerFolder(nullptr, 0) + "/eventlog/Win.evt"; }
+
+    BOOL Report(std::vector<std::string> strings, DWORD id = 1)
+    {
+        std::vector<const char*> p;
+        for (const std::string& s : strings)
+            p.push_back(s.c_str());
+        return ReportEventA(m_hSource, EVENTLOG_ERROR_TYPE, 3, id, nullptr, static_cast<WORD>(p.size()), 0,
+                            p.data(), nullptr);
+    }
+
+    // Replaces the log with records first..first+count-1, each with one
+    // string of `width` characters.
+    void ComposeLog(DWORD first, DWORD count, std::size_t width)
+    {
+        std::vector<std::string> records;
+        for (DWORD n = first; n < first + count; ++n) {
+            CEvtEvent e = MakeRawEvent(n, {std::string(width, 'x')});
+            records.push_back(EncodeEvtRecord(e));
+        }
+        ASSERT_TRUE(AtomicWriteFile(LogPath(), ComposeEvtFile(records, first + count, 0x1000000, 0)));
+    }
+
+    CManualClock m_clock{1'700'000'000};
+    HANDLE m_hSource = nullptr;
+};

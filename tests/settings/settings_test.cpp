@@ -1,0 +1,376 @@
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "common/brancmn.h"
+#include "isolated_env.h"
+#include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
+#include "platform/network/network.h"
+
+namespace {
+
+// Each test gets its own HKCU.reg and state folder.
+class Settings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_strRoot = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        ::setenv("XDG_CONFIG_HOME", (m_strRoot + "/config").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (m_strRoot + "/state").c_str(), 1);
+        ResetRegistryHives();
+        m_strHive = m_strRoot + "/config/quorvil/HKCU.reg";
+    }
+
+    // The raw registry value, to see names, sections and types as stored.
+    static const CRegValue* Raw(std::shared_ptr<const CRegKey>& tree, const char* section, const char* name)
+    {
+        tree = GetUserHive()->Read();
+        const CRegKey* key = tree->OpenKey(std::string(QUORVIL_SETTINGS_KEY) + "\\" + section);
+        return key ? key->FindValue(name) : nullptr;
+    }
+
+    static std::vector<std::string> SystemLogLines()
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(ReadFileBytes(DefaultSystemLogPath()).value_or(""));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+    std::string m_strRoot;
+    std::string m_strHive;
+};
+
+LOGFONT MarkedFont()
+{
+    LOGFONT font;
+    font.lfHeight = 1, font.lfWidth = 2, font.lfEscapement = 3, font.lfOrientation = 4, font.lfWeight = 5;
+    font.lfItalic = 6, font.lfUnderline = 7, font.lfStrikeOut = 8, font.lfCharSet = 9, font.lfOutPrecision = 10;
+    font.lfClipPrecision = 11, font.lfQuality = 12, font.lfPitchAndFamily = 13;
+    std::strcpy(font.lfFaceName, "Mine");
+    return font;
+}
+
+} // namespace
+
+TEST_F(Settings, AbsentValuesReadAsTheirDefaultsAndSettersStoreTypedValues)
+{
+    struct IntSetting {
+        const char* section;
+        const char* name;
+        int defaultValue;
+        int (*get)();
+        BOOL (*set)(int);
+    };
+    const char* S = AppSettings::SECTION_SETTINGS;
+    const IntSetting ints[] = {
+        {S, "ReloadWorkspace", 0, AppSettings::GetReloadWorkspace, AppSettings::SetReloadWorkspace},
+        {S, "JumpToEnd", 1, AppSettings::GetJumpToEnd, AppSettings::SetJumpToEnd},
+        {S, "AutoScan", 0, AppSettings::GetAutoScan, AppSettings::SetAutoScan},
+        {S, "RunDelay", 0, AppSettings::GetRunDelay, AppSettings::SetRunDelay},
+        {S, "ScanDelay", 0, AppSettings::GetScanDelay, AppSettings::SetScanDelay},
+        {S, "AutoSave", 0, AppSettings::GetAutoSave, AppSettings::SetAutoSave},
+        {S, "NoConfirmExit", 0, AppSettings::GetNoConfirmExit, AppSettings::SetNoConfirmExit},
+        {S, "FirstTimeFlag", 0, AppSettings::GetFirstTimeFlag, AppSettings::SetFirstTimeFlag},
+        {S, "ExtendedAudit", 0, AppSettings::GetExtendedAudit, AppSettings::SetExtendedAudit},
+        {S, "AuditBackup", 0, AppSettings::GetAuditBackup, AppSettings::SetAuditBackup},
+        {S, "AutoBackup", 0, AppSettings::GetAutoBackup, AppSettings::SetAutoBackup},
+        {S, "NewestFirst", 0, AppSettings::GetNewestFirst, AppSettings::SetNewestFirst},
+        {S, "FileNumColumns", 0, AppSettings::GetFileNumColumns, AppSettings::SetFileNumColumns},
+        {S, "ServerNumColumns", 0, AppSettings::GetServerNumColumns, AppSettings::SetServerNumColumns},
+        {AppSettings::SECTION_SYSTEM, "ErrorLogEnabled", 1, AppSettings::GetErrorLogEnabled,
+         AppSettings::SetErrorLogEnabled},
+    };
+    struct StringSetting {
+        const char* section;
+        const char* name;
+        std::string defaultValue;
+        std::string (*get)();
+        BOOL (*set)(const char*);
+    };
+    const std::string state = m_strRoot + "/state/quorvil";
+    const StringSetting strings[] = {
+        {S, "AuditText", state + "/qvaudit_txt.txt", AppSettings::GetAuditText, AppSettings::SetAuditText},
+        {S, "AuditNT", state + "/qvaudit_evn.txt", AppSettings::GetAuditNT, AppSettings::SetAuditNT},
+        {S, "AutoBackupDir", "", AppSettings::GetAutoBackupDir, AppSettings::SetAutoBackupDir},
+        {S, "TextEditor", "xdg-open", AppSettings::GetTextEditor, AppSettings::SetTextEditor},
+        {S, "FastMark", "Fast Mark -------", AppSettings::GetFastMark, AppSettings::SetFastMark},
+        {AppSettings::SECTION_SYSTEM, "SQLEditor", "xdg-open", AppSettings::GetSQLEditor, AppSettings::SetSQLEditor},
+    };
+    struct BinarySetting {
+        const char* name;
+        BOOL (*get)(std::vector<BYTE>&);
+        BOOL (*set)(const std::vector<BYTE>&);
+    };
+    const BinarySetting binaries[] = {
+        {"FileColFlags", AppSettings::GetFileColFlags, AppSettings::SetFileColFlags},
+        {"FileColWidths", AppSettings::GetFileColWidths, AppSettings::SetFileColWidths},
+        {"ServerColFlags", AppSettings::GetServerColFlags, AppSettings::SetServerColFlags},
+        {"ServerColWidths", AppSettings::GetServerColWidths, AppSettings::SetServerColWidths},
+    };
+
+    std::vector<BYTE> bytes;
+    for (const IntSetting& s : ints)
+        EXPECT_EQ(s.get(), s.defaultValue) << s.name;
+    for (const StringSetting& s : strings)
+        EXPECT_EQ(s.get(), s.defaultValue) << s.name;
+    for (const BinarySetting& s : binaries)
+        EXPECT_FALSE(s.get(bytes)) << s.name;
+    EXPECT_FALSE(FileExists(m_strHive.c_str())) << "reading writes nothing";
+
+    std::shared_ptr<const CRegKey> tree;
+    for (const IntSetting& s : ints) {
+        ASSERT_TRUE(s.set(s.defaultValue + 7));
+        EXPECT_EQ(s.get(), s.defaultValue + 7) << s.name;
+        const CRegValue* raw = Raw(tree, s.section, s.name);
+        ASSERT_NE(raw, nullptr) << s.name;
+        EXPECT_EQ(raw->m_dwType, REG_DWORD) << s.name;
+        EXPECT_EQ(raw->m_strName, s.name);
+    }
+    for (const StringSetting& s : strings) {
+        ASSERT_TRUE(s.set("/opt/x"));
+        EXPECT_EQ(s.get(), "/opt/x") << s.name;
+        const CRegValue* raw = Raw(tree, s.section, s.name);
+        ASSERT_NE(raw, nullptr) << s.name;
+        EXPECT_EQ(raw->m_dwType, REG_SZ) << s.name;
+    }
+    for (const BinarySetting& s : binaries) {
+        ASSERT_TRUE(s.set({1, 0, 255}));
+        EXPECT_TRUE(s.get(bytes));
+        EXPECT_EQ(bytes, (std::vector<BYTE>{1, 0, 255})) << s.name;
+        EXPECT_EQ(Raw(tree, S, s.name)->m_dwType, REG_BINARY) << s.name;
+    }
+
+    // A value of the wrong type reads as the default; WriteProfileString with
+    // no value removes the entry.
+    ASSERT_TRUE(AppSettings::WriteProfileString(S, "JumpToEnd", "0"));
+    EXPECT_EQ(AppSettings::GetJumpToEnd(), 1);
+    ASSERT_TRUE(AppSettings::WriteProfileString(S, "FastMark", nullptr));
+    EXPECT_EQ(AppSettings::GetFastMark(), "Fast Mark -------");
+    ASSERT_TRUE(AppSettings::WriteProfileString(S, nullptr, nullptr));
+    EXPECT_EQ(AppSettings::GetAutoScan(), 0);
+}
+
+TEST_F(Settings, ViewFontFieldsReplaceTheCallersFromTheLeft)
+{
+    LOGFONT font = MarkedFont();
+    AppSettings::GetViewFont(font); // absent: the default value
+    EXPECT_EQ(font.lfHeight, -11);
+    EXPECT_EQ(font.lfWeight, 400);
+    EXPECT_EQ(font.lfOutPrecision, 1);
+    EXPECT_EQ(font.lfClipPrecision, 2);
+    EXPECT_EQ(font.lfQuality, 1);
+    EXPECT_EQ(font.lfPitchAndFamily, 34);
+    EXPECT_STREQ(font.lfFaceName, "MS Sans Serif");
+
+    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "ViewFont", "-20,5,900,901,700"));
+    font = MarkedFont();
+    AppSettings::GetViewFont(font);
+    LOGFONT expected = MarkedFont();
+    expected.lfHeight = -20, expected.lfWidth = 5, expected.lfEscapement = 900, expected.lfOrientation = 901;
+    expected.lfWeight = 700;
+    EXPECT_EQ(std::memcmp(&font, &expected, sizeof font), 0);
+
+    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "ViewFont", ""));
+    font = MarkedFont();
+    AppSettings::GetViewFont(font);
+    expected = MarkedFont();
+    EXPECT_EQ(std::memcmp(&font, &expected, sizeof font), 0);
+
+    // Face names are cut to 31 characters both ways.
+    std::memcpy(font.lfFaceName, "A face name of 32 characters....", LF_FACESIZE); // no NUL
+    font.lfItalic = 1;
+    ASSERT_TRUE(AppSettings::SetViewFont(font));
+    EXPECT_EQ(AppSettings::GetProfileString("Settings", "ViewFont"),
+              "1,2,3,4,5,1,7,8,9,10,11,12,13,A face name of 32 characters...");
+    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "ViewFont", "1,2,3,4,5,1,7,8,9,10,11,12,13,"
+                                                                         "A face name longer than 31 characters"));
+    LOGFONT back;
+    AppSettings::GetViewFont(back);
+    EXPECT_STREQ(back.lfFaceName, "A face name longer than 31 char");
+    EXPECT_EQ(back.lfPitchAndFamily, 13);
+}
+
+TEST_F(Settings, WindowPlacementNeedsExactlyTenNumbers)
+{
+    WINDOWPLACEMENT placement;
+    placement.showCmd = 99;
+    EXPECT_FALSE(AppSettings::ReadWindowPlacement("WindowPos", placement)); // absent
+    for (const char* bad : {"0,1,-1,-1,-1,-1,10,20,30", "0,1,-1,-1,-1,-1,10,20,30,40,50", "0,1,-1,-1,-1,-1,10,20,30,x",
+                            "", "-1,1,0,0,0,0,0,0,0,0", "0,1,0,0,0,0,0,0,0,99999999999"}) {
+        ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "WindowPos", bad));
+        EXPECT_FALSE(AppSettings::ReadWindowPlacement("WindowPos", placement)) << bad;
+        EXPECT_EQ(placement.showCmd, 99u) << bad;
+    }
+
+    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "WindowPos", "2, 3,-1,-1,-8,-8,10,20,800,600"));
+    ASSERT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement));
+    EXPECT_EQ(placement.flags, 2u);
+    EXPECT_EQ(placement.showCmd, 3u);
+    EXPECT_EQ(placement.ptMaxPosition.x, -8);
+    EXPECT_EQ(placement.rcNormalPosition.bottom, 600);
+    ASSERT_TRUE(AppSettings::WriteWindowPlacement("OtherPos", placement));
+    EXPECT_EQ(AppSettings::GetProfileString("Settings", "OtherPos"), "2,3,-1,-1,-8,-8,10,20,800,600");
+}
+
+TEST_F(Settings, ErrorLogPathFallsBackToTheStateFolderAndStoresIt)
+{
+    std::string expected = m_strRoot + "/state/quorvil/quorvil.log";
+    EXPECT_EQ(AppSettings::GetProfileString("System", "ErrorLog", "NULL"), "NULL");
+    EXPECT_EQ(AppSettings::GetErrorLogPath(), expected);
+    EXPECT_EQ(AppSettings::GetProfileString("System", "ErrorLog", "NULL"), expected);
+
+    ASSERT_TRUE(AppSettings::SetErrorLogPath("/var/log/quorvil/quorvil.log"));
+    EXPECT_EQ(AppSettings::GetErrorLogPath(), "/var/log/quorvil/quorvil.log");
+}
+
+TEST_F(Settings, GenericArrayTests)
+{
+    std::vector<std::string> names = {"Application", "System"};
+    EXPECT_TRUE(AppSettings::IsStringInArray(names, "System"));
+    EXPECT_FALSE(AppSettings::IsStringInArray(names, "system"));
+    EXPECT_FALSE(AppSettings::IsStringInArray({}, "System"));
+    EXPECT_TRUE(AppSettings::IsValueInArray({6005, 6009}, 6009));
+    EXPECT_FALSE(AppSettings::IsValueInArray({6005, 6009}, 6006));
+}
+
+TEST_F(Settings, ExtendedAuditSnapshotChangesOnlyOnRefresh)
+{
+    g_bExtendedAudit = 0;
+    ASSERT_TRUE(AppSettings::SetExtendedAudit(1));
+    EXPECT_EQ(g_bExtendedAudit, 0);
+    RefreshExtendedAudit();
+    EXPECT_EQ(g_bExtendedAudit, 1);
+}
+
+TEST_F(Settings, TwoThreadsWriteWholeSystemLogLines)
+{
+    constexpr int LINES = 200;
+    auto writer = [](char fill) {
+        std::string text(900, fill);
+        for (int i = 0; i < LINES; ++i) {
+            if (i % 2)
+                WriteSystemLog(text.c_str());
+            else
+                WriteSystemLogF("%s", text.c_str());
+        }
+    };
+    std::thread a(writer, 'a'), b(writer, 'b');
+    a.join();
+    b.join();
+
+    std::vector<std::string> lines = SystemLogLines();
+    ASSERT_EQ(lines.size(), 2u * LINES);
+    int counts[2] = {0, 0};
+    for (const std::string& line : lines) {
+        ASSERT_GE(line.size(), 900u);
+        std::string text = line.substr(line.size() - 900);
+        char fill = text[0];
+        ASSERT_TRUE(fill == 'a' || fill == 'b') << line;
+        EXPECT_EQ(text, std::string(900, fill));
+        EXPECT_EQ(line.size(), 20u + 900u) << "a stamp of 20 characters, then the text";
+        ++counts[fill - 'a'];
+    }
+    EXPECT_EQ(counts[0], LINES);
+    EXPECT_EQ(counts[1], LINES);
+}
+
+TEST_F(Settings, LongFormattedLinesAreCutAtACharacterBoundary)
+{
+    std::string text = std::string(998, 'x') + "\xC3\xA9 and more";
+    WriteSystemLogF("%s", text.c_str());
+    std::vector<std::string> lines = SystemLogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].substr(20), std::string(998, 'x'));
+}
+
+TEST_F(Settings, DamagedSettingsFileGivesOneLogLineDefaultsAndABackup)
+{
+    const std::string damaged = "Windows Registry Editor Version 5.00\r\n\r\n"
+                                "[HKEY_CURRENT_USER\\Software\\Brannick\\Quorvil\\Settings]\r\n"
+                                "\"JumpToEnd\"=dword:00000000\r\n"
+                                "\"AutoScan\"=dword:1 # not allowed here\r\n";
+    ASSERT_TRUE(AtomicWriteFile(m_strHive, damaged));
+
+    EXPECT_EQ(AppSettings::GetJumpToEnd(), 1);
+    EXPECT_EQ(AppSettings::GetAutoScan(), 0);
+    WriteSystemLog("after the damage");
+    EXPECT_EQ(AppSettings::GetFastMark(), "Fast Mark -------");
+
+    std::vector<std::string> lines = SystemLogLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].substr(20), "Settings file " + m_strHive +
+                                       " is damaged (line 5: text after the value); the defaults are used, and the "
+                                       "file is kept as " + m_strHive + ".bad when the settings are next saved.");
+    EXPECT_EQ(lines[1].substr(20), "after the damage");
+    EXPECT_EQ(ReadFileBytes(m_strHive), damaged) << "nothing is written over it by reading";
+
+    ASSERT_TRUE(AppSettings::SetAutoScan(1));
+    EXPECT_EQ(ReadFileBytes(m_strHive + ".bad"), damaged);
+    EXPECT_EQ(AppSettings::GetAutoScan(), 1);
+    EXPECT_EQ(AppSettings::GetJumpToEnd(), 1);
+    EXPECT_EQ(SystemLogLines().size(), 2u);
+}
+
+TEST_F(Settings, RepeatedLinesOfAScanAreWrittenOnceWithTheirCount)
+{
+    {
+        CSystemLogRepeatScope scan;
+        WriteSystemLog("registry key missing");
+        WriteSystemLogF("%s", "other");
+        {
+            CSystemLogRepeatScope nested; // a scan inside the scan reports nothing of its own
+            WriteSystemLog("registry key missing");
+        }
+        WriteSystemLog("registry key missing");
+    }
+    WriteSystemLog("other"); // outside a scan every line is written
+    WriteSystemLog("other");
+    std::vector<std::string> lines = SystemLogLines();
+    ASSERT_EQ(lines.size(), 5u);
+    const std::vector<std::string> texts = {"registry key missing", "other",
+                                            "Repeated 2 more times in this scan: registry key missing",
+                                            "other", "other"};
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].substr(20), texts[i]);
+}
+
+TEST_F(Settings, SystemLogAndAuditFilesAreCappedButMarksAreNot)
+{
+    EXPECT_EQ(AppSettings::GetMaxLogSizeKB(), 10240);
+    ASSERT_TRUE(AppSettings::SetMaxLogSizeKB(1));
+    const std::string audit = m_strRoot + "/audit.txt";
+    const std::string watched = m_strRoot + "/watched.log";
+    const std::string line(100, 'y');
+    for (int i = 0; i < 30; ++i) {
+        WriteSystemLog(line.c_str());
+        LogToFile(audit.c_str(), line.c_str(), 1);
+        LogToFile(watched.c_str(), line.c_str(), 0);
+    }
+    for (const std::string& path : {DefaultSystemLogPath(), audit}) {
+        EXPECT_LE(ReadFileBytes(path).value_or("").size(), 1024u) << path;
+        EXPECT_GT(ReadFileBytes(RotatedLogPath(path)).value_or("").size(), 0u) << path;
+    }
+    EXPECT_EQ(ReadFileBytes(watched).value_or("").size(), 30u * 101u) << "a user's log is never cut";
+    EXPECT_FALSE(ReadFileBytes(RotatedLogPath(watched)));
+}
+
+TEST_F(Settings, LogFilesAreDeletedThroughUncPaths)
+{
+    const std::string share = *GetComputerFolder(nullptr, ERROR_BAD_NETPATH) + "/C$";
+    ASSERT_TRUE(EnsureDirectory(share));
+    ASSERT_TRUE(AtomicWriteFile(share + "/qvaudit.txt", "x"));
+    EXPECT_TRUE(DeleteLogFile("\\\\TESTHOST\\C$\\qvaudit.txt"));
+    EXPECT_FALSE(ReadFileBytes(share + "/qvaudit.txt"));
+    EXPECT_FALSE(DeleteLogFile("\\\\TESTHOST\\C$\\qvaudit.txt"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}

@@ -1,0 +1,175 @@
+#include <cstdlib>
+#include <ctime>
+
+#include <gtest/gtest.h>
+
+#include "tasklib/oledatetime.h"
+#include "platform/base/clock.h"
+
+namespace {
+
+// Runs the test body in a fixed time zone, restoring the old one after.
+class CTimeZone {
+public:
+    explicit CTimeZone(const char* zone)
+    {
+        const char* old = std::getenv("TZ");
+        m_bHadZone = old != nullptr;
+        if (old)
+            m_strOld = old;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~CTimeZone()
+    {
+        if (m_bHadZone)
+            ::setenv("TZ", m_strOld.c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    CTimeZone(const CTimeZone&) = delete;
+    CTimeZone& operator=(const CTimeZone&) = delete;
+
+private:
+    bool m_bHadZone = false;
+    std::string m_strOld;
+};
+
+} // namespace
+
+TEST(OleDateTime, DatesAndFieldsConvertBothWays)
+{
+    struct Case {
+        DATE date;
+        int y, mo, d, h, mi, s;
+        bool bFromFields; // the fields give this DATE back (not for the quirks)
+    };
+    const Case cases[] = {
+        {0.0, 1899, 12, 30, 0, 0, 0, true},     {1.0, 1899, 12, 31, 0, 0, 0, true},
+        {2.0, 1900, 1, 1, 0, 0, 0, true},       {2.25, 1900, 1, 1, 6, 0, 0, true},
+        {25569.0, 1970, 1, 1, 0, 0, 0, true},   {-1.0, 1899, 12, 29, 0, 0, 0, true},
+        {-1.25, 1899, 12, 29, 6, 0, 0, true},   {-2.5, 1899, 12, 28, 12, 0, 0, true},
+        {0.5, 1899, 12, 30, 12, 0, 0, true},    {-0.5, 1899, 12, 30, 12, 0, 0, false},
+        {-0.75, 1899, 12, 30, 18, 0, 0, false}, {MIN_DATE, 100, 1, 1, 0, 0, 0, true},
+        {MAX_DATE, 9999, 12, 31, 0, 0, 0, true}, {60.0, 1900, 2, 28, 0, 0, 0, true},
+        {61.0, 1900, 3, 1, 0, 0, 0, true},       {45351.875, 2024, 2, 29, 21, 0, 0, true},
+        // Half a second rounds up to the next second, and across midnight.
+        {2.0 + 0.6 / 86400, 1900, 1, 1, 0, 0, 1, false},
+        {2.0 + 0.4 / 86400, 1900, 1, 1, 0, 0, 0, false},
+        {2.0 - 0.4 / 86400, 1900, 1, 1, 0, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.date);
+        COleDateTime date(c.date);
+        ASSERT_EQ(date.GetStatus(), COleDateTime::valid);
+        EXPECT_EQ(date.GetYear(), c.y);
+        EXPECT_EQ(date.GetMonth(), c.mo);
+        EXPECT_EQ(date.GetDay(), c.d);
+        EXPECT_EQ(date.GetHour(), c.h);
+        EXPECT_EQ(date.GetMinute(), c.mi);
+        EXPECT_EQ(date.GetSecond(), c.s);
+        if (c.bFromFields) {
+            COleDateTime fields(c.y, c.mo, c.d, c.h, c.mi, c.s);
+            EXPECT_EQ(fields.GetStatus(), COleDateTime::valid);
+            EXPECT_DOUBLE_EQ(fields.GetDate(), c.date);
+        }
+    }
+    EXPECT_EQ(COleDateTime(2.0).GetDayOfWeek(), 2); // 1900-01-01, a Monday
+    EXPECT_EQ(COleDateTime(45351.0).GetDayOfYear(), 60);
+    EXPECT_EQ(COleDateTime(45351.875).Format("%Y-%m-%d %H:%M:%S %a"), "2024-02-29 21:00:00 Thu");
+}
+
+TEST(OleDateTime, ImpossibleValuesAreInvalid)
+{
+    struct Case {
+        int y, mo, d, h, mi, s;
+    };
+    const Case badFields[] = {{99, 12, 31, 0, 0, 0},   {10000, 1, 1, 0, 0, 0}, {2023, 2, 29, 0, 0, 0},
+                              {1900, 2, 29, 0, 0, 0},  {2024, 13, 1, 0, 0, 0}, {2024, 4, 31, 0, 0, 0},
+                              {2024, 1, 1, 24, 0, 0},  {2024, 1, 1, 0, 60, 0}, {2024, 1, 1, 0, 0, 60},
+                              {2024, 0, 1, 0, 0, 0}};
+    for (const Case& c : badFields) {
+        COleDateTime date(c.y, c.mo, c.d, c.h, c.mi, c.s);
+        EXPECT_EQ(date.GetStatus(), COleDateTime::invalid) << c.y << "-" << c.mo << "-" << c.d;
+        EXPECT_EQ(date.GetYear(), -1);
+        EXPECT_EQ(date.Format("%Y"), "");
+    }
+    EXPECT_EQ(COleDateTime(2000, 2, 29, 23, 59, 59).GetStatus(), COleDateTime::valid);
+    EXPECT_EQ(COleDateTime(MAX_DATE + 0.1).GetStatus(), COleDateTime::invalid);
+    EXPECT_EQ(COleDateTime(MIN_DATE - 0.1).GetStatus(), COleDateTime::invalid);
+}
+
+TEST(OleDateTime, ArithmeticUsesTheLinearDayCount)
+{
+    // 1899-12-31 00:00 minus 1899-12-29 06:00 is one and three quarter days.
+    EXPECT_DOUBLE_EQ((COleDateTime(1.0) - COleDateTime(-1.25)).GetTotalDays(), 1.75);
+    // -0.5 and 0.5 are the same moment.
+    EXPECT_DOUBLE_EQ((COleDateTime(0.5) - COleDateTime(-0.5)).GetTotalDays(), 0.0);
+    // -0.75 is 1899-12-30 18:00, a day and a half after 1899-12-29 06:00.
+    EXPECT_DOUBLE_EQ((COleDateTime(-0.75) - COleDateTime(-1.25)).GetTotalDays(), 1.5);
+    // Shifting back across day 0 lands on the negative encoding.
+    EXPECT_DOUBLE_EQ((COleDateTime(0.75) - COleDateTimeSpan(1.5)).GetDate(), -1.25);
+    EXPECT_DOUBLE_EQ((COleDateTime(-1.25) + COleDateTimeSpan(1.5)).GetDate(), 0.75);
+    EXPECT_DOUBLE_EQ(LinearToDate(DateToLinear(-2.5)), -2.5);
+
+    COleDateTime nullDate;
+    nullDate.SetStatus(COleDateTime::null);
+    EXPECT_EQ((nullDate - COleDateTime(1.0)).GetStatus(), COleDateTimeSpan::null);
+    EXPECT_EQ((COleDateTime(MAX_DATE + 1) - COleDateTime(1.0)).GetStatus(),
+              COleDateTimeSpan::invalid);
+    EXPECT_EQ((COleDateTime(MAX_DATE) + COleDateTimeSpan(1.0)).GetStatus(), COleDateTime::invalid);
+    COleDateTime shifted(2.0);
+    shifted += COleDateTimeSpan(0.25);
+    EXPECT_DOUBLE_EQ(shifted.GetDate(), 2.25);
+}
+
+TEST(OleDateTime, ElapsedMinutesRoundToTheSecondFirst)
+{
+    // Across many start times, 4:59 later is 4 whole minutes and 5:00 later
+    // is 5, although the DATE difference of 5:00 is often a hair below it.
+    for (int second = 0; second < 86400; second += 997) {
+        COleDateTime start(2024, 3, 10, second / 3600, second / 60 % 60, second % 60);
+        auto later = [&](int seconds) {
+            int t = second + seconds;
+            return COleDateTime(2024, 3, 10 + t / 86400, t / 3600 % 24, t / 60 % 60, t % 60);
+        };
+        ASSERT_EQ((later(299) - start).GetElapsedMinutes(), 4) << second;
+        ASSERT_EQ((later(300) - start).GetElapsedMinutes(), 5) << second;
+        ASSERT_EQ((later(0) - start).GetElapsedMinutes(), 0) << second;
+    }
+    EXPECT_EQ((COleDateTime(1.0) - COleDateTime(-1.25)).GetElapsedMinutes(), 2520);
+    // Negative spans truncate toward zero.
+    EXPECT_EQ((COleDateTime(2.0) - COleDateTime(2.0 + 90.0 / 86400)).GetElapsedMinutes(), -1);
+}
+
+TEST(OleDateTime, ModelTimeConvertsInLocalTime)
+{
+    CTimeZone zone("UTC0");
+    EXPECT_DOUBLE_EQ(COleDateTime(CTime(0)).GetDate(), 25569.0);
+    EXPECT_DOUBLE_EQ(COleDateTime(CTime(86400 + 43200)).GetDate(), 25570.5);
+
+    CManualClock clock(1'700'000'000); // 2023-11-14 22:13:20 UTC
+    SetClock(&clock);
+    COleDateTime now = COleDateTime::GetCurrentTime();
+    SetClock(nullptr);
+    EXPECT_EQ(now.Format("%Y-%m-%d %H:%M:%S"), "2023-11-14 22:13:20");
+
+    CTime back;
+    ASSERT_TRUE(now.GetAsTime(back));
+    EXPECT_EQ(back.GetTime(), 1'700'000'000);
+    EXPECT_FALSE(COleDateTime(9000, 1, 1, 0, 0, 0).GetAsTime(back));
+}
+
+TEST(OleDateTime, ModelTimeFollowsDaylightRulesOfItsInstant)
+{
+    CTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    // 12:00 UTC is 14:00 in summer and 13:00 in winter.
+    EXPECT_EQ(COleDateTime(CTime(1'719'835'200)).GetHour(), 14); // 2024-07-01
+    EXPECT_EQ(COleDateTime(CTime(1'704'110'400)).GetHour(), 13); // 2024-01-01
+    for (std::int64_t t : {1'719'835'200LL, 1'704'110'400LL, 1'711'846'800LL}) {
+        CTime back;
+        ASSERT_TRUE(COleDateTime(CTime(t)).GetAsTime(back));
+        EXPECT_EQ(back.GetTime(), t);
+    }
+}

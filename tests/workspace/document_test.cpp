@@ -1,0 +1,697 @@
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include "workspace/docstrings.h"
+#include "workspace/managerops.h"
+#include "eventlog/scan/eventmonitor.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "textlog/filemonitor.h"
+#include "isolated_env.h"
+#include "testdoc.h"
+
+namespace {
+
+CKeysAndActions* TextGroup(const std::string& description)
+{
+    auto* group = new CKeysAndActions;
+    group->m_strDescription = description;
+    for (const char* text : {"error", "warning"}) {
+        auto* key = new CSearchKeyText;
+        key->m_strKey1 = text;
+        group->AddKey(key);
+    }
+    return group;
+}
+
+CFileMonitor* TextLog(const std::string& path, int nGroups = 0)
+{
+    auto* log = new CFileMonitor;
+    log->m_strDirectory = DirectoryOf(path) + "/";
+    log->m_strFileName = path.substr(path.rfind('/') + 1);
+    log->m_strShortDescription = log->m_strFileName;
+    for (int i = 0; i < nGroups; ++i)
+        log->AddWatchGroup(TextGroup("Group " + std::to_string(i)));
+    return log;
+}
+
+CEventMonitor* EventLog(const char* server, const char* name)
+{
+    auto* log = new CEventMonitor;
+    log->m_strServer = server;
+    log->m_strLogName = name;
+    auto* group = new CKeysAndActions;
+    group->m_strDescription = "Reboots";
+    auto* key = new CSearchKeyEvent;
+    key->SetEventIDValue(6005);
+    group->AddKey(key);
+    group->SetVariable("%MAILTO%", "ops");
+    log->AddWatchGroup(group);
+    return log;
+}
+
+std::string Slurp(const std::string& path)
+{
+    return ReadFileBytes(path).value_or("<missing>");
+}
+
+// Writes beyond the limit fail (EFBIG) for the object's lifetime, as on a
+// full disk; works for root too.
+class CFileSizeLimit {
+public:
+    explicit CFileSizeLimit(rlim_t limit)
+    {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit lowered = m_old;
+        lowered.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~CFileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    CFileSizeLimit(const CFileSizeLimit&) = delete;
+    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int);
+};
+
+class Document : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterDocumentClasses();
+        AppSettings::SetAutoBackup(0);
+        AppSettings::SetAutoBackupDir("");
+        AppSettings::SetAutoSave(0);
+        m_strDir = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
+        ASSERT_TRUE(EnsureDirectory(m_strDir));
+        m_doc.SetUi(&m_ui);
+        m_doc.AddView(&m_view);
+        Reset();
+    }
+    void TearDown() override { m_doc.RemoveView(&m_view); }
+
+    // A new empty workspace, with no hints or messages recorded.
+    void Reset()
+    {
+        m_doc.OnNewDocument();
+        m_ui.m_messages.clear();
+        m_ui.m_answers.clear();
+        m_view.m_hints.clear();
+    }
+    void WriteFile(const std::string& path, const std::string& bytes) { ASSERT_TRUE(AtomicWriteFile(path, bytes)); }
+    int LogCount() const { return m_doc.m_pManager->GetLogCount(); }
+
+    std::string m_strDir;
+    CScriptedUi m_ui;
+    CQuorvilDoc m_doc;
+    CRecordingView m_view{m_doc};
+};
+
+} // namespace
+
+TEST_F(Document, SaveBacksUpTheOldFileBesideItOrInTheBackupFolder)
+{
+    enum Where { NONE, BESIDE, FOLDER };
+    struct Case {
+        const char* name;
+        int nAutoBackup;
+        const char* folderSetting; // "existing" (with blanks and a trailing "/"), "missing" or ""
+        std::optional<std::string> old;
+        Where where;
+    };
+    const Case cases[] = {
+        {"beside the workspace", 1, "", "OLD", BESIDE},
+        {"in the backup folder", 1, "existing", "OLD", FOLDER},
+        {"beside it when the folder is missing", 1, "missing", "OLD", BESIDE},
+        {"none for an empty file", 1, "", "", NONE},
+        {"none for a missing file", 1, "", std::nullopt, NONE},
+        {"none when backups are off", 0, "", "OLD", NONE},
+    };
+    int i = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string dir = m_strDir + std::to_string(i++) + "/";
+        std::string backups = dir + "backups";
+        ASSERT_TRUE(EnsureDirectory(backups));
+        std::string path = dir + "work.space.qvw";
+        if (c.old)
+            WriteFile(path, *c.old);
+        AppSettings::SetAutoBackup(c.nAutoBackup);
+        std::string setting = std::string(c.folderSetting) == "existing" ? "  " + backups + "/ "
+                              : std::string(c.folderSetting) == "missing" ? dir + "nothere"
+                                                                          : "";
+        AppSettings::SetAutoBackupDir(setting.c_str());
+
+        m_doc.SetPathName(path);
+        ASSERT_TRUE(m_doc.DoFileSave());
+
+        EXPECT_EQ(Slurp(dir + "work.space.bak"), c.where == BESIDE ? "OLD" : "<missing>");
+        EXPECT_EQ(Slurp(backups + "/work.space.bak"), c.where == FOLDER ? "OLD" : "<missing>");
+        EXPECT_EQ(Slurp(path), StoreObjectToBytes(m_doc.m_pManager.get()));
+    }
+}
+
+TEST_F(Document, FailedSaveKeepsTheOldFileWhole)
+{
+    std::string path = m_strDir + "w.qvw";
+    m_doc.SetPathName(path);
+    ASSERT_TRUE(m_doc.AutoSaveWorkspace());
+    const std::string old = Slurp(path);
+
+    // About a megabyte of workspace against a limit of a quarter of that.
+    for (int i = 0; i < 2000; ++i) {
+        CFileMonitor* log = TextLog(m_strDir + "x.log");
+        log->m_strShortDescription.assign(500, 'x');
+        m_doc.m_pManager->AddLog(log);
+    }
+    m_doc.SetModifiedFlag();
+    ASSERT_LT(CSystemLogReader::Text().size(), 128u * 1024);
+    CSystemLogReader log;
+    {
+        CFileSizeLimit limit(256 * 1024);
+        EXPECT_FALSE(m_doc.AutoSaveWorkspace());
+        EXPECT_FALSE(m_doc.IsModified());
+        EXPECT_FALSE(m_doc.OnSaveDocument(path));
+    }
+    EXPECT_EQ(Slurp(path), old);
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(m_strDir))
+        files.push_back(entry.path().filename());
+    EXPECT_EQ(files, std::vector<std::string>{"w.qvw"});
+    ASSERT_FALSE(log.Lines().empty());
+    EXPECT_EQ(log.Lines().front().rfind("File " + path + " could not be opened during save: ", 0), 0u);
+    ASSERT_EQ(m_ui.m_messages.size(), 1u);
+    EXPECT_EQ(m_ui.m_messages[0].text.rfind("Failed to save document " + path + ":\n", 0), 0u);
+
+    // A folder that is a file: the path is bad (cause 3).
+    WriteFile(m_strDir + "plain", "x");
+    std::string bad = m_strDir + "plain/w.qvw";
+    m_doc.SetPathName(bad);
+    m_doc.SetModifiedFlag();
+    EXPECT_FALSE(m_doc.AutoSaveWorkspace());
+    EXPECT_FALSE(m_doc.IsModified());
+    EXPECT_EQ(log.Lines().back(), "File " + bad + " could not be opened during save: 3");
+}
+
+TEST_F(Document, WorkspaceRoundTripsThroughItsFile)
+{
+    // Without logs: the manager record with count 0.
+    std::string empty = m_strDir + "empty.qvw";
+    ASSERT_TRUE(m_doc.DoSave(empty));
+    EXPECT_EQ(m_doc.GetPathName(), empty);
+    EXPECT_EQ(m_doc.GetTitle(), "empty.qvw");
+    EXPECT_EQ(CQuorvilDoc::GetDocString(CQuorvilDoc::filterName), "Quorvil Workspace (*.qvw)");
+    EXPECT_EQ(CQuorvilDoc::GetDocString(CQuorvilDoc::regFileTypeName), "Quorv Document");
+    using namespace std::string_literals;
+    EXPECT_EQ(Slurp(empty), "\xFF\xFF\x01\x00\x0B\x00"s "CMonManager" "\x01\x00\x00\x00\x00\x00\x00\x00"s);
+
+    CQuorvilDoc other;
+    other.SetUi(&m_ui);
+    ASSERT_TRUE(other.OnOpenDocument(empty));
+    EXPECT_EQ(other.m_pManager->GetLogCount(), 0);
+    EXPECT_FALSE(other.IsModified());
+
+    // With logs of both kinds: saving what was read gives the same bytes.
+    m_doc.AddMonitoredLog(TextLog(m_strDir + "a.log", 2));
+    m_doc.AddEventLog(EventLog("SRV1", "System"));
+    std::string full = m_strDir + "full.qvw";
+    ASSERT_TRUE(m_doc.DoSave(full));
+    ASSERT_TRUE(other.OnOpenDocument(full));
+    ASSERT_EQ(other.m_pManager->GetLogCount(), 2);
+    std::string again = m_strDir + "again.qvw";
+    ASSERT_TRUE(other.DoSave(again));
+    EXPECT_EQ(Slurp(again), Slurp(full));
+}
+
+TEST_F(Document, OpeningABadFileKeepsTheOpenWorkspace)
+{
+    std::string good = m_strDir + "good.qvw";
+    DWORD dwID = m_doc.AddMonitoredLog(TextLog(m_strDir + "a.log", 1));
+    ASSERT_TRUE(m_doc.DoSave(good));
+    const std::string bytes = Slurp(good);
+    m_doc.SetModifiedFlag();
+
+    CKeysAndActions group;
+    struct Case {
+        const char* name;
+        std::optional<std::string> content; // nullopt: no file
+        const char* prefix;
+    };
+    const Case cases[] = {
+        {"missing file", std::nullopt, "Failed to open document "},
+        {"cut in half", bytes.substr(0, bytes.size() / 2), "Unexpected file format in "},
+        {"another class", StoreObjectToBytes(&group), "Unexpected file format in "},
+        {"null object", std::string(2, '\0'), "Unexpected file format in "},
+        {"not an archive", "hello world", "Unexpected file format in "},
+    };
+    int i = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = m_strDir + "bad" + std::to_string(i++) + ".qvw";
+        if (c.content)
+            WriteFile(path, *c.content);
+        m_ui.m_messages.clear();
+        m_view.m_hints.clear();
+
+        EXPECT_FALSE(m_doc.OnOpenDocument(path));
+
+        ASSERT_EQ(m_ui.m_messages.size(), 1u);
+        const std::string& text = m_ui.m_messages[0].text;
+        std::string head = c.prefix + path + ":\n";
+        EXPECT_EQ(text.rfind(head, 0), 0u) << text;
+        EXPECT_GT(text.size(), head.size()) << "no reason given";
+        EXPECT_EQ(m_ui.m_messages[0].type, MB_OK | MB_ICONEXCLAMATION);
+        EXPECT_EQ(LogCount(), 1);
+        EXPECT_NE(m_doc.m_pManager->FindLog(dwID), nullptr);
+        EXPECT_EQ(m_doc.GetPathName(), good);
+        EXPECT_TRUE(m_doc.IsModified());
+        EXPECT_TRUE(m_view.m_hints.empty());
+    }
+}
+
+namespace {
+
+struct CIds {
+    DWORD dwText = 0;  // a text log with groups 0 and 1, two keys each
+    DWORD dwEvent = 0; // SRV1\System with one group
+};
+
+struct CEditCase {
+    const char* name;
+    // Runs the operation and returns the log the hint names.
+    std::function<DWORD(CQuorvilDoc&, const CIds&)> op;
+    LPARAM lHint; // -1: no hint
+    int nGroup = 0;
+    int nKey = 0;
+    DWORD dwExtra = 0;
+    bool bModified = true;
+    bool bPaused = false;
+    bool bConfirm = true; // Yes to questions, OK in dialogs
+    std::function<void(CQuorvilDoc&, const CIds&)> check = nullptr;
+};
+
+CKeysAndActions* GroupOf(CQuorvilDoc& doc, DWORD dwID, int nGroup)
+{
+    return doc.m_pManager->FindWatchGroup(dwID, nGroup);
+}
+
+} // namespace
+
+TEST_F(Document, EditingOperationsSetTheFlagAndSendOneHint)
+{
+    CFileMonitor source;
+    source.AddWatchGroup(TextGroup("From source"));
+    CSearchKeyText newKey;
+    newKey.m_strKey1 = "replaced";
+    CTask task;
+    task.SetDescription("New task");
+    std::string script = m_strDir + "delete.qvs";
+    WriteFile(script, "DELETESERVER SRV1\n");
+
+    const CEditCase cases[] = {
+        {"AddMonitoredLog", [](CQuorvilDoc& d, const CIds&) { return d.AddMonitoredLog(new CFileMonitor); },
+         HINT_LOG_ADDED},
+        {"AddEventLog", [](CQuorvilDoc& d, const CIds&) { return d.AddEventLog(new CEventMonitor); },
+         HINT_LOG_ADDED},
+        {"DeleteMonitoredLog", [](CQuorvilDoc& d, const CIds& i) { d.DeleteMonitoredLog(i.dwText); return i.dwText; },
+         HINT_LOG_DELETED},
+        {"DeleteMonitoredLog answered No", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.DeleteMonitoredLog(i.dwText)); return i.dwText; },
+         -1, 0, 0, 0, false, false, false,
+         [](CQuorvilDoc& d, const CIds& i) { EXPECT_NE(d.m_pManager->FindLog(i.dwText), nullptr); }},
+        {"EditLogProperties", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.EditLogProperties(i.dwText)); return i.dwText; },
+         HINT_LOG_EDITED, 0, 0, 0, true, true, true,
+         [](CQuorvilDoc& d, const CIds& i) {
+             auto* log = dynamic_cast<CFileMonitor*>(d.m_pManager->FindLog(i.dwText));
+             ASSERT_NE(log, nullptr);
+             EXPECT_EQ(log->m_strShortDescription, "Renamed");
+             EXPECT_EQ(log->GetWatchGroupCount(), 2);
+         }},
+        {"EditLogProperties cancelled", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.EditLogProperties(i.dwText)); return i.dwText; },
+         -1, 0, 0, 0, false, true, false,
+         [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(d.m_pManager->FindLog(i.dwText)->GetDisplayName(), "t.log"); }},
+        {"ToggleLogEnabled", [](CQuorvilDoc& d, const CIds& i) { d.ToggleLogEnabled(i.dwText); return i.dwText; },
+         HINT_LOG_ENABLED},
+        {"ClearLog", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.ClearLog(i.dwText)); return i.dwText; },
+         HINT_LOG_STATE, 0, 0, 0, false},
+        {"MarkLog", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.MarkLog(i.dwText, "mark")); return i.dwText; },
+         HINT_LOG_STATE, 0, 0, 0, false},
+        {"ReplaceWatchGroups", [&](CQuorvilDoc& d, const CIds& i) { d.ReplaceWatchGroups(i.dwText, source); return i.dwText; },
+         HINT_LOG_EDITED},
+        {"MergeWatchGroups", [&](CQuorvilDoc& d, const CIds& i) { d.MergeWatchGroups(i.dwText, source); return i.dwText; },
+         HINT_LOG_EDITED},
+        {"EditWatchGroup", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.EditWatchGroup(i.dwText, 1)); return i.dwText; },
+         HINT_GROUP_EDITED, 1, 0, 0, true, true, true,
+         [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(GroupOf(d, i.dwText, 1)->m_strDescription, "Edited"); }},
+        {"EditWatchGroup cancelled", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.EditWatchGroup(i.dwText, 1)); return i.dwText; },
+         -1, 0, 0, 0, false, true, false,
+         [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(GroupOf(d, i.dwText, 1)->m_strDescription, "Group 1"); }},
+        {"DeleteWatchGroup", [](CQuorvilDoc& d, const CIds& i) { d.DeleteWatchGroup(i.dwText, 1); return i.dwText; },
+         HINT_GROUP_DELETED, 1, 0, 0, true, true},
+        {"DeleteWatchGroup answered No", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.DeleteWatchGroup(i.dwText, 1)); return i.dwText; },
+         -1, 0, 0, 0, false, true, false,
+         [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(d.m_pManager->FindLog(i.dwText)->GetWatchGroupCount(), 2); }},
+        {"AddWatchGroup", [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(d.AddWatchGroup(i.dwText, TextGroup("x")), 2); return i.dwText; },
+         HINT_GROUP_ADDED, 2, 0, 0, true, true},
+        {"SetWatchGroup", [](CQuorvilDoc& d, const CIds& i) { d.SetWatchGroup(i.dwText, 1, *GroupOf(d, i.dwText, 0)); return i.dwText; },
+         HINT_GROUP_EDITED, 1, 0, 0, true, true},
+        {"EditTask", [](CQuorvilDoc& d, const CIds& i) { d.EditTask(i.dwText, 1); return i.dwText; },
+         HINT_TASK_EDITED, 1, 0, 0, true, true},
+        {"SetTask", [&](CQuorvilDoc& d, const CIds& i) { d.SetTask(i.dwText, 1, task); return i.dwText; },
+         HINT_TASK_EDITED, 1, 0, 0, true, true},
+        {"EditSearchKey", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.EditSearchKey(i.dwText, 1, 1)); return i.dwText; },
+         HINT_KEY_EDITED, 1, 1, 0, true, true, true,
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_EQ(GroupOf(d, i.dwText, 1)->GetKey(1)->GetDescription(), "'typed' Only");
+         }},
+        {"EditSearchKey cancelled", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.EditSearchKey(i.dwText, 1, 1)); return i.dwText; },
+         -1, 0, 0, 0, false, true, false,
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_EQ(GroupOf(d, i.dwText, 1)->GetKey(1)->GetDescription(), "'warning' Only");
+         }},
+        {"SetSearchKey", [&](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.SetSearchKey(i.dwText, 1, 1, newKey)); return i.dwText; },
+         HINT_KEY_EDITED, 1, 1, 0, true, true},
+        {"AddSearchKey", [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(d.AddSearchKey(i.dwText, 1, new CSearchKeyText), 2); return i.dwText; },
+         HINT_KEY_ADDED, 1, 2, 0, true, true},
+        {"DeleteSearchKey", [](CQuorvilDoc& d, const CIds& i) { d.DeleteSearchKey(i.dwText, 1, 1); return i.dwText; },
+         HINT_KEY_DELETED, 1, 1, 0, true, true},
+        {"NotifyLogRenamed", [](CQuorvilDoc& d, const CIds& i) { d.NotifyLogRenamed(i.dwEvent); return i.dwEvent; },
+         HINT_LOG_RENAMED, 0, 0, 0, false},
+        {"OnScanProgress", [](CQuorvilDoc& d, const CIds& i) { d.OnScanProgress(i.dwEvent, 42); return i.dwEvent; },
+         HINT_LOG_STATE, 0, 0, 42, false},
+        {"RefreshAllViews", [](CQuorvilDoc& d, const CIds&) { d.RefreshAllViews(); return DWORD{0}; },
+         HINT_SETTINGS_CHANGED, 0, 0, 0, false},
+        {"RunScript", [&](CQuorvilDoc& d, const CIds&) { EXPECT_TRUE(d.RunScript(script)); return DWORD{0}; },
+         HINT_SCRIPT_RUN, 0, 0, 0, false},
+    };
+    for (const CEditCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        WriteFile(m_strDir + "t.log", "line\n");
+        CIds ids;
+        CFileMonitor* text = TextLog(m_strDir + "t.log", 2);
+        ids.dwText = text->GetID();
+        m_doc.m_pManager->AddLog(text);
+        CEventMonitor* event = EventLog("SRV1", "System");
+        ids.dwEvent = event->GetID();
+        m_doc.m_pManager->AddLog(event);
+        m_ui.m_answers = {c.bConfirm ? IDYES : IDNO};
+        m_ui.m_bDialogOK = c.bConfirm;
+        // The dialogs change their copy whichever way they end.
+        m_ui.m_onTextSheet = [&](CFileMonitor& log) {
+            log.m_strShortDescription = "Renamed";
+            return c.bConfirm;
+        };
+        m_ui.m_onTextKey = [&](CSearchKeyText& key) {
+            key.m_strKey1 = "typed";
+            return c.bConfirm;
+        };
+
+        DWORD dwID = c.op(m_doc, ids);
+
+        EXPECT_EQ(m_doc.IsModified(), c.bModified);
+        if (c.lHint < 0) {
+            EXPECT_TRUE(m_view.m_hints.empty());
+        } else {
+            ASSERT_EQ(m_view.m_hints.size(), 1u);
+            const CRecordedHint& hint = m_view.m_hints[0];
+            EXPECT_EQ(hint.lHint, c.lHint);
+            bool bObject = c.lHint != HINT_SCRIPT_RUN && c.lHint != HINT_SETTINGS_CHANGED;
+            EXPECT_EQ(hint.bHasHint, bObject);
+            if (bObject) {
+                EXPECT_EQ(hint.dwID, dwID);
+                EXPECT_EQ(hint.nGroup, c.nGroup);
+                EXPECT_EQ(hint.nKey, c.nKey);
+                EXPECT_EQ(hint.dwExtra, c.dwExtra);
+            }
+            EXPECT_EQ(hint.nPauseCount > 0, c.bPaused);
+        }
+        EXPECT_EQ(m_doc.m_pManager->m_nPauseCount.load(), 0);
+        if (c.check)
+            c.check(m_doc, ids);
+    }
+}
+
+TEST_F(Document, AddTextLogAsksAboutDuplicatesAndUnreadableFiles)
+{
+    const std::string monitored = m_strDir + "a.log";
+    WriteFile(monitored, "x\n");
+    WriteFile(m_strDir + "A.log", "x\n");
+    WriteFile(m_strDir + "qvsample.log", "x\n");
+    const std::string duplicate = "Text log: " + monitored + "\n\n" + IDS_ALREADY_MONITORING;
+    struct Case {
+        const char* name;
+        int nMode;
+        std::string path; // what the sheet sets; "cancel" cancels it
+        std::vector<int> answers;
+        bool bAdded;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {"duplicate answered No", 0, monitored, {IDNO}, false, {duplicate}},
+        {"duplicate answered Yes", 0, monitored, {IDYES}, true, {duplicate}},
+        {"other letter case is another file", 0, m_strDir + "A.log", {}, true, {}},
+        {"missing file answered No", 0, m_strDir + "none.log", {IDNO}, false, {IDS_FILE_NOT_READABLE}},
+        {"missing file answered Yes", 0, m_strDir + "none.log", {IDYES}, true, {IDS_FILE_NOT_READABLE}},
+        {"no path", 0, "", {}, false, {IDS_NO_LOGS_SELECTED}},
+        {"sheet cancelled", 0, "cancel", {}, false, {}},
+        {"sample log", ADD_MODE_WIZARD_SAMPLE, "sample", {}, true, {}},
+    };
+    m_doc.m_strSampleDirectory = m_strDir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        m_doc.m_pManager->AddLog(TextLog(monitored));
+        m_doc.SetModifiedFlag(FALSE);
+        m_ui.m_answers = c.answers;
+        std::string seenPath;
+        m_ui.m_onTextSheet = [&](CFileMonitor& log) {
+            seenPath = log.GetFilePath();
+            if (c.path == "cancel")
+                return FALSE;
+            if (c.path != "sample") {
+                log.m_strDirectory = c.path.empty() ? "" : m_strDir;
+                log.m_strFileName = c.path.empty() ? "" : c.path.substr(m_strDir.size());
+            }
+            return TRUE;
+        };
+
+        DWORD dwID = m_doc.AddTextLog(c.nMode);
+
+        EXPECT_EQ(m_ui.m_nSheetMode, c.nMode);
+        EXPECT_TRUE(m_ui.m_bSheetAdding);
+        EXPECT_EQ(dwID != 0, c.bAdded);
+        EXPECT_EQ(LogCount(), c.bAdded ? 2 : 1);
+        EXPECT_EQ(m_doc.IsModified(), c.bAdded);
+        std::vector<std::string> messages;
+        for (const CAskedMessage& m : m_ui.m_messages)
+            messages.push_back(m.text);
+        EXPECT_EQ(messages, c.messages);
+        if (c.nMode == ADD_MODE_WIZARD_SAMPLE) {
+            EXPECT_EQ(seenPath, m_strDir + "qvsample.log");
+            EXPECT_EQ(m_doc.m_pManager->FindLog(dwID)->GetDisplayName(), "Sample Log");
+        }
+    }
+}
+
+TEST_F(Document, AddEventLogsSkipsAMonitoredLogAnsweredNo)
+{
+    m_doc.m_pManager->AddLog(EventLog("SRV2", "System"));
+    m_ui.m_network = {"SRV1\\Application", "SRV2\\System", "SRV3\\Security"};
+    m_ui.m_answers = {IDNO};
+
+    DWORD dwFirst = m_doc.AddEventLogs(ADD_MODE_MENU);
+
+    ASSERT_EQ(LogCount(), 3);
+    int pos = 1;
+    auto* first = dynamic_cast<CEventMonitor*>(m_doc.m_pManager->GetNextLog(pos));
+    auto* third = dynamic_cast<CEventMonitor*>(m_doc.m_pManager->GetNextLog(pos));
+    ASSERT_TRUE(first && third);
+    EXPECT_EQ(dwFirst, first->GetID());
+    EXPECT_EQ(first->GetDisplayName(), "SRV1\\Application");
+    EXPECT_EQ(third->GetDisplayName(), "SRV3\\Security");
+    EXPECT_TRUE(first->IsEnabled() && third->IsEnabled());
+    ASSERT_EQ(m_ui.m_messages.size(), 1u);
+    EXPECT_EQ(m_ui.m_messages[0].text, std::string("NT Event Log: SRV2\\System\n\n") + IDS_ALREADY_MONITORING);
+    EXPECT_EQ(m_ui.m_messages[0].type, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(m_view.m_hints.size(), 2u);
+
+    // Names are compared with their letter case; a cancelled dialog adds nothing.
+    EXPECT_FALSE(IsEventLogMonitored(*m_doc.m_pManager, "srv2", "System"));
+    m_ui.m_network = {};
+    EXPECT_EQ(m_doc.AddEventLogs(ADD_MODE_MENU), 0u);
+    EXPECT_EQ(LogCount(), 3);
+}
+
+TEST_F(Document, AutosaveAndTheQuestionBeforeClosing)
+{
+    CSystemLogReader log;
+    m_doc.SetModifiedFlag();
+    EXPECT_FALSE(m_doc.AutoSaveWorkspace());
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{"Cannot autosave: no filename specified"});
+    EXPECT_TRUE(m_doc.IsModified());
+
+    // Untitled: Yes asks for a name.
+    std::string path = m_strDir + "named.qvw";
+    m_ui.m_saveAs = path;
+    m_ui.m_answers = {IDYES};
+    EXPECT_TRUE(m_doc.SaveModified());
+    EXPECT_EQ(m_ui.m_messages.back().text, "Save changes to Untitled?");
+    EXPECT_EQ(m_ui.m_messages.back().type, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    EXPECT_EQ(m_doc.GetPathName(), path);
+    EXPECT_FALSE(m_doc.IsModified());
+    const std::string saved = Slurp(path);
+
+    struct Case {
+        const char* name;
+        int nAutoSave;
+        int nAnswer;
+        BOOL bResult;
+        bool bAsked;
+        bool bWritten;
+    };
+    const Case cases[] = {
+        {"No goes on without saving", 0, IDNO, TRUE, true, false},
+        {"Cancel stops", 0, IDCANCEL, FALSE, true, false},
+        {"Yes saves", 0, IDYES, TRUE, true, true},
+        {"AutoSave saves without asking", 1, IDNO, TRUE, false, true},
+    };
+    AppSettings::SetAutoBackup(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(AtomicWriteFile(path, saved));
+        m_doc.m_pManager->AddLog(TextLog(m_strDir + "x.log"));
+        m_doc.SetModifiedFlag();
+        AppSettings::SetAutoSave(c.nAutoSave);
+        m_ui.m_messages.clear();
+        m_ui.m_answers = {c.nAnswer};
+
+        EXPECT_EQ(m_doc.SaveModified(), c.bResult);
+
+        EXPECT_EQ(m_ui.m_messages.size(), c.bAsked ? 1u : 0u);
+        EXPECT_EQ(Slurp(path) != saved, c.bWritten);
+        // Only a save through the framework makes a backup.
+        EXPECT_EQ(Slurp(m_strDir + "named.bak") != "<missing>", c.nAnswer == IDYES && c.nAutoSave == 0);
+        std::remove((m_strDir + "named.bak").c_str());
+    }
+    AppSettings::SetAutoSave(0);
+
+    CQuorvilDoc none;
+    EXPECT_FALSE(none.SaveModified());
+
+    // A new workspace shows the text-log list again.
+    CMessageQueue queue;
+    SetMainWindowQueue(&queue);
+    m_doc.OnNewDocument();
+    SetMainWindowQueue(nullptr);
+    EXPECT_EQ(queue.Peek(), (CQueuedMessage{WM_SHOW_TEXT_LOGS_AGAIN, 0, 0}));
+    EXPECT_EQ(m_doc.GetTitle(), "Untitled");
+    EXPECT_EQ(m_doc.GetPathName(), "");
+}
+
+TEST_F(Document, ChooseOrAddWatchGroup)
+{
+    struct Case {
+        const char* name;
+        int nGroups;
+        int nChoice;
+        int nResult;
+        const char* newGroup; // the name of the group added, or null
+    };
+    const Case cases[] = {
+        {"no groups: a first one without asking", 0, -1, 0, "<New Watch Group 0>"},
+        {"an existing group", 2, 1, 1, nullptr},
+        {"a new group", 2, CHOOSE_NEW_WATCH_GROUP, 2, "<New Watch Group 2>"},
+        {"cancelled", 2, -1, -1, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        CFileMonitor* log = TextLog(m_strDir + "a.log", c.nGroups);
+        m_doc.m_pManager->AddLog(log);
+        m_ui.m_nChoose = c.nChoice;
+        m_ui.m_nChooseShown = 0;
+
+        EXPECT_EQ(m_doc.ChooseOrAddWatchGroup(log->GetID()), c.nResult);
+
+        EXPECT_EQ(m_ui.m_nChooseShown, c.nGroups > 0 ? 1 : 0);
+        EXPECT_EQ(log->GetWatchGroupCount(), c.nGroups + (c.newGroup ? 1 : 0));
+        if (c.newGroup) {
+            EXPECT_EQ(log->GetWatchGroup(c.nResult)->m_strDescription, c.newGroup);
+            ASSERT_EQ(m_view.m_hints.size(), 1u);
+            EXPECT_EQ(m_view.m_hints[0].lHint, HINT_GROUP_ADDED);
+        }
+    }
+}
+
+TEST_F(Document, ScanningCommandsFollowTheThread)
+{
+    EXPECT_TRUE(m_doc.IsScanStartEnabled());
+    EXPECT_FALSE(m_doc.IsScanStopEnabled());
+    m_doc.OnScanToggle();
+    EXPECT_TRUE(m_doc.IsScanToggleChecked());
+    EXPECT_TRUE(m_doc.IsScanStopEnabled());
+    EXPECT_FALSE(m_doc.IsScanStartEnabled());
+    m_doc.OnScanToggle();
+    EXPECT_FALSE(m_doc.IsScanToggleChecked());
+    m_doc.OnScanStart();
+    EXPECT_TRUE(m_doc.IsScanToggleChecked());
+    // A new workspace stops the thread first.
+    m_doc.OnNewDocument();
+    EXPECT_FALSE(m_doc.IsScanToggleChecked());
+}
+
+TEST(HeadlessDocumentUi, AnswersNoOrYesAndCancelsDialogs)
+{
+    CSystemLogReader log;
+    CHeadlessDocumentUi ui;
+    CFileMonitor text;
+    EXPECT_EQ(ui.MessageBox("Delete?", MB_YESNO | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(ui.MessageBox("Note", MB_OK), IDOK);
+    ui.SetAnswerYes(true);
+    EXPECT_EQ(ui.MessageBox("Save?", MB_YESNOCANCEL), IDYES);
+    EXPECT_FALSE(ui.EditTextLogSheet(text, TRUE, 0));
+    EXPECT_EQ(ui.ChooseWatchGroup(text), -1);
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+                               "Question: Delete? - answered No",
+                               "Message: Note",
+                               "Question: Save? - answered Yes",
+                               "Dialog \"Add Text Log\" cancelled: there is no window to show it in",
+                               "Dialog \"Choose Watch Group\" cancelled: there is no window to show it in",
+                           }));
+}
+
+TEST_F(Document, EditingALogThatScansMeanwhileKeepsItsNewReadPosition)
+{
+    const std::string path = m_strDir + "app.log";
+    ASSERT_TRUE(AtomicWriteFile(path, "first line\n"));
+    CFileMonitor* log = TextLog(path, 1);
+    log->SetEnabled(TRUE);
+    const DWORD dwID = m_doc.AddMonitoredLog(log);
+    log->ScanNow();
+    const DWORD dwBefore = log->m_dwPosition;
+
+    // While the sheet is open on its copy, a scan reads what was appended.
+    m_ui.m_onTextSheet = [&](CFileMonitor& copy) {
+        EXPECT_TRUE(AppendToFile(path, "second line with an error\n"));
+        log->ScanNow();
+        copy.SetInterval(30);
+        return TRUE;
+    };
+    ASSERT_TRUE(m_doc.EditLogProperties(dwID));
+    EXPECT_EQ(log->GetInterval(), 30);
+    EXPECT_GT(log->m_dwPosition, dwBefore) << "the read position went back: lines would be read twice";
+    EXPECT_EQ(log->m_dwPosition, Slurp(path).size());
+}

@@ -1,0 +1,136 @@
+#pragma once
+// Helpers for the document and script tests: a UI whose answers the test
+// sets, a view that records its hints, and the system log lines written
+// since a point.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/appsettings.h"
+#include "workspace/quorvildoc.h"
+#include "platform/base/fileio.h"
+
+struct CAskedMessage {
+    std::string text;
+    UINT type;
+};
+
+class CScriptedUi final : public IDocumentUi {
+public:
+    int MessageBox(const std::string& text, UINT type) override
+    {
+        m_messages.push_back({text, type});
+        UINT buttons = type & MB_TYPEMASK;
+        if (buttons != MB_YESNO && buttons != MB_YESNOCANCEL)
+            return IDOK;
+        if (m_answers.empty())
+            return IDNO;
+        int answer = m_answers.front();
+        m_answers.erase(m_answers.begin());
+        return answer;
+    }
+    BOOL EditTextLogSheet(CFileMonitor& log, BOOL bAdding, int nMode) override
+    {
+        m_nSheetMode = nMode;
+        m_bSheetAdding = bAdding;
+        return m_onTextSheet ? m_onTextSheet(log) : FALSE;
+    }
+    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
+    BOOL EditEventWatchGroup(CKeysAndActions& group) override { return EditGroup(group); }
+    BOOL EditTextWatchGroup(CKeysAndActions& group) override { return EditGroup(group); }
+    BOOL EditEventKey(CSearchKeyEvent&) override { return m_bDialogOK; }
+    BOOL EditTextKey(CSearchKeyText& key) override { return m_onTextKey ? m_onTextKey(key) : m_bDialogOK; }
+    int ChooseWatchGroup(const CMonitoredObject&) override
+    {
+        ++m_nChooseShown;
+        return m_nChoose;
+    }
+    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>& selected, BOOL& bJumpToEnd) override
+    {
+        selected = m_network;
+        bJumpToEnd = FALSE;
+        return !m_network.empty();
+    }
+    BOOL PromptSaveFileName(std::string& path) override
+    {
+        path = m_saveAs.value_or(path);
+        return m_saveAs.has_value();
+    }
+
+    // Answers to questions, in order; No when they run out.
+    std::vector<int> m_answers;
+    std::vector<CAskedMessage> m_messages;
+    // What the dialogs do and answer. The watch group dialog renames the
+    // group to "Edited".
+    std::function<BOOL(CFileMonitor&)> m_onTextSheet;
+    std::function<BOOL(CSearchKeyText&)> m_onTextKey;
+    BOOL m_bDialogOK = TRUE;
+    int m_nChoose = -1;
+    int m_nChooseShown = 0;
+    std::vector<std::string> m_network;
+    std::optional<std::string> m_saveAs;
+    // What the text-log sheet was opened with.
+    int m_nSheetMode = -1;
+    BOOL m_bSheetAdding = -1;
+
+private:
+    BOOL EditGroup(CKeysAndActions& group)
+    {
+        group.m_strDescription = "Edited";
+        return m_bDialogOK;
+    }
+};
+
+struct CRecordedHint {
+    LPARAM lHint;
+    bool bHasHint;
+    DWORD dwID;
+    int nGroup;
+    int nKey;
+    DWORD dwExtra;
+    LONG nPauseCount; // the manager's pause count when the hint came
+};
+
+class CRecordingView final : public IView {
+public:
+    explicit CRecordingView(CQuorvilDoc& doc) : m_doc(doc) {}
+    void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override
+    {
+        CRecordedHint hint{lHint, pHint != nullptr, 0, 0, 0, 0,
+                           m_doc.m_pManager ? m_doc.m_pManager->m_nPauseCount.load() : -1};
+        if (pHint) {
+            hint.dwID = pHint->m_dwID;
+            hint.nGroup = pHint->m_nGroup;
+            hint.nKey = pHint->m_nKey;
+            hint.dwExtra = pHint->m_dwExtra;
+        }
+        m_hints.push_back(hint);
+    }
+    std::vector<CRecordedHint> m_hints;
+
+private:
+    CQuorvilDoc& m_doc;
+};
+
+// The system log's lines from a point on, without their time stamps.
+class CSystemLogReader {
+public:
+    CSystemLogReader() : m_nStart(Text().size()) {}
+    std::vector<std::string> Lines() const
+    {
+        std::string text = Text().substr(m_nStart);
+        std::vector<std::string> lines;
+        for (std::size_t pos = 0; pos < text.size();) {
+            std::size_t end = text.find('\n', pos);
+            std::string line = text.substr(pos, end - pos);
+            lines.push_back(line.size() >= 20 ? line.substr(20) : line); // "YYYY-MM-DD HH:MM:SS "
+            pos = end == std::string::npos ? text.size() : end + 1;
+        }
+        return lines;
+    }
+    static std::string Text() { return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or(""); }
+
+private:
+    std::size_t m_nStart;
+};

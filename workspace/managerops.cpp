@@ -1,0 +1,122 @@
+#include "workspace/managerops.h"
+
+#include "workspace/quorvildoc.h"
+
+#include <memory>
+
+#include "eventlog/scan/eventmonitor.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "textlog/filemonitor.h"
+
+BOOL IsFileMonitored(const CMonManager& manager, const std::string& path)
+{
+    int pos = 0;
+    while (const CMonitoredObject* pLog = manager.GetNextLog(pos)) {
+        const auto* pFile = dynamic_cast<const CFileMonitor*>(pLog);
+        if (pFile && pFile->GetFilePath() == path)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL IsEventLogMonitored(const CMonManager& manager, const std::string& strServer,
+                         const std::string& strLogName)
+{
+    int pos = 0;
+    while (const CMonitoredObject* pLog = manager.GetNextLog(pos)) {
+        const auto* pEvent = dynamic_cast<const CEventMonitor*>(pLog);
+        if (pEvent && pEvent->m_strServer == strServer && pEvent->m_strLogName == strLogName)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+namespace {
+
+// What a scan moves on while the sheet is open: an edited copy takes it from
+// the live log, so assigning the copy back never rolls a read position back.
+void TakeScanState(CMonitoredObject& edited, const CMonitoredObject& live)
+{
+    edited.m_timeLastScanned = live.m_timeLastScanned;
+    edited.m_timeLastChanged = live.m_timeLastChanged;
+    edited.m_nState = live.m_nState.load();
+    edited.m_bJumpPending = live.m_bJumpPending;
+}
+
+void TakeScanState(CFileMonitor& edited, const CFileMonitor& live)
+{
+    TakeScanState(static_cast<CMonitoredObject&>(edited), live);
+    edited.m_dwLastSize = live.m_dwLastSize;
+    edited.m_dwPosition = live.m_dwPosition;
+    edited.m_timeLastCheck = live.m_timeLastCheck;
+    edited.m_bFinishingYesterday = live.m_bFinishingYesterday;
+}
+
+void TakeScanState(CEventMonitor& edited, const CEventMonitor& live)
+{
+    TakeScanState(static_cast<CMonitoredObject&>(edited), live);
+    edited.TakeScanStateFrom(live);
+}
+
+// Copies the log of kind T and shows its sheet; on OK the copy is assigned
+// back, with the scan state the log has then, as soon as no scan uses it.
+template <class T, class ShowSheet>
+BOOL EditCopy(CMonManager& manager, T& log, ShowSheet show)
+{
+    auto pCopy = std::make_shared<T>(log);
+    pCopy->SetID(log.GetID());
+    if (!show(*pCopy))
+        return FALSE;
+    manager.RunWhenNotScanning(&log, HINT_LOG_EDITED, [&log, pCopy] {
+        TakeScanState(*pCopy, log);
+        log = *pCopy;
+    });
+    return TRUE;
+}
+
+} // namespace
+
+BOOL EditLogProperties(CMonManager& manager, DWORD dwID, IDocumentUi& ui)
+{
+    CMonitoredObject* pLog = manager.FindLog(dwID);
+    if (auto* pFile = dynamic_cast<CFileMonitor*>(pLog))
+        return EditCopy(manager, *pFile, [&](CFileMonitor& copy) {
+            return ui.EditTextLogSheet(copy, FALSE, ADD_MODE_MENU);
+        });
+    if (auto* pEvent = dynamic_cast<CEventMonitor*>(pLog))
+        return EditCopy(manager, *pEvent, [&](CEventMonitor& copy) {
+            return ui.EditEventLogSheet(copy, FALSE);
+        });
+    return FALSE;
+}
+
+BOOL EditWatchGroup(CMonManager& manager, DWORD dwID, int nGroup, IDocumentUi& ui)
+{
+    CMonitoredObject* pLog = manager.FindLog(dwID);
+    CKeysAndActions* pGroup = pLog ? pLog->GetWatchGroup(nGroup) : nullptr;
+    if (!pGroup)
+        return FALSE;
+    CKeysAndActions copy(*pGroup);
+    BOOL bOK = pLog->IsEventLog() ? ui.EditEventWatchGroup(copy) : ui.EditTextWatchGroup(copy);
+    if (bOK)
+        manager.SetWatchGroup(dwID, nGroup, copy);
+    return bOK;
+}
+
+BOOL EditSearchKey(CMonManager& manager, DWORD dwID, int nGroup, int nKey, IDocumentUi& ui)
+{
+    CKeysAndActions* pGroup = manager.FindWatchGroup(dwID, nGroup);
+    CSearchKey* pKey = pGroup ? pGroup->GetKey(nKey) : nullptr;
+    if (!pKey)
+        return FALSE;
+    std::unique_ptr<CSearchKey> pCopy = pKey->Clone();
+    BOOL bOK = FALSE;
+    if (auto* pEvent = dynamic_cast<CSearchKeyEvent*>(pCopy.get()))
+        bOK = ui.EditEventKey(*pEvent);
+    else if (auto* pText = dynamic_cast<CSearchKeyText*>(pCopy.get()))
+        bOK = ui.EditTextKey(*pText);
+    if (bOK)
+        manager.SetSearchKey(dwID, nGroup, nKey, *pCopy);
+    return bOK;
+}
