@@ -89,7 +89,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CQuorvilCommandLineI
                 info.m_bVersion = true;
             else
                 info.m_arrWarnings.push_back("ignoring unknown option '" + arg + "'");
-        } else if (arg.size() > 1 && (arg[0] == '-' || (arg[0] == '/' && IsSlashSwitch(arg.substr(1))))) {
+        } else if (arg.size() > 1 &&
+                   (arg[0] == '-' || (arg[0] == '/' && IsSlashSwitch(arg.substr(1))))) {
             const std::size_t nWarnings = info.m_arrWarnings.size();
             info.ParseParam(arg.c_str() + 1, TRUE, bLast);
             if (info.m_arrWarnings.size() > nWarnings) // named as typed, with its switch character
@@ -121,12 +122,14 @@ std::string GetUsageText()
            "  /h              start with the main window hidden\n"
            "  /s:SCRIPT.qvs   run the script against WORKSPACE.qvw, save it and end\n"
            "  /nologo         no splash window\n"
-           "  --headless      run without any window (chosen as well when no display can be opened)\n"
+           "  --headless      run without any window (chosen as well when no display can be "
+           "opened)\n"
            "  --once          scan every enabled log one time, save what changed, and end\n"
            "  --yes           answer Yes where the program would ask a question\n"
            "  --help          show this text\n"
            "  --version       show the version\n"
            "\n"
-           "Settings: $XDG_CONFIG_HOME/quorvil/HKCU.reg; system log: $XDG_STATE_HOME/quorvil/quorvil.log.\n"
+           "Settings: $XDG_CONFIG_HOME/quorvil/HKCU.reg; system log: "
+           "$XDG_STATE_HOME/quorvil/quorvil.log.\n"
            "SIGINT or SIGTERM stops scanning and ends the program.\n";
 }

@@ -35,7 +35,7 @@ public:
     // The program's switches.
     BOOL m_bHideWindow = 0;
     BOOL m_bRunScript = 0;
-    std::string m_strScriptFile; // lower-cased
+    std::string m_strScriptFile;  // lower-cased
     std::string m_strScriptGiven; // as typed
 
     // The long options.

@@ -42,8 +42,8 @@ bool ConnectsLocal(const std::string& path, bool bAbstract)
     if (path.size() + offset >= sizeof address.sun_path)
         return false;
     std::memcpy(address.sun_path + offset, path.data(), path.size());
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() +
-                                               (bAbstract ? 0 : 1));
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset +
+                                               path.size() + (bAbstract ? 0 : 1));
     return Connects(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), length);
 }
 
@@ -98,7 +98,8 @@ bool CanOpenDisplay(std::string* reason)
         if (wayland && *wayland)
             *reason = std::string("the Wayland display \"") + wayland + "\" does not answer";
         if (x && *x)
-            *reason += (reason->empty() ? "" : " and ") + std::string("the display \"") + x + "\" does not answer";
+            *reason += (reason->empty() ? "" : " and ") + std::string("the display \"") + x +
+                       "\" does not answer";
     }
     return false;
 }

@@ -8,17 +8,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "settings/systemlog.h"
 #include "core/frontend.h"
 #include "quorvil_version.h"
+#include "settings/systemlog.h"
 
 namespace {
 
 // The self-pipe of the signal handler: [0] read by the watcher, [1] written
 // by the handler.
 int g_signalPipe[2] = {-1, -1};
-struct sigaction g_oldInt{};
-struct sigaction g_oldTerm{};
+struct sigaction g_oldInt {};
+struct sigaction g_oldTerm {};
 
 extern "C" void OnSignal(int nSignal)
 {
@@ -68,11 +68,16 @@ CHeadlessFrontEnd::~CHeadlessFrontEnd()
 std::string CHeadlessFrontEnd::ScanStateText(WPARAM nState)
 {
     switch (nState) {
-    case SCAN_STATE_STOPPED: return "Stopped";
-    case SCAN_STATE_COUNTDOWN: return "Starting";
-    case SCAN_STATE_RUNNING: return "Running";
-    case SCAN_STATE_STOPPING: return "Stopping";
-    default: return "";
+    case SCAN_STATE_STOPPED:
+        return "Stopped";
+    case SCAN_STATE_COUNTDOWN:
+        return "Starting";
+    case SCAN_STATE_RUNNING:
+        return "Running";
+    case SCAN_STATE_STOPPING:
+        return "Stopping";
+    default:
+        return "";
     }
 }
 
@@ -92,7 +97,7 @@ void CHeadlessFrontEnd::StartSignalWatcher()
         return;
     ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
     m_watcher = std::thread([this] { WatchSignals(); });
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -125,7 +130,8 @@ void CHeadlessFrontEnd::WatchSignals()
 bool CHeadlessFrontEnd::Handle(const CQueuedMessage& msg)
 {
     switch (msg.message) {
-    case WM_CLOSE: return false;
+    case WM_CLOSE:
+        return false;
     case WM_SCAN_STATE: {
         std::string text = "Scan state: " + ScanStateText(msg.wParam);
         if (msg.wParam == SCAN_STATE_COUNTDOWN)
@@ -142,14 +148,17 @@ bool CHeadlessFrontEnd::Handle(const CQueuedMessage& msg)
             Print(pLog->GetDisplayName() + ": " + GetStateText(pLog->GetState()));
         break;
     }
-    case WM_DEFERRED_EDIT: m_doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), msg.lParam); break;
+    case WM_DEFERRED_EDIT:
+        m_doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), msg.lParam);
+        break;
     case WM_AUTOSAVE: {
         CScanPause pause(m_doc.m_pManager.get());
         if (!m_doc.AutoSaveWorkspace())
             WriteSystemLogF("Failure during autosaving log positions.");
         break;
     }
-    default: break;
+    default:
+        break;
     }
     return true;
 }
@@ -202,7 +211,8 @@ int CHeadlessFrontEnd::RunOnce()
             if (IsStopRequested())
                 break;
             if (pLog->ScanNow()) {
-                m_queue.Post(WM_SCAN_PROGRESS, pLog->GetID(), pLog->IsEventLog() ? pLog->GetLastRecordForProgress() : 0);
+                m_queue.Post(WM_SCAN_PROGRESS, pLog->GetID(),
+                             pLog->IsEventLog() ? pLog->GetLastRecordForProgress() : 0);
                 bChanged = true;
             }
         }

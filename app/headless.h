@@ -27,8 +27,8 @@
 #include <thread>
 
 #include "app/startup.h"
-#include "workspace/documentui.h"
 #include "platform/base/msgqueue.h"
+#include "workspace/documentui.h"
 
 // Posted by the signal watcher: end the program.
 constexpr UINT WM_CLOSE = 0x0010;

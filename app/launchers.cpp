@@ -4,12 +4,12 @@
 
 #include <unistd.h>
 
-#include "settings/appsettings.h"
-#include "settings/systemlog.h"
 #include "app/version.h"
-#include "tasklib/process.h"
 #include "core/frontend.h"
 #include "platform/base/win32error.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "tasklib/process.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ BOOL Report(DWORD dwError)
     if (dwError == ERROR_SUCCESS)
         return TRUE;
     SetLastError(dwError);
-    WriteSystemLogF("Launch error: %u, %08X", static_cast<unsigned>(dwError), static_cast<unsigned>(dwError));
+    WriteSystemLogF("Launch error: %u, %08X", static_cast<unsigned>(dwError),
+                    static_cast<unsigned>(dwError));
     return FALSE;
 }
 
@@ -69,7 +70,9 @@ DWORD LaunchEventViewer(const std::string& strComputer)
     static const char* const script =
         "\"$0\" logs -c \"$1\" | while read -r log; do echo \"== $log\"; "
         "\"$0\" read -c \"$1\" -l \"$log\"; done | ${PAGER:-less}";
-    return Start({"x-terminal-emulator", "-e", "sh", "-c", script, FindCompanionProgram("qvevent"), strComputer}, "");
+    return Start({"x-terminal-emulator", "-e", "sh", "-c", script, FindCompanionProgram("qvevent"),
+                  strComputer},
+                 "");
 }
 
 std::string FindCompanionProgram(const std::string& strName)
@@ -77,7 +80,8 @@ std::string FindCompanionProgram(const std::string& strName)
     const std::string self = GetProgramFilePath();
     if (!self.empty()) {
         const std::string folder = std::filesystem::path(self).parent_path().string();
-        for (const std::string& candidate : {folder + "/" + strName, folder + "/../../tools/" + strName + "/" + strName}) {
+        for (const std::string& candidate :
+             {folder + "/" + strName, folder + "/../../tools/" + strName + "/" + strName}) {
             if (::access(candidate.c_str(), X_OK) == 0)
                 return std::filesystem::path(candidate).lexically_normal().string();
         }

@@ -27,7 +27,8 @@ void CRecentFileList::WriteList() const
 {
     AppSettings::WriteProfileString(SECTION, nullptr, nullptr);
     for (int i = 0; i < GetCount(); ++i)
-        AppSettings::WriteProfileString(SECTION, EntryName(i).c_str(), m_arrNames[static_cast<std::size_t>(i)].c_str());
+        AppSettings::WriteProfileString(SECTION, EntryName(i).c_str(),
+                                        m_arrNames[static_cast<std::size_t>(i)].c_str());
 }
 
 void CRecentFileList::Add(const std::string& strPath)
@@ -43,5 +44,6 @@ void CRecentFileList::Add(const std::string& strPath)
 
 std::string CRecentFileList::operator[](int index) const
 {
-    return index >= 0 && index < GetCount() ? m_arrNames[static_cast<std::size_t>(index)] : std::string();
+    return index >= 0 && index < GetCount() ? m_arrNames[static_cast<std::size_t>(index)]
+                                            : std::string();
 }

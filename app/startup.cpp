@@ -3,12 +3,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "settings/appsettings.h"
-#include "settings/systemlog.h"
 #include "app/version.h"
-#include "common/brancmn.h"
 #include "archive/archive.h"
-#include "workspace/script.h"
+#include "common/brancmn.h"
 #include "core/logon.h"
 #include "eventlog/render/quorvilsource.h"
 #include "platform/base/fileio.h"
@@ -17,6 +14,9 @@
 #include "platform/clipboard/clipboard.h"
 #include "platform/network/network.h"
 #include "platform/security/token.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "workspace/script.h"
 
 #ifndef QUORVIL_SOURCE_DATA_DIR
 #define QUORVIL_SOURCE_DATA_DIR ""
@@ -104,7 +104,8 @@ void StartExtendedAudit()
     if (!AppSettings::GetExtendedAudit())
         return;
     const std::string files[] = {AppSettings::GetAuditText(), AppSettings::GetAuditNT()};
-    WriteSystemLogF("Extended auditing is ENABLED! Check for %s and %s files", files[0].c_str(), files[1].c_str());
+    WriteSystemLogF("Extended auditing is ENABLED! Check for %s and %s files", files[0].c_str(),
+                    files[1].c_str());
     if (AppSettings::GetAuditBackup()) {
         for (const std::string& file : files) {
             // An audit file is removed only once its backup is written.
@@ -132,9 +133,11 @@ void EnableTcbPrivilege()
         return;
     static const char* const stars = "*******************************************";
     WriteSystemLog(stars);
-    WriteSystemLog("This account does not have the privilege to 'Act as part of the operating system'");
+    WriteSystemLog(
+        "This account does not have the privilege to 'Act as part of the operating system'");
     WriteSystemLog("You must enable this privilege for Quorvil to impersonate other accounts");
-    WriteSystemLogF("The error was %d, %s", static_cast<int>(dwError), GetSystemErrorText(dwError).c_str());
+    WriteSystemLogF("The error was %d, %s", static_cast<int>(dwError),
+                    GetSystemErrorText(dwError).c_str());
     WriteSystemLog(stars);
 }
 
@@ -188,8 +191,10 @@ BOOL CQuorvilApp::InitInstance()
     }
 
     RegisterQuorvilEventSource();
-    WriteSystemLogF("Quorvil version %s, build %s", GetProgramVersion().c_str(), QUORVIL_BUILD_STRING);
-    LogDiagnostics(FormatString("Quorvil: PID = 0x%08X, TID = 0x%08X", static_cast<unsigned>(GetCurrentProcessId()),
+    WriteSystemLogF("Quorvil version %s, build %s", GetProgramVersion().c_str(),
+                    QUORVIL_BUILD_STRING);
+    LogDiagnostics(FormatString("Quorvil: PID = 0x%08X, TID = 0x%08X",
+                                static_cast<unsigned>(GetCurrentProcessId()),
                                 static_cast<unsigned>(GetCurrentThreadId()))
                        .c_str());
     StartExtendedAudit();

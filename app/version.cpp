@@ -17,7 +17,8 @@ std::string FormatFileVersion(WORD wMajor, WORD wMinor, WORD wRelease, WORD wBui
 
 std::string GetProgramVersion()
 {
-    return FormatFileVersion(QUORVIL_VERSION_MAJOR, QUORVIL_VERSION_MINOR, QUORVIL_VERSION_PATCH, 0);
+    return FormatFileVersion(QUORVIL_VERSION_MAJOR, QUORVIL_VERSION_MINOR, QUORVIL_VERSION_PATCH,
+                             0);
 }
 
 std::string GetProgramFilePath()

@@ -7,8 +7,7 @@
 namespace {
 
 // The stream is little-endian whatever the host is.
-template <class T>
-T FromLittleEndian(T v)
+template <class T> T FromLittleEndian(T v)
 {
     if constexpr (std::endian::native == std::endian::big) {
         if constexpr (sizeof(T) == 2)
@@ -21,7 +20,10 @@ T FromLittleEndian(T v)
     return v;
 }
 
-std::string ClassName(const CRuntimeClass* pClass) { return pClass->m_lpszClassName; }
+std::string ClassName(const CRuntimeClass* pClass)
+{
+    return pClass->m_lpszClassName;
+}
 
 } // namespace
 
@@ -34,8 +36,8 @@ CArchiveException::CArchiveException(int cause, const std::string& message, QWOR
 }
 
 CArchive::CArchive(CFile* pFile, UINT nMode, UINT nBufSize)
-    : m_pFile(pFile), m_nMode(nMode == load ? load : store),
-      m_buffer(std::max<UINT>(nBufSize, 64)), m_strFileName(pFile->GetFilePath())
+    : m_pFile(pFile), m_nMode(nMode == load ? load : store), m_buffer(std::max<UINT>(nBufSize, 64)),
+      m_strFileName(pFile->GetFilePath())
 {
     if (IsLoading()) {
         QWORD nLength = pFile->GetLength();
@@ -115,7 +117,10 @@ CArchive& CArchive::WriteRaw(const void* p, std::size_t n)
     return *this;
 }
 
-void CArchive::Write(const void* lpBuf, UINT nMax) { WriteRaw(lpBuf, nMax); }
+void CArchive::Write(const void* lpBuf, UINT nMax)
+{
+    WriteRaw(lpBuf, nMax);
+}
 
 void CArchive::FillBuffer()
 {
@@ -183,7 +188,10 @@ CArchive& CArchive::operator<<(DWORD dw)
     return WriteRaw(&dw, sizeof dw);
 }
 
-CArchive& CArchive::operator<<(float f) { return *this << std::bit_cast<DWORD>(f); }
+CArchive& CArchive::operator<<(float f)
+{
+    return *this << std::bit_cast<DWORD>(f);
+}
 
 CArchive& CArchive::operator<<(double d)
 {
@@ -277,8 +285,8 @@ CArchive& CArchive::operator>>(std::string& str)
             *this >> nLen;
     }
     if (nLen > GetRemaining())
-        Fail(CArchiveException::endOfFile, "string of " + std::to_string(nLen) +
-                                               " bytes runs past the end of the stream");
+        Fail(CArchiveException::endOfFile,
+             "string of " + std::to_string(nLen) + " bytes runs past the end of the stream");
     str.resize(nLen);
     ReadExact(str.data(), nLen);
     return *this;
@@ -309,8 +317,8 @@ DWORD CArchive::ReadCount(UINT nMinItemBytes)
 void CArchive::CheckCount(QWORD nCount, QWORD nMinItemBytes) const
 {
     if (nMinItemBytes && nCount > GetRemaining() / nMinItemBytes)
-        Fail(CArchiveException::endOfFile, "count of " + std::to_string(nCount) +
-                                               " items runs past the end of the stream");
+        Fail(CArchiveException::endOfFile,
+             "count of " + std::to_string(nCount) + " items runs past the end of the stream");
 }
 
 void SerializeStrings(CArchive& ar, std::vector<std::string>& arr)
@@ -412,15 +420,15 @@ const CRuntimeClass* CArchive::LoadNewClass(UINT* pSchema)
     if (!pClass->IsSerializable())
         Fail(CArchiveException::badClass, "class " + ClassName(pClass) + " is not serializable");
     if (wSchema != pClass->GetSchemaNumber() && !(pClass->m_wSchema & VERSIONABLE_SCHEMA))
-        Fail(CArchiveException::badSchema,
-             "class " + ClassName(pClass) + " stored with schema " + std::to_string(wSchema) +
-                 ", expected " + std::to_string(pClass->GetSchemaNumber()));
+        Fail(CArchiveException::badSchema, "class " + ClassName(pClass) + " stored with schema " +
+                                               std::to_string(wSchema) + ", expected " +
+                                               std::to_string(pClass->GetSchemaNumber()));
     *pSchema = wSchema;
     return pClass;
 }
 
-const CRuntimeClass* CArchive::ReadClassTag(const CRuntimeClass* pClassRefRequested,
-                                            UINT* pSchema, DWORD* pObTag)
+const CRuntimeClass* CArchive::ReadClassTag(const CRuntimeClass* pClassRefRequested, UINT* pSchema,
+                                            DWORD* pObTag)
 {
     RequireMode(load);
     WORD wTag;
@@ -510,9 +518,9 @@ CObject* CArchive::ReadObjectImpl(const CRuntimeClass* pClassRefRequested, bool 
             Fail(CArchiveException::badIndex,
                  "reference to object " + std::to_string(obTag) + " that is still being read");
         if (pClassRefRequested && !pOb->IsKindOf(pClassRefRequested))
-            Fail(CArchiveException::badClass,
-                 "object of class " + ClassName(pOb->GetRuntimeClass()) + " where " +
-                     ClassName(pClassRefRequested) + " was expected");
+            Fail(CArchiveException::badClass, "object of class " +
+                                                  ClassName(pOb->GetRuntimeClass()) + " where " +
+                                                  ClassName(pClassRefRequested) + " was expected");
         return pOb;
     }
 

@@ -188,8 +188,7 @@ public:
     // result is a new object owned by the caller (see Ownership above).
     CObject* ReadObject(const CRuntimeClass* pClassRefRequested);
     // The typed read as an owning pointer; refuses object references.
-    template <class T>
-    std::unique_ptr<T> ReadObjectAs()
+    template <class T> std::unique_ptr<T> ReadObjectAs()
     {
         std::unique_ptr<CObject> pOb(ReadObjectImpl(T::GetThisClass(), true));
         if (pOb && !dynamic_cast<T*>(pOb.get()))
@@ -244,15 +243,15 @@ private:
     CFile* m_pFile;
     Mode m_nMode;
     std::vector<char> m_buffer;
-    std::size_t m_nBufPos = 0;   // loading: next byte; storing: bytes buffered
-    std::size_t m_nBufEnd = 0;   // loading: end of the valid bytes
-    QWORD m_nFileLeft = 0;       // loading: bytes of the file not yet buffered
+    std::size_t m_nBufPos = 0; // loading: next byte; storing: bytes buffered
+    std::size_t m_nBufEnd = 0; // loading: end of the valid bytes
+    QWORD m_nFileLeft = 0;     // loading: bytes of the file not yet buffered
     QWORD m_nOffset = 0;
     std::string m_strFileName;
 
     DWORD m_nMapCount = 1;
     std::unordered_map<const void*, DWORD> m_storeMap; // classes and objects written
-    std::vector<CLoadEntry> m_loadArray;                // by index; [0] is the null object
+    std::vector<CLoadEntry> m_loadArray;               // by index; [0] is the null object
     UINT m_nObjectSchema = static_cast<UINT>(-1);
     UINT m_nDepth = 0;
     bool m_bReferencesAllowed = false;

@@ -92,7 +92,8 @@ BOOL CFile::Open(const std::string& path, UINT nOpenFlags, CFileException* pErro
 
 void CFile::ThrowErrno(int err) const
 {
-    throw CFileException(CFileException::CauseFromErrno(err), Win32ErrorFromErrno(err), m_strFileName);
+    throw CFileException(CFileException::CauseFromErrno(err), Win32ErrorFromErrno(err),
+                         m_strFileName);
 }
 
 UINT CFile::Read(void* lpBuf, UINT nCount)
@@ -146,7 +147,7 @@ QWORD CFile::GetPosition() const
 
 QWORD CFile::GetLength() const
 {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(m_fd, &st) != 0)
         ThrowErrno(errno);
     return static_cast<QWORD>(st.st_size);
@@ -193,7 +194,8 @@ std::string CMemFile::Detach()
 
 UINT CMemFile::Read(void* lpBuf, UINT nCount)
 {
-    std::size_t n = m_nPosition < m_nFileSize ? std::min<std::size_t>(nCount, m_nFileSize - m_nPosition) : 0;
+    std::size_t n =
+        m_nPosition < m_nFileSize ? std::min<std::size_t>(nCount, m_nFileSize - m_nPosition) : 0;
     if (n)
         std::memcpy(lpBuf, Data() + m_nPosition, n);
     m_nPosition += n;
@@ -217,7 +219,7 @@ void CMemFile::Write(const void* lpBuf, UINT nCount)
 
 QWORD CMemFile::Seek(std::int64_t lOff, UINT nFrom)
 {
-    std::int64_t base = nFrom == begin ? 0
+    std::int64_t base = nFrom == begin     ? 0
                         : nFrom == current ? static_cast<std::int64_t>(m_nPosition)
                                            : static_cast<std::int64_t>(m_nFileSize);
     if (base + lOff < 0)

@@ -46,7 +46,7 @@ public:
     static int CauseFromErrno(int err);
 
     int m_cause;
-    DWORD m_lOsError;          // Win32 error code
+    DWORD m_lOsError; // Win32 error code
     std::string m_strFileName;
 };
 
@@ -56,8 +56,8 @@ public:
         modeRead = 0x0000,
         modeWrite = 0x0001,
         modeReadWrite = 0x0002,
-        modeCreate = 0x1000,      // create, or truncate an existing file
-        modeNoTruncate = 0x2000,  // with modeCreate: keep an existing file's contents
+        modeCreate = 0x1000,     // create, or truncate an existing file
+        modeNoTruncate = 0x2000, // with modeCreate: keep an existing file's contents
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 
@@ -120,8 +120,8 @@ public:
 private:
     const char* Data() const { return m_pView ? m_pView : m_block.data(); }
 
-    std::string m_block;            // owned storage, m_block.size() = buffer size
-    const char* m_pView = nullptr;  // borrowed bytes, read-only
+    std::string m_block;           // owned storage, m_block.size() = buffer size
+    const char* m_pView = nullptr; // borrowed bytes, read-only
     std::size_t m_nFileSize = 0;
     std::size_t m_nPosition = 0;
     UINT m_nGrowBytes;

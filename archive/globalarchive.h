@@ -20,8 +20,7 @@ CGlobalMemory WriteObjectToGlobalMemory(const CObject* pOb);
 std::unique_ptr<CObject> ReadObjectFromGlobalMemory(const CGlobalMemory& hMem,
                                                     const CRuntimeClass* pClassRequired);
 
-template <class T>
-std::unique_ptr<T> ReadObjectFromGlobalMemoryAs(const CGlobalMemory& hMem)
+template <class T> std::unique_ptr<T> ReadObjectFromGlobalMemoryAs(const CGlobalMemory& hMem)
 {
     if (hMem.IsNull())
         return nullptr;

@@ -19,10 +19,13 @@ CClassRegistry& Registry()
 
 } // namespace
 
-constinit const CRuntimeClass CObject::classCObject{
-    "CObject", sizeof(CObject), NOT_SERIALIZABLE_SCHEMA, nullptr, nullptr};
+constinit const CRuntimeClass CObject::classCObject{"CObject", sizeof(CObject),
+                                                    NOT_SERIALIZABLE_SCHEMA, nullptr, nullptr};
 
-const CRuntimeClass* CObject::GetRuntimeClass() const { return &classCObject; }
+const CRuntimeClass* CObject::GetRuntimeClass() const
+{
+    return &classCObject;
+}
 
 void CObject::Serialize(CArchive&) {}
 

@@ -51,9 +51,9 @@ constexpr UINT NOT_SERIALIZABLE_SCHEMA = 0xFFFFu;
 struct CRuntimeClass {
     const char* m_lpszClassName;
     std::size_t m_nObjectSize;
-    UINT m_wSchema;                       // schema number, maybe | VERSIONABLE_SCHEMA
-    CObject* (*m_pfnCreateObject)();      // null: not creatable by name
-    const CRuntimeClass* m_pBaseClass;    // null only for CObject
+    UINT m_wSchema;                    // schema number, maybe | VERSIONABLE_SCHEMA
+    CObject* (*m_pfnCreateObject)();   // null: not creatable by name
+    const CRuntimeClass* m_pBaseClass; // null only for CObject
 
     // A new object of this class (owned by the caller), or null when the
     // class is not creatable.
@@ -105,37 +105,51 @@ protected:
 #define RUNTIME_CLASS(class_name) (&class_name::class##class_name)
 
 // Run-time class information only.
-#define DECLARE_DYNAMIC(class_name)                                                               \
-public:                                                                                           \
-    static const CRuntimeClass class##class_name;                                                 \
-    static const CRuntimeClass* GetThisClass() { return &class##class_name; }                     \
+#define DECLARE_DYNAMIC(class_name)                                                                \
+public:                                                                                            \
+    static const CRuntimeClass class##class_name;                                                  \
+    static const CRuntimeClass* GetThisClass()                                                     \
+    {                                                                                              \
+        return &class##class_name;                                                                 \
+    }                                                                                              \
     const CRuntimeClass* GetRuntimeClass() const override;
 
 // Also creatable by name (needs a default constructor).
-#define DECLARE_DYNCREATE(class_name)                                                             \
-    DECLARE_DYNAMIC(class_name)                                                                   \
+#define DECLARE_DYNCREATE(class_name)                                                              \
+    DECLARE_DYNAMIC(class_name)                                                                    \
     static CObject* CreateObject();
 
 // Also written to and read from archives.
 #define DECLARE_SERIAL(class_name) DECLARE_DYNCREATE(class_name)
 
-#define QUORVIL_IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, wSchema, pfnNew)             \
-    constinit const CRuntimeClass class_name::class##class_name{                                  \
-        #class_name, sizeof(class_name), (wSchema), (pfnNew), RUNTIME_CLASS(base_class_name)};    \
-    const CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
+#define QUORVIL_IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, wSchema, pfnNew)              \
+    constinit const CRuntimeClass class_name::class##class_name {                                  \
+#class_name, sizeof(class_name), (wSchema), (pfnNew), RUNTIME_CLASS(base_class_name)       \
+    };                                                                                             \
+    const CRuntimeClass* class_name::GetRuntimeClass() const                                       \
+    {                                                                                              \
+        return RUNTIME_CLASS(class_name);                                                          \
+    }
 
-#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                            \
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
     QUORVIL_IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, NOT_SERIALIZABLE_SCHEMA, nullptr)
 
-#define IMPLEMENT_DYNCREATE(class_name, base_class_name)                                          \
-    CObject* class_name::CreateObject() { return new class_name; }                                \
-    QUORVIL_IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, NOT_SERIALIZABLE_SCHEMA,         \
-                                    class_name::CreateObject)                                     \
+#define IMPLEMENT_DYNCREATE(class_name, base_class_name)                                           \
+    CObject* class_name::CreateObject()                                                            \
+    {                                                                                              \
+        return new class_name;                                                                     \
+    }                                                                                              \
+    QUORVIL_IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, NOT_SERIALIZABLE_SCHEMA,          \
+                                    class_name::CreateObject)                                      \
     static const CClassRegistration quorvilClassRegistration##class_name(RUNTIME_CLASS(class_name));
 
 // wSchema: the schema number, usually VERSIONABLE_SCHEMA | n. Its low 16 bits
 // are written with the class name.
-#define IMPLEMENT_SERIAL(class_name, base_class_name, wSchema)                                    \
-    CObject* class_name::CreateObject() { return new class_name; }                                \
-    QUORVIL_IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, wSchema, class_name::CreateObject) \
+#define IMPLEMENT_SERIAL(class_name, base_class_name, wSchema)                                     \
+    CObject* class_name::CreateObject()                                                            \
+    {                                                                                              \
+        return new class_name;                                                                     \
+    }                                                                                              \
+    QUORVIL_IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, wSchema,                          \
+                                    class_name::CreateObject)                                      \
     static const CClassRegistration quorvilClassRegistration##class_name(RUNTIME_CLASS(class_name));

@@ -26,7 +26,8 @@ CSystemLogSettings ReadSystemLogSettings()
     CSystemLogSettings settings;
     settings.m_strPath = DefaultSystemLogPath();
     auto tree = GetUserHive()->Read();
-    const CRegKey* system = tree ? tree->OpenKey(std::string(QUORVIL_SETTINGS_KEY) + "\\System") : nullptr;
+    const CRegKey* system =
+        tree ? tree->OpenKey(std::string(QUORVIL_SETTINGS_KEY) + "\\System") : nullptr;
     if (system) {
         const CRegValue* path = system->FindValue("ErrorLog");
         if (path && (path->m_dwType == REG_SZ || path->m_dwType == REG_EXPAND_SZ))
@@ -49,7 +50,10 @@ std::string WithoutLineBreak(const char* text)
     return line;
 }
 
-std::string TimeStamp() { return CTime::GetCurrentTime().Format("%Y-%m-%d %H:%M:%S "); }
+std::string TimeStamp()
+{
+    return CTime::GetCurrentTime().Format("%Y-%m-%d %H:%M:%S ");
+}
 
 void WriteToStandardError(const std::string& text)
 {
@@ -62,7 +66,8 @@ void WriteToStandardError(const std::string& text)
 
 // Appends a line; a log of the program's own (maxBytes given) is written as
 // the program itself, also under a logon, and kept below its size limit.
-bool AppendLine(const std::string& path, const std::string& line, std::optional<std::uint64_t> maxBytes)
+bool AppendLine(const std::string& path, const std::string& line,
+                std::optional<std::uint64_t> maxBytes)
 {
     auto local = MapNetworkPath(path);
     if (!local)
@@ -70,7 +75,8 @@ bool AppendLine(const std::string& path, const std::string& line, std::optional<
     if (!maxBytes)
         return EnsureDirectory(DirectoryOf(*local)) && AppendToFile(*local, line + "\n");
     CProgramFileIdentity self;
-    return EnsureDirectory(DirectoryOf(*local)) && AppendToCappedFile(*local, line + "\n", *maxBytes);
+    return EnsureDirectory(DirectoryOf(*local)) &&
+           AppendToCappedFile(*local, line + "\n", *maxBytes);
 }
 
 std::string ErrorText(DWORD code)
@@ -81,7 +87,10 @@ std::string ErrorText(DWORD code)
 
 } // namespace
 
-std::string DefaultSystemLogPath() { return QuorvilStateDir() + "/quorvil.log"; }
+std::string DefaultSystemLogPath()
+{
+    return QuorvilStateDir() + "/quorvil.log";
+}
 
 BOOL LogError(const char* text)
 {
@@ -92,8 +101,8 @@ BOOL LogError(const char* text)
     if (AppendLine(settings.m_strPath, line, settings.m_nMaxBytes))
         return TRUE;
     DWORD error = GetLastError();
-    WriteToStandardError("Quorvil: cannot write the system log " + settings.m_strPath + " (" + ErrorText(error) +
-                         "): " + line);
+    WriteToStandardError("Quorvil: cannot write the system log " + settings.m_strPath + " (" +
+                         ErrorText(error) + "): " + line);
     SetLastError(error);
     return FALSE;
 }

@@ -45,12 +45,16 @@ void JustPathname(char* out, const char* path)
     out[length] = '\0';
 }
 
-const char* JustFilename(const char* path) { return path ? FileNamePart(path) : ""; }
+const char* JustFilename(const char* path)
+{
+    return path ? FileNamePart(path) : "";
+}
 
 char* RTrim(char* text, int ch)
 {
     std::size_t length = std::strlen(text);
-    while (length > 0 && static_cast<unsigned char>(text[length - 1]) == static_cast<unsigned char>(ch))
+    while (length > 0 &&
+           static_cast<unsigned char>(text[length - 1]) == static_cast<unsigned char>(ch))
         text[--length] = '\0';
     return text;
 }
@@ -60,14 +64,14 @@ BOOL FileExists(const char* path)
     if (!path || !*path)
         return FALSE;
     auto local = MapNetworkPath(path);
-    struct stat st{};
+    struct stat st {};
     return local && ::stat(local->c_str(), &st) == 0;
 }
 
 std::string GetFreeDiskSpaceAsString(const char* root)
 {
     auto local = MapNetworkPath(root && *root ? root : "/");
-    struct statvfs fs{};
+    struct statvfs fs {};
     if (!local || ::statvfs(local->c_str(), &fs) != 0) {
         SetLastErrorFromErrno();
         return {};
@@ -76,5 +80,11 @@ std::string GetFreeDiskSpaceAsString(const char* root)
     return WithThousands(bytes / (std::uint64_t{1024} * 1024)) + " MB free";
 }
 
-BOOL IsWinNT() { return TRUE; }
-BOOL IsXP() { return TRUE; }
+BOOL IsWinNT()
+{
+    return TRUE;
+}
+BOOL IsXP()
+{
+    return TRUE;
+}

@@ -29,8 +29,9 @@ void ReportUserHiveDamage(const CRegHive& hive, const CRegFileError& error)
 {
     std::string line = "Settings file " + hive.GetPath();
     if (error.m_dwError == ERROR_BADDB)
-        line += " is damaged (" + error.Describe() + "); the defaults are used, and the file is kept as " +
-                hive.GetPath() + ".bad when the settings are next saved.";
+        line += " is damaged (" + error.Describe() +
+                "); the defaults are used, and the file is kept as " + hive.GetPath() +
+                ".bad when the settings are next saved.";
     else
         line += " cannot be read (" + error.Describe() + "); the defaults are used.";
     LogError(line.c_str());
@@ -47,7 +48,8 @@ std::shared_ptr<CRegHive> DefaultResolve(HKEY root)
             auto folder = GetComputerFolder(nullptr, ERROR_BAD_NETPATH);
             if (!folder)
                 return nullptr;
-            hives.m_pLocalMachine = std::make_shared<CRegHive>(*folder + "/HKLM.reg", "HKEY_LOCAL_MACHINE");
+            hives.m_pLocalMachine =
+                std::make_shared<CRegHive>(*folder + "/HKLM.reg", "HKEY_LOCAL_MACHINE");
         }
         return hives.m_pLocalMachine;
     }
@@ -62,8 +64,9 @@ std::shared_ptr<CRegHive> GetUserHive()
     CHiveRegistry& hives = Hives();
     std::lock_guard<std::mutex> lock(hives.m_mutex);
     if (!hives.m_pUser)
-        hives.m_pUser = std::make_shared<CRegHive>(QuorvilConfigDir() + "/HKCU.reg", "HKEY_CURRENT_USER",
-                                                   CRegHive::DamagePolicy::KEEP_AS_BAD, ReportUserHiveDamage);
+        hives.m_pUser =
+            std::make_shared<CRegHive>(QuorvilConfigDir() + "/HKCU.reg", "HKEY_CURRENT_USER",
+                                       CRegHive::DamagePolicy::KEEP_AS_BAD, ReportUserHiveDamage);
     return hives.m_pUser;
 }
 
@@ -95,7 +98,10 @@ void ResetRegistryHives()
 
 CRegistry::CRegistry(HKEY) {}
 
-CRegistry::~CRegistry() { Close(); }
+CRegistry::~CRegistry()
+{
+    Close();
+}
 
 BOOL CRegistry::VerifyKey(HKEY root, const char* subkey)
 {
@@ -107,7 +113,9 @@ BOOL CRegistry::VerifyKey(HKEY root, const char* subkey)
 BOOL CRegistry::CreateKey(HKEY root, const char* subkey)
 {
     auto hive = ResolveRegHive(root);
-    return hive && hive->Update([&](CRegKey& tree) { return tree.CreateKey(subkey ? subkey : "") != nullptr; });
+    return hive && hive->Update([&](CRegKey& tree) {
+        return tree.CreateKey(subkey ? subkey : "") != nullptr;
+    });
 }
 
 BOOL CRegistry::Open(HKEY root, const char* subkey)
@@ -162,7 +170,10 @@ BOOL CRegistry::ChangeOpenKey(const std::function<bool(CRegKey&)>& change)
     });
 }
 
-BOOL CRegistry::VerifyValue(const char* name) { return FindValue(name) != nullptr; }
+BOOL CRegistry::VerifyValue(const char* name)
+{
+    return FindValue(name) != nullptr;
+}
 
 BOOL CRegistry::Write(const char* name, const char* value)
 {

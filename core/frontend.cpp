@@ -25,9 +25,12 @@ int DefaultAnswer(UINT type)
 {
     switch (type & MB_TYPEMASK) {
     case MB_OKCANCEL:
-    case MB_YESNOCANCEL: return IDCANCEL;
-    case MB_YESNO: return IDNO;
-    default: return IDOK;
+    case MB_YESNOCANCEL:
+        return IDCANCEL;
+    case MB_YESNO:
+        return IDNO;
+    default:
+        return IDOK;
     }
 }
 

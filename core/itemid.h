@@ -13,8 +13,14 @@ constexpr DWORD ITEM_KIND_EVENT_LOG = 0x60000000;   // an event log
 constexpr DWORD ITEM_KIND_TEXT_AUDIT = 0xB0000000;  // the text audit file
 constexpr DWORD ITEM_KIND_EVENT_AUDIT = 0xC0000000; // the event audit file
 
-constexpr DWORD ItemKind(DWORD id) { return id & ITEM_KIND_MASK; }
-constexpr DWORD ItemNumber(DWORD id) { return id & ITEM_NUMBER_MASK; }
+constexpr DWORD ItemKind(DWORD id)
+{
+    return id & ITEM_KIND_MASK;
+}
+constexpr DWORD ItemNumber(DWORD id)
+{
+    return id & ITEM_NUMBER_MASK;
+}
 
 // The next sequence number of the process-wide counter, which starts at 100
 // and is incremented before each use (the first call returns 101).

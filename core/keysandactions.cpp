@@ -11,9 +11,9 @@ namespace {
 
 // The event variables a trigger fills, in the order they are emptied.
 constexpr const char* EMPTY_VARIABLES[] = {
-    "%EVENT_TIME%",         "%EVENT_SOURCE%", "%EVENT_USER%",     "%EVENT_COMPUTER%",
-    "%EVENT_CATEGORYID%",   "%EVENT_ID%",     "%EVENT_TYPE%",     "%EVENT_CATEGORYTEXT%",
-    "%EVENT_TEXT%",         "%EVENT_SHORTNAME%", "%EVENT_LONGNAME%", "%EVENT_SEQUENCE%",
+    "%EVENT_TIME%",       "%EVENT_SOURCE%",    "%EVENT_USER%",     "%EVENT_COMPUTER%",
+    "%EVENT_CATEGORYID%", "%EVENT_ID%",        "%EVENT_TYPE%",     "%EVENT_CATEGORYTEXT%",
+    "%EVENT_TEXT%",       "%EVENT_SHORTNAME%", "%EVENT_LONGNAME%", "%EVENT_SEQUENCE%",
 };
 
 } // namespace

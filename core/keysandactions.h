@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tasklib/task.h"
 #include "archive/archive.h"
 #include "match/searchkey.h"
 #include "platform/clipboard/globalmem.h"
+#include "tasklib/task.h"
 
 class CKeysAndActions : public CObject {
     DECLARE_SERIAL(CKeysAndActions)

@@ -1,12 +1,12 @@
 #include "core/monitoredobject.h"
 
-#include "settings/systemlog.h"
+#include <algorithm>
+
 #include "archive/globalarchive.h"
 #include "core/keysandactions.h"
 #include "core/logon.h"
 #include "platform/base/win32error.h"
-
-#include <algorithm>
+#include "settings/systemlog.h"
 
 CCriticalSection g_csMonitor;
 
@@ -15,12 +15,18 @@ IMPLEMENT_SERIAL(CMonitoredObject, CObject, VERSIONABLE_SCHEMA | 2)
 std::string GetStateText(int nState)
 {
     switch (nState) {
-    case MON_STATE_NONE: return "Not checked";
-    case MON_STATE_GREW: return "Larger";
-    case MON_STATE_SHRANK: return "Smaller";
-    case MON_STATE_UNCHANGED: return "No change";
-    case MON_STATE_ERROR: return "Error";
-    default: return "Unknown = " + std::to_string(nState);
+    case MON_STATE_NONE:
+        return "Not checked";
+    case MON_STATE_GREW:
+        return "Larger";
+    case MON_STATE_SHRANK:
+        return "Smaller";
+    case MON_STATE_UNCHANGED:
+        return "No change";
+    case MON_STATE_ERROR:
+        return "Error";
+    default:
+        return "Unknown = " + std::to_string(nState);
     }
 }
 

@@ -14,9 +14,9 @@
 
 #include "archive/archive.h"
 #include "platform/base/modeltime.h"
-#include "platform/clipboard/globalmem.h"
 #include "platform/base/sync.h"
 #include "platform/base/win32types.h"
+#include "platform/clipboard/globalmem.h"
 
 class CKeysAndActions;
 

@@ -6,14 +6,14 @@
 #include <iterator>
 #include <thread>
 
-#include "settings/appsettings.h"
-#include "settings/systemlog.h"
 #include "common/brancmn.h"
-#include "tasklib/process.h"
 #include "core/frontend.h"
 #include "core/itemid.h"
 #include "platform/base/clock.h"
 #include "platform/base/win32error.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "tasklib/process.h"
 
 CManualResetEvent g_hStopScanEvent;
 
@@ -45,8 +45,8 @@ struct CScanShared {
 
     std::mutex scanMutex;
     std::condition_variable scanDone;
-    CMonitoredObject* pScanning = nullptr;  // guarded by scanMutex
-    std::vector<CDeferredEdit> deferred;    // guarded by scanMutex
+    CMonitoredObject* pScanning = nullptr; // guarded by scanMutex
+    std::vector<CDeferredEdit> deferred;   // guarded by scanMutex
 };
 
 // One scan thread. Its stop request is its own, so a later thread's start
@@ -205,10 +205,8 @@ bool IsScanThreadAbandoned()
 }
 
 CMonManager::CMonManager()
-    : m_pShared(std::make_shared<CScanShared>()),
-      m_nPauseCount(m_pShared->nPauseCount),
-      m_timeLastSaveRequest(m_pShared->timeLastSaveRequest),
-      m_pLogs(&m_pShared->logs),
+    : m_pShared(std::make_shared<CScanShared>()), m_nPauseCount(m_pShared->nPauseCount),
+      m_timeLastSaveRequest(m_pShared->timeLastSaveRequest), m_pLogs(&m_pShared->logs),
       m_nStartDelay(m_pShared->nStartDelay)
 {
 }
@@ -284,8 +282,8 @@ BOOL CMonManager::StartScanThread()
         std::mutex started;
         std::condition_variable cv;
         bool bHaveId = false;
-        pThread->thread = std::thread([pShared = m_pShared, pRaw = pThread.get(), keep = pThread, &started, &cv,
-                                       &bHaveId]() mutable {
+        pThread->thread = std::thread([pShared = m_pShared, pRaw = pThread.get(), keep = pThread,
+                                       &started, &cv, &bHaveId]() mutable {
             {
                 // Notified under the lock: the starter's mutex and condition
                 // variable are gone as soon as it sees bHaveId.
@@ -304,12 +302,14 @@ BOOL CMonManager::StartScanThread()
         std::unique_lock lock(started);
         cv.wait(lock, [&] { return bHaveId; });
     } catch (const std::system_error& e) {
-        WriteSystemLogF("Error starting scanner: %u", static_cast<unsigned>(Win32ErrorFromErrno(e.code().value())));
+        WriteSystemLogF("Error starting scanner: %u",
+                        static_cast<unsigned>(Win32ErrorFromErrno(e.code().value())));
         return FALSE;
     }
     m_hScanThread = std::move(pThread);
     char line[64];
-    std::snprintf(line, sizeof line, "Scan thread launched id: %u", static_cast<unsigned>(m_hScanThread->dwThreadId));
+    std::snprintf(line, sizeof line, "Scan thread launched id: %u",
+                  static_cast<unsigned>(m_hScanThread->dwThreadId));
     LogDiagnostics(line);
     return TRUE;
 }
@@ -329,11 +329,14 @@ BOOL CMonManager::StopScanThread()
     // Threads that are only finishing were asked (and logged) already.
     if (m_hScanThread || m_stopping.empty())
         RequestStop();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_dwStopTimeoutMs);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_dwStopTimeoutMs);
     BOOL bAllEnded = TRUE;
     for (auto& pThread : m_stopping) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (pThread->exited.Wait(static_cast<DWORD>(std::max<std::int64_t>(left.count(), 0))) != WAIT_OBJECT_0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (pThread->exited.Wait(static_cast<DWORD>(std::max<std::int64_t>(left.count(), 0))) !=
+            WAIT_OBJECT_0) {
             bAllEnded = FALSE;
             break;
         }
@@ -362,12 +365,12 @@ BOOL CMonManager::IsScanThreadRunning() const
 
 BOOL CMonManager::HasScanThreads() const
 {
-    return IsScanThreadRunning() || std::any_of(m_stopping.begin(), m_stopping.end(), [](const auto& p) {
-               return !p->exited.IsSet();
-           });
+    return IsScanThreadRunning() || std::any_of(m_stopping.begin(), m_stopping.end(),
+                                                [](const auto& p) { return !p->exited.IsSet(); });
 }
 
-BOOL CMonManager::RunWhenNotScanning(CMonitoredObject* pLog, LPARAM lHint, std::function<void()> edit)
+BOOL CMonManager::RunWhenNotScanning(CMonitoredObject* pLog, LPARAM lHint,
+                                     std::function<void()> edit)
 {
     CScanShared& shared = *m_pShared;
     // The scan thread marks the log it scans under both locks, so holding
@@ -386,8 +389,11 @@ void CMonManager::WaitUntilNotScanning(const CMonitoredObject* pLog)
 {
     CScanShared& shared = *m_pShared;
     std::unique_lock lock(shared.scanMutex);
-    shared.scanDone.wait(lock, [&] { return shared.pScanning != pLog && std::none_of(
-        shared.deferred.begin(), shared.deferred.end(), [&](const CDeferredEdit& d) { return d.pLog == pLog; }); });
+    shared.scanDone.wait(lock, [&] {
+        return shared.pScanning != pLog &&
+               std::none_of(shared.deferred.begin(), shared.deferred.end(),
+                            [&](const CDeferredEdit& d) { return d.pLog == pLog; });
+    });
 }
 
 void CMonManager::DeleteWhenIdle(CMonitoredObject* pLog)
@@ -540,7 +546,8 @@ void CMonManager::SetWatchGroup(DWORD dwID, int nGroup, const CKeysAndActions& g
 BOOL CMonManager::DeleteWatchGroup(DWORD dwID, int nGroup)
 {
     if (CMonitoredObject* pLog = FindLog(dwID))
-        RunWhenNotScanning(pLog, LOG_REBUILT_HINT, [pLog, nGroup] { pLog->RemoveWatchGroup(nGroup); });
+        RunWhenNotScanning(pLog, LOG_REBUILT_HINT,
+                           [pLog, nGroup] { pLog->RemoveWatchGroup(nGroup); });
     return TRUE;
 }
 
@@ -634,7 +641,8 @@ bool SpecialLogFile(DWORD dwID, std::string& name, std::string& path)
         name = "Event audit file";
         path = AppSettings::GetAuditNT();
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -678,9 +686,9 @@ BOOL CMonManager::ClearLog(DWORD dwID)
             pLog->SetState(MON_STATE_UNCHANGED);
         WriteSystemLogF("User cleared log: %s", name.c_str());
     } else {
-        GetFrontEnd().MessageBox(
-            "Error clearing log: " + name + "!\n\nSee the Quorvil system log for details",
-            MB_OK | MB_ICONEXCLAMATION);
+        GetFrontEnd().MessageBox("Error clearing log: " + name +
+                                     "!\n\nSee the Quorvil system log for details",
+                                 MB_OK | MB_ICONEXCLAMATION);
     }
     return bResult;
 }

@@ -138,7 +138,7 @@ public:
 private:
     void DeleteWhenIdle(CMonitoredObject* pLog);
 
-    std::shared_ptr<CScanThread> m_hScanThread;            // the running thread
+    std::shared_ptr<CScanThread> m_hScanThread;           // the running thread
     std::vector<std::shared_ptr<CScanThread>> m_stopping; // asked to stop, maybe still running
 };
 

@@ -46,10 +46,19 @@ public:
         return nPos < m_arrEvents.size() ? m_arrEvents[nPos++].get() : nullptr;
     }
     // Null when the list is empty.
-    CEventStruct* GetFirst() const { return m_arrEvents.empty() ? nullptr : m_arrEvents.front().get(); }
-    CEventStruct* GetLast() const { return m_arrEvents.empty() ? nullptr : m_arrEvents.back().get(); }
+    CEventStruct* GetFirst() const
+    {
+        return m_arrEvents.empty() ? nullptr : m_arrEvents.front().get();
+    }
+    CEventStruct* GetLast() const
+    {
+        return m_arrEvents.empty() ? nullptr : m_arrEvents.back().get();
+    }
     // The record number of the last record; 0 when the list is empty.
-    DWORD GetLastRecordNumber() const { return m_arrEvents.empty() ? 0 : m_arrEvents.back()->m_nRecordNumber; }
+    DWORD GetLastRecordNumber() const
+    {
+        return m_arrEvents.empty() ? 0 : m_arrEvents.back()->m_nRecordNumber;
+    }
     // The first record with that number, searched from the front; null when
     // there is none.
     CEventStruct* Find(DWORD nRecordNumber) const;

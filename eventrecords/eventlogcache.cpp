@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "settings/systemlog.h"
 #include "platform/base/win32error.h"
 #include "platform/security/token.h"
+#include "settings/systemlog.h"
 
 void CEventLogCache::Changed()
 {
@@ -115,7 +115,8 @@ CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
         if (m_nNewest - m_nOldest >= EVENT_CACHE_WHOLE_SPAN) {
             if (nRecordNumber - m_nOldest >= EVENT_CACHE_WINDOW / 2)
                 nStart = nRecordNumber - EVENT_CACHE_WINDOW / 2;
-            nEnd = static_cast<DWORD>(std::min<QWORD>(QWORD{nStart} + EVENT_CACHE_WINDOW, m_nNewest));
+            nEnd =
+                static_cast<DWORD>(std::min<QWORD>(QWORD{nStart} + EVENT_CACHE_WINDOW, m_nNewest));
         }
         if (m_handle.ReadEvents(nStart, nEnd, m_list))
             pResult = m_list.Find(nRecordNumber);
@@ -146,12 +147,12 @@ BOOL CEventLogCache::Logon()
         return TRUE;
     Revert();
     HANDLE hToken = nullptr;
-    if (!LogonUserA(m_strUser.c_str(), m_strDomain.c_str(), m_strPassword.c_str(), LOGON32_LOGON_INTERACTIVE,
-                    LOGON32_PROVIDER_DEFAULT, &hToken)) {
+    if (!LogonUserA(m_strUser.c_str(), m_strDomain.c_str(), m_strPassword.c_str(),
+                    LOGON32_LOGON_INTERACTIVE, LOGON32_PROVIDER_DEFAULT, &hToken)) {
         const DWORD dwError = GetLastError();
-        WriteSystemLogF("%s\\%s Local logon from %s\\%s failed:  %d - %s", m_strComputer.c_str(), m_strLog.c_str(),
-                        m_strDomain.c_str(), m_strUser.c_str(), static_cast<int>(dwError),
-                        GetSystemErrorText(dwError).c_str());
+        WriteSystemLogF("%s\\%s Local logon from %s\\%s failed:  %d - %s", m_strComputer.c_str(),
+                        m_strLog.c_str(), m_strDomain.c_str(), m_strUser.c_str(),
+                        static_cast<int>(dwError), GetSystemErrorText(dwError).c_str());
         return FALSE;
     }
     m_hToken = hToken;
@@ -166,9 +167,9 @@ BOOL CEventLogCache::Revert()
     const BOOL bResult = RevertToSelf();
     if (!bResult) {
         const DWORD dwError = GetLastError();
-        WriteSystemLogF("%s\\%s Revert from %s\\%s failed:  %d - %s", m_strComputer.c_str(), m_strLog.c_str(),
-                        m_strDomain.c_str(), m_strUser.c_str(), static_cast<int>(dwError),
-                        GetSystemErrorText(dwError).c_str());
+        WriteSystemLogF("%s\\%s Revert from %s\\%s failed:  %d - %s", m_strComputer.c_str(),
+                        m_strLog.c_str(), m_strDomain.c_str(), m_strUser.c_str(),
+                        static_cast<int>(dwError), GetSystemErrorText(dwError).c_str());
     }
     CloseHandle(m_hToken);
     m_hToken = nullptr;

@@ -32,7 +32,8 @@ public:
     void SetLog(const std::string& strLog);
     // An empty user turns the logon off (ending any logon); otherwise the
     // three strings are kept and the logon is on.
-    void SetLogon(const std::string& strUser, const std::string& strDomain, const std::string& strPassword);
+    void SetLogon(const std::string& strUser, const std::string& strDomain,
+                  const std::string& strPassword);
 
     const std::string& GetComputer() const { return m_strComputer; }
     const std::string& GetLog() const { return m_strLog; }

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <memory>
 
-#include "settings/systemlog.h"
 #include "platform/base/win32error.h"
 #include "platform/eventlog/eventlog.h"
+#include "settings/systemlog.h"
 
 namespace {
 
@@ -14,7 +14,10 @@ std::atomic<EventReadStopCheck> g_pfnEventReadStop{nullptr};
 
 } // namespace
 
-void SetEventReadStopCheck(EventReadStopCheck pfnCheck) { g_pfnEventReadStop.store(pfnCheck); }
+void SetEventReadStopCheck(EventReadStopCheck pfnCheck)
+{
+    g_pfnEventReadStop.store(pfnCheck);
+}
 
 bool IsEventReadStopRequested()
 {
@@ -82,8 +85,8 @@ BOOL CEventLogHandle::Clear()
     BOOL bResult = ClearEventLogA(m_hEventLog, nullptr);
     if (!bResult) {
         m_dwError = GetLastError();
-        WriteSystemLogF("%s : Error clearing event log: %u, %08X %s\n", m_strName.c_str(), m_dwError,
-                        m_dwError, GetSystemErrorText(m_dwError).c_str());
+        WriteSystemLogF("%s : Error clearing event log: %u, %08X %s\n", m_strName.c_str(),
+                        m_dwError, m_dwError, GetSystemErrorText(m_dwError).c_str());
     }
     return bResult;
 }
@@ -101,7 +104,8 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
     m_accounts.Clear();
     m_buffer.resize(EVENT_READ_BLOCK);
     if (nFirst <= nLast)
-        list.Reserve(list.GetCount() + std::min<std::size_t>(std::size_t{nLast} - nFirst + 1, 1u << 20));
+        list.Reserve(list.GetCount() +
+                     std::min<std::size_t>(std::size_t{nLast} - nFirst + 1, 1u << 20));
     DWORD nNext = nFirst;
     DWORD nReached = 0;
     m_nReached = nFirst - 1;
@@ -116,12 +120,13 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
                            EVENT_READ_BLOCK, &nRead, &nNeeded)) {
             m_dwError = GetLastError();
             if (m_dwError == ERROR_INVALID_PARAMETER) {
-                WriteSystemLogF("%s : Microsoft error 87 (ERROR_INVALID_PARAMETERS) detected", m_strName.c_str());
+                WriteSystemLogF("%s : Microsoft error 87 (ERROR_INVALID_PARAMETERS) detected",
+                                m_strName.c_str());
                 return FALSE;
             }
             if (m_dwError != ERROR_INSUFFICIENT_BUFFER) {
-                WriteSystemLogF("%s : Error reading events: %u - %s\n", m_strName.c_str(), m_dwError,
-                                GetSystemErrorText(m_dwError).c_str());
+                WriteSystemLogF("%s : Error reading events: %u - %s\n", m_strName.c_str(),
+                                m_dwError, GetSystemErrorText(m_dwError).c_str());
                 bResult = FALSE;
                 break;
             }
@@ -138,17 +143,18 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
             }
             pTemp = std::make_unique_for_overwrite<BYTE[]>(nNeeded);
             pBlock = pTemp.get();
-            if (!ReadEventLogA(m_hEventLog, EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, nNext, pBlock, nNeeded,
-                               &nRead, &nNeeded)) {
+            if (!ReadEventLogA(m_hEventLog, EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, nNext,
+                               pBlock, nNeeded, &nRead, &nNeeded)) {
                 m_dwError = GetLastError();
-                WriteSystemLogF("%s : Error reading events via temp: %u - %s\n", m_strName.c_str(), m_dwError,
-                                GetSystemErrorText(m_dwError).c_str());
+                WriteSystemLogF("%s : Error reading events via temp: %u - %s\n", m_strName.c_str(),
+                                m_dwError, GetSystemErrorText(m_dwError).c_str());
                 break;
             }
         }
 
         DWORD nLastNumber = 0;
-        const bool bWhole = ConvertEventRecords(pBlock, nRead, list, m_strName, &m_accounts, &nLastNumber);
+        const bool bWhole =
+            ConvertEventRecords(pBlock, nRead, list, m_strName, &m_accounts, &nLastNumber);
         if (!bWhole)
             break;
         // Normally the last record appended; taking the last record of the
@@ -163,8 +169,9 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
     return bResult;
 }
 
-bool ConvertEventRecords(const BYTE* pBlock, DWORD nBytes, CEventList& list, const std::string& strName,
-                         CAccountNameCache* pAccounts, DWORD* pnLastNumber)
+bool ConvertEventRecords(const BYTE* pBlock, DWORD nBytes, CEventList& list,
+                         const std::string& strName, CAccountNameCache* pAccounts,
+                         DWORD* pnLastNumber)
 {
     *pnLastNumber = 0;
     for (DWORD nAt = 0; nAt < nBytes;) {
@@ -180,7 +187,8 @@ bool ConvertEventRecords(const BYTE* pBlock, DWORD nBytes, CEventList& list, con
         }
         const BYTE* pRecord = pBlock + nAt;
         std::unique_ptr<CEventStruct> pEvent = list.NewRecord();
-        if (pEvent->SetFromRecord(reinterpret_cast<const EVENTLOGRECORD*>(pRecord), nLeft, pAccounts))
+        if (pEvent->SetFromRecord(reinterpret_cast<const EVENTLOGRECORD*>(pRecord), nLeft,
+                                  pAccounts))
             list.Add(std::move(pEvent));
         else
             WriteSystemLogF("%s : Error extracting record: %u", strName.c_str(),
@@ -197,7 +205,8 @@ BOOL CEventLogHandle::ReportMark(const std::string& strComputer, const std::stri
     if (!hSource)
         return FALSE;
     const char* strings[] = {strText.c_str()};
-    BOOL bResult = ReportEventA(hSource, EVENTLOG_INFORMATION_TYPE, 0, EVENT_MARK_ID, nullptr, 1, 0, strings, nullptr);
+    BOOL bResult = ReportEventA(hSource, EVENTLOG_INFORMATION_TYPE, 0, EVENT_MARK_ID, nullptr, 1, 0,
+                                strings, nullptr);
     const DWORD dwError = GetLastError();
     DeregisterEventSource(hSource);
     SetLastError(dwError);

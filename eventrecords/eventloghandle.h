@@ -44,8 +44,9 @@ bool IsEventReadStopRequested();
 // "<name> : Exception reading event, last loaded <number> !" and the result
 // false. *pnLastNumber is the record number of the last whole record met (0
 // when none). pAccounts may be null.
-bool ConvertEventRecords(const BYTE* pBlock, DWORD nBytes, CEventList& list, const std::string& strName,
-                         CAccountNameCache* pAccounts, DWORD* pnLastNumber);
+bool ConvertEventRecords(const BYTE* pBlock, DWORD nBytes, CEventList& list,
+                         const std::string& strName, CAccountNameCache* pAccounts,
+                         DWORD* pnLastNumber);
 
 class CEventLogHandle {
 public:
@@ -106,6 +107,6 @@ private:
     DWORD m_dwError = 0;
     DWORD m_nReached = 0;
     std::string m_strName;
-    std::vector<BYTE> m_buffer;     // the block buffer, kept between reads
-    CAccountNameCache m_accounts;   // SID lookups of the current read
+    std::vector<BYTE> m_buffer;   // the block buffer, kept between reads
+    CAccountNameCache m_accounts; // SID lookups of the current read
 };

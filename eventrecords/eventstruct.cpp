@@ -1,8 +1,7 @@
 #include "eventrecords/eventstruct.h"
 
-#include <cstdlib>
-
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string_view>
@@ -23,7 +22,8 @@ bool LookupAccountName(const BYTE* pSid, std::string& strName)
     DWORD cchName = sizeof name;
     DWORD cchDomain = sizeof domain;
     SID_NAME_USE use;
-    if (!LookupAccountSidA(nullptr, const_cast<BYTE*>(pSid), name, &cchName, domain, &cchDomain, &use))
+    if (!LookupAccountSidA(nullptr, const_cast<BYTE*>(pSid), name, &cchName, domain, &cchDomain,
+                           &use))
         return false;
     strName.assign(name, cchName);
     return true;
@@ -176,15 +176,16 @@ CTime CEventStruct::ToRecordLocalTime(CTime utc)
         cache.now = now;
         cache.gmtoff = nowTm.tm_gmtoff;
     }
-    const std::time_t shifted = static_cast<std::time_t>(static_cast<DWORD>(utc.GetTime())) + cache.gmtoff;
+    const std::time_t shifted =
+        static_cast<std::time_t>(static_cast<DWORD>(utc.GetTime())) + cache.gmtoff;
     const std::time_t hour = shifted / 3600;
     if (hour != cache.hour) {
         const std::time_t start = hour * 3600;
         std::tm fields{};
         gmtime_r(&start, &fields);
         cache.hour = hour;
-        cache.hourStart = CTime(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
-                                fields.tm_min, fields.tm_sec)
+        cache.hourStart = CTime(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                                fields.tm_hour, fields.tm_min, fields.tm_sec)
                               .GetTime();
     }
     return CTime(static_cast<std::int64_t>(cache.hourStart) + (shifted - hour * 3600));
@@ -216,7 +217,7 @@ void CEventStruct::Serialize(CArchive& ar)
     } else {
         ar.GetObjectSchema();
         DWORD nVersion;
-        ar >> nVersion >> m_nFieldMask >> m_nCategory >> m_nEventID >> m_strComputer >> m_strSource >>
-            m_strUser >> m_nEventType;
+        ar >> nVersion >> m_nFieldMask >> m_nCategory >> m_nEventID >> m_strComputer >>
+            m_strSource >> m_strUser >> m_nEventType;
     }
 }

@@ -2,4 +2,7 @@
 
 #include "eventrecords/eventstruct.h"
 
-void RegisterEventRecordClasses() { CRuntimeClass::Register(RUNTIME_CLASS(CEventStruct)); }
+void RegisterEventRecordClasses()
+{
+    CRuntimeClass::Register(RUNTIME_CLASS(CEventStruct));
+}

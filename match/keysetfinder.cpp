@@ -30,7 +30,10 @@ std::uint32_t Load32(const unsigned char* p)
     return w;
 }
 
-std::size_t BucketOf(std::uint32_t hash) { return hash & ((1u << BUCKET_BITS) - 1); }
+std::size_t BucketOf(std::uint32_t hash)
+{
+    return hash & ((1u << BUCKET_BITS) - 1);
+}
 
 #ifdef QUORVIL_FINDER_AVX2
 bool CpuHasAvx2()
@@ -39,7 +42,10 @@ bool CpuHasAvx2()
     return bHas;
 }
 #else
-bool CpuHasAvx2() { return false; }
+bool CpuHasAvx2()
+{
+    return false;
+}
 #endif
 
 } // namespace
@@ -50,18 +56,19 @@ bool CpuHasAvx2() { return false; }
 // through; onCandidate returns the position from which to go on, or npos to
 // stop. Returns where the rest of the block is to be searched, or npos.
 template <class F>
-__attribute__((target("avx2"))) std::size_t VectorScan(const unsigned char* t, std::size_t n,
-                                                       const unsigned char (*lo)[4][16],
-                                                       const unsigned char (*hi)[4][16],
-                                                       std::size_t nBytes, F&& onCandidate)
+__attribute__((target("avx2"))) std::size_t
+VectorScan(const unsigned char* t, std::size_t n, const unsigned char (*lo)[4][16],
+           const unsigned char (*hi)[4][16], std::size_t nBytes, F&& onCandidate)
 {
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     const __m256i fold = _mm256_set1_epi8(static_cast<char>(FOLD_MASK));
     __m256i tables[2][2][4]; // [lo/hi][group set][byte]
     for (std::size_t g = 0; g < 2; ++g) {
         for (std::size_t k = 0; k < nBytes; ++k) {
-            tables[0][g][k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo[g][k])));
-            tables[1][g][k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hi[g][k])));
+            tables[0][g][k] = _mm256_broadcastsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(lo[g][k])));
+            tables[1][g][k] = _mm256_broadcastsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi[g][k])));
         }
     }
     std::size_t j = 0;
@@ -70,7 +77,8 @@ __attribute__((target("avx2"))) std::size_t VectorScan(const unsigned char* t, s
         __m256i r0 = _mm256_set1_epi8(-1);
         __m256i r1 = r0;
         for (std::size_t k = 0; k < nBytes; ++k) {
-            __m256i v = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + j + k)), fold);
+            __m256i v = _mm256_and_si256(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + j + k)), fold);
             __m256i vLo = _mm256_and_si256(v, nibble);
             __m256i vHi = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
             r0 = _mm256_and_si256(r0, _mm256_and_si256(_mm256_shuffle_epi8(tables[0][0][k], vLo),
@@ -95,9 +103,15 @@ __attribute__((target("avx2"))) std::size_t VectorScan(const unsigned char* t, s
 }
 #endif
 
-CKeySetFinder::CKeySetFinder() : m_bVector(CpuHasAvx2()) { Rebuild(); }
+CKeySetFinder::CKeySetFinder() : m_bVector(CpuHasAvx2())
+{
+    Rebuild();
+}
 
-void CKeySetFinder::UseVectorSearch(bool bUse) { m_bVector = bUse && CpuHasAvx2(); }
+void CKeySetFinder::UseVectorSearch(bool bUse)
+{
+    m_bVector = bUse && CpuHasAvx2();
+}
 
 void CKeySetFinder::AddPattern(std::string_view pattern, bool bCaseSensitive)
 {
@@ -111,7 +125,9 @@ void CKeySetFinder::AddPattern(std::string_view pattern, bool bCaseSensitive)
 
 void CKeySetFinder::AddTextKey(const CSearchKeyText& key)
 {
-    auto usable = [](const std::string& s) { return !s.empty() && s.find('\n') == std::string::npos; };
+    auto usable = [](const std::string& s) {
+        return !s.empty() && s.find('\n') == std::string::npos;
+    };
     bool b = key.m_bCaseSensitive != 0;
     switch (key.m_nMode) {
     case TextKeyMode::ONLY:
@@ -124,7 +140,8 @@ void CKeySetFinder::AddTextKey(const CSearchKeyText& key)
         break;
     case TextKeyMode::AND:
         if (usable(key.m_strKey1) && usable(key.m_strKey2))
-            AddPattern(key.m_strKey1.size() >= key.m_strKey2.size() ? key.m_strKey1 : key.m_strKey2, b);
+            AddPattern(key.m_strKey1.size() >= key.m_strKey2.size() ? key.m_strKey1 : key.m_strKey2,
+                       b);
         break;
     }
 }
@@ -214,8 +231,7 @@ std::size_t CKeySetFinder::MatchAt(const unsigned char* block, std::size_t n, st
     return nBest;
 }
 
-template <class F>
-void CKeySetFinder::Scan(std::string_view block, F&& onHit) const
+template <class F> void CKeySetFinder::Scan(std::string_view block, F&& onHit) const
 {
     if (m_patterns.empty())
         return;
@@ -244,7 +260,8 @@ void CKeySetFinder::Scan(std::string_view block, F&& onHit) const
             return;
     }
 #endif
-    const std::size_t nFull = n >= PREFIX_BYTES ? n - PREFIX_BYTES + 1 : 0; // positions with 4 bytes
+    const std::size_t nFull =
+        n >= PREFIX_BYTES ? n - PREFIX_BYTES + 1 : 0; // positions with 4 bytes
     while (j < nFull) {
         std::uint32_t h = Fingerprint(t + j);
         j = isSet(h) ? test(j, h) : j + 1;
@@ -261,7 +278,8 @@ void CKeySetFinder::Scan(std::string_view block, F&& onHit) const
     }
 }
 
-void CKeySetFinder::FindLines(std::string_view block, std::vector<CLineSpan>& out, bool bDropCR) const
+void CKeySetFinder::FindLines(std::string_view block, std::vector<CLineSpan>& out,
+                              bool bDropCR) const
 {
     const char* t = block.data();
     const std::size_t n = block.size();
@@ -272,11 +290,14 @@ void CKeySetFinder::FindLines(std::string_view block, std::vector<CLineSpan>& ou
         // only fails when it takes in the '\r' that ends the line.
         if (bDropCR && end < n && t[end] == '\n' && t[end - 1] == '\r')
             return start + 1; // every longer one would take in the '\n'; look further on
-        const void* prev = start > lineFloor ? ::memrchr(t + lineFloor, '\n', start - lineFloor) : nullptr;
-        std::size_t lineStart = prev ? static_cast<std::size_t>(static_cast<const char*>(prev) - t) + 1 : lineFloor;
+        const void* prev =
+            start > lineFloor ? ::memrchr(t + lineFloor, '\n', start - lineFloor) : nullptr;
+        std::size_t lineStart =
+            prev ? static_cast<std::size_t>(static_cast<const char*>(prev) - t) + 1 : lineFloor;
         const void* nl = std::memchr(t + end, '\n', n - end);
         std::size_t lineEnd = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - t) : n;
-        std::size_t contentEnd = bDropCR && nl && lineEnd > lineStart && t[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
+        std::size_t contentEnd =
+            bDropCR && nl && lineEnd > lineStart && t[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
         out.push_back({lineStart, contentEnd - lineStart});
         if (!nl)
             return std::string_view::npos;

@@ -62,8 +62,8 @@ public:
 
 private:
     struct CPattern {
-        std::string text;   // as given
-        std::string upper;  // upper-cased
+        std::string text;  // as given
+        std::string upper; // upper-cased
         bool bCaseSensitive;
     };
 
@@ -75,8 +75,7 @@ private:
                         std::uint32_t hash) const;
     // Calls onHit(start, length) for occurrences; onHit returns the position
     // from which to go on looking (at least start + 1), or npos to stop.
-    template <class F>
-    void Scan(std::string_view block, F&& onHit) const;
+    template <class F> void Scan(std::string_view block, F&& onHit) const;
 
     std::vector<CPattern> m_patterns;
     bool m_bVector;
@@ -88,8 +87,8 @@ private:
         unsigned char hi[2][4][16];
         std::size_t nBytes;
     } m_nibbles{};
-    std::uint32_t m_nPrefixMask = 0;           // the bytes hashed: shortest pattern, up to 4
-    std::vector<std::uint64_t> m_bits;         // by hash: some pattern begins so
-    std::vector<std::uint32_t> m_bucketStart;  // by hash bucket: range in m_bucketItems
-    std::vector<std::uint32_t> m_bucketItems;  // pattern indexes
+    std::uint32_t m_nPrefixMask = 0;          // the bytes hashed: shortest pattern, up to 4
+    std::vector<std::uint64_t> m_bits;        // by hash: some pattern begins so
+    std::vector<std::uint32_t> m_bucketStart; // by hash bucket: range in m_bucketItems
+    std::vector<std::uint32_t> m_bucketItems; // pattern indexes
 };

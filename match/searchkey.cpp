@@ -11,15 +11,30 @@ CSearchKey& CSearchKey::operator=(const CSearchKey& src)
     return *this;
 }
 
-std::unique_ptr<CSearchKey> CSearchKey::Clone() const { return nullptr; }
+std::unique_ptr<CSearchKey> CSearchKey::Clone() const
+{
+    return nullptr;
+}
 
-std::string CSearchKey::GetDescription() const { return "BASE"; }
+std::string CSearchKey::GetDescription() const
+{
+    return "BASE";
+}
 
-void CSearchKey::Reset() { m_nHits = 0; }
+void CSearchKey::Reset()
+{
+    m_nHits = 0;
+}
 
-CGlobalMemory CSearchKey::CopyToGlobalMemory() const { return WriteObjectToGlobalMemory(this); }
+CGlobalMemory CSearchKey::CopyToGlobalMemory() const
+{
+    return WriteObjectToGlobalMemory(this);
+}
 
-UINT CSearchKey::GetClipFormat() const { return 0; }
+UINT CSearchKey::GetClipFormat() const
+{
+    return 0;
+}
 
 void CSearchKey::Serialize(CArchive& ar)
 {

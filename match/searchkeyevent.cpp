@@ -13,11 +13,11 @@ namespace {
 constexpr DWORD V1_TEXT = 0x200;
 // A version 1 event type that stands for every type.
 constexpr DWORD V1_ALL_TYPES = 999;
-constexpr DWORD ALL_TYPES[] = {EVENTLOG_ERROR_TYPE, EVENTLOG_WARNING_TYPE, EVENTLOG_INFORMATION_TYPE,
-                               EVENTLOG_AUDIT_SUCCESS, EVENTLOG_AUDIT_FAILURE};
+constexpr DWORD ALL_TYPES[] = {EVENTLOG_ERROR_TYPE, EVENTLOG_WARNING_TYPE,
+                               EVENTLOG_INFORMATION_TYPE, EVENTLOG_AUDIT_SUCCESS,
+                               EVENTLOG_AUDIT_FAILURE};
 
-template <class T>
-bool Contains(const std::vector<T>& values, const T& value)
+template <class T> bool Contains(const std::vector<T>& values, const T& value)
 {
     return std::find(values.begin(), values.end(), value) != values.end();
 }
@@ -89,15 +89,23 @@ const char* OperatorText(DWORD nOperator)
     }
 }
 
-bool IsPairCode(DWORD nOperator) { return nOperator == OP_EQUAL || nOperator == OP_NOT_EQUAL; }
-bool IsListCode(DWORD nOperator) { return nOperator == OP_ONE_OF || nOperator == OP_NOT_ONE_OF; }
+bool IsPairCode(DWORD nOperator)
+{
+    return nOperator == OP_EQUAL || nOperator == OP_NOT_EQUAL;
+}
+bool IsListCode(DWORD nOperator)
+{
+    return nOperator == OP_ONE_OF || nOperator == OP_NOT_ONE_OF;
+}
 
 // "label operator", the start of every field's description. A code the
 // field does not take describes as nothing.
-std::string Lead(const char* label, DWORD nOperator) { return std::string(label) + " " + OperatorText(nOperator); }
+std::string Lead(const char* label, DWORD nOperator)
+{
+    return std::string(label) + " " + OperatorText(nOperator);
+}
 
-template <class T, class Fn>
-std::string Join(const std::vector<T>& values, Fn format)
+template <class T, class Fn> std::string Join(const std::vector<T>& values, Fn format)
 {
     std::string out;
     for (const T& v : values) {
@@ -108,12 +116,14 @@ std::string Join(const std::vector<T>& values, Fn format)
     return out;
 }
 
-std::string DescribeStrings(const char* label, DWORD nOperator, const std::vector<std::string>& values)
+std::string DescribeStrings(const char* label, DWORD nOperator,
+                            const std::vector<std::string>& values)
 {
     if (IsPairCode(nOperator))
         return Lead(label, nOperator) + " '" + (values.empty() ? std::string() : values[0]) + "'";
     if (IsListCode(nOperator))
-        return Lead(label, nOperator) + " {" + Join(values, [](const std::string& s) { return s; }) + "}";
+        return Lead(label, nOperator) + " {" +
+               Join(values, [](const std::string& s) { return s; }) + "}";
     return {};
 }
 
@@ -125,13 +135,16 @@ std::string DescribeNumbers(const char* label, DWORD nOperator, const std::vecto
     if (nOperator == OP_BETWEEN || nOperator == OP_NOT_BETWEEN)
         return Lead(label, nOperator) + " " + value(0) + " and " + value(1);
     if (IsListCode(nOperator))
-        return Lead(label, nOperator) + " {" + Join(values, [](DWORD v) { return std::to_string(v); }) + "}";
+        return Lead(label, nOperator) + " {" +
+               Join(values, [](DWORD v) { return std::to_string(v); }) + "}";
     return {};
 }
 
 std::string DescribeTypes(DWORD nOperator, const std::vector<DWORD>& values)
 {
-    auto quoted = [](DWORD type) { return std::string("'") + CSearchKeyEvent::GetTypeName(type) + "'"; };
+    auto quoted = [](DWORD type) {
+        return std::string("'") + CSearchKeyEvent::GetTypeName(type) + "'";
+    };
     if (IsPairCode(nOperator))
         return Lead("Event Type", nOperator) + " " + quoted(values.empty() ? 0 : values[0]);
     if (IsListCode(nOperator))
@@ -170,14 +183,16 @@ BOOL CSearchKeyEvent::Match(const CEventStruct& event, const CPreparedLine& text
         return FALSE;
     if (DWORD op = GetUserOperator(); op && !TestString(op, event.m_strUser, m_arrUsers))
         return FALSE;
-    if (DWORD op = GetComputerOperator(); op && !TestString(op, event.m_strComputer, m_arrComputers))
+    if (DWORD op = GetComputerOperator();
+        op && !TestString(op, event.m_strComputer, m_arrComputers))
         return FALSE;
     if (DWORD op = GetCategoryOperator(); op && !TestNumber(op, event.m_nCategory, m_arrCategories))
         return FALSE;
-    if (DWORD op = GetEventIDOperator(); op && !TestNumber(op, event.m_nEventID & 0xFFFF, m_arrEventIDs))
+    if (DWORD op = GetEventIDOperator();
+        op && !TestNumber(op, event.m_nEventID & 0xFFFF, m_arrEventIDs))
         return FALSE;
-    if (DWORD op = GetTypeOperator();
-        op && !((IsPairCode(op) || IsListCode(op)) && TestNumber(op, event.m_nEventType, m_arrTypes)))
+    if (DWORD op = GetTypeOperator(); op && !((IsPairCode(op) || IsListCode(op)) &&
+                                              TestNumber(op, event.m_nEventType, m_arrTypes)))
         return FALSE;
     if (DWORD op = GetTextOperator(); op) {
         if (op != OP_CONTAINS)
@@ -192,7 +207,8 @@ std::string CSearchKeyEvent::GetDescription() const
 {
     std::string text;
     if (GetTextOperator() == OP_CONTAINS)
-        text = "Event Text contains " + (m_strText.empty() ? std::string("<Not set>") : "'" + m_strText + "'");
+        text = "Event Text contains " +
+               (m_strText.empty() ? std::string("<Not set>") : "'" + m_strText + "'");
     const std::string parts[] = {
         DescribeStrings("Source", GetSourceOperator(), m_arrSources),
         DescribeStrings("User", GetUserOperator(), m_arrUsers),
@@ -213,7 +229,10 @@ std::string CSearchKeyEvent::GetDescription() const
     return out;
 }
 
-std::unique_ptr<CSearchKey> CSearchKeyEvent::Clone() const { return std::make_unique<CSearchKeyEvent>(*this); }
+std::unique_ptr<CSearchKey> CSearchKeyEvent::Clone() const
+{
+    return std::make_unique<CSearchKeyEvent>(*this);
+}
 
 void CSearchKeyEvent::Reset()
 {
@@ -233,7 +252,10 @@ void CSearchKeyEvent::ClearFields()
     m_dwOperators = 0;
 }
 
-UINT CSearchKeyEvent::GetClipFormat() const { return GetBnClipFormat(BnClipFormat::SEARCHKEYEVENT); }
+UINT CSearchKeyEvent::GetClipFormat() const
+{
+    return GetBnClipFormat(BnClipFormat::SEARCHKEYEVENT);
+}
 
 const char* CSearchKeyEvent::GetTypeName(DWORD nType)
 {
@@ -242,7 +264,10 @@ const char* CSearchKeyEvent::GetTypeName(DWORD nType)
 
 // ----------------------------------------------------------------- setters
 
-void CSearchKeyEvent::ClearSource() { SetField(KEY_SHIFT_SOURCE, m_arrSources, {}, OP_NONE); }
+void CSearchKeyEvent::ClearSource()
+{
+    SetField(KEY_SHIFT_SOURCE, m_arrSources, {}, OP_NONE);
+}
 void CSearchKeyEvent::SetSourceValue(const std::string& strValue, BOOL bNegate)
 {
     SetField(KEY_SHIFT_SOURCE, m_arrSources, {strValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
@@ -252,7 +277,10 @@ void CSearchKeyEvent::SetSourceList(const std::vector<std::string>& arrValues, B
     SetField(KEY_SHIFT_SOURCE, m_arrSources, arrValues, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
 }
 
-void CSearchKeyEvent::ClearUser() { SetField(KEY_SHIFT_USER, m_arrUsers, {}, OP_NONE); }
+void CSearchKeyEvent::ClearUser()
+{
+    SetField(KEY_SHIFT_USER, m_arrUsers, {}, OP_NONE);
+}
 void CSearchKeyEvent::SetUserValue(const std::string& strValue, BOOL bNegate)
 {
     SetField(KEY_SHIFT_USER, m_arrUsers, {strValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
@@ -262,7 +290,10 @@ void CSearchKeyEvent::SetUserList(const std::vector<std::string>& arrValues, BOO
     SetField(KEY_SHIFT_USER, m_arrUsers, arrValues, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
 }
 
-void CSearchKeyEvent::ClearComputer() { SetField(KEY_SHIFT_COMPUTER, m_arrComputers, {}, OP_NONE); }
+void CSearchKeyEvent::ClearComputer()
+{
+    SetField(KEY_SHIFT_COMPUTER, m_arrComputers, {}, OP_NONE);
+}
 void CSearchKeyEvent::SetComputerValue(const std::string& strValue, BOOL bNegate)
 {
     SetField(KEY_SHIFT_COMPUTER, m_arrComputers, {strValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
@@ -272,7 +303,10 @@ void CSearchKeyEvent::SetComputerList(const std::vector<std::string>& arrValues,
     SetField(KEY_SHIFT_COMPUTER, m_arrComputers, arrValues, bNegate ? OP_NOT_ONE_OF : OP_ONE_OF);
 }
 
-void CSearchKeyEvent::ClearEventID() { SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {}, OP_NONE); }
+void CSearchKeyEvent::ClearEventID()
+{
+    SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {}, OP_NONE);
+}
 void CSearchKeyEvent::SetEventIDValue(DWORD nValue, BOOL bNegate)
 {
     SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
@@ -283,12 +317,22 @@ void CSearchKeyEvent::SetEventIDList(const std::vector<DWORD>& arrValues, BOOL b
 }
 void CSearchKeyEvent::SetEventIDRange(DWORD nLow, DWORD nHigh, BOOL bNegate)
 {
-    SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nLow, nHigh}, bNegate ? OP_NOT_BETWEEN : OP_BETWEEN);
+    SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nLow, nHigh},
+             bNegate ? OP_NOT_BETWEEN : OP_BETWEEN);
 }
-void CSearchKeyEvent::SetEventIDAtLeast(DWORD nValue) { SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nValue}, OP_AT_LEAST); }
-void CSearchKeyEvent::SetEventIDAtMost(DWORD nValue) { SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nValue}, OP_AT_MOST); }
+void CSearchKeyEvent::SetEventIDAtLeast(DWORD nValue)
+{
+    SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nValue}, OP_AT_LEAST);
+}
+void CSearchKeyEvent::SetEventIDAtMost(DWORD nValue)
+{
+    SetField(KEY_SHIFT_EVENTID, m_arrEventIDs, {nValue}, OP_AT_MOST);
+}
 
-void CSearchKeyEvent::ClearCategory() { SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {}, OP_NONE); }
+void CSearchKeyEvent::ClearCategory()
+{
+    SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {}, OP_NONE);
+}
 void CSearchKeyEvent::SetCategoryValue(DWORD nValue, BOOL bNegate)
 {
     SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nValue}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
@@ -299,12 +343,22 @@ void CSearchKeyEvent::SetCategoryList(const std::vector<DWORD>& arrValues, BOOL 
 }
 void CSearchKeyEvent::SetCategoryRange(DWORD nLow, DWORD nHigh, BOOL bNegate)
 {
-    SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nLow, nHigh}, bNegate ? OP_NOT_BETWEEN : OP_BETWEEN);
+    SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nLow, nHigh},
+             bNegate ? OP_NOT_BETWEEN : OP_BETWEEN);
 }
-void CSearchKeyEvent::SetCategoryAtLeast(DWORD nValue) { SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nValue}, OP_AT_LEAST); }
-void CSearchKeyEvent::SetCategoryAtMost(DWORD nValue) { SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nValue}, OP_AT_MOST); }
+void CSearchKeyEvent::SetCategoryAtLeast(DWORD nValue)
+{
+    SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nValue}, OP_AT_LEAST);
+}
+void CSearchKeyEvent::SetCategoryAtMost(DWORD nValue)
+{
+    SetField(KEY_SHIFT_CATEGORY, m_arrCategories, {nValue}, OP_AT_MOST);
+}
 
-void CSearchKeyEvent::ClearType() { SetField(KEY_SHIFT_TYPE, m_arrTypes, {}, OP_NONE); }
+void CSearchKeyEvent::ClearType()
+{
+    SetField(KEY_SHIFT_TYPE, m_arrTypes, {}, OP_NONE);
+}
 void CSearchKeyEvent::SetTypeValue(DWORD nType, BOOL bNegate)
 {
     SetField(KEY_SHIFT_TYPE, m_arrTypes, {nType}, bNegate ? OP_NOT_EQUAL : OP_EQUAL);
@@ -388,7 +442,8 @@ void CSearchKeyEvent::LoadVersion1(CArchive& ar)
         std::vector<DWORD> types;
         if (nType == V1_ALL_TYPES)
             types.assign(std::begin(ALL_TYPES), std::end(ALL_TYPES));
-        else if (std::find(std::begin(ALL_TYPES), std::end(ALL_TYPES), nType) != std::end(ALL_TYPES))
+        else if (std::find(std::begin(ALL_TYPES), std::end(ALL_TYPES), nType) !=
+                 std::end(ALL_TYPES))
             types.push_back(nType);
         SetTypeList(types);
     }

@@ -37,7 +37,8 @@
 
 // The help line of the Event Text criterion in the key dialog (field label,
 // text), worded for the case rule above.
-inline constexpr const char* EVENT_TEXT_HELP_LINE = "%s contains the value '%s'. The match is not case-sensitive.";
+inline constexpr const char* EVENT_TEXT_HELP_LINE =
+    "%s contains the value '%s'. The match is not case-sensitive.";
 
 enum KeyOperator : DWORD {
     OP_NONE = 0,

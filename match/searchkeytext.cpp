@@ -73,7 +73,10 @@ void CSearchKeyText::Reset()
     m_bCaseSensitive = FALSE;
 }
 
-UINT CSearchKeyText::GetClipFormat() const { return GetBnClipFormat(BnClipFormat::SEARCHKEYTEXT); }
+UINT CSearchKeyText::GetClipFormat() const
+{
+    return GetBnClipFormat(BnClipFormat::SEARCHKEYTEXT);
+}
 
 void CSearchKeyText::Serialize(CArchive& ar)
 {
@@ -82,8 +85,7 @@ void CSearchKeyText::Serialize(CArchive& ar)
     ar.SerializeClass(RUNTIME_CLASS(CSearchKey));
     CSearchKey::Serialize(ar);
     if (ar.IsStoring()) {
-        ar << DWORD{1} << static_cast<LONG>(m_nMode) << m_bCaseSensitive << m_strKey1
-           << m_strKey2;
+        ar << DWORD{1} << static_cast<LONG>(m_nMode) << m_bCaseSensitive << m_strKey1 << m_strKey2;
     } else {
         DWORD nVersion;
         LONG nMode;

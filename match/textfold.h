@@ -27,8 +27,14 @@ constexpr std::array<unsigned char, 256> MakeUpperTable()
 
 inline constexpr std::array<unsigned char, 256> UPPER = MakeUpperTable();
 
-inline unsigned char ToUpper(unsigned char c) { return UPPER[c]; }
-inline char ToUpper(char c) { return static_cast<char>(UPPER[static_cast<unsigned char>(c)]); }
+inline unsigned char ToUpper(unsigned char c)
+{
+    return UPPER[c];
+}
+inline char ToUpper(char c)
+{
+    return static_cast<char>(UPPER[static_cast<unsigned char>(c)]);
+}
 
 // Upper-cases src into dst (dst.size() becomes src.size()).
 void ToUpper(std::string_view src, std::string& dst);

@@ -9,12 +9,12 @@
 
 #include "app/commandline.h"
 #include "app/display.h"
-#include "settings/appsettings.h"
 #include "app/headless.h"
 #include "app/startup.h"
 #include "app/version.h"
 #include "core/monmanager.h"
 #include "quorvil_version.h"
+#include "settings/appsettings.h"
 #ifdef QUORVIL_DESKTOP
 #include "ui/main/qtapp.h"
 #endif
@@ -49,8 +49,8 @@ int main(int argc, char** argv)
         return 0;
     }
     if (cmdInfo.m_bVersion) {
-        std::printf("quorvil %s (Quorvil %s, build %s)\n", QUORVIL_VERSION_STRING, GetProgramVersion().c_str(),
-                    QUORVIL_BUILD_STRING);
+        std::printf("quorvil %s (Quorvil %s, build %s)\n", QUORVIL_VERSION_STRING,
+                    GetProgramVersion().c_str(), QUORVIL_BUILD_STRING);
         return 0;
     }
 

@@ -8,18 +8,22 @@
 #include <cstring>
 #include <functional>
 
-#include "settings/textcut.h"
 #include "common/brancmn.h"
 #include "platform/base/fileio.h"
+#include "settings/textcut.h"
 
 namespace {
 
 constexpr const char* VIEWFONT_DEFAULT = "-11,0,0,0,400,0,0,0,0,1,2,1,34,MS Sans Serif";
 
-std::string SectionPath(const char* section) { return std::string(QUORVIL_SETTINGS_KEY) + "\\" + section; }
+std::string SectionPath(const char* section)
+{
+    return std::string(QUORVIL_SETTINGS_KEY) + "\\" + section;
+}
 
 // The value, if present; the snapshot must outlive the pointer.
-const CRegValue* FindSetting(const std::shared_ptr<const CRegKey>& tree, const char* section, const char* entry)
+const CRegValue* FindSetting(const std::shared_ptr<const CRegKey>& tree, const char* section,
+                             const char* entry)
 {
     const CRegKey* key = tree ? tree->OpenKey(SectionPath(section)) : nullptr;
     return key ? key->FindValue(entry) : nullptr;
@@ -83,10 +87,12 @@ int AppSettings::GetProfileInt(const char* section, const char* entry, int defau
 
 BOOL AppSettings::WriteProfileInt(const char* section, const char* entry, int value)
 {
-    return ChangeSection(section, [&](CRegKey& key) { key.SetDword(entry, static_cast<DWORD>(value)); });
+    return ChangeSection(section,
+                         [&](CRegKey& key) { key.SetDword(entry, static_cast<DWORD>(value)); });
 }
 
-std::string AppSettings::GetProfileString(const char* section, const char* entry, const char* defaultValue)
+std::string AppSettings::GetProfileString(const char* section, const char* entry,
+                                          const char* defaultValue)
 {
     auto tree = GetUserHive()->Read();
     const CRegValue* value = FindSetting(tree, section, entry);
@@ -121,7 +127,8 @@ BOOL AppSettings::GetProfileBinary(const char* section, const char* entry, std::
     return TRUE;
 }
 
-BOOL AppSettings::WriteProfileBinary(const char* section, const char* entry, const std::vector<BYTE>& data)
+BOOL AppSettings::WriteProfileBinary(const char* section, const char* entry,
+                                     const std::vector<BYTE>& data)
 {
     return ChangeSection(section, [&](CRegKey& key) {
         key.SetValue(entry, REG_BINARY, std::string(data.begin(), data.end()));
@@ -130,12 +137,14 @@ BOOL AppSettings::WriteProfileBinary(const char* section, const char* entry, con
 
 std::string AppSettings::GetAuditText()
 {
-    return GetProfileString(SECTION_SETTINGS, "AuditText", (QuorvilStateDir() + "/qvaudit_txt.txt").c_str());
+    return GetProfileString(SECTION_SETTINGS, "AuditText",
+                            (QuorvilStateDir() + "/qvaudit_txt.txt").c_str());
 }
 
 std::string AppSettings::GetAuditNT()
 {
-    return GetProfileString(SECTION_SETTINGS, "AuditNT", (QuorvilStateDir() + "/qvaudit_evn.txt").c_str());
+    return GetProfileString(SECTION_SETTINGS, "AuditNT",
+                            (QuorvilStateDir() + "/qvaudit_evn.txt").c_str());
 }
 
 void AppSettings::GetViewFont(LOGFONT& font)
@@ -143,9 +152,11 @@ void AppSettings::GetViewFont(LOGFONT& font)
     std::string text = GetProfileString(SECTION_SETTINGS, "ViewFont", VIEWFONT_DEFAULT);
     if (text.empty())
         return;
-    LONG* numbers[] = {&font.lfHeight, &font.lfWidth, &font.lfEscapement, &font.lfOrientation, &font.lfWeight};
-    BYTE* bytes[] = {&font.lfItalic,        &font.lfUnderline,     &font.lfStrikeOut, &font.lfCharSet,
-                     &font.lfOutPrecision, &font.lfClipPrecision, &font.lfQuality,   &font.lfPitchAndFamily};
+    LONG* numbers[] = {&font.lfHeight, &font.lfWidth, &font.lfEscapement, &font.lfOrientation,
+                       &font.lfWeight};
+    BYTE* bytes[] = {&font.lfItalic,  &font.lfUnderline,     &font.lfStrikeOut,
+                     &font.lfCharSet, &font.lfOutPrecision,  &font.lfClipPrecision,
+                     &font.lfQuality, &font.lfPitchAndFamily};
     std::vector<std::string> fields = SplitAtCommas(text);
     for (std::size_t i = 0; i < fields.size() && i < 14; ++i) {
         if (i < 5) {
@@ -153,7 +164,8 @@ void AppSettings::GetViewFont(LOGFONT& font)
         } else if (i < 13) {
             *bytes[i - 5] = static_cast<BYTE>(LenientNumber(fields[i]));
         } else {
-            std::size_t length = CompleteLength(fields[i].c_str(), std::min<std::size_t>(fields[i].size(), LF_FACESIZE - 1));
+            std::size_t length = CompleteLength(
+                fields[i].c_str(), std::min<std::size_t>(fields[i].size(), LF_FACESIZE - 1));
             std::memcpy(font.lfFaceName, fields[i].c_str(), length);
             font.lfFaceName[length] = '\0';
         }
@@ -162,13 +174,14 @@ void AppSettings::GetViewFont(LOGFONT& font)
 
 BOOL AppSettings::SetViewFont(const LOGFONT& font)
 {
-    std::size_t faceLength = CompleteLength(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE - 1));
+    std::size_t faceLength =
+        CompleteLength(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE - 1));
     std::string face(font.lfFaceName, faceLength);
     char text[256];
-    std::snprintf(text, sizeof text, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%s", font.lfHeight, font.lfWidth,
-                  font.lfEscapement, font.lfOrientation, font.lfWeight, font.lfItalic, font.lfUnderline,
-                  font.lfStrikeOut, font.lfCharSet, font.lfOutPrecision, font.lfClipPrecision, font.lfQuality,
-                  font.lfPitchAndFamily, face.c_str());
+    std::snprintf(text, sizeof text, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%s", font.lfHeight,
+                  font.lfWidth, font.lfEscapement, font.lfOrientation, font.lfWeight, font.lfItalic,
+                  font.lfUnderline, font.lfStrikeOut, font.lfCharSet, font.lfOutPrecision,
+                  font.lfClipPrecision, font.lfQuality, font.lfPitchAndFamily, face.c_str());
     return WriteProfileString(SECTION_SETTINGS, "ViewFont", text);
 }
 
@@ -180,24 +193,26 @@ BOOL AppSettings::ReadWindowPlacement(const char* key, WINDOWPLACEMENT& placemen
     long long v[10];
     for (std::size_t i = 0; i < 10; ++i) {
         bool isUnsigned = i < 2;
-        if (!StrictNumber(fields[i], isUnsigned ? 0 : INT_MIN, isUnsigned ? UINT_MAX : INT_MAX, v[i]))
+        if (!StrictNumber(fields[i], isUnsigned ? 0 : INT_MIN, isUnsigned ? UINT_MAX : INT_MAX,
+                          v[i]))
             return FALSE;
     }
     placement.flags = static_cast<UINT>(v[0]);
     placement.showCmd = static_cast<UINT>(v[1]);
     placement.ptMinPosition = {static_cast<LONG>(v[2]), static_cast<LONG>(v[3])};
     placement.ptMaxPosition = {static_cast<LONG>(v[4]), static_cast<LONG>(v[5])};
-    placement.rcNormalPosition = {static_cast<LONG>(v[6]), static_cast<LONG>(v[7]), static_cast<LONG>(v[8]),
-                                  static_cast<LONG>(v[9])};
+    placement.rcNormalPosition = {static_cast<LONG>(v[6]), static_cast<LONG>(v[7]),
+                                  static_cast<LONG>(v[8]), static_cast<LONG>(v[9])};
     return TRUE;
 }
 
 BOOL AppSettings::WriteWindowPlacement(const char* key, const WINDOWPLACEMENT& placement)
 {
     char text[128];
-    std::snprintf(text, sizeof text, "%u,%u,%d,%d,%d,%d,%d,%d,%d,%d", placement.flags, placement.showCmd,
-                  placement.ptMinPosition.x, placement.ptMinPosition.y, placement.ptMaxPosition.x,
-                  placement.ptMaxPosition.y, placement.rcNormalPosition.left, placement.rcNormalPosition.top,
+    std::snprintf(text, sizeof text, "%u,%u,%d,%d,%d,%d,%d,%d,%d,%d", placement.flags,
+                  placement.showCmd, placement.ptMinPosition.x, placement.ptMinPosition.y,
+                  placement.ptMaxPosition.x, placement.ptMaxPosition.y,
+                  placement.rcNormalPosition.left, placement.rcNormalPosition.top,
                   placement.rcNormalPosition.right, placement.rcNormalPosition.bottom);
     return WriteProfileString(SECTION_SETTINGS, key, text);
 }
@@ -227,7 +242,11 @@ BOOL AppSettings::IsValueInArray(const std::vector<DWORD>& array, DWORD value)
 
 int AppSettings::GetMaxLogSizeKB()
 {
-    return GetProfileInt(SECTION_SYSTEM, SYSTEM_LOG_MAX_KB_VALUE, static_cast<int>(SYSTEM_LOG_DEFAULT_MAX_KB));
+    return GetProfileInt(SECTION_SYSTEM, SYSTEM_LOG_MAX_KB_VALUE,
+                         static_cast<int>(SYSTEM_LOG_DEFAULT_MAX_KB));
 }
 
-BOOL AppSettings::SetMaxLogSizeKB(int nKB) { return WriteProfileInt(SECTION_SYSTEM, SYSTEM_LOG_MAX_KB_VALUE, nKB); }
+BOOL AppSettings::SetMaxLogSizeKB(int nKB)
+{
+    return WriteProfileInt(SECTION_SYSTEM, SYSTEM_LOG_MAX_KB_VALUE, nKB);
+}

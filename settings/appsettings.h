@@ -10,7 +10,8 @@
 // Where the Windows defaults name files or programs, Linux uses:
 //   "quorvil.log" in the program folder     -> $XDG_STATE_HOME/quorvil/quorvil.log
 //   "C:\qvaudit_txt.txt", "C:\qvaudit_evn.txt"
-//                                           -> $XDG_STATE_HOME/quorvil/qvaudit_txt.txt, .../qvaudit_evn.txt
+//                                           -> $XDG_STATE_HOME/quorvil/qvaudit_txt.txt,
+//                                           .../qvaudit_evn.txt
 //   "notepad.exe"                           -> "xdg-open"
 //
 // All members are static and thread-safe; reads cost one stat() of the hive
@@ -68,16 +69,24 @@ public:
     // The profile functions, on HKCU\Software\Brannick\Quorvil\<section>.
     static int GetProfileInt(const char* section, const char* entry, int defaultValue);
     static BOOL WriteProfileInt(const char* section, const char* entry, int value);
-    static std::string GetProfileString(const char* section, const char* entry, const char* defaultValue = "");
+    static std::string GetProfileString(const char* section, const char* entry,
+                                        const char* defaultValue = "");
     // A null value deletes the entry; a null entry deletes the whole section.
     static BOOL WriteProfileString(const char* section, const char* entry, const char* value);
     // FALSE when the entry is absent.
     static BOOL GetProfileBinary(const char* section, const char* entry, std::vector<BYTE>& data);
-    static BOOL WriteProfileBinary(const char* section, const char* entry, const std::vector<BYTE>& data);
+    static BOOL WriteProfileBinary(const char* section, const char* entry,
+                                   const std::vector<BYTE>& data);
 
     // Section "Settings", integers.
-    static int GetReloadWorkspace() { return GetProfileInt(SECTION_SETTINGS, "ReloadWorkspace", 0); }
-    static BOOL SetReloadWorkspace(int v) { return WriteProfileInt(SECTION_SETTINGS, "ReloadWorkspace", v); }
+    static int GetReloadWorkspace()
+    {
+        return GetProfileInt(SECTION_SETTINGS, "ReloadWorkspace", 0);
+    }
+    static BOOL SetReloadWorkspace(int v)
+    {
+        return WriteProfileInt(SECTION_SETTINGS, "ReloadWorkspace", v);
+    }
     static int GetJumpToEnd() { return GetProfileInt(SECTION_SETTINGS, "JumpToEnd", 1); }
     static BOOL SetJumpToEnd(int v) { return WriteProfileInt(SECTION_SETTINGS, "JumpToEnd", v); }
     static int GetAutoScan() { return GetProfileInt(SECTION_SETTINGS, "AutoScan", 0); }
@@ -89,45 +98,117 @@ public:
     static int GetAutoSave() { return GetProfileInt(SECTION_SETTINGS, "AutoSave", 0); }
     static BOOL SetAutoSave(int v) { return WriteProfileInt(SECTION_SETTINGS, "AutoSave", v); }
     static int GetNoConfirmExit() { return GetProfileInt(SECTION_SETTINGS, "NoConfirmExit", 0); }
-    static BOOL SetNoConfirmExit(int v) { return WriteProfileInt(SECTION_SETTINGS, "NoConfirmExit", v); }
+    static BOOL SetNoConfirmExit(int v)
+    {
+        return WriteProfileInt(SECTION_SETTINGS, "NoConfirmExit", v);
+    }
     static int GetFirstTimeFlag() { return GetProfileInt(SECTION_SETTINGS, "FirstTimeFlag", 0); }
-    static BOOL SetFirstTimeFlag(int v) { return WriteProfileInt(SECTION_SETTINGS, "FirstTimeFlag", v); }
+    static BOOL SetFirstTimeFlag(int v)
+    {
+        return WriteProfileInt(SECTION_SETTINGS, "FirstTimeFlag", v);
+    }
     static int GetExtendedAudit() { return GetProfileInt(SECTION_SETTINGS, "ExtendedAudit", 0); }
-    static BOOL SetExtendedAudit(int v) { return WriteProfileInt(SECTION_SETTINGS, "ExtendedAudit", v); }
+    static BOOL SetExtendedAudit(int v)
+    {
+        return WriteProfileInt(SECTION_SETTINGS, "ExtendedAudit", v);
+    }
     static int GetAuditBackup() { return GetProfileInt(SECTION_SETTINGS, "AuditBackup", 0); }
-    static BOOL SetAuditBackup(int v) { return WriteProfileInt(SECTION_SETTINGS, "AuditBackup", v); }
+    static BOOL SetAuditBackup(int v)
+    {
+        return WriteProfileInt(SECTION_SETTINGS, "AuditBackup", v);
+    }
     static int GetAutoBackup() { return GetProfileInt(SECTION_SETTINGS, "AutoBackup", 0); }
     static BOOL SetAutoBackup(int v) { return WriteProfileInt(SECTION_SETTINGS, "AutoBackup", v); }
     static int GetNewestFirst() { return GetProfileInt(SECTION_SETTINGS, "NewestFirst", 0); }
-    static BOOL SetNewestFirst(int v) { return WriteProfileInt(SECTION_SETTINGS, "NewestFirst", v); }
+    static BOOL SetNewestFirst(int v)
+    {
+        return WriteProfileInt(SECTION_SETTINGS, "NewestFirst", v);
+    }
     // 0 means the default columns.
     static int GetFileNumColumns() { return GetProfileInt(SECTION_SETTINGS, "FileNumColumns", 0); }
-    static BOOL SetFileNumColumns(int v) { return WriteProfileInt(SECTION_SETTINGS, "FileNumColumns", v); }
-    static int GetServerNumColumns() { return GetProfileInt(SECTION_SETTINGS, "ServerNumColumns", 0); }
-    static BOOL SetServerNumColumns(int v) { return WriteProfileInt(SECTION_SETTINGS, "ServerNumColumns", v); }
+    static BOOL SetFileNumColumns(int v)
+    {
+        return WriteProfileInt(SECTION_SETTINGS, "FileNumColumns", v);
+    }
+    static int GetServerNumColumns()
+    {
+        return GetProfileInt(SECTION_SETTINGS, "ServerNumColumns", 0);
+    }
+    static BOOL SetServerNumColumns(int v)
+    {
+        return WriteProfileInt(SECTION_SETTINGS, "ServerNumColumns", v);
+    }
 
     // Section "Settings", strings.
     static std::string GetAuditText();
-    static BOOL SetAuditText(const char* path) { return WriteProfileString(SECTION_SETTINGS, "AuditText", path); }
+    static BOOL SetAuditText(const char* path)
+    {
+        return WriteProfileString(SECTION_SETTINGS, "AuditText", path);
+    }
     static std::string GetAuditNT();
-    static BOOL SetAuditNT(const char* path) { return WriteProfileString(SECTION_SETTINGS, "AuditNT", path); }
-    static std::string GetAutoBackupDir() { return GetProfileString(SECTION_SETTINGS, "AutoBackupDir", ""); }
-    static BOOL SetAutoBackupDir(const char* dir) { return WriteProfileString(SECTION_SETTINGS, "AutoBackupDir", dir); }
-    static std::string GetTextEditor() { return GetProfileString(SECTION_SETTINGS, "TextEditor", DEFAULT_EDITOR); }
-    static BOOL SetTextEditor(const char* program) { return WriteProfileString(SECTION_SETTINGS, "TextEditor", program); }
-    static std::string GetFastMark() { return GetProfileString(SECTION_SETTINGS, "FastMark", "Fast Mark -------"); }
-    static BOOL SetFastMark(const char* text) { return WriteProfileString(SECTION_SETTINGS, "FastMark", text); }
+    static BOOL SetAuditNT(const char* path)
+    {
+        return WriteProfileString(SECTION_SETTINGS, "AuditNT", path);
+    }
+    static std::string GetAutoBackupDir()
+    {
+        return GetProfileString(SECTION_SETTINGS, "AutoBackupDir", "");
+    }
+    static BOOL SetAutoBackupDir(const char* dir)
+    {
+        return WriteProfileString(SECTION_SETTINGS, "AutoBackupDir", dir);
+    }
+    static std::string GetTextEditor()
+    {
+        return GetProfileString(SECTION_SETTINGS, "TextEditor", DEFAULT_EDITOR);
+    }
+    static BOOL SetTextEditor(const char* program)
+    {
+        return WriteProfileString(SECTION_SETTINGS, "TextEditor", program);
+    }
+    static std::string GetFastMark()
+    {
+        return GetProfileString(SECTION_SETTINGS, "FastMark", "Fast Mark -------");
+    }
+    static BOOL SetFastMark(const char* text)
+    {
+        return WriteProfileString(SECTION_SETTINGS, "FastMark", text);
+    }
 
     // Section "Settings", byte arrays of the list views' columns (absent by
     // default: FALSE).
-    static BOOL GetFileColFlags(std::vector<BYTE>& d) { return GetProfileBinary(SECTION_SETTINGS, "FileColFlags", d); }
-    static BOOL SetFileColFlags(const std::vector<BYTE>& d) { return WriteProfileBinary(SECTION_SETTINGS, "FileColFlags", d); }
-    static BOOL GetFileColWidths(std::vector<BYTE>& d) { return GetProfileBinary(SECTION_SETTINGS, "FileColWidths", d); }
-    static BOOL SetFileColWidths(const std::vector<BYTE>& d) { return WriteProfileBinary(SECTION_SETTINGS, "FileColWidths", d); }
-    static BOOL GetServerColFlags(std::vector<BYTE>& d) { return GetProfileBinary(SECTION_SETTINGS, "ServerColFlags", d); }
-    static BOOL SetServerColFlags(const std::vector<BYTE>& d) { return WriteProfileBinary(SECTION_SETTINGS, "ServerColFlags", d); }
-    static BOOL GetServerColWidths(std::vector<BYTE>& d) { return GetProfileBinary(SECTION_SETTINGS, "ServerColWidths", d); }
-    static BOOL SetServerColWidths(const std::vector<BYTE>& d) { return WriteProfileBinary(SECTION_SETTINGS, "ServerColWidths", d); }
+    static BOOL GetFileColFlags(std::vector<BYTE>& d)
+    {
+        return GetProfileBinary(SECTION_SETTINGS, "FileColFlags", d);
+    }
+    static BOOL SetFileColFlags(const std::vector<BYTE>& d)
+    {
+        return WriteProfileBinary(SECTION_SETTINGS, "FileColFlags", d);
+    }
+    static BOOL GetFileColWidths(std::vector<BYTE>& d)
+    {
+        return GetProfileBinary(SECTION_SETTINGS, "FileColWidths", d);
+    }
+    static BOOL SetFileColWidths(const std::vector<BYTE>& d)
+    {
+        return WriteProfileBinary(SECTION_SETTINGS, "FileColWidths", d);
+    }
+    static BOOL GetServerColFlags(std::vector<BYTE>& d)
+    {
+        return GetProfileBinary(SECTION_SETTINGS, "ServerColFlags", d);
+    }
+    static BOOL SetServerColFlags(const std::vector<BYTE>& d)
+    {
+        return WriteProfileBinary(SECTION_SETTINGS, "ServerColFlags", d);
+    }
+    static BOOL GetServerColWidths(std::vector<BYTE>& d)
+    {
+        return GetProfileBinary(SECTION_SETTINGS, "ServerColWidths", d);
+    }
+    static BOOL SetServerColWidths(const std::vector<BYTE>& d)
+    {
+        return WriteProfileBinary(SECTION_SETTINGS, "ServerColWidths", d);
+    }
 
     // Settings/ViewFont, "height,width,escapement,orientation,weight,italic,
     // underline,strike-out,charset,out-precision,clip-precision,quality,
@@ -148,15 +229,27 @@ public:
     // Section "System". The error-log path getter stores the default path
     // when the value is absent, so that it and the system log writer agree.
     static std::string GetErrorLogPath();
-    static BOOL SetErrorLogPath(const char* path) { return WriteProfileString(SECTION_SYSTEM, "ErrorLog", path); }
+    static BOOL SetErrorLogPath(const char* path)
+    {
+        return WriteProfileString(SECTION_SYSTEM, "ErrorLog", path);
+    }
     static int GetErrorLogEnabled() { return GetProfileInt(SECTION_SYSTEM, "ErrorLogEnabled", 1); }
-    static BOOL SetErrorLogEnabled(int v) { return WriteProfileInt(SECTION_SYSTEM, "ErrorLogEnabled", v); }
+    static BOOL SetErrorLogEnabled(int v)
+    {
+        return WriteProfileInt(SECTION_SYSTEM, "ErrorLogEnabled", v);
+    }
     // The size cap of the system log and the audit files in KB (0: none),
     // kept by the system log writer (brancmn.h).
     static int GetMaxLogSizeKB();
     static BOOL SetMaxLogSizeKB(int nKB);
-    static std::string GetSQLEditor() { return GetProfileString(SECTION_SYSTEM, "SQLEditor", DEFAULT_EDITOR); }
-    static BOOL SetSQLEditor(const char* program) { return WriteProfileString(SECTION_SYSTEM, "SQLEditor", program); }
+    static std::string GetSQLEditor()
+    {
+        return GetProfileString(SECTION_SYSTEM, "SQLEditor", DEFAULT_EDITOR);
+    }
+    static BOOL SetSQLEditor(const char* program)
+    {
+        return WriteProfileString(SECTION_SYSTEM, "SQLEditor", program);
+    }
 
     // Whether text occurs in the array, exactly and with letter case.
     static BOOL IsStringInArray(const std::vector<std::string>& array, const char* text);

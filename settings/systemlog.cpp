@@ -7,9 +7,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/brancmn.h"
 #include "settings/appsettings.h"
 #include "settings/textcut.h"
-#include "common/brancmn.h"
 
 CCriticalSection g_csSystemLog;
 int g_bExtendedAudit = 0;
@@ -20,13 +20,16 @@ namespace {
 struct CRepeats {
     int m_nDepth = 0;
     std::unordered_map<std::string, unsigned> m_mapCounts; // line -> further writes
-    std::vector<const std::string*> m_arrOrder;             // the lines in first-written order
+    std::vector<const std::string*> m_arrOrder;            // the lines in first-written order
 };
 thread_local CRepeats t_repeats;
 
 } // namespace
 
-CSystemLogRepeatScope::CSystemLogRepeatScope() { ++t_repeats.m_nDepth; }
+CSystemLogRepeatScope::CSystemLogRepeatScope()
+{
+    ++t_repeats.m_nDepth;
+}
 
 CSystemLogRepeatScope::~CSystemLogRepeatScope()
 {
@@ -43,7 +46,10 @@ CSystemLogRepeatScope::~CSystemLogRepeatScope()
     }
 }
 
-void RefreshExtendedAudit() { g_bExtendedAudit = AppSettings::GetExtendedAudit(); }
+void RefreshExtendedAudit()
+{
+    g_bExtendedAudit = AppSettings::GetExtendedAudit();
+}
 
 void WriteSystemLog(const char* text)
 {

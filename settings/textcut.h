@@ -6,7 +6,8 @@
 inline std::size_t CompleteLength(const char* text, std::size_t length)
 {
     std::size_t lead = length;
-    while (lead > 0 && length - lead < 3 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
+    while (lead > 0 && length - lead < 3 &&
+           (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
         --lead;
     if (lead == 0)
         return length;

@@ -1,11 +1,11 @@
 #include "tasklib/actions.h"
 
+#include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
 #include "tasklib/process.h"
 #include "tasklib/recordversion.h"
 #include "tasklib/tasklog.h"
 #include "tasklib/taskui.h"
-#include "platform/base/fileio.h"
-#include "platform/base/win32error.h"
 
 namespace {
 
@@ -25,10 +25,9 @@ DWORD SerializeRecordVersion(CArchive& ar, DWORD dwVersion, const char* pszClass
     DWORD dwStored = 0;
     ar >> dwStored;
     if (dwStored == 0 || dwStored > dwVersion)
-        ar.Fail(CArchiveException::badSchema, std::string(pszClass) + " record of version " +
-                                                  std::to_string(dwStored) +
-                                                  ", this program reads up to " +
-                                                  std::to_string(dwVersion));
+        ar.Fail(CArchiveException::badSchema,
+                std::string(pszClass) + " record of version " + std::to_string(dwStored) +
+                    ", this program reads up to " + std::to_string(dwVersion));
     return dwStored;
 }
 
@@ -131,7 +130,8 @@ bool CRunProgram::Run(const CTaskVariables& variables, const std::string& strTas
     request.bWait = m_bWait != FALSE;
     request.dwTimeoutSeconds = m_dwTimeout;
 
-    const std::string label = "Run program " + Quoted(request.arrArgs[0]) + " in task " + Quoted(strTask);
+    const std::string label =
+        "Run program " + Quoted(request.arrArgs[0]) + " in task " + Quoted(strTask);
     CProcessResult result = RunProcess(request, label);
     if (!result.bStarted) {
         TaskLog(label + " could not start" +

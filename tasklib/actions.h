@@ -26,9 +26,9 @@
 #include <memory>
 #include <string>
 
-#include "tasklib/taskvariables.h"
 #include "archive/archive.h"
 #include "platform/base/win32types.h"
+#include "tasklib/taskvariables.h"
 
 // The base of all actions. It is a persisted class of its own (derived
 // records refer to it) but does nothing itself: only derived classes make

@@ -135,8 +135,7 @@ bool COleDateTime::GetAsTm(std::tm& tm) const
     tm.tm_sec = seconds % 60;
     // Day 0, 1899-12-30, was a Saturday.
     tm.tm_wday = static_cast<int>(((days % 7) + 7 + 6) % 7);
-    tm.tm_yday = static_cast<int>(days + DATE_EPOCH_FROM_1970 -
-                                  DaysFromCivil(year, 1, 1));
+    tm.tm_yday = static_cast<int>(days + DATE_EPOCH_FROM_1970 - DaysFromCivil(year, 1, 1));
     tm.tm_isdst = -1;
     return true;
 }
@@ -151,14 +150,38 @@ int Field(const COleDateTime& date, int std::tm::*field, int offset)
 
 } // namespace
 
-int COleDateTime::GetYear() const { return Field(*this, &std::tm::tm_year, 1900); }
-int COleDateTime::GetMonth() const { return Field(*this, &std::tm::tm_mon, 1); }
-int COleDateTime::GetDay() const { return Field(*this, &std::tm::tm_mday, 0); }
-int COleDateTime::GetHour() const { return Field(*this, &std::tm::tm_hour, 0); }
-int COleDateTime::GetMinute() const { return Field(*this, &std::tm::tm_min, 0); }
-int COleDateTime::GetSecond() const { return Field(*this, &std::tm::tm_sec, 0); }
-int COleDateTime::GetDayOfWeek() const { return Field(*this, &std::tm::tm_wday, 1); }
-int COleDateTime::GetDayOfYear() const { return Field(*this, &std::tm::tm_yday, 1); }
+int COleDateTime::GetYear() const
+{
+    return Field(*this, &std::tm::tm_year, 1900);
+}
+int COleDateTime::GetMonth() const
+{
+    return Field(*this, &std::tm::tm_mon, 1);
+}
+int COleDateTime::GetDay() const
+{
+    return Field(*this, &std::tm::tm_mday, 0);
+}
+int COleDateTime::GetHour() const
+{
+    return Field(*this, &std::tm::tm_hour, 0);
+}
+int COleDateTime::GetMinute() const
+{
+    return Field(*this, &std::tm::tm_min, 0);
+}
+int COleDateTime::GetSecond() const
+{
+    return Field(*this, &std::tm::tm_sec, 0);
+}
+int COleDateTime::GetDayOfWeek() const
+{
+    return Field(*this, &std::tm::tm_wday, 1);
+}
+int COleDateTime::GetDayOfYear() const
+{
+    return Field(*this, &std::tm::tm_yday, 1);
+}
 
 bool COleDateTime::GetAsTime(CTime& time) const
 {
@@ -167,7 +190,8 @@ bool COleDateTime::GetAsTime(CTime& time) const
         return false;
     tm.tm_isdst = -1;
     const std::time_t t = std::mktime(&tm);
-    if (t < std::numeric_limits<std::int32_t>::min() || t > std::numeric_limits<std::int32_t>::max())
+    if (t < std::numeric_limits<std::int32_t>::min() ||
+        t > std::numeric_limits<std::int32_t>::max())
         return false;
     time = CTime(static_cast<std::int64_t>(t));
     return true;

@@ -73,12 +73,12 @@ public:
     // valid. tm_year counts from 1900, tm_mon from 0, tm_wday 0 = Sunday,
     // tm_yday from 0, tm_isdst -1.
     bool GetAsTm(std::tm& tm) const;
-    int GetYear() const;   // -1 unless valid, like the other field getters
-    int GetMonth() const;  // 1-12
-    int GetDay() const;    // 1-31
-    int GetHour() const;   // 0-23
-    int GetMinute() const; // 0-59
-    int GetSecond() const; // 0-59
+    int GetYear() const;      // -1 unless valid, like the other field getters
+    int GetMonth() const;     // 1-12
+    int GetDay() const;       // 1-31
+    int GetHour() const;      // 0-23
+    int GetMinute() const;    // 0-59
+    int GetSecond() const;    // 0-59
     int GetDayOfWeek() const; // 1 = Sunday
     int GetDayOfYear() const; // 1 = 1 January
 

@@ -1,7 +1,7 @@
 #include "tasklib/process.h"
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -67,7 +67,8 @@ enum class WaitEnd { ended, timedOut, cancelled };
 // short slices so that the installed cancel check can end the wait.
 WaitEnd WaitForEnd(pid_t pid, int timeoutMs, int& status)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     const int fd = OpenPidFd(pid);
     WaitEnd end = WaitEnd::ended;
     for (;;) {
@@ -154,7 +155,10 @@ private:
         std::string label;
     };
 
-    CChildReaper() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_thread([this] { Main(); }) {}
+    CChildReaper()
+        : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_thread([this] { Main(); })
+    {
+    }
 
     void Wake()
     {
@@ -342,9 +346,10 @@ CProcessResult RunProcess(const CProcessRequest& request, const std::string& lab
 
     pid_t pid = 0;
     const bool bSearchPath = request.arrArgs[0].find('/') == std::string::npos;
-    int err = bSearchPath
-                  ? ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), envp.data())
-                  : ::posix_spawn(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), envp.data());
+    int err =
+        bSearchPath
+            ? ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), envp.data())
+            : ::posix_spawn(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), envp.data());
     if (err != 0) {
         result.nErrno = err;
         return result;
@@ -358,10 +363,10 @@ CProcessResult RunProcess(const CProcessRequest& request, const std::string& lab
     }
 
     int status = 0;
-    const int timeoutMs = request.dwTimeoutSeconds == 0
-                              ? -1
-                              : static_cast<int>(std::min<std::uint32_t>(request.dwTimeoutSeconds,
-                                                                         2'000'000) * 1000);
+    const int timeoutMs =
+        request.dwTimeoutSeconds == 0
+            ? -1
+            : static_cast<int>(std::min<std::uint32_t>(request.dwTimeoutSeconds, 2'000'000) * 1000);
     const WaitEnd end = WaitForEnd(pid, timeoutMs, status);
     if (end == WaitEnd::cancelled) {
         result.bWaitCancelled = true;

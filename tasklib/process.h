@@ -40,14 +40,14 @@ struct CProcessRequest {
 
 struct CProcessResult {
     bool bStarted = false;
-    int nErrno = 0;       // why it did not start
+    int nErrno = 0; // why it did not start
     int nPid = 0;
     // With bWait only:
-    bool bTimedOut = false; // killed after the time-out
+    bool bTimedOut = false;      // killed after the time-out
     bool bWaitCancelled = false; // the wait was given up; the program goes on
-    bool bExited = false;   // ended by itself with nExitCode
+    bool bExited = false;        // ended by itself with nExitCode
     int nExitCode = 0;
-    int nSignal = 0;        // ended by this signal
+    int nSignal = 0; // ended by this signal
 };
 
 // Starts the program with stdin on /dev/null, stdout and stderr inherited,

@@ -64,8 +64,8 @@ void CTask::Serialize(CArchive& ar)
     for (DWORD i = 0; i < dwCount; ++i) {
         std::unique_ptr<CBaseAction> action = ar.ReadObjectAs<CBaseAction>();
         if (!action || action->GetRuntimeClass() == RUNTIME_CLASS(CBaseAction))
-            ar.Fail(CArchiveException::badClass, "task action " + std::to_string(i) +
-                                                     " is not an action of a known kind");
+            ar.Fail(CArchiveException::badClass,
+                    "task action " + std::to_string(i) + " is not an action of a known kind");
         m_arrActions.push_back(std::move(action));
     }
     ar >> dwCount;

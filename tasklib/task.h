@@ -29,11 +29,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/sync.h"
+#include "platform/base/win32types.h"
 #include "tasklib/actions.h"
 #include "tasklib/oledatetime.h"
 #include "tasklib/taskvariables.h"
-#include "platform/base/sync.h"
-#include "platform/base/win32types.h"
 
 class CTask : public CObject {
     DECLARE_SERIAL(CTask)

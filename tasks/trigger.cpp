@@ -1,9 +1,8 @@
 #include "tasks/trigger.h"
 
 #include "core/monmanager.h"
-
-#include "tasklib/oledatetime.h"
 #include "match/searchkeytext.h"
+#include "tasklib/oledatetime.h"
 
 std::atomic<LONG> g_nTaskSequence{0};
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <string_view>
 
-#include "tasklib/taskvariables.h"
 #include "core/keysandactions.h"
 #include "match/textfold.h"
 #include "platform/base/modeltime.h"
 #include "platform/base/win32types.h"
+#include "tasklib/taskvariables.h"
 
 class COleDateTime;
 

@@ -7,8 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "settings/appsettings.h"
-#include "settings/systemlog.h"
 #include "common/brancmn.h"
 #include "core/itemid.h"
 #include "core/monmanager.h"
@@ -18,6 +16,8 @@
 #include "platform/base/win32error.h"
 #include "platform/clipboard/clipboard.h"
 #include "platform/network/network.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
 #include "tasks/trigger.h"
 #include "textlog/filename.h"
 #include "textlog/newlines.h"

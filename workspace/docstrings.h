@@ -11,8 +11,8 @@ constexpr const char* IDS_FILE_NOT_READABLE =
     "The file you selected either doesn't exist, or you don't have read access to it.\n"
     "Do you want to save your choice anyway?";
 // 133
-constexpr const char* IDS_ALREADY_MONITORING =
-    "You are already monitoring this log. Are you sure you want to add another monitoring instance?";
+constexpr const char* IDS_ALREADY_MONITORING = "You are already monitoring this log. Are you sure "
+                                               "you want to add another monitoring instance?";
 // 141
 constexpr const char* IDS_NOT_WINNT =
     "This is not a Windows NT system, and does not support event log functions.";

@@ -61,7 +61,8 @@ int CHeadlessDocumentUi::ChooseWatchGroup(const CMonitoredObject& /*log*/)
 }
 
 BOOL CHeadlessDocumentUi::BrowseNetwork(CMonManager& /*manager*/, int /*nMode*/,
-                                        std::vector<std::string>& /*selected*/, BOOL& /*bJumpToEnd*/)
+                                        std::vector<std::string>& /*selected*/,
+                                        BOOL& /*bJumpToEnd*/)
 {
     return Cancelled("Network");
 }

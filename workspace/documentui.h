@@ -32,10 +32,11 @@ constexpr int CHOOSE_NEW_WATCH_GROUP = 99999;
 
 // Modes of the text-log sheet and the Network dialog.
 constexpr int ADD_MODE_MENU = 0;
-constexpr int ADD_MODE_WIZARD_LOCAL_EVENT = 1; // Network dialog: one log, the local computer's listed
-constexpr int ADD_MODE_WIZARD_EVENT = 2;       // Network dialog: one log
-constexpr int ADD_MODE_WIZARD_TEXT = 3;        // text-log sheet from the Quick Start wizard
-constexpr int ADD_MODE_WIZARD_SAMPLE = 4;      // text-log sheet on the sample log
+constexpr int ADD_MODE_WIZARD_LOCAL_EVENT =
+    1;                                    // Network dialog: one log, the local computer's listed
+constexpr int ADD_MODE_WIZARD_EVENT = 2;  // Network dialog: one log
+constexpr int ADD_MODE_WIZARD_TEXT = 3;   // text-log sheet from the Quick Start wizard
+constexpr int ADD_MODE_WIZARD_SAMPLE = 4; // text-log sheet on the sample log
 
 class IDocumentUi : public IFrontEnd {
 public:

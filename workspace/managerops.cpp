@@ -1,13 +1,12 @@
 #include "workspace/managerops.h"
 
-#include "workspace/quorvildoc.h"
-
 #include <memory>
 
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "textlog/filemonitor.h"
+#include "workspace/quorvildoc.h"
 
 BOOL IsFileMonitored(const CMonManager& manager, const std::string& path)
 {
@@ -61,8 +60,7 @@ void TakeScanState(CEventMonitor& edited, const CEventMonitor& live)
 
 // Copies the log of kind T and shows its sheet; on OK the copy is assigned
 // back, with the scan state the log has then, as soon as no scan uses it.
-template <class T, class ShowSheet>
-BOOL EditCopy(CMonManager& manager, T& log, ShowSheet show)
+template <class T, class ShowSheet> BOOL EditCopy(CMonManager& manager, T& log, ShowSheet show)
 {
     auto pCopy = std::make_shared<T>(log);
     pCopy->SetID(log.GetID());
@@ -85,9 +83,8 @@ BOOL EditLogProperties(CMonManager& manager, DWORD dwID, IDocumentUi& ui)
             return ui.EditTextLogSheet(copy, FALSE, ADD_MODE_MENU);
         });
     if (auto* pEvent = dynamic_cast<CEventMonitor*>(pLog))
-        return EditCopy(manager, *pEvent, [&](CEventMonitor& copy) {
-            return ui.EditEventLogSheet(copy, FALSE);
-        });
+        return EditCopy(manager, *pEvent,
+                        [&](CEventMonitor& copy) { return ui.EditEventLogSheet(copy, FALSE); });
     return FALSE;
 }
 

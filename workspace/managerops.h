@@ -10,8 +10,8 @@
 // document does).
 #include <string>
 
-#include "workspace/documentui.h"
 #include "core/monmanager.h"
+#include "workspace/documentui.h"
 
 // TRUE when some text log's full path (GetFilePath) equals path exactly,
 // byte for byte.

@@ -6,17 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "settings/appsettings.h"
-#include "settings/systemlog.h"
 #include "common/brancmn.h"
-#include "workspace/docstrings.h"
-#include "workspace/managerops.h"
-#include "workspace/script.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/network/network.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
 #include "textlog/filemonitor.h"
+#include "workspace/docstrings.h"
+#include "workspace/managerops.h"
+#include "workspace/script.h"
 
 IMPLEMENT_DYNAMIC(CHintStruct, CObject)
 IMPLEMENT_DYNCREATE(CQuorvilDoc, CObject)
@@ -29,26 +29,38 @@ CHeadlessDocumentUi g_headlessUi;
 int FileErrorCause(DWORD dwError)
 {
     switch (dwError) {
-    case ERROR_SUCCESS: return CFileException::none;
-    case ERROR_FILE_NOT_FOUND: return CFileException::fileNotFound;
+    case ERROR_SUCCESS:
+        return CFileException::none;
+    case ERROR_FILE_NOT_FOUND:
+        return CFileException::fileNotFound;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_BAD_PATHNAME:
     case ERROR_INVALID_NAME:
     case ERROR_DIRECTORY:
     case ERROR_FILENAME_EXCED_RANGE:
     case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME: return CFileException::badPath;
-    case ERROR_TOO_MANY_OPEN_FILES: return CFileException::tooManyOpenFiles;
-    case ERROR_ACCESS_DENIED: return CFileException::accessDenied;
-    case ERROR_INVALID_HANDLE: return CFileException::invalidFile;
-    case ERROR_SHARING_VIOLATION: return CFileException::sharingViolation;
-    case ERROR_LOCK_VIOLATION: return CFileException::lockViolation;
+    case ERROR_BAD_NET_NAME:
+        return CFileException::badPath;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return CFileException::tooManyOpenFiles;
+    case ERROR_ACCESS_DENIED:
+        return CFileException::accessDenied;
+    case ERROR_INVALID_HANDLE:
+        return CFileException::invalidFile;
+    case ERROR_SHARING_VIOLATION:
+        return CFileException::sharingViolation;
+    case ERROR_LOCK_VIOLATION:
+        return CFileException::lockViolation;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return CFileException::diskFull;
-    case ERROR_HANDLE_EOF: return CFileException::endOfFile;
+    case ERROR_HANDLE_DISK_FULL:
+        return CFileException::diskFull;
+    case ERROR_HANDLE_EOF:
+        return CFileException::endOfFile;
     case ERROR_READ_FAULT:
-    case ERROR_WRITE_FAULT: return CFileException::hardIO;
-    default: return CFileException::generic;
+    case ERROR_WRITE_FAULT:
+        return CFileException::hardIO;
+    default:
+        return CFileException::generic;
     }
 }
 
@@ -182,7 +194,8 @@ BOOL CQuorvilDoc::OnOpenDocument(const std::string& path)
         CArchive ar(&file, CArchive::load);
         pManager = ReadManager(ar);
     } catch (const CException& e) {
-        m_pUi->MessageBox("Unexpected file format in " + path + ":\n" + e.what(), MB_OK | MB_ICONEXCLAMATION);
+        m_pUi->MessageBox("Unexpected file format in " + path + ":\n" + e.what(),
+                          MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }
     DeleteContents();
@@ -209,7 +222,8 @@ BOOL CQuorvilDoc::OnSaveDocument(const std::string& path)
     try {
         bytes = StoreWorkspace();
     } catch (const CException& e) {
-        m_pUi->MessageBox("Failed to save document " + path + ":\n" + e.what(), MB_OK | MB_ICONEXCLAMATION);
+        m_pUi->MessageBox("Failed to save document " + path + ":\n" + e.what(),
+                          MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }
     if (!WriteWorkspaceFile(path, bytes)) {
@@ -244,10 +258,14 @@ BOOL CQuorvilDoc::SaveModified()
     if (!IsModified())
         return TRUE;
     const std::string& name = m_strPathName.empty() ? m_strTitle : m_strPathName;
-    switch (m_pUi->MessageBox("Save changes to " + name + "?", MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
-    case IDCANCEL: return FALSE;
-    case IDYES: return DoFileSave();
-    default: return TRUE;
+    switch (
+        m_pUi->MessageBox("Save changes to " + name + "?", MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
+    case IDCANCEL:
+        return FALSE;
+    case IDYES:
+        return DoFileSave();
+    default:
+        return TRUE;
     }
 }
 
@@ -300,13 +318,15 @@ void CQuorvilDoc::BackupWorkspace()
         if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/'))
             dir.pop_back();
         std::string backup = (!dir.empty() && FileExists(dir.c_str())) ? dir + "/" + base + ".bak"
-                                                                      : folder + base + ".bak";
+                                                                       : folder + base + ".bak";
         std::optional<std::string> source = MapNetworkPath(m_strPathName);
-        struct stat st{};
-        if (m_strPathName.empty() || !source || ::stat(source->c_str(), &st) != 0 || st.st_size <= 0)
+        struct stat st {};
+        if (m_strPathName.empty() || !source || ::stat(source->c_str(), &st) != 0 ||
+            st.st_size <= 0)
             return;
         std::optional<std::string> bytes = ReadFileBytes(*source);
-        if (!bytes || !WriteWorkspaceFile(backup, *bytes, st.st_mode & 0777)) // the backup holds passwords too
+        if (!bytes || !WriteWorkspaceFile(backup, *bytes,
+                                          st.st_mode & 0777)) // the backup holds passwords too
             LogLastError();
     } catch (const std::exception&) {
         WriteSystemLogF("Error creating backup: %d", static_cast<int>(GetLastError()));
@@ -354,7 +374,8 @@ BOOL CQuorvilDoc::IsScanToggleChecked() const
 
 BOOL CQuorvilDoc::AskAlreadyMonitoring(const std::string& what)
 {
-    return m_pUi->MessageBox(what + "\n\n" + IDS_ALREADY_MONITORING, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return m_pUi->MessageBox(what + "\n\n" + IDS_ALREADY_MONITORING, MB_YESNO | MB_ICONQUESTION) ==
+           IDYES;
 }
 
 DWORD CQuorvilDoc::AddTextLog(int nMode)

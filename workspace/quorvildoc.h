@@ -30,8 +30,8 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "workspace/documentui.h"
 #include "core/monmanager.h"
+#include "workspace/documentui.h"
 
 class CEventMonitor;
 
@@ -82,7 +82,15 @@ class CQuorvilDoc : public CObject {
     DECLARE_DYNCREATE(CQuorvilDoc)
 public:
     // The fields of the document type string, in order.
-    enum DocStringIndex { windowTitle, docName, fileNewName, filterName, filterExt, regFileTypeId, regFileTypeName };
+    enum DocStringIndex {
+        windowTitle,
+        docName,
+        fileNewName,
+        filterName,
+        filterExt,
+        regFileTypeId,
+        regFileTypeName
+    };
     static std::string GetDocString(DocStringIndex index);
 
     CQuorvilDoc();
@@ -161,15 +169,15 @@ public:
     // pointer take ownership of it.
     DWORD AddMonitoredLog(CMonitoredObject* pLog);
     DWORD AddEventLog(CEventMonitor* pLog);
-    BOOL DeleteMonitoredLog(DWORD dwID);      // asks first; 0 on No
-    BOOL EditLogProperties(DWORD dwID);       // TRUE on OK
+    BOOL DeleteMonitoredLog(DWORD dwID); // asks first; 0 on No
+    BOOL EditLogProperties(DWORD dwID);  // TRUE on OK
     BOOL ToggleLogEnabled(DWORD dwID);
-    BOOL ClearLog(DWORD dwID);                // not modified
+    BOOL ClearLog(DWORD dwID);                         // not modified
     BOOL MarkLog(DWORD dwID, const std::string& text); // not modified
     void ReplaceWatchGroups(DWORD dwTargetID, const CMonitoredObject& source);
     void MergeWatchGroups(DWORD dwTargetID, const CMonitoredObject& source);
-    BOOL EditWatchGroup(DWORD dwID, int nGroup);   // TRUE on OK
-    BOOL DeleteWatchGroup(DWORD dwID, int nGroup); // asks first; 0 on No
+    BOOL EditWatchGroup(DWORD dwID, int nGroup);            // TRUE on OK
+    BOOL DeleteWatchGroup(DWORD dwID, int nGroup);          // asks first; 0 on No
     int AddWatchGroup(DWORD dwID, CKeysAndActions* pGroup); // the new index, or -1
     void SetWatchGroup(DWORD dwID, int nGroup, const CKeysAndActions& group);
     BOOL EditTask(DWORD dwID, int nGroup);

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/systemlog.h"
-#include "workspace/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "platform/base/fileio.h"
+#include "settings/systemlog.h"
+#include "workspace/quorvildoc.h"
 
 namespace {
 
@@ -31,7 +31,8 @@ std::string Trim(std::string_view text)
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -43,7 +44,8 @@ bool StartsWithKeyword(std::string_view line, std::string_view keyword)
 // The two arguments of RENAMESERVER and COPYSERVER: the first comma of the
 // line separates them and must stand more than two characters after the
 // keyword.
-bool SplitPair(const std::string& line, std::size_t nKeyword, std::string& first, std::string& second)
+bool SplitPair(const std::string& line, std::size_t nKeyword, std::string& first,
+               std::string& second)
 {
     std::size_t comma = line.find(',');
     if (comma == std::string::npos || comma <= nKeyword + 2)
@@ -152,7 +154,8 @@ private:
             m_manager.RunWhenNotScanning(pLog, HINT_LOG_RENAMED, [pLog, strNew] {
                 std::string strOldName = pLog->GetDisplayName();
                 pLog->m_strServer = strNew;
-                WriteSystemLogF("Script: Renaming %s to %s", strOldName.c_str(), pLog->GetDisplayName().c_str());
+                WriteSystemLogF("Script: Renaming %s to %s", strOldName.c_str(),
+                                pLog->GetDisplayName().c_str());
             });
         }
     }
@@ -185,8 +188,8 @@ private:
         }
     }
 
-    void SetTaskConstant(const std::string& strLog, const std::string& strGroup, const std::string& strVariable,
-                         const std::string& strValue)
+    void SetTaskConstant(const std::string& strLog, const std::string& strGroup,
+                         const std::string& strVariable, const std::string& strValue)
     {
         int pos = 0;
         while (CMonitoredObject* pLog = m_manager.GetNextLog(pos)) {

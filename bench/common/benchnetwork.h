@@ -36,7 +36,8 @@ public:
 
     // Registers the log (no size limit) and writes records 1..nCount, each
     // made by fill from a record whose number and times are already set.
-    void WriteLog(const char* log, DWORD nCount, const std::function<void(DWORD, CEvtEvent&)>& fill) const
+    void WriteLog(const char* log, DWORD nCount,
+                  const std::function<void(DWORD, CEvtEvent&)>& fill) const
     {
         AddEventLog(nullptr, log, 0xFFFF0000u, 0);
         std::vector<std::string> records;

@@ -6,17 +6,17 @@
 // memory is allocated afresh every time; on a virtual machine the page faults
 // of that memory are a large part of the processor time.
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include "eventrecords/eventloghandle.h"
 #include "bench/common/benchnetwork.h"
+#include "eventrecords/eventloghandle.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
@@ -73,7 +73,8 @@ void BM_ReadEvents(benchmark::State& state)
     const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     state.counters["records_per_second"] =
         benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
-    std::printf("CEventLogHandle::ReadEvents, one million records read and converted: %.0f records per second "
+    std::printf("CEventLogHandle::ReadEvents, one million records read and converted: %.0f records "
+                "per second "
                 "(%.0f per second of processor time)\n",
                 static_cast<double>(records) / elapsed.count(), static_cast<double>(records) / cpu);
 }

@@ -64,11 +64,15 @@ struct CBenchLogs {
             e.m_dwEventID = bDisk ? DISK_ID : DISK_ID - 1;
             e.m_wEventType = bDisk ? EVENTLOG_WARNING_TYPE : EVENTLOG_INFORMATION_TYPE;
             e.m_strings = bDisk ? std::vector<std::string>{"C:", "97%"}
-                                : std::vector<std::string>{"spooler", "job " + std::to_string(i) + " printed"};
+                                : std::vector<std::string>{"spooler",
+                                                           "job " + std::to_string(i) + " printed"};
         });
     }
 
-    std::string LogPath(const char* log) const { return m_network.ComputerFolder() + "/eventlog/" + log + ".evt"; }
+    std::string LogPath(const char* log) const
+    {
+        return m_network.ComputerFolder() + "/eventlog/" + log + ".evt";
+    }
 };
 
 CBenchLogs& Network()
@@ -128,10 +132,22 @@ void ScanLog(benchmark::State& state, const char* log, bool bText)
         seconds / static_cast<double>(state.iterations());
 }
 
-void BM_ScanMessagesWithoutText(benchmark::State& state) { ScanLog(state, "Messages", false); }
-void BM_ScanMessagesWithText(benchmark::State& state) { ScanLog(state, "Messages", true); }
-void BM_ScanMissingWithoutText(benchmark::State& state) { ScanLog(state, "Missing", false); }
-void BM_ScanMissingWithText(benchmark::State& state) { ScanLog(state, "Missing", true); }
+void BM_ScanMessagesWithoutText(benchmark::State& state)
+{
+    ScanLog(state, "Messages", false);
+}
+void BM_ScanMessagesWithText(benchmark::State& state)
+{
+    ScanLog(state, "Messages", true);
+}
+void BM_ScanMissingWithoutText(benchmark::State& state)
+{
+    ScanLog(state, "Missing", false);
+}
+void BM_ScanMissingWithText(benchmark::State& state)
+{
+    ScanLog(state, "Missing", true);
+}
 
 // The best wall time of three runs of a shell command; negative when it
 // fails.
@@ -167,7 +183,8 @@ void PrintSummary()
     for (const char* tool : {"evtinfo", "evtexport"}) {
         const std::string check = std::string("command -v ") + tool + " > /dev/null 2>&1";
         if (std::system(check.c_str()) != 0) {
-            std::printf("  %-8s not installed (scripts/install-deps with QUORVIL_BENCH_PEERS=1)\n", tool);
+            std::printf("  %-8s not installed (scripts/install-deps with QUORVIL_BENCH_PEERS=1)\n",
+                        tool);
             continue;
         }
         const double seconds = TimeCommand(std::string(tool) + " '" + path + "' > /dev/null 2>&1");

@@ -43,8 +43,8 @@ void BM_ReadEventLogSequential(benchmark::State& state)
         DWORD read = 0;
         DWORD needed = 0;
         for (DWORD next = 1; next <= g_records;) {
-            if (!ReadEventLogA(handle, EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, next, buffer.data(),
-                               static_cast<DWORD>(buffer.size()), &read, &needed)) {
+            if (!ReadEventLogA(handle, EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, next,
+                               buffer.data(), static_cast<DWORD>(buffer.size()), &read, &needed)) {
                 state.SkipWithError("read failed");
                 break;
             }

@@ -27,27 +27,70 @@ namespace {
 
 // 50 keys as an administrator would write them, for 10 watch groups.
 const char* const KEYS[] = {
-    "disk full", "out of memory", "segmentation fault", "permission denied", "connection refused",
-    "timed out", "access violation", "corrupt", "checksum mismatch", "deadlock",
-    "kernel panic", "I/O error", "no space left", "authentication failure", "certificate expired",
-    "stack overflow", "unreachable", "broken pipe", "fatal", "core dumped",
-    "login failed", "invalid user", "disk quota", "overheat", "fan failure",
-    "power supply", "battery low", "raid degraded", "smart error", "bad sector",
-    "link down", "packet loss", "dns failure", "lease expired", "route flap",
-    "service stopped", "unexpected shutdown", "watchdog", "oom-killer", "throttled",
-    "rollback", "replication lag", "split brain", "quorum lost", "heartbeat missed",
-    "license expired", "backup failed", "restore failed", "job aborted", "assertion",
+    "disk full",
+    "out of memory",
+    "segmentation fault",
+    "permission denied",
+    "connection refused",
+    "timed out",
+    "access violation",
+    "corrupt",
+    "checksum mismatch",
+    "deadlock",
+    "kernel panic",
+    "I/O error",
+    "no space left",
+    "authentication failure",
+    "certificate expired",
+    "stack overflow",
+    "unreachable",
+    "broken pipe",
+    "fatal",
+    "core dumped",
+    "login failed",
+    "invalid user",
+    "disk quota",
+    "overheat",
+    "fan failure",
+    "power supply",
+    "battery low",
+    "raid degraded",
+    "smart error",
+    "bad sector",
+    "link down",
+    "packet loss",
+    "dns failure",
+    "lease expired",
+    "route flap",
+    "service stopped",
+    "unexpected shutdown",
+    "watchdog",
+    "oom-killer",
+    "throttled",
+    "rollback",
+    "replication lag",
+    "split brain",
+    "quorum lost",
+    "heartbeat missed",
+    "license expired",
+    "backup failed",
+    "restore failed",
+    "job aborted",
+    "assertion",
 };
 
 const char* const WORDS[] = {
-    "request", "served", "client", "session", "opened", "closed", "user", "cache", "hit", "miss",
-    "GET", "POST", "index", "page", "worker", "thread", "started", "finished", "queue", "length",
-    "bytes", "sent", "received", "from", "to", "the", "a", "of", "in", "on", "ok", "status",
-    "200", "304", "latency", "ms", "config", "reloaded", "module", "loaded", "scheduler", "tick",
-    "sync", "complete", "checkpoint", "written", "buffer", "flushed", "pool", "size", "idle",
-    "active", "connections", "upstream", "backend", "healthy", "retry", "attempt", "table",
-    "rows", "updated", "inserted", "query", "plan", "compiled", "daemon", "cron", "executed",
-    "mail", "delivered", "spool", "printer", "job", "accepted", "network", "interface", "up",
+    "request", "served",   "client",     "session",     "opened",   "closed",    "user",
+    "cache",   "hit",      "miss",       "GET",         "POST",     "index",     "page",
+    "worker",  "thread",   "started",    "finished",    "queue",    "length",    "bytes",
+    "sent",    "received", "from",       "to",          "the",      "a",         "of",
+    "in",      "on",       "ok",         "status",      "200",      "304",       "latency",
+    "ms",      "config",   "reloaded",   "module",      "loaded",   "scheduler", "tick",
+    "sync",    "complete", "checkpoint", "written",     "buffer",   "flushed",   "pool",
+    "size",    "idle",     "active",     "connections", "upstream", "backend",   "healthy",
+    "retry",   "attempt",  "table",      "rows",        "updated",  "inserted",  "query",
+    "plan",    "compiled", "daemon",     "cron",        "executed", "mail",      "delivered",
+    "spool",   "printer",  "job",        "accepted",    "network",  "interface", "up",
 };
 
 std::string MakeLines(std::size_t nBytes, unsigned seed)
@@ -59,7 +102,8 @@ std::string MakeLines(std::size_t nBytes, unsigned seed)
     unsigned long t = 0;
     while (text.size() < nBytes) {
         ++t;
-        std::snprintf(head, sizeof head, "2026-03-%02lu %02lu:%02lu:%02lu srv%02u app[%u]: ", 1 + t / 86400 % 28,
+        std::snprintf(head, sizeof head,
+                      "2026-03-%02lu %02lu:%02lu:%02lu srv%02u app[%u]: ", 1 + t / 86400 % 28,
                       t / 3600 % 24, t / 60 % 60, t % 60, static_cast<unsigned>(rng() % 40),
                       static_cast<unsigned>(1000 + rng() % 9000));
         text += head;
@@ -90,7 +134,10 @@ std::vector<CSearchKeyText> MakeKeys(const std::vector<std::string>& strings)
     return keys;
 }
 
-std::vector<std::string> DefaultKeyStrings() { return {std::begin(KEYS), std::end(KEYS)}; }
+std::vector<std::string> DefaultKeyStrings()
+{
+    return {std::begin(KEYS), std::end(KEYS)};
+}
 
 // Every key on every line.
 std::size_t CountNaive(std::string_view block, const std::vector<CSearchKeyText>& keys)
@@ -169,7 +216,8 @@ void BM_FinderThenKeys(benchmark::State& state)
         std::size_t nCount = 0;
         std::string_view rest = text;
         while (!rest.empty()) {
-            std::size_t cut = rest.size() <= (1u << 20) ? rest.size() : rest.rfind('\n', 1u << 20) + 1;
+            std::size_t cut =
+                rest.size() <= (1u << 20) ? rest.size() : rest.rfind('\n', 1u << 20) + 1;
             nCount += CountWithFinder(rest.substr(0, cut), finder, keys, spans);
             rest.remove_prefix(cut);
         }
@@ -235,7 +283,8 @@ int Count(const char* logPath, const char* keysPath)
     ::close(fd);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     std::printf("%zu\n", nCount);
-    std::fprintf(stderr, "%.3f s, %.0f MB/s\n", seconds, static_cast<double>(nBytes) / 1e6 / seconds);
+    std::fprintf(stderr, "%.3f s, %.0f MB/s\n", seconds,
+                 static_cast<double>(nBytes) / 1e6 / seconds);
     return 0;
 }
 

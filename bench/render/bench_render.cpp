@@ -19,8 +19,8 @@
 #include <benchmark/benchmark.h>
 #include <time.h>
 
-#include "eventrecords/eventloghandle.h"
 #include "eventlog/render/eventrender.h"
+#include "eventrecords/eventloghandle.h"
 #include "platform/base/fileio.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"

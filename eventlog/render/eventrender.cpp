@@ -9,12 +9,12 @@
 #include <optional>
 #include <unordered_map>
 
-#include "settings/systemlog.h"
 #include "core/monitoredobject.h"
 #include "eventrecords/eventloghandle.h"
 #include "platform/base/win32error.h"
 #include "platform/network/network.h"
 #include "platform/registry/environment.h"
+#include "settings/systemlog.h"
 
 namespace {
 
@@ -163,7 +163,10 @@ CEventRenderer::CEventRenderer(std::string strServer, std::string strLog,
 {
 }
 
-CEventRenderer::~CEventRenderer() { Refresh(); }
+CEventRenderer::~CEventRenderer()
+{
+    Refresh();
+}
 
 void CEventRenderer::Refresh()
 {
@@ -205,7 +208,8 @@ void CEventRenderer::RenderEvent(DWORD dwFlags, const CEventStruct& event,
     m_bLogonFailed = false;
     // A logon that fails on the way produces nothing: the outputs are put
     // back as they came.
-    const std::string strDescriptionIn = (dwFlags & RENDER_DESCRIPTION) ? strDescription : std::string();
+    const std::string strDescriptionIn =
+        (dwFlags & RENDER_DESCRIPTION) ? strDescription : std::string();
     const std::string strCategoryIn = (dwFlags & RENDER_CATEGORY) ? strCategory : std::string();
 
     // The fallback texts are built only when they are used; they depend on

@@ -76,7 +76,7 @@ inline constexpr const char* IDS_REGISTRY_CONNECT_ERROR =
     "Error during connect to registry '%s': %u - %s"; // 137
 inline constexpr const char* IDS_MODULE_LOAD_ERROR =
     "Unable to load module '%s' on server %s: Error %u - %s"; // 138
-inline constexpr const char* IDS_MISSING_DESCRIPTION = // 169
+inline constexpr const char* IDS_MISSING_DESCRIPTION =        // 169
     "The description for Event ID ( %u ) in Source ( %s ) could not be found. The local "
     "computer may not have access to the necessary registry information or message DLL files "
     "to display messages from a remote computer. It contains the following insertion "
@@ -177,7 +177,7 @@ private:
 
     std::unordered_map<std::string, CSourceFiles> m_mapSources; // by source name
     std::unordered_map<std::string, CKeptModule> m_mapModules;  // by path
-    unsigned m_nServed = 0; // events since the last Refresh
-    bool m_bLoggedOn = false; // within RenderEvent
+    unsigned m_nServed = 0;                                     // events since the last Refresh
+    bool m_bLoggedOn = false;                                   // within RenderEvent
     bool m_bLogonFailed = false;
 };

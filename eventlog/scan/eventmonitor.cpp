@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "settings/appsettings.h"
-#include "settings/systemlog.h"
 #include "common/brancmn.h"
 #include "core/itemid.h"
 #include "core/keysandactions.h"
@@ -16,6 +14,8 @@
 #include "platform/base/strformat.h"
 #include "platform/base/win32error.h"
 #include "platform/clipboard/clipboard.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
 #include "tasks/trigger.h"
 
 IMPLEMENT_SERIAL(CEventMonitor, CMonitoredObject, VERSIONABLE_SCHEMA | 1)
@@ -90,7 +90,10 @@ UINT CEventMonitor::GetClipFormat() const
 // The texts of one event, rendered on first use: a scan whose keys test no
 // text renders only the events that fire a group (for the task's variables).
 struct CEventMonitor::CEventTexts {
-    CEventTexts(CEventRenderer& renderer, const CEventStruct& event) : m_renderer(renderer), m_event(event) {}
+    CEventTexts(CEventRenderer& renderer, const CEventStruct& event)
+        : m_renderer(renderer), m_event(event)
+    {
+    }
 
     CEventRenderer& m_renderer;
     const CEventStruct& m_event;
@@ -121,7 +124,8 @@ void CEventMonitor::Scan()
     if (!log.Open(m_strServer, m_strLogName)) {
         SetState(MON_STATE_ERROR);
         WriteSystemLogF("Error opening: %s failed: %d - %s", strName.c_str(),
-                        static_cast<int>(log.GetError()), GetSystemErrorText(log.GetError()).c_str());
+                        static_cast<int>(log.GetError()),
+                        GetSystemErrorText(log.GetError()).c_str());
         RevertLogon();
         return;
     }
@@ -130,8 +134,8 @@ void CEventMonitor::Scan()
     const std::uint64_t nIdentity = log.GetFileIdentity();
     // A log cleared (and maybe refilled past the last record) since the last
     // scan: record numbers start again, or the file is another one.
-    const bool bCleared = m_nSeenIdentity != 0 &&
-                          (nIdentity != m_nSeenIdentity || (nOldest != 0 && nOldest < m_nSeenOldest));
+    const bool bCleared = m_nSeenIdentity != 0 && (nIdentity != m_nSeenIdentity ||
+                                                   (nOldest != 0 && nOldest < m_nSeenOldest));
     m_nSeenIdentity = nIdentity;
     m_nSeenOldest = nOldest;
     if (bCleared || nNewest < m_nLastRecord)
@@ -157,8 +161,8 @@ void CEventMonitor::Scan()
     if (bAudit)
         WriteAudit(FormatString("%-30s Reading events: %u to %u", strName.c_str(), nFirst, nLast));
     if (bAudit && m_bJumpPending)
-        WriteAudit(FormatString("%-30s Cutoff > no events before %s will be checked", strName.c_str(),
-                          m_timeCutoff.Format("%m/%d/%y %H:%M:%S").c_str()));
+        WriteAudit(FormatString("%-30s Cutoff > no events before %s will be checked",
+                                strName.c_str(), m_timeCutoff.Format("%m/%d/%y %H:%M:%S").c_str()));
 
     // The records are read and tested a slice at a time, so memory stays
     // bounded however far the log grew. When no record completes (the read
@@ -178,7 +182,8 @@ void CEventMonitor::Scan()
             m_nLastRecord = nLastCompleted;
             return;
         }
-        const DWORD nSliceLast = nLast - nNext < EVENT_SCAN_SLICE ? nLast : nNext + EVENT_SCAN_SLICE - 1;
+        const DWORD nSliceLast =
+            nLast - nNext < EVENT_SCAN_SLICE ? nLast : nNext + EVENT_SCAN_SLICE - 1;
         list.Recycle();
         const BOOL bRead = log.ReadEvents(nNext, nSliceLast, list);
         RevertLogon();
@@ -215,7 +220,9 @@ void CEventMonitor::Scan()
     if (bLoggedOn)
         RevertLogon();
     if (nFirstRead != 0 && (nFirstRead != nFirst || nLastRead != nLast))
-        WriteSystemLog(FormatString("%30s Partial read! %u TO %u\n", strName.c_str(), nFirstRead, nLastRead).c_str());
+        WriteSystemLog(
+            FormatString("%30s Partial read! %u TO %u\n", strName.c_str(), nFirstRead, nLastRead)
+                .c_str());
     m_nLastRecord = nLastCompleted;
     m_bJumpPending = FALSE;
     m_timeCutoff = CTime();
@@ -228,13 +235,15 @@ bool CEventMonitor::TestEvent(const CEventStruct& event, CEventRenderer& rendere
     if (bAudit || m_bJumpPending) {
         const CTime timeGenerated = event.GetTimeGenerated();
         if (bAudit)
-            strAudit = FormatString("%-30s -> %u ,%s, %s, %u : ", strName.c_str(), event.m_nRecordNumber,
-                                    timeGenerated.Format("%m/%d/%y  %H:%M:%S").c_str(),
-                                    event.m_strSource.c_str(), event.m_nEventID & 0xFFFF);
+            strAudit =
+                FormatString("%-30s -> %u ,%s, %s, %u : ", strName.c_str(), event.m_nRecordNumber,
+                             timeGenerated.Format("%m/%d/%y  %H:%M:%S").c_str(),
+                             event.m_strSource.c_str(), event.m_nEventID & 0xFFFF);
         if (m_bJumpPending && timeGenerated < m_timeCutoff) {
             if (bAudit)
-                WriteAudit(strAudit + FormatString("Cutoff %u : %s", event.m_nRecordNumber,
-                                                   timeGenerated.Format("%m/%d/%y %H:%M:%S").c_str()));
+                WriteAudit(strAudit +
+                           FormatString("Cutoff %u : %s", event.m_nRecordNumber,
+                                        timeGenerated.Format("%m/%d/%y %H:%M:%S").c_str()));
             return true;
         }
     }
@@ -252,12 +261,15 @@ bool CEventMonitor::TestEvent(const CEventStruct& event, CEventRenderer& rendere
         }
     }
     if (bAudit)
-        WriteAudit(strAudit + (bTriggered ? FormatString(" TASK SEQ - %u", static_cast<unsigned>(g_nTaskSequence.load()))
-                                          : std::string(" NO TRIGGERS")));
+        WriteAudit(strAudit + (bTriggered
+                                   ? FormatString(" TASK SEQ - %u",
+                                                  static_cast<unsigned>(g_nTaskSequence.load()))
+                                   : std::string(" NO TRIGGERS")));
     return true;
 }
 
-void CEventMonitor::TriggerEvent(CKeysAndActions& group, const CEventStruct& event, CEventTexts& texts)
+void CEventMonitor::TriggerEvent(CKeysAndActions& group, const CEventStruct& event,
+                                 CEventTexts& texts)
 {
     int pos = 0;
     while (CSearchKey* pKey = group.GetNextKey(pos)) {
@@ -308,8 +320,8 @@ void CEventMonitor::JumpToEnd()
         m_timeCutoff = CTime::GetCurrentTime();
         if (bAudit)
             WriteAudit(FormatString("%-30s Cutoff > no events before %s will be checked",
-                              GetDisplayName().c_str(),
-                              m_timeCutoff.Format("%m/%d/%y %H:%M:%S").c_str()));
+                                    GetDisplayName().c_str(),
+                                    m_timeCutoff.Format("%m/%d/%y %H:%M:%S").c_str()));
     }
     RevertLogon();
 }
@@ -344,8 +356,8 @@ BOOL CEventMonitor::MarkLog(const std::string& text)
     return bResult;
 }
 
-void CEventMonitor::RenderEvent(DWORD dwFlags, const CEventStruct& event, std::string& strDescription,
-                                std::string& strCategory)
+void CEventMonitor::RenderEvent(DWORD dwFlags, const CEventStruct& event,
+                                std::string& strDescription, std::string& strCategory)
 {
     CEventRenderer(m_strServer, m_strLogName, GetDisplayName(), this)
         .RenderEvent(dwFlags, event, strDescription, strCategory);

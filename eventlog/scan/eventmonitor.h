@@ -12,8 +12,8 @@
 #include <string>
 
 #include "core/monitoredobject.h"
-#include "eventrecords/eventstruct.h"
 #include "eventlog/render/eventrender.h"
+#include "eventrecords/eventstruct.h"
 #include "match/textfold.h"
 
 class CKeysAndActions;
@@ -52,7 +52,6 @@ public:
     // produced keep their value.
     void RenderEvent(DWORD dwFlags, const CEventStruct& event, std::string& strDescription,
                      std::string& strCategory);
-
 
     std::string m_strServer;
     std::string m_strLogName;

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "settings/appsettings.h"
 #include "eventrecords/eventloghandle.h"
 #include "eventrecords/recordclasses.h"
+#include "settings/appsettings.h"
 
 namespace {
 

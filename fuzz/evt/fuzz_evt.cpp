@@ -7,9 +7,9 @@
 // An input whose first byte is even gets a valid header built from its next
 // bytes (ring offsets, numbers, flags), so the search reaches the ring walk
 // quickly; an odd first byte means the rest is the whole file.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -49,7 +49,8 @@ void Check(const std::vector<BYTE>& buffer, DWORD read, std::vector<std::string>
     for (DWORD at = 0; at < read;) {
         CEvtEvent event;
         DWORD length = GetLe32(buffer.data() + at);
-        if (length == 0 || length > read - at || !DecodeAnsiRecord(buffer.data() + at, read - at, event))
+        if (length == 0 || length > read - at ||
+            !DecodeAnsiRecord(buffer.data() + at, read - at, event))
             __builtin_trap();
         if (out)
             out->emplace_back(reinterpret_cast<const char*>(buffer.data() + at), length);
@@ -64,7 +65,8 @@ std::vector<std::string> ReadSequential(HANDLE log, DWORD direction, DWORD size)
     DWORD read = 0;
     DWORD needed = 0;
     for (int guard = 0; guard < 100000; ++guard) {
-        if (ReadEventLogA(log, EVENTLOG_SEQUENTIAL_READ | direction, 0, buffer.data(), size, &read, &needed)) {
+        if (ReadEventLogA(log, EVENTLOG_SEQUENTIAL_READ | direction, 0, buffer.data(), size, &read,
+                          &needed)) {
             Check(buffer, read, &records);
         } else if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
             if (needed <= size)
@@ -86,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::string path = "/proc/self/fd/" + std::to_string(fd);
     static const std::string backupPath = "/tmp/fuzz_evt_" + std::to_string(::getpid()) + ".evt";
     std::string file = FileOf(data, size);
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, file.data(), file.size(), 0) != static_cast<ssize_t>(file.size()))
+    if (::ftruncate(fd, 0) != 0 ||
+        ::pwrite(fd, file.data(), file.size(), 0) != static_cast<ssize_t>(file.size()))
         return 0;
 
     HANDLE log = OpenBackupEventLogA(nullptr, path.c_str());
@@ -104,11 +107,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<BYTE> buffer(4096);
     DWORD read = 0;
     DWORD needed = 0;
-    const DWORD points[] = {oldest, oldest + count / 2, oldest + count - 1, oldest + count, oldest - 1, 0};
+    const DWORD points[] = {oldest,         oldest + count / 2, oldest + count - 1,
+                            oldest + count, oldest - 1,         0};
     for (DWORD record : points) {
         for (DWORD direction : {EVENTLOG_FORWARDS_READ, EVENTLOG_BACKWARDS_READ}) {
             for (DWORD bytes : {DWORD{4096}, DWORD{0x40}, DWORD{0}}) {
-                if (ReadEventLogA(log, EVENTLOG_SEEK_READ | direction, record, buffer.data(), bytes, &read, &needed))
+                if (ReadEventLogA(log, EVENTLOG_SEEK_READ | direction, record, buffer.data(), bytes,
+                                  &read, &needed))
                     Check(buffer, read, nullptr);
             }
         }
@@ -119,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         HANDLE copy = OpenBackupEventLogA(nullptr, backupPath.c_str());
         if (!copy)
             __builtin_trap();
-        bool numbered = forwards.empty() || GetLe32(reinterpret_cast<const BYTE*>(forwards[0].data()) + 8) != 0;
+        bool numbered =
+            forwards.empty() || GetLe32(reinterpret_cast<const BYTE*>(forwards[0].data()) + 8) != 0;
         if (numbered && ReadSequential(copy, EVENTLOG_FORWARDS_READ, 100000) != forwards)
             __builtin_trap();
         CloseEventLog(copy);

@@ -9,7 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     CMessageModule module;
-    if (ParsePeMessageModule(std::string_view(reinterpret_cast<const char*>(data), size), module) != 0)
+    if (ParsePeMessageModule(std::string_view(reinterpret_cast<const char*>(data), size), module) !=
+        0)
         return 0;
     const char* inserts[] = {"one", "two", nullptr};
     for (const CMessageTable& table : module.m_arrTables)

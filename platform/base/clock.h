@@ -27,7 +27,9 @@ public:
 // time in moments. Thread-safe.
 class CManualClock final : public IClock {
 public:
-    explicit CManualClock(std::int64_t startSeconds = 1'000'000'000) : m_nowMs(startSeconds * 1000) {}
+    explicit CManualClock(std::int64_t startSeconds = 1'000'000'000) : m_nowMs(startSeconds * 1000)
+    {
+    }
     std::int64_t NowSeconds() override { return m_nowMs.load() / 1000; }
     void SleepMs(std::uint32_t milliseconds) override;
     void SetSeconds(std::int64_t seconds) { m_nowMs.store(seconds * 1000); }

@@ -45,15 +45,24 @@ bool WriteAll(int fd, std::string_view bytes)
 
 } // namespace
 
-std::string QuorvilConfigDir() { return XdgDir("XDG_CONFIG_HOME", ".config"); }
-std::string QuorvilStateDir() { return XdgDir("XDG_STATE_HOME", ".local/state"); }
-std::string QuorvilDataDir() { return XdgDir("XDG_DATA_HOME", ".local/share"); }
+std::string QuorvilConfigDir()
+{
+    return XdgDir("XDG_CONFIG_HOME", ".config");
+}
+std::string QuorvilStateDir()
+{
+    return XdgDir("XDG_STATE_HOME", ".local/state");
+}
+std::string QuorvilDataDir()
+{
+    return XdgDir("XDG_DATA_HOME", ".local/share");
+}
 
 bool EnsureDirectory(const std::string& path)
 {
     if (path.empty())
         return true;
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return true;
@@ -120,7 +129,7 @@ bool AtomicWriteFile(const std::string& path, std::string_view bytes, mode_t new
         return false;
     }
     // Keep the permissions of the file being replaced, if there is one.
-    struct stat st{};
+    struct stat st {};
     ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : (newMode & 07777));
     bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
     if (!ok)
@@ -154,7 +163,10 @@ bool AppendToFile(const std::string& path, std::string_view bytes)
     return ok;
 }
 
-std::string RotatedLogPath(const std::string& path) { return path + ".1"; }
+std::string RotatedLogPath(const std::string& path)
+{
+    return path + ".1";
+}
 
 bool AppendToCappedFile(const std::string& path, std::string_view bytes, std::uint64_t maxBytes)
 {
@@ -169,16 +181,17 @@ bool AppendToCappedFile(const std::string& path, std::string_view bytes, std::ui
             return false;
         }
         ::flock(fd, LOCK_EX);
-        struct stat held{};
-        struct stat named{};
-        if (::fstat(fd, &held) != 0 || ::stat(path.c_str(), &named) != 0 || held.st_ino != named.st_ino ||
-            held.st_dev != named.st_dev) {
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) != 0 || ::stat(path.c_str(), &named) != 0 ||
+            held.st_ino != named.st_ino || held.st_dev != named.st_dev) {
             ::close(fd);
             continue;
         }
         // Rotated under the lock; the bytes go to a new file (or, when the
         // rename fails, to this one after all).
-        if (held.st_size > 0 && static_cast<std::uint64_t>(held.st_size) + bytes.size() > maxBytes &&
+        if (held.st_size > 0 &&
+            static_cast<std::uint64_t>(held.st_size) + bytes.size() > maxBytes &&
             ::rename(path.c_str(), RotatedLogPath(path).c_str()) == 0) {
             ::close(fd);
             continue;

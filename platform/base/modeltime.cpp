@@ -1,6 +1,7 @@
 #include "platform/base/modeltime.h"
 
 #include <clocale>
+
 #include <locale.h>
 
 #include "platform/base/clock.h"

@@ -31,7 +31,7 @@ DWORD CManualResetEvent::Wait(DWORD milliseconds)
         return WAIT_OBJECT_0;
     }
     return m_cv.wait_for(lock, std::chrono::milliseconds(milliseconds), isSet) ? WAIT_OBJECT_0
-                                                                                : WAIT_TIMEOUT;
+                                                                               : WAIT_TIMEOUT;
 }
 
 DWORD GetCurrentThreadId()

@@ -56,8 +56,14 @@ private:
 };
 
 // InterlockedIncrement / InterlockedDecrement: the new value.
-inline LONG InterlockedIncrement(std::atomic<LONG>& value) { return value.fetch_add(1) + 1; }
-inline LONG InterlockedDecrement(std::atomic<LONG>& value) { return value.fetch_sub(1) - 1; }
+inline LONG InterlockedIncrement(std::atomic<LONG>& value)
+{
+    return value.fetch_add(1) + 1;
+}
+inline LONG InterlockedDecrement(std::atomic<LONG>& value)
+{
+    return value.fetch_sub(1) - 1;
+}
 
 // The kernel's identifiers of the calling thread and process.
 DWORD GetCurrentThreadId();

@@ -23,7 +23,8 @@ const std::unordered_map<DWORD, const char*>& ErrorTexts()
         {29, "The system cannot write to the specified device."},
         {30, "The system cannot read from the specified device."},
         {32, "The process cannot access the file because it is being used by another process."},
-        {33, "The process cannot access the file because another process has locked a portion of the file."},
+        {33, "The process cannot access the file because another process has locked a portion of "
+             "the file."},
         {38, "Reached the end of the file."},
         {39, "The disk is full."},
         {50, "The request is not supported."},
@@ -49,7 +50,8 @@ const std::unordered_map<DWORD, const char*>& ErrorTexts()
         {258, "The wait operation timed out."},
         {259, "No more data is available."},
         {267, "The directory name is invalid."},
-        {317, "The system cannot find message text for message number 0x%1 in the message file for %2."},
+        {317,
+         "The system cannot find message text for message number 0x%1 in the message file for %2."},
         {998, "Invalid access to memory location."},
         {1008, "An attempt was made to reference a token that does not exist."},
         {1009, "The configuration registry database is corrupt."},
@@ -80,7 +82,8 @@ const std::unordered_map<DWORD, const char*>& ErrorTexts()
         {1332, "No mapping between account names and security IDs was done."},
         {1337, "The security ID structure is invalid."},
         {1355, "The specified domain either does not exist or could not be contacted."},
-        {1385, "Logon failure: the user has not been granted the requested logon type at this computer."},
+        {1385,
+         "Logon failure: the user has not been granted the requested logon type at this computer."},
         {1460, "This operation returned because the timeout period expired."},
         {1500, "The event log file is corrupted."},
         {1501, "No event log file could be opened, so the event logging service did not start."},
@@ -127,29 +130,48 @@ std::string GetSystemErrorText(DWORD code)
 DWORD Win32ErrorFromErrno(int err)
 {
     switch (err) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case 0:
+        return ERROR_SUCCESS;
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
     case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
     case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    case EBUSY: return ERROR_BUSY;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    case EISDIR: return ERROR_ACCESS_DENIED;
-    case EAGAIN: return ERROR_LOCK_VIOLATION;
-    case EPIPE: return ERROR_BROKEN_PIPE;
-    case ETIMEDOUT: return ERROR_TIMEOUT;
-    case EIO: return ERROR_READ_FAULT;
-    default: return ERROR_INVALID_FUNCTION;
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case EBUSY:
+        return ERROR_BUSY;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
+    case ENOTEMPTY:
+        return ERROR_DIR_NOT_EMPTY;
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
+    case EAGAIN:
+        return ERROR_LOCK_VIOLATION;
+    case EPIPE:
+        return ERROR_BROKEN_PIPE;
+    case ETIMEDOUT:
+        return ERROR_TIMEOUT;
+    case EIO:
+        return ERROR_READ_FAULT;
+    default:
+        return ERROR_INVALID_FUNCTION;
     }
 }
 

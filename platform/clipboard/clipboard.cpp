@@ -13,7 +13,10 @@ namespace {
 constexpr UINT FIRST_REGISTERED_FORMAT = 0xC000;
 constexpr const char* MIME_PREFIX = "application/x-quorvil-";
 
-char ToLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char ToLowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string LowerAscii(std::string_view s)
 {
@@ -63,7 +66,8 @@ std::string GetClipboardFormatName(UINT uFormat)
 {
     CFormatRegistry& formats = Formats();
     std::lock_guard lock(formats.mutex);
-    if (uFormat < FIRST_REGISTERED_FORMAT || uFormat - FIRST_REGISTERED_FORMAT >= formats.names.size())
+    if (uFormat < FIRST_REGISTERED_FORMAT ||
+        uFormat - FIRST_REGISTERED_FORMAT >= formats.names.size())
         return {};
     return formats.names[uFormat - FIRST_REGISTERED_FORMAT];
 }
@@ -125,8 +129,8 @@ UINT GetBnClipFormat(BnClipFormat format)
 
 struct CMemoryClipboard::CState {
     std::mutex mutex;
-    DWORD dwOpenThread = 0;              // guarded by mutex; 0: closed
-    std::map<UINT, CGlobalMemory> data;  // guarded by mutex
+    DWORD dwOpenThread = 0;             // guarded by mutex; 0: closed
+    std::map<UINT, CGlobalMemory> data; // guarded by mutex
 };
 
 CMemoryClipboard::CMemoryClipboard() : m_pState(std::make_unique<CState>()) {}
@@ -208,4 +212,7 @@ IClipboard& GetClipboard()
     return p ? *p : processClipboard;
 }
 
-void SetClipboard(IClipboard* pClipboard) { g_pClipboard.store(pClipboard, std::memory_order_release); }
+void SetClipboard(IClipboard* pClipboard)
+{
+    g_pClipboard.store(pClipboard, std::memory_order_release);
+}

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+
 #include <strings.h>
 
 #include "platform/base/clock.h"
@@ -70,7 +71,8 @@ const CEventLogConfig* FindLog(const std::vector<CEventLogConfig>& logs, const s
     return nullptr;
 }
 
-const CEventLogConfig* FindSourceLog(const std::vector<CEventLogConfig>& logs, const std::string& source)
+const CEventLogConfig* FindSourceLog(const std::vector<CEventLogConfig>& logs,
+                                     const std::string& source)
 {
     for (const CEventLogConfig& log : logs) {
         for (const std::string& name : log.m_sources) {
@@ -143,8 +145,7 @@ bool CurrentConfig(const CLogHandle& handle, CEventLogConfig& config)
 
 // Runs fn on the handle's file; a file replaced by a clear elsewhere is read
 // again, since counters describe the log as it is now.
-template <typename Fn>
-DWORD ReadCurrent(CLogHandle& handle, Fn fn)
+template <typename Fn> DWORD ReadCurrent(CLogHandle& handle, Fn fn)
 {
     DWORD error = handle.m_file.Read(fn);
     if (error == ERROR_EVENTLOG_FILE_CHANGED) {
@@ -203,8 +204,8 @@ BOOL CloseEventLog(HANDLE log)
     return RemoveHandle(log, false);
 }
 
-BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, void* buffer,
-                   DWORD bytesToRead, DWORD* bytesRead, DWORD* minBytesNeeded)
+BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, void* buffer, DWORD bytesToRead,
+                   DWORD* bytesRead, DWORD* minBytesNeeded)
 {
     bool sequential = readFlags & EVENTLOG_SEQUENTIAL_READ;
     bool seek = readFlags & EVENTLOG_SEEK_READ;
@@ -306,7 +307,8 @@ BOOL GetOldestEventLogRecord(HANDLE log, DWORD* oldestRecord)
     if (!handle)
         return FALSE;
     std::lock_guard<std::mutex> lock(handle->m_mutex);
-    DWORD error = ReadCurrent(*handle, [&](const CEvtSnapshot& snap) { *oldestRecord = snap.GetOldest(); });
+    DWORD error =
+        ReadCurrent(*handle, [&](const CEvtSnapshot& snap) { *oldestRecord = snap.GetOldest(); });
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
@@ -318,7 +320,8 @@ BOOL GetNumberOfEventLogRecords(HANDLE log, DWORD* numberOfRecords)
     if (!handle)
         return FALSE;
     std::lock_guard<std::mutex> lock(handle->m_mutex);
-    DWORD error = ReadCurrent(*handle, [&](const CEvtSnapshot& snap) { *numberOfRecords = snap.GetCount(); });
+    DWORD error =
+        ReadCurrent(*handle, [&](const CEvtSnapshot& snap) { *numberOfRecords = snap.GetCount(); });
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
@@ -353,7 +356,8 @@ BOOL ClearEventLogA(HANDLE log, const char* backupFileName)
             return FALSE;
     }
     CEventLogConfig config;
-    if (!CurrentConfig(*handle, config) || !handle->m_file.Clear(config.m_dwMaxSize, config.m_dwRetention))
+    if (!CurrentConfig(*handle, config) ||
+        !handle->m_file.Clear(config.m_dwMaxSize, config.m_dwRetention))
         return FALSE;
     handle->m_bPositioned = false;
     return TRUE;

@@ -79,8 +79,8 @@ BOOL CloseEventLog(HANDLE log);
 // outside oldest..newest ERROR_INVALID_PARAMETER; a read after the log was
 // cleared through another handle ERROR_EVENTLOG_FILE_CHANGED (the next read
 // starts afresh); a damaged record ERROR_EVENTLOG_FILE_CORRUPT.
-BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, void* buffer,
-                   DWORD bytesToRead, DWORD* bytesRead, DWORD* minBytesNeeded);
+BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, void* buffer, DWORD bytesToRead,
+                   DWORD* bytesRead, DWORD* minBytesNeeded);
 BOOL GetOldestEventLogRecord(HANDLE log, DWORD* oldestRecord);
 BOOL GetNumberOfEventLogRecords(HANDLE log, DWORD* numberOfRecords);
 

@@ -72,7 +72,8 @@ struct CRingIo {
     DWORD Advance(DWORD pos, DWORD count) const
     {
         QWORD next = QWORD{pos} + count;
-        return next >= m_dwSize ? static_cast<DWORD>(next - m_dwSize + HEADER) : static_cast<DWORD>(next);
+        return next >= m_dwSize ? static_cast<DWORD>(next - m_dwSize + HEADER)
+                                : static_cast<DWORD>(next);
     }
 };
 
@@ -100,7 +101,7 @@ bool WriteNewFile(const std::string& target, const std::string& bytes, mode_t mo
 
 bool Exists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -134,8 +135,9 @@ DWORD FindRoom(int fd, CEvtHeader& h, DWORD& size, DWORD limit, DWORD length, DW
                 return ERROR_SUCCESS;
             }
             if (size < limit) {
-                auto grown = static_cast<DWORD>(std::min<QWORD>(
-                    limit, (QWORD{e} + need + EVT_GROWTH_STEP - 1) / EVT_GROWTH_STEP * EVT_GROWTH_STEP));
+                auto grown = static_cast<DWORD>(
+                    std::min<QWORD>(limit, (QWORD{e} + need + EVT_GROWTH_STEP - 1) /
+                                               EVT_GROWTH_STEP * EVT_GROWTH_STEP));
                 if (::ftruncate(fd, grown) != 0)
                     return SetLastErrorFromErrno();
                 size = grown;
@@ -239,7 +241,8 @@ bool CEvtSnapshot::FindEof(DWORD from, CEvtHeader& header) const
 {
     DWORD pos = from;
     for (DWORD step = 0; step < (m_nSize - HEADER) / 4; ++step) {
-        if (RingDword(pos) == ELF_EOF_RECORD_SIZE && RingDword(RingAdvance(pos, 4)) == ELF_EOF_ONE) {
+        if (RingDword(pos) == ELF_EOF_RECORD_SIZE &&
+            RingDword(RingAdvance(pos, 4)) == ELF_EOF_ONE) {
             BYTE eof[ELF_EOF_RECORD_SIZE];
             RingCopy(pos, ELF_EOF_RECORD_SIZE, eof);
             if (DecodeEvtEof(eof, pos, header))
@@ -256,12 +259,15 @@ std::unique_ptr<CEvtSnapshot> CEvtSnapshot::Build(const BYTE* data, std::size_t 
 {
     error = ERROR_EVENTLOG_FILE_CORRUPT;
     CEvtHeader header;
-    if (size < HEADER + ELF_EOF_RECORD_SIZE || size > 0xFFFFFFF0u || !DecodeEvtHeader(data, size, header))
+    if (size < HEADER + ELF_EOF_RECORD_SIZE || size > 0xFFFFFFF0u ||
+        !DecodeEvtHeader(data, size, header))
         return nullptr;
     std::unique_ptr<CEvtSnapshot> snap(new CEvtSnapshot);
     snap->m_pData = data;
     snap->m_nSize = static_cast<DWORD>(size);
-    auto inRange = [&](DWORD offset) { return offset >= HEADER && offset < size && offset % 4 == 0; };
+    auto inRange = [&](DWORD offset) {
+        return offset >= HEADER && offset < size && offset % 4 == 0;
+    };
 
     // The end-of-file record is authoritative; a clean header names it.
     CEvtHeader ring = header;
@@ -386,7 +392,9 @@ std::string ComposeEvtFile(std::span<const std::string> records, DWORD nextRecor
     h.m_dwEndOffset = static_cast<DWORD>(HEADER + body.size());
     h.m_dwCurrentRecordNumber = nextRecordNumber;
     h.m_dwOldestRecordNumber =
-        records.empty() ? 0 : GetLe32(reinterpret_cast<const BYTE*>(records.front().data()) + EVT_RECORD_NUMBER);
+        records.empty()
+            ? 0
+            : GetLe32(reinterpret_cast<const BYTE*>(records.front().data()) + EVT_RECORD_NUMBER);
     DWORD size = RoundEvtMaxSize(static_cast<DWORD>(HEADER + body.size() + ELF_EOF_RECORD_SIZE));
     h.m_dwMaxSize = std::max(size, maxSize);
     h.m_dwRetention = retention;
@@ -486,7 +494,7 @@ bool CEvtFile::Reopen()
         SetLastErrorFromErrno();
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);
         ::close(m_fd);
@@ -498,8 +506,8 @@ bool CEvtFile::Reopen()
 
 bool CEvtFile::FollowReplacement(bool& replaced, bool& locked)
 {
-    struct stat mine{};
-    struct stat current{};
+    struct stat mine {};
+    struct stat current {};
     if (::fstat(m_fd, &mine) == 0 && ::stat(m_strPath.c_str(), &current) == 0 &&
         mine.st_ino == current.st_ino && mine.st_dev == current.st_dev) {
         locked = true;
@@ -512,7 +520,7 @@ bool CEvtFile::FollowReplacement(bool& replaced, bool& locked)
 
 DWORD CEvtFile::Refresh()
 {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(m_fd, &st) != 0)
         return SetLastErrorFromErrno();
     auto size = static_cast<std::size_t>(st.st_size);
@@ -541,7 +549,7 @@ DWORD CEvtFile::Refresh()
 
 std::uint64_t CEvtFile::GetIdentity() const
 {
-    struct stat st{};
+    struct stat st {};
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
         return 0;
     return (static_cast<std::uint64_t>(st.st_dev) << 40) ^ static_cast<std::uint64_t>(st.st_ino);
@@ -562,7 +570,7 @@ DWORD CEvtFile::Read(const ReadFn& fn)
 
 bool CEvtFile::LoadWriteState(CEvtHeader& header, DWORD& fileSize)
 {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(m_fd, &st) != 0) {
         SetLastErrorFromErrno();
         return false;
@@ -583,12 +591,13 @@ bool CEvtFile::LoadWriteState(CEvtHeader& header, DWORD& fileSize)
     }
     // A clean header whose end-of-file record agrees is all a writer needs.
     DWORD end = header.m_dwEndOffset;
-    if (!(header.m_dwFlags & ELF_LOGFILE_HEADER_DIRTY) && end >= HEADER && end < fileSize && end % 4 == 0 &&
-        header.m_dwStartOffset >= HEADER && header.m_dwStartOffset < fileSize && header.m_dwStartOffset % 4 == 0) {
+    if (!(header.m_dwFlags & ELF_LOGFILE_HEADER_DIRTY) && end >= HEADER && end < fileSize &&
+        end % 4 == 0 && header.m_dwStartOffset >= HEADER && header.m_dwStartOffset < fileSize &&
+        header.m_dwStartOffset % 4 == 0) {
         BYTE eof[ELF_EOF_RECORD_SIZE];
         CEvtHeader fromEof = header;
-        if (CRingIo{m_fd, fileSize}.Read(end, eof, ELF_EOF_RECORD_SIZE) && DecodeEvtEof(eof, end, fromEof) &&
-            fromEof == header)
+        if (CRingIo{m_fd, fileSize}.Read(end, eof, ELF_EOF_RECORD_SIZE) &&
+            DecodeEvtEof(eof, end, fromEof) && fromEof == header)
             return true;
     }
     // Otherwise walk the file and go on after the last good record.
@@ -636,7 +645,8 @@ bool CEvtFile::Append(std::span<const CEvtEvent> events, DWORD retention, std::s
         const CEvtHeader before = h;
         DWORD at = 0;
         bool fill = false;
-        error = FindRoom(m_fd, h, size, limit, length, numbered.m_dwTimeWritten, retention, at, fill);
+        error =
+            FindRoom(m_fd, h, size, limit, length, numbered.m_dwTimeWritten, retention, at, fill);
         if (error == ERROR_SUCCESS)
             error = WriteRecord(m_fd, h, size, at, fill, record);
         if (error != ERROR_SUCCESS) {
@@ -679,7 +689,7 @@ bool CEvtFile::Clear(DWORD maxSize, DWORD retention)
         CLock lock(*this, true);
         if (!lock.IsLocked())
             return false;
-        struct stat st{};
+        struct stat st {};
         if (::fstat(m_fd, &st) != 0) {
             SetLastErrorFromErrno();
             return false;
@@ -691,8 +701,8 @@ bool CEvtFile::Clear(DWORD maxSize, DWORD retention)
             SetLastErrorFromErrno();
             return false;
         }
-        bool ok = ::fchmod(fd, st.st_mode & 07777) == 0 && PwriteAll(fd, image.data(), image.size(), 0) &&
-                  ::fsync(fd) == 0;
+        bool ok = ::fchmod(fd, st.st_mode & 07777) == 0 &&
+                  PwriteAll(fd, image.data(), image.size(), 0) && ::fsync(fd) == 0;
         ::close(fd);
         ok = ok && ::rename(temp.c_str(), m_strPath.c_str()) == 0;
         if (!ok) {

@@ -31,8 +31,7 @@ DWORD FindNul16(const BYTE* p, DWORD pos, DWORD bound)
 
 // UTF-16LE units to UTF-8; with Write false only counts. Lone surrogates
 // become '?'.
-template <bool Write>
-std::size_t Utf16LeToUtf8(const BYTE* p, std::size_t units, BYTE* out)
+template <bool Write> std::size_t Utf16LeToUtf8(const BYTE* p, std::size_t units, BYTE* out)
 {
     std::size_t n = 0;
     auto put = [&](unsigned value) {
@@ -81,7 +80,8 @@ struct CDiskLayout {
 
 bool BlockInside(DWORD offset, DWORD length, DWORD bound)
 {
-    return length > 0 && offset >= EVT_RECORD_FIXED_SIZE && offset <= bound && length <= bound - offset;
+    return length > 0 && offset >= EVT_RECORD_FIXED_SIZE && offset <= bound &&
+           length <= bound - offset;
 }
 
 CDiskLayout LocateDiskRecord(const BYTE* r, DWORD length)
@@ -119,8 +119,7 @@ CDiskLayout LocateDiskRecord(const BYTE* r, DWORD length)
 }
 
 // Writes (or with Write false, measures) the 8-bit record.
-template <bool Write>
-DWORD BuildAnsi(const BYTE* r, const CDiskLayout& l, BYTE* out)
+template <bool Write> DWORD BuildAnsi(const BYTE* r, const CDiskLayout& l, BYTE* out)
 {
     std::size_t n = EVT_RECORD_FIXED_SIZE;
     auto text = [&](DWORD begin, DWORD end, bool terminate) {
@@ -200,7 +199,8 @@ bool DecodeRecord(const BYTE* r, std::size_t size, CEvtEvent& event, ReadString 
     if (size < EVT_MIN_RECORD_SIZE)
         return false;
     DWORD length = GetLe32(r + EVT_LENGTH);
-    if (length < EVT_MIN_RECORD_SIZE || length > size || GetLe32(r + EVT_RESERVED) != ELF_LOG_SIGNATURE)
+    if (length < EVT_MIN_RECORD_SIZE || length > size ||
+        GetLe32(r + EVT_RESERVED) != ELF_LOG_SIGNATURE)
         return false;
     DWORD bound = length - 4;
     event.m_dwRecordNumber = GetLe32(r + EVT_RECORD_NUMBER);
@@ -411,8 +411,8 @@ DWORD ConvertEvtRecordToAnsi(const BYTE* record, DWORD length, BYTE* out, DWORD 
     std::size_t textBytes = (l.m_dwSourceEnd - l.m_dwSourceBegin) +
                             (l.m_dwComputerEnd - l.m_dwComputerBegin) +
                             (l.m_dwStringsEnd - l.m_dwStringsBegin);
-    std::size_t upper = EVT_RECORD_FIXED_SIZE + textBytes * 3 / 2 + l.m_dwSidLength +
-                        l.m_dwDataLength + 16;
+    std::size_t upper =
+        EVT_RECORD_FIXED_SIZE + textBytes * 3 / 2 + l.m_dwSidLength + l.m_dwDataLength + 16;
     if (out && outSize >= upper)
         return BuildAnsi<true>(record, l, out);
     DWORD needed = BuildAnsi<false>(record, l, nullptr);

@@ -42,7 +42,10 @@ inline DWORD GetLe32(const BYTE* p)
 {
     return DWORD{p[0]} | DWORD{p[1]} << 8 | DWORD{p[2]} << 16 | DWORD{p[3]} << 24;
 }
-inline WORD GetLe16(const BYTE* p) { return static_cast<WORD>(p[0] | p[1] << 8); }
+inline WORD GetLe16(const BYTE* p)
+{
+    return static_cast<WORD>(p[0] | p[1] << 8);
+}
 inline void PutLe32(BYTE* p, DWORD v)
 {
     p[0] = static_cast<BYTE>(v);

@@ -16,7 +16,7 @@ inline constexpr const char* EVENTLOG_REG_KEY = "SYSTEM\\CurrentControlSet\\Serv
 struct CEventLogConfig {
     std::string m_strName; // the key's spelling
     DWORD m_dwMaxSize = 0x80000;
-    DWORD m_dwRetention = 0; // overwrite as needed
+    DWORD m_dwRetention = 0;            // overwrite as needed
     std::vector<std::string> m_sources; // the source subkeys
 };
 

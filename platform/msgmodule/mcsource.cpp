@@ -80,9 +80,11 @@ bool ParseNumber(std::string_view token, DWORD& value)
 // dropped, anything else is taken as 8-bit text.
 std::string DecodeSource(std::string_view bytes)
 {
-    if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFF && static_cast<BYTE>(bytes[1]) == 0xFE)
+    if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFF &&
+        static_cast<BYTE>(bytes[1]) == 0xFE)
         return Utf16LeToUtf8(bytes.substr(2), false);
-    if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFE && static_cast<BYTE>(bytes[1]) == 0xFF) {
+    if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFE &&
+        static_cast<BYTE>(bytes[1]) == 0xFF) {
         std::string swapped(bytes.substr(2));
         for (std::size_t i = 0; i + 1 < swapped.size(); i += 2)
             std::swap(swapped[i], swapped[i + 1]);
@@ -120,7 +122,8 @@ private:
     std::size_t m_pos = 0;
     bool m_bCustomer;
 
-    std::vector<CName> m_arrSeverities{{"Success", 0}, {"Informational", 1}, {"Warning", 2}, {"Error", 3}};
+    std::vector<CName> m_arrSeverities{
+        {"Success", 0}, {"Informational", 1}, {"Warning", 2}, {"Error", 3}};
     std::vector<CName> m_arrFacilities{{"System", 0x0FF}, {"Application", 0xFFF}};
     std::vector<CName> m_arrLanguages{{"English", 0x0409}};
 
@@ -163,7 +166,8 @@ std::string_view CMcParser::Token(std::string_view stops)
     std::size_t start = m_pos;
     while (!AtEnd()) {
         char c = m_text[m_pos];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || stops.find(c) != std::string_view::npos)
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
+            stops.find(c) != std::string_view::npos)
             break;
         ++m_pos;
     }
@@ -180,10 +184,9 @@ bool CMcParser::Expect(char c)
 
 std::string_view CMcParser::FirstKeyword()
 {
-    static constexpr std::string_view keywords[] = {"MessageIdTypedef", "SeverityNames", "FacilityNames",
-                                                    "LanguageNames",    "OutputBase",    "MessageId",
-                                                    "Severity",         "Facility",      "SymbolicName",
-                                                    "Language"};
+    static constexpr std::string_view keywords[] = {
+        "MessageIdTypedef", "SeverityNames", "FacilityNames", "LanguageNames", "OutputBase",
+        "MessageId",        "Severity",      "Facility",      "SymbolicName",  "Language"};
     SkipBlanks();
     std::string_view word = Token("=");
     SkipSpaces();
@@ -263,7 +266,7 @@ bool CMcParser::LanguageBlock()
         // The message's ID is fixed by its first text, when Severity and
         // Facility are known.
         DWORD& last = m_mapLastCode[m_dwFacility];
-        std::uint64_t code = m_idForm == IdForm::Absolute ? m_dwIdValue
+        std::uint64_t code = m_idForm == IdForm::Absolute   ? m_dwIdValue
                              : m_idForm == IdForm::Relative ? std::uint64_t{last} + m_dwIdValue
                                                             : std::uint64_t{last} + 1;
         if (code > 0xFFFF)
@@ -287,7 +290,8 @@ bool CMcParser::LanguageBlock()
             return false;
         eol = m_text.find('\n', m_pos);
         std::size_t next = eol == std::string_view::npos ? m_text.size() : eol + 1;
-        std::string_view line = m_text.substr(m_pos, (eol == std::string_view::npos ? m_text.size() : eol) - m_pos);
+        std::string_view line =
+            m_text.substr(m_pos, (eol == std::string_view::npos ? m_text.size() : eol) - m_pos);
         m_pos = next;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);

@@ -12,7 +12,9 @@ constexpr WORD MESSAGE_RESOURCE_UNICODE = 0x0001;
 
 DWORD ReadDword(std::string_view bytes, std::uint64_t offset)
 {
-    auto b = [&](std::uint64_t i) { return static_cast<DWORD>(static_cast<BYTE>(bytes[offset + i])); };
+    auto b = [&](std::uint64_t i) {
+        return static_cast<DWORD>(static_cast<BYTE>(bytes[offset + i]));
+    };
     return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
 }
 
@@ -58,8 +60,10 @@ bool ParseMessageResource(std::string_view data, CMessageTable& table)
         for (std::uint64_t i = 0; i < count; ++i) {
             if (pos + 4 > data.size())
                 return false;
-            std::uint64_t length = static_cast<BYTE>(data[pos]) | static_cast<BYTE>(data[pos + 1]) << 8;
-            WORD flags = static_cast<WORD>(static_cast<BYTE>(data[pos + 2]) | static_cast<BYTE>(data[pos + 3]) << 8);
+            std::uint64_t length = static_cast<BYTE>(data[pos]) | static_cast<BYTE>(data[pos + 1])
+                                                                      << 8;
+            WORD flags = static_cast<WORD>(static_cast<BYTE>(data[pos + 2]) |
+                                           static_cast<BYTE>(data[pos + 3]) << 8);
             if (length < 4 || pos + length > data.size())
                 return false;
             std::string_view raw = data.substr(pos + 4, length - 4);
@@ -96,7 +100,8 @@ bool CMessageTable::Find(DWORD id, std::string_view& text) const
 
 void CMessageTable::Add(DWORD id, std::string_view text)
 {
-    m_arrEntries.push_back({id, static_cast<DWORD>(m_strTexts.size()), static_cast<DWORD>(text.size())});
+    m_arrEntries.push_back(
+        {id, static_cast<DWORD>(m_strTexts.size()), static_cast<DWORD>(text.size())});
     m_strTexts.append(text);
 }
 
@@ -115,13 +120,15 @@ int ChooseLanguage(const std::vector<WORD>& available, WORD requested)
 {
     if (available.empty())
         return -1;
-    std::vector<WORD> candidates{requested, MAKELANGID(PRIMARYLANGID(requested), SUBLANG_NEUTRAL), 0};
+    std::vector<WORD> candidates{requested, MAKELANGID(PRIMARYLANGID(requested), SUBLANG_NEUTRAL),
+                                 0};
     const bool neutral = PRIMARYLANGID(requested) == LANG_NEUTRAL;
     if (neutral) {
         const WORD defaultNeutral = MAKELANGID(PRIMARYLANGID(LANGID_DEFAULT), SUBLANG_NEUTRAL);
         if (SUBLANGID(requested) != SUBLANG_SYS_DEFAULT)
-            candidates.insert(candidates.end(), {LANGID_DEFAULT, LANGID_DEFAULT, defaultNeutral}); // thread, user
-        candidates.insert(candidates.end(), {LANGID_DEFAULT, defaultNeutral, 0x0409});             // system, US
+            candidates.insert(candidates.end(),
+                              {LANGID_DEFAULT, LANGID_DEFAULT, defaultNeutral}); // thread, user
+        candidates.insert(candidates.end(), {LANGID_DEFAULT, defaultNeutral, 0x0409}); // system, US
     }
     for (WORD candidate : candidates) {
         auto it = std::find(available.begin(), available.end(), candidate);
@@ -140,7 +147,8 @@ DWORD CMessageModule::FindMessage(DWORD id, WORD wLanguage, std::string_view& te
     for (std::size_t first = 0; first < m_arrTables.size();) {
         std::size_t end = first;
         std::vector<WORD> languages;
-        while (end < m_arrTables.size() && m_arrTables[end].NameIndex() == m_arrTables[first].NameIndex())
+        while (end < m_arrTables.size() &&
+               m_arrTables[end].NameIndex() == m_arrTables[first].NameIndex())
             languages.push_back(m_arrTables[end++].Language());
         int chosen = ChooseLanguage(languages, wLanguage);
         if (chosen >= 0) {
@@ -158,13 +166,15 @@ std::string Utf16LeToUtf8(std::string_view bytes, bool bStopAtNul)
     std::string out;
     out.reserve(bytes.size() / 2);
     auto unit = [&](std::size_t i) {
-        return static_cast<DWORD>(static_cast<BYTE>(bytes[i]) | static_cast<BYTE>(bytes[i + 1]) << 8);
+        return static_cast<DWORD>(static_cast<BYTE>(bytes[i]) | static_cast<BYTE>(bytes[i + 1])
+                                                                    << 8);
     };
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         DWORD cp = unit(i);
         if (cp == 0 && bStopAtNul)
             break;
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) < 0xE000) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
             i += 2;
         } else if (cp >= 0xD800 && cp < 0xE000) {

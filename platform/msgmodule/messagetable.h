@@ -17,9 +17,18 @@ constexpr WORD SUBLANG_NEUTRAL = 0x00;
 constexpr WORD SUBLANG_DEFAULT = 0x01;
 constexpr WORD SUBLANG_SYS_DEFAULT = 0x02;
 
-constexpr WORD MAKELANGID(WORD primary, WORD sub) { return static_cast<WORD>((sub << 10) | primary); }
-constexpr WORD PRIMARYLANGID(WORD lang) { return static_cast<WORD>(lang & 0x3FF); }
-constexpr WORD SUBLANGID(WORD lang) { return static_cast<WORD>(lang >> 10); }
+constexpr WORD MAKELANGID(WORD primary, WORD sub)
+{
+    return static_cast<WORD>((sub << 10) | primary);
+}
+constexpr WORD PRIMARYLANGID(WORD lang)
+{
+    return static_cast<WORD>(lang & 0x3FF);
+}
+constexpr WORD SUBLANGID(WORD lang)
+{
+    return static_cast<WORD>(lang >> 10);
+}
 
 // The thread, user and system default languages of this platform: it
 // presents itself as an English (United States) system.
@@ -29,13 +38,16 @@ constexpr WORD LANGID_DEFAULT = 0x0409;
 // facility (12 bits) and code (16 bits).
 constexpr DWORD MakeMessageId(DWORD severity, bool customer, DWORD facility, DWORD code)
 {
-    return (severity << 30) | (customer ? 1u << 29 : 0u) | ((facility & 0xFFF) << 16) | (code & 0xFFFF);
+    return (severity << 30) | (customer ? 1u << 29 : 0u) | ((facility & 0xFFF) << 16) |
+           (code & 0xFFFF);
 }
 
 // The messages of one resource name in one language.
 class CMessageTable {
 public:
-    CMessageTable(DWORD nameIndex, WORD language) : m_nNameIndex(nameIndex), m_wLanguage(language) {}
+    CMessageTable(DWORD nameIndex, WORD language) : m_nNameIndex(nameIndex), m_wLanguage(language)
+    {
+    }
 
     DWORD NameIndex() const { return m_nNameIndex; }
     WORD Language() const { return m_wLanguage; }
@@ -56,10 +68,10 @@ private:
         DWORD dwOffset; // into m_strTexts
         DWORD dwLength;
     };
-    DWORD m_nNameIndex;            // position of the resource name in directory order
+    DWORD m_nNameIndex; // position of the resource name in directory order
     WORD m_wLanguage;
     std::vector<CEntry> m_arrEntries; // sorted by dwId after Finish
-    std::string m_strTexts;        // all texts, back to back
+    std::string m_strTexts;           // all texts, back to back
 };
 
 class CMessageModule {

@@ -1,6 +1,7 @@
 #include "platform/msgmodule/modulecache.h"
 
 #include <cerrno>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,12 +63,14 @@ bool HasMcExtension(const std::string& path)
 
 } // namespace
 
-std::shared_ptr<const CMessageModule> CMessageModuleCache::Load(const std::string& path, DWORD& dwError)
+std::shared_ptr<const CMessageModule> CMessageModuleCache::Load(const std::string& path,
+                                                                DWORD& dwError)
 {
     auto stampOf = [](const struct stat& st) {
         return CStamp{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
                       static_cast<std::uint64_t>(st.st_size),
-                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                          st.st_mtim.tv_nsec};
     };
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {

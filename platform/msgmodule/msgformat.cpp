@@ -35,7 +35,8 @@ DWORD AppendNumberInsert(std::string& out, std::string_view flags, char conversi
     auto print = [&](char* buffer, std::size_t size) {
         if (conversion == 'c')
             return std::snprintf(buffer, size, format.c_str(),
-                                 bNumber ? static_cast<int>(value) : static_cast<unsigned char>(*text));
+                                 bNumber ? static_cast<int>(value)
+                                         : static_cast<unsigned char>(*text));
         if (conversion == 'd' || conversion == 'i')
             return std::snprintf(buffer, size, format.c_str(), value);
         return std::snprintf(buffer, size, format.c_str(), static_cast<unsigned long long>(value));
@@ -58,7 +59,8 @@ DWORD AppendInsert(std::string& out, std::string_view fmt, const char* arg)
 {
     std::size_t i = 0;
     bool left = false, zero = false;
-    for (; i < fmt.size() && std::string_view("-+0 #").find(fmt[i]) != std::string_view::npos; ++i) {
+    for (; i < fmt.size() && std::string_view("-+0 #").find(fmt[i]) != std::string_view::npos;
+         ++i) {
         left = left || fmt[i] == '-';
         zero = zero || fmt[i] == '0';
     }
@@ -71,8 +73,8 @@ DWORD AppendInsert(std::string& out, std::string_view fmt, const char* arg)
     if (i < fmt.size() && fmt[i] == '.') {
         precision = 0;
         for (++i; i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9'; ++i)
-            precision = std::min<std::size_t>(precision * 10 + static_cast<std::size_t>(fmt[i] - '0'),
-                                              MAX_MESSAGE_LENGTH + 1);
+            precision = std::min<std::size_t>(
+                precision * 10 + static_cast<std::size_t>(fmt[i] - '0'), MAX_MESSAGE_LENGTH + 1);
     }
     const std::string_view flags = fmt.substr(0, i);
     std::string_view rest = fmt.substr(i);
@@ -126,8 +128,8 @@ std::string Wrap(const std::string& text, std::size_t width)
 
 } // namespace
 
-DWORD ExpandMessageTemplate(std::string_view tmpl, DWORD dwFlags, std::span<const char* const> inserts,
-                            std::string& out)
+DWORD ExpandMessageTemplate(std::string_view tmpl, DWORD dwFlags,
+                            std::span<const char* const> inserts, std::string& out)
 {
     const bool ignoreInserts = (dwFlags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0;
     const DWORD width = dwFlags & FORMAT_MESSAGE_MAX_WIDTH_MASK;

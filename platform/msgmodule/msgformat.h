@@ -26,5 +26,5 @@ constexpr std::size_t MAX_MESSAGE_LENGTH = 128 * 1024;
 // end, an unclosed or unsupported !format!) or ERROR_MORE_DATA (longer than
 // MAX_MESSAGE_LENGTH). dwFlags: FORMAT_MESSAGE_IGNORE_INSERTS and the width
 // mask; other bits are ignored. A null string prints "(null)".
-DWORD ExpandMessageTemplate(std::string_view tmpl, DWORD dwFlags, std::span<const char* const> inserts,
-                            std::string& out);
+DWORD ExpandMessageTemplate(std::string_view tmpl, DWORD dwFlags,
+                            std::span<const char* const> inserts, std::string& out);

@@ -73,7 +73,8 @@ DWORD Format(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLan
     if (fromModule && lpSource != nullptr) {
         // Held for the whole call, so a FreeLibrary meanwhile cannot pull the
         // text away.
-        std::shared_ptr<const CMessageModule> module = ModuleOf(static_cast<HMODULE>(const_cast<void*>(lpSource)));
+        std::shared_ptr<const CMessageModule> module =
+            ModuleOf(static_cast<HMODULE>(const_cast<void*>(lpSource)));
         if (module == nullptr)
             return ERROR_INVALID_HANDLE;
         std::string_view tmpl;
@@ -95,8 +96,8 @@ DWORD Format(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLan
 
 HMODULE LoadLibraryExA(const char* lpFileName, void* hFile, DWORD dwFlags)
 {
-    constexpr DWORD dataFlags =
-        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE;
+    constexpr DWORD dataFlags = LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE |
+                                LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE;
     if (lpFileName == nullptr || hFile != nullptr || (dwFlags & dataFlags) == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -132,8 +133,9 @@ BOOL FreeLibrary(HMODULE hModule)
     return TRUE;
 }
 
-DWORD FormatMessageString(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLanguageId,
-                          std::string& text, std::span<const char* const> arguments)
+DWORD FormatMessageString(DWORD dwFlags, const void* lpSource, DWORD dwMessageId,
+                          DWORD dwLanguageId, std::string& text,
+                          std::span<const char* const> arguments)
 {
     text.clear();
     DWORD error = Format(dwFlags, lpSource, dwMessageId, dwLanguageId, arguments, text);
@@ -147,8 +149,8 @@ DWORD FormatMessageString(DWORD dwFlags, const void* lpSource, DWORD dwMessageId
     return static_cast<DWORD>(text.size());
 }
 
-DWORD FormatMessageA(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLanguageId, char* lpBuffer,
-                     DWORD nSize, std::span<const char* const> arguments)
+DWORD FormatMessageA(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                     char* lpBuffer, DWORD nSize, std::span<const char* const> arguments)
 {
     if (lpBuffer == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -158,11 +160,13 @@ DWORD FormatMessageA(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWO
     if (allocate)
         *reinterpret_cast<char**>(lpBuffer) = nullptr;
     std::string text;
-    DWORD length = FormatMessageString(dwFlags, lpSource, dwMessageId, dwLanguageId, text, arguments);
+    DWORD length =
+        FormatMessageString(dwFlags, lpSource, dwMessageId, dwLanguageId, text, arguments);
     if (length == 0)
         return 0;
     if (allocate) {
-        std::size_t size = std::max<std::size_t>(text.size() + 1, std::min<std::size_t>(nSize, MAX_MESSAGE_LENGTH));
+        std::size_t size = std::max<std::size_t>(text.size() + 1,
+                                                 std::min<std::size_t>(nSize, MAX_MESSAGE_LENGTH));
         char* buffer = static_cast<char*>(std::calloc(size, 1));
         if (buffer == nullptr) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);

@@ -59,14 +59,15 @@ BOOL FreeLibrary(HMODULE hModule);
 // the text and its terminator do not fit). Returns the characters stored
 // without the terminator, or 0 on failure; an empty message also returns 0,
 // with ERROR_NO_WORK_DONE (and no buffer).
-DWORD FormatMessageA(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLanguageId, char* lpBuffer,
-                     DWORD nSize, std::span<const char* const> arguments = {});
+DWORD FormatMessageA(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                     char* lpBuffer, DWORD nSize, std::span<const char* const> arguments = {});
 
 // The same into a string (FORMAT_MESSAGE_ALLOCATE_BUFFER and the buffer
 // size play no part): the length of text, or 0 with the last error set as
 // above, text then being empty.
-DWORD FormatMessageString(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLanguageId,
-                          std::string& text, std::span<const char* const> arguments = {});
+DWORD FormatMessageString(DWORD dwFlags, const void* lpSource, DWORD dwMessageId,
+                          DWORD dwLanguageId, std::string& text,
+                          std::span<const char* const> arguments = {});
 
 // Releases a buffer that FormatMessageA allocated; returns null.
 void* LocalFree(void* hMem);

@@ -11,12 +11,19 @@ using U64 = std::uint64_t;
 struct CImage {
     std::string_view bytes;
 
-    bool Has(U64 offset, U64 length) const { return offset <= bytes.size() && length <= bytes.size() - offset; }
+    bool Has(U64 offset, U64 length) const
+    {
+        return offset <= bytes.size() && length <= bytes.size() - offset;
+    }
     WORD Word(U64 offset) const
     {
-        return static_cast<WORD>(static_cast<BYTE>(bytes[offset]) | static_cast<BYTE>(bytes[offset + 1]) << 8);
+        return static_cast<WORD>(static_cast<BYTE>(bytes[offset]) |
+                                 static_cast<BYTE>(bytes[offset + 1]) << 8);
     }
-    DWORD Dword(U64 offset) const { return Word(offset) | static_cast<DWORD>(Word(offset + 2)) << 16; }
+    DWORD Dword(U64 offset) const
+    {
+        return Word(offset) | static_cast<DWORD>(Word(offset + 2)) << 16;
+    }
 };
 
 struct CSection {
@@ -28,7 +35,8 @@ struct CSection {
 
 // The file range [offset, end) that holds length bytes at rva, all within the
 // raw data of one section and within the file; false otherwise.
-bool MapRva(const CImage& img, const std::vector<CSection>& sections, U64 rva, U64 length, U64& offset, U64& end)
+bool MapRva(const CImage& img, const std::vector<CSection>& sections, U64 rva, U64 length,
+            U64& offset, U64& end)
 {
     for (const CSection& s : sections) {
         if (rva < s.virtualAddress || rva - s.virtualAddress >= s.virtualSpan)
@@ -110,8 +118,8 @@ DWORD FindPeResources(std::string_view image, WORD wType, std::vector<CPeResourc
     for (U64 i = 0; i < sectionCount; ++i) {
         U64 at = sectionTable + i * 40;
         U64 virtualSize = img.Dword(at + 8), rawSize = img.Dword(at + 16);
-        sections.push_back({img.Dword(at + 12), virtualSize > rawSize ? virtualSize : rawSize, rawSize,
-                            img.Dword(at + 20)});
+        sections.push_back({img.Dword(at + 12), virtualSize > rawSize ? virtualSize : rawSize,
+                            rawSize, img.Dword(at + 20)});
     }
     // No resource data directory, or an empty one: an image without resources.
     if (optSize < countField + 4 || img.Dword(opt + countField) <= 2 || optSize < dirs + 24)

@@ -20,8 +20,7 @@ std::string g_strRootOverride; // guarded by g_rootMutex
 
 bool EqualNoCase(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::toupper(static_cast<unsigned char>(x)) ==
                       std::toupper(static_cast<unsigned char>(y));
            });
@@ -36,13 +35,13 @@ std::string Upper(std::string text)
 
 bool IsDirectory(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool Exists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -290,8 +289,9 @@ std::optional<std::string> MapComputerPath(const char* server, const std::string
         auto folder = GetComputerFolder(server, ERROR_BAD_NETPATH);
         if (!folder)
             return std::nullopt;
-        std::string share = std::string(1, static_cast<char>(std::toupper(
-                                                static_cast<unsigned char>(path[0])))) + "$";
+        std::string share =
+            std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])))) +
+            "$";
         if (auto found = FindNoCase(*folder, share, true))
             share = *found;
         return AppendComponents(*folder + "/" + share, SplitPath(path.substr(2)), 0);
@@ -308,7 +308,8 @@ DWORD EnumNetworkLevel(DWORD scope, const CNetResource* container, std::vector<C
 {
     out.clear();
     std::string root = GetNetworkRoot();
-    auto resource = [&](DWORD dwDisplayType, DWORD dwUsage, std::string name, std::string provider) {
+    auto resource = [&](DWORD dwDisplayType, DWORD dwUsage, std::string name,
+                        std::string provider) {
         CNetResource res;
         res.m_dwScope = scope;
         res.m_dwDisplayType = dwDisplayType;
@@ -319,8 +320,8 @@ DWORD EnumNetworkLevel(DWORD scope, const CNetResource* container, std::vector<C
     };
     auto computersOf = [&](const std::string& domain) {
         for (const std::string& name : ListFolder(root + "/" + domain, true))
-            out.push_back(resource(RESOURCEDISPLAYTYPE_SERVER, RESOURCEUSAGE_CONNECTABLE, "\\\\" + name,
-                                   QUORVIL_NETWORK_NAME));
+            out.push_back(resource(RESOURCEDISPLAYTYPE_SERVER, RESOURCEUSAGE_CONNECTABLE,
+                                   "\\\\" + name, QUORVIL_NETWORK_NAME));
     };
     const CNetResource entire =
         resource(RESOURCEDISPLAYTYPE_ROOT, RESOURCEUSAGE_CONTAINER, "Entire Network", "");
@@ -337,8 +338,8 @@ DWORD EnumNetworkLevel(DWORD scope, const CNetResource* container, std::vector<C
     }
     switch (container->m_dwDisplayType) {
     case RESOURCEDISPLAYTYPE_ROOT:
-        out.push_back(resource(RESOURCEDISPLAYTYPE_NETWORK, RESOURCEUSAGE_CONTAINER, QUORVIL_NETWORK_NAME,
-                               QUORVIL_NETWORK_NAME));
+        out.push_back(resource(RESOURCEDISPLAYTYPE_NETWORK, RESOURCEUSAGE_CONTAINER,
+                               QUORVIL_NETWORK_NAME, QUORVIL_NETWORK_NAME));
         return ERROR_SUCCESS;
     case RESOURCEDISPLAYTYPE_NETWORK:
         for (const std::string& domain : ListFolder(root, true))

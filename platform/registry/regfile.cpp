@@ -111,7 +111,8 @@ std::string Utf16LeToUtf8(std::string_view bytes)
     };
     for (std::size_t i = 0; i < units; ++i) {
         std::uint32_t u = unit(i);
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) < 0xE000) {
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) < 0xE000) {
             AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
             ++i;
         } else if (u >= 0xDC80 && u <= 0xDCFF) {
@@ -132,7 +133,10 @@ bool IsStringType(DWORD type)
 
 // ---- Small text helpers ----
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view TrimLeft(std::string_view s)
 {
@@ -189,7 +193,8 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix)
 
 class CRegFileParser {
 public:
-    CRegFileParser(std::string_view text, std::string_view rootName, CRegKey& root, CRegFileError& error)
+    CRegFileParser(std::string_view text, std::string_view rootName, CRegKey& root,
+                   CRegFileError& error)
         : m_text(text), m_rootName(rootName), m_root(root), m_error(error)
     {
     }
@@ -237,7 +242,10 @@ private:
         line = m_text.substr(m_pos, end - m_pos);
         m_pos = end;
         if (m_pos < m_text.size())
-            m_pos += (m_text[m_pos] == '\r' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '\n') ? 2 : 1;
+            m_pos +=
+                (m_text[m_pos] == '\r' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '\n')
+                    ? 2
+                    : 1;
         ++m_nLine;
         return true;
     }
@@ -265,7 +273,8 @@ private:
         std::size_t sep = path.find('\\');
         if (!RegNamesEqual(path.substr(0, sep), m_rootName))
             return Fail("the key is not below " + std::string(m_rootName));
-        std::string_view sub = sep == std::string_view::npos ? std::string_view{} : path.substr(sep + 1);
+        std::string_view sub =
+            sep == std::string_view::npos ? std::string_view{} : path.substr(sep + 1);
         if (remove) {
             if (sub.find_first_not_of('\\') == std::string_view::npos)
                 m_root.Clear();
@@ -291,10 +300,20 @@ private:
             if (c == '\\' && i + 1 < s.size()) {
                 char next = s[++i];
                 switch (next) {
-                case '\\': case '"': text.push_back(next); break;
-                case 'n': text.push_back('\n'); break;
-                case 'r': text.push_back('\r'); break;
-                default: text.push_back('\\'); text.push_back(next); break;
+                case '\\':
+                case '"':
+                    text.push_back(next);
+                    break;
+                case 'n':
+                    text.push_back('\n');
+                    break;
+                case 'r':
+                    text.push_back('\r');
+                    break;
+                default:
+                    text.push_back('\\');
+                    text.push_back(next);
+                    break;
                 }
                 continue;
             }
@@ -425,11 +444,20 @@ std::string Escaped(std::string_view text)
     out.reserve(text.size() + 2);
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out.push_back(c);
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out.push_back(c);
         }
     }
     return out;
@@ -513,7 +541,8 @@ std::string CRegFileError::Describe() const
     return m_nLine > 0 ? "line " + std::to_string(m_nLine) + ": " + m_strText : m_strText;
 }
 
-bool ParseRegFile(std::string_view bytes, std::string_view rootName, CRegKey& root, CRegFileError& error)
+bool ParseRegFile(std::string_view bytes, std::string_view rootName, CRegKey& root,
+                  CRegFileError& error)
 {
     std::string decoded;
     std::string_view text = bytes;

@@ -53,7 +53,8 @@ struct CRegFileError {
 // "HKEY_CURRENT_USER"). On success root is replaced by the file's tree below
 // that root. A damaged file leaves root unchanged, fills error (ERROR_BADDB,
 // the line and what is wrong), sets the last error and returns false.
-bool ParseRegFile(std::string_view bytes, std::string_view rootName, CRegKey& root, CRegFileError& error);
+bool ParseRegFile(std::string_view bytes, std::string_view rootName, CRegKey& root,
+                  CRegFileError& error);
 
 // The file text of the tree root below rootName, in the form described above.
 std::string FormatRegFile(const CRegKey& root, std::string_view rootName);

@@ -12,11 +12,15 @@
 
 namespace {
 
-long long Nanoseconds(const timespec& ts) { return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec; }
+long long Nanoseconds(const timespec& ts)
+{
+    return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
+}
 
 } // namespace
 
-CRegHive::CRegHive(std::string path, std::string rootName, DamagePolicy policy, DamageHandler onDamage)
+CRegHive::CRegHive(std::string path, std::string rootName, DamagePolicy policy,
+                   DamageHandler onDamage)
     : m_strPath(std::move(path)), m_strRootName(std::move(rootName)), m_policy(policy),
       m_onDamage(std::move(onDamage))
 {
@@ -39,7 +43,7 @@ CRegHive::CFileStamp CRegHive::StampOf(const struct stat* st, int err)
 
 CRegHive::CFileStamp CRegHive::StatPath(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return StampOf(nullptr, errno);
     return StampOf(&st, 0);
@@ -60,7 +64,7 @@ CRegHive::CFileState CRegHive::ReadFile(const std::string& path)
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return fail(errno);
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0) {
         int err = errno;
         ::close(fd);
@@ -157,7 +161,8 @@ bool CRegHive::UpdateLocked(const Change& change, CRegFileError& error, bool& re
         return false;
     };
     if (!EnsureDirectory(DirectoryOf(m_strPath)))
-        return fail(GetLastError(), "cannot create the folder: " + GetSystemErrorText(GetLastError()));
+        return fail(GetLastError(),
+                    "cannot create the folder: " + GetSystemErrorText(GetLastError()));
     CFileLock fileLock(m_strPath + ".lock", CFileLock::Mode::Exclusive);
     if (!fileLock.IsLocked())
         return fail(GetLastError(), "cannot lock the file: " + GetSystemErrorText(GetLastError()));

@@ -26,8 +26,7 @@ int CompareNames(std::string_view a, std::string_view b)
 
 // Calls fn for each non-empty component of a '\'-separated path; stops and
 // returns false as soon as fn does.
-template <typename Fn>
-bool ForEachComponent(std::string_view path, Fn fn)
+template <typename Fn> bool ForEachComponent(std::string_view path, Fn fn)
 {
     while (!path.empty()) {
         std::size_t sep = path.find('\\');
@@ -54,11 +53,16 @@ std::string LittleEndian(QWORD value, int bytes)
 const char* GetRootKeyName(HKEY root)
 {
     switch (root) {
-    case HKEY_CLASSES_ROOT: return "HKEY_CLASSES_ROOT";
-    case HKEY_CURRENT_USER: return "HKEY_CURRENT_USER";
-    case HKEY_LOCAL_MACHINE: return "HKEY_LOCAL_MACHINE";
-    case HKEY_USERS: return "HKEY_USERS";
-    case HKEY_CURRENT_CONFIG: return "HKEY_CURRENT_CONFIG";
+    case HKEY_CLASSES_ROOT:
+        return "HKEY_CLASSES_ROOT";
+    case HKEY_CURRENT_USER:
+        return "HKEY_CURRENT_USER";
+    case HKEY_LOCAL_MACHINE:
+        return "HKEY_LOCAL_MACHINE";
+    case HKEY_USERS:
+        return "HKEY_USERS";
+    case HKEY_CURRENT_CONFIG:
+        return "HKEY_CURRENT_CONFIG";
     }
     return nullptr;
 }
@@ -75,8 +79,14 @@ std::string RegStringData(std::string_view text)
     return data;
 }
 
-std::string RegDwordData(DWORD value) { return LittleEndian(value, 4); }
-std::string RegQwordData(QWORD value) { return LittleEndian(value, 8); }
+std::string RegDwordData(DWORD value)
+{
+    return LittleEndian(value, 4);
+}
+std::string RegQwordData(QWORD value)
+{
+    return LittleEndian(value, 8);
+}
 
 std::string RegMultiStringData(const std::vector<std::string>& strings)
 {
@@ -193,7 +203,8 @@ CRegKey* CRegKey::CreateKey(std::string_view path)
         std::size_t i = key->LowerBound(part);
         if (i == key->m_subKeys.size() || !RegNamesEqual(key->m_subKeys[i]->m_strName, part)) {
             auto created = std::make_unique<CRegKey>(std::string(part));
-            key->m_subKeys.insert(key->m_subKeys.begin() + static_cast<std::ptrdiff_t>(i), std::move(created));
+            key->m_subKeys.insert(key->m_subKeys.begin() + static_cast<std::ptrdiff_t>(i),
+                                  std::move(created));
         }
         key = key->m_subKeys[i].get();
         return true;
@@ -213,7 +224,8 @@ bool CRegKey::DeleteKey(std::string_view path)
         parent = parent->FindSubKey(parts[i]);
     if (parent && !parts.empty()) {
         std::size_t i = parent->LowerBound(parts.back());
-        if (i < parent->m_subKeys.size() && RegNamesEqual(parent->m_subKeys[i]->m_strName, parts.back())) {
+        if (i < parent->m_subKeys.size() &&
+            RegNamesEqual(parent->m_subKeys[i]->m_strName, parts.back())) {
             parent->m_subKeys.erase(parent->m_subKeys.begin() + static_cast<std::ptrdiff_t>(i));
             return true;
         }

@@ -113,7 +113,10 @@ public:
     {
         SetValue(name, type, RegStringData(text));
     }
-    void SetDword(std::string_view name, DWORD value) { SetValue(name, REG_DWORD, RegDwordData(value)); }
+    void SetDword(std::string_view name, DWORD value)
+    {
+        SetValue(name, REG_DWORD, RegDwordData(value));
+    }
     // False (ERROR_FILE_NOT_FOUND) when there is no such value.
     bool DeleteValue(std::string_view name);
     // Removes every value and subkey.

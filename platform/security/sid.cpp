@@ -131,7 +131,8 @@ std::string SidToString(const void* sid, std::size_t size)
     std::string text = "S-1-";
     if (parts.authority >> 32) {
         char hex[32];
-        std::snprintf(hex, sizeof hex, "0x%012llX", static_cast<unsigned long long>(parts.authority));
+        std::snprintf(hex, sizeof hex, "0x%012llX",
+                      static_cast<unsigned long long>(parts.authority));
         text += hex;
     } else {
         text += std::to_string(parts.authority);
@@ -183,8 +184,14 @@ bool StringToSid(std::string_view text, std::vector<BYTE>& sid)
     return true;
 }
 
-std::vector<BYTE> UnixUserSid(uid_t uid) { return Encode(22, {1, static_cast<DWORD>(uid)}); }
-std::vector<BYTE> UnixGroupSid(gid_t gid) { return Encode(22, {2, static_cast<DWORD>(gid)}); }
+std::vector<BYTE> UnixUserSid(uid_t uid)
+{
+    return Encode(22, {1, static_cast<DWORD>(uid)});
+}
+std::vector<BYTE> UnixGroupSid(gid_t gid)
+{
+    return Encode(22, {2, static_cast<DWORD>(gid)});
+}
 
 bool LookupSidAccount(const void* sid, std::size_t size, std::string& name, std::string& domain,
                       SID_NAME_USE& use)
@@ -212,11 +219,28 @@ bool LookupSidAccount(const void* sid, std::size_t size, std::string& name, std:
     // Accounts of a machine or domain (S-1-5-21-a-b-c-RID) that every system has.
     if (parts.authority == 5 && subs.size() == 5 && subs[0] == 21) {
         switch (subs[4]) {
-        case 500: name = "Administrator"; domain = GetLocalComputerName(); use = SidTypeUser; return true;
-        case 501: name = "Guest"; domain = GetLocalComputerName(); use = SidTypeUser; return true;
-        case 512: name = "Domain Admins"; domain = GetLocalDomainName(); use = SidTypeGroup; return true;
-        case 513: name = "Domain Users"; domain = GetLocalDomainName(); use = SidTypeGroup; return true;
-        default: break;
+        case 500:
+            name = "Administrator";
+            domain = GetLocalComputerName();
+            use = SidTypeUser;
+            return true;
+        case 501:
+            name = "Guest";
+            domain = GetLocalComputerName();
+            use = SidTypeUser;
+            return true;
+        case 512:
+            name = "Domain Admins";
+            domain = GetLocalDomainName();
+            use = SidTypeGroup;
+            return true;
+        case 513:
+            name = "Domain Users";
+            domain = GetLocalDomainName();
+            use = SidTypeGroup;
+            return true;
+        default:
+            break;
         }
     }
     SetLastError(ERROR_NONE_MAPPED);

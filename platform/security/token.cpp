@@ -79,8 +79,8 @@ struct CConversationData {
 int Converse(int count, const pam_message** messages, pam_response** responses, void* appdata)
 {
     auto* data = static_cast<CConversationData*>(appdata);
-    auto* replies = static_cast<pam_response*>(std::calloc(static_cast<std::size_t>(count),
-                                                            sizeof(pam_response)));
+    auto* replies = static_cast<pam_response*>(
+        std::calloc(static_cast<std::size_t>(count), sizeof(pam_response)));
     if (!replies)
         return PAM_BUF_ERR;
     for (int i = 0; i < count; ++i) {
@@ -106,13 +106,19 @@ void NoFailDelay(int, unsigned, void*) {}
 DWORD PamError(int status)
 {
     switch (status) {
-    case PAM_ACCT_EXPIRED: return ERROR_ACCOUNT_EXPIRED;
+    case PAM_ACCT_EXPIRED:
+        return ERROR_ACCOUNT_EXPIRED;
     case PAM_NEW_AUTHTOK_REQD:
-    case PAM_AUTHTOK_EXPIRED: return ERROR_PASSWORD_EXPIRED;
-    case PAM_PERM_DENIED: return ERROR_ACCOUNT_DISABLED;
-    case PAM_MAXTRIES: return ERROR_ACCOUNT_LOCKED_OUT;
-    case PAM_AUTHINFO_UNAVAIL: return ERROR_NO_LOGON_SERVERS;
-    default: return ERROR_LOGON_FAILURE;
+    case PAM_AUTHTOK_EXPIRED:
+        return ERROR_PASSWORD_EXPIRED;
+    case PAM_PERM_DENIED:
+        return ERROR_ACCOUNT_DISABLED;
+    case PAM_MAXTRIES:
+        return ERROR_ACCOUNT_LOCKED_OUT;
+    case PAM_AUTHINFO_UNAVAIL:
+        return ERROR_NO_LOGON_SERVERS;
+    default:
+        return ERROR_LOGON_FAILURE;
     }
 }
 
@@ -167,7 +173,10 @@ struct CPrivilege {
     DWORD luid;
     std::uint64_t caps;
 };
-constexpr std::uint64_t Cap(int cap) { return std::uint64_t{1} << cap; }
+constexpr std::uint64_t Cap(int cap)
+{
+    return std::uint64_t{1} << cap;
+}
 const CPrivilege g_privileges[] = {
     {"SeTcbPrivilege", 7, Cap(CAP_SETUID) | Cap(CAP_SETGID)},
     {"SeSecurityPrivilege", 8, Cap(CAP_DAC_READ_SEARCH)},
@@ -179,7 +188,10 @@ bool GetCaps(__user_cap_data_struct (&data)[2])
     return ::syscall(SYS_capget, &header, data) == 0;
 }
 
-std::uint64_t Join(DWORD low, DWORD high) { return std::uint64_t{high} << 32 | low; }
+std::uint64_t Join(DWORD low, DWORD high)
+{
+    return std::uint64_t{high} << 32 | low;
+}
 
 } // namespace
 
@@ -258,7 +270,8 @@ BOOL RevertToSelf()
         return TRUE;
     bool ok = SetThreadFsIds(::geteuid(), ::getegid());
     ok = (SameGroups(CurrentGroups(), g_threadIdentity.m_savedGroups) ||
-          SetThreadGroups(g_threadIdentity.m_savedGroups)) && ok;
+          SetThreadGroups(g_threadIdentity.m_savedGroups)) &&
+         ok;
     g_threadIdentity.m_bImpersonating = false;
     if (!ok) {
         SetLastErrorFromErrno();

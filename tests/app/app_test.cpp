@@ -8,13 +8,13 @@
 #include "app/commandline.h"
 #include "app/launchers.h"
 #include "app/recentfiles.h"
-#include "settings/appsettings.h"
 #include "app/startup.h"
 #include "app/version.h"
 #include "common/brancmn.h"
 #include "core/frontend.h"
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
+#include "settings/appsettings.h"
 
 namespace {
 
@@ -23,7 +23,8 @@ class App : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strRoot = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strRoot =
+            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ::setenv("XDG_CONFIG_HOME", (m_strRoot + "/config").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (m_strRoot + "/state").c_str(), 1);
         ResetRegistryHives();
@@ -63,7 +64,7 @@ TEST(CommandLine, SwitchesFilesAndErrors)
 {
     struct Case {
         std::vector<std::string> args;
-        std::string error;   // empty: parses
+        std::string error; // empty: parses
         std::string file;
         BOOL bHide;
         BOOL bScript;
@@ -84,8 +85,19 @@ TEST(CommandLine, SwitchesFilesAndErrors)
         // warning and the rest of the line still counts.
         {{"/H"}, "", "", 0, 0, "", "ignoring unknown option '/H'"},
         {{"-x", "w.qvw", "/h"}, "", "w.qvw", 1, 0, "", "ignoring unknown option '-x'"},
-        {{"--frobnicate", "/s:r.qvs"}, "", "", 0, 1, "r.qvs", "ignoring unknown option '--frobnicate'"},
-        {{"a.qvw", "b.qvw"}, "more than one workspace file: 'a.qvw' and 'b.qvw'", "a.qvw", 0, 0, ""},
+        {{"--frobnicate", "/s:r.qvs"},
+         "",
+         "",
+         0,
+         1,
+         "r.qvs",
+         "ignoring unknown option '--frobnicate'"},
+        {{"a.qvw", "b.qvw"},
+         "more than one workspace file: 'a.qvw' and 'b.qvw'",
+         "a.qvw",
+         0,
+         0,
+         ""},
     };
     for (const Case& c : cases) {
         CQuorvilCommandLineInfo info;
@@ -144,7 +156,8 @@ TEST(AuditBackup, NameEndsAtTheFirstDotOfThePath)
 TEST_F(App, RecentFilesKeepFourNewestFirstInTheSettings)
 {
     CRecentFileList list;
-    for (const char* name : {"/w/a.qvw", "/w/b.qvw", "/w/c.qvw", "/w/a.qvw", "/w/d.qvw", "/w/e.qvw"})
+    for (const char* name :
+         {"/w/a.qvw", "/w/b.qvw", "/w/c.qvw", "/w/a.qvw", "/w/d.qvw", "/w/e.qvw"})
         list.Add(name);
     list.WriteList();
     EXPECT_EQ(AppSettings::GetProfileString("Recent File List", "File1"), "/w/e.qvw");
@@ -185,7 +198,8 @@ TEST_F(App, ExtendedAuditBacksUpAndStampsBothAuditFiles)
         EXPECT_EQ(audit.find("old"), std::string::npos) << file;
         EXPECT_NE(audit.find(" Quorvil starting ****************\n"), std::string::npos) << audit;
     }
-    EXPECT_NE(SystemLog().find("Extended auditing is ENABLED! Check for " + text + " and " + events + " files\n"),
+    EXPECT_NE(SystemLog().find("Extended auditing is ENABLED! Check for " + text + " and " +
+                               events + " files\n"),
               std::string::npos)
         << SystemLog();
     AppSettings::SetExtendedAudit(0);
@@ -198,8 +212,9 @@ TEST_F(App, LaunchersStartTheirProgramOrReportWhyNot)
     EXPECT_FALSE(LaunchCommandBox("x"));
     EXPECT_FALSE(LaunchCommandBox("\\\\SRV\\C$"));
     SetFrontEnd(nullptr);
-    EXPECT_EQ(frontEnd.m_texts, (std::vector<std::string>{"The path you specified is not in a recognised format.",
-                                                           "UNC paths are not allowed for command boxes!"}));
+    EXPECT_EQ(frontEnd.m_texts,
+              (std::vector<std::string>{"The path you specified is not in a recognised format.",
+                                        "UNC paths are not allowed for command boxes!"}));
 
     // The editor gets the path as its last word.
     const std::string opened = m_strRoot + "/opened.txt";

@@ -1,5 +1,3 @@
-#include "app/display.h"
-
 #include <cstdlib>
 #include <string>
 
@@ -9,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "app/display.h"
 #include "isolated_env.h"
 
 namespace {
@@ -88,6 +87,7 @@ TEST(Display, ANamedDisplayCountsOnlyWhenItAnswers)
         EXPECT_TRUE(CanOpenDisplay(&reason)) << "a Wayland display that answers wins";
     }
     EXPECT_FALSE(CanOpenDisplay(&reason)) << "the Wayland server has gone";
-    EXPECT_EQ(reason, "the Wayland display \"" + socket + "\" does not answer and the display \":4711\" does not answer");
+    EXPECT_EQ(reason, "the Wayland display \"" + socket +
+                          "\" does not answer and the display \":4711\" does not answer");
     SetDisplays(nullptr, nullptr);
 }

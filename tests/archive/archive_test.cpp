@@ -13,12 +13,23 @@ namespace {
 // Little-endian byte strings built by hand.
 struct CBytes {
     std::string s;
-    CBytes& b(BYTE v) { s.push_back(static_cast<char>(v)); return *this; }
+    CBytes& b(BYTE v)
+    {
+        s.push_back(static_cast<char>(v));
+        return *this;
+    }
     CBytes& w(WORD v) { return b(v & 0xFF).b(v >> 8); }
     CBytes& d(DWORD v) { return w(v & 0xFFFF).w(v >> 16); }
-    CBytes& raw(std::string_view v) { s += v; return *this; }
+    CBytes& raw(std::string_view v)
+    {
+        s += v;
+        return *this;
+    }
     CBytes& str(std::string_view v) { return b(static_cast<BYTE>(v.size())).raw(v); }
-    CBytes& newClass(std::string_view name, WORD schema) { return w(0xFFFF).w(schema).w(static_cast<WORD>(name.size())).raw(name); }
+    CBytes& newClass(std::string_view name, WORD schema)
+    {
+        return w(0xFFFF).w(schema).w(static_cast<WORD>(name.size())).raw(name);
+    }
 };
 
 class ArchiveTest : public testing::Test {
@@ -116,11 +127,11 @@ TEST_F(ArchiveTest, CountEncodings)
 TEST_F(ArchiveTest, NumbersAndTimesAreLittleEndian)
 {
     std::string bytes = Store([](CArchive& ar) {
-        ar << BYTE{1} << WORD{0x0203} << DWORD{0x04050607} << LONG{-2} << CTime(0x01020304)
-           << 1.0;
+        ar << BYTE{1} << WORD{0x0203} << DWORD{0x04050607} << LONG{-2} << CTime(0x01020304) << 1.0;
     });
-    EXPECT_EQ(bytes, CBytes().b(1).w(0x0203).d(0x04050607).d(0xFFFFFFFE).d(0x01020304)
-                         .d(0).d(0x3FF00000).s);
+    EXPECT_EQ(
+        bytes,
+        CBytes().b(1).w(0x0203).d(0x04050607).d(0xFFFFFFFE).d(0x01020304).d(0).d(0x3FF00000).s);
 }
 
 TEST_F(ArchiveTest, ClassesAreWrittenOnceAndIndexedWithObjects)
@@ -132,19 +143,31 @@ TEST_F(ArchiveTest, ClassesAreWrittenOnceAndIndexedWithObjects)
     std::string bytes = StoreObjectToBytes(g.get());
 
     auto leafBody = [](CBytes& out, LONG value, const char* name) {
-        out.d(1).d(static_cast<DWORD>(value)).str(name).d(1000000000) // CTestItem record
-            .d(1).w(2).str("a").str("").w(1).d(7);                    // CTestLeaf record
+        out.d(1)
+            .d(static_cast<DWORD>(value))
+            .str(name)
+            .d(1000000000) // CTestItem record
+            .d(1)
+            .w(2)
+            .str("a")
+            .str("")
+            .w(1)
+            .d(7); // CTestLeaf record
     };
     CBytes expected;
-    expected.newClass("CTestGroup", 1)                 // class 1, object 2
-        .d(1).str("g").d(2)
-        .newClass("CTestLeaf", 1)                      // class 3, object 4
-        .newClass("CTestItem", 2);                     // base class reference: class 5
+    expected
+        .newClass("CTestGroup", 1) // class 1, object 2
+        .d(1)
+        .str("g")
+        .d(2)
+        .newClass("CTestLeaf", 1)  // class 3, object 4
+        .newClass("CTestItem", 2); // base class reference: class 5
     leafBody(expected, 1, "a");
-    expected.w(0x8003)                                 // second leaf: class tag, object 6
-        .w(0x8005);                                    // base class reference by tag
+    expected
+        .w(0x8003)  // second leaf: class tag, object 6
+        .w(0x8005); // base class reference by tag
     leafBody(expected, 2, "b");
-    expected.w(0).w(0);                                // no child, no other object
+    expected.w(0).w(0); // no child, no other object
     EXPECT_EQ(bytes, expected.s);
 
     auto back = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CTestGroup));
@@ -216,28 +239,59 @@ TEST_F(ArchiveTest, DamagedStreamsFailCleanly)
     } cases[] = {
         {"empty stream", "", nullptr, CArchiveException::endOfFile},
         {"half a tag", "\xFF", nullptr, CArchiveException::endOfFile},
-        {"unknown class", CBytes().newClass("CNoSuchClass", 1).s, nullptr, CArchiveException::badClass},
-        {"class name too long", CBytes().newClass(std::string(64, 'C'), 1).s, nullptr, CArchiveException::badClass},
+        {"unknown class", CBytes().newClass("CNoSuchClass", 1).s, nullptr,
+         CArchiveException::badClass},
+        {"class name too long", CBytes().newClass(std::string(64, 'C'), 1).s, nullptr,
+         CArchiveException::badClass},
         {"empty class name", CBytes().newClass("", 1).s, nullptr, CArchiveException::badClass},
-        {"class name past the end", CBytes().w(0xFFFF).w(1).w(20).raw("CTest").s, nullptr, CArchiveException::endOfFile},
-        {"class not serializable", CBytes().newClass("CObject", 0xFFFF).s, nullptr, CArchiveException::badClass},
-        {"fixed schema mismatch", CBytes().newClass("CTestFixed", 4).w(1).b(2).d(0).d(0).s, nullptr, CArchiveException::badSchema},
+        {"class name past the end", CBytes().w(0xFFFF).w(1).w(20).raw("CTest").s, nullptr,
+         CArchiveException::endOfFile},
+        {"class not serializable", CBytes().newClass("CObject", 0xFFFF).s, nullptr,
+         CArchiveException::badClass},
+        {"fixed schema mismatch", CBytes().newClass("CTestFixed", 4).w(1).b(2).d(0).d(0).s, nullptr,
+         CArchiveException::badSchema},
         {"class tag never seen", CBytes().w(0x8001).s, nullptr, CArchiveException::badIndex},
         {"class index zero", CBytes().w(0x8000).s, nullptr, CArchiveException::badIndex},
-        {"big class tag never seen", CBytes().w(0x7FFF).d(0x80000005).s, nullptr, CArchiveException::badIndex},
+        {"big class tag never seen", CBytes().w(0x7FFF).d(0x80000005).s, nullptr,
+         CArchiveException::badIndex},
         {"object reference never seen", CBytes().w(3).s, nullptr, CArchiveException::badIndex},
-        {"big object reference never seen", CBytes().w(0x7FFF).d(70000).s, nullptr, CArchiveException::badIndex},
-        {"typed read meets another class", CBytes().newClass("CTestFixed", 3).w(1).b(2).d(0).d(0).s, RUNTIME_CLASS(CTestItem), CArchiveException::badClass},
-        {"item list holds a group", CBytes().raw(group).d(1).str("").d(1).raw(group).s, nullptr, CArchiveException::badClass},
-        {"object where a base class is expected", CBytes().newClass("CTestLeaf", 1).w(0).s, nullptr, CArchiveException::badIndex},
-        {"base class reference of another class", CBytes().newClass("CTestLeaf", 1).newClass("CTestGroup", 1).s, nullptr, CArchiveException::badClass},
-        {"reference to the object being read", CBytes().raw(group).d(1).str("").d(0).w(2).s, nullptr, CArchiveException::badIndex},
-        {"string past the end", CBytes().raw(group).d(1).b(10).raw("abc").s, nullptr, CArchiveException::endOfFile},
-        {"16-bit string length past the end", CBytes().raw(group).d(1).b(255).w(300).s, nullptr, CArchiveException::endOfFile},
-        {"32-bit string length 0xFFFFFFFF", CBytes().raw(group).d(1).b(255).w(0xFFFF).d(0xFFFFFFFF).s, nullptr, CArchiveException::endOfFile},
-        {"wide-character string", CBytes().raw(group).d(1).b(255).w(0xFFFE).b(0).s, nullptr, CArchiveException::generic},
-        {"object count past the end", CBytes().raw(group).d(1).str("").d(0x7FFFFFFF).s, nullptr, CArchiveException::endOfFile},
-        {"list count past the end", CBytes().newClass("CTestLeaf", 1).newClass("CTestItem", 2).d(1).d(0).str("").d(0).d(1).w(0xFFFF).d(0xFFFFFFFF).s, nullptr, CArchiveException::endOfFile},
+        {"big object reference never seen", CBytes().w(0x7FFF).d(70000).s, nullptr,
+         CArchiveException::badIndex},
+        {"typed read meets another class", CBytes().newClass("CTestFixed", 3).w(1).b(2).d(0).d(0).s,
+         RUNTIME_CLASS(CTestItem), CArchiveException::badClass},
+        {"item list holds a group", CBytes().raw(group).d(1).str("").d(1).raw(group).s, nullptr,
+         CArchiveException::badClass},
+        {"object where a base class is expected", CBytes().newClass("CTestLeaf", 1).w(0).s, nullptr,
+         CArchiveException::badIndex},
+        {"base class reference of another class",
+         CBytes().newClass("CTestLeaf", 1).newClass("CTestGroup", 1).s, nullptr,
+         CArchiveException::badClass},
+        {"reference to the object being read", CBytes().raw(group).d(1).str("").d(0).w(2).s,
+         nullptr, CArchiveException::badIndex},
+        {"string past the end", CBytes().raw(group).d(1).b(10).raw("abc").s, nullptr,
+         CArchiveException::endOfFile},
+        {"16-bit string length past the end", CBytes().raw(group).d(1).b(255).w(300).s, nullptr,
+         CArchiveException::endOfFile},
+        {"32-bit string length 0xFFFFFFFF",
+         CBytes().raw(group).d(1).b(255).w(0xFFFF).d(0xFFFFFFFF).s, nullptr,
+         CArchiveException::endOfFile},
+        {"wide-character string", CBytes().raw(group).d(1).b(255).w(0xFFFE).b(0).s, nullptr,
+         CArchiveException::generic},
+        {"object count past the end", CBytes().raw(group).d(1).str("").d(0x7FFFFFFF).s, nullptr,
+         CArchiveException::endOfFile},
+        {"list count past the end",
+         CBytes()
+             .newClass("CTestLeaf", 1)
+             .newClass("CTestItem", 2)
+             .d(1)
+             .d(0)
+             .str("")
+             .d(0)
+             .d(1)
+             .w(0xFFFF)
+             .d(0xFFFFFFFF)
+             .s,
+         nullptr, CArchiveException::endOfFile},
     };
     for (const auto& c : cases) {
         try {

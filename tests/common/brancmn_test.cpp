@@ -21,7 +21,8 @@ class BranCmn : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strRoot = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strRoot =
+            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ::setenv("XDG_CONFIG_HOME", (m_strRoot + "/config").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (m_strRoot + "/state").c_str(), 1);
         ResetRegistryHives();
@@ -95,7 +96,8 @@ TEST_F(BranCmn, LogToFileStampsOnlyWithTheFlagAndCreatesTheFolder)
     std::string path = m_strRoot + "/audit/deeper/qvaudit_txt.txt";
     EXPECT_EQ(LogToFile(path.c_str(), "Quorvil starting ****************", 1), 1);
     EXPECT_EQ(LogToFile(path.c_str(), "Fast Mark -------\r\n", 0), 1);
-    EXPECT_EQ(ReadFileBytes(path), Stamp() + "Quorvil starting ****************\nFast Mark -------\n");
+    EXPECT_EQ(ReadFileBytes(path),
+              Stamp() + "Quorvil starting ****************\nFast Mark -------\n");
 
     ASSERT_TRUE(AtomicWriteFile(m_strRoot + "/plain", "x"));
     EXPECT_EQ(LogToFile((m_strRoot + "/plain/x.txt").c_str(), "line", 1), 0);
@@ -121,7 +123,8 @@ TEST_F(BranCmn, LogErrorFollowsTheSystemSettings)
     SetSystem("ErrorLogEnabled", nullptr, 1, false);
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_TRUE(LogLastError());
-    EXPECT_EQ(ReadFileBytes(other), Stamp() + "second\n" + Stamp() + "Last system error 5: Access is denied.\n");
+    EXPECT_EQ(ReadFileBytes(other),
+              Stamp() + "second\n" + Stamp() + "Last system error 5: Access is denied.\n");
     EXPECT_EQ(SystemLog(), Stamp() + "first\n");
 
     // Standard error is no terminal under the test runner.
@@ -138,8 +141,8 @@ TEST_F(BranCmn, UnwritableSystemLogGoesToStandardErrorOnce)
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(LogError("Scan error on log 3"));
     std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "Quorvil: cannot write the system log " + path + " (The directory name is invalid.): " + Stamp() +
-                       "Scan error on log 3\n");
+    EXPECT_EQ(err, "Quorvil: cannot write the system log " + path +
+                       " (The directory name is invalid.): " + Stamp() + "Scan error on log 3\n");
 
     // The program goes on: a writable log works again at once.
     SetSystem("ErrorLog", (m_strRoot + "/ok.log").c_str(), 0, true);
@@ -158,7 +161,8 @@ TEST_F(BranCmn, RegistryRegistersAnEventSourceOnTheLocalComputer)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 
     ASSERT_TRUE(reg.CreateKey(HKEY_LOCAL_MACHINE, key));
-    ASSERT_TRUE(reg.Open(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QUORVIL"));
+    ASSERT_TRUE(reg.Open(HKEY_LOCAL_MACHINE,
+                         "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QUORVIL"));
     EXPECT_TRUE(reg.Write("TypesSupported", 7));
     EXPECT_TRUE(reg.Write("EventMessageFile", "\"/usr/bin/quorvil\""));
     EXPECT_TRUE(reg.VerifyValue("typessupported"));

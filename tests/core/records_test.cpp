@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "tasklib/actions.h"
 #include "archive/archive.h"
 #include "core/keysandactions.h"
 #include "core/monitoredobject.h"
 #include "core/monmanager.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
+#include "tasklib/actions.h"
 
 namespace {
 
@@ -56,8 +56,7 @@ std::string Written(CMemFile& file)
     return block;
 }
 
-template <class T>
-std::unique_ptr<T> Load(const std::string& bytes)
+template <class T> std::unique_ptr<T> Load(const std::string& bytes)
 {
     CMemFile file(bytes);
     CArchive ar(&file, CArchive::load);
@@ -121,7 +120,8 @@ TEST_F(Records, VersionOneLogLoadsWithoutAccountAndFutureTimesAreClamped)
     EXPECT_TRUE(log->m_bEnabled);
     EXPECT_EQ(log->m_nInterval, 30);
     EXPECT_EQ(log->m_timeLastScanned.GetTime(), 1'600'000'000);
-    EXPECT_EQ(log->m_timeLastChanged.GetTime(), 1'700'000'000) << "a future time becomes the load time";
+    EXPECT_EQ(log->m_timeLastChanged.GetTime(), 1'700'000'000)
+        << "a future time becomes the load time";
     EXPECT_FALSE(log->m_bImpersonate);
     EXPECT_EQ(log->m_strLogonUser, "");
 }
@@ -198,7 +198,8 @@ TEST_F(Records, ClipboardCarriesLogsGroupsAndTasks)
     EXPECT_EQ(pasted->GetKeyCount(), 2);
     EXPECT_EQ(pasted->m_nMinIntervalMinutes, 5);
 
-    std::unique_ptr<CTask> task = CKeysAndActions::TaskFromGlobalMemory(group->CopyTaskToGlobalMemory());
+    std::unique_ptr<CTask> task =
+        CKeysAndActions::TaskFromGlobalMemory(group->CopyTaskToGlobalMemory());
     ASSERT_TRUE(task);
     EXPECT_EQ(task->GetDescription(), "Page the operator");
     EXPECT_EQ(CKeysAndActions::TaskFromGlobalMemory(CGlobalMemory()), nullptr);
@@ -206,12 +207,14 @@ TEST_F(Records, ClipboardCarriesLogsGroupsAndTasks)
     CMonitoredObject log;
     log.m_nInterval = 15;
     log.AddWatchGroup(group.release());
-    std::unique_ptr<CMonitoredObject> copy = CMonitoredObject::FromGlobalMemory(log.CopyToGlobalMemory());
+    std::unique_ptr<CMonitoredObject> copy =
+        CMonitoredObject::FromGlobalMemory(log.CopyToGlobalMemory());
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->m_nInterval, 15);
     EXPECT_EQ(copy->GetWatchGroupCount(), 1);
     // A group is not a log: the typed read refuses it.
-    EXPECT_THROW(CMonitoredObject::FromGlobalMemory(pasted->CopyToGlobalMemory()), CArchiveException);
+    EXPECT_THROW(CMonitoredObject::FromGlobalMemory(pasted->CopyToGlobalMemory()),
+                 CArchiveException);
 }
 
 TEST_F(Records, ManagerRecordHoldsItsLogsInOrder)
@@ -250,7 +253,8 @@ TEST_F(Records, ManagerEditsGroupsAndKeysByIdentifier)
 
     std::unique_ptr<CSearchKeyText> replacement(TextKey("replaced"));
     EXPECT_TRUE(manager.SetSearchKey(log->m_dwID, 1, 0, *replacement));
-    EXPECT_EQ(static_cast<CSearchKeyText*>(log->GetWatchGroup(1)->GetKey(0))->m_strKey1, "replaced");
+    EXPECT_EQ(static_cast<CSearchKeyText*>(log->GetWatchGroup(1)->GetKey(0))->m_strKey1,
+              "replaced");
     EXPECT_TRUE(manager.DeleteSearchKey(log->m_dwID, 1, 1));
     EXPECT_EQ(log->GetWatchGroup(1)->GetKeyCount(), 2);
 

@@ -2,19 +2,19 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <thread>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "settings/appsettings.h"
 #include "core/frontend.h"
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
+#include "settings/appsettings.h"
 #include "testlog.h"
 
 namespace {
@@ -252,7 +252,9 @@ struct CGate {
 // Tells when it is deleted. The event is shared: the thread that deletes
 // the log may still be inside Set when the test goes on.
 struct CWatchedLog : CTestLog {
-    explicit CWatchedLog(std::shared_ptr<CManualResetEvent> deleted) : m_deleted(std::move(deleted)) {}
+    explicit CWatchedLog(std::shared_ptr<CManualResetEvent> deleted) : m_deleted(std::move(deleted))
+    {
+    }
     ~CWatchedLog() override { m_deleted->Set(); }
     std::shared_ptr<CManualResetEvent> m_deleted;
 };
@@ -335,7 +337,8 @@ namespace {
 
 // A scan thread whose only log waits at the gate in its scan; the log tells
 // when it is deleted. Null when the scan did not begin.
-CTestLog* StartScanWaitingAtGate(CMonManager& manager, std::shared_ptr<CManualResetEvent> deleted, CGate& gate)
+CTestLog* StartScanWaitingAtGate(CMonManager& manager, std::shared_ptr<CManualResetEvent> deleted,
+                                 CGate& gate)
 {
     auto* log = new CWatchedLog(std::move(deleted));
     log->SetInterval(0);

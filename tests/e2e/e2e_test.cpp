@@ -8,9 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
@@ -77,7 +76,8 @@ class Program : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strRoot = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strRoot =
+            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         for (const char* dir : {"config/quorvil", "state", "data", "network"})
             ASSERT_TRUE(EnsureDirectory(m_strRoot + "/" + dir));
     }
@@ -86,9 +86,13 @@ protected:
 
     std::vector<std::string> Env() const
     {
-        return {"XDG_CONFIG_HOME=" + Path("config"), "XDG_STATE_HOME=" + Path("state"),
-                "XDG_DATA_HOME=" + Path("data"), "QUORVIL_NETWORK=" + Path("network"),
-                "QUORVIL_COMPUTERNAME=TESTHOST", "DISPLAY=", "WAYLAND_DISPLAY="};
+        return {"XDG_CONFIG_HOME=" + Path("config"),
+                "XDG_STATE_HOME=" + Path("state"),
+                "XDG_DATA_HOME=" + Path("data"),
+                "QUORVIL_NETWORK=" + Path("network"),
+                "QUORVIL_COMPUTERNAME=TESTHOST",
+                "DISPLAY=",
+                "WAYLAND_DISPLAY="};
     }
 
     std::vector<std::string> Quorvil(std::vector<std::string> args) const
@@ -97,7 +101,8 @@ protected:
         return args;
     }
 
-    int RunQuorvil(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr)
+    int RunQuorvil(const std::vector<std::string>& args, std::string* out = nullptr,
+                   std::string* err = nullptr)
     {
         return RunProgram(Quorvil(args), Env(), out, err);
     }
@@ -135,14 +140,18 @@ protected:
         std::string text = "Windows Registry Editor Version 5.00\n";
         for (const std::string& line : lines) {
             if (line.front() == '[')
-                text += "\n[HKEY_CURRENT_USER\\Software\\Brannick\\Quorvil\\" + line.substr(1) + "\n";
+                text +=
+                    "\n[HKEY_CURRENT_USER\\Software\\Brannick\\Quorvil\\" + line.substr(1) + "\n";
             else
                 text += line + "\n";
         }
         ASSERT_TRUE(AtomicWriteFile(Path("config/quorvil/HKCU.reg"), text));
     }
 
-    std::string Settings() const { return ReadFileBytes(Path("config/quorvil/HKCU.reg")).value_or(""); }
+    std::string Settings() const
+    {
+        return ReadFileBytes(Path("config/quorvil/HKCU.reg")).value_or("");
+    }
     std::string SystemLogPath() const { return Path("state/quorvil/quorvil.log"); }
     std::vector<std::string> SystemLog() const
     {
@@ -186,11 +195,17 @@ TEST_F(Program, HelpVersionAndBadOptions)
         {{"--help"}, 0, "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]", ""},
         {{"--version"}, 0, "quorvil 0.1.0 (Quorvil 0.10, build 9)\n", ""},
         // Unknown switches, "/H" in capitals among them, are ignored with a warning.
-        {{"--frobnicate", "--version"}, 0, "quorvil 0.1.0 (Quorvil 0.10, build 9)\n",
+        {{"--frobnicate", "--version"},
+         0,
+         "quorvil 0.1.0 (Quorvil 0.10, build 9)\n",
          "quorvil: warning: ignoring unknown option '--frobnicate'\n"},
-        {{"/H", "--help"}, 0, "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]",
+        {{"/H", "--help"},
+         0,
+         "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]",
          "quorvil: warning: ignoring unknown option '/H'\n"},
-        {{"a.qvw", "b.qvw"}, 2, "",
+        {{"a.qvw", "b.qvw"},
+         2,
+         "",
          "quorvil: more than one workspace file: 'a.qvw' and 'b.qvw' (see quorvil --help)\n"},
     };
     for (const Case& c : cases) {
@@ -213,18 +228,21 @@ TEST_F(Program, StartUpWritesItsLinesAndReopensTheLastWorkspaceAtItsEnd)
     const std::string watched = Path("app.log");
     ASSERT_TRUE(AtomicWriteFile(watched, "old Memory Error\n"));
     const std::string ws = MakeWorkspace(R"({ "logs": [ { "kind": "text", "interval": 1,
-        "description": "App Log", "directory": ")" + m_strRoot + R"(/", "fileName": "app.log",
+        "description": "App Log", "directory": ")" +
+                                         m_strRoot + R"(/", "fileName": "app.log",
         "groups": [ { "description": "Memory", "keys": [ { "kind": "text", "key1": "Memory Error" } ],
-          "task": { "actions": [ { "kind": "writefile", "path": ")" + Path("hits.txt") + R"(",
+          "task": { "actions": [ { "kind": "writefile", "path": ")" +
+                                         Path("hits.txt") + R"(",
                                    "text": "%EVENT_TEXT%" } ] } } ] } ] })");
     const std::string auditText = Path("audit_txt.txt");
     const std::string auditEvents = Path("audit_evn.txt");
     ASSERT_TRUE(AtomicWriteFile(auditText, "old\n"));
     // AutoScan starts no scan thread for a single scan.
-    WriteSettings({"[Settings]", "\"ReloadWorkspace\"=dword:00000001", "\"AutoScan\"=dword:00000001",
-                   "\"ExtendedAudit\"=dword:00000001",
+    WriteSettings({"[Settings]", "\"ReloadWorkspace\"=dword:00000001",
+                   "\"AutoScan\"=dword:00000001", "\"ExtendedAudit\"=dword:00000001",
                    "\"AuditBackup\"=dword:00000001", "\"AuditText\"=\"" + auditText + "\"",
-                   "\"AuditNT\"=\"" + auditEvents + "\"", "[Recent File List]", "\"File1\"=\"" + ws + "\""});
+                   "\"AuditNT\"=\"" + auditEvents + "\"", "[Recent File List]",
+                   "\"File1\"=\"" + ws + "\""});
 
     std::string out;
     std::string err;
@@ -247,11 +265,14 @@ TEST_F(Program, StartUpWritesItsLinesAndReopensTheLastWorkspaceAtItsEnd)
                            "Not all privileges or groups referenced are assigned to the caller.");
     if (!HavePrivilegeCapabilities((1ULL << 6) | (1ULL << 7))) {
         const std::string stars(43, '*');
-        expected.insert(expected.end(),
-                        {stars, "This account does not have the privilege to 'Act as part of the operating system'",
-                         "You must enable this privilege for Quorvil to impersonate other accounts",
-                         "The error was 1300, Not all privileges or groups referenced are assigned to the caller.",
-                         stars});
+        expected.insert(
+            expected.end(),
+            {stars,
+             "This account does not have the privilege to 'Act as part of the operating system'",
+             "You must enable this privilege for Quorvil to impersonate other accounts",
+             "The error was 1300, Not all privileges or groups referenced are assigned to the "
+             "caller.",
+             stars});
     }
     expected.push_back("Quorvil shutting down");
     std::vector<std::string> log = SystemLog();
@@ -262,11 +283,13 @@ TEST_F(Program, StartUpWritesItsLinesAndReopensTheLastWorkspaceAtItsEnd)
     log.erase(log.begin() + 1);
     EXPECT_EQ(log, expected);
 
-    EXPECT_NE(Settings().find("\"ErrorLog\"=\"" + SystemLogPath() + "\""), std::string::npos) << Settings();
+    EXPECT_NE(Settings().find("\"ErrorLog\"=\"" + SystemLogPath() + "\""), std::string::npos)
+        << Settings();
     EXPECT_NE(Settings().find("\"ErrorLogEnabled\"=dword:00000001"), std::string::npos);
     EXPECT_EQ(ReadFileBytes(Path("audit_txt.bak")), "old\n");
     for (const std::string& audit : {auditText, auditEvents})
-        EXPECT_NE(ReadFileBytes(audit).value_or("").find("Quorvil starting ****************"), std::string::npos);
+        EXPECT_NE(ReadFileBytes(audit).value_or("").find("Quorvil starting ****************"),
+                  std::string::npos);
 }
 
 TEST_F(Program, OnceCatchesANewLineAndANewEventAndRunsTheirTasks)
@@ -274,26 +297,33 @@ TEST_F(Program, OnceCatchesANewLineAndANewEventAndRunsTheirTasks)
     const std::string watched = Path("app.log");
     ASSERT_TRUE(AtomicWriteFile(watched, "service started\nold Memory Error\n"));
     const std::string ws = MakeWorkspace(R"({ "logs": [
-      { "kind": "text", "description": "App Log", "directory": ")" + m_strRoot + R"(/", "fileName": "app.log",
+      { "kind": "text", "description": "App Log", "directory": ")" +
+                                         m_strRoot + R"(/", "fileName": "app.log",
         "groups": [ { "description": "Memory", "keys": [ { "kind": "text", "key1": "memory error" } ],
-          "task": { "actions": [ { "kind": "writefile", "path": ")" + Path("hits.txt") + R"(",
-                                   "text": ")" + TEXT_LINE + R"(" } ] } } ] },
+          "task": { "actions": [ { "kind": "writefile", "path": ")" +
+                                         Path("hits.txt") + R"(",
+                                   "text": ")" +
+                                         TEXT_LINE + R"(" } ] } } ] },
       { "kind": "event", "computer": "TESTHOST", "log": "Application", "enabled": true,
         "groups": [ { "description": "Disk", "keys": [ { "kind": "event",
             "source": { "op": "equal", "values": ["Tester"] }, "eventId": { "op": "equal", "values": [42] } } ],
-          "task": { "actions": [ { "kind": "writefile", "path": ")" + Path("hits.txt") + R"(",
-                                   "text": ")" + EVENT_LINE + R"(" } ] } } ] } ] })");
+          "task": { "actions": [ { "kind": "writefile", "path": ")" +
+                                         Path("hits.txt") + R"(",
+                                   "text": ")" +
+                                         EVENT_LINE + R"(" } ] } } ] } ] })");
 
     // The first run reads what is there already: the old line.
     std::string out;
     std::string err;
     ASSERT_EQ(RunQuorvil({ws, "--once"}, &out, &err), 0) << err;
-    ASSERT_EQ(FileLines("hits.txt"), (std::vector<std::string>{"text|1|App Log|" + watched + "|old Memory Error"}));
+    ASSERT_EQ(FileLines("hits.txt"),
+              (std::vector<std::string>{"text|1|App Log|" + watched + "|old Memory Error"}));
 
     ASSERT_TRUE(AppendToFile(watched, "new Memory Error here\nnothing\n"));
-    QvEvent({"report", "-l", "Application", "-s", "Tester", "-t", "error", "-i", "41", "not this one"});
-    QvEvent({"report", "-l", "Application", "-s", "Tester", "-t", "error", "-i", "42", "-g", "3", "-u", "S-1-5-18",
-             "disk full"});
+    QvEvent(
+        {"report", "-l", "Application", "-s", "Tester", "-t", "error", "-i", "41", "not this one"});
+    QvEvent({"report", "-l", "Application", "-s", "Tester", "-t", "error", "-i", "42", "-g", "3",
+             "-u", "S-1-5-18", "disk full"});
     ASSERT_EQ(RunQuorvil({"--headless", "--once", ws}, &out, &err), 0) << err;
     EXPECT_NE(out.find("App Log: Larger\n"), std::string::npos) << out;
     EXPECT_NE(out.find("TESTHOST\\Application: Larger\n"), std::string::npos) << out;
@@ -328,17 +358,18 @@ TEST_F(Program, ScriptEditsTheWorkspaceSavesItAndEndsWithoutAWindow)
                R"(", "groups": [ { "description": "Disk", "task": { "actions": [] } } ] })";
     };
     const std::string ws = MakeWorkspace(
-        "{ \"logs\": [ " + eventLog("OLD", "Application") + ", " + eventLog("OLD", "System") + ", " +
-        eventLog("KEEP", "System") + ", " + eventLog("GONE", "Application") +
+        "{ \"logs\": [ " + eventLog("OLD", "Application") + ", " + eventLog("OLD", "System") +
+        ", " + eventLog("KEEP", "System") + ", " + eventLog("GONE", "Application") +
         R"(, { "kind": "text", "description": "Web Log", "directory": "/var/log/", "fileName": "web.log",
                "groups": [ { "description": "Errors", "task": { "actions": [] } } ] } ] })");
-    ASSERT_TRUE(AtomicWriteFile(Path("roll.qvs"), "; roll out\n"
-                                                  "RENAMESERVER OLD,NEW\n"
-                                                  "  copyserver NEW,COPY\n"
-                                                  "\n"
-                                                  "DELETESERVER GONE\n"
-                                                  "SETTASKCONSTANT web log,errors,%MAILTO%,ops@example.com\n"
-                                                  "SETTASKCONSTANT NEW\\Application,Disk,%PAGER%,555\n"));
+    ASSERT_TRUE(AtomicWriteFile(Path("roll.qvs"),
+                                "; roll out\n"
+                                "RENAMESERVER OLD,NEW\n"
+                                "  copyserver NEW,COPY\n"
+                                "\n"
+                                "DELETESERVER GONE\n"
+                                "SETTASKCONSTANT web log,errors,%MAILTO%,ops@example.com\n"
+                                "SETTASKCONSTANT NEW\\Application,Disk,%PAGER%,555\n"));
 
     std::string out;
     std::string err;
@@ -357,11 +388,12 @@ TEST_F(Program, ScriptEditsTheWorkspaceSavesItAndEndsWithoutAWindow)
     EXPECT_NE(dump.find("\"%PAGER%\": \"555\""), std::string::npos) << dump;
 
     const std::vector<std::string> log = SystemLog();
-    for (const std::string& line : {"Running script " + Path("roll.qvs") + " against workspace " + ws,
-                                    std::string("Script: Renaming OLD\\Application to NEW\\Application"),
-                                    std::string("Script: Duplicating NEW\\System as COPY\\System"),
-                                    std::string("Script: Deleting GONE\\Application"),
-                                    std::string("Script: web log,errors: '%MAILTO%' = 'ops@example.com'")})
+    for (const std::string& line :
+         {"Running script " + Path("roll.qvs") + " against workspace " + ws,
+          std::string("Script: Renaming OLD\\Application to NEW\\Application"),
+          std::string("Script: Duplicating NEW\\System as COPY\\System"),
+          std::string("Script: Deleting GONE\\Application"),
+          std::string("Script: web log,errors: '%MAILTO%' = 'ops@example.com'")})
         EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "Quorvil shutting down");
@@ -372,7 +404,8 @@ TEST_F(Program, ScriptEditsTheWorkspaceSavesItAndEndsWithoutAWindow)
     // A workspace that cannot be read ends the run with status 1 and a line
     // that points to the system log.
     ASSERT_EQ(RunQuorvil({Path("missing.qvw"), "/s:" + Path("roll.qvs")}, &out, &err), 1);
-    EXPECT_EQ(err, "quorvil: the script run failed; the system log " + SystemLogPath() + " says why\n");
+    EXPECT_EQ(err,
+              "quorvil: the script run failed; the system log " + SystemLogPath() + " says why\n");
     EXPECT_TRUE(InSystemLog("Script: Error opening workspace for read"));
     EXPECT_FALSE(Exists(Path("missing.qvw")));
 }
@@ -383,18 +416,22 @@ TEST_F(Program, HeadlessPrintsStatesAndTaskMessagesAndEndsOnSigint)
     // The line is there before the first scan, whose change of state asks
     // for a save (a later scan that only reads more stays "Larger").
     ASSERT_TRUE(AtomicWriteFile(watched, "start\nMemory Error 1\n"));
-    const std::string ws = MakeWorkspace(R"({ "logs": [ { "kind": "text", "interval": 1, "lastScanned": 0,
-        "description": "App Log", "directory": ")" + m_strRoot + R"(/", "fileName": "app.log",
+    const std::string ws =
+        MakeWorkspace(R"({ "logs": [ { "kind": "text", "interval": 1, "lastScanned": 0,
+        "description": "App Log", "directory": ")" +
+                      m_strRoot + R"(/", "fileName": "app.log",
         "groups": [ { "description": "Memory", "keys": [ { "kind": "text", "key1": "Memory Error" } ],
           "task": { "actions": [ { "kind": "message", "text": "caught: %EVENT_TEXT%" } ] } } ] } ] })");
 
     CProgram program(Quorvil({"--headless", ws}), Env());
-    ASSERT_TRUE(program.WaitForOutput("Scan state: Running\n")) << program.m_strOut << program.m_strErr;
+    ASSERT_TRUE(program.WaitForOutput("Scan state: Running\n"))
+        << program.m_strOut << program.m_strErr;
     ASSERT_TRUE(program.WaitForOutput("caught: Memory Error 1\n")) << program.m_strOut;
     ASSERT_TRUE(program.WaitForOutput("App Log: Larger\n")) << program.m_strOut;
     program.Signal(SIGINT);
     ASSERT_EQ(program.Wait(), 0) << program.m_strErr;
-    EXPECT_NE(program.m_strOut.find("Scan state: Stopped\n"), std::string::npos) << program.m_strOut;
+    EXPECT_NE(program.m_strOut.find("Scan state: Stopped\n"), std::string::npos)
+        << program.m_strOut;
     // The save request of the pass that saw the line kept its position,
     // though AutoSave is off.
     EXPECT_NE(Dump(ws).find("\"position\": 21,"), std::string::npos);
@@ -409,14 +446,18 @@ TEST_F(Program, SigtermDuringAScanStopsAndTheNextStartContinuesWhereItStopped)
     const int count = 40;
     QvEvent({"add-log", "-l", "Bulk"});
     for (int i = 1; i <= count; ++i)
-        QvEvent({"report", "-l", "Bulk", "-s", "Tester", "-i", std::to_string(i), "event " + std::to_string(i)});
+        QvEvent({"report", "-l", "Bulk", "-s", "Tester", "-i", std::to_string(i),
+                 "event " + std::to_string(i)});
     const std::string wait = "while [ ! -e " + Path("open") + " ]; do sleep 0.01; done";
-    const std::string ws = MakeWorkspace(R"({ "logs": [ { "kind": "event", "computer": "TESTHOST", "log": "Bulk",
+    const std::string ws =
+        MakeWorkspace(R"({ "logs": [ { "kind": "event", "computer": "TESTHOST", "log": "Bulk",
         "enabled": true, "interval": 1, "lastScanned": 0,
         "groups": [ { "description": "All", "keys": [ { "kind": "event", "source": { "op": "equal", "values": ["Tester"] } } ],
           "task": { "actions": [
-            { "kind": "writefile", "path": ")" + Path("hits.txt") + R"(", "text": "%EVENT_ID%" },
-            { "kind": "run", "command": "/bin/sh -c ')" + wait + R"('", "wait": true } ] } } ] } ] })");
+            { "kind": "writefile", "path": ")" +
+                      Path("hits.txt") + R"(", "text": "%EVENT_ID%" },
+            { "kind": "run", "command": "/bin/sh -c ')" +
+                      wait + R"('", "wait": true } ] } } ] } ] })");
     WriteSettings({"[Settings]", "\"AutoSave\"=dword:00000001"});
 
     CProgram program(Quorvil({"--headless", ws}), Env());
@@ -427,7 +468,8 @@ TEST_F(Program, SigtermDuringAScanStopsAndTheNextStartContinuesWhereItStopped)
     ASSERT_TRUE(WaitUntil([&] { return InSystemLog("Stopping automatic scans"); }));
     ASSERT_TRUE(AtomicWriteFile(Path("open"), ""));
     ASSERT_EQ(program.Wait(), 0) << program.m_strErr;
-    EXPECT_NE(program.m_strOut.find("Scan state: Stopped\n"), std::string::npos) << program.m_strOut;
+    EXPECT_NE(program.m_strOut.find("Scan state: Stopped\n"), std::string::npos)
+        << program.m_strOut;
     EXPECT_EQ(SystemLog().back(), "Quorvil shutting down");
 
     // The scan ended after the event whose task was running; AutoSave kept

@@ -118,7 +118,9 @@ int CProgram::Wait(std::chrono::seconds deadline)
         }
         if (!ReadSome(20)) {
             // Both pipes closed: the end is near; wait for it without output.
-            struct timespec pause{0, 5'000'000};
+            struct timespec pause {
+                0, 5'000'000
+            };
             ::nanosleep(&pause, nullptr);
         }
     }
@@ -130,8 +132,8 @@ void CProgram::Signal(int nSignal)
         ::kill(m_pid, nSignal);
 }
 
-int RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env, std::string* out,
-               std::string* err)
+int RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               std::string* out, std::string* err)
 {
     CProgram program(args, env);
     int status = program.Wait();

@@ -20,7 +20,8 @@ public:
     bool Started() const { return m_pid > 0; }
     // Reads output until standard output holds the text; false when the
     // deadline passed or the program ended without writing it.
-    bool WaitForOutput(const std::string& text, std::chrono::seconds deadline = std::chrono::seconds(60));
+    bool WaitForOutput(const std::string& text,
+                       std::chrono::seconds deadline = std::chrono::seconds(60));
     // Waits for the end and reads all output; the exit status, 128 + the
     // signal for a program killed by one, or -1 when the deadline passed
     // (the program is then killed).
@@ -42,5 +43,5 @@ private:
 };
 
 // Runs a program to its end: its exit status, and its output in out and err.
-int RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env, std::string* out = nullptr,
-               std::string* err = nullptr);
+int RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               std::string* out = nullptr, std::string* err = nullptr);

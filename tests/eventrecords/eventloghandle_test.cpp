@@ -1,8 +1,7 @@
-#include "eventrecords/eventloghandle.h"
-
 #include <functional>
 
 #include "eventrecords/eventlogcache.h"
+#include "eventrecords/eventloghandle.h"
 #include "platform/base/win32error.h"
 #include "records_test.h"
 
@@ -63,7 +62,8 @@ TEST_F(EventLogHandle, ReadsTheRangeInBlocksClampedToTheLog)
 {
     const std::string padding(150, 'p');
     for (int i = 1; i <= 2500; ++i)
-        ASSERT_TRUE(Report({"event " + std::to_string(i), padding}, 0x40000000u + static_cast<DWORD>(i)));
+        ASSERT_TRUE(
+            Report({"event " + std::to_string(i), padding}, 0x40000000u + static_cast<DWORD>(i)));
 
     CEventLogHandle handle;
     ASSERT_TRUE(handle.Open("TESTHOST", "Win"));
@@ -201,7 +201,8 @@ TEST_F(EventLogHandle, ReadErrorsAreLoggedAndEndTheRead)
         EXPECT_FALSE(handle.ReadEvents(1, oldest + 10, list));
         EXPECT_TRUE(list.IsEmpty());
     }
-    EXPECT_NE(SystemLog().find("TESTHOST\\Small : Microsoft error 87 (ERROR_INVALID_PARAMETERS) detected"),
+    EXPECT_NE(SystemLog().find(
+                  "TESTHOST\\Small : Microsoft error 87 (ERROR_INVALID_PARAMETERS) detected"),
               std::string::npos);
     DeregisterEventSource(tiny);
 
@@ -224,9 +225,10 @@ TEST_F(EventLogHandle, ReadErrorsAreLoggedAndEndTheRead)
         EXPECT_EQ(win.GetError(), ERROR_EVENTLOG_FILE_CHANGED);
         EXPECT_FALSE(list.IsEmpty()) << "the first block is kept";
     }
-    EXPECT_EQ(LinePart(SystemLog(), "TESTHOST\\Win : Error reading events:"),
-              "TESTHOST\\Win : Error reading events: 1503 - The event log file has changed between read "
-              "operations.");
+    EXPECT_EQ(
+        LinePart(SystemLog(), "TESTHOST\\Win : Error reading events:"),
+        "TESTHOST\\Win : Error reading events: 1503 - The event log file has changed between read "
+        "operations.");
 }
 
 TEST_F(EventLogHandle, MalformedRecordsInABlock)
@@ -242,7 +244,8 @@ TEST_F(EventLogHandle, MalformedRecordsInABlock)
 
     CEventList list;
     DWORD last = 0;
-    EXPECT_FALSE(ConvertEventRecords(Bytes(block), static_cast<DWORD>(block.size()), list, "SRV\\App", nullptr, &last));
+    EXPECT_FALSE(ConvertEventRecords(Bytes(block), static_cast<DWORD>(block.size()), list,
+                                     "SRV\\App", nullptr, &last));
     EXPECT_EQ(Numbers(list), (std::vector<DWORD>{1, 3}));
     EXPECT_EQ(last, 3u);
     const std::string log = SystemLog();
@@ -252,7 +255,8 @@ TEST_F(EventLogHandle, MalformedRecordsInABlock)
     // A record of length 0 ends the block quietly.
     std::string ended = whole + std::string(8, '\0') + "trailing";
     CEventList quiet;
-    EXPECT_TRUE(ConvertEventRecords(Bytes(ended), static_cast<DWORD>(ended.size()), quiet, "SRV\\App", nullptr, &last));
+    EXPECT_TRUE(ConvertEventRecords(Bytes(ended), static_cast<DWORD>(ended.size()), quiet,
+                                    "SRV\\App", nullptr, &last));
     EXPECT_EQ(Numbers(quiet), (std::vector<DWORD>{1, 3}));
 }
 
@@ -302,13 +306,15 @@ TEST_F(EventLogHandle, MarkIsAnInformationEventOfQuorvilAndClearEmptiesTheLog)
 
     // A clear that the service refuses (its registry is unreadable) is
     // logged with the error in decimal and hexadecimal.
-    ASSERT_TRUE(AtomicWriteFile(*GetComputerFolder(nullptr, 0) + "/HKLM.reg", "not a registry file"));
+    ASSERT_TRUE(
+        AtomicWriteFile(*GetComputerFolder(nullptr, 0) + "/HKLM.reg", "not a registry file"));
     EXPECT_FALSE(handle.Clear());
     const DWORD error = handle.GetError();
     EXPECT_NE(error, 0u);
     char expected[200];
-    std::snprintf(expected, sizeof expected, "TESTHOST\\Application : Error clearing event log: %u, %08X %s", error,
-                  error, GetSystemErrorText(error).c_str());
+    std::snprintf(expected, sizeof expected,
+                  "TESTHOST\\Application : Error clearing event log: %u, %08X %s", error, error,
+                  GetSystemErrorText(error).c_str());
     EXPECT_EQ(LinePart(SystemLog(), "TESTHOST\\Application : Error clearing"), expected);
 }
 
@@ -318,20 +324,18 @@ TEST_F(EventLogCache, ReadsAWindowAroundTheWantedRecord)
 {
     const DWORD kOldest = 1001;
     const std::size_t width = 900;
-    const DWORD perBlock = EVENT_READ_BLOCK / static_cast<DWORD>(AnsiRecord(MakeRawEvent(1, {std::string(width, 'x')})).size());
+    const DWORD perBlock =
+        EVENT_READ_BLOCK /
+        static_cast<DWORD>(AnsiRecord(MakeRawEvent(1, {std::string(width, 'x')})).size());
     struct Case {
         DWORD records;
         DWORD wanted; // offset from the oldest
         DWORD start;  // offsets of the window asked for
         DWORD end;
     } cases[] = {
-        {1200, 300, 50, 550},
-        {1200, 100, 0, 500},
-        {1200, 250, 0, 500},
-        {1200, 1190, 940, 1199},
-        {1200, 0, 0, 500},
-        {502, 501, 0, 501},   // small enough to be read whole
-        {503, 502, 252, 502}, // from 503 records on, a window
+        {1200, 300, 50, 550}, {1200, 100, 0, 500}, {1200, 250, 0, 500}, {1200, 1190, 940, 1199},
+        {1200, 0, 0, 500},    {502, 501, 0, 501}, // small enough to be read whole
+        {503, 502, 252, 502},                     // from 503 records on, a window
     };
     for (const Case& c : cases) {
         ComposeLog(kOldest, c.records, width);
@@ -409,7 +413,8 @@ TEST_F(EventLogCache, FailedLogonIsLoggedAndTheReadGoesOn)
     cache.SetLog("Win");
     cache.SetLogon("qv-no-such-user", "DOM", "pw");
     EXPECT_NE(cache.GetEvent(3), nullptr);
-    EXPECT_NE(SystemLog().find("TESTHOST\\Win Local logon from DOM\\qv-no-such-user failed:  "), std::string::npos);
+    EXPECT_NE(SystemLog().find("TESTHOST\\Win Local logon from DOM\\qv-no-such-user failed:  "),
+              std::string::npos);
     cache.SetLogon("", "DOM", "pw");
     EXPECT_TRUE(cache.Logon()) << "no logon set";
     EXPECT_TRUE(cache.Revert()) << "no token held";

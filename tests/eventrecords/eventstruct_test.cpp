@@ -1,11 +1,10 @@
-#include "eventrecords/eventstruct.h"
-
 #include <cstdlib>
 #include <ctime>
 #include <functional>
 
 #include <gtest/gtest.h>
 
+#include "eventrecords/eventstruct.h"
 #include "eventrecords/recordclasses.h"
 #include "platform/base/clock.h"
 #include "platform/eventlog/evtformat.h"
@@ -38,14 +37,26 @@ TEST(EventRecord, GoodRecordsFillEveryField)
         {"Unix user SID, no domain", sid(root), {}, nullptr, "root"},
         {"no SID", "", {""}, nullptr, "N/A"},
         {"SID of no account", sid(unknown), {"x"}, nullptr, "N/A"},
-        {"SID length past the record", sid(system), {"x"},
-         [](std::string& r) { PutLe32(Bytes(r) + EVT_USER_SID_LENGTH, 4000); }, "N/A"},
-        {"SID offset past the record", sid(system), {"x"},
-         [](std::string& r) { PutLe32(Bytes(r) + EVT_USER_SID_OFFSET, 0xFFFFFFF0); }, "N/A"},
-        {"malformed SID bytes", sid(system), {"x"},
-         [](std::string& r) { Bytes(r)[GetLe32(Bytes(r) + EVT_USER_SID_OFFSET) + 1] = 9; }, "N/A"},
-        {"no strings, offset anywhere", "", {},
-         [](std::string& r) { PutLe32(Bytes(r) + EVT_STRING_OFFSET, 0xFFFFFFFF); }, "N/A"},
+        {"SID length past the record",
+         sid(system),
+         {"x"},
+         [](std::string& r) { PutLe32(Bytes(r) + EVT_USER_SID_LENGTH, 4000); },
+         "N/A"},
+        {"SID offset past the record",
+         sid(system),
+         {"x"},
+         [](std::string& r) { PutLe32(Bytes(r) + EVT_USER_SID_OFFSET, 0xFFFFFFF0); },
+         "N/A"},
+        {"malformed SID bytes",
+         sid(system),
+         {"x"},
+         [](std::string& r) { Bytes(r)[GetLe32(Bytes(r) + EVT_USER_SID_OFFSET) + 1] = 9; },
+         "N/A"},
+        {"no strings, offset anywhere",
+         "",
+         {},
+         [](std::string& r) { PutLe32(Bytes(r) + EVT_STRING_OFFSET, 0xFFFFFFFF); },
+         "N/A"},
     };
     // One object for every case: nothing of an earlier record may survive.
     CEventStruct event;
@@ -86,14 +97,29 @@ TEST(EventRecord, DamagedRecordsAreRefused)
         {"length below the fixed part", [](std::string& r) { PutLe32(Bytes(r), 40); }, 0},
         {"length past the buffer", [](std::string& r) { PutLe32(Bytes(r), 0x10000); }, 0},
         {"source name without end",
-         [](std::string& r) { r.replace(EVT_RECORD_FIXED_SIZE, r.size() - EVT_RECORD_FIXED_SIZE, r.size() - EVT_RECORD_FIXED_SIZE, 'x'); }, 0},
+         [](std::string& r) {
+             r.replace(EVT_RECORD_FIXED_SIZE, r.size() - EVT_RECORD_FIXED_SIZE,
+                       r.size() - EVT_RECORD_FIXED_SIZE, 'x');
+         },
+         0},
         {"computer name without end",
-         [&](std::string& r) { r.replace(computerEnd - 5, r.size() - computerEnd + 5, r.size() - computerEnd + 5, 'x'); }, 0},
-        {"string offset past the record", [](std::string& r) { PutLe32(Bytes(r) + EVT_STRING_OFFSET, 0x1000); }, 0},
-        {"string count beyond the bytes", [](std::string& r) { PutLe16(Bytes(r) + EVT_NUM_STRINGS, 60000); }, 0},
+         [&](std::string& r) {
+             r.replace(computerEnd - 5, r.size() - computerEnd + 5, r.size() - computerEnd + 5,
+                       'x');
+         },
+         0},
+        {"string offset past the record",
+         [](std::string& r) { PutLe32(Bytes(r) + EVT_STRING_OFFSET, 0x1000); }, 0},
+        {"string count beyond the bytes",
+         [](std::string& r) { PutLe16(Bytes(r) + EVT_NUM_STRINGS, 60000); }, 0},
         // The bytes after the record end hold terminators; they must not be
         // taken for the strings' ends.
-        {"strings run past the record's end", [](std::string& r) { PutLe16(Bytes(r) + EVT_NUM_STRINGS, 7); r += std::string(8, '\0'); }, 0},
+        {"strings run past the record's end",
+         [](std::string& r) {
+             PutLe16(Bytes(r) + EVT_NUM_STRINGS, 7);
+             r += std::string(8, '\0');
+         },
+         0},
     };
     for (const Case& c : cases) {
         std::string bytes = good;
@@ -124,9 +150,14 @@ TEST(EventRecord, EmptyStateCopyAndTypeNames)
     EXPECT_EQ(copy.m_nEventType, EVENTLOG_INFORMATION_TYPE);
     EXPECT_EQ(copy.m_strUser, "");
 
-    const std::pair<UINT, const char*> names[] = {{0, ""}, {1, "Error"}, {2, "Warning"}, {3, ""},
-                                                  {4, "Information"}, {8, "Audit Success"},
-                                                  {16, "Audit Failure"}, {32, ""}};
+    const std::pair<UINT, const char*> names[] = {{0, ""},
+                                                  {1, "Error"},
+                                                  {2, "Warning"},
+                                                  {3, ""},
+                                                  {4, "Information"},
+                                                  {8, "Audit Success"},
+                                                  {16, "Audit Failure"},
+                                                  {32, ""}};
     for (const auto& [type, name] : names)
         EXPECT_STREQ(CEventStruct::GetEventTypeName(type), name) << type;
 }
@@ -146,8 +177,10 @@ TEST(EventRecord, StoredFormHoldsTheTemplateFieldsOnly)
     AppendLe32(expected, 0xFFFE);
     AppendLe32(expected, 0xC0000064);
     expected += "\x04SRV1";
-    expected += "\x0C" "Disk Monitor";
-    expected += "\x05" "alice";
+    expected += "\x0C"
+                "Disk Monitor";
+    expected += "\x05"
+                "alice";
     expected += std::string("\x02\x00", 2);
     const std::string stored = StoreObjectToBytes(&event);
     EXPECT_EQ(stored, expected);
@@ -168,8 +201,9 @@ TEST(EventRecord, StoredFormHoldsTheTemplateFieldsOnly)
     EXPECT_TRUE(back->m_arrStrings.empty());
     EXPECT_EQ(StoreObjectToBytes(back), stored);
 
-    EXPECT_THROW(LoadObjectFromBytes(stored.substr(0, stored.size() - 1), RUNTIME_CLASS(CEventStruct)),
-                 CArchiveException);
+    EXPECT_THROW(
+        LoadObjectFromBytes(stored.substr(0, stored.size() - 1), RUNTIME_CLASS(CEventStruct)),
+        CArchiveException);
 }
 
 // Record times take the local offset in force now, whatever their own date.
@@ -183,9 +217,11 @@ TEST(EventRecord, LocalTimeUsesTodaysOffsetForEveryDate)
         std::int64_t event;
         const char* shown;
     } cases[] = {
-        {"CET-1CEST,M3.5.0,M10.5.0/3", 1688212800 /* July */, 1673784000 /* 15 Jan 12:00 UTC */, "2023-01-15 14:00:00"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1688212800 /* July */, 1673784000 /* 15 Jan 12:00 UTC */,
+         "2023-01-15 14:00:00"},
         {"CET-1CEST,M3.5.0,M10.5.0/3", 1673352000 /* January */, 1673784000, "2023-01-15 13:00:00"},
-        {"CET-1CEST,M3.5.0,M10.5.0/3", 1673352000, 1689422400 /* 15 Jul 12:00 UTC */, "2023-07-15 13:00:00"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1673352000, 1689422400 /* 15 Jul 12:00 UTC */,
+         "2023-07-15 13:00:00"},
         {"CET-1CEST,M3.5.0,M10.5.0/3", 1688212800, 1689422400, "2023-07-15 14:00:00"},
         {"EST5EDT,M3.2.0,M11.1.0", 1688212800, 1673784000, "2023-01-15 08:00:00"},
         {"UTC0", 1688212800, 1673784000, "2023-01-15 12:00:00"},
@@ -198,7 +234,8 @@ TEST(EventRecord, LocalTimeUsesTodaysOffsetForEveryDate)
         CEventStruct event;
         event.m_timeGenerated = CTime(c.event);
         event.m_timeWritten = CTime(c.event + 60);
-        EXPECT_EQ(event.GetTimeGenerated().Format("%Y-%m-%d %H:%M:%S"), c.shown) << c.tz << " " << c.now;
+        EXPECT_EQ(event.GetTimeGenerated().Format("%Y-%m-%d %H:%M:%S"), c.shown)
+            << c.tz << " " << c.now;
         EXPECT_EQ(event.GetTimeWritten() - event.GetTimeGenerated(), 60) << c.tz;
         SetClock(nullptr);
     }

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/appsettings.h"
 #include "archive/archive.h"
 #include "isolated_env.h"
 #include "platform/base/clock.h"
@@ -16,8 +15,12 @@
 #include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
 #include "platform/security/sid.h"
+#include "settings/appsettings.h"
 
-inline BYTE* Bytes(std::string& s) { return reinterpret_cast<BYTE*>(s.data()); }
+inline BYTE* Bytes(std::string& s)
+{
+    return reinterpret_cast<BYTE*>(s.data());
+}
 
 inline void AppendLe32(std::string& s, DWORD v)
 {
@@ -62,14 +65,18 @@ inline std::string AnsiRecord(const CEvtEvent& e)
     return out;
 }
 
-inline std::string SystemLog() { return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or(""); }
+inline std::string SystemLog()
+{
+    return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or("");
+}
 
 // The local computer TESTHOST with the log "Win" and its source "Src".
 class EventLogFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetNetworkRoot(TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetNetworkRoot(TestRoot() + "/" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         SetClock(&m_clock);
         ASSERT_TRUE(AddEventLog(nullptr, "Win", 0x1000000, 0));
         ASSERT_TRUE(AddEventSource(nullptr, "Win", "Src", {}));
@@ -90,8 +97,8 @@ protected:
         std::vector<const char*> p;
         for (const std::string& s : strings)
             p.push_back(s.c_str());
-        return ReportEventA(m_hSource, EVENTLOG_ERROR_TYPE, 3, id, nullptr, static_cast<WORD>(p.size()), 0,
-                            p.data(), nullptr);
+        return ReportEventA(m_hSource, EVENTLOG_ERROR_TYPE, 3, id, nullptr,
+                            static_cast<WORD>(p.size()), 0, p.data(), nullptr);
     }
 
     // Replaces the log with records first..first+count-1, each with one
@@ -103,7 +110,8 @@ protected:
             CEvtEvent e = MakeRawEvent(n, {std::string(width, 'x')});
             records.push_back(EncodeEvtRecord(e));
         }
-        ASSERT_TRUE(AtomicWriteFile(LogPath(), ComposeEvtFile(records, first + count, 0x1000000, 0)));
+        ASSERT_TRUE(
+            AtomicWriteFile(LogPath(), ComposeEvtFile(records, first + count, 0x1000000, 0)));
     }
 
     CManualClock m_clock{1'700'000'000};

@@ -34,11 +34,25 @@ IMPLEMENT_SERIAL(CTestKeyList, CObject, 1)
 
 struct CBytes {
     std::string s;
-    CBytes& b(BYTE v) { s.push_back(static_cast<char>(v)); return *this; }
+    CBytes& b(BYTE v)
+    {
+        s.push_back(static_cast<char>(v));
+        return *this;
+    }
     CBytes& w(WORD v) { return b(v & 0xFF).b(v >> 8); }
     CBytes& d(DWORD v) { return w(v & 0xFFFF).w(v >> 16); }
-    CBytes& str(std::string_view v) { b(static_cast<BYTE>(v.size())); s += v; return *this; }
-    CBytes& newClass(std::string_view name, WORD schema) { w(0xFFFF).w(schema).w(static_cast<WORD>(name.size())); s += name; return *this; }
+    CBytes& str(std::string_view v)
+    {
+        b(static_cast<BYTE>(v.size()));
+        s += v;
+        return *this;
+    }
+    CBytes& newClass(std::string_view name, WORD schema)
+    {
+        w(0xFFFF).w(schema).w(static_cast<WORD>(name.size()));
+        s += name;
+        return *this;
+    }
 };
 
 CSearchKeyText MakeKey(TextKeyMode mode, bool bCase, std::string k1, std::string k2 = {})
@@ -63,10 +77,14 @@ bool NaiveMatch(const CSearchKeyText& key, const std::string& line)
     bool f1 = !k1.empty() && l.find(k1) != std::string::npos;
     bool f2 = !k2.empty() && l.find(k2) != std::string::npos;
     switch (key.m_nMode) {
-    case TextKeyMode::ONLY: return f1;
-    case TextKeyMode::AND: return f1 && f2;
-    case TextKeyMode::OR: return f1 || f2;
-    case TextKeyMode::AND_NOT: return f1 && !f2;
+    case TextKeyMode::ONLY:
+        return f1;
+    case TextKeyMode::AND:
+        return f1 && f2;
+    case TextKeyMode::OR:
+        return f1 || f2;
+    case TextKeyMode::AND_NOT:
+        return f1 && !f2;
     }
     return false;
 }
@@ -111,9 +129,9 @@ TEST_F(MatchTest, ModesCaseAndEmptyKeys)
         {M::AND_NOT, false, "fail", "retry", "fail, retry", false},
         {M::AND_NOT, false, "fail", "retry", "retry", false},
         {M::AND, false, "disk", "FULL", "Disk is full", true},
-        {M::ONLY, false, "disk  full", "", "disk full", false},  // no trimming or wildcards
+        {M::ONLY, false, "disk  full", "", "disk full", false}, // no trimming or wildcards
         {M::ONLY, false, "d*k", "", "disk", false},
-        {M::ONLY, false, "caf\xE9", "", "CAF\xC9", false},       // bytes 128-255 keep their case
+        {M::ONLY, false, "caf\xE9", "", "CAF\xC9", false}, // bytes 128-255 keep their case
         {M::ONLY, false, "caf\xE9", "", "CAF\xE9", true},
         {static_cast<M>(4), false, "a", "a", "a", false},
         {static_cast<M>(-1), false, "a", "", "a", false},
@@ -137,7 +155,8 @@ TEST_F(MatchTest, PreparedLinesGiveTheDefinitionsResults)
     };
     CPreparedLine prepared;
     for (int i = 0; i < 20000; ++i) {
-        CSearchKeyText key = MakeKey(static_cast<TextKeyMode>(rng() % 5), rng() % 2, text(3), text(3));
+        CSearchKeyText key =
+            MakeKey(static_cast<TextKeyMode>(rng() % 5), rng() % 2, text(3), text(3));
         std::string line = text(12);
         prepared.Prepare(line);
         ASSERT_EQ(key.Match(prepared) != 0, NaiveMatch(key, line))
@@ -192,18 +211,32 @@ TEST_F(MatchTest, CopiesCloneAssignReset)
 TEST_F(MatchTest, StoredFormWritesTheClassOnce)
 {
     CTestKeyList list;
-    list.m_arrKeys.push_back(std::make_unique<CSearchKeyText>(MakeKey(TextKeyMode::AND_NOT, true, "fail", "retry")));
-    list.m_arrKeys.push_back(std::make_unique<CSearchKeyText>(MakeKey(TextKeyMode::ONLY, false, "x")));
+    list.m_arrKeys.push_back(
+        std::make_unique<CSearchKeyText>(MakeKey(TextKeyMode::AND_NOT, true, "fail", "retry")));
+    list.m_arrKeys.push_back(
+        std::make_unique<CSearchKeyText>(MakeKey(TextKeyMode::ONLY, false, "x")));
     list.m_arrKeys[0]->m_nHits = 4;
     std::string bytes = StoreObjectToBytes(&list);
 
     CBytes expected;
-    expected.newClass("CTestKeyList", 1).d(2)             // class 1, object 2
-        .newClass("CSearchKeyText", 1)                    // class 3, object 4
-        .newClass("CSearchKey", 1).d(1)                   // class 5; CSearchKey version
-        .d(1).d(3).d(1).str("fail").str("retry")          // version, mode, case, keys
-        .w(0x8003).w(0x8005).d(1)                         // second key: class tags only
-        .d(1).d(0).d(0).str("x").str("");
+    expected.newClass("CTestKeyList", 1)
+        .d(2)                          // class 1, object 2
+        .newClass("CSearchKeyText", 1) // class 3, object 4
+        .newClass("CSearchKey", 1)
+        .d(1) // class 5; CSearchKey version
+        .d(1)
+        .d(3)
+        .d(1)
+        .str("fail")
+        .str("retry") // version, mode, case, keys
+        .w(0x8003)
+        .w(0x8005)
+        .d(1) // second key: class tags only
+        .d(1)
+        .d(0)
+        .d(0)
+        .str("x")
+        .str("");
     EXPECT_EQ(bytes, expected.s);
 
     auto back = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CTestKeyList));
@@ -217,7 +250,14 @@ TEST_F(MatchTest, StoredFormWritesTheClassOnce)
 
     // Values are taken as stored, whatever they are; other schemas are accepted.
     CBytes odd;
-    odd.newClass("CSearchKeyText", 5).newClass("CSearchKey", 3).d(9).d(9).d(7).d(2).str("k").str("");
+    odd.newClass("CSearchKeyText", 5)
+        .newClass("CSearchKey", 3)
+        .d(9)
+        .d(9)
+        .d(7)
+        .d(2)
+        .str("k")
+        .str("");
     auto pOdd = LoadObjectFromBytes(odd.s, RUNTIME_CLASS(CSearchKey));
     auto& oddKey = dynamic_cast<CSearchKeyText&>(*pOdd);
     EXPECT_EQ(static_cast<LONG>(oddKey.m_nMode), 7);
@@ -251,7 +291,8 @@ TEST_F(MatchTest, ClipboardRoundTrip)
 
     EXPECT_EQ(CSearchKey::FromGlobalMemory(CGlobalMemory()), nullptr);
     CTestKeyList notAKey;
-    EXPECT_THROW(CSearchKey::FromGlobalMemory(WriteObjectToGlobalMemory(&notAKey)), CArchiveException);
+    EXPECT_THROW(CSearchKey::FromGlobalMemory(WriteObjectToGlobalMemory(&notAKey)),
+                 CArchiveException);
 }
 
 namespace {
@@ -264,7 +305,9 @@ std::vector<CLineSpan> NaiveLines(const std::string& block, bool bDropCR)
     while (start < block.size()) {
         std::size_t nl = block.find('\n', start);
         std::size_t end = nl == std::string::npos ? block.size() : nl;
-        std::size_t contentEnd = (bDropCR && nl != std::string::npos && end > start && block[end - 1] == '\r') ? end - 1 : end;
+        std::size_t contentEnd =
+            (bDropCR && nl != std::string::npos && end > start && block[end - 1] == '\r') ? end - 1
+                                                                                          : end;
         lines.push_back({start, contentEnd - start});
         if (nl == std::string::npos)
             break;
@@ -318,7 +361,8 @@ TEST_F(MatchTest, FinderAgreesWithTheNaiveDefinition)
         for (bool bDropCR : {true, false}) {
             std::vector<CLineSpan> expected;
             for (const CLineSpan& line : NaiveLines(block, bDropCR)) {
-                if (NaiveContains(std::string_view(block).substr(line.nOffset, line.nLength), patterns))
+                if (NaiveContains(std::string_view(block).substr(line.nOffset, line.nLength),
+                                  patterns))
                     expected.push_back(line);
             }
             // The vector filter, where the processor has it, and the plain search.
@@ -343,9 +387,9 @@ TEST_F(MatchTest, FinderLineEnds)
         bool bDropCR;
         std::vector<CLineSpan> expected;
     } cases[] = {
-        {{"ab\r"}, "zab\r\nab\r", true, {{5, 3}}},             // the last line keeps its '\r'
+        {{"ab\r"}, "zab\r\nab\r", true, {{5, 3}}}, // the last line keeps its '\r'
         {{"ab\r"}, "zab\r\nab\r", false, {{0, 4}, {5, 3}}},
-        {{"xab\r", "a"}, "xab\r\n", true, {{0, 3}}},            // found by the shorter one
+        {{"xab\r", "a"}, "xab\r\n", true, {{0, 3}}}, // found by the shorter one
         {{"b\r", "ab"}, "q\r\nxxab\r\n", true, {{3, 4}}},
         {{"Q"}, "\n\nq\n", true, {{2, 1}}},
         {{"a"}, "", true, {}},
@@ -377,7 +421,8 @@ TEST_F(MatchTest, FinderOfTextKeysMissesNoMatchingLine)
         std::vector<CSearchKeyText> keys;
         CKeySetFinder finder;
         for (int i = 0; i < 3; ++i) {
-            keys.push_back(MakeKey(static_cast<TextKeyMode>(rng() % 5), rng() % 2, text(3), text(3)));
+            keys.push_back(
+                MakeKey(static_cast<TextKeyMode>(rng() % 5), rng() % 2, text(3), text(3)));
             finder.AddTextKey(keys.back());
         }
         std::string line = text(10);

@@ -1,11 +1,10 @@
-#include "match/searchkeyevent.h"
-
 #include <functional>
 
 #include <gtest/gtest.h>
 
 #include "archive/globalarchive.h"
 #include "match/matchclasses.h"
+#include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"
 
@@ -15,10 +14,25 @@ using KeySetup = std::function<void(CSearchKeyEvent&)>;
 
 struct CKeyBytes {
     std::string s;
-    CKeyBytes& w(WORD v) { s.push_back(static_cast<char>(v)); s.push_back(static_cast<char>(v >> 8)); return *this; }
+    CKeyBytes& w(WORD v)
+    {
+        s.push_back(static_cast<char>(v));
+        s.push_back(static_cast<char>(v >> 8));
+        return *this;
+    }
     CKeyBytes& d(DWORD v) { return w(static_cast<WORD>(v)).w(static_cast<WORD>(v >> 16)); }
-    CKeyBytes& str(std::string_view v) { s.push_back(static_cast<char>(v.size())); s += v; return *this; }
-    CKeyBytes& newClass(std::string_view name, WORD schema) { w(0xFFFF).w(schema).w(static_cast<WORD>(name.size())); s += name; return *this; }
+    CKeyBytes& str(std::string_view v)
+    {
+        s.push_back(static_cast<char>(v.size()));
+        s += v;
+        return *this;
+    }
+    CKeyBytes& newClass(std::string_view name, WORD schema)
+    {
+        w(0xFFFF).w(schema).w(static_cast<WORD>(name.size()));
+        s += name;
+        return *this;
+    }
     // The start of every event key record: its class, the base's class and
     // the base's version.
     CKeyBytes& head() { return newClass("CSearchKeyEvent", 2).newClass("CSearchKey", 1).d(1); }
@@ -47,7 +61,9 @@ std::unique_ptr<CSearchKeyEvent> Load(const std::string& bytes)
 
 TEST(SearchKeyEvent, OperatorsOnEveryField)
 {
-    auto ops = [](DWORD shift, DWORD op) { return [=](CSearchKeyEvent& k) { k.m_dwOperators |= op << shift; }; };
+    auto ops = [](DWORD shift, DWORD op) {
+        return [=](CSearchKeyEvent& k) { k.m_dwOperators |= op << shift; };
+    };
     struct Case {
         const char* name;
         KeySetup setup;
@@ -59,18 +75,31 @@ TEST(SearchKeyEvent, OperatorsOnEveryField)
         {"source equal, other case", [](auto& k) { k.SetSourceValue("srv"); }, false},
         {"source not equal", [](auto& k) { k.SetSourceValue("Srv", TRUE); }, false},
         {"source not equal other", [](auto& k) { k.SetSourceValue("Disk", TRUE); }, true},
-        {"source one of", [](auto& k) { k.SetSourceList({"Disk", "Srv"}); }, true},
+        {"source one of",
+         [](auto& k) {
+             k.SetSourceList({"Disk", "Srv"});
+         },
+         true},
         {"source one of, empty", [](auto& k) { k.SetSourceList({}); }, false},
         {"source not one of, empty", [](auto& k) { k.SetSourceList({}, TRUE); }, true},
         {"source not one of", [](auto& k) { k.SetSourceList({"Srv"}, TRUE); }, false},
-        {"source with a numeric code", [](auto& k) { k.SetSourceValue("Srv"); k.m_dwOperators = OP_AT_LEAST; }, false},
+        {"source with a numeric code",
+         [](auto& k) {
+             k.SetSourceValue("Srv");
+             k.m_dwOperators = OP_AT_LEAST;
+         },
+         false},
         {"user equal", [](auto& k) { k.SetUserValue("alice"); }, true},
         {"user not equal", [](auto& k) { k.SetUserValue("bob", TRUE); }, true},
         {"user one of", [](auto& k) { k.SetUserList({"bob"}); }, false},
         {"user not one of", [](auto& k) { k.SetUserList({"bob"}, TRUE); }, true},
         {"computer equal", [](auto& k) { k.SetComputerValue("PC1"); }, true},
         {"computer equal, other case", [](auto& k) { k.SetComputerValue("pc1"); }, false},
-        {"computer one of", [](auto& k) { k.SetComputerList({"PC2", "PC1"}); }, true},
+        {"computer one of",
+         [](auto& k) {
+             k.SetComputerList({"PC2", "PC1"});
+         },
+         true},
         {"computer not one of", [](auto& k) { k.SetComputerList({"PC1"}, TRUE); }, false},
         {"category equal", [](auto& k) { k.SetCategoryValue(5); }, true},
         {"category not equal", [](auto& k) { k.SetCategoryValue(5, TRUE); }, false},
@@ -82,8 +111,13 @@ TEST(SearchKeyEvent, OperatorsOnEveryField)
         {"category between, low bound", [](auto& k) { k.SetCategoryRange(5, 9); }, true},
         {"category between above", [](auto& k) { k.SetCategoryRange(6, 9); }, false},
         {"category not between", [](auto& k) { k.SetCategoryRange(6, 9, TRUE); }, true},
-        {"category not between, high bound", [](auto& k) { k.SetCategoryRange(1, 5, TRUE); }, false},
-        {"category one of", [](auto& k) { k.SetCategoryList({1, 5}); }, true},
+        {"category not between, high bound", [](auto& k) { k.SetCategoryRange(1, 5, TRUE); },
+         false},
+        {"category one of",
+         [](auto& k) {
+             k.SetCategoryList({1, 5});
+         },
+         true},
         {"category one of, empty", [](auto& k) { k.SetCategoryList({}); }, false},
         {"category not one of, empty", [](auto& k) { k.SetCategoryList({}, TRUE); }, true},
         {"event ID equal, low 16 bits", [](auto& k) { k.SetEventIDValue(150); }, true},
@@ -95,37 +129,93 @@ TEST(SearchKeyEvent, OperatorsOnEveryField)
         {"event ID between, high bound", [](auto& k) { k.SetEventIDRange(100, 150); }, true},
         {"event ID between below", [](auto& k) { k.SetEventIDRange(151, 200); }, false},
         {"event ID not between", [](auto& k) { k.SetEventIDRange(100, 149, TRUE); }, true},
-        {"event ID one of", [](auto& k) { k.SetEventIDList({7, 150}); }, true},
+        {"event ID one of",
+         [](auto& k) {
+             k.SetEventIDList({7, 150});
+         },
+         true},
         {"event ID not one of", [](auto& k) { k.SetEventIDList({150}, TRUE); }, false},
         {"event ID with an unknown code", ops(KEY_SHIFT_EVENTID, 9), false},
         {"type equal", [](auto& k) { k.SetTypeValue(EVENTLOG_WARNING_TYPE); }, true},
         {"type not equal", [](auto& k) { k.SetTypeValue(EVENTLOG_WARNING_TYPE, TRUE); }, false},
-        {"type one of", [](auto& k) { k.SetTypeList({1, 2}); }, true},
-        {"type not one of", [](auto& k) { k.SetTypeList({1, 2}, TRUE); }, false},
+        {"type one of",
+         [](auto& k) {
+             k.SetTypeList({1, 2});
+         },
+         true},
+        {"type not one of",
+         [](auto& k) {
+             k.SetTypeList({1, 2}, TRUE);
+         },
+         false},
         {"type one of, empty", [](auto& k) { k.SetTypeList({}); }, false},
         {"type not one of, empty", [](auto& k) { k.SetTypeList({}, TRUE); }, true},
-        {"type with a range code", [](auto& k) { k.m_arrTypes = {1, 4}; k.m_dwOperators = OP_BETWEEN << KEY_SHIFT_TYPE; }, false},
+        {"type with a range code",
+         [](auto& k) {
+             k.m_arrTypes = {1, 4};
+             k.m_dwOperators = OP_BETWEEN << KEY_SHIFT_TYPE;
+         },
+         false},
         {"text contains, other case", [](auto& k) { k.SetText("disk c:"); }, true},
         {"text contains across words", [](auto& k) { k.SetText("full NOW"); }, true},
         {"text not contained", [](auto& k) { k.SetText("empty"); }, false},
         {"text empty", [](auto& k) { k.SetText(""); }, true},
-        {"text with another code", [](auto& k) { k.SetText("disk"); k.m_dwOperators = OP_NOT_EQUAL << KEY_SHIFT_TEXT; }, false},
+        {"text with another code",
+         [](auto& k) {
+             k.SetText("disk");
+             k.m_dwOperators = OP_NOT_EQUAL << KEY_SHIFT_TEXT;
+         },
+         false},
         // Values a damaged file may leave short.
         {"equal without a value", ops(KEY_SHIFT_SOURCE, OP_EQUAL), false},
         {"not equal without a value", ops(KEY_SHIFT_CATEGORY, OP_NOT_EQUAL), false},
-        {"between with one value", [](auto& k) { k.m_arrEventIDs = {100}; k.m_dwOperators = OP_BETWEEN << KEY_SHIFT_EVENTID; }, false},
+        {"between with one value",
+         [](auto& k) {
+             k.m_arrEventIDs = {100};
+             k.m_dwOperators = OP_BETWEEN << KEY_SHIFT_EVENTID;
+         },
+         false},
         // Several fields: every set field must pass.
-        {"source and event ID range", [](auto& k) { k.SetSourceValue("Srv"); k.SetEventIDRange(100, 200); }, true},
-        {"source and event ID range, ID 201", [](auto& k) { k.SetSourceValue("Srv"); k.SetEventIDRange(100, 200); }, false,
-         [](CEventStruct& e) { e.m_nEventID = 201; }},
-        {"source and event ID range, source srv", [](auto& k) { k.SetSourceValue("Srv"); k.SetEventIDRange(100, 200); }, false,
-         [](CEventStruct& e) { e.m_strSource = "srv"; }},
-        {"every field passes", [](auto& k) {
-             k.SetSourceValue("Srv"); k.SetUserList({"alice"}); k.SetComputerValue("X", TRUE); k.SetCategoryAtMost(5);
-             k.SetEventIDList({150}); k.SetTypeValue(2); k.SetText("FULL"); }, true},
-        {"every field but the text passes", [](auto& k) {
-             k.SetSourceValue("Srv"); k.SetUserList({"alice"}); k.SetComputerValue("X", TRUE); k.SetCategoryAtMost(5);
-             k.SetEventIDList({150}); k.SetTypeValue(2); k.SetText("FULLY"); }, false},
+        {"source and event ID range",
+         [](auto& k) {
+             k.SetSourceValue("Srv");
+             k.SetEventIDRange(100, 200);
+         },
+         true},
+        {"source and event ID range, ID 201",
+         [](auto& k) {
+             k.SetSourceValue("Srv");
+             k.SetEventIDRange(100, 200);
+         },
+         false, [](CEventStruct& e) { e.m_nEventID = 201; }},
+        {"source and event ID range, source srv",
+         [](auto& k) {
+             k.SetSourceValue("Srv");
+             k.SetEventIDRange(100, 200);
+         },
+         false, [](CEventStruct& e) { e.m_strSource = "srv"; }},
+        {"every field passes",
+         [](auto& k) {
+             k.SetSourceValue("Srv");
+             k.SetUserList({"alice"});
+             k.SetComputerValue("X", TRUE);
+             k.SetCategoryAtMost(5);
+             k.SetEventIDList({150});
+             k.SetTypeValue(2);
+             k.SetText("FULL");
+         },
+         true},
+        {"every field but the text passes",
+         [](auto& k) {
+             k.SetSourceValue("Srv");
+             k.SetUserList({"alice"});
+             k.SetComputerValue("X", TRUE);
+             k.SetCategoryAtMost(5);
+             k.SetEventIDList({150});
+             k.SetTypeValue(2);
+             k.SetText("FULLY");
+         },
+         false},
     };
     const CPreparedLine text("Disk C: is FULL now");
     for (const Case& c : cases) {
@@ -184,27 +274,50 @@ TEST(SearchKeyEvent, Descriptions)
         const char* description;
     } cases[] = {
         {[](auto&) {}, ""},
-        {[](auto& k) { k.SetSourceList({"Srv", "Disk"}); k.SetEventIDValue(7); },
+        {[](auto& k) {
+             k.SetSourceList({"Srv", "Disk"});
+             k.SetEventIDValue(7);
+         },
          "Source is one of {Srv,Disk}, Event ID is equal to 7"},
         {[](auto& k) {
-             k.SetText("disk"); k.SetTypeList({1, 16}); k.SetEventIDAtLeast(100); k.SetComputerList({"A", "B"}, TRUE);
-             k.SetCategoryRange(1, 5); k.SetUserValue("bob", TRUE); k.SetSourceValue("Srv"); },
-         "Source is equal to 'Srv', User is not equal to 'bob', Category ID is between 1 and 5, Computer is not one of "
-         "{A,B}, Event ID is greater than or equal to 100, Event Type is one of {'Error','Audit Fail'}, Event Text "
+             k.SetText("disk");
+             k.SetTypeList({1, 16});
+             k.SetEventIDAtLeast(100);
+             k.SetComputerList({"A", "B"}, TRUE);
+             k.SetCategoryRange(1, 5);
+             k.SetUserValue("bob", TRUE);
+             k.SetSourceValue("Srv");
+         },
+         "Source is equal to 'Srv', User is not equal to 'bob', Category ID is between 1 and 5, "
+         "Computer is not one of "
+         "{A,B}, Event ID is greater than or equal to 100, Event Type is one of {'Error','Audit "
+         "Fail'}, Event Text "
          "contains 'disk'"},
         {[](auto& k) { k.SetText(""); }, "Event Text contains <Not set>"},
         {[](auto& k) { k.SetTypeValue(16); }, "Event Type is equal to 'Audit Fail'"},
         {[](auto& k) { k.SetTypeValue(3, TRUE); }, "Event Type is not equal to ''"},
-        {[](auto& k) { k.SetTypeList({4, 8, 2}, TRUE); }, "Event Type is not one of {'Information','Audit Success','Warning'}"},
+        {[](auto& k) {
+             k.SetTypeList({4, 8, 2}, TRUE);
+         },
+         "Event Type is not one of {'Information','Audit Success','Warning'}"},
         {[](auto& k) { k.SetCategoryRange(2, 4, TRUE); }, "Category ID is not between 2 and 4"},
-        {[](auto& k) { k.SetCategoryAtMost(4294967295u); }, "Category ID is less than or equal to 4294967295"},
-        {[](auto& k) { k.SetCategoryList({1, 2}, TRUE); }, "Category ID is not one of {1,2}"},
+        {[](auto& k) { k.SetCategoryAtMost(4294967295u); },
+         "Category ID is less than or equal to 4294967295"},
+        {[](auto& k) {
+             k.SetCategoryList({1, 2}, TRUE);
+         },
+         "Category ID is not one of {1,2}"},
         {[](auto& k) { k.SetEventIDValue(9, TRUE); }, "Event ID is not equal to 9"},
         {[](auto& k) { k.SetUserList({}); }, "User is one of {}"},
         {[](auto& k) { k.SetComputerValue(""); }, "Computer is equal to ''"},
         // A code the field does not take describes as nothing and adds no
         // separator.
-        {[](auto& k) { k.SetSourceValue("x"); k.m_dwOperators = OP_BETWEEN; k.SetEventIDValue(1); }, "Event ID is equal to 1"},
+        {[](auto& k) {
+             k.SetSourceValue("x");
+             k.m_dwOperators = OP_BETWEEN;
+             k.SetEventIDValue(1);
+         },
+         "Event ID is equal to 1"},
     };
     for (const Case& c : cases) {
         CSearchKeyEvent key;
@@ -254,7 +367,8 @@ TEST(SearchKeyEvent, Version1RecordsAreConverted)
         b.head().d(1).d(mask).d(5).d(150).str("PC1").str("Srv").str("alice").w(type).str("full");
         return b.s;
     };
-    const DWORD all = EVF_SOURCE | EVF_CATEGORY | EVF_USER | EVF_COMPUTER | EVF_EVENTID | EVF_EVENTTYPE | 0x200;
+    const DWORD all =
+        EVF_SOURCE | EVF_CATEGORY | EVF_USER | EVF_COMPUTER | EVF_EVENTID | EVF_EVENTTYPE | 0x200;
     struct Case {
         DWORD mask;
         WORD type;
@@ -262,8 +376,10 @@ TEST(SearchKeyEvent, Version1RecordsAreConverted)
         bool match; // against MakeEvent() with the text "Disk is full"
     } cases[] = {
         {all, 999,
-         "Source is equal to 'Srv', User is equal to 'alice', Category ID is equal to 5, Computer is equal to 'PC1', "
-         "Event ID is equal to 150, Event Type is one of {'Error','Warning','Information','Audit Success','Audit "
+         "Source is equal to 'Srv', User is equal to 'alice', Category ID is equal to 5, Computer "
+         "is equal to 'PC1', "
+         "Event ID is equal to 150, Event Type is one of {'Error','Warning','Information','Audit "
+         "Success','Audit "
          "Fail'}, Event Text contains 'full'",
          true},
         {EVF_EVENTTYPE, 3, "Event Type is one of {}", false},
@@ -277,7 +393,8 @@ TEST(SearchKeyEvent, Version1RecordsAreConverted)
     for (const Case& c : cases) {
         auto key = Load(v1(c.mask, c.type));
         ASSERT_NE(key, nullptr);
-        EXPECT_EQ(key->GetDescription(), c.description) << std::hex << c.mask << " " << std::dec << c.type;
+        EXPECT_EQ(key->GetDescription(), c.description)
+            << std::hex << c.mask << " " << std::dec << c.type;
         EXPECT_EQ(key->Match(MakeEvent(), "Disk is full"), c.match ? TRUE : FALSE) << c.description;
     }
 
@@ -313,7 +430,8 @@ TEST(SearchKeyEvent, CloneAssignResetAndClipboard)
     other.Reset();
     EXPECT_EQ(other.m_dwOperators, 0u);
     EXPECT_EQ(other.m_nHits.load(), 0);
-    EXPECT_TRUE(other.m_arrUsers.empty() && other.m_arrCategories.empty() && other.m_strText.empty());
+    EXPECT_TRUE(other.m_arrUsers.empty() && other.m_arrCategories.empty() &&
+                other.m_strText.empty());
     EXPECT_EQ(other.GetDescription(), "");
 
     RegisterMatchClasses();

@@ -4,20 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include "tasklib/actions.h"
 #include "core/frontend.h"
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "isolated_env.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/network/network.h"
+#include "tasklib/actions.h"
 #include "tasks/trigger.h"
 #include "textlog/filemonitor.h"
-#include "isolated_env.h"
 
 namespace {
 
@@ -93,11 +93,12 @@ TEST(Road, NewLineAndNewEventRunTheirTasksOnTheScanThread)
         events->SetInterval(0);
         auto* eventKey = new CSearchKeyEvent;
         eventKey->SetSourceValue("Backup");
-        events->AddWatchGroup(WritingGroup(
-            eventKey, eventHits,
-            "%EVENT_SOURCE%|%EVENT_ID%|%EVENT_TYPE%|%EVENT_USER%|%EVENT_COMPUTER%|"
-            "%EVENT_CATEGORYID%|%EVENT_CATEGORYTEXT%|%EVENT_SEQUENCE%|%EVENT_SHORTNAME%|%EVENT_TEXT%|"
-            "%EVENT_TIME%"));
+        events->AddWatchGroup(
+            WritingGroup(eventKey, eventHits,
+                         "%EVENT_SOURCE%|%EVENT_ID%|%EVENT_TYPE%|%EVENT_USER%|%EVENT_COMPUTER%|"
+                         "%EVENT_CATEGORYID%|%EVENT_CATEGORYTEXT%|%EVENT_SEQUENCE%|%EVENT_"
+                         "SHORTNAME%|%EVENT_TEXT%|"
+                         "%EVENT_TIME%"));
         events->JumpToEnd();
         manager.AddLog(events);
 
@@ -106,13 +107,14 @@ TEST(Road, NewLineAndNewEventRunTheirTasksOnTheScanThread)
         HANDLE h = RegisterEventSourceInLogA("", "RoadLog", "Backup");
         ASSERT_NE(h, nullptr);
         const char* strings[] = {"tape"};
-        ASSERT_TRUE(ReportEventA(h, EVENTLOG_WARNING_TYPE, 2, 0x40000010, nullptr, 1, 0, strings, nullptr));
+        ASSERT_TRUE(
+            ReportEventA(h, EVENTLOG_WARNING_TYPE, 2, 0x40000010, nullptr, 1, 0, strings, nullptr));
         DeregisterEventSource(h);
 
         EXPECT_TRUE(WaitForText(textHits, "|2026-12-05 host app[1]: MEMORY ERROR in pool|App|" +
                                               watched + "|<empty>\n"));
-        EXPECT_TRUE(WaitForText(eventHits, "Backup|16|Warning|N/A|" + GetLocalComputerName() + "|2|Storage  |1|" +
-                                               GetLocalComputerName() +
+        EXPECT_TRUE(WaitForText(eventHits, "Backup|16|Warning|N/A|" + GetLocalComputerName() +
+                                               "|2|Storage  |1|" + GetLocalComputerName() +
                                                "\\RoadLog|Backup of tape failed.  |"))
             << ReadFileBytes(eventHits).value_or("(no file)");
         EXPECT_TRUE(manager.StopScanThread());

@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/appsettings.h"
-#include "settings/systemlog.h"
 #include "common/brancmn.h"
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/network/network.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
 
 namespace {
 
@@ -22,7 +22,8 @@ class Settings : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strRoot = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strRoot =
+            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ::setenv("XDG_CONFIG_HOME", (m_strRoot + "/config").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (m_strRoot + "/state").c_str(), 1);
         ResetRegistryHives();
@@ -30,7 +31,8 @@ protected:
     }
 
     // The raw registry value, to see names, sections and types as stored.
-    static const CRegValue* Raw(std::shared_ptr<const CRegKey>& tree, const char* section, const char* name)
+    static const CRegValue* Raw(std::shared_ptr<const CRegKey>& tree, const char* section,
+                                const char* name)
     {
         tree = GetUserHive()->Read();
         const CRegKey* key = tree->OpenKey(std::string(QUORVIL_SETTINGS_KEY) + "\\" + section);
@@ -53,8 +55,10 @@ protected:
 LOGFONT MarkedFont()
 {
     LOGFONT font;
-    font.lfHeight = 1, font.lfWidth = 2, font.lfEscapement = 3, font.lfOrientation = 4, font.lfWeight = 5;
-    font.lfItalic = 6, font.lfUnderline = 7, font.lfStrikeOut = 8, font.lfCharSet = 9, font.lfOutPrecision = 10;
+    font.lfHeight = 1, font.lfWidth = 2, font.lfEscapement = 3, font.lfOrientation = 4,
+    font.lfWeight = 5;
+    font.lfItalic = 6, font.lfUnderline = 7, font.lfStrikeOut = 8, font.lfCharSet = 9,
+    font.lfOutPrecision = 10;
     font.lfClipPrecision = 11, font.lfQuality = 12, font.lfPitchAndFamily = 13;
     std::strcpy(font.lfFaceName, "Mine");
     return font;
@@ -86,7 +90,8 @@ TEST_F(Settings, AbsentValuesReadAsTheirDefaultsAndSettersStoreTypedValues)
         {S, "AutoBackup", 0, AppSettings::GetAutoBackup, AppSettings::SetAutoBackup},
         {S, "NewestFirst", 0, AppSettings::GetNewestFirst, AppSettings::SetNewestFirst},
         {S, "FileNumColumns", 0, AppSettings::GetFileNumColumns, AppSettings::SetFileNumColumns},
-        {S, "ServerNumColumns", 0, AppSettings::GetServerNumColumns, AppSettings::SetServerNumColumns},
+        {S, "ServerNumColumns", 0, AppSettings::GetServerNumColumns,
+         AppSettings::SetServerNumColumns},
         {AppSettings::SECTION_SYSTEM, "ErrorLogEnabled", 1, AppSettings::GetErrorLogEnabled,
          AppSettings::SetErrorLogEnabled},
     };
@@ -99,12 +104,15 @@ TEST_F(Settings, AbsentValuesReadAsTheirDefaultsAndSettersStoreTypedValues)
     };
     const std::string state = m_strRoot + "/state/quorvil";
     const StringSetting strings[] = {
-        {S, "AuditText", state + "/qvaudit_txt.txt", AppSettings::GetAuditText, AppSettings::SetAuditText},
-        {S, "AuditNT", state + "/qvaudit_evn.txt", AppSettings::GetAuditNT, AppSettings::SetAuditNT},
+        {S, "AuditText", state + "/qvaudit_txt.txt", AppSettings::GetAuditText,
+         AppSettings::SetAuditText},
+        {S, "AuditNT", state + "/qvaudit_evn.txt", AppSettings::GetAuditNT,
+         AppSettings::SetAuditNT},
         {S, "AutoBackupDir", "", AppSettings::GetAutoBackupDir, AppSettings::SetAutoBackupDir},
         {S, "TextEditor", "xdg-open", AppSettings::GetTextEditor, AppSettings::SetTextEditor},
         {S, "FastMark", "Fast Mark -------", AppSettings::GetFastMark, AppSettings::SetFastMark},
-        {AppSettings::SECTION_SYSTEM, "SQLEditor", "xdg-open", AppSettings::GetSQLEditor, AppSettings::SetSQLEditor},
+        {AppSettings::SECTION_SYSTEM, "SQLEditor", "xdg-open", AppSettings::GetSQLEditor,
+         AppSettings::SetSQLEditor},
     };
     struct BinarySetting {
         const char* name;
@@ -176,7 +184,8 @@ TEST_F(Settings, ViewFontFieldsReplaceTheCallersFromTheLeft)
     font = MarkedFont();
     AppSettings::GetViewFont(font);
     LOGFONT expected = MarkedFont();
-    expected.lfHeight = -20, expected.lfWidth = 5, expected.lfEscapement = 900, expected.lfOrientation = 901;
+    expected.lfHeight = -20, expected.lfWidth = 5, expected.lfEscapement = 900,
+    expected.lfOrientation = 901;
     expected.lfWeight = 700;
     EXPECT_EQ(std::memcmp(&font, &expected, sizeof font), 0);
 
@@ -192,8 +201,9 @@ TEST_F(Settings, ViewFontFieldsReplaceTheCallersFromTheLeft)
     ASSERT_TRUE(AppSettings::SetViewFont(font));
     EXPECT_EQ(AppSettings::GetProfileString("Settings", "ViewFont"),
               "1,2,3,4,5,1,7,8,9,10,11,12,13,A face name of 32 characters...");
-    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "ViewFont", "1,2,3,4,5,1,7,8,9,10,11,12,13,"
-                                                                         "A face name longer than 31 characters"));
+    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "ViewFont",
+                                                "1,2,3,4,5,1,7,8,9,10,11,12,13,"
+                                                "A face name longer than 31 characters"));
     LOGFONT back;
     AppSettings::GetViewFont(back);
     EXPECT_STREQ(back.lfFaceName, "A face name longer than 31 char");
@@ -205,21 +215,24 @@ TEST_F(Settings, WindowPlacementNeedsExactlyTenNumbers)
     WINDOWPLACEMENT placement;
     placement.showCmd = 99;
     EXPECT_FALSE(AppSettings::ReadWindowPlacement("WindowPos", placement)); // absent
-    for (const char* bad : {"0,1,-1,-1,-1,-1,10,20,30", "0,1,-1,-1,-1,-1,10,20,30,40,50", "0,1,-1,-1,-1,-1,10,20,30,x",
-                            "", "-1,1,0,0,0,0,0,0,0,0", "0,1,0,0,0,0,0,0,0,99999999999"}) {
+    for (const char* bad : {"0,1,-1,-1,-1,-1,10,20,30", "0,1,-1,-1,-1,-1,10,20,30,40,50",
+                            "0,1,-1,-1,-1,-1,10,20,30,x", "", "-1,1,0,0,0,0,0,0,0,0",
+                            "0,1,0,0,0,0,0,0,0,99999999999"}) {
         ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "WindowPos", bad));
         EXPECT_FALSE(AppSettings::ReadWindowPlacement("WindowPos", placement)) << bad;
         EXPECT_EQ(placement.showCmd, 99u) << bad;
     }
 
-    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "WindowPos", "2, 3,-1,-1,-8,-8,10,20,800,600"));
+    ASSERT_TRUE(
+        AppSettings::WriteProfileString("Settings", "WindowPos", "2, 3,-1,-1,-8,-8,10,20,800,600"));
     ASSERT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement));
     EXPECT_EQ(placement.flags, 2u);
     EXPECT_EQ(placement.showCmd, 3u);
     EXPECT_EQ(placement.ptMaxPosition.x, -8);
     EXPECT_EQ(placement.rcNormalPosition.bottom, 600);
     ASSERT_TRUE(AppSettings::WriteWindowPlacement("OtherPos", placement));
-    EXPECT_EQ(AppSettings::GetProfileString("Settings", "OtherPos"), "2,3,-1,-1,-8,-8,10,20,800,600");
+    EXPECT_EQ(AppSettings::GetProfileString("Settings", "OtherPos"),
+              "2,3,-1,-1,-8,-8,10,20,800,600");
 }
 
 TEST_F(Settings, ErrorLogPathFallsBackToTheStateFolderAndStoresIt)
@@ -308,9 +321,11 @@ TEST_F(Settings, DamagedSettingsFileGivesOneLogLineDefaultsAndABackup)
 
     std::vector<std::string> lines = SystemLogLines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].substr(20), "Settings file " + m_strHive +
-                                       " is damaged (line 5: text after the value); the defaults are used, and the "
-                                       "file is kept as " + m_strHive + ".bad when the settings are next saved.");
+    EXPECT_EQ(lines[0].substr(20),
+              "Settings file " + m_strHive +
+                  " is damaged (line 5: text after the value); the defaults are used, and the "
+                  "file is kept as " +
+                  m_strHive + ".bad when the settings are next saved.");
     EXPECT_EQ(lines[1].substr(20), "after the damage");
     EXPECT_EQ(ReadFileBytes(m_strHive), damaged) << "nothing is written over it by reading";
 
@@ -337,9 +352,9 @@ TEST_F(Settings, RepeatedLinesOfAScanAreWrittenOnceWithTheirCount)
     WriteSystemLog("other");
     std::vector<std::string> lines = SystemLogLines();
     ASSERT_EQ(lines.size(), 5u);
-    const std::vector<std::string> texts = {"registry key missing", "other",
-                                            "Repeated 2 more times in this scan: registry key missing",
-                                            "other", "other"};
+    const std::vector<std::string> texts = {
+        "registry key missing", "other", "Repeated 2 more times in this scan: registry key missing",
+        "other", "other"};
     for (std::size_t i = 0; i < lines.size(); ++i)
         EXPECT_EQ(lines[i].substr(20), texts[i]);
 }
@@ -360,7 +375,8 @@ TEST_F(Settings, SystemLogAndAuditFilesAreCappedButMarksAreNot)
         EXPECT_LE(ReadFileBytes(path).value_or("").size(), 1024u) << path;
         EXPECT_GT(ReadFileBytes(RotatedLogPath(path)).value_or("").size(), 0u) << path;
     }
-    EXPECT_EQ(ReadFileBytes(watched).value_or("").size(), 30u * 101u) << "a user's log is never cut";
+    EXPECT_EQ(ReadFileBytes(watched).value_or("").size(), 30u * 101u)
+        << "a user's log is never cut";
     EXPECT_FALSE(ReadFileBytes(RotatedLogPath(watched)));
 }
 

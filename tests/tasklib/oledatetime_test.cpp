@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tasklib/oledatetime.h"
 #include "platform/base/clock.h"
+#include "tasklib/oledatetime.h"
 
 namespace {
 
@@ -46,14 +46,22 @@ TEST(OleDateTime, DatesAndFieldsConvertBothWays)
         bool bFromFields; // the fields give this DATE back (not for the quirks)
     };
     const Case cases[] = {
-        {0.0, 1899, 12, 30, 0, 0, 0, true},     {1.0, 1899, 12, 31, 0, 0, 0, true},
-        {2.0, 1900, 1, 1, 0, 0, 0, true},       {2.25, 1900, 1, 1, 6, 0, 0, true},
-        {25569.0, 1970, 1, 1, 0, 0, 0, true},   {-1.0, 1899, 12, 29, 0, 0, 0, true},
-        {-1.25, 1899, 12, 29, 6, 0, 0, true},   {-2.5, 1899, 12, 28, 12, 0, 0, true},
-        {0.5, 1899, 12, 30, 12, 0, 0, true},    {-0.5, 1899, 12, 30, 12, 0, 0, false},
-        {-0.75, 1899, 12, 30, 18, 0, 0, false}, {MIN_DATE, 100, 1, 1, 0, 0, 0, true},
-        {MAX_DATE, 9999, 12, 31, 0, 0, 0, true}, {60.0, 1900, 2, 28, 0, 0, 0, true},
-        {61.0, 1900, 3, 1, 0, 0, 0, true},       {45351.875, 2024, 2, 29, 21, 0, 0, true},
+        {0.0, 1899, 12, 30, 0, 0, 0, true},
+        {1.0, 1899, 12, 31, 0, 0, 0, true},
+        {2.0, 1900, 1, 1, 0, 0, 0, true},
+        {2.25, 1900, 1, 1, 6, 0, 0, true},
+        {25569.0, 1970, 1, 1, 0, 0, 0, true},
+        {-1.0, 1899, 12, 29, 0, 0, 0, true},
+        {-1.25, 1899, 12, 29, 6, 0, 0, true},
+        {-2.5, 1899, 12, 28, 12, 0, 0, true},
+        {0.5, 1899, 12, 30, 12, 0, 0, true},
+        {-0.5, 1899, 12, 30, 12, 0, 0, false},
+        {-0.75, 1899, 12, 30, 18, 0, 0, false},
+        {MIN_DATE, 100, 1, 1, 0, 0, 0, true},
+        {MAX_DATE, 9999, 12, 31, 0, 0, 0, true},
+        {60.0, 1900, 2, 28, 0, 0, 0, true},
+        {61.0, 1900, 3, 1, 0, 0, 0, true},
+        {45351.875, 2024, 2, 29, 21, 0, 0, true},
         // Half a second rounds up to the next second, and across midnight.
         {2.0 + 0.6 / 86400, 1900, 1, 1, 0, 0, 1, false},
         {2.0 + 0.4 / 86400, 1900, 1, 1, 0, 0, 0, false},
@@ -85,10 +93,11 @@ TEST(OleDateTime, ImpossibleValuesAreInvalid)
     struct Case {
         int y, mo, d, h, mi, s;
     };
-    const Case badFields[] = {{99, 12, 31, 0, 0, 0},   {10000, 1, 1, 0, 0, 0}, {2023, 2, 29, 0, 0, 0},
-                              {1900, 2, 29, 0, 0, 0},  {2024, 13, 1, 0, 0, 0}, {2024, 4, 31, 0, 0, 0},
-                              {2024, 1, 1, 24, 0, 0},  {2024, 1, 1, 0, 60, 0}, {2024, 1, 1, 0, 0, 60},
-                              {2024, 0, 1, 0, 0, 0}};
+    const Case badFields[] = {{99, 12, 31, 0, 0, 0},  {10000, 1, 1, 0, 0, 0},
+                              {2023, 2, 29, 0, 0, 0}, {1900, 2, 29, 0, 0, 0},
+                              {2024, 13, 1, 0, 0, 0}, {2024, 4, 31, 0, 0, 0},
+                              {2024, 1, 1, 24, 0, 0}, {2024, 1, 1, 0, 60, 0},
+                              {2024, 1, 1, 0, 0, 60}, {2024, 0, 1, 0, 0, 0}};
     for (const Case& c : badFields) {
         COleDateTime date(c.y, c.mo, c.d, c.h, c.mi, c.s);
         EXPECT_EQ(date.GetStatus(), COleDateTime::invalid) << c.y << "-" << c.mo << "-" << c.d;

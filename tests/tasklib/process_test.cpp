@@ -6,9 +6,9 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include "isolated_env.h"
 #include "tasklib/actions.h"
 #include "tasklib/process.h"
-#include "isolated_env.h"
 #include "testsupport.h"
 
 using Words = std::vector<std::string>;
@@ -113,8 +113,10 @@ TEST(RunProgram, ProgramAndFolderTakeConstantsOnly)
     missingFolder.SetCommand("/bin/true");
     missingFolder.SetDirectory("%WORK%/absent");
     EXPECT_FALSE(missingFolder.Run(variables, "T"));
-    EXPECT_EQ(log.Get().back().rfind("Run program \"/bin/true\" in task \"T\" could not start in folder \"" +
-                                     folder + "/absent\": ", 0),
+    EXPECT_EQ(log.Get().back().rfind(
+                  "Run program \"/bin/true\" in task \"T\" could not start in folder \"" + folder +
+                      "/absent\": ",
+                  0),
               0u);
 
     CRunProgram unterminated;
@@ -159,7 +161,8 @@ TEST(RunProgram, ProgramsNotWaitedForAreReaped)
     ASSERT_TRUE(first.action.Run(CTaskVariables(), "First"));
     ASSERT_TRUE(second.action.Run(CTaskVariables(), "Second"));
     EXPECT_TRUE(log.WaitFor("\"/bin/false\" in task \"Second\" ended with exit code 1"));
-    EXPECT_TRUE(log.WaitFor(std::string(BRANSCHED_PROBE) + "\" in task \"First\" ended with exit code 0"));
+    EXPECT_TRUE(
+        log.WaitFor(std::string(BRANSCHED_PROBE) + "\" in task \"First\" ended with exit code 0"));
     EXPECT_EQ(Only(ReadProbe(first.strOutput), 'A'), Words{"a"});
     // No child of this process is left, not even a zombie.
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
@@ -168,7 +171,10 @@ TEST(RunProgram, ProgramsNotWaitedForAreReaped)
 
 namespace {
 std::atomic<bool> g_bGiveUp{false};
-bool GiveUp() { return g_bGiveUp.load(); }
+bool GiveUp()
+{
+    return g_bGiveUp.load();
+}
 } // namespace
 
 TEST(RunProgram, AWaitWithoutLimitIsGivenUpWhenTheCancelCheckSaysSo)

@@ -61,8 +61,9 @@ TEST(TaskRecord, RoundTripKeepsConstantsAndDropsTriggerVariables)
     EXPECT_EQ(Store(*loaded), bytes);
 
     EXPECT_EQ(loaded->GetDescription(), "Disk errors");
-    EXPECT_EQ(loaded->GetVariables().GetAll(),
-              (std::map<std::string, std::string>{{"%HOST%", ""}, {"%MAILTO%", "ops@example.org"}}));
+    EXPECT_EQ(
+        loaded->GetVariables().GetAll(),
+        (std::map<std::string, std::string>{{"%HOST%", ""}, {"%MAILTO%", "ops@example.org"}}));
     ASSERT_EQ(loaded->GetActionCount(), 4);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(loaded->GetAction(i)->GetDescription(), task.GetAction(i)->GetDescription());
@@ -89,12 +90,15 @@ TEST(TaskRecord, BytesOfATaskWithTwoMessages)
 
     // Indexes: CTask 1, the task 2, CDisplayMessage 3, first message 4,
     // CBaseAction 5, second message 6.
-    const std::string expected =
-        "\xFF\xFF\x01\x00\x05\x00"s + "CTask" + Dword(1) + "\x04Task" + Dword(2) +
-        "\xFF\xFF\x01\x00\x0F\x00"s + "CDisplayMessage" +
-        "\xFF\xFF\x01\x00\x0B\x00"s + "CBaseAction" + Dword(1) + Dword(1) + "\x01" "a" +
-        "\x03\x80"s + "\x05\x80"s + Dword(1) + Dword(1) + "\x01" "b" +
-        Dword(1) + "\x03%K%" + "\x01v";
+    const std::string expected = "\xFF\xFF\x01\x00\x05\x00"s + "CTask" + Dword(1) + "\x04Task" +
+                                 Dword(2) + "\xFF\xFF\x01\x00\x0F\x00"s + "CDisplayMessage" +
+                                 "\xFF\xFF\x01\x00\x0B\x00"s + "CBaseAction" + Dword(1) + Dword(1) +
+                                 "\x01"
+                                 "a" +
+                                 "\x03\x80"s + "\x05\x80"s + Dword(1) + Dword(1) +
+                                 "\x01"
+                                 "b" +
+                                 Dword(1) + "\x03%K%" + "\x01v";
     EXPECT_EQ(Store(task), expected);
 }
 
@@ -132,8 +136,7 @@ TEST(TaskRecord, DamagedRecordsFailCleanly)
          CArchiveException::badClass},
         {"newer message version",
          head + Dword(1) + "\x00"s + Dword(1) + "\xFF\xFF\x01\x00\x0F\x00"s + "CDisplayMessage" +
-             "\xFF\xFF\x01\x00\x0B\x00"s + "CBaseAction" + Dword(1) + Dword(2) + "\x00"s +
-             Dword(0),
+             "\xFF\xFF\x01\x00\x0B\x00"s + "CBaseAction" + Dword(1) + Dword(2) + "\x00"s + Dword(0),
          CArchiveException::badSchema},
         {"an action where a task belongs",
          "\xFF\xFF\x01\x00\x0C\x00"s + "CWriteToFile" + "\xFF\xFF\x01\x00\x0B\x00"s +

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "common/brancmn.h"
-#include "tasklib/task.h"
-#include "tasklib/taskui.h"
 #include "isolated_env.h"
 #include "platform/base/clock.h"
+#include "tasklib/task.h"
+#include "tasklib/taskui.h"
 #include "testsupport.h"
 
 namespace {
@@ -71,13 +71,13 @@ TEST(TaskVariables, SubstitutionIsOnePassLongestNameFirst)
     const Case cases[] = {
         {"", "", ""},
         {"plain", "plain", "plain"},
-        {"%A%", "<%B%>", "<%B%>"},          // the value is not searched again
-        {"%A%B%", "long", "long"},           // the longest name at a position wins
+        {"%A%", "<%B%>", "<%B%>"}, // the value is not searched again
+        {"%A%B%", "long", "long"}, // the longest name at a position wins
         {"%A%%B%", "<%B%>b", "<%B%>b"},
         {"x%B%y%B%", "xbyb", "xbyb"},
         {"%%B%%", "%b%", "%b%"},
         {"%EVENT_TEXT%!", "%A%!", "%EVENT_TEXT%!"}, // a trigger variable is no constant
-        {"NAMENAME %a%", "nn %a%", "nn %a%"},   // names keep their letter case
+        {"NAMENAME %a%", "nn %a%", "nn %a%"},       // names keep their letter case
         {"%UNSET% %B", "%UNSET% %B", "%UNSET% %B"},
     };
     for (const Case& c : cases) {
@@ -96,9 +96,12 @@ TEST(TaskVariables, TriggerVariablesAndEnvironmentNames)
         EXPECT_FALSE(CTaskVariables::IsTriggerVariable(name)) << name;
 
     const std::pair<const char*, const char*> names[] = {
-        {"%EVENT_TEXT%", "QUORVIL_EVENT_TEXT"}, {"%mail to%", "QUORVIL_MAIL_TO"},
-        {"PLAIN", "QUORVIL_PLAIN"},             {"%a=b%", "QUORVIL_A_B"},
-        {"%%", ""},                             {"%", "QUORVIL__"},
+        {"%EVENT_TEXT%", "QUORVIL_EVENT_TEXT"},
+        {"%mail to%", "QUORVIL_MAIL_TO"},
+        {"PLAIN", "QUORVIL_PLAIN"},
+        {"%a=b%", "QUORVIL_A_B"},
+        {"%%", ""},
+        {"%", "QUORVIL__"},
     };
     for (const auto& [name, env] : names)
         EXPECT_EQ(CTaskVariables::EnvironmentName(name), env) << name;
@@ -116,7 +119,9 @@ TEST(Task, VariablesAreReplacedInEveryAction)
     task.AddAction(Message("%EVENT_SOURCE%: %EVENT_TEXT% for %MAILTO%"));
     task.AddAction(WriteFile(folder + "/%MAILTO%.txt", "%TASK_SEQ% %EVENT_TEXT% %MAILTO%"));
     CRunProgram run;
-    run.SetCommand((std::string(BRANSCHED_PROBE) + " " + folder + "/probe.out %EVENT_SOURCE% %MAILTO%").c_str());
+    run.SetCommand(
+        (std::string(BRANSCHED_PROBE) + " " + folder + "/probe.out %EVENT_SOURCE% %MAILTO%")
+            .c_str());
     run.SetWait(TRUE);
     task.AddAction(run);
 
@@ -130,13 +135,14 @@ TEST(Task, VariablesAreReplacedInEveryAction)
     ASSERT_TRUE(task.Run());
 
     ASSERT_EQ(ui.m_arrMessages.size(), 2u);
-    EXPECT_EQ(ui.m_arrMessages[0], std::make_pair(std::string("Disk errors"),
-                                                  std::string("Disk: bad block for ops")));
+    EXPECT_EQ(ui.m_arrMessages[0],
+              std::make_pair(std::string("Disk errors"), std::string("Disk: bad block for ops")));
     EXPECT_EQ(ui.m_arrMessages[1].second, "Disk: line\r\nbreak for ops");
     // The folder is created and each run appends one line.
     EXPECT_EQ(ReadFileBytes(folder + "/ops.txt").value_or(""),
               "1 bad block ops\n2 line  break ops\n");
-    EXPECT_EQ(Only(ReadProbe(folder + "/probe.out"), 'A'), (std::vector<std::string>{"Disk", "ops"}));
+    EXPECT_EQ(Only(ReadProbe(folder + "/probe.out"), 'A'),
+              (std::vector<std::string>{"Disk", "ops"}));
 }
 
 TEST(Task, WriteToFileFailureIsLoggedAndLaterActionsStillRun)
@@ -155,7 +161,8 @@ TEST(Task, WriteToFileFailureIsLoggedAndLaterActionsStillRun)
     EXPECT_EQ(ui.m_arrMessages.size(), 1u);
     const auto lines = log.Get();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].rfind("Write to file \"" + blocker + "/x.txt\" in task \"Task\" failed: ", 0), 0u);
+    EXPECT_EQ(
+        lines[0].rfind("Write to file \"" + blocker + "/x.txt\" in task \"Task\" failed: ", 0), 0u);
     EXPECT_EQ(lines[1], "Write to file in task \"Task\": no file name");
 }
 
@@ -270,5 +277,6 @@ TEST(TaskLog, LinesReachTheSystemLog)
     task.AddAction(WriteFile("", "x"));
     task.Run();
     const std::string log = ReadFileBytes(DefaultSystemLogPath()).value_or("");
-    EXPECT_NE(log.find(" Write to file in task \"Logged\": no file name\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" Write to file in task \"Logged\": no file name\n"), std::string::npos)
+        << log;
 }

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "tasklib/tasklog.h"
 #include "platform/base/fileio.h"
+#include "tasklib/tasklog.h"
 
 class CLogCapture {
 public:
@@ -43,9 +43,21 @@ public:
     }
 
 private:
-    static std::mutex& Mutex() { static std::mutex m; return m; }
-    static std::condition_variable& Changed() { static std::condition_variable cv; return cv; }
-    static std::vector<std::string>& Lines() { static std::vector<std::string> v; return v; }
+    static std::mutex& Mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static std::condition_variable& Changed()
+    {
+        static std::condition_variable cv;
+        return cv;
+    }
+    static std::vector<std::string>& Lines()
+    {
+        static std::vector<std::string> v;
+        return v;
+    }
     static void Hook(const std::string& line)
     {
         {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "tasklib/oledatetime.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
+#include "tasklib/oledatetime.h"
 #include "tasks/trigger.h"
 #include "tests/tasks/recordaction.h"
 

@@ -5,12 +5,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "settings/appsettings.h"
-#include "common/brancmn.h"
 #include "archive/archive.h"
+#include "common/brancmn.h"
 #include "core/itemid.h"
 #include "platform/clipboard/clipboard.h"
 #include "platform/network/network.h"
+#include "settings/appsettings.h"
 #include "tasks/trigger.h"
 #include "tests/textlog/textlogtest.h"
 #include "textlog/filename.h"

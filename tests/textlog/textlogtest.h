@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/systemlog.h"
 #include "core/monmanager.h"
 #include "isolated_env.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
+#include "settings/systemlog.h"
 #include "tests/tasks/recordaction.h"
 #include "textlog/filemonitor.h"
 

@@ -4,18 +4,17 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <gtest/gtest.h>
-
-#include "workspace/docstrings.h"
-#include "workspace/managerops.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "isolated_env.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
-#include "textlog/filemonitor.h"
-#include "isolated_env.h"
 #include "testdoc.h"
+#include "textlog/filemonitor.h"
+#include "workspace/docstrings.h"
+#include "workspace/managerops.h"
 
 namespace {
 
@@ -95,7 +94,8 @@ protected:
         AppSettings::SetAutoBackup(0);
         AppSettings::SetAutoBackupDir("");
         AppSettings::SetAutoSave(0);
-        m_strDir = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
+        m_strDir = TestRoot() + "/" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
         ASSERT_TRUE(EnsureDirectory(m_strDir));
         m_doc.SetUi(&m_ui);
         m_doc.AddView(&m_view);
@@ -111,7 +111,10 @@ protected:
         m_ui.m_answers.clear();
         m_view.m_hints.clear();
     }
-    void WriteFile(const std::string& path, const std::string& bytes) { ASSERT_TRUE(AtomicWriteFile(path, bytes)); }
+    void WriteFile(const std::string& path, const std::string& bytes)
+    {
+        ASSERT_TRUE(AtomicWriteFile(path, bytes));
+    }
     int LogCount() const { return m_doc.m_pManager->GetLogCount(); }
 
     std::string m_strDir;
@@ -150,7 +153,7 @@ TEST_F(Document, SaveBacksUpTheOldFileBesideItOrInTheBackupFolder)
         if (c.old)
             WriteFile(path, *c.old);
         AppSettings::SetAutoBackup(c.nAutoBackup);
-        std::string setting = std::string(c.folderSetting) == "existing" ? "  " + backups + "/ "
+        std::string setting = std::string(c.folderSetting) == "existing"  ? "  " + backups + "/ "
                               : std::string(c.folderSetting) == "missing" ? dir + "nothere"
                                                                           : "";
         AppSettings::SetAutoBackupDir(setting.c_str());
@@ -192,7 +195,8 @@ TEST_F(Document, FailedSaveKeepsTheOldFileWhole)
         files.push_back(entry.path().filename());
     EXPECT_EQ(files, std::vector<std::string>{"w.qvw"});
     ASSERT_FALSE(log.Lines().empty());
-    EXPECT_EQ(log.Lines().front().rfind("File " + path + " could not be opened during save: ", 0), 0u);
+    EXPECT_EQ(log.Lines().front().rfind("File " + path + " could not be opened during save: ", 0),
+              0u);
     ASSERT_EQ(m_ui.m_messages.size(), 1u);
     EXPECT_EQ(m_ui.m_messages[0].text.rfind("Failed to save document " + path + ":\n", 0), 0u);
 
@@ -216,7 +220,9 @@ TEST_F(Document, WorkspaceRoundTripsThroughItsFile)
     EXPECT_EQ(CQuorvilDoc::GetDocString(CQuorvilDoc::filterName), "Quorvil Workspace (*.qvw)");
     EXPECT_EQ(CQuorvilDoc::GetDocString(CQuorvilDoc::regFileTypeName), "Quorv Document");
     using namespace std::string_literals;
-    EXPECT_EQ(Slurp(empty), "\xFF\xFF\x01\x00\x0B\x00"s "CMonManager" "\x01\x00\x00\x00\x00\x00\x00\x00"s);
+    EXPECT_EQ(Slurp(empty), "\xFF\xFF\x01\x00\x0B\x00"s
+                            "CMonManager"
+                            "\x01\x00\x00\x00\x00\x00\x00\x00"s);
 
     CQuorvilDoc other;
     other.SetUi(&m_ui);
@@ -322,16 +328,32 @@ TEST_F(Document, EditingOperationsSetTheFlagAndSendOneHint)
     WriteFile(script, "DELETESERVER SRV1\n");
 
     const CEditCase cases[] = {
-        {"AddMonitoredLog", [](CQuorvilDoc& d, const CIds&) { return d.AddMonitoredLog(new CFileMonitor); },
+        {"AddMonitoredLog",
+         [](CQuorvilDoc& d, const CIds&) { return d.AddMonitoredLog(new CFileMonitor); },
          HINT_LOG_ADDED},
-        {"AddEventLog", [](CQuorvilDoc& d, const CIds&) { return d.AddEventLog(new CEventMonitor); },
+        {"AddEventLog",
+         [](CQuorvilDoc& d, const CIds&) { return d.AddEventLog(new CEventMonitor); },
          HINT_LOG_ADDED},
-        {"DeleteMonitoredLog", [](CQuorvilDoc& d, const CIds& i) { d.DeleteMonitoredLog(i.dwText); return i.dwText; },
+        {"DeleteMonitoredLog",
+         [](CQuorvilDoc& d, const CIds& i) {
+             d.DeleteMonitoredLog(i.dwText);
+             return i.dwText;
+         },
          HINT_LOG_DELETED},
-        {"DeleteMonitoredLog answered No", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.DeleteMonitoredLog(i.dwText)); return i.dwText; },
+        {"DeleteMonitoredLog answered No",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_FALSE(d.DeleteMonitoredLog(i.dwText));
+             return i.dwText;
+         },
          -1, 0, 0, 0, false, false, false,
-         [](CQuorvilDoc& d, const CIds& i) { EXPECT_NE(d.m_pManager->FindLog(i.dwText), nullptr); }},
-        {"EditLogProperties", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.EditLogProperties(i.dwText)); return i.dwText; },
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_NE(d.m_pManager->FindLog(i.dwText), nullptr);
+         }},
+        {"EditLogProperties",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_TRUE(d.EditLogProperties(i.dwText));
+             return i.dwText;
+         },
          HINT_LOG_EDITED, 0, 0, 0, true, true, true,
          [](CQuorvilDoc& d, const CIds& i) {
              auto* log = dynamic_cast<CFileMonitor*>(d.m_pManager->FindLog(i.dwText));
@@ -339,61 +361,161 @@ TEST_F(Document, EditingOperationsSetTheFlagAndSendOneHint)
              EXPECT_EQ(log->m_strShortDescription, "Renamed");
              EXPECT_EQ(log->GetWatchGroupCount(), 2);
          }},
-        {"EditLogProperties cancelled", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.EditLogProperties(i.dwText)); return i.dwText; },
+        {"EditLogProperties cancelled",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_FALSE(d.EditLogProperties(i.dwText));
+             return i.dwText;
+         },
          -1, 0, 0, 0, false, true, false,
-         [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(d.m_pManager->FindLog(i.dwText)->GetDisplayName(), "t.log"); }},
-        {"ToggleLogEnabled", [](CQuorvilDoc& d, const CIds& i) { d.ToggleLogEnabled(i.dwText); return i.dwText; },
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_EQ(d.m_pManager->FindLog(i.dwText)->GetDisplayName(), "t.log");
+         }},
+        {"ToggleLogEnabled",
+         [](CQuorvilDoc& d, const CIds& i) {
+             d.ToggleLogEnabled(i.dwText);
+             return i.dwText;
+         },
          HINT_LOG_ENABLED},
-        {"ClearLog", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.ClearLog(i.dwText)); return i.dwText; },
+        {"ClearLog",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_TRUE(d.ClearLog(i.dwText));
+             return i.dwText;
+         },
          HINT_LOG_STATE, 0, 0, 0, false},
-        {"MarkLog", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.MarkLog(i.dwText, "mark")); return i.dwText; },
+        {"MarkLog",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_TRUE(d.MarkLog(i.dwText, "mark"));
+             return i.dwText;
+         },
          HINT_LOG_STATE, 0, 0, 0, false},
-        {"ReplaceWatchGroups", [&](CQuorvilDoc& d, const CIds& i) { d.ReplaceWatchGroups(i.dwText, source); return i.dwText; },
+        {"ReplaceWatchGroups",
+         [&](CQuorvilDoc& d, const CIds& i) {
+             d.ReplaceWatchGroups(i.dwText, source);
+             return i.dwText;
+         },
          HINT_LOG_EDITED},
-        {"MergeWatchGroups", [&](CQuorvilDoc& d, const CIds& i) { d.MergeWatchGroups(i.dwText, source); return i.dwText; },
+        {"MergeWatchGroups",
+         [&](CQuorvilDoc& d, const CIds& i) {
+             d.MergeWatchGroups(i.dwText, source);
+             return i.dwText;
+         },
          HINT_LOG_EDITED},
-        {"EditWatchGroup", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.EditWatchGroup(i.dwText, 1)); return i.dwText; },
+        {"EditWatchGroup",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_TRUE(d.EditWatchGroup(i.dwText, 1));
+             return i.dwText;
+         },
          HINT_GROUP_EDITED, 1, 0, 0, true, true, true,
-         [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(GroupOf(d, i.dwText, 1)->m_strDescription, "Edited"); }},
-        {"EditWatchGroup cancelled", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.EditWatchGroup(i.dwText, 1)); return i.dwText; },
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_EQ(GroupOf(d, i.dwText, 1)->m_strDescription, "Edited");
+         }},
+        {"EditWatchGroup cancelled",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_FALSE(d.EditWatchGroup(i.dwText, 1));
+             return i.dwText;
+         },
          -1, 0, 0, 0, false, true, false,
-         [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(GroupOf(d, i.dwText, 1)->m_strDescription, "Group 1"); }},
-        {"DeleteWatchGroup", [](CQuorvilDoc& d, const CIds& i) { d.DeleteWatchGroup(i.dwText, 1); return i.dwText; },
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_EQ(GroupOf(d, i.dwText, 1)->m_strDescription, "Group 1");
+         }},
+        {"DeleteWatchGroup",
+         [](CQuorvilDoc& d, const CIds& i) {
+             d.DeleteWatchGroup(i.dwText, 1);
+             return i.dwText;
+         },
          HINT_GROUP_DELETED, 1, 0, 0, true, true},
-        {"DeleteWatchGroup answered No", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.DeleteWatchGroup(i.dwText, 1)); return i.dwText; },
+        {"DeleteWatchGroup answered No",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_FALSE(d.DeleteWatchGroup(i.dwText, 1));
+             return i.dwText;
+         },
          -1, 0, 0, 0, false, true, false,
-         [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(d.m_pManager->FindLog(i.dwText)->GetWatchGroupCount(), 2); }},
-        {"AddWatchGroup", [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(d.AddWatchGroup(i.dwText, TextGroup("x")), 2); return i.dwText; },
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_EQ(d.m_pManager->FindLog(i.dwText)->GetWatchGroupCount(), 2);
+         }},
+        {"AddWatchGroup",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_EQ(d.AddWatchGroup(i.dwText, TextGroup("x")), 2);
+             return i.dwText;
+         },
          HINT_GROUP_ADDED, 2, 0, 0, true, true},
-        {"SetWatchGroup", [](CQuorvilDoc& d, const CIds& i) { d.SetWatchGroup(i.dwText, 1, *GroupOf(d, i.dwText, 0)); return i.dwText; },
+        {"SetWatchGroup",
+         [](CQuorvilDoc& d, const CIds& i) {
+             d.SetWatchGroup(i.dwText, 1, *GroupOf(d, i.dwText, 0));
+             return i.dwText;
+         },
          HINT_GROUP_EDITED, 1, 0, 0, true, true},
-        {"EditTask", [](CQuorvilDoc& d, const CIds& i) { d.EditTask(i.dwText, 1); return i.dwText; },
+        {"EditTask",
+         [](CQuorvilDoc& d, const CIds& i) {
+             d.EditTask(i.dwText, 1);
+             return i.dwText;
+         },
          HINT_TASK_EDITED, 1, 0, 0, true, true},
-        {"SetTask", [&](CQuorvilDoc& d, const CIds& i) { d.SetTask(i.dwText, 1, task); return i.dwText; },
+        {"SetTask",
+         [&](CQuorvilDoc& d, const CIds& i) {
+             d.SetTask(i.dwText, 1, task);
+             return i.dwText;
+         },
          HINT_TASK_EDITED, 1, 0, 0, true, true},
-        {"EditSearchKey", [](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.EditSearchKey(i.dwText, 1, 1)); return i.dwText; },
+        {"EditSearchKey",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_TRUE(d.EditSearchKey(i.dwText, 1, 1));
+             return i.dwText;
+         },
          HINT_KEY_EDITED, 1, 1, 0, true, true, true,
          [](CQuorvilDoc& d, const CIds& i) {
              EXPECT_EQ(GroupOf(d, i.dwText, 1)->GetKey(1)->GetDescription(), "'typed' Only");
          }},
-        {"EditSearchKey cancelled", [](CQuorvilDoc& d, const CIds& i) { EXPECT_FALSE(d.EditSearchKey(i.dwText, 1, 1)); return i.dwText; },
+        {"EditSearchKey cancelled",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_FALSE(d.EditSearchKey(i.dwText, 1, 1));
+             return i.dwText;
+         },
          -1, 0, 0, 0, false, true, false,
          [](CQuorvilDoc& d, const CIds& i) {
              EXPECT_EQ(GroupOf(d, i.dwText, 1)->GetKey(1)->GetDescription(), "'warning' Only");
          }},
-        {"SetSearchKey", [&](CQuorvilDoc& d, const CIds& i) { EXPECT_TRUE(d.SetSearchKey(i.dwText, 1, 1, newKey)); return i.dwText; },
+        {"SetSearchKey",
+         [&](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_TRUE(d.SetSearchKey(i.dwText, 1, 1, newKey));
+             return i.dwText;
+         },
          HINT_KEY_EDITED, 1, 1, 0, true, true},
-        {"AddSearchKey", [](CQuorvilDoc& d, const CIds& i) { EXPECT_EQ(d.AddSearchKey(i.dwText, 1, new CSearchKeyText), 2); return i.dwText; },
+        {"AddSearchKey",
+         [](CQuorvilDoc& d, const CIds& i) {
+             EXPECT_EQ(d.AddSearchKey(i.dwText, 1, new CSearchKeyText), 2);
+             return i.dwText;
+         },
          HINT_KEY_ADDED, 1, 2, 0, true, true},
-        {"DeleteSearchKey", [](CQuorvilDoc& d, const CIds& i) { d.DeleteSearchKey(i.dwText, 1, 1); return i.dwText; },
+        {"DeleteSearchKey",
+         [](CQuorvilDoc& d, const CIds& i) {
+             d.DeleteSearchKey(i.dwText, 1, 1);
+             return i.dwText;
+         },
          HINT_KEY_DELETED, 1, 1, 0, true, true},
-        {"NotifyLogRenamed", [](CQuorvilDoc& d, const CIds& i) { d.NotifyLogRenamed(i.dwEvent); return i.dwEvent; },
+        {"NotifyLogRenamed",
+         [](CQuorvilDoc& d, const CIds& i) {
+             d.NotifyLogRenamed(i.dwEvent);
+             return i.dwEvent;
+         },
          HINT_LOG_RENAMED, 0, 0, 0, false},
-        {"OnScanProgress", [](CQuorvilDoc& d, const CIds& i) { d.OnScanProgress(i.dwEvent, 42); return i.dwEvent; },
+        {"OnScanProgress",
+         [](CQuorvilDoc& d, const CIds& i) {
+             d.OnScanProgress(i.dwEvent, 42);
+             return i.dwEvent;
+         },
          HINT_LOG_STATE, 0, 0, 42, false},
-        {"RefreshAllViews", [](CQuorvilDoc& d, const CIds&) { d.RefreshAllViews(); return DWORD{0}; },
+        {"RefreshAllViews",
+         [](CQuorvilDoc& d, const CIds&) {
+             d.RefreshAllViews();
+             return DWORD{0};
+         },
          HINT_SETTINGS_CHANGED, 0, 0, 0, false},
-        {"RunScript", [&](CQuorvilDoc& d, const CIds&) { EXPECT_TRUE(d.RunScript(script)); return DWORD{0}; },
+        {"RunScript",
+         [&](CQuorvilDoc& d, const CIds&) {
+             EXPECT_TRUE(d.RunScript(script));
+             return DWORD{0};
+         },
          HINT_SCRIPT_RUN, 0, 0, 0, false},
     };
     for (const CEditCase& c : cases) {
@@ -463,8 +585,18 @@ TEST_F(Document, AddTextLogAsksAboutDuplicatesAndUnreadableFiles)
         {"duplicate answered No", 0, monitored, {IDNO}, false, {duplicate}},
         {"duplicate answered Yes", 0, monitored, {IDYES}, true, {duplicate}},
         {"other letter case is another file", 0, m_strDir + "A.log", {}, true, {}},
-        {"missing file answered No", 0, m_strDir + "none.log", {IDNO}, false, {IDS_FILE_NOT_READABLE}},
-        {"missing file answered Yes", 0, m_strDir + "none.log", {IDYES}, true, {IDS_FILE_NOT_READABLE}},
+        {"missing file answered No",
+         0,
+         m_strDir + "none.log",
+         {IDNO},
+         false,
+         {IDS_FILE_NOT_READABLE}},
+        {"missing file answered Yes",
+         0,
+         m_strDir + "none.log",
+         {IDYES},
+         true,
+         {IDS_FILE_NOT_READABLE}},
         {"no path", 0, "", {}, false, {IDS_NO_LOGS_SELECTED}},
         {"sheet cancelled", 0, "cancel", {}, false, {}},
         {"sample log", ADD_MODE_WIZARD_SAMPLE, "sample", {}, true, {}},
@@ -524,7 +656,8 @@ TEST_F(Document, AddEventLogsSkipsAMonitoredLogAnsweredNo)
     EXPECT_EQ(third->GetDisplayName(), "SRV3\\Security");
     EXPECT_TRUE(first->IsEnabled() && third->IsEnabled());
     ASSERT_EQ(m_ui.m_messages.size(), 1u);
-    EXPECT_EQ(m_ui.m_messages[0].text, std::string("NT Event Log: SRV2\\System\n\n") + IDS_ALREADY_MONITORING);
+    EXPECT_EQ(m_ui.m_messages[0].text,
+              std::string("NT Event Log: SRV2\\System\n\n") + IDS_ALREADY_MONITORING);
     EXPECT_EQ(m_ui.m_messages[0].type, MB_YESNO | MB_ICONQUESTION);
     EXPECT_EQ(m_view.m_hints.size(), 2u);
 
@@ -583,7 +716,8 @@ TEST_F(Document, AutosaveAndTheQuestionBeforeClosing)
         EXPECT_EQ(m_ui.m_messages.size(), c.bAsked ? 1u : 0u);
         EXPECT_EQ(Slurp(path) != saved, c.bWritten);
         // Only a save through the framework makes a backup.
-        EXPECT_EQ(Slurp(m_strDir + "named.bak") != "<missing>", c.nAnswer == IDYES && c.nAutoSave == 0);
+        EXPECT_EQ(Slurp(m_strDir + "named.bak") != "<missing>",
+                  c.nAnswer == IDYES && c.nAutoSave == 0);
         std::remove((m_strDir + "named.bak").c_str());
     }
     AppSettings::SetAutoSave(0);
@@ -664,13 +798,14 @@ TEST(HeadlessDocumentUi, AnswersNoOrYesAndCancelsDialogs)
     EXPECT_EQ(ui.MessageBox("Save?", MB_YESNOCANCEL), IDYES);
     EXPECT_FALSE(ui.EditTextLogSheet(text, TRUE, 0));
     EXPECT_EQ(ui.ChooseWatchGroup(text), -1);
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "Question: Delete? - answered No",
-                               "Message: Note",
-                               "Question: Save? - answered Yes",
-                               "Dialog \"Add Text Log\" cancelled: there is no window to show it in",
-                               "Dialog \"Choose Watch Group\" cancelled: there is no window to show it in",
-                           }));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{
+                  "Question: Delete? - answered No",
+                  "Message: Note",
+                  "Question: Save? - answered Yes",
+                  "Dialog \"Add Text Log\" cancelled: there is no window to show it in",
+                  "Dialog \"Choose Watch Group\" cancelled: there is no window to show it in",
+              }));
 }
 
 TEST_F(Document, EditingALogThatScansMeanwhileKeepsItsNewReadPosition)
@@ -692,6 +827,7 @@ TEST_F(Document, EditingALogThatScansMeanwhileKeepsItsNewReadPosition)
     };
     ASSERT_TRUE(m_doc.EditLogProperties(dwID));
     EXPECT_EQ(log->GetInterval(), 30);
-    EXPECT_GT(log->m_dwPosition, dwBefore) << "the read position went back: lines would be read twice";
+    EXPECT_GT(log->m_dwPosition, dwBefore)
+        << "the read position went back: lines would be read twice";
     EXPECT_EQ(log->m_dwPosition, Slurp(path).size());
 }

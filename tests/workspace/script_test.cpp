@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "workspace/script.h"
 #include "eventlog/scan/eventmonitor.h"
-#include "match/searchkeyevent.h"
-#include "textlog/filemonitor.h"
 #include "isolated_env.h"
+#include "match/searchkeyevent.h"
 #include "testdoc.h"
+#include "textlog/filemonitor.h"
+#include "workspace/script.h"
 
 namespace {
 
@@ -93,8 +93,12 @@ protected:
 };
 
 const std::vector<std::string> ORIGINAL = {
-    "HOST1\\Application: Disk errors", "host1\\System:", "AA\\System:",
-    "SRV1\\Application: Disk errors Other DISK ERRORS", "SRV1\\System: Disk errors", "SRV1\\Application: Disk errors",
+    "HOST1\\Application: Disk errors",
+    "host1\\System:",
+    "AA\\System:",
+    "SRV1\\Application: Disk errors Other DISK ERRORS",
+    "SRV1\\System: Disk errors",
+    "SRV1\\Application: Disk errors",
 };
 
 } // namespace
@@ -111,27 +115,39 @@ TEST_F(Script, KeywordsAndArguments)
     const Case cases[] = {
         {"comment", "  ;word", false, {}, {}},
         {"blank", "   ", false, {}, {}},
-        {"lower case keyword, blanks before the name", "deleteserver   HOST1", false,
-         {"AA\\System:", "SRV1\\Application: Disk errors Other DISK ERRORS", "SRV1\\System: Disk errors",
-          "SRV1\\Application: Disk errors"},
+        {"lower case keyword, blanks before the name",
+         "deleteserver   HOST1",
+         false,
+         {"AA\\System:", "SRV1\\Application: Disk errors Other DISK ERRORS",
+          "SRV1\\System: Disk errors", "SRV1\\Application: Disk errors"},
          {"Script: Deleting HOST1\\Application", "Script: Deleting host1\\System"}},
         {"comma two characters after the keyword", "RENAMESERVER A,B", true, {}, {}},
-        {"comma three characters after the keyword", "RENAMESERVER AA,B", false,
+        {"comma three characters after the keyword",
+         "RENAMESERVER AA,B",
+         false,
          {ORIGINAL[0], ORIGINAL[1], "B\\System:", ORIGINAL[3], ORIGINAL[4], ORIGINAL[5]},
          {"Script: Renaming AA\\System to B\\System"}},
-        {"no separator, further commas in the new name", "renameserveraa , B,C", false,
+        {"no separator, further commas in the new name",
+         "renameserveraa , B,C",
+         false,
          {ORIGINAL[0], ORIGINAL[1], "B,C\\System:", ORIGINAL[3], ORIGINAL[4], ORIGINAL[5]},
          {"Script: Renaming AA\\System to B,C\\System"}},
         {"rename without a comma", "RENAMESERVER AA B", true, {}, {}},
         {"rename to nothing", "RENAMESERVER AA,  ", true, {}, {}},
         {"copy with the comma two characters after", "COPYSERVER A,B", true, {}, {}},
-        {"copy", "COPYSERVER SRV1,NEW", false,
+        {"copy",
+         "COPYSERVER SRV1,NEW",
+         false,
          {ORIGINAL[0], ORIGINAL[1], ORIGINAL[2], ORIGINAL[3], ORIGINAL[4], ORIGINAL[5],
           "NEW\\Application: Disk errors Other DISK ERRORS", "NEW\\System: Disk errors"},
          {"Script: Duplicating SRV1\\Application as NEW\\Application",
           "Script: Duplicating SRV1\\System as NEW\\System"}},
         {"delete without a name", "DELETESERVER   ", true, {}, {}},
-        {"constant with two commas", "SETTASKCONSTANT SRV1\\Application,Disk errors,%MAILTO%", true, {}, {}},
+        {"constant with two commas",
+         "SETTASKCONSTANT SRV1\\Application,Disk errors,%MAILTO%",
+         true,
+         {},
+         {}},
         {"constant with four commas", "SETTASKCONSTANT a,b,c,d,e", true, {}, {}},
         {"constant with an empty argument", "SETTASKCONSTANT a, ,c,d", true, {}, {}},
         {"unknown keyword", "RENAME AA,B", true, {}, {}},
@@ -161,16 +177,18 @@ TEST_F(Script, KeywordsAndArguments)
 
 TEST_F(Script, SetTaskConstantSetsTheVariableOnTheMatchingGroupsAndASaveKeepsIt)
 {
-    std::string path = WriteScript("SETTASKCONSTANT srv1\\application , disk errors,%MAILTO%, ops\n");
+    std::string path =
+        WriteScript("SETTASKCONSTANT srv1\\application , disk errors,%MAILTO%, ops\n");
     CSystemLogReader log;
 
     EXPECT_TRUE(RunScript(m_manager, path));
 
     EXPECT_EQ(MailTo(), (std::vector<std::string>{"-;", "", "", "ops;-;ops;", "-;", "ops;"}));
     const std::string line = "Script: srv1\\application,disk errors: '%MAILTO%' = 'ops'";
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "Script: SETTASKCONSTANT srv1\\application , disk errors,%MAILTO%, ops",
-                               line, line, line}));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{
+                  "Script: SETTASKCONSTANT srv1\\application , disk errors,%MAILTO%, ops", line,
+                  line, line}));
 
     std::string bytes = StoreObjectToBytes(&m_manager);
     auto loaded = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CMonManager));
@@ -192,10 +210,10 @@ TEST_F(Script, CopiesFollowTheExistingLogsWithTheirGroups)
 
     EXPECT_TRUE(RunScript(m_manager, WriteScript("COPYSERVER OLD,NEW")));
 
-    EXPECT_EQ(Workspace(), (std::vector<std::string>{"OLD\\A: Reboots Disk", "OLD\\B: Reboots Disk",
-                                                     "OLD\\C: Reboots Disk", "KEEP\\System:",
-                                                     "NEW\\A: Reboots Disk", "NEW\\B: Reboots Disk",
-                                                     "NEW\\C: Reboots Disk"}));
+    EXPECT_EQ(Workspace(), (std::vector<std::string>{
+                               "OLD\\A: Reboots Disk", "OLD\\B: Reboots Disk",
+                               "OLD\\C: Reboots Disk", "KEEP\\System:", "NEW\\A: Reboots Disk",
+                               "NEW\\B: Reboots Disk", "NEW\\C: Reboots Disk"}));
     // The copies are logs of their own with groups of their own.
     int pos = 0;
     const CMonitoredObject* original = m_manager.GetNextLog(pos);
@@ -209,15 +227,18 @@ TEST_F(Script, CopiesFollowTheExistingLogsWithTheirGroups)
 TEST_F(Script, ABadLineEndsTheScript)
 {
     CSystemLogReader log;
-    std::string path = WriteScript("\r\n; roll out\r\nDELETESERVER HOST1\r\nBOGUS line\r\nDELETESERVER AA\r\n");
+    std::string path =
+        WriteScript("\r\n; roll out\r\nDELETESERVER HOST1\r\nBOGUS line\r\nDELETESERVER AA\r\n");
 
     EXPECT_TRUE(RunScript(m_manager, path));
 
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "Script: ", "Script: ; roll out", "Script: DELETESERVER HOST1",
-                               "Script: Deleting HOST1\\Application", "Script: Deleting host1\\System",
-                               "Script: BOGUS line", "Script error at line 4 : 'BOGUS line'"}));
-    EXPECT_EQ(Workspace(), (std::vector<std::string>{ORIGINAL[2], ORIGINAL[3], ORIGINAL[4], ORIGINAL[5]}));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{
+                  "Script: ", "Script: ; roll out", "Script: DELETESERVER HOST1",
+                  "Script: Deleting HOST1\\Application", "Script: Deleting host1\\System",
+                  "Script: BOGUS line", "Script error at line 4 : 'BOGUS line'"}));
+    EXPECT_EQ(Workspace(),
+              (std::vector<std::string>{ORIGINAL[2], ORIGINAL[3], ORIGINAL[4], ORIGINAL[5]}));
 }
 
 TEST_F(Script, AnUnreadableScriptChangesNothing)

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/fileio.h"
 #include "settings/appsettings.h"
 #include "workspace/quorvildoc.h"
-#include "platform/base/fileio.h"
 
 struct CAskedMessage {
     std::string text;
@@ -40,13 +40,17 @@ public:
     BOOL EditEventWatchGroup(CKeysAndActions& group) override { return EditGroup(group); }
     BOOL EditTextWatchGroup(CKeysAndActions& group) override { return EditGroup(group); }
     BOOL EditEventKey(CSearchKeyEvent&) override { return m_bDialogOK; }
-    BOOL EditTextKey(CSearchKeyText& key) override { return m_onTextKey ? m_onTextKey(key) : m_bDialogOK; }
+    BOOL EditTextKey(CSearchKeyText& key) override
+    {
+        return m_onTextKey ? m_onTextKey(key) : m_bDialogOK;
+    }
     int ChooseWatchGroup(const CMonitoredObject&) override
     {
         ++m_nChooseShown;
         return m_nChoose;
     }
-    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>& selected, BOOL& bJumpToEnd) override
+    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>& selected,
+                       BOOL& bJumpToEnd) override
     {
         selected = m_network;
         bJumpToEnd = FALSE;
@@ -97,7 +101,12 @@ public:
     explicit CRecordingView(CQuorvilDoc& doc) : m_doc(doc) {}
     void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override
     {
-        CRecordedHint hint{lHint, pHint != nullptr, 0, 0, 0, 0,
+        CRecordedHint hint{lHint,
+                           pHint != nullptr,
+                           0,
+                           0,
+                           0,
+                           0,
                            m_doc.m_pManager ? m_doc.m_pManager->m_nPauseCount.load() : -1};
         if (pHint) {
             hint.dwID = pHint->m_dwID;

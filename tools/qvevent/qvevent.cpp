@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <set>
+
 #include <strings.h>
 
 #include "eventlog/render/eventrender.h"
@@ -70,8 +71,8 @@ struct CParsed {
     }
 };
 
-CParsed Parse(const std::string& command, const CCommandSyntax& syntax, const std::vector<std::string>& args,
-              std::size_t first)
+CParsed Parse(const std::string& command, const CCommandSyntax& syntax,
+              const std::vector<std::string>& args, std::size_t first)
 {
     CParsed parsed;
     bool optionsEnded = false;
@@ -117,10 +118,11 @@ DWORD ParseNumber(const std::string& text, const std::string& what, QWORD max = 
 
 WORD ParseType(const std::string& text)
 {
-    static const std::map<std::string, WORD> names = {
-        {"error", EVENTLOG_ERROR_TYPE},         {"warning", EVENTLOG_WARNING_TYPE},
-        {"information", EVENTLOG_INFORMATION_TYPE}, {"success", EVENTLOG_AUDIT_SUCCESS},
-        {"failure", EVENTLOG_AUDIT_FAILURE}};
+    static const std::map<std::string, WORD> names = {{"error", EVENTLOG_ERROR_TYPE},
+                                                      {"warning", EVENTLOG_WARNING_TYPE},
+                                                      {"information", EVENTLOG_INFORMATION_TYPE},
+                                                      {"success", EVENTLOG_AUDIT_SUCCESS},
+                                                      {"failure", EVENTLOG_AUDIT_FAILURE}};
     for (const auto& [name, type] : names) {
         if (::strcasecmp(name.c_str(), text.c_str()) == 0)
             return type;
@@ -131,12 +133,18 @@ WORD ParseType(const std::string& text)
 const char* TypeName(WORD type)
 {
     switch (type) {
-    case EVENTLOG_ERROR_TYPE: return "Error";
-    case EVENTLOG_WARNING_TYPE: return "Warning";
-    case EVENTLOG_INFORMATION_TYPE: return "Information";
-    case EVENTLOG_AUDIT_SUCCESS: return "Audit Success";
-    case EVENTLOG_AUDIT_FAILURE: return "Audit Failure";
-    default: return "";
+    case EVENTLOG_ERROR_TYPE:
+        return "Error";
+    case EVENTLOG_WARNING_TYPE:
+        return "Warning";
+    case EVENTLOG_INFORMATION_TYPE:
+        return "Information";
+    case EVENTLOG_AUDIT_SUCCESS:
+        return "Audit Success";
+    case EVENTLOG_AUDIT_FAILURE:
+        return "Audit Failure";
+    default:
+        return "";
     }
 }
 
@@ -207,7 +215,8 @@ CTarget ResolveLog(const CParsed& parsed)
     std::string log = parsed.Require("-l");
     std::vector<CEventLogConfig> logs;
     if (!EnumEventLogs(target.m_strComputer.c_str(), logs))
-        throw CUsageError{"cannot read the logs of " + target.m_strShown + ": " + ErrorLine(GetLastError())};
+        throw CUsageError{"cannot read the logs of " + target.m_strShown + ": " +
+                          ErrorLine(GetLastError())};
     for (const CEventLogConfig& config : logs) {
         if (::strcasecmp(config.m_strName.c_str(), log.c_str()) == 0)
             target.m_strLog = config.m_strName;
@@ -228,7 +237,8 @@ int Report(const CParsed& p, std::ostream& err)
 {
     WORD type = p.Get("-t") ? ParseType(*p.Get("-t")) : EVENTLOG_INFORMATION_TYPE;
     DWORD id = p.Get("-i") ? ParseNumber(*p.Get("-i"), "event ID") : 0;
-    auto category = static_cast<WORD>(p.Get("-g") ? ParseNumber(*p.Get("-g"), "category", 0xFFFF) : 0);
+    auto category =
+        static_cast<WORD>(p.Get("-g") ? ParseNumber(*p.Get("-g"), "category", 0xFFFF) : 0);
     std::vector<BYTE> sid;
     if (auto text = p.Get("-u"); text && !StringToSid(*text, sid))
         throw CUsageError{"bad SID \"" + *text + "\""};
@@ -240,14 +250,17 @@ int Report(const CParsed& p, std::ostream& err)
     EnumEventLogs(target.m_strComputer.c_str(), logs);
     for (const CEventLogConfig& config : logs) {
         for (const std::string& name : config.m_sources) {
-            if (::strcasecmp(name.c_str(), source.c_str()) == 0 && config.m_strName != target.m_strLog)
-                throw CUsageError{"source \"" + source + "\" belongs to log \"" + config.m_strName + "\""};
+            if (::strcasecmp(name.c_str(), source.c_str()) == 0 &&
+                config.m_strName != target.m_strLog)
+                throw CUsageError{"source \"" + source + "\" belongs to log \"" + config.m_strName +
+                                  "\""};
         }
     }
     std::vector<const char*> strings;
     for (const std::string& text : p.m_args)
         strings.push_back(text.c_str());
-    HANDLE handle = RegisterEventSourceInLogA(target.m_strComputer.c_str(), target.m_strLog.c_str(), source.c_str());
+    HANDLE handle = RegisterEventSourceInLogA(target.m_strComputer.c_str(), target.m_strLog.c_str(),
+                                              source.c_str());
     if (!handle)
         return Failed(err, "cannot open log " + target.m_strLog + " on " + target.m_strShown);
     BOOL ok = ReportEventA(handle, type, category, id, sid.empty() ? nullptr : sid.data(),
@@ -269,7 +282,8 @@ HANDLE OpenLog(const CTarget& target, std::ostream& err)
 
 // The record's description and category text as the event viewer renders
 // them from the computer's message files.
-void RenderRecord(CEventRenderer& renderer, const CEvtEvent& e, std::string& description, std::string& category)
+void RenderRecord(CEventRenderer& renderer, const CEvtEvent& e, std::string& description,
+                  std::string& category)
 {
     CEventStruct event;
     event.m_strSource = e.m_strSourceName;
@@ -304,7 +318,8 @@ std::string IndentLines(const std::string& text, const char* indent)
     return out;
 }
 
-void PrintRecord(const CEvtEvent& e, CEventRenderer& renderer, bool json, bool first, std::ostream& out)
+void PrintRecord(const CEvtEvent& e, CEventRenderer& renderer, bool json, bool first,
+                 std::ostream& out)
 {
     std::string user = "N/A";
     std::string name;
@@ -321,22 +336,29 @@ void PrintRecord(const CEvtEvent& e, CEventRenderer& renderer, bool json, bool f
     RenderRecord(renderer, e, description, category);
     if (json) {
         out << (first ? "[\n" : ",\n") << "{\"record\":" << e.m_dwRecordNumber
-            << ",\"timeGenerated\":" << e.m_dwTimeGenerated << ",\"timeWritten\":" << e.m_dwTimeWritten
-            << ",\"type\":" << e.m_wEventType << ",\"typeName\":" << JsonString(TypeName(e.m_wEventType))
+            << ",\"timeGenerated\":" << e.m_dwTimeGenerated
+            << ",\"timeWritten\":" << e.m_dwTimeWritten << ",\"type\":" << e.m_wEventType
+            << ",\"typeName\":" << JsonString(TypeName(e.m_wEventType))
             << ",\"category\":" << e.m_wEventCategory << ",\"eventId\":" << e.m_dwEventID
             << ",\"source\":" << JsonString(e.m_strSourceName)
-            << ",\"computer\":" << JsonString(e.m_strComputerName) << ",\"user\":" << JsonString(user)
-            << ",\"sid\":" << JsonString(SidToString(e.m_sid.data(), e.m_sid.size())) << ",\"strings\":[";
+            << ",\"computer\":" << JsonString(e.m_strComputerName)
+            << ",\"user\":" << JsonString(user)
+            << ",\"sid\":" << JsonString(SidToString(e.m_sid.data(), e.m_sid.size()))
+            << ",\"strings\":[";
         for (std::size_t i = 0; i < e.m_strings.size(); ++i)
             out << (i ? "," : "") << JsonString(e.m_strings[i]);
-        out << "],\"data\":" << JsonString(Hex(e.m_data)) << ",\"description\":" << JsonString(description)
+        out << "],\"data\":" << JsonString(Hex(e.m_data))
+            << ",\"description\":" << JsonString(description)
             << ",\"categoryText\":" << JsonString(category) << "}";
         return;
     }
-    out << "#" << e.m_dwRecordNumber << "  " << CTime(e.m_dwTimeGenerated).Format("%Y-%m-%d %H:%M:%S") << "  "
-        << (*TypeName(e.m_wEventType) ? TypeName(e.m_wEventType) : std::to_string(e.m_wEventType).c_str())
+    out << "#" << e.m_dwRecordNumber << "  "
+        << CTime(e.m_dwTimeGenerated).Format("%Y-%m-%d %H:%M:%S") << "  "
+        << (*TypeName(e.m_wEventType) ? TypeName(e.m_wEventType)
+                                      : std::to_string(e.m_wEventType).c_str())
         << "  " << e.m_strSourceName << "  Category " << e.m_wEventCategory << "  ID "
-        << (e.m_dwEventID & 0xFFFF) << "  User " << user << "  Computer " << e.m_strComputerName << "\n"
+        << (e.m_dwEventID & 0xFFFF) << "  User " << user << "  Computer " << e.m_strComputerName
+        << "\n"
         << "    " << strings << "\n";
     if (!category.empty())
         out << "    Category: " << IndentLines(category, "") << "\n";
@@ -362,7 +384,8 @@ int Read(const CParsed& p, std::ostream& out, std::ostream& err)
     DWORD newest = oldest + count - 1;
     from = std::max(from, oldest);
     to = std::min(to, newest);
-    CEventRenderer renderer(target.m_strShown, target.m_strLog, target.m_strShown + "\\" + target.m_strLog);
+    CEventRenderer renderer(target.m_strShown, target.m_strLog,
+                            target.m_strShown + "\\" + target.m_strLog);
     bool first = true;
     int status = 0;
     if (count && from <= to) {
@@ -374,7 +397,8 @@ int Read(const CParsed& p, std::ostream& out, std::ostream& err)
         while (!done) {
             DWORD read = 0;
             DWORD needed = 0;
-            if (!ReadEventLogA(log, flags, next, buffer.data(), static_cast<DWORD>(buffer.size()), &read, &needed)) {
+            if (!ReadEventLogA(log, flags, next, buffer.data(), static_cast<DWORD>(buffer.size()),
+                               &read, &needed)) {
                 if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
                     buffer.resize(needed);
                     continue;
@@ -429,11 +453,12 @@ int Info(const CParsed& p, std::ostream& out, std::ostream& err)
         }
     }
     if (p.m_flags.count("--json")) {
-        out << "{\"computer\":" << JsonString(target.m_strShown) << ",\"log\":" << JsonString(target.m_strLog)
+        out << "{\"computer\":" << JsonString(target.m_strShown)
+            << ",\"log\":" << JsonString(target.m_strLog)
             << ",\"file\":" << JsonString(info.m_strPath) << ",\"oldest\":" << info.m_dwOldest
-            << ",\"count\":" << info.m_dwCount << ",\"newest\":" << newest << ",\"size\":" << info.m_dwFileSize
-            << ",\"maxSize\":" << h.m_dwMaxSize << ",\"retention\":" << h.m_dwRetention
-            << ",\"flags\":" << h.m_dwFlags << "}\n";
+            << ",\"count\":" << info.m_dwCount << ",\"newest\":" << newest
+            << ",\"size\":" << info.m_dwFileSize << ",\"maxSize\":" << h.m_dwMaxSize
+            << ",\"retention\":" << h.m_dwRetention << ",\"flags\":" << h.m_dwFlags << "}\n";
         return 0;
     }
     char hex[16];
@@ -455,7 +480,8 @@ int Info(const CParsed& p, std::ostream& out, std::ostream& err)
 
 int ClearOrBackup(const CParsed& p, bool clear, std::ostream& err)
 {
-    std::optional<std::string> file = clear ? p.Get("--backup") : std::optional<std::string>(p.m_args.at(0));
+    std::optional<std::string> file =
+        clear ? p.Get("--backup") : std::optional<std::string>(p.m_args.at(0));
     if (file && file->empty())
         throw CUsageError{"empty backup file name"};
     CTarget target = ResolveLog(p);
@@ -471,11 +497,14 @@ int ClearOrBackup(const CParsed& p, bool clear, std::ostream& err)
     HANDLE log = OpenLog(target, err);
     if (!log)
         return 1;
-    BOOL ok = clear ? ClearEventLogA(log, file ? file->c_str() : nullptr) : BackupEventLogA(log, file->c_str());
+    BOOL ok = clear ? ClearEventLogA(log, file ? file->c_str() : nullptr)
+                    : BackupEventLogA(log, file->c_str());
     DWORD error = GetLastError();
     CloseEventLog(log);
     SetLastError(error);
-    return ok ? 0 : Failed(err, std::string(clear ? "cannot clear log " : "cannot back up log ") + target.m_strLog);
+    return ok ? 0
+              : Failed(err, std::string(clear ? "cannot clear log " : "cannot back up log ") +
+                                target.m_strLog);
 }
 
 int Logs(const CParsed& p, std::ostream& out, std::ostream& err)
@@ -513,28 +542,32 @@ int AddLog(const CParsed& p, std::ostream& err)
 // Only the event message value lists several files, separated by ";".
 // %VARIABLES% expand as the renderer expands them; .mc sources and PE
 // modules both load.
-void CheckMessageFiles(const CTarget& target, const std::string& value, const char* what, bool list, bool unc)
+void CheckMessageFiles(const CTarget& target, const std::string& value, const char* what, bool list,
+                       bool unc)
 {
     const std::string expanded = ExpandEnvironmentString(value);
     CEventRenderer renderer(target.m_strShown, target.m_strLog, target.m_strShown);
     for (std::size_t start = 0; start < expanded.size();) {
-        std::size_t end = list ? std::min(expanded.find(';', start), expanded.size()) : expanded.size();
+        std::size_t end =
+            list ? std::min(expanded.find(';', start), expanded.size()) : expanded.size();
         const std::string file = expanded.substr(start, end - start);
         start = end + 1;
         if (file.empty())
             continue;
         const bool drive = file.size() >= 2 && file[1] == ':';
         if (!drive && !(unc && file.starts_with("\\")))
-            throw CUsageError{std::string(what) + " file \"" + file + "\" is no path on " + target.m_strShown +
-                              (unc ? " (give C:\\... or \\\\COMPUTER\\SHARE\\...)" : " (give C:\\...)")};
+            throw CUsageError{
+                std::string(what) + " file \"" + file + "\" is no path on " + target.m_strShown +
+                (unc ? " (give C:\\... or \\\\COMPUTER\\SHARE\\...)" : " (give C:\\...)")};
         HMODULE module = nullptr;
         if (drive)
-            module = LoadLibraryExA(renderer.GetAdminSharePath(file).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+            module = LoadLibraryExA(renderer.GetAdminSharePath(file).c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE);
         if (!module)
             module = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         if (!module)
-            throw CUsageError{std::string(what) + " file \"" + file + "\" cannot be loaded on " + target.m_strShown +
-                              ": " + ErrorLine(GetLastError())};
+            throw CUsageError{std::string(what) + " file \"" + file + "\" cannot be loaded on " +
+                              target.m_strShown + ": " + ErrorLine(GetLastError())};
         FreeLibrary(module);
     }
 }
@@ -563,10 +596,12 @@ int AddSource(const CParsed& p, std::ostream& err)
             throw CUsageError{"source \"" + source + "\" is the name of a log"};
         for (const std::string& name : log.m_sources) {
             if (::strcasecmp(name.c_str(), source.c_str()) == 0 && log.m_strName != target.m_strLog)
-                throw CUsageError{"source \"" + source + "\" belongs to log \"" + log.m_strName + "\""};
+                throw CUsageError{"source \"" + source + "\" belongs to log \"" + log.m_strName +
+                                  "\""};
         }
     }
-    if (!AddEventSource(target.m_strComputer.c_str(), target.m_strLog.c_str(), source.c_str(), config))
+    if (!AddEventSource(target.m_strComputer.c_str(), target.m_strLog.c_str(), source.c_str(),
+                        config))
         return Failed(err, "cannot add source " + source);
     return 0;
 }
@@ -603,9 +638,11 @@ int RunQvEvent(const std::vector<std::string>& args, std::ostream& out, std::ost
             {"computers", {{}, noFlags, 0, 0}},
             {"add-log", {{"-c", "-l", "--max-size", "--retention"}, noFlags, 0, 0}},
             {"add-source",
-             {{"-c", "-l", "-s", "--message-file", "--category-file", "--parameter-file", "--category-count",
-               "--types"},
-              noFlags, 0, 0}},
+             {{"-c", "-l", "-s", "--message-file", "--category-file", "--parameter-file",
+               "--category-count", "--types"},
+              noFlags,
+              0,
+              0}},
         };
         auto syntax = syntaxes.find(command);
         if (syntax == syntaxes.end())

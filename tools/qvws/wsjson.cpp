@@ -6,13 +6,13 @@
 #include <limits>
 #include <type_traits>
 
-#include "tasklib/actions.h"
-#include "tasklib/task.h"
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
+#include "tasklib/actions.h"
+#include "tasklib/task.h"
 #include "textlog/filemonitor.h"
 
 namespace {

@@ -5,15 +5,15 @@
 #include <string>
 
 #include "app/launchers.h"
-#include "settings/appsettings.h"
-#include "workspace/quorvildoc.h"
 #include "core/itemid.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "settings/appsettings.h"
 #include "textlog/filemonitor.h"
 #include "ui/commands/marktextdialog.h"
 #include "ui/commands/renameserverdialog.h"
 #include "ui/common/mainframe.h"
 #include "ui/common/messagebox.h"
+#include "workspace/quorvildoc.h"
 
 namespace {
 

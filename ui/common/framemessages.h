@@ -6,7 +6,7 @@
 #include "platform/base/msgqueue.h"
 
 constexpr UINT WM_SHOW_TEXT_LOGS = WM_USER + 1;
-constexpr UINT WM_SHOW_TEXT_VIEWER = WM_USER + 2;  // lParam: item identifier
+constexpr UINT WM_SHOW_TEXT_VIEWER = WM_USER + 2; // lParam: item identifier
 constexpr UINT WM_SHOW_EVENT_LOGS = WM_USER + 3;
 constexpr UINT WM_SHOW_EVENT_VIEWER = WM_USER + 4; // lParam: item identifier
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 5;

@@ -6,8 +6,8 @@
 // Threads: user interface thread only.
 #include <QString>
 
-#include "workspace/quorvildoc.h"
 #include "platform/base/win32types.h"
+#include "workspace/quorvildoc.h"
 
 class QWidget;
 

@@ -16,11 +16,16 @@ MessageBoxAnswerer& Answerer()
 QMessageBox::Icon IconOf(UINT type)
 {
     switch (type & 0xF0) {
-    case MB_ICONHAND: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONHAND:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONEXCLAMATION:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
@@ -35,19 +40,27 @@ int ShowMessageBox(QWidget* parent, const std::string& text, UINT type)
 {
     if (Answerer())
         return Answerer()(text, type);
-    QMessageBox box(IconOf(type), QStringLiteral("Quorvil"), ToQt(text), QMessageBox::NoButton, parent);
+    QMessageBox box(IconOf(type), QStringLiteral("Quorvil"), ToQt(text), QMessageBox::NoButton,
+                    parent);
     struct Choice {
         QMessageBox::StandardButton button;
         int answer;
     };
     std::vector<Choice> choices;
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: choices = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
-    case MB_YESNOCANCEL:
-        choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+    case MB_OKCANCEL:
+        choices = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
         break;
-    case MB_YESNO: choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
-    default: choices = {{QMessageBox::Ok, IDOK}}; break;
+    case MB_YESNOCANCEL:
+        choices = {
+            {QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+        break;
+    case MB_YESNO:
+        choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+        break;
+    default:
+        choices = {{QMessageBox::Ok, IDOK}};
+        break;
     }
     for (const Choice& c : choices)
         box.addButton(c.button);
@@ -57,5 +70,7 @@ int ShowMessageBox(QWidget* parent, const std::string& text, UINT type)
         if (c.button == pressed)
             return c.answer;
     // Closed with Escape or the title bar: the box's cancel answer.
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO
+           : (type & MB_TYPEMASK) == MB_OK  ? IDOK
+                                            : IDCANCEL;
 }

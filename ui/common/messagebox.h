@@ -24,7 +24,10 @@ class CQtFrontEnd : public IFrontEnd {
 public:
     explicit CQtFrontEnd(QWidget* parent = nullptr) : m_pParent(parent) {}
     void SetParent(QWidget* parent) { m_pParent = parent; }
-    int MessageBox(const std::string& text, UINT type) override { return ShowMessageBox(m_pParent, text, type); }
+    int MessageBox(const std::string& text, UINT type) override
+    {
+        return ShowMessageBox(m_pParent, text, type);
+    }
 
 private:
     QWidget* m_pParent;

@@ -4,11 +4,11 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "workspace/documentui.h"
 #include "core/keysandactions.h"
 #include "core/monitoredobject.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/okcancel.h"
+#include "workspace/documentui.h"
 
 CDlgChooseWatchGroup::CDlgChooseWatchGroup(const CMonitoredObject& log, QWidget* parent)
     : QDialog(parent), m_pGroups(new QComboBox(this))

@@ -12,8 +12,8 @@
 // Threads: user interface thread only.
 #include <string>
 
-#include "workspace/documentui.h"
 #include "platform/base/win32types.h"
+#include "workspace/documentui.h"
 
 class QWidget;
 class CEventMonitor;

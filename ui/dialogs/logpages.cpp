@@ -15,15 +15,14 @@
 #include <QVBoxLayout>
 
 #include "common/brancmn.h"
-#include "workspace/documentui.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/scansettings.h"
-
 #include "ui/network/networkdialog.h"
+#include "workspace/documentui.h"
 
 // ---- CPageFileInfo ----
 

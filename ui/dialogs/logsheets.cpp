@@ -4,12 +4,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "workspace/documentui.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/dialogs/logpages.h"
 #include "ui/dialogs/okcancel.h"
 #include "ui/dialogs/pagewatches.h"
+#include "workspace/documentui.h"
 
 namespace {
 

@@ -26,10 +26,11 @@ void ShowAboutBox(QWidget* parent)
     char folder[MAX_PATH] = {};
     JustPathname(folder, GetProgramFilePath().c_str());
     const QString text =
-        QStringLiteral("<b>Quorvil</b><br>Event log and text log monitor<br><br>"
-                       "Version %1, build %2<br>Free disk space: %3<br><br>"
-                       "Copyright Brannick<br><br><i>Credits:</i> the Brannick team, and the testers "
-                       "who watched their logs with it.")
+        QStringLiteral(
+            "<b>Quorvil</b><br>Event log and text log monitor<br><br>"
+            "Version %1, build %2<br>Free disk space: %3<br><br>"
+            "Copyright Brannick<br><br><i>Credits:</i> the Brannick team, and the testers "
+            "who watched their logs with it.")
             .arg(ToQt(version).toHtmlEscaped(), QString::fromLatin1(QUORVIL_BUILD_STRING),
                  ToQt(GetFreeDiskSpaceAsString(folder)).toHtmlEscaped());
     auto* label = new QLabel(text);

@@ -21,11 +21,9 @@
 
 #include "app/launchers.h"
 #include "app/recentfiles.h"
+#include "common/brancmn.h"
 #include "settings/appsettings.h"
 #include "settings/systemlog.h"
-#include "common/brancmn.h"
-#include "workspace/docstrings.h"
-#include "workspace/managerops.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
@@ -34,9 +32,10 @@
 #include "ui/frame/aboutbox.h"
 #include "ui/frame/scanstatus.h"
 #include "ui/frame/splash.h"
-
 #include "ui/settings/settingssheet.h"
 #include "ui/wizard/quickstart.h"
+#include "workspace/docstrings.h"
+#include "workspace/managerops.h"
 
 namespace {
 
@@ -171,7 +170,8 @@ CMainFrame::~CMainFrame()
 
 // ---------------------------------------------------------------- building
 
-QAction* CMainFrame::AddAction(UINT nID, const QString& text, const QKeySequence& shortcut, const QIcon& icon)
+QAction* CMainFrame::AddAction(UINT nID, const QString& text, const QKeySequence& shortcut,
+                               const QIcon& icon)
 {
     auto* action = new QAction(icon, text, this);
     if (!shortcut.isEmpty())
@@ -185,15 +185,19 @@ void CMainFrame::CreateActions()
 {
     QStyle* s = style();
     AddAction(ID_FILE_NEW, "&New\tCtrl+N", QKeySequence::New, s->standardIcon(QStyle::SP_FileIcon));
-    AddAction(ID_FILE_OPEN, "&Open...\tCtrl+O", QKeySequence::Open, s->standardIcon(QStyle::SP_DialogOpenButton));
-    AddAction(ID_FILE_SAVE, "&Save\tCtrl+S", QKeySequence::Save, s->standardIcon(QStyle::SP_DialogSaveButton));
+    AddAction(ID_FILE_OPEN, "&Open...\tCtrl+O", QKeySequence::Open,
+              s->standardIcon(QStyle::SP_DialogOpenButton));
+    AddAction(ID_FILE_SAVE, "&Save\tCtrl+S", QKeySequence::Save,
+              s->standardIcon(QStyle::SP_DialogSaveButton));
     AddAction(ID_FILE_SAVE_AS, "Save &As...");
     AddAction(ID_RUN_SCRIPT, "R&un Script...");
     AddAction(ID_APP_EXIT, "E&xit");
     AddAction(ID_EDIT_COPY, "&Copy\tCtrl+C", QKeySequence::Copy, GetToolIcon(ToolIcon::Copy));
     AddAction(ID_EDIT_PASTE, "&Paste\tCtrl+V", QKeySequence::Paste, GetToolIcon(ToolIcon::Paste));
-    AddAction(ID_LOG_DELETE, "&Delete\tDel", QKeySequence::Delete, s->standardIcon(QStyle::SP_TrashIcon));
-    AddAction(ID_LOG_CONFIGURE, "C&onfigure...\tCtrl+Enter", QKeySequence(Qt::CTRL | Qt::Key_Return),
+    AddAction(ID_LOG_DELETE, "&Delete\tDel", QKeySequence::Delete,
+              s->standardIcon(QStyle::SP_TrashIcon));
+    AddAction(ID_LOG_CONFIGURE, "C&onfigure...\tCtrl+Enter",
+              QKeySequence(Qt::CTRL | Qt::Key_Return),
               s->standardIcon(QStyle::SP_FileDialogDetailedView));
     AddAction(ID_VIEW_FIND, "&Find...", {}, GetToolIcon(ToolIcon::Find));
     AddAction(ID_VIEW_FIND_NEXT, "Find &Next\tF3", QKeySequence::FindNext);
@@ -217,18 +221,22 @@ void CMainFrame::CreateActions()
     AddAction(ID_VIEW_SYSTEM_LOG, "S&ystem Log File", {}, GetImageIcon(IMAGE_SYSTEM_LOG));
     AddAction(ID_VIEW_TEXT_AUDIT, "&Text Audit File", {}, GetImageIcon(IMAGE_TEXT_LOG_DISABLED));
     AddAction(ID_VIEW_NT_AUDIT, "&NT Audit File", {}, GetImageIcon(IMAGE_EVENT_LOG_DISABLED));
-    AddAction(ID_VIEW_DETAIL, "Show &detail window", {}, s->standardIcon(QStyle::SP_TitleBarShadeButton))
+    AddAction(ID_VIEW_DETAIL, "Show &detail window", {},
+              s->standardIcon(QStyle::SP_TitleBarShadeButton))
         ->setCheckable(true);
     AddAction(ID_EVENT_VIEWER, "NT &Event Viewer", {}, GetImageIcon(IMAGE_EVENT_LOG_UNCHECKED));
-    AddAction(ID_VIEW_REFRESH, "&Refresh\tF5", QKeySequence::Refresh, s->standardIcon(QStyle::SP_BrowserReload));
+    AddAction(ID_VIEW_REFRESH, "&Refresh\tF5", QKeySequence::Refresh,
+              s->standardIcon(QStyle::SP_BrowserReload));
     AddAction(ID_SCAN_START, "Star&t", {}, GetScanIcon(ScanIcon::Running));
     AddAction(ID_SCAN_STOP, "Sto&p", {}, GetScanIcon(ScanIcon::Stopped));
-    AddAction(ID_SCAN_TOGGLE, "Start/Stop scanning", {}, GetScanIcon(ScanIcon::Running))->setCheckable(true);
+    AddAction(ID_SCAN_TOGGLE, "Start/Stop scanning", {}, GetScanIcon(ScanIcon::Running))
+        ->setCheckable(true);
     AddAction(ID_SETTINGS, "S&ettings...");
     AddAction(ID_HIDE_WINDOW, "&Hide Window");
     AddAction(ID_TRAY_SHOW, "&Show");
     AddAction(ID_HELP_FINDER, "&Help Topics\tF1", QKeySequence::HelpContents);
-    AddAction(ID_APP_ABOUT, "&About Quorvil...", {}, s->standardIcon(QStyle::SP_MessageBoxInformation));
+    AddAction(ID_APP_ABOUT, "&About Quorvil...", {},
+              s->standardIcon(QStyle::SP_MessageBoxInformation));
     // Qt shows shortcuts on its own; the text after the tab is what the
     // shortcut column says on Windows.
     for (auto& [nID, action] : m_actions)
@@ -250,16 +258,19 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<UINT> ids
 
 void CMainFrame::CreateMenus()
 {
-    QMenu* file =
-        AddMenu("&File", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_RUN_SCRIPT, 0, ID_APP_EXIT});
+    QMenu* file = AddMenu("&File", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
+                                    ID_RUN_SCRIPT, 0, ID_APP_EXIT});
     connect(file, &QMenu::aboutToShow, this, [this, file] { UpdateRecentFiles(file); });
-    AddMenu("&Edit", {ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_LOG_DELETE, ID_LOG_CONFIGURE, 0, ID_VIEW_FIND, ID_VIEW_FIND_NEXT});
-    QMenu* view = AddMenu("&View", {ID_VIEW_TEXT_SUMMARY, ID_VIEW_EVENT_SUMMARY, 0, ID_VIEW_SYSTEM_LOG,
-                                    ID_VIEW_TEXT_AUDIT, ID_VIEW_NT_AUDIT, 0, ID_VIEW_DETAIL, ID_EVENT_NEWEST_FIRST,
-                                    ID_EVENT_OLDEST_FIRST, ID_EVENT_VIEWER, ID_VIEW_REFRESH});
-    AddMenu("&Logs", {ID_LOG_NEW_TEXT, ID_LOG_NEW_EVENT, 0, ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, 0,
-                      ID_LOG_EDITOR, ID_LOG_CLEAR, ID_LOG_MARK, ID_LOG_FAST_MARK, ID_TEST_TASK, ID_LOG_RENAME, 0,
-                      ID_LOG_EXPLORER, ID_LOG_COMMAND_BOX, 0, ID_QUICK_START});
+    AddMenu("&Edit", {ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_LOG_DELETE, ID_LOG_CONFIGURE, 0,
+                      ID_VIEW_FIND, ID_VIEW_FIND_NEXT});
+    QMenu* view = AddMenu("&View", {ID_VIEW_TEXT_SUMMARY, ID_VIEW_EVENT_SUMMARY, 0,
+                                    ID_VIEW_SYSTEM_LOG, ID_VIEW_TEXT_AUDIT, ID_VIEW_NT_AUDIT, 0,
+                                    ID_VIEW_DETAIL, ID_EVENT_NEWEST_FIRST, ID_EVENT_OLDEST_FIRST,
+                                    ID_EVENT_VIEWER, ID_VIEW_REFRESH});
+    AddMenu("&Logs",
+            {ID_LOG_NEW_TEXT, ID_LOG_NEW_EVENT, 0, ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE,
+             0, ID_LOG_EDITOR, ID_LOG_CLEAR, ID_LOG_MARK, ID_LOG_FAST_MARK, ID_TEST_TASK,
+             ID_LOG_RENAME, 0, ID_LOG_EXPLORER, ID_LOG_COMMAND_BOX, 0, ID_QUICK_START});
     AddMenu("&System", {ID_SCAN_START, ID_SCAN_STOP, 0, ID_SETTINGS, ID_HIDE_WINDOW});
     AddMenu("&Help", {ID_HELP_FINDER, 0, ID_APP_ABOUT});
     m_pViewMenuBars = view;
@@ -293,10 +304,30 @@ void CMainFrame::CreateToolBar()
     m_pToolBar = addToolBar("Main");
     m_pToolBar->setObjectName("Main");
     m_pToolBar->setIconSize(QSize(16, 16));
-    for (UINT nID : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0u, ID_EDIT_COPY, ID_EDIT_PASTE, 0u, ID_QUICK_START, 0u,
-                     ID_LOG_NEW_TEXT, ID_LOG_NEW_EVENT, ID_LOG_DELETE, ID_LOG_CONFIGURE, 0u, ID_VIEW_SYSTEM_LOG,
-                     ID_VIEW_TEXT_AUDIT, ID_VIEW_NT_AUDIT, ID_VIEW_FIND, ID_VIEW_REFRESH, ID_VIEW_DETAIL, 0u,
-                     ID_SCAN_TOGGLE, 0u, ID_APP_ABOUT}) {
+    for (UINT nID : {ID_FILE_NEW,
+                     ID_FILE_OPEN,
+                     ID_FILE_SAVE,
+                     0u,
+                     ID_EDIT_COPY,
+                     ID_EDIT_PASTE,
+                     0u,
+                     ID_QUICK_START,
+                     0u,
+                     ID_LOG_NEW_TEXT,
+                     ID_LOG_NEW_EVENT,
+                     ID_LOG_DELETE,
+                     ID_LOG_CONFIGURE,
+                     0u,
+                     ID_VIEW_SYSTEM_LOG,
+                     ID_VIEW_TEXT_AUDIT,
+                     ID_VIEW_NT_AUDIT,
+                     ID_VIEW_FIND,
+                     ID_VIEW_REFRESH,
+                     ID_VIEW_DETAIL,
+                     0u,
+                     ID_SCAN_TOGGLE,
+                     0u,
+                     ID_APP_ABOUT}) {
         if (nID == 0)
             m_pToolBar->addSeparator();
         else
@@ -307,12 +338,14 @@ void CMainFrame::CreateToolBar()
     QAction* statusBarToggle = new QAction("&Status Bar", this);
     statusBarToggle->setCheckable(true);
     statusBarToggle->setChecked(true);
-    connect(statusBarToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    connect(statusBarToggle, &QAction::toggled, this,
+            [this](bool on) { statusBar()->setVisible(on); });
     m_pViewMenuBars->insertAction(bars, statusBarToggle);
 
     std::vector<BYTE> state;
     if (AppSettings::GetProfileBinary(AppSettings::SECTION_SETTINGS, "Toolbars", state))
-        restoreState(QByteArray(reinterpret_cast<const char*>(state.data()), static_cast<qsizetype>(state.size())));
+        restoreState(QByteArray(reinterpret_cast<const char*>(state.data()),
+                                static_cast<qsizetype>(state.size())));
 }
 
 void CMainFrame::CreateStatusBar()
@@ -362,13 +395,21 @@ void CMainFrame::DrainQueue()
 void CMainFrame::HandleMessage(const CQueuedMessage& msg)
 {
     switch (msg.message) {
-    case WM_SCAN_STATE: OnScanState(msg.wParam, msg.lParam); break;
+    case WM_SCAN_STATE:
+        OnScanState(msg.wParam, msg.lParam);
+        break;
     case WM_SCAN_PROGRESS:
         m_doc.OnScanProgress(static_cast<DWORD>(msg.wParam), static_cast<DWORD>(msg.lParam));
         break;
-    case WM_AUTOSAVE: OnAutoSave(); break;
-    case WM_DEFERRED_EDIT: m_doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), msg.lParam); break;
-    default: SendFrameMessage(msg.message, msg.wParam, msg.lParam); break;
+    case WM_AUTOSAVE:
+        OnAutoSave();
+        break;
+    case WM_DEFERRED_EDIT:
+        m_doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), msg.lParam);
+        break;
+    default:
+        SendFrameMessage(msg.message, msg.wParam, msg.lParam);
+        break;
     }
 }
 
@@ -376,7 +417,9 @@ void CMainFrame::SendFrameMessage(UINT message, WPARAM, LPARAM lParam)
 {
     switch (message) {
     case WM_SHOW_TEXT_LOGS:
-    case WM_SHOW_TEXT_LOGS_AGAIN: ShowPane(Pane::TextLogs, "Monitored files"); break;
+    case WM_SHOW_TEXT_LOGS_AGAIN:
+        ShowPane(Pane::TextLogs, "Monitored files");
+        break;
     case WM_SHOW_EVENT_LOGS:
         SetMessageText("Monitored event logs");
         ShowPane(Pane::EventLogs, "Monitored event logs");
@@ -386,12 +429,19 @@ void CMainFrame::SendFrameMessage(UINT message, WPARAM, LPARAM lParam)
         if (auto* viewer = dynamic_cast<CLogCacheView*>(m_pRight))
             viewer->ShowItem(static_cast<DWORD>(lParam));
         break;
-    case WM_SHOW_EVENT_VIEWER: ShowEventViewer(static_cast<DWORD>(lParam), nullptr); break;
-    case WM_ACTIVATE_TREE: ActivateView(m_pTree); break;
+    case WM_SHOW_EVENT_VIEWER:
+        ShowEventViewer(static_cast<DWORD>(lParam), nullptr);
+        break;
+    case WM_ACTIVATE_TREE:
+        ActivateView(m_pTree);
+        break;
     case WM_SCAN_STATE:
     case WM_SCAN_PROGRESS:
-    case WM_AUTOSAVE: HandleMessage({message, 0, lParam}); break;
-    default: break;
+    case WM_AUTOSAVE:
+        HandleMessage({message, 0, lParam});
+        break;
+    default:
+        break;
     }
     UpdateCommands();
 }
@@ -409,7 +459,8 @@ void CMainFrame::OnScanState(WPARAM nState, LPARAM nSeconds)
     else
         m_pAnimation->Stop();
     if (nState == SCAN_STATE_COUNTDOWN)
-        SetMessageText(QStringLiteral("Autoscan starting in %1 seconds ...").arg(static_cast<unsigned>(nSeconds)));
+        SetMessageText(QStringLiteral("Autoscan starting in %1 seconds ...")
+                           .arg(static_cast<unsigned>(nSeconds)));
     else if (nState == SCAN_STATE_RUNNING)
         SetMessageText("Ready");
     if (look.bSetsIcon)
@@ -468,7 +519,8 @@ void CMainFrame::UpdateCommands()
     ICommandTarget* target = ActiveTarget();
     for (auto& [nID, action] : m_actions) {
         CCommandState state;
-        const bool bHandled = (target && target->UpdateCommand(nID, state)) || UpdateFrameCommand(nID, state);
+        const bool bHandled =
+            (target && target->UpdateCommand(nID, state)) || UpdateFrameCommand(nID, state);
         action->setEnabled(bHandled && state.bEnabled);
         if (action->isCheckable())
             action->setChecked(bHandled && state.bChecked);
@@ -480,9 +532,15 @@ void CMainFrame::UpdateCommands()
 bool CMainFrame::UpdateFrameCommand(UINT nID, CCommandState& state)
 {
     switch (nID) {
-    case ID_SCAN_START: state.bEnabled = m_doc.IsScanStartEnabled(); return true;
-    case ID_SCAN_STOP: state.bEnabled = m_doc.IsScanStopEnabled(); return true;
-    case ID_SCAN_TOGGLE: state.bChecked = m_doc.IsScanToggleChecked(); return true;
+    case ID_SCAN_START:
+        state.bEnabled = m_doc.IsScanStartEnabled();
+        return true;
+    case ID_SCAN_STOP:
+        state.bEnabled = m_doc.IsScanStopEnabled();
+        return true;
+    case ID_SCAN_TOGGLE:
+        state.bChecked = m_doc.IsScanToggleChecked();
+        return true;
     case ID_VIEW_DETAIL:
         state.bEnabled = m_pane == Pane::EventViewer;
         state.bChecked = m_pDetailSplitter != nullptr;
@@ -506,8 +564,10 @@ bool CMainFrame::UpdateFrameCommand(UINT nID, CCommandState& state)
     case ID_HIDE_WINDOW:
     case ID_TRAY_SHOW:
     case ID_HELP_FINDER:
-    case ID_APP_ABOUT: return true;
-    default: return false;
+    case ID_APP_ABOUT:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -518,35 +578,78 @@ bool CMainFrame::OnFrameCommand(UINT nID)
         if (m_doc.SaveModified())
             m_doc.OnNewDocument();
         break;
-    case ID_FILE_OPEN: OnFileOpen(); break;
-    case ID_FILE_SAVE: m_doc.DoFileSave(); break;
-    case ID_FILE_SAVE_AS: m_doc.DoSave(""); break;
-    case ID_RUN_SCRIPT: OnRunScript(); break;
-    case ID_APP_EXIT: close(); break;
-    case ID_LOG_NEW_TEXT: m_doc.AddTextLog(ADD_MODE_MENU); break;
-    case ID_LOG_NEW_EVENT: m_doc.AddEventLogs(ADD_MODE_MENU); break;
-    case ID_QUICK_START: OnQuickStart(); break;
-    case ID_VIEW_TEXT_SUMMARY: SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0); break;
-    case ID_VIEW_EVENT_SUMMARY: SendFrameMessage(WM_SHOW_EVENT_LOGS, 0, 0); break;
-    case ID_VIEW_SYSTEM_LOG: SendFrameMessage(WM_SHOW_TEXT_VIEWER, 0, ID_SYSTEM_LOG_FILE); break;
-    case ID_VIEW_TEXT_AUDIT: SendFrameMessage(WM_SHOW_TEXT_VIEWER, 0, ID_TEXT_AUDIT_FILE); break;
-    case ID_VIEW_NT_AUDIT: SendFrameMessage(WM_SHOW_TEXT_VIEWER, 0, ID_EVENT_AUDIT_FILE); break;
-    case ID_VIEW_DETAIL: ToggleDetail(); break;
-    case ID_EVENT_VIEWER: LaunchEventViewer(); break;
-    case ID_SCAN_START: m_doc.OnScanStart(); break;
-    case ID_SCAN_STOP: m_doc.OnScanStop(); break;
-    case ID_SCAN_TOGGLE: m_doc.OnScanToggle(); break;
+    case ID_FILE_OPEN:
+        OnFileOpen();
+        break;
+    case ID_FILE_SAVE:
+        m_doc.DoFileSave();
+        break;
+    case ID_FILE_SAVE_AS:
+        m_doc.DoSave("");
+        break;
+    case ID_RUN_SCRIPT:
+        OnRunScript();
+        break;
+    case ID_APP_EXIT:
+        close();
+        break;
+    case ID_LOG_NEW_TEXT:
+        m_doc.AddTextLog(ADD_MODE_MENU);
+        break;
+    case ID_LOG_NEW_EVENT:
+        m_doc.AddEventLogs(ADD_MODE_MENU);
+        break;
+    case ID_QUICK_START:
+        OnQuickStart();
+        break;
+    case ID_VIEW_TEXT_SUMMARY:
+        SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0);
+        break;
+    case ID_VIEW_EVENT_SUMMARY:
+        SendFrameMessage(WM_SHOW_EVENT_LOGS, 0, 0);
+        break;
+    case ID_VIEW_SYSTEM_LOG:
+        SendFrameMessage(WM_SHOW_TEXT_VIEWER, 0, ID_SYSTEM_LOG_FILE);
+        break;
+    case ID_VIEW_TEXT_AUDIT:
+        SendFrameMessage(WM_SHOW_TEXT_VIEWER, 0, ID_TEXT_AUDIT_FILE);
+        break;
+    case ID_VIEW_NT_AUDIT:
+        SendFrameMessage(WM_SHOW_TEXT_VIEWER, 0, ID_EVENT_AUDIT_FILE);
+        break;
+    case ID_VIEW_DETAIL:
+        ToggleDetail();
+        break;
+    case ID_EVENT_VIEWER:
+        LaunchEventViewer();
+        break;
+    case ID_SCAN_START:
+        m_doc.OnScanStart();
+        break;
+    case ID_SCAN_STOP:
+        m_doc.OnScanStop();
+        break;
+    case ID_SCAN_TOGGLE:
+        m_doc.OnScanToggle();
+        break;
     case ID_SETTINGS:
         RunSettingsSheet(this, &m_doc);
         break;
-    case ID_HIDE_WINDOW: hide(); break;
-    case ID_TRAY_SHOW: ShowFromTray(); break;
+    case ID_HIDE_WINDOW:
+        hide();
+        break;
+    case ID_TRAY_SHOW:
+        ShowFromTray();
+        break;
     case ID_HELP_FINDER:
         if (!m_strHelpFile.empty())
             QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(m_strHelpFile)));
         break;
-    case ID_APP_ABOUT: ShowAboutBox(this); break;
-    default: return false;
+    case ID_APP_ABOUT:
+        ShowAboutBox(this);
+        break;
+    default:
+        return false;
     }
     return true;
 }
@@ -555,7 +658,8 @@ void CMainFrame::OnFileOpen()
 {
     if (!m_doc.SaveModified())
         return;
-    const QString filter = ToQt(CQuorvilDoc::GetDocString(CQuorvilDoc::filterName)) + ";;All Files (*)";
+    const QString filter =
+        ToQt(CQuorvilDoc::GetDocString(CQuorvilDoc::filterName)) + ";;All Files (*)";
     const QString path = QFileDialog::getOpenFileName(this, "Open", QString(), filter);
     if (!path.isEmpty())
         OpenWorkspace(FromQt(path));
@@ -635,11 +739,18 @@ void CMainFrame::ShowPane(Pane pane, const char* message)
     m_pDetailSplitter = nullptr;
     QWidget* view = nullptr;
     switch (pane) {
-    case Pane::TextLogs: view = new CMonFileView(*this); break;
-    case Pane::EventLogs: view = new CServersView(*this); break;
-    case Pane::TextViewer: view = new CLogCacheView(*this); break;
+    case Pane::TextLogs:
+        view = new CMonFileView(*this);
+        break;
+    case Pane::EventLogs:
+        view = new CServersView(*this);
+        break;
+    case Pane::TextViewer:
+        view = new CLogCacheView(*this);
+        break;
     case Pane::EventViewer:
-    case Pane::None: return;
+    case Pane::None:
+        return;
     }
     m_pane = pane;
     ReplaceRightWidget(view);
@@ -700,11 +811,13 @@ void CMainFrame::OnTabKey(bool bShift)
     QWidget* next = m_pTree;
     if (active == m_pTree) {
         if (m_pDetailSplitter)
-            next = bShift ? static_cast<QWidget*>(m_pDetail) : static_cast<QWidget*>(m_pEventViewer);
+            next =
+                bShift ? static_cast<QWidget*>(m_pDetail) : static_cast<QWidget*>(m_pEventViewer);
         else
             next = m_pRight;
     } else if (active == m_pEventViewer) {
-        next = m_pDetail && !bShift ? static_cast<QWidget*>(m_pDetail) : static_cast<QWidget*>(m_pTree);
+        next = m_pDetail && !bShift ? static_cast<QWidget*>(m_pDetail)
+                                    : static_cast<QWidget*>(m_pTree);
     } else if (active == m_pDetail) {
         next = bShift ? static_cast<QWidget*>(m_pEventViewer) : static_cast<QWidget*>(m_pTree);
     }
@@ -738,7 +851,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 void CMainFrame::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) && m_bHideToTray)
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+        m_bHideToTray)
         QTimer::singleShot(0, this, [this] {
             if (windowState() & Qt::WindowMinimized)
                 hide();
@@ -800,7 +914,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     event->ignore();
     if (!AppSettings::GetNoConfirmExit() &&
-        ShowMessageBox(this, "Are you sure you wish to leave Quorvil?", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        ShowMessageBox(this, "Are you sure you wish to leave Quorvil?",
+                       MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     if (CMonManager* pManager = m_doc.m_pManager.get(); pManager && pManager->HasScanThreads())
         pManager->StopScanThread();
@@ -865,8 +980,8 @@ void CMainFrame::OnDropFiles(const QStringList& paths)
     log->m_strDirectory = path;
     log->m_strFileName.clear();
     if (IsFileMonitored(*m_doc.m_pManager, log->GetFilePath()) &&
-        ShowMessageBox(this, "Text log: " + path + "\n\n" + IDS_ALREADY_MONITORING, MB_YESNO | MB_ICONQUESTION) !=
-            IDYES)
+        ShowMessageBox(this, "Text log: " + path + "\n\n" + IDS_ALREADY_MONITORING,
+                       MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     m_doc.AddMonitoredLog(log.release());
 }

@@ -42,7 +42,8 @@ class CMainFrame : public QMainWindow, public IMainFrame, public IView {
 public:
     // Builds the window (not shown) on the open document and starts draining
     // the queue. With bSplash the splash window shows at once.
-    CMainFrame(CQuorvilDoc& doc, CMessageQueue& queue, bool bSplash = false, QWidget* parent = nullptr);
+    CMainFrame(CQuorvilDoc& doc, CMessageQueue& queue, bool bSplash = false,
+               QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // IMainFrame
@@ -101,7 +102,8 @@ private:
     void CreateTray();
     // The recent workspaces above Exit in the File menu.
     void UpdateRecentFiles(QMenu* file);
-    QAction* AddAction(UINT nID, const QString& text, const QKeySequence& shortcut = {}, const QIcon& icon = {});
+    QAction* AddAction(UINT nID, const QString& text, const QKeySequence& shortcut = {},
+                       const QIcon& icon = {});
     QMenu* AddMenu(const QString& title, std::initializer_list<UINT> ids);
 
     void HandleMessage(const CQueuedMessage& msg);
@@ -155,7 +157,7 @@ private:
     QSplitter* m_pSplitter = nullptr;
     CQuorvilView* m_pTree = nullptr;
     Pane m_pane = Pane::None;
-    QWidget* m_pRight = nullptr;            // what column 1 of the splitter holds
+    QWidget* m_pRight = nullptr;             // what column 1 of the splitter holds
     CEventLogView* m_pEventViewer = nullptr; // when m_pane is EventViewer
     QSplitter* m_pDetailSplitter = nullptr;  // when the detail pane shows
     CDetailView2* m_pDetail = nullptr;

@@ -10,9 +10,9 @@ CScanStateLook GetScanStateLook(WPARAM nState)
     CScanStateLook look;
     look.strText = CHeadlessFrontEnd::ScanStateText(nState);
     look.bSetsIcon = nState <= SCAN_STATE_STOPPING;
-    look.icon = nState == SCAN_STATE_STOPPED ? ScanIcon::Stopped
-              : nState == SCAN_STATE_RUNNING ? ScanIcon::Running
-                                             : ScanIcon::Busy;
+    look.icon = nState == SCAN_STATE_STOPPED   ? ScanIcon::Stopped
+                : nState == SCAN_STATE_RUNNING ? ScanIcon::Running
+                                               : ScanIcon::Busy;
     look.bAnimate = nState == SCAN_STATE_COUNTDOWN || nState == SCAN_STATE_RUNNING;
     return look;
 }
@@ -54,5 +54,6 @@ void CScanAnimationPane::paintEvent(QPaintEvent*)
     const int side = std::min(width(), height()) - 2;
     if (side <= 0)
         return;
-    painter.drawPixmap((width() - side) / 2, (height() - side) / 2, GetScanAnimationFrame(m_nFrame, side));
+    painter.drawPixmap((width() - side) / 2, (height() - side) / 2,
+                       GetScanAnimationFrame(m_nFrame, side));
 }

@@ -11,10 +11,10 @@
 #include "ui/common/icons.h"
 
 struct CScanStateLook {
-    std::string strText;    // "Stopped", "Starting", "Running", "Stopping"; empty for any other state
+    std::string strText; // "Stopped", "Starting", "Running", "Stopping"; empty for any other state
     bool bSetsIcon = false; // false: the icon stays as it was
     ScanIcon icon = ScanIcon::Stopped;
-    bool bAnimate = false;  // while a delayed start counts down or scans run
+    bool bAnimate = false; // while a delayed start counts down or scans run
 };
 CScanStateLook GetScanStateLook(WPARAM nState);
 

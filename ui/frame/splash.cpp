@@ -34,7 +34,8 @@ bool CSplashWindow::eventFilter(QObject*, QEvent* event)
     case QEvent::NonClientAreaMouseButtonPress:
         QTimer::singleShot(0, this, &QWidget::close);
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -50,12 +51,14 @@ void CSplashWindow::paintEvent(QPaintEvent*)
     font.setBold(true);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(QRect(104, 36, 240, 44), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Quorvil"));
+    painter.drawText(QRect(104, 36, 240, 44), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Quorvil"));
     font.setPointSize(10);
     font.setBold(false);
     painter.setFont(font);
-    painter.drawText(QRect(104, 84, 240, 40), Qt::AlignLeft | Qt::TextWordWrap,
-                     QStringLiteral("Event log and text log monitor\nVersion " QUORVIL_VERSION_STRING));
+    painter.drawText(
+        QRect(104, 84, 240, 40), Qt::AlignLeft | Qt::TextWordWrap,
+        QStringLiteral("Event log and text log monitor\nVersion " QUORVIL_VERSION_STRING));
     painter.drawText(QRect(16, 160, 328, 24), Qt::AlignLeft, QStringLiteral("Brannick"));
 }
 

@@ -17,10 +17,10 @@
 #include <memory>
 #include <vector>
 
-#include "workspace/quorvildoc.h"
 #include "ui/common/commandids.h"
 #include "ui/common/commandtarget.h"
 #include "ui/lists/columnlayout.h"
+#include "workspace/quorvildoc.h"
 
 class IMainFrame;
 class QMenu;

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "settings/appsettings.h"
 #include "core/frontend.h"
+#include "settings/appsettings.h"
 #include "ui/common/icons.h"
 #include "ui/frame/mainframe.h"
 
@@ -20,7 +20,8 @@ CQtApp::CQtApp(CQuorvilCommandLineInfo cmdInfo) : CQuorvilApp(std::move(cmdInfo)
 CQtApp::~CQtApp()
 {
     // The scan thread posts to this queue and may wait in a task message.
-    if (CMonManager* pManager = GetDocument().m_pManager.get(); pManager && pManager->HasScanThreads())
+    if (CMonManager* pManager = GetDocument().m_pManager.get();
+        pManager && pManager->HasScanThreads())
         pManager->StopScanThread();
     m_pFrame.reset();
     SetTaskUi(nullptr);
@@ -40,9 +41,11 @@ BOOL CQtApp::CreateMainWindow()
     m_pFrame = std::make_unique<CMainFrame>(GetDocument(), m_queue, m_bShowSplash);
     m_ui.SetParent(m_pFrame.get());
     m_taskUi.SetParent(m_pFrame.get());
-    m_pFrame->SetWorkspaceOpenedHandler([this](const std::string& path) { AddToRecentFileList(path); });
+    m_pFrame->SetWorkspaceOpenedHandler(
+        [this](const std::string& path) { AddToRecentFileList(path); });
     m_pFrame->SetHelpFile(m_strHelpFilePath);
-    QObject::connect(m_pFrame.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(m_pFrame.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     m_pFrame->ShowWithPlacement(GetCommandLineInfo().m_bHideWindow);
     return TRUE;
 }
@@ -68,7 +71,8 @@ int RunDesktop(const CQuorvilCommandLineInfo& cmdInfo, int& argc, char** argv)
         if (app.InitInstance())
             status = app.Run();
         else if (app.m_nExitCode != 0)
-            std::fprintf(stderr, "quorvil: opening the workspace failed; the system log %s says why\n",
+            std::fprintf(stderr,
+                         "quorvil: opening the workspace failed; the system log %s says why\n",
                          AppSettings::GetErrorLogPath().c_str());
         const int exitStatus = app.ExitInstance();
         if (status == 0)

@@ -2,18 +2,16 @@
 
 #include <QFileDialog>
 
-#include "workspace/quorvildoc.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
-
 #include "ui/dialogs/dialogs.h"
 #include "ui/network/networkdialog.h"
+#include "workspace/quorvildoc.h"
 
 int CQtDocumentUi::MessageBox(const std::string& text, UINT type)
 {
     return ShowMessageBox(m_pParent, text, type);
 }
-
 
 BOOL CQtDocumentUi::EditTextLogSheet(CFileMonitor& log, BOOL bAdding, int nMode)
 {
@@ -50,17 +48,18 @@ int CQtDocumentUi::ChooseWatchGroup(const CMonitoredObject& log)
     return RunChooseWatchGroup(m_pParent, log);
 }
 
-
-BOOL CQtDocumentUi::BrowseNetwork(CMonManager& manager, int nMode, std::vector<std::string>& selected,
-                                  BOOL& bJumpToEnd)
+BOOL CQtDocumentUi::BrowseNetwork(CMonManager& manager, int nMode,
+                                  std::vector<std::string>& selected, BOOL& bJumpToEnd)
 {
     return RunNetworkDialog(m_pParent, manager, nMode, selected, bJumpToEnd);
 }
 
 BOOL CQtDocumentUi::PromptSaveFileName(std::string& path)
 {
-    const QString filter = ToQt(CQuorvilDoc::GetDocString(CQuorvilDoc::filterName)) + ";;All Files (*)";
-    QString chosen = QFileDialog::getSaveFileName(m_pParent, QStringLiteral("Save As"), ToQt(path), filter);
+    const QString filter =
+        ToQt(CQuorvilDoc::GetDocString(CQuorvilDoc::filterName)) + ";;All Files (*)";
+    QString chosen =
+        QFileDialog::getSaveFileName(m_pParent, QStringLiteral("Save As"), ToQt(path), filter);
     if (chosen.isEmpty())
         return FALSE;
     const QString ext = ToQt(CQuorvilDoc::GetDocString(CQuorvilDoc::filterExt));

@@ -9,7 +9,6 @@
 
 #include "core/monmanager.h"
 #include "ui/common/qtstrings.h"
-
 #include "ui/dialogs/dialogs.h"
 
 namespace {
@@ -31,9 +30,11 @@ struct CMessageClosed {
     }
 };
 
-QMessageBox* OpenMessageWindow(QWidget* parent, const std::string& strTask, const std::string& strText)
+QMessageBox* OpenMessageWindow(QWidget* parent, const std::string& strTask,
+                               const std::string& strText)
 {
-    auto* box = new QMessageBox(QMessageBox::Information, ToQt(strTask), ToQt(strText), QMessageBox::Ok, parent);
+    auto* box = new QMessageBox(QMessageBox::Information, ToQt(strTask), ToQt(strText),
+                                QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();

@@ -13,8 +13,9 @@ bool AskUnlistedServer(QWidget* parent, std::string& name)
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("Choose a server"));
     auto* layout = new QVBoxLayout(&dlg);
-    auto* label = new QLabel(QStringLiteral("Type in the name of a server that is either unlisted in Network "
-                                            "Neighborhood, or of which you already know the name:"));
+    auto* label =
+        new QLabel(QStringLiteral("Type in the name of a server that is either unlisted in Network "
+                                  "Neighborhood, or of which you already know the name:"));
     label->setWordWrap(true);
     auto* edit = new QLineEdit(ToQt(name));
     edit->setObjectName(QStringLiteral("serverName"));

@@ -41,27 +41,32 @@ CComputerLogs ReadComputerLogs(const std::string& strComputer)
     const std::string machine = strComputer == local ? std::string() : "\\\\" + strComputer;
 
     CKeyGuard hRoot;
-    LONG err = RegConnectRegistryA(machine.empty() ? nullptr : machine.c_str(), HKEY_LOCAL_MACHINE, &hRoot);
+    LONG err = RegConnectRegistryA(machine.empty() ? nullptr : machine.c_str(), HKEY_LOCAL_MACHINE,
+                                   &hRoot);
     if (err != ERROR_SUCCESS) {
         result.m_strError =
-            FormatString("Computer: %s\n\nError %u during connect:\n", strComputer.c_str(), static_cast<unsigned>(err)) +
+            FormatString("Computer: %s\n\nError %u during connect:\n", strComputer.c_str(),
+                         static_cast<unsigned>(err)) +
             GetSystemErrorText(static_cast<DWORD>(err)) +
             "\nMake sure this computer is on the network, has remote administration enabled, \n"
-            "and that both computers are running the remote registry service.\n\nIs this a Windows NT machine?";
+            "and that both computers are running the remote registry service.\n\nIs this a Windows "
+            "NT machine?";
         return result;
     }
     CKeyGuard hKey;
     err = RegOpenKeyExA(hRoot.get(), EVENTLOG_KEY, 0, KEY_READ, &hKey);
     if (err != ERROR_SUCCESS) {
-        result.m_strError = FormatString("Computer: %s\nUnable to read key:\n\n%s\n, Error = %u:\n",
-                                         strComputer.c_str(), EVENTLOG_KEY, static_cast<unsigned>(err)) +
-                            GetSystemErrorText(static_cast<DWORD>(err));
+        result.m_strError =
+            FormatString("Computer: %s\nUnable to read key:\n\n%s\n, Error = %u:\n",
+                         strComputer.c_str(), EVENTLOG_KEY, static_cast<unsigned>(err)) +
+            GetSystemErrorText(static_cast<DWORD>(err));
         return result;
     }
     for (DWORD index = 0;; ++index) {
         char name[80] = {};
         DWORD cch = sizeof(name);
-        if (RegEnumKeyExA(hKey.get(), index, name, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExA(hKey.get(), index, name, &cch, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         result.m_arrLogs.emplace_back(name, cch);
     }

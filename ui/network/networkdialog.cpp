@@ -15,13 +15,13 @@
 #include <cctype>
 #include <optional>
 
-#include "workspace/docstrings.h"
-#include "workspace/documentui.h"
 #include "platform/base/win32error.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/network/chooseserverdialog.h"
 #include "ui/network/computerlogs.h"
+#include "workspace/docstrings.h"
+#include "workspace/documentui.h"
 
 namespace {
 
@@ -73,8 +73,8 @@ QIcon LevelIcon(DWORD dwDisplayType)
 // A flat icon button whose key works at once (a button's own shortcut
 // would click it only after its press animation).
 template <typename Slot>
-QToolButton* MakeButton(CNetworkDialog* dlg, QStyle::StandardPixmap icon, const char* tip, const QKeySequence& key,
-                        Slot slot)
+QToolButton* MakeButton(CNetworkDialog* dlg, QStyle::StandardPixmap icon, const char* tip,
+                        const QKeySequence& key, Slot slot)
 {
     auto* button = new QToolButton;
     button->setIcon(QApplication::style()->standardIcon(icon));
@@ -92,8 +92,8 @@ void ShowError(QWidget* parent, DWORD dwError)
 
 } // namespace
 
-BOOL RunNetworkDialog(QWidget* parent, CMonManager& /*manager*/, int nMode, std::vector<std::string>& selected,
-                      BOOL& bJumpToEnd)
+BOOL RunNetworkDialog(QWidget* parent, CMonManager& /*manager*/, int nMode,
+                      std::vector<std::string>& selected, BOOL& bJumpToEnd)
 {
     CNetworkDialog dlg(nMode, parent);
     if (dlg.exec() != QDialog::Accepted)
@@ -119,17 +119,19 @@ CNetworkDialog::CNetworkDialog(int nMode, QWidget* parent) : QDialog(parent), m_
     m_pLogs->setSelectionMode(IsWizardMode() ? QAbstractItemView::SingleSelection
                                              : QAbstractItemView::ExtendedSelection);
 
-    QToolButton* refresh =
-        MakeButton(this, QStyle::SP_BrowserReload, "Refresh (F5)", Qt::Key_F5, &CNetworkDialog::Refresh);
+    QToolButton* refresh = MakeButton(this, QStyle::SP_BrowserReload, "Refresh (F5)", Qt::Key_F5,
+                                      &CNetworkDialog::Refresh);
     m_pRemove = MakeButton(this, QStyle::SP_TrashIcon, "Remove (Del)", QKeySequence::Delete,
                            &CNetworkDialog::RemoveSelected);
-    QToolButton* myComputer =
-        MakeButton(this, QStyle::SP_ComputerIcon, "My Computer (F6)", Qt::Key_F6, &CNetworkDialog::ShowMyComputer);
-    m_pUp = MakeButton(this, QStyle::SP_FileDialogToParent, "Up a level (F7)", Qt::Key_F7, &CNetworkDialog::UpLevel);
+    QToolButton* myComputer = MakeButton(this, QStyle::SP_ComputerIcon, "My Computer (F6)",
+                                         Qt::Key_F6, &CNetworkDialog::ShowMyComputer);
+    m_pUp = MakeButton(this, QStyle::SP_FileDialogToParent, "Up a level (F7)", Qt::Key_F7,
+                       &CNetworkDialog::UpLevel);
     m_pShowLogs = MakeButton(this, QStyle::SP_FileDialogContentsView, "Show logs (F2)", Qt::Key_F2,
                              &CNetworkDialog::ShowSelectedLogs);
-    QToolButton* find = MakeButton(this, QStyle::SP_FileDialogDetailedView, "Find Unlisted Computer (F9)", Qt::Key_F9,
-                                   &CNetworkDialog::FindUnlistedComputer);
+    QToolButton* find =
+        MakeButton(this, QStyle::SP_FileDialogDetailedView, "Find Unlisted Computer (F9)",
+                   Qt::Key_F9, &CNetworkDialog::FindUnlistedComputer);
 
     auto* tools = new QHBoxLayout;
     for (QToolButton* b : {refresh, m_pRemove, myComputer, m_pUp, m_pShowLogs, find})
@@ -144,7 +146,8 @@ CNetworkDialog::CNetworkDialog(int nMode, QWidget* parent) : QDialog(parent), m_
     m_pInfo = new QLabel;
     m_pInfo->setObjectName(QStringLiteral("info"));
     m_pInfo->setWordWrap(true);
-    m_pJumpToEnd = new QCheckBox(QStringLiteral("Start scanning from the ends of these logs ( ignore the existing events )"));
+    m_pJumpToEnd = new QCheckBox(QStringLiteral(
+        "Start scanning from the ends of these logs ( ignore the existing events )"));
     m_pJumpToEnd->setObjectName(QStringLiteral("jumpToEnd"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &CNetworkDialog::accept);
@@ -162,21 +165,24 @@ CNetworkDialog::CNetworkDialog(int nMode, QWidget* parent) : QDialog(parent), m_
     layout->addWidget(m_pJumpToEnd);
     layout->addWidget(buttons);
 
-    connect(m_pExplorer, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { OnExplorerClicked(item); });
+    connect(m_pExplorer, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { OnExplorerClicked(item); });
     connect(m_pExplorer, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { OnExplorerDoubleClicked(item); });
     connect(m_pExplorer, &QTreeWidget::itemSelectionChanged, this, &CNetworkDialog::UpdateButtons);
-    connect(m_pLogs, &QListWidget::itemSelectionChanged, this, &CNetworkDialog::OnLogSelectionChanged);
+    connect(m_pLogs, &QListWidget::itemSelectionChanged, this,
+            &CNetworkDialog::OnLogSelectionChanged);
 
     Browse(nullptr, true);
     if (IsWizardMode()) {
-        m_pInfo->setText(QStringLiteral("NOTE: In Quick Start wizard mode, you can only check a single event log."));
+        m_pInfo->setText(QStringLiteral(
+            "NOTE: In Quick Start wizard mode, you can only check a single event log."));
         m_pJumpToEnd->hide();
         if (m_nMode == ADD_MODE_WIZARD_LOCAL_EVENT)
             ShowMyComputer();
     } else {
-        m_pInfo->setText(
-            QStringLiteral("You can check as many event logs on as many different computers as you like."));
+        m_pInfo->setText(QStringLiteral(
+            "You can check as many event logs on as many different computers as you like."));
     }
     UpdateButtons();
 }
@@ -220,8 +226,8 @@ void CNetworkDialog::Browse(const CNetResource* pContainer, bool bContext)
     DWORD err = ERROR_SUCCESS;
     {
         CWaitCursor wait;
-        err = EnumNetworkLevel(bContext ? RESOURCE_CONTEXT : RESOURCE_GLOBALNET, container ? &*container : nullptr,
-                               entries);
+        err = EnumNetworkLevel(bContext ? RESOURCE_CONTEXT : RESOURCE_GLOBALNET,
+                               container ? &*container : nullptr, entries);
     }
     if (err != ERROR_SUCCESS) {
         m_pUp->setEnabled(false);
@@ -230,7 +236,8 @@ void CNetworkDialog::Browse(const CNetResource* pContainer, bool bContext)
     }
     const bool bUpLevel = m_level != Level::root && m_level != Level::context;
     if (bUpLevel) {
-        auto* up = new QTreeWidgetItem(m_pExplorer, QStringList(QString::fromLatin1(UP_LEVEL_TEXT)));
+        auto* up =
+            new QTreeWidgetItem(m_pExplorer, QStringList(QString::fromLatin1(UP_LEVEL_TEXT)));
         up->setIcon(0, LevelIcon(RESOURCEDISPLAYTYPE_DOMAIN));
         up->setData(0, Qt::UserRole, ITEM_UP_LEVEL);
     }
@@ -250,8 +257,9 @@ void CNetworkDialog::AddExplorerItem(const CNetResource& res)
         item->setData(0, Qt::UserRole, ITEM_COMPUTER);
         return;
     }
-    item->setText(0, res.m_dwDisplayType == RESOURCEDISPLAYTYPE_ROOT ? QString::fromLatin1(ENTIRE_NETWORK_TEXT)
-                                                                     : ToQt(res.m_strRemoteName));
+    item->setText(0, res.m_dwDisplayType == RESOURCEDISPLAYTYPE_ROOT
+                         ? QString::fromLatin1(ENTIRE_NETWORK_TEXT)
+                         : ToQt(res.m_strRemoteName));
     item->setData(0, Qt::UserRole, static_cast<int>(m_arrResources.size()));
     m_arrResources.push_back(res);
 }
@@ -261,8 +269,9 @@ const CNetResource* CNetworkDialog::ResourceOf(const QTreeWidgetItem* pItem) con
     if (!pItem)
         return nullptr;
     int index = pItem->data(0, Qt::UserRole).toInt();
-    return index >= 0 && index < static_cast<int>(m_arrResources.size()) ? &m_arrResources[static_cast<std::size_t>(index)]
-                                                                        : nullptr;
+    return index >= 0 && index < static_cast<int>(m_arrResources.size())
+               ? &m_arrResources[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 void CNetworkDialog::OnExplorerClicked(QTreeWidgetItem* pItem)
@@ -388,7 +397,8 @@ void CNetworkDialog::OnLogSelectionChanged()
         QListWidgetItem* current = m_pLogs->currentItem();
         for (int i = 0; i < m_pLogs->count(); ++i) {
             QListWidgetItem* item = m_pLogs->item(i);
-            item->setCheckState(item == current && item->isSelected() ? Qt::Checked : Qt::Unchecked);
+            item->setCheckState(item == current && item->isSelected() ? Qt::Checked
+                                                                      : Qt::Unchecked);
         }
     }
     UpdateButtons();
@@ -398,7 +408,8 @@ void CNetworkDialog::UpdateButtons()
 {
     m_pRemove->setEnabled(!m_pLogs->selectedItems().isEmpty());
     QList<QTreeWidgetItem*> items = m_pExplorer->selectedItems();
-    m_pShowLogs->setEnabled(!items.isEmpty() && items.front()->data(0, Qt::UserRole).toInt() == ITEM_COMPUTER);
+    m_pShowLogs->setEnabled(!items.isEmpty() &&
+                            items.front()->data(0, Qt::UserRole).toInt() == ITEM_COMPUTER);
 }
 
 std::vector<std::string> CNetworkDialog::GetCheckedLogs() const

@@ -30,8 +30,8 @@ class QTreeWidgetItem;
 // Runs the dialog. On OK (TRUE) selected holds the checked lines in list
 // order and bJumpToEnd the state of "Start scanning from the ends of these
 // logs". The manager is the open workspace's, for reference.
-BOOL RunNetworkDialog(QWidget* parent, CMonManager& manager, int nMode, std::vector<std::string>& selected,
-                      BOOL& bJumpToEnd);
+BOOL RunNetworkDialog(QWidget* parent, CMonManager& manager, int nMode,
+                      std::vector<std::string>& selected, BOOL& bJumpToEnd);
 
 class CNetworkDialog : public QDialog {
     Q_OBJECT
@@ -39,11 +39,11 @@ public:
     explicit CNetworkDialog(int nMode, QWidget* parent = nullptr);
 
     // The buttons and their keys.
-    void Refresh();          // F5: the level named by the title again
-    void RemoveSelected();   // Del: asks, then removes the selected lines
-    void ShowMyComputer();   // F6: the local computer's logs
-    void UpLevel();          // F7: network -> root, domain -> its network
-    void ShowSelectedLogs(); // F2: the logs of the selected computer
+    void Refresh();              // F5: the level named by the title again
+    void RemoveSelected();       // Del: asks, then removes the selected lines
+    void ShowMyComputer();       // F6: the local computer's logs
+    void UpLevel();              // F7: network -> root, domain -> its network
+    void ShowSelectedLogs();     // F2: the logs of the selected computer
     void FindUnlistedComputer(); // F9: "Choose a server", then its logs
 
     // Adds a line for each event log registered on the computer (once

@@ -33,7 +33,9 @@ void SetRunAtLogon(bool bOn, const std::string& programPath)
                               "Type=Application\n"
                               "Name=Quorvil\n"
                               "Comment=Log monitor\n"
-                              "Exec=\"" + quoted + "\" /h\n"
+                              "Exec=\"" +
+                              quoted +
+                              "\" /h\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n";
     if (EnsureDirectory(DirectoryOf(path)))

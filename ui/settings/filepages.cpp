@@ -70,7 +70,8 @@ void CPageFastMark::Load()
 {
     m_pFastMark->setText(ToQt(AppSettings::GetFastMark()));
     // Read with 0 as its default here, as the page always did.
-    m_pErrorLog->setChecked(AppSettings::GetProfileInt(AppSettings::SECTION_SYSTEM, "ErrorLogEnabled", 0) != 0);
+    m_pErrorLog->setChecked(
+        AppSettings::GetProfileInt(AppSettings::SECTION_SYSTEM, "ErrorLogEnabled", 0) != 0);
 }
 
 bool CPageFastMark::Store()
@@ -86,8 +87,10 @@ CPageEditors::CPageEditors(QWidget* parent) : CSettingsPage(parent)
 {
     m_pTextEditor = MakeEdit("textEditor");
     m_pSqlEditor = MakeEdit("sqlEditor");
-    QToolButton* chooseText = MakeIconButton("chooseTextEditor", "Choose text editor", QStyle::SP_DirOpenIcon);
-    QToolButton* chooseSql = MakeIconButton("chooseSqlEditor", "Choose SQL editor", QStyle::SP_DirOpenIcon);
+    QToolButton* chooseText =
+        MakeIconButton("chooseTextEditor", "Choose text editor", QStyle::SP_DirOpenIcon);
+    QToolButton* chooseSql =
+        MakeIconButton("chooseSqlEditor", "Choose SQL editor", QStyle::SP_DirOpenIcon);
     connect(chooseText, &QToolButton::clicked, this, [this] { ChooseProgram(m_pTextEditor); });
     connect(chooseSql, &QToolButton::clicked, this, [this] { ChooseProgram(m_pSqlEditor); });
     auto* layout = new QFormLayout(this);
@@ -107,8 +110,8 @@ void CPageEditors::ChooseProgram(QLineEdit* target)
 {
     // Both buttons start in the text editor's folder.
     const QString folder = QFileInfo(m_pTextEditor->text()).absolutePath();
-    const QString path =
-        QFileDialog::getOpenFileName(this, QString(), folder, QStringLiteral("Programs (*);;All Files (*)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, QString(), folder, QStringLiteral("Programs (*);;All Files (*)"));
     if (path.isEmpty())
         return;
     target->setText(path);
@@ -128,10 +131,11 @@ CPageBackups::CPageBackups(QWidget* parent) : CSettingsPage(parent)
 {
     m_pAutoBackup = MakeCheck("autoBackup", "Create backups with extension .BAK");
     m_pBackupDir = MakeEdit("autoBackupDir");
-    m_pChooseDir = MakeIconButton("chooseBackupDir", "Choose backup directory", QStyle::SP_DirOpenIcon);
+    m_pChooseDir =
+        MakeIconButton("chooseBackupDir", "Choose backup directory", QStyle::SP_DirOpenIcon);
     connect(m_pChooseDir, &QToolButton::clicked, this, [this] {
-        const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Select Directory"),
-                                                              m_pBackupDir->text());
+        const QString dir = QFileDialog::getExistingDirectory(
+            this, QStringLiteral("Select Directory"), m_pBackupDir->text());
         if (!dir.isEmpty())
             m_pBackupDir->setText(dir);
     });
@@ -174,15 +178,18 @@ CPageAudit::CPageAudit(QWidget* parent) : CSettingsPage(parent)
     m_pAuditBackup = MakeCheck("auditBackup", "Backup the previous audit files at startup");
     m_pAuditText = MakeEdit("auditText");
     m_pAuditNT = MakeEdit("auditNT");
-    QToolButton* chooseText = MakeIconButton("chooseAuditText", "Choose text Audit log", QStyle::SP_DirOpenIcon);
-    QToolButton* openText = MakeIconButton("openAuditText", "Open text Audit log", QStyle::SP_FileIcon);
-    QToolButton* chooseNT = MakeIconButton("chooseAuditNT", "Choose NT Audit log", QStyle::SP_DirOpenIcon);
+    QToolButton* chooseText =
+        MakeIconButton("chooseAuditText", "Choose text Audit log", QStyle::SP_DirOpenIcon);
+    QToolButton* openText =
+        MakeIconButton("openAuditText", "Open text Audit log", QStyle::SP_FileIcon);
+    QToolButton* chooseNT =
+        MakeIconButton("chooseAuditNT", "Choose NT Audit log", QStyle::SP_DirOpenIcon);
     QToolButton* openNT = MakeIconButton("openAuditNT", "Open NT Audit log", QStyle::SP_FileIcon);
     m_arrButtons = {chooseText, openText, chooseNT, openNT};
 
     auto choose = [this](QLineEdit* edit) {
-        const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                          QStringLiteral("Text files (*.txt);;All Files (*)"));
+        const QString path = QFileDialog::getOpenFileName(
+            this, QString(), QString(), QStringLiteral("Text files (*.txt);;All Files (*)"));
         if (!path.isEmpty()) {
             edit->setText(path);
             SetModified();
@@ -191,7 +198,8 @@ CPageAudit::CPageAudit(QWidget* parent) : CSettingsPage(parent)
     connect(chooseText, &QToolButton::clicked, this, [=, this] { choose(m_pAuditText); });
     connect(chooseNT, &QToolButton::clicked, this, [=, this] { choose(m_pAuditNT); });
     // The open buttons show the files in use, not the ones being typed.
-    connect(openText, &QToolButton::clicked, this, [] { LaunchEditor(AppSettings::GetAuditText()); });
+    connect(openText, &QToolButton::clicked, this,
+            [] { LaunchEditor(AppSettings::GetAuditText()); });
     connect(openNT, &QToolButton::clicked, this, [] { LaunchEditor(AppSettings::GetAuditNT()); });
 
     auto* group = new QGroupBox(QStringLiteral("Auditing"));

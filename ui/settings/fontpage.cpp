@@ -6,9 +6,9 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "workspace/quorvildoc.h"
 #include "ui/common/qtstrings.h"
 #include "ui/settings/settingspages.h"
+#include "workspace/quorvildoc.h"
 
 namespace {
 
@@ -46,7 +46,8 @@ QFont ToQFont(const LOGFONT& lf)
 
 } // namespace
 
-CPageSelectedFonts::CPageSelectedFonts(CQuorvilDoc* pDoc, QWidget* parent) : CSettingsPage(parent), m_pDoc(pDoc)
+CPageSelectedFonts::CPageSelectedFonts(CQuorvilDoc* pDoc, QWidget* parent)
+    : CSettingsPage(parent), m_pDoc(pDoc)
 {
     m_pSample = new QLabel(QStringLiteral("ABCDEabcde12345ABCDEabcde12345ABCDEabcde12345"));
     m_pSample->setObjectName(QStringLiteral("sample"));
@@ -95,7 +96,10 @@ QString CPageSelectedFonts::GetDescription() const
 {
     const char* style = m_font.lfWeight == 700 ? (m_font.lfItalic ? "Bold Italic" : "Bold")
                                                : (m_font.lfItalic ? "Italic" : "Regular");
-    return QStringLiteral("%1, %2, %3").arg(QString::fromLatin1(m_font.lfFaceName)).arg(PointSize(m_font)).arg(style);
+    return QStringLiteral("%1, %2, %3")
+        .arg(QString::fromLatin1(m_font.lfFaceName))
+        .arg(PointSize(m_font))
+        .arg(style);
 }
 
 void CPageSelectedFonts::ShowFont()

@@ -18,15 +18,17 @@ CDlgAppSettings::CDlgAppSettings(CQuorvilDoc* pDoc, QWidget* parent) : QDialog(p
     setWindowTitle(QStringLiteral("Quorvil Settings"));
     m_pTabs = new QTabWidget;
     const std::pair<CSettingsPage*, const char*> pages[] = {
-        {new CPageSelectedFonts(pDoc), "Fonts"}, {new CPageFastMark, "Utilities"}, {new CPageEditors, "Editors"},
-        {new CPageStartup, "Advanced"},          {new CPageBackups, "Backups"},    {new CPageAudit, "Audit"},
+        {new CPageSelectedFonts(pDoc), "Fonts"}, {new CPageFastMark, "Utilities"},
+        {new CPageEditors, "Editors"},           {new CPageStartup, "Advanced"},
+        {new CPageBackups, "Backups"},           {new CPageAudit, "Audit"},
     };
     for (const auto& [page, title] : pages) {
         m_pTabs->addTab(page, QString::fromLatin1(title));
         m_arrPages.push_back(page);
         connect(page, &CSettingsPage::modifiedChanged, this, &CDlgAppSettings::UpdateApply);
     }
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                                         QDialogButtonBox::Apply);
     m_pApply = buttons->button(QDialogButtonBox::Apply);
     m_pCancel = buttons->button(QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &CDlgAppSettings::accept);

@@ -55,8 +55,8 @@ CPageStartup::CPageStartup(QWidget* parent) : CSettingsPage(parent)
     layout->addWidget(shutdown);
     layout->addStretch();
 
-    for (QCheckBox* box : {m_pRunAtLogon, m_pReload, m_pJumpToEnd, m_pAutoScan, m_pRunDelay, m_pAutoSave,
-                           m_pNoConfirmExit}) {
+    for (QCheckBox* box : {m_pRunAtLogon, m_pReload, m_pJumpToEnd, m_pAutoScan, m_pRunDelay,
+                           m_pAutoSave, m_pNoConfirmExit}) {
         MarkChanges(box);
         connect(box, &QCheckBox::toggled, this, &CPageStartup::UpdateEnabling);
     }
@@ -90,7 +90,8 @@ bool CPageStartup::Store()
     bool ok = false;
     unsigned delay = m_pScanDelay->text().trimmed().toUInt(&ok);
     if (!ok || delay > MAX_SCAN_DELAY) {
-        ShowMessageBox(this, "Please enter an integer between 0 and 3600.", MB_OK | MB_ICONEXCLAMATION);
+        ShowMessageBox(this, "Please enter an integer between 0 and 3600.",
+                       MB_OK | MB_ICONEXCLAMATION);
         m_pScanDelay->setFocus();
         m_pScanDelay->selectAll();
         return false;

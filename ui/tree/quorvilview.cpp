@@ -4,12 +4,12 @@
 #include <QVBoxLayout>
 
 #include "app/launchers.h"
+#include "ui/commands/logcommands.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
 #include "ui/common/icons.h"
 #include "ui/common/mainframe.h"
 #include "ui/common/qtstrings.h"
-#include "ui/commands/logcommands.h"
 #include "ui/tree/pasteanalysis.h"
 #include "ui/tree/pastesource.h"
 #include "ui/tree/tasktestrun.h"
@@ -468,8 +468,7 @@ QString CQuorvilView::CommandText(UINT nID) const
     case ID_VIEW_REFRESH:
         return QStringLiteral("&Refresh\tF5");
     default:
-        return IsLogCommand(nID) ? LogCommandText(m_doc, GetSelectedID(), nID, false)
-                                       : QString();
+        return IsLogCommand(nID) ? LogCommandText(m_doc, GetSelectedID(), nID, false) : QString();
     }
 }
 
@@ -598,9 +597,7 @@ std::unique_ptr<QMenu> CQuorvilView::CreateContextMenu()
     auto add = [&](UINT nID, const QString& text) {
         return addEnabled(nID, text, IsCommandEnabledFor(pItem, nID));
     };
-    auto addShared = [&](UINT nID) {
-        return add(nID, LogCommandText(m_doc, dwID, nID, true));
-    };
+    auto addShared = [&](UINT nID) { return add(nID, LogCommandText(m_doc, dwID, nID, true)); };
     auto addPaste = [&] {
         const int nResult = AnalysePasteAt(source, pItem);
         addEnabled(ID_EDIT_PASTE, ToQt(PasteMenuText(nResult)), nResult != PASTE_NONE);

@@ -23,9 +23,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "workspace/quorvildoc.h"
 #include "platform/clipboard/globalmem.h"
 #include "ui/common/commandtarget.h"
+#include "workspace/quorvildoc.h"
 
 class IMainFrame;
 class QMenu;

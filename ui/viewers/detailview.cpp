@@ -2,7 +2,8 @@
 
 #include "ui/viewers/eventlogview.h"
 
-CDetailView2::CDetailView2(IMainFrame& frame, QWidget* parent) : QPlainTextEdit(parent), m_frame(frame)
+CDetailView2::CDetailView2(IMainFrame& frame, QWidget* parent)
+    : QPlainTextEdit(parent), m_frame(frame)
 {
     setReadOnly(true);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);

@@ -11,7 +11,8 @@
 
 namespace {
 
-const char* const HEADERS[CEventLogModel::COL_COUNT] = {"Date", "Time", "Source", "Category", "Event", "User", "Computer", "Record"};
+const char* const HEADERS[CEventLogModel::COL_COUNT] = {"Date",  "Time", "Source",   "Category",
+                                                        "Event", "User", "Computer", "Record"};
 
 } // namespace
 
@@ -59,7 +60,8 @@ DWORD CEventLogModel::RecordOfRow(int nRow) const
 {
     if (nRow < 0 || static_cast<DWORD>(nRow) >= m_nCount)
         return 0;
-    return m_bNewestFirst ? m_nOldest + m_nCount - 1 - static_cast<DWORD>(nRow) : m_nOldest + static_cast<DWORD>(nRow);
+    return m_bNewestFirst ? m_nOldest + m_nCount - 1 - static_cast<DWORD>(nRow)
+                          : m_nOldest + static_cast<DWORD>(nRow);
 }
 
 int CEventLogModel::RowOfRecord(DWORD nRecord) const
@@ -137,7 +139,8 @@ QVariant CEventLogModel::data(const QModelIndex& index, int role) const
 
 QVariant CEventLogModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= COL_COUNT)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= COL_COUNT)
         return {};
     return QString::fromLatin1(HEADERS[section]);
 }

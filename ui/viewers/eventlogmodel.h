@@ -22,7 +22,17 @@ QIcon EventTypeIcon(WORD nType);
 class CEventLogModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { COL_DATE, COL_TIME, COL_SOURCE, COL_CATEGORY, COL_EVENT, COL_USER, COL_COMPUTER, COL_RECORD, COL_COUNT };
+    enum Column {
+        COL_DATE,
+        COL_TIME,
+        COL_SOURCE,
+        COL_CATEGORY,
+        COL_EVENT,
+        COL_USER,
+        COL_COMPUTER,
+        COL_RECORD,
+        COL_COUNT
+    };
 
     // Fetches a record; null when it cannot be had.
     using Fetch = std::function<const CEventStruct*(DWORD nRecord)>;

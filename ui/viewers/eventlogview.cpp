@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "settings/appsettings.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "platform/base/win32error.h"
+#include "settings/appsettings.h"
 #include "ui/commands/marktextdialog.h"
 #include "ui/common/commandids.h"
 #include "ui/common/mainframe.h"
@@ -30,7 +30,8 @@ int g_nViewers = 0;
 
 // The texts that size the columns, in column order.
 const char* const COLUMN_SAMPLES[CEventLogModel::COL_COUNT] = {
-    "MM/DD/YYYY", "88:88:88 WW", "XXXXXXXXXX", "XXXXXXXXXX", "8888888", "XXXXXXXXXXXX", "XXXXXXXXXX", "XXXXXXXXXX"};
+    "MM/DD/YYYY", "88:88:88 WW",  "XXXXXXXXXX", "XXXXXXXXXX",
+    "8888888",    "XXXXXXXXXXXX", "XXXXXXXXXX", "XXXXXXXXXX"};
 
 // Delay between the last keyboard move and the detail pane's update.
 constexpr int DETAIL_DELAY_MS = 1000;
@@ -38,11 +39,8 @@ constexpr int DETAIL_DELAY_MS = 1000;
 } // namespace
 
 CEventLogView::CEventLogView(IMainFrame& frame, QWidget* parent)
-    : QWidget(parent),
-      m_frame(frame),
-      m_pList(new QTableView(this)),
-      m_pDetailTimer(new QTimer(this)),
-      m_pCache(std::make_unique<CEventLogCache>())
+    : QWidget(parent), m_frame(frame), m_pList(new QTableView(this)),
+      m_pDetailTimer(new QTimer(this)), m_pCache(std::make_unique<CEventLogCache>())
 {
     if (g_nViewers++ == 0)
         g_bNewestFirst = AppSettings::GetNewestFirst() != 0;
@@ -157,8 +155,8 @@ void CEventLogView::Reload()
     doc.OnScanProgress(m_dwID, 0);
     QApplication::restoreOverrideCursor();
     if (dwError) {
-        std::string text = "Error reading event log: " + pLog->GetServer() + "\\" + pLog->GetLogName() + "\n\n" +
-                           GetSystemErrorText(dwError);
+        std::string text = "Error reading event log: " + pLog->GetServer() + "\\" +
+                           pLog->GetLogName() + "\n\n" + GetSystemErrorText(dwError);
         Empty();
         m_bReloading = false;
         ShowMessageBox(m_frame.GetWindow(), text, MB_OK | MB_ICONEXCLAMATION);
@@ -201,7 +199,8 @@ bool CEventLogView::SelectRecord(DWORD nRecord)
     if (nRow < 0)
         return false;
     QModelIndex index = m_pModel->index(nRow, 0);
-    m_pList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_pList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
     m_pList->scrollTo(index);
     UpdateDetail();
     return true;
@@ -304,14 +303,29 @@ bool CEventLogView::UpdateCommand(UINT nID, CCommandState& state)
 bool CEventLogView::OnCommand(UINT nID)
 {
     switch (nID) {
-    case ID_VIEW_REFRESH: OnRefresh(); return true;
-    case ID_LOG_MARK: OnMark(); return true;
-    case ID_LOG_FAST_MARK: OnFastMark(); return true;
-    case ID_EVENT_PROPERTIES: OnProperties(); return true;
-    case ID_EVENT_WATCH: OnWatchEvent(); return true;
-    case ID_EVENT_NEWEST_FIRST: SetNewestFirst(true); return true;
-    case ID_EVENT_OLDEST_FIRST: SetNewestFirst(false); return true;
-    default: return false;
+    case ID_VIEW_REFRESH:
+        OnRefresh();
+        return true;
+    case ID_LOG_MARK:
+        OnMark();
+        return true;
+    case ID_LOG_FAST_MARK:
+        OnFastMark();
+        return true;
+    case ID_EVENT_PROPERTIES:
+        OnProperties();
+        return true;
+    case ID_EVENT_WATCH:
+        OnWatchEvent();
+        return true;
+    case ID_EVENT_NEWEST_FIRST:
+        SetNewestFirst(true);
+        return true;
+    case ID_EVENT_OLDEST_FIRST:
+        SetNewestFirst(false);
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -392,16 +406,20 @@ void CEventLogView::ShowContextMenu(const QPoint& pos)
 {
     QModelIndex index = m_pList->indexAt(pos);
     if (index.isValid()) {
-        m_pList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_pList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                              QItemSelectionModel::Rows);
         UpdateDetail();
     }
     QMenu menu(this);
-    QAction* pProperties = menu.addAction(QStringLiteral("&Properties\tF2"), this, &CEventLogView::OnProperties);
+    QAction* pProperties =
+        menu.addAction(QStringLiteral("&Properties\tF2"), this, &CEventLogView::OnProperties);
     pProperties->setEnabled(index.isValid());
     menu.setDefaultAction(pProperties);
-    menu.addAction(QStringLiteral("&Refresh\tF5"), this, &CEventLogView::OnRefresh)->setEnabled(IsRefreshEnabled());
+    menu.addAction(QStringLiteral("&Refresh\tF5"), this, &CEventLogView::OnRefresh)
+        ->setEnabled(IsRefreshEnabled());
     menu.addSeparator();
-    menu.addAction(QStringLiteral("Ma&rk\tCtrl+K"), this, &CEventLogView::OnMark)->setEnabled(IsMarkEnabled());
+    menu.addAction(QStringLiteral("Ma&rk\tCtrl+K"), this, &CEventLogView::OnMark)
+        ->setEnabled(IsMarkEnabled());
     menu.addAction(QStringLiteral("&Fast Mark          \tAlt+K"), this, &CEventLogView::OnFastMark)
         ->setEnabled(IsMarkEnabled());
     menu.addSeparator();

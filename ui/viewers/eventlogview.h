@@ -19,9 +19,9 @@
 #include <memory>
 #include <string>
 
-#include "workspace/quorvildoc.h"
 #include "eventrecords/eventlogcache.h"
 #include "ui/common/commandtarget.h"
+#include "workspace/quorvildoc.h"
 
 class CDetailView2;
 class CEventLogModel;

@@ -26,7 +26,8 @@ constexpr const char* END_REACHED = "End of log file has been reached!";     // 
 } // namespace
 
 CEventPropertiesDialog::CEventPropertiesDialog(CEventLogView& owner, DWORD nRecord, QWidget* parent)
-    : QDialog(parent), m_owner(owner), m_pIcon(new QLabel(this)), m_pDescription(new QPlainTextEdit(this))
+    : QDialog(parent), m_owner(owner), m_pIcon(new QLabel(this)),
+      m_pDescription(new QPlainTextEdit(this))
 {
     setWindowTitle(QStringLiteral("Event Properties"));
     auto* pGrid = new QGridLayout;
@@ -56,10 +57,13 @@ CEventPropertiesDialog::CEventPropertiesDialog(CEventLogView& owner, DWORD nReco
     QPushButton* pClose = addButton("Close", nullptr);
     pClose->setDefault(true);
     connect(pClose, &QPushButton::clicked, this, &QDialog::accept);
-    connect(addButton("&Previous", "Previous (older) event"), &QPushButton::clicked, this, [this] { OnPrevious(); });
-    connect(addButton("&Next", "Next (newer) event"), &QPushButton::clicked, this, [this] { OnNext(); });
+    connect(addButton("&Previous", "Previous (older) event"), &QPushButton::clicked, this,
+            [this] { OnPrevious(); });
+    connect(addButton("&Next", "Next (newer) event"), &QPushButton::clicked, this,
+            [this] { OnNext(); });
     addButton("&Help", "Help on event details")->setEnabled(false);
-    connect(addButton("&Copy", "Copy to Clipboard"), &QPushButton::clicked, this, &CEventPropertiesDialog::OnCopy);
+    connect(addButton("&Copy", "Copy to Clipboard"), &QPushButton::clicked, this,
+            &CEventPropertiesDialog::OnCopy);
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addLayout(pGrid);
@@ -71,8 +75,8 @@ CEventPropertiesDialog::CEventPropertiesDialog(CEventLogView& owner, DWORD nReco
     ShowRecord(nRecord);
 }
 
-QLineEdit* CEventPropertiesDialog::AddField(QGridLayout* pGrid, int nRow, int nColumn, const char* pszLabel,
-                                            const char* pszName)
+QLineEdit* CEventPropertiesDialog::AddField(QGridLayout* pGrid, int nRow, int nColumn,
+                                            const char* pszLabel, const char* pszName)
 {
     auto* pEdit = new QLineEdit(this);
     pEdit->setObjectName(QString::fromLatin1(pszName));
@@ -109,7 +113,8 @@ void CEventPropertiesDialog::ShowRecord(DWORD nRecord)
             findChild<QLineEdit*>(QString::fromLatin1(pszName))->setText(ToQt(text));
         };
         set("computer", pEvent->m_strComputer);
-        set("eventId", FormatString("%u (0x%08X)", pEvent->m_nEventID & 0xFFFF, pEvent->m_nEventID));
+        set("eventId",
+            FormatString("%u (0x%08X)", pEvent->m_nEventID & 0xFFFF, pEvent->m_nEventID));
         set("user", pEvent->m_strUser);
         set("source", pEvent->m_strSource);
         set("type", CEventStruct::GetEventTypeName(pEvent->m_nEventType));
@@ -120,11 +125,14 @@ void CEventPropertiesDialog::ShowRecord(DWORD nRecord)
 
         std::string strDescription;
         std::string strCategory;
-        pLog->RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, *pEvent, strDescription, strCategory);
-        set("category", pEvent->m_nCategory ? FormatString("(%u) %s", pEvent->m_nCategory, strCategory.c_str())
-                                             : std::string("None"));
+        pLog->RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, *pEvent, strDescription,
+                          strCategory);
+        set("category", pEvent->m_nCategory
+                            ? FormatString("(%u) %s", pEvent->m_nCategory, strCategory.c_str())
+                            : std::string("None"));
         m_strDescription = strDescription;
-        m_pDescription->setPlainText(ToQt(strDescription).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        m_pDescription->setPlainText(
+            ToQt(strDescription).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
     QApplication::restoreOverrideCursor();
 }

@@ -43,7 +43,8 @@ public:
     QString FieldText(const char* pszName) const;
 
 private:
-    QLineEdit* AddField(class QGridLayout* pGrid, int nRow, int nColumn, const char* pszLabel, const char* pszName);
+    QLineEdit* AddField(class QGridLayout* pGrid, int nRow, int nColumn, const char* pszLabel,
+                        const char* pszName);
 
     CEventLogView& m_owner;
     DWORD m_nRecord = 0;

@@ -16,9 +16,7 @@ constexpr int MAX_FIND_TEXT = 100;
 } // namespace
 
 CFindDialog::CFindDialog(CLogCacheView& view, const QString& text)
-    : QDialog(&view),
-      m_view(view),
-      m_pText(new QLineEdit(text.left(MAX_FIND_TEXT), this)),
+    : QDialog(&view), m_view(view), m_pText(new QLineEdit(text.left(MAX_FIND_TEXT), this)),
       m_pMatchCase(new QCheckBox(QStringLiteral("Match &case"), this)),
       m_pWholeWord(new QCheckBox(QStringLiteral("&Whole word"), this))
 {

@@ -12,9 +12,9 @@
 #include <fcntl.h>
 
 #include "app/launchers.h"
-#include "settings/appsettings.h"
 #include "core/itemid.h"
 #include "platform/network/network.h"
+#include "settings/appsettings.h"
 #include "textlog/filemonitor.h"
 #include "ui/commands/marktextdialog.h"
 #include "ui/common/commandids.h"
@@ -57,7 +57,8 @@ bool IsViewerKey(int nKey)
 } // namespace
 
 CLogCacheView::CLogCacheView(IMainFrame& frame, QWidget* parent)
-    : QWidget(parent), m_frame(frame), m_pPane(new CTextPane(this)), m_pProgress(new QProgressBar(this))
+    : QWidget(parent), m_frame(frame), m_pPane(new CTextPane(this)),
+      m_pProgress(new QProgressBar(this))
 {
     m_pPane->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pPane->installEventFilter(this);
@@ -105,7 +106,8 @@ std::string CLogCacheView::GetItemPath() const
         break;
     }
     CQuorvilDoc& doc = m_frame.GetDocument();
-    auto* pLog = doc.m_pManager ? dynamic_cast<CFileMonitor*>(doc.m_pManager->FindLog(m_dwID)) : nullptr;
+    auto* pLog =
+        doc.m_pManager ? dynamic_cast<CFileMonitor*>(doc.m_pManager->FindLog(m_dwID)) : nullptr;
     return pLog ? pLog->GetFilePath() : std::string();
 }
 
@@ -245,15 +247,31 @@ bool CLogCacheView::UpdateCommand(UINT nID, CCommandState& state)
 bool CLogCacheView::OnCommand(UINT nID)
 {
     switch (nID) {
-    case ID_EDIT_PASTE: return true;
-    case ID_EDIT_COPY: OnCopy(); return true;
-    case ID_VIEW_REFRESH: OnRefresh(); return true;
-    case ID_LOG_EDITOR: OnSendToEditor(); return true;
-    case ID_LOG_MARK: OnMark(); return true;
-    case ID_LOG_FAST_MARK: OnFastMark(); return true;
-    case ID_VIEW_FIND: OnFind(); return true;
-    case ID_VIEW_FIND_NEXT: OnFindNext(); return true;
-    default: return false;
+    case ID_EDIT_PASTE:
+        return true;
+    case ID_EDIT_COPY:
+        OnCopy();
+        return true;
+    case ID_VIEW_REFRESH:
+        OnRefresh();
+        return true;
+    case ID_LOG_EDITOR:
+        OnSendToEditor();
+        return true;
+    case ID_LOG_MARK:
+        OnMark();
+        return true;
+    case ID_LOG_FAST_MARK:
+        OnFastMark();
+        return true;
+    case ID_VIEW_FIND:
+        OnFind();
+        return true;
+    case ID_VIEW_FIND_NEXT:
+        OnFindNext();
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -286,11 +304,13 @@ bool CLogCacheView::OnFindNext()
         return false;
     m_strLastSearch = what;
     const std::size_t nOld = m_pPane->GetSelectionStart();
-    const std::size_t nFound = FindInText(m_pPane->GetBytes(), what, nOld + 1, m_bMatchCase, m_bWholeWord);
+    const std::size_t nFound =
+        FindInText(m_pPane->GetBytes(), what, nOld + 1, m_bMatchCase, m_bWholeWord);
     if (nFound == std::string::npos)
         return false;
     // The find stands where the selection stood.
-    const std::size_t nTop = m_pPane->GetTopLine() + m_pPane->LineOfOffset(nFound) - m_pPane->LineOfOffset(nOld);
+    const std::size_t nTop =
+        m_pPane->GetTopLine() + m_pPane->LineOfOffset(nFound) - m_pPane->LineOfOffset(nOld);
     m_pPane->SetSelection(nFound, nFound + what.size());
     m_pPane->SetTopLine(nTop);
     m_pPane->EnsureCursorVisible();

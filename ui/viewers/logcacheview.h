@@ -21,8 +21,8 @@
 #include <memory>
 #include <string>
 
-#include "workspace/quorvildoc.h"
 #include "ui/common/commandtarget.h"
+#include "workspace/quorvildoc.h"
 
 class CFindDialog;
 class CTextLoad;
@@ -94,7 +94,7 @@ private:
     QProgressBar* m_pProgress;
     CFindDialog* m_pFind = nullptr;
     DWORD m_dwID = 0;
-    std::size_t m_nBlockBytes = 0; // 0: the loader's default
-    bool m_bNotifying = false; // telling the document of the log's state
+    std::size_t m_nBlockBytes = 0;      // 0: the loader's default
+    bool m_bNotifying = false;          // telling the document of the log's state
     std::shared_ptr<CTextLoad> m_pLoad; // the current load, cancelled by the next
 };

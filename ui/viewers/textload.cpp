@@ -7,18 +7,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-std::shared_ptr<CTextLoad> CTextLoad::Start(QObject* pReceiver, int fd, BlockFn fnBlock, DoneFn fnDone,
-                                            std::size_t nBlockBytes)
+std::shared_ptr<CTextLoad> CTextLoad::Start(QObject* pReceiver, int fd, BlockFn fnBlock,
+                                            DoneFn fnDone, std::size_t nBlockBytes)
 {
-    std::shared_ptr<CTextLoad> pLoad(
-        new CTextLoad(pReceiver, fd, std::move(fnBlock), std::move(fnDone), nBlockBytes ? nBlockBytes : DEFAULT_BLOCK));
+    std::shared_ptr<CTextLoad> pLoad(new CTextLoad(pReceiver, fd, std::move(fnBlock),
+                                                   std::move(fnDone),
+                                                   nBlockBytes ? nBlockBytes : DEFAULT_BLOCK));
     std::thread([pLoad] { pLoad->Run(); }).detach();
     return pLoad;
 }
 
-CTextLoad::CTextLoad(QObject* pReceiver, int fd, BlockFn fnBlock, DoneFn fnDone, std::size_t nBlockBytes)
-    : m_fd(fd), m_fnBlock(std::move(fnBlock)), m_fnDone(std::move(fnDone)), m_nBlockBytes(nBlockBytes),
-      m_pReceiver(pReceiver)
+CTextLoad::CTextLoad(QObject* pReceiver, int fd, BlockFn fnBlock, DoneFn fnDone,
+                     std::size_t nBlockBytes)
+    : m_fd(fd), m_fnBlock(std::move(fnBlock)), m_fnDone(std::move(fnDone)),
+      m_nBlockBytes(nBlockBytes), m_pReceiver(pReceiver)
 {
 }
 
@@ -59,7 +61,8 @@ void CTextLoad::Taken()
 void CTextLoad::Run()
 {
     struct stat st {};
-    const double dSize = ::fstat(m_fd, &st) == 0 && st.st_size > 0 ? static_cast<double>(st.st_size) : 0.0;
+    const double dSize =
+        ::fstat(m_fd, &st) == 0 && st.st_size > 0 ? static_cast<double>(st.st_size) : 0.0;
     double dRead = 0;
     auto self = shared_from_this();
     while (!m_bCancelled) {

@@ -28,8 +28,8 @@ public:
     static constexpr std::size_t DEFAULT_BLOCK = 1 << 20;
 
     // Takes ownership of the open file descriptor and starts the worker.
-    static std::shared_ptr<CTextLoad> Start(QObject* pReceiver, int fd, BlockFn fnBlock, DoneFn fnDone,
-                                            std::size_t nBlockBytes = DEFAULT_BLOCK);
+    static std::shared_ptr<CTextLoad> Start(QObject* pReceiver, int fd, BlockFn fnBlock,
+                                            DoneFn fnDone, std::size_t nBlockBytes = DEFAULT_BLOCK);
     ~CTextLoad();
     CTextLoad(const CTextLoad&) = delete;
     CTextLoad& operator=(const CTextLoad&) = delete;

@@ -18,7 +18,8 @@ bool IsContinuation(char c)
 bool IsWordByte(char c)
 {
     auto b = static_cast<unsigned char>(c);
-    return b >= 0x80 || b == '_' || (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+    return b >= 0x80 || b == '_' || (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') ||
+           (b >= 'A' && b <= 'Z');
 }
 
 QString Shown(const char* p, std::size_t n)
@@ -75,14 +76,17 @@ QString CTextPane::GetText() const
 
 std::size_t CTextPane::LineOfOffset(std::size_t nOffset) const
 {
-    return static_cast<std::size_t>(std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), nOffset) -
-                                    m_lineStarts.begin()) - 1;
+    return static_cast<std::size_t>(
+               std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), nOffset) -
+               m_lineStarts.begin()) -
+           1;
 }
 
 std::size_t CTextPane::LineEnd(std::size_t nLine) const
 {
     std::size_t nStart = m_lineStarts[nLine];
-    std::size_t nEnd = nLine + 1 < m_lineStarts.size() ? m_lineStarts[nLine + 1] - 1 : m_bytes.size();
+    std::size_t nEnd =
+        nLine + 1 < m_lineStarts.size() ? m_lineStarts[nLine + 1] - 1 : m_bytes.size();
     if (nEnd > nStart && m_bytes[nEnd - 1] == '\r' && nEnd < m_bytes.size())
         --nEnd;
     return nEnd;
@@ -133,11 +137,14 @@ void CTextPane::UpdateScrollBars()
 {
     const int nPage = LinesPerPage();
     const auto nLines = static_cast<qint64>(m_lineStarts.size());
-    verticalScrollBar()->setRange(0, static_cast<int>(std::clamp<qint64>(nLines - nPage, 0, INT_MAX)));
+    verticalScrollBar()->setRange(0,
+                                  static_cast<int>(std::clamp<qint64>(nLines - nPage, 0, INT_MAX)));
     verticalScrollBar()->setPageStep(nPage);
     verticalScrollBar()->setSingleStep(1);
-    const qint64 nWidth = static_cast<qint64>(m_nLongestLine) * fontMetrics().averageCharWidth() + 2 * MARGIN;
-    horizontalScrollBar()->setRange(0, static_cast<int>(std::clamp<qint64>(nWidth - viewport()->width(), 0, INT_MAX)));
+    const qint64 nWidth =
+        static_cast<qint64>(m_nLongestLine) * fontMetrics().averageCharWidth() + 2 * MARGIN;
+    horizontalScrollBar()->setRange(
+        0, static_cast<int>(std::clamp<qint64>(nWidth - viewport()->width(), 0, INT_MAX)));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setSingleStep(fontMetrics().averageCharWidth() * 4);
 }
@@ -170,7 +177,8 @@ std::size_t CTextPane::OffsetAt(const QPoint& pos) const
         else
             lo = mid + 1;
     }
-    std::size_t nOffset = m_lineStarts[nIndex] + static_cast<std::size_t>(text.left(lo).toUtf8().size());
+    std::size_t nOffset =
+        m_lineStarts[nIndex] + static_cast<std::size_t>(text.left(lo).toUtf8().size());
     return std::min(nOffset, LineEnd(nIndex));
 }
 
@@ -323,7 +331,8 @@ void CTextPane::paintEvent(QPaintEvent* /*event*/)
         const std::size_t nEnd = LineEnd(nLine);
         painter.setPen(pal.color(QPalette::Text));
         painter.drawText(x0, y + metrics.ascent(), text);
-        const std::size_t nNext = nLine + 1 < m_lineStarts.size() ? m_lineStarts[nLine + 1] : m_bytes.size() + 1;
+        const std::size_t nNext =
+            nLine + 1 < m_lineStarts.size() ? m_lineStarts[nLine + 1] : m_bytes.size() + 1;
         if (nSelStart < nSelEnd && nSelStart < nNext && nSelEnd > nStart) {
             const int xa = x0 + XOfOffset(nLine, std::max(nSelStart, nStart));
             int xb = x0 + XOfOffset(nLine, std::min(nSelEnd, nEnd));

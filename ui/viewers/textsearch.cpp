@@ -10,7 +10,8 @@ namespace {
 bool IsWordByte(char c)
 {
     auto b = static_cast<unsigned char>(c);
-    return b >= 0x80 || b == '_' || (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+    return b >= 0x80 || b == '_' || (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') ||
+           (b >= 'A' && b <= 'Z');
 }
 
 bool IsWholeWord(std::string_view text, std::size_t nAt, std::size_t nLength)
@@ -21,8 +22,8 @@ bool IsWholeWord(std::string_view text, std::size_t nAt, std::size_t nLength)
 
 } // namespace
 
-std::size_t FindInText(std::string_view text, std::string_view what, std::size_t nFrom, bool bMatchCase,
-                       bool bWholeWord)
+std::size_t FindInText(std::string_view text, std::string_view what, std::size_t nFrom,
+                       bool bMatchCase, bool bWholeWord)
 {
     if (what.empty() || nFrom >= text.size())
         return std::string_view::npos;
@@ -35,9 +36,10 @@ std::size_t FindInText(std::string_view text, std::string_view what, std::size_t
         if (bMatchCase) {
             nAt = text.find(needle, nAt);
         } else {
-            auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(nAt), text.end(), needle.begin(),
-                                  needle.end(), folded);
-            nAt = it == text.end() ? std::string_view::npos : static_cast<std::size_t>(it - text.begin());
+            auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(nAt), text.end(),
+                                  needle.begin(), needle.end(), folded);
+            nAt = it == text.end() ? std::string_view::npos
+                                   : static_cast<std::size_t>(it - text.begin());
         }
         if (nAt == std::string_view::npos || !bWholeWord || IsWholeWord(text, nAt, needle.size()))
             return nAt;

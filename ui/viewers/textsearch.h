@@ -10,5 +10,5 @@
 #include <string_view>
 
 // The offset of the first occurrence at or after nFrom, or npos.
-std::size_t FindInText(std::string_view text, std::string_view what, std::size_t nFrom, bool bMatchCase,
-                       bool bWholeWord);
+std::size_t FindInText(std::string_view text, std::string_view what, std::size_t nFrom,
+                       bool bMatchCase, bool bWholeWord);

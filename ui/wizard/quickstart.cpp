@@ -4,14 +4,14 @@
 #include <QRadioButton>
 #include <memory>
 
-#include "tasklib/actions.h"
-#include "workspace/quorvildoc.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
+#include "tasklib/actions.h"
 #include "ui/common/framemessages.h"
 #include "ui/common/mainframe.h"
 #include "ui/common/qtstrings.h"
 #include "ui/wizard/quickstartstep.h"
+#include "workspace/quorvildoc.h"
 
 namespace {
 
@@ -30,13 +30,16 @@ bool IsEventChoice(int nChoice)
 int AskChoice(QWidget* parent, bool bFirstStart)
 {
     CQuickStartStep step(1, "Step 1 - Choosing Logs", 82, parent);
-    step.AddText(bFirstStart ? QStringLiteral("Welcome to Quorvil! Choose one of the following Quick Start options "
-                                              "to get started right away:")
-                             : QStringLiteral("Choose one of the following Quorvil command options:"),
-                 "info");
+    step.AddText(
+        bFirstStart
+            ? QStringLiteral("Welcome to Quorvil! Choose one of the following Quick Start options "
+                             "to get started right away:")
+            : QStringLiteral("Choose one of the following Quorvil command options:"),
+        "info");
     QRadioButton* choices[] = {
         step.AddChoice("choice1", QStringLiteral("Watch an NT event log on &My Computer")),
-        step.AddChoice("choice2", QStringLiteral("Watch an NT event log on another &network computer")),
+        step.AddChoice("choice2",
+                       QStringLiteral("Watch an NT event log on another &network computer")),
         step.AddChoice("choice3", QStringLiteral("Watch a simple te&xt log on any computer")),
         step.AddChoice("choice4", QStringLiteral("Open the &example application text log")),
     };
@@ -53,25 +56,33 @@ int AskChoice(QWidget* parent, bool bFirstStart)
 bool AskWatchGroups(QWidget* parent)
 {
     CQuickStartStep step(2, "Step 2 - Watch Groups", 62, parent);
-    step.AddText(QStringLiteral("You can now start adding Watch Groups to the log that you selected in the previous step:"));
-    QRadioButton* yes = step.AddChoice(
-        "yes", QStringLiteral("&Yes!  I want Quorvil to examine the log for\nkeys I define, and take actions when it finds them."));
-    step.AddChoice("no", QStringLiteral("&No.  I'm not interested in setting up Watch Groups,\nI only want to use Quorvil for browsing."));
+    step.AddText(QStringLiteral("You can now start adding Watch Groups to the log that you "
+                                "selected in the previous step:"));
+    QRadioButton* yes =
+        step.AddChoice("yes", QStringLiteral("&Yes!  I want Quorvil to examine the log for\nkeys I "
+                                             "define, and take actions when it finds them."));
+    step.AddChoice("no", QStringLiteral("&No.  I'm not interested in setting up Watch Groups,\nI "
+                                        "only want to use Quorvil for browsing."));
     yes->setChecked(true);
     return step.exec() == QDialog::Accepted && yes->isChecked();
 }
 
 // Step 3: the new watch group's description.
-bool AskDescription(QWidget* parent, const std::string& strLogName, int nChoice, std::string& strDescription)
+bool AskDescription(QWidget* parent, const std::string& strLogName, int nChoice,
+                    std::string& strDescription)
 {
     CQuickStartStep step(3, "Step 3 - Configuring Watch Groups", 66, parent);
     step.AddText(QStringLiteral("The log you selected in the previous step was:"));
     step.AddText(ToQt(strLogName), "logName");
     const bool bSample = nChoice == CHOICE_SAMPLE;
-    step.AddText(bSample ? QStringLiteral("This example adds a Watch Group for catching the 'Memory Error' which "
-                                          "occurs in the sample log.\nThis is the Watch Group description:")
-                         : QStringLiteral("\n\nEnter a description for this new Watch Group:"));
-    QLineEdit* edit = step.AddEdit("description", bSample ? QStringLiteral("Memory Errors") : QStringLiteral("Important Errors"), 50);
+    step.AddText(bSample
+                     ? QStringLiteral(
+                           "This example adds a Watch Group for catching the 'Memory Error' which "
+                           "occurs in the sample log.\nThis is the Watch Group description:")
+                     : QStringLiteral("\n\nEnter a description for this new Watch Group:"));
+    QLineEdit* edit = step.AddEdit(
+        "description",
+        bSample ? QStringLiteral("Memory Errors") : QStringLiteral("Important Errors"), 50);
     if (step.exec() != QDialog::Accepted)
         return false;
     strDescription = FromQt(edit->text());
@@ -83,15 +94,20 @@ bool ShowKeysInfo(QWidget* parent, int nChoice)
 {
     CQuickStartStep step(4, "Step 4 - Configuring Keys", 62, parent);
     if (IsEventChoice(nChoice)) {
-        step.AddText(QStringLiteral("In an NT Event log, you must choose a combination of the event structure fields."));
-        step.AddText(QStringLiteral("For example, the 'EventLog' service logs an event ID of '6005' when it starts, "
-                                    "which usually indicates a reboot."));
+        step.AddText(QStringLiteral(
+            "In an NT Event log, you must choose a combination of the event structure fields."));
+        step.AddText(QStringLiteral(
+            "For example, the 'EventLog' service logs an event ID of '6005' when it starts, "
+            "which usually indicates a reboot."));
     } else {
-        step.AddText(QStringLiteral("In a text log, you choose a combination of either one or two text strings to look "
-                                    "for in each line."));
+        step.AddText(QStringLiteral(
+            "In a text log, you choose a combination of either one or two text strings to look "
+            "for in each line."));
         step.AddText(nChoice == CHOICE_SAMPLE
-                         ? QStringLiteral("For the sample, we want to look for any lines with the phrase 'Memory Error'.")
-                         : QStringLiteral("Make sure your search text is specific enough, or specify a second string."));
+                         ? QStringLiteral("For the sample, we want to look for any lines with the "
+                                          "phrase 'Memory Error'.")
+                         : QStringLiteral("Make sure your search text is specific enough, or "
+                                          "specify a second string."));
     }
     return step.exec() == QDialog::Accepted;
 }
@@ -122,9 +138,11 @@ bool ShowTaskInfo(QWidget* parent, int nChoice)
 {
     CQuickStartStep step(5, "Step 5 - Configuring a task", 70, parent);
     step.AddText(QStringLiteral("The next step is to define a Task for this Watch Group."));
-    step.AddText(QStringLiteral("A Task is one or more actions you want performed when Quorvil finds this key."));
+    step.AddText(QStringLiteral(
+        "A Task is one or more actions you want performed when Quorvil finds this key."));
     step.AddText(nChoice == CHOICE_SAMPLE
-                     ? QStringLiteral("For the example log, a message box action has been added to report a Memory Error.")
+                     ? QStringLiteral("For the example log, a message box action has been added to "
+                                      "report a Memory Error.")
                      : QStringLiteral("A common action is to display a message box."));
     return step.exec() == QDialog::Accepted;
 }
@@ -135,13 +153,19 @@ int AskScanStart(QWidget* parent, int nChoice)
 {
     CQuickStartStep step(6, "Step 6 - Scanning", 65, parent);
     step.AddText(QStringLiteral("Your final step is to turn on the Quorvil scanner."));
-    step.AddText(QStringLiteral("Quorvil will start scanning this log from the beginning looking for keys."));
+    step.AddText(QStringLiteral(
+        "Quorvil will start scanning this log from the beginning looking for keys."));
     const bool bSample = nChoice == CHOICE_SAMPLE;
-    step.AddText(bSample ? QStringLiteral("For this example, Quorvil should report a 'Memory Error' within a minute.")
-                         : QStringLiteral("For larger logs, you may just want to skip to the end if you don't care "
-                                          "about old events."));
-    QRadioButton* fromStart = step.AddChoice("fromStart", QStringLiteral("&Start scanning from the very beginning of the log."));
-    QRadioButton* ignore = step.AddChoice("ignore", QStringLiteral("&Ignore the old events already in the log."));
+    step.AddText(
+        bSample ? QStringLiteral(
+                      "For this example, Quorvil should report a 'Memory Error' within a minute.")
+                : QStringLiteral(
+                      "For larger logs, you may just want to skip to the end if you don't care "
+                      "about old events."));
+    QRadioButton* fromStart = step.AddChoice(
+        "fromStart", QStringLiteral("&Start scanning from the very beginning of the log."));
+    QRadioButton* ignore =
+        step.AddChoice("ignore", QStringLiteral("&Ignore the old events already in the log."));
     (bSample ? fromStart : ignore)->setChecked(true);
     ignore->setEnabled(!bSample);
     if (step.exec() != QDialog::Accepted)
@@ -166,7 +190,8 @@ void RunQuickStart(IMainFrame& frame, BOOL bFirstStart)
     const DWORD dwID = bEvent ? doc.AddEventLogs(nChoice) : doc.AddTextLog(nChoice);
     if (dwID == 0)
         return;
-    frame.SendFrameMessage(bEvent ? WM_SHOW_EVENT_VIEWER : WM_SHOW_TEXT_VIEWER, 0, static_cast<LPARAM>(dwID));
+    frame.SendFrameMessage(bEvent ? WM_SHOW_EVENT_VIEWER : WM_SHOW_TEXT_VIEWER, 0,
+                           static_cast<LPARAM>(dwID));
     const CMonitoredObject* pLog = doc.m_pManager->FindLog(dwID);
     if (!pLog || !AskWatchGroups(parent))
         return;

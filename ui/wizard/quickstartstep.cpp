@@ -24,23 +24,27 @@ CQuickStartStep::CQuickStartStep(int nStep, const char* caption, int nHelpTopic,
     : QDialog(parent), m_nStep(nStep), m_nHelpTopic(nHelpTopic)
 {
     // The last step's title has two blanks before the parenthesis.
-    setWindowTitle(nStep == STEP_COUNT ? QStringLiteral("Quorvil Quick Start  ( Step 6 of 6 )")
-                                       : QStringLiteral("Quorvil Quick Start ( Step %1 of 6 )").arg(nStep));
+    setWindowTitle(nStep == STEP_COUNT
+                       ? QStringLiteral("Quorvil Quick Start  ( Step 6 of 6 )")
+                       : QStringLiteral("Quorvil Quick Start ( Step %1 of 6 )").arg(nStep));
     auto* group = new QGroupBox(QString::fromLatin1(caption));
     m_pGroupLayout = new QVBoxLayout(group);
 
     auto* buttons = new QDialogButtonBox;
     if (nStep == STEP_COUNT) {
-        QPushButton* done = buttons->addButton(QStringLiteral("Done"), QDialogButtonBox::AcceptRole);
+        QPushButton* done =
+            buttons->addButton(QStringLiteral("Done"), QDialogButtonBox::AcceptRole);
         done->setObjectName(QStringLiteral("done"));
         done->setDefault(true);
     } else {
-        QPushButton* next = buttons->addButton(QStringLiteral("Next >>"), QDialogButtonBox::AcceptRole);
+        QPushButton* next =
+            buttons->addButton(QStringLiteral("Next >>"), QDialogButtonBox::AcceptRole);
         next->setObjectName(QStringLiteral("next"));
         next->setDefault(true);
         buttons->addButton(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancel"));
     }
-    connect(buttons->addButton(QDialogButtonBox::Help), &QPushButton::clicked, this, &CQuickStartStep::ShowHelp);
+    connect(buttons->addButton(QDialogButtonBox::Help), &QPushButton::clicked, this,
+            &CQuickStartStep::ShowHelp);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/appsettings.h"
 #include "core/monitoredobject.h"
 #include "eventlog/render/eventrender.h"
 #include "eventlog/render/quorvilsource.h"
@@ -16,6 +15,7 @@
 #include "platform/eventlog/eventlog.h"
 #include "platform/network/network.h"
 #include "platform/registry/winreg.h"
+#include "settings/appsettings.h"
 
 namespace {
 

@@ -4,14 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/appsettings.h"
-#include "settings/systemlog.h"
-#include "tasklib/actions.h"
-#include "tasklib/taskui.h"
 #include "core/itemid.h"
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "isolated_env.h"
 #include "match/searchkeyevent.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
@@ -19,8 +16,11 @@
 #include "platform/eventlog/evtfile.h"
 #include "platform/eventlog/evtformat.h"
 #include "platform/network/network.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "tasklib/actions.h"
+#include "tasklib/taskui.h"
 #include "tasks/trigger.h"
-#include "isolated_env.h"
 
 namespace {
 
@@ -105,9 +105,9 @@ TEST_F(EventScan, GrowsThenStaysUnchangedAndFillsTheVariables)
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.GetState(), MON_STATE_GREW);
     EXPECT_EQ(m_monitor.m_nLastRecord, 3u);
-    EXPECT_EQ(Hits(), (std::vector<std::string>{
-                          "4660 TestSource Error 1 " + m_monitor.GetDisplayName(),
-                          "100 Quorvil 3 Mark: checked by ops"}));
+    EXPECT_EQ(Hits(),
+              (std::vector<std::string>{"4660 TestSource Error 1 " + m_monitor.GetDisplayName(),
+                                        "100 Quorvil 3 Mark: checked by ops"}));
 
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.GetState(), MON_STATE_UNCHANGED);
@@ -149,7 +149,8 @@ TEST_F(EventScan, ClearedLogIsReadFromTheOldestWhoeverClearedIt)
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.GetState(), MON_STATE_SHRANK);
     EXPECT_EQ(m_monitor.m_nLastRecord, 3u);
-    EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1", "hit 1", "hit 2", "hit 3"}));
+    EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1", "hit 1",
+                                                "hit 2", "hit 3"}));
 
     // Cleared and left empty: nothing to read, and the next record is new.
     clearElsewhere();
@@ -172,8 +173,8 @@ TEST_F(EventScan, RecordTooLargeToReadIsPassedOverAndTheScanGoesOn)
     ASSERT_NE(h, nullptr);
     const std::string wide(30000, 'w');
     std::vector<const char*> strings(18, wide.c_str());
-    ASSERT_TRUE(ReportEventA(h, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, static_cast<WORD>(strings.size()), 0,
-                             strings.data(), nullptr));
+    ASSERT_TRUE(ReportEventA(h, EVENTLOG_ERROR_TYPE, 0, 1, nullptr,
+                             static_cast<WORD>(strings.size()), 0, strings.data(), nullptr));
     DeregisterEventSource(h);
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.m_nLastRecord, 2u) << "the last record moves past it";
@@ -182,7 +183,8 @@ TEST_F(EventScan, RecordTooLargeToReadIsPassedOverAndTheScanGoesOn)
     EXPECT_EQ(m_monitor.m_nLastRecord, 3u);
     EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 3"}));
     const std::string log = SystemLog();
-    const std::string line = m_monitor.GetDisplayName() + " : Record 2 is larger than the read limit";
+    const std::string line =
+        m_monitor.GetDisplayName() + " : Record 2 is larger than the read limit";
     EXPECT_NE(log.find(line), std::string::npos);
     EXPECT_EQ(log.find(line), log.rfind(line)) << "one line, the record is not read again";
 }
@@ -214,8 +216,8 @@ TEST_F(EventScan, UnregisteredSourceLogsItsRegistryErrorOnceAScan)
 TEST_F(EventScan, LogLargerThanASliceIsTestedWhole)
 {
     const DWORD nCount = 2 * EVENT_SCAN_SLICE + 3;
-    const std::vector<DWORD> arrMarked = {1, EVENT_SCAN_SLICE, EVENT_SCAN_SLICE + 1, 2 * EVENT_SCAN_SLICE + 1,
-                                          nCount};
+    const std::vector<DWORD> arrMarked = {1, EVENT_SCAN_SLICE, EVENT_SCAN_SLICE + 1,
+                                          2 * EVENT_SCAN_SLICE + 1, nCount};
     std::vector<std::string> records;
     CEvtEvent event;
     event.m_strSourceName = "TestSource";
@@ -223,7 +225,8 @@ TEST_F(EventScan, LogLargerThanASliceIsTestedWhole)
     for (DWORD i = 1; i <= nCount; ++i) {
         event.m_dwRecordNumber = i;
         event.m_dwTimeGenerated = event.m_dwTimeWritten = 1'700'000'000 + i;
-        event.m_dwEventID = std::find(arrMarked.begin(), arrMarked.end(), i) != arrMarked.end() ? 5 : 6;
+        event.m_dwEventID =
+            std::find(arrMarked.begin(), arrMarked.end(), i) != arrMarked.end() ? 5 : 6;
         records.push_back(EncodeEvtRecord(event));
     }
     ASSERT_TRUE(AddEventLog("", m_strLog.c_str(), 0xFFFF0000u, 0));
@@ -267,7 +270,8 @@ TEST_F(EventScan, OpenFailureIsAnErrorAndKeepsThePosition)
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.GetState(), MON_STATE_ERROR);
     EXPECT_EQ(m_monitor.m_nLastRecord, 5u);
-    EXPECT_NE(SystemLog().find("Error opening: NOSUCHHOST\\" + m_strLog + " failed: "), std::string::npos);
+    EXPECT_NE(SystemLog().find("Error opening: NOSUCHHOST\\" + m_strLog + " failed: "),
+              std::string::npos);
 }
 
 TEST_F(EventScan, PendingJumpSkipsEventsBeforeTheCutoffSecond)

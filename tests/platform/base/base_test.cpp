@@ -2,7 +2,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,7 +114,7 @@ TEST(FileIo, NewFilesAreOwnerOnlyAndReplacedFilesKeepTheirMode)
 {
     std::string dir = ::testing::TempDir() + "quorvil_fileio_modes";
     auto mode = [](const std::string& path) {
-        struct stat st{};
+        struct stat st {};
         return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
     };
     ::unlink((dir + "/new.qvw").c_str());
@@ -168,7 +167,7 @@ TEST(FileIo, ProgramFilesBelongToTheProgramWhileImpersonating)
     ::unlink((dir + "/own.log").c_str());
     ::unlink((dir + "/theirs.log").c_str());
     auto owner = [](const std::string& path) {
-        struct stat st{};
+        struct stat st {};
         return ::stat(path.c_str(), &st) == 0 ? st.st_uid : static_cast<uid_t>(-1);
     };
     std::thread([&] {

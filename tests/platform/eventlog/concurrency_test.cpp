@@ -32,8 +32,8 @@ int WriteEvents(int writer)
         std::string number = std::to_string(i);
         const char* strings[] = {name.c_str(), number.c_str()};
         std::string data = Payload(writer, i);
-        if (!ReportEventA(source, EVENTLOG_INFORMATION_TYPE, 0, 1000 + static_cast<DWORD>(writer), nullptr,
-                          2, static_cast<DWORD>(data.size()), strings, data.data()))
+        if (!ReportEventA(source, EVENTLOG_INFORMATION_TYPE, 0, 1000 + static_cast<DWORD>(writer),
+                          nullptr, 2, static_cast<DWORD>(data.size()), strings, data.data()))
             return 2;
     }
     DeregisterEventSource(source);

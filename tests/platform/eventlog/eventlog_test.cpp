@@ -27,9 +27,12 @@ TEST_F(EventLogTest, ReportedEventReadsBackWithEveryField)
     ASSERT_NE(source, nullptr);
     std::vector<BYTE> sid;
     ASSERT_TRUE(StringToSid("S-1-5-18", sid));
-    const char* strings[] = {"disk full", "", "Gr\xC3\xBC\xC3\x9F" "e"};
+    const char* strings[] = {"disk full", "",
+                             "Gr\xC3\xBC\xC3\x9F"
+                             "e"};
     const char data[] = {1, 2, 3};
-    ASSERT_TRUE(ReportEventA(source, EVENTLOG_WARNING_TYPE, 7, 0x80000010, sid.data(), 3, 3, strings, data));
+    ASSERT_TRUE(ReportEventA(source, EVENTLOG_WARNING_TYPE, 7, 0x80000010, sid.data(), 3, 3,
+                             strings, data));
     m_clock.AdvanceMs(5000);
     ASSERT_TRUE(ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 100, nullptr, 0, 0, nullptr, nullptr));
     EXPECT_TRUE(DeregisterEventSource(source));
@@ -50,7 +53,9 @@ TEST_F(EventLogTest, ReportedEventReadsBackWithEveryField)
     EXPECT_EQ(e.m_strSourceName, "Quorvil");
     EXPECT_EQ(e.m_strComputerName, "TESTHOST");
     EXPECT_EQ(e.m_sid, std::string(sid.begin(), sid.end()));
-    EXPECT_EQ(e.m_strings, (std::vector<std::string>{"disk full", "", "Gr\xC3\xBC\xC3\x9F" "e"}));
+    EXPECT_EQ(e.m_strings, (std::vector<std::string>{"disk full", "",
+                                                     "Gr\xC3\xBC\xC3\x9F"
+                                                     "e"}));
     EXPECT_EQ(e.m_data, std::string("\1\2\3", 3));
     EXPECT_EQ(events[1].m_dwRecordNumber, 2u);
     EXPECT_EQ(events[1].m_dwTimeWritten, 1'700'000'005u);
@@ -102,13 +107,15 @@ TEST_F(EventLogTest, ReadsFollowFlagsPositionAndWindowsErrors)
         DWORD record;
         long expected; // record number, or minus the error
     } steps[] = {
-        {seq | fwd, 0, 1}, {seq | fwd, 0, 2},  {seek | fwd, 4, 4}, {seq | fwd, 0, 5},
-        {seq | fwd, 0, -38}, {seek | bwd, 5, 5}, {seq | bwd, 0, 4},
-        {seek | bwd, 1, 1}, {seq | bwd, 0, -38}, {seek | fwd, 0, -87}, {seek | fwd, 6, -87},
-        {seq, 0, -87}, {seq | seek | fwd, 0, -87}, {seq | fwd | bwd, 0, -87}, {0x14, 0, -87},
+        {seq | fwd, 0, 1},          {seq | fwd, 0, 2},         {seek | fwd, 4, 4},
+        {seq | fwd, 0, 5},          {seq | fwd, 0, -38},       {seek | bwd, 5, 5},
+        {seq | bwd, 0, 4},          {seek | bwd, 1, 1},        {seq | bwd, 0, -38},
+        {seek | fwd, 0, -87},       {seek | fwd, 6, -87},      {seq, 0, -87},
+        {seq | seek | fwd, 0, -87}, {seq | fwd | bwd, 0, -87}, {0x14, 0, -87},
     };
     for (const Step& step : steps)
-        EXPECT_EQ(readOne(step.flags, step.record), step.expected) << step.flags << " " << step.record;
+        EXPECT_EQ(readOne(step.flags, step.record), step.expected)
+            << step.flags << " " << step.record;
 
     // A fresh handle starts at the oldest record forwards, the newest backwards.
     HANDLE other = OpenEventLogA(nullptr, "SYSTEM");
@@ -294,7 +301,8 @@ TEST_F(EventLogTest, RetentionKeepsRecordsUntilOldEnough)
         DWORD retention;
         std::int64_t advance; // seconds until the next write
         bool written;
-    } cases[] = {{0, 0, true}, {0xFFFFFFFF, 1'000'000, false}, {3600, 3599, false}, {3600, 3600, true}};
+    } cases[] = {
+        {0, 0, true}, {0xFFFFFFFF, 1'000'000, false}, {3600, 3599, false}, {3600, 3600, true}};
     int n = 0;
     for (const Case& c : cases) {
         std::string number = std::to_string(++n);
@@ -367,10 +375,12 @@ TEST_F(EventLogTest, WindowsStyleFileIsReadFromItsEndOfFileRecord)
         put(4 * i, header[i]);
     // Record 1 at 0x330: the format's worked example, byte for byte.
     const unsigned char example[] = {
-        0x60, 0, 0, 0, 0x4c, 0x66, 0x4c, 0x65, 1, 0, 0, 0, 0, 0, 0, 0x65, 1, 0, 0, 0x65, 0x64, 0, 0, 0x40,
-        4, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x54, 0, 0, 0, 0x0c, 0, 0, 0, 0x48, 0, 0, 0, 1, 0, 0, 0, 0x5a,
-        0, 0, 0, 0x53, 0, 0x72, 0, 0x63, 0, 0, 0, 0x50, 0, 0x43, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 5,
-        0x12, 0, 0, 0, 0x48, 0, 0x69, 0, 0, 0, 0xab, 0, 0x60, 0, 0, 0};
+        0x60, 0, 0,    0,    0x4c, 0x66, 0x4c, 0x65, 1,    0, 0,    0, 0,    0, 0, 0x65,
+        1,    0, 0,    0x65, 0x64, 0,    0,    0x40, 4,    0, 1,    0, 0,    0, 0, 0,
+        0,    0, 0,    0,    0x54, 0,    0,    0,    0x0c, 0, 0,    0, 0x48, 0, 0, 0,
+        1,    0, 0,    0,    0x5a, 0,    0,    0,    0x53, 0, 0x72, 0, 0x63, 0, 0, 0,
+        0x50, 0, 0x43, 0,    0,    0,    0,    0,    1,    1, 0,    0, 0,    0, 0, 5,
+        0x12, 0, 0,    0,    0x48, 0,    0x69, 0,    0,    0, 0xab, 0, 0x60, 0, 0, 0};
     std::memcpy(f.data() + 0x330, example, sizeof example);
     // Record 2 at 0x390, 0x8C bytes: 0x70 before the end, the rest from 0x30.
     std::string r(0x8C, '\0');
@@ -381,8 +391,8 @@ TEST_F(EventLogTest, WindowsStyleFileIsReadFromItsEndOfFileRecord)
     const DWORD fixed[] = {0x8C, 0x654C664C, 2, 0x65000100, 0x65000101, 0xC0001B58};
     for (std::size_t i = 0; i < 6; ++i)
         rput(4 * i, fixed[i]);
-    r[0x18] = 1;    // error
-    r[0x1A] = 2;    // two strings
+    r[0x18] = 1;      // error
+    r[0x1A] = 2;      // two strings
     rput(0x24, 0x78); // StringOffset
     rput(0x2C, 0x78); // no SID, its offset where it would be
     rput(0x34, 0x88); // no data, its offset after the strings
@@ -402,7 +412,8 @@ TEST_F(EventLogTest, WindowsStyleFileIsReadFromItsEndOfFileRecord)
     std::memcpy(f.data() + 0x390, r.data(), 0x70);
     std::memcpy(f.data() + 0x30, r.data() + 0x70, 0x1C);
     // The end-of-file record right after record 2's end.
-    const DWORD eof[] = {0x28, 0x11111111, 0x22222222, 0x33333333, 0x44444444, 0x330, 0x4C, 3, 1, 0x28};
+    const DWORD eof[] = {0x28,  0x11111111, 0x22222222, 0x33333333, 0x44444444,
+                         0x330, 0x4C,       3,          1,          0x28};
     for (std::size_t i = 0; i < 10; ++i)
         put(0x4C + 4 * i, eof[i]);
     std::string path = m_strRoot + "/SysEvent.Evt";
@@ -430,7 +441,9 @@ TEST_F(EventLogTest, WindowsStyleFileIsReadFromItsEndOfFileRecord)
     EXPECT_EQ(e.m_wEventType, 1);
     EXPECT_EQ(e.m_strSourceName, "Service Control Manager");
     EXPECT_EQ(e.m_strComputerName, "WIN2003");
-    EXPECT_EQ(e.m_strings, (std::vector<std::string>{"Gr\xC3\xBC\xC3\x9F" "e", "\xE2\x82\xAC"}));
+    EXPECT_EQ(e.m_strings, (std::vector<std::string>{"Gr\xC3\xBC\xC3\x9F"
+                                                     "e",
+                                                     "\xE2\x82\xAC"}));
     EXPECT_TRUE(e.m_sid.empty());
     EXPECT_TRUE(e.m_data.empty());
     EXPECT_EQ(ReadAll(log, EVENTLOG_BACKWARDS_READ).front().m_dwRecordNumber, 2u);
@@ -459,7 +472,7 @@ TEST_F(EventLogTest, DamagedFilesGiveErrorsNotCrashes)
 
     struct Case {
         const char* name;
-        std::size_t at;     // where a DWORD is overwritten; npos = truncate to `value`
+        std::size_t at; // where a DWORD is overwritten; npos = truncate to `value`
         DWORD value;
         bool opens;
         std::size_t readable; // records read before the error
@@ -470,8 +483,10 @@ TEST_F(EventLogTest, DamagedFilesGiveErrorsNotCrashes)
         {"truncated to the header", std::string::npos, 0x30, false, 0, 0},
         {"end offset outside the file", 0x14, 0x7FFFFFF0, true, 10, ERROR_HANDLE_EOF},
         {"bad length of record 4", 0x30 + 3 * 200, 0x10, true, 3, ERROR_EVENTLOG_FILE_CORRUPT},
-        {"huge length of record 4", 0x30 + 3 * 200, 0xFFFFFFF0, true, 3, ERROR_EVENTLOG_FILE_CORRUPT},
-        {"bad closing copy of record 7", 0x30 + 7 * 200 - 4, 196, true, 6, ERROR_EVENTLOG_FILE_CORRUPT},
+        {"huge length of record 4", 0x30 + 3 * 200, 0xFFFFFFF0, true, 3,
+         ERROR_EVENTLOG_FILE_CORRUPT},
+        {"bad closing copy of record 7", 0x30 + 7 * 200 - 4, 196, true, 6,
+         ERROR_EVENTLOG_FILE_CORRUPT},
         {"record 2 numbered out of turn", 0x30 + 200 + 8, 9, true, 1, ERROR_EVENTLOG_FILE_CORRUPT},
     };
     for (const Case& c : cases) {
@@ -526,7 +541,8 @@ TEST_F(EventLogTest, LogsAndSourcesAreFoundByNameOnEachComputer)
         names.push_back(log.m_strName);
     EXPECT_EQ(names, (std::vector<std::string>{"Application", "Security", "System"}));
 
-    ASSERT_TRUE(AddEventSource(nullptr, "system", "Disk", {"%SystemRoot%\\disk.dll", "", "", 3, 7}));
+    ASSERT_TRUE(
+        AddEventSource(nullptr, "system", "Disk", {"%SystemRoot%\\disk.dll", "", "", 3, 7}));
     EXPECT_FALSE(AddEventSource(nullptr, "Application", "disk", {}));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
     EXPECT_FALSE(AddEventSource(nullptr, "Application", "System", {}));

@@ -16,7 +16,8 @@ class EventLogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strRoot = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strRoot =
+            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         SetNetworkRoot(m_strRoot);
         SetClock(&m_clock);
     }
@@ -32,7 +33,8 @@ protected:
     }
 
     // A log with one source, both registered on the local computer.
-    HANDLE MakeLog(const std::string& log, const std::string& source, DWORD maxSize, DWORD retention = 0)
+    HANDLE MakeLog(const std::string& log, const std::string& source, DWORD maxSize,
+                   DWORD retention = 0)
     {
         EXPECT_TRUE(AddEventLog(nullptr, log.c_str(), maxSize, retention));
         EXPECT_TRUE(AddEventSource(nullptr, log.c_str(), source.c_str(), {}));
@@ -51,7 +53,10 @@ protected:
         return ReportEventA(source, EVENTLOG_INFORMATION_TYPE, 0, 1, nullptr, 0,
                             static_cast<DWORD>(data.size()), nullptr, data.data());
     }
-    static DWORD TagOf(const CEvtEvent& event) { return GetLe32(reinterpret_cast<const BYTE*>(event.m_data.data())); }
+    static DWORD TagOf(const CEvtEvent& event)
+    {
+        return GetLe32(reinterpret_cast<const BYTE*>(event.m_data.data()));
+    }
 
     // Every record from a sequential read in one direction, until the end.
     static std::vector<CEvtEvent> ReadAll(HANDLE log, DWORD direction, DWORD* error = nullptr)

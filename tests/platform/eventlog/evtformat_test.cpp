@@ -1,8 +1,8 @@
-#include "platform/eventlog/evtformat.h"
-
 #include <cstring>
 
 #include <gtest/gtest.h>
+
+#include "platform/eventlog/evtformat.h"
 
 namespace {
 
@@ -40,7 +40,10 @@ const std::string g_workedExample = Bytes({
     0x12, 0x00, 0x00, 0x00, 0x48, 0x00, 0x69, 0x00, 0x00, 0x00, 0xab, 0x00, 0x60, 0x00, 0x00, 0x00,
 });
 
-const BYTE* B(const std::string& s) { return reinterpret_cast<const BYTE*>(s.data()); }
+const BYTE* B(const std::string& s)
+{
+    return reinterpret_cast<const BYTE*>(s.data());
+}
 
 TEST(EvtFormat, WorkedExampleEncodesByteForByte)
 {
@@ -63,7 +66,8 @@ TEST(EvtFormat, AnsiRecordHasEightBitStringsAndRecomputedOffsets)
     EXPECT_EQ(GetLe32(out + EVT_USER_SID_OFFSET), 0x40u);
     EXPECT_EQ(GetLe32(out + EVT_STRING_OFFSET), 0x4Cu);
     EXPECT_EQ(GetLe32(out + EVT_DATA_OFFSET), 0x4Fu);
-    EXPECT_EQ(std::memcmp(out + 4, g_workedExample.data() + 4, 0x20), 0); // numbers, times, id, type
+    EXPECT_EQ(std::memcmp(out + 4, g_workedExample.data() + 4, 0x20),
+              0); // numbers, times, id, type
     CEvtEvent decoded;
     ASSERT_TRUE(DecodeAnsiRecord(out, length, decoded));
     EXPECT_EQ(decoded, WorkedExampleEvent());
@@ -78,18 +82,23 @@ TEST(EvtFormat, AnsiRecordHasEightBitStringsAndRecomputedOffsets)
 TEST(EvtFormat, TextOutsideAsciiSurvivesBothDirections)
 {
     CEvtEvent e = WorkedExampleEvent();
-    e.m_strSourceName = "Qu\xC3\xB6rvil";                    // ö
+    e.m_strSourceName = "Qu\xC3\xB6rvil";                     // ö
     e.m_strings = {"\xE2\x82\xAC 5", "", "\xF0\x9D\x84\x9E"}; // euro sign, empty, G clef
     std::string record = EncodeEvtRecord(e);
     std::vector<BYTE> out(1024);
-    DWORD length = ConvertEvtRecordToAnsi(B(record), static_cast<DWORD>(record.size()), out.data(), 1024);
+    DWORD length =
+        ConvertEvtRecordToAnsi(B(record), static_cast<DWORD>(record.size()), out.data(), 1024);
     CEvtEvent decoded;
     ASSERT_TRUE(DecodeAnsiRecord(out.data(), length, decoded));
     EXPECT_EQ(decoded, e);
 
     // Bytes that are not UTF-8 are 8-bit characters of code page 1252, not '?'.
-    EXPECT_EQ(Utf8ToUtf16("caf\xE9 \x80" "5 \xC3"), u"caf\u00E9 \u20AC" u"5 \u00C3");
-    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\u00ED\u00A0\u20AC"); // an encoded surrogate is not UTF-8
+    EXPECT_EQ(Utf8ToUtf16("caf\xE9 \x80"
+                          "5 \xC3"),
+              u"caf\u00E9 \u20AC"
+              u"5 \u00C3");
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"),
+              u"\u00ED\u00A0\u20AC"); // an encoded surrogate is not UTF-8
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("na\xEFve")), "na\xC3\xAFve");
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "?x");
 }

@@ -26,8 +26,8 @@ constexpr DWORD MSG_DISK_FULL = 0xC002006A;
 constexpr DWORD FORMAT_WITH_INSERTS = 0x2900;
 constexpr DWORD FORMAT_RAW = 0x0B00;
 
-#define REQUIRE_DLLS()                                                                                       \
-    if (!MSGMODULE_HAVE_MINGW)                                                                               \
+#define REQUIRE_DLLS()                                                                             \
+    if (!MSGMODULE_HAVE_MINGW)                                                                     \
     GTEST_SKIP() << "MinGW binutils missing"
 
 class CTempDir {
@@ -84,7 +84,8 @@ TEST(MessageModule, CompiledDllsFormatWithInserts)
         SCOPED_TRACE(path);
         std::string bytes = ReadAll(path);
         ASSERT_GT(bytes.size(), 0x200u);
-        std::size_t opt = static_cast<BYTE>(bytes[0x3C]) + (static_cast<BYTE>(bytes[0x3D]) << 8) + 24;
+        std::size_t opt =
+            static_cast<BYTE>(bytes[0x3C]) + (static_cast<BYTE>(bytes[0x3D]) << 8) + 24;
         EXPECT_EQ(static_cast<BYTE>(bytes[opt]) | static_cast<BYTE>(bytes[opt + 1]) << 8,
                   path == std::string(MSGMODULE_DLL64) ? 0x20B : 0x10B);
 
@@ -92,8 +93,9 @@ TEST(MessageModule, CompiledDllsFormatWithInserts)
         ASSERT_NE(module, nullptr) << GetLastError();
         char* buffer = nullptr;
         const char* args[] = {"Spooler", "SYSTEM"};
-        DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_WITH_INSERTS, module,
-                                      MSG_SERVICE_STARTED, 0x400, reinterpret_cast<char*>(&buffer), 0, args);
+        DWORD length =
+            FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_WITH_INSERTS, module,
+                           MSG_SERVICE_STARTED, 0x400, reinterpret_cast<char*>(&buffer), 0, args);
         ASSERT_NE(buffer, nullptr);
         EXPECT_EQ(std::string(buffer), "The service Spooler was started by SYSTEM.\r\n");
         EXPECT_EQ(length, std::strlen(buffer));
@@ -169,8 +171,10 @@ TEST(MessageModule, LoadAndFormatErrors)
         {dir.Write("empty.dll", ""), ERROR_BAD_EXE_FORMAT, 0, ""},
         {dir.Write("mz.dll", "MZ"), ERROR_BAD_EXE_FORMAT, 0, ""},
         {dir.Path() + "/sub.dll", ERROR_ACCESS_DENIED, 0, ""},
-        {dir.Write("broken.mc", "MessageId=1\nLanguage=English\nno end\n"), ERROR_INVALID_DATA, 0, ""},
-        {dir.Write("source.txt", "; by content\nMessageId=7\nLanguage=English\nseven\n.\n"), 0, 7, "seven\r\n"},
+        {dir.Write("broken.mc", "MessageId=1\nLanguage=English\nno end\n"), ERROR_INVALID_DATA, 0,
+         ""},
+        {dir.Write("source.txt", "; by content\nMessageId=7\nLanguage=English\nseven\n.\n"), 0, 7,
+         "seven\r\n"},
         {MSGMODULE_NOTABLE_DLL, 0, 1, "error 1813"},
         {MSGMODULE_DLL64, 0, 0x12345, "error 317"},
         {MSGMODULE_DLL32, 0, MSG_SERVICE_STARTED + 0x10000, "error 317"},
@@ -208,7 +212,8 @@ TEST(MessageModule, UncPathsNameComputerFolders)
     FreeLibrary(module);
     EXPECT_EQ(LoadLibraryExA("\\\\NOSUCH\\C$\\app.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_BAD_NETPATH);
-    EXPECT_EQ(LoadLibraryExA("\\\\SRV\\C$\\Msg\\none.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE), nullptr);
+    EXPECT_EQ(LoadLibraryExA("\\\\SRV\\C$\\Msg\\none.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE),
+              nullptr);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     SetNetworkRoot("");
 }
@@ -225,7 +230,8 @@ TEST(McSource, GivesTheTextsTheCompilerStoresInTheDll)
     // (as FormatMessage gives them) are the same.
     auto raw = [](const CMessageTable& table, std::size_t i) {
         std::string text;
-        EXPECT_EQ(ExpandMessageTemplate(table.TextAt(i), FORMAT_MESSAGE_IGNORE_INSERTS, {}, text), 0u);
+        EXPECT_EQ(ExpandMessageTemplate(table.TextAt(i), FORMAT_MESSAGE_IGNORE_INSERTS, {}, text),
+                  0u);
         return text;
     };
     for (const auto* dll : {dll64.get(), dll32.get()}) {
@@ -251,7 +257,8 @@ TEST(McSource, GivesTheTextsTheCompilerStoresInTheDll)
 
 TEST(McSource, StatementsAndDamage)
 {
-    const std::string names = "SeverityNames=(\r\n; own names\r\n Fatal=0x3:SEV_FATAL\r\n Note=1\r\n)\r\n";
+    const std::string names =
+        "SeverityNames=(\r\n; own names\r\n Fatal=0x3:SEV_FATAL\r\n Note=1\r\n)\r\n";
     struct {
         std::string source;
         DWORD error;
@@ -259,21 +266,34 @@ TEST(McSource, StatementsAndDamage)
     } cases[] = {
         // Severity and facility carry over; codes count per facility.
         {"MessageId=1\nSeverity=Warning\nFacility=Application\nLanguage=English\na\n.\n"
-         "MessageId=\nLanguage=English\nb\n.\nMessageId=+3\nFacility=System\nLanguage=English\nc\n.\n"
+         "MessageId=\nLanguage=English\nb\n.\nMessageId=+3\nFacility=System\nLanguage=English\nc\n."
+         "\n"
          "MessageId=+3\nFacility=Application\nLanguage=English\nd\n.\n",
-         0, {{0x80FF0003, "c\r\n"}, {0x8FFF0001, "a\r\n"}, {0x8FFF0002, "b\r\n"}, {0x8FFF0005, "d\r\n"}}},
+         0,
+         {{0x80FF0003, "c\r\n"},
+          {0x8FFF0001, "a\r\n"},
+          {0x8FFF0002, "b\r\n"},
+          {0x8FFF0005, "d\r\n"}}},
         {"MessageId=\nLanguage=English\nfirst\n.\n", 0, {{1, "first\r\n"}}},
-        {names + "messageid = 0x7\r\nSEVERITY = fatal\r\nlanguage = english\r\n line\r\n\r\n.x\r\n.\r\n", 0,
+        {names + "messageid = 0x7\r\nSEVERITY = fatal\r\nlanguage = english\r\n "
+                 "line\r\n\r\n.x\r\n.\r\n",
+         0,
          {{0xC0000007, " line\r\n\r\n.x\r\n"}}},
-        {"MessageId=1 Severity=Informational SymbolicName=X\nLanguage=English\n%0\n.\n", 0, {{0x40000001, "%0\r\n"}}},
+        {"MessageId=1 Severity=Informational SymbolicName=X\nLanguage=English\n%0\n.\n",
+         0,
+         {{0x40000001, "%0\r\n"}}},
         {"MessageId=1\nSeverity=Severe\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, {}},
         {"MessageId=1\nLanguage=English\nx\n", ERROR_INVALID_DATA, {}},
         {"MessageId=0x10000\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, {}},
-        {"MessageId=0xFFFF\nLanguage=English\nx\n.\nMessageId=\nLanguage=English\ny\n.\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=0xFFFF\nLanguage=English\nx\n.\nMessageId=\nLanguage=English\ny\n.\n",
+         ERROR_INVALID_DATA,
+         {}},
         {"MessageId=1\nLanguage=English\nx\n.\nSeverity=Error\n", ERROR_INVALID_DATA, {}},
         {"Severity=Error\nMessageId=1\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, {}},
         {"MessageId=1\nLanguage=French\nx\n.\n", ERROR_INVALID_DATA, {}},
-        {"MessageId=1\nLanguage=English\nx\n.\nMessageId=1\nLanguage=English\ny\n.\n", ERROR_INVALID_DATA, {}},
+        {"MessageId=1\nLanguage=English\nx\n.\nMessageId=1\nLanguage=English\ny\n.\n",
+         ERROR_INVALID_DATA,
+         {}},
         {"MessageId=1\nMessageId=2\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, {}},
         {"MessageId=1\n", ERROR_INVALID_DATA, {}},
         {"Foo=1\n", ERROR_INVALID_DATA, {}},
@@ -289,7 +309,8 @@ TEST(McSource, StatementsAndDamage)
         ASSERT_EQ(module.m_arrTables.size(), 1u);
         std::vector<std::pair<DWORD, std::string>> got;
         for (std::size_t i = 0; i < module.m_arrTables[0].Count(); ++i)
-            got.emplace_back(module.m_arrTables[0].IdAt(i), std::string(module.m_arrTables[0].TextAt(i)));
+            got.emplace_back(module.m_arrTables[0].IdAt(i),
+                             std::string(module.m_arrTables[0].TextAt(i)));
         EXPECT_EQ(got, c.messages);
     }
 
@@ -328,7 +349,9 @@ TEST(FormatMessage, InsertRules)
         {"[%1!5.2s!][%1!-+ #5.0s!]", 0, {"xyz"}, "[   xy][     ]"},
         {"%1", 0, {nullptr}, "(null)"},
         // Integer and character conversions read the insert's text.
-        {"[%1!d!][%2!5u!][%3!04X!][%4!lu!][%5!c!]", 0, {"-42", "7", "0x1f", "4294967295", "65"},
+        {"[%1!d!][%2!5u!][%3!04X!][%4!lu!][%5!c!]",
+         0,
+         {"-42", "7", "0x1f", "4294967295", "65"},
          "[-42][    7][001F][4294967295][A]"},
         {"[%1!d!][%2!x!][%1!c!]", 0, {"disk", "12 MB"}, "[disk][12 MB][d]"},
         {"%1!I64d! of %2!hu!", 0, {"9000000000", "3"}, "9000000000 of 3"},
@@ -359,15 +382,17 @@ TEST(FormatMessage, SourcesAndBuffers)
 {
     EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 2, 0),
               "The system cannot find the file specified.\r\n");
-    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 193, 0x400),
-              "%1 is not a valid Win32 application.\r\n");
+    EXPECT_EQ(
+        Format(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 193, 0x400),
+        "%1 is not a valid Win32 application.\r\n");
     EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 193, 0), "error 87");
     EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 99999, 0), "error 317");
     EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0x40C), "error 1815");
     EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_HMODULE, nullptr, 2, 0), "error 1813");
     EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 5, 0),
               "Access is denied.\r\n");
-    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_FROM_SYSTEM, "x", 0, 0), "error 87");
+    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_FROM_SYSTEM, "x", 0, 0),
+              "error 87");
     EXPECT_EQ(Format(0, "x", 0, 0), "error 87");
 
     char small[6];
@@ -378,8 +403,8 @@ TEST(FormatMessage, SourcesAndBuffers)
     EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_STRING, "x", 0, 0, nullptr, 0), 0u);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     char* buffer = reinterpret_cast<char*>(1);
-    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING, "%0", 0, 0,
-                             reinterpret_cast<char*>(&buffer), 0),
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING, "%0", 0,
+                             0, reinterpret_cast<char*>(&buffer), 0),
               0u);
     EXPECT_EQ(buffer, nullptr);
     EXPECT_EQ(GetLastError(), ERROR_NO_WORK_DONE);
@@ -391,7 +416,8 @@ TEST(PeImage, DamagedImagesFailCleanly)
     const std::string good = ReadAll(MSGMODULE_DLL64);
     auto dword = [](const std::string& b, std::size_t at) {
         return static_cast<DWORD>(static_cast<BYTE>(b[at]) | static_cast<BYTE>(b[at + 1]) << 8 |
-                                  static_cast<BYTE>(b[at + 2]) << 16 | static_cast<DWORD>(static_cast<BYTE>(b[at + 3])) << 24);
+                                  static_cast<BYTE>(b[at + 2]) << 16 |
+                                  static_cast<DWORD>(static_cast<BYTE>(b[at + 3])) << 24);
     };
     const std::size_t pe = dword(good, 0x3C), opt = pe + 24;
     const std::size_t sections = opt + (dword(good, pe + 20) & 0xFFFF);
@@ -426,7 +452,8 @@ TEST(PeImage, DamagedImagesFailCleanly)
         {"resource RVA in no section", put(opt + 112 + 16, 0x7FFF0000, 4)},
         {"resource raw data beyond the file", put(rsrcHeader + 20, 0x7FFFFFF0, 4)},
         {"type directory larger than the section", put(root + 14, 0xFFFF, 2)},
-        {"language entry names a directory", put(languages + 20, dword(good, languages + 20) | 0x80000000, 4)},
+        {"language entry names a directory",
+         put(languages + 20, dword(good, languages + 20) | 0x80000000, 4)},
         {"names directory outside the section", put(root + 20, 0xFFFFFF00, 4)},
         {"block count beyond the table", put(table, 0x10000000, 4)},
         {"block entries beyond the table", put(table + 12, 0xFFFFFF00, 4)},
@@ -449,7 +476,8 @@ TEST(PeImage, DamagedImagesFailCleanly)
         const std::string image = ReadAll(path);
         for (std::size_t size = 0; size < image.size(); ++size) {
             CMessageModule module;
-            DWORD error = ParseMessageModule(std::string_view(image).substr(0, size), false, module);
+            DWORD error =
+                ParseMessageModule(std::string_view(image).substr(0, size), false, module);
             EXPECT_TRUE(error == 0 || error == ERROR_BAD_EXE_FORMAT);
         }
         std::mt19937 random(7);
@@ -515,7 +543,8 @@ TEST(ModuleCache, ThreadsShareModulesAndHandles)
                 GetMessageModuleCache().Clear();
             HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
             std::string name = std::to_string(n);
-            if (Format(FORMAT_WITH_INSERTS, module, 9, 0x400, {name.c_str(), "x"}) != name + " on x\r\n" ||
+            if (Format(FORMAT_WITH_INSERTS, module, 9, 0x400, {name.c_str(), "x"}) !=
+                    name + " on x\r\n" ||
                 !FreeLibrary(module))
                 ++failures;
         }

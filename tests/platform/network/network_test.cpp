@@ -1,5 +1,3 @@
-#include "platform/network/network.h"
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +6,7 @@
 
 #include "isolated_env.h"
 #include "platform/base/win32error.h"
+#include "platform/network/network.h"
 
 namespace fs = std::filesystem;
 
@@ -17,8 +16,8 @@ class NetworkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root = fs::path(TestRoot()) /
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_root =
+            fs::path(TestRoot()) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(m_root);
         fs::create_directories(m_root);
         ::setenv("QUORVIL_NETWORK", m_root.c_str(), 1);
@@ -39,7 +38,10 @@ TEST_F(NetworkTest, ComputerNameFollowsGetComputerNameBufferRules)
         BOOL ok;
         DWORD sizeAfter;
         DWORD error;
-    } cases[] = {{100, TRUE, 5, 0}, {6, TRUE, 5, 0}, {5, FALSE, 6, ERROR_BUFFER_OVERFLOW}, {0, FALSE, 6, ERROR_BUFFER_OVERFLOW}};
+    } cases[] = {{100, TRUE, 5, 0},
+                 {6, TRUE, 5, 0},
+                 {5, FALSE, 6, ERROR_BUFFER_OVERFLOW},
+                 {0, FALSE, 6, ERROR_BUFFER_OVERFLOW}};
     for (const Case& c : cases) {
         char buffer[100] = {};
         DWORD size = c.size;
@@ -70,8 +72,10 @@ TEST_F(NetworkTest, ComputersResolveWithoutRegardToCase)
     struct Missing {
         const char* name;
         DWORD error;
-    } missing[] = {{"\\\\NOPE", ERROR_BAD_NETPATH}, {"NOPE", RPC_S_SERVER_UNAVAILABLE},
-                   {"..", ERROR_BAD_NETPATH}, {"\\\\CORP\\Srv1", ERROR_BAD_NETPATH}};
+    } missing[] = {{"\\\\NOPE", ERROR_BAD_NETPATH},
+                   {"NOPE", RPC_S_SERVER_UNAVAILABLE},
+                   {"..", ERROR_BAD_NETPATH},
+                   {"\\\\CORP\\Srv1", ERROR_BAD_NETPATH}};
     for (const Missing& m : missing) {
         SetLastError(0);
         EXPECT_FALSE(GetComputerFolder(m.name, m.error)) << m.name;
@@ -110,7 +114,8 @@ TEST_F(NetworkTest, UncAndDrivePathsMapToComputerFolders)
         // ".." never leads out of the share, nor a share named ".." out of
         // the computer.
         {"\\\\SRV\\C$\\..\\..\\..\\ALPHA\\x", "CORP/SRV/C$/ALPHA/x", 0},
-        {"\\\\SRV\\C$\\WINDOWS\\.\\..\\WINDOWS\\system32\\x.dll", "CORP/SRV/C$/WINDOWS/system32/x.dll", 0},
+        {"\\\\SRV\\C$\\WINDOWS\\.\\..\\WINDOWS\\system32\\x.dll",
+         "CORP/SRV/C$/WINDOWS/system32/x.dll", 0},
         {"d:\\..\\..\\..\\etc\\passwd", "WORKGROUP/ALPHA/D$/etc/passwd", 0},
         {"\\\\SRV\\..\\ALPHA\\D$", "", ERROR_BAD_NET_NAME},
     };

@@ -114,22 +114,23 @@ TEST(RegFile, WriteReadWriteGivesTheSameBytes)
     key->SetValue("None", REG_NONE, "");
 
     std::string text = FormatRegFile(root, HKCU);
-    EXPECT_EQ(text,
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_CURRENT_USER\\Empty]\r\n\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Brannick\\Quorvil]\r\n"
-              "@=\"default\"\r\n"
-              "\"Path \\\"q\\\"\"=\"C:\\\\dir\\\\file.txt\"\r\n"
-              "\"Lines\"=\"one\\r\\ntwo\"\r\n"
-              "\"WithNul\"=hex(1):61,00,00,00,62,00,00,00\r\n"
-              "\"Flag\"=dword:0000001a\r\n"
-              "\"Big\"=hex(b):ef,cd,ab,89,67,45,23,01\r\n"
-              "\"Expand\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,2f,00,63,00,61,00,66,00,e9,\\\r\n"
-              "  00,2f,00,ff,dc,00,00\r\n"
-              "\"Multi\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"
-              "\"Bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\r\n"
-              "  17,18,19,1a,1b,1c,1d\r\n"
-              "\"None\"=hex(0):\r\n\r\n");
+    EXPECT_EQ(
+        text,
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Empty]\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Brannick\\Quorvil]\r\n"
+        "@=\"default\"\r\n"
+        "\"Path \\\"q\\\"\"=\"C:\\\\dir\\\\file.txt\"\r\n"
+        "\"Lines\"=\"one\\r\\ntwo\"\r\n"
+        "\"WithNul\"=hex(1):61,00,00,00,62,00,00,00\r\n"
+        "\"Flag\"=dword:0000001a\r\n"
+        "\"Big\"=hex(b):ef,cd,ab,89,67,45,23,01\r\n"
+        "\"Expand\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,2f,00,63,00,61,00,66,00,e9,\\\r\n"
+        "  00,2f,00,ff,dc,00,00\r\n"
+        "\"Multi\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"
+        "\"Bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\r\n"
+        "  17,18,19,1a,1b,1c,1d\r\n"
+        "\"None\"=hex(0):\r\n\r\n");
 
     CRegKey back = Parse(text);
     EXPECT_EQ(FormatRegFile(back, HKCU), text);
@@ -148,7 +149,8 @@ TEST(RegFile, ReadsAUtf16FileExportedFromWindows)
     std::string bytes = Utf16File(
         u"Windows Registry Editor Version 5.00\r\n"
         u"\r\n"
-        u"[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Qv Test]\r\n"
+        u"[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Qv "
+        u"Test]\r\n"
         u"\"EventMessageFile\"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,\\\r\n"
         u"  6f,00,74,00,25,00,5c,00,71,00,76,00,e9,00,2e,00,64,00,6c,00,6c,00,00,00\r\n"
         u"\"Sources\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"
@@ -175,8 +177,10 @@ TEST(RegFile, ReadsAUtf16FileExportedFromWindows)
 
     // Written back, the string values carry the same UTF-16 bytes.
     std::string text = FormatRegFile(tree, "HKEY_LOCAL_MACHINE");
-    EXPECT_NE(text.find("\"Sources\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"), std::string::npos);
-    EXPECT_NE(text.find("6f,00,74,00,25,00,5c,00,71,00,76,00,e9,00,2e,00"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Sources\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("6f,00,74,00,25,00,5c,00,71,00,76,00,e9,00,2e,00"), std::string::npos)
+        << text;
 }
 
 TEST(RegFile, AcceptsBothDialectsAndEveryLineForm)
@@ -188,20 +192,23 @@ TEST(RegFile, AcceptsBothDialectsAndEveryLineForm)
         std::string data;
     };
     const Case cases[] = {
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex(2):41,42,00\n", "x", REG_EXPAND_SZ, std::string("AB\0", 3)},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex(2):41,42,00\n", "x", REG_EXPAND_SZ,
+         std::string("AB\0", 3)},
         {"REGEDIT4\r[HKEY_CURRENT_USER\\A]\r\"x\"=hex(7):41,00,42,00,00\r", "x", REG_MULTI_SZ,
          std::string("A\0B\0\0", 5)},
         {"\r\n \t\r\n  Windows Registry Editor Version 5.00  \r\n ; comment\r\n# comment\r\n"
          "  [hkey_current_user\\A] ; k\r\n  \"x\" = \"v;#\" ; comment\r\n",
          "x", REG_SZ, std::string("v;#\0", 4)},
-        {"\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n@=\"d\"\n", "", REG_SZ,
-         std::string("d\0", 2)},
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"a=b;c\\\"d\"=dword:1A\n", "a=b;c\"d", REG_DWORD, RegDwordData(26)},
+        {"\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n@=\"d\"\n", "",
+         REG_SZ, std::string("d\0", 2)},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"a=b;c\\\"d\"=dword:1A\n", "a=b;c\"d", REG_DWORD,
+         RegDwordData(26)},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:1,02,\\\n\t  ff , 0 ;c\n", "x", REG_BINARY,
          std::string("\x01\x02\xff\x00", 4)},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:\n", "x", REG_BINARY, ""},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex(abc):01\n", "x", 0xabc, "\x01"},
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"a\\\\b\\q\"\n", "x", REG_SZ, std::string("a\\b\\q\0", 6)},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"a\\\\b\\q\"\n", "x", REG_SZ,
+         std::string("a\\b\\q\0", 6)},
     };
     for (const Case& c : cases) {
         CRegKey tree = Parse(c.text);
@@ -325,23 +332,28 @@ TEST(RegHive, ReadsFollowChangesByOtherWriters)
 
     auto set = [&](DWORD v) {
         return writer.Update([v](CRegKey& root) {
-            root.CreateKey("SYSTEM\\CurrentControlSet\\Services\\EventLog\\System")->SetDword("MaxSize", v);
+            root.CreateKey("SYSTEM\\CurrentControlSet\\Services\\EventLog\\System")
+                ->SetDword("MaxSize", v);
             return true;
         });
     };
     ASSERT_TRUE(set(0x80000));
     auto first = reader.Read();
-    EXPECT_EQ(ValueAt(*first, "system\\currentcontrolset\\services\\eventlog\\system", "maxsize")->GetDword(),
+    EXPECT_EQ(ValueAt(*first, "system\\currentcontrolset\\services\\eventlog\\system", "maxsize")
+                  ->GetDword(),
               0x80000u);
     EXPECT_EQ(reader.Read(), first) << "an unchanged file is not parsed again";
 
     ASSERT_TRUE(set(0x10000));
-    EXPECT_EQ(ValueAt(*reader.Read(), "SYSTEM\\CurrentControlSet\\Services\\EventLog\\System", "MaxSize")->GetDword(),
-              0x10000u);
+    EXPECT_EQ(
+        ValueAt(*reader.Read(), "SYSTEM\\CurrentControlSet\\Services\\EventLog\\System", "MaxSize")
+            ->GetDword(),
+        0x10000u);
 
     // An unchanged tree is not written; a change that gives up writes nothing.
     std::string before = *ReadFileBytes(path);
-    struct stat st1{}, st2{};
+    struct stat st1 {
+    }, st2{};
     ::stat(path.c_str(), &st1);
     ASSERT_TRUE(set(0x10000));
     EXPECT_FALSE(writer.Update([](CRegKey& root) {

@@ -1,17 +1,21 @@
-#include "platform/security/sid.h"
-
 #include <cstring>
 
 #include <gtest/gtest.h>
 
 #include "platform/base/win32error.h"
+#include "platform/security/sid.h"
 
 namespace {
 
 TEST(Sid, StringAndBinaryFormsRoundTrip)
 {
-    const char* valid[] = {"S-1-5-18", "S-1-0-0", "S-1-5-32-544", "S-1-5-21-1-2-3-500",
-                           "S-1-22-1-1000", "S-1-5", "S-1-0x123456789ABC-7",
+    const char* valid[] = {"S-1-5-18",
+                           "S-1-0-0",
+                           "S-1-5-32-544",
+                           "S-1-5-21-1-2-3-500",
+                           "S-1-22-1-1000",
+                           "S-1-5",
+                           "S-1-0x123456789ABC-7",
                            "S-1-4294967295-4294967295-1-2-3-4-5-6-7-8-9-10-11-12-13-14"};
     for (const char* text : valid) {
         std::vector<BYTE> sid;
@@ -24,9 +28,17 @@ TEST(Sid, StringAndBinaryFormsRoundTrip)
     ASSERT_TRUE(StringToSid("S-1-5-18", system));
     EXPECT_EQ(system, (std::vector<BYTE>{1, 1, 0, 0, 0, 0, 0, 5, 0x12, 0, 0, 0}));
 
-    const char* invalid[] = {"", "S-1", "S-2-5-18", "S-1-5-", "S-1--5", "S-1-5-x",
-                             "S-1-4294967296", "S-1-5-4294967296", "S-1-0x1000000000000",
-                             "S-1-1-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16", "X-1-5-18"};
+    const char* invalid[] = {"",
+                             "S-1",
+                             "S-2-5-18",
+                             "S-1-5-",
+                             "S-1--5",
+                             "S-1-5-x",
+                             "S-1-4294967296",
+                             "S-1-5-4294967296",
+                             "S-1-0x1000000000000",
+                             "S-1-1-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16",
+                             "X-1-5-18"};
     for (const char* text : invalid) {
         std::vector<BYTE> sid;
         EXPECT_FALSE(StringToSid(text, sid)) << text;
@@ -78,7 +90,8 @@ TEST(Sid, AccountsResolveLikeLookupAccountSid)
     DWORD cchName = sizeof small;
     DWORD cchDomain = 0;
     SID_NAME_USE use;
-    EXPECT_FALSE(LookupAccountSidA(nullptr, system.data(), small, &cchName, nullptr, &cchDomain, &use));
+    EXPECT_FALSE(
+        LookupAccountSidA(nullptr, system.data(), small, &cchName, nullptr, &cchDomain, &use));
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(cchName, 7u);
     EXPECT_EQ(cchDomain, 13u);
@@ -89,7 +102,8 @@ TEST(Sid, AccountsResolveLikeLookupAccountSid)
         char domain[50];
         DWORD n = sizeof name;
         DWORD d = sizeof domain;
-        EXPECT_FALSE(LookupAccountSidA(nullptr, sid.data(), name, &n, domain, &d, &use)) << unmapped;
+        EXPECT_FALSE(LookupAccountSidA(nullptr, sid.data(), name, &n, domain, &d, &use))
+            << unmapped;
         EXPECT_EQ(GetLastError(), ERROR_NONE_MAPPED) << unmapped;
     }
 }

@@ -1,12 +1,11 @@
-#include "platform/security/token.h"
-
 #include <cstdlib>
 #include <fstream>
-#include <string>
 #include <future>
+#include <string>
 
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <pwd.h>
 #include <sys/prctl.h>
@@ -15,16 +14,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include "platform/base/win32error.h"
+#include "platform/security/token.h"
 
 namespace {
 
 // Runs `body` in a child process and returns its exit status (0 = passed);
 // the body reports the first failed step as a small number.
-template <typename Body>
-int InChild(Body body)
+template <typename Body> int InChild(Body body)
 {
     pid_t pid = ::fork();
     if (pid == 0)

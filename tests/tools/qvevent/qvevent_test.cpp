@@ -1,5 +1,3 @@
-#include "tools/qvevent/qvevent.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +9,7 @@
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "platform/network/network.h"
+#include "tools/qvevent/qvevent.h"
 
 namespace fs = std::filesystem;
 
@@ -20,7 +19,8 @@ class QvEventTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strNetwork = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strNetwork =
+            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::create_directories(m_strNetwork + "/CORP/SRV1");
     }
     void TearDown() override { SetNetworkRoot(""); }
@@ -43,7 +43,8 @@ protected:
         std::map<std::string, std::size_t> files;
         for (const auto& entry : fs::recursive_directory_iterator(m_strNetwork)) {
             if (entry.is_regular_file())
-                files[entry.path().string()] = std::hash<std::string>{}(*ReadFileBytes(entry.path()));
+                files[entry.path().string()] =
+                    std::hash<std::string>{}(*ReadFileBytes(entry.path()));
         }
         return files;
     }
@@ -55,11 +56,12 @@ protected:
 
 TEST_F(QvEventTest, ReportedEventsReadBackAsTextAndJson)
 {
-    ASSERT_EQ(Run({"report", "-l", "application", "-s", "Tester", "-t", "warning", "-i", "0x2A", "-g", "3",
-                   "-u", "S-1-5-18", "disk \"C:\" full", "second"}),
+    ASSERT_EQ(Run({"report", "-l", "application", "-s", "Tester", "-t", "warning", "-i", "0x2A",
+                   "-g", "3", "-u", "S-1-5-18", "disk \"C:\" full", "second"}),
               0)
         << m_strErr;
-    ASSERT_EQ(Run({"report", "-c", "\\\\testhost", "-l", "Application", "-s", "Tester", "third"}), 0);
+    ASSERT_EQ(Run({"report", "-c", "\\\\testhost", "-l", "Application", "-s", "Tester", "third"}),
+              0);
     ASSERT_EQ(Run({"report", "-l", "Application", "-s", "Tester", "-t", "17"}), 0);
 
     ASSERT_EQ(Run({"read", "-l", "Application"}), 0);
@@ -83,16 +85,20 @@ TEST_F(QvEventTest, ReportedEventsReadBackAsTextAndJson)
     EXPECT_NE(m_strOut.find("\"sid\":\"S-1-5-18\""), std::string::npos);
 
     ASSERT_EQ(Run({"info", "-l", "Application", "--json"}), 0);
-    EXPECT_NE(m_strOut.find("\"oldest\":1,\"count\":3,\"newest\":3,\"size\":65536"), std::string::npos)
+    EXPECT_NE(m_strOut.find("\"oldest\":1,\"count\":3,\"newest\":3,\"size\":65536"),
+              std::string::npos)
         << m_strOut;
 }
 
 TEST_F(QvEventTest, AdministersLogsSourcesAndBackups)
 {
-    ASSERT_EQ(Run({"add-log", "-c", "srv1", "-l", "Custom", "--max-size", "131072", "--retention", "0"}), 0)
+    ASSERT_EQ(
+        Run({"add-log", "-c", "srv1", "-l", "Custom", "--max-size", "131072", "--retention", "0"}),
+        0)
         << m_strErr;
     fs::create_directories(m_strNetwork + "/CORP/SRV1/C$/app");
-    std::ofstream(m_strNetwork + "/CORP/SRV1/C$/app/msgs.mc") << "MessageId=1\nLanguage=English\nHello %1.\n.\n";
+    std::ofstream(m_strNetwork + "/CORP/SRV1/C$/app/msgs.mc")
+        << "MessageId=1\nLanguage=English\nHello %1.\n.\n";
     ASSERT_EQ(Run({"add-source", "-c", "SRV1", "-l", "custom", "-s", "Mine", "--message-file",
                    "C:\\app\\msgs.mc", "--types", "7", "--category-count", "2"}),
               0)
@@ -109,7 +115,8 @@ TEST_F(QvEventTest, AdministersLogsSourcesAndBackups)
     std::string saved = m_strNetwork + "/saved.evt";
     ASSERT_EQ(Run({"backup", "-c", "SRV1", "-l", "Custom", saved}), 0) << m_strErr;
     EXPECT_TRUE(fs::exists(saved));
-    ASSERT_EQ(Run({"clear", "-c", "SRV1", "-l", "Custom", "--backup", m_strNetwork + "/cleared.evt"}), 0);
+    ASSERT_EQ(
+        Run({"clear", "-c", "SRV1", "-l", "Custom", "--backup", m_strNetwork + "/cleared.evt"}), 0);
     ASSERT_EQ(Run({"read", "-c", "SRV1", "-l", "Custom"}), 0);
     EXPECT_EQ(m_strOut, "");
     ASSERT_EQ(Run({"computers"}), 0);

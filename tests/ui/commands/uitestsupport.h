@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "workspace/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"
+#include "workspace/quorvildoc.h"
 
 class CFakeFrame final : public IMainFrame {
 public:

@@ -1,8 +1,8 @@
-#include "ui/common/icons.h"
-
 #include <QImage>
 
 #include <gtest/gtest.h>
+
+#include "ui/common/icons.h"
 
 // Every image index the model and the tree hand out has a picture, and no
 // two kinds of node look alike; other indexes give no picture.
@@ -16,7 +16,8 @@ TEST(Icons, EachImageIndexHasItsOwnPicture)
         const QImage image = icon.pixmap(16, 16).toImage();
         ASSERT_FALSE(image.isNull()) << "index " << n << " does not render";
         for (std::size_t i = 0; i < images.size(); ++i)
-            EXPECT_NE(image, images[i]) << "indexes " << indexes[i] << " and " << n << " look the same";
+            EXPECT_NE(image, images[i])
+                << "indexes " << indexes[i] << " and " << n << " look the same";
         images.push_back(image);
     }
     EXPECT_TRUE(GetImageIcon(11).isNull());
@@ -34,6 +35,9 @@ TEST(Icons, EachImageIndexHasItsOwnPicture)
 TEST(Icons, ScanAnimationCyclesThroughTwelveFrames)
 {
     for (int n = 0; n < SCAN_ANIMATION_FRAMES; ++n)
-        EXPECT_NE(GetScanAnimationFrame(n, 16).toImage(), GetScanAnimationFrame(n + 1, 16).toImage()) << n;
-    EXPECT_EQ(GetScanAnimationFrame(SCAN_ANIMATION_FRAMES, 16).toImage(), GetScanAnimationFrame(0, 16).toImage());
+        EXPECT_NE(GetScanAnimationFrame(n, 16).toImage(),
+                  GetScanAnimationFrame(n + 1, 16).toImage())
+            << n;
+    EXPECT_EQ(GetScanAnimationFrame(SCAN_ANIMATION_FRAMES, 16).toImage(),
+              GetScanAnimationFrame(0, 16).toImage());
 }

@@ -1,11 +1,11 @@
-#include "ui/common/messagebox.h"
-
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include "ui/common/messagebox.h"
 
 namespace {
 
@@ -35,7 +35,8 @@ TEST(MessageBox, ButtonsGiveTheWindowsAnswers)
     PressOnNextBox("Yes");
     EXPECT_EQ(ShowMessageBox(nullptr, "Save?", MB_YESNOCANCEL), IDYES);
     PressOnNextBox("(escape)");
-    EXPECT_EQ(ShowMessageBox(nullptr, "Delete?", MB_YESNO), IDNO) << "closing a Yes/No box means No";
+    EXPECT_EQ(ShowMessageBox(nullptr, "Delete?", MB_YESNO), IDNO)
+        << "closing a Yes/No box means No";
 }
 
 TEST(MessageBox, AnswererReplacesTheBox)

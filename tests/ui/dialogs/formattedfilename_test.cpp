@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "dialogtest.h"
-#include "screenshot.h"
 #include "platform/base/clock.h"
 #include "platform/base/modeltime.h"
+#include "screenshot.h"
 #include "ui/dialogs/formattedfilename.h"
 
 namespace {

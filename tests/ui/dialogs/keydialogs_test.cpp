@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "dialogtest.h"
-#include "screenshot.h"
 #include "eventrecords/eventstruct.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
+#include "screenshot.h"
 #include "ui/dialogs/eventkeydialog.h"
 #include "ui/dialogs/extendedcomparisons.h"
 #include "ui/dialogs/textkeydialog.h"

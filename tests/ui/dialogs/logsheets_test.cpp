@@ -10,18 +10,18 @@
 
 #include <gtest/gtest.h>
 
-#include "workspace/documentui.h"
 #include "dialogtest.h"
-#include "screenshot.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"
+#include "screenshot.h"
 #include "textlog/filemonitor.h"
 #include "ui/dialogs/commandbar.h"
 #include "ui/dialogs/logpages.h"
 #include "ui/dialogs/logsheets.h"
 #include "ui/dialogs/pagewatches.h"
 #include "ui/dialogs/watchgroupdialog.h"
+#include "workspace/documentui.h"
 
 namespace {
 

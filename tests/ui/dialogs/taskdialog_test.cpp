@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tasklib/task.h"
 #include "dialogtest.h"
 #include "screenshot.h"
+#include "tasklib/task.h"
 #include "ui/dialogs/actiondialog.h"
 #include "ui/dialogs/samplevariables.h"
 #include "ui/dialogs/taskdialog.h"

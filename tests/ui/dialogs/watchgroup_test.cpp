@@ -11,12 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "workspace/documentui.h"
 #include "dialogtest.h"
-#include "screenshot.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"
+#include "screenshot.h"
 #include "textlog/filemonitor.h"
 #include "ui/dialogs/advancedoptions.h"
 #include "ui/dialogs/choosewatchgroup.h"
@@ -24,6 +23,7 @@
 #include "ui/dialogs/taskdialog.h"
 #include "ui/dialogs/textkeydialog.h"
 #include "ui/dialogs/watchgroupdialog.h"
+#include "workspace/documentui.h"
 
 namespace {
 

@@ -1,12 +1,10 @@
-#include "ui/frame/mainframe.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QLabel>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
@@ -19,12 +17,13 @@
 #include <gtest/gtest.h>
 
 #include "app/recentfiles.h"
-#include "settings/appsettings.h"
 #include "core/frontend.h"
+#include "settings/appsettings.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
 #include "ui/common/messagebox.h"
+#include "ui/frame/mainframe.h"
 #include "ui/frame/scanstatus.h"
 
 namespace {
@@ -61,7 +60,8 @@ protected:
             urls.push_back(QUrl::fromLocalFile(path));
         mime.setUrls(urls);
         // A drop goes to the widget that accepted the drag's entry.
-        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(m_pFrame.get(), &enter);
         QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_pFrame.get(), &drop);
@@ -136,9 +136,10 @@ TEST_F(MainFrameTest, DroppedFilesOnlyOneTextLogAtATimeIsAdded)
     m_doc.SetModifiedFlag(FALSE);
     Drop({log});
     ASSERT_EQ(m_questions.size(), 1u);
-    EXPECT_EQ(m_questions[0], "Text log: " + log.toStdString() +
-                                  "\n\nYou are already monitoring this log. Are you sure you want to add another "
-                                  "monitoring instance?");
+    EXPECT_EQ(m_questions[0],
+              "Text log: " + log.toStdString() +
+                  "\n\nYou are already monitoring this log. Are you sure you want to add another "
+                  "monitoring instance?");
     EXPECT_EQ(LogCount(m_doc), 1);
     EXPECT_FALSE(m_doc.IsModified());
 
@@ -170,7 +171,8 @@ TEST_F(MainFrameTest, ExitAsksUnlessNoConfirmExitAndStopsScanning)
     EXPECT_FALSE(m_pFrame->isVisible());
     EXPECT_FALSE(m_doc.m_pManager->IsScanThreadRunning());
     WINDOWPLACEMENT placement;
-    EXPECT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement)) << "the placement is kept";
+    EXPECT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement))
+        << "the placement is kept";
 }
 
 TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
@@ -183,13 +185,15 @@ TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
     // The scan thread's messages arrive through the queue, posted on its
     // own thread.
     std::thread([this] { m_queue.Post(WM_SCAN_STATE, SCAN_STATE_COUNTDOWN, 30); }).join();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Starting"; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Starting"; }, 5000));
     EXPECT_TRUE(StatusShows("Autoscan starting in 30 seconds ..."));
     EXPECT_TRUE(pane->IsRunning());
     EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Busy).pixmap(16, 16).toImage());
 
     m_queue.Post(WM_SCAN_STATE, SCAN_STATE_RUNNING, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Running"; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Running"; }, 5000));
     EXPECT_TRUE(StatusShows("Ready"));
     pane->Advance();
     pane->Advance();
@@ -202,7 +206,8 @@ TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
     EXPECT_EQ(pane->GetFrame(), 0) << "a stopped animation shows its first frame";
 
     m_queue.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Stopped"; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Stopped"; }, 5000));
     EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Stopped).pixmap(16, 16).toImage());
 }
 
@@ -252,10 +257,10 @@ TEST_F(MainFrameTest, TabMovesBetweenTreeViewerAndDetail)
     auto tab = [&](Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
         QWidget* focus = QApplication::focusWidget();
-        return tree->isAncestorOf(focus) || focus == tree         ? tree
-             : detail->isAncestorOf(focus) || focus == detail     ? detail
-             : viewer->isAncestorOf(focus) || focus == viewer     ? viewer
-                                                                  : nullptr;
+        return tree->isAncestorOf(focus) || focus == tree       ? tree
+               : detail->isAncestorOf(focus) || focus == detail ? detail
+               : viewer->isAncestorOf(focus) || focus == viewer ? viewer
+                                                                : nullptr;
     };
     m_pFrame->SendFrameMessage(WM_ACTIVATE_TREE, 0, 0);
     EXPECT_EQ(tab(), viewer);
@@ -285,7 +290,8 @@ TEST_F(MainFrameTest, RightPaneFollowsTheFrameMessagesWithTheirTexts)
 {
     m_pFrame->show();
     QWidget* first = m_pFrame->GetRightView();
-    EXPECT_NE(dynamic_cast<CMonFileView*>(first), nullptr) << "a new window shows the text-log list";
+    EXPECT_NE(dynamic_cast<CMonFileView*>(first), nullptr)
+        << "a new window shows the text-log list";
 
     m_pFrame->SendFrameMessage(WM_SHOW_EVENT_LOGS, 0, 0);
     EXPECT_NE(dynamic_cast<CServersView*>(m_pFrame->GetRightView()), nullptr);
@@ -299,8 +305,8 @@ TEST_F(MainFrameTest, RightPaneFollowsTheFrameMessagesWithTheirTexts)
 
     // A new workspace asks, through the queue, for the text-log list again.
     m_doc.OnNewDocument();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dynamic_cast<CMonFileView*>(m_pFrame->GetRightView()) != nullptr; },
-                                5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return dynamic_cast<CMonFileView*>(m_pFrame->GetRightView()) != nullptr; }, 5000));
     EXPECT_TRUE(StatusShows("Monitored files"));
     m_pFrame->SetMessageText("elsewhere");
     m_pFrame->SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0);
@@ -338,7 +344,8 @@ TEST_F(MainFrameTest, PlacementIsKeptForTheNextStart)
     CMainFrame noTray(m_doc, m_queue);
     noTray.SetHideToTray(false);
     noTray.ShowWithPlacement(true);
-    EXPECT_TRUE(noTray.isVisible() && noTray.isMinimized()) << "without a tray a hidden start could not come back";
+    EXPECT_TRUE(noTray.isVisible() && noTray.isMinimized())
+        << "without a tray a hidden start could not come back";
 }
 
 TEST_F(MainFrameTest, FileMenuOpensARecentWorkspace)
@@ -359,7 +366,9 @@ TEST_F(MainFrameTest, FileMenuOpensARecentWorkspace)
     EXPECT_EQ(m_pFrame->windowTitle(), "recent.qvw - Quorvil");
     emit file->aboutToShow();
     const QList<QAction*> items = file->actions();
-    EXPECT_EQ(std::count_if(items.begin(), items.end(), [](QAction* a) { return a->text().startsWith("&1 "); }), 1)
+    EXPECT_EQ(std::count_if(items.begin(), items.end(),
+                            [](QAction* a) { return a->text().startsWith("&1 "); }),
+              1)
         << "reopening the menu does not repeat the entries";
 }
 

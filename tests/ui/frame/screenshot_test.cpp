@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/appsettings.h"
 #include "core/frontend.h"
 #include "screenshot.h"
+#include "settings/appsettings.h"
 #include "ui/common/framemessages.h"
 #include "ui/frame/mainframe.h"
 

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/appsettings.h"
 #include "screenshot.h"
+#include "settings/appsettings.h"
 #include "tests/ui/commands/uitestsupport.h"
 #include "ui/lists/columnchooser.h"
 #include "ui/lists/monfileview.h"

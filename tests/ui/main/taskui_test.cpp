@@ -1,5 +1,3 @@
-#include "ui/main/qttaskui.h"
-
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -8,11 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "tasklib/actions.h"
-#include "workspace/quorvildoc.h"
 #include "core/frontend.h"
 #include "match/searchkeytext.h"
+#include "tasklib/actions.h"
 #include "textlog/filemonitor.h"
+#include "ui/main/qttaskui.h"
+#include "workspace/quorvildoc.h"
 
 namespace {
 

@@ -1,5 +1,3 @@
-#include "ui/network/networkdialog.h"
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -13,13 +11,14 @@
 
 #include <gtest/gtest.h>
 
-#include "workspace/documentui.h"
 #include "core/monmanager.h"
 #include "platform/base/win32error.h"
 #include "platform/registry/winreg.h"
 #include "screenshot.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
+#include "ui/network/networkdialog.h"
+#include "workspace/documentui.h"
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -35,15 +34,17 @@ constexpr const char* EVENTLOG_KEY = "SYSTEM\\CurrentControlSet\\Services\\Event
 
 // A computer folder in the test's network root, with the given event logs
 // registered in its registry.
-void AddComputer(const std::string& domain, const std::string& name, const std::vector<std::string>& logs)
+void AddComputer(const std::string& domain, const std::string& name,
+                 const std::vector<std::string>& logs)
 {
     fs::create_directories(GetNetworkRoot() + "/" + domain + "/" + name);
     HKEY hRoot{};
-    ASSERT_EQ(RegConnectRegistryA(("\\\\" + name).c_str(), HKEY_LOCAL_MACHINE, &hRoot), ERROR_SUCCESS);
+    ASSERT_EQ(RegConnectRegistryA(("\\\\" + name).c_str(), HKEY_LOCAL_MACHINE, &hRoot),
+              ERROR_SUCCESS);
     for (const std::string& log : logs) {
         HKEY hKey{};
-        ASSERT_EQ(RegCreateKeyExA(hRoot, (EVENTLOG_KEY + log).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &hKey, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(hRoot, (EVENTLOG_KEY + log).c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
                   ERROR_SUCCESS);
         RegCloseKey(hKey);
     }
@@ -63,7 +64,8 @@ void BuildNetwork()
     // In LAB, a computer without event logs and one with a damaged registry.
     fs::create_directories(GetNetworkRoot() + "/LAB/NOLOGS");
     fs::create_directories(GetNetworkRoot() + "/LAB/BROKEN");
-    std::ofstream(GetNetworkRoot() + "/LAB/BROKEN/HKLM.reg") << "\x01\x02 this is no registry file [\n";
+    std::ofstream(GetNetworkRoot() + "/LAB/BROKEN/HKLM.reg")
+        << "\x01\x02 this is no registry file [\n";
 }
 
 QStringList Texts(const QTreeWidget* tree)
@@ -163,7 +165,8 @@ TEST_F(NetworkDialog, BrowsesTheLevelsOfTheNetworkAndListsEachComputersLogsOnce)
     EXPECT_EQ(Texts(dlg.GetLogList()), QStringList({"Acct2\\System"}));
 
     QTest::keyClick(&dlg, Qt::Key_F5);
-    EXPECT_EQ(Texts(explorer), QStringList({"Up Level", "Acct2"})) << "Refresh lists the same domain";
+    EXPECT_EQ(Texts(explorer), QStringList({"Up Level", "Acct2"}))
+        << "Refresh lists the same domain";
 
     DoubleClick(explorer, "Up Level");
     EXPECT_EQ(dlg.windowTitle(), QUORVIL_NETWORK_NAME);
@@ -176,8 +179,8 @@ TEST_F(NetworkDialog, BrowsesTheLevelsOfTheNetworkAndListsEachComputersLogsOnce)
 
     QTest::keyClick(&dlg, Qt::Key_F6);
     EXPECT_EQ(Texts(dlg.GetLogList()),
-              QStringList({"Acct2\\System", "Srv1\\Application", "Srv1\\Custom", "TESTHOST\\Application",
-                           "TESTHOST\\System"}));
+              QStringList({"Acct2\\System", "Srv1\\Application", "Srv1\\Custom",
+                           "TESTHOST\\Application", "TESTHOST\\System"}));
     EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
     SaveScreenshot(&dlg, "network-dialog");
 
@@ -186,8 +189,9 @@ TEST_F(NetworkDialog, BrowsesTheLevelsOfTheNetworkAndListsEachComputersLogsOnce)
     dlg.GetLogList()->item(2)->setSelected(true);
     QTest::keyClick(&dlg, Qt::Key_Delete);
     ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_EQ(boxes.texts[0], "This will remove the following logs from the list:\n\nAcct2\\System\n"
-                              "Srv1\\Custom\n\nAre you sure?");
+    EXPECT_EQ(boxes.texts[0],
+              "This will remove the following logs from the list:\n\nAcct2\\System\n"
+              "Srv1\\Custom\n\nAre you sure?");
     EXPECT_EQ(dlg.GetLogList()->count(), 5);
 }
 
@@ -197,20 +201,23 @@ TEST_F(NetworkDialog, UnreachableOrDamagedComputersAreReportedAndListNothing)
     CNetworkDialog dlg(ADD_MODE_MENU);
     dlg.ShowLogs("NOSUCH");
     ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_EQ(boxes.texts[0], "Computer: NOSUCH\n\nError 53 during connect:\nThe network path was not found."
-                              "\nMake sure this computer is on the network, has remote administration enabled, \n"
-                              "and that both computers are running the remote registry service.\n\n"
-                              "Is this a Windows NT machine?");
+    EXPECT_EQ(boxes.texts[0],
+              "Computer: NOSUCH\n\nError 53 during connect:\nThe network path was not found."
+              "\nMake sure this computer is on the network, has remote administration enabled, \n"
+              "and that both computers are running the remote registry service.\n\n"
+              "Is this a Windows NT machine?");
 
     dlg.ShowLogs("NOLOGS");
     ASSERT_EQ(boxes.texts.size(), 2u);
     EXPECT_EQ(boxes.texts[1].substr(0, boxes.texts[1].find(":\n", 60)),
-              "Computer: NOLOGS\nUnable to read key:\n\nSYSTEM\\CurrentControlSet\\Services\\EventLog\n, Error = 2");
+              "Computer: NOLOGS\nUnable to read "
+              "key:\n\nSYSTEM\\CurrentControlSet\\Services\\EventLog\n, Error = 2");
 
     dlg.ShowLogs("BROKEN");
     ASSERT_EQ(boxes.texts.size(), 3u);
     EXPECT_TRUE(boxes.texts[2].starts_with("Computer: BROKEN\n")) << boxes.texts[2];
-    EXPECT_NE(boxes.texts[2].find("1009"), std::string::npos) << "a damaged registry says so: " << boxes.texts[2];
+    EXPECT_NE(boxes.texts[2].find("1009"), std::string::npos)
+        << "a damaged registry says so: " << boxes.texts[2];
     EXPECT_EQ(dlg.GetLogList()->count(), 0);
 }
 
@@ -237,7 +244,8 @@ TEST_F(NetworkDialog, QuickStartModeKeepsExactlyOneLogChecked)
 
     logs->item(0)->setCheckState(Qt::Checked);
     dlg.accept();
-    EXPECT_EQ(boxes.texts, std::vector<std::string>{"In Wizard mode, you can only select one log!"});
+    EXPECT_EQ(boxes.texts,
+              std::vector<std::string>{"In Wizard mode, you can only select one log!"});
     EXPECT_EQ(dlg.result(), QDialog::Rejected) << "the dialog stays open";
 
     for (int i = 0; i < logs->count(); ++i)

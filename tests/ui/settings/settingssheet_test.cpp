@@ -1,5 +1,3 @@
-#include "ui/settings/settingssheet.h"
-
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,13 +9,14 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/appsettings.h"
-#include "workspace/quorvildoc.h"
 #include "platform/base/fileio.h"
 #include "screenshot.h"
+#include "settings/appsettings.h"
 #include "ui/common/messagebox.h"
 #include "ui/settings/autostart.h"
 #include "ui/settings/settingspages.h"
+#include "ui/settings/settingssheet.h"
+#include "workspace/quorvildoc.h"
 
 inline void PrintTo(const QString& text, std::ostream* os)
 {
@@ -35,8 +34,7 @@ struct CSheet {
         for (int i = sheet.GetTabs()->count() - 1; i >= 0; --i)
             sheet.GetTabs()->setCurrentIndex(i);
     }
-    template <typename T>
-    T* Get(const char* name)
+    template <typename T> T* Get(const char* name)
     {
         T* widget = sheet.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(widget, nullptr) << name;
@@ -93,7 +91,8 @@ TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
         QStringList tabs;
         for (int i = 0; i < s.sheet.GetTabs()->count(); ++i)
             tabs << s.sheet.GetTabs()->tabText(i);
-        EXPECT_EQ(tabs, QStringList({"Fonts", "Utilities", "Editors", "Advanced", "Backups", "Audit"}));
+        EXPECT_EQ(tabs,
+                  QStringList({"Fonts", "Utilities", "Editors", "Advanced", "Backups", "Audit"}));
 
         s.Type("fastMark", "-- checked by the night shift --");
         s.Check("errorLogEnabled", true);
@@ -117,9 +116,10 @@ TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
         EXPECT_EQ(s.sheet.result(), QDialog::Accepted);
     }
     const std::string hive = HiveText();
-    for (const char* written : {"\"FastMark\"=\"-- checked by the night shift --\"", "\"ScanDelay\"=dword:00000e10",
-                                "\"AutoBackupDir\"=\"/srv/backups\"", "\"SQLEditor\"=\"/opt/sql/bin/editor\"",
-                                "\"JumpToEnd\"=dword:00000000", "Courier New"})
+    for (const char* written :
+         {"\"FastMark\"=\"-- checked by the night shift --\"", "\"ScanDelay\"=dword:00000e10",
+          "\"AutoBackupDir\"=\"/srv/backups\"", "\"SQLEditor\"=\"/opt/sql/bin/editor\"",
+          "\"JumpToEnd\"=dword:00000000", "Courier New"})
         EXPECT_NE(hive.find(written), std::string::npos) << written << " in\n" << hive;
     EXPECT_EQ(AppSettings::GetAuditNT(), "/var/log/event-audit.txt");
     EXPECT_EQ(AppSettings::GetErrorLogEnabled(), 1);
@@ -130,15 +130,16 @@ TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
     EXPECT_TRUE(s.Get<QCheckBox>("errorLogEnabled")->isChecked());
     EXPECT_EQ(s.Get<QLineEdit>("textEditor")->text(), "/usr/bin/gedit");
     EXPECT_EQ(s.Get<QLineEdit>("sqlEditor")->text(), "/opt/sql/bin/editor");
-    for (const char* on : {"reloadWorkspace", "autoScan", "runDelay", "autoSave", "noConfirmExit", "autoBackup",
-                           "extendedAudit", "auditBackup"})
+    for (const char* on : {"reloadWorkspace", "autoScan", "runDelay", "autoSave", "noConfirmExit",
+                           "autoBackup", "extendedAudit", "auditBackup"})
         EXPECT_TRUE(s.Get<QCheckBox>(on)->isChecked()) << on;
     EXPECT_FALSE(s.Get<QCheckBox>("jumpToEnd")->isChecked());
     EXPECT_EQ(s.Get<QLineEdit>("scanDelay")->text(), "3600");
     EXPECT_EQ(s.Get<QLineEdit>("autoBackupDir")->text(), "/srv/backups");
     EXPECT_EQ(s.Get<QLineEdit>("auditText")->text(), "/var/log/text-audit.txt");
     EXPECT_EQ(s.Get<QLineEdit>("auditNT")->text(), "/var/log/event-audit.txt");
-    EXPECT_EQ(s.sheet.findChild<CPageSelectedFonts*>()->GetDescription(), "Courier New, 12, Regular");
+    EXPECT_EQ(s.sheet.findChild<CPageSelectedFonts*>()->GetDescription(),
+              "Courier New, 12, Regular");
     EXPECT_FALSE(s.sheet.GetApplyButton()->isEnabled()) << "nothing changed yet";
     s.sheet.GetTabs()->setCurrentIndex(3);
     SaveScreenshot(&s.sheet, "settings-advanced");

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tasklib/taskui.h"
 #include "screenshot.h"
+#include "tasklib/taskui.h"
 #include "treetestsupport.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"

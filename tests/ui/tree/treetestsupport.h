@@ -18,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include "workspace/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
@@ -27,6 +26,7 @@
 #include "ui/common/messagebox.h"
 #include "ui/common/qtclipboard.h"
 #include "ui/tree/quorvilview.h"
+#include "workspace/quorvildoc.h"
 
 class CTestDocumentUi final : public IDocumentUi {
 public:

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/appsettings.h"
 #include "platform/clipboard/clipboard.h"
 #include "screenshot.h"
+#include "settings/appsettings.h"
 #include "ui/common/commandids.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
@@ -64,17 +64,22 @@ TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
     EXPECT_EQ(view.GetSelectedRecord(), 20999u) << "the newest record is selected";
     EXPECT_EQ(m_frame.m_strStatus, "TESTHOST\\Big");
 
-    for (auto [row, record] : {std::pair{0, 1000u}, {10000, 11000u}, {19999, 20999u}, {250, 1250u}}) {
+    for (auto [row, record] :
+         {std::pair{0, 1000u}, {10000, 11000u}, {19999, 20999u}, {250, 1250u}}) {
         SCOPED_TRACE(row);
         EXPECT_EQ(RecordInRow(view, row), record);
         EXPECT_EQ(Cell(view, row, CEventLogModel::COL_SOURCE), "Src" + QString::number(record % 7));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_COMPUTER), "HOST" + QString::number(record % 3));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_COMPUTER),
+                  "HOST" + QString::number(record % 3));
         EXPECT_EQ(Cell(view, row, CEventLogModel::COL_CATEGORY), QString::number(record % 4));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_EVENT), QString::number(0x40000000 | (record % 1000)));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_EVENT),
+                  QString::number(0x40000000 | (record % 1000)));
         EXPECT_EQ(Cell(view, row, CEventLogModel::COL_USER), "N/A");
         CTime generated = CEventStruct::ToRecordLocalTime(CTime(1'600'000'000 + record));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_DATE), ToQt(" " + generated.Format("%m/%d/%y")));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_TIME), ToQt(" " + generated.Format("%I:%M:%S %p")));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_DATE),
+                  ToQt(" " + generated.Format("%m/%d/%y")));
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_TIME),
+                  ToQt(" " + generated.Format("%I:%M:%S %p")));
     }
 
     view.SetNewestFirst(true);
@@ -89,7 +94,8 @@ TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
     WriteEventLog("Big", 15000, 6000);
     EXPECT_EQ(Cell(view, 15999, CEventLogModel::COL_SOURCE), "??");
     EXPECT_EQ(Cell(view, 15999, CEventLogModel::COL_RECORD), "5000");
-    EXPECT_EQ(Cell(view, 10000, CEventLogModel::COL_RECORD), "10999") << "already read, still shown";
+    EXPECT_EQ(Cell(view, 10000, CEventLogModel::COL_RECORD), "10999")
+        << "already read, still shown";
 }
 
 TEST_F(EventViewer, OrderSwitchKeepsTheSelectedRecordAndIsSharedByEveryViewer)
@@ -164,7 +170,8 @@ TEST_F(EventViewer, UnreadableLogAndMissingMonitorEmptyTheList)
     EXPECT_EQ(view.GetList()->model()->rowCount(), 0);
     EXPECT_EQ(pLog->GetState(), MON_STATE_ERROR);
     ASSERT_EQ(m_boxes.size(), 1u);
-    EXPECT_EQ(m_boxes[0].rfind("Error reading event log: NOSUCHHOST\\Nowhere\n\n", 0), 0u) << m_boxes[0];
+    EXPECT_EQ(m_boxes[0].rfind("Error reading event log: NOSUCHHOST\\Nowhere\n\n", 0), 0u)
+        << m_boxes[0];
 
     view.ShowItem(0x60000000 | 0x0FFFFFFF);
     EXPECT_EQ(view.GetItem(), 0u);
@@ -190,7 +197,8 @@ TEST_F(EventViewer, ScanHintsLeaveAReaderOfOlderEventsWhereHeIs)
     EXPECT_EQ(view.GetSelectedRecord(), 120u);
     EXPECT_EQ(pLog->GetState(), MON_STATE_UNCHANGED);
 
-    m_frame.m_doc.UpdateAllViews(HINT_LOG_DELETED, std::make_unique<CHintStruct>(pLog->GetID()).get());
+    m_frame.m_doc.UpdateAllViews(HINT_LOG_DELETED,
+                                 std::make_unique<CHintStruct>(pLog->GetID()).get());
     EXPECT_EQ(view.GetList()->model()->rowCount(), 0);
     EXPECT_EQ(view.GetItem(), 0u);
 }
@@ -211,8 +219,9 @@ TEST_F(EventViewer, PropertiesWalkTheLogAndCopyTheEventAsText)
     EXPECT_EQ(dialog.FieldText("record"), "51");
     EXPECT_EQ(dialog.FieldText("type"), "Warning");
     EXPECT_EQ(view.GetSelectedRecord(), 51u);
-    EXPECT_EQ(view.GetList()->model()->data(view.GetList()->model()->index(1, CEventLogModel::COL_EVENT)),
-              "-1073741819");
+    EXPECT_EQ(
+        view.GetList()->model()->data(view.GetList()->model()->index(1, CEventLogModel::COL_EVENT)),
+        "-1073741819");
 
     EXPECT_TRUE(dialog.OnNext());
     EXPECT_EQ(dialog.GetRecord(), 52u);
@@ -225,7 +234,7 @@ TEST_F(EventViewer, PropertiesWalkTheLogAndCopyTheEventAsText)
     EXPECT_FALSE(dialog.OnPrevious());
     EXPECT_EQ(dialog.GetRecord(), 50u);
     EXPECT_EQ(m_boxes, (std::vector<std::string>{"End of log file has been reached!",
-                                                  "Start of log file has been reached!"}));
+                                                 "Start of log file has been reached!"}));
 
     dialog.ShowRecord(51);
     dialog.OnCopy();
@@ -233,15 +242,20 @@ TEST_F(EventViewer, PropertiesWalkTheLogAndCopyTheEventAsText)
     ASSERT_TRUE(clipboard.Open());
     CGlobalMemory text = clipboard.GetData(CF_TEXT);
     clipboard.Close();
-    std::string generated = CEventStruct::ToRecordLocalTime(CTime(1'600'000'051)).Format("%m/%d/%y  %I:%M:%S %p");
+    std::string generated =
+        CEventStruct::ToRecordLocalTime(CTime(1'600'000'051)).Format("%m/%d/%y  %I:%M:%S %p");
     std::string description = FromQt(dialog.FieldText("description"));
     ASSERT_NE(description.find("record 51"), std::string::npos) << description;
     std::string expected = "Event Type:\tWarning\r\n"
                            "Event Source:\tSrc2\r\n"
                            "Event Category:\tNone\r\n"
                            "Event ID:\t5\r\n"
-                           "Date:\t\t" + generated.substr(0, 8) + "\r\n"
-                           "Time:\t\t" + generated.substr(10) + "\r\n"
+                           "Date:\t\t" +
+                           generated.substr(0, 8) +
+                           "\r\n"
+                           "Time:\t\t" +
+                           generated.substr(10) +
+                           "\r\n"
                            "User:\t\tN/A\r\n"
                            "Computer:\tHOST0\r\n"
                            "Description:\r\n";
@@ -339,7 +353,8 @@ TEST_F(EventViewer, DetailPaneFollowsTheKeyboardAfterTheKeyIsReleased)
 
     QTest::keyPress(view->GetList(), Qt::Key_Up);
     EXPECT_EQ(view->GetSelectedRecord(), 39u);
-    EXPECT_TRUE(detail->toPlainText().contains("record 40")) << "no rendering while the key is down";
+    EXPECT_TRUE(detail->toPlainText().contains("record 40"))
+        << "no rendering while the key is down";
     QTest::keyRelease(view->GetList(), Qt::Key_Up);
     QTRY_VERIFY_WITH_TIMEOUT(detail->toPlainText().contains("record 39"), 10000);
 

@@ -1,19 +1,19 @@
 #include <QApplication>
 #include <QCheckBox>
-#include <QScreen>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include "core/itemid.h"
+#include "platform/clipboard/clipboard.h"
+#include "screenshot.h"
 #include "settings/appsettings.h"
 #include "settings/systemlog.h"
-#include "core/itemid.h"
-#include "screenshot.h"
-#include "platform/clipboard/clipboard.h"
 #include "ui/common/qtstrings.h"
 #include "ui/viewers/finddialog.h"
 #include "ui/viewers/logcacheview.h"
@@ -39,14 +39,23 @@ protected:
     {
         ASSERT_TRUE(AtomicWriteFile(m_strDir + name, content));
     }
-    static void WaitLoaded(CLogCacheView& view) { QTRY_VERIFY_WITH_TIMEOUT(!view.IsLoading(), 60000); }
+    static void WaitLoaded(CLogCacheView& view)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!view.IsLoading(), 60000);
+    }
     static QString Text(const CLogCacheView& view) { return view.GetPane()->GetText(); }
-    static std::string Selected(const CLogCacheView& view) { return view.GetPane()->GetSelectedBytes(); }
+    static std::string Selected(const CLogCacheView& view)
+    {
+        return view.GetPane()->GetSelectedBytes();
+    }
     static void Select(CLogCacheView& view, std::size_t nStart, std::size_t nLength)
     {
         view.GetPane()->SetSelection(nStart, nStart + nLength);
     }
-    static std::size_t SelectionStart(const CLogCacheView& view) { return view.GetPane()->GetSelectionStart(); }
+    static std::size_t SelectionStart(const CLogCacheView& view)
+    {
+        return view.GetPane()->GetSelectionStart();
+    }
 };
 
 TEST_F(TextViewer, BigFileLoadsInTheBackgroundWhileTheWindowGoesOn)
@@ -118,7 +127,8 @@ TEST_F(TextViewer, FindNextHonoursCaseAndWholeWordAcrossLoadBlocks)
 {
     CLogCacheView view(m_frame);
     // Blocks of 16 bytes: most words straddle two of them.
-    const std::string content = "first line\nsome Needles here\nthe needle is small\nNeedle at last\nNeedle";
+    const std::string content =
+        "first line\nsome Needles here\nthe needle is small\nNeedle at last\nNeedle";
     Show(view, content, 16);
     ASSERT_EQ(Text(view), ToQt(content));
 

@@ -19,13 +19,14 @@ TEST(TextSearch, CaseAndWholeWordRules)
     const Case cases[] = {
         {"Disk full", "disk", 0, false, false, 0},
         {"Disk full", "disk", 0, true, false, npos},
-        {"Disk full", "disk", 1, false, false, npos},       // only from the offset on
-        {"Disks disk", "disk", 0, false, true, 6},          // "Disks" is not the word
-        {"a_disk disk_ disk", "disk", 0, false, true, 13},  // '_' belongs to a word
-        {"disk", "disk", 0, false, true, 0},                // text start and end are boundaries
+        {"Disk full", "disk", 1, false, false, npos},      // only from the offset on
+        {"Disks disk", "disk", 0, false, true, 6},         // "Disks" is not the word
+        {"a_disk disk_ disk", "disk", 0, false, true, 13}, // '_' belongs to a word
+        {"disk", "disk", 0, false, true, 0},               // text start and end are boundaries
         {"9disk disk.", "disk", 0, true, true, 6},
         {"\xC3\xA9t\xC3\xA9 t\xC3\xA9", "t\xC3\xA9", 0, false, true, 6}, // UTF-8 letters join words
-        {"\xC3\xA9T\xC3\xA9", "\xC3\x89t\xC3\xA9", 0, false, false, npos}, // only ASCII letters fold
+        {"\xC3\xA9T\xC3\xA9", "\xC3\x89t\xC3\xA9", 0, false, false,
+         npos}, // only ASCII letters fold
         {"abc", "", 0, false, false, npos},
         {"abc", "c", 3, false, false, npos},
     };
@@ -59,7 +60,9 @@ TEST(TextPane, KeyboardMovesAndSelectsByCharactersAndLines)
     CTextPane pane;
     pane.resize(300, 200);
     pane.Append("ab\r\n\xC3\xA9x\nlonger line\nz");
-    auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(&pane, key, mods); };
+    auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(&pane, key, mods);
+    };
 
     press(Qt::Key_End);
     EXPECT_EQ(pane.GetSelectionEnd(), 2u) << "before the \\r\\n";
@@ -95,7 +98,8 @@ TEST(TextPane, ClickAndDragSelectWhatIsUnderTheMouse)
     QTest::mousePress(pane.viewport(), Qt::LeftButton, {}, QPoint(x, y));
     QTest::mouseMove(pane.viewport(), QPoint(400, y));
     EXPECT_EQ(pane.GetSelectedBytes(), "line");
-    QTest::mouseDClick(pane.viewport(), Qt::LeftButton, {}, QPoint(4 + 2, metrics.lineSpacing() / 2));
+    QTest::mouseDClick(pane.viewport(), Qt::LeftButton, {},
+                       QPoint(4 + 2, metrics.lineSpacing() / 2));
     EXPECT_EQ(pane.GetSelectedBytes(), "first");
 }
 

@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "workspace/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "isolated_env.h"
 #include "match/searchkeyevent.h"
@@ -23,6 +22,7 @@
 #include "tests/ui/commands/uitestsupport.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"
+#include "workspace/quorvildoc.h"
 
 class CViewerUi final : public IDocumentUi {
 public:
@@ -46,7 +46,10 @@ public:
         return m_bKeyOk;
     }
     int ChooseWatchGroup(const CMonitoredObject&) override { return m_nGroupChoice; }
-    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override { return FALSE; }
+    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override
+    {
+        return FALSE;
+    }
     BOOL PromptSaveFileName(std::string&) override { return FALSE; }
 
     BOOL m_bKeyOk = TRUE;
@@ -98,7 +101,8 @@ class ViewerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strDir = TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
+        m_strDir = TestRoot() + "/" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
         SetNetworkRoot(m_strDir + "network");
         EnsureDirectory(m_strDir);
     }
@@ -107,8 +111,9 @@ protected:
     // Record n of the test logs: its fields follow from its number.
     static CEvtEvent MakeEvent(DWORD n)
     {
-        static const WORD TYPES[] = {EVENTLOG_ERROR_TYPE, EVENTLOG_WARNING_TYPE, EVENTLOG_INFORMATION_TYPE,
-                                     EVENTLOG_AUDIT_SUCCESS, EVENTLOG_AUDIT_FAILURE};
+        static const WORD TYPES[] = {EVENTLOG_ERROR_TYPE, EVENTLOG_WARNING_TYPE,
+                                     EVENTLOG_INFORMATION_TYPE, EVENTLOG_AUDIT_SUCCESS,
+                                     EVENTLOG_AUDIT_FAILURE};
         CEvtEvent e;
         e.m_dwRecordNumber = n;
         e.m_dwTimeGenerated = 1'600'000'000 + n;

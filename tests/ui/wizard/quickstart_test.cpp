@@ -1,5 +1,3 @@
-#include "ui/wizard/quickstart.h"
-
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,18 +12,19 @@
 
 #include <gtest/gtest.h>
 
-#include "tasklib/taskui.h"
-#include "workspace/quorvildoc.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
-#include "platform/eventlog/eventlog.h"
 #include "match/searchkeytext.h"
+#include "platform/eventlog/eventlog.h"
 #include "screenshot.h"
+#include "tasklib/taskui.h"
 #include "textlog/filemonitor.h"
 #include "tools/qvws/qvws.h"
 #include "ui/common/framemessages.h"
 #include "ui/common/mainframe.h"
+#include "ui/wizard/quickstart.h"
 #include "ui/wizard/quickstartstep.h"
+#include "workspace/quorvildoc.h"
 
 inline void PrintTo(const QString& text, std::ostream* os)
 {
@@ -67,7 +66,8 @@ struct CFakeDocumentUi : IDocumentUi {
         return FALSE;
     }
     int ChooseWatchGroup(const CMonitoredObject&) override { return -1; }
-    BOOL BrowseNetwork(CMonManager&, int nMode, std::vector<std::string>& selected, BOOL& bJumpToEnd) override
+    BOOL BrowseNetwork(CMonManager&, int nMode, std::vector<std::string>& selected,
+                       BOOL& bJumpToEnd) override
     {
         networkModes.push_back(nMode);
         selected = {"TESTHOST\\Application"};
@@ -107,7 +107,10 @@ struct CFakeTaskUi : ITaskUi {
 };
 
 struct CFakeFrame : IMainFrame {
-    void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override { messages.emplace_back(message, lParam); }
+    void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override
+    {
+        messages.emplace_back(message, lParam);
+    }
     void SetMessageText(const QString&) override {}
     CQuorvilDoc& GetDocument() override { return doc; }
     QWidget* GetWindow() override { return nullptr; }
@@ -145,8 +148,14 @@ private:
     }
 
 public:
-    static void Press(QDialog& step, const char* button) { step.findChild<QPushButton*>(button)->click(); }
-    static void Choose(QDialog& step, const char* choice) { step.findChild<QRadioButton*>(choice)->setChecked(true); }
+    static void Press(QDialog& step, const char* button)
+    {
+        step.findChild<QPushButton*>(button)->click();
+    }
+    static void Choose(QDialog& step, const char* choice)
+    {
+        step.findChild<QRadioButton*>(choice)->setChecked(true);
+    }
 
 private:
     std::map<int, Handler> m_handlers;
@@ -198,12 +207,18 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
         {1,
          [](CQuickStartStep& step) {
              EXPECT_EQ(step.findChild<QLabel*>("info")->text(),
-                       "Welcome to Quorvil! Choose one of the following Quick Start options to get started right away:");
-             EXPECT_TRUE(step.findChild<QRadioButton*>("choice4")->isChecked()) << "the sample is preselected";
+                       "Welcome to Quorvil! Choose one of the following Quick Start options to get "
+                       "started right away:");
+             EXPECT_TRUE(step.findChild<QRadioButton*>("choice4")->isChecked())
+                 << "the sample is preselected";
              SaveScreenshot(&step, "wizard-step1");
              CWizardDriver::Press(step, "next");
          }},
-        {2, [](CQuickStartStep& step) { SaveScreenshot(&step, "wizard-step2"); CWizardDriver::Press(step, "next"); }},
+        {2,
+         [](CQuickStartStep& step) {
+             SaveScreenshot(&step, "wizard-step2");
+             CWizardDriver::Press(step, "next");
+         }},
         {3,
          [](CQuickStartStep& step) {
              EXPECT_EQ(step.findChild<QLabel*>("logName")->text(), "Sample Log");
@@ -211,8 +226,16 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
              SaveScreenshot(&step, "wizard-step3");
              CWizardDriver::Press(step, "next");
          }},
-        {4, [](CQuickStartStep& step) { SaveScreenshot(&step, "wizard-step4"); CWizardDriver::Press(step, "next"); }},
-        {5, [](CQuickStartStep& step) { SaveScreenshot(&step, "wizard-step5"); CWizardDriver::Press(step, "next"); }},
+        {4,
+         [](CQuickStartStep& step) {
+             SaveScreenshot(&step, "wizard-step4");
+             CWizardDriver::Press(step, "next");
+         }},
+        {5,
+         [](CQuickStartStep& step) {
+             SaveScreenshot(&step, "wizard-step5");
+             CWizardDriver::Press(step, "next");
+         }},
         {6,
          [](CQuickStartStep& step) {
              EXPECT_TRUE(step.findChild<QRadioButton*>("fromStart")->isChecked());
@@ -233,7 +256,8 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
     ASSERT_FALSE(frame.messages.empty());
-    EXPECT_EQ(frame.messages.back(), std::make_pair(WM_SHOW_TEXT_VIEWER, static_cast<LPARAM>(pLog->GetID())));
+    EXPECT_EQ(frame.messages.back(),
+              std::make_pair(WM_SHOW_TEXT_VIEWER, static_cast<LPARAM>(pLog->GetID())));
     EXPECT_TRUE(Manager().IsScanThreadRunning());
     EXPECT_EQ(Manager().m_nPauseCount.load(), 0) << "the wizard's scan pause ended with it";
     EXPECT_TRUE(frame.doc.IsModified());
@@ -247,7 +271,8 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     const std::string json = out.str();
     for (const char* part : {"\"fileName\": \"qvsample.log\"", "\"description\": \"Sample Log\"",
                              "\"description\": \"Memory Errors\"", "\"key1\": \"Memory Error\"",
-                             "\"description\": \"Task Actions\"", "\"text\": \"A Memory Error was detected in the import\""})
+                             "\"description\": \"Task Actions\"",
+                             "\"text\": \"A Memory Error was detected in the import\""})
         EXPECT_NE(json.find(part), std::string::npos) << part << " in\n" << json;
 
     // The first scan of the sample finds a Memory Error and shows the message.
@@ -266,7 +291,8 @@ TEST_F(QuickStart, FromTheMenuTheFirstChoiceIsPreselectedAndNoKeepsOnlyTheLog)
     CWizardDriver driver({
         {1,
          [](CQuickStartStep& step) {
-             EXPECT_EQ(step.findChild<QLabel*>("info")->text(), "Choose one of the following Quorvil command options:");
+             EXPECT_EQ(step.findChild<QLabel*>("info")->text(),
+                       "Choose one of the following Quorvil command options:");
              EXPECT_TRUE(step.findChild<QRadioButton*>("choice1")->isChecked());
              CWizardDriver::Choose(step, "choice3");
              CWizardDriver::Press(step, "next");
@@ -305,7 +331,8 @@ TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelledA
     HANDLE hSource = RegisterEventSourceInLogA(nullptr, "Application", "EventLog");
     ASSERT_NE(hSource, nullptr);
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(ReportEventA(hSource, EVENTLOG_INFORMATION_TYPE, 0, 6005, nullptr, 0, 0, nullptr, nullptr));
+        ASSERT_TRUE(ReportEventA(hSource, EVENTLOG_INFORMATION_TYPE, 0, 6005, nullptr, 0, 0,
+                                 nullptr, nullptr));
     DeregisterEventSource(hSource);
 
     CWizardDriver driver({
@@ -328,7 +355,8 @@ TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelledA
     EXPECT_EQ(ui.networkModes, std::vector<int>{ADD_MODE_WIZARD_LOCAL_EVENT});
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
-    EXPECT_EQ(frame.messages.back(), std::make_pair(WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pLog->GetID())));
+    EXPECT_EQ(frame.messages.back(),
+              std::make_pair(WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pLog->GetID())));
     ASSERT_EQ(pLog->GetWatchGroupCount(), 1);
     CKeysAndActions* pGroup = pLog->GetWatchGroup(0);
     EXPECT_EQ(pGroup->m_strDescription, "Reboots");
@@ -339,5 +367,6 @@ TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelledA
     EXPECT_EQ(pKey->m_arrSources, std::vector<std::string>{"EventLog"});
     EXPECT_EQ(pKey->m_arrEventIDs, std::vector<DWORD>{6005});
     EXPECT_TRUE(Manager().IsScanThreadRunning());
-    EXPECT_EQ(dynamic_cast<CEventMonitor*>(pLog)->m_nLastRecord, 3u) << "Ignore moved the log to its end";
+    EXPECT_EQ(dynamic_cast<CEventMonitor*>(pLog)->m_nLastRecord, 3u)
+        << "Ignore moved the log to its end";
 }
