@@ -2,8 +2,12 @@
 
 #include <algorithm>
 
+#include "tasklib/journalvariables.h"
+
 bool CTaskVariables::IsTriggerVariable(std::string_view name)
 {
+    if (IsJournalVariable(name))
+        return true;
     return std::any_of(std::begin(TRIGGER_VARIABLES), std::end(TRIGGER_VARIABLES),
                        [name](const char* trigger) { return name == trigger; });
 }

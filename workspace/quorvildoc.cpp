@@ -8,6 +8,7 @@
 
 #include "common/brancmn.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "journal/journalmonitor.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/network/network.h"
@@ -693,4 +694,5 @@ void RegisterDocumentClasses()
 {
     RegisterTextLogClasses();
     RegisterEventScanClasses();
+    RegisterJournalClasses();
 }

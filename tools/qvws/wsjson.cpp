@@ -9,6 +9,8 @@
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "journal/journalfields.h"
+#include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "tasklib/actions.h"
@@ -263,11 +265,20 @@ CJsonValue LogToJson(const CMonitoredObject& log, const std::string& path)
 {
     const auto* pEvent = dynamic_cast<const CEventMonitor*>(&log);
     const auto* pText = dynamic_cast<const CFileMonitor*>(&log);
-    if (!pEvent && !pText)
+    const auto* pJournal = dynamic_cast<const CJournalMonitor*>(&log);
+    if (!pEvent && !pText && !pJournal)
         Fail({}, path,
              "a monitored log of class " + std::string(log.GetRuntimeClass()->m_lpszClassName));
     CJsonValue json = CJsonValue::MakeObject();
-    json.Add("kind", String(pEvent ? "event" : "text"));
+    json.Add("kind", String(pEvent ? "event" : pJournal ? "journal" : "text"));
+    if (pJournal) {
+        json.Add("directory", String(pJournal->m_strDirectory));
+        CJsonValue& matches = json.Add("matches", CJsonValue::MakeArray());
+        for (const std::string& strMatch : pJournal->m_arrMatches)
+            matches.Push(String(strMatch));
+        json.Add("cursor", String(pJournal->m_strCursor));
+        json.Add("readExisting", Bool(pJournal->m_bReadExisting));
+    }
     if (pEvent) {
         json.Add("computer", String(pEvent->m_strServer));
         json.Add("log", String(pEvent->m_strLogName));
@@ -618,10 +629,27 @@ std::string UnhexBytes(const CJsonValue& value, const std::string& path)
 
 std::unique_ptr<CMonitoredObject> LogFromJson(const CJsonValue& value, const std::string& path)
 {
-    static constexpr const char* kinds[] = {"text", "event"};
+    static constexpr const char* kinds[] = {"text", "event", "journal"};
     CObjectReader in(value, path);
     std::unique_ptr<CMonitoredObject> pLog;
-    if (in.Choice("kind", kinds, 2, true) == 1) {
+    const std::size_t nKind = in.Choice("kind", kinds, 3, true);
+    if (nKind == 2) {
+        auto pJournal = std::make_unique<CJournalMonitor>();
+        in.String("directory", pJournal->m_strDirectory);
+        in.ForEach("matches", [&](const CJsonValue& item, const std::string& itemPath) {
+            if (item.GetType() != CJsonValue::Type::String)
+                Fail(item.m_pos, itemPath,
+                     "expected a match such as \"_SYSTEMD_UNIT=ssh.service\"");
+            pJournal->m_arrMatches.push_back(item.m_strValue);
+        });
+        std::vector<CJournalMatch> matches;
+        std::string strError;
+        if (!ParseJournalMatches(pJournal->m_arrMatches, matches, strError))
+            Fail(in.Find("matches")->m_pos, in.PathOf("matches"), strError);
+        in.String("cursor", pJournal->m_strCursor);
+        in.Bool("readExisting", pJournal->m_bReadExisting);
+        pLog = std::move(pJournal);
+    } else if (nKind == 1) {
         auto pEvent = std::make_unique<CEventMonitor>();
         in.String("computer", pEvent->m_strServer);
         in.String("log", pEvent->m_strLogName);

@@ -11,6 +11,9 @@
 //          event: kind "event", computer, log, lastRecord, enabled, interval,
 //                 lastScanned, lastChanged, impersonate, user,
 //                 passwordScrambled, domain, groups
+//          journal: kind "journal", directory, matches [...], cursor,
+//                 readExisting, enabled, interval, lastScanned, lastChanged,
+//                 impersonate, user, passwordScrambled, domain, groups
 //   GROUP  description, minInterval, minIntervalMinutes, keys, task
 //   KEY    text:  kind "text", mode (only|and|or|andNot), caseSensitive,
 //                 key1, key2

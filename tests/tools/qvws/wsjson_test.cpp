@@ -4,6 +4,7 @@
 
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
@@ -125,6 +126,7 @@ protected:
     {
         RegisterTextLogClasses();
         RegisterEventScanClasses();
+        RegisterJournalClasses();
         SetClock(&m_clock);
     }
     void TearDown() override { SetClock(nullptr); }
@@ -287,6 +289,14 @@ TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
     pEvent->AddWatchGroup(pEventGroup);
     manager.AddLog(pEvent);
 
+    auto* pJournal = new CJournalMonitor;
+    pJournal->m_strDirectory = "/var/log/journal/remote";
+    pJournal->m_arrMatches = {"_SYSTEMD_UNIT=ssh.service", "+", "PRIORITY=0..3"};
+    pJournal->m_strCursor = "s=1;i=2;b=3;m=4;t=5;x=6";
+    pJournal->m_bReadExisting = TRUE;
+    pJournal->AddWatchGroup(new CKeysAndActions(*pEventGroup));
+    manager.AddLog(pJournal);
+
     const std::string bytes = Bytes(manager);
     const std::string dump = WorkspaceToJson(manager);
     std::unique_ptr<CMonManager> pLoaded = WorkspaceFromJson(dump);
@@ -340,7 +350,11 @@ TEST_F(WsJsonTest, FaultsNameThePathAndThePlace)
         {R"({"logs": {}})", "1:10: logs: expected an array, found an object"},
         {R"({"logs": [{"enabled": true}]})", "1:11: logs[0]: missing member 'kind'"},
         {R"({"logs": [{"kind": "Text"}]})",
-         "1:20: logs[0].kind: expected one of text, event, found 'Text'"},
+         "1:20: logs[0].kind: expected one of text, event, journal, found 'Text'"},
+        {R"({"logs": [{"kind": "journal", "matches": ["ssh"]}]})",
+         "1:42: logs[0].matches: 'ssh' is not a match of the form FIELD=value"},
+        {R"({"logs": [{"kind": "journal", "matches": [3]}]})",
+         "1:43: logs[0].matches[0]: expected a match such as \"_SYSTEMD_UNIT=ssh.service\""},
         {R"({"logs": [{"kind": "text", "computer": "SRV1"}]})",
          "1:28: logs[0]: unknown member 'computer'"},
         {R"({"logs": [{"kind": "event", "enabled": 1}]})",

@@ -1,0 +1,293 @@
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/monmanager.h"
+#include "isolated_env.h"
+#include "journal/journalfields.h"
+#include "journal/journalmonitor.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "platform/base/fileio.h"
+#include "tasks/trigger.h"
+#include "tests/journal/journalfiles.h"
+#include "tests/tasks/recordaction.h"
+
+namespace {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+using Texts = std::vector<std::string>;
+
+class JournalScan : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterJournalClasses();
+        ASSERT_FALSE(JournalRemotePath().empty()) << "systemd-journal-remote is not installed";
+        m_strDir = TestRoot() + "/" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/journal";
+        ASSERT_TRUE(EnsureDirectory(m_strDir));
+        m_log.m_strDirectory = m_strDir;
+    }
+    void TearDown() override { g_hStopScanEvent.Reset(); }
+
+    // Appends entries with these messages, each with the given fields and
+    // one second after the one before.
+    void Write(const std::string& strFile, const Texts& messages, const Fields& fields = {})
+    {
+        std::vector<CJournalTestEntry> entries;
+        for (const std::string& message : messages) {
+            CJournalTestEntry entry{++m_nSeconds, fields};
+            entry.fields.emplace_back("MESSAGE", message);
+            entries.push_back(std::move(entry));
+        }
+        ASSERT_TRUE(WriteJournal(m_strDir + "/" + strFile, entries));
+    }
+    void WriteEntry(const Fields& fields)
+    {
+        ASSERT_TRUE(WriteJournal(m_strDir + "/a.journal", {{++m_nSeconds, fields}}));
+    }
+
+    CKeysAndActions* AddGroup(CMonitoredObject& log, const char* strName,
+                              std::initializer_list<CSearchKey*> keys)
+    {
+        auto* pGroup = new CKeysAndActions;
+        pGroup->m_strDescription = strName;
+        pGroup->m_task.SetDescription(strName);
+        pGroup->m_task.AddAction(CRecordAction(m_runs));
+        for (CSearchKey* pKey : keys)
+            pGroup->AddKey(pKey);
+        log.AddWatchGroup(pGroup);
+        return pGroup;
+    }
+    // A group that fires on every entry.
+    void AddAnyGroup(CMonitoredObject& log) { AddGroup(log, "Any", {new CSearchKeyEvent}); }
+
+    Texts TakeTexts()
+    {
+        Texts texts;
+        for (const CTaskRun& run : m_runs->Get())
+            texts.push_back(run.Var("%EVENT_TEXT%"));
+        m_runs->Clear();
+        return texts;
+    }
+
+    std::string m_strDir;
+    std::int64_t m_nSeconds = 1700000000;
+    CJournalMonitor m_log;
+    std::shared_ptr<CRunLog> m_runs = std::make_shared<CRunLog>();
+};
+
+TEST_F(JournalScan, EventKeysAndVariablesFollowTheFieldMapping)
+{
+    const Fields ssh = {{"SYSLOG_IDENTIFIER", "sshd"},
+                        {"PRIORITY", "3"},
+                        {"SYSLOG_FACILITY", "4"},
+                        {"_HOSTNAME", "web01"},
+                        {"_UID", "0"},
+                        {"_SYSTEMD_UNIT", "ssh.service"},
+                        {"EVENT_ID", "4625"},
+                        {"CLIENT", "10.0.0.1"},
+                        {"MESSAGE", "Failed password for root"}};
+    WriteEntry(ssh);
+    WriteEntry({{"_COMM", "cron"}, {"PRIORITY", "6"}, {"MESSAGE", "session opened"}});
+    WriteEntry({{"SYSLOG_IDENTIFIER", "kernel"}, {"PRIORITY", "4"}, {"MESSAGE", "disk full"}});
+    WriteEntry({{"SYSLOG_IDENTIFIER", "sshd"}, {"PRIORITY", "2"}, {"MESSAGE", "fatal"}});
+
+    auto* pSshErrors = new CSearchKeyEvent;
+    pSshErrors->SetSourceValue("sshd");
+    pSshErrors->SetTypeValue(EVENTLOG_ERROR_TYPE);
+    auto* pWarnings = new CSearchKeyEvent;
+    pWarnings->SetTypeValue(EVENTLOG_WARNING_TYPE);
+    auto* pEverything = new CSearchKeyEvent;
+    pEverything->SetComputerValue("web01");
+    pEverything->SetUserValue("root");
+    pEverything->SetEventIDValue(4625);
+    pEverything->SetCategoryValue(4);
+    pEverything->SetText("FAILED PASSWORD");
+    auto* pSession = new CSearchKeyText;
+    pSession->m_strKey1 = "session";
+    AddGroup(m_log, "ssh errors", {pSshErrors});
+    AddGroup(m_log, "session", {pSession});
+    AddGroup(m_log, "warnings", {pWarnings});
+    AddGroup(m_log, "every field", {pEverything});
+
+    m_log.m_bReadExisting = TRUE;
+    m_log.Scan();
+    EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
+    const std::vector<CTaskRun> runs = m_runs->Get();
+    std::vector<std::string> order;
+    for (const CTaskRun& run : runs)
+        order.push_back(run.strTask + ": " + run.Var("%EVENT_TEXT%"));
+    EXPECT_EQ(order, (Texts{"ssh errors: Failed password for root",
+                            "every field: Failed password for root", "session: session opened",
+                            "warnings: disk full", "ssh errors: fatal"}));
+    ASSERT_EQ(runs.size(), 5u);
+
+    const std::map<std::string, std::string> expected = {
+        {"%EVENT_TIME%", FormatEventTime(CTime(1700000001))},
+        {"%EVENT_SOURCE%", "sshd"},
+        {"%EVENT_USER%", "root"},
+        {"%EVENT_COMPUTER%", "web01"},
+        {"%EVENT_CATEGORYID%", "4"},
+        {"%EVENT_ID%", "4625"},
+        {"%EVENT_TYPE%", "Error"},
+        {"%EVENT_TEXT%", "Failed password for root"},
+        {"%EVENT_CATEGORYTEXT%", "auth"},
+        {"%EVENT_SHORTNAME%", "Journal " + m_strDir},
+        {"%EVENT_SEQUENCE%", "1"},
+        {"%JOURNAL_UNIT%", "ssh.service"},
+        {"%JOURNAL_FIELD:CLIENT%", "10.0.0.1"},
+        {"%JOURNAL_FIELD:_HOSTNAME%", "web01"},
+    };
+    for (const auto& [name, value] : expected)
+        EXPECT_EQ(runs[0].Var(name), value) << name;
+    // The second entry: source from _COMM, no account, no facility.
+    EXPECT_EQ(runs[2].Var("%EVENT_SOURCE%"), "cron");
+    EXPECT_EQ(runs[2].Var("%EVENT_USER%"), "N/A");
+    EXPECT_EQ(runs[2].Var("%EVENT_TYPE%"), "Information");
+    EXPECT_EQ(runs[2].Var("%EVENT_CATEGORYTEXT%"), "");
+    // A later trigger of the same group keeps no field of the earlier entry.
+    EXPECT_EQ(runs[4].vars.count("%JOURNAL_FIELD:CLIENT%"), 0u);
+    EXPECT_EQ(runs[4].Var("%JOURNAL_FIELD:MESSAGE%"), "fatal");
+
+    // The journal's variables are filled by triggers, never stored.
+    const std::string bytes = StoreObjectToBytes(m_log.GetWatchGroup(0));
+    EXPECT_EQ(bytes.find("JOURNAL_"), std::string::npos);
+}
+
+TEST_F(JournalScan, PositionSurvivesRestartRotationAndVacuum)
+{
+    AddAnyGroup(m_log);
+    Write("a.journal", {"old 1", "old 2"});
+    // A new log starts at the end: what is there was not asked for.
+    m_log.JumpToEnd();
+    m_log.Scan();
+    EXPECT_EQ(TakeTexts(), Texts{});
+    EXPECT_EQ(m_log.GetState(), MON_STATE_UNCHANGED);
+
+    Write("a.journal", {"one", "two"});
+    m_log.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{"one", "two"}));
+    m_log.Scan();
+    EXPECT_EQ(TakeTexts(), Texts{});
+
+    // The workspace is saved and loaded again (a restart); meanwhile the
+    // journal rotated into a new file. (The recording task is not stored.)
+    m_log.RemoveAllWatchGroups();
+    std::unique_ptr<CObject> pLoaded =
+        LoadObjectFromBytes(StoreObjectToBytes(&m_log), RUNTIME_CLASS(CJournalMonitor));
+    auto& log = static_cast<CJournalMonitor&>(*pLoaded);
+    EXPECT_EQ(log.m_strCursor, m_log.m_strCursor);
+    AddAnyGroup(log);
+    Write("b.journal", {"three"});
+    log.Scan();
+    EXPECT_EQ(TakeTexts(), Texts{"three"});
+
+    // The file holding the entry of the cursor is vacuumed: the first entry
+    // after it is still read.
+    Write("c.journal", {"four", "five"});
+    ASSERT_EQ(::unlink((m_strDir + "/b.journal").c_str()), 0);
+    log.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{"four", "five"}));
+
+    // A log asked to read what is there starts at the head.
+    CJournalMonitor all;
+    all.m_strDirectory = m_strDir;
+    all.m_bReadExisting = TRUE;
+    AddAnyGroup(all);
+    all.Scan();
+    EXPECT_EQ(TakeTexts(), (Texts{"old 1", "old 2", "one", "two", "four", "five"}));
+}
+
+TEST_F(JournalScan, MatchesRestrictTheEntries)
+{
+    WriteEntry({{"SYSLOG_IDENTIFIER", "sshd"},
+                {"_SYSTEMD_UNIT", "ssh.service"},
+                {"PRIORITY", "3"},
+                {"_HOSTNAME", "web01"},
+                {"MESSAGE", "ssh error"}});
+    WriteEntry({{"SYSLOG_IDENTIFIER", "sshd"},
+                {"_SYSTEMD_UNIT", "ssh.service"},
+                {"PRIORITY", "4"},
+                {"_HOSTNAME", "web01"},
+                {"MESSAGE", "ssh warning"}});
+    WriteEntry({{"SYSLOG_IDENTIFIER", "sudo"},
+                {"PRIORITY", "5"},
+                {"_HOSTNAME", "web01"},
+                {"MESSAGE", "sudo notice"}});
+    WriteEntry({{"SYSLOG_IDENTIFIER", "kernel"},
+                {"PRIORITY", "0"},
+                {"_HOSTNAME", "db01"},
+                {"MESSAGE", "kernel panic"}});
+
+    struct Case {
+        std::vector<std::string> matches;
+        Texts expected;
+    };
+    const Case cases[] = {
+        {{"_SYSTEMD_UNIT=ssh.service"}, {"ssh error", "ssh warning"}},
+        {{"PRIORITY=0..3"}, {"ssh error", "kernel panic"}},
+        {{"SYSLOG_IDENTIFIER=sshd", "PRIORITY=4"}, {"ssh warning"}},
+        {{"SYSLOG_IDENTIFIER=sudo", "+", "_HOSTNAME=db01"}, {"sudo notice", "kernel panic"}},
+        {{"SYSLOG_IDENTIFIER=nobody"}, {}},
+        {{}, {"ssh error", "ssh warning", "sudo notice", "kernel panic"}},
+    };
+    for (const Case& c : cases) {
+        CJournalMonitor log;
+        log.m_strDirectory = m_strDir;
+        log.m_arrMatches = c.matches;
+        log.m_bReadExisting = TRUE;
+        AddAnyGroup(log);
+        log.Scan();
+        EXPECT_EQ(TakeTexts(), c.expected) << ::testing::PrintToString(c.matches);
+        EXPECT_NE(log.GetState(), MON_STATE_ERROR);
+    }
+
+    // A match that is not one is an error of the log, as is a folder that
+    // is not there.
+    for (const auto& [dir, match] : {std::pair<std::string, std::string>{m_strDir, "ssh"},
+                                     {m_strDir, "PRIORITY=3..1"},
+                                     {m_strDir + "/missing", "PRIORITY=3"}}) {
+        CJournalMonitor bad;
+        bad.m_strDirectory = dir;
+        bad.m_arrMatches = {match};
+        bad.m_bReadExisting = TRUE;
+        AddAnyGroup(bad);
+        bad.Scan();
+        EXPECT_EQ(bad.GetState(), MON_STATE_ERROR) << match;
+        EXPECT_EQ(TakeTexts(), Texts{});
+    }
+
+    // A journal that is still empty when the log starts at its end: what
+    // comes later is new.
+    const std::string strEmpty = TestRoot() + "/empty-journal";
+    ASSERT_TRUE(EnsureDirectory(strEmpty));
+    CJournalMonitor later;
+    later.m_strDirectory = strEmpty;
+    AddAnyGroup(later);
+    later.JumpToEnd();
+    later.Scan();
+    ASSERT_TRUE(WriteJournal(strEmpty + "/x.journal", {{1700000100, {{"MESSAGE", "first"}}}}));
+    later.Scan();
+    EXPECT_EQ(TakeTexts(), Texts{"first"});
+}
+
+TEST(JournalFields, MatchesAndCursorsParse)
+{
+    std::vector<CJournalMatch> result;
+    std::string strError;
+    ASSERT_TRUE(ParseJournalMatches({"PRIORITY=2..4", "+", "_PID=1"}, result, strError));
+    std::vector<std::string> texts;
+    for (const CJournalMatch& m : result)
+        texts.push_back(m.strMatch);
+    EXPECT_EQ(texts, (Texts{"PRIORITY=2", "PRIORITY=3", "PRIORITY=4", "", "_PID=1"}));
+    for (const char* bad : {"=x", "lower=1", "1ABC=2", "A=5..1", "A=1..99999", "A=x..2", "ABC"})
+        EXPECT_FALSE(ParseJournalMatches({bad}, result, strError)) << bad;
+    EXPECT_EQ(JournalCursorSeqnum("s=ab;i=1f;b=cd;m=1;t=2;x=3"), 0x1Fu);
+    EXPECT_EQ(JournalCursorSeqnum("garbage"), 0u);
+}
+
+} // namespace
