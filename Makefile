@@ -8,7 +8,7 @@ CCACHE := $(shell command -v ccache 2>/dev/null)
 export CCACHE_BASEDIR := $(CURDIR)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test test-asan test-tsan fuzz bench clean screenshots
+.PHONY: deps configure build run test test-asan test-tsan fuzz bench clean screenshots deb release
 
 deps:
 	@QUORVIL_GUI=$(GUI) scripts/install-deps
@@ -65,5 +65,19 @@ bench:
 	cmake --build build-bench -j $(JOBS)
 	scripts/run-bench build-bench
 
+# The optimised desktop build that the package is made of, installed under
+# /usr with the system folders /etc and /lib/systemd/system.
+release: deps
+	cmake -S . -B build-release -G Ninja -DQUORVIL_GUI=ON -DQUORVIL_TESTS=OFF \
+	  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_SYSCONFDIR=/etc \
+	  -DQUORVIL_SYSTEMD_UNITDIR=/lib/systemd/system -DQUORVIL_PACKAGE_DIR=$(CURDIR)/$(BUILD) \
+	  $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
+	cmake --build build-release -j $(JOBS)
+
+# The Debian package: $(BUILD)/quorvil_<version>_<arch>.deb.
+deb: release
+	mkdir -p $(BUILD)
+	cd build-release && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-bench
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-bench build-release

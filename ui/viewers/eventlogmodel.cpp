@@ -90,9 +90,10 @@ QString CEventLogModel::CellText(const CEventStruct& event, int nColumn)
 {
     switch (nColumn) {
     case COL_DATE:
-        return ToQt(" " + event.GetTimeGenerated().Format("%m/%d/%y"));
+        // Built as a QString: GCC 12 at -O2 warns (-Wrestrict) about " " + std::string.
+        return QStringLiteral(" ") + ToQt(event.GetTimeGenerated().Format("%m/%d/%y"));
     case COL_TIME:
-        return ToQt(" " + event.GetTimeGenerated().Format("%I:%M:%S %p"));
+        return QStringLiteral(" ") + ToQt(event.GetTimeGenerated().Format("%I:%M:%S %p"));
     case COL_SOURCE:
         return ToQt(event.m_strSource);
     case COL_CATEGORY:
