@@ -66,10 +66,14 @@ bench:
 	scripts/run-bench build-bench
 
 # The optimised desktop build that the package is made of, installed under
-# /usr with the system folders /etc and /lib/systemd/system.
+# /usr with the system folders /etc and /lib/systemd/system, with Debian's
+# hardening flags.
+RELEASE_FLAGS ?= -O2 -DNDEBUG -D_FORTIFY_SOURCE=2 -fstack-protector-strong -Wformat -Werror=format-security
 release: deps
 	cmake -S . -B build-release -G Ninja -DQUORVIL_GUI=ON -DQUORVIL_TESTS=OFF \
-	  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_SYSCONFDIR=/etc \
+	  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="$(RELEASE_FLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro -Wl,-z,now" \
+	  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_SYSCONFDIR=/etc \
 	  -DQUORVIL_SYSTEMD_UNITDIR=/lib/systemd/system -DQUORVIL_PACKAGE_DIR=$(CURDIR)/$(BUILD) \
 	  $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 	cmake --build build-release -j $(JOBS)
