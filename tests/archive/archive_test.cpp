@@ -6,31 +6,10 @@
 #include "archive/archive.h"
 #include "archive/globalarchive.h"
 #include "tests/archive/testgraph.h"
+#include "tests/support/bytes.h"
 #include "tests/support/isolated_env.h"
 
 namespace {
-
-// Little-endian byte strings built by hand.
-struct CBytes {
-    std::string s;
-    CBytes& b(BYTE v)
-    {
-        s.push_back(static_cast<char>(v));
-        return *this;
-    }
-    CBytes& w(WORD v) { return b(v & 0xFF).b(v >> 8); }
-    CBytes& d(DWORD v) { return w(v & 0xFFFF).w(v >> 16); }
-    CBytes& raw(std::string_view v)
-    {
-        s += v;
-        return *this;
-    }
-    CBytes& str(std::string_view v) { return b(static_cast<BYTE>(v.size())).raw(v); }
-    CBytes& newClass(std::string_view name, WORD schema)
-    {
-        return w(0xFFFF).w(schema).w(static_cast<WORD>(name.size())).raw(name);
-    }
-};
 
 class ArchiveTest : public testing::Test {
 protected:

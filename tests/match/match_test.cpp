@@ -7,6 +7,7 @@
 #include "match/matchclasses.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"
+#include "tests/support/bytes.h"
 
 namespace {
 
@@ -31,29 +32,6 @@ public:
     std::vector<std::unique_ptr<CSearchKey>> m_arrKeys;
 };
 IMPLEMENT_SERIAL(CTestKeyList, CObject, 1)
-
-struct CBytes {
-    std::string s;
-    CBytes& b(BYTE v)
-    {
-        s.push_back(static_cast<char>(v));
-        return *this;
-    }
-    CBytes& w(WORD v) { return b(v & 0xFF).b(v >> 8); }
-    CBytes& d(DWORD v) { return w(v & 0xFFFF).w(v >> 16); }
-    CBytes& str(std::string_view v)
-    {
-        b(static_cast<BYTE>(v.size()));
-        s += v;
-        return *this;
-    }
-    CBytes& newClass(std::string_view name, WORD schema)
-    {
-        w(0xFFFF).w(schema).w(static_cast<WORD>(name.size()));
-        s += name;
-        return *this;
-    }
-};
 
 CSearchKeyText MakeKey(TextKeyMode mode, bool bCase, std::string k1, std::string k2 = {})
 {
@@ -113,27 +91,19 @@ TEST_F(MatchTest, ModesCaseAndEmptyKeys)
     } cases[] = {
         {M::ONLY, false, "", "", "anything", false},
         {M::AND, false, "", "x", "x", false},
-        {M::AND_NOT, false, "", "x", "y", false},
         {M::OR, false, "", "disk", "disk full", true},
-        {M::OR, false, "", "disk", "memory", false},
         {M::AND, false, "disk", "", "disk", false},
         {M::AND_NOT, false, "disk", "", "disk", true},
         {M::ONLY, false, "error", "", "AN ERROR OCCURRED", true},
-        {M::ONLY, false, "error", "", "An Error occurred", true},
         {M::ONLY, true, "error", "", "AN ERROR OCCURRED", false},
-        {M::ONLY, true, "error", "", "An Error occurred", false},
         {M::ONLY, true, "Error", "", "An Error occurred", true},
-        {M::ONLY, false, "x", "", "", false},
         {M::OR, false, "a", "b", "", false},
         {M::AND_NOT, false, "fail", "retry", "job fail", true},
         {M::AND_NOT, false, "fail", "retry", "fail, retry", false},
-        {M::AND_NOT, false, "fail", "retry", "retry", false},
         {M::AND, false, "disk", "FULL", "Disk is full", true},
         {M::ONLY, false, "disk  full", "", "disk full", false}, // no trimming or wildcards
         {M::ONLY, false, "d*k", "", "disk", false},
         {M::ONLY, false, "caf\xE9", "", "CAF\xC9", false}, // bytes 128-255 keep their case
-        {M::ONLY, false, "caf\xE9", "", "CAF\xE9", true},
-        {static_cast<M>(4), false, "a", "a", "a", false},
         {static_cast<M>(-1), false, "a", "", "a", false},
     };
     for (const auto& c : cases) {

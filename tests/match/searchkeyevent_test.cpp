@@ -7,36 +7,18 @@
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"
+#include "tests/support/bytes.h"
 
 namespace {
 
 using KeySetup = std::function<void(CSearchKeyEvent&)>;
 
-struct CKeyBytes {
-    std::string s;
-    CKeyBytes& w(WORD v)
-    {
-        s.push_back(static_cast<char>(v));
-        s.push_back(static_cast<char>(v >> 8));
-        return *this;
-    }
-    CKeyBytes& d(DWORD v) { return w(static_cast<WORD>(v)).w(static_cast<WORD>(v >> 16)); }
-    CKeyBytes& str(std::string_view v)
-    {
-        s.push_back(static_cast<char>(v.size()));
-        s += v;
-        return *this;
-    }
-    CKeyBytes& newClass(std::string_view name, WORD schema)
-    {
-        w(0xFFFF).w(schema).w(static_cast<WORD>(name.size()));
-        s += name;
-        return *this;
-    }
-    // The start of every event key record: its class, the base's class and
-    // the base's version.
-    CKeyBytes& head() { return newClass("CSearchKeyEvent", 2).newClass("CSearchKey", 1).d(1); }
-};
+// The start of every event key record: its class, the base's class and the
+// base's version.
+CBytes Head()
+{
+    return CBytes().newClass("CSearchKeyEvent", 2).newClass("CSearchKey", 1).d(1);
+}
 
 // Source Srv, user alice, computer PC1, category 5, event ID 150 with
 // qualifier bits, a warning.
@@ -59,116 +41,66 @@ std::unique_ptr<CSearchKeyEvent> Load(const std::string& bytes)
     return std::unique_ptr<CSearchKeyEvent>(static_cast<CSearchKeyEvent*>(object.release()));
 }
 
+// Strings and numbers share one test each: every operator runs on one field
+// of each kind, the other fields once to show they read their own value.
 TEST(SearchKeyEvent, OperatorsOnEveryField)
 {
-    auto ops = [](DWORD shift, DWORD op) {
-        return [=](CSearchKeyEvent& k) { k.m_dwOperators |= op << shift; };
-    };
+    using Strings = std::vector<std::string>;
+    using Numbers = std::vector<DWORD>;
     struct Case {
         const char* name;
         KeySetup setup;
         bool match;
-        std::function<void(CEventStruct&)> change = nullptr;
     } cases[] = {
         {"no field set", [](auto&) {}, true},
         {"source equal", [](auto& k) { k.SetSourceValue("Srv"); }, true},
         {"source equal, other case", [](auto& k) { k.SetSourceValue("srv"); }, false},
         {"source not equal", [](auto& k) { k.SetSourceValue("Srv", TRUE); }, false},
-        {"source not equal other", [](auto& k) { k.SetSourceValue("Disk", TRUE); }, true},
         {"source one of",
          [](auto& k) {
-             k.SetSourceList({"Disk", "Srv"});
+             k.SetSourceList(Strings{"Disk", "Srv"});
          },
          true},
         {"source one of, empty", [](auto& k) { k.SetSourceList({}); }, false},
         {"source not one of, empty", [](auto& k) { k.SetSourceList({}, TRUE); }, true},
         {"source not one of", [](auto& k) { k.SetSourceList({"Srv"}, TRUE); }, false},
-        {"source with a numeric code",
-         [](auto& k) {
-             k.SetSourceValue("Srv");
-             k.m_dwOperators = OP_AT_LEAST;
-         },
-         false},
-        {"user equal", [](auto& k) { k.SetUserValue("alice"); }, true},
         {"user not equal", [](auto& k) { k.SetUserValue("bob", TRUE); }, true},
-        {"user one of", [](auto& k) { k.SetUserList({"bob"}); }, false},
-        {"user not one of", [](auto& k) { k.SetUserList({"bob"}, TRUE); }, true},
-        {"computer equal", [](auto& k) { k.SetComputerValue("PC1"); }, true},
         {"computer equal, other case", [](auto& k) { k.SetComputerValue("pc1"); }, false},
-        {"computer one of",
-         [](auto& k) {
-             k.SetComputerList({"PC2", "PC1"});
-         },
-         true},
-        {"computer not one of", [](auto& k) { k.SetComputerList({"PC1"}, TRUE); }, false},
-        {"category equal", [](auto& k) { k.SetCategoryValue(5); }, true},
         {"category not equal", [](auto& k) { k.SetCategoryValue(5, TRUE); }, false},
         {"category at least, bound", [](auto& k) { k.SetCategoryAtLeast(5); }, true},
-        {"category at least above", [](auto& k) { k.SetCategoryAtLeast(6); }, false},
         {"category at least, unsigned", [](auto& k) { k.SetCategoryAtLeast(0x80000000); }, false},
-        {"category at most, bound", [](auto& k) { k.SetCategoryAtMost(5); }, true},
         {"category at most below", [](auto& k) { k.SetCategoryAtMost(4); }, false},
         {"category between, low bound", [](auto& k) { k.SetCategoryRange(5, 9); }, true},
         {"category between above", [](auto& k) { k.SetCategoryRange(6, 9); }, false},
-        {"category not between", [](auto& k) { k.SetCategoryRange(6, 9, TRUE); }, true},
         {"category not between, high bound", [](auto& k) { k.SetCategoryRange(1, 5, TRUE); },
          false},
-        {"category one of",
-         [](auto& k) {
-             k.SetCategoryList({1, 5});
-         },
-         true},
-        {"category one of, empty", [](auto& k) { k.SetCategoryList({}); }, false},
         {"category not one of, empty", [](auto& k) { k.SetCategoryList({}, TRUE); }, true},
         {"event ID equal, low 16 bits", [](auto& k) { k.SetEventIDValue(150); }, true},
         {"event ID equal, full identifier", [](auto& k) { k.SetEventIDValue(0xC0000096); }, false},
-        {"event ID not equal", [](auto& k) { k.SetEventIDValue(150, TRUE); }, false},
-        {"event ID at least", [](auto& k) { k.SetEventIDAtLeast(150); }, true},
-        {"event ID at most", [](auto& k) { k.SetEventIDAtMost(149); }, false},
-        {"event ID between", [](auto& k) { k.SetEventIDRange(100, 200); }, true},
         {"event ID between, high bound", [](auto& k) { k.SetEventIDRange(100, 150); }, true},
-        {"event ID between below", [](auto& k) { k.SetEventIDRange(151, 200); }, false},
-        {"event ID not between", [](auto& k) { k.SetEventIDRange(100, 149, TRUE); }, true},
         {"event ID one of",
          [](auto& k) {
-             k.SetEventIDList({7, 150});
+             k.SetEventIDList(Numbers{7, 150});
          },
          true},
-        {"event ID not one of", [](auto& k) { k.SetEventIDList({150}, TRUE); }, false},
-        {"event ID with an unknown code", ops(KEY_SHIFT_EVENTID, 9), false},
-        {"type equal", [](auto& k) { k.SetTypeValue(EVENTLOG_WARNING_TYPE); }, true},
-        {"type not equal", [](auto& k) { k.SetTypeValue(EVENTLOG_WARNING_TYPE, TRUE); }, false},
-        {"type one of",
-         [](auto& k) {
-             k.SetTypeList({1, 2});
-         },
-         true},
+        {"event ID with an unknown code", [](auto& k) { k.m_dwOperators = 9 << KEY_SHIFT_EVENTID; },
+         false},
         {"type not one of",
          [](auto& k) {
-             k.SetTypeList({1, 2}, TRUE);
+             k.SetTypeList(Numbers{1, 2}, TRUE);
          },
          false},
-        {"type one of, empty", [](auto& k) { k.SetTypeList({}); }, false},
-        {"type not one of, empty", [](auto& k) { k.SetTypeList({}, TRUE); }, true},
         {"type with a range code",
          [](auto& k) {
              k.m_arrTypes = {1, 4};
              k.m_dwOperators = OP_BETWEEN << KEY_SHIFT_TYPE;
          },
          false},
-        {"text contains, other case", [](auto& k) { k.SetText("disk c:"); }, true},
-        {"text contains across words", [](auto& k) { k.SetText("full NOW"); }, true},
+        {"text contains across words, other case", [](auto& k) { k.SetText("full NOW"); }, true},
         {"text not contained", [](auto& k) { k.SetText("empty"); }, false},
         {"text empty", [](auto& k) { k.SetText(""); }, true},
-        {"text with another code",
-         [](auto& k) {
-             k.SetText("disk");
-             k.m_dwOperators = OP_NOT_EQUAL << KEY_SHIFT_TEXT;
-         },
-         false},
         // Values a damaged file may leave short.
-        {"equal without a value", ops(KEY_SHIFT_SOURCE, OP_EQUAL), false},
-        {"not equal without a value", ops(KEY_SHIFT_CATEGORY, OP_NOT_EQUAL), false},
+        {"equal without a value", [](auto& k) { k.m_dwOperators = OP_EQUAL; }, false},
         {"between with one value",
          [](auto& k) {
              k.m_arrEventIDs = {100};
@@ -176,35 +108,6 @@ TEST(SearchKeyEvent, OperatorsOnEveryField)
          },
          false},
         // Several fields: every set field must pass.
-        {"source and event ID range",
-         [](auto& k) {
-             k.SetSourceValue("Srv");
-             k.SetEventIDRange(100, 200);
-         },
-         true},
-        {"source and event ID range, ID 201",
-         [](auto& k) {
-             k.SetSourceValue("Srv");
-             k.SetEventIDRange(100, 200);
-         },
-         false, [](CEventStruct& e) { e.m_nEventID = 201; }},
-        {"source and event ID range, source srv",
-         [](auto& k) {
-             k.SetSourceValue("Srv");
-             k.SetEventIDRange(100, 200);
-         },
-         false, [](CEventStruct& e) { e.m_strSource = "srv"; }},
-        {"every field passes",
-         [](auto& k) {
-             k.SetSourceValue("Srv");
-             k.SetUserList({"alice"});
-             k.SetComputerValue("X", TRUE);
-             k.SetCategoryAtMost(5);
-             k.SetEventIDList({150});
-             k.SetTypeValue(2);
-             k.SetText("FULL");
-         },
-         true},
         {"every field but the text passes",
          [](auto& k) {
              k.SetSourceValue("Srv");
@@ -221,12 +124,12 @@ TEST(SearchKeyEvent, OperatorsOnEveryField)
     for (const Case& c : cases) {
         CSearchKeyEvent key;
         c.setup(key);
-        CEventStruct event = MakeEvent();
-        if (c.change)
-            c.change(event);
-        EXPECT_EQ(key.Match(event, text), c.match ? TRUE : FALSE) << c.name;
-        EXPECT_EQ(key.Match(event, "Disk C: is FULL now"), c.match ? TRUE : FALSE) << c.name;
+        EXPECT_EQ(key.Match(MakeEvent(), text), c.match ? TRUE : FALSE) << c.name;
     }
+    CSearchKeyEvent all;
+    cases[std::size(cases) - 1].setup(all);
+    all.SetText("FULL");
+    EXPECT_TRUE(all.Match(MakeEvent(), "Disk C: is FULL now")) << "every field passes";
 }
 
 TEST(SearchKeyEvent, SettersClearTheirFieldAndPlaceTheOperators)
@@ -275,11 +178,6 @@ TEST(SearchKeyEvent, Descriptions)
     } cases[] = {
         {[](auto&) {}, ""},
         {[](auto& k) {
-             k.SetSourceList({"Srv", "Disk"});
-             k.SetEventIDValue(7);
-         },
-         "Source is one of {Srv,Disk}, Event ID is equal to 7"},
-        {[](auto& k) {
              k.SetText("disk");
              k.SetTypeList({1, 16});
              k.SetEventIDAtLeast(100);
@@ -294,22 +192,14 @@ TEST(SearchKeyEvent, Descriptions)
          "Fail'}, Event Text "
          "contains 'disk'"},
         {[](auto& k) { k.SetText(""); }, "Event Text contains <Not set>"},
-        {[](auto& k) { k.SetTypeValue(16); }, "Event Type is equal to 'Audit Fail'"},
         {[](auto& k) { k.SetTypeValue(3, TRUE); }, "Event Type is not equal to ''"},
-        {[](auto& k) {
-             k.SetTypeList({4, 8, 2}, TRUE);
-         },
-         "Event Type is not one of {'Information','Audit Success','Warning'}"},
-        {[](auto& k) { k.SetCategoryRange(2, 4, TRUE); }, "Category ID is not between 2 and 4"},
         {[](auto& k) { k.SetCategoryAtMost(4294967295u); },
          "Category ID is less than or equal to 4294967295"},
         {[](auto& k) {
              k.SetCategoryList({1, 2}, TRUE);
          },
          "Category ID is not one of {1,2}"},
-        {[](auto& k) { k.SetEventIDValue(9, TRUE); }, "Event ID is not equal to 9"},
         {[](auto& k) { k.SetUserList({}); }, "User is one of {}"},
-        {[](auto& k) { k.SetComputerValue(""); }, "Computer is equal to ''"},
         // A code the field does not take describes as nothing and adds no
         // separator.
         {[](auto& k) {
@@ -336,8 +226,8 @@ TEST(SearchKeyEvent, StoredFormRoundTrip)
     key.SetText("disk full");
     key.m_nHits = 4;
 
-    CKeyBytes expected;
-    expected.head().d(2).d(key.m_dwOperators);
+    CBytes expected = Head();
+    expected.d(2).d(key.m_dwOperators);
     expected.w(2).str("Srv").str("Disk").w(0).w(0);
     expected.w(2).d(100).d(200).w(1).d(3).w(1).d(1);
     expected.str("disk full");
@@ -354,8 +244,8 @@ TEST(SearchKeyEvent, StoredFormRoundTrip)
     EXPECT_EQ(StoreObjectToBytes(back.get()), stored);
 
     // A later version is read as this layout; a truncated record fails.
-    CKeyBytes v3;
-    v3.head().d(3).d(OP_EQUAL).w(1).str("Srv").w(0).w(0).w(0).w(0).w(0).str("");
+    CBytes v3 = Head();
+    v3.d(3).d(OP_EQUAL).w(1).str("Srv").w(0).w(0).w(0).w(0).w(0).str("");
     EXPECT_EQ(Load(v3.s)->GetDescription(), "Source is equal to 'Srv'");
     EXPECT_THROW(Load(stored.substr(0, stored.size() - 3)), CArchiveException);
 }
@@ -363,8 +253,8 @@ TEST(SearchKeyEvent, StoredFormRoundTrip)
 TEST(SearchKeyEvent, Version1RecordsAreConverted)
 {
     auto v1 = [](DWORD mask, WORD type) {
-        CKeyBytes b;
-        b.head().d(1).d(mask).d(5).d(150).str("PC1").str("Srv").str("alice").w(type).str("full");
+        CBytes b = Head();
+        b.d(1).d(mask).d(5).d(150).str("PC1").str("Srv").str("alice").w(type).str("full");
         return b.s;
     };
     const DWORD all =
