@@ -1,21 +1,15 @@
 #pragma once
 // Shared by the command and list widget tests: a main frame with a real
 // document (headless dialogs) and a plain window, a view that records its
-// hints, and a way to act on the next modal dialog.
-#include <QApplication>
-#include <QDialog>
-#include <QTest>
-#include <QTimer>
+// hints.
 #include <QWidget>
-#include <cstdlib>
-#include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"
+#include "widgettest.h"
 #include "workspace/quorvildoc.h"
 
 class CFakeFrame final : public IMainFrame {
@@ -33,7 +27,7 @@ public:
     {
         auto* pLog = new CFileMonitor;
         pLog->m_strShortDescription = description;
-        pLog->m_strDirectory = std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/";
+        pLog->m_strDirectory = TestRoot() + "/";
         pLog->m_strFileName = fileName;
         m_doc.m_pManager->AddLog(pLog);
         return pLog;
@@ -66,43 +60,3 @@ public:
 private:
     CQuorvilDoc& m_doc;
 };
-
-// Runs action on the next modal dialog once it shows (inside its event
-// loop); a dialog that the action leaves open is rejected afterwards.
-class CNextDialog {
-public:
-    explicit CNextDialog(std::function<void(QDialog&)> action) : m_action(std::move(action))
-    {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            m_bShown = true;
-            m_action(*dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        });
-        m_timer.start(0);
-    }
-    bool WasShown() const { return m_bShown; }
-
-private:
-    std::function<void(QDialog&)> m_action;
-    QTimer m_timer;
-    bool m_bShown = false;
-};
-
-// A double click as a user makes it: a click, then the second press that
-// the platform reports as a double click.
-inline void DoubleClick(QWidget* widget, const QPoint& pos)
-{
-    QTest::mouseClick(widget, Qt::LeftButton, {}, pos);
-    QTest::mouseDClick(widget, Qt::LeftButton, {}, pos);
-}
-
-// Readable Qt strings in test failures.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}

@@ -63,14 +63,6 @@ void EditPropertiesPage(QDialog& sheet)
     Child<QLineEdit>(&sheet, "user")->setText("backup");
 }
 
-QStringList TabTexts(QTabWidget* tabs)
-{
-    QStringList texts;
-    for (int i = 0; i < tabs->count(); ++i)
-        texts << tabs->tabText(i);
-    return texts;
-}
-
 } // namespace
 
 TEST_F(LogSheet, PagesWriteIntoTheLogOnlyOnOk)
@@ -121,7 +113,7 @@ TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
     for (const Case& c : cases) {
         CDlgEditFile sheet(m_log, c.bAdding, c.nMode);
         EXPECT_EQ(sheet.windowTitle(), c.title);
-        EXPECT_EQ(TabTexts(sheet.GetTabs()),
+        EXPECT_EQ(Texts(sheet.GetTabs()),
                   (QStringList{"Properties", c.watchesTab,
                                QString("Security") + (c.bLocked ? " - Disabled" : "")}));
         EXPECT_EQ(!Child<QCheckBox>(&sheet, "jump")->isHidden(), c.bJumpShown) << c.title;
@@ -231,7 +223,7 @@ TEST_F(LogSheet, EventLogSheetShowsTheLogAndWritesOnOk)
     }
     CDlgEditLog sheet(log, false);
     EXPECT_EQ(sheet.windowTitle(), "Edit Event Log");
-    EXPECT_EQ(TabTexts(sheet.GetTabs()), (QStringList{"Scanning", "Watches", "Security"}));
+    EXPECT_EQ(Texts(sheet.GetTabs()), (QStringList{"Scanning", "Watches", "Security"}));
     EXPECT_EQ(Child<QLabel>(&sheet, "logname")->text(), "SRV1\\System");
     EXPECT_TRUE(Child<QCheckBox>(&sheet, "jump")->isHidden());
     Child<QSpinBox>(&sheet, "interval")->setValue(300);

@@ -33,24 +33,10 @@ std::vector<std::string> Messages(const CTask& task)
     return texts;
 }
 
-QStringList Rows(QListWidget* list)
-{
-    QStringList rows;
-    for (int i = 0; i < list->count(); ++i)
-        rows << list->item(i)->text();
-    return rows;
-}
-
 void FocusField(QWidget* edit)
 {
     QFocusEvent focusIn(QEvent::FocusIn);
     QApplication::sendEvent(edit, &focusIn);
-}
-
-std::string TestRoot()
-{
-    const char* root = std::getenv("QUORVIL_TEST_ROOT");
-    return root ? root : "/tmp";
 }
 
 } // namespace
@@ -69,8 +55,8 @@ TEST(TaskDialog, MoveUpAndDownReorderTheActionsWrittenOnOk)
         list->setCurrentRow(0);
         EXPECT_FALSE(up->isEnabled()) << "the first action cannot move up";
         down->click();
-        EXPECT_EQ(Rows(list), (QStringList{"Display message \"B\"", "Display message \"A\"",
-                                           "Display message \"C\""}));
+        EXPECT_EQ(Texts(list), (QStringList{"Display message \"B\"", "Display message \"A\"",
+                                            "Display message \"C\""}));
         EXPECT_EQ(list->currentRow(), 1) << "the moved action stays selected";
         down->click();
         EXPECT_EQ(list->currentRow(), 2);
@@ -115,7 +101,7 @@ TEST(TaskDialog, ActionsAreAddedEditedAndDeleted)
         d->accept();
     });
     dlg.AddAction(ActionKind::RUN_PROGRAM);
-    EXPECT_EQ(Rows(dlg.GetActionList()),
+    EXPECT_EQ(Texts(dlg.GetActionList()),
               (QStringList{"Display message \"Disk %EVENT_ID%\"",
                            "Run program \"/usr/bin/logger %EVENT_TEXT%\""}));
 

@@ -371,11 +371,3 @@ TEST_F(MainFrameTest, FileMenuOpensARecentWorkspace)
               1)
         << "reopening the menu does not repeat the entries";
 }
-
-TEST(MainFrame, DetailViewerHeightLeavesTheDetailOneHundredPixels)
-{
-    EXPECT_EQ(DetailViewerHeight(150), 75);
-    EXPECT_EQ(DetailViewerHeight(199), 99);
-    EXPECT_EQ(DetailViewerHeight(200), 100);
-    EXPECT_EQ(DetailViewerHeight(400), 300);
-}

@@ -18,13 +18,8 @@
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/network/networkdialog.h"
+#include "widgettest.h"
 #include "workspace/documentui.h"
-
-// Readable failure messages.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -68,22 +63,6 @@ void BuildNetwork()
         << "\x01\x02 this is no registry file [\n";
 }
 
-QStringList Texts(const QTreeWidget* tree)
-{
-    QStringList texts;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        texts << tree->topLevelItem(i)->text(0);
-    return texts;
-}
-
-QStringList Texts(const QListWidget* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
 QTreeWidgetItem* Find(QTreeWidget* tree, const QString& text)
 {
     QList<QTreeWidgetItem*> items = tree->findItems(text, Qt::MatchExactly);
@@ -101,9 +80,7 @@ void DoubleClick(QTreeWidget* tree, const QString& text)
 {
     QTreeWidgetItem* item = Find(tree, text);
     ASSERT_NE(item, nullptr) << text.toStdString();
-    QPoint at = tree->visualItemRect(item).center();
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at); // the first click of the two
-    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    DoubleClick(tree->viewport(), tree->visualItemRect(item).center());
 }
 
 // Shows a window and makes it the active one, so that its keys work.
@@ -114,21 +91,6 @@ void ShowActive(QWidget* window)
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
 }
 
-// Records every message box and answers it.
-struct CBoxes {
-    explicit CBoxes(int answer = IDOK)
-    {
-        SetMessageBoxAnswerer([this, answer](const std::string& text, UINT) {
-            texts.push_back(text);
-            return answer;
-        });
-    }
-    ~CBoxes() { SetMessageBoxAnswerer(nullptr); }
-    CBoxes(const CBoxes&) = delete;
-    CBoxes& operator=(const CBoxes&) = delete;
-    std::vector<std::string> texts;
-};
-
 class NetworkDialog : public ::testing::Test {
 protected:
     void SetUp() override { BuildNetwork(); }
@@ -138,7 +100,7 @@ protected:
 
 TEST_F(NetworkDialog, BrowsesTheLevelsOfTheNetworkAndListsEachComputersLogsOnce)
 {
-    CBoxes boxes;
+    CMessageRecorder boxes;
     CNetworkDialog dlg(ADD_MODE_MENU);
     ShowActive(&dlg);
     QTreeWidget* explorer = dlg.GetExplorer();
@@ -197,7 +159,7 @@ TEST_F(NetworkDialog, BrowsesTheLevelsOfTheNetworkAndListsEachComputersLogsOnce)
 
 TEST_F(NetworkDialog, UnreachableOrDamagedComputersAreReportedAndListNothing)
 {
-    CBoxes boxes;
+    CMessageRecorder boxes;
     CNetworkDialog dlg(ADD_MODE_MENU);
     dlg.ShowLogs("NOSUCH");
     ASSERT_EQ(boxes.texts.size(), 1u);
@@ -223,7 +185,7 @@ TEST_F(NetworkDialog, UnreachableOrDamagedComputersAreReportedAndListNothing)
 
 TEST_F(NetworkDialog, QuickStartModeKeepsExactlyOneLogChecked)
 {
-    CBoxes boxes;
+    CMessageRecorder boxes;
     CNetworkDialog dlg(ADD_MODE_WIZARD_LOCAL_EVENT);
     dlg.show();
     QListWidget* logs = dlg.GetLogList();

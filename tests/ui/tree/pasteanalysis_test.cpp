@@ -86,17 +86,6 @@ TEST(PasteAnalysis, DecidesByTheFirstMatchingRule)
             << "offers 0x" << std::hex << row.offers << " on the " << row.target.name;
 }
 
-TEST(PasteAnalysis, MenuTextNamesWhatThePasteDoes)
-{
-    EXPECT_EQ(PasteMenuText(PASTE_ADD_TEXT_KEY), "&Paste (Add text key)\tCtrl+V");
-    EXPECT_EQ(PasteMenuText(PASTE_REPLACE_EVENT_LOG_WATCHES),
-              "&Paste (Replace event log watches)\tCtrl+V");
-    EXPECT_EQ(PasteMenuText(PASTE_REPLACE_TEXT_LOG_WATCHES),
-              "&Paste (Replace text log watches)\tCtrl+V");
-    EXPECT_EQ(PasteMenuText(PASTE_NONE), "&Paste ");
-    EXPECT_EQ(PasteMenuText(14), "&Paste ");
-}
-
 TEST(PasteAnalysis, PlainTextBecomesOneTrimmedLineOfAtMost99Characters)
 {
     EXPECT_EQ(TextKeyFromPlainText("  disk full on /var  \nsecond line"), "disk full on /var");

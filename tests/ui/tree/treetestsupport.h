@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the tree's widget tests: a main frame with a real document that
-// records the frame messages and status texts it receives, a document UI
-// whose dialogs the test answers, a workspace of a few logs, and a fixture
+// records the frame messages and status texts it receives, the scripted
+// document UI, a workspace of a few logs, and a fixture
 // that shows the tree view on it.
 #include <QClipboard>
 #include <QGuiApplication>
@@ -21,38 +21,14 @@
 #include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
+#include "tests/workspace/testdoc.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtclipboard.h"
 #include "ui/tree/quorvilview.h"
+#include "widgettest.h"
 #include "workspace/quorvildoc.h"
-
-class CTestDocumentUi final : public IDocumentUi {
-public:
-    int MessageBox(const std::string&, UINT) override { return m_nAnswer; }
-    BOOL EditTextLogSheet(CFileMonitor&, BOOL, int) override { return FALSE; }
-    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
-    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
-    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
-    BOOL EditEventKey(CSearchKeyEvent&) override { return FALSE; }
-    BOOL EditTextKey(CSearchKeyText& key) override
-    {
-        m_dialogs.push_back("textkey:" + key.m_strKey1);
-        return m_bDialogOK;
-    }
-    int ChooseWatchGroup(const CMonitoredObject&) override { return m_nChoose; }
-    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override
-    {
-        return FALSE;
-    }
-    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
-
-    int m_nAnswer = IDYES;    // to the document's own questions
-    BOOL m_bDialogOK = FALSE; // the text key dialog's answer
-    int m_nChoose = CHOOSE_NEW_WATCH_GROUP;
-    std::vector<std::string> m_dialogs; // "textkey:<first string>" per text key dialog
-};
 
 struct CFrameMessage {
     UINT message;
@@ -67,6 +43,15 @@ public:
         RegisterDocumentClasses();
         QGuiApplication::clipboard()->clear();
         SetClipboard(&m_clipboard);
+        // The document's own questions are answered Yes, its dialogs
+        // cancelled; the text key dialog notes the key it was shown.
+        m_ui.m_nDefaultAnswer = IDYES;
+        m_ui.m_bDialogOK = FALSE;
+        m_ui.m_nChoose = CHOOSE_NEW_WATCH_GROUP;
+        m_ui.m_onTextKey = [this](CSearchKeyText& key) {
+            m_dialogs.push_back("textkey:" + key.m_strKey1);
+            return m_ui.m_bDialogOK;
+        };
         m_doc.SetUi(&m_ui);
         m_doc.OnNewDocument();
         SetMessageBoxAnswerer([this](const std::string& text, UINT) {
@@ -129,7 +114,8 @@ public:
         return pGroup;
     }
 
-    CTestDocumentUi m_ui;
+    CScriptedUi m_ui;
+    std::vector<std::string> m_dialogs; // "textkey:<first string>" per text key dialog
     CQtClipboard m_clipboard;
     CQuorvilDoc m_doc;
     int m_nBoxAnswer = IDNO; // to the view's own questions
@@ -137,12 +123,6 @@ public:
     std::vector<CFrameMessage> m_messages;
     QString m_statusText;
 };
-
-// Readable QStrings in test failures.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 inline DWORD IdOf(const QTreeWidgetItem* pItem)
 {

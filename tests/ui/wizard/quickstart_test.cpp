@@ -18,71 +18,17 @@
 #include "platform/eventlog/eventlog.h"
 #include "screenshot.h"
 #include "tasklib/taskui.h"
+#include "tests/workspace/testdoc.h"
 #include "textlog/filemonitor.h"
 #include "tools/qvws/qvws.h"
 #include "ui/common/framemessages.h"
 #include "ui/common/mainframe.h"
 #include "ui/wizard/quickstart.h"
 #include "ui/wizard/quickstartstep.h"
+#include "widgettest.h"
 #include "workspace/quorvildoc.h"
 
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace {
-
-// The document's dialogs, answered as the test sets them.
-struct CFakeDocumentUi : IDocumentUi {
-    int MessageBox(const std::string& text, UINT) override
-    {
-        boxes.push_back(text);
-        return IDYES;
-    }
-    BOOL EditTextLogSheet(CFileMonitor& log, BOOL, int nMode) override
-    {
-        sheetModes.push_back(nMode);
-        if (!textLogPath.empty()) {
-            log.m_strDirectory = textLogPath.substr(0, textLogPath.rfind('/') + 1);
-            log.m_strFileName = textLogPath.substr(textLogPath.rfind('/') + 1);
-        }
-        return bSheetOk;
-    }
-    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
-    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
-    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
-    // The key dialogs are cancelled after the user changed something.
-    BOOL EditEventKey(CSearchKeyEvent& key) override
-    {
-        ++keyDialogs;
-        key.SetSourceValue("changed, then cancelled");
-        return FALSE;
-    }
-    BOOL EditTextKey(CSearchKeyText& key) override
-    {
-        ++keyDialogs;
-        key.m_strKey1 = "changed, then cancelled";
-        return FALSE;
-    }
-    int ChooseWatchGroup(const CMonitoredObject&) override { return -1; }
-    BOOL BrowseNetwork(CMonManager&, int nMode, std::vector<std::string>& selected,
-                       BOOL& bJumpToEnd) override
-    {
-        networkModes.push_back(nMode);
-        selected = {"TESTHOST\\Application"};
-        bJumpToEnd = FALSE;
-        return TRUE;
-    }
-    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
-
-    bool bSheetOk = true;
-    std::string textLogPath; // what the text-log sheet chooses, if anything
-    std::vector<int> sheetModes;
-    std::vector<int> networkModes;
-    std::vector<std::string> boxes;
-    int keyDialogs = 0;
-};
 
 // Task messages, from whichever thread runs the task.
 struct CFakeTaskUi : ITaskUi {
@@ -167,6 +113,28 @@ protected:
     void SetUp() override
     {
         RegisterDocumentClasses();
+        // The text-log sheet takes textLogPath, if any; the network dialog
+        // the local Application log; the key dialogs are cancelled after the
+        // user changed something.
+        ui.m_onTextSheet = [this](CFileMonitor& log) {
+            if (!textLogPath.empty()) {
+                log.m_strDirectory = textLogPath.substr(0, textLogPath.rfind('/') + 1);
+                log.m_strFileName = textLogPath.substr(textLogPath.rfind('/') + 1);
+            }
+            return bSheetOk;
+        };
+        ui.m_onEventKey = [this](CSearchKeyEvent& key) {
+            ++keyDialogs;
+            key.SetSourceValue("changed, then cancelled");
+            return FALSE;
+        };
+        ui.m_onTextKey = [this](CSearchKeyText& key) {
+            ++keyDialogs;
+            key.m_strKey1 = "changed, then cancelled";
+            return FALSE;
+        };
+        ui.m_network = {"TESTHOST\\Application"};
+        ui.m_nDefaultAnswer = IDYES;
         frame.doc.SetUi(&ui);
         SetTaskUi(&taskUi);
         ASSERT_TRUE(frame.doc.OnNewDocument());
@@ -190,14 +158,12 @@ protected:
     }
 
     CFakeFrame frame;
-    CFakeDocumentUi ui;
+    CScriptedUi ui;
     CFakeTaskUi taskUi;
+    bool bSheetOk = true;
+    std::string textLogPath; // what the text-log sheet chooses, if anything
+    int keyDialogs = 0;
 };
-
-std::string TempPath(const char* name)
-{
-    return std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/" + name;
-}
 
 } // namespace
 
@@ -249,10 +215,10 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     EXPECT_EQ(driver.seen, std::vector<int>({1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(driver.titles.front(), "Quorvil Quick Start ( Step 1 of 6 )");
     EXPECT_EQ(driver.titles.back(), "Quorvil Quick Start  ( Step 6 of 6 )");
-    EXPECT_EQ(ui.sheetModes, std::vector<int>{ADD_MODE_WIZARD_SAMPLE});
-    EXPECT_EQ(ui.keyDialogs, 1);
+    EXPECT_EQ(ui.m_nSheetMode, ADD_MODE_WIZARD_SAMPLE);
+    EXPECT_EQ(keyDialogs, 1);
     EXPECT_EQ(taskUi.taskDialogs, 1);
-    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes.front();
+    EXPECT_TRUE(ui.m_messages.empty()) << ui.m_messages.front().text;
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
     ASSERT_FALSE(frame.messages.empty());
@@ -263,7 +229,7 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     EXPECT_TRUE(frame.doc.IsModified());
 
     // The workspace as the workspace tool shows it.
-    const std::string path = TempPath("sample.qvw");
+    const std::string path = TestRoot() + "/sample.qvw";
     ASSERT_TRUE(frame.doc.OnSaveDocument(path));
     std::istringstream in;
     std::ostringstream out, err;
@@ -285,9 +251,9 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
 
 TEST_F(QuickStart, FromTheMenuTheFirstChoiceIsPreselectedAndNoKeepsOnlyTheLog)
 {
-    const std::string textLog = TempPath("app.log");
+    const std::string textLog = TestRoot() + "/app.log";
     std::ofstream(textLog) << "started\n";
-    ui.textLogPath = textLog;
+    textLogPath = textLog;
     CWizardDriver driver({
         {1,
          [](CQuickStartStep& step) {
@@ -306,7 +272,7 @@ TEST_F(QuickStart, FromTheMenuTheFirstChoiceIsPreselectedAndNoKeepsOnlyTheLog)
     RunQuickStart(frame, FALSE);
 
     EXPECT_EQ(driver.seen, std::vector<int>({1, 2}));
-    EXPECT_EQ(ui.sheetModes, std::vector<int>{ADD_MODE_WIZARD_TEXT});
+    EXPECT_EQ(ui.m_nSheetMode, ADD_MODE_WIZARD_TEXT);
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
     EXPECT_EQ(pLog->GetWatchGroupCount(), 0);
@@ -316,7 +282,7 @@ TEST_F(QuickStart, FromTheMenuTheFirstChoiceIsPreselectedAndNoKeepsOnlyTheLog)
 
 TEST_F(QuickStart, CancelledLogSheetEndsTheWizardWithoutAddingAnything)
 {
-    ui.bSheetOk = false;
+    bSheetOk = false;
     CWizardDriver driver({});
     RunQuickStart(frame, TRUE);
     EXPECT_EQ(driver.seen, std::vector<int>{1});
@@ -352,7 +318,7 @@ TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelledA
     RunQuickStart(frame, FALSE);
 
     EXPECT_EQ(driver.seen, std::vector<int>({1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(ui.networkModes, std::vector<int>{ADD_MODE_WIZARD_LOCAL_EVENT});
+    EXPECT_EQ(ui.m_nNetworkMode, ADD_MODE_WIZARD_LOCAL_EVENT);
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
     EXPECT_EQ(frame.messages.back(),

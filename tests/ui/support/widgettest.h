@@ -1,0 +1,134 @@
+#pragma once
+// Helpers of the widget tests: readable Qt strings in failures, message
+// boxes answered and recorded, acting on the next modal dialog, children by
+// name, the texts of a list and a double click as a user makes it.
+#include <QApplication>
+#include <QDialog>
+#include <QListWidget>
+#include <QString>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "isolated_env.h"
+#include "ui/common/messagebox.h"
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+// Answers every message box with a fixed answer and keeps the texts shown.
+class CMessageRecorder {
+public:
+    explicit CMessageRecorder(int nAnswer = IDOK) : m_nAnswer(nAnswer)
+    {
+        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
+            texts.push_back(text);
+            return m_nAnswer;
+        });
+    }
+    ~CMessageRecorder() { SetMessageBoxAnswerer(nullptr); }
+    CMessageRecorder(const CMessageRecorder&) = delete;
+    CMessageRecorder& operator=(const CMessageRecorder&) = delete;
+
+    void SetAnswer(int nAnswer) { m_nAnswer = nAnswer; }
+    // The last text shown, or "" when none was.
+    std::string Last() const { return texts.empty() ? std::string() : texts.back(); }
+
+    std::vector<std::string> texts;
+
+private:
+    int m_nAnswer;
+};
+
+// Calls fn with the next modal dialog of type T as soon as it is open (from
+// inside its exec loop); a dialog that fn leaves open is rejected afterwards.
+template <class T = QDialog> void OnNextDialog(std::function<void(T*)> fn)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+        if (auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            fn(dlg);
+            if (dlg->isVisible())
+                dlg->reject();
+        }
+    });
+    timer->start();
+}
+
+// The same for any dialog, scoped to the caller: runs action on the next
+// modal dialog once it shows; a dialog left open is rejected afterwards.
+class CNextDialog {
+public:
+    explicit CNextDialog(std::function<void(QDialog&)> action) : m_action(std::move(action))
+    {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            m_bShown = true;
+            m_action(*dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        m_timer.start(0);
+    }
+    bool WasShown() const { return m_bShown; }
+
+private:
+    std::function<void(QDialog&)> m_action;
+    QTimer m_timer;
+    bool m_bShown = false;
+};
+
+// A child widget by object name, failing the test when it is missing.
+template <class T> T* Child(QWidget* parent, const char* name)
+{
+    T* child = parent->findChild<T*>(name);
+    if (!child)
+        ADD_FAILURE() << "no child " << name;
+    return child;
+}
+
+// The texts of a list's rows, a tree's top-level items or a tab bar.
+inline QStringList Texts(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+inline QStringList Texts(const QTreeWidget* tree)
+{
+    QStringList texts;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        texts << tree->topLevelItem(i)->text(0);
+    return texts;
+}
+inline QStringList Texts(const QTabWidget* tabs)
+{
+    QStringList texts;
+    for (int i = 0; i < tabs->count(); ++i)
+        texts << tabs->tabText(i);
+    return texts;
+}
+
+// A double click as a user makes it: a click, then the second press that
+// the platform reports as a double click.
+inline void DoubleClick(QWidget* widget, const QPoint& pos)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, {}, pos);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, pos);
+}
