@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for the document and script tests: a UI whose answers the test
-// sets, a view that records its hints, and the system log lines written
+// Helpers for the document, script and widget tests: a UI whose answers the
+// test sets, a view that records its hints, and the system log lines written
 // since a point.
 #include <functional>
 #include <optional>
@@ -25,7 +25,7 @@ public:
         if (buttons != MB_YESNO && buttons != MB_YESNOCANCEL)
             return IDOK;
         if (m_answers.empty())
-            return IDNO;
+            return m_nDefaultAnswer;
         int answer = m_answers.front();
         m_answers.erase(m_answers.begin());
         return answer;
@@ -39,7 +39,10 @@ public:
     BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
     BOOL EditEventWatchGroup(CKeysAndActions& group) override { return EditGroup(group); }
     BOOL EditTextWatchGroup(CKeysAndActions& group) override { return EditGroup(group); }
-    BOOL EditEventKey(CSearchKeyEvent&) override { return m_bDialogOK; }
+    BOOL EditEventKey(CSearchKeyEvent& key) override
+    {
+        return m_onEventKey ? m_onEventKey(key) : m_bDialogOK;
+    }
     BOOL EditTextKey(CSearchKeyText& key) override
     {
         return m_onTextKey ? m_onTextKey(key) : m_bDialogOK;
@@ -49,9 +52,10 @@ public:
         ++m_nChooseShown;
         return m_nChoose;
     }
-    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>& selected,
+    BOOL BrowseNetwork(CMonManager&, int nMode, std::vector<std::string>& selected,
                        BOOL& bJumpToEnd) override
     {
+        m_nNetworkMode = nMode;
         selected = m_network;
         bJumpToEnd = FALSE;
         return !m_network.empty();
@@ -62,21 +66,24 @@ public:
         return m_saveAs.has_value();
     }
 
-    // Answers to questions, in order; No when they run out.
+    // Answers to questions, in order; the default answer when they run out.
     std::vector<int> m_answers;
+    int m_nDefaultAnswer = IDNO;
     std::vector<CAskedMessage> m_messages;
     // What the dialogs do and answer. The watch group dialog renames the
     // group to "Edited".
     std::function<BOOL(CFileMonitor&)> m_onTextSheet;
     std::function<BOOL(CSearchKeyText&)> m_onTextKey;
+    std::function<BOOL(CSearchKeyEvent&)> m_onEventKey;
     BOOL m_bDialogOK = TRUE;
     int m_nChoose = -1;
     int m_nChooseShown = 0;
     std::vector<std::string> m_network;
     std::optional<std::string> m_saveAs;
-    // What the text-log sheet was opened with.
+    // What the text-log sheet and the network dialog were opened with.
     int m_nSheetMode = -1;
     BOOL m_bSheetAdding = -1;
+    int m_nNetworkMode = -1;
 
 private:
     BOOL EditGroup(CKeysAndActions& group)
