@@ -373,49 +373,33 @@ TEST_F(EventLogTest, WindowsStyleFileIsReadFromItsEndOfFileRecord)
     const DWORD header[] = {0x30, 0x654C664C, 1, 1, 0x30, 0x30, 1, 0, 0x80000, 3, 604800, 0x30};
     for (std::size_t i = 0; i < 12; ++i)
         put(4 * i, header[i]);
-    // Record 1 at 0x330: the format's worked example, byte for byte.
-    const unsigned char example[] = {
-        0x60, 0, 0,    0,    0x4c, 0x66, 0x4c, 0x65, 1,    0, 0,    0, 0,    0, 0, 0x65,
-        1,    0, 0,    0x65, 0x64, 0,    0,    0x40, 4,    0, 1,    0, 0,    0, 0, 0,
-        0,    0, 0,    0,    0x54, 0,    0,    0,    0x0c, 0, 0,    0, 0x48, 0, 0, 0,
-        1,    0, 0,    0,    0x5a, 0,    0,    0,    0x53, 0, 0x72, 0, 0x63, 0, 0, 0,
-        0x50, 0, 0x43, 0,    0,    0,    0,    0,    1,    1, 0,    0, 0,    0, 0, 5,
-        0x12, 0, 0,    0,    0x48, 0,    0x69, 0,    0,    0, 0xab, 0, 0x60, 0, 0, 0};
-    std::memcpy(f.data() + 0x330, example, sizeof example);
-    // Record 2 at 0x390, 0x8C bytes: 0x70 before the end, the rest from 0x30.
-    std::string r(0x8C, '\0');
-    auto rput = [&](std::size_t at, DWORD value) {
-        for (int i = 0; i < 4; ++i)
-            r[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
-    };
-    const DWORD fixed[] = {0x8C, 0x654C664C, 2, 0x65000100, 0x65000101, 0xC0001B58};
-    for (std::size_t i = 0; i < 6; ++i)
-        rput(4 * i, fixed[i]);
-    r[0x18] = 1;      // error
-    r[0x1A] = 2;      // two strings
-    rput(0x24, 0x78); // StringOffset
-    rput(0x2C, 0x78); // no SID, its offset where it would be
-    rput(0x34, 0x88); // no data, its offset after the strings
-    std::u16string texts = u"Service Control Manager";
-    texts += u'\0';
-    texts += u"WIN2003";
-    texts += u'\0';
-    texts += u"Gr\u00FC\u00DFe";
-    texts += u'\0';
-    texts += u"\u20AC";
-    texts += u'\0';
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        r[0x38 + 2 * i] = static_cast<char>(texts[i] & 0xFF);
-        r[0x38 + 2 * i + 1] = static_cast<char>(texts[i] >> 8);
-    }
-    rput(0x88, 0x8C);
-    std::memcpy(f.data() + 0x390, r.data(), 0x70);
-    std::memcpy(f.data() + 0x30, r.data() + 0x70, 0x1C);
+    // Record 1, then record 2 split: 0x70 bytes before the end, the rest
+    // from 0x30.
+    CEvtEvent first;
+    first.m_dwRecordNumber = 1;
+    first.m_strSourceName = "Src";
+    first.m_strComputerName = "PC";
+    first.m_strings = {"Hi"};
+    CEvtEvent second;
+    second.m_dwRecordNumber = 2;
+    second.m_dwEventID = 0xC0001B58;
+    second.m_wEventType = 1;
+    second.m_strSourceName = "Service Control Manager";
+    second.m_strComputerName = "WIN2003";
+    second.m_strings = {"Gr\xC3\xBC\xC3\x9F"
+                        "e",
+                        "\xE2\x82\xAC"};
+    const std::string r1 = EncodeEvtRecord(first), r2 = EncodeEvtRecord(second);
+    const DWORD begin = static_cast<DWORD>(0x390 - r1.size());
+    std::memcpy(f.data() + begin, r1.data(), r1.size());
+    std::memcpy(f.data() + 0x390, r2.data(), 0x70);
+    std::memcpy(f.data() + 0x30, r2.data() + 0x70, r2.size() - 0x70);
     // The end-of-file record right after record 2's end.
+    const DWORD end = static_cast<DWORD>(0x30 + r2.size() - 0x70);
     const DWORD eof[] = {0x28,  0x11111111, 0x22222222, 0x33333333, 0x44444444,
-                         0x330, 0x4C,       3,          1,          0x28};
+                         begin, end,        3,          1,          0x28};
     for (std::size_t i = 0; i < 10; ++i)
-        put(0x4C + 4 * i, eof[i]);
+        put(end + 4 * i, eof[i]);
     std::string path = m_strRoot + "/SysEvent.Evt";
     fs::create_directories(m_strRoot);
     WriteFile(path, f);
@@ -429,23 +413,7 @@ TEST_F(EventLogTest, WindowsStyleFileIsReadFromItsEndOfFileRecord)
     EXPECT_EQ(oldest, 1u);
     EXPECT_EQ(count, 2u);
     std::vector<CEvtEvent> events = ReadAll(log, EVENTLOG_FORWARDS_READ);
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].m_strSourceName, "Src");
-    EXPECT_EQ(events[0].m_strComputerName, "PC");
-    EXPECT_EQ(events[0].m_strings, std::vector<std::string>{"Hi"});
-    EXPECT_EQ(events[0].m_data, "\xAB");
-    EXPECT_EQ(events[0].m_sid.size(), 12u);
-    const CEvtEvent& e = events[1];
-    EXPECT_EQ(e.m_dwRecordNumber, 2u);
-    EXPECT_EQ(e.m_dwEventID, 0xC0001B58u);
-    EXPECT_EQ(e.m_wEventType, 1);
-    EXPECT_EQ(e.m_strSourceName, "Service Control Manager");
-    EXPECT_EQ(e.m_strComputerName, "WIN2003");
-    EXPECT_EQ(e.m_strings, (std::vector<std::string>{"Gr\xC3\xBC\xC3\x9F"
-                                                     "e",
-                                                     "\xE2\x82\xAC"}));
-    EXPECT_TRUE(e.m_sid.empty());
-    EXPECT_TRUE(e.m_data.empty());
+    EXPECT_EQ(events, (std::vector<CEvtEvent>{first, second}));
     EXPECT_EQ(ReadAll(log, EVENTLOG_BACKWARDS_READ).front().m_dwRecordNumber, 2u);
 
     // A backup of it is a clean, unwrapped file with the same records.
