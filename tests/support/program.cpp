@@ -13,7 +13,8 @@
 
 extern char** environ; // NOLINT: the process environment
 
-CProgram::CProgram(const std::vector<std::string>& args, const std::vector<std::string>& env)
+CProgram::CProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                   const std::string& strInput)
 {
     std::map<std::string, std::string> vars;
     for (char** e = environ; *e; ++e) {
@@ -38,7 +39,7 @@ CProgram::CProgram(const std::vector<std::string>& args, const std::vector<std::
         return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, strInput.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     pid_t pid = -1;
@@ -133,9 +134,9 @@ void CProgram::Signal(int nSignal)
 }
 
 int RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
-               std::string* out, std::string* err)
+               std::string* out, std::string* err, const std::string& strInput)
 {
-    CProgram program(args, env);
+    CProgram program(args, env, strInput);
     int status = program.Wait();
     if (out)
         *out = program.m_strOut;

@@ -11,8 +11,9 @@
 class CProgram {
 public:
     // Starts args[0] with args, the environment of this process changed by
-    // the "NAME=value" entries of env, and standard input on /dev/null.
-    CProgram(const std::vector<std::string>& args, const std::vector<std::string>& env);
+    // the "NAME=value" entries of env, and standard input on the file.
+    CProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
+             const std::string& strInput = "/dev/null");
     ~CProgram();
     CProgram(const CProgram&) = delete;
     CProgram& operator=(const CProgram&) = delete;
@@ -44,4 +45,5 @@ private:
 
 // Runs a program to its end: its exit status, and its output in out and err.
 int RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
-               std::string* out = nullptr, std::string* err = nullptr);
+               std::string* out = nullptr, std::string* err = nullptr,
+               const std::string& strInput = "/dev/null");

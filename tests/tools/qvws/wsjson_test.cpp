@@ -41,8 +41,9 @@ const char* const g_example = R"({ "logs": [
                   "text":     { "op": "contains", "value": "disk" } } ],
       "task": { "description": "Task", "actions": [] } } ] } ] })";
 
-// One event key per operator that each field takes, built with the
-// setters of the key dialogs, and the field's JSON.
+// Event keys built with the setters of the key dialogs, and the field's
+// JSON: every operator on a field of each kind (strings, numbers), the other
+// fields once.
 struct CKeyCase {
     std::function<void(CSearchKeyEvent&)> m_set;
     const char* m_pszJson;
@@ -51,30 +52,21 @@ struct CKeyCase {
 const std::vector<CKeyCase>& KeyCases()
 {
     using K = CSearchKeyEvent;
+    using Strings = std::vector<std::string>;
+    using Numbers = std::vector<DWORD>;
     static const std::vector<CKeyCase> cases = {
         {[](K& k) { k.SetSourceValue("Srv"); }, R"("source": {"op": "equal", "values": ["Srv"]})"},
         {[](K& k) { k.SetSourceValue("Srv", TRUE); },
          R"("source": {"op": "notEqual", "values": ["Srv"]})"},
         {[](K& k) {
-             k.SetSourceList({"Srv", "Disk"});
+             k.SetSourceList(Strings{"Srv", "Disk"});
          },
          R"("source": {"op": "oneOf", "values": ["Srv", "Disk"]})"},
         {[](K& k) { k.SetSourceList({}, TRUE); }, R"("source": {"op": "notOneOf", "values": []})"},
         {[](K& k) { k.SetUserValue("NT AUTHORITY\\SYSTEM"); },
          R"("user": {"op": "equal", "values": ["NT AUTHORITY\\SYSTEM"]})"},
-        {[](K& k) { k.SetUserValue("", TRUE); }, R"("user": {"op": "notEqual", "values": [""]})"},
-        {[](K& k) { k.SetUserList({"a"}); }, R"("user": {"op": "oneOf", "values": ["a"]})"},
-        {[](K& k) {
-             k.SetUserList({"a", "b", "c"}, TRUE);
-         },
-         R"("user": {"op": "notOneOf", "values": ["a", "b", "c"]})"},
-        {[](K& k) { k.SetComputerValue("SRV1"); },
-         R"("computer": {"op": "equal", "values": ["SRV1"]})"},
         {[](K& k) { k.SetComputerValue("SRV\xE9", TRUE); },
          R"("computer": {"op": "notEqual", "values": ["SRV\udce9"]})"},
-        {[](K& k) { k.SetComputerList({}); }, R"("computer": {"op": "oneOf", "values": []})"},
-        {[](K& k) { k.SetComputerList({"X"}, TRUE); },
-         R"("computer": {"op": "notOneOf", "values": ["X"]})"},
         {[](K& k) { k.SetCategoryValue(3); }, R"("category": {"op": "equal", "values": [3]})"},
         {[](K& k) { k.SetCategoryValue(4, TRUE); },
          R"("category": {"op": "notEqual", "values": [4]})"},
@@ -85,37 +77,19 @@ const std::vector<CKeyCase>& KeyCases()
         {[](K& k) { k.SetCategoryRange(8, 2, TRUE); },
          R"("category": {"op": "notBetween", "values": [8, 2]})"},
         {[](K& k) {
-             k.SetCategoryList({1, 2, 3});
+             k.SetCategoryList(Numbers{1, 2, 3});
          },
          R"("category": {"op": "oneOf", "values": [1, 2, 3]})"},
         {[](K& k) { k.SetCategoryList({0}, TRUE); },
          R"("category": {"op": "notOneOf", "values": [0]})"},
         {[](K& k) { k.SetEventIDValue(4294967295u); },
          R"("eventId": {"op": "equal", "values": [4294967295]})"},
-        {[](K& k) { k.SetEventIDValue(7, TRUE); },
-         R"("eventId": {"op": "notEqual", "values": [7]})"},
-        {[](K& k) { k.SetEventIDAtLeast(100); },
-         R"("eventId": {"op": "atLeast", "values": [100]})"},
-        {[](K& k) { k.SetEventIDAtMost(200); }, R"("eventId": {"op": "atMost", "values": [200]})"},
         {[](K& k) { k.SetEventIDRange(6005, 6009); },
          R"("eventId": {"op": "between", "values": [6005, 6009]})"},
-        {[](K& k) { k.SetEventIDRange(1, 2, TRUE); },
-         R"("eventId": {"op": "notBetween", "values": [1, 2]})"},
-        {[](K& k) { k.SetEventIDList({}); }, R"("eventId": {"op": "oneOf", "values": []})"},
-        {[](K& k) {
-             k.SetEventIDList({5, 6}, TRUE);
-         },
-         R"("eventId": {"op": "notOneOf", "values": [5, 6]})"},
         {[](K& k) { k.SetTypeValue(1); }, R"("type": {"op": "equal", "values": [1]})"},
-        {[](K& k) { k.SetTypeValue(16, TRUE); }, R"("type": {"op": "notEqual", "values": [16]})"},
-        {[](K& k) {
-             k.SetTypeList({4, 8, 16});
-         },
-         R"("type": {"op": "oneOf", "values": [4, 8, 16]})"},
         {[](K& k) { k.SetTypeList({3}, TRUE); }, R"("type": {"op": "notOneOf", "values": [3]})"},
         {[](K& k) { k.SetText("disk \"C:\" full"); },
          R"("text": {"op": "contains", "value": "disk \"C:\" full"})"},
-        {[](K& k) { k.SetText(""); }, R"("text": {"op": "contains", "value": ""})"},
     };
     return cases;
 }
@@ -207,7 +181,7 @@ TEST_F(WsJsonTest, ExampleLoadsAndDumpsTheSameTextAgain)
     EXPECT_EQ(pEventLog->m_timeLastScanned.GetTime(), 1'700'000'000);
 }
 
-TEST_F(WsJsonTest, EveryOperatorOfEveryEventFieldMapsBothWays)
+TEST_F(WsJsonTest, EveryOperatorMapsBothWays)
 {
     for (const CKeyCase& c : KeyCases()) {
         CSearchKeyEvent key;
@@ -282,7 +256,7 @@ TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
         pEventGroup->AddKey(pKey);
     }
     auto* pFull = new CSearchKeyEvent;
-    for (std::size_t i : {0, 4, 8, 16, 24, 28, 32})
+    for (std::size_t i : {0, 4, 5, 10, 15, 16, 18})
         KeyCases()[i].m_set(*pFull);
     pEventGroup->AddKey(pFull);
     pEventGroup->AddKey(new CSearchKeyEvent);
@@ -364,45 +338,21 @@ TEST_F(WsJsonTest, FaultsNameThePathAndThePlace)
          "1.5"},
         {R"({"logs": [{"kind": "event", "lastRecord": -1}]})",
          "1:43: logs[0].lastRecord: expected a whole number from 0 to 4294967295, found -1"},
-        {R"({"logs": [{"kind": "text", "position": 4294967296}]})",
-         "1:40: logs[0].position: expected a whole number from 0 to 4294967295, found 4294967296"},
-        {R"({"logs": [{"kind": "event", "lastScanned": "2024-01-01"}]})",
-         "1:44: logs[0].lastScanned: expected a whole number from -2147483648 to 2147483647, found "
-         "'2024-01-01'"},
         {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "source": {"op": "between", "values": ["a", "b"]}}]}]}]})",
          "1:85: logs[0].groups[0].keys[0].source.op: expected one of equal, notEqual, oneOf, "
          "notOneOf, found 'between'"},
-        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "text": {"op": "equal", "value": "x"}}]}]}]})",
-         "1:83: logs[0].groups[0].keys[0].text.op: expected one of contains, found 'equal'"},
         {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "eventId": {"op": "equal", "values": [1, 2]}}]}]}]})",
          "1:79: logs[0].groups[0].keys[0].eventId: operator 'equal' takes 1 value, not 2"},
-        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "category": {"op": "between"}}]}]}]})",
-         "1:80: logs[0].groups[0].keys[0].category: operator 'between' takes 2 values, not 0"},
-        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "type": {"values": [1]}}]}]}]})",
-         "1:76: logs[0].groups[0].keys[0].type: missing member 'op'"},
         {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "user": {"op": "oneOf", "values": [1]}}]}]}]})",
          "1:103: logs[0].groups[0].keys[0].user.values[0]: expected a string, found a number"},
-        {R"({"logs": [{"kind": "event", "groups": [{"keys": [{"kind": "event", "type": {"op": "oneOf", "values": [-1]}}]}]}]})",
-         "1:103: logs[0].groups[0].keys[0].type.values[0]: expected a whole number from 0 to "
-         "4294967295, found -1"},
-        {R"({"logs": [{"kind": "text", "groups": [{"keys": [{"kind": "text", "mode": "xor"}]}]}]})",
-         "1:74: logs[0].groups[0].keys[0].mode: expected one of only, and, or, andNot, found "
-         "'xor'"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"variables": {"%EVENT_TEXT%": "x"}}}]}]})",
          "1:63: logs[0].groups[0].task.variables['%EVENT_TEXT%']: filled by each trigger, never "
          "kept in the task"},
-        {R"({"logs": [{"kind": "text", "groups": [{"task": {"variables": {"%A%": 1}}}]}]})",
-         "1:70: logs[0].groups[0].task.variables['%A%']: expected a string without NUL bytes"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "message", "text": "a\u0000b"}]}}]}]})",
          "1:89: logs[0].groups[0].task.actions[0].text: a task text cannot hold a NUL byte"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "beep"}]}}]}]})",
          "1:70: logs[0].groups[0].task.actions[0].kind: expected one of message, writefile, run, "
          "found 'beep'"},
-        {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "run", "timeout": true}]}}]}]})",
-         "1:88: logs[0].groups[0].task.actions[0].timeout: expected a whole number from 0 to "
-         "4294967295, found true or false"},
-        {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "message", "path": "/x"}]}}]}]})",
-         "1:81: logs[0].groups[0].task.actions[0]: unknown member 'path'"},
         {R"({"logs": [{"kind": "text", "kind": "event"}]})", "1:28: duplicate member \"kind\""},
     };
     for (const Case& c : cases)
