@@ -23,8 +23,7 @@ class App : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strRoot =
-            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strRoot = TestDir();
         ::setenv("XDG_CONFIG_HOME", (m_strRoot + "/config").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (m_strRoot + "/state").c_str(), 1);
         ResetRegistryHives();

@@ -76,8 +76,7 @@ class Program : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strRoot =
-            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strRoot = TestDir();
         for (const char* dir : {"config/quorvil", "state", "data", "network"})
             ASSERT_TRUE(EnsureDirectory(m_strRoot + "/" + dir));
     }

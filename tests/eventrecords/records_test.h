@@ -58,8 +58,7 @@ class EventLogFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetNetworkRoot(TestRoot() + "/" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetNetworkRoot(TestDir());
         SetClock(&m_clock);
         ASSERT_TRUE(AddEventLog(nullptr, "Win", 0x1000000, 0));
         ASSERT_TRUE(AddEventSource(nullptr, "Win", "Src", {}));

@@ -32,8 +32,7 @@ class TextLogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strDir =
-            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strDir = TestDir();
         ASSERT_TRUE(EnsureDirectory(m_strDir));
         m_log.m_strShortDescription = "Sample Log";
         m_log.m_strDirectory = m_strDir + "/";

@@ -94,8 +94,7 @@ protected:
         AppSettings::SetAutoBackup(0);
         AppSettings::SetAutoBackupDir("");
         AppSettings::SetAutoSave(0);
-        m_strDir = TestRoot() + "/" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
+        m_strDir = TestDir() + "/";
         ASSERT_TRUE(EnsureDirectory(m_strDir));
         m_doc.SetUi(&m_ui);
         m_doc.AddView(&m_view);

@@ -80,8 +80,7 @@ class EventRenderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetNetworkRoot(TestRoot() + "/" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetNetworkRoot(TestDir());
         SetEventRenderReuse(true);
         m_strSystem32 = GetNetworkRoot() + "/WORKGROUP/SRV/C$/WINDOWS/system32/";
         ASSERT_TRUE(EnsureDirectory(m_strSystem32));

@@ -16,8 +16,7 @@ class QvEventRenderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strNetwork =
-            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strNetwork = TestDir();
         const std::string system32 = m_strNetwork + "/CORP/SRV/C$/WINDOWS/system32/";
         ASSERT_TRUE(EnsureDirectory(system32));
         std::filesystem::copy_file(RENDER_APP_MODULE, system32 + "app.dll");

@@ -16,8 +16,7 @@ class EventLogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strRoot =
-            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strRoot = TestDir();
         SetNetworkRoot(m_strRoot);
         SetClock(&m_clock);
     }

@@ -16,8 +16,7 @@ class NetworkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root =
-            fs::path(TestRoot()) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_root = fs::path(TestDir());
         fs::remove_all(m_root);
         fs::create_directories(m_root);
         ::setenv("QUORVIL_NETWORK", m_root.c_str(), 1);

@@ -22,8 +22,7 @@ class WinRegTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetNetworkRoot(TestRoot() + "/" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetNetworkRoot(TestDir());
         ASSERT_TRUE(EnsureDirectory(GetNetworkRoot() + "/WORKGROUP/SRV2"));
     }
     void TearDown() override { SetNetworkRoot(""); }

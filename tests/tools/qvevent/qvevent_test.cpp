@@ -19,8 +19,7 @@ class QvEventTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strNetwork =
-            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strNetwork = TestDir();
         fs::create_directories(m_strNetwork + "/CORP/SRV1");
     }
     void TearDown() override { SetNetworkRoot(""); }

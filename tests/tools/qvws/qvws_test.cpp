@@ -34,8 +34,7 @@ class QvWsProcess : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_strDir =
-            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strDir = TestDir();
         fs::create_directories(m_strDir + "/io");
         fs::create_directories(m_strDir + "/work");
     }
