@@ -142,4 +142,39 @@ TEST(EvtFormat, DamagedInnerOffsetsAreClampedNotFollowed)
     }
 }
 
+// Only another reader of the file sees the header copy of the numbers: the
+// file tests cannot, so the encoding is checked here.
+TEST(EvtFormat, HeaderAndEndOfFileRecordRoundTrip)
+{
+    CEvtHeader h;
+    h.m_dwStartOffset = 0x1230;
+    h.m_dwEndOffset = 0x40;
+    h.m_dwCurrentRecordNumber = 900;
+    h.m_dwOldestRecordNumber = 17;
+    h.m_dwFlags = ELF_LOGFILE_HEADER_WRAP;
+    h.m_dwRetention = 604800;
+    BYTE header[ELF_LOGFILE_HEADER_SIZE];
+    EncodeEvtHeader(h, header);
+    CEvtHeader back;
+    ASSERT_TRUE(DecodeEvtHeader(header, sizeof header, back));
+    EXPECT_EQ(back, h);
+    header[4] ^= 1;
+    EXPECT_FALSE(DecodeEvtHeader(header, sizeof header, back));
+
+    BYTE eof[ELF_EOF_RECORD_SIZE];
+    EncodeEvtEof(h, eof);
+    CEvtHeader ring;
+    ASSERT_TRUE(DecodeEvtEof(eof, 0x40, ring));
+    EXPECT_EQ(ring.m_dwStartOffset, 0x1230u);
+    EXPECT_EQ(ring.m_dwCurrentRecordNumber, 900u);
+    EXPECT_EQ(ring.m_dwOldestRecordNumber, 17u);
+    EXPECT_FALSE(DecodeEvtEof(eof, 0x44, ring)); // it names its own offset
+
+    // An empty log's end-of-file record begins at itself.
+    CEvtHeader empty;
+    EncodeEvtEof(empty, eof);
+    EXPECT_EQ(GetLe32(eof + 0x14), 0x30u);
+    EXPECT_EQ(GetLe32(eof + 0x18), 0x30u);
+}
+
 } // namespace
