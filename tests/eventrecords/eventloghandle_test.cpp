@@ -158,16 +158,9 @@ TEST_F(EventLogHandle, RecordLargerThanTheBlockUsesABufferOfItsOwn)
     EXPECT_EQ(list.Find(2)->m_arrStrings, (std::vector<std::string>{wide, wide, wide, wide}));
     EXPECT_EQ(list.Find(3)->m_arrStrings, (std::vector<std::string>{"after"}));
 
-    // The service never hands out the fourth record: it is passed over with
-    // one line and the read goes on to the fifth.
-    CEventList rest;
-    EXPECT_TRUE(handle.ReadEvents(3, 5, rest));
-    EXPECT_EQ(Numbers(rest), (std::vector<DWORD>{3, 5}));
-    EXPECT_EQ(handle.GetLastReached(), 5u);
-    EXPECT_NE(LinePart(SystemLog(), "TESTHOST\\Win : Record 4 is larger than the read limit"), "");
-    EXPECT_EQ(SystemLog().find("via temp"), std::string::npos);
-
-    // Alone in the range, it is passed over all the same.
+    // The service never hands out the fourth record (the event scan's test
+    // follows a scan past such a record); alone in the range, it is passed
+    // over all the same.
     CEventList none;
     EXPECT_TRUE(handle.ReadEvents(4, 4, none));
     EXPECT_TRUE(none.IsEmpty());

@@ -216,8 +216,6 @@ TEST_F(Document, WorkspaceRoundTripsThroughItsFile)
     ASSERT_TRUE(m_doc.DoSave(empty));
     EXPECT_EQ(m_doc.GetPathName(), empty);
     EXPECT_EQ(m_doc.GetTitle(), "empty.qvw");
-    EXPECT_EQ(CQuorvilDoc::GetDocString(CQuorvilDoc::filterName), "Quorvil Workspace (*.qvw)");
-    EXPECT_EQ(CQuorvilDoc::GetDocString(CQuorvilDoc::regFileTypeName), "Quorv Document");
     using namespace std::string_literals;
     EXPECT_EQ(Slurp(empty), "\xFF\xFF\x01\x00\x0B\x00"s
                             "CMonManager"
