@@ -769,19 +769,17 @@ TEST_F(Document, ChooseOrAddWatchGroup)
 
 TEST_F(Document, ScanningCommandsFollowTheThread)
 {
-    EXPECT_TRUE(m_doc.IsScanStartEnabled());
-    EXPECT_FALSE(m_doc.IsScanStopEnabled());
-    m_doc.OnScanToggle();
-    EXPECT_TRUE(m_doc.IsScanToggleChecked());
-    EXPECT_TRUE(m_doc.IsScanStopEnabled());
-    EXPECT_FALSE(m_doc.IsScanStartEnabled());
-    m_doc.OnScanToggle();
-    EXPECT_FALSE(m_doc.IsScanToggleChecked());
-    m_doc.OnScanStart();
-    EXPECT_TRUE(m_doc.IsScanToggleChecked());
+    CScanCommands& scan = m_doc.ScanCommands();
+    EXPECT_FALSE(scan.IsRunning());
+    scan.Toggle();
+    EXPECT_TRUE(scan.IsRunning());
+    scan.Toggle();
+    EXPECT_FALSE(scan.IsRunning());
+    scan.Start();
+    EXPECT_TRUE(scan.IsRunning());
     // A new workspace stops the thread first.
     m_doc.OnNewDocument();
-    EXPECT_FALSE(m_doc.IsScanToggleChecked());
+    EXPECT_FALSE(scan.IsRunning());
 }
 
 TEST(HeadlessDocumentUi, AnswersNoOrYesAndCancelsDialogs)

@@ -226,5 +226,5 @@ void RunQuickStart(IMainFrame& frame, BOOL bFirstStart)
     if (CMonitoredObject* pAdded = doc.m_pManager->FindLog(dwID); pAdded && nStart == 1)
         pAdded->JumpToEnd();
     if (!doc.m_pManager->IsScanThreadRunning())
-        doc.OnScanStart();
+        doc.ScanCommands().Start();
 }

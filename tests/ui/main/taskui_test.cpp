@@ -98,7 +98,7 @@ TEST_F(TaskMessageTest, StopWhileAMessageIsOpenDoesNotHang)
 {
     ASSERT_TRUE(m_doc.m_pManager->StartScanThread());
     ASSERT_TRUE(QTest::qWaitFor([&] { return MessageWindow() != nullptr; }, 10000));
-    m_doc.OnScanStop();
+    m_doc.ScanCommands().Stop();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_doc.m_pManager->IsScanThreadRunning(); }, 10000));
 }
 
