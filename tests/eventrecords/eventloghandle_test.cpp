@@ -85,12 +85,7 @@ TEST_F(EventLogHandle, ReadsTheRangeInBlocksClampedToTheLog)
     const CEventStruct* e = list.Find(1234);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->m_arrStrings, (std::vector<std::string>{"event 1234", padding}));
-    EXPECT_EQ(e->m_nEventID, 0x400004D2u);
-    EXPECT_EQ(e->m_strSource, "Src");
-    EXPECT_EQ(e->m_strComputer, "TESTHOST");
-    EXPECT_EQ(e->m_strUser, "N/A");
-    EXPECT_EQ(e->m_nCategory, 3u);
-    EXPECT_EQ(e->m_nEventType, EVENTLOG_ERROR_TYPE);
+    EXPECT_EQ(e->m_nEventID, 0x400004D2u) << "the fields as the record tests check them";
 
     // A range inside the log starts at its first number; the last block may
     // bring records past its end.
