@@ -349,34 +349,6 @@ TEST_F(MatchTest, FinderAgreesWithTheNaiveDefinition)
     }
 }
 
-TEST_F(MatchTest, FinderLineEnds)
-{
-    struct {
-        std::vector<std::string> patterns;
-        std::string block;
-        bool bDropCR;
-        std::vector<CLineSpan> expected;
-    } cases[] = {
-        {{"ab\r"}, "zab\r\nab\r", true, {{5, 3}}}, // the last line keeps its '\r'
-        {{"ab\r"}, "zab\r\nab\r", false, {{0, 4}, {5, 3}}},
-        {{"xab\r", "a"}, "xab\r\n", true, {{0, 3}}}, // found by the shorter one
-        {{"b\r", "ab"}, "q\r\nxxab\r\n", true, {{3, 4}}},
-        {{"Q"}, "\n\nq\n", true, {{2, 1}}},
-        {{"a"}, "", true, {}},
-    };
-    for (const auto& c : cases) {
-        CKeySetFinder finder;
-        for (const std::string& p : c.patterns)
-            finder.AddPattern(p, false);
-        for (bool bVector : {true, false}) {
-            finder.UseVectorSearch(bVector);
-            std::vector<CLineSpan> found;
-            finder.FindLines(c.block, found, c.bDropCR);
-            EXPECT_EQ(found, c.expected) << c.patterns[0] << " vector " << bVector;
-        }
-    }
-}
-
 TEST_F(MatchTest, FinderOfTextKeysMissesNoMatchingLine)
 {
     std::mt19937 rng(5);
