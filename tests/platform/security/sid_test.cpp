@@ -59,7 +59,6 @@ TEST(Sid, AccountsResolveLikeLookupAccountSid)
         {parse("S-1-5-32-544"), "Administrators", "BUILTIN", SidTypeAlias},
         {parse("S-1-5-21-11-22-33-500"), "Administrator", "TESTHOST", SidTypeUser},
         {UnixUserSid(0), "root", "Unix User", SidTypeUser},
-        {UnixGroupSid(0), "root", "Unix Group", SidTypeGroup},
     };
     for (const Case& c : cases) {
         char name[50];
