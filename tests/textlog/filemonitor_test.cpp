@@ -303,27 +303,10 @@ TEST_F(FileMonitor, StoredForm)
     EXPECT_NE(pLog->GetID(), m_log.GetID());
 }
 
-TEST_F(FileMonitor, CopiesAndAccessors)
+// Copies and the clipboard formats are followed by the tree's paste tests;
+// the picture follows the state.
+TEST_F(FileMonitor, ImageFollowsTheState)
 {
-    m_log.m_bFinishingYesterday = TRUE;
-    m_log.m_dwPosition = 5;
-    CFileMonitor copy(m_log);
-    EXPECT_EQ(ItemKind(copy.GetID()), ITEM_KIND_TEXT_LOG);
-    EXPECT_NE(copy.GetID(), m_log.GetID());
-    EXPECT_EQ(copy.GetFilePath(), FilePath());
-    EXPECT_EQ(copy.m_dwPosition, 5u);
-    EXPECT_TRUE(copy.m_bFinishingYesterday);
-    ASSERT_EQ(copy.GetWatchGroupCount(), 1);
-    EXPECT_NE(copy.GetWatchGroup(0), m_log.GetWatchGroup(0));
-
-    CFileMonitor other;
-    other = m_log;
-    EXPECT_EQ(other.GetID(), m_log.GetID());
-    EXPECT_EQ(other.GetDisplayName(), "Sample Log");
-    EXPECT_EQ(other.m_timeLastCheck, m_log.m_timeLastCheck);
-
-    EXPECT_EQ(m_log.GetWatchGroupClipFormat(), GetBnClipFormat(BnClipFormat::WATCHTEXT));
-    EXPECT_EQ(m_log.GetClipFormat(), GetBnClipFormat(BnClipFormat::MONTEXTLOG));
     const struct {
         BOOL bEnabled;
         int nState;

@@ -113,8 +113,6 @@ TEST_F(Script, KeywordsAndArguments)
         std::vector<std::string> logLines;  // after "Script: " + the trimmed line
     };
     const Case cases[] = {
-        {"comment", "  ;word", false, {}, {}},
-        {"blank", "   ", false, {}, {}},
         {"lower case keyword, blanks before the name",
          "deleteserver   HOST1",
          false,
@@ -134,7 +132,6 @@ TEST_F(Script, KeywordsAndArguments)
          {"Script: Renaming AA\\System to B,C\\System"}},
         {"rename without a comma", "RENAMESERVER AA B", true, {}, {}},
         {"rename to nothing", "RENAMESERVER AA,  ", true, {}, {}},
-        {"copy with the comma two characters after", "COPYSERVER A,B", true, {}, {}},
         {"copy",
          "COPYSERVER SRV1,NEW",
          false,
@@ -149,7 +146,6 @@ TEST_F(Script, KeywordsAndArguments)
          {},
          {}},
         {"constant with four commas", "SETTASKCONSTANT a,b,c,d,e", true, {}, {}},
-        {"constant with an empty argument", "SETTASKCONSTANT a, ,c,d", true, {}, {}},
         {"unknown keyword", "RENAME AA,B", true, {}, {}},
         {"nothing matches", "DELETESERVER NOSUCH", false, {}, {}},
     };
