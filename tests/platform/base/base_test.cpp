@@ -73,8 +73,6 @@ TEST(ManualClock, SleepAdvancesTimeAndTimeFormatsInCLocale)
     EXPECT_EQ(CTime::GetCurrentTime().GetTime(), 101);
     SetClock(nullptr);
 
-    CTime t(0);
-    EXPECT_EQ(t.FormatGmt("%a %b %d %Y %H:%M:%S"), "Thu Jan 01 1970 00:00:00");
     CTime local(2026, 12, 5, 13, 4, 5);
     EXPECT_EQ(local.Format("%Y-%m-%d %H:%M:%S"), "2026-12-05 13:04:05");
     EXPECT_EQ(local.Format(""), "");
