@@ -44,12 +44,13 @@ protected:
         }
         return *msg;
     }
-    // The next message that is not a scan marker of a test log.
+    // The next message that is not a scan marker of a test log, nor a save
+    // request (a pass may ask for one before it sees a stop).
     CQueuedMessage NextFrameMessage()
     {
         for (;;) {
             CQueuedMessage msg = Next();
-            if (msg.message != WM_TEST_SCANNED)
+            if (msg.message != WM_TEST_SCANNED && msg.message != WM_AUTOSAVE)
                 return msg;
         }
     }
