@@ -4,11 +4,13 @@
 #include <chrono>
 #include <cstdio>
 #include <iterator>
+#include <set>
 #include <thread>
 
 #include "common/brancmn.h"
 #include "core/frontend.h"
 #include "core/itemid.h"
+#include "core/wakeup.h"
 #include "platform/base/clock.h"
 #include "platform/base/win32error.h"
 #include "settings/appsettings.h"
@@ -106,8 +108,18 @@ void FinishScanOf(CScanShared& shared, CScanThread& thread, CMonitoredObject* pL
             thread.Post(WM_DEFERRED_EDIT, d.dwID, d.lHint);
 }
 
-void ScanPass(CScanShared& shared, CScanThread& thread, bool& bStopped, bool& bChanged)
+// How often (seconds of the model's clock) the scan thread asks the logs
+// again what tells of their changes; also whenever logs come or go.
+constexpr std::int64_t WAKEUP_REFRESH_SECONDS = 30;
+
+// One pass over the logs: each one that is due or was woken by a change is
+// scanned. With bRefresh, the pass also collects the logs' wake-up sources.
+void ScanPass(CScanShared& shared, CScanThread& thread, bool& bStopped, bool& bChanged,
+              CWakeupWatcher& watcher, bool bRefresh)
 {
+    const std::set<DWORD> woken = watcher.TakeWoken();
+    const std::set<DWORD> descriptorWoken = watcher.TakeDescriptorWoken();
+    std::vector<std::pair<DWORD, CWakeupSource>> sources;
     int pos = 0;
     for (;;) {
         if (thread.bStop.load()) {
@@ -118,15 +130,27 @@ void ScanPass(CScanShared& shared, CScanThread& thread, bool& bStopped, bool& bC
         CMonitoredObject* pLog = nullptr;
         {
             CSingleLock lock(g_csMonitor);
-            if (pos >= static_cast<int>(shared.logs.size()))
+            if (pos >= static_cast<int>(shared.logs.size())) {
+                if (bRefresh)
+                    watcher.Refresh(sources);
                 return;
+            }
             pLog = shared.logs[static_cast<std::size_t>(pos++)];
             if (shared.nPauseCount.load() > 0)
                 continue;
             std::lock_guard scanLock(shared.scanMutex);
             shared.pScanning = pLog;
         }
-        if (pLog->ScanIfDue()) {
+        const DWORD dwID = pLog->GetID();
+        bool bWoken = woken.count(dwID) != 0;
+        if (auto* pSource = dynamic_cast<IWakeupSource*>(pLog)) {
+            if (descriptorWoken.count(dwID) && pSource->ProcessWakeup())
+                bWoken = true;
+            CWakeupSource source;
+            if (bRefresh && pSource->GetWakeupSource(source))
+                sources.emplace_back(dwID, std::move(source));
+        }
+        if (bWoken ? pLog->ScanNow() : pLog->ScanIfDue()) {
             LPARAM lParam = pLog->IsEventLog() ? pLog->GetLastRecordForProgress() : 0;
             thread.Post(WM_SCAN_PROGRESS, pLog->GetID(), lParam);
             bChanged = true;
@@ -166,6 +190,10 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
     shared.nStartDelay = 0;
     thread.Post(WM_SCAN_STATE, SCAN_STATE_RUNNING, 0);
 
+    CWakeupWatcher watcher;
+    std::int64_t nLastPass = -1;
+    std::int64_t nLastRefresh = -1;
+    std::size_t nRefreshedLogs = 0;
     for (;;) {
         if (thread.bStop.load()) {
             thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPING, 0);
@@ -178,14 +206,34 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
         }
         bool bStopped = false;
         bool bChanged = false;
-        ScanPass(shared, thread, bStopped, bChanged);
+        // Logs fall due by whole seconds, so a pass in the same second as
+        // the last one finds none due; only a wake-up needs one then.
+        const std::int64_t nNow = clock.NowSeconds();
+        if (nNow == nLastPass && !watcher.HasWoken()) {
+            watcher.Wait(clock, 100);
+            continue;
+        }
+        nLastPass = nNow;
+        std::size_t nLogs = 0;
+        {
+            CSingleLock lock(g_csMonitor);
+            nLogs = shared.logs.size();
+        }
+        const bool bRefresh = nLastRefresh < 0 || nNow - nLastRefresh >= WAKEUP_REFRESH_SECONDS ||
+                              nNow < nLastRefresh || nLogs != nRefreshedLogs;
+        if (bRefresh) {
+            nLastRefresh = nNow;
+            nRefreshedLogs = nLogs;
+        }
+        ScanPass(shared, thread, bStopped, bChanged, watcher, bRefresh);
         if (bChanged) {
             thread.Post(WM_AUTOSAVE, 0, 0);
             shared.timeLastSaveRequest = CTime::GetCurrentTime();
         }
         if (bStopped)
             break;
-        clock.SleepMs(100);
+        // A change of a watched log ends the wait at once.
+        watcher.Wait(clock, 100);
     }
     thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
 }

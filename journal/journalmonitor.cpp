@@ -55,6 +55,26 @@ CJournalMonitor& CJournalMonitor::operator=(const CJournalMonitor& other)
     return *this;
 }
 
+CJournalMonitor::~CJournalMonitor() = default;
+
+bool CJournalMonitor::GetWakeupSource(CWakeupSource& source)
+{
+    if (!m_pWakeJournal || m_strWakeSource != m_strDirectory) {
+        m_pWakeJournal = std::make_unique<CJournalHandle>();
+        m_strWakeSource = m_strDirectory;
+        std::string strError;
+        if (!m_pWakeJournal->Open(m_strDirectory, {}, strError))
+            m_pWakeJournal->Close();
+    }
+    source.fd = m_pWakeJournal->IsOpen() ? m_pWakeJournal->GetWakeupFd() : -1;
+    return source.fd >= 0;
+}
+
+bool CJournalMonitor::ProcessWakeup()
+{
+    return m_pWakeJournal && m_pWakeJournal->Process() > 0;
+}
+
 void CJournalMonitor::Serialize(CArchive& ar)
 {
     if (ar.IsLoading())

@@ -19,15 +19,17 @@
 //
 // Threads: Scan runs on the scan thread; JumpToEnd on the thread that
 // issues it, never during a Scan of the same log.
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/monitoredobject.h"
+#include "core/wakeup.h"
 
 class CJournalEntryFields;
 class CJournalHandle;
 
-class CJournalMonitor : public CMonitoredObject {
+class CJournalMonitor : public CMonitoredObject, public IWakeupSource {
     DECLARE_SERIAL(CJournalMonitor)
 public:
     // Enabled, with a fresh identifier of the event-log kind.
@@ -36,6 +38,7 @@ public:
     CJournalMonitor(const CJournalMonitor& other);
     // Every field, the identifier included.
     CJournalMonitor& operator=(const CJournalMonitor& other);
+    ~CJournalMonitor() override;
 
     void Serialize(CArchive& ar) override;
 
@@ -48,6 +51,12 @@ public:
     void JumpToEnd() override;
     UINT GetWatchGroupClipFormat() const override;
     UINT GetClipFormat() const override;
+
+    // sd_journal_get_fd of a journal kept open for it (scan thread only);
+    // ProcessWakeup is sd_journal_process, true when entries came or files
+    // changed.
+    bool GetWakeupSource(CWakeupSource& source) override;
+    bool ProcessWakeup() override;
 
     // Takes the cursor that scans of live have reached, so that an edited
     // copy assigned back does not take its scan back.
@@ -64,6 +73,11 @@ public:
     BOOL m_bReadExisting = FALSE;
 
 private:
+    // The journal whose descriptor wakes the scan thread, and the source it
+    // was opened for; not copied.
+    std::unique_ptr<CJournalHandle> m_pWakeJournal;
+    std::string m_strWakeSource;
+
     struct CScanPlan;
     // Offers the current entry to every group; false when a stop was
     // requested before a group.

@@ -139,6 +139,31 @@ std::string CFileMonitor::GetFilePath() const
     return m_strDirectory + ExpandFileTemplate(m_strTemplate, CTime::GetCurrentTime());
 }
 
+bool CFileMonitor::GetWakeupSource(CWakeupSource& source)
+{
+    std::optional<std::string> local = MapNetworkPath(GetFilePath());
+    if (!local)
+        return false;
+    const auto AddFolderOf = [&](const std::string& path) {
+        const std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos)
+            return false;
+        source.folders.emplace_back(slash == 0 ? std::string("/") : path.substr(0, slash),
+                                    m_bFormattedName ? std::string() : path.substr(slash + 1));
+        return true;
+    };
+    if (!AddFolderOf(*local))
+        return false;
+    struct stat st {};
+    if (::lstat(local->c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* pTarget = ::realpath(local->c_str(), nullptr)) {
+            AddFolderOf(pTarget);
+            std::free(pTarget);
+        }
+    }
+    return true;
+}
+
 BOOL CFileMonitor::CheckFileSize(DWORD& dwSize, std::string& strPath)
 {
     dwSize = 0;

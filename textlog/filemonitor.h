@@ -26,12 +26,13 @@
 
 #include "core/keysandactions.h"
 #include "core/monitoredobject.h"
+#include "core/wakeup.h"
 #include "match/textfold.h"
 #include "platform/base/modeltime.h"
 
 class CNewLines;
 
-class CFileMonitor : public CMonitoredObject {
+class CFileMonitor : public CMonitoredObject, public IWakeupSource {
     DECLARE_SERIAL(CFileMonitor)
 public:
     // Enabled, with a fresh text-log identifier; last check now.
@@ -60,6 +61,11 @@ public:
     void JumpToEnd() override;
     UINT GetWatchGroupClipFormat() const override; // "CF_BN_WATCHTEXT"
     UINT GetClipFormat() const override;           // "CF_BN_MONTEXTLOG"
+
+    // The file's folder, with the file's name (any name for a dated one,
+    // whose name changes with the day); a symbolic link's target folder
+    // too.
+    bool GetWakeupSource(CWakeupSource& source) override;
 
     // The directory and the file name, which with a date template is the
     // current local time expanded.

@@ -1,6 +1,7 @@
 #include "workspace/quorvildoc.h"
 
 #include "eventlog/scan/eventmonitor.h"
+#include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"
 #include "settings/appsettings.h"
 #include "settings/systemlog.h"
@@ -151,4 +152,5 @@ void RegisterDocumentClasses()
     RegisterTextLogClasses();
     RegisterEventScanClasses();
     RegisterJournalClasses();
+    RegisterEvtxClasses();
 }

@@ -7,6 +7,7 @@
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
@@ -135,8 +136,8 @@ int Check(const std::string& path, std::ostream& out)
 int RunQvWs(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
             std::ostream& err)
 {
-    static const bool registered =
-        (RegisterTextLogClasses(), RegisterEventScanClasses(), RegisterJournalClasses(), true);
+    static const bool registered = (RegisterTextLogClasses(), RegisterEventScanClasses(),
+                                    RegisterJournalClasses(), RegisterEvtxClasses(), true);
     (void)registered;
     try {
         if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {

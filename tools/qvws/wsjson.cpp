@@ -9,6 +9,7 @@
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "evtx/evtxmonitor.h"
 #include "journal/journalfields.h"
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
@@ -266,11 +267,16 @@ CJsonValue LogToJson(const CMonitoredObject& log, const std::string& path)
     const auto* pEvent = dynamic_cast<const CEventMonitor*>(&log);
     const auto* pText = dynamic_cast<const CFileMonitor*>(&log);
     const auto* pJournal = dynamic_cast<const CJournalMonitor*>(&log);
-    if (!pEvent && !pText && !pJournal)
+    const auto* pEvtx = dynamic_cast<const CEvtxMonitor*>(&log);
+    if (!pEvent && !pText && !pJournal && !pEvtx)
         Fail({}, path,
              "a monitored log of class " + std::string(log.GetRuntimeClass()->m_lpszClassName));
     CJsonValue json = CJsonValue::MakeObject();
-    json.Add("kind", String(pEvent ? "event" : pJournal ? "journal" : "text"));
+    json.Add("kind", String(pEvent ? "event" : pJournal ? "journal" : pEvtx ? "evtx" : "text"));
+    if (pEvtx) {
+        json.Add("path", String(pEvtx->m_strPath));
+        json.Add("lastRecord", Number(static_cast<std::int64_t>(pEvtx->m_nLastRecord)));
+    }
     if (pJournal) {
         json.Add("directory", String(pJournal->m_strDirectory));
         CJsonValue& matches = json.Add("matches", CJsonValue::MakeArray());
@@ -629,11 +635,22 @@ std::string UnhexBytes(const CJsonValue& value, const std::string& path)
 
 std::unique_ptr<CMonitoredObject> LogFromJson(const CJsonValue& value, const std::string& path)
 {
-    static constexpr const char* kinds[] = {"text", "event", "journal"};
+    static constexpr const char* kinds[] = {"text", "event", "journal", "evtx"};
     CObjectReader in(value, path);
     std::unique_ptr<CMonitoredObject> pLog;
-    const std::size_t nKind = in.Choice("kind", kinds, 3, true);
-    if (nKind == 2) {
+    const std::size_t nKind = in.Choice("kind", kinds, 4, true);
+    if (nKind == 3) {
+        auto pEvtx = std::make_unique<CEvtxMonitor>();
+        in.String("path", pEvtx->m_strPath);
+        if (const CJsonValue* pLast = in.Find("lastRecord")) {
+            std::optional<std::int64_t> n =
+                pLast->AsInteger(0, std::numeric_limits<std::int64_t>::max());
+            if (!n)
+                Fail(pLast->m_pos, in.PathOf("lastRecord"), "expected a record identifier from 0");
+            pEvtx->m_nLastRecord = static_cast<std::uint64_t>(*n);
+        }
+        pLog = std::move(pEvtx);
+    } else if (nKind == 2) {
         auto pJournal = std::make_unique<CJournalMonitor>();
         in.String("directory", pJournal->m_strDirectory);
         in.ForEach("matches", [&](const CJsonValue& item, const std::string& itemPath) {

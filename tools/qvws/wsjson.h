@@ -11,6 +11,7 @@
 //          event: kind "event", computer, log, lastRecord, enabled, interval,
 //                 lastScanned, lastChanged, impersonate, user,
 //                 passwordScrambled, domain, groups
+//          evtx:  kind "evtx", path, lastRecord (64-bit), then as journal
 //          journal: kind "journal", directory, matches [...], cursor,
 //                 readExisting, enabled, interval, lastScanned, lastChanged,
 //                 impersonate, user, passwordScrambled, domain, groups

@@ -4,6 +4,7 @@
 
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
@@ -101,6 +102,7 @@ protected:
         RegisterTextLogClasses();
         RegisterEventScanClasses();
         RegisterJournalClasses();
+        RegisterEvtxClasses();
         SetClock(&m_clock);
     }
     void TearDown() override { SetClock(nullptr); }
@@ -271,6 +273,11 @@ TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
     pJournal->AddWatchGroup(new CKeysAndActions(*pEventGroup));
     manager.AddLog(pJournal);
 
+    auto* pEvtx = new CEvtxMonitor;
+    pEvtx->m_strPath = "/srv/evtx/Security.evtx";
+    pEvtx->m_nLastRecord = 0x123456789ULL;
+    manager.AddLog(pEvtx);
+
     const std::string bytes = Bytes(manager);
     const std::string dump = WorkspaceToJson(manager);
     std::unique_ptr<CMonManager> pLoaded = WorkspaceFromJson(dump);
@@ -324,7 +331,7 @@ TEST_F(WsJsonTest, FaultsNameThePathAndThePlace)
         {R"({"logs": {}})", "1:10: logs: expected an array, found an object"},
         {R"({"logs": [{"enabled": true}]})", "1:11: logs[0]: missing member 'kind'"},
         {R"({"logs": [{"kind": "Text"}]})",
-         "1:20: logs[0].kind: expected one of text, event, journal, found 'Text'"},
+         "1:20: logs[0].kind: expected one of text, event, journal, evtx, found 'Text'"},
         {R"({"logs": [{"kind": "journal", "matches": ["ssh"]}]})",
          "1:42: logs[0].matches: 'ssh' is not a match of the form FIELD=value"},
         {R"({"logs": [{"kind": "journal", "matches": [3]}]})",

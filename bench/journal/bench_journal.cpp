@@ -1,0 +1,132 @@
+// The journal scan over 1,000,000 entries written by systemd-journal-remote,
+// with one watch group holding a key on the identifier (an event key,
+// Source "sshd") and one on the message text (a text key), beside the raw
+// sd-journal loop that reads the same two fields of every entry: the limit
+// the scan is measured against. Prints entries per second of both.
+//
+//   bench_journal [ignored benchmark flags]
+//   QUORVIL_BENCH_JOURNAL_ENTRIES=N   another number of entries
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <sys/stat.h>
+#include <systemd/sd-journal.h>
+#include <unistd.h>
+
+#include "core/keysandactions.h"
+#include "journal/journalmonitor.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// The raw loop: every entry, its identifier and its message.
+long RawLoop(const std::string& dir, long& nHits)
+{
+    sd_journal* j = nullptr;
+    if (sd_journal_open_directory(&j, dir.c_str(), 0) < 0)
+        return -1;
+    long n = 0;
+    const void* data = nullptr;
+    std::size_t length = 0;
+    SD_JOURNAL_FOREACH(j)
+    {
+        ++n;
+        bool bSshd =
+            sd_journal_get_data(j, "SYSLOG_IDENTIFIER", &data, &length) >= 0 &&
+            std::string_view(static_cast<const char*>(data), length) == "SYSLOG_IDENTIFIER=sshd";
+        if (sd_journal_get_data(j, "MESSAGE", &data, &length) >= 0 && bSshd &&
+            std::string_view(static_cast<const char*>(data), length).find("Failed password") !=
+                std::string_view::npos)
+            ++nHits;
+    }
+    sd_journal_close(j);
+    return n;
+}
+
+} // namespace
+
+int main()
+{
+    const char* pCount = std::getenv("QUORVIL_BENCH_JOURNAL_ENTRIES");
+    const long nEntries = pCount ? std::atol(pCount) : 1000000;
+    char pattern[] = "/tmp/quorvil-bench-journal-XXXXXX";
+    if (!::mkdtemp(pattern))
+        return 1;
+    const std::string root = pattern;
+    ::setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (root + "/state").c_str(), 1);
+    RegisterJournalClasses();
+
+    // The journal: syslog-like entries of a few services, one in ten an
+    // sshd failure.
+    const std::string exportFile = root + "/entries.export";
+    {
+        FILE* out = std::fopen(exportFile.c_str(), "w");
+        if (!out)
+            return 1;
+        static const char* const IDS[] = {"sshd", "cron", "kernel", "systemd", "sudo"};
+        for (long i = 0; i < nEntries; ++i) {
+            const char* id = IDS[i % 5];
+            const bool bFail = i % 10 == 0;
+            std::fprintf(out,
+                         "__REALTIME_TIMESTAMP=%ld\n__MONOTONIC_TIMESTAMP=%ld\n"
+                         "_BOOT_ID=0123456789abcdef0123456789abcdef\n_HOSTNAME=web01\n"
+                         "_UID=0\nPRIORITY=%d\nSYSLOG_FACILITY=4\nSYSLOG_IDENTIFIER=%s\n"
+                         "_PID=%ld\n_SYSTEMD_UNIT=%s.service\nMESSAGE=%s %ld from 10.0.%ld.%ld "
+                         "port %ld ssh2\n\n",
+                         1700000000000000L + i * 1000, 1000 + i, bFail ? 3 : 6, id, 100 + i % 900,
+                         id, bFail ? "Failed password for root" : "Accepted publickey for user", i,
+                         i % 256, i % 199, 20000 + i % 40000);
+        }
+        std::fclose(out);
+    }
+    const Clock::time_point writeStart = Clock::now();
+    const std::string command = "/lib/systemd/systemd-journal-remote --output=" + root +
+                                "/j/remote.journal - < " + exportFile + " > /dev/null 2>&1";
+    ::mkdir((root + "/j").c_str(), 0700);
+    if (std::system(command.c_str()) != 0) {
+        std::printf("systemd-journal-remote failed\n");
+        return 1;
+    }
+    std::printf("wrote %ld entries with systemd-journal-remote in %.1f s\n", nEntries,
+                Seconds(writeStart));
+    ::unlink(exportFile.c_str());
+
+    long nRawHits = 0;
+    Clock::time_point start = Clock::now();
+    const long nRaw = RawLoop(root + "/j", nRawHits);
+    const double raw = Seconds(start);
+    std::printf("raw sd-journal loop (next, SYSLOG_IDENTIFIER, MESSAGE): %ld entries in %.2f s, "
+                "%.0f entries/s\n",
+                nRaw, raw, static_cast<double>(nRaw) / raw);
+
+    CJournalMonitor log;
+    log.m_strDirectory = root + "/j";
+    log.m_bReadExisting = TRUE;
+    auto* pGroup = new CKeysAndActions;
+    auto* pSource = new CSearchKeyEvent;
+    pSource->SetSourceValue("sshd");
+    auto* pText = new CSearchKeyText;
+    pText->m_strKey1 = "Failed password";
+    pGroup->AddKey(pSource);
+    pGroup->AddKey(pText);
+    log.AddWatchGroup(pGroup);
+    start = Clock::now();
+    log.Scan();
+    const double scan = Seconds(start);
+    std::printf("journal scan, a key on the identifier and one on the text: %ld entries in %.2f s, "
+                "%.0f entries/s (%.0f%% of the raw loop's rate)\n",
+                nRaw, scan, static_cast<double>(nRaw) / scan, 100.0 * raw / scan);
+    const std::string clean = "rm -rf '" + root + "'";
+    return std::system(clean.c_str()) == 0 ? 0 : 1;
+}

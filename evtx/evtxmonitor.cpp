@@ -1,0 +1,356 @@
+#include "evtx/evtxmonitor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <tuple>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "common/brancmn.h"
+#include "core/itemid.h"
+#include "core/keysandactions.h"
+#include "core/monmanager.h"
+#include "eventlog/render/eventrender.h"
+#include "evtx/evtxfile.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeytext.h"
+#include "platform/base/strformat.h"
+#include "platform/clipboard/clipboard.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
+#include "tasks/trigger.h"
+
+IMPLEMENT_SERIAL(CEvtxMonitor, CMonitoredObject, VERSIONABLE_SCHEMA | 1)
+
+CEvtxMonitor::CEvtxMonitor()
+{
+    m_dwID = ITEM_KIND_EVENT_LOG | NewItemID();
+    m_bEnabled = TRUE;
+}
+
+CEvtxMonitor::CEvtxMonitor(const CEvtxMonitor& other)
+    : CMonitoredObject(other), m_strPath(other.m_strPath), m_nLastRecord(other.m_nLastRecord)
+{
+    m_dwID = ITEM_KIND_EVENT_LOG | NewItemID();
+}
+
+CEvtxMonitor& CEvtxMonitor::operator=(const CEvtxMonitor& other)
+{
+    if (this != &other) {
+        CMonitoredObject::operator=(other);
+        m_strPath = other.m_strPath;
+        m_nLastRecord = other.m_nLastRecord;
+    }
+    return *this;
+}
+
+void CEvtxMonitor::Serialize(CArchive& ar)
+{
+    if (ar.IsLoading())
+        ar.GetObjectSchema();
+    ar.SerializeClass(RUNTIME_CLASS(CMonitoredObject));
+    CMonitoredObject::Serialize(ar);
+    if (ar.IsStoring()) {
+        ar << DWORD{1} << m_strPath << static_cast<DWORD>(m_nLastRecord)
+           << static_cast<DWORD>(m_nLastRecord >> 32) << DWORD{0};
+        return;
+    }
+    DWORD dwVersion = 0;
+    DWORD dwLow = 0;
+    DWORD dwHigh = 0;
+    DWORD dwReserved = 0;
+    ar >> dwVersion >> m_strPath >> dwLow >> dwHigh >> dwReserved;
+    m_nLastRecord = std::uint64_t{dwHigh} << 32 | dwLow;
+}
+
+int CEvtxMonitor::GetImageIndex() const
+{
+    if (!m_bEnabled)
+        return 7;
+    return (m_nState == MON_STATE_NONE || m_nState == MON_STATE_ERROR) ? 6 : 14;
+}
+
+UINT CEvtxMonitor::GetWatchGroupClipFormat() const
+{
+    return GetBnClipFormat(BnClipFormat::WATCHEVENT);
+}
+
+UINT CEvtxMonitor::GetClipFormat() const
+{
+    return GetBnClipFormat(BnClipFormat::MONEVENTLOG);
+}
+
+std::vector<std::string> CEvtxMonitor::GetFiles() const
+{
+    struct stat st {};
+    if (::stat(m_strPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {m_strPath};
+    std::vector<std::tuple<std::int64_t, std::string>> found;
+    if (DIR* pDir = ::opendir(m_strPath.c_str())) {
+        while (const dirent* pEntry = ::readdir(pDir)) {
+            const std::size_t n = std::strlen(pEntry->d_name);
+            if (n <= 5 || ::strcasecmp(pEntry->d_name + n - 5, ".evtx") != 0)
+                continue;
+            const std::string path =
+                m_strPath + (m_strPath.back() == '/' ? "" : "/") + pEntry->d_name;
+            if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                found.emplace_back(static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                                       st.st_mtim.tv_nsec,
+                                   path);
+        }
+        ::closedir(pDir);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> files;
+    for (auto& [time, path] : found)
+        files.push_back(std::move(path));
+    return files;
+}
+
+bool CEvtxMonitor::GetWakeupSource(CWakeupSource& source)
+{
+    struct stat st {};
+    if (::stat(m_strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        source.folders.emplace_back(m_strPath, std::string());
+        return true;
+    }
+    const std::size_t slash = m_strPath.rfind('/');
+    if (slash == std::string::npos)
+        return false;
+    source.folders.emplace_back(slash == 0 ? std::string("/") : m_strPath.substr(0, slash),
+                                m_strPath.substr(slash + 1));
+    return true;
+}
+
+// What one scan shares among its records.
+struct CEvtxMonitor::CScanState {
+    CScanState(CEventRenderer& r, std::string name, bool audit)
+        : renderer(r), strName(std::move(name)), bAudit(audit)
+    {
+    }
+    CEventRenderer& renderer;
+    std::string strName;
+    bool bAudit = false;
+    CEventStruct event;
+    std::string strXml;
+    bool bXml = false;
+    bool bTexts = false;
+    std::string strDescription;
+    std::string strCategory;
+    CPreparedLine description;
+    std::map<std::string, bool> classic;
+
+    // The record's XML, made once.
+    const std::string& Xml(CEvtxFile& file)
+    {
+        if (!bXml) {
+            strXml = file.GetXml();
+            bXml = true;
+        }
+        return strXml;
+    }
+    // The description: a classic source's message, else the event data.
+    void EnsureTexts(CEvtxFile& file)
+    {
+        if (bTexts)
+            return;
+        bTexts = true;
+        strDescription.clear();
+        strCategory.clear();
+        // Whether the provider is a classic source with a message file here,
+        // asked once per provider and scan.
+        auto it = classic.find(event.m_strSource);
+        if (it == classic.end()) {
+            std::string strEventFile, strCategoryFile, strParameterFile;
+            const bool bClassic =
+                renderer.GetMessageFiles(event, strEventFile, strCategoryFile, strParameterFile) &&
+                !strEventFile.empty();
+            it = classic.emplace(event.m_strSource, bClassic).first;
+        }
+        if (it->second)
+            renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, strDescription,
+                                 strCategory);
+        else
+            strDescription = EvtxDataLines(Xml(file));
+        description.Prepare(strDescription);
+    }
+};
+
+void CEvtxMonitor::Scan()
+{
+    CSystemLogRepeatScope repeats;
+    if (!LogonAsUser())
+        return;
+    const std::string strName = GetDisplayName();
+    const std::vector<std::string> files = GetFiles();
+    // The newest record there is, to tell a log replaced by a new one (its
+    // records numbered from 1 again) from one that grew.
+    std::uint64_t nNewest = 0;
+    bool bOpened = false;
+    std::string strError;
+    for (const std::string& path : files) {
+        CEvtxFile file;
+        if (!file.Open(path, strError)) {
+            WriteSystemLogF("Error opening: %s failed: %s", path.c_str(), strError.c_str());
+            continue;
+        }
+        bOpened = true;
+        for (int i = file.GetRecordCount() - 1; i >= 0; --i) {
+            std::uint64_t nID = 0;
+            if (file.ReadIdentifier(i, nID)) {
+                nNewest = std::max(nNewest, nID);
+                break;
+            }
+        }
+    }
+    if (!bOpened) {
+        SetState(MON_STATE_ERROR);
+        if (files.empty())
+            WriteSystemLogF("Error opening: %s failed: no .evtx files", strName.c_str());
+        RevertLogon();
+        return;
+    }
+    if (nNewest < m_nLastRecord) {
+        SetState(MON_STATE_SHRANK);
+        m_nLastRecord = 0;
+    } else if (nNewest > m_nLastRecord) {
+        SetState(MON_STATE_GREW);
+    } else {
+        SetState(MON_STATE_UNCHANGED);
+        RevertLogon();
+        return;
+    }
+    CEventRenderer renderer("", "Application", strName, this);
+    CScanState state(renderer, strName, g_bExtendedAudit != 0);
+    std::size_t nSkipped = 0;
+    bool bStopped = false;
+    for (const std::string& path : files) {
+        CEvtxFile file;
+        if (bStopped || !file.Open(path, strError))
+            continue;
+        // The first record after the position: walk back from the newest.
+        int nStart = file.GetRecordCount();
+        for (std::uint64_t nID = 0; nStart > 0; --nStart)
+            if (file.ReadIdentifier(nStart - 1, nID) && nID <= m_nLastRecord)
+                break;
+        CEvtxRecord record;
+        for (int i = nStart; i < file.GetRecordCount(); ++i) {
+            if (!file.ReadRecord(i, record)) {
+                ++nSkipped;
+                continue;
+            }
+            if (record.nIdentifier <= m_nLastRecord)
+                continue;
+            if (!TestRecord(file, record, state)) {
+                bStopped = true;
+                break;
+            }
+            m_nLastRecord = record.nIdentifier;
+        }
+    }
+    RevertLogon();
+    if (nSkipped > 0)
+        WriteSystemLogF("%s: %zu records could not be read and were skipped", strName.c_str(),
+                        nSkipped);
+    if (bStopped)
+        WriteSystemLogF("%s Terminated scan on record %llu", strName.c_str(),
+                        static_cast<unsigned long long>(m_nLastRecord));
+    m_bJumpPending = FALSE;
+}
+
+bool CEvtxMonitor::TestRecord(CEvtxFile& file, const CEvtxRecord& record, CScanState& state)
+{
+    state.bXml = false;
+    state.bTexts = false;
+    // Level 0 is an audit's or "log always": the keywords tell which.
+    EvtxRecordToEvent(record, record.nLevel == 0 ? state.Xml(file) : std::string(), state.event);
+    bool bTriggered = false;
+    int nGroup = 0;
+    while (CKeysAndActions* pGroup = GetNextWatchGroup(nGroup)) {
+        pGroup->ResetHits();
+        if (IsStopRequested())
+            return false;
+        int pos = 0;
+        bool bEventHit = false;
+        while (CSearchKey* pKey = pGroup->GetNextKey(pos)) {
+            if (auto* pEventKey = dynamic_cast<CSearchKeyEvent*>(pKey)) {
+                if (bEventHit)
+                    continue;
+                if (pEventKey->GetTextOperator() != 0)
+                    state.EnsureTexts(file);
+                if (pEventKey->Match(state.event, state.description)) {
+                    ++pEventKey->m_nHits;
+                    bEventHit = true;
+                }
+            } else if (auto* pTextKey = dynamic_cast<CSearchKeyText*>(pKey)) {
+                state.EnsureTexts(file);
+                if (pTextKey->Match(state.description))
+                    ++pTextKey->m_nHits;
+            }
+        }
+        if (!pGroup->IsTriggered())
+            continue;
+        bTriggered = true;
+        state.EnsureTexts(file);
+        const CEventStruct& event = state.event;
+        pGroup->SetVariable(VAR_EVENT_TIME, FormatEventTime(event.m_timeGenerated));
+        pGroup->SetVariable(VAR_EVENT_SOURCE, event.m_strSource);
+        pGroup->SetVariable(VAR_EVENT_USER, event.m_strUser);
+        pGroup->SetVariable(VAR_EVENT_COMPUTER, event.m_strComputer);
+        pGroup->SetVariableNumber(VAR_EVENT_CATEGORYID, static_cast<int>(event.m_nCategory));
+        pGroup->SetVariableNumber(VAR_EVENT_ID, static_cast<int>(event.m_nEventID & 0xFFFF));
+        pGroup->SetVariable(VAR_EVENT_TYPE, GetEventTypeName(event.m_nEventType));
+        pGroup->SetVariable(VAR_EVENT_TEXT, state.strDescription);
+        pGroup->SetVariable(VAR_EVENT_CATEGORYTEXT, state.strCategory);
+        pGroup->SetVariable(VAR_EVENT_SHORTNAME, state.strName);
+        pGroup->SetVariable(VAR_EVENT_LONGNAME, state.strName);
+        pGroup->SetVariableNumber(VAR_EVENT_SEQUENCE, static_cast<int>(record.nIdentifier));
+        SetNextTaskSequence(*pGroup);
+        ApplyLaunchRule(*pGroup);
+    }
+    if (state.bAudit)
+        LogToFile(AppSettings::GetAuditNT().c_str(),
+                  FormatString("%-30s -> %llu ,%s, %s, %u : %s", state.strName.c_str(),
+                               static_cast<unsigned long long>(record.nIdentifier),
+                               state.event.m_timeGenerated.Format("%m/%d/%y  %H:%M:%S").c_str(),
+                               state.event.m_strSource.c_str(), state.event.m_nEventID & 0xFFFF,
+                               bTriggered
+                                   ? FormatString("TASK SEQ - %u",
+                                                  static_cast<unsigned>(g_nTaskSequence.load()))
+                                         .c_str()
+                                   : "NO TRIGGERS")
+                      .c_str(),
+                  1);
+    return true;
+}
+
+void CEvtxMonitor::JumpToEnd()
+{
+    std::uint64_t nNewest = 0;
+    if (LogonAsUser()) {
+        std::string strError;
+        for (const std::string& path : GetFiles()) {
+            CEvtxFile file;
+            if (!file.Open(path, strError))
+                continue;
+            for (int i = file.GetRecordCount() - 1; i >= 0; --i) {
+                std::uint64_t nID = 0;
+                if (file.ReadIdentifier(i, nID)) {
+                    nNewest = std::max(nNewest, nID);
+                    break;
+                }
+            }
+        }
+        RevertLogon();
+    }
+    m_nLastRecord = std::max(m_nLastRecord, nNewest);
+    m_bJumpPending = FALSE;
+}
+
+void RegisterEvtxClasses()
+{
+    RegisterCoreClasses();
+    CRuntimeClass::Register(RUNTIME_CLASS(CEvtxMonitor));
+}
