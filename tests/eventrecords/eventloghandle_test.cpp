@@ -282,12 +282,9 @@ TEST_F(EventLogHandle, MarkIsAnInformationEventOfQuorvilAndClearEmptiesTheLog)
     ASSERT_EQ(list.GetCount(), 1u);
     const CEventStruct* mark = list.Find(1);
     ASSERT_NE(mark, nullptr);
-    EXPECT_EQ(mark->m_strSource, "Quorvil");
-    EXPECT_EQ(mark->m_nEventID, 100u);
-    EXPECT_EQ(mark->m_nEventType, EVENTLOG_INFORMATION_TYPE);
-    EXPECT_EQ(mark->m_nCategory, 0u);
-    EXPECT_EQ(mark->m_strUser, "N/A");
-    EXPECT_EQ(mark->m_arrStrings, std::vector<std::string>{"backup checked"});
+    EXPECT_EQ(Fields(*mark),
+              std::tuple("Quorvil", "TESTHOST", "N/A", 1u, 100u, EVENTLOG_INFORMATION_TYPE, 0u,
+                         1'700'000'000, 1'700'000'000, StringList{"backup checked"}));
 
     EXPECT_TRUE(handle.Clear());
     EXPECT_EQ(handle.GetNewest(), 0u);

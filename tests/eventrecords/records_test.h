@@ -3,11 +3,13 @@
 // and a local computer with an event log in a fresh network
 // root per test.
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
+#include "eventrecords/eventstruct.h"
 #include "isolated_env.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
@@ -47,6 +49,16 @@ inline std::string AnsiRecord(const CEvtEvent& e)
     ConvertEvtRecordToAnsi(in, static_cast<DWORD>(disk.size()), Bytes(out), size);
     return out;
 }
+
+// The record's fields in one value: source, computer, user, number, ID,
+// type, category, times generated and written, strings.
+inline auto Fields(const CEventStruct& e)
+{
+    return std::tuple(e.m_strSource, e.m_strComputer, e.m_strUser, e.m_nRecordNumber, e.m_nEventID,
+                      e.m_nEventType, e.m_nCategory, e.m_timeGenerated.GetTime(),
+                      e.m_timeWritten.GetTime(), e.m_arrStrings);
+}
+using StringList = std::vector<std::string>;
 
 inline std::string SystemLog()
 {

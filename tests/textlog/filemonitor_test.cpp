@@ -39,12 +39,31 @@ std::vector<std::string> StampedLines(const std::string& path)
     return lines;
 }
 
+// What a scan leaves: the state, position and size, and the lines that ran the task.
+struct CScanned {
+    int nState;
+    DWORD dwPosition;
+    DWORD dwLastSize;
+    Texts texts;
+    friend bool operator==(const CScanned&, const CScanned&) = default;
+    friend void PrintTo(const CScanned& s, std::ostream* os)
+    {
+        *os << GetStateText(s.nState) << " at " << s.dwPosition << "/" << s.dwLastSize << " "
+            << ::testing::PrintToString(s.texts);
+    }
+};
+
 class FileMonitor : public TextLogTest {
 protected:
     void SetUp() override
     {
         TextLogTest::SetUp();
         AddGroup("Errors", {TextKey("error")});
+    }
+    CScanned Scan()
+    {
+        m_log.Scan();
+        return {m_log.GetState(), m_log.m_dwPosition, m_log.m_dwLastSize, TakeTexts()};
     }
 };
 
@@ -55,25 +74,14 @@ TEST_F(FileMonitor, SizeDecidesWhatIsRead)
     m_log.m_dwLastSize = m_log.m_dwPosition = 100;
 
     Append("error 2\n" + std::string(35, 'b') + " error\n"); // 150 bytes
-    m_log.Scan();
-    EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
-    EXPECT_EQ(m_log.m_dwPosition, 150u);
-    EXPECT_EQ(m_log.m_dwLastSize, 150u);
-    EXPECT_EQ(TakeTexts(), (Texts{"error 2", std::string(35, 'b') + " error"}));
-
+    EXPECT_EQ(Scan(),
+              (CScanned{MON_STATE_GREW, 150, 150, {"error 2", std::string(35, 'b') + " error"}}));
     // Cut and rewritten: read again from the start.
     Write("ERROR 3\nfine\n");
-    m_log.Scan();
-    EXPECT_EQ(m_log.GetState(), MON_STATE_SHRANK);
-    EXPECT_EQ(m_log.m_dwPosition, 13u);
-    EXPECT_EQ(TakeTexts(), (Texts{"ERROR 3"}));
-
+    EXPECT_EQ(Scan(), (CScanned{MON_STATE_SHRANK, 13, 13, {"ERROR 3"}}));
     // Other content of the same size is not read.
     Write("error 4\nfine\n");
-    m_log.Scan();
-    EXPECT_EQ(m_log.GetState(), MON_STATE_UNCHANGED);
-    EXPECT_EQ(m_log.m_dwPosition, 13u);
-    EXPECT_TRUE(TakeTexts().empty());
+    EXPECT_EQ(Scan(), (CScanned{MON_STATE_UNCHANGED, 13, 13, {}}));
 }
 
 TEST_F(FileMonitor, LineEnds)
@@ -81,12 +89,10 @@ TEST_F(FileMonitor, LineEnds)
     // A last line without a line feed is tested once; what completes it
     // later arrives as a line of its own.
     Write("one error\r\ntwo error\r\n\r\nhalf an error");
-    m_log.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{"one error", "two error", "half an error"}));
-    EXPECT_EQ(m_log.m_dwPosition, 37u);
+    EXPECT_EQ(Scan(),
+              (CScanned{MON_STATE_GREW, 37, 37, {"one error", "two error", "half an error"}}));
     Append(" and error\rinside\r\n");
-    m_log.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{" and error\rinside"}));
+    EXPECT_EQ(Scan().texts, (Texts{" and error\rinside"}));
 }
 
 TEST_F(FileMonitor, PendingJumpOnlyMovesToTheEnd)
@@ -95,22 +101,13 @@ TEST_F(FileMonitor, PendingJumpOnlyMovesToTheEnd)
     m_log.JumpToEnd();
     EXPECT_TRUE(m_log.m_bJumpPending);
     Write("error 1\nerror 2\n");
-    m_log.Scan();
-    EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
+    EXPECT_EQ(Scan(), (CScanned{MON_STATE_GREW, 16, 16, {}}));
     EXPECT_FALSE(m_log.m_bJumpPending);
-    EXPECT_EQ(m_log.m_dwPosition, 16u);
-    EXPECT_TRUE(TakeTexts().empty());
     Append("error 3\n");
-    m_log.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{"error 3"}));
-
+    EXPECT_EQ(Scan().texts, (Texts{"error 3"}));
     Append("error 4\n");
     m_log.JumpToEnd();
-    EXPECT_EQ(m_log.m_dwPosition, 32u);
-    EXPECT_EQ(m_log.m_dwLastSize, 32u);
-    m_log.Scan();
-    EXPECT_EQ(m_log.GetState(), MON_STATE_UNCHANGED);
-    EXPECT_TRUE(TakeTexts().empty());
+    EXPECT_EQ(Scan(), (CScanned{MON_STATE_UNCHANGED, 32, 32, {}}));
 }
 
 TEST_F(FileMonitor, DailyFileSwitchesAtMidnight)
@@ -164,12 +161,8 @@ TEST_F(FileMonitor, FilesThatCannotBeRead)
     // Missing: every scan, without touching the position.
     m_log.m_dwPosition = 7;
     m_log.m_dwLastSize = 9;
-    for (int i = 0; i < 2; ++i) {
-        m_log.Scan();
-        EXPECT_EQ(m_log.GetState(), MON_STATE_ERROR);
-        EXPECT_EQ(m_log.m_dwPosition, 7u);
-        EXPECT_EQ(m_log.m_dwLastSize, 9u);
-    }
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(Scan(), (CScanned{MON_STATE_ERROR, 7, 9, {}}));
     EXPECT_NE(SystemLog().find("Unable to open stats: " + FilePath() + "\n"), std::string::npos);
 
     // A socket has a status but cannot be opened, even by root.
@@ -179,20 +172,14 @@ TEST_F(FileMonitor, FilesThatCannotBeRead)
     FilePath().copy(addr.sun_path, sizeof addr.sun_path - 1);
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    m_log.Scan();
-    EXPECT_EQ(m_log.GetState(), MON_STATE_ERROR);
-    EXPECT_EQ(m_log.m_dwLastSize, 0u); // the new size is kept
-    EXPECT_EQ(m_log.m_dwPosition, 7u);
+    EXPECT_EQ(Scan(), (CScanned{MON_STATE_ERROR, 7, 0, {}})); // the new size is kept
     EXPECT_NE(SystemLog().find("Unable to open log: " + FilePath() + "\n"), std::string::npos);
     ::close(fd);
     ::unlink(FilePath().c_str());
 
     // A folder has a size but is no text log.
     ASSERT_EQ(::mkdir(FilePath().c_str(), 0755), 0);
-    m_log.Scan();
-    EXPECT_EQ(m_log.GetState(), MON_STATE_ERROR);
-    EXPECT_EQ(m_log.m_dwLastSize, 0u);
-    EXPECT_EQ(m_log.m_dwPosition, 7u);
+    EXPECT_EQ(Scan(), (CScanned{MON_STATE_ERROR, 7, 0, {}}));
     EXPECT_EQ(SystemLog().rfind("Unable to open stats: " + FilePath() + "\n"),
               SystemLog().size() - ("Unable to open stats: " + FilePath() + "\n").size());
     ::rmdir(FilePath().c_str());
@@ -211,9 +198,8 @@ TEST_F(FileMonitor, FilesThatCannotBeRead)
     if (::geteuid() != 0) {
         Write("error\n");
         ASSERT_EQ(::chmod(FilePath().c_str(), 0), 0);
-        m_log.Scan();
+        EXPECT_EQ(Scan().dwLastSize, 6u);
         EXPECT_EQ(m_log.GetState(), MON_STATE_ERROR);
-        EXPECT_EQ(m_log.m_dwLastSize, 6u);
     }
 }
 
@@ -243,11 +229,7 @@ TEST_F(FileMonitor, StopRequests)
     Write("error 1\nerror 2\n");
     // While reading: nothing tested, position kept.
     g_hStopScanEvent.Set();
-    m_log.Scan();
-    EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
-    EXPECT_EQ(m_log.m_dwLastSize, 16u);
-    EXPECT_EQ(m_log.m_dwPosition, 0u);
-    EXPECT_TRUE(TakeTexts().empty());
+    EXPECT_EQ(Scan(), (CScanned{MON_STATE_GREW, 0, 16, {}}));
     g_hStopScanEvent.Reset();
 
     // While testing: the rest of the lines are skipped, the position stays
@@ -255,9 +237,7 @@ TEST_F(FileMonitor, StopRequests)
     AddGroup("Second", {TextKey("error")});
     m_runs->SetOnRun([] { g_hStopScanEvent.Set(); });
     Append("error 3\n");
-    m_log.Scan();
-    EXPECT_EQ(m_log.m_dwPosition, 24u);
-    EXPECT_EQ(TakeTexts(), (Texts{"error 1"}));
+    EXPECT_EQ(Scan(), (CScanned{MON_STATE_GREW, 24, 24, {"error 1"}}));
 }
 
 TEST_F(FileMonitor, StoredForm)
@@ -327,12 +307,10 @@ TEST_F(FileMonitor, MarkAndClear)
 {
     EXPECT_TRUE(m_log.MarkLog("Fast Mark ------- error"));
     EXPECT_EQ(ReadFileBytes(FilePath()).value_or(""), "Fast Mark ------- error\n");
-    m_log.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{"Fast Mark ------- error"}));
+    EXPECT_EQ(Scan().texts, (Texts{"Fast Mark ------- error"}));
     EXPECT_TRUE(m_log.ClearLog());
-    EXPECT_EQ(m_log.GetState(), MON_STATE_NONE);
-    EXPECT_EQ(m_log.m_dwPosition, 0u);
-    EXPECT_EQ(m_log.m_dwLastSize, 0u);
+    EXPECT_EQ((CScanned{m_log.GetState(), m_log.m_dwPosition, m_log.m_dwLastSize, {}}),
+              (CScanned{MON_STATE_NONE, 0, 0, {}}));
     EXPECT_FALSE(FileExists(FilePath().c_str()));
     EXPECT_FALSE(m_log.ClearLog());
 }
