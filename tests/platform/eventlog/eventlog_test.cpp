@@ -41,25 +41,29 @@ TEST_F(EventLogTest, ReportedEventReadsBackWithEveryField)
 
     HANDLE log = OpenEventLogA("", "application");
     ASSERT_NE(log, nullptr);
-    std::vector<CEvtEvent> events = ReadAll(log, EVENTLOG_FORWARDS_READ);
-    ASSERT_EQ(events.size(), 2u);
-    const CEvtEvent& e = events[0];
-    EXPECT_EQ(e.m_dwRecordNumber, 1u);
-    EXPECT_EQ(e.m_dwTimeGenerated, 1'700'000'000u);
-    EXPECT_EQ(e.m_dwTimeWritten, 1'700'000'000u);
-    EXPECT_EQ(e.m_dwEventID, 0x80000010u);
-    EXPECT_EQ(e.m_wEventType, EVENTLOG_WARNING_TYPE);
-    EXPECT_EQ(e.m_wEventCategory, 7);
-    EXPECT_EQ(e.m_strSourceName, "Quorvil");
-    EXPECT_EQ(e.m_strComputerName, "TESTHOST");
-    EXPECT_EQ(e.m_sid, std::string(sid.begin(), sid.end()));
-    EXPECT_EQ(e.m_strings, (std::vector<std::string>{"disk full", "",
-                                                     "Gr\xC3\xBC\xC3\x9F"
-                                                     "e"}));
-    EXPECT_EQ(e.m_data, std::string("\1\2\3", 3));
-    EXPECT_EQ(events[1].m_dwRecordNumber, 2u);
-    EXPECT_EQ(events[1].m_dwTimeWritten, 1'700'000'005u);
-    EXPECT_TRUE(events[1].m_strings.empty());
+    const std::vector<CEvtEvent> expected = {{1,
+                                              1'700'000'000,
+                                              1'700'000'000,
+                                              0x80000010,
+                                              EVENTLOG_WARNING_TYPE,
+                                              7,
+                                              "Quorvil",
+                                              "TESTHOST",
+                                              std::string(sid.begin(), sid.end()),
+                                              {strings[0], strings[1], strings[2]},
+                                              std::string(data, 3)},
+                                             {2,
+                                              1'700'000'005,
+                                              1'700'000'005,
+                                              100,
+                                              EVENTLOG_ERROR_TYPE,
+                                              0,
+                                              "Quorvil",
+                                              "TESTHOST",
+                                              "",
+                                              {},
+                                              ""}};
+    EXPECT_EQ(ReadAll(log, EVENTLOG_FORWARDS_READ), expected);
     EXPECT_TRUE(CloseEventLog(log));
     EXPECT_FALSE(CloseEventLog(log));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
