@@ -71,6 +71,13 @@ protected:
         return group;
     }
 
+    // Scans once: the state and the number of the last record read.
+    std::pair<int, DWORD> Scan()
+    {
+        m_monitor.Scan();
+        return {m_monitor.GetState(), m_monitor.m_nLastRecord};
+    }
+
     std::vector<std::string> Hits() const
     {
         std::vector<std::string> lines;
@@ -102,15 +109,12 @@ TEST_F(EventScan, GrowsThenStaysUnchangedAndFillsTheVariables)
     Report(0x80001234, "disk failing");
     Report(7, "other");
     Report(100, "checked by ops", "Quorvil");
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.GetState(), MON_STATE_GREW);
-    EXPECT_EQ(m_monitor.m_nLastRecord, 3u);
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_GREW, DWORD{3}));
     EXPECT_EQ(Hits(),
               (std::vector<std::string>{"4660 TestSource Error 1 " + m_monitor.GetDisplayName(),
                                         "100 Quorvil 3 Mark: checked by ops"}));
 
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.GetState(), MON_STATE_UNCHANGED);
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_UNCHANGED, DWORD{3}));
     EXPECT_EQ(Hits().size(), 2u);
 }
 
@@ -119,20 +123,15 @@ TEST_F(EventScan, ClearedLogIsReadFromTheOldestWhoeverClearedIt)
     AddGroup(1, "hit %EVENT_SEQUENCE%");
     for (int i = 0; i < 3; ++i)
         Report(1, "x");
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.m_nLastRecord, 3u);
-
+    EXPECT_EQ(Scan().second, 3u);
     EXPECT_TRUE(m_monitor.ClearLog());
     EXPECT_EQ(m_monitor.m_nLastRecord, 0u);
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.GetState(), MON_STATE_UNCHANGED) << "empty after a clear, position 0";
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_UNCHANGED, DWORD{0})) << "empty after a clear";
 
     // Cleared and refilled less far than before: the log became smaller.
     m_monitor.m_nLastRecord = 3;
     Report(1, "y");
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.GetState(), MON_STATE_SHRANK);
-    EXPECT_EQ(m_monitor.m_nLastRecord, 1u);
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_SHRANK, DWORD{1}));
     EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1"}));
 
     // Another program clears the log, and three records come before the
@@ -146,9 +145,7 @@ TEST_F(EventScan, ClearedLogIsReadFromTheOldestWhoeverClearedIt)
     clearElsewhere();
     for (int i = 0; i < 3; ++i)
         Report(1, "z");
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.GetState(), MON_STATE_SHRANK);
-    EXPECT_EQ(m_monitor.m_nLastRecord, 3u);
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_SHRANK, DWORD{3}));
     EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1", "hit 1",
                                                 "hit 2", "hit 3"}));
 
@@ -255,9 +252,7 @@ TEST_F(EventScan, WrappedLogStartsAtTheOldestRecord)
     ASSERT_GT(oldest, 2u) << "the log must have wrapped";
 
     m_monitor.m_nLastRecord = 1;
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.GetState(), MON_STATE_GREW);
-    EXPECT_EQ(m_monitor.m_nLastRecord, 200u);
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_GREW, DWORD{200}));
     std::vector<std::string> hits = Hits();
     ASSERT_FALSE(hits.empty());
     EXPECT_EQ(hits.front(), std::to_string(oldest));
@@ -267,9 +262,7 @@ TEST_F(EventScan, OpenFailureIsAnErrorAndKeepsThePosition)
 {
     m_monitor.m_strServer = "NOSUCHHOST";
     m_monitor.m_nLastRecord = 5;
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.GetState(), MON_STATE_ERROR);
-    EXPECT_EQ(m_monitor.m_nLastRecord, 5u);
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_ERROR, DWORD{5}));
     EXPECT_NE(SystemLog().find("Error opening: NOSUCHHOST\\" + m_strLog + " failed: "),
               std::string::npos);
 }
