@@ -47,10 +47,14 @@ std::string Store(const CObject& object)
     return StoreObjectToBytes(&object);
 }
 
-// The bytes written to a memory file, without the block's zero padding.
-std::string Written(CMemFile& file)
+// The bytes that `write` puts in an archive, as an older release stored them.
+template <class F> std::string Archived(F write)
 {
-    std::size_t length = file.GetLength();
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    write(ar);
+    ar.Close();
+    const std::size_t length = file.GetLength();
     std::string block = file.Detach();
     block.resize(length);
     return block;
@@ -100,23 +104,17 @@ TEST_F(Records, MonitoredLogRoundTripsByteForByte)
 
 TEST_F(Records, VersionOneLogLoadsWithoutAccountAndFutureTimesAreClamped)
 {
-    CMemFile file;
-    {
-        CArchive ar(&file, CArchive::store);
+    std::unique_ptr<CMonitoredObject> log = Load<CMonitoredObject>(Archived([](CArchive& ar) {
         ar.WriteClass(RUNTIME_CLASS(CMonitoredObject));
         ar << DWORD{1} << LONG{1} << LONG{30} << CTime(1'600'000'000) << CTime(1'900'000'000)
            << DWORD{0};
-        ar.Close();
-    }
-    std::unique_ptr<CMonitoredObject> log = Load<CMonitoredObject>(Written(file));
+    }));
     ASSERT_TRUE(log);
-    EXPECT_TRUE(log->m_bEnabled);
-    EXPECT_EQ(log->m_nInterval, 30);
-    EXPECT_EQ(log->m_timeLastScanned.GetTime(), 1'600'000'000);
-    EXPECT_EQ(log->m_timeLastChanged.GetTime(), 1'700'000'000)
-        << "a future time becomes the load time";
-    EXPECT_FALSE(log->m_bImpersonate);
-    EXPECT_EQ(log->m_strLogonUser, "");
+    // A future time of change becomes the load time.
+    EXPECT_EQ(std::tuple(log->m_bEnabled, log->m_nInterval, log->m_timeLastScanned.GetTime(),
+                         log->m_timeLastChanged.GetTime(), log->m_bImpersonate,
+                         log->m_strLogonUser),
+              std::tuple(TRUE, 30, 1'600'000'000, 1'700'000'000, FALSE, std::string()));
 }
 
 TEST_F(Records, DamagedLogRecordsFailCleanly)
@@ -128,14 +126,12 @@ TEST_F(Records, DamagedLogRecordsFailCleanly)
         EXPECT_THROW(Load<CMonitoredObject>(bytes.substr(0, cut)), CException) << cut;
 
     // A group count far beyond the bytes is refused before anything is read.
-    CMemFile file;
-    {
-        CArchive ar(&file, CArchive::store);
-        ar.WriteClass(RUNTIME_CLASS(CMonitoredObject));
-        ar << DWORD{2} << LONG{1} << LONG{30} << CTime(0) << CTime(0) << DWORD{0x7FFFFFFF};
-        ar.Close();
-    }
-    EXPECT_THROW(Load<CMonitoredObject>(Written(file)), CArchiveException);
+    EXPECT_THROW(Load<CMonitoredObject>(Archived([](CArchive& ar) {
+                     ar.WriteClass(RUNTIME_CLASS(CMonitoredObject));
+                     ar << DWORD{2} << LONG{1} << LONG{30} << CTime(0) << CTime(0)
+                        << DWORD{0x7FFFFFFF};
+                 })),
+                 CArchiveException);
 }
 
 TEST_F(Records, WatchGroupCopiesAreDeepAndSelfAssignmentChangesNothing)
@@ -162,23 +158,18 @@ TEST_F(Records, VersionOneGroupLoadsWithoutMinimumIntervalAndEmptyVariables)
 {
     CTask task;
     task.SetDescription("Task");
-    CMemFile file;
-    {
-        CArchive ar(&file, CArchive::store);
+    std::unique_ptr<CSearchKeyText> key(TextKey("fail"));
+    std::unique_ptr<CKeysAndActions> group = Load<CKeysAndActions>(Archived([&](CArchive& ar) {
         ar.WriteClass(RUNTIME_CLASS(CKeysAndActions));
         ar << DWORD{1} << std::string("old group") << DWORD{1};
-        std::unique_ptr<CSearchKeyText> key(TextKey("fail"));
         ar.WriteObject(key.get());
         ar.WriteObject(&task);
-        ar.Close();
-    }
-    std::unique_ptr<CKeysAndActions> group = Load<CKeysAndActions>(Written(file));
+    }));
     ASSERT_TRUE(group);
-    EXPECT_EQ(group->m_strDescription, "old group");
-    EXPECT_EQ(group->GetKeyCount(), 1);
-    EXPECT_FALSE(group->m_bMinInterval);
-    EXPECT_EQ(group->m_nMinIntervalMinutes, 0);
-    EXPECT_EQ(group->m_task.GetVariables().GetAll().at("%EVENT_SOURCE%"), "<empty>");
+    EXPECT_EQ(std::tuple(group->m_strDescription, group->GetKeyCount(), group->m_bMinInterval,
+                         group->m_nMinIntervalMinutes,
+                         group->m_task.GetVariables().GetAll().at("%EVENT_SOURCE%")),
+              std::tuple("old group", 1, FALSE, 0, "<empty>"));
 }
 
 TEST_F(Records, ClipboardCarriesLogsGroupsAndTasks)
@@ -187,9 +178,7 @@ TEST_F(Records, ClipboardCarriesLogsGroupsAndTasks)
     std::unique_ptr<CKeysAndActions> pasted =
         CKeysAndActions::FromGlobalMemory(group->CopyToGlobalMemory());
     ASSERT_TRUE(pasted);
-    EXPECT_EQ(pasted->m_strDescription, "Reboots");
-    EXPECT_EQ(pasted->GetKeyCount(), 2);
-    EXPECT_EQ(pasted->m_nMinIntervalMinutes, 5);
+    EXPECT_EQ(Store(*pasted), Store(*group));
 
     std::unique_ptr<CTask> task =
         CKeysAndActions::TaskFromGlobalMemory(group->CopyTaskToGlobalMemory());
