@@ -6,6 +6,8 @@
 
 #include "common/brancmn.h"
 #include "eventlog/scan/eventmonitor.h"
+#include "evtx/evtxmonitor.h"
+#include "journal/journalmonitor.h"
 #include "platform/network/network.h"
 #include "textlog/filemonitor.h"
 #include "workspace/docstrings.h"
@@ -44,6 +46,34 @@ DWORD CLogAdder::AddTextLog(int nMode)
     return m_editor.AddMonitoredLog(std::move(pLog));
 }
 
+namespace {
+
+// The log of a journal or .evtx line of the network dialog, or null for a
+// "COMPUTER\LOG" line. A journal starts at its end (a system's journal
+// holds far more than anyone asked for); .evtx files are read from their
+// first record unless the dialog said to start at the end.
+std::unique_ptr<CMonitoredObject> NewJournalOrEvtxLog(const std::string& entry, BOOL bJumpToEnd)
+{
+    const std::string_view journal = NETWORK_JOURNAL_PREFIX;
+    const std::string_view evtx = NETWORK_EVTX_PREFIX;
+    if (entry.rfind(journal, 0) == 0) {
+        auto pLog = std::make_unique<CJournalMonitor>();
+        pLog->m_strDirectory = entry.substr(journal.size());
+        pLog->JumpToEnd();
+        return pLog;
+    }
+    if (entry.rfind(evtx, 0) == 0) {
+        auto pLog = std::make_unique<CEvtxMonitor>();
+        pLog->m_strPath = entry.substr(evtx.size());
+        if (bJumpToEnd)
+            pLog->JumpToEnd();
+        return pLog;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 DWORD CLogAdder::AddEventLogs(int nMode)
 {
     if (!m_pManager)
@@ -59,6 +89,12 @@ DWORD CLogAdder::AddEventLogs(int nMode)
         return 0;
     DWORD dwFirst = 0;
     for (const std::string& entry : selected) {
+        if (std::unique_ptr<CMonitoredObject> pOther = NewJournalOrEvtxLog(entry, bJumpToEnd)) {
+            DWORD dwID = m_editor.AddMonitoredLog(std::move(pOther));
+            if (dwFirst == 0)
+                dwFirst = dwID;
+            continue;
+        }
         std::size_t slash = entry.find('\\');
         std::string strServer = slash == std::string::npos ? std::string() : entry.substr(0, slash);
         std::string strLogName = slash == std::string::npos ? entry : entry.substr(slash + 1);

@@ -32,6 +32,11 @@ constexpr int CHOOSE_NEW_WATCH_GROUP = 99999;
 
 // Modes of the text-log sheet and the Network dialog.
 constexpr int ADD_MODE_MENU = 0;
+// Lines of BrowseNetwork that are not "COMPUTER\LOG": a journal
+// ("journal:" then its folder, empty for the local system's journal) and an
+// .evtx file or folder ("evtx:" then its path).
+inline constexpr char NETWORK_JOURNAL_PREFIX[] = "journal:";
+inline constexpr char NETWORK_EVTX_PREFIX[] = "evtx:";
 constexpr int ADD_MODE_WIZARD_LOCAL_EVENT =
     1;                                    // Network dialog: one log, the local computer's listed
 constexpr int ADD_MODE_WIZARD_EVENT = 2;  // Network dialog: one log

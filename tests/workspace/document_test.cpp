@@ -8,7 +8,9 @@
 #include <sys/resource.h>
 
 #include "eventlog/scan/eventmonitor.h"
+#include "evtx/evtxmonitor.h"
 #include "isolated_env.h"
+#include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "testdoc.h"
@@ -633,6 +635,22 @@ TEST_F(Document, AddTextLogAsksAboutDuplicatesAndUnreadableFiles)
             EXPECT_EQ(m_doc.m_pManager->FindLog(dwID)->GetDisplayName(), "Sample Log");
         }
     }
+}
+
+TEST_F(Document, AddEventLogsTakesJournalsAndEvtxFiles)
+{
+    m_ui.m_network = {"journal:", "evtx:/srv/evtx/Security.evtx"};
+    const DWORD dwFirst = m_doc.AddEventLogs(ADD_MODE_MENU);
+    ASSERT_EQ(LogCount(), 2);
+    int pos = 0;
+    auto* pJournal = dynamic_cast<CJournalMonitor*>(m_doc.m_pManager->GetNextLog(pos));
+    auto* pEvtx = dynamic_cast<CEvtxMonitor*>(m_doc.m_pManager->GetNextLog(pos));
+    ASSERT_TRUE(pJournal && pEvtx);
+    EXPECT_EQ(dwFirst, pJournal->GetID());
+    EXPECT_EQ(pJournal->m_strDirectory, "");
+    EXPECT_TRUE(pJournal->IsEnabled() && pJournal->IsEventLog());
+    EXPECT_EQ(pEvtx->m_strPath, "/srv/evtx/Security.evtx");
+    EXPECT_EQ(pEvtx->m_nLastRecord, 0u);
 }
 
 TEST_F(Document, AddEventLogsSkipsAMonitoredLogAnsweredNo)

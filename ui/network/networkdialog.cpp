@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -133,9 +134,27 @@ CNetworkDialog::CNetworkDialog(int nMode, QWidget* parent) : QDialog(parent), m_
         MakeButton(this, QStyle::SP_FileDialogDetailedView, "Find Unlisted Computer (F9)",
                    Qt::Key_F9, &CNetworkDialog::FindUnlistedComputer);
 
+    QToolButton* journal = MakeButton(this, QStyle::SP_DriveHDIcon, "Local journal (F8)",
+                                      Qt::Key_F8, &CNetworkDialog::AddLocalJournal);
+    journal->setObjectName(QStringLiteral("localJournal"));
+    QToolButton* journalFolder = MakeButton(this, QStyle::SP_DirIcon, "Journal folder...",
+                                            QKeySequence(), &CNetworkDialog::AddJournalFolder);
+    journalFolder->setObjectName(QStringLiteral("journalFolder"));
+    QToolButton* evtxFiles = MakeButton(this, QStyle::SP_FileIcon, ".evtx files...", QKeySequence(),
+                                        &CNetworkDialog::AddEvtxFiles);
+    evtxFiles->setObjectName(QStringLiteral("evtxFiles"));
+
     auto* tools = new QHBoxLayout;
     for (QToolButton* b : {refresh, m_pRemove, myComputer, m_pUp, m_pShowLogs, find})
         tools->addWidget(b);
+    if (!IsWizardMode()) {
+        tools->addSpacing(12);
+        for (QToolButton* b : {journal, journalFolder, evtxFiles})
+            tools->addWidget(b);
+    } else {
+        for (QToolButton* b : {journal, journalFolder, evtxFiles})
+            b->hide();
+    }
     tools->addStretch();
 
     auto* explorerLabel = new QLabel(QStringLiteral("&Network Explorer:"));
@@ -367,6 +386,42 @@ void CNetworkDialog::ShowLogs(const std::string& strComputer)
     }
 }
 
+void CNetworkDialog::AddSpecialLine(const QString& text, const std::string& value)
+{
+    for (int i = 0; i < m_pLogs->count(); ++i)
+        if (m_pLogs->item(i)->data(Qt::UserRole).toString() == ToQt(value))
+            return;
+    auto* item = new QListWidgetItem(text, m_pLogs);
+    item->setData(Qt::UserRole, ToQt(value));
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Checked);
+    UpdateButtons();
+}
+
+void CNetworkDialog::AddLocalJournal()
+{
+    AddSpecialLine(QStringLiteral("Journal of this computer (from now on)"),
+                   NETWORK_JOURNAL_PREFIX);
+}
+
+void CNetworkDialog::AddJournalFolder()
+{
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Folder of journal files"), QStringLiteral("/var/log/journal"));
+    if (!dir.isEmpty())
+        AddSpecialLine(QStringLiteral("Journal ") + dir + QStringLiteral(" (from now on)"),
+                       NETWORK_JOURNAL_PREFIX + FromQt(dir));
+}
+
+void CNetworkDialog::AddEvtxFiles()
+{
+    const QStringList files = QFileDialog::getOpenFileNames(
+        this, QStringLiteral(".evtx files"), QString(),
+        QStringLiteral("Windows event logs (*.evtx *.EVTX);;All files (*)"));
+    for (const QString& file : files)
+        AddSpecialLine(file, NETWORK_EVTX_PREFIX + FromQt(file));
+}
+
 void CNetworkDialog::RemoveSelected()
 {
     QList<QListWidgetItem*> items;
@@ -416,8 +471,11 @@ std::vector<std::string> CNetworkDialog::GetCheckedLogs() const
 {
     std::vector<std::string> checked;
     for (int i = 0; i < m_pLogs->count(); ++i)
-        if (m_pLogs->item(i)->checkState() == Qt::Checked)
-            checked.push_back(FromQt(m_pLogs->item(i)->text()));
+        if (m_pLogs->item(i)->checkState() == Qt::Checked) {
+            const QVariant value = m_pLogs->item(i)->data(Qt::UserRole);
+            checked.push_back(
+                FromQt(value.isValid() ? value.toString() : m_pLogs->item(i)->text()));
+        }
     return checked;
 }
 

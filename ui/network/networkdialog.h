@@ -45,6 +45,13 @@ public:
     void UpLevel();              // F7: network -> root, domain -> its network
     void ShowSelectedLogs();     // F2: the logs of the selected computer
     void FindUnlistedComputer(); // F9: "Choose a server", then its logs
+    void AddLocalJournal();      // F8: the local system's journal
+    void AddJournalFolder();     // a folder of journal files, chosen
+    void AddEvtxFiles();         // .evtx files, chosen
+
+    // A checked line for a journal or .evtx log (documentui.h's prefixes),
+    // shown as text; once each.
+    void AddSpecialLine(const QString& text, const std::string& value);
 
     // Adds a line for each event log registered on the computer (once
     // each); a failure is reported in a message box.
