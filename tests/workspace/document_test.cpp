@@ -289,15 +289,10 @@ TEST_F(Document, OpeningABadFileKeepsTheOpenWorkspace)
 
 namespace {
 
-struct CIds {
-    DWORD dwText = 0;  // a text log with groups 0 and 1, two keys each
-    DWORD dwEvent = 0; // SRV1\System with one group
-};
-
 struct CEditCase {
     const char* name;
-    // Runs the operation and returns the log the hint names.
-    std::function<DWORD(CQuorvilDoc&, const CIds&)> op;
+    // Runs the operation on the text log (groups 0 and 1, two keys each).
+    std::function<void(CQuorvilDoc&, DWORD)> op;
     LPARAM lHint; // -1: no hint
     int nGroup = 0;
     int nKey = 0;
@@ -305,12 +300,17 @@ struct CEditCase {
     bool bModified = true;
     bool bPaused = false;
     bool bConfirm = true; // Yes to questions, OK in dialogs
-    std::function<void(CQuorvilDoc&, const CIds&)> check = nullptr;
+    std::function<void(CQuorvilDoc&, DWORD)> check = nullptr;
 };
 
 CKeysAndActions* GroupOf(CQuorvilDoc& doc, DWORD dwID, int nGroup)
 {
     return doc.m_pManager->FindWatchGroup(dwID, nGroup);
+}
+
+std::string KeyOf(CQuorvilDoc& doc, DWORD dwID)
+{
+    return GroupOf(doc, dwID, 1)->GetKey(1)->GetDescription();
 }
 
 } // namespace
@@ -325,209 +325,88 @@ TEST_F(Document, EditingOperationsSetTheFlagAndSendOneHint)
     task.SetDescription("New task");
     std::string script = m_strDir + "delete.qvs";
     WriteFile(script, "DELETESERVER SRV1\n");
+    using Doc = CQuorvilDoc;
 
     const CEditCase cases[] = {
-        {"AddMonitoredLog",
-         [](CQuorvilDoc& d, const CIds&) { return d.AddMonitoredLog(new CFileMonitor); },
+        {"AddMonitoredLog", [](Doc& d, DWORD) { d.AddMonitoredLog(new CFileMonitor); },
          HINT_LOG_ADDED},
-        {"AddEventLog",
-         [](CQuorvilDoc& d, const CIds&) { return d.AddEventLog(new CEventMonitor); },
-         HINT_LOG_ADDED},
-        {"DeleteMonitoredLog",
-         [](CQuorvilDoc& d, const CIds& i) {
-             d.DeleteMonitoredLog(i.dwText);
-             return i.dwText;
-         },
+        {"AddEventLog", [](Doc& d, DWORD) { d.AddEventLog(new CEventMonitor); }, HINT_LOG_ADDED},
+        {"DeleteMonitoredLog", [](Doc& d, DWORD id) { d.DeleteMonitoredLog(id); },
          HINT_LOG_DELETED},
         {"DeleteMonitoredLog answered No",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_FALSE(d.DeleteMonitoredLog(i.dwText));
-             return i.dwText;
-         },
-         -1, 0, 0, 0, false, false, false,
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_NE(d.m_pManager->FindLog(i.dwText), nullptr);
-         }},
-        {"EditLogProperties",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_TRUE(d.EditLogProperties(i.dwText));
-             return i.dwText;
-         },
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.DeleteMonitoredLog(id)); }, -1, 0, 0, 0, false,
+         false, false, [](Doc& d, DWORD id) { EXPECT_NE(d.m_pManager->FindLog(id), nullptr); }},
+        {"EditLogProperties", [](Doc& d, DWORD id) { EXPECT_TRUE(d.EditLogProperties(id)); },
          HINT_LOG_EDITED, 0, 0, 0, true, true, true,
-         [](CQuorvilDoc& d, const CIds& i) {
-             auto* log = dynamic_cast<CFileMonitor*>(d.m_pManager->FindLog(i.dwText));
-             ASSERT_NE(log, nullptr);
-             EXPECT_EQ(log->m_strShortDescription, "Renamed");
-             EXPECT_EQ(log->GetWatchGroupCount(), 2);
+         [](Doc& d, DWORD id) {
+             EXPECT_EQ(d.m_pManager->FindLog(id)->GetDisplayName(), "Renamed");
+             EXPECT_EQ(d.m_pManager->FindLog(id)->GetWatchGroupCount(), 2);
          }},
         {"EditLogProperties cancelled",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_FALSE(d.EditLogProperties(i.dwText));
-             return i.dwText;
-         },
-         -1, 0, 0, 0, false, true, false,
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_EQ(d.m_pManager->FindLog(i.dwText)->GetDisplayName(), "t.log");
-         }},
-        {"ToggleLogEnabled",
-         [](CQuorvilDoc& d, const CIds& i) {
-             d.ToggleLogEnabled(i.dwText);
-             return i.dwText;
-         },
-         HINT_LOG_ENABLED},
-        {"ClearLog",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_TRUE(d.ClearLog(i.dwText));
-             return i.dwText;
-         },
-         HINT_LOG_STATE, 0, 0, 0, false},
-        {"MarkLog",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_TRUE(d.MarkLog(i.dwText, "mark"));
-             return i.dwText;
-         },
-         HINT_LOG_STATE, 0, 0, 0, false},
-        {"ReplaceWatchGroups",
-         [&](CQuorvilDoc& d, const CIds& i) {
-             d.ReplaceWatchGroups(i.dwText, source);
-             return i.dwText;
-         },
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.EditLogProperties(id)); }, -1, 0, 0, 0, false, true,
+         false,
+         [](Doc& d, DWORD id) { EXPECT_EQ(d.m_pManager->FindLog(id)->GetDisplayName(), "t.log"); }},
+        {"ToggleLogEnabled", [](Doc& d, DWORD id) { d.ToggleLogEnabled(id); }, HINT_LOG_ENABLED},
+        {"ClearLog", [](Doc& d, DWORD id) { EXPECT_TRUE(d.ClearLog(id)); }, HINT_LOG_STATE, 0, 0, 0,
+         false},
+        {"MarkLog", [](Doc& d, DWORD id) { EXPECT_TRUE(d.MarkLog(id, "mark")); }, HINT_LOG_STATE, 0,
+         0, 0, false},
+        {"ReplaceWatchGroups", [&](Doc& d, DWORD id) { d.ReplaceWatchGroups(id, source); },
          HINT_LOG_EDITED},
-        {"MergeWatchGroups",
-         [&](CQuorvilDoc& d, const CIds& i) {
-             d.MergeWatchGroups(i.dwText, source);
-             return i.dwText;
-         },
+        {"MergeWatchGroups", [&](Doc& d, DWORD id) { d.MergeWatchGroups(id, source); },
          HINT_LOG_EDITED},
-        {"EditWatchGroup",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_TRUE(d.EditWatchGroup(i.dwText, 1));
-             return i.dwText;
-         },
+        {"EditWatchGroup", [](Doc& d, DWORD id) { EXPECT_TRUE(d.EditWatchGroup(id, 1)); },
          HINT_GROUP_EDITED, 1, 0, 0, true, true, true,
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_EQ(GroupOf(d, i.dwText, 1)->m_strDescription, "Edited");
-         }},
+         [](Doc& d, DWORD id) { EXPECT_EQ(GroupOf(d, id, 1)->m_strDescription, "Edited"); }},
         {"EditWatchGroup cancelled",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_FALSE(d.EditWatchGroup(i.dwText, 1));
-             return i.dwText;
-         },
-         -1, 0, 0, 0, false, true, false,
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_EQ(GroupOf(d, i.dwText, 1)->m_strDescription, "Group 1");
-         }},
-        {"DeleteWatchGroup",
-         [](CQuorvilDoc& d, const CIds& i) {
-             d.DeleteWatchGroup(i.dwText, 1);
-             return i.dwText;
-         },
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.EditWatchGroup(id, 1)); }, -1, 0, 0, 0, false, true,
+         false,
+         [](Doc& d, DWORD id) { EXPECT_EQ(GroupOf(d, id, 1)->m_strDescription, "Group 1"); }},
+        {"DeleteWatchGroup", [](Doc& d, DWORD id) { d.DeleteWatchGroup(id, 1); },
          HINT_GROUP_DELETED, 1, 0, 0, true, true},
         {"DeleteWatchGroup answered No",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_FALSE(d.DeleteWatchGroup(i.dwText, 1));
-             return i.dwText;
-         },
-         -1, 0, 0, 0, false, true, false,
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_EQ(d.m_pManager->FindLog(i.dwText)->GetWatchGroupCount(), 2);
-         }},
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.DeleteWatchGroup(id, 1)); }, -1, 0, 0, 0, false,
+         true, false,
+         [](Doc& d, DWORD id) { EXPECT_EQ(d.m_pManager->FindLog(id)->GetWatchGroupCount(), 2); }},
         {"AddWatchGroup",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_EQ(d.AddWatchGroup(i.dwText, TextGroup("x")), 2);
-             return i.dwText;
-         },
+         [](Doc& d, DWORD id) { EXPECT_EQ(d.AddWatchGroup(id, TextGroup("x")), 2); },
          HINT_GROUP_ADDED, 2, 0, 0, true, true},
-        {"SetWatchGroup",
-         [](CQuorvilDoc& d, const CIds& i) {
-             d.SetWatchGroup(i.dwText, 1, *GroupOf(d, i.dwText, 0));
-             return i.dwText;
-         },
+        {"SetWatchGroup", [](Doc& d, DWORD id) { d.SetWatchGroup(id, 1, *GroupOf(d, id, 0)); },
          HINT_GROUP_EDITED, 1, 0, 0, true, true},
-        {"EditTask",
-         [](CQuorvilDoc& d, const CIds& i) {
-             d.EditTask(i.dwText, 1);
-             return i.dwText;
-         },
-         HINT_TASK_EDITED, 1, 0, 0, true, true},
-        {"SetTask",
-         [&](CQuorvilDoc& d, const CIds& i) {
-             d.SetTask(i.dwText, 1, task);
-             return i.dwText;
-         },
-         HINT_TASK_EDITED, 1, 0, 0, true, true},
-        {"EditSearchKey",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_TRUE(d.EditSearchKey(i.dwText, 1, 1));
-             return i.dwText;
-         },
+        {"EditTask", [](Doc& d, DWORD id) { d.EditTask(id, 1); }, HINT_TASK_EDITED, 1, 0, 0, true,
+         true},
+        {"SetTask", [&](Doc& d, DWORD id) { d.SetTask(id, 1, task); }, HINT_TASK_EDITED, 1, 0, 0,
+         true, true},
+        {"EditSearchKey", [](Doc& d, DWORD id) { EXPECT_TRUE(d.EditSearchKey(id, 1, 1)); },
          HINT_KEY_EDITED, 1, 1, 0, true, true, true,
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_EQ(GroupOf(d, i.dwText, 1)->GetKey(1)->GetDescription(), "'typed' Only");
-         }},
+         [](Doc& d, DWORD id) { EXPECT_EQ(KeyOf(d, id), "'typed' Only"); }},
         {"EditSearchKey cancelled",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_FALSE(d.EditSearchKey(i.dwText, 1, 1));
-             return i.dwText;
-         },
-         -1, 0, 0, 0, false, true, false,
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_EQ(GroupOf(d, i.dwText, 1)->GetKey(1)->GetDescription(), "'warning' Only");
-         }},
-        {"SetSearchKey",
-         [&](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_TRUE(d.SetSearchKey(i.dwText, 1, 1, newKey));
-             return i.dwText;
-         },
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.EditSearchKey(id, 1, 1)); }, -1, 0, 0, 0, false,
+         true, false, [](Doc& d, DWORD id) { EXPECT_EQ(KeyOf(d, id), "'warning' Only"); }},
+        {"SetSearchKey", [&](Doc& d, DWORD id) { EXPECT_TRUE(d.SetSearchKey(id, 1, 1, newKey)); },
          HINT_KEY_EDITED, 1, 1, 0, true, true},
         {"AddSearchKey",
-         [](CQuorvilDoc& d, const CIds& i) {
-             EXPECT_EQ(d.AddSearchKey(i.dwText, 1, new CSearchKeyText), 2);
-             return i.dwText;
-         },
+         [](Doc& d, DWORD id) { EXPECT_EQ(d.AddSearchKey(id, 1, new CSearchKeyText), 2); },
          HINT_KEY_ADDED, 1, 2, 0, true, true},
-        {"DeleteSearchKey",
-         [](CQuorvilDoc& d, const CIds& i) {
-             d.DeleteSearchKey(i.dwText, 1, 1);
-             return i.dwText;
-         },
-         HINT_KEY_DELETED, 1, 1, 0, true, true},
-        {"NotifyLogRenamed",
-         [](CQuorvilDoc& d, const CIds& i) {
-             d.NotifyLogRenamed(i.dwEvent);
-             return i.dwEvent;
-         },
-         HINT_LOG_RENAMED, 0, 0, 0, false},
-        {"OnScanProgress",
-         [](CQuorvilDoc& d, const CIds& i) {
-             d.OnScanProgress(i.dwEvent, 42);
-             return i.dwEvent;
-         },
-         HINT_LOG_STATE, 0, 0, 42, false},
-        {"RefreshAllViews",
-         [](CQuorvilDoc& d, const CIds&) {
-             d.RefreshAllViews();
-             return DWORD{0};
-         },
-         HINT_SETTINGS_CHANGED, 0, 0, 0, false},
-        {"RunScript",
-         [&](CQuorvilDoc& d, const CIds&) {
-             EXPECT_TRUE(d.RunScript(script));
-             return DWORD{0};
-         },
-         HINT_SCRIPT_RUN, 0, 0, 0, false},
+        {"DeleteSearchKey", [](Doc& d, DWORD id) { d.DeleteSearchKey(id, 1, 1); }, HINT_KEY_DELETED,
+         1, 1, 0, true, true},
+        {"NotifyLogRenamed", [](Doc& d, DWORD id) { d.NotifyLogRenamed(id); }, HINT_LOG_RENAMED, 0,
+         0, 0, false},
+        {"OnScanProgress", [](Doc& d, DWORD id) { d.OnScanProgress(id, 42); }, HINT_LOG_STATE, 0, 0,
+         42, false},
+        {"RefreshAllViews", [](Doc& d, DWORD) { d.RefreshAllViews(); }, HINT_SETTINGS_CHANGED, 0, 0,
+         0, false},
+        {"RunScript", [&](Doc& d, DWORD) { EXPECT_TRUE(d.RunScript(script)); }, HINT_SCRIPT_RUN, 0,
+         0, 0, false},
     };
     for (const CEditCase& c : cases) {
         SCOPED_TRACE(c.name);
         Reset();
         WriteFile(m_strDir + "t.log", "line\n");
-        CIds ids;
         CFileMonitor* text = TextLog(m_strDir + "t.log", 2);
-        ids.dwText = text->GetID();
+        const DWORD dwText = text->GetID();
         m_doc.m_pManager->AddLog(text);
-        CEventMonitor* event = EventLog("SRV1", "System");
-        ids.dwEvent = event->GetID();
-        m_doc.m_pManager->AddLog(event);
+        m_doc.m_pManager->AddLog(EventLog("SRV1", "System"));
         m_ui.m_answers = {c.bConfirm ? IDYES : IDNO};
         m_ui.m_bDialogOK = c.bConfirm;
         // The dialogs change their copy whichever way they end.
@@ -540,7 +419,7 @@ TEST_F(Document, EditingOperationsSetTheFlagAndSendOneHint)
             return c.bConfirm;
         };
 
-        DWORD dwID = c.op(m_doc, ids);
+        c.op(m_doc, dwText);
 
         EXPECT_EQ(m_doc.IsModified(), c.bModified);
         if (c.lHint < 0) {
@@ -552,16 +431,19 @@ TEST_F(Document, EditingOperationsSetTheFlagAndSendOneHint)
             bool bObject = c.lHint != HINT_SCRIPT_RUN && c.lHint != HINT_SETTINGS_CHANGED;
             EXPECT_EQ(hint.bHasHint, bObject);
             if (bObject) {
-                EXPECT_EQ(hint.dwID, dwID);
-                EXPECT_EQ(hint.nGroup, c.nGroup);
-                EXPECT_EQ(hint.nKey, c.nKey);
-                EXPECT_EQ(hint.dwExtra, c.dwExtra);
+                // An added log is named by its own new ID.
+                EXPECT_EQ(LogCount() == 3, c.lHint == HINT_LOG_ADDED);
+                EXPECT_EQ(m_doc.m_pManager->FindLog(hint.dwID) != nullptr,
+                          c.lHint != HINT_LOG_DELETED);
+                EXPECT_EQ(hint.dwID == dwText, c.lHint != HINT_LOG_ADDED);
+                EXPECT_EQ(std::tuple(hint.nGroup, hint.nKey, hint.dwExtra),
+                          std::tuple(c.nGroup, c.nKey, c.dwExtra));
             }
             EXPECT_EQ(hint.nPauseCount > 0, c.bPaused);
         }
         EXPECT_EQ(m_doc.m_pManager->m_nPauseCount.load(), 0);
         if (c.check)
-            c.check(m_doc, ids);
+            c.check(m_doc, dwText);
     }
 }
 
