@@ -453,6 +453,7 @@ TEST_F(Document, AddTextLogAsksAboutDuplicatesAndUnreadableFiles)
     WriteFile(monitored, "x\n");
     WriteFile(m_strDir + "A.log", "x\n");
     WriteFile(m_strDir + "qvsample.log", "x\n");
+    const std::string none = m_strDir + "none.log";
     const std::string duplicate = "Text log: " + monitored + "\n\n" + IDS_ALREADY_MONITORING;
     struct Case {
         const char* name;
@@ -466,18 +467,8 @@ TEST_F(Document, AddTextLogAsksAboutDuplicatesAndUnreadableFiles)
         {"duplicate answered No", 0, monitored, {IDNO}, false, {duplicate}},
         {"duplicate answered Yes", 0, monitored, {IDYES}, true, {duplicate}},
         {"other letter case is another file", 0, m_strDir + "A.log", {}, true, {}},
-        {"missing file answered No",
-         0,
-         m_strDir + "none.log",
-         {IDNO},
-         false,
-         {IDS_FILE_NOT_READABLE}},
-        {"missing file answered Yes",
-         0,
-         m_strDir + "none.log",
-         {IDYES},
-         true,
-         {IDS_FILE_NOT_READABLE}},
+        {"missing file answered No", 0, none, {IDNO}, false, {IDS_FILE_NOT_READABLE}},
+        {"missing file answered Yes", 0, none, {IDYES}, true, {IDS_FILE_NOT_READABLE}},
         {"no path", 0, "", {}, false, {IDS_NO_LOGS_SELECTED}},
         {"sheet cancelled", 0, "cancel", {}, false, {}},
         {"sample log", ADD_MODE_WIZARD_SAMPLE, "sample", {}, true, {}},
@@ -503,11 +494,9 @@ TEST_F(Document, AddTextLogAsksAboutDuplicatesAndUnreadableFiles)
 
         DWORD dwID = m_doc.AddTextLog(c.nMode);
 
-        EXPECT_EQ(m_ui.m_nSheetMode, c.nMode);
-        EXPECT_TRUE(m_ui.m_bSheetAdding);
-        EXPECT_EQ(dwID != 0, c.bAdded);
-        EXPECT_EQ(LogCount(), c.bAdded ? 2 : 1);
-        EXPECT_EQ(m_doc.IsModified(), c.bAdded);
+        EXPECT_EQ(std::tuple(m_ui.m_nSheetMode, m_ui.m_bSheetAdding, dwID != 0, LogCount(),
+                             m_doc.IsModified()),
+                  std::tuple(c.nMode, TRUE, c.bAdded, c.bAdded ? 2 : 1, BOOL{c.bAdded}));
         std::vector<std::string> messages;
         for (const CAskedMessage& m : m_ui.m_messages)
             messages.push_back(m.text);
