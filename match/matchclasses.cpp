@@ -2,6 +2,7 @@
 
 #include "match/searchkey.h"
 #include "match/searchkeyevent.h"
+#include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 
 void RegisterMatchClasses()
@@ -9,4 +10,5 @@ void RegisterMatchClasses()
     CRuntimeClass::Register(RUNTIME_CLASS(CSearchKey));
     CRuntimeClass::Register(RUNTIME_CLASS(CSearchKeyText));
     CRuntimeClass::Register(RUNTIME_CLASS(CSearchKeyEvent));
+    CRuntimeClass::Register(RUNTIME_CLASS(CSearchKeyRegex));
 }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <re2/re2.h>
+
+#include "match/searchkeyregex.h"
 #include "platform/clipboard/clipboard.h"
 
 IMPLEMENT_SERIAL(CSearchKeyEvent, CSearchKey, VERSIONABLE_SCHEMA | 2)
@@ -173,6 +176,7 @@ void CSearchKeyEvent::Assign(const CSearchKeyEvent& src)
     m_arrCategories = src.m_arrCategories;
     m_arrTypes = src.m_arrTypes;
     m_dwOperators = src.m_dwOperators;
+    m_pTextRegex = src.m_pTextRegex;
 }
 
 BOOL CSearchKeyEvent::Match(const CEventStruct& event, const CPreparedLine& text) const
@@ -194,7 +198,12 @@ BOOL CSearchKeyEvent::Match(const CEventStruct& event, const CPreparedLine& text
     if (DWORD op = GetTypeOperator(); op && !((IsPairCode(op) || IsListCode(op)) &&
                                               TestNumber(op, event.m_nEventType, m_arrTypes)))
         return FALSE;
-    if (DWORD op = GetTextOperator(); op) {
+    if (DWORD op = GetTextOperator(); op == OP_REGEX) {
+        if (!m_pTextRegex ||
+            !re2::RE2::PartialMatch(re2::StringPiece(text.GetLine().data(), text.GetLine().size()),
+                                    *m_pTextRegex))
+            return FALSE;
+    } else if (op) {
         if (op != OP_CONTAINS)
             return FALSE;
         if (!m_strText.empty() && !textfold::FindUpper(text.GetUpper(), m_strText))
@@ -209,6 +218,9 @@ std::string CSearchKeyEvent::GetDescription() const
     if (GetTextOperator() == OP_CONTAINS)
         text = "Event Text contains " +
                (m_strText.empty() ? std::string("<Not set>") : "'" + m_strText + "'");
+    else if (GetTextOperator() == OP_REGEX)
+        text = "Event Text matches '" + m_strText + "'" +
+               (IsBroken() ? " BROKEN: " + GetError() : std::string());
     const std::string parts[] = {
         DescribeStrings("Source", GetSourceOperator(), m_arrSources),
         DescribeStrings("User", GetUserOperator(), m_arrUsers),
@@ -250,6 +262,7 @@ void CSearchKeyEvent::ClearFields()
     m_arrCategories.clear();
     m_arrTypes.clear();
     m_dwOperators = 0;
+    m_pTextRegex.reset();
 }
 
 UINT CSearchKeyEvent::GetClipFormat() const
@@ -372,12 +385,14 @@ void CSearchKeyEvent::ClearText()
 {
     SetOperator(KEY_SHIFT_TEXT, OP_NONE);
     m_strText.clear();
+    m_pTextRegex.reset();
 }
 
 void CSearchKeyEvent::SetText(const std::string& strText)
 {
     m_strText = strText;
     SetOperator(KEY_SHIFT_TEXT, OP_CONTAINS);
+    m_pTextRegex.reset();
 }
 
 // ---------------------------------------------------------- stored form
@@ -389,7 +404,7 @@ void CSearchKeyEvent::Serialize(CArchive& ar)
     ar.SerializeClass(RUNTIME_CLASS(CSearchKey));
     CSearchKey::Serialize(ar);
     if (ar.IsStoring()) {
-        ar << DWORD{2} << m_dwOperators;
+        ar << DWORD{GetTextOperator() == OP_REGEX ? 3u : 2u} << m_dwOperators;
     } else {
         DWORD nVersion;
         ar >> nVersion;
@@ -405,10 +420,37 @@ void CSearchKeyEvent::Serialize(CArchive& ar)
     SerializeNumbers(ar, m_arrEventIDs);
     SerializeNumbers(ar, m_arrCategories);
     SerializeNumbers(ar, m_arrTypes);
-    if (ar.IsStoring())
+    if (ar.IsStoring()) {
         ar << m_strText;
-    else
+    } else {
         ar >> m_strText;
+        CompileText();
+    }
+}
+
+bool CSearchKeyEvent::SetTextRegex(const std::string& strPattern)
+{
+    m_strText = strPattern;
+    SetOperator(KEY_SHIFT_TEXT, OP_REGEX);
+    CompileText();
+    return m_pTextRegex != nullptr;
+}
+
+void CSearchKeyEvent::CompileText()
+{
+    m_pTextRegex.reset();
+    if (GetTextOperator() == OP_REGEX)
+        m_pTextRegex = CompileKeyPattern(m_strText, false, nullptr);
+}
+
+bool CSearchKeyEvent::IsBroken() const
+{
+    return GetTextOperator() == OP_REGEX && !m_pTextRegex;
+}
+
+std::string CSearchKeyEvent::GetError() const
+{
+    return IsBroken() ? CSearchKeyRegex::CheckPattern(m_strText, false) : std::string();
 }
 
 void CSearchKeyEvent::LoadVersion1(CArchive& ar)

@@ -11,6 +11,9 @@
 //                             bits of the event's identifier
 //   Event Type                1, 2, 7, 8 as for numbers
 //   Event Text                1: the message contains the text
+//                             9: a regular expression (RE2) matches somewhere
+//                             in the message, without regard to case unless
+//                             the pattern says "(?-i)"
 //
 // "One of" an empty list never passes, "not one of" it always does. A field
 // whose operator needs more values than the key holds (only a damaged or
@@ -35,6 +38,10 @@
 #include "match/searchkey.h"
 #include "match/textfold.h"
 
+namespace re2 {
+class RE2;
+}
+
 // The help line of the Event Text criterion in the key dialog (field label,
 // text), worded for the case rule above.
 inline constexpr const char* EVENT_TEXT_HELP_LINE =
@@ -51,6 +58,7 @@ enum KeyOperator : DWORD {
     OP_NOT_BETWEEN = 6,
     OP_ONE_OF = 7,
     OP_NOT_ONE_OF = 8,
+    OP_REGEX = 9, // Event Text only
 };
 
 // Bit positions of the fields' operator codes in m_dwOperators.
@@ -96,7 +104,9 @@ public:
     // version 2, operators, the string lists of sources, users and
     // computers, the number lists of event IDs, categories and types, the
     // text. Loading reads version 1 records (a field template) and converts
-    // them; any other version is read as version 2.
+    // them; any other version is read as version 2. A key whose text is a
+    // regular expression is written as version 3 (the same fields), which
+    // older readers take as a test that never passes.
     void Serialize(CArchive& ar) override;
 
     DWORD GetSourceOperator() const { return GetOperator(KEY_SHIFT_SOURCE); }
@@ -136,6 +146,16 @@ public:
     void SetTypeList(const std::vector<DWORD>& arrTypes, BOOL bNegate = FALSE);
     void ClearText();
     void SetText(const std::string& strText);
+    // The text test as a regular expression; false when the pattern does
+    // not compile (the key is then broken: it never matches).
+    bool SetTextRegex(const std::string& strPattern);
+    // A regular-expression text test whose pattern does not compile, and
+    // RE2's message for it.
+    bool IsBroken() const;
+    std::string GetError() const;
+    // The compiled text pattern, or null when the text test is not a
+    // regular expression (or does not compile).
+    const std::shared_ptr<const re2::RE2>& GetTextRegex() const { return m_pTextRegex; }
 
     // "Error", "Warning", "Information", "Audit Success", "Audit Fail" for
     // 1, 2, 4, 8, 16 (descriptions say "Audit Fail"); "" otherwise.
@@ -151,6 +171,10 @@ public:
     DWORD m_dwOperators = 0; // seven 4-bit codes, KeyOperatorShift; bits 28-31 stay 0
 
 private:
+    // Compiles m_strText when the text operator is OP_REGEX.
+    void CompileText();
+    std::shared_ptr<const re2::RE2> m_pTextRegex; // shared between copies, immutable
+
     DWORD GetOperator(DWORD nShift) const { return (m_dwOperators >> nShift) & 0xF; }
     void SetOperator(DWORD nShift, DWORD nOperator)
     {

@@ -1,6 +1,9 @@
 #include "match/textfold.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "match/regexset.h"
 
 namespace textfold {
 
@@ -40,3 +43,14 @@ bool FindUpper(std::string_view upperHay, std::string_view needle)
 }
 
 } // namespace textfold
+
+bool CPreparedLine::IsRegexMatched(int nIndex) const
+{
+    if (!m_pRegexSet)
+        return false;
+    if (!m_bRegexReady) {
+        m_pRegexSet->Match(m_line, m_regexHits);
+        m_bRegexReady = true;
+    }
+    return std::binary_search(m_regexHits.begin(), m_regexHits.end(), nIndex);
+}

@@ -10,10 +10,17 @@
 // buffer that is reused line after line, so that a scan upper-cases each
 // line once, not once per key, and allocates only when a line is longer
 // than any before. One prepared line is used by one thread.
+//
+// A prepared line may carry the regular-expression keys of the scan
+// (CRegexKeySet, match/regexset.h): the set is then evaluated once for the
+// line, on the first key that asks, and every key reads its result.
 #include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
+
+class CRegexKeySet;
 
 namespace textfold {
 
@@ -56,7 +63,19 @@ public:
     {
         m_line = line;
         m_bUpperReady = false;
+        m_bRegexReady = false;
     }
+    // The set that the regular-expression keys read, or null; it must
+    // outlive the line's use.
+    void AttachRegexSet(const CRegexKeySet* pSet)
+    {
+        m_pRegexSet = pSet;
+        m_bRegexReady = false;
+    }
+    const CRegexKeySet* GetRegexSet() const { return m_pRegexSet; }
+    // Whether the set's entry matches this line (the set evaluated on the
+    // first call for the line).
+    bool IsRegexMatched(int nIndex) const;
     std::string_view GetLine() const { return m_line; }
     // The line upper-cased, made on the first call for this line.
     std::string_view GetUpper() const
@@ -72,4 +91,7 @@ private:
     std::string_view m_line;
     mutable std::string m_upper;
     mutable bool m_bUpperReady = false;
+    const CRegexKeySet* m_pRegexSet = nullptr;
+    mutable std::vector<int> m_regexHits; // ascending
+    mutable bool m_bRegexReady = false;
 };

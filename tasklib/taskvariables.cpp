@@ -8,8 +8,15 @@ bool CTaskVariables::IsTriggerVariable(std::string_view name)
 {
     if (IsJournalVariable(name))
         return true;
-    return std::any_of(std::begin(TRIGGER_VARIABLES), std::end(TRIGGER_VARIABLES),
+    return IsCaptureVariable(name) ||
+           std::any_of(std::begin(TRIGGER_VARIABLES), std::end(TRIGGER_VARIABLES),
                        [name](const char* trigger) { return name == trigger; });
+}
+
+bool CTaskVariables::IsCaptureVariable(std::string_view name)
+{
+    return name.size() > 8 && name.back() == '%' &&
+           (name.starts_with("%MATCH_") || name.starts_with("%MATCH:"));
 }
 
 std::string CTaskVariables::EnvironmentName(std::string_view name)

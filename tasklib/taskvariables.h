@@ -48,8 +48,12 @@ inline constexpr char VAR_EMPTY_VALUE[] = "<empty>";
 
 class CTaskVariables {
 public:
-    // True for the thirteen names a trigger fills (exact letter case).
+    // True for the names a trigger fills (exact letter case): the thirteen
+    // above and the capture variables.
     static bool IsTriggerVariable(std::string_view name);
+    // "%MATCH_0%".."%MATCH_9%" and "%MATCH:name%": the captures of a
+    // regular-expression key, filled by a trigger and never stored.
+    static bool IsCaptureVariable(std::string_view name);
     // The environment name of a variable: the name without its enclosing
     // percent signs, in capitals, every character other than a letter, a
     // digit or "_" turned into "_", prefixed "QUORVIL_" ("%EVENT_TEXT%" gives

@@ -1,6 +1,8 @@
 #include "tasks/trigger.h"
 
 #include "core/monmanager.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "tasklib/oledatetime.h"
 
@@ -10,8 +12,12 @@ BOOL MatchTextKeys(CKeysAndActions& group, const CPreparedLine& line)
 {
     int pos = 0;
     while (CSearchKey* pKey = group.GetNextKey(pos)) {
-        const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey);
-        if (pText && pText->Match(line))
+        bool bMatch = false;
+        if (const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey))
+            bMatch = pText->Match(line);
+        else if (const auto* pRegex = dynamic_cast<const CSearchKeyRegex*>(pKey))
+            bMatch = pRegex->Match(line);
+        if (bMatch)
             pKey->m_nHits.fetch_add(1);
     }
     return group.IsTriggered();
@@ -23,7 +29,32 @@ void SetTextVariables(CKeysAndActions& group, std::string_view line,
     group.SetVariable(VAR_EVENT_TEXT, std::string(line));
     group.SetVariable(VAR_EVENT_SHORTNAME, strShortName);
     group.SetVariable(VAR_EVENT_LONGNAME, strLongName);
+    SetMatchVariables(group, line);
     SetNextTaskSequence(group);
+}
+
+void SetMatchVariables(CKeysAndActions& group, std::string_view text)
+{
+    const CTaskVariables previous = group.m_task.GetVariables();
+    for (const auto& [name, value] : previous.GetAll())
+        if (CTaskVariables::IsCaptureVariable(name))
+            group.m_task.RemoveTranslationString(name.c_str());
+    int pos = 0;
+    while (const CSearchKey* pKey = group.GetNextKey(pos)) {
+        if (pKey->m_nHits.load() == 0)
+            continue;
+        const re2::RE2* pRegex = nullptr;
+        if (const auto* pKeyRegex = dynamic_cast<const CSearchKeyRegex*>(pKey))
+            pRegex = pKeyRegex->GetRegex().get();
+        else if (const auto* pEvent = dynamic_cast<const CSearchKeyEvent*>(pKey))
+            pRegex = pEvent->GetTextRegex().get();
+        CRegexCaptures captures;
+        if (pRegex && ReadCaptures(*pRegex, text, captures)) {
+            for (const auto& [name, value] : captures)
+                group.SetVariable(name.c_str(), value);
+            return;
+        }
+    }
 }
 
 void SetNextTaskSequence(CKeysAndActions& group)

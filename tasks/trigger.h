@@ -27,17 +27,25 @@ class COleDateTime;
 extern std::atomic<LONG> g_nTaskSequence;
 
 // Text trigger, steps 1 and 2: tests the line against every key of the
-// group in order (each a text key; every key is tested, also after a
-// match) and adds 1 to the hits of each key that matches. Returns the
-// group's IsTriggered. A key of another kind never matches.
+// group in order (each a text key or a regular-expression key; every key is
+// tested, also after a match) and adds 1 to the hits of each key that
+// matches. Returns the group's IsTriggered. A key of another kind never
+// matches.
 BOOL MatchTextKeys(CKeysAndActions& group, const CPreparedLine& line);
 
 // Text trigger, step 3, for a triggered group: "%EVENT_TEXT%" the line,
 // "%EVENT_SHORTNAME%" the log's display name, "%EVENT_LONGNAME%" its file
-// path, then the next sequence number as "%TASK_SEQ%". The other variables
-// keep their values.
+// path, the captures (SetMatchVariables), then the next sequence number as
+// "%TASK_SEQ%". The other variables keep their values.
 void SetTextVariables(CKeysAndActions& group, std::string_view line,
                       const std::string& strShortName, const std::string& strLongName);
+
+// The captures of the first key of a triggered group that matched with a
+// regular expression (a regular-expression text key, or an event key whose
+// text test is one), read from the text it matched: "%MATCH_0%".."%MATCH_9%"
+// and "%MATCH:name%". The capture variables of the previous trigger go
+// first, so a group whose keys capture nothing has none.
+void SetMatchVariables(CKeysAndActions& group, std::string_view text);
 
 // Adds 1 to g_nTaskSequence and sets "%TASK_SEQ%" to it: the last variable
 // of every trigger.

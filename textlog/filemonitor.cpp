@@ -11,6 +11,8 @@
 #include "core/itemid.h"
 #include "core/monmanager.h"
 #include "match/keysetfinder.h"
+#include "match/regexset.h"
+#include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "platform/base/strformat.h"
 #include "platform/base/win32error.h"
@@ -247,19 +249,15 @@ void CFileMonitor::Scan()
 
     // Without audit only the lines holding some key's text are kept; with
     // it every line is, since each one gets its audit line.
-    const bool bAudit = g_bExtendedAudit != 0;
+    bool bEveryLine = g_bExtendedAudit != 0;
+    const bool bAudit = bEveryLine;
     CKeySetFinder finder;
-    if (!bAudit) {
-        CSingleLock lock(g_csMonitor);
-        for (const CKeysAndActions* pGroup : m_arrWatchGroups)
-            for (const CSearchKey* pKey : pGroup->m_arrKeys)
-                if (const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey))
-                    finder.AddTextKey(*pText);
-    }
+    CRegexKeySet regexKeys;
+    BuildKeySets(finder, regexKeys, bEveryLine);
     // Positions are 32-bit: never read past the last one.
     const QWORD nMax = std::numeric_limits<DWORD>::max() - QWORD{dwStart};
     CNewLines lines;
-    if (!lines.Read(file.GetFd(), dwStart, nMax, bAudit ? nullptr : &finder)) {
+    if (!lines.Read(file.GetFd(), dwStart, nMax, bEveryLine ? nullptr : &finder)) {
         RevertLogon(); // stopped: the position stays, so a later scan reads these bytes again
         return;
     }
@@ -283,12 +281,48 @@ void CFileMonitor::Scan()
                                               static_cast<unsigned>(lines.GetCount())));
     }
     RevertLogon();
-    TestLines(lines, bAudit, strAuditPath);
+    TestLines(lines, bAudit, strAuditPath, regexKeys.IsEmpty() ? nullptr : &regexKeys);
 }
 
-void CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath)
+void CFileMonitor::BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, bool& bEveryLine)
+{
+    {
+        CSingleLock lock(g_csMonitor);
+        for (const CKeysAndActions* pGroup : m_arrWatchGroups) {
+            for (const CSearchKey* pKey : pGroup->m_arrKeys) {
+                if (const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey)) {
+                    finder.AddTextKey(*pText);
+                } else if (const auto* pRegex = dynamic_cast<const CSearchKeyRegex*>(pKey)) {
+                    if (pRegex->IsBroken() && pRegex->TakeBrokenReport())
+                        WriteSystemLogF("%s: the regular expression '%s' of watch group '%s' is "
+                                        "broken and never matches: %s",
+                                        m_strShortDescription.c_str(), pRegex->GetPattern().c_str(),
+                                        pGroup->m_strDescription.c_str(),
+                                        pRegex->GetError().c_str());
+                    regexKeys.AddKey(*pRegex);
+                }
+            }
+        }
+    }
+    if (regexKeys.IsEmpty())
+        return;
+    regexKeys.Build();
+    // A line that holds none of the patterns' required literals cannot
+    // match; without such literals every line is tested.
+    std::vector<std::string> literals;
+    if (!regexKeys.GetRequiredLiterals(literals)) {
+        bEveryLine = true;
+        return;
+    }
+    for (const std::string& literal : literals)
+        finder.AddPattern(literal, false);
+}
+
+void CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath,
+                             const CRegexKeySet* pRegexKeys)
 {
     CPreparedLine prepared;
+    prepared.AttachRegexSet(pRegexKeys);
     CNewLines::CCursor cursor(lines);
     std::string_view line;
     bool bGapBefore = false;

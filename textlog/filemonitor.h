@@ -16,7 +16,9 @@
 // keeps only the lines in which some key's text occurs (CKeySetFinder, built
 // once per scan from all text keys of all groups); the others cannot
 // trigger anything, and the hit counters are left as a line-by-line pass
-// would leave them. With extended audit every line is kept and audited.
+// would leave them. Regular-expression keys add their required literals to
+// that prefilter (or, when a pattern has none, every line is kept) and are
+// tested together per line (CRegexKeySet). With extended audit every line is kept and audited.
 //
 // Threads: Scan runs on the scan thread; JumpToEnd, ClearLog and MarkLog on
 // whichever thread calls them, never during a Scan of the same log (the scan
@@ -30,7 +32,9 @@
 #include "match/textfold.h"
 #include "platform/base/modeltime.h"
 
+class CKeySetFinder;
 class CNewLines;
+class CRegexKeySet;
 
 class CFileMonitor : public CMonitoredObject, public IWakeupSource {
     DECLARE_SERIAL(CFileMonitor)
@@ -92,8 +96,13 @@ public:
     BOOL m_bFinishingYesterday = FALSE; // not stored
 
 private:
+    // The literal prefilter and the regular-expression keys of all groups;
+    // bEveryLine becomes true when some pattern has no literal to look for.
+    // A broken pattern is reported in the system log once.
+    void BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, bool& bEveryLine);
     // Offers the lines to the watch groups until a stop is requested.
-    void TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath);
+    void TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath,
+                   const CRegexKeySet* pRegexKeys);
     // Every group's hits to 0: what testing lines that hold no key leaves.
     void ResetAllHits();
 };

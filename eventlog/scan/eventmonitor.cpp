@@ -299,6 +299,7 @@ void CEventMonitor::TriggerEvent(CKeysAndActions& group, const CEventStruct& eve
     group.SetVariable(VAR_EVENT_SHORTNAME, strName);
     group.SetVariable(VAR_EVENT_LONGNAME, strName);
     group.SetVariableNumber(VAR_EVENT_SEQUENCE, static_cast<int>(event.m_nRecordNumber));
+    SetMatchVariables(group, texts.m_strDescription);
     SetNextTaskSequence(group);
 }
 

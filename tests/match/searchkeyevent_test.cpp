@@ -97,6 +97,10 @@ TEST(SearchKeyEvent, OperatorsOnEveryField)
          },
          false},
         {"text contains across words, other case", [](auto& k) { k.SetText("full NOW"); }, true},
+        {"text regex, other case", [](auto& k) { k.SetTextRegex("disk (c|d):"); }, true},
+        {"text regex, case asked for", [](auto& k) { k.SetTextRegex("(?-i)disk (c|d):"); }, false},
+        {"text regex not matching", [](auto& k) { k.SetTextRegex("^FULL"); }, false},
+        {"text regex broken", [](auto& k) { k.SetTextRegex("(disk"); }, false},
         {"text not contained", [](auto& k) { k.SetText("empty"); }, false},
         {"text empty", [](auto& k) { k.SetText(""); }, true},
         // Values a damaged file may leave short.
@@ -248,6 +252,29 @@ TEST(SearchKeyEvent, StoredFormRoundTrip)
     v3.d(3).d(OP_EQUAL).w(1).str("Srv").w(0).w(0).w(0).w(0).w(0).str("");
     EXPECT_EQ(Load(v3.s)->GetDescription(), "Source is equal to 'Srv'");
     EXPECT_THROW(Load(stored.substr(0, stored.size() - 3)), CArchiveException);
+
+    // A regular-expression text test is written as version 3 and compiled
+    // again when read; a broken one reads as broken.
+    for (const char* pattern : {"disk (c|d):", "(disk"}) {
+        CSearchKeyEvent regex;
+        regex.SetTextRegex(pattern);
+        const std::string bytes = StoreObjectToBytes(&regex);
+        CBytes expect3 = Head();
+        expect3.d(3)
+            .d(OP_REGEX << KEY_SHIFT_TEXT)
+            .w(0)
+            .w(0)
+            .w(0)
+            .w(0)
+            .w(0)
+            .w(0)
+            .str(pattern);
+        EXPECT_EQ(bytes, expect3.s);
+        auto loaded = Load(bytes);
+        EXPECT_EQ(loaded->IsBroken(), regex.IsBroken()) << pattern;
+        EXPECT_EQ(loaded->Match(MakeEvent(), "Disk C: is FULL now"), !regex.IsBroken()) << pattern;
+        EXPECT_EQ(loaded->GetDescription(), regex.GetDescription());
+    }
 }
 
 TEST(SearchKeyEvent, Version1RecordsAreConverted)

@@ -2,6 +2,8 @@
 #include <random>
 #include <thread>
 
+#include "match/searchkeyregex.h"
+#include "platform/base/fileio.h"
 #include "settings/appsettings.h"
 #include "tasks/trigger.h"
 #include "tests/textlog/textlogtest.h"
@@ -35,6 +37,13 @@ std::string RandomText(unsigned seed, int nLines)
             text += rng() % 4 ? "\n" : "\r\n";
     }
     return text;
+}
+
+bool KeyMatches(const CSearchKey* pKey, const std::string& line)
+{
+    if (const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey))
+        return pText->Match(line);
+    return static_cast<const CSearchKeyRegex*>(pKey)->Match(line);
 }
 
 class TextScan : public TextLogTest {
@@ -72,8 +81,7 @@ protected:
                 const CKeysAndActions* pGroup = log.GetWatchGroup(g);
                 bool bHit = false;
                 for (int k = 0; k < pGroup->GetKeyCount(); ++k) {
-                    bool bMatch =
-                        static_cast<const CSearchKeyText*>(pGroup->GetKey(k))->Match(line);
+                    bool bMatch = KeyMatches(pGroup->GetKey(k), line);
                     finalHits.push_back(bMatch);
                     bHit |= bMatch;
                 }
@@ -129,6 +137,62 @@ TEST_F(TextScan, KeptLinesGiveTheTriggersOfEveryLine)
         EXPECT_EQ(m_log.m_dwPosition, text.size());
         EXPECT_EQ(ScanAll(m_log, true), expected) << "seed " << seed;
         EXPECT_EQ(Hits(m_log), finalHits) << "seed " << seed;
+    }
+}
+
+// Regular-expression keys beside literal ones: with literals the prefilter
+// finds, without any (every line read), shared patterns, and a broken one.
+TEST_F(TextScan, RegexKeysGiveTheTriggersOfEveryLine)
+{
+    const auto regex = [](const char* pattern, bool bCase = false) {
+        return new CSearchKeyRegex(pattern, bCase);
+    };
+    AddGroup("R1", {regex(R"(disk\s+full)"), TextKey("panic")});
+    AddGroup("R2",
+             {regex("(oom|timeout)", true), regex("cron\\[\\d+\\]: session (opened|closed)")});
+    AddGroup("R3", {regex("error (e|x)$")});
+    AddGroup("R4", {regex("(disk"), regex(R"(disk\s+full)")});
+    for (const bool bNoLiteral : {false, true}) {
+        if (bNoLiteral)
+            AddGroup("R5", {regex("^[a-z]$")});
+        for (unsigned seed = 11; seed <= 12; ++seed) {
+            const std::string text = RandomText(seed, 1500);
+            Write(text);
+            std::vector<int> finalHits;
+            const std::vector<CTrigger> expected = Expected(m_log, text, finalHits);
+            ASSERT_GT(expected.size(), 100u);
+            EXPECT_EQ(ScanAll(m_log, false), expected) << "seed " << seed;
+            EXPECT_EQ(Hits(m_log), finalHits) << "seed " << seed;
+        }
+    }
+    // The broken key is reported once, however often the log is scanned.
+    const std::string log = ReadFileBytes(AppSettings::GetErrorLogPath()).value_or("");
+    const std::string line = "the regular expression '(disk' of watch group 'R4' is broken";
+    ASSERT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_EQ(log.find(line), log.rfind(line));
+    EXPECT_NE(log.find("missing ): at position"), std::string::npos) << log;
+}
+
+// The captures of the key that matched fill the task's variables; those of
+// an earlier trigger do not linger.
+TEST_F(TextScan, CapturesBecomeVariables)
+{
+    AddGroup("Logons",
+             {TextKey("accepted"),
+              new CSearchKeyRegex(R"(Failed password for (\S+) from (?P<ip>\S+))", false)});
+    Write("sshd: Failed password for root from 10.0.0.7 port 22\n"
+          "sshd: accepted publickey\n");
+    m_log.Scan();
+    const std::vector<CTaskRun> runs = m_runs->Get();
+    ASSERT_EQ(runs.size(), 2u);
+    const std::map<std::string, std::string> first = {
+        {"%MATCH_0%", "Failed password for root from 10.0.0.7"},
+        {"%MATCH_1%", "root"},
+        {"%MATCH_2%", "10.0.0.7"},
+        {"%MATCH:ip%", "10.0.0.7"}};
+    for (const auto& [name, value] : first) {
+        EXPECT_EQ(runs[0].Var(name), value) << name;
+        EXPECT_EQ(runs[1].vars.count(name), 0u) << name;
     }
 }
 

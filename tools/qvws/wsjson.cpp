@@ -13,6 +13,7 @@
 #include "journal/journalfields.h"
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
+#include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "tasklib/actions.h"
 #include "tasklib/task.h"
@@ -48,23 +49,26 @@ const std::array<CEventField, 7> g_eventFields = {{
     {"category", KEY_SHIFT_CATEGORY, ALL_OPS, nullptr, &CSearchKeyEvent::m_arrCategories},
     {"eventId", KEY_SHIFT_EVENTID, ALL_OPS, nullptr, &CSearchKeyEvent::m_arrEventIDs},
     {"type", KEY_SHIFT_TYPE, EQUALITY_OPS, nullptr, &CSearchKeyEvent::m_arrTypes},
-    {"text", KEY_SHIFT_TEXT, OpBit(OP_EQUAL), nullptr, nullptr},
+    {"text", KEY_SHIFT_TEXT, OpBit(OP_CONTAINS) | OpBit(OP_REGEX), nullptr, nullptr},
 }};
 
-// Operator names by code; the text field calls its only operator "contains".
+// Operator names by code; the text field calls its operators "contains" and
+// "regex".
 const std::array<const char*, 9> g_opNames = {
     "", "equal", "notEqual", "atLeast", "atMost", "between", "notBetween", "oneOf", "notOneOf"};
 
 const char* OpName(const CEventField& field, DWORD op)
 {
-    return !field.m_pStrings && !field.m_pNumbers ? "contains" : g_opNames[op];
+    if (!field.m_pStrings && !field.m_pNumbers)
+        return op == OP_REGEX ? "regex" : "contains";
+    return g_opNames[op];
 }
 
 // "equal, notEqual, oneOf, notOneOf": the operators the field takes.
 std::string AllowedOps(const CEventField& field)
 {
     std::string text;
-    for (DWORD k = 1; k <= OP_NOT_ONE_OF; ++k) {
+    for (DWORD k = 1; k <= OP_REGEX; ++k) {
         if (field.m_nAllowed & OpBit(k))
             text += (text.empty() ? "" : ", ") + std::string(OpName(field, k));
     }
@@ -77,7 +81,7 @@ std::string CheckEventField(const CEventField& field, DWORD op, std::size_t nVal
 {
     if (op == OP_NONE)
         return nValues == 0 ? "" : "values without an operator";
-    if (op > OP_NOT_ONE_OF || !(field.m_nAllowed & OpBit(op)))
+    if (op > OP_REGEX || !(field.m_nAllowed & OpBit(op)))
         return "operator code " + std::to_string(op) + " is none of " + AllowedOps(field);
     if (!field.m_pStrings && !field.m_pNumbers)
         return "";
@@ -185,6 +189,13 @@ CJsonValue KeyToJson(const CSearchKey* pKey, const std::string& path)
 {
     if (const auto* pEvent = dynamic_cast<const CSearchKeyEvent*>(pKey))
         return EventKeyToJson(*pEvent, path);
+    if (const auto* pRegex = dynamic_cast<const CSearchKeyRegex*>(pKey)) {
+        CJsonValue json = CJsonValue::MakeObject();
+        json.Add("kind", String("regex"));
+        json.Add("pattern", String(pRegex->GetPattern()));
+        json.Add("caseSensitive", Bool(pRegex->IsCaseSensitive()));
+        return json;
+    }
     const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey);
     if (!pText)
         Fail({}, path,
@@ -473,7 +484,7 @@ std::unique_ptr<CSearchKey> EventKeyFromJson(CObjectReader& in)
         CObjectReader fieldIn(*pField, in.PathOf(field.m_pszName));
         const CJsonValue& opValue = fieldIn.Require("op");
         DWORD op = OP_NONE;
-        for (DWORD k = 1; k <= OP_NOT_ONE_OF; ++k) {
+        for (DWORD k = 1; k <= OP_REGEX; ++k) {
             if ((field.m_nAllowed & OpBit(k)) && opValue.GetType() == CJsonValue::Type::String &&
                 opValue.m_strValue == OpName(field, k))
                 op = k;
@@ -505,16 +516,27 @@ std::unique_ptr<CSearchKey> EventKeyFromJson(CObjectReader& in)
         fieldIn.Finish();
         pKey->m_dwOperators |= op << field.m_nShift;
     }
+    // A pattern that does not compile loads as a workspace file holding it
+    // does: the key is broken and says so.
+    if (pKey->GetTextOperator() == OP_REGEX)
+        pKey->SetTextRegex(pKey->m_strText);
     return pKey;
 }
 
 std::unique_ptr<CSearchKey> KeyFromJson(const CJsonValue& value, const std::string& path)
 {
-    static constexpr const char* kinds[] = {"text", "event"};
+    static constexpr const char* kinds[] = {"text", "event", "regex"};
     CObjectReader in(value, path);
     std::unique_ptr<CSearchKey> pResult;
-    if (in.Choice("kind", kinds, 2, true) == 1) {
+    const std::size_t nKind = in.Choice("kind", kinds, 3, true);
+    if (nKind == 1) {
         pResult = EventKeyFromJson(in);
+    } else if (nKind == 2) {
+        std::string pattern;
+        BOOL bCase = FALSE;
+        in.String("pattern", pattern);
+        in.Bool("caseSensitive", bCase);
+        pResult = std::make_unique<CSearchKeyRegex>(std::move(pattern), bCase != 0);
     } else {
         auto pKey = std::make_unique<CSearchKeyText>();
         pKey->m_nMode = static_cast<TextKeyMode>(

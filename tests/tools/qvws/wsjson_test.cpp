@@ -7,6 +7,7 @@
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
+#include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "textlog/filemonitor.h"
@@ -91,6 +92,9 @@ const std::vector<CKeyCase>& KeyCases()
         {[](K& k) { k.SetTypeList({3}, TRUE); }, R"("type": {"op": "notOneOf", "values": [3]})"},
         {[](K& k) { k.SetText("disk \"C:\" full"); },
          R"("text": {"op": "contains", "value": "disk \"C:\" full"})"},
+        {[](K& k) { k.SetTextRegex("disk (C|D):"); },
+         R"("text": {"op": "regex", "value": "disk (C|D):"})"},
+        {[](K& k) { k.SetTextRegex("disk (C"); }, R"("text": {"op": "regex", "value": "disk (C"})"},
     };
     return cases;
 }
@@ -226,6 +230,8 @@ TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
         pKey->m_strKey2 = "\xFF\xFE two";
         pGroup->AddKey(pKey);
     }
+    pGroup->AddKey(new CSearchKeyRegex(R"(from (?P<ip>\S+))", false));
+    pGroup->AddKey(new CSearchKeyRegex("broken (", true));
     pGroup->m_task.SetDescription("Page the operator");
     pGroup->m_task.SetTranslationString("%MAILTO%", "ops@example.org");
     pGroup->m_task.SetTranslationString("%PLACE%", "Z\xFCrich");

@@ -1,0 +1,67 @@
+#pragma once
+// CRegexKeySet: all regular-expression keys of a log compiled together
+// (RE2::Set), so that a line is tested against every pattern in one pass and
+// a thousand keys cost about what ten do. Keys with the same pattern and
+// case share one entry. A text scan builds one per scan from the keys of all
+// watch groups, attaches it to each prepared line (CPreparedLine) and every
+// key then reads its result from the line; the set is evaluated at most once
+// per line, and only for lines that some key is tested on.
+//
+// The literal prefilter: GetRequiredLiterals gives strings of which every
+// line that any pattern can match holds at least one (RE2's prefilter
+// atoms), so that the scan can hand them to CKeySetFinder and skip the other
+// lines without testing them.
+//
+// Building is for one thread; a built set may be used by several threads
+// (each with its own prepared line).
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace re2 {
+class RE2;
+} // namespace re2
+
+class CSearchKeyRegex;
+
+class CRegexKeySet {
+public:
+    CRegexKeySet();
+    ~CRegexKeySet();
+    CRegexKeySet(const CRegexKeySet&) = delete;
+    CRegexKeySet& operator=(const CRegexKeySet&) = delete;
+
+    // Adds a key; a broken key is left out (it never matches). The key must
+    // outlive the set's use.
+    void AddKey(const CSearchKeyRegex& key);
+    // Compiles the set. Should the set not compile as a whole, each key is
+    // tested on its own: the results are the same.
+    void Build();
+    bool IsEmpty() const { return m_patterns.empty(); }
+    std::size_t GetPatternCount() const { return m_patterns.size(); }
+
+    // The entry of a key added before Build, or -1.
+    int GetIndex(const CSearchKeyRegex* pKey) const;
+    // The entries whose pattern matches somewhere in the line, ascending.
+    void Match(std::string_view line, std::vector<int>& hits) const;
+
+    // Fills out with strings, compared without regard to ASCII letter case,
+    // of which every line that some pattern matches contains at least one.
+    // False when no such list exists (a pattern requires no literal of at
+    // least three bytes, or one outside ASCII): then every line must be
+    // tested.
+    bool GetRequiredLiterals(std::vector<std::string>& out) const;
+
+private:
+    struct CEntry {
+        std::string pattern;
+        bool bCaseSensitive;
+        std::shared_ptr<const re2::RE2> pRegex;
+    };
+    std::vector<CEntry> m_patterns;
+    std::unordered_map<const CSearchKeyRegex*, int> m_mapIndex;
+    struct CCompiledSet;                  // RE2::Set, which cannot be declared ahead
+    std::unique_ptr<CCompiledSet> m_pSet; // null: test each entry alone
+};

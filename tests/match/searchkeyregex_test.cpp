@@ -1,0 +1,129 @@
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "archive/globalarchive.h"
+#include "match/matchclasses.h"
+#include "match/regexset.h"
+#include "match/searchkeyregex.h"
+#include "match/textfold.h"
+
+namespace {
+
+TEST(SearchKeyRegex, MatchesCapturesAndRefusesBadPatterns)
+{
+    struct Case {
+        const char* pattern;
+        bool bCase;
+        const char* line;
+        bool match;
+    } cases[] = {
+        {R"(Failed password for .* from (?P<ip>\S+))", false, "FAILED PASSWORD FOR x FROM 1.2.3.4",
+         true},
+        {R"(Failed password for .* from (?P<ip>\S+))", true, "FAILED PASSWORD FOR x FROM 1.2.3.4",
+         false},
+        {"^disk", false, "a disk", false},
+        {"full$", false, "disk full", true},
+        {"ärger", false, "ÄRGER im Netz", true},
+        {"(disk", false, "(disk", false},
+        {"", false, "anything", false},
+    };
+    for (const Case& c : cases) {
+        const CSearchKeyRegex key(c.pattern, c.bCase);
+        EXPECT_EQ(key.Match(c.line), c.match ? TRUE : FALSE) << c.pattern << " / " << c.line;
+    }
+
+    const CSearchKeyRegex ssh(R"(for (\S+) from (?P<ip>\S+))", false);
+    CRegexCaptures captures;
+    ASSERT_TRUE(ssh.GetCaptures("Failed password for root from 10.1.2.3 port 22", captures));
+    EXPECT_EQ(captures, (CRegexCaptures{{"%MATCH_0%", "for root from 10.1.2.3"},
+                                        {"%MATCH_1%", "root"},
+                                        {"%MATCH_2%", "10.1.2.3"},
+                                        {"%MATCH:ip%", "10.1.2.3"}}));
+    EXPECT_FALSE(ssh.GetCaptures("nothing here", captures));
+    EXPECT_TRUE(captures.empty());
+
+    // RE2's message and where in the pattern it went wrong.
+    EXPECT_EQ(CSearchKeyRegex::CheckPattern("ok (a|b)", false), "");
+    EXPECT_EQ(CSearchKeyRegex::CheckPattern("disk (full", false), "missing ): at position 6");
+    EXPECT_EQ(CSearchKeyRegex::CheckPattern("(?<=x)y", false),
+              "invalid perl operator: at position 1");
+    const CSearchKeyRegex broken("a(b", false);
+    EXPECT_TRUE(broken.IsBroken());
+    EXPECT_EQ(broken.GetDescription(), "Regex 'a(b' BROKEN: missing ): at position 2");
+}
+
+TEST(SearchKeyRegex, StoredFormRoundTripKeepsBrokenPatterns)
+{
+    RegisterMatchClasses();
+    for (const char* pattern : {"from (?P<ip>\\S+)", "a(b"}) {
+        CSearchKeyRegex key(pattern, true);
+        key.m_nHits = 3;
+        const std::string bytes = StoreObjectToBytes(&key);
+        auto object = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CSearchKey));
+        auto* pBack = dynamic_cast<CSearchKeyRegex*>(object.get());
+        ASSERT_NE(pBack, nullptr);
+        EXPECT_EQ(pBack->GetPattern(), pattern);
+        EXPECT_TRUE(pBack->IsCaseSensitive());
+        EXPECT_EQ(pBack->IsBroken(), key.IsBroken());
+        EXPECT_EQ(pBack->m_nHits.load(), 0);
+        EXPECT_EQ(StoreObjectToBytes(pBack), bytes);
+        EXPECT_THROW(
+            LoadObjectFromBytes(bytes.substr(0, bytes.size() - 2), RUNTIME_CLASS(CSearchKey)),
+            CArchiveException);
+    }
+}
+
+// The set gives each key's own result, and a line that some pattern
+// matches always holds one of the required literals.
+TEST(SearchKeyRegex, SetAgreesWithEachKeyAndItsLiterals)
+{
+    const std::vector<std::pair<const char*, bool>> patterns = {
+        {R"(error \d+)", false}, {"(disk|volume) full", true}, {"^cron\\[\\d+\\]", false},
+        {"timeout$", false},     {R"(error \d+)", false},      {"abcd+", false},
+        {"xxy|oops", true},      {"(?i)PANIC|oops", true},     {"fail(ed)? (to|on)", false}};
+    std::vector<CSearchKeyRegex> keys;
+    for (const auto& [p, bCase] : patterns)
+        keys.emplace_back(p, bCase);
+    static const char* const WORDS[] = {
+        "error", "12",    "disk", "Disk",   "volume", "full", "cron[7]", "cron", "timeout", "abcdd",
+        "xxy",   "panic", "OOPS", "failed", "fail",   "to",   "on",      "a",    "c",       "y"};
+    std::mt19937 rng(5);
+    for (const bool bWithLiteralless : {false, true}) {
+        CRegexKeySet set;
+        for (const CSearchKeyRegex& key : keys)
+            set.AddKey(key);
+        CSearchKeyRegex anyWord("a.c", false);
+        if (bWithLiteralless)
+            set.AddKey(anyWord);
+        set.Build();
+        EXPECT_EQ(set.GetIndex(&keys[0]), set.GetIndex(&keys[4]));
+        std::vector<std::string> literals;
+        const bool bLiterals = set.GetRequiredLiterals(literals);
+        EXPECT_EQ(bLiterals, !bWithLiteralless);
+        CPreparedLine prepared;
+        prepared.AttachRegexSet(&set);
+        for (int i = 0; i < 3000; ++i) {
+            std::string line;
+            for (int w = static_cast<int>(rng() % 6); w > 0; --w)
+                line += std::string(WORDS[rng() % std::size(WORDS)]) + (rng() % 3 ? " " : "");
+            prepared.Prepare(line);
+            bool bAny = false;
+            for (const CSearchKeyRegex& key : keys) {
+                const bool bAlone = key.Match(CPreparedLine(line));
+                EXPECT_EQ(key.Match(prepared), bAlone) << key.GetPattern() << " / " << line;
+                bAny |= bAlone;
+            }
+            if (bAny && bLiterals) {
+                std::string upper;
+                textfold::ToUpper(line, upper);
+                EXPECT_TRUE(std::any_of(
+                    literals.begin(), literals.end(),
+                    [&](const std::string& l) { return textfold::FindUpper(upper, l); }))
+                    << line;
+            }
+        }
+    }
+}
+
+} // namespace
