@@ -4,6 +4,7 @@
 #include "core/monitoredobject.h"
 #include "core/monmanager.h"
 #include "match/matchclasses.h"
+#include "settings/systemlog.h"
 
 IMPLEMENT_SERIAL(CKeysAndActions, CObject, VERSIONABLE_SCHEMA | 2)
 
@@ -42,6 +43,7 @@ CKeysAndActions& CKeysAndActions::operator=(const CKeysAndActions& other)
     m_task = other.m_task;
     m_bMinInterval = other.m_bMinInterval;
     m_nMinIntervalMinutes = other.m_nMinIntervalMinutes;
+    m_rules = other.m_rules;
     m_bTaskChanged = 1;
     RemoveAllKeys();
     int pos = 0;
@@ -64,11 +66,14 @@ void CKeysAndActions::Serialize(CArchive& ar)
             CSingleLock lock(g_csMonitor);
             keys = m_arrKeys;
         }
-        ar << DWORD{2} << m_strDescription << static_cast<DWORD>(keys.size());
+        ar << DWORD{m_rules.IsUsed() ? 3u : 2u} << m_strDescription
+           << static_cast<DWORD>(keys.size());
         for (const CSearchKey* pKey : keys)
             ar.WriteObject(pKey);
         ar.WriteObject(&m_task);
         ar << LONG{m_bMinInterval} << LONG{m_nMinIntervalMinutes};
+        if (m_rules.IsUsed())
+            m_rules.Store(ar);
         return;
     }
     ar.GetObjectSchema();
@@ -88,6 +93,8 @@ void CKeysAndActions::Serialize(CArchive& ar)
     m_task = *pTask;
     if (dwVersion >= 2)
         ar >> m_bMinInterval >> m_nMinIntervalMinutes;
+    if (dwVersion >= 3)
+        m_rules.Load(ar);
     SetEmptyVariables();
 }
 
@@ -191,6 +198,53 @@ void CKeysAndActions::SetEmptyVariables()
 {
     for (const char* name : EMPTY_VARIABLES)
         SetVariable(name, "<empty>");
+}
+
+namespace {
+
+// The trigger's time format ("%EVENT_TIME%").
+std::string FormatRuleTime(std::time_t t)
+{
+    return CTime(t).Format("%m/%d/%y  %I:%M:%S %p");
+}
+
+} // namespace
+
+bool CKeysAndActions::PassRules()
+{
+    const std::time_t now = CTime::GetCurrentTime().GetTime();
+    if (m_rules.m_silence.bEnabled) {
+        m_rules.NoteMatch(now);
+        return false;
+    }
+    if (!m_rules.m_threshold.bEnabled)
+        return true;
+    const std::string& per = m_rules.m_threshold.strPer;
+    const std::string value = per.empty() ? std::string() : m_task.GetVariables().Substitute(per);
+    bool bCapped = false;
+    const auto hit = m_rules.CountMatch(value, now, bCapped);
+    if (bCapped)
+        WriteSystemLogF("Watch group '%s' counts more than %u values of %s; the values "
+                        "matched longest ago are dropped",
+                        m_strDescription.c_str(), static_cast<unsigned>(MAX_THRESHOLD_VALUES),
+                        per.c_str());
+    if (!hit)
+        return false;
+    SetVariableNumber(VAR_THRESHOLD_COUNT, hit->nCount);
+    SetVariable(VAR_THRESHOLD_FIRST, FormatRuleTime(hit->first));
+    SetVariable(VAR_THRESHOLD_LAST, FormatRuleTime(hit->last));
+    return true;
+}
+
+BOOL CKeysAndActions::CheckSilence()
+{
+    if (!m_rules.m_silence.bEnabled)
+        return FALSE;
+    const auto since = m_rules.CheckSilence(CTime::GetCurrentTime().GetTime());
+    if (!since || IsStopRequested())
+        return FALSE;
+    SetVariable(VAR_SILENCE_SINCE, FormatRuleTime(*since));
+    return RunTask();
 }
 
 void RegisterCoreClasses()

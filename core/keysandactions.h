@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "core/grouprules.h"
 #include "match/searchkey.h"
 #include "platform/clipboard/globalmem.h"
 #include "tasklib/task.h"
@@ -25,7 +26,9 @@ public:
     CKeysAndActions& operator=(const CKeysAndActions& other);
     ~CKeysAndActions() override;
 
-    // Record version 2; version 1 has no minimum launch interval.
+    // Record version 2; version 1 has no minimum launch interval. A group
+    // with a threshold or silence rule writes version 3, which adds the
+    // rules after version 2's fields (CGroupRules::Store).
     void Serialize(CArchive& ar) override;
 
     // This group, or its task alone, as clipboard data (a block owned by
@@ -53,12 +56,24 @@ public:
     // The twelve event variables to "<empty>".
     void SetEmptyVariables();
 
+    // The rules, on the scan thread, for a group that a trigger made
+    // triggered: whether the task may run. A silence group notes the match
+    // and runs nothing; a threshold group counts it (per value of its
+    // variable) and sets "%THRESHOLD_COUNT%", "%THRESHOLD_FIRST%" and
+    // "%THRESHOLD_LAST%" when the count is reached.
+    bool PassRules();
+    // The silence rule, after each scan of the log: when the expectation
+    // failed, sets "%SILENCE_SINCE%" and runs the task (unless a stop was
+    // requested). TRUE when the task ran.
+    BOOL CheckSilence();
+
     std::string m_strDescription;
     std::vector<CSearchKey*> m_arrKeys; // guarded by g_csMonitor
     CTask m_task;
     BOOL m_bTaskChanged = 1;
     BOOL m_bMinInterval = FALSE;
     int m_nMinIntervalMinutes = 0;
+    CGroupRules m_rules; // thresholds and silence
 
 private:
     std::atomic<std::size_t> m_nKeyCount{0}; // mirrors m_arrKeys.size()

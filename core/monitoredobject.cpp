@@ -150,11 +150,19 @@ BOOL CMonitoredObject::ScanNow()
     m_timeLastScanned = now;
     int nBefore = GetState();
     Scan();
+    CheckSilenceRules();
     if (GetState() != nBefore) {
         m_timeLastChanged = now;
         return TRUE;
     }
     return FALSE;
+}
+
+void CMonitoredObject::CheckSilenceRules()
+{
+    int pos = 0;
+    while (CKeysAndActions* pGroup = GetNextWatchGroup(pos))
+        pGroup->CheckSilence();
 }
 
 BOOL CMonitoredObject::IsScanDue()

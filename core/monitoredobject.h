@@ -54,6 +54,8 @@ public:
     virtual BOOL ScanIfDue();
     virtual BOOL IsScanDue();
     virtual void Scan() {}
+    // The watch groups' silence rules, after each scan (ScanNow does it).
+    void CheckSilenceRules();
     virtual BOOL ClearLog() { return FALSE; }
     virtual BOOL MarkLog(const std::string& /*text*/) { return FALSE; }
     virtual std::string GetDisplayName() const { return {}; }

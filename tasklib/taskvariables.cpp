@@ -8,9 +8,10 @@ bool CTaskVariables::IsTriggerVariable(std::string_view name)
 {
     if (IsJournalVariable(name))
         return true;
+    const auto is = [name](const char* trigger) { return name == trigger; };
     return IsCaptureVariable(name) ||
-           std::any_of(std::begin(TRIGGER_VARIABLES), std::end(TRIGGER_VARIABLES),
-                       [name](const char* trigger) { return name == trigger; });
+           std::any_of(std::begin(TRIGGER_VARIABLES), std::end(TRIGGER_VARIABLES), is) ||
+           std::any_of(std::begin(RULE_VARIABLES), std::end(RULE_VARIABLES), is);
 }
 
 bool CTaskVariables::IsCaptureVariable(std::string_view name)

@@ -43,13 +43,21 @@ inline constexpr const char* TRIGGER_VARIABLES[13] = {
     VAR_EVENT_SHORTNAME, VAR_EVENT_LONGNAME,   VAR_EVENT_SEQUENCE,
     VAR_TASK_SEQ};
 
+// Filled by a watch group's rules when they run its task; never stored.
+inline constexpr char VAR_THRESHOLD_COUNT[] = "%THRESHOLD_COUNT%";
+inline constexpr char VAR_THRESHOLD_FIRST[] = "%THRESHOLD_FIRST%";
+inline constexpr char VAR_THRESHOLD_LAST[] = "%THRESHOLD_LAST%";
+inline constexpr char VAR_SILENCE_SINCE[] = "%SILENCE_SINCE%";
+inline constexpr const char* RULE_VARIABLES[4] = {VAR_THRESHOLD_COUNT, VAR_THRESHOLD_FIRST,
+                                                  VAR_THRESHOLD_LAST, VAR_SILENCE_SINCE};
+
 // The value of every trigger variable but "%TASK_SEQ%" before a first trigger.
 inline constexpr char VAR_EMPTY_VALUE[] = "<empty>";
 
 class CTaskVariables {
 public:
     // True for the names a trigger fills (exact letter case): the thirteen
-    // above and the capture variables.
+    // above, the rules' variables and the capture variables.
     static bool IsTriggerVariable(std::string_view name);
     // "%MATCH_0%".."%MATCH_9%" and "%MATCH:name%": the captures of a
     // regular-expression key, filled by a trigger and never stored.

@@ -78,6 +78,8 @@ BOOL ApplyLaunchRule(CKeysAndActions& group)
     // A scan that was asked to stop starts no further task.
     if (IsStopRequested())
         return FALSE;
+    if (!group.PassRules())
+        return FALSE;
     if (group.m_bMinInterval &&
         !IsLaunchAllowed(group.m_bMinInterval, group.m_nMinIntervalMinutes,
                          group.m_task.GetLastRunTime(), COleDateTime::GetCurrentTime()))

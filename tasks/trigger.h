@@ -62,7 +62,8 @@ bool IsLaunchAllowed(BOOL bMinInterval, int nMinIntervalMinutes, const COleDateT
 
 // The launch rule for a group that a trigger has just made triggered: runs
 // its task (on the calling thread; it may block) unless a stop of the scan
-// was requested (IsStopRequested) or the minimum launch
+// was requested (IsStopRequested), the group's threshold or silence rule
+// holds it back (CKeysAndActions::PassRules), or the minimum launch
 // interval, measured from the task's last run to the model clock's now,
 // holds it back. TRUE when the task ran.
 BOOL ApplyLaunchRule(CKeysAndActions& group);

@@ -265,6 +265,19 @@ CJsonValue GroupToJson(const CKeysAndActions& group, const std::string& path)
     json.Add("description", String(group.m_strDescription));
     json.Add("minInterval", Bool(group.m_bMinInterval));
     json.Add("minIntervalMinutes", Number(group.m_nMinIntervalMinutes));
+    // The rules appear only in groups that use one, as they are stored.
+    if (const CGroupRules& rules = group.m_rules; rules.IsUsed()) {
+        json.Add("threshold", Bool(rules.m_threshold.bEnabled));
+        json.Add("thresholdCount", Number(rules.m_threshold.nCount));
+        json.Add("thresholdSeconds", Number(rules.m_threshold.nSeconds));
+        json.Add("thresholdPer", String(rules.m_threshold.strPer));
+        json.Add("silence", Bool(rules.m_silence.bEnabled));
+        json.Add("silenceMinutes", Number(rules.m_silence.nMinutes));
+        json.Add("silenceBy", String(rules.m_silence.strBy));
+        CJsonValue& days = json.Add("silenceWeekdays", CJsonValue::MakeArray());
+        for (int day : rules.m_silence.weekdays)
+            days.Push(Number(day));
+    }
     CJsonValue& keys = json.Add("keys", CJsonValue::MakeArray());
     int pos = 0;
     while (const CSearchKey* pKey = group.GetNextKey(pos))
@@ -628,6 +641,24 @@ std::unique_ptr<CKeysAndActions> GroupFromJson(const CJsonValue& value, const st
     in.String("description", pGroup->m_strDescription);
     in.Bool("minInterval", pGroup->m_bMinInterval);
     in.Integer("minIntervalMinutes", pGroup->m_nMinIntervalMinutes);
+    CGroupRules& rules = pGroup->m_rules;
+    BOOL bThreshold = FALSE;
+    BOOL bSilence = FALSE;
+    in.Bool("threshold", bThreshold);
+    in.Integer("thresholdCount", rules.m_threshold.nCount);
+    in.Integer("thresholdSeconds", rules.m_threshold.nSeconds);
+    in.String("thresholdPer", rules.m_threshold.strPer);
+    in.Bool("silence", bSilence);
+    in.Integer("silenceMinutes", rules.m_silence.nMinutes);
+    in.String("silenceBy", rules.m_silence.strBy);
+    in.ForEach("silenceWeekdays", [&](const CJsonValue& item, const std::string& itemPath) {
+        rules.m_silence.weekdays.push_back(
+            static_cast<int>(CObjectReader::ToInteger(item, itemPath, true)));
+    });
+    rules.m_threshold.bEnabled = bThreshold != FALSE;
+    rules.m_silence.bEnabled = bSilence != FALSE;
+    if (std::string why = rules.Validate(); !why.empty())
+        Fail(value.m_pos, path, why);
     in.ForEach("keys", [&](const CJsonValue& item, const std::string& itemPath) {
         pGroup->AddKey(KeyFromJson(item, itemPath).release());
     });

@@ -222,6 +222,8 @@ TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
     pGroup->m_strDescription = "All modes";
     pGroup->m_bMinInterval = TRUE;
     pGroup->m_nMinIntervalMinutes = 15;
+    pGroup->m_rules.m_threshold = {true, 5, 600, "%MATCH:ip%"};
+    pGroup->m_rules.m_silence = {false, 60, "06:00", {1, 2, 3}};
     for (LONG mode = 0; mode < 4; ++mode) {
         auto* pKey = new CSearchKeyText;
         pKey->m_nMode = static_cast<TextKeyMode>(mode);

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include "archive/globalarchive.h"
+#include "match/searchkeyregex.h"
+#include "platform/base/clock.h"
+#include "tasks/trigger.h"
+#include "tests/tasks/recordaction.h"
+
+namespace {
+
+class Rules : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetClock(&m_clock);
+        m_group.m_strDescription = "Logons";
+        m_group.m_task.AddAction(CRecordAction(m_runs));
+        m_group.AddKey(new CSearchKeyRegex(R"(from (?P<ip>\S+))", false));
+    }
+    void TearDown() override { SetClock(nullptr); }
+
+    // What a text scan does with one line; true when the task ran.
+    bool Offer(const std::string& line)
+    {
+        m_group.ResetHits();
+        if (!MatchTextKeys(m_group, CPreparedLine(line)))
+            return false;
+        SetTextVariables(m_group, line, "auth", "/var/log/auth.log");
+        return ApplyLaunchRule(m_group) != FALSE;
+    }
+    void At(int year, int month, int day, int hour, int minute)
+    {
+        m_clock.SetSeconds(CTime(year, month, day, hour, minute, 0).GetTime());
+    }
+    std::string LastVar(const char* name) const { return m_runs->Get().back().Var(name); }
+
+    CManualClock m_clock{CTime(2026, 12, 7, 9, 0, 0).GetTime()};
+    std::shared_ptr<CRunLog> m_runs = std::make_shared<CRunLog>();
+    CKeysAndActions m_group;
+};
+
+// Three failures per address within a minute; the window slides and each
+// address counts on its own.
+TEST_F(Rules, ThresholdCountsPerValueInASlidingWindow)
+{
+    m_group.m_rules.m_threshold = {true, 3, 60, "%MATCH:ip%"};
+    const std::int64_t t0 = m_clock.NowSeconds();
+    struct Step {
+        int nSecond;
+        const char* line;
+        bool bRuns;
+    } steps[] = {
+        {0, "fail from 10.0.0.1", false},
+        {10, "fail from 10.0.0.2", false},
+        {20, "fail from 10.0.0.1", false},
+        {70, "fail from 10.0.0.1", false}, // the first left the window
+        {75, "fail from 10.0.0.1", true},
+        {76, "fail from 10.0.0.1", false}, // counting starts again
+        {78, "fail from 10.0.0.2", false},
+        {79, "fail from 10.0.0.2", false},
+        {80, "fail from 10.0.0.2", true},
+    };
+    for (const Step& step : steps) {
+        m_clock.SetSeconds(t0 + step.nSecond);
+        EXPECT_EQ(Offer(step.line), step.bRuns) << step.nSecond;
+        if (step.nSecond == 75) {
+            EXPECT_EQ(LastVar("%THRESHOLD_COUNT%"), "3");
+            EXPECT_EQ(LastVar("%MATCH:ip%"), "10.0.0.1");
+            EXPECT_EQ(LastVar("%THRESHOLD_FIRST%"), "12/07/26  09:00:20 AM");
+            EXPECT_EQ(LastVar("%THRESHOLD_LAST%"), "12/07/26  09:01:15 AM");
+        }
+    }
+    EXPECT_EQ(m_runs->Get().size(), 2u);
+
+    // The counters are bounded: beyond the cap the oldest value goes, once
+    // reported.
+    CGroupRules rules;
+    rules.m_threshold = {true, 2, 600, "%MATCH:ip%"};
+    int nReports = 0;
+    for (std::size_t i = 0; i <= MAX_THRESHOLD_VALUES + 5; ++i) {
+        bool bCapped = false;
+        rules.CountMatch(std::to_string(i), 1000, bCapped);
+        nReports += bCapped;
+    }
+    EXPECT_EQ(rules.GetThresholdValueCount(), MAX_THRESHOLD_VALUES);
+    EXPECT_EQ(nReports, 1);
+    bool bCapped = false;
+    EXPECT_FALSE(rules.CountMatch("0", 1001, bCapped)); // dropped, so counted anew
+    EXPECT_TRUE(rules.CountMatch(std::to_string(MAX_THRESHOLD_VALUES), 1001, bCapped));
+}
+
+TEST_F(Rules, SilenceEveryIntervalRunsOnceAndReArms)
+{
+    m_group.m_rules.m_silence.bEnabled = true;
+    m_group.m_rules.m_silence.nMinutes = 60;
+    struct Step {
+        int nHour, nMinute;
+        const char* line; // a line offered first, or null
+        bool bRuns;
+    } steps[] = {
+        {9, 0, nullptr, false}, // arms
+        {9, 59, nullptr, false},          {10, 0, nullptr, true},  {11, 0, nullptr, false},
+        {11, 10, "from 10.0.0.9", false}, // a match re-arms and runs nothing
+        {12, 9, nullptr, false},          {12, 10, nullptr, true},
+    };
+    std::size_t nRuns = 0;
+    for (const Step& step : steps) {
+        At(2026, 12, 7, step.nHour, step.nMinute);
+        if (step.line) {
+            EXPECT_FALSE(Offer(step.line));
+        }
+        EXPECT_EQ(m_group.CheckSilence() != FALSE, step.bRuns) << step.nHour << ":" << step.nMinute;
+        nRuns += step.bRuns;
+        ASSERT_EQ(m_runs->Get().size(), nRuns);
+    }
+    EXPECT_EQ(LastVar("%SILENCE_SINCE%"), "12/07/26  11:10:00 AM");
+}
+
+// "A match by 06:00 on weekdays": 2026-12-06 is a Sunday.
+TEST_F(Rules, SilenceByADeadlineOnWeekdays)
+{
+    m_group.m_rules.m_silence = {true, 0, "06:00", {1, 2, 3, 4, 5}};
+    ASSERT_EQ(m_group.m_rules.Validate(), "");
+    struct Step {
+        int nDay, nHour, nMinute;
+        const char* line;
+        bool bRuns;
+    } steps[] = {
+        {6, 5, 0, nullptr, false},                                   // Sunday: armed
+        {6, 6, 1, nullptr, false},                                   // no deadline on Sundays
+        {7, 5, 30, "from backup", false}, {7, 6, 1, nullptr, false}, // met
+        {8, 6, 1, nullptr, true},  // Tuesday: nothing since Monday 05:30
+        {8, 7, 0, nullptr, false}, // once per deadline
+        {9, 6, 1, nullptr, true},
+    };
+    std::size_t nRuns = 0;
+    for (const Step& step : steps) {
+        At(2026, 12, step.nDay, step.nHour, step.nMinute);
+        if (step.line)
+            Offer(step.line);
+        EXPECT_EQ(m_group.CheckSilence() != FALSE, step.bRuns) << step.nDay << " " << step.nHour;
+        nRuns += step.bRuns;
+    }
+    EXPECT_EQ(m_runs->Get().size(), nRuns);
+
+    // A program started after a deadline does not report it; the next one
+    // counts.
+    CGroupRules restarted;
+    restarted.m_silence = m_group.m_rules.m_silence;
+    EXPECT_FALSE(restarted.CheckSilence(CTime(2026, 12, 10, 7, 0, 0).GetTime()));
+    EXPECT_FALSE(restarted.CheckSilence(CTime(2026, 12, 10, 8, 0, 0).GetTime()));
+    EXPECT_TRUE(restarted.CheckSilence(CTime(2026, 12, 11, 6, 0, 0).GetTime()));
+
+    for (const char* bad : {"6:00", "24:00", "06:60", "ab:cd"}) {
+        restarted.m_silence.strBy = bad;
+        EXPECT_NE(restarted.Validate(), "") << bad;
+    }
+}
+
+TEST(RulesStored, OnlyWhenUsed)
+{
+    RegisterCoreClasses();
+    CKeysAndActions group;
+    group.AddKey(new CSearchKeyRegex("from (\\S+)", false));
+    const std::string plain = StoreObjectToBytes(&group);
+    group.m_rules.m_threshold = {true, 5, 600, "%MATCH:ip%"};
+    group.m_rules.m_silence = {true, 0, "06:00", {1, 5}};
+    const std::string ruled = StoreObjectToBytes(&group);
+    auto object = LoadObjectFromBytes(ruled, RUNTIME_CLASS(CKeysAndActions));
+    const auto& back = static_cast<const CKeysAndActions&>(*object);
+    EXPECT_EQ(back.m_rules.m_threshold, group.m_rules.m_threshold);
+    EXPECT_EQ(back.m_rules.m_silence, group.m_rules.m_silence);
+    EXPECT_EQ(StoreObjectToBytes(&back), ruled);
+    group.m_rules = CGroupRules();
+    EXPECT_EQ(StoreObjectToBytes(&group), plain);
+    EXPECT_THROW(
+        LoadObjectFromBytes(ruled.substr(0, ruled.size() - 3), RUNTIME_CLASS(CKeysAndActions)),
+        CArchiveException);
+}
+
+} // namespace
