@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <sstream>
 
 #include "archive/archive.h"
 #include "core/keysandactions.h"
@@ -11,6 +12,7 @@
 #include "journal/journalmonitor.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
+#include "tasks/keytester.h"
 #include "textlog/filemonitor.h"
 #include "tools/qvws/wsjson.h"
 
@@ -23,6 +25,11 @@ const char* const g_usage =
     "  dump FILE         write the workspace FILE as JSON to standard output\n"
     "  load JSON FILE    write the workspace described by JSON (- for standard input) to FILE\n"
     "  check FILE        tell whether FILE is a sound workspace, or where it is damaged\n"
+    "  test FILE LINES [--log N | --group NAME] [--json]\n"
+    "                    which keys of the workspace FILE match each line of the file\n"
+    "                    LINES, with captures, rules and the tasks that would run (runs\n"
+    "                    nothing); --log N tests the Nth log only (from 1), --group NAME\n"
+    "                    the groups so described\n"
     "\n"
     "Exit status: 0 done, 1 the file could not be written, 2 bad input (nothing changed).\n";
 
@@ -131,6 +138,174 @@ int Check(const std::string& path, std::ostream& out)
     return 0;
 }
 
+struct CTestOptions {
+    std::string strWorkspace;
+    std::string strLines;
+    int nLog = 0; // 0: every log
+    std::string strGroup;
+    bool bJson = false;
+};
+
+CTestOptions ParseTestOptions(const std::vector<std::string>& args)
+{
+    CTestOptions options;
+    std::vector<std::string> files;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--json") {
+            options.bJson = true;
+        } else if ((arg == "--log" || arg == "--group") && i + 1 < args.size()) {
+            const std::string& value = args[++i];
+            if (arg == "--group") {
+                options.strGroup = value;
+                continue;
+            }
+            char* pEnd = nullptr;
+            const long n = std::strtol(value.c_str(), &pEnd, 10);
+            if (value.empty() || *pEnd || n < 1 || n > 1'000'000)
+                throw CBadInput{"--log takes the number of a log, from 1"};
+            options.nLog = static_cast<int>(n);
+        } else if (arg.starts_with("--")) {
+            throw CBadInput{"test does not know " + arg + " (see qvws --help)"};
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 2)
+        throw CBadInput{"test needs FILE LINES (see qvws --help)"};
+    if (options.nLog && !options.strGroup.empty())
+        throw CBadInput{"give --log or --group, not both"};
+    options.strWorkspace = files[0];
+    options.strLines = files[1];
+    return options;
+}
+
+std::string Join(const std::vector<int>& keys)
+{
+    std::string text;
+    for (int k : keys)
+        text += (text.empty() ? "" : ", ") + std::to_string(k + 1);
+    return text;
+}
+
+int Test(const std::vector<std::string>& args, std::ostream& out)
+{
+    const CTestOptions options = ParseTestOptions(args);
+    std::unique_ptr<CMonManager> pManager = ReadWorkspace(options.strWorkspace);
+    if (options.nLog > pManager->GetLogCount())
+        throw CBadInput{"the workspace has " + Counted(pManager->GetLogCount(), "log", "logs")};
+    struct CLogTester {
+        std::string strLog;
+        std::unique_ptr<CKeyTester> pTester;
+    };
+    std::vector<CLogTester> testers;
+    int pos = 0;
+    while (const CMonitoredObject* pLog = pManager->GetNextLog(pos)) {
+        if (options.nLog && pos != options.nLog)
+            continue;
+        auto pTester = std::make_unique<CKeyTester>(*pLog, options.strGroup);
+        if (pTester->GetGroupCount())
+            testers.push_back({pLog->GetDisplayName(), std::move(pTester)});
+    }
+    if (testers.empty())
+        throw CBadInput{options.strGroup.empty() ? "no watch group to test"
+                                                 : "no watch group \"" + options.strGroup + "\""};
+    const std::optional<std::string> text = ReadFileBytes(options.strLines);
+    if (!text)
+        throw CBadInput{"cannot read " + options.strLines + ": " + LastErrorText()};
+
+    CJsonValue jsonLines = CJsonValue::MakeArray();
+    std::size_t nLine = 0;
+    std::size_t nMatched = 0;
+    for (std::size_t start = 0; start < text->size();) {
+        std::size_t end = text->find('\n', start);
+        if (end == std::string::npos)
+            end = text->size();
+        std::string_view line(text->data() + start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        ++nLine;
+        CJsonValue jsonGroups = CJsonValue::MakeArray();
+        std::ostringstream report;
+        for (CLogTester& tester : testers) {
+            for (const CKeyTestGroupResult& r : tester.pTester->TestLine(line)) {
+                report << "  " << tester.strLog << " / " << r.strGroup << ": key"
+                       << (r.keys.size() == 1 ? " " : "s ") << Join(r.keys) << "\n";
+                CJsonValue group = CJsonValue::MakeObject();
+                group.Add("log", CJsonValue::MakeString(tester.strLog));
+                group.Add("group", CJsonValue::MakeString(r.strGroup));
+                CJsonValue& keys = group.Add("keys", CJsonValue::MakeArray());
+                for (int k : r.keys)
+                    keys.Push(CJsonValue::MakeNumber(k + 1));
+                CJsonValue& captures = group.Add("captures", CJsonValue::MakeObject());
+                for (const auto& [name, value] : r.captures) {
+                    report << "    " << name << " = " << value << "\n";
+                    captures.Add(name, CJsonValue::MakeString(value));
+                }
+                if (!r.strRule.empty())
+                    report << "    " << r.strRule << "\n";
+                group.Add("rule", CJsonValue::MakeString(r.strRule));
+                report << "    task \"" << r.strTask << "\" "
+                       << (r.bTaskRuns ? "would run" : "would not run") << "\n";
+                group.Add("task", CJsonValue::MakeString(r.strTask));
+                group.Add("taskRuns", CJsonValue::MakeBool(r.bTaskRuns));
+                CJsonValue& actions = group.Add("actions", CJsonValue::MakeArray());
+                for (const std::string& action : r.actions) {
+                    report << "      " << action << "\n";
+                    actions.Push(CJsonValue::MakeString(action));
+                }
+                jsonGroups.Push(std::move(group));
+            }
+        }
+        if (jsonGroups.m_items.empty())
+            continue;
+        ++nMatched;
+        if (options.bJson) {
+            CJsonValue entry = CJsonValue::MakeObject();
+            entry.Add("line", CJsonValue::MakeNumber(static_cast<std::int64_t>(nLine)));
+            entry.Add("text", CJsonValue::MakeString(line));
+            entry.Add("groups", std::move(jsonGroups));
+            jsonLines.Push(std::move(entry));
+        } else {
+            out << "line " << nLine << ": " << line << "\n" << report.str();
+        }
+    }
+
+    CJsonValue jsonKeys = CJsonValue::MakeArray();
+    std::ostringstream totals;
+    std::ostringstream never;
+    for (const CLogTester& tester : testers) {
+        for (const CKeyTestTotal& total : tester.pTester->GetTotals()) {
+            const std::string name = tester.strLog + " / " + total.strGroup + " key " +
+                                     std::to_string(total.nKey + 1) + " " + total.strKey;
+            (total.nMatched ? totals : never) << "  " << name << ": " << total.nMatched << "\n";
+            CJsonValue key = CJsonValue::MakeObject();
+            key.Add("log", CJsonValue::MakeString(tester.strLog));
+            key.Add("group", CJsonValue::MakeString(total.strGroup));
+            key.Add("key", CJsonValue::MakeNumber(total.nKey + 1));
+            key.Add("description", CJsonValue::MakeString(total.strKey));
+            key.Add("matched", CJsonValue::MakeNumber(static_cast<std::int64_t>(total.nMatched)));
+            jsonKeys.Push(std::move(key));
+        }
+    }
+    if (options.bJson) {
+        CJsonValue json = CJsonValue::MakeObject();
+        json.Add("lines", std::move(jsonLines));
+        CJsonValue& jsonTotals = json.Add("totals", CJsonValue::MakeObject());
+        jsonTotals.Add("lines", CJsonValue::MakeNumber(static_cast<std::int64_t>(nLine)));
+        jsonTotals.Add("matched", CJsonValue::MakeNumber(static_cast<std::int64_t>(nMatched)));
+        jsonTotals.Add("keys", std::move(jsonKeys));
+        out << WriteJson(json);
+        return 0;
+    }
+    out << "Totals: " << Counted(nLine, "line", "lines") << " read, " << nMatched << " matched\n"
+        << totals.str();
+    if (!never.str().empty())
+        out << "Never matched:\n" << never.str();
+    return 0;
+}
+
 } // namespace
 
 int RunQvWs(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -147,6 +322,8 @@ int RunQvWs(const std::vector<std::string>& args, std::istream& in, std::ostream
         if (args.empty())
             throw CBadInput{"no command given (see qvws --help)"};
         const std::string& command = args[0];
+        if (command == "test")
+            return Test(args, out);
         const std::size_t nWanted = command == "load" ? 3 : 2;
         if (command != "dump" && command != "load" && command != "check")
             throw CBadInput{"unknown command \"" + command + "\" (see qvws --help)"};

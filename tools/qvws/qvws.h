@@ -6,6 +6,10 @@
 //                          or - for standard input) and writes it to FILE
 //   qvws check FILE        "OK" with the counts of logs, watch groups and
 //                          keys, or where FILE is damaged
+//   qvws test FILE LINES [--log N | --group NAME] [--json]
+//                          the key tester (tasks/keytester.h) on each line of
+//                          LINES: matching keys, captures, rules, tasks and
+//                          their expanded actions; totals at the end
 //
 // The JSON form is tools/qvws/wsjson.h. A workspace file must hold exactly
 // one manager record and nothing after it.

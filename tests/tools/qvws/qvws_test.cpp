@@ -191,3 +191,60 @@ TEST_F(QvWsProcess, DamageIsReportedWithItsOffset)
 }
 
 } // namespace
+
+namespace {
+
+// Failed logons per address with a threshold, a key that never matches, and
+// a workspace that stays as it was.
+TEST_F(QvWsProcess, TestShowsMatchesRulesAndTasksAndRunsNothing)
+{
+    Write("ws.json", R"json({"logs": [{"kind": "text", "description": "Auth", "groups": [
+      {"description": "SSH failures", "threshold": true, "thresholdCount": 2,
+       "thresholdSeconds": 600, "thresholdPer": "%MATCH:ip%",
+       "keys": [{"kind": "regex", "pattern": "Failed password for .* from (?P<ip>\\S+)"}],
+       "task": {"description": "Mail", "actions": [
+         {"kind": "writefile", "path": "/nonexistent/x", "text": "x"},
+         {"kind": "message", "text": "%MATCH:ip% failed %THRESHOLD_COUNT% times"}]}},
+      {"description": "Logons", "keys": [{"kind": "text", "key1": "session opened"}]}]}]})json");
+    Write("auth.log", "Failed password for root from 10.0.0.7 port 22\nAccepted key\r\n"
+                      "Failed password for admin from 10.0.0.7 port 22");
+    ASSERT_EQ(Run({"load", Path("ws.json"), Path("ws.qvw")}).m_nStatus, 0);
+    const std::map<std::string, std::string> before = Snapshot();
+
+    const CRun run = Run({"test", Path("ws.qvw"), Path("auth.log")});
+    EXPECT_EQ(run.m_nStatus, 0) << run.m_strErr;
+    EXPECT_EQ(run.m_strOut,
+              "line 1: Failed password for root from 10.0.0.7 port 22\n"
+              "  Auth / SSH failures: key 1\n"
+              "    %MATCH:ip% = 10.0.0.7\n"
+              "    %MATCH_0% = Failed password for root from 10.0.0.7\n"
+              "    %MATCH_1% = 10.0.0.7\n"
+              "    threshold not reached for 10.0.0.7\n"
+              "    task \"Mail\" would not run\n"
+              "line 3: Failed password for admin from 10.0.0.7 port 22\n"
+              "  Auth / SSH failures: key 1\n"
+              "    %MATCH:ip% = 10.0.0.7\n"
+              "    %MATCH_0% = Failed password for admin from 10.0.0.7\n"
+              "    %MATCH_1% = 10.0.0.7\n"
+              "    threshold reached for 10.0.0.7: 2 matches\n"
+              "    task \"Mail\" would run\n"
+              "      Write to file \"/nonexistent/x\"\n"
+              "      Display message \"10.0.0.7 failed 2 times\"\n"
+              "Totals: 3 lines read, 2 matched\n"
+              "  Auth / SSH failures key 1 Regex 'Failed password for .* from (?P<ip>\\S+)': 2\n"
+              "Never matched:\n"
+              "  Auth / Logons key 1 'session opened' Only: 0\n");
+    EXPECT_EQ(Snapshot(), before);
+
+    const CRun json =
+        Run({"test", Path("ws.qvw"), Path("auth.log"), "--group", "Logons", "--json"});
+    EXPECT_NE(json.m_strOut.find("\"lines\": []"), std::string::npos) << json.m_strOut;
+    EXPECT_NE(json.m_strOut.find("\"matched\": 0"), std::string::npos) << json.m_strOut;
+
+    ExpectBadInput(Run({"test", Path("ws.qvw"), Path("auth.log"), "--group", "None"}),
+                   "qvws: no watch group \"None\"");
+    ExpectBadInput(Run({"test", Path("ws.qvw"), Path("auth.log"), "--log", "2"}),
+                   "qvws: the workspace has 1 log");
+}
+
+} // namespace
