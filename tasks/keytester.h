@@ -50,6 +50,8 @@ public:
     ~CKeyTester();
 
     std::size_t GetGroupCount() const { return m_groups.size(); }
+    // The copy of a group that the tester uses.
+    const CKeysAndActions& GetGroup(std::size_t index) const { return *m_groups[index].pGroup; }
     // The groups that matched the line, in order.
     std::vector<CKeyTestGroupResult> TestLine(std::string_view line);
 

@@ -50,6 +50,7 @@ constexpr UINT ID_LOG_EDITOR = 32791;
 constexpr UINT ID_LOG_MARK = 32803;
 constexpr UINT ID_LOG_FAST_MARK = 32804;
 constexpr UINT ID_TEST_TASK = 32814;
+constexpr UINT ID_TEST_KEYS = 33120; // the key tester on a log or a watch group
 constexpr UINT ID_LOG_EXPLORER = 32844;
 constexpr UINT ID_LOG_COMMAND_BOX = 32845;
 constexpr UINT ID_QUICK_START = 32829;

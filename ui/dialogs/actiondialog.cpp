@@ -54,9 +54,10 @@ CDlgAction::CDlgAction(CBaseAction& action, CTaskVariables sample, QWidget* pare
     m_pVariables->setObjectName("variables");
     for (const auto& [name, value] : m_sample.GetAll()) {
         QString tip = "Sample: " + ToQt(value);
-        for (const CVariableInfo& v : GetTriggerVariableInfo())
-            if (name == v.name)
-                tip = QString(v.explanation) + ". " + tip;
+        for (const auto* list : {&GetTriggerVariableInfo(), &GetRuleVariableInfo()})
+            for (const CVariableInfo& v : *list)
+                if (name == v.name)
+                    tip = QString(v.explanation) + ". " + tip;
         m_pVariables->addItem(ToQt(name));
         m_pVariables->setItemData(m_pVariables->count() - 1, tip, Qt::ToolTipRole);
     }

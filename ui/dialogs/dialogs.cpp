@@ -4,7 +4,10 @@
 #include "ui/dialogs/choosewatchgroup.h"
 #include "ui/dialogs/eventkeydialog.h"
 #include "ui/dialogs/formattedfilename.h"
+#include "ui/dialogs/grouprulesdialog.h"
+#include "ui/dialogs/keytesterdialog.h"
 #include "ui/dialogs/logsheets.h"
+#include "ui/dialogs/regexkeydialog.h"
 #include "ui/dialogs/taskdialog.h"
 #include "ui/dialogs/textkeydialog.h"
 #include "ui/dialogs/watchgroupdialog.h"
@@ -68,4 +71,22 @@ int RunTaskDialog(QWidget* parent, CTask& task)
 {
     CDlgTask dlg(task, parent);
     return dlg.exec() == QDialog::Accepted && dlg.IsChanged() ? 1 : 0;
+}
+
+BOOL RunRegexKeyDialog(QWidget* parent, CSearchKeyRegex& key)
+{
+    CDlgRegexKey dlg(key, parent);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+BOOL RunGroupRulesDialog(QWidget* parent, CGroupRules& rules)
+{
+    CDlgGroupRules dlg(rules, parent);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+void OpenKeyTester(QWidget* parent, const CMonitoredObject& log, const std::string& strGroup)
+{
+    auto* dlg = new CDlgKeyTester(log, strGroup, parent);
+    dlg->show();
 }

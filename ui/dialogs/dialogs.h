@@ -20,7 +20,9 @@ class CEventMonitor;
 class CFileMonitor;
 class CKeysAndActions;
 class CMonitoredObject;
+class CGroupRules;
 class CSearchKeyEvent;
+class CSearchKeyRegex;
 class CSearchKeyText;
 class CTask;
 
@@ -34,6 +36,13 @@ BOOL RunWatchGroupDialog(QWidget* parent, CKeysAndActions& group, bool bEventLog
 // "Event Log Key Properties" and "Text File Key Properties". TRUE on OK.
 BOOL RunEventKeyDialog(QWidget* parent, CSearchKeyEvent& key);
 BOOL RunTextKeyDialog(QWidget* parent, CSearchKeyText& key);
+// "Regular Expression Key Properties". TRUE on OK.
+BOOL RunRegexKeyDialog(QWidget* parent, CSearchKeyRegex& key);
+// "Thresholds and Silence" on a watch group's rules. TRUE on OK.
+BOOL RunGroupRulesDialog(QWidget* parent, CGroupRules& rules);
+// "Test Keys": the key tester, non-modal, on the log's groups (or the one
+// described strGroup).
+void OpenKeyTester(QWidget* parent, const CMonitoredObject& log, const std::string& strGroup);
 // "Choose Watch Group": the chosen group's position, CHOOSE_NEW_WATCH_GROUP
 // for "(Add new group)", -1 on Cancel.
 int RunChooseWatchGroup(QWidget* parent, const CMonitoredObject& log);

@@ -164,6 +164,8 @@ void ApplyFieldCriterion(CSearchKeyEvent& key, EventField field, const CFieldCri
     case EventField::TEXT:
         if (c.nOperator == OP_CONTAINS)
             key.SetText(c.strText);
+        else if (c.nOperator == OP_REGEX)
+            key.SetTextRegex(c.strText);
         else
             key.ClearText();
         break;

@@ -14,6 +14,7 @@
 #include <span>
 
 #include "match/searchkeyevent.h"
+#include "match/searchkeyregex.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/okcancel.h"
@@ -38,7 +39,8 @@ constexpr OperatorEntry NUMBER_OPERATORS[] = {{"Ignore", OP_NONE},
                                               {"Is less than", OP_AT_MOST},
                                               {"Is between", OP_BETWEEN},
                                               {"Is NOT between", OP_NOT_BETWEEN}};
-constexpr OperatorEntry TEXT_OPERATORS[] = {{"Ignore", OP_NONE}, {"Contains", OP_CONTAINS}};
+constexpr OperatorEntry TEXT_OPERATORS[] = {
+    {"Ignore", OP_NONE}, {"Contains", OP_CONTAINS}, {"Matches regular expression", OP_REGEX}};
 
 struct TypeEntry {
     const char* text;
@@ -259,6 +261,13 @@ QString CDlgExtendedComparisons::GetHelpLine() const
     const QString b = m_pValue2->text();
     if (op == OP_NONE)
         return Fill("%s is ignored, it can be any value", {label});
+    if (m_field == EventField::TEXT && op == OP_REGEX) {
+        const std::string error = CSearchKeyRegex::CheckPattern(FromQt(a), false);
+        return Fill("%s matches the regular expression '%s' (RE2, not case-sensitive unless it "
+                    "starts with (?-i); no back-references or look-around).",
+                    {label, a}) +
+               (a.isEmpty() || error.empty() ? QString() : " Error: " + ToQt(error));
+    }
     if (m_field == EventField::TEXT)
         return Fill(EVENT_TEXT_HELP_LINE, {label, a});
     if (m_field == EventField::TYPE) {
@@ -339,6 +348,14 @@ void CDlgExtendedComparisons::accept()
             if (m_pValue1->text().isEmpty())
                 return refuse("You must enter a value!");
             c.strText = FromQt(m_pValue1->text());
+            if (c.nOperator == OP_REGEX) {
+                if (const std::string error = CSearchKeyRegex::CheckPattern(c.strText, false);
+                    !error.empty()) {
+                    ShowMessageBox(this, "The value is not a valid regular expression: " + error,
+                                   MB_OK | MB_ICONEXCLAMATION);
+                    return;
+                }
+            }
         } else if (m_field == EventField::TYPE) {
             for (int i = 0; i < m_pTypes->count(); ++i)
                 if (m_pTypes->item(i)->checkState() == Qt::Checked)

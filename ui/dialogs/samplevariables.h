@@ -17,5 +17,9 @@ struct CVariableInfo {
 // The thirteen trigger variables in the order of TRIGGER_VARIABLES.
 const std::vector<CVariableInfo>& GetTriggerVariableInfo();
 
+// The captures of regular-expression keys and the variables of the
+// thresholds and silence rules, with samples.
+const std::vector<CVariableInfo>& GetRuleVariableInfo();
+
 // The task's constants with the sample entry's trigger values added.
 CTaskVariables MakeSampleVariables(const CTaskVariables& taskVariables);

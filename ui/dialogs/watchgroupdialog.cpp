@@ -9,15 +9,19 @@
 
 #include "core/keysandactions.h"
 #include "core/monitoredobject.h"
+#include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
+#include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "platform/clipboard/clipboard.h"
+#include "textlog/filemonitor.h"
 #include "ui/common/icons.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/clipboardops.h"
 #include "ui/dialogs/commandbar.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/keytesterdialog.h"
 #include "ui/dialogs/okcancel.h"
 
 CDlgWatchGroup::CDlgWatchGroup(CKeysAndActions& group, bool bEventKeys, QWidget* parent)
@@ -49,14 +53,31 @@ CDlgWatchGroup::CDlgWatchGroup(CKeysAndActions& group, bool bEventKeys, QWidget*
         RunAdvancedOptions(this, m_group.m_bMinInterval, m_group.m_nMinIntervalMinutes);
     });
 
+    auto* rules = new QPushButton("Rules...", this);
+    rules->setObjectName("rules");
+    rules->setToolTip("Thresholds and silence");
+    connect(rules, &QPushButton::clicked, this,
+            [this] { RunGroupRulesDialog(this, m_group.m_rules); });
+    auto* test = new QPushButton("Test Keys...", this);
+    test->setObjectName("testKeys");
+    connect(test, &QPushButton::clicked, this, &CDlgWatchGroup::TestKeys);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel("Description:", this));
     layout->addWidget(m_pDescription);
     layout->addWidget(new QLabel(bEventKeys ? "Event keys" : "Text keys", this));
     layout->addWidget(m_pBar);
+    if (!bEventKeys) {
+        auto* addRegex = new QPushButton("Add Regular Expression...", this);
+        addRegex->setObjectName("addRegex");
+        connect(addRegex, &QPushButton::clicked, this, &CDlgWatchGroup::AddRegexKey);
+        layout->addWidget(addRegex, 0, Qt::AlignLeft);
+    }
     layout->addWidget(m_pList);
     auto* buttons = MakeOkCancel(this);
     buttons->addButton(advanced, QDialogButtonBox::ActionRole);
+    buttons->addButton(rules, QDialogButtonBox::ActionRole);
+    buttons->addButton(test, QDialogButtonBox::ActionRole);
     layout->addWidget(buttons);
     resize(440, 320);
     Refill();
@@ -83,8 +104,11 @@ void CDlgWatchGroup::Refill()
                 item->setText(1, ToQt(pKey->GetDescription()));
             } else {
                 const auto* pText = dynamic_cast<const CSearchKeyText*>(pKey);
+                const auto* pRegex = dynamic_cast<const CSearchKeyRegex*>(pKey);
+                const bool bCase =
+                    pText ? pText->m_bCaseSensitive != FALSE : pRegex && pRegex->IsCaseSensitive();
                 item->setText(0, ToQt(pKey->GetDescription()));
-                item->setText(1, pText && pText->m_bCaseSensitive ? "Yes" : "No");
+                item->setText(1, bCase ? "Yes" : "No");
             }
         }
     });
@@ -147,6 +171,30 @@ void CDlgWatchGroup::AddKey()
     Refill();
 }
 
+void CDlgWatchGroup::AddRegexKey()
+{
+    auto pKey = std::make_unique<CSearchKeyRegex>();
+    if (!RunRegexKeyDialog(this, *pKey))
+        return;
+    m_group.AddKey(pKey.release());
+    Refill();
+}
+
+void CDlgWatchGroup::TestKeys()
+{
+    // The tester takes its own copy of this working copy.
+    std::unique_ptr<CMonitoredObject> pLog;
+    if (m_bEventKeys)
+        pLog = std::make_unique<CEventMonitor>();
+    else
+        pLog = std::make_unique<CFileMonitor>();
+    auto* pGroup = new CKeysAndActions(m_group);
+    pGroup->m_strDescription = FromQt(m_pDescription->text());
+    pLog->AddWatchGroup(pGroup);
+    auto* tester = new CDlgKeyTester(*pLog, pGroup->m_strDescription, this);
+    tester->show();
+}
+
 void CDlgWatchGroup::EditKey(int index)
 {
     CSearchKey* pKey = m_group.GetKey(index);
@@ -162,6 +210,12 @@ void CDlgWatchGroup::EditKey(int index)
             return;
         CSingleLock lock(g_csMonitor);
         pText->Assign(copy);
+    } else if (auto* pRegex = dynamic_cast<CSearchKeyRegex*>(pKey)) {
+        CSearchKeyRegex copy(*pRegex);
+        if (!RunRegexKeyDialog(this, copy))
+            return;
+        CSingleLock lock(g_csMonitor);
+        pRegex->Assign(copy);
     } else {
         return;
     }
@@ -184,8 +238,10 @@ void CDlgWatchGroup::PasteKey()
     } catch (const CArchiveException&) {
         return;
     }
-    const bool bRightKind = m_bEventKeys ? dynamic_cast<CSearchKeyEvent*>(pKey.get()) != nullptr
-                                         : dynamic_cast<CSearchKeyText*>(pKey.get()) != nullptr;
+    const bool bRightKind = m_bEventKeys
+                                ? dynamic_cast<CSearchKeyEvent*>(pKey.get()) != nullptr
+                                : dynamic_cast<CSearchKeyText*>(pKey.get()) != nullptr ||
+                                      dynamic_cast<CSearchKeyRegex*>(pKey.get()) != nullptr;
     if (!bRightKind)
         return;
     m_group.AddKey(pKey.release());

@@ -1,7 +1,8 @@
 #pragma once
-// "Edit Watch Group": the description, the ordered search keys, the task and
-// the minimum launch interval of one watch group, for an event log (event
-// keys) or a text log (text keys).
+// "Edit Watch Group": the description, the ordered search keys, the task,
+// the minimum launch interval and the thresholds and silence rule of one
+// watch group, for an event log (event keys) or a text log (text and
+// regular-expression keys); "Test Keys..." tries the keys on sample lines.
 //
 // The key, task and interval commands change the group at once, so callers
 // give the dialog a working copy and take it over only on OK. OK needs a
@@ -31,6 +32,8 @@ private:
     void Refill();
     UINT GetKeyFormat() const;
     void AddKey();
+    void AddRegexKey();
+    void TestKeys();
     void EditKey(int index);
     void CopyKey(int index);
     void PasteKey();

@@ -61,6 +61,7 @@ void CFrameActions::CreateActions()
     Add(ID_LOG_MARK, "Ma&rk...\tCtrl+K", QKeySequence(Qt::CTRL | Qt::Key_K));
     Add(ID_LOG_FAST_MARK, "&Fast Mark\tAlt+K", QKeySequence(Qt::ALT | Qt::Key_K));
     Add(ID_TEST_TASK, "Test &Task Actions", {}, GetImageIcon(IMAGE_TASK));
+    Add(ID_TEST_KEYS, "Test &Keys...");
     Add(ID_LOG_RENAME, "&Rename");
     Add(ID_LOG_EXPLORER, "Explor&e ...");
     Add(ID_LOG_COMMAND_BOX, "Command Bo&x...");
@@ -116,10 +117,10 @@ void CFrameActions::CreateMenus()
                                     ID_VIEW_SYSTEM_LOG, ID_VIEW_TEXT_AUDIT, ID_VIEW_NT_AUDIT, 0,
                                     ID_VIEW_DETAIL, ID_EVENT_NEWEST_FIRST, ID_EVENT_OLDEST_FIRST,
                                     ID_EVENT_VIEWER, ID_VIEW_REFRESH});
-    AddMenu("&Logs",
-            {ID_LOG_NEW_TEXT, ID_LOG_NEW_EVENT, 0, ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE,
-             0, ID_LOG_EDITOR, ID_LOG_CLEAR, ID_LOG_MARK, ID_LOG_FAST_MARK, ID_TEST_TASK,
-             ID_LOG_RENAME, 0, ID_LOG_EXPLORER, ID_LOG_COMMAND_BOX, 0, ID_QUICK_START});
+    AddMenu("&Logs", {ID_LOG_NEW_TEXT, ID_LOG_NEW_EVENT, 0, ID_LOG_CONFIGURE, ID_LOG_DELETE,
+                      ID_LOG_ENABLE, 0, ID_LOG_EDITOR, ID_LOG_CLEAR, ID_LOG_MARK, ID_LOG_FAST_MARK,
+                      ID_TEST_TASK, ID_TEST_KEYS, ID_LOG_RENAME, 0, ID_LOG_EXPLORER,
+                      ID_LOG_COMMAND_BOX, 0, ID_QUICK_START});
     AddMenu("&System", {ID_SCAN_START, ID_SCAN_STOP, 0, ID_SETTINGS, ID_HIDE_WINDOW});
     AddMenu("&Help", {ID_HELP_FINDER, 0, ID_APP_ABOUT});
 }

@@ -10,6 +10,7 @@
 #include "ui/common/icons.h"
 #include "ui/common/mainframe.h"
 #include "ui/common/qtstrings.h"
+#include "ui/dialogs/dialogs.h"
 #include "ui/tree/pasteanalysis.h"
 #include "ui/tree/pastesource.h"
 #include "ui/tree/tasktestrun.h"
@@ -398,6 +399,7 @@ bool IsTreeCommand(UINT nID)
     case ID_EDIT_COPY:
     case ID_EDIT_PASTE:
     case ID_TEST_TASK:
+    case ID_TEST_KEYS:
     case ID_EVENT_VIEWER:
     case ID_VIEW_REFRESH:
         return true;
@@ -426,6 +428,8 @@ bool CQuorvilView::IsCommandEnabledFor(QTreeWidgetItem* pItem, UINT nID) const
         return bLog || bGroup || bTask || bKey;
     case ID_TEST_TASK:
         return bGroup || bTask;
+    case ID_TEST_KEYS:
+        return (bLog || bGroup) && LogOf(pItem) != nullptr;
     case ID_EDIT_PASTE: {
         CPasteSource source;
         return pItem && ReadClipboard(source) && AnalysePasteAt(source, pItem) != PASTE_NONE;
@@ -463,6 +467,8 @@ QString CQuorvilView::CommandText(UINT nID) const
     }
     case ID_TEST_TASK:
         return QStringLiteral("Test &Task Actions");
+    case ID_TEST_KEYS:
+        return QStringLiteral("Test &Keys...");
     case ID_EVENT_VIEWER:
         return QStringLiteral("NT &Event Viewer");
     case ID_VIEW_REFRESH:
@@ -515,6 +521,9 @@ void CQuorvilView::RunCommand(QTreeWidgetItem* pItem, UINT nID)
     }
     case ID_TEST_TASK:
         TestTaskActions(pItem);
+        return;
+    case ID_TEST_KEYS:
+        TestKeys(pItem);
         return;
     case ID_EVENT_VIEWER: {
         std::string computer;
@@ -578,6 +587,22 @@ void CQuorvilView::TestTaskActions(QTreeWidgetItem* pItem)
         RunTaskCopyOnWorker(pGroup->m_task);
 }
 
+void CQuorvilView::TestKeys(QTreeWidgetItem* pItem)
+{
+    const CMonitoredObject* pLog = LogOf(pItem);
+    if (!pLog)
+        return;
+    std::string strGroup;
+    if (KindOf(pItem) == TREE_KIND_WATCH_GROUP) {
+        const CKeysAndActions* pGroup =
+            m_doc.m_pManager->FindWatchGroup(NodeID(LogNodeOf(pItem)), GroupIndexOf(pItem));
+        if (!pGroup)
+            return;
+        strGroup = pGroup->m_strDescription;
+    }
+    OpenKeyTester(this, *pLog, strGroup);
+}
+
 // ---- Context menu ---------------------------------------------------------
 
 std::unique_ptr<QMenu> CQuorvilView::CreateContextMenu()
@@ -633,6 +658,7 @@ std::unique_ptr<QMenu> CQuorvilView::CreateContextMenu()
         addShared(ID_LOG_CLEAR);
         addShared(ID_LOG_MARK);
         addShared(ID_LOG_FAST_MARK);
+        add(ID_TEST_KEYS, QStringLiteral("Test &Keys..."));
         addCopyPaste();
         pMenu->addSeparator();
         addShared(ID_LOG_EXPLORER);
@@ -647,12 +673,14 @@ std::unique_ptr<QMenu> CQuorvilView::CreateContextMenu()
         addShared(ID_LOG_CLEAR);
         addShared(ID_LOG_MARK);
         addShared(ID_LOG_FAST_MARK);
+        add(ID_TEST_KEYS, QStringLiteral("Test &Keys..."));
         addCopyPaste();
         break;
     case TREE_KIND_WATCH_GROUP:
         pMenu->setDefaultAction(addShared(ID_LOG_CONFIGURE));
         addShared(ID_LOG_DELETE);
         add(ID_TEST_TASK, testTask);
+        add(ID_TEST_KEYS, QStringLiteral("Test &Keys..."));
         addCopyPaste();
         break;
     case TREE_KIND_SEARCH_KEY:

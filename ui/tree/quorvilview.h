@@ -99,6 +99,8 @@ private:
     void Configure(QTreeWidgetItem* pItem);
     void Delete(QTreeWidgetItem* pItem);
     void TestTaskActions(QTreeWidgetItem* pItem);
+    // "Test Keys...": the key tester on the log, or on the group alone.
+    void TestKeys(QTreeWidgetItem* pItem);
 
     // Copy and paste (treetransfer.cpp).
     // The node's object as clipboard data, and its format; false for nodes

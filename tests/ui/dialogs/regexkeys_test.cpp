@@ -1,0 +1,106 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "core/grouprules.h"
+#include "dialogtest.h"
+#include "match/searchkeyregex.h"
+#include "match/searchkeytext.h"
+#include "textlog/filemonitor.h"
+#include "ui/dialogs/grouprulesdialog.h"
+#include "ui/dialogs/keytesterdialog.h"
+#include "ui/dialogs/regexkeydialog.h"
+
+// The status line follows the pattern and the sample while typing; OK
+// refuses a pattern that does not compile, with RE2's message.
+TEST(RegexKeyDialog, ShowsCapturesAndRefusesBadPatterns)
+{
+    CMessageRecorder messages;
+    CSearchKeyRegex key;
+    CDlgRegexKey dlg(key);
+    auto* pattern = Child<QLineEdit>(&dlg, "pattern");
+    pattern->setText("from (?P<ip>\\S+");
+    EXPECT_EQ(dlg.GetStatus(), "Error: missing ): at position 6");
+    dlg.accept();
+    EXPECT_EQ(messages.Last(),
+              "The pattern is not a valid regular expression: missing ): at position 6");
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(key.GetPattern().empty());
+
+    pattern->setText("from (?P<ip>\\S+)");
+    Child<QLineEdit>(&dlg, "sample")->setText("Failed password for root from 10.0.0.7 port 22");
+    EXPECT_EQ(dlg.GetStatus(),
+              "Matches:\n%MATCH_0% = from 10.0.0.7\n%MATCH_1% = 10.0.0.7\n%MATCH:ip% = 10.0.0.7");
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(key.GetPattern(), "from (?P<ip>\\S+)");
+    EXPECT_FALSE(key.IsBroken());
+}
+
+TEST(GroupRulesDialog, ChecksTheValuesAndKeepsThem)
+{
+    CMessageRecorder messages;
+    CGroupRules rules;
+    CDlgGroupRules dlg(rules);
+    Child<QCheckBox>(&dlg, "threshold")->setChecked(true);
+    Child<QSpinBox>(&dlg, "count")->setValue(5);
+    Child<QSpinBox>(&dlg, "seconds")->setValue(600);
+    Child<QLineEdit>(&dlg, "per")->setText("ip");
+    Child<QCheckBox>(&dlg, "silence")->setChecked(true);
+    Child<QRadioButton>(&dlg, "by")->setChecked(true);
+    Child<QLineEdit>(&dlg, "time")->setText("6:00");
+    dlg.accept();
+    EXPECT_EQ(messages.Last(),
+              "Count per value of a variable such as %MATCH:ip%, or leave it empty.");
+    Child<QLineEdit>(&dlg, "per")->setText("%MATCH:ip%");
+    dlg.accept();
+    EXPECT_EQ(messages.Last(), "The deadline must be a time of day as HH:MM, from 00:00 to 23:59.");
+    EXPECT_FALSE(rules.IsUsed()) << "nothing is written before OK";
+    Child<QLineEdit>(&dlg, "time")->setText("06:00");
+    Child<QCheckBox>(&dlg, "day1")->setChecked(true);
+    Child<QCheckBox>(&dlg, "day5")->setChecked(true);
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(rules.m_threshold, (CThresholdRule{true, 5, 600, "%MATCH:ip%"}));
+    EXPECT_EQ(rules.m_silence.strBy, "06:00");
+    EXPECT_EQ(rules.m_silence.weekdays, (std::vector<int>{1, 5}));
+}
+
+// Typing sample lines lists the hits with their captures and highlights
+// them; the log's own groups keep their hit counters.
+TEST(KeyTester, ListsAndHighlightsHitsWhileTyping)
+{
+    RegisterTextLogClasses();
+    CFileMonitor log;
+    auto* pGroup = new CKeysAndActions;
+    pGroup->m_strDescription = "SSH";
+    pGroup->AddKey(new CSearchKeyRegex("from (?P<ip>\\S+)", false));
+    auto* pLiteral = new CSearchKeyText;
+    pLiteral->m_strKey1 = "root";
+    pGroup->AddKey(pLiteral);
+    log.AddWatchGroup(pGroup);
+    auto* dlg = new CDlgKeyTester(log, "");
+    dlg->GetSample()->setPlainText("nothing here\nlogin by root from 10.1.1.1\n");
+    QTreeWidget* results = dlg->GetResults();
+    ASSERT_EQ(results->topLevelItemCount(), 1);
+    const QTreeWidgetItem* item = results->topLevelItem(0);
+    EXPECT_EQ(item->text(0), "2");
+    EXPECT_EQ(item->text(1), "SSH");
+    EXPECT_EQ(item->text(2), "1, 2");
+    EXPECT_TRUE(item->text(3).startsWith("%MATCH:ip% = 10.1.1.1")) << item->text(3).toStdString();
+    const auto highlights = dlg->GetSample()->extraSelections();
+    ASSERT_EQ(highlights.size(), 2);
+    QStringList texts;
+    for (const auto& h : highlights)
+        texts << h.cursor.selectedText();
+    texts.sort();
+    EXPECT_EQ(texts, (QStringList{"from 10.1.1.1", "root"}));
+    EXPECT_EQ(pGroup->GetKey(0)->m_nHits.load(), 0);
+    delete dlg;
+}
