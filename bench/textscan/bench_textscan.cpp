@@ -12,6 +12,10 @@
 //                                           not case sensitive; prints the best
 //                                           "seconds bytes lines maxrss-kB",
 //                                           lines being the lines that triggered
+//   bench_textscan --scan FILE rN [N]       the same with N regular-expression
+//                                           keys (ten groups), not case sensitive
+//   bench_textscan --regex-keys FILE N      writes the N patterns, one a line,
+//                                           for grep -E -i -f and rg -i -f
 //
 // scripts/bench-textscan compares this with grep and other log watchers.
 #include <algorithm>
@@ -27,6 +31,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "tasks/trigger.h"
 #include "textlog/filemonitor.h"
@@ -187,6 +192,31 @@ int Generate(const std::string& path, std::size_t nMegabytes, const std::string&
     return std::fclose(f) == 0 ? 0 : 1;
 }
 
+// N regular expressions as an administrator writes them: the fifty phrases
+// with any spaces between their words and a word after them, then variants
+// of them that name a code, which the file never holds.
+std::vector<std::string> RegexKeys(std::size_t nKeys)
+{
+    std::vector<std::string> keys;
+    for (std::size_t i = 0; i < nKeys; ++i) {
+        std::string pattern;
+        for (const char* p = KEYS_B[i % std::size(KEYS_B)]; *p; ++p) {
+            if (*p == ' ')
+                pattern += "[[:space:]]+";
+            else if (std::strchr(".()[]{}*+?|^$\\", *p))
+                pattern += std::string("\\") + *p;
+            else
+                pattern += *p;
+        }
+        if (i >= std::size(KEYS_B))
+            pattern += " code=" + std::to_string(i) + "[0-9]*";
+        else
+            pattern += "([ :]|$)";
+        keys.push_back(pattern);
+    }
+    return keys;
+}
+
 // A task action that counts the lines that triggered something: the groups
 // a line triggers run one after the other with that line as "%EVENT_TEXT%",
 // and no two lines of the generated file are the same.
@@ -217,7 +247,7 @@ private:
 
 // A text log of the file with the groups of case (a) or (b).
 std::unique_ptr<CFileMonitor> MakeLog(const std::string& path, char chCase,
-                                      CLineCounter::CCount* pCount)
+                                      CLineCounter::CCount* pCount, std::size_t nRegex = 0)
 {
     auto pLog = std::make_unique<CFileMonitor>();
     std::size_t nSlash = path.rfind('/');
@@ -225,6 +255,18 @@ std::unique_ptr<CFileMonitor> MakeLog(const std::string& path, char chCase,
     pLog->m_strFileName = nSlash == std::string::npos ? path : path.substr(nSlash + 1);
     pLog->m_strShortDescription = "Bench";
     const std::size_t nGroups = chCase == 'a' ? 1 : 10;
+    if (chCase == 'r') {
+        const std::vector<std::string> keys = RegexKeys(nRegex);
+        for (std::size_t g = 0; g < nGroups; ++g) {
+            auto* pGroup = new CKeysAndActions;
+            if (pCount)
+                pGroup->m_task.AddAction(CLineCounter(pCount));
+            for (std::size_t k = g; k < keys.size(); k += nGroups)
+                pGroup->AddKey(new CSearchKeyRegex(keys[k], false));
+            pLog->AddWatchGroup(pGroup);
+        }
+        return pLog;
+    }
     for (std::size_t g = 0; g < nGroups; ++g) {
         auto* pGroup = new CKeysAndActions;
         if (pCount)
@@ -240,10 +282,12 @@ std::unique_ptr<CFileMonitor> MakeLog(const std::string& path, char chCase,
     return pLog;
 }
 
-int ScanFile(const std::string& path, char chCase, int nRuns)
+int ScanFile(const std::string& path, const char* pszCase, int nRuns)
 {
     CLineCounter::CCount count;
-    std::unique_ptr<CFileMonitor> pLog = MakeLog(path, chCase, &count);
+    const char chCase = pszCase[0];
+    std::unique_ptr<CFileMonitor> pLog =
+        MakeLog(path, chCase, &count, chCase == 'r' ? std::strtoul(pszCase + 1, nullptr, 10) : 0);
     double dBest = 1e30;
     for (int i = 0; i < nRuns; ++i) {
         count = {};
@@ -294,6 +338,19 @@ void BM_Scan(benchmark::State& state, char chCase)
 BENCHMARK_CAPTURE(BM_Scan, one_key, 'a')->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Scan, fifty_keys, 'b')->Unit(benchmark::kMillisecond)->UseRealTime();
 
+void BM_ScanRegex(benchmark::State& state)
+{
+    static CBenchFile file;
+    std::unique_ptr<CFileMonitor> pLog =
+        MakeLog(file.m_strPath, 'r', nullptr, static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        pLog->m_dwPosition = pLog->m_dwLastSize = 0;
+        pLog->Scan();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * pLog->m_dwPosition);
+}
+BENCHMARK(BM_ScanRegex)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -301,8 +358,14 @@ int main(int argc, char** argv)
     if (argc == 5 && std::strcmp(argv[1], "--generate") == 0)
         return Generate(argv[2], std::strtoul(argv[3], nullptr, 10), argv[4]);
     if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--scan") == 0 &&
-        (argv[3][0] == 'a' || argv[3][0] == 'b'))
-        return ScanFile(argv[2], argv[3][0], argc == 5 ? std::atoi(argv[4]) : 3);
+        (argv[3][0] == 'a' || argv[3][0] == 'b' || argv[3][0] == 'r'))
+        return ScanFile(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : 3);
+    if (argc == 4 && std::strcmp(argv[1], "--regex-keys") == 0) {
+        std::string text;
+        for (const std::string& key : RegexKeys(std::strtoul(argv[3], nullptr, 10)))
+            text += key + "\n";
+        return WriteFile(argv[2], text) ? 0 : 1;
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
