@@ -93,6 +93,20 @@ void CRegexKeySet::Match(std::string_view line, std::vector<int>& hits) const
             hits.push_back(static_cast<int>(i));
 }
 
+bool CRegexKeySet::MatchesAny(std::string_view line) const
+{
+    if (m_pSet) {
+        re2::RE2::Set::ErrorInfo info{};
+        if (m_pSet->set.Match(Piece(line), nullptr, &info))
+            return true;
+        if (info.kind == re2::RE2::Set::kNoError)
+            return false;
+    }
+    return std::any_of(m_patterns.begin(), m_patterns.end(), [&](const CEntry& entry) {
+        return re2::RE2::PartialMatch(Piece(line), *entry.pRegex);
+    });
+}
+
 bool CRegexKeySet::GetRequiredLiterals(std::vector<std::string>& out) const
 {
     out.clear();

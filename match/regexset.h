@@ -46,6 +46,8 @@ public:
     int GetIndex(const CSearchKeyRegex* pKey) const;
     // The entries whose pattern matches somewhere in the line, ascending.
     void Match(std::string_view line, std::vector<int>& hits) const;
+    // Whether some pattern matches the line (stops at the first).
+    bool MatchesAny(std::string_view line) const;
 
     // Fills out with strings, compared without regard to ASCII letter case,
     // of which every line that some pattern matches contains at least one.

@@ -249,15 +249,16 @@ void CFileMonitor::Scan()
 
     // Without audit only the lines holding some key's text are kept; with
     // it every line is, since each one gets its audit line.
-    bool bEveryLine = g_bExtendedAudit != 0;
-    const bool bAudit = bEveryLine;
+    const bool bAudit = g_bExtendedAudit != 0;
     CKeySetFinder finder;
     CRegexKeySet regexKeys;
-    BuildKeySets(finder, regexKeys, bEveryLine);
+    bool bRegexPerLine = false;
+    BuildKeySets(finder, regexKeys, bRegexPerLine);
     // Positions are 32-bit: never read past the last one.
     const QWORD nMax = std::numeric_limits<DWORD>::max() - QWORD{dwStart};
     CNewLines lines;
-    if (!lines.Read(file.GetFd(), dwStart, nMax, bEveryLine ? nullptr : &finder)) {
+    if (!lines.Read(file.GetFd(), dwStart, nMax, bAudit ? nullptr : &finder,
+                    bRegexPerLine ? &regexKeys : nullptr)) {
         RevertLogon(); // stopped: the position stays, so a later scan reads these bytes again
         return;
     }
@@ -284,7 +285,7 @@ void CFileMonitor::Scan()
     TestLines(lines, bAudit, strAuditPath, regexKeys.IsEmpty() ? nullptr : &regexKeys);
 }
 
-void CFileMonitor::BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, bool& bEveryLine)
+void CFileMonitor::BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, bool& bRegexPerLine)
 {
     {
         CSingleLock lock(g_csMonitor);
@@ -308,10 +309,10 @@ void CFileMonitor::BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, 
         return;
     regexKeys.Build();
     // A line that holds none of the patterns' required literals cannot
-    // match; without such literals every line is tested.
+    // match; without such literals every line is tested with the set.
     std::vector<std::string> literals;
     if (!regexKeys.GetRequiredLiterals(literals)) {
-        bEveryLine = true;
+        bRegexPerLine = true;
         return;
     }
     for (const std::string& literal : literals)

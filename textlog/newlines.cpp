@@ -40,7 +40,8 @@ void CNewLines::Clear()
     m_nReadError = 0;
 }
 
-bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFinder)
+bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFinder,
+                     const CRegexKeySet* pRegex)
 {
     Clear();
     if (IsStopRequested())
@@ -89,20 +90,30 @@ bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFin
             continue;
         std::size_t nComplete =
             static_cast<std::size_t>(static_cast<const char*>(last) - buffer.data()) + 1;
-        TakeLines({buffer.data(), nComplete}, nBase, pFinder);
+        TakeLines({buffer.data(), nComplete}, nBase, pFinder, pRegex);
         std::memmove(buffer.data(), buffer.data() + nComplete, nHave - nComplete);
         nHave -= nComplete;
         nBase += nComplete;
     }
     if (nHave > 0)
-        TakeLines({buffer.data(), nHave}, nBase, pFinder);
+        TakeLines({buffer.data(), nHave}, nBase, pFinder, pRegex);
     m_bGapAtEnd = m_nBytesRead > 0 && m_nNextLine != m_nBytesRead;
     return true;
 }
 
-void CNewLines::TakeLines(std::string_view block, QWORD nBase, const CKeySetFinder* pFinder)
+void CNewLines::TakeLines(std::string_view block, QWORD nBase, const CKeySetFinder* pFinder,
+                          const CRegexKeySet* pRegex)
 {
     std::size_t nNext = 0;
+    if (pFinder && pRegex) {
+        // Line by line: some pattern has no literal to look for.
+        for (std::size_t nStart = 0; nStart < block.size(); nStart = nNext) {
+            std::string_view line = LineAt(block, nStart, nNext);
+            if (pFinder->Contains(line) || pRegex->MatchesAny(line))
+                Keep(line, nBase + nStart, nBase + nNext);
+        }
+        return;
+    }
     if (!pFinder) {
         for (std::size_t nStart = 0; nStart < block.size(); nStart = nNext) {
             std::string_view line = LineAt(block, nStart, nNext);

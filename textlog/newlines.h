@@ -21,15 +21,20 @@
 #include <vector>
 
 #include "match/keysetfinder.h"
+#include "match/regexset.h"
 #include "platform/base/win32types.h"
 
 class CNewLines {
 public:
     // Reads the file open as fd from byte nStart to its end, at most nMax
-    // bytes. pFinder null keeps every line. False when a stop was requested
-    // (the object is then empty). A read error ends the read after the last
-    // whole line before it (GetReadError says which).
-    bool Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFinder);
+    // bytes. pFinder null keeps every line. With pRegex as well, a line is
+    // kept when the finder finds a pattern in it or a pattern of the set
+    // matches it (for patterns that have no literal for the finder). False
+    // when a stop was requested (the object is then empty). A read error
+    // ends the read after the last whole line before it (GetReadError says
+    // which).
+    bool Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFinder,
+              const CRegexKeySet* pRegex = nullptr);
     // The errno of a read that failed, 0 when the read reached the end.
     int GetReadError() const { return m_nReadError; }
 
@@ -58,7 +63,8 @@ private:
     void Clear();
     // Takes the lines of block (complete lines, or the file's last line),
     // which starts at stream offset nBase.
-    void TakeLines(std::string_view block, QWORD nBase, const CKeySetFinder* pFinder);
+    void TakeLines(std::string_view block, QWORD nBase, const CKeySetFinder* pFinder,
+                   const CRegexKeySet* pRegex);
     void Keep(std::string_view line, QWORD nLineStart, QWORD nNextLine);
 
     // The kept lines, each ended by '\n' (a line holds none), so that
