@@ -85,6 +85,30 @@ std::optional<int> CGroupRules::ParseTime(const std::string& text)
     return nHour * 60 + nMinute;
 }
 
+std::string CGroupRules::Describe() const
+{
+    static constexpr const char* DAYS[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    std::string text;
+    if (m_threshold.bEnabled) {
+        text = "threshold: " + std::to_string(m_threshold.nCount) + " matches within " +
+               std::to_string(m_threshold.nSeconds) + " s";
+        if (!m_threshold.strPer.empty())
+            text += " per " + m_threshold.strPer;
+    }
+    if (m_silence.bEnabled) {
+        text += text.empty() ? "silence: " : "; silence: ";
+        if (m_silence.strBy.empty()) {
+            text += "a match every " + std::to_string(m_silence.nMinutes) + " min";
+        } else {
+            text += "a match by " + m_silence.strBy;
+            for (int day : m_silence.weekdays)
+                if (day >= 0 && day < 7)
+                    text += std::string(" ") + DAYS[day];
+        }
+    }
+    return text;
+}
+
 std::string CGroupRules::Validate() const
 {
     if (m_threshold.bEnabled) {

@@ -70,6 +70,9 @@ public:
     // What is wrong with the settings, for dialogs and loaders; empty when
     // they are fine.
     std::string Validate() const;
+    // One line for the tree and lists: "5 matches within 600 s per
+    // %MATCH:ip%; silence: a match every 60 min"; empty without rules.
+    std::string Describe() const;
     // "HH:MM" as minutes after midnight, or nullopt.
     static std::optional<int> ParseTime(const std::string& text);
 

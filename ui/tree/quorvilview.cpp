@@ -4,6 +4,8 @@
 #include <QVBoxLayout>
 
 #include "app/launchers.h"
+#include "match/searchkeyevent.h"
+#include "match/searchkeyregex.h"
 #include "ui/commands/logcommands.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
@@ -52,6 +54,16 @@ QString KeyText(const CSearchKey& key)
     if (text.size() > KEY_TEXT_MAX)
         text = text.substr(0, KEY_TEXT_MAX) + "...";
     return ToQt(text);
+}
+
+// A regular expression that does not compile: the key never matches.
+bool IsBrokenKey(const CSearchKey& key)
+{
+    if (const auto* pRegex = dynamic_cast<const CSearchKeyRegex*>(&key))
+        return pRegex->IsBroken();
+    if (const auto* pEvent = dynamic_cast<const CSearchKeyEvent*>(&key))
+        return pEvent->IsBroken();
+    return false;
 }
 
 void DeleteChildren(QTreeWidgetItem* pNode)
@@ -212,11 +224,20 @@ void CQuorvilView::FillGroupNode(QTreeWidgetItem* pNode, const CKeysAndActions& 
 {
     const bool bExpanded = pNode->isExpanded();
     pNode->setText(0, ToQt(group.m_strDescription));
+    pNode->setToolTip(0, ToQt(group.m_rules.Describe()));
     DeleteChildren(pNode);
     NewNode(pNode, TREE_KIND_TASK, ToQt(group.m_task.GetDescription()), IMAGE_TASK);
     int pos = 0;
-    for (int i = 0; const CSearchKey* pKey = group.GetNextKey(pos); ++i)
-        NewNode(pNode, TREE_KIND_SEARCH_KEY | static_cast<DWORD>(i), KeyText(*pKey), IMAGE_KEY);
+    for (int i = 0; const CSearchKey* pKey = group.GetNextKey(pos); ++i) {
+        QTreeWidgetItem* pKeyNode =
+            NewNode(pNode, TREE_KIND_SEARCH_KEY | static_cast<DWORD>(i), KeyText(*pKey), IMAGE_KEY);
+        if (IsBrokenKey(*pKey)) {
+            // The message may be cut from the text: the tip keeps it whole.
+            pKeyNode->setText(0, "BROKEN " + pKeyNode->text(0));
+            pKeyNode->setForeground(0, QColor(Qt::red));
+            pKeyNode->setToolTip(0, ToQt(pKey->GetDescription()));
+        }
+    }
     pNode->setExpanded(bExpanded);
 }
 
