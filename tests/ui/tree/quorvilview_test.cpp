@@ -75,6 +75,7 @@ TEST_F(TreeViewTest, ContextMenusPerNodeKind)
     const QStringList text = ContextMenuOf(LogNode(pText));
     EXPECT_EQ(text.front(), "C&onfigure...\tCtrl+Enter [default]");
     EXPECT_TRUE(text.contains("Ena&ble\tCtrl+T") && text.contains("Command Bo&x..."));
+    EXPECT_TRUE(text.contains("Test &Keys..."));
     const QStringList system = ContextMenuOf(LogNode(pSystem));
     EXPECT_TRUE(system.contains("&Rename") && system.contains("Ma&rk...\tCtrl+K [gray]"));
     EXPECT_FALSE(system.contains("Send to &Editor")) << "only text logs go to the editor";
@@ -83,6 +84,7 @@ TEST_F(TreeViewTest, ContextMenusPerNodeKind)
     EXPECT_TRUE(application.contains("&Fast Mark\tAlt+K"));
     QTreeWidgetItem* pGroupNode = LogNode(pText)->child(0);
     EXPECT_TRUE(ContextMenuOf(pGroupNode).contains("Test &Task Actions"));
+    EXPECT_TRUE(ContextMenuOf(pGroupNode).contains("Test &Keys..."));
     EXPECT_FALSE(
         ContextMenuOf(pGroupNode->child(0)).contains("&Delete" + QString(30, ' ') + "\tDel"))
         << "a group's task cannot be deleted";
