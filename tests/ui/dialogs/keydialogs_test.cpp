@@ -196,6 +196,22 @@ TEST(ExtendedComparisons, StringTextAndTypeFieldsNeedAValue)
         dlg.accept();
         EXPECT_EQ(messages.Last(), c.message) << GetFieldLabel(c.field);
     }
+
+    // A regular expression must compile; a good one reaches the key.
+    CMessageRecorder messages;
+    CDlgExtendedComparisons dlg(EventField::TEXT, {});
+    SetOperator(dlg, OP_REGEX);
+    Child<QLineEdit>(&dlg, "value1")->setText("disk (C|D");
+    dlg.accept();
+    EXPECT_EQ(messages.Last(),
+              "The value is not a valid regular expression: missing ): at position 6");
+    Child<QLineEdit>(&dlg, "value1")->setText("disk (C|D):");
+    dlg.accept();
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    CSearchKeyEvent key;
+    ApplyFieldCriterion(key, EventField::TEXT, dlg.GetCriterion());
+    EXPECT_EQ(key.GetTextOperator(), OP_REGEX);
+    EXPECT_TRUE(key.Match(CEventStruct(), "DISK C: full"));
 }
 
 TEST(ExtendedComparisons, ControlsFollowTheOperator)
