@@ -10,6 +10,7 @@
 #include "journal/journalfields.h"
 #include "journal/journalhandle.h"
 #include "match/searchkeyevent.h"
+#include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "platform/base/strformat.h"
 #include "platform/clipboard/clipboard.h"
@@ -146,6 +147,7 @@ struct CJournalMonitor::CScanPlan {
         std::vector<CSearchKey*> keys;
         std::vector<CSearchKeyEvent*> eventKeys;
         std::vector<CSearchKeyText*> textKeys;
+        std::vector<CSearchKeyRegex*> regexKeys;
     };
     std::vector<CGroup> groups;
     bool bNeedText = false; // some key tests MESSAGE
@@ -160,7 +162,7 @@ struct CJournalMonitor::CScanPlan {
     {
         int pos = 0;
         while (CKeysAndActions* pGroup = log.GetNextWatchGroup(pos)) {
-            CGroup group{pGroup, {}, {}, {}};
+            CGroup group{pGroup, {}, {}, {}, {}};
             int nKey = 0;
             while (CSearchKey* pKey = pGroup->GetNextKey(nKey)) {
                 group.keys.push_back(pKey);
@@ -169,6 +171,9 @@ struct CJournalMonitor::CScanPlan {
                     bNeedText = bNeedText || pEvent->GetTextOperator() != 0;
                 } else if (auto* pText = dynamic_cast<CSearchKeyText*>(pKey)) {
                     group.textKeys.push_back(pText);
+                    bNeedText = true;
+                } else if (auto* pRegex = dynamic_cast<CSearchKeyRegex*>(pKey)) {
+                    group.regexKeys.push_back(pRegex);
                     bNeedText = true;
                 }
             }
@@ -274,6 +279,9 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
         for (CSearchKeyText* pKey : group.textKeys)
             if (pKey->Match(plan.message))
                 ++pKey->m_nHits;
+        for (CSearchKeyRegex* pKey : group.regexKeys)
+            if (pKey->Match(plan.message))
+                ++pKey->m_nHits;
         if (!group.pGroup->IsTriggered())
             continue;
         bTriggered = true;
@@ -328,6 +336,7 @@ void CJournalMonitor::SetVariables(CKeysAndActions& group, CJournalHandle& journ
         value.resize(std::min(value.size(), value.find('\0')));
         group.SetVariable(name.c_str(), value);
     });
+    SetMatchVariables(group, plan.fields.message);
     SetNextTaskSequence(group);
 }
 
