@@ -15,6 +15,7 @@
 #include "eventlog/render/eventrender.h"
 #include "evtx/evtxfile.h"
 #include "match/searchkeyevent.h"
+#include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "platform/base/strformat.h"
 #include "platform/clipboard/clipboard.h"
@@ -288,6 +289,10 @@ bool CEvtxMonitor::TestRecord(CEvtxFile& file, const CEvtxRecord& record, CScanS
                 state.EnsureTexts(file);
                 if (pTextKey->Match(state.description))
                     ++pTextKey->m_nHits;
+            } else if (auto* pRegexKey = dynamic_cast<CSearchKeyRegex*>(pKey)) {
+                state.EnsureTexts(file);
+                if (pRegexKey->Match(state.description))
+                    ++pRegexKey->m_nHits;
             }
         }
         if (!pGroup->IsTriggered())
@@ -307,6 +312,7 @@ bool CEvtxMonitor::TestRecord(CEvtxFile& file, const CEvtxRecord& record, CScanS
         pGroup->SetVariable(VAR_EVENT_SHORTNAME, state.strName);
         pGroup->SetVariable(VAR_EVENT_LONGNAME, state.strName);
         pGroup->SetVariableNumber(VAR_EVENT_SEQUENCE, static_cast<int>(record.nIdentifier));
+        SetMatchVariables(*pGroup, state.strDescription);
         SetNextTaskSequence(*pGroup);
         ApplyLaunchRule(*pGroup);
     }
