@@ -200,7 +200,7 @@ BOOL CQuorvilApp::InitInstance()
     StartExtendedAudit();
     EnableSecurityPrivilege();
     EnableTcbPrivilege();
-    m_strHelpFilePath = m_strProgramFolder + "../share/doc/quorvil/index.html";
+    m_strHelpFilePath = m_strProgramFolder + "../share/doc/quorvil/manual/index.html";
     if (!IsWinNT())
         WriteSystemLog("Launching on non-WinNT system, event logs features will not work!\n");
     m_bShowSplash = m_cmdInfo.m_bShowSplash && !m_cmdInfo.m_bHideWindow;

@@ -5,7 +5,7 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvil)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Quorvil maintainers <quorvil@localhost>")
+set(CPACK_PACKAGE_CONTACT "Quorvil maintainers <maintainers@quorvil.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "log monitor that runs a task when an entry matters")
 set(CPACK_PACKAGE_DESCRIPTION
   "Quorvil watches event logs and text log files for the entries that matter
@@ -19,7 +19,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/data/debian/conffiles

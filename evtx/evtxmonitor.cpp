@@ -231,8 +231,16 @@ void CEvtxMonitor::Scan()
         CEvtxFile file;
         if (bStopped || !file.Open(path, strError))
             continue;
-        // The first record after the position: walk back from the newest.
-        int nStart = file.GetRecordCount();
+        // The first record after the position: the first of the file when
+        // the whole file is new, else found walking back from the newest.
+        const int nCount = file.GetRecordCount();
+        int nFirstReadable = 0;
+        std::uint64_t nFirstID = 0;
+        while (nFirstReadable < nCount && !file.ReadIdentifier(nFirstReadable, nFirstID))
+            ++nFirstReadable;
+        int nStart = nCount;
+        if (nFirstReadable < nCount && nFirstID > m_nLastRecord)
+            nStart = 0;
         for (std::uint64_t nID = 0; nStart > 0; --nStart)
             if (file.ReadIdentifier(nStart - 1, nID) && nID <= m_nLastRecord)
                 break;

@@ -189,7 +189,7 @@ TEST_F(EventLogHandle, ReadErrorsAreLoggedAndEndTheRead)
         EXPECT_FALSE(handle.ReadEvents(1, oldest + 10, list));
         EXPECT_TRUE(list.IsEmpty());
     }
-    EXPECT_NE(SystemLog().find(
+    EXPECT_NE(SystemLogText().find(
                   "TESTHOST\\Small : Microsoft error 87 (ERROR_INVALID_PARAMETERS) detected"),
               std::string::npos);
     DeregisterEventSource(tiny);
@@ -214,7 +214,7 @@ TEST_F(EventLogHandle, ReadErrorsAreLoggedAndEndTheRead)
         EXPECT_FALSE(list.IsEmpty()) << "the first block is kept";
     }
     EXPECT_EQ(
-        LinePart(SystemLog(), "TESTHOST\\Win : Error reading events:"),
+        LinePart(SystemLogText(), "TESTHOST\\Win : Error reading events:"),
         "TESTHOST\\Win : Error reading events: 1503 - The event log file has changed between read "
         "operations.");
 }
@@ -236,7 +236,7 @@ TEST_F(EventLogHandle, MalformedRecordsInABlock)
                                      "SRV\\App", nullptr, &last));
     EXPECT_EQ(Numbers(list), (std::vector<DWORD>{1, 3}));
     EXPECT_EQ(last, 3u);
-    const std::string log = SystemLog();
+    const std::string log = SystemLogText();
     EXPECT_NE(log.find("SRV\\App : Error extracting record: 2\n"), std::string::npos);
     EXPECT_NE(log.find("SRV\\App : Exception reading event, last loaded 3 !\n"), std::string::npos);
 
@@ -300,7 +300,7 @@ TEST_F(EventLogHandle, MarkIsAnInformationEventOfQuorvilAndClearEmptiesTheLog)
     std::snprintf(expected, sizeof expected,
                   "TESTHOST\\Application : Error clearing event log: %u, %08X %s", error, error,
                   GetSystemErrorText(error).c_str());
-    EXPECT_EQ(LinePart(SystemLog(), "TESTHOST\\Application : Error clearing"), expected);
+    EXPECT_EQ(LinePart(SystemLogText(), "TESTHOST\\Application : Error clearing"), expected);
 }
 
 using EventLogCache = EventLogFixture;
@@ -398,7 +398,7 @@ TEST_F(EventLogCache, FailedLogonIsLoggedAndTheReadGoesOn)
     cache.SetLog("Win");
     cache.SetLogon("qv-no-such-user", "DOM", "pw");
     EXPECT_NE(cache.GetEvent(3), nullptr);
-    EXPECT_NE(SystemLog().find("TESTHOST\\Win Local logon from DOM\\qv-no-such-user failed:  "),
+    EXPECT_NE(SystemLogText().find("TESTHOST\\Win Local logon from DOM\\qv-no-such-user failed:  "),
               std::string::npos);
     cache.SetLogon("", "DOM", "pw");
     EXPECT_TRUE(cache.Logon()) << "no logon set";

@@ -18,6 +18,7 @@
 #include "platform/network/network.h"
 #include "platform/security/sid.h"
 #include "settings/appsettings.h"
+#include "tests/support/systemlog.h"
 
 inline BYTE* Bytes(std::string& s)
 {
@@ -59,11 +60,6 @@ inline auto Fields(const CEventStruct& e)
                       e.m_timeWritten.GetTime(), e.m_arrStrings);
 }
 using StringList = std::vector<std::string>;
-
-inline std::string SystemLog()
-{
-    return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or("");
-}
 
 // The local computer TESTHOST with the log "Win" and its source "Src".
 class EventLogFixture : public ::testing::Test {

@@ -26,8 +26,7 @@ protected:
     {
         RegisterJournalClasses();
         ASSERT_FALSE(JournalRemotePath().empty()) << "systemd-journal-remote is not installed";
-        m_strDir = TestRoot() + "/" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/journal";
+        m_strDir = TestDir() + "/journal";
         ASSERT_TRUE(EnsureDirectory(m_strDir));
         m_log.m_strDirectory = m_strDir;
     }

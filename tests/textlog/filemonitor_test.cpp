@@ -12,6 +12,7 @@
 #include "platform/network/network.h"
 #include "settings/appsettings.h"
 #include "tasks/trigger.h"
+#include "tests/support/systemlog.h"
 #include "tests/textlog/textlogtest.h"
 #include "textlog/filename.h"
 #include "textlog/newlines.h"
@@ -19,25 +20,6 @@
 using namespace std::string_literals;
 
 namespace {
-
-std::string SystemLog()
-{
-    return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or("");
-}
-
-// The lines of a file written by LogToFile with a time stamp, without it.
-std::vector<std::string> StampedLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::string text = ReadFileBytes(path).value_or("");
-    for (std::size_t pos = 0; pos < text.size();) {
-        std::size_t nl = text.find('\n', pos);
-        std::string line = text.substr(pos, nl - pos);
-        lines.push_back(line.size() > 20 ? line.substr(20) : line); // "YYYY-MM-DD HH:MM:SS "
-        pos = nl == std::string::npos ? text.size() : nl + 1;
-    }
-    return lines;
-}
 
 // What a scan leaves: the state, position and size, and the lines that ran the task.
 struct CScanned {
@@ -135,7 +117,7 @@ TEST_F(FileMonitor, DailyFileSwitchesAtMidnight)
     log.Scan();
     EXPECT_EQ(TakeTexts(), (Texts{"error b"}));
     EXPECT_TRUE(log.m_bFinishingYesterday);
-    EXPECT_NE(SystemLog().find("Daily Finishing off yesterday's log firstex010727.log\n"),
+    EXPECT_NE(SystemLogText().find("Daily Finishing off yesterday's log firstex010727.log\n"),
               std::string::npos);
     EXPECT_EQ(log.GetFilePath(), m_strDir + "/ex010728.log");
 
@@ -145,7 +127,8 @@ TEST_F(FileMonitor, DailyFileSwitchesAtMidnight)
     EXPECT_FALSE(log.m_bFinishingYesterday);
     EXPECT_EQ(log.GetState(), MON_STATE_SHRANK);
     EXPECT_EQ(TakeTexts(), (Texts{"error c"}));
-    EXPECT_NE(SystemLog().find("Daily First scan of today's logex010728.log\n"), std::string::npos);
+    EXPECT_NE(SystemLogText().find("Daily First scan of today's logex010728.log\n"),
+              std::string::npos);
 
     // A month later on the same day of the month: no switch.
     clock.SetSeconds(CTime(2001, 8, 28, 12, 0, 0).GetTime());
@@ -163,7 +146,8 @@ TEST_F(FileMonitor, FilesThatCannotBeRead)
     m_log.m_dwLastSize = 9;
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(Scan(), (CScanned{MON_STATE_ERROR, 7, 9, {}}));
-    EXPECT_NE(SystemLog().find("Unable to open stats: " + FilePath() + "\n"), std::string::npos);
+    EXPECT_NE(SystemLogText().find("Unable to open stats: " + FilePath() + "\n"),
+              std::string::npos);
 
     // A socket has a status but cannot be opened, even by root.
     sockaddr_un addr{};
@@ -173,15 +157,15 @@ TEST_F(FileMonitor, FilesThatCannotBeRead)
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     EXPECT_EQ(Scan(), (CScanned{MON_STATE_ERROR, 7, 0, {}})); // the new size is kept
-    EXPECT_NE(SystemLog().find("Unable to open log: " + FilePath() + "\n"), std::string::npos);
+    EXPECT_NE(SystemLogText().find("Unable to open log: " + FilePath() + "\n"), std::string::npos);
     ::close(fd);
     ::unlink(FilePath().c_str());
 
     // A folder has a size but is no text log.
     ASSERT_EQ(::mkdir(FilePath().c_str(), 0755), 0);
     EXPECT_EQ(Scan(), (CScanned{MON_STATE_ERROR, 7, 0, {}}));
-    EXPECT_EQ(SystemLog().rfind("Unable to open stats: " + FilePath() + "\n"),
-              SystemLog().size() - ("Unable to open stats: " + FilePath() + "\n").size());
+    EXPECT_EQ(SystemLogText().rfind("Unable to open stats: " + FilePath() + "\n"),
+              SystemLogText().size() - ("Unable to open stats: " + FilePath() + "\n").size());
     ::rmdir(FilePath().c_str());
 
     // A read that fails keeps the lines before it and says so.
@@ -217,7 +201,7 @@ TEST_F(FileMonitor, AuditLines)
     m_log.Scan();
     const std::string name = "Sample Log" + std::string(20, ' ') + " ";
     const LONG nSeq = g_nTaskSequence.load();
-    EXPECT_EQ(StampedLines(strAudit),
+    EXPECT_EQ(Unstamped(ReadFileBytes(strAudit).value_or("")),
               (Texts{name + "Unavailable - new lines may be missed!", name + "Preset to byte 14",
                      name + "Reading bytes 14 to 31 (2 lines)",
                      name + "'error again' TASK SEQ - " + std::to_string(nSeq),

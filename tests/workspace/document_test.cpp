@@ -182,7 +182,7 @@ TEST_F(Document, FailedSaveKeepsTheOldFileWhole)
         m_doc.m_pManager->AddLog(log);
     }
     m_doc.SetModifiedFlag();
-    ASSERT_LT(CSystemLogReader::Text().size(), 128u * 1024);
+    ASSERT_LT(SystemLogText().size(), 128u * 1024);
     CSystemLogReader log;
     {
         CFileSizeLimit limit(256 * 1024);

@@ -1,14 +1,12 @@
 #pragma once
 // Helpers for the document, script and widget tests: a UI whose answers the
-// test sets, a view that records its hints, and the system log lines written
-// since a point.
+// test sets and a view that records its hints.
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/base/fileio.h"
-#include "settings/appsettings.h"
+#include "tests/support/systemlog.h"
 #include "workspace/quorvildoc.h"
 
 struct CAskedMessage {
@@ -127,26 +125,4 @@ public:
 
 private:
     CQuorvilDoc& m_doc;
-};
-
-// The system log's lines from a point on, without their time stamps.
-class CSystemLogReader {
-public:
-    CSystemLogReader() : m_nStart(Text().size()) {}
-    std::vector<std::string> Lines() const
-    {
-        std::string text = Text().substr(m_nStart);
-        std::vector<std::string> lines;
-        for (std::size_t pos = 0; pos < text.size();) {
-            std::size_t end = text.find('\n', pos);
-            std::string line = text.substr(pos, end - pos);
-            lines.push_back(line.size() >= 20 ? line.substr(20) : line); // "YYYY-MM-DD HH:MM:SS "
-            pos = end == std::string::npos ? text.size() : end + 1;
-        }
-        return lines;
-    }
-    static std::string Text() { return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or(""); }
-
-private:
-    std::size_t m_nStart;
 };

@@ -19,6 +19,7 @@
 #include "settings/systemlog.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
+#include "ui/common/help.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/frame/aboutbox.h"
@@ -382,8 +383,7 @@ bool CMainFrame::OnFrameCommand(UINT nID)
         CFrameTray::ShowWindow(*this);
         break;
     case ID_HELP_FINDER:
-        if (!m_strHelpFile.empty())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(m_strHelpFile)));
+        ShowHelpTopic(0);
         break;
     case ID_APP_ABOUT:
         ShowAboutBox(this);
@@ -476,7 +476,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
-    if (!AppSettings::GetNoConfirmExit() &&
+    if (!m_bNoQuestions && !AppSettings::GetNoConfirmExit() &&
         ShowMessageBox(this, "Are you sure you wish to leave Quorvil?",
                        MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
@@ -488,11 +488,22 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     m_pTray->Hide();
     SaveWindowPlacement(*this);
     SaveBarState(*this);
-    if (!m_doc.SaveModified())
+    if (m_bNoQuestions) {
+        // SaveModified without its question: the autosave alone.
+        if (AppSettings::GetAutoSave())
+            m_doc.AutoSaveWorkspace();
+    } else if (!m_doc.SaveModified()) {
         return;
+    }
     m_bClosed = true;
     event->accept();
     emit Closed();
+}
+
+void CMainFrame::CloseWithoutQuestions()
+{
+    m_bNoQuestions = true;
+    close();
 }
 
 void CMainFrame::OnCommitData()

@@ -71,6 +71,9 @@ public:
         m_onWorkspaceOpened = std::move(handler);
     }
     void SetHelpFile(const std::string& path) { m_strHelpFile = path; }
+    // Ends the program as File > Exit does, without asking anything (SIGINT,
+    // SIGTERM): scanning stops, the positions are saved when AutoSave is on.
+    void CloseWithoutQuestions();
 
     // Runs one command as the menu would.
     void RunCommand(UINT nID);
@@ -131,4 +134,5 @@ private:
     bool m_bClosed = false;
     std::function<void(const std::string&)> m_onWorkspaceOpened;
     std::string m_strHelpFile;
+    bool m_bNoQuestions = false;
 };

@@ -1,12 +1,89 @@
 #include "ui/main/qtapp.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "core/frontend.h"
 #include "settings/appsettings.h"
 #include "ui/common/icons.h"
 #include "ui/frame/mainframe.h"
+
+namespace {
+
+// The self-pipe of SIGINT and SIGTERM: the handler writes the signal's
+// number, the event loop reads it.
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void OnDesktopSignal(int nSignal)
+{
+    const int saved = errno;
+    const unsigned char c = static_cast<unsigned char>(nSignal);
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+    errno = saved;
+}
+
+// SIGINT and SIGTERM end the program the way File > Exit does, without its
+// questions; a second signal ends it at once. Until the event loop runs, a
+// signal waits in the pipe.
+class CExitOnSignal {
+public:
+    explicit CExitOnSignal(CQtApp& app)
+    {
+        if (::pipe2(g_signalPipe, O_CLOEXEC) != 0)
+            return;
+        ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+        m_pNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, [this, &app] {
+            unsigned char c = 0;
+            if (::read(g_signalPipe[0], &c, 1) != 1)
+                return;
+            if (++m_nSignals > 1) {
+                static const char text[] = "quorvil: second signal, ending at once\n";
+                [[maybe_unused]] ssize_t w = ::write(STDERR_FILENO, text, sizeof text - 1);
+                std::_Exit(128 + c);
+            }
+            if (CMainFrame* pFrame = app.GetMainFrame())
+                pFrame->CloseWithoutQuestions();
+            else
+                QCoreApplication::exit(0);
+        });
+        struct sigaction action {};
+        action.sa_handler = OnDesktopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &action, &m_oldInt);
+        ::sigaction(SIGTERM, &action, &m_oldTerm);
+    }
+    ~CExitOnSignal()
+    {
+        if (!m_pNotifier)
+            return;
+        ::sigaction(SIGINT, &m_oldInt, nullptr);
+        ::sigaction(SIGTERM, &m_oldTerm, nullptr);
+        m_pNotifier.reset();
+        ::close(g_signalPipe[0]);
+        ::close(g_signalPipe[1]);
+        g_signalPipe[0] = g_signalPipe[1] = -1;
+    }
+    CExitOnSignal(const CExitOnSignal&) = delete;
+    CExitOnSignal& operator=(const CExitOnSignal&) = delete;
+
+private:
+    std::unique_ptr<QSocketNotifier> m_pNotifier;
+    struct sigaction m_oldInt {};
+    struct sigaction m_oldTerm {};
+    int m_nSignals = 0;
+};
+
+} // namespace
 
 CQtApp::CQtApp(CQuorvilCommandLineInfo cmdInfo) : CQuorvilApp(std::move(cmdInfo))
 {
@@ -68,6 +145,7 @@ int RunDesktop(const CQuorvilCommandLineInfo& cmdInfo, int& argc, char** argv)
     int status = 0;
     {
         CQtApp app(cmdInfo);
+        CExitOnSignal exitOnSignal(app);
         if (app.InitInstance())
             status = app.Run();
         else if (app.m_nExitCode != 0)

@@ -11,6 +11,7 @@
 
 #include "eventlog/scan/eventmonitor.h"
 #include "platform/base/strformat.h"
+#include "ui/common/help.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/viewers/cliptext.h"
@@ -61,7 +62,8 @@ CEventPropertiesDialog::CEventPropertiesDialog(CEventLogView& owner, DWORD nReco
             [this] { OnPrevious(); });
     connect(addButton("&Next", "Next (newer) event"), &QPushButton::clicked, this,
             [this] { OnNext(); });
-    addButton("&Help", "Help on event details")->setEnabled(false);
+    connect(addButton("&Help", "Help on event details"), &QPushButton::clicked, this,
+            [] { ShowHelpTopic(111); });
     connect(addButton("&Copy", "Copy to Clipboard"), &QPushButton::clicked, this,
             &CEventPropertiesDialog::OnCopy);
 

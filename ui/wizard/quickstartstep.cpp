@@ -1,17 +1,14 @@
 #include "ui/wizard/quickstartstep.h"
 
-#include <QDesktopServices>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/version.h"
+#include "ui/common/help.h"
 #include "ui/common/qtstrings.h"
 
 namespace {
@@ -83,12 +80,5 @@ QLineEdit* CQuickStartStep::AddEdit(const char* name, const QString& text, int n
 
 void CQuickStartStep::ShowHelp() const
 {
-    // The manual is installed beside the program: bin/../share/doc/quorvil.
-    const QString folder = QFileInfo(ToQt(GetProgramFilePath())).absolutePath();
-    const QString manual = folder + QStringLiteral("/../share/doc/quorvil/index.html");
-    if (!QFileInfo::exists(manual))
-        return;
-    QUrl url = QUrl::fromLocalFile(QFileInfo(manual).canonicalFilePath());
-    url.setFragment(QStringLiteral("topic-%1").arg(m_nHelpTopic));
-    QDesktopServices::openUrl(url);
+    ShowHelpTopic(m_nHelpTopic);
 }

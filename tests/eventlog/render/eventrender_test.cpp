@@ -16,6 +16,7 @@
 #include "platform/network/network.h"
 #include "platform/registry/winreg.h"
 #include "settings/appsettings.h"
+#include "tests/support/systemlog.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ protected:
         AddSource("SRV", "UncSrc", "\\\\SRV\\C$\\WINDOWS\\system32\\app.dll");
         AddSource("SRV", "BadPath", "relative.dll;" + sys + "gone.dll");
         AddSource("SRV", "NoCatFile", sys + "app.dll", sys + "nocat.dll");
-        m_nLogSize = ReadLog().size();
+        m_log = CSystemLogReader();
     }
     void TearDown() override
     {
@@ -101,30 +102,11 @@ protected:
         SetNetworkRoot("");
     }
 
-    static std::string ReadLog()
-    {
-        return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or("");
-    }
-
     // The system log lines written since the last call, without time stamps.
-    std::vector<std::string> NewLogLines()
-    {
-        std::string log = ReadLog();
-        std::string added = log.substr(std::min(m_nLogSize, log.size()));
-        m_nLogSize = log.size();
-        std::vector<std::string> lines;
-        for (std::size_t start = 0; start < added.size();) {
-            std::size_t end = added.find('\n', start);
-            if (end == std::string::npos)
-                end = added.size();
-            lines.push_back(added.substr(start, end - start).substr(20)); // "YYYY-MM-DD HH:MM:SS "
-            start = end + 1;
-        }
-        return lines;
-    }
+    std::vector<std::string> NewLogLines() { return m_log.Take(); }
 
     std::string m_strSystem32;
-    std::size_t m_nLogSize = 0;
+    CSystemLogReader m_log;
 };
 
 struct CRenderCase {

@@ -21,6 +21,7 @@
 #include "tasklib/actions.h"
 #include "tasklib/taskui.h"
 #include "tasks/trigger.h"
+#include "tests/support/systemlog.h"
 
 namespace {
 
@@ -94,11 +95,6 @@ protected:
     std::string m_strHits;
     CEventMonitor m_monitor;
 };
-
-std::string SystemLog()
-{
-    return ReadFileBytes(AppSettings::GetErrorLogPath()).value_or("");
-}
 
 } // namespace
 
@@ -179,7 +175,7 @@ TEST_F(EventScan, RecordTooLargeToReadIsPassedOverAndTheScanGoesOn)
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.m_nLastRecord, 3u);
     EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 3"}));
-    const std::string log = SystemLog();
+    const std::string log = SystemLogText();
     const std::string line =
         m_monitor.GetDisplayName() + " : Record 2 is larger than the read limit";
     EXPECT_NE(log.find(line), std::string::npos);
@@ -197,7 +193,7 @@ TEST_F(EventScan, UnregisteredSourceLogsItsRegistryErrorOnceAScan)
     for (int i = 0; i < 40; ++i)
         Report(7, "x", "Unregistered");
     m_monitor.Scan();
-    const std::string log = SystemLog();
+    const std::string log = SystemLogText();
     const std::string line = "Error during read from registry [" + m_monitor.m_strServer +
                              "] : 'SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + m_strLog +
                              "\\Unregistered'";
@@ -263,7 +259,7 @@ TEST_F(EventScan, OpenFailureIsAnErrorAndKeepsThePosition)
     m_monitor.m_strServer = "NOSUCHHOST";
     m_monitor.m_nLastRecord = 5;
     EXPECT_EQ(Scan(), std::pair(MON_STATE_ERROR, DWORD{5}));
-    EXPECT_NE(SystemLog().find("Error opening: NOSUCHHOST\\" + m_strLog + " failed: "),
+    EXPECT_NE(SystemLogText().find("Error opening: NOSUCHHOST\\" + m_strLog + " failed: "),
               std::string::npos);
 }
 
@@ -332,7 +328,7 @@ TEST_F(EventScan, StopDuringTheFirstGroupOfTheThirdRecordKeepsTheSecond)
     m_monitor.Scan();
     SetTaskUi(nullptr);
     EXPECT_EQ(m_monitor.m_nLastRecord, 2u);
-    EXPECT_NE(SystemLog().find(m_monitor.GetDisplayName() + " Terminated scan on record 2"),
+    EXPECT_NE(SystemLogText().find(m_monitor.GetDisplayName() + " Terminated scan on record 2"),
               std::string::npos);
 }
 

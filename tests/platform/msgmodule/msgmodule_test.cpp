@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/msgmodule/modulecache.h"
@@ -30,25 +31,14 @@ constexpr DWORD FORMAT_RAW = 0x0B00;
     if (!MSGMODULE_HAVE_MINGW)                                                                     \
     GTEST_SKIP() << "MinGW binutils missing"
 
-class CTempDir {
-public:
-    CTempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "qvmsgXXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~CTempDir() { fs::remove_all(m_path); }
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        std::string path = m_path + "/" + name;
-        EXPECT_TRUE(AtomicWriteFile(path, bytes));
-        return path;
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+// A file of the running test's own folder.
+std::string WriteTestFile(const std::string& name, const std::string& bytes)
+{
+    EXPECT_TRUE(EnsureDirectory(TestDir()));
+    std::string path = TestDir() + "/" + name;
+    EXPECT_TRUE(AtomicWriteFile(path, bytes));
+    return path;
+}
 
 std::string ReadAll(const std::string& path)
 {
@@ -121,10 +111,9 @@ TEST(MessageModule, CompiledDllsFormatWithInserts)
 TEST(MessageModule, LanguageChoice)
 {
     REQUIRE_DLLS();
-    CTempDir dir;
-    std::string germanOnly = dir.Write("g.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"));
-    std::string withNeutral = dir.Write("n.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"
-                                                   "Language=Neutral\nOne\n.\n"));
+    std::string germanOnly = WriteTestFile("g.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"));
+    std::string withNeutral = WriteTestFile("n.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"
+                                                       "Language=Neutral\nOne\n.\n"));
     struct {
         std::string path;
         DWORD id;
@@ -153,22 +142,21 @@ TEST(MessageModule, LanguageChoice)
 TEST(MessageModule, LoadAndFormatErrors)
 {
     REQUIRE_DLLS();
-    CTempDir dir;
-    fs::create_directory(dir.Path() + "/sub.dll");
+    fs::create_directories(TestDir() + "/sub.dll");
     struct {
         std::string path;
         DWORD loadError; // 0: loads
         DWORD id;
         std::string formatted;
     } cases[] = {
-        {dir.Path() + "/missing.dll", ERROR_FILE_NOT_FOUND, 0, ""},
-        {dir.Write("text.dll", "hello world\n"), ERROR_BAD_EXE_FORMAT, 0, ""},
-        {dir.Write("mz.dll", "MZ"), ERROR_BAD_EXE_FORMAT, 0, ""},
-        {dir.Path() + "/sub.dll", ERROR_ACCESS_DENIED, 0, ""},
-        {dir.Write("broken.mc", "MessageId=1\nLanguage=English\nno end\n"), ERROR_INVALID_DATA, 0,
-         ""},
-        {dir.Write("source.txt", "; by content\nMessageId=7\nLanguage=English\nseven\n.\n"), 0, 7,
-         "seven\r\n"},
+        {TestDir() + "/missing.dll", ERROR_FILE_NOT_FOUND, 0, ""},
+        {WriteTestFile("text.dll", "hello world\n"), ERROR_BAD_EXE_FORMAT, 0, ""},
+        {WriteTestFile("mz.dll", "MZ"), ERROR_BAD_EXE_FORMAT, 0, ""},
+        {TestDir() + "/sub.dll", ERROR_ACCESS_DENIED, 0, ""},
+        {WriteTestFile("broken.mc", "MessageId=1\nLanguage=English\nno end\n"), ERROR_INVALID_DATA,
+         0, ""},
+        {WriteTestFile("source.txt", "; by content\nMessageId=7\nLanguage=English\nseven\n.\n"), 0,
+         7, "seven\r\n"},
         {MSGMODULE_NOTABLE_DLL, 0, 1, "error 1813"},
         {MSGMODULE_DLL64, 0, 0x12345, "error 317"},
     };
@@ -195,10 +183,9 @@ TEST(MessageModule, LoadAndFormatErrors)
 
 TEST(MessageModule, UncPathsNameComputerFolders)
 {
-    CTempDir dir;
-    SetNetworkRoot(dir.Path());
-    fs::create_directories(dir.Path() + "/WORKGROUP/SRV/C$/Msg");
-    dir.Write("WORKGROUP/SRV/C$/Msg/app.mc", "MessageId=5\nLanguage=English\nfive\n.\n");
+    SetNetworkRoot(TestDir());
+    fs::create_directories(TestDir() + "/WORKGROUP/SRV/C$/Msg");
+    WriteTestFile("WORKGROUP/SRV/C$/Msg/app.mc", "MessageId=5\nLanguage=English\nfive\n.\n");
     HMODULE module = LoadLibraryExA("\\\\srv\\c$\\MSG\\app.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr) << GetLastError();
     EXPECT_EQ(Format(0x900, module, 5, 0x400), "five\r\n");
@@ -470,15 +457,14 @@ TEST(PeImage, DamagedImagesFailCleanly)
 
 TEST(ModuleCache, ParsesAFileAgainOnlyWhenItChanged)
 {
-    CTempDir dir;
     CMessageModuleCache cache(2);
-    std::string path = dir.Write("a.mc", "MessageId=1\nLanguage=English\nold\n.\n");
+    std::string path = WriteTestFile("a.mc", "MessageId=1\nLanguage=English\nold\n.\n");
     DWORD error = 0;
     auto first = cache.Load(path, error);
     ASSERT_TRUE(first);
     EXPECT_EQ(cache.Load(path, error), first);
 
-    dir.Write("a.mc", "MessageId=1\nLanguage=English\nnewer\n.\n");
+    WriteTestFile("a.mc", "MessageId=1\nLanguage=English\nnewer\n.\n");
     auto second = cache.Load(path, error);
     ASSERT_TRUE(second);
     EXPECT_NE(second, first);
@@ -488,22 +474,22 @@ TEST(ModuleCache, ParsesAFileAgainOnlyWhenItChanged)
     EXPECT_EQ(first->FindMessage(1, 0x400, text), 0u); // held modules stay valid
     EXPECT_EQ(text, "old\r\n");
 
-    std::string bad = dir.Write("bad.mc", "MessageId=1\n");
+    std::string bad = WriteTestFile("bad.mc", "MessageId=1\n");
     EXPECT_EQ(cache.Load(bad, error), nullptr);
     EXPECT_EQ(error, ERROR_INVALID_DATA);
     EXPECT_EQ(cache.Load(bad, error), nullptr);
     EXPECT_EQ(error, ERROR_INVALID_DATA);
-    EXPECT_EQ(cache.Load(dir.Path() + "/none.mc", error), nullptr);
+    EXPECT_EQ(cache.Load(TestDir() + "/none.mc", error), nullptr);
     EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);
-    cache.Load(dir.Write("c.mc", "MessageId=1\nLanguage=English\nc\n.\n"), error);
+    cache.Load(WriteTestFile("c.mc", "MessageId=1\nLanguage=English\nc\n.\n"), error);
     EXPECT_EQ(cache.Size(), 2u);
 
     // Through LoadLibraryExA the change shows as well.
-    std::string shared = dir.Write("shared.mc", "MessageId=1\nLanguage=English\none\n.\n");
+    std::string shared = WriteTestFile("shared.mc", "MessageId=1\nLanguage=English\none\n.\n");
     HMODULE module = LoadLibraryExA(shared.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     EXPECT_EQ(Format(0x900, module, 1, 0x400), "one\r\n");
     FreeLibrary(module);
-    dir.Write("shared.mc", "MessageId=1\nLanguage=English\nsecond\n.\n");
+    WriteTestFile("shared.mc", "MessageId=1\nLanguage=English\nsecond\n.\n");
     module = LoadLibraryExA(shared.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     EXPECT_EQ(Format(0x900, module, 1, 0x400), "second\r\n");
     FreeLibrary(module);
@@ -511,8 +497,7 @@ TEST(ModuleCache, ParsesAFileAgainOnlyWhenItChanged)
 
 TEST(ModuleCache, ThreadsShareModulesAndHandles)
 {
-    CTempDir dir;
-    std::string path = dir.Write("t.mc", "MessageId=9\nLanguage=English\n%1 on %2\n.\n");
+    std::string path = WriteTestFile("t.mc", "MessageId=9\nLanguage=English\n%1 on %2\n.\n");
     std::atomic<int> failures{0};
     auto work = [&](int n) {
         for (int i = 0; i < 300; ++i) {

@@ -1,5 +1,4 @@
 #include <atomic>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,20 +16,6 @@
 namespace {
 
 constexpr const char* HKCU = "HKEY_CURRENT_USER";
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = TestRoot() + "/reg.XXXXXX";
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(m_path); }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
 
 // The bytes of a file exported from Windows: UTF-16LE with a byte-order mark.
 std::string Utf16File(std::u16string_view text)
@@ -270,8 +255,7 @@ TEST(RegFile, ReportsDamageWithTheLineNumber)
 
 TEST(RegHive, DamagedFileFollowsThePolicy)
 {
-    TempDir dir;
-    std::string path = dir / "HKCU.reg";
+    std::string path = TestDir() + "/HKCU.reg";
     const std::string damaged = "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\ngarbage\r\n";
     ASSERT_TRUE(AtomicWriteFile(path, damaged));
 
@@ -311,8 +295,7 @@ TEST(RegHive, DamagedFileFollowsThePolicy)
 
 TEST(RegHive, ReadsFollowChangesByOtherWriters)
 {
-    TempDir dir;
-    std::string path = dir / "sub/HKLM.reg";
+    std::string path = TestDir() + "/sub/HKLM.reg";
     CRegHive reader(path, "HKEY_LOCAL_MACHINE");
     CRegHive writer(path, "HKEY_LOCAL_MACHINE");
     EXPECT_TRUE(reader.Read()->IsEmpty()); // a missing file is an empty hive
@@ -356,8 +339,7 @@ TEST(RegHive, ReadsFollowChangesByOtherWriters)
 
 TEST(RegHive, ConcurrentWritersKeepEachOthersChanges)
 {
-    TempDir dir;
-    std::string path = dir / "HKLM.reg";
+    std::string path = TestDir() + "/HKLM.reg";
     constexpr int THREADS = 4, WRITES = 25;
     std::vector<std::thread> threads;
     std::atomic<int> failures{0};

@@ -63,6 +63,14 @@ void EditPropertiesPage(QDialog& sheet)
     Child<QLineEdit>(&sheet, "user")->setText("backup");
 }
 
+// What the properties page edits: folder, file name, description, interval, enabled,
+// impersonation and user.
+auto Properties(const CFileMonitor& log)
+{
+    return std::tuple(log.m_strDirectory, log.m_strFileName, log.m_strShortDescription,
+                      log.GetInterval(), log.IsEnabled(), log.GetImpersonate(), log.GetLogonUser());
+}
+
 } // namespace
 
 TEST_F(LogSheet, PagesWriteIntoTheLogOnlyOnOk)
@@ -73,24 +81,15 @@ TEST_F(LogSheet, PagesWriteIntoTheLogOnlyOnOk)
         EditPropertiesPage(sheet);
         sheet.reject();
     }
-    EXPECT_EQ(m_log.m_strFileName, "app.log");
-    EXPECT_EQ(m_log.m_strShortDescription, "App");
-    EXPECT_EQ(m_log.GetInterval(), 60);
-    EXPECT_TRUE(m_log.IsEnabled());
-    EXPECT_FALSE(m_log.GetImpersonate());
+    EXPECT_EQ(Properties(m_log), std::tuple("/var/log/", "app.log", "App", 60, TRUE, FALSE, ""));
 
     CDlgEditFile sheet(m_log, false, ADD_MODE_MENU);
     sheet.show();
     SaveScreenshot(&sheet, "text-log-sheet");
     EditPropertiesPage(sheet);
     sheet.accept();
-    EXPECT_EQ(m_log.m_strDirectory, "/srv/logs/");
-    EXPECT_EQ(m_log.m_strFileName, "new.log");
-    EXPECT_EQ(m_log.m_strShortDescription, "New");
-    EXPECT_EQ(m_log.GetInterval(), 120);
-    EXPECT_FALSE(m_log.IsEnabled());
-    EXPECT_TRUE(m_log.GetImpersonate());
-    EXPECT_EQ(m_log.GetLogonUser(), "backup");
+    EXPECT_EQ(Properties(m_log),
+              std::tuple("/srv/logs/", "new.log", "New", 120, FALSE, TRUE, "backup"));
 }
 
 TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
