@@ -21,9 +21,7 @@
 //   doc.AddView(&view);                         // each view, RemoveView before it dies
 //   doc.OnNewDocument() or doc.OnOpenDocument(path)
 //   doc.DoFileSave();                           // "Save" (Save As: DoSave(""))
-//   on WM_AUTOSAVE: { CScanPause p(doc.m_pManager.get()); doc.AutoSaveWorkspace(); }
-//   on WM_SCAN_PROGRESS: doc.OnScanProgress(wParam, lParam);
-//   on WM_DEFERRED_EDIT: doc.OnDeferredEdit(wParam, lParam);
+//   each message of the scan thread: DispatchScanMessage (scanmessages.h)
 //   before closing or replacing the workspace: if (doc.SaveModified()) ...
 //
 // Files are replaced atomically (workspacefile.h). A failed open keeps the
