@@ -26,7 +26,8 @@ bool DispatchScanMessage(CQuorvilDoc& doc, const CQueuedMessage& msg, IScanMessa
         return true;
     }
     case WM_DEFERRED_EDIT:
-        doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), msg.lParam);
+        if (std::optional<ViewHint> hint = ViewHintFromLParam(msg.lParam))
+            doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), *hint);
         return true;
     default:
         return false;

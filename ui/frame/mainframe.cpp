@@ -208,7 +208,7 @@ void CMainFrame::OnAutoSave(bool bSaving)
     SetMessageText(bSaving ? "Autosaving..." : "Ready");
 }
 
-void CMainFrame::OnUpdate(LPARAM, const CHintStruct*)
+void CMainFrame::OnUpdate(ViewHint, const CHintStruct*)
 {
     UpdateTitle();
 }

@@ -57,7 +57,7 @@ public:
     QWidget* GetWindow() override { return this; }
 
     // IView: keeps the title and the tool bar up to date.
-    void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override;
+    void OnUpdate(ViewHint hint, const CHintStruct* pHint) override;
 
     // Restores the placement stored under Settings/WindowPos and shows the
     // window, or keeps it hidden (start with /h); without a stored placement
