@@ -10,7 +10,6 @@
 
 #include "core/frontend.h"
 #include "quorvil_version.h"
-#include "settings/systemlog.h"
 
 namespace {
 
@@ -65,22 +64,6 @@ CHeadlessFrontEnd::~CHeadlessFrontEnd()
     m_doc.SetUi(nullptr);
 }
 
-std::string CHeadlessFrontEnd::ScanStateText(WPARAM nState)
-{
-    switch (nState) {
-    case SCAN_STATE_STOPPED:
-        return "Stopped";
-    case SCAN_STATE_COUNTDOWN:
-        return "Starting";
-    case SCAN_STATE_RUNNING:
-        return "Running";
-    case SCAN_STATE_STOPPING:
-        return "Stopping";
-    default:
-        return "";
-    }
-}
-
 void CHeadlessFrontEnd::Print(const std::string& line)
 {
     const std::string text = line + "\n";
@@ -129,38 +112,27 @@ void CHeadlessFrontEnd::WatchSignals()
 
 bool CHeadlessFrontEnd::Handle(const CQueuedMessage& msg)
 {
-    switch (msg.message) {
-    case WM_CLOSE:
+    if (msg.message == WM_CLOSE)
         return false;
-    case WM_SCAN_STATE: {
-        std::string text = "Scan state: " + ScanStateText(msg.wParam);
-        if (msg.wParam == SCAN_STATE_COUNTDOWN)
-            text += " (Autoscan starting in " + std::to_string(msg.lParam) + " seconds ...)";
-        if (text != m_strLastState)
-            Print(text);
-        m_strLastState = text;
-        break;
-    }
-    case WM_SCAN_PROGRESS: {
-        const DWORD dwID = static_cast<DWORD>(msg.wParam);
-        m_doc.OnScanProgress(dwID, static_cast<DWORD>(msg.lParam));
-        if (CMonitoredObject* pLog = m_doc.m_pManager ? m_doc.m_pManager->FindLog(dwID) : nullptr)
-            Print(pLog->GetDisplayName() + ": " + GetStateText(pLog->GetState()));
-        break;
-    }
-    case WM_DEFERRED_EDIT:
-        m_doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), msg.lParam);
-        break;
-    case WM_AUTOSAVE: {
-        CScanPause pause(m_doc.m_pManager.get());
-        if (!m_doc.AutoSaveWorkspace())
-            WriteSystemLogF("Failure during autosaving log positions.");
-        break;
-    }
-    default:
-        break;
-    }
+    DispatchScanMessage(m_doc, msg, *this);
     return true;
+}
+
+void CHeadlessFrontEnd::OnScanState(std::optional<ScanState> state,
+                                    std::chrono::seconds secondsLeft)
+{
+    std::string text = "Scan state: " + ScanStateText(state);
+    if (state == ScanState::Countdown)
+        text += " (Autoscan starting in " + std::to_string(secondsLeft.count()) + " seconds ...)";
+    if (text != m_strLastState)
+        Print(text);
+    m_strLastState = text;
+}
+
+void CHeadlessFrontEnd::OnLogProgress(DWORD dwID)
+{
+    if (CMonitoredObject* pLog = m_doc.m_pManager ? m_doc.m_pManager->FindLog(dwID) : nullptr)
+        Print(pLog->GetDisplayName() + ": " + GetStateText(pLog->GetState()));
 }
 
 bool CHeadlessFrontEnd::Drain()

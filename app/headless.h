@@ -2,11 +2,10 @@
 // The headless front end: the program without any window. It answers the
 // model's message boxes and dialogs without a user (CHeadlessDocumentUi:
 // questions No, or Yes with --yes; each one written to the system log),
-// installs the main window's queue and drains it on the main thread, the
-// way the main frame handles the scan thread's messages:
-//   WM_SCAN_STATE     prints the scan state when it changes
-//   WM_SCAN_PROGRESS  prints the log and its new state
-//   WM_AUTOSAVE       saves the workspace silently under a scan pause
+// installs the main window's queue and drains it on the main thread. The
+// scan thread's messages go through the dispatcher the window uses too
+// (workspace/scanmessages.h); on top of it the headless program prints the
+// scan state when it changes and each log's new state.
 // Task message actions are printed by the task library's headless UI. On
 // SIGINT or SIGTERM it stops scanning, handles what the scan thread posted
 // meanwhile, saves the workspace when Settings/AutoSave is on and returns;
@@ -29,11 +28,12 @@
 #include "app/startup.h"
 #include "platform/base/msgqueue.h"
 #include "workspace/documentui.h"
+#include "workspace/scanmessages.h"
 
 // Posted by the signal watcher: end the program.
 constexpr UINT WM_CLOSE = 0x0010;
 
-class CHeadlessFrontEnd {
+class CHeadlessFrontEnd : private IScanMessageSink {
 public:
     explicit CHeadlessFrontEnd(CQuorvilApp& app);
     ~CHeadlessFrontEnd();
@@ -48,10 +48,11 @@ public:
     // the scans reported (a save request saves), and shuts down.
     int RunOnce();
 
-    // The state text the main frame shows for a WM_SCAN_STATE value.
-    static std::string ScanStateText(WPARAM nState);
-
 private:
+    // IScanMessageSink
+    void OnScanState(std::optional<ScanState> state, std::chrono::seconds secondsLeft) override;
+    void OnLogProgress(DWORD dwID) override;
+
     // False for WM_CLOSE.
     bool Handle(const CQueuedMessage& msg);
     // Handles every message in the queue; false when one was WM_CLOSE.

@@ -68,6 +68,10 @@ struct CScanThread {
         if (pMainWindow && !bAbandoned.load())
             pMainWindow->Post(message, wParam, lParam);
     }
+    void PostState(ScanState state, LPARAM nSecondsLeft = 0)
+    {
+        Post(WM_SCAN_STATE, ToWParam(state), nSecondsLeft);
+    }
 };
 
 namespace {
@@ -123,7 +127,7 @@ void ScanPass(CScanShared& shared, CScanThread& thread, bool& bStopped, bool& bC
     int pos = 0;
     for (;;) {
         if (thread.bStop.load()) {
-            thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPING, 0);
+            thread.PostState(ScanState::Stopping);
             bStopped = true;
             return;
         }
@@ -176,11 +180,11 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
         const CTime end = t + nDelay;
         while (t < end) {
             if (thread.bStop.load()) {
-                thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
+                thread.PostState(ScanState::Stopped);
                 shared.nStartDelay = 0;
                 return;
             }
-            thread.Post(WM_SCAN_STATE, SCAN_STATE_COUNTDOWN, end - t);
+            thread.PostState(ScanState::Countdown, end - t);
             t = CTime::GetCurrentTime();
             clock.SleepMs(500);
         }
@@ -188,7 +192,7 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
     // The delay is cleared before the running message, so whoever sees that
     // message sees the delay used up.
     shared.nStartDelay = 0;
-    thread.Post(WM_SCAN_STATE, SCAN_STATE_RUNNING, 0);
+    thread.PostState(ScanState::Running);
 
     CWakeupWatcher watcher;
     std::int64_t nLastPass = -1;
@@ -196,7 +200,7 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
     std::size_t nRefreshedLogs = 0;
     for (;;) {
         if (thread.bStop.load()) {
-            thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPING, 0);
+            thread.PostState(ScanState::Stopping);
             break;
         }
         CTime now = CTime::GetCurrentTime();
@@ -235,7 +239,7 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
         // A change of a watched log ends the wait at once.
         watcher.Wait(clock, 100);
     }
-    thread.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
+    thread.PostState(ScanState::Stopped);
 }
 
 } // namespace

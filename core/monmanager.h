@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,15 +22,24 @@
 #include "platform/base/sync.h"
 
 // Messages posted by the scan thread to the main window.
-constexpr UINT WM_SCAN_STATE = WM_USER + 7;     // wParam: SCAN_STATE_*; lParam: seconds left
+constexpr UINT WM_SCAN_STATE = WM_USER + 7;     // wParam: ScanState; lParam: seconds left
 constexpr UINT WM_SCAN_PROGRESS = WM_USER + 8;  // wParam: log id; lParam: last record or 0
 constexpr UINT WM_AUTOSAVE = WM_USER + 11;      // save the workspace to keep read positions
 constexpr UINT WM_DEFERRED_EDIT = WM_USER + 15; // wParam: log id; lParam: update hint code
 
-constexpr WPARAM SCAN_STATE_STOPPED = 0;
-constexpr WPARAM SCAN_STATE_COUNTDOWN = 1;
-constexpr WPARAM SCAN_STATE_RUNNING = 2;
-constexpr WPARAM SCAN_STATE_STOPPING = 3;
+// The scan thread's states, carried as the wParam of WM_SCAN_STATE.
+enum class ScanState : WPARAM { Stopped = 0, Countdown = 1, Running = 2, Stopping = 3 };
+constexpr WPARAM ToWParam(ScanState state)
+{
+    return static_cast<WPARAM>(state);
+}
+// The state a WM_SCAN_STATE wParam names, or none.
+constexpr std::optional<ScanState> ScanStateFromWParam(WPARAM wParam)
+{
+    if (wParam > ToWParam(ScanState::Stopping))
+        return std::nullopt;
+    return static_cast<ScanState>(wParam);
+}
 
 // Set to stop scans that run on threads other than a scan thread (the single
 // scans of --once, tests); scan threads have their own stop. Manual reset.
@@ -71,7 +81,7 @@ public:
     BOOL StartScanThread();
     // Asks the scan thread to stop and returns at once. The thread runs no
     // further task, cuts a task's wait for the user short, and posts
-    // SCAN_STATE_STOPPING, then SCAN_STATE_STOPPED as it ends.
+    // ScanState::Stopping, then ScanState::Stopped as it ends.
     void RequestStop();
     // RequestStop, then waits at most m_dwStopTimeoutMs until every scan
     // thread has ended: for closing the program and replacing the

@@ -42,23 +42,23 @@ void CDocument::RemoveView(IView* pView)
     std::erase(m_views, pView);
 }
 
-void CDocument::UpdateAllViews(LPARAM lHint, const CHintStruct* pHint)
+void CDocument::UpdateAllViews(ViewHint hint, const CHintStruct* pHint)
 {
     // A view may register or unregister views while it updates.
     std::vector<IView*> views = m_views;
     for (IView* pView : views)
         if (std::find(m_views.begin(), m_views.end(), pView) != m_views.end())
-            pView->OnUpdate(lHint, pHint);
+            pView->OnUpdate(hint, pHint);
 }
 
-void CDocument::SendHint(LPARAM lHint, DWORD dwID, int nGroup, int nKey, DWORD dwExtra)
+void CDocument::SendHint(ViewHint hint, DWORD dwID, int nGroup, int nKey, DWORD dwExtra)
 {
-    CHintStruct hint(dwID, nGroup, nKey, dwExtra);
-    UpdateAllViews(lHint, &hint);
+    CHintStruct hintStruct(dwID, nGroup, nKey, dwExtra);
+    UpdateAllViews(hint, &hintStruct);
 }
 
-void CDocument::Modified(LPARAM lHint, DWORD dwID, int nGroup, int nKey)
+void CDocument::Modified(ViewHint hint, DWORD dwID, int nGroup, int nKey)
 {
     SetModifiedFlag();
-    SendHint(lHint, dwID, nGroup, nKey);
+    SendHint(hint, dwID, nGroup, nKey);
 }

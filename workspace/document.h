@@ -31,11 +31,11 @@ public:
 
     void AddView(IView* pView);
     void RemoveView(IView* pView);
-    void UpdateAllViews(LPARAM lHint, const CHintStruct* pHint = nullptr);
+    void UpdateAllViews(ViewHint hint, const CHintStruct* pHint = nullptr);
     // One hint about a log (and its group and key) to every view.
-    void SendHint(LPARAM lHint, DWORD dwID, int nGroup = 0, int nKey = 0, DWORD dwExtra = 0);
+    void SendHint(ViewHint hint, DWORD dwID, int nGroup = 0, int nKey = 0, DWORD dwExtra = 0);
     // Sets the modified flag, then SendHint.
-    void Modified(LPARAM lHint, DWORD dwID, int nGroup = 0, int nKey = 0);
+    void Modified(ViewHint hint, DWORD dwID, int nGroup = 0, int nKey = 0);
 
 protected:
     // No path name and the given title.

@@ -15,7 +15,7 @@ DWORD CDocumentEditor::AddMonitoredLog(std::unique_ptr<CMonitoredObject> pLog)
         return 0;
     DWORD dwID = pLog->GetID();
     m_pManager->AddLog(pLog.release());
-    m_doc.Modified(HINT_LOG_ADDED, dwID);
+    m_doc.Modified(ViewHint::LogAdded, dwID);
     return dwID;
 }
 
@@ -24,7 +24,7 @@ BOOL CDocumentEditor::DeleteMonitoredLog(DWORD dwID)
     if (!m_pManager || !ConfirmDelete())
         return 0;
     m_pManager->DeleteLog(dwID);
-    m_doc.Modified(HINT_LOG_DELETED, dwID);
+    m_doc.Modified(ViewHint::LogDeleted, dwID);
     return TRUE;
 }
 
@@ -35,7 +35,7 @@ BOOL CDocumentEditor::EditLogProperties(DWORD dwID)
     CScanPause pause(m_pManager.get());
     if (!::EditLogProperties(*m_pManager, dwID, m_doc.GetUi()))
         return FALSE;
-    m_doc.Modified(HINT_LOG_EDITED, dwID);
+    m_doc.Modified(ViewHint::LogEdited, dwID);
     return TRUE;
 }
 
@@ -44,7 +44,7 @@ BOOL CDocumentEditor::ToggleLogEnabled(DWORD dwID)
     if (!m_pManager)
         return FALSE;
     m_pManager->ToggleLogEnabled(dwID);
-    m_doc.Modified(HINT_LOG_ENABLED, dwID);
+    m_doc.Modified(ViewHint::LogEnabled, dwID);
     return TRUE;
 }
 
@@ -52,7 +52,7 @@ BOOL CDocumentEditor::ClearLog(DWORD dwID)
 {
     if (!m_pManager || !m_pManager->ClearLog(dwID))
         return FALSE;
-    m_doc.SendHint(HINT_LOG_STATE, dwID);
+    m_doc.SendHint(ViewHint::LogState, dwID);
     return TRUE;
 }
 
@@ -62,7 +62,7 @@ BOOL CDocumentEditor::MarkLog(DWORD dwID, const std::string& text)
         return FALSE;
     BOOL bResult = m_pManager->MarkLog(dwID, text);
     if (bResult)
-        m_doc.SendHint(HINT_LOG_STATE, dwID);
+        m_doc.SendHint(ViewHint::LogState, dwID);
     return bResult;
 }
 
@@ -71,7 +71,7 @@ void CDocumentEditor::ReplaceWatchGroups(DWORD dwTargetID, const CMonitoredObjec
     if (!m_pManager)
         return;
     m_pManager->ReplaceWatchGroups(dwTargetID, source);
-    m_doc.Modified(HINT_LOG_EDITED, dwTargetID);
+    m_doc.Modified(ViewHint::LogEdited, dwTargetID);
 }
 
 void CDocumentEditor::MergeWatchGroups(DWORD dwTargetID, const CMonitoredObject& source)
@@ -79,7 +79,7 @@ void CDocumentEditor::MergeWatchGroups(DWORD dwTargetID, const CMonitoredObject&
     if (!m_pManager)
         return;
     m_pManager->MergeWatchGroups(dwTargetID, source);
-    m_doc.Modified(HINT_LOG_EDITED, dwTargetID);
+    m_doc.Modified(ViewHint::LogEdited, dwTargetID);
 }
 
 BOOL CDocumentEditor::EditWatchGroup(DWORD dwID, int nGroup)
@@ -89,7 +89,7 @@ BOOL CDocumentEditor::EditWatchGroup(DWORD dwID, int nGroup)
     CScanPause pause(m_pManager.get());
     if (!::EditWatchGroup(*m_pManager, dwID, nGroup, m_doc.GetUi()))
         return FALSE;
-    m_doc.Modified(HINT_GROUP_EDITED, dwID, nGroup);
+    m_doc.Modified(ViewHint::GroupEdited, dwID, nGroup);
     return TRUE;
 }
 
@@ -101,7 +101,7 @@ BOOL CDocumentEditor::DeleteWatchGroup(DWORD dwID, int nGroup)
     if (!ConfirmDelete())
         return 0;
     m_pManager->DeleteWatchGroup(dwID, nGroup);
-    m_doc.Modified(HINT_GROUP_DELETED, dwID, nGroup);
+    m_doc.Modified(ViewHint::GroupDeleted, dwID, nGroup);
     return TRUE;
 }
 
@@ -112,7 +112,7 @@ int CDocumentEditor::AddWatchGroup(DWORD dwID, std::unique_ptr<CKeysAndActions> 
     CScanPause pause(m_pManager.get());
     int nGroup = m_pManager->AddWatchGroup(dwID, pGroup.release());
     if (nGroup >= 0)
-        m_doc.Modified(HINT_GROUP_ADDED, dwID, nGroup);
+        m_doc.Modified(ViewHint::GroupAdded, dwID, nGroup);
     return nGroup;
 }
 
@@ -122,7 +122,7 @@ void CDocumentEditor::SetWatchGroup(DWORD dwID, int nGroup, const CKeysAndAction
         return;
     CScanPause pause(m_pManager.get());
     m_pManager->SetWatchGroup(dwID, nGroup, group);
-    m_doc.Modified(HINT_GROUP_EDITED, dwID, nGroup);
+    m_doc.Modified(ViewHint::GroupEdited, dwID, nGroup);
 }
 
 BOOL CDocumentEditor::EditTask(DWORD dwID, int nGroup)
@@ -131,7 +131,7 @@ BOOL CDocumentEditor::EditTask(DWORD dwID, int nGroup)
         return FALSE;
     CScanPause pause(m_pManager.get());
     m_pManager->EditTask(dwID, nGroup);
-    m_doc.Modified(HINT_TASK_EDITED, dwID, nGroup);
+    m_doc.Modified(ViewHint::TaskEdited, dwID, nGroup);
     return TRUE;
 }
 
@@ -141,7 +141,7 @@ void CDocumentEditor::SetTask(DWORD dwID, int nGroup, const CTask& task)
         return;
     CScanPause pause(m_pManager.get());
     m_pManager->SetTask(dwID, nGroup, task);
-    m_doc.Modified(HINT_TASK_EDITED, dwID, nGroup);
+    m_doc.Modified(ViewHint::TaskEdited, dwID, nGroup);
 }
 
 BOOL CDocumentEditor::EditSearchKey(DWORD dwID, int nGroup, int nKey)
@@ -151,7 +151,7 @@ BOOL CDocumentEditor::EditSearchKey(DWORD dwID, int nGroup, int nKey)
     CScanPause pause(m_pManager.get());
     if (!::EditSearchKey(*m_pManager, dwID, nGroup, nKey, m_doc.GetUi()))
         return FALSE;
-    m_doc.Modified(HINT_KEY_EDITED, dwID, nGroup, nKey);
+    m_doc.Modified(ViewHint::KeyEdited, dwID, nGroup, nKey);
     return TRUE;
 }
 
@@ -162,7 +162,7 @@ BOOL CDocumentEditor::SetSearchKey(DWORD dwID, int nGroup, int nKey, const CSear
     CScanPause pause(m_pManager.get());
     if (!m_pManager->SetSearchKey(dwID, nGroup, nKey, key))
         return FALSE;
-    m_doc.Modified(HINT_KEY_EDITED, dwID, nGroup, nKey);
+    m_doc.Modified(ViewHint::KeyEdited, dwID, nGroup, nKey);
     return TRUE;
 }
 
@@ -173,7 +173,7 @@ int CDocumentEditor::AddSearchKey(DWORD dwID, int nGroup, std::unique_ptr<CSearc
     CScanPause pause(m_pManager.get());
     int nKey = m_pManager->AddSearchKey(dwID, nGroup, pKey.release());
     if (nKey >= 0)
-        m_doc.Modified(HINT_KEY_ADDED, dwID, nGroup, nKey);
+        m_doc.Modified(ViewHint::KeyAdded, dwID, nGroup, nKey);
     return nKey;
 }
 
@@ -183,7 +183,7 @@ BOOL CDocumentEditor::DeleteSearchKey(DWORD dwID, int nGroup, int nKey)
         return FALSE;
     CScanPause pause(m_pManager.get());
     m_pManager->DeleteSearchKey(dwID, nGroup, nKey);
-    m_doc.Modified(HINT_KEY_DELETED, dwID, nGroup, nKey);
+    m_doc.Modified(ViewHint::KeyDeleted, dwID, nGroup, nKey);
     return TRUE;
 }
 
@@ -192,6 +192,6 @@ BOOL CDocumentEditor::RunScript(const std::string& path)
     if (!m_pManager)
         return FALSE;
     BOOL bResult = ::RunScript(*m_pManager, path);
-    m_doc.UpdateAllViews(HINT_SCRIPT_RUN);
+    m_doc.UpdateAllViews(ViewHint::ScriptRun);
     return bResult;
 }

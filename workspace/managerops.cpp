@@ -66,7 +66,7 @@ template <class T, class ShowSheet> BOOL EditCopy(CMonManager& manager, T& log, 
     pCopy->SetID(log.GetID());
     if (!show(*pCopy))
         return FALSE;
-    manager.RunWhenNotScanning(&log, HINT_LOG_EDITED, [&log, pCopy] {
+    manager.RunWhenNotScanning(&log, ToLParam(ViewHint::LogEdited), [&log, pCopy] {
         TakeScanState(*pCopy, log);
         log = *pCopy;
     });

@@ -21,9 +21,7 @@
 //   doc.AddView(&view);                         // each view, RemoveView before it dies
 //   doc.OnNewDocument() or doc.OnOpenDocument(path)
 //   doc.DoFileSave();                           // "Save" (Save As: DoSave(""))
-//   on WM_AUTOSAVE: { CScanPause p(doc.m_pManager.get()); doc.AutoSaveWorkspace(); }
-//   on WM_SCAN_PROGRESS: doc.OnScanProgress(wParam, lParam);
-//   on WM_DEFERRED_EDIT: doc.OnDeferredEdit(wParam, lParam);
+//   each message of the scan thread: DispatchScanMessage (scanmessages.h)
 //   before closing or replacing the workspace: if (doc.SaveModified()) ...
 //
 // Files are replaced atomically (workspacefile.h). A failed open keeps the
@@ -115,7 +113,7 @@ public:
     int ChooseOrAddWatchGroup(DWORD dwID) { return m_adder.ChooseOrAddWatchGroup(dwID); }
 
     // Editing operations (CDocumentEditor): the manager's operation of the
-    // same name, then the modified flag and one hint (see the HINT_ codes).
+    // same name, then the modified flag and one hint (see ViewHint).
     // Those that take a pointer take ownership of it.
     DWORD AddMonitoredLog(CMonitoredObject* pLog)
     {
@@ -174,15 +172,15 @@ public:
     BOOL RunScript(const std::string& path) { return m_editor.RunScript(path); }
 
     // Hints that change nothing in the workspace.
-    void NotifyLogRenamed(DWORD dwID) { SendHint(HINT_LOG_RENAMED, dwID); }
-    void RefreshAllViews() { UpdateAllViews(HINT_SETTINGS_CHANGED); }
+    void NotifyLogRenamed(DWORD dwID) { SendHint(ViewHint::LogRenamed, dwID); }
+    void RefreshAllViews() { UpdateAllViews(ViewHint::SettingsChanged); }
     // The hint of an edit that waited for the end of a scan of the log
     // (WM_DEFERRED_EDIT): the views show the log as it is now.
-    void OnDeferredEdit(DWORD dwID, LPARAM lHint) { SendHint(lHint, dwID); }
+    void OnDeferredEdit(DWORD dwID, ViewHint hint) { SendHint(hint, dwID); }
     // Hint 5 for a log whose state the scan thread reported.
     void OnScanProgress(DWORD dwID, DWORD dwExtra)
     {
-        SendHint(HINT_LOG_STATE, dwID, 0, 0, dwExtra);
+        SendHint(ViewHint::LogState, dwID, 0, 0, dwExtra);
     }
 
     std::unique_ptr<CMonManager> m_pManager; // null until the first new or open

@@ -151,7 +151,7 @@ private:
             CEventMonitor* pLog = FindEventLog(dwID);
             if (!pLog)
                 continue;
-            m_manager.RunWhenNotScanning(pLog, HINT_LOG_RENAMED, [pLog, strNew] {
+            m_manager.RunWhenNotScanning(pLog, ToLParam(ViewHint::LogRenamed), [pLog, strNew] {
                 std::string strOldName = pLog->GetDisplayName();
                 pLog->m_strServer = strNew;
                 WriteSystemLogF("Script: Renaming %s to %s", strOldName.c_str(),

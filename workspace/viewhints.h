@@ -3,25 +3,41 @@
 // log, watch group and key it concerns (CHintStruct).
 //
 // Threads: user interface thread only.
+#include <optional>
+
 #include "archive/object.h"
 #include "platform/base/win32types.h"
 
-// Update hint codes passed to the views.
-constexpr LPARAM HINT_SCRIPT_RUN = 0;       // no hint object; rebuild everything
-constexpr LPARAM HINT_LOG_ADDED = 1;        // log
-constexpr LPARAM HINT_LOG_EDITED = 2;       // log (properties, or groups replaced or merged)
-constexpr LPARAM HINT_LOG_DELETED = 3;      // log
-constexpr LPARAM HINT_LOG_ENABLED = 4;      // log
-constexpr LPARAM HINT_LOG_STATE = 5;        // log, extra (cleared, marked, scanned)
-constexpr LPARAM HINT_SETTINGS_CHANGED = 6; // no hint object
-constexpr LPARAM HINT_KEY_EDITED = 7;       // log, group, key
-constexpr LPARAM HINT_KEY_ADDED = 8;        // log, group, new key index
-constexpr LPARAM HINT_KEY_DELETED = 9;      // log, group, key
-constexpr LPARAM HINT_TASK_EDITED = 10;     // log, group
-constexpr LPARAM HINT_GROUP_EDITED = 11;    // log, group
-constexpr LPARAM HINT_GROUP_ADDED = 12;     // log, new group index
-constexpr LPARAM HINT_GROUP_DELETED = 13;   // log, group
-constexpr LPARAM HINT_LOG_RENAMED = 14;     // log (its computer name changed)
+// What changed, as the document tells its views; the number is the hint
+// code the views are sent (and WM_DEFERRED_EDIT carries).
+enum class ViewHint : LPARAM {
+    ScriptRun = 0,       // no hint object; rebuild everything
+    LogAdded = 1,        // log
+    LogEdited = 2,       // log (properties, or groups replaced or merged)
+    LogDeleted = 3,      // log
+    LogEnabled = 4,      // log
+    LogState = 5,        // log, extra (cleared, marked, scanned)
+    SettingsChanged = 6, // no hint object
+    KeyEdited = 7,       // log, group, key
+    KeyAdded = 8,        // log, group, new key index
+    KeyDeleted = 9,      // log, group, key
+    TaskEdited = 10,     // log, group
+    GroupEdited = 11,    // log, group
+    GroupAdded = 12,     // log, new group index
+    GroupDeleted = 13,   // log, group
+    LogRenamed = 14,     // log (its computer name changed)
+};
+constexpr LPARAM ToLParam(ViewHint hint)
+{
+    return static_cast<LPARAM>(hint);
+}
+// The hint a message's number names, or none.
+constexpr std::optional<ViewHint> ViewHintFromLParam(LPARAM lParam)
+{
+    if (lParam < 0 || lParam > ToLParam(ViewHint::LogRenamed))
+        return std::nullopt;
+    return static_cast<ViewHint>(lParam);
+}
 
 // What an update hint concerns.
 class CHintStruct : public CObject {
@@ -35,7 +51,7 @@ public:
     DWORD m_dwID;    // the monitored log
     int m_nGroup;    // its watch group, or 0
     int m_nKey;      // the group's key, or 0
-    DWORD m_dwExtra; // an event log's last record with hint 5 from the scan thread, else 0
+    DWORD m_dwExtra; // an event log's last record with LogState from the scan thread, else 0
 };
 
 // A view of the document.
@@ -43,5 +59,5 @@ class IView {
 public:
     virtual ~IView() = default;
     // pHint is null for hints 0 and 6.
-    virtual void OnUpdate(LPARAM lHint, const CHintStruct* pHint) = 0;
+    virtual void OnUpdate(ViewHint hint, const CHintStruct* pHint) = 0;
 };

@@ -84,11 +84,12 @@ TEST_F(ScanThread, StartTwiceAndStopWhenNotRunning)
     std::string before = SystemLog();
     EXPECT_TRUE(m_manager->StartScanThread());
     EXPECT_EQ(SystemLog(), before) << "a second start writes nothing";
-    EXPECT_EQ(Next(), (CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_RUNNING, 0}));
+    EXPECT_EQ(Next(), (CQueuedMessage{WM_SCAN_STATE, ToWParam(ScanState::Running), 0}));
     EXPECT_TRUE(m_manager->StopScanThread());
     EXPECT_FALSE(m_manager->IsScanThreadRunning());
-    EXPECT_EQ(NextFrameMessage(), (CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_STOPPING, 0}));
-    EXPECT_EQ(NextFrameMessage(), (CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_STOPPED, 0}));
+    EXPECT_EQ(NextFrameMessage(),
+              (CQueuedMessage{WM_SCAN_STATE, ToWParam(ScanState::Stopping), 0}));
+    EXPECT_EQ(NextFrameMessage(), (CQueuedMessage{WM_SCAN_STATE, ToWParam(ScanState::Stopped), 0}));
     EXPECT_FALSE(g_hStopScanEvent.IsSet());
 }
 
@@ -101,9 +102,9 @@ TEST_F(ScanThread, CountsDownThenRuns)
     for (;;) {
         CQueuedMessage msg = Next();
         ASSERT_EQ(msg.message, WM_SCAN_STATE);
-        if (msg.wParam == SCAN_STATE_RUNNING)
+        if (msg.wParam == ToWParam(ScanState::Running))
             break;
-        ASSERT_EQ(msg.wParam, SCAN_STATE_COUNTDOWN);
+        ASSERT_EQ(msg.wParam, ToWParam(ScanState::Countdown));
         EXPECT_LE(msg.lParam, last);
         EXPECT_GE(msg.lParam, 1);
         last = msg.lParam;
@@ -125,15 +126,15 @@ TEST_F(ScanThread, StopDuringCountdownGivesStoppedWithoutStopping)
     SetClock(&frozen);
     m_manager->m_nStartDelay = 5;
     ASSERT_TRUE(m_manager->StartScanThread());
-    EXPECT_EQ(Next(), (CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_COUNTDOWN, 5}));
+    EXPECT_EQ(Next(), (CQueuedMessage{WM_SCAN_STATE, ToWParam(ScanState::Countdown), 5}));
     EXPECT_TRUE(m_manager->StopScanThread());
     std::vector<CQueuedMessage> rest;
     while (auto msg = m_queue.Peek())
         rest.push_back(*msg);
     ASSERT_FALSE(rest.empty());
-    EXPECT_EQ(rest.back(), (CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_STOPPED, 0}));
+    EXPECT_EQ(rest.back(), (CQueuedMessage{WM_SCAN_STATE, ToWParam(ScanState::Stopped), 0}));
     for (const auto& msg : rest)
-        EXPECT_NE(msg.wParam, SCAN_STATE_STOPPING);
+        EXPECT_NE(msg.wParam, ToWParam(ScanState::Stopping));
     SetClock(&m_clock);
 }
 
@@ -148,7 +149,7 @@ TEST_F(ScanThread, TwoChangesInOnePassGiveTwoProgressMessagesAndOneSave)
         };
     }
     ASSERT_TRUE(m_manager->StartScanThread());
-    EXPECT_EQ(Next(), (CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_RUNNING, 0}));
+    EXPECT_EQ(Next(), (CQueuedMessage{WM_SCAN_STATE, ToWParam(ScanState::Running), 0}));
     EXPECT_EQ(Next(), (CQueuedMessage{WM_SCAN_PROGRESS, a->GetID(), 0}));
     EXPECT_EQ(Next(), (CQueuedMessage{WM_SCAN_PROGRESS, b->GetID(), 0}));
     EXPECT_EQ(Next(), (CQueuedMessage{WM_AUTOSAVE, 0, 0}));
@@ -280,7 +281,7 @@ TEST_F(ScanThread, StopReturnsAtOnceAndCutsATaskWaitShort)
     for (;;) {
         CQueuedMessage msg = NextFrameMessage();
         ASSERT_NE(msg.message, 0u);
-        if (msg == CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_STOPPED, 0})
+        if (msg == CQueuedMessage{WM_SCAN_STATE, ToWParam(ScanState::Stopped), 0})
             break;
     }
     EXPECT_EQ(tasksAfterStop, 0);
@@ -289,7 +290,7 @@ TEST_F(ScanThread, StopReturnsAtOnceAndCutsATaskWaitShort)
     const int scans = log->m_nScans;
     gate.Open();
     ASSERT_TRUE(m_manager->StartScanThread());
-    EXPECT_EQ(NextFrameMessage(), (CQueuedMessage{WM_SCAN_STATE, SCAN_STATE_RUNNING, 0}));
+    EXPECT_EQ(NextFrameMessage(), (CQueuedMessage{WM_SCAN_STATE, ToWParam(ScanState::Running), 0}));
     while (log->m_nScans <= scans)
         std::this_thread::yield();
     EXPECT_TRUE(m_manager->StopScanThread());

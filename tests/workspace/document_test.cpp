@@ -293,7 +293,7 @@ struct CEditCase {
     const char* name;
     // Runs the operation on the text log (groups 0 and 1, two keys each).
     std::function<void(CQuorvilDoc&, DWORD)> op;
-    LPARAM lHint; // -1: no hint
+    std::optional<ViewHint> hint; // none: no hint
     int nGroup = 0;
     int nKey = 0;
     DWORD dwExtra = 0;
@@ -329,75 +329,78 @@ TEST_F(Document, EditingOperationsSetTheFlagAndSendOneHint)
 
     const CEditCase cases[] = {
         {"AddMonitoredLog", [](Doc& d, DWORD) { d.AddMonitoredLog(new CFileMonitor); },
-         HINT_LOG_ADDED},
-        {"AddEventLog", [](Doc& d, DWORD) { d.AddEventLog(new CEventMonitor); }, HINT_LOG_ADDED},
+         ViewHint::LogAdded},
+        {"AddEventLog", [](Doc& d, DWORD) { d.AddEventLog(new CEventMonitor); },
+         ViewHint::LogAdded},
         {"DeleteMonitoredLog", [](Doc& d, DWORD id) { d.DeleteMonitoredLog(id); },
-         HINT_LOG_DELETED},
+         ViewHint::LogDeleted},
         {"DeleteMonitoredLog answered No",
-         [](Doc& d, DWORD id) { EXPECT_FALSE(d.DeleteMonitoredLog(id)); }, -1, 0, 0, 0, false,
-         false, false, [](Doc& d, DWORD id) { EXPECT_NE(d.m_pManager->FindLog(id), nullptr); }},
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.DeleteMonitoredLog(id)); }, std::nullopt, 0, 0, 0,
+         false, false, false,
+         [](Doc& d, DWORD id) { EXPECT_NE(d.m_pManager->FindLog(id), nullptr); }},
         {"EditLogProperties", [](Doc& d, DWORD id) { EXPECT_TRUE(d.EditLogProperties(id)); },
-         HINT_LOG_EDITED, 0, 0, 0, true, true, true,
+         ViewHint::LogEdited, 0, 0, 0, true, true, true,
          [](Doc& d, DWORD id) {
              EXPECT_EQ(d.m_pManager->FindLog(id)->GetDisplayName(), "Renamed");
              EXPECT_EQ(d.m_pManager->FindLog(id)->GetWatchGroupCount(), 2);
          }},
         {"EditLogProperties cancelled",
-         [](Doc& d, DWORD id) { EXPECT_FALSE(d.EditLogProperties(id)); }, -1, 0, 0, 0, false, true,
-         false,
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.EditLogProperties(id)); }, std::nullopt, 0, 0, 0,
+         false, true, false,
          [](Doc& d, DWORD id) { EXPECT_EQ(d.m_pManager->FindLog(id)->GetDisplayName(), "t.log"); }},
-        {"ToggleLogEnabled", [](Doc& d, DWORD id) { d.ToggleLogEnabled(id); }, HINT_LOG_ENABLED},
-        {"ClearLog", [](Doc& d, DWORD id) { EXPECT_TRUE(d.ClearLog(id)); }, HINT_LOG_STATE, 0, 0, 0,
-         false},
-        {"MarkLog", [](Doc& d, DWORD id) { EXPECT_TRUE(d.MarkLog(id, "mark")); }, HINT_LOG_STATE, 0,
+        {"ToggleLogEnabled", [](Doc& d, DWORD id) { d.ToggleLogEnabled(id); },
+         ViewHint::LogEnabled},
+        {"ClearLog", [](Doc& d, DWORD id) { EXPECT_TRUE(d.ClearLog(id)); }, ViewHint::LogState, 0,
          0, 0, false},
+        {"MarkLog", [](Doc& d, DWORD id) { EXPECT_TRUE(d.MarkLog(id, "mark")); },
+         ViewHint::LogState, 0, 0, 0, false},
         {"ReplaceWatchGroups", [&](Doc& d, DWORD id) { d.ReplaceWatchGroups(id, source); },
-         HINT_LOG_EDITED},
+         ViewHint::LogEdited},
         {"MergeWatchGroups", [&](Doc& d, DWORD id) { d.MergeWatchGroups(id, source); },
-         HINT_LOG_EDITED},
+         ViewHint::LogEdited},
         {"EditWatchGroup", [](Doc& d, DWORD id) { EXPECT_TRUE(d.EditWatchGroup(id, 1)); },
-         HINT_GROUP_EDITED, 1, 0, 0, true, true, true,
+         ViewHint::GroupEdited, 1, 0, 0, true, true, true,
          [](Doc& d, DWORD id) { EXPECT_EQ(GroupOf(d, id, 1)->m_strDescription, "Edited"); }},
         {"EditWatchGroup cancelled",
-         [](Doc& d, DWORD id) { EXPECT_FALSE(d.EditWatchGroup(id, 1)); }, -1, 0, 0, 0, false, true,
-         false,
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.EditWatchGroup(id, 1)); }, std::nullopt, 0, 0, 0,
+         false, true, false,
          [](Doc& d, DWORD id) { EXPECT_EQ(GroupOf(d, id, 1)->m_strDescription, "Group 1"); }},
         {"DeleteWatchGroup", [](Doc& d, DWORD id) { d.DeleteWatchGroup(id, 1); },
-         HINT_GROUP_DELETED, 1, 0, 0, true, true},
+         ViewHint::GroupDeleted, 1, 0, 0, true, true},
         {"DeleteWatchGroup answered No",
-         [](Doc& d, DWORD id) { EXPECT_FALSE(d.DeleteWatchGroup(id, 1)); }, -1, 0, 0, 0, false,
-         true, false,
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.DeleteWatchGroup(id, 1)); }, std::nullopt, 0, 0, 0,
+         false, true, false,
          [](Doc& d, DWORD id) { EXPECT_EQ(d.m_pManager->FindLog(id)->GetWatchGroupCount(), 2); }},
         {"AddWatchGroup",
          [](Doc& d, DWORD id) { EXPECT_EQ(d.AddWatchGroup(id, TextGroup("x")), 2); },
-         HINT_GROUP_ADDED, 2, 0, 0, true, true},
+         ViewHint::GroupAdded, 2, 0, 0, true, true},
         {"SetWatchGroup", [](Doc& d, DWORD id) { d.SetWatchGroup(id, 1, *GroupOf(d, id, 0)); },
-         HINT_GROUP_EDITED, 1, 0, 0, true, true},
-        {"EditTask", [](Doc& d, DWORD id) { d.EditTask(id, 1); }, HINT_TASK_EDITED, 1, 0, 0, true,
-         true},
-        {"SetTask", [&](Doc& d, DWORD id) { d.SetTask(id, 1, task); }, HINT_TASK_EDITED, 1, 0, 0,
+         ViewHint::GroupEdited, 1, 0, 0, true, true},
+        {"EditTask", [](Doc& d, DWORD id) { d.EditTask(id, 1); }, ViewHint::TaskEdited, 1, 0, 0,
          true, true},
+        {"SetTask", [&](Doc& d, DWORD id) { d.SetTask(id, 1, task); }, ViewHint::TaskEdited, 1, 0,
+         0, true, true},
         {"EditSearchKey", [](Doc& d, DWORD id) { EXPECT_TRUE(d.EditSearchKey(id, 1, 1)); },
-         HINT_KEY_EDITED, 1, 1, 0, true, true, true,
+         ViewHint::KeyEdited, 1, 1, 0, true, true, true,
          [](Doc& d, DWORD id) { EXPECT_EQ(KeyOf(d, id), "'typed' Only"); }},
         {"EditSearchKey cancelled",
-         [](Doc& d, DWORD id) { EXPECT_FALSE(d.EditSearchKey(id, 1, 1)); }, -1, 0, 0, 0, false,
-         true, false, [](Doc& d, DWORD id) { EXPECT_EQ(KeyOf(d, id), "'warning' Only"); }},
+         [](Doc& d, DWORD id) { EXPECT_FALSE(d.EditSearchKey(id, 1, 1)); }, std::nullopt, 0, 0, 0,
+         false, true, false, [](Doc& d, DWORD id) { EXPECT_EQ(KeyOf(d, id), "'warning' Only"); }},
         {"SetSearchKey", [&](Doc& d, DWORD id) { EXPECT_TRUE(d.SetSearchKey(id, 1, 1, newKey)); },
-         HINT_KEY_EDITED, 1, 1, 0, true, true},
+         ViewHint::KeyEdited, 1, 1, 0, true, true},
         {"AddSearchKey",
          [](Doc& d, DWORD id) { EXPECT_EQ(d.AddSearchKey(id, 1, new CSearchKeyText), 2); },
-         HINT_KEY_ADDED, 1, 2, 0, true, true},
-        {"DeleteSearchKey", [](Doc& d, DWORD id) { d.DeleteSearchKey(id, 1, 1); }, HINT_KEY_DELETED,
-         1, 1, 0, true, true},
-        {"NotifyLogRenamed", [](Doc& d, DWORD id) { d.NotifyLogRenamed(id); }, HINT_LOG_RENAMED, 0,
-         0, 0, false},
-        {"OnScanProgress", [](Doc& d, DWORD id) { d.OnScanProgress(id, 42); }, HINT_LOG_STATE, 0, 0,
-         42, false},
-        {"RefreshAllViews", [](Doc& d, DWORD) { d.RefreshAllViews(); }, HINT_SETTINGS_CHANGED, 0, 0,
-         0, false},
-        {"RunScript", [&](Doc& d, DWORD) { EXPECT_TRUE(d.RunScript(script)); }, HINT_SCRIPT_RUN, 0,
-         0, 0, false},
+         ViewHint::KeyAdded, 1, 2, 0, true, true},
+        {"DeleteSearchKey", [](Doc& d, DWORD id) { d.DeleteSearchKey(id, 1, 1); },
+         ViewHint::KeyDeleted, 1, 1, 0, true, true},
+        {"NotifyLogRenamed", [](Doc& d, DWORD id) { d.NotifyLogRenamed(id); }, ViewHint::LogRenamed,
+         0, 0, 0, false},
+        {"OnScanProgress", [](Doc& d, DWORD id) { d.OnScanProgress(id, 42); }, ViewHint::LogState,
+         0, 0, 42, false},
+        {"RefreshAllViews", [](Doc& d, DWORD) { d.RefreshAllViews(); }, ViewHint::SettingsChanged,
+         0, 0, 0, false},
+        {"RunScript", [&](Doc& d, DWORD) { EXPECT_TRUE(d.RunScript(script)); }, ViewHint::ScriptRun,
+         0, 0, 0, false},
     };
     for (const CEditCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -422,20 +425,20 @@ TEST_F(Document, EditingOperationsSetTheFlagAndSendOneHint)
         c.op(m_doc, dwText);
 
         EXPECT_EQ(m_doc.IsModified(), c.bModified);
-        if (c.lHint < 0) {
+        if (!c.hint) {
             EXPECT_TRUE(m_view.m_hints.empty());
         } else {
             ASSERT_EQ(m_view.m_hints.size(), 1u);
             const CRecordedHint& hint = m_view.m_hints[0];
-            EXPECT_EQ(hint.lHint, c.lHint);
-            bool bObject = c.lHint != HINT_SCRIPT_RUN && c.lHint != HINT_SETTINGS_CHANGED;
+            EXPECT_EQ(hint.hint, *c.hint);
+            bool bObject = c.hint != ViewHint::ScriptRun && c.hint != ViewHint::SettingsChanged;
             EXPECT_EQ(hint.bHasHint, bObject);
             if (bObject) {
                 // An added log is named by its own new ID.
-                EXPECT_EQ(LogCount() == 3, c.lHint == HINT_LOG_ADDED);
+                EXPECT_EQ(LogCount() == 3, c.hint == ViewHint::LogAdded);
                 EXPECT_EQ(m_doc.m_pManager->FindLog(hint.dwID) != nullptr,
-                          c.lHint != HINT_LOG_DELETED);
-                EXPECT_EQ(hint.dwID == dwText, c.lHint != HINT_LOG_ADDED);
+                          c.hint != ViewHint::LogDeleted);
+                EXPECT_EQ(hint.dwID == dwText, c.hint != ViewHint::LogAdded);
                 EXPECT_EQ(std::tuple(hint.nGroup, hint.nKey, hint.dwExtra),
                           std::tuple(c.nGroup, c.nKey, c.dwExtra));
             }
@@ -651,7 +654,7 @@ TEST_F(Document, ChooseOrAddWatchGroup)
         if (c.newGroup) {
             EXPECT_EQ(log->GetWatchGroup(c.nResult)->m_strDescription, c.newGroup);
             ASSERT_EQ(m_view.m_hints.size(), 1u);
-            EXPECT_EQ(m_view.m_hints[0].lHint, HINT_GROUP_ADDED);
+            EXPECT_EQ(m_view.m_hints[0].hint, ViewHint::GroupAdded);
         }
     }
 }

@@ -92,7 +92,7 @@ private:
 };
 
 struct CRecordedHint {
-    LPARAM lHint;
+    ViewHint hint;
     bool bHasHint;
     DWORD dwID;
     int nGroup;
@@ -104,22 +104,22 @@ struct CRecordedHint {
 class CRecordingView final : public IView {
 public:
     explicit CRecordingView(CQuorvilDoc& doc) : m_doc(doc) {}
-    void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override
+    void OnUpdate(ViewHint hint, const CHintStruct* pHint) override
     {
-        CRecordedHint hint{lHint,
-                           pHint != nullptr,
-                           0,
-                           0,
-                           0,
-                           0,
-                           m_doc.m_pManager ? m_doc.m_pManager->m_nPauseCount.load() : -1};
+        CRecordedHint recorded{hint,
+                               pHint != nullptr,
+                               0,
+                               0,
+                               0,
+                               0,
+                               m_doc.m_pManager ? m_doc.m_pManager->m_nPauseCount.load() : -1};
         if (pHint) {
-            hint.dwID = pHint->m_dwID;
-            hint.nGroup = pHint->m_nGroup;
-            hint.nKey = pHint->m_nKey;
-            hint.dwExtra = pHint->m_dwExtra;
+            recorded.dwID = pHint->m_dwID;
+            recorded.nGroup = pHint->m_nGroup;
+            recorded.nKey = pHint->m_nKey;
+            recorded.dwExtra = pHint->m_dwExtra;
         }
-        m_hints.push_back(hint);
+        m_hints.push_back(recorded);
     }
     std::vector<CRecordedHint> m_hints;
 

@@ -167,7 +167,7 @@ void RunLogCommand(IMainFrame& frame, DWORD dwItemId, UINT nCommand)
             break;
         // A scan of the log in progress reads the server name: then the scan
         // thread renames it after that scan and the frame sends the hint.
-        if (doc.m_pManager->RunWhenNotScanning(pLog, HINT_LOG_RENAMED,
+        if (doc.m_pManager->RunWhenNotScanning(pLog, ToLParam(ViewHint::LogRenamed),
                                                [pEvent, name] { pEvent->m_strServer = name; }))
             doc.NotifyLogRenamed(dwItemId);
         break;

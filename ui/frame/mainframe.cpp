@@ -147,23 +147,8 @@ void CMainFrame::DrainQueue()
 
 void CMainFrame::HandleMessage(const CQueuedMessage& msg)
 {
-    switch (msg.message) {
-    case WM_SCAN_STATE:
-        OnScanState(msg.wParam, msg.lParam);
-        break;
-    case WM_SCAN_PROGRESS:
-        m_doc.OnScanProgress(static_cast<DWORD>(msg.wParam), static_cast<DWORD>(msg.lParam));
-        break;
-    case WM_AUTOSAVE:
-        OnAutoSave();
-        break;
-    case WM_DEFERRED_EDIT:
-        m_doc.OnDeferredEdit(static_cast<DWORD>(msg.wParam), msg.lParam);
-        break;
-    default:
+    if (!DispatchScanMessage(m_doc, msg, *this))
         SendFrameMessage(msg.message, msg.wParam, msg.lParam);
-        break;
-    }
 }
 
 void CMainFrame::SendFrameMessage(UINT message, WPARAM, LPARAM lParam)
@@ -202,34 +187,28 @@ void CMainFrame::SetMessageText(const QString& text)
     m_pMessagePane->setText(text);
 }
 
-void CMainFrame::OnScanState(WPARAM nState, LPARAM nSeconds)
+void CMainFrame::OnScanState(std::optional<ScanState> state, std::chrono::seconds secondsLeft)
 {
-    const CScanStateLook look = GetScanStateLook(nState);
+    const CScanStateLook look = GetScanStateLook(state);
     if (look.bAnimate)
         m_pAnimation->Start();
     else
         m_pAnimation->Stop();
-    if (nState == SCAN_STATE_COUNTDOWN)
+    if (state == ScanState::Countdown)
         SetMessageText(QStringLiteral("Autoscan starting in %1 seconds ...")
-                           .arg(static_cast<unsigned>(nSeconds)));
-    else if (nState == SCAN_STATE_RUNNING)
+                           .arg(static_cast<unsigned>(secondsLeft.count())));
+    else if (state == ScanState::Running)
         SetMessageText("Ready");
     m_pTray->ShowState(look);
     UpdateCommands();
 }
 
-void CMainFrame::OnAutoSave()
+void CMainFrame::OnAutoSave(bool bSaving)
 {
-    SetMessageText("Autosaving...");
-    {
-        CScanPause pause(m_doc.m_pManager.get());
-        if (!m_doc.AutoSaveWorkspace())
-            WriteSystemLogF("Failure during autosaving log positions.");
-    }
-    SetMessageText("Ready");
+    SetMessageText(bSaving ? "Autosaving..." : "Ready");
 }
 
-void CMainFrame::OnUpdate(LPARAM, const CHintStruct*)
+void CMainFrame::OnUpdate(ViewHint, const CHintStruct*)
 {
     UpdateTitle();
 }

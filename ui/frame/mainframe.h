@@ -32,6 +32,7 @@
 #include "ui/common/commandtarget.h"
 #include "ui/common/mainframe.h"
 #include "ui/frame/panesplitter.h"
+#include "workspace/scanmessages.h"
 
 class QLabel;
 class CFrameActions;
@@ -40,7 +41,7 @@ class CQueuePump;
 class CScanAnimationPane;
 class CSplashWindow;
 
-class CMainFrame : public QMainWindow, public IMainFrame, public IView {
+class CMainFrame : public QMainWindow, public IMainFrame, public IView, private IScanMessageSink {
     Q_OBJECT
 public:
     // Builds the window (not shown) on the open document and starts draining
@@ -56,7 +57,7 @@ public:
     QWidget* GetWindow() override { return this; }
 
     // IView: keeps the title and the tool bar up to date.
-    void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override;
+    void OnUpdate(ViewHint hint, const CHintStruct* pHint) override;
 
     // Restores the placement stored under Settings/WindowPos and shows the
     // window, or keeps it hidden (start with /h); without a stored placement
@@ -101,9 +102,12 @@ protected:
 private:
     void CreateStatusBar();
 
+    // The scan thread's messages go to the dispatcher, the others are
+    // frame messages.
     void HandleMessage(const CQueuedMessage& msg);
-    void OnScanState(WPARAM nState, LPARAM nSeconds);
-    void OnAutoSave();
+    // IScanMessageSink: the status bar, the animation and the tray.
+    void OnScanState(std::optional<ScanState> state, std::chrono::seconds secondsLeft) override;
+    void OnAutoSave(bool bSaving) override;
 
     // The frame's own commands.
     bool UpdateFrameCommand(UINT nID, CCommandState& state);

@@ -2,18 +2,17 @@
 
 #include <QPainter>
 
-#include "app/headless.h"
-#include "core/monmanager.h"
+#include "workspace/scanmessages.h"
 
-CScanStateLook GetScanStateLook(WPARAM nState)
+CScanStateLook GetScanStateLook(std::optional<ScanState> state)
 {
     CScanStateLook look;
-    look.strText = CHeadlessFrontEnd::ScanStateText(nState);
-    look.bSetsIcon = nState <= SCAN_STATE_STOPPING;
-    look.icon = nState == SCAN_STATE_STOPPED   ? ScanIcon::Stopped
-                : nState == SCAN_STATE_RUNNING ? ScanIcon::Running
-                                               : ScanIcon::Busy;
-    look.bAnimate = nState == SCAN_STATE_COUNTDOWN || nState == SCAN_STATE_RUNNING;
+    look.strText = ScanStateText(state);
+    look.bSetsIcon = state.has_value();
+    look.icon = state == ScanState::Stopped   ? ScanIcon::Stopped
+                : state == ScanState::Running ? ScanIcon::Running
+                                              : ScanIcon::Busy;
+    look.bAnimate = state == ScanState::Countdown || state == ScanState::Running;
     return look;
 }
 

@@ -5,9 +5,10 @@
 // Threads: user interface thread only.
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 #include <string>
 
-#include "platform/base/win32types.h"
+#include "core/monmanager.h"
 #include "ui/common/icons.h"
 
 struct CScanStateLook {
@@ -16,7 +17,7 @@ struct CScanStateLook {
     ScanIcon icon = ScanIcon::Stopped;
     bool bAnimate = false; // while a delayed start counts down or scans run
 };
-CScanStateLook GetScanStateLook(WPARAM nState);
+CScanStateLook GetScanStateLook(std::optional<ScanState> state);
 
 // "Brannick Quorvil - " followed by the state text, cut to the 63
 // characters a tray tip holds.

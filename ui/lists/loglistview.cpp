@@ -184,7 +184,7 @@ DWORD CLogListView::GetSelectedItem() const
     return selected.isEmpty() ? 0 : selected.front()->data(0, Qt::UserRole).toUInt();
 }
 
-void CLogListView::OnUpdate(LPARAM, const CHintStruct*)
+void CLogListView::OnUpdate(ViewHint, const CHintStruct*)
 {
     Refill();
 }

@@ -75,7 +75,7 @@ class CLogListView : public QWidget, public IView, public ICommandTarget {
 public:
     ~CLogListView() override;
 
-    void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override;
+    void OnUpdate(ViewHint hint, const CHintStruct* pHint) override;
     // The list handles Refresh (ID_VIEW_REFRESH) and Columns (always
     // enabled), the log commands of its context menu (on the selected row's
     // log, enabled as ui/commands says) and Copy and Paste (always disabled).

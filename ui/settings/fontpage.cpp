@@ -113,6 +113,6 @@ bool CPageSelectedFonts::Store()
     AppSettings::SetViewFont(m_font);
     // The text log viewer takes the new font from the settings hint.
     if (m_pDoc)
-        m_pDoc->UpdateAllViews(HINT_SETTINGS_CHANGED);
+        m_pDoc->UpdateAllViews(ViewHint::SettingsChanged);
     return true;
 }

@@ -264,31 +264,31 @@ void CQuorvilView::RebuildAll()
     m_pTree->setUpdatesEnabled(true);
 }
 
-void CQuorvilView::OnUpdate(LPARAM lHint, const CHintStruct* pHint)
+void CQuorvilView::OnUpdate(ViewHint hint, const CHintStruct* pHint)
 {
-    if (lHint == HINT_SCRIPT_RUN) {
+    if (hint == ViewHint::ScriptRun) {
         RebuildAll();
         return;
     }
     if (!pHint)
         return;
     m_pTree->setUpdatesEnabled(false);
-    ApplyHint(lHint, *pHint);
+    ApplyHint(hint, *pHint);
     SortLogRoots();
     m_pTree->setUpdatesEnabled(true);
 }
 
-void CQuorvilView::ApplyHint(LPARAM lHint, const CHintStruct& hint)
+void CQuorvilView::ApplyHint(ViewHint kind, const CHintStruct& hint)
 {
     QTreeWidgetItem* pLogNode = FindLogNode(hint.m_dwID);
     CMonitoredObject* pLog = m_doc.m_pManager ? m_doc.m_pManager->FindLog(hint.m_dwID) : nullptr;
-    if (lHint == HINT_LOG_DELETED) {
+    if (kind == ViewHint::LogDeleted) {
         delete pLogNode;
         return;
     }
     if (!pLog)
         return;
-    if (lHint == HINT_LOG_ADDED) {
+    if (kind == ViewHint::LogAdded) {
         QTreeWidgetItem* pNode = pLogNode ? pLogNode : AddLogNode(*pLog);
         m_pTree->setCurrentItem(pNode);
         ShowNode(pNode);
@@ -298,8 +298,8 @@ void CQuorvilView::ApplyHint(LPARAM lHint, const CHintStruct& hint)
         return;
     QTreeWidgetItem* pGroupNode = FindGroupNode(pLogNode, hint.m_nGroup);
     const CKeysAndActions* pGroup = pLog->GetWatchGroup(hint.m_nGroup);
-    switch (lHint) {
-    case HINT_LOG_EDITED: {
+    switch (kind) {
+    case ViewHint::LogEdited: {
         const bool bExpanded = pLogNode->isExpanded();
         SetLogNodeText(pLogNode, *pLog);
         FillLogNode(pLogNode, *pLog);
@@ -307,28 +307,28 @@ void CQuorvilView::ApplyHint(LPARAM lHint, const CHintStruct& hint)
         m_pTree->setCurrentItem(pLogNode);
         break;
     }
-    case HINT_LOG_ENABLED:
-    case HINT_LOG_STATE:
-    case HINT_LOG_RENAMED:
+    case ViewHint::LogEnabled:
+    case ViewHint::LogState:
+    case ViewHint::LogRenamed:
         SetLogNodeText(pLogNode, *pLog);
         break;
-    case HINT_KEY_EDITED:
+    case ViewHint::KeyEdited:
         if (const CSearchKey* pKey = pGroup ? pGroup->GetKey(hint.m_nKey) : nullptr)
             if (QTreeWidgetItem* pKeyNode =
                     FindChild(pGroupNode, TREE_KIND_SEARCH_KEY | static_cast<DWORD>(hint.m_nKey)))
                 pKeyNode->setText(0, KeyText(*pKey));
         break;
-    case HINT_KEY_ADDED:
-    case HINT_KEY_DELETED:
-    case HINT_GROUP_EDITED:
+    case ViewHint::KeyAdded:
+    case ViewHint::KeyDeleted:
+    case ViewHint::GroupEdited:
         if (pGroupNode && pGroup)
             FillGroupNode(pGroupNode, *pGroup);
         break;
-    case HINT_TASK_EDITED:
+    case ViewHint::TaskEdited:
         if (pGroupNode && pGroup && pGroupNode->childCount() > 0)
             pGroupNode->child(0)->setText(0, ToQt(pGroup->m_task.GetDescription()));
         break;
-    case HINT_GROUP_ADDED:
+    case ViewHint::GroupAdded:
         if (pGroup) {
             if (!pGroupNode)
                 pGroupNode =
@@ -338,7 +338,7 @@ void CQuorvilView::ApplyHint(LPARAM lHint, const CHintStruct& hint)
             FillGroupNode(pGroupNode, *pGroup);
         }
         break;
-    case HINT_GROUP_DELETED:
+    case ViewHint::GroupDeleted:
         FillLogNode(pLogNode, *pLog);
         break;
     default:

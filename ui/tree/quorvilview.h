@@ -42,7 +42,7 @@ public:
     ~CQuorvilView() override;
 
     // IView
-    void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override;
+    void OnUpdate(ViewHint hint, const CHintStruct* pHint) override;
 
     // ICommandTarget: the tree's commands for the selected node.
     bool UpdateCommand(UINT nID, CCommandState& state) override;
@@ -84,7 +84,7 @@ private:
     void FillGroupNode(QTreeWidgetItem* pNode, const CKeysAndActions& group);
     void RebuildAll();
     void SortLogRoots();
-    void ApplyHint(LPARAM lHint, const CHintStruct& hint);
+    void ApplyHint(ViewHint kind, const CHintStruct& hint);
 
     // The right pane.
     void ShowNode(QTreeWidgetItem* pItem);

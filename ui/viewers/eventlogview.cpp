@@ -244,23 +244,23 @@ void CEventLogView::RestoreState(const State& state)
         m_pList->scrollTo(m_pModel->index(nTop, 0), QAbstractItemView::PositionAtTop);
 }
 
-void CEventLogView::OnUpdate(LPARAM lHint, const CHintStruct* pHint)
+void CEventLogView::OnUpdate(ViewHint hint, const CHintStruct* pHint)
 {
     if (m_bReloading)
         return;
     bool bOurs = pHint && m_dwID != 0 && pHint->m_dwID == m_dwID;
-    switch (lHint) {
-    case HINT_SCRIPT_RUN:
+    switch (hint) {
+    case ViewHint::ScriptRun:
         Reload();
         break;
-    case HINT_LOG_DELETED:
+    case ViewHint::LogDeleted:
         if (bOurs) {
             Empty();
             m_dwID = 0;
             UpdateDetail();
         }
         break;
-    case HINT_LOG_STATE:
+    case ViewHint::LogState:
         if (bOurs) {
             // A user reading older events is not moved by a scan.
             DWORD nNewest = m_pModel->GetCount() ? m_nOldest + m_pModel->GetCount() - 1 : 0;
@@ -368,7 +368,7 @@ void CEventLogView::OnProperties()
 
 void CEventLogView::OnRefresh()
 {
-    OnUpdate(HINT_SCRIPT_RUN, nullptr);
+    OnUpdate(ViewHint::ScriptRun, nullptr);
 }
 
 void CEventLogView::OnMark()

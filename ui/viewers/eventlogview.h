@@ -59,7 +59,7 @@ public:
     // they still exist.
     void RestoreState(const State& state);
 
-    void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override;
+    void OnUpdate(ViewHint hint, const CHintStruct* pHint) override;
     bool UpdateCommand(UINT nID, CCommandState& state) override;
     bool OnCommand(UINT nID) override;
 

@@ -199,20 +199,20 @@ void CLogCacheView::ApplyFont()
     m_pPane->setFont(font);
 }
 
-void CLogCacheView::OnUpdate(LPARAM lHint, const CHintStruct* pHint)
+void CLogCacheView::OnUpdate(ViewHint hint, const CHintStruct* pHint)
 {
     if (m_bNotifying)
         return;
-    switch (lHint) {
-    case HINT_SCRIPT_RUN:
+    switch (hint) {
+    case ViewHint::ScriptRun:
         Reload();
         break;
-    case HINT_LOG_DELETED:
-    case HINT_LOG_STATE:
+    case ViewHint::LogDeleted:
+    case ViewHint::LogState:
         if (pHint && m_dwID != 0 && pHint->m_dwID == m_dwID)
             Reload();
         break;
-    case HINT_SETTINGS_CHANGED:
+    case ViewHint::SettingsChanged:
         ApplyFont();
         break;
     default:

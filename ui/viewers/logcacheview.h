@@ -41,7 +41,7 @@ public:
     void ShowItem(DWORD dwID);
     DWORD GetItem() const { return m_dwID; }
 
-    void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override;
+    void OnUpdate(ViewHint hint, const CHintStruct* pHint) override;
     bool UpdateCommand(UINT nID, CCommandState& state) override;
     bool OnCommand(UINT nID) override;
 

@@ -87,7 +87,7 @@ TEST(LogCommands, ClearAsksAndNoKeepsTheFile)
     SetMessageBoxAnswerer(nullptr);
     EXPECT_EQ(ReadFileBytes(path), std::nullopt) << "clearing a text log deletes its file";
     EXPECT_EQ(hints.m_hints,
-              (std::vector<std::pair<LPARAM, DWORD>>{{HINT_LOG_STATE, pLog->GetID()}}));
+              (std::vector<std::pair<ViewHint, DWORD>>{{ViewHint::LogState, pLog->GetID()}}));
 }
 
 TEST(LogCommands, RenameSetsTheServerAndSendsTheRenamedHint)
@@ -116,5 +116,5 @@ TEST(LogCommands, RenameSetsTheServerAndSendsTheRenamedHint)
     rename("NEWSRV", true);
     EXPECT_EQ(pLog->GetDisplayName(), "NEWSRV\\System");
     EXPECT_EQ(hints.m_hints,
-              (std::vector<std::pair<LPARAM, DWORD>>{{HINT_LOG_RENAMED, pLog->GetID()}}));
+              (std::vector<std::pair<ViewHint, DWORD>>{{ViewHint::LogRenamed, pLog->GetID()}}));
 }

@@ -51,11 +51,11 @@ public:
     ~CHintRecorder() override { m_doc.RemoveView(this); }
     CHintRecorder(const CHintRecorder&) = delete;
     CHintRecorder& operator=(const CHintRecorder&) = delete;
-    void OnUpdate(LPARAM lHint, const CHintStruct* pHint) override
+    void OnUpdate(ViewHint hint, const CHintStruct* pHint) override
     {
-        m_hints.emplace_back(lHint, pHint ? pHint->m_dwID : 0);
+        m_hints.emplace_back(hint, pHint ? pHint->m_dwID : 0);
     }
-    std::vector<std::pair<LPARAM, DWORD>> m_hints; // code and log
+    std::vector<std::pair<ViewHint, DWORD>> m_hints; // code and log
 
 private:
     CQuorvilDoc& m_doc;

@@ -184,14 +184,14 @@ TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
 
     // The scan thread's messages arrive through the queue, posted on its
     // own thread.
-    std::thread([this] { m_queue.Post(WM_SCAN_STATE, SCAN_STATE_COUNTDOWN, 30); }).join();
+    std::thread([this] { m_queue.Post(WM_SCAN_STATE, ToWParam(ScanState::Countdown), 30); }).join();
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Starting"; }, 5000));
     EXPECT_TRUE(StatusShows("Autoscan starting in 30 seconds ..."));
     EXPECT_TRUE(pane->IsRunning());
     EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Busy).pixmap(16, 16).toImage());
 
-    m_queue.Post(WM_SCAN_STATE, SCAN_STATE_RUNNING, 0);
+    m_queue.Post(WM_SCAN_STATE, ToWParam(ScanState::Running), 0);
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Running"; }, 5000));
     EXPECT_TRUE(StatusShows("Ready"));
@@ -205,7 +205,7 @@ TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
     EXPECT_FALSE(pane->IsRunning());
     EXPECT_EQ(pane->GetFrame(), 0) << "a stopped animation shows its first frame";
 
-    m_queue.Post(WM_SCAN_STATE, SCAN_STATE_STOPPED, 0);
+    m_queue.Post(WM_SCAN_STATE, ToWParam(ScanState::Stopped), 0);
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Stopped"; }, 5000));
     EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Stopped).pixmap(16, 16).toImage());

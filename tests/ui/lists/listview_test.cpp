@@ -158,7 +158,7 @@ TEST_F(ListViewTest, RowsFollowTheManagerAndTheHints)
     view.GetList()->setCurrentItem(view.GetList()->topLevelItem(1));
     m_frame.AddTextLog("Third");
     m_frame.m_doc.m_pManager->DeleteLog(pFirst->GetID());
-    m_frame.m_doc.UpdateAllViews(HINT_SETTINGS_CHANGED);
+    m_frame.m_doc.UpdateAllViews(ViewHint::SettingsChanged);
     EXPECT_EQ(Column(view, 0), (QStringList{"Second", "Third"}));
     EXPECT_EQ(SelectedRow(view), 1) << "the selected position stays selected";
     view.resize(640, 160);

@@ -54,8 +54,8 @@ struct CSheet {
 };
 
 struct CHintRecorder : IView {
-    void OnUpdate(LPARAM lHint, const CHintStruct*) override { hints.push_back(lHint); }
-    std::vector<LPARAM> hints;
+    void OnUpdate(ViewHint hint, const CHintStruct*) override { hints.push_back(hint); }
+    std::vector<ViewHint> hints;
 };
 
 std::string HiveText()
@@ -213,6 +213,6 @@ TEST(SettingsSheet, ChosenFontIsDescribedStoredAndSentToTheViews)
     EXPECT_EQ(font.lfWeight, 700);
     EXPECT_EQ(font.lfItalic, 1);
     EXPECT_LT(font.lfHeight, 0) << "a character height, as the font description keeps it";
-    EXPECT_EQ(views.hints, std::vector<LPARAM>{HINT_SETTINGS_CHANGED});
+    EXPECT_EQ(views.hints, std::vector<ViewHint>{ViewHint::SettingsChanged});
     doc.RemoveView(&views);
 }

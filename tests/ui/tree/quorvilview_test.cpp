@@ -152,7 +152,7 @@ TEST_F(TreeViewTest, HintsRebuildTheNodesConcerned)
 
     // Renamed logs move to their sorted place; a deleted log goes.
     pLog->m_strShortDescription = "zzz";
-    doc.UpdateAllViews(HINT_LOG_STATE, std::make_unique<CHintStruct>(dwID).get());
+    doc.UpdateAllViews(ViewHint::LogState, std::make_unique<CHintStruct>(dwID).get());
     EXPECT_EQ(ChildTexts(TextRoot()), (QStringList{"other", "zzz"}));
     EXPECT_TRUE(doc.DeleteMonitoredLog(pOther->GetID()));
     EXPECT_EQ(ChildTexts(TextRoot()), QStringList{"zzz"});

@@ -94,7 +94,7 @@ TEST_F(TreeTransferTest, WatchGroupsAndTasksKeepToTheirKindOfLog)
     CEventMonitor* pSystem = m_frame.AddEventLog("SRV", "System", 1);
     CreateView();
     pApp->GetWatchGroup(0)->m_task.SetDescription("Mail the team");
-    m_frame.m_doc.UpdateAllViews(HINT_TASK_EDITED,
+    m_frame.m_doc.UpdateAllViews(ViewHint::TaskEdited,
                                  std::make_unique<CHintStruct>(pApp->GetID(), 0).get());
     EXPECT_EQ(LogNode(pApp)->child(0)->child(0)->text(0), "Mail the team");
 

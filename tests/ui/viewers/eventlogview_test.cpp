@@ -188,7 +188,7 @@ TEST_F(EventViewer, ScanHintsLeaveAReaderOfOlderEventsWhereHeIs)
     EXPECT_EQ(view.GetSelectedRecord(), 120u);
     EXPECT_EQ(pLog->GetState(), MON_STATE_UNCHANGED);
 
-    m_frame.m_doc.UpdateAllViews(HINT_LOG_DELETED,
+    m_frame.m_doc.UpdateAllViews(ViewHint::LogDeleted,
                                  std::make_unique<CHintStruct>(pLog->GetID()).get());
     EXPECT_EQ(view.GetList()->model()->rowCount(), 0);
     EXPECT_EQ(view.GetItem(), 0u);

@@ -235,7 +235,7 @@ TEST_F(TextViewer, SettingsChangeAppliesTheViewFont)
     font.lfWeight = 700;
     font.lfItalic = 1;
     ASSERT_TRUE(AppSettings::SetViewFont(font));
-    m_frame.m_doc.UpdateAllViews(HINT_SETTINGS_CHANGED);
+    m_frame.m_doc.UpdateAllViews(ViewHint::SettingsChanged);
     const QFont applied = view.GetPane()->font();
     EXPECT_TRUE(applied.bold());
     EXPECT_TRUE(applied.italic());
