@@ -3,7 +3,7 @@
 add_library(quorvil_warnings INTERFACE)
 target_compile_options(quorvil_warnings INTERFACE
   -Wall -Wextra -Werror -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
-  -Wformat=2 -Wcast-align -Wimplicit-fallthrough
+  -Wformat=2 -Wcast-align -Wimplicit-fallthrough -Wsign-conversion
   $<$<CXX_COMPILER_ID:GNU>:-Wduplicated-cond -Wlogical-op>)
 
 add_library(quorvil_sanitizers INTERFACE)

@@ -27,7 +27,7 @@ namespace textfold {
 constexpr std::array<unsigned char, 256> MakeUpperTable()
 {
     std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 256; ++c)
+    for (unsigned c = 0; c < 256; ++c)
         table[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     return table;
 }

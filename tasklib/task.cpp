@@ -166,8 +166,9 @@ int CTask::GetActionCount() const
 CBaseAction* CTask::GetAction(int index)
 {
     CSingleLock lock(m_cs);
-    return index >= 0 && index < static_cast<int>(m_arrActions.size()) ? m_arrActions[index].get()
-                                                                       : nullptr;
+    return index >= 0 && index < static_cast<int>(m_arrActions.size())
+               ? m_arrActions[static_cast<std::size_t>(index)].get()
+               : nullptr;
 }
 
 const CBaseAction* CTask::GetAction(int index) const

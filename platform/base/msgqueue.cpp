@@ -6,7 +6,7 @@ void CMessageQueue::Post(UINT message, WPARAM wParam, LPARAM lParam)
 {
     std::function<void()> wakeUp;
     {
-        std::lock_guard lock(m_mutex);
+        CMutexLock lock(m_mutex);
         m_messages.push_back({message, wParam, lParam});
         wakeUp = m_wakeUp;
     }
@@ -17,16 +17,17 @@ void CMessageQueue::Post(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CMessageQueue::SetWakeUp(std::function<void()> wakeUp)
 {
-    std::lock_guard lock(m_mutex);
+    CMutexLock lock(m_mutex);
     m_wakeUp = std::move(wakeUp);
 }
 
 std::optional<CQueuedMessage> CMessageQueue::Get(unsigned milliseconds)
 {
-    std::unique_lock lock(m_mutex);
-    if (!m_cv.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                       [this] { return !m_messages.empty(); }))
-        return std::nullopt;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    CMutexLock lock(m_mutex);
+    while (m_messages.empty())
+        if (m_cv.wait_until(m_mutex, deadline) == std::cv_status::timeout && m_messages.empty())
+            return std::nullopt;
     CQueuedMessage msg = m_messages.front();
     m_messages.pop_front();
     return msg;
@@ -34,6 +35,6 @@ std::optional<CQueuedMessage> CMessageQueue::Get(unsigned milliseconds)
 
 std::size_t CMessageQueue::Size() const
 {
-    std::lock_guard lock(m_mutex);
+    CMutexLock lock(m_mutex);
     return m_messages.size();
 }

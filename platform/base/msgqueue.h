@@ -5,9 +5,9 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 
+#include "platform/base/sync.h"
 #include "platform/base/win32types.h"
 
 constexpr UINT WM_USER = 0x0400;
@@ -34,8 +34,8 @@ public:
     std::size_t Size() const;
 
 private:
-    mutable std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<CQueuedMessage> m_messages; // guarded by m_mutex
-    std::function<void()> m_wakeUp;        // guarded by m_mutex
+    mutable CMutex m_mutex;
+    std::condition_variable_any m_cv;
+    std::deque<CQueuedMessage> m_messages GUARDED_BY(m_mutex);
+    std::function<void()> m_wakeUp GUARDED_BY(m_mutex);
 };

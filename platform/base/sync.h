@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/base/threadsafety.h"
 #include "platform/base/win32types.h"
 
 constexpr DWORD WAIT_OBJECT_0 = 0;
@@ -16,22 +17,51 @@ constexpr DWORD INFINITE = 0xFFFFFFFF;
 // WAIT_TIMEOUT (258) is in win32error.h.
 
 // A critical section the same thread may enter again. It is a standard
-// Lockable, so it is held with std::lock_guard / std::unique_lock only.
-class CCriticalSection {
+// Lockable; hold it with CSingleLock so that the thread-safety analysis sees
+// which state it guards.
+class CAPABILITY("critical section") CCriticalSection {
 public:
     CCriticalSection() = default;
     CCriticalSection(const CCriticalSection&) = delete;
     CCriticalSection& operator=(const CCriticalSection&) = delete;
 
-    void lock() { m_mutex.lock(); }
-    bool try_lock() { return m_mutex.try_lock(); }
-    void unlock() { m_mutex.unlock(); }
+    void lock() ACQUIRE() { m_mutex.lock(); }
+    bool try_lock() TRY_ACQUIRE(true) { return m_mutex.try_lock(); }
+    void unlock() RELEASE() { m_mutex.unlock(); }
 
 private:
     std::recursive_mutex m_mutex;
 };
 
-using CSingleLock = std::lock_guard<CCriticalSection>;
+// A plain mutex that the analysis knows, for state that one lock guards and
+// no thread enters twice. A std::condition_variable_any waits on it.
+class CAPABILITY("mutex") CMutex {
+public:
+    void lock() ACQUIRE() { m_mutex.lock(); }
+    bool try_lock() TRY_ACQUIRE(true) { return m_mutex.try_lock(); }
+    void unlock() RELEASE() { m_mutex.unlock(); }
+
+private:
+    std::mutex m_mutex;
+};
+
+// Holds a critical section or mutex for its scope.
+template <class Lockable> class SCOPED_CAPABILITY CScopedLock {
+public:
+    explicit CScopedLock(Lockable& lockable) ACQUIRE(lockable) : m_lockable(lockable)
+    {
+        m_lockable.lock();
+    }
+    ~CScopedLock() RELEASE() { m_lockable.unlock(); }
+    CScopedLock(const CScopedLock&) = delete;
+    CScopedLock& operator=(const CScopedLock&) = delete;
+
+private:
+    Lockable& m_lockable;
+};
+
+using CSingleLock = CScopedLock<CCriticalSection>;
+using CMutexLock = CScopedLock<CMutex>;
 
 // A manual-reset event: once set, it stays set (and every wait succeeds)
 // until it is reset.

@@ -266,8 +266,8 @@ std::u16string Utf8ToUtf16(std::string_view text)
         int extra = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : -1;
         unsigned cp = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : c & 0x1F;
         bool ok = extra > 0;
-        for (int k = 1; ok && k <= extra; ++k) {
-            if (i + static_cast<std::size_t>(k) >= n || (p[i + k] & 0xC0) != 0x80)
+        for (std::size_t k = 1; ok && k <= static_cast<std::size_t>(extra); ++k) {
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
                 ok = false;
             else
                 cp = cp << 6 | (p[i + k] & 0x3F);

@@ -142,7 +142,7 @@ DWORD ExpandMessageTemplate(std::string_view tmpl, DWORD dwFlags,
         char c = tmpl[i];
         if (c == '\r' || c == '\n') {
             text += lineBreak;
-            i += (c == '\r' && i + 1 < n && tmpl[i + 1] == '\n') ? 2 : 1;
+            i += (c == '\r' && i + 1 < n && tmpl[i + 1] == '\n') ? 2u : 1u;
             continue;
         }
         if (c != '%') {

@@ -244,8 +244,8 @@ private:
         if (m_pos < m_text.size())
             m_pos +=
                 (m_text[m_pos] == '\r' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '\n')
-                    ? 2
-                    : 1;
+                    ? 2u
+                    : 1u;
         ++m_nLine;
         return true;
     }

@@ -109,8 +109,8 @@ std::optional<DWORD> CRegValue::GetDword() const
     if (m_data.size() != 4 || (m_dwType != REG_DWORD && m_dwType != REG_DWORD_BIG_ENDIAN))
         return std::nullopt;
     DWORD value = 0;
-    for (int i = 0; i < 4; ++i) {
-        int shift = m_dwType == REG_DWORD ? 8 * i : 8 * (3 - i);
+    for (std::size_t i = 0; i < 4; ++i) {
+        std::size_t shift = m_dwType == REG_DWORD ? 8 * i : 8 * (3 - i);
         value |= DWORD{static_cast<unsigned char>(m_data[i])} << shift;
     }
     return value;
@@ -121,7 +121,7 @@ std::optional<QWORD> CRegValue::GetQword() const
     if (m_data.size() != 8 || m_dwType != REG_QWORD)
         return std::nullopt;
     QWORD value = 0;
-    for (int i = 0; i < 8; ++i)
+    for (std::size_t i = 0; i < 8; ++i)
         value |= QWORD{static_cast<unsigned char>(m_data[i])} << (8 * i);
     return value;
 }

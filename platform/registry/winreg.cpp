@@ -135,7 +135,7 @@ LONG ChangeKey(HKEY hKey, REGSAM needed,
         }
         return change(root, *key);
     });
-    return done ? ERROR_SUCCESS : ErrorOr(ERROR_CANTWRITE);
+    return done ? LONG{ERROR_SUCCESS} : ErrorOr(ERROR_CANTWRITE);
 }
 
 std::string JoinPath(const std::string& base, const char* sub)

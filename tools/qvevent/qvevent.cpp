@@ -177,7 +177,8 @@ std::string Hex(const std::string& bytes)
 {
     static const char digits[] = "0123456789abcdef";
     std::string out;
-    for (unsigned char b : bytes) {
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
         out += digits[b >> 4];
         out += digits[b & 15];
     }

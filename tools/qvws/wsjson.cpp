@@ -145,7 +145,8 @@ std::string HexBytes(std::string_view bytes)
 {
     static constexpr char digits[] = "0123456789abcdef";
     std::string hex;
-    for (unsigned char c : bytes) {
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
         hex += digits[c >> 4];
         hex += digits[c & 0xF];
     }

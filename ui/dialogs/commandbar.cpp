@@ -51,7 +51,7 @@ CItemCommandBar::CItemCommandBar(QTreeWidget* pList, bool bWithTask, std::functi
         connect(button, &QToolButton::clicked, this,
                 [this, i] { Fire(static_cast<ItemCommand>(i)); });
         layout->addWidget(button);
-        m_buttons[i] = button;
+        m_buttons[static_cast<std::size_t>(i)] = button;
     }
     layout->addStretch();
 
@@ -68,14 +68,14 @@ void CItemCommandBar::UpdateStates()
     const bool bSelected = !m_pList->selectedItems().isEmpty();
     const bool bCanPaste = m_canPaste && m_canPaste();
     for (int i = 0; i < CMD_COUNT; ++i) {
-        if (!m_buttons[i])
+        if (!m_buttons[static_cast<std::size_t>(i)])
             continue;
         bool bEnabled = true;
         if (i == CMD_EDIT || i == CMD_DELETE || i == CMD_COPY || i == CMD_DUPLICATE)
             bEnabled = bSelected;
         else if (i == CMD_PASTE)
             bEnabled = bCanPaste;
-        m_buttons[i]->setEnabled(bEnabled);
+        m_buttons[static_cast<std::size_t>(i)]->setEnabled(bEnabled);
     }
 }
 
@@ -112,7 +112,7 @@ bool CItemCommandBar::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress && watched == m_pList) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         for (int i = 0; i < CMD_COUNT; ++i)
-            if (m_buttons[i] && COMMANDS[i].key == key) {
+            if (m_buttons[static_cast<std::size_t>(i)] && COMMANDS[i].key == key) {
                 Fire(static_cast<ItemCommand>(i));
                 return true;
             }

@@ -71,7 +71,7 @@ CDlgEventKey::CDlgEventKey(CSearchKeyEvent& key, QWidget* parent)
         grid->addWidget(new QLabel(ROWS[i].label, this), i, 0);
         grid->addWidget(box, i, 1);
         grid->addWidget(button, i, 2);
-        m_boxes[i] = box;
+        m_boxes[static_cast<std::size_t>(i)] = box;
     }
     m_pInfo->setWordWrap(true);
     m_pInfo->setMinimumHeight(m_pInfo->fontMetrics().lineSpacing() * 4);
@@ -86,7 +86,7 @@ CDlgEventKey::CDlgEventKey(CSearchKeyEvent& key, QWidget* parent)
 void CDlgEventKey::Refresh()
 {
     for (int i = 0; i < 7; ++i)
-        m_boxes[i]->setText(ToQt(DescribeField(m_work, ALL_EVENT_FIELDS[i])));
+        m_boxes[static_cast<std::size_t>(i)]->setText(ToQt(DescribeField(m_work, ALL_EVENT_FIELDS[i])));
 }
 
 void CDlgEventKey::EditField(EventField field)
@@ -107,7 +107,7 @@ bool CDlgEventKey::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Enter || event->type() == QEvent::Leave)
         for (int i = 0; i < 7; ++i)
-            if (watched == m_boxes[i])
+            if (watched == m_boxes[static_cast<std::size_t>(i)])
                 m_pInfo->setText(event->type() == QEvent::Enter ? ROWS[i].help : DEFAULT_INFO);
     return QDialog::eventFilter(watched, event);
 }

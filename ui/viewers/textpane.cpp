@@ -233,7 +233,7 @@ void CTextPane::keyPressEvent(QKeyEvent* event)
         break;
     case Qt::Key_Right:
         if (n < m_bytes.size()) {
-            n += m_bytes[n] == '\r' && n + 1 < m_bytes.size() && m_bytes[n + 1] == '\n' ? 2 : 1;
+            n += m_bytes[n] == '\r' && n + 1 < m_bytes.size() && m_bytes[n + 1] == '\n' ? 2u : 1u;
             while (n < m_bytes.size() && IsContinuation(m_bytes[n]))
                 ++n;
         }

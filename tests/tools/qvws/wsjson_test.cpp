@@ -266,7 +266,7 @@ TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
         pEventGroup->AddKey(pKey);
     }
     auto* pFull = new CSearchKeyEvent;
-    for (std::size_t i : {0, 4, 5, 10, 15, 16, 18})
+    for (std::size_t i : {0u, 4u, 5u, 10u, 15u, 16u, 18u})
         KeyCases()[i].m_set(*pFull);
     pEventGroup->AddKey(pFull);
     pEventGroup->AddKey(new CSearchKeyEvent);
