@@ -8,7 +8,7 @@ CCACHE := $(shell command -v ccache 2>/dev/null)
 export CCACHE_BASEDIR := $(CURDIR)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test test-asan test-tsan fuzz bench clean screenshots deb release
+.PHONY: lint deps configure build run test test-asan test-tsan fuzz bench clean screenshots deb release
 
 deps:
 	@QUORVIL_GUI=$(GUI) scripts/install-deps
@@ -85,3 +85,8 @@ deb: release
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-bench build-release
+
+# The static checks: includes against the layer table, formatting, and
+# clang-tidy on every file (CI runs the first two).
+lint: build
+	scripts/lint $(BUILD)

@@ -3,7 +3,8 @@
 add_library(quorvil_warnings INTERFACE)
 target_compile_options(quorvil_warnings INTERFACE
   -Wall -Wextra -Werror -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
-  -Wformat=2 -Wcast-align -Wimplicit-fallthrough -Wsign-conversion
+  -Wformat=2 -Wcast-align -Wimplicit-fallthrough
+  $<$<CXX_COMPILER_ID:GNU>:-Wsign-conversion>
   $<$<CXX_COMPILER_ID:GNU>:-Wduplicated-cond -Wlogical-op>)
 
 add_library(quorvil_sanitizers INTERFACE)
