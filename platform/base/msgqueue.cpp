@@ -23,7 +23,8 @@ void CMessageQueue::SetWakeUp(std::function<void()> wakeUp)
 
 std::optional<CQueuedMessage> CMessageQueue::Get(unsigned milliseconds)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     CMutexLock lock(m_mutex);
     while (m_messages.empty())
         if (m_cv.wait_until(m_mutex, deadline) == std::cv_status::timeout && m_messages.empty())

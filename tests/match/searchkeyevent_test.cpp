@@ -260,15 +260,7 @@ TEST(SearchKeyEvent, StoredFormRoundTrip)
         regex.SetTextRegex(pattern);
         const std::string bytes = StoreObjectToBytes(&regex);
         CBytes expect3 = Head();
-        expect3.d(3)
-            .d(OP_REGEX << KEY_SHIFT_TEXT)
-            .w(0)
-            .w(0)
-            .w(0)
-            .w(0)
-            .w(0)
-            .w(0)
-            .str(pattern);
+        expect3.d(3).d(OP_REGEX << KEY_SHIFT_TEXT).w(0).w(0).w(0).w(0).w(0).w(0).str(pattern);
         EXPECT_EQ(bytes, expect3.s);
         auto loaded = Load(bytes);
         EXPECT_EQ(loaded->IsBroken(), regex.IsBroken()) << pattern;

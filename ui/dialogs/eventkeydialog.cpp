@@ -86,7 +86,8 @@ CDlgEventKey::CDlgEventKey(CSearchKeyEvent& key, QWidget* parent)
 void CDlgEventKey::Refresh()
 {
     for (int i = 0; i < 7; ++i)
-        m_boxes[static_cast<std::size_t>(i)]->setText(ToQt(DescribeField(m_work, ALL_EVENT_FIELDS[i])));
+        m_boxes[static_cast<std::size_t>(i)]->setText(
+            ToQt(DescribeField(m_work, ALL_EVENT_FIELDS[i])));
 }
 
 void CDlgEventKey::EditField(EventField field)

@@ -74,8 +74,8 @@ TEST(MessageModule, CompiledDllsFormatWithInserts)
         SCOPED_TRACE(path);
         std::string bytes = ReadAll(path);
         ASSERT_GT(bytes.size(), 0x200u);
-        std::size_t opt =
-            static_cast<BYTE>(bytes[0x3C]) + (std::size_t{static_cast<BYTE>(bytes[0x3D])} << 8) + 24;
+        std::size_t opt = static_cast<BYTE>(bytes[0x3C]) +
+                          (std::size_t{static_cast<BYTE>(bytes[0x3D])} << 8) + 24;
         EXPECT_EQ(static_cast<BYTE>(bytes[opt]) | static_cast<BYTE>(bytes[opt + 1]) << 8,
                   path == std::string(MSGMODULE_DLL64) ? 0x20B : 0x10B);
 
