@@ -193,7 +193,8 @@ int Test(const std::vector<std::string>& args, std::ostream& out)
     const CTestOptions options = ParseTestOptions(args);
     std::unique_ptr<CMonManager> pManager = ReadWorkspace(options.strWorkspace);
     if (options.nLog > pManager->GetLogCount())
-        throw CBadInput{"the workspace has " + Counted(pManager->GetLogCount(), "log", "logs")};
+        throw CBadInput{"the workspace has " +
+                        Counted(static_cast<std::size_t>(pManager->GetLogCount()), "log", "logs")};
     struct CLogTester {
         std::string strLog;
         std::unique_ptr<CKeyTester> pTester;
