@@ -5,6 +5,7 @@ target_compile_options(quorvil_warnings INTERFACE
   -Wall -Wextra -Werror -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
   -Wformat=2 -Wcast-align -Wimplicit-fallthrough
   $<$<CXX_COMPILER_ID:GNU>:-Wsign-conversion>
+  $<$<CXX_COMPILER_ID:Clang>:-Wthread-safety>
   $<$<CXX_COMPILER_ID:GNU>:-Wduplicated-cond -Wlogical-op>)
 
 add_library(quorvil_sanitizers INTERFACE)
