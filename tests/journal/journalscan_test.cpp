@@ -9,7 +9,6 @@
 #include "journal/journalfields.h"
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
-#include "match/searchkeytext.h"
 #include "platform/base/fileio.h"
 #include "tasks/trigger.h"
 #include "tests/journal/journalfiles.h"
@@ -49,28 +48,10 @@ protected:
         ASSERT_TRUE(WriteJournal(m_strDir + "/a.journal", {{++m_nSeconds, fields}}));
     }
 
-    CKeysAndActions* AddGroup(CMonitoredObject& log, const char* strName,
-                              std::initializer_list<CSearchKey*> keys)
-    {
-        auto* pGroup = new CKeysAndActions;
-        pGroup->m_strDescription = strName;
-        pGroup->m_task.SetDescription(strName);
-        pGroup->m_task.AddAction(CRecordAction(m_runs));
-        for (CSearchKey* pKey : keys)
-            pGroup->AddKey(pKey);
-        log.AddWatchGroup(pGroup);
-        return pGroup;
-    }
     // A group that fires on every entry.
-    void AddAnyGroup(CMonitoredObject& log) { AddGroup(log, "Any", {new CSearchKeyEvent}); }
-
-    Texts TakeTexts()
+    void AddAnyGroup(CMonitoredObject& log)
     {
-        Texts texts;
-        for (const CTaskRun& run : m_runs->Get())
-            texts.push_back(run.Var("%EVENT_TEXT%"));
-        m_runs->Clear();
-        return texts;
+        AddRecordingGroup(log, "Any", m_runs, {new CSearchKeyEvent});
     }
 
     std::string m_strDir;
@@ -106,12 +87,10 @@ TEST_F(JournalScan, EventKeysAndVariablesFollowTheFieldMapping)
     pEverything->SetEventIDValue(4625);
     pEverything->SetCategoryValue(4);
     pEverything->SetText("FAILED PASSWORD");
-    auto* pSession = new CSearchKeyText;
-    pSession->m_strKey1 = "session";
-    AddGroup(m_log, "ssh errors", {pSshErrors});
-    AddGroup(m_log, "session", {pSession});
-    AddGroup(m_log, "warnings", {pWarnings});
-    AddGroup(m_log, "every field", {pEverything});
+    AddRecordingGroup(m_log, "ssh errors", m_runs, {pSshErrors});
+    AddRecordingGroup(m_log, "session", m_runs, {TextKey("session")});
+    AddRecordingGroup(m_log, "warnings", m_runs, {pWarnings});
+    AddRecordingGroup(m_log, "every field", m_runs, {pEverything});
 
     m_log.m_bReadExisting = TRUE;
     m_log.Scan();
@@ -164,14 +143,14 @@ TEST_F(JournalScan, PositionSurvivesRestartRotationAndVacuum)
     // A new log starts at the end: what is there was not asked for.
     m_log.JumpToEnd();
     m_log.Scan();
-    EXPECT_EQ(TakeTexts(), Texts{});
+    EXPECT_EQ(m_runs->TakeTexts(), Texts{});
     EXPECT_EQ(m_log.GetState(), MON_STATE_UNCHANGED);
 
     Write("a.journal", {"one", "two"});
     m_log.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{"one", "two"}));
+    EXPECT_EQ(m_runs->TakeTexts(), (Texts{"one", "two"}));
     m_log.Scan();
-    EXPECT_EQ(TakeTexts(), Texts{});
+    EXPECT_EQ(m_runs->TakeTexts(), Texts{});
 
     // The workspace is saved and loaded again (a restart); meanwhile the
     // journal rotated into a new file. (The recording task is not stored.)
@@ -183,14 +162,14 @@ TEST_F(JournalScan, PositionSurvivesRestartRotationAndVacuum)
     AddAnyGroup(log);
     Write("b.journal", {"three"});
     log.Scan();
-    EXPECT_EQ(TakeTexts(), Texts{"three"});
+    EXPECT_EQ(m_runs->TakeTexts(), Texts{"three"});
 
     // The file holding the entry of the cursor is vacuumed: the first entry
     // after it is still read.
     Write("c.journal", {"four", "five"});
     ASSERT_EQ(::unlink((m_strDir + "/b.journal").c_str()), 0);
     log.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{"four", "five"}));
+    EXPECT_EQ(m_runs->TakeTexts(), (Texts{"four", "five"}));
 
     // A log asked to read what is there starts at the head.
     CJournalMonitor all;
@@ -198,7 +177,7 @@ TEST_F(JournalScan, PositionSurvivesRestartRotationAndVacuum)
     all.m_bReadExisting = TRUE;
     AddAnyGroup(all);
     all.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{"old 1", "old 2", "one", "two", "four", "five"}));
+    EXPECT_EQ(m_runs->TakeTexts(), (Texts{"old 1", "old 2", "one", "two", "four", "five"}));
 }
 
 TEST_F(JournalScan, MatchesRestrictTheEntries)
@@ -241,7 +220,7 @@ TEST_F(JournalScan, MatchesRestrictTheEntries)
         log.m_bReadExisting = TRUE;
         AddAnyGroup(log);
         log.Scan();
-        EXPECT_EQ(TakeTexts(), c.expected) << ::testing::PrintToString(c.matches);
+        EXPECT_EQ(m_runs->TakeTexts(), c.expected) << ::testing::PrintToString(c.matches);
         EXPECT_NE(log.GetState(), MON_STATE_ERROR);
     }
 
@@ -257,7 +236,7 @@ TEST_F(JournalScan, MatchesRestrictTheEntries)
         AddAnyGroup(bad);
         bad.Scan();
         EXPECT_EQ(bad.GetState(), MON_STATE_ERROR) << match;
-        EXPECT_EQ(TakeTexts(), Texts{});
+        EXPECT_EQ(m_runs->TakeTexts(), Texts{});
     }
 
     // A journal that is still empty when the log starts at its end: what
@@ -271,7 +250,7 @@ TEST_F(JournalScan, MatchesRestrictTheEntries)
     later.Scan();
     ASSERT_TRUE(WriteJournal(strEmpty + "/x.journal", {{1700000100, {{"MESSAGE", "first"}}}}));
     later.Scan();
-    EXPECT_EQ(TakeTexts(), Texts{"first"});
+    EXPECT_EQ(m_runs->TakeTexts(), Texts{"first"});
 }
 
 TEST(JournalFields, MatchesAndCursorsParse)

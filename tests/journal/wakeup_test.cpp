@@ -11,7 +11,6 @@
 #include "isolated_env.h"
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
-#include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "tests/journal/journalfiles.h"
@@ -35,18 +34,6 @@ TEST(Wakeup, ChangesOfTextLogsAndJournalsWakeTheScan)
     ASSERT_TRUE(EnsureDirectory(root + "/journal"));
     auto runs = std::make_shared<CRunLog>();
 
-    const auto AddGroup = [&](CMonitoredObject& log, CSearchKey* pKey) {
-        auto* pGroup = new CKeysAndActions;
-        pGroup->m_task.SetDescription(log.GetDisplayName().c_str());
-        pGroup->m_task.AddAction(CRecordAction(runs));
-        pGroup->AddKey(pKey);
-        log.AddWatchGroup(pGroup);
-    };
-    auto* pHit = new CSearchKeyText;
-    pHit->m_strKey1 = "hit";
-    auto* pDatedHit = new CSearchKeyText;
-    pDatedHit->m_strKey1 = "hit";
-
     auto pManager = std::make_unique<CMonManager>();
     auto* pText = new CFileMonitor;
     pText->m_strShortDescription = "plain";
@@ -64,9 +51,9 @@ TEST(Wakeup, ChangesOfTextLogsAndJournalsWakeTheScan)
         pLog->m_nInterval = 36000;
         pLog->SetEnabled(TRUE);
     }
-    AddGroup(*pText, pHit);
-    AddGroup(*pDated, pDatedHit);
-    AddGroup(*pJournal, new CSearchKeyEvent);
+    AddRecordingGroup(*pText, pText->GetDisplayName(), runs, {TextKey("hit")});
+    AddRecordingGroup(*pDated, pDated->GetDisplayName(), runs, {TextKey("hit")});
+    AddRecordingGroup(*pJournal, pJournal->GetDisplayName(), runs, {new CSearchKeyEvent});
     // The journal's folder has a file before the scan thread starts, so
     // there is a journal to watch.
     ASSERT_TRUE(WriteJournal(root + "/journal/a.journal", {{1700000000, {{"MESSAGE", "first"}}}}));

@@ -2,14 +2,19 @@
 // A task action for tests: each run records the task's description and the
 // values of its variables, so tests see what a trigger set and whether the
 // launch rule ran the task. The record may be read from another thread.
+// Also the watch groups and text keys that the scan tests build with it.
 #include <condition_variable>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "core/keysandactions.h"
+#include "core/monitoredobject.h"
+#include "match/searchkeytext.h"
 #include "tasklib/actions.h"
 
 struct CTaskRun {
@@ -45,6 +50,16 @@ public:
     {
         std::lock_guard lock(m_mutex);
         m_runs.clear();
+    }
+    // "%EVENT_TEXT%" of each run since the last Clear() or TakeTexts().
+    std::vector<std::string> TakeTexts()
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::string> texts;
+        for (const CTaskRun& run : m_runs)
+            texts.push_back(run.Var("%EVENT_TEXT%"));
+        m_runs.clear();
+        return texts;
     }
     // Waits until at least n runs were recorded or the deadline passed.
     bool WaitFor(std::size_t n, std::chrono::seconds deadline = std::chrono::seconds(30))
@@ -82,3 +97,30 @@ public:
 private:
     std::shared_ptr<CRunLog> m_log;
 };
+
+inline CSearchKeyText* TextKey(const char* key1, TextKeyMode mode = TextKeyMode::ONLY,
+                               const char* key2 = "", BOOL bCaseSensitive = FALSE)
+{
+    auto* pKey = new CSearchKeyText;
+    pKey->m_strKey1 = key1;
+    pKey->m_strKey2 = key2;
+    pKey->m_nMode = mode;
+    pKey->m_bCaseSensitive = bCaseSensitive;
+    return pKey;
+}
+
+// A watch group of the log named strName with the keys, whose task records
+// its runs in runs.
+inline CKeysAndActions* AddRecordingGroup(CMonitoredObject& log, const std::string& strName,
+                                          const std::shared_ptr<CRunLog>& runs,
+                                          std::initializer_list<CSearchKey*> keys)
+{
+    auto* pGroup = new CKeysAndActions;
+    pGroup->m_strDescription = strName;
+    pGroup->m_task.SetDescription(strName.c_str());
+    pGroup->m_task.AddAction(CRecordAction(runs));
+    for (CSearchKey* pKey : keys)
+        pGroup->AddKey(pKey);
+    log.AddWatchGroup(pGroup);
+    return pGroup;
+}

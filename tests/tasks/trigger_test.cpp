@@ -1,22 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "tasklib/oledatetime.h"
 #include "tasks/trigger.h"
 #include "tests/tasks/recordaction.h"
 
 namespace {
-
-CSearchKeyText* TextKey(const char* key1, TextKeyMode mode = TextKeyMode::ONLY,
-                        const char* key2 = "")
-{
-    auto* pKey = new CSearchKeyText;
-    pKey->m_strKey1 = key1;
-    pKey->m_strKey2 = key2;
-    pKey->m_nMode = mode;
-    return pKey;
-}
 
 // What a text scan does for one line and one group.
 bool OfferLine(CKeysAndActions& group, const char* line)

@@ -45,7 +45,7 @@ protected:
     CScanned Scan()
     {
         m_log.Scan();
-        return {m_log.GetState(), m_log.m_dwPosition, m_log.m_dwLastSize, TakeTexts()};
+        return {m_log.GetState(), m_log.m_dwPosition, m_log.m_dwLastSize, m_runs->TakeTexts()};
     }
 };
 
@@ -101,21 +101,21 @@ TEST_F(FileMonitor, DailyFileSwitchesAtMidnight)
     log.m_strDirectory = m_strDir + "/";
     log.m_bFormattedName = TRUE;
     log.m_strTemplate = "ex%y%m%d.log";
-    AddGroup(log, "Errors", {TextKey("error")});
+    AddRecordingGroup(log, "Errors", m_runs, {TextKey("error")});
     auto write = [&](const char* name, const std::string& bytes) {
         ASSERT_TRUE(AppendToFile(m_strDir + "/" + name, bytes));
     };
 
     write("ex010727.log", "error a\n");
     log.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{"error a"}));
+    EXPECT_EQ(m_runs->TakeTexts(), (Texts{"error a"}));
     write("ex010727.log", "error b\n");
     write("ex010728.log", "error c\n");
     clock.SetSeconds(CTime(2001, 7, 28, 0, 0, 30).GetTime());
 
     // The first scan after midnight finishes the previous day's file.
     log.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{"error b"}));
+    EXPECT_EQ(m_runs->TakeTexts(), (Texts{"error b"}));
     EXPECT_TRUE(log.m_bFinishingYesterday);
     EXPECT_NE(SystemLogText().find("Daily Finishing off yesterday's log firstex010727.log\n"),
               std::string::npos);
@@ -126,7 +126,7 @@ TEST_F(FileMonitor, DailyFileSwitchesAtMidnight)
     log.Scan();
     EXPECT_FALSE(log.m_bFinishingYesterday);
     EXPECT_EQ(log.GetState(), MON_STATE_SHRANK);
-    EXPECT_EQ(TakeTexts(), (Texts{"error c"}));
+    EXPECT_EQ(m_runs->TakeTexts(), (Texts{"error c"}));
     EXPECT_NE(SystemLogText().find("Daily First scan of today's logex010728.log\n"),
               std::string::npos);
 
@@ -236,15 +236,7 @@ TEST_F(FileMonitor, StoredForm)
     m_log.m_strTemplate = "%Y.log";
     m_log.m_bFinishingYesterday = TRUE;
 
-    CMemFile out(4096);
-    {
-        CArchive ar(&out, CArchive::store);
-        ar.WriteObject(&m_log);
-        ar.Close();
-    }
-    const QWORD nLength = out.GetLength();
-    std::string bytes = out.Detach();
-    bytes.resize(nLength);
+    const std::string bytes = StoreObjectToBytes(&m_log);
     const std::string tail = "\x01\0\0\0\x09/var/log/\x04\x03\x02\x01\x08\x07\x06\x05\x0aSample "
                              "Log\x01\0\0\0\x06%Y.log\x07"
                              "app.log"s;
@@ -252,9 +244,7 @@ TEST_F(FileMonitor, StoredForm)
     EXPECT_NE(bytes.find("CFileMonitor"), std::string::npos);
     EXPECT_NE(bytes.find("CMonitoredObject"), std::string::npos);
 
-    CMemFile in(bytes);
-    CArchive ar(&in, CArchive::load);
-    std::unique_ptr<CMonitoredObject> pRead = ar.ReadObjectAs<CMonitoredObject>();
+    std::unique_ptr<CObject> pRead = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CMonitoredObject));
     auto* pLog = dynamic_cast<CFileMonitor*>(pRead.get());
     ASSERT_NE(pLog, nullptr);
     // The fields read back as the workspace tool's round trip shows; what

@@ -10,23 +10,11 @@
 
 #include "core/monmanager.h"
 #include "isolated_env.h"
-#include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "settings/systemlog.h"
 #include "tests/tasks/recordaction.h"
 #include "textlog/filemonitor.h"
-
-inline CSearchKeyText* TextKey(const char* key1, TextKeyMode mode = TextKeyMode::ONLY,
-                               const char* key2 = "", BOOL bCaseSensitive = FALSE)
-{
-    auto* pKey = new CSearchKeyText;
-    pKey->m_strKey1 = key1;
-    pKey->m_strKey2 = key2;
-    pKey->m_nMode = mode;
-    pKey->m_bCaseSensitive = bCaseSensitive;
-    return pKey;
-}
 
 class TextLogTest : public ::testing::Test {
 protected:
@@ -45,22 +33,9 @@ protected:
         SetClock(nullptr);
     }
 
-    // A group named strName with the keys, whose task records its runs in m_runs.
-    CKeysAndActions* AddGroup(CMonitoredObject& log, const char* strName,
-                              std::initializer_list<CSearchKey*> keys)
-    {
-        auto* pGroup = new CKeysAndActions;
-        pGroup->m_strDescription = strName;
-        pGroup->m_task.SetDescription(strName);
-        pGroup->m_task.AddAction(CRecordAction(m_runs));
-        for (CSearchKey* pKey : keys)
-            pGroup->AddKey(pKey);
-        log.AddWatchGroup(pGroup);
-        return pGroup;
-    }
     CKeysAndActions* AddGroup(const char* strName, std::initializer_list<CSearchKey*> keys)
     {
-        return AddGroup(m_log, strName, keys);
+        return AddRecordingGroup(m_log, strName, m_runs, keys);
     }
 
     std::string FilePath() const { return m_strDir + "/app.log"; }
@@ -72,16 +47,6 @@ protected:
         ASSERT_TRUE(out.flush());
     }
     void Append(const std::string& bytes) { ASSERT_TRUE(AppendToFile(FilePath(), bytes)); }
-
-    // "%EVENT_TEXT%" of each run since the last call.
-    std::vector<std::string> TakeTexts()
-    {
-        std::vector<std::string> texts;
-        for (const CTaskRun& run : m_runs->Get())
-            texts.push_back(run.Var("%EVENT_TEXT%"));
-        m_runs->Clear();
-        return texts;
-    }
 
     std::string m_strDir;
     CFileMonitor m_log;

@@ -202,7 +202,7 @@ TEST_F(TextScan, LinesLongerThanAReadBlock)
     const std::string longLine = std::string(5 << 20, 'x') + " error";
     Write("a\n" + longLine + "\r\nerror 2\n" + longLine);
     m_log.Scan();
-    EXPECT_EQ(TakeTexts(), (Texts{longLine, "error 2", longLine}));
+    EXPECT_EQ(m_runs->TakeTexts(), (Texts{longLine, "error 2", longLine}));
     EXPECT_EQ(m_log.m_dwPosition, 2 * longLine.size() + 12);
 }
 
@@ -223,7 +223,7 @@ TEST_F(TextScan, ScansOnAnotherThreadFollowTheFile)
     EXPECT_TRUE(m_runs->WaitFor(3));
     bDone = true;
     scanner.join();
-    EXPECT_EQ(TakeTexts(), (Texts{"first error", "second error", "third error"}));
+    EXPECT_EQ(m_runs->TakeTexts(), (Texts{"first error", "second error", "third error"}));
     EXPECT_EQ(m_log.m_dwPosition, 42u);
 }
 
