@@ -235,7 +235,7 @@ TEST_F(MatchTest, StoredFormWritesTheClassOnce)
     EXPECT_FALSE(oddKey.Match("k"));
 }
 
-TEST_F(MatchTest, ClipboardRoundTrip)
+TEST_F(MatchTest, GlobalMemoryRoundTrip)
 {
     RegisterBnClipFormats();
     CSearchKeyText key = MakeKey(TextKeyMode::AND, false, "disk", "full");
@@ -244,14 +244,7 @@ TEST_F(MatchTest, ClipboardRoundTrip)
     EXPECT_EQ(GetClipboardFormatName(uFormat), "CF_BN_SEARCHKEYTEXT");
     EXPECT_EQ(CSearchKey().GetClipFormat(), 0u);
 
-    CMemoryClipboard clipboard;
-    ASSERT_TRUE(clipboard.Open());
-    ASSERT_TRUE(clipboard.Empty());
-    ASSERT_TRUE(clipboard.SetData(uFormat, key.CopyToGlobalMemory()));
-    CGlobalMemory h = clipboard.GetData(uFormat);
-    clipboard.Close();
-    EXPECT_EQ(h.GetSize(), 4096u);
-
+    CGlobalMemory h = key.CopyToGlobalMemory();
     std::unique_ptr<CSearchKey> pasted = CSearchKey::FromGlobalMemory(h);
     auto* pText = dynamic_cast<CSearchKeyText*>(pasted.get());
     ASSERT_NE(pText, nullptr);

@@ -172,9 +172,6 @@ TEST_F(Settings, ErrorLogPathFallsBackToTheStateFolderAndStoresIt)
     EXPECT_EQ(AppSettings::GetProfileString("System", "ErrorLog", "NULL"), "NULL");
     EXPECT_EQ(AppSettings::GetErrorLogPath(), expected);
     EXPECT_EQ(AppSettings::GetProfileString("System", "ErrorLog", "NULL"), expected);
-
-    ASSERT_TRUE(AppSettings::SetErrorLogPath("/var/log/quorvil/quorvil.log"));
-    EXPECT_EQ(AppSettings::GetErrorLogPath(), "/var/log/quorvil/quorvil.log");
 }
 
 TEST_F(Settings, ExtendedAuditSnapshotChangesOnlyOnRefresh)

@@ -28,7 +28,6 @@ TEST(ClipboardFormats, RegisteredByNameWithoutRegardToCase)
         EXPECT_EQ(GetClipboardFormatName(n), GetBnClipFormatName(f));
     }
     EXPECT_EQ(numbers.size(), 8u);
-    EXPECT_STREQ(GetBnClipFormatName(BnClipFormat::SEARCHKEYTEXT), "CF_BN_SEARCHKEYTEXT");
     EXPECT_STREQ(GetBnClipFormatName(BnClipFormat::MONEVENTLOG), "CF_BN_MONEVENTLOG");
 
     UINT task = GetBnClipFormat(BnClipFormat::TASK);
