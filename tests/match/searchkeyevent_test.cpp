@@ -152,13 +152,6 @@ TEST(SearchKeyEvent, SettersClearTheirFieldAndPlaceTheOperators)
     EXPECT_EQ(key.m_arrSources, std::vector<std::string>{"Srv"});
     EXPECT_EQ(key.m_arrCategories, (std::vector<DWORD>{9, 3})) << "kept in the order given";
     EXPECT_EQ(key.m_arrEventIDs, std::vector<DWORD>{4});
-    const std::pair<DWORD, DWORD> readers[] = {
-        {key.GetSourceOperator(), OP_EQUAL},       {key.GetUserOperator(), OP_NOT_ONE_OF},
-        {key.GetComputerOperator(), OP_NOT_EQUAL}, {key.GetCategoryOperator(), OP_NOT_BETWEEN},
-        {key.GetEventIDOperator(), OP_AT_MOST},    {key.GetTypeOperator(), OP_ONE_OF},
-        {key.GetTextOperator(), OP_EQUAL}};
-    for (const auto& [got, want] : readers)
-        EXPECT_EQ(got, want);
 
     key.ClearCategory();
     key.ClearText();
