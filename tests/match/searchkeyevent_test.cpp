@@ -233,12 +233,9 @@ TEST(SearchKeyEvent, StoredFormRoundTrip)
 
     auto back = Load(stored);
     ASSERT_NE(back, nullptr);
-    EXPECT_EQ(back->m_nHits.load(), 0);
-    EXPECT_EQ(back->m_dwOperators, key.m_dwOperators);
-    EXPECT_EQ(back->m_arrSources, key.m_arrSources);
-    EXPECT_EQ(back->m_arrEventIDs, key.m_arrEventIDs);
-    EXPECT_EQ(back->m_strText, "disk full");
+    // Stored again it gives the same bytes: every field read back.
     EXPECT_EQ(StoreObjectToBytes(back.get()), stored);
+    EXPECT_EQ(back->m_nHits.load(), 0);
 
     // A later version is read as this layout; a truncated record fails.
     CBytes v3 = Head();
