@@ -28,9 +28,26 @@ protected:
         SetTextVariables(m_group, line, "auth", "/var/log/auth.log");
         return ApplyLaunchRule(m_group) != FALSE;
     }
-    void At(int year, int month, int day, int hour, int minute)
+    struct SilenceStep {
+        int nDay, nHour, nMinute; // of December 2026
+        const char* line;         // a line offered first, or null
+        bool bRuns;
+    };
+    // At each step's time, offers its line (a match re-arms and runs
+    // nothing), then checks whether the silence runs the task.
+    void CheckSilenceSteps(std::initializer_list<SilenceStep> steps)
     {
-        m_clock.SetSeconds(CTime(year, month, day, hour, minute, 0).GetTime());
+        std::size_t nRuns = 0;
+        for (const SilenceStep& step : steps) {
+            m_clock.SetSeconds(CTime(2026, 12, step.nDay, step.nHour, step.nMinute, 0).GetTime());
+            if (step.line) {
+                EXPECT_FALSE(Offer(step.line));
+            }
+            EXPECT_EQ(m_group.CheckSilence() != FALSE, step.bRuns)
+                << step.nDay << " " << step.nHour << ":" << step.nMinute;
+            nRuns += step.bRuns;
+            ASSERT_EQ(m_runs->Get().size(), nRuns);
+        }
     }
     std::string LastVar(const char* name) const { return m_runs->Get().back().Var(name); }
 
@@ -93,26 +110,13 @@ TEST_F(Rules, SilenceEveryIntervalRunsOnceAndReArms)
 {
     m_group.m_rules.m_silence.bEnabled = true;
     m_group.m_rules.m_silence.nMinutes = 60;
-    struct Step {
-        int nHour, nMinute;
-        const char* line; // a line offered first, or null
-        bool bRuns;
-    } steps[] = {
-        {9, 0, nullptr, false}, // arms
-        {9, 59, nullptr, false},          {10, 0, nullptr, true},  {11, 0, nullptr, false},
-        {11, 10, "from 10.0.0.9", false}, // a match re-arms and runs nothing
-        {12, 9, nullptr, false},          {12, 10, nullptr, true},
-    };
-    std::size_t nRuns = 0;
-    for (const Step& step : steps) {
-        At(2026, 12, 7, step.nHour, step.nMinute);
-        if (step.line) {
-            EXPECT_FALSE(Offer(step.line));
-        }
-        EXPECT_EQ(m_group.CheckSilence() != FALSE, step.bRuns) << step.nHour << ":" << step.nMinute;
-        nRuns += step.bRuns;
-        ASSERT_EQ(m_runs->Get().size(), nRuns);
-    }
+    CheckSilenceSteps({{7, 9, 0, nullptr, false}, // arms
+                       {7, 9, 59, nullptr, false},
+                       {7, 10, 0, nullptr, true},
+                       {7, 11, 0, nullptr, false},
+                       {7, 11, 10, "from 10.0.0.9", false},
+                       {7, 12, 9, nullptr, false},
+                       {7, 12, 10, nullptr, true}});
     EXPECT_EQ(LastVar("%SILENCE_SINCE%"), "12/07/26  11:10:00 AM");
 }
 
@@ -121,27 +125,13 @@ TEST_F(Rules, SilenceByADeadlineOnWeekdays)
 {
     m_group.m_rules.m_silence = {true, 0, "06:00", {1, 2, 3, 4, 5}};
     ASSERT_EQ(m_group.m_rules.Validate(), "");
-    struct Step {
-        int nDay, nHour, nMinute;
-        const char* line;
-        bool bRuns;
-    } steps[] = {
-        {6, 5, 0, nullptr, false},                                   // Sunday: armed
-        {6, 6, 1, nullptr, false},                                   // no deadline on Sundays
-        {7, 5, 30, "from backup", false}, {7, 6, 1, nullptr, false}, // met
-        {8, 6, 1, nullptr, true},  // Tuesday: nothing since Monday 05:30
-        {8, 7, 0, nullptr, false}, // once per deadline
-        {9, 6, 1, nullptr, true},
-    };
-    std::size_t nRuns = 0;
-    for (const Step& step : steps) {
-        At(2026, 12, step.nDay, step.nHour, step.nMinute);
-        if (step.line)
-            Offer(step.line);
-        EXPECT_EQ(m_group.CheckSilence() != FALSE, step.bRuns) << step.nDay << " " << step.nHour;
-        nRuns += step.bRuns;
-    }
-    EXPECT_EQ(m_runs->Get().size(), nRuns);
+    CheckSilenceSteps({{6, 5, 0, nullptr, false},        // Sunday: armed
+                       {6, 6, 1, nullptr, false},        // no deadline on Sundays
+                       {7, 5, 30, "from backup", false}, // met
+                       {7, 6, 1, nullptr, false},
+                       {8, 6, 1, nullptr, true},  // Tuesday: nothing since Monday 05:30
+                       {8, 7, 0, nullptr, false}, // once per deadline
+                       {9, 6, 1, nullptr, true}});
 
     // A program started after a deadline does not report it; the next one
     // counts.
