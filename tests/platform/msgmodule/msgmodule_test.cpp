@@ -100,63 +100,45 @@ TEST(MessageModule, CompiledDllsFormatWithInserts)
     }
 }
 
-TEST(MessageModule, LanguageChoice)
+TEST(MessageModule, LoadingAndLanguageChoice)
 {
     REQUIRE_DLLS();
+    fs::create_directories(TestDir() + "/sub.dll");
     std::string germanOnly = WriteTestFile("g.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"));
     std::string withNeutral = WriteTestFile("n.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"
                                                        "Language=Neutral\nOne\n.\n"));
     struct {
         std::string path;
+        DWORD loadError; // 0: loads
         DWORD id;
         DWORD language;
-        std::string expected;
+        std::string formatted;
     } cases[] = {
-        {MSGMODULE_DLL64, 1, 0x400, "Disk\r\n"},
-        {MSGMODULE_DLL64, 1, 0x409, "Disk\r\n"},
+        {TestDir() + "/missing.dll", ERROR_FILE_NOT_FOUND, 0, 0, ""},
+        {WriteTestFile("text.dll", "hello world\n"), ERROR_BAD_EXE_FORMAT, 0, 0, ""},
+        {WriteTestFile("mz.dll", "MZ"), ERROR_BAD_EXE_FORMAT, 0, 0, ""},
+        {TestDir() + "/sub.dll", ERROR_ACCESS_DENIED, 0, 0, ""},
+        {WriteTestFile("broken.mc", "MessageId=1\nLanguage=English\nno end\n"), ERROR_INVALID_DATA,
+         0, 0, ""},
+        {WriteTestFile("source.txt", "; by content\nMessageId=7\nLanguage=English\nseven\n.\n"), 0,
+         7, 0x400, "seven\r\n"},
+        {MSGMODULE_NOTABLE_DLL, 0, 1, 0x400, "error 1813"},
+        {MSGMODULE_DLL64, 0, 0x12345, 0x400, "error 317"},
+        {MSGMODULE_DLL64, 0, 1, 0x400, "Disk\r\n"},
+        {MSGMODULE_DLL64, 0, 1, 0x409, "Disk\r\n"},
         // UTF-16 entries come out as UTF-8; 8-bit entries exactly as the
         // compiler stored them (its code page 1252).
-        {MSGMODULE_DLL64, 1, 0x407, "Datentr\xC3\xA4ger\r\n"},
-        {MSGMODULE_DLL32, 1, 0x407, "Datentr\xE4ger\r\n"},
-        {MSGMODULE_DLL64, 1, 0x807, "error 1815"}, // German (Switzerland): no fallback to 0x407
-        {MSGMODULE_DLL64, 2, 0x407, "error 317"},  // the language is chosen before the message
-        {germanOnly, 1, 0x400, "Eins\r\n"},        // the first language present
-        {germanOnly, 1, 0x409, "error 1815"},
-        {withNeutral, 1, 0x400, "One\r\n"},
-        {withNeutral, 1, 0x40C, "One\r\n"},
+        {MSGMODULE_DLL64, 0, 1, 0x407, "Datentr\xC3\xA4ger\r\n"},
+        {MSGMODULE_DLL32, 0, 1, 0x407, "Datentr\xE4ger\r\n"},
+        {MSGMODULE_DLL64, 0, 1, 0x807, "error 1815"}, // German (Switzerland): no fallback to 0x407
+        {MSGMODULE_DLL64, 0, 2, 0x407, "error 317"},  // the language is chosen before the message
+        {germanOnly, 0, 1, 0x400, "Eins\r\n"},        // the first language present
+        {germanOnly, 0, 1, 0x409, "error 1815"},
+        {withNeutral, 0, 1, 0x400, "One\r\n"},
+        {withNeutral, 0, 1, 0x40C, "One\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path + " language " + std::to_string(c.language));
-        HMODULE module = LoadLibraryExA(c.path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(module, nullptr);
-        EXPECT_EQ(Format(0x900, module, c.id, c.language), c.expected);
-        FreeLibrary(module);
-    }
-}
-
-TEST(MessageModule, LoadAndFormatErrors)
-{
-    REQUIRE_DLLS();
-    fs::create_directories(TestDir() + "/sub.dll");
-    struct {
-        std::string path;
-        DWORD loadError; // 0: loads
-        DWORD id;
-        std::string formatted;
-    } cases[] = {
-        {TestDir() + "/missing.dll", ERROR_FILE_NOT_FOUND, 0, ""},
-        {WriteTestFile("text.dll", "hello world\n"), ERROR_BAD_EXE_FORMAT, 0, ""},
-        {WriteTestFile("mz.dll", "MZ"), ERROR_BAD_EXE_FORMAT, 0, ""},
-        {TestDir() + "/sub.dll", ERROR_ACCESS_DENIED, 0, ""},
-        {WriteTestFile("broken.mc", "MessageId=1\nLanguage=English\nno end\n"), ERROR_INVALID_DATA,
-         0, ""},
-        {WriteTestFile("source.txt", "; by content\nMessageId=7\nLanguage=English\nseven\n.\n"), 0,
-         7, "seven\r\n"},
-        {MSGMODULE_NOTABLE_DLL, 0, 1, "error 1813"},
-        {MSGMODULE_DLL64, 0, 0x12345, "error 317"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
         SetLastError(0);
         HMODULE module = LoadLibraryExA(c.path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         if (c.loadError != 0) {
@@ -165,10 +147,10 @@ TEST(MessageModule, LoadAndFormatErrors)
             continue;
         }
         ASSERT_NE(module, nullptr) << GetLastError();
-        EXPECT_EQ(Format(FORMAT_WITH_INSERTS, module, c.id, 0x400), c.formatted);
+        EXPECT_EQ(Format(FORMAT_WITH_INSERTS, module, c.id, c.language), c.formatted);
         EXPECT_TRUE(FreeLibrary(module));
         // A released handle is refused, never followed.
-        EXPECT_EQ(Format(FORMAT_WITH_INSERTS, module, c.id, 0x400), "error 6");
+        EXPECT_EQ(Format(FORMAT_WITH_INSERTS, module, c.id, c.language), "error 6");
         EXPECT_FALSE(FreeLibrary(module));
         EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     }
