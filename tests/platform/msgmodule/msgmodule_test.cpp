@@ -104,6 +104,10 @@ TEST(MessageModule, LoadingAndLanguageChoice)
 {
     REQUIRE_DLLS();
     fs::create_directories(TestDir() + "/sub.dll");
+    // UNC paths name folders of computers in the network.
+    SetNetworkRoot(TestDir());
+    fs::create_directories(TestDir() + "/WORKGROUP/SRV/C$/Msg");
+    WriteTestFile("WORKGROUP/SRV/C$/Msg/app.mc", "MessageId=5\nLanguage=English\nfive\n.\n");
     std::string germanOnly = WriteTestFile("g.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"));
     std::string withNeutral = WriteTestFile("n.mc", Mc("MessageId=1\nLanguage=German\nEins\n.\n"
                                                        "Language=Neutral\nOne\n.\n"));
@@ -124,6 +128,9 @@ TEST(MessageModule, LoadingAndLanguageChoice)
          7, 0x400, "seven\r\n"},
         {MSGMODULE_NOTABLE_DLL, 0, 1, 0x400, "error 1813"},
         {MSGMODULE_DLL64, 0, 0x12345, 0x400, "error 317"},
+        {"\\\\srv\\c$\\MSG\\app.mc", 0, 5, 0x400, "five\r\n"},
+        {"\\\\NOSUCH\\C$\\app.mc", ERROR_BAD_NETPATH, 0, 0, ""},
+        {"\\\\SRV\\C$\\Msg\\none.mc", ERROR_FILE_NOT_FOUND, 0, 0, ""},
         {MSGMODULE_DLL64, 0, 1, 0x400, "Disk\r\n"},
         {MSGMODULE_DLL64, 0, 1, 0x409, "Disk\r\n"},
         // UTF-16 entries come out as UTF-8; 8-bit entries exactly as the
@@ -156,22 +163,6 @@ TEST(MessageModule, LoadingAndLanguageChoice)
     }
     EXPECT_EQ(LoadLibraryExA(MSGMODULE_DLL64, nullptr, 0), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-}
-
-TEST(MessageModule, UncPathsNameComputerFolders)
-{
-    SetNetworkRoot(TestDir());
-    fs::create_directories(TestDir() + "/WORKGROUP/SRV/C$/Msg");
-    WriteTestFile("WORKGROUP/SRV/C$/Msg/app.mc", "MessageId=5\nLanguage=English\nfive\n.\n");
-    HMODULE module = LoadLibraryExA("\\\\srv\\c$\\MSG\\app.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(module, nullptr) << GetLastError();
-    EXPECT_EQ(Format(0x900, module, 5, 0x400), "five\r\n");
-    FreeLibrary(module);
-    EXPECT_EQ(LoadLibraryExA("\\\\NOSUCH\\C$\\app.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_BAD_NETPATH);
-    EXPECT_EQ(LoadLibraryExA("\\\\SRV\\C$\\Msg\\none.mc", nullptr, LOAD_LIBRARY_AS_DATAFILE),
-              nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     SetNetworkRoot("");
 }
 
