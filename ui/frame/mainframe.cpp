@@ -166,7 +166,10 @@ void CMainFrame::SendFrameMessage(UINT message, WPARAM, LPARAM lParam)
         m_pPanes->ShowTextViewer(static_cast<DWORD>(lParam));
         break;
     case WM_SHOW_EVENT_VIEWER:
-        m_pPanes->ShowEventViewer(static_cast<DWORD>(lParam));
+        if (CEntryListView::Shows(m_doc, static_cast<DWORD>(lParam)))
+            m_pPanes->ShowEntryViewer(static_cast<DWORD>(lParam));
+        else
+            m_pPanes->ShowEventViewer(static_cast<DWORD>(lParam));
         break;
     case WM_ACTIVATE_TREE:
         m_pPanes->ActivateTree();

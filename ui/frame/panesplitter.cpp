@@ -101,6 +101,9 @@ void CPaneSplitter::ShowPane(Pane pane, const char* message)
     case Pane::TextViewer:
         view = new CLogCacheView(m_frame);
         break;
+    case Pane::EntryViewer:
+        view = new CEntryListView(m_frame);
+        break;
     case Pane::EventViewer:
     case Pane::None:
         return;
@@ -113,6 +116,13 @@ void CPaneSplitter::ShowTextViewer(DWORD dwID)
 {
     ShowPane(Pane::TextViewer, "Ready");
     if (auto* viewer = dynamic_cast<CLogCacheView*>(m_pRight))
+        viewer->ShowItem(dwID);
+}
+
+void CPaneSplitter::ShowEntryViewer(DWORD dwID)
+{
+    ShowPane(Pane::EntryViewer, "Ready");
+    if (auto* viewer = dynamic_cast<CEntryListView*>(m_pRight); viewer && viewer->GetItem() != dwID)
         viewer->ShowItem(dwID);
 }
 

@@ -20,7 +20,7 @@ class QWidget;
 
 class CPaneSplitter {
 public:
-    enum class Pane { None, TextLogs, EventLogs, TextViewer, EventViewer };
+    enum class Pane { None, TextLogs, EventLogs, TextViewer, EventViewer, EntryViewer };
 
     // The splitter with the tree and the text-log list, in parent.
     CPaneSplitter(IMainFrame& frame, QWidget* parent);
@@ -41,6 +41,8 @@ public:
     // The event viewer on the right, above the detail pane when that is
     // wanted; pState restores the viewer's order, position and selection.
     void ShowEventViewer(DWORD dwID, const CEventLogView::State* pState = nullptr);
+    // The viewer of a journal or .evtx log on the right.
+    void ShowEntryViewer(DWORD dwID);
     // Shows or hides the detail pane below the event viewer.
     void ToggleDetail();
 

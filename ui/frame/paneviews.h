@@ -4,5 +4,6 @@
 #include "ui/lists/serversview.h"
 #include "ui/tree/quorvilview.h"
 #include "ui/viewers/detailview.h"
+#include "ui/viewers/entrylistview.h"
 #include "ui/viewers/eventlogview.h"
 #include "ui/viewers/logcacheview.h"
