@@ -16,6 +16,7 @@
 #include "platform/security/token.h"
 #include "settings/appsettings.h"
 #include "settings/systemlog.h"
+#include "tasklib/delivery.h"
 #include "workspace/script.h"
 
 #ifndef QUORVIL_SOURCE_DATA_DIR
@@ -243,6 +244,8 @@ BOOL CQuorvilApp::InitInstance()
 
 int CQuorvilApp::ExitInstance()
 {
+    // The alert actions' deliveries get a short while to go out.
+    StopDeliveries(DELIVERY_EXIT_LIMIT_MS);
     WriteSystemLog("Quorvil shutting down");
     return m_nExitCode;
 }

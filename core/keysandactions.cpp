@@ -44,6 +44,10 @@ CKeysAndActions& CKeysAndActions::operator=(const CKeysAndActions& other)
     m_bMinInterval = other.m_bMinInterval;
     m_nMinIntervalMinutes = other.m_nMinIntervalMinutes;
     m_rules = other.m_rules;
+    m_bDigest = other.m_bDigest;
+    m_nDigestRuns = other.m_nDigestRuns;
+    m_nDigestMinutes = other.m_nDigestMinutes;
+    m_digest = other.m_digest;
     m_bTaskChanged = 1;
     RemoveAllKeys();
     int pos = 0;
@@ -66,14 +70,20 @@ void CKeysAndActions::Serialize(CArchive& ar)
             CSingleLock lock(g_csMonitor);
             keys = m_arrKeys;
         }
-        ar << DWORD{m_rules.IsUsed() ? 3u : 2u} << m_strDescription
-           << static_cast<DWORD>(keys.size());
+        // Version 3 adds the threshold and silence rules, version 4 the digest
+        // after them; each only when used.
+        const DWORD dwVersion = m_bDigest ? 4u : m_rules.IsUsed() ? 3u : 2u;
+        ar << dwVersion << m_strDescription << static_cast<DWORD>(keys.size());
         for (const CSearchKey* pKey : keys)
             ar.WriteObject(pKey);
         ar.WriteObject(&m_task);
         ar << LONG{m_bMinInterval} << LONG{m_nMinIntervalMinutes};
-        if (m_rules.IsUsed())
+        if (dwVersion >= 3)
             m_rules.Store(ar);
+        if (dwVersion >= 4) {
+            ar << LONG{m_bDigest} << LONG{m_nDigestRuns} << LONG{m_nDigestMinutes};
+            m_digest.Serialize(ar);
+        }
         return;
     }
     ar.GetObjectSchema();
@@ -95,6 +105,11 @@ void CKeysAndActions::Serialize(CArchive& ar)
         ar >> m_bMinInterval >> m_nMinIntervalMinutes;
     if (dwVersion >= 3)
         m_rules.Load(ar);
+    if (dwVersion >= 4) {
+        ar >> m_bDigest >> m_nDigestRuns >> m_nDigestMinutes;
+        m_bDigest = m_bDigest ? TRUE : FALSE;
+        m_digest.Serialize(ar);
+    }
     SetEmptyVariables();
 }
 
@@ -245,6 +260,34 @@ BOOL CKeysAndActions::CheckSilence()
         return FALSE;
     SetVariable(VAR_SILENCE_SINCE, FormatRuleTime(*since));
     return RunTask();
+}
+
+BOOL CKeysAndActions::FlushDigestIfDue()
+{
+    if (!m_bDigest)
+        return FALSE;
+    auto summary = m_digest.TakeSummary(CTime::GetCurrentTime().GetTime(), m_nDigestMinutes);
+    if (!summary)
+        return FALSE;
+    m_task.Run(*summary);
+    return TRUE;
+}
+
+BOOL CKeysAndActions::RunTaskWithDigest()
+{
+    if (!m_bDigest)
+        return RunTask();
+    FlushDigestIfDue();
+    std::map<std::string, std::string> triggerVariables;
+    // The last match's variables: the trigger's, the captures and the rules'.
+    for (const auto& [name, value] : m_task.GetVariables().GetAll())
+        if (CTaskVariables::IsTriggerVariable(name))
+            triggerVariables[name] = value;
+    if (!m_digest.Admit(CTime::GetCurrentTime().GetTime(), m_nDigestRuns, m_nDigestMinutes,
+                        triggerVariables))
+        return FALSE;
+    m_task.Run(CDigestState::OrdinaryRunVariables());
+    return TRUE;
 }
 
 void RegisterCoreClasses()

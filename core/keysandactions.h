@@ -12,6 +12,7 @@
 
 #include "archive/archive.h"
 #include "core/grouprules.h"
+#include "core/digest.h"
 #include "match/searchkey.h"
 #include "platform/clipboard/globalmem.h"
 #include "tasklib/task.h"
@@ -28,7 +29,10 @@ public:
 
     // Record version 2; version 1 has no minimum launch interval. A group
     // with a threshold or silence rule writes version 3, which adds the
-    // rules after version 2's fields (CGroupRules::Store).
+    // rules after version 2's fields (CGroupRules::Store). A group with a
+    // digest writes version 4, which adds after version 3's fields: LONG
+    // digest flag, LONG runs, LONG minutes, the digest state
+    // (CDigestState::Serialize).
     void Serialize(CArchive& ar) override;
 
     // This group, or its task alone, as clipboard data (a block owned by
@@ -51,6 +55,11 @@ public:
     BOOL IsTriggered() const;
     void ResetHits();
     BOOL RunTask() { return m_task.Run(); }
+    // The digest, on the scan thread: the summary run of a period that has
+    // ended (TRUE when it ran), and the launch of a trigger (TRUE when the
+    // task ran, FALSE when it was held back). See core/digest.h.
+    BOOL FlushDigestIfDue();
+    BOOL RunTaskWithDigest();
     void SetVariable(const char* name, const std::string& value);
     void SetVariableNumber(const char* name, int value);
     // The twelve event variables to "<empty>".
@@ -74,6 +83,10 @@ public:
     BOOL m_bMinInterval = FALSE;
     int m_nMinIntervalMinutes = 0;
     CGroupRules m_rules; // thresholds and silence
+    BOOL m_bDigest = FALSE;
+    int m_nDigestRuns = 3;
+    int m_nDigestMinutes = 10;
+    CDigestState m_digest;
 
 private:
     std::atomic<std::size_t> m_nKeyCount{0}; // mirrors m_arrKeys.size()

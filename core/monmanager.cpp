@@ -159,6 +159,12 @@ void ScanPass(CScanShared& shared, CScanThread& thread, bool& bStopped, bool& bC
             thread.Post(WM_SCAN_PROGRESS, pLog->GetID(), lParam);
             bChanged = true;
         }
+        // A digest period that has ended gives its summary even when the log
+        // stays quiet.
+        int groupPos = 0;
+        while (CKeysAndActions* pGroup = pLog->GetNextWatchGroup(groupPos))
+            if (pGroup->m_bDigest && !thread.bStop.load() && pGroup->FlushDigestIfDue())
+                bChanged = true;
         FinishScanOf(shared, thread, pLog);
     }
 }

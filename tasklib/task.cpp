@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 
+#include "tasklib/alertactions.h"
 #include "tasklib/recordversion.h"
 #include "tasklib/taskui.h"
 
@@ -12,7 +13,9 @@ void RegisterBranSchedClasses()
 {
     for (const CRuntimeClass* pClass :
          {RUNTIME_CLASS(CTask), RUNTIME_CLASS(CBaseAction), RUNTIME_CLASS(CDisplayMessage),
-          RUNTIME_CLASS(CRunProgram), RUNTIME_CLASS(CWriteToFile)})
+          RUNTIME_CLASS(CRunProgram), RUNTIME_CLASS(CWriteToFile), RUNTIME_CLASS(CSendMail),
+          RUNTIME_CLASS(CWebHook), RUNTIME_CLASS(CSyslogForward),
+          RUNTIME_CLASS(CDesktopNotification)})
         CRuntimeClass::Register(pClass);
 }
 
@@ -120,6 +123,11 @@ CTaskVariables CTask::GetVariables() const
 
 BOOL CTask::Run()
 {
+    return Run(std::map<std::string, std::string>());
+}
+
+BOOL CTask::Run(const std::map<std::string, std::string>& extra)
+{
     std::vector<std::unique_ptr<CBaseAction>> arrActions;
     CTaskVariables variables;
     std::string strDescription;
@@ -129,6 +137,8 @@ BOOL CTask::Run()
         for (const auto& action : m_arrActions)
             arrActions.push_back(action->Clone());
         variables = m_variables;
+        for (const auto& [name, value] : extra)
+            variables.Set(name, value);
         strDescription = m_strDescription;
     }
     BOOL bOk = TRUE;

@@ -25,6 +25,7 @@
 // actions.h); count C of constants and C pairs of strings name, value, in
 // name order. A watch group writes the task with WriteObject and reads it
 // back with ReadFromArchive.
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +71,9 @@ public:
     // action waits. TRUE when every action succeeded; a failed action is
     // logged and the next one still runs.
     BOOL Run();
+    // The same with extra variables for this run only, over the task's own
+    // (a digest's summary); they are not kept.
+    BOOL Run(const std::map<std::string, std::string>& extra);
     COleDateTime GetLastRunTime() const;
 
     // The task's editing dialog through the front end (ITaskUi::EditTask);

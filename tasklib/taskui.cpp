@@ -26,6 +26,12 @@ void CHeadlessTaskUi::ShowTaskMessage(const std::string& strTask, const std::str
     TaskLog("Task \"" + strTask + "\" message: " + strText);
 }
 
+void ITaskUi::ShowNotification(const CNotification& notification)
+{
+    TaskLog("Task \"" + notification.strTask +
+            "\" notification (no desktop): " + notification.strSummary);
+}
+
 int CHeadlessTaskUi::EditTask(CTask& task)
 {
     TaskLog("Task \"" + task.GetDescription() + "\" not edited: there is no window to edit it in");

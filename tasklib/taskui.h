@@ -11,6 +11,17 @@
 
 class CTask;
 
+// A desktop notification of a task (CDesktopNotification): UTF-8 texts,
+// urgency 0 low, 1 normal, 2 critical, and the log whose match it tells of
+// (may be empty), which a click on it shows.
+struct CNotification {
+    std::string strTask;
+    std::string strSummary;
+    std::string strBody;
+    int nUrgency = 1;
+    std::string strLogPath;
+};
+
 class ITaskUi {
 public:
     virtual ~ITaskUi() = default;
@@ -23,6 +34,9 @@ public:
     // dialog edits a copy and assigns it to the task on OK. Returns 1 when the
     // task was changed, 0 otherwise.
     virtual int EditTask(CTask& task) = 0;
+    // Shows a desktop notification without waiting for it; any thread.
+    // Without a desktop (this default) one line goes to the system log.
+    virtual void ShowNotification(const CNotification& notification);
 };
 
 // Standard output and the system log; no dialog. Any thread.

@@ -84,8 +84,7 @@ BOOL ApplyLaunchRule(CKeysAndActions& group)
         !IsLaunchAllowed(group.m_bMinInterval, group.m_nMinIntervalMinutes,
                          group.m_task.GetLastRunTime(), COleDateTime::GetCurrentTime()))
         return FALSE;
-    group.RunTask();
-    return TRUE;
+    return group.RunTaskWithDigest();
 }
 
 std::string FormatEventTime(const CTime& time)

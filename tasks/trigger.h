@@ -65,7 +65,8 @@ bool IsLaunchAllowed(BOOL bMinInterval, int nMinIntervalMinutes, const COleDateT
 // was requested (IsStopRequested), the group's threshold or silence rule
 // holds it back (CKeysAndActions::PassRules), or the minimum launch
 // interval, measured from the task's last run to the model clock's now,
-// holds it back. TRUE when the task ran.
+// holds it back, or a digest holds it back (core/digest.h). TRUE when the
+// task ran.
 BOOL ApplyLaunchRule(CKeysAndActions& group);
 
 // "%EVENT_TIME%": the local time as "%m/%d/%y  %I:%M:%S %p" (two spaces),

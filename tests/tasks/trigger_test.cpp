@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "archive/file.h"
 #include "platform/base/clock.h"
 #include "tasklib/oledatetime.h"
 #include "tasks/trigger.h"
@@ -91,3 +92,70 @@ TEST(EventVariables, TimeText)
 }
 
 } // namespace
+
+// The digest: 2 runs per 10 minutes, the rest counted and summed up once when
+// the period has ended, also when the program stops and starts again or is
+// restarted from its saved workspace in between.
+TEST(Digest, FirstRunsThenOneSummaryPerPeriodAcrossStopAndRestart)
+{
+    RegisterCoreClasses();
+    const std::int64_t start = CTime(2001, 7, 27, 12, 0, 0).GetTime();
+    CManualClock clock(start);
+    SetClock(&clock);
+    auto log = std::make_shared<CRunLog>();
+    auto group = std::make_unique<CKeysAndActions>();
+    group->m_task.AddAction(CRecordAction(log));
+    group->m_bDigest = TRUE;
+    group->m_nDigestRuns = 2;
+    group->m_nDigestMinutes = 10;
+    auto trigger = [&](const std::string& line) {
+        SetTextVariables(*group, line, "app", "/var/log/app");
+        return ApplyLaunchRule(*group);
+    };
+
+    // Five matches in the first minute: two run, three are held.
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_EQ(trigger("line " + std::to_string(i)), i <= 2) << i;
+        clock.AdvanceMs(10'000);
+    }
+    // The period has not ended at 9:59; the scan thread's check finds nothing.
+    clock.SetSeconds(start + 599);
+    EXPECT_FALSE(group->FlushDigestIfDue());
+
+    // A restart from the saved workspace keeps the period going.
+    {
+        CKeysAndActions stored = *group;
+        stored.m_task.RemoveAllActions();
+        const std::string bytes = StoreObjectToBytes(&stored);
+        CMemFile file(bytes);
+        CArchive ar(&file, CArchive::load);
+        group = ar.ReadObjectAs<CKeysAndActions>();
+        ASSERT_TRUE(group);
+        group->m_task.AddAction(CRecordAction(log));
+    }
+    clock.SetSeconds(start + 600);
+    EXPECT_TRUE(group->FlushDigestIfDue());
+    EXPECT_FALSE(group->FlushDigestIfDue()) << "one summary per period";
+
+    // A new period starts with the next match; it ends with a match after it.
+    EXPECT_TRUE(trigger("line 6"));
+    EXPECT_TRUE(trigger("line 7"));
+    EXPECT_FALSE(trigger("line 8"));
+    clock.SetSeconds(start + 600 + 600);
+    EXPECT_TRUE(trigger("line 9")); // the summary of line 8, then a new period
+
+    const std::vector<CTaskRun> runs = log->Get();
+    ASSERT_EQ(runs.size(), 7u);
+    const std::pair<const char*, const char*> expected[] = {
+        {"line 1", "0"}, {"line 2", "0"}, {"line 5", "3"}, {"line 6", "0"},
+        {"line 7", "0"}, {"line 8", "1"}, {"line 9", "0"},
+    };
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].Var("%EVENT_TEXT%"), expected[i].first) << i;
+        EXPECT_EQ(runs[i].Var("%DIGEST_COUNT%"), expected[i].second) << i;
+    }
+    EXPECT_EQ(runs[2].Var("%DIGEST_FIRST_TIME%"), "07/27/01  12:00:20 PM");
+    EXPECT_EQ(runs[2].Var("%DIGEST_LAST_TIME%"), "07/27/01  12:00:40 PM");
+    EXPECT_EQ(runs[2].Var("%EVENT_SHORTNAME%"), "app");
+    SetClock(nullptr);
+}

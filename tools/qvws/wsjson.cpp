@@ -16,6 +16,7 @@
 #include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "tasklib/actions.h"
+#include "tasklib/alertactions.h"
 #include "tasklib/task.h"
 #include "textlog/filemonitor.h"
 
@@ -213,6 +214,22 @@ CJsonValue KeyToJson(const CSearchKey* pKey, const std::string& path)
     return json;
 }
 
+// A secret: passwordScrambled (kept in the workspace), passwordFile or
+// passwordEnv.
+void SecretToJson(CJsonValue& json, const CSecret& secret)
+{
+    switch (secret.GetKind()) {
+    case CSecret::File:
+        json.Add("passwordFile", String(secret.GetValue()));
+        break;
+    case CSecret::Environment:
+        json.Add("passwordEnv", String(secret.GetValue()));
+        break;
+    default:
+        json.Add("passwordScrambled", String(HexBytes(ScrambleSecret(secret.GetValue()))));
+    }
+}
+
 CJsonValue ActionToJson(const CBaseAction* pAction, const std::string& path)
 {
     CJsonValue json = CJsonValue::MakeObject();
@@ -233,6 +250,53 @@ CJsonValue ActionToJson(const CBaseAction* pAction, const std::string& path)
         text("directory", pRun->GetDirectory());
         json.Add("wait", Bool(pRun->GetWait()));
         json.Add("timeout", Number(pRun->GetTimeout()));
+    } else if (const auto* pMail = dynamic_cast<const CSendMail*>(pAction)) {
+        static constexpr const char* tls[] = {"required", "optional", "never"};
+        json.Add("kind", String("email"));
+        text("server", pMail->m_strServer);
+        json.Add("starttls", String(tls[pMail->m_nStartTls]));
+        text("user", pMail->m_strUser);
+        SecretToJson(json, pMail->m_password);
+        text("from", pMail->m_strFrom);
+        CJsonValue& to = json.Add("to", CJsonValue::MakeArray());
+        for (const std::string& address : pMail->m_arrTo)
+            to.Push(String(address));
+        text("subject", pMail->m_strSubject);
+        text("body", pMail->m_strBody);
+        json.Add("timeout", Number(pMail->m_dwTimeout));
+        json.Add("verifyTls", Bool(pMail->m_bVerifyTls));
+        text("caFile", pMail->m_strCaFile);
+    } else if (const auto* pHook = dynamic_cast<const CWebHook*>(pAction)) {
+        json.Add("kind", String("webhook"));
+        text("url", pHook->m_strUrl);
+        text("method", pHook->m_strMethod);
+        text("format", pHook->m_strFormat);
+        text("body", pHook->m_strBody);
+        CJsonValue& headers = json.Add("headers", CJsonValue::MakeArray());
+        for (const std::string& header : pHook->m_arrHeaders)
+            headers.Push(String(header));
+        text("user", pHook->m_strUser);
+        SecretToJson(json, pHook->m_password);
+        json.Add("timeout", Number(pHook->m_dwTimeout));
+        json.Add("verifyTls", Bool(pHook->m_bVerifyTls));
+        text("caFile", pHook->m_strCaFile);
+    } else if (const auto* pSyslog = dynamic_cast<const CSyslogForward*>(pAction)) {
+        json.Add("kind", String("syslog"));
+        text("host", pSyslog->m_strHost);
+        json.Add("port", Number(pSyslog->m_dwPort));
+        text("protocol", pSyslog->m_strProtocol);
+        json.Add("facility", String(SyslogFacilityName(pSyslog->m_dwFacility)));
+        json.Add("severity",
+                 String(pSyslog->m_nSeverity < 0
+                            ? "auto"
+                            : SyslogSeverityName(static_cast<DWORD>(pSyslog->m_nSeverity))));
+        text("message", pSyslog->m_strMessage);
+        json.Add("maxLength", Number(pSyslog->m_dwMaxLength));
+        json.Add("timeout", Number(pSyslog->m_dwTimeout));
+    } else if (const auto* pNote = dynamic_cast<const CDesktopNotification*>(pAction)) {
+        json.Add("kind", String("notification"));
+        text("summary", pNote->m_strSummary);
+        text("body", pNote->m_strBody);
     } else {
         Fail({}, path,
              "an action of class " + std::string(pAction->GetRuntimeClass()->m_lpszClassName));
@@ -278,6 +342,23 @@ CJsonValue GroupToJson(const CKeysAndActions& group, const std::string& path)
         CJsonValue& days = json.Add("silenceWeekdays", CJsonValue::MakeArray());
         for (int day : rules.m_silence.weekdays)
             days.Push(Number(day));
+    }
+    if (group.m_bDigest) {
+        json.Add("digest", Bool(group.m_bDigest));
+        json.Add("digestRuns", Number(group.m_nDigestRuns));
+        json.Add("digestMinutes", Number(group.m_nDigestMinutes));
+        if (!group.m_digest.IsIdle()) {
+            const CDigestState::CData data = group.m_digest.GetData();
+            CJsonValue& state = json.Add("digestState", CJsonValue::MakeObject());
+            state.Add("periodStart", Number(data.nPeriodStart));
+            state.Add("runs", Number(data.nRuns));
+            state.Add("held", Number(data.nHeld));
+            state.Add("firstHeld", Number(data.nFirstHeld));
+            state.Add("lastHeld", Number(data.nLastHeld));
+            CJsonValue& variables = state.Add("variables", CJsonValue::MakeObject());
+            for (const auto& [name, value] : data.mapHeld)
+                variables.Add(name, String(value));
+        }
     }
     CJsonValue& keys = json.Add("keys", CJsonValue::MakeArray());
     int pos = 0;
@@ -488,6 +569,49 @@ private:
     std::vector<bool> m_used;
 };
 
+std::string UnhexBytes(const CJsonValue& value, const std::string& path);
+
+// A string item of an array (no NUL byte).
+std::string StringItem(const CJsonValue& item, const std::string& path)
+{
+    if (item.GetType() != CJsonValue::Type::String ||
+        item.m_strValue.find('\0') != std::string::npos)
+        Fail(item.m_pos, path, "expected a string without NUL bytes");
+    return item.m_strValue;
+}
+
+// At most one of password, passwordScrambled, passwordFile, passwordEnv.
+void SecretFromJson(CObjectReader& in, CSecret& secret)
+{
+    static constexpr const char* names[] = {"password", "passwordScrambled", "passwordFile",
+                                            "passwordEnv"};
+    const CJsonValue* pFound = nullptr;
+    std::size_t nFound = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (const CJsonValue* pValue = in.Find(names[i])) {
+            if (pFound)
+                Fail(pValue->m_pos, in.GetPath(),
+                     "give one of 'password', 'passwordScrambled', 'passwordFile' and "
+                     "'passwordEnv'");
+            pFound = pValue;
+            nFound = i;
+        }
+    }
+    if (!pFound)
+        return;
+    if (nFound == 1) {
+        secret = CSecret(CSecret::Inline, ScrambleSecret(UnhexBytes(*pFound, in.PathOf(names[1]))));
+        return;
+    }
+    if (pFound->GetType() != CJsonValue::Type::String ||
+        pFound->m_strValue.find('\0') != std::string::npos)
+        Fail(pFound->m_pos, in.PathOf(names[nFound]), "expected a string without NUL bytes");
+    secret = CSecret(nFound == 0   ? CSecret::Inline
+                     : nFound == 2 ? CSecret::File
+                                   : CSecret::Environment,
+                     pFound->m_strValue);
+}
+
 std::unique_ptr<CSearchKey> EventKeyFromJson(CObjectReader& in)
 {
     auto pKey = std::make_unique<CSearchKeyEvent>();
@@ -566,11 +690,94 @@ std::unique_ptr<CSearchKey> KeyFromJson(const CJsonValue& value, const std::stri
 
 void ActionFromJson(const CJsonValue& value, const std::string& path, CTask& task)
 {
-    static constexpr const char* kinds[] = {"message", "writefile", "run"};
+    static constexpr const char* kinds[] = {"message", "writefile", "run",         "email",
+                                            "webhook", "syslog",    "notification"};
     CObjectReader in(value, path);
     std::string text;
     std::string place;
-    switch (in.Choice("kind", kinds, 3, true)) {
+    switch (in.Choice("kind", kinds, 7, true)) {
+    case 3: {
+        static constexpr const char* tls[] = {"required", "optional", "never"};
+        CSendMail action;
+        in.TaskText("server", action.m_strServer);
+        action.m_nStartTls = static_cast<CSendMail::StartTls>(in.Choice("starttls", tls, 3, false));
+        in.TaskText("user", action.m_strUser);
+        SecretFromJson(in, action.m_password);
+        in.TaskText("from", action.m_strFrom);
+        in.ForEach("to", [&](const CJsonValue& item, const std::string& itemPath) {
+            action.m_arrTo.push_back(StringItem(item, itemPath));
+        });
+        in.TaskText("subject", action.m_strSubject);
+        in.TaskText("body", action.m_strBody);
+        in.Integer("timeout", action.m_dwTimeout);
+        in.Bool("verifyTls", action.m_bVerifyTls);
+        in.TaskText("caFile", action.m_strCaFile);
+        in.Finish();
+        task.AddAction(action);
+        break;
+    }
+    case 4: {
+        static constexpr const char* methods[] = {"POST", "PUT"};
+        static constexpr const char* formats[] = {"json", "slack", "teams", "custom"};
+        CWebHook action;
+        in.TaskText("url", action.m_strUrl);
+        action.m_strMethod = methods[in.Choice("method", methods, 2, false)];
+        action.m_strFormat = formats[in.Choice("format", formats, 4, false)];
+        in.TaskText("body", action.m_strBody);
+        in.ForEach("headers", [&](const CJsonValue& item, const std::string& itemPath) {
+            action.m_arrHeaders.push_back(StringItem(item, itemPath));
+        });
+        in.TaskText("user", action.m_strUser);
+        SecretFromJson(in, action.m_password);
+        in.Integer("timeout", action.m_dwTimeout);
+        in.Bool("verifyTls", action.m_bVerifyTls);
+        in.TaskText("caFile", action.m_strCaFile);
+        in.Finish();
+        task.AddAction(action);
+        break;
+    }
+    case 5: {
+        static constexpr const char* protocols[] = {"udp", "tcp"};
+        CSyslogForward action;
+        in.TaskText("host", action.m_strHost);
+        in.Integer("port", action.m_dwPort);
+        action.m_strProtocol = protocols[in.Choice("protocol", protocols, 2, false)];
+        if (const CJsonValue* pFacility = in.Find("facility")) {
+            const int n = pFacility->GetType() == CJsonValue::Type::String
+                              ? SyslogFacilityFromName(pFacility->m_strValue)
+                              : -1;
+            if (n < 0)
+                Fail(pFacility->m_pos, in.PathOf("facility"),
+                     "expected a facility name (kern ... local7), found " +
+                         CObjectReader::Describe(*pFacility));
+            action.m_dwFacility = static_cast<DWORD>(n);
+        }
+        if (const CJsonValue* pSeverity = in.Find("severity")) {
+            const bool bString = pSeverity->GetType() == CJsonValue::Type::String;
+            const int n = bString && pSeverity->m_strValue == "auto" ? -1
+                          : bString ? SyslogSeverityFromName(pSeverity->m_strValue)
+                                    : -2;
+            if (n < -1)
+                Fail(pSeverity->m_pos, in.PathOf("severity"),
+                     "expected auto or a severity name (emerg ... debug), found " +
+                         CObjectReader::Describe(*pSeverity));
+            action.m_nSeverity = n;
+        }
+        in.TaskText("message", action.m_strMessage);
+        in.Integer("maxLength", action.m_dwMaxLength);
+        in.Integer("timeout", action.m_dwTimeout);
+        in.Finish();
+        task.AddAction(action);
+        break;
+    }
+    case 6: {
+        CDesktopNotification action;
+        in.TaskText("summary", action.m_strSummary);
+        in.TaskText("body", action.m_strBody);
+        in.Finish();
+        task.AddAction(action);
+        break;
+    }
     case 0: {
         CDisplayMessage action;
         in.TaskText("text", text);
@@ -660,6 +867,28 @@ std::unique_ptr<CKeysAndActions> GroupFromJson(const CJsonValue& value, const st
     rules.m_silence.bEnabled = bSilence != FALSE;
     if (std::string why = rules.Validate(); !why.empty())
         Fail(value.m_pos, path, why);
+    in.Bool("digest", pGroup->m_bDigest);
+    in.Integer("digestRuns", pGroup->m_nDigestRuns);
+    in.Integer("digestMinutes", pGroup->m_nDigestMinutes);
+    if (const CJsonValue* pState = in.Typed("digestState", CJsonValue::Type::Object)) {
+        CObjectReader stateIn(*pState, in.PathOf("digestState"));
+        CDigestState::CData data;
+        LONG nStart = 0, nFirst = 0, nLast = 0;
+        stateIn.Integer("periodStart", nStart);
+        stateIn.Integer("runs", data.nRuns);
+        stateIn.Integer("held", data.nHeld);
+        stateIn.Integer("firstHeld", nFirst);
+        stateIn.Integer("lastHeld", nLast);
+        data.nPeriodStart = nStart;
+        data.nFirstHeld = nFirst;
+        data.nLastHeld = nLast;
+        if (const CJsonValue* pVars = stateIn.Typed("variables", CJsonValue::Type::Object))
+            for (const CJsonMember& member : pVars->m_members)
+                if (member.m_value.GetType() == CJsonValue::Type::String)
+                    data.mapHeld[member.m_strName] = member.m_value.m_strValue;
+        stateIn.Finish();
+        pGroup->m_digest.SetData(data);
+    }
     in.ForEach("keys", [&](const CJsonValue& item, const std::string& itemPath) {
         pGroup->AddKey(KeyFromJson(item, itemPath).release());
     });

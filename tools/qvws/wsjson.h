@@ -15,7 +15,10 @@
 //          journal: kind "journal", directory, matches [...], cursor,
 //                 readExisting, enabled, interval, lastScanned, lastChanged,
 //                 impersonate, user, passwordScrambled, domain, groups
-//   GROUP  description, minInterval, minIntervalMinutes, keys, task
+//   GROUP  description, minInterval, minIntervalMinutes, [digest, digestRuns,
+//          digestMinutes, [digestState { periodStart, runs, held, firstHeld,
+//          lastHeld, variables }]] (only for a group with a digest, its state
+//          only while a period runs), keys, task
 //   KEY    text:  kind "text", mode (only|and|or|andNot), caseSensitive,
 //                 key1, key2
 //          event: kind "event", then each field that is set, of source,
@@ -24,7 +27,19 @@
 //                 { "op": "contains", "value": "..." }
 //   TASK   description, variables { NAME: VALUE }, actions
 //   ACTION { kind "message", text } | { kind "writefile", path, text } |
-//          { kind "run", command, directory, wait, timeout }
+//          { kind "run", command, directory, wait, timeout } |
+//          { kind "email", server, starttls (required|optional|never), user,
+//            SECRET, from, to [...], subject, body, timeout, verifyTls, caFile } |
+//          { kind "webhook", url, method (POST|PUT), format
+//            (json|slack|teams|custom), body, headers [...], user, SECRET,
+//            timeout, verifyTls, caFile } |
+//          { kind "syslog", host, port, protocol (udp|tcp), facility (kern ...
+//            local7), severity (auto|emerg ... debug), message, maxLength,
+//            timeout } |
+//          { kind "notification", summary, body }
+//   SECRET passwordScrambled (the secret kept in the workspace, written like
+//          a logon password), passwordFile or passwordEnv; reading also
+//          takes a clear "password"; at most one of them.
 //
 // Operators: equal, notEqual and atLeast, atMost take one value; between,
 // notBetween two (low, high); oneOf, notOneOf a list. Source, user,

@@ -296,6 +296,45 @@ TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
         dump);
 }
 
+// The alert actions and a digest with a running period, in the names the
+// manual gives; the dump loads to the same workspace bytes.
+TEST_F(WsJsonTest, AlertActionsAndDigestsRoundTrip)
+{
+    const std::string json = R"({"logs": [{"kind": "text", "groups": [{
+      "digest": true, "digestRuns": 3, "digestMinutes": 10,
+      "digestState": {"periodStart": 1000, "runs": 3, "held": 2, "firstHeld": 1010,
+                      "lastHeld": 1020, "variables": {"%EVENT_TEXT%": "last"}},
+      "task": {"actions": [
+        {"kind": "email", "server": "smtps://mail:465", "starttls": "never", "user": "qv",
+         "password": "s3cret", "from": "quorvil@host", "to": ["a@example.org", "b@example.org"],
+         "subject": "%EVENT_TEXT%", "body": "b", "timeout": 20, "verifyTls": true, "caFile": ""},
+        {"kind": "webhook", "url": "https://chat/hook", "method": "PUT", "format": "slack",
+         "body": "", "headers": ["Authorization: Bearer %PASSWORD%"],
+         "passwordFile": "/etc/quorvil/hook.secret"},
+        {"kind": "webhook", "url": "https://x/y", "passwordEnv": "HOOK_TOKEN"},
+        {"kind": "syslog", "host": "logs.example.org", "port": 6514, "protocol": "tcp",
+         "facility": "local4", "severity": "warning"},
+        {"kind": "notification", "summary": "%EVENT_SHORTNAME%", "body": "%EVENT_TEXT%"}
+      ]}}]}]})";
+    std::unique_ptr<CMonManager> pLoaded = WorkspaceFromJson(json);
+    const std::string dump = WorkspaceToJson(*pLoaded);
+    EXPECT_EQ(dump.find("s3cret"), std::string::npos);
+    EXPECT_EQ(Bytes(*pLoaded).find("s3cret"), std::string::npos);
+    for (const char* member :
+         {R"("digestMinutes": 10)", R"("held": 2)", R"("starttls": "never")",
+          R"("passwordFile": "/etc/quorvil/hook.secret")", R"("passwordEnv": "HOOK_TOKEN")",
+          R"("facility": "local4")", R"("severity": "warning")", R"("format": "slack")",
+          R"("kind": "notification")"})
+        EXPECT_NE(dump.find(member), std::string::npos) << member;
+    std::unique_ptr<CMonManager> pAgain = WorkspaceFromJson(dump);
+    EXPECT_EQ(WorkspaceToJson(*pAgain), dump);
+    EXPECT_EQ(Bytes(*pAgain), Bytes(*pLoaded));
+    EXPECT_EQ(LoadFault(R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [
+        {"kind": "syslog", "facility": "local9"}]}}]}]})"),
+              "2:40: logs[0].groups[0].task.actions[0].facility: expected a facility name (kern "
+              "... local7), found 'local9'");
+}
+
 TEST_F(WsJsonTest, PasswordsAreDumpedScrambledAndLoadedEitherWay)
 {
     const auto workspace = [](const std::string& account) {
@@ -367,6 +406,7 @@ TEST_F(WsJsonTest, FaultsNameThePathAndThePlace)
          "1:89: logs[0].groups[0].task.actions[0].text: a task text cannot hold a NUL byte"},
         {R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [{"kind": "beep"}]}}]}]})",
          "1:70: logs[0].groups[0].task.actions[0].kind: expected one of message, writefile, run, "
+         "email, webhook, syslog, notification, "
          "found 'beep'"},
         {R"({"logs": [{"kind": "text", "kind": "event"}]})", "1:28: duplicate member \"kind\""},
     };

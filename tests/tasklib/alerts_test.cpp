@@ -1,0 +1,453 @@
+// The alert actions against real servers on loopback: an SMTP server
+// (python3-aiosmtpd) with and without STARTTLS and authentication, an HTTP
+// server from Python's standard library, and syslog listeners that parse
+// RFC 5424. Each server writes what it received into a folder.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <thread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "isolated_env.h"
+#include "platform/base/clock.h"
+#include "platform/base/fileio.h"
+#include "settings/appsettings.h"
+#include "tasklib/alertactions.h"
+#include "tasklib/delivery.h"
+#include "tasklib/task.h"
+#include "tasklib/textcodec.h"
+#include "testsupport.h"
+
+namespace {
+
+const std::string SCRIPT =
+    std::string(std::getenv("QUORVIL_SOURCE_DIR")) + "/tests/tasklib/alert_servers.py";
+
+// One server process; ends when its standard input closes.
+class CServer {
+public:
+    CServer(const std::string& mode, std::vector<std::string> extra = {})
+    {
+        static int n = 0;
+        m_strDir = TestRoot() + "/server" + std::to_string(++n);
+        EnsureDirectory(m_strDir);
+        int in[2], out[2];
+        EXPECT_EQ(::pipe(in), 0);
+        EXPECT_EQ(::pipe(out), 0);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(in[0], 0);
+            ::dup2(out[1], 1);
+            ::close(in[1]);
+            ::close(out[0]);
+            std::vector<std::string> args = {"/usr/bin/python3", SCRIPT, mode, m_strDir};
+            args.insert(args.end(), extra.begin(), extra.end());
+            std::vector<char*> argv;
+            for (std::string& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        m_fdIn = in[1];
+        std::string line;
+        char c;
+        while (::read(out[0], &c, 1) == 1 && c != '\n')
+            line += c;
+        ::close(out[0]);
+        m_nPort = std::atoi(line.c_str());
+        EXPECT_GT(m_nPort, 0) << "the " << mode << " server did not start";
+    }
+    ~CServer()
+    {
+        ::close(m_fdIn);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+    }
+    int Port() const { return m_nPort; }
+
+    // The messages received, waiting (at most 30 s) until there are n.
+    std::vector<std::string> Messages(std::size_t n) const
+    {
+        std::vector<std::string> messages;
+        for (int i = 0; i < 3000; ++i) {
+            messages = Read();
+            if (messages.size() >= n)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return messages;
+    }
+
+private:
+    std::vector<std::string> Read() const
+    {
+        std::vector<std::string> names;
+        if (DIR* dir = ::opendir(m_strDir.c_str())) {
+            while (dirent* e = ::readdir(dir))
+                if (std::string(e->d_name).rfind("msg", 0) == 0)
+                    names.push_back(e->d_name);
+            ::closedir(dir);
+        }
+        std::sort(names.begin(), names.end());
+        std::vector<std::string> messages;
+        for (const std::string& name : names)
+            messages.push_back(ReadFileBytes(m_strDir + "/" + name).value_or(""));
+        return messages;
+    }
+
+    std::string m_strDir;
+    pid_t m_pid = -1;
+    int m_fdIn = -1;
+    int m_nPort = 0;
+};
+
+// A log line that tries everything: quotes, line breaks, a command
+// substitution, header and JSON syntax, non-ASCII, and 100 KB.
+std::string MaliciousLine()
+{
+    std::string line = "it's \"quoted\"\r\nSubject: injected\r\n\r\n.\r\n$(rm -rf /) `id` "
+                       "\\\"}]{ <b>&amp; \xC3\xA9t\xC3\xA9 ";
+    while (line.size() < 100 * 1024)
+        line += "0123456789abcdef";
+    return line;
+}
+
+CTaskVariables Variables(const std::string& text)
+{
+    CTaskVariables v;
+    v.Set(VAR_EVENT_TEXT, text);
+    v.Set(VAR_EVENT_SHORTNAME, "app log");
+    v.Set(VAR_EVENT_LONGNAME, "/var/log/app.log");
+    v.Set(VAR_EVENT_TYPE, "<empty>");
+    v.Set(VAR_TASK_SEQ, "7");
+    v.Set("%MAILTO%", "oncall@example.org");
+    return v;
+}
+
+class AlertsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CDeliveryPolicy policy;
+        policy.nFirstRetryMs = 1;
+        policy.nMaxRetryMs = 4;
+        policy.nRetryWindowMs = 400;
+        SetDeliveryPolicy(policy);
+        SetClock(&m_clock);
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(WaitForDeliveries(60'000));
+        SetClock(nullptr);
+    }
+    CManualClock m_clock{1'796'531'642}; // 2026-12-06 04:34:02 UTC
+    CLogCapture m_log;
+};
+
+std::string After(const std::string& text, const std::string& marker)
+{
+    const auto at = text.find(marker);
+    return at == std::string::npos ? std::string() : text.substr(at + marker.size());
+}
+
+std::string Between(const std::string& text, const std::string& from, const std::string& to)
+{
+    std::string rest = After(text, from);
+    return rest.substr(0, rest.find(to));
+}
+
+std::string MakeCertificate()
+{
+    const std::string dir = TestRoot() + "/tls";
+    EnsureDirectory(dir);
+    const std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost "
+                            "-addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout " +
+                            dir + "/key.pem -out " + dir + "/cert.pem 2>/dev/null";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    return dir;
+}
+
+TEST_F(AlertsTest, MailArrivesByteForByteWithAndWithoutStartTlsAndLogin)
+{
+    const std::string tls = MakeCertificate();
+    const std::string secretFile = TestRoot() + "/smtp.secret";
+    ASSERT_TRUE(AtomicWriteFile(secretFile, "s3cret\n", 0600));
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> serverArgs;
+        CSendMail::StartTls startTls;
+        std::string user;
+        CSecret password;
+        const char* tlsSeen;
+    } cases[] = {
+        {"plain", {}, CSendMail::TlsNever, "", {}, "no"},
+        {"starttls and login",
+         {"--tls", tls + "/cert.pem", tls + "/key.pem", "--auth", "qv", "s3cret"},
+         CSendMail::TlsRequired,
+         "qv",
+         CSecret(CSecret::File, secretFile),
+         "yes"},
+        {"login without tls",
+         {"--auth", "qv", "pw"},
+         CSendMail::TlsOptional,
+         "qv",
+         CSecret(CSecret::Inline, "pw"),
+         "no"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CServer server("smtp", c.serverArgs);
+        CSendMail mail;
+        mail.m_strServer = "smtp://127.0.0.1:" + std::to_string(server.Port());
+        mail.m_nStartTls = c.startTls;
+        mail.m_strUser = c.user;
+        mail.m_password = c.password;
+        mail.m_strCaFile = tls + "/cert.pem";
+        mail.m_strFrom = "Quorvil <quorvil@example.org>";
+        mail.m_arrTo = {"%MAILTO%", "Second <second@example.org>"};
+        mail.m_strSubject = "Caf\xC3\xA9 alarm on %EVENT_SHORTNAME%: %EVENT_TEXT%";
+        mail.m_strBody = "Line: %EVENT_TEXT%\nSeq %TASK_SEQ%";
+        const std::string line = "disk \"full\"\r\nBcc: victim@example.org";
+        ASSERT_TRUE(mail.Run(Variables(line), "Disk"));
+
+        const std::vector<std::string> got = server.Messages(1);
+        ASSERT_EQ(got.size(), 1u);
+        const std::string& m = got[0];
+        EXPECT_NE(m.find("MAIL FROM:quorvil@example.org\nRCPT TO:oncall@example.org,"
+                         "second@example.org\nTLS:" +
+                         std::string(c.tlsSeen) + "\nAUTH:" + c.user + "\n\n"),
+                  std::string::npos)
+            << m.substr(0, 300);
+        const std::string id = Between(m, "Message-ID: <", ">");
+        EXPECT_NE(id.find("@example.org"), std::string::npos);
+        const std::string expected =
+            "Date: Sun, 06 Dec 2026 04:34:02 +0000\r\n"
+            "From: Quorvil <quorvil@example.org>\r\n"
+            "To: oncall@example.org,\r\n Second <second@example.org>\r\n"
+            "Subject: =?UTF-8?B?Q2Fmw6kgYWxhcm0gb24gYXBwIGxvZzogZGlzayAiZnVsbCIgIEJjYzogdmlj?=\r\n"
+            " =?UTF-8?B?dGltQGV4YW1wbGUub3Jn?=\r\n"
+            "Message-ID: <" +
+            id +
+            ">\r\n"
+            "MIME-Version: 1.0\r\n"
+            "Content-Type: text/plain; charset=UTF-8\r\n"
+            "Content-Transfer-Encoding: quoted-printable\r\n"
+            "\r\n"
+            "Line: disk \"full\"\r\n"
+            "Bcc: victim@example.org\r\n"
+            "Seq 7\r\n"
+            "\n--DECODED--\n"
+            "Caf\xC3\xA9 alarm on app log: disk \"full\"  Bcc: victim@example.org\n"
+            "Line: disk \"full\"\n"
+            "Bcc: victim@example.org\n"
+            "Seq 7\n";
+        EXPECT_EQ(After(m, "AUTH:" + c.user + "\n\n"), expected);
+    }
+
+    // A malicious line as subject and body: one Subject header, the body
+    // intact after decoding (line breaks as the receiver's).
+    CServer server("smtp");
+    CSendMail evil;
+    evil.m_strServer = "smtp://127.0.0.1:" + std::to_string(server.Port());
+    evil.m_nStartTls = CSendMail::TlsNever;
+    evil.m_strFrom = "quorvil@example.org";
+    evil.m_arrTo = {"a@example.org"};
+    evil.m_strSubject = evil.m_strBody = "%EVENT_TEXT%";
+    const std::string line = MaliciousLine();
+    ASSERT_TRUE(evil.Run(Variables(line), "Disk"));
+    const std::vector<std::string> got = server.Messages(1);
+    ASSERT_EQ(got.size(), 1u);
+    const std::string headers = Between(got[0], "AUTH:\n\n", "\r\n\r\n");
+    EXPECT_EQ(headers.find("\nSubject: injected"), std::string::npos);
+    EXPECT_EQ(headers.find("\nBcc"), std::string::npos);
+    std::string body = line;
+    for (auto at = body.find("\r\n"); at != std::string::npos; at = body.find("\r\n", at))
+        body.erase(at, 1);
+    EXPECT_EQ(After(After(got[0], "\n--DECODED--\n"), "\n"), body + "\n");
+
+    // A refused recipient is the server's 550, reported without retries.
+    CSendMail mail;
+    mail.m_strServer = "smtp://127.0.0.1:" + std::to_string(server.Port());
+    mail.m_nStartTls = CSendMail::TlsOptional;
+    mail.m_strFrom = "quorvil@example.org";
+    mail.m_arrTo = {"nobody@example.org"};
+    ASSERT_TRUE(mail.Run(Variables("x"), "Disk"));
+    ASSERT_TRUE(WaitForDeliveries(30'000));
+    EXPECT_TRUE(m_log.WaitFor("failed after 1 attempt: RCPT failed: 550"));
+}
+
+TEST_F(AlertsTest, WebHooksDeliverEachFormatAndRetryFailuresBeforeReporting)
+{
+    CServer server("http");
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
+    const std::string line = MaliciousLine();
+    const std::string token = TestRoot() + "/token";
+    ::setenv("QUORVIL_TEST_TOKEN", "t0ken", 1);
+
+    struct Case {
+        const char* format;
+        const char* method;
+        std::string body;
+        std::vector<std::string> headers;
+        std::string parsed; // what the receiver's JSON parser reads, if JSON
+    } cases[] = {
+        {"json", "POST", "", {"Authorization: Bearer %PASSWORD%"}, line},
+        {"slack", "PUT", "%EVENT_TEXT%", {}, ""},
+        {"teams", "POST", "", {}, "app log: " + line},
+        {"custom",
+         "POST",
+         "{\"line\": \"%EVENT_TEXT%\", \"seq\": %TASK_SEQ%}",
+         {"Content-Type: application/x-custom"},
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        CWebHook hook;
+        hook.m_strUrl = base + "/ok";
+        hook.m_strFormat = c.format;
+        hook.m_strMethod = c.method;
+        hook.m_strBody = c.body;
+        hook.m_arrHeaders = c.headers;
+        hook.m_password = CSecret(CSecret::Environment, "QUORVIL_TEST_TOKEN");
+        ASSERT_TRUE(hook.Run(Variables(line), "Disk"));
+        ASSERT_TRUE(WaitForDeliveries(30'000));
+    }
+    std::vector<std::string> got = server.Messages(4);
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[0].rfind("POST /ok\n", 0), 0u);
+    EXPECT_NE(got[0].find("Authorization: Bearer t0ken\n"), std::string::npos);
+    EXPECT_EQ(After(got[0], "\n--PARSED--\n"), line);
+    EXPECT_EQ(got[1].rfind("PUT /ok\n", 0), 0u);
+    std::string slack = line;
+    for (auto [from, to] : {std::pair{"&", "&amp;"}, {"<", "&lt;"}, {">", "&gt;"}})
+        for (auto at = slack.find(from, 0); at != std::string::npos; at = slack.find(from, at + 1))
+            slack.replace(at, 1, to);
+    EXPECT_EQ(After(got[1], "\n--PARSED--\n"), slack);
+    EXPECT_EQ(After(got[2], "\n--PARSED--\n"), "app log: " + line);
+    EXPECT_NE(got[3].find("Content-Type: application/x-custom\n"), std::string::npos);
+    EXPECT_NE(got[3].find("{\"line\": \"" + line + "\", \"seq\": 7}"), std::string::npos);
+
+    // A 500, a time-out and a refused connection: tried again, then reported
+    // with the reason. A 404 is not tried again.
+    const int refused = [] {
+        CServer gone("http");
+        return gone.Port();
+    }();
+    struct Failure {
+        std::string url;
+        DWORD timeout;
+        const char* reason;
+        bool bRetried;
+    } failures[] = {
+        {base + "/fail", 10, "HTTP status 500: busy, try later", true},
+        {base + "/slow", 1, "imed out", true},
+        {"http://127.0.0.1:" + std::to_string(refused) + "/ok", 10, "onnect", true},
+    };
+    for (const Failure& f : failures) {
+        SCOPED_TRACE(f.url);
+        CWebHook hook;
+        hook.m_strUrl = f.url;
+        hook.m_dwTimeout = f.timeout;
+        const CDeliveryCounters before = GetDeliveryCounters();
+        ASSERT_TRUE(hook.Run(Variables("x"), "Disk"));
+        ASSERT_TRUE(WaitForDeliveries(60'000));
+        const CDeliveryCounters after = GetDeliveryCounters();
+        EXPECT_EQ(after.nFailed, before.nFailed + 1);
+        EXPECT_GT(after.nRetried, before.nRetried);
+        bool bFound = false;
+        for (const std::string& logLine : m_log.Get())
+            bFound |= logLine.find(f.url) != std::string::npos &&
+                      logLine.find(f.reason) != std::string::npos &&
+                      logLine.find("failed after") != std::string::npos;
+        EXPECT_TRUE(bFound) << f.reason;
+    }
+    // The failures reached the audit file too.
+    EXPECT_NE(ReadFileBytes(AppSettings::GetAuditText()).value_or("").find("HTTP status 500"),
+              std::string::npos);
+}
+
+TEST_F(AlertsTest, SyslogMessagesParseAsRfc5424OverUdpAndTcp)
+{
+    const std::string line = MaliciousLine();
+    for (const char* protocol : {"udp", "tcp"}) {
+        SCOPED_TRACE(protocol);
+        CServer server(std::string("syslog-") + protocol);
+        CSyslogForward action;
+        action.m_strHost = "127.0.0.1";
+        action.m_dwPort = static_cast<DWORD>(server.Port());
+        action.m_strProtocol = protocol;
+        action.m_dwFacility = static_cast<DWORD>(SyslogFacilityFromName("local3"));
+        CTaskVariables v = Variables(line);
+        v.Set(VAR_EVENT_TYPE, "Error");
+        ASSERT_TRUE(action.Run(v, "Disk \"]x"));
+        const std::vector<std::string> got = server.Messages(1);
+        ASSERT_EQ(got.size(), 1u);
+        const std::string& m = got[0];
+        EXPECT_EQ(m.rfind("PRI=155\nTIMESTAMP=2026-12-06T04:34:02Z\n", 0), 0u) << m.substr(0, 200);
+        EXPECT_NE(m.find("\nAPP=quorvil\n"), std::string::npos);
+        EXPECT_NE(m.find("\nMSGID=match\nSD=[quorvil@32473 task=\"Disk \\\"\\]x\" "
+                         "log=\"/var/log/app.log\" name=\"app log\" seq=\"7\" type=\"Error\"]\n"),
+                  std::string::npos)
+            << m.substr(0, 400);
+        const std::string msg = After(m, "\nMSG=");
+        EXPECT_EQ(msg, line.substr(0, msg.size()));
+        EXPECT_LE(m.size(), 2048u + 80u) << "the message length is bounded";
+    }
+}
+
+TEST_F(AlertsTest, SecretsAreScrambledAndFilesMustBeOwnerOnly)
+{
+    CWebHook hook;
+    hook.m_strUrl = "https://hooks.example.org/x";
+    hook.m_password = CSecret(CSecret::Inline, "Hoskyvan-token");
+    CTask task;
+    task.AddAction(hook);
+    RegisterBranSchedClasses();
+    const std::string bytes = StoreObjectToBytes(&task);
+    EXPECT_EQ(bytes.find("Hoskyvan"), std::string::npos);
+    EXPECT_EQ(bytes.find("token"), std::string::npos);
+    CMemFile in(bytes);
+    CArchive ar(&in, CArchive::load);
+    std::unique_ptr<CTask> loaded = CTask::ReadFromArchive(ar);
+    ASSERT_TRUE(loaded);
+    const auto* pHook = dynamic_cast<const CWebHook*>(loaded->GetAction(0));
+    ASSERT_TRUE(pHook);
+    EXPECT_EQ(pHook->m_password, hook.m_password);
+
+    const std::string path = TestRoot() + "/open.secret";
+    ASSERT_TRUE(AtomicWriteFile(path, "pw", 0644));
+    std::string error;
+    EXPECT_FALSE(CSecret(CSecret::File, path).Resolve(error));
+    EXPECT_NE(error.find("readable by others"), std::string::npos);
+    ::chmod(path.c_str(), 0600);
+    EXPECT_EQ(CSecret(CSecret::File, path).Resolve(error), "pw");
+    EXPECT_FALSE(CSecret(CSecret::Environment, "QUORVIL_UNSET_SECRET").Resolve(error));
+}
+
+TEST_F(AlertsTest, ExitDropsWhatCannotBeSentWithinItsLimit)
+{
+    CServer server("http");
+    CWebHook hook;
+    hook.m_strUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/slow";
+    hook.m_dwTimeout = 60;
+    const CDeliveryCounters before = GetDeliveryCounters();
+    ASSERT_TRUE(hook.Run(Variables("a"), "Disk"));
+    ASSERT_TRUE(hook.Run(Variables("b"), "Disk"));
+    server.Messages(1);
+    StopDeliveries(10);
+    EXPECT_EQ(GetDeliveryCounters().nDropped, before.nDropped + 1);
+    EXPECT_TRUE(m_log.WaitFor("dropped: the program is ending"));
+}
+
+} // namespace
