@@ -1,6 +1,7 @@
 #pragma once
 // The editor of one task action, with fields by kind of action (message,
-// write to file, run program) and a picker of substitution variables: the
+// write to file, run program, e-mail, web hook, desktop notification,
+// syslog) and a picker of substitution variables: the
 // chosen name is inserted at the caret of the field last in focus, and a
 // preview shows that field as it would read for the sample entry. Texts that
 // name a place (the program, its folder, the file) take the task's
@@ -43,6 +44,19 @@ private:
     };
     QLineEdit* AddLine(const QString& label, const std::string& value, bool bPlace,
                        const char* name);
+    QPlainTextEdit* AddText(const QString& label, const std::string& value, bool bPlace,
+                            const char* name);
+    QComboBox* AddChoice(const QString& label, const QStringList& items, int nCurrent,
+                         const char* name);
+    QSpinBox* AddNumber(const QString& label, int nMin, int nMax, int nValue, const char* name);
+    QCheckBox* AddCheck(const QString& text, bool bChecked, const char* name);
+    // The alert actions' fields, by object name.
+    QString Text(const char* name) const;
+    int Index(const char* name) const;
+    int Number(const char* name) const;
+    bool Checked(const char* name) const;
+    void BuildAlertFields(CBaseAction& action);
+    bool AcceptAlert();
     QString FieldText(const Field& field) const;
     void UpdatePreview();
 

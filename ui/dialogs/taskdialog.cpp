@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
+#include "tasklib/alertactions.h"
 #include "tasklib/task.h"
 #include "ui/common/icons.h"
 #include "ui/common/messagebox.h"
@@ -29,6 +30,14 @@ std::unique_ptr<CBaseAction> MakeAction(ActionKind kind)
         return std::make_unique<CWriteToFile>();
     case ActionKind::RUN_PROGRAM:
         return std::make_unique<CRunProgram>();
+    case ActionKind::EMAIL:
+        return std::make_unique<CSendMail>();
+    case ActionKind::WEBHOOK:
+        return std::make_unique<CWebHook>();
+    case ActionKind::NOTIFICATION:
+        return std::make_unique<CDesktopNotification>();
+    case ActionKind::SYSLOG:
+        return std::make_unique<CSyslogForward>();
     }
     return nullptr;
 }
@@ -60,6 +69,11 @@ CDlgTask::CDlgTask(CTask& task, QWidget* parent)
     menu->addAction("Display a message", this, [this] { AddAction(ActionKind::MESSAGE); });
     menu->addAction("Write a line to a file", this, [this] { AddAction(ActionKind::WRITE_FILE); });
     menu->addAction("Run a program", this, [this] { AddAction(ActionKind::RUN_PROGRAM); });
+    menu->addAction("Send an e-mail", this, [this] { AddAction(ActionKind::EMAIL); });
+    menu->addAction("Call a web hook", this, [this] { AddAction(ActionKind::WEBHOOK); });
+    menu->addAction("Show a desktop notification", this,
+                    [this] { AddAction(ActionKind::NOTIFICATION); });
+    menu->addAction("Forward to syslog", this, [this] { AddAction(ActionKind::SYSLOG); });
     m_pAdd->setMenu(menu);
     m_pEdit->setObjectName("edit");
     m_pDelete->setObjectName("delete");

@@ -19,7 +19,7 @@ class QToolButton;
 class CBaseAction;
 class CTask;
 
-enum class ActionKind { MESSAGE, WRITE_FILE, RUN_PROGRAM };
+enum class ActionKind { MESSAGE, WRITE_FILE, RUN_PROGRAM, EMAIL, WEBHOOK, NOTIFICATION, SYSLOG };
 
 class CDlgTask : public QDialog {
     Q_OBJECT

@@ -13,8 +13,10 @@
 
 #include "core/frontend.h"
 #include "settings/appsettings.h"
+#include "textlog/filemonitor.h"
 #include "ui/common/icons.h"
 #include "ui/frame/mainframe.h"
+#include "ui/tree/quorvilview.h"
 
 namespace {
 
@@ -121,6 +123,26 @@ BOOL CQtApp::CreateMainWindow()
     m_pFrame->SetWorkspaceOpenedHandler(
         [this](const std::string& path) { AddToRecentFileList(path); });
     m_pFrame->SetHelpFile(m_strHelpFilePath);
+    // A click on a task's desktop notification brings the window up on the
+    // log it tells of.
+    m_taskUi.GetNotifier().SetShowLogHandler([this](const std::string& log) {
+        DWORD dwID = 0;
+        if (CMonManager* pManager = GetDocument().m_pManager.get()) {
+            int pos = 0;
+            while (CMonitoredObject* pLog = pManager->GetNextLog(pos)) {
+                const auto* pText = dynamic_cast<const CFileMonitor*>(pLog);
+                if (pLog->GetDisplayName() == log || (pText && pText->GetFilePath() == log)) {
+                    dwID = pLog->GetID();
+                    break;
+                }
+            }
+        }
+        m_pFrame->showNormal();
+        m_pFrame->raise();
+        m_pFrame->activateWindow();
+        if (dwID != 0)
+            m_pFrame->GetTreeView()->SelectNode(dwID);
+    });
     QObject::connect(m_pFrame.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     m_pFrame->ShowWithPlacement(GetCommandLineInfo().m_bHideWindow);

@@ -67,3 +67,8 @@ int CQtTaskUi::EditTask(CTask& task)
 {
     return RunTaskDialog(m_pParent, task);
 }
+
+void CQtTaskUi::ShowNotification(const CNotification& notification)
+{
+    m_notifier.Notify(notification);
+}

@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include "tasklib/taskui.h"
+#include "ui/main/desktopnotifier.h"
 
 class CQtTaskUi final : public ITaskUi {
 public:
@@ -24,10 +25,14 @@ public:
 
     void ShowTaskMessage(const std::string& strTask, const std::string& strText) override;
     int EditTask(CTask& task) override;
+    // Through the desktop's notification service (desktopnotifier.h).
+    void ShowNotification(const CNotification& notification) override;
+    CDesktopNotifier& GetNotifier() { return m_notifier; }
 
 private:
     // Queued calls to the window thread run in this object's context and
     // are dropped once it is gone.
     QObject m_context;
     QPointer<QWidget> m_pParent; // read on the window thread only
+    CDesktopNotifier m_notifier;
 };

@@ -11,6 +11,7 @@
 
 #include "dialogtest.h"
 #include "screenshot.h"
+#include "tasklib/alertactions.h"
 #include "tasklib/task.h"
 #include "ui/dialogs/actiondialog.h"
 #include "ui/dialogs/samplevariables.h"
@@ -120,6 +121,60 @@ TEST(TaskDialog, ActionsAreAddedEditedAndDeleted)
     dlg.accept();
     ASSERT_EQ(task.GetActionCount(), 1);
     EXPECT_NE(dynamic_cast<const CRunProgram*>(task.GetAction(0)), nullptr);
+}
+
+// The alert actions' editors: what a newcomer types is what the action holds;
+// a secret typed as @/path or env:NAME names the file or variable.
+TEST(TaskDialog, AlertActionsAreEditedFieldByField)
+{
+    CMessageRecorder messages;
+    CTask task;
+    CDlgTask dlg(task);
+    OnNextDialog<CDlgAction>([&messages](CDlgAction* d) {
+        EXPECT_EQ(d->windowTitle(), "Send E-mail");
+        d->accept();
+        EXPECT_EQ(messages.Last(), "You must enter the sender and at least one recipient!");
+        Child<QLineEdit>(d, "server")->setText("smtp://mail.example.org:587");
+        Child<QLineEdit>(d, "user")->setText("quorvil");
+        Child<QLineEdit>(d, "password")->setText("@/etc/quorvil/smtp.secret");
+        Child<QLineEdit>(d, "from")->setText("quorvil@example.org");
+        Child<QLineEdit>(d, "to")->setText("a@example.org, b@example.org");
+        FocusField(Child<QLineEdit>(d, "subject"));
+        Child<QLineEdit>(d, "subject")->setText("Disk %EVENT_ID%");
+        EXPECT_EQ(d->GetPreview(), "Disk 7");
+        d->accept();
+    });
+    dlg.AddAction(ActionKind::EMAIL);
+    OnNextDialog<CDlgAction>([](CDlgAction* d) {
+        Child<QLineEdit>(d, "url")->setText("https://chat.example.org/hooks/x");
+        Child<QComboBox>(d, "format")->setCurrentIndex(1);
+        Child<QPlainTextEdit>(d, "headers")->setPlainText("Authorization: Bearer %PASSWORD%");
+        Child<QLineEdit>(d, "password")->setText("env:CHAT_TOKEN");
+        d->accept();
+    });
+    dlg.AddAction(ActionKind::WEBHOOK);
+    OnNextDialog<CDlgAction>([](CDlgAction* d) {
+        Child<QLineEdit>(d, "host")->setText("logs.example.org");
+        Child<QComboBox>(d, "protocol")->setCurrentIndex(1);
+        Child<QComboBox>(d, "severity")->setCurrentIndex(0);
+        d->accept();
+    });
+    dlg.AddAction(ActionKind::SYSLOG);
+    dlg.accept();
+    ASSERT_EQ(task.GetActionCount(), 3);
+    const auto* pMail = dynamic_cast<const CSendMail*>(task.GetAction(0));
+    ASSERT_TRUE(pMail);
+    EXPECT_EQ(pMail->m_arrTo, (std::vector<std::string>{"a@example.org", "b@example.org"}));
+    EXPECT_EQ(pMail->m_password, CSecret(CSecret::File, "/etc/quorvil/smtp.secret"));
+    EXPECT_EQ(pMail->m_nStartTls, CSendMail::TlsRequired);
+    const auto* pHook = dynamic_cast<const CWebHook*>(task.GetAction(1));
+    ASSERT_TRUE(pHook);
+    EXPECT_EQ(pHook->m_strFormat, "slack");
+    EXPECT_EQ(pHook->m_password, CSecret(CSecret::Environment, "CHAT_TOKEN"));
+    const auto* pSyslog = dynamic_cast<const CSyslogForward*>(task.GetAction(2));
+    ASSERT_TRUE(pSyslog);
+    EXPECT_EQ(pSyslog->m_strProtocol, "tcp");
+    EXPECT_EQ(pSyslog->m_nSeverity, -1);
 }
 
 TEST(TaskDialog, VariablePreviewShowsTheSampleEntry)
