@@ -280,7 +280,8 @@ BOOL CKeysAndActions::RunTaskWithDigest()
     FlushDigestIfDue();
     std::map<std::string, std::string> triggerVariables;
     // The last match's variables: the trigger's, the captures and the rules'.
-    for (const auto& [name, value] : m_task.GetVariables().GetAll())
+    const CTaskVariables variables = m_task.GetVariables();
+    for (const auto& [name, value] : variables.GetAll())
         if (CTaskVariables::IsTriggerVariable(name))
             triggerVariables[name] = value;
     if (!m_digest.Admit(CTime::GetCurrentTime().GetTime(), m_nDigestRuns, m_nDigestMinutes,

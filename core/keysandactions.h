@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "core/grouprules.h"
 #include "core/digest.h"
+#include "core/grouprules.h"
 #include "match/searchkey.h"
 #include "platform/clipboard/globalmem.h"
 #include "tasklib/task.h"

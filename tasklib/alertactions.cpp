@@ -718,8 +718,8 @@ std::string CSyslogForward::BuildMessage(const CTaskVariables& variables,
                              ? m_nSeverity
                              : SyslogSeverityOfEventType(value(VAR_EVENT_TYPE));
     const DWORD facility = m_dwFacility < 24 ? m_dwFacility : 16;
-    std::string message = "<" + std::to_string(facility * 8 + severity) + ">1 " +
-                          FormatIsoTime(nTime) + " " + LocalHostName() + " quorvil " +
+    std::string message = "<" + std::to_string(facility * 8 + static_cast<DWORD>(severity)) +
+                          ">1 " + FormatIsoTime(nTime) + " " + LocalHostName() + " quorvil " +
                           std::to_string(::getpid()) + " match [quorvil@32473 task=\"" +
                           SdValue(strTask) + "\"";
     static constexpr std::pair<const char*, const char*> PARAMS[] = {

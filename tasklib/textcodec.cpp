@@ -242,18 +242,18 @@ std::string Base64(std::string_view bytes)
     out.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
-                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                           static_cast<unsigned char>(bytes[i + 2]);
+        const unsigned v = unsigned{static_cast<unsigned char>(bytes[i])} << 16 |
+                           unsigned{static_cast<unsigned char>(bytes[i + 1])} << 8 |
+                           unsigned{static_cast<unsigned char>(bytes[i + 2])};
         out += ALPHABET[v >> 18];
         out += ALPHABET[(v >> 12) & 63];
         out += ALPHABET[(v >> 6) & 63];
         out += ALPHABET[v & 63];
     }
     if (i < bytes.size()) {
-        unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+        unsigned v = unsigned{static_cast<unsigned char>(bytes[i])} << 16;
         if (i + 1 < bytes.size())
-            v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+            v |= unsigned{static_cast<unsigned char>(bytes[i + 1])} << 8;
         out += ALPHABET[v >> 18];
         out += ALPHABET[(v >> 12) & 63];
         out += i + 1 < bytes.size() ? ALPHABET[(v >> 6) & 63] : '=';

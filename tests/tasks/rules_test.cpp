@@ -168,4 +168,49 @@ TEST(RulesStored, OnlyWhenUsed)
         CArchiveException);
 }
 
+// A group with both a threshold and a digest keeps both through a save and a
+// load; dropping the digest writes the threshold's record as before, and
+// dropping both the plain one.
+TEST(RulesStored, ThresholdWithDigest)
+{
+    RegisterCoreClasses();
+    CKeysAndActions group;
+    group.AddKey(new CSearchKeyRegex("from (\\S+)", false));
+    const std::string plain = StoreObjectToBytes(&group);
+    group.m_rules.m_threshold = {true, 5, 600, "%MATCH:ip%"};
+    const std::string ruled = StoreObjectToBytes(&group);
+    struct Case {
+        bool bThreshold;
+        const char* name;
+    } cases[] = {{true, "threshold and digest"}, {false, "digest alone"}};
+    for (const Case& c : cases) {
+        group.m_rules.m_threshold.bEnabled = c.bThreshold;
+        group.m_bDigest = TRUE;
+        group.m_nDigestRuns = 2;
+        group.m_nDigestMinutes = 15;
+        group.m_digest.SetData({1000, 2, 3, 1100, 1200, {{"%EVENT_TEXT%", "held"}}});
+        const std::string both = StoreObjectToBytes(&group);
+        auto object = LoadObjectFromBytes(both, RUNTIME_CLASS(CKeysAndActions));
+        const auto& back = static_cast<const CKeysAndActions&>(*object);
+        EXPECT_EQ(back.m_rules.m_threshold, group.m_rules.m_threshold) << c.name;
+        EXPECT_EQ(back.m_rules.m_silence, group.m_rules.m_silence) << c.name;
+        EXPECT_TRUE(back.m_bDigest) << c.name;
+        EXPECT_EQ(back.m_nDigestRuns, 2) << c.name;
+        EXPECT_EQ(back.m_nDigestMinutes, 15) << c.name;
+        EXPECT_EQ(back.m_digest.GetData().nHeld, 3) << c.name;
+        EXPECT_EQ(back.m_digest.GetData().mapHeld.at("%EVENT_TEXT%"), "held") << c.name;
+        EXPECT_EQ(StoreObjectToBytes(&back), both) << c.name;
+        EXPECT_THROW(
+            LoadObjectFromBytes(both.substr(0, both.size() - 3), RUNTIME_CLASS(CKeysAndActions)),
+            CArchiveException)
+            << c.name;
+        group.m_bDigest = FALSE;
+        group.m_digest = CDigestState();
+    }
+    group.m_rules.m_threshold.bEnabled = true;
+    EXPECT_EQ(StoreObjectToBytes(&group), ruled);
+    group.m_rules = CGroupRules();
+    EXPECT_EQ(StoreObjectToBytes(&group), plain);
+}
+
 } // namespace

@@ -296,11 +296,12 @@ TEST_F(WsJsonTest, WorkspaceOfEveryKindDumpsAndLoadsToTheSameBytes)
         dump);
 }
 
-// The alert actions and a digest with a running period, in the names the
-// manual gives; the dump loads to the same workspace bytes.
+// The alert actions and a digest with a running period beside a threshold, in
+// the names the manual gives; the dump loads to the same workspace bytes.
 TEST_F(WsJsonTest, AlertActionsAndDigestsRoundTrip)
 {
     const std::string json = R"({"logs": [{"kind": "text", "groups": [{
+      "threshold": true, "thresholdCount": 4, "thresholdSeconds": 60,
       "digest": true, "digestRuns": 3, "digestMinutes": 10,
       "digestState": {"periodStart": 1000, "runs": 3, "held": 2, "firstHeld": 1010,
                       "lastHeld": 1020, "variables": {"%EVENT_TEXT%": "last"}},
@@ -321,10 +322,10 @@ TEST_F(WsJsonTest, AlertActionsAndDigestsRoundTrip)
     EXPECT_EQ(dump.find("s3cret"), std::string::npos);
     EXPECT_EQ(Bytes(*pLoaded).find("s3cret"), std::string::npos);
     for (const char* member :
-         {R"("digestMinutes": 10)", R"("held": 2)", R"("starttls": "never")",
-          R"("passwordFile": "/etc/quorvil/hook.secret")", R"("passwordEnv": "HOOK_TOKEN")",
-          R"("facility": "local4")", R"("severity": "warning")", R"("format": "slack")",
-          R"("kind": "notification")"})
+         {R"("thresholdCount": 4)", R"("digestMinutes": 10)", R"("held": 2)",
+          R"("starttls": "never")", R"("passwordFile": "/etc/quorvil/hook.secret")",
+          R"("passwordEnv": "HOOK_TOKEN")", R"("facility": "local4")", R"("severity": "warning")",
+          R"("format": "slack")", R"("kind": "notification")"})
         EXPECT_NE(dump.find(member), std::string::npos) << member;
     std::unique_ptr<CMonManager> pAgain = WorkspaceFromJson(dump);
     EXPECT_EQ(WorkspaceToJson(*pAgain), dump);
