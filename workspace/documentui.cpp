@@ -34,6 +34,16 @@ BOOL CHeadlessDocumentUi::EditEventLogSheet(CEventMonitor& /*log*/, BOOL bAdding
     return Cancelled(bAdding ? "Add Event Log" : "Edit Event Log");
 }
 
+BOOL CHeadlessDocumentUi::EditJournalSheet(CJournalMonitor& /*log*/, BOOL bAdding)
+{
+    return Cancelled(bAdding ? "Add Journal" : "Edit Journal");
+}
+
+BOOL CHeadlessDocumentUi::EditEvtxSheet(CEvtxMonitor& /*log*/, BOOL bAdding)
+{
+    return Cancelled(bAdding ? "Add .evtx Log" : "Edit .evtx Log");
+}
+
 BOOL CHeadlessDocumentUi::EditEventWatchGroup(CKeysAndActions& /*group*/)
 {
     return Cancelled("Edit Watch Group");

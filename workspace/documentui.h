@@ -20,7 +20,9 @@
 #include "platform/base/win32types.h"
 
 class CEventMonitor;
+class CEvtxMonitor;
 class CFileMonitor;
+class CJournalMonitor;
 class CKeysAndActions;
 class CMonitoredObject;
 class CMonManager;
@@ -50,6 +52,10 @@ public:
     virtual BOOL EditTextLogSheet(CFileMonitor& log, BOOL bAdding, int nMode) = 0;
     // The event-log property sheet CDlgEditLog.
     virtual BOOL EditEventLogSheet(CEventMonitor& log, BOOL bAdding) = 0;
+    // The journal and .evtx property sheets ("Edit Journal", "Edit .evtx
+    // Log"). A front end without them answers Cancel.
+    virtual BOOL EditJournalSheet(CJournalMonitor& /*log*/, BOOL /*bAdding*/) { return FALSE; }
+    virtual BOOL EditEvtxSheet(CEvtxMonitor& /*log*/, BOOL /*bAdding*/) { return FALSE; }
     // "Edit Watch Group" for a group of an event log (event keys) or of a
     // text log (text keys).
     virtual BOOL EditEventWatchGroup(CKeysAndActions& group) = 0;
@@ -82,6 +88,8 @@ public:
     int MessageBox(const std::string& text, UINT type) override;
     BOOL EditTextLogSheet(CFileMonitor& log, BOOL bAdding, int nMode) override;
     BOOL EditEventLogSheet(CEventMonitor& log, BOOL bAdding) override;
+    BOOL EditJournalSheet(CJournalMonitor& log, BOOL bAdding) override;
+    BOOL EditEvtxSheet(CEvtxMonitor& log, BOOL bAdding) override;
     BOOL EditEventWatchGroup(CKeysAndActions& group) override;
     BOOL EditTextWatchGroup(CKeysAndActions& group) override;
     BOOL EditEventKey(CSearchKeyEvent& key) override;

@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "eventlog/scan/eventmonitor.h"
+#include "evtx/evtxmonitor.h"
+#include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "textlog/filemonitor.h"
@@ -58,6 +60,23 @@ void TakeScanState(CEventMonitor& edited, const CEventMonitor& live)
     edited.TakeScanStateFrom(live);
 }
 
+// A journal or .evtx log whose source the sheet changed keeps the position
+// the sheet gave it (the end of the new source); the live log's position
+// belongs to the old one.
+void TakeScanState(CJournalMonitor& edited, const CJournalMonitor& live)
+{
+    TakeScanState(static_cast<CMonitoredObject&>(edited), live);
+    if (edited.m_strDirectory == live.m_strDirectory)
+        edited.TakeScanStateFrom(live);
+}
+
+void TakeScanState(CEvtxMonitor& edited, const CEvtxMonitor& live)
+{
+    TakeScanState(static_cast<CMonitoredObject&>(edited), live);
+    if (edited.m_strPath == live.m_strPath)
+        edited.TakeScanStateFrom(live);
+}
+
 // Copies the log of kind T and shows its sheet; on OK the copy is assigned
 // back, with the scan state the log has then, as soon as no scan uses it.
 template <class T, class ShowSheet> BOOL EditCopy(CMonManager& manager, T& log, ShowSheet show)
@@ -85,6 +104,12 @@ BOOL EditLogProperties(CMonManager& manager, DWORD dwID, IDocumentUi& ui)
     if (auto* pEvent = dynamic_cast<CEventMonitor*>(pLog))
         return EditCopy(manager, *pEvent,
                         [&](CEventMonitor& copy) { return ui.EditEventLogSheet(copy, FALSE); });
+    if (auto* pJournal = dynamic_cast<CJournalMonitor*>(pLog))
+        return EditCopy(manager, *pJournal,
+                        [&](CJournalMonitor& copy) { return ui.EditJournalSheet(copy, FALSE); });
+    if (auto* pEvtx = dynamic_cast<CEvtxMonitor*>(pLog))
+        return EditCopy(manager, *pEvtx,
+                        [&](CEvtxMonitor& copy) { return ui.EditEvtxSheet(copy, FALSE); });
     return FALSE;
 }
 

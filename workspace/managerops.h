@@ -1,6 +1,6 @@
 #pragma once
 // The scan manager's operations by identifier that need the concrete kinds
-// of monitored logs (CFileMonitor, CEventMonitor) or open dialogs. They
+// of monitored logs (text, event, journal and .evtx logs) or open dialogs. They
 // belong to CMonManager, but core sits below the log kinds, so they
 // live here as functions taking the manager.
 //

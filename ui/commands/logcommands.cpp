@@ -67,6 +67,7 @@ bool IsLogCommandEnabled(CQuorvilDoc& doc, DWORD dwItemId, UINT nCommand)
     case ID_LOG_CONFIGURE:
     case ID_LOG_DELETE:
     case ID_LOG_ENABLE:
+        return true; // every kind, journals and .evtx logs included
     case ID_LOG_CLEAR:
         return bText || bEvent;
     case ID_LOG_MARK:

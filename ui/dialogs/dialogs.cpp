@@ -8,6 +8,7 @@
 #include "ui/dialogs/keytesterdialog.h"
 #include "ui/dialogs/logsheets.h"
 #include "ui/dialogs/regexkeydialog.h"
+#include "ui/dialogs/sourcesheets.h"
 #include "ui/dialogs/taskdialog.h"
 #include "ui/dialogs/textkeydialog.h"
 #include "ui/dialogs/watchgroupdialog.h"
@@ -21,6 +22,18 @@ BOOL RunTextLogSheet(QWidget* parent, CFileMonitor& log, BOOL bAdding, int nMode
 BOOL RunEventLogSheet(QWidget* parent, CEventMonitor& log, BOOL bAdding)
 {
     CDlgEditLog sheet(log, bAdding, parent);
+    return sheet.exec() == QDialog::Accepted;
+}
+
+BOOL RunJournalSheet(QWidget* parent, CJournalMonitor& log, BOOL bAdding)
+{
+    CDlgEditJournal sheet(log, bAdding, parent);
+    return sheet.exec() == QDialog::Accepted;
+}
+
+BOOL RunEvtxSheet(QWidget* parent, CEvtxMonitor& log, BOOL bAdding)
+{
+    CDlgEditEvtx sheet(log, bAdding, parent);
     return sheet.exec() == QDialog::Accepted;
 }
 

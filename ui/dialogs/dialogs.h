@@ -17,7 +17,9 @@
 
 class QWidget;
 class CEventMonitor;
+class CEvtxMonitor;
 class CFileMonitor;
+class CJournalMonitor;
 class CKeysAndActions;
 class CMonitoredObject;
 class CGroupRules;
@@ -31,6 +33,10 @@ class CTask;
 BOOL RunTextLogSheet(QWidget* parent, CFileMonitor& log, BOOL bAdding, int nMode);
 // "Add Event Log" / "Edit Event Log". TRUE on OK.
 BOOL RunEventLogSheet(QWidget* parent, CEventMonitor& log, BOOL bAdding);
+// "Add Journal" / "Edit Journal" and "Add .evtx Log" / "Edit .evtx Log".
+// TRUE on OK.
+BOOL RunJournalSheet(QWidget* parent, CJournalMonitor& log, BOOL bAdding);
+BOOL RunEvtxSheet(QWidget* parent, CEvtxMonitor& log, BOOL bAdding);
 // "Edit Watch Group" with event keys (bEventLog) or text keys. TRUE on OK.
 BOOL RunWatchGroupDialog(QWidget* parent, CKeysAndActions& group, bool bEventLog);
 // "Event Log Key Properties" and "Text File Key Properties". TRUE on OK.

@@ -10,6 +10,9 @@
 #include <algorithm>
 
 #include "eventlog/scan/eventmonitor.h"
+#include "evtx/evtxmonitor.h"
+#include "journal/journalfields.h"
+#include "journal/journalmonitor.h"
 #include "textlog/filemonitor.h"
 #include "ui/commands/logcommands.h"
 #include "ui/common/icons.h"
@@ -80,7 +83,15 @@ QString LogCellText(const CMonitoredObject& log, ELogField field)
     case ELogField::Template:
         return pText ? ToQt(pText->m_strTemplate) : QString();
     case ELogField::LastRecord:
-        return pEvent ? Unsigned(pEvent->m_nLastRecord) : QString();
+        if (pEvent)
+            return Unsigned(pEvent->m_nLastRecord);
+        if (const auto* pEvtx = dynamic_cast<const CEvtxMonitor*>(&log))
+            return QString::number(pEvtx->m_nLastRecord);
+        if (const auto* pJournal = dynamic_cast<const CJournalMonitor*>(&log))
+            return pJournal->m_strCursor.empty()
+                       ? QString()
+                       : QString::number(JournalCursorSeqnum(pJournal->m_strCursor));
+        return {};
     }
     return {};
 }

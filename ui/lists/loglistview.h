@@ -45,7 +45,8 @@ enum class ELogField {
     FullPath,
     DateFormat,
     Template,
-    // event logs only
+    // event logs: the last record; .evtx logs: the last EventRecordID;
+    // journals: the sequence number of the cursor's entry
     LastRecord,
 };
 

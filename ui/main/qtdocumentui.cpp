@@ -23,6 +23,16 @@ BOOL CQtDocumentUi::EditEventLogSheet(CEventMonitor& log, BOOL bAdding)
     return RunEventLogSheet(m_pParent, log, bAdding);
 }
 
+BOOL CQtDocumentUi::EditJournalSheet(CJournalMonitor& log, BOOL bAdding)
+{
+    return RunJournalSheet(m_pParent, log, bAdding);
+}
+
+BOOL CQtDocumentUi::EditEvtxSheet(CEvtxMonitor& log, BOOL bAdding)
+{
+    return RunEvtxSheet(m_pParent, log, bAdding);
+}
+
 BOOL CQtDocumentUi::EditEventWatchGroup(CKeysAndActions& group)
 {
     return RunWatchGroupDialog(m_pParent, group, true);

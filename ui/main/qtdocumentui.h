@@ -19,6 +19,8 @@ public:
     int MessageBox(const std::string& text, UINT type) override;
     BOOL EditTextLogSheet(CFileMonitor& log, BOOL bAdding, int nMode) override;
     BOOL EditEventLogSheet(CEventMonitor& log, BOOL bAdding) override;
+    BOOL EditJournalSheet(CJournalMonitor& log, BOOL bAdding) override;
+    BOOL EditEvtxSheet(CEvtxMonitor& log, BOOL bAdding) override;
     BOOL EditEventWatchGroup(CKeysAndActions& group) override;
     BOOL EditTextWatchGroup(CKeysAndActions& group) override;
     BOOL EditEventKey(CSearchKeyEvent& key) override;

@@ -1,0 +1,159 @@
+// Configure on a journal and on an .evtx log: the sheet opens on a copy,
+// refuses a bad source with the sheet still open, and a good one lands on
+// the log with the scan position the log reached meanwhile.
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+#include "evtx/evtxmonitor.h"
+#include "journal/journalmonitor.h"
+#include "ui/commands/logcommands.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/sourcesheets.h"
+#include "uitestsupport.h"
+
+namespace {
+
+// The desktop's journal and .evtx sheets; every other dialog cancelled.
+class CSheetUi final : public IDocumentUi {
+public:
+    int MessageBox(const std::string&, UINT) override { return IDOK; }
+    BOOL EditTextLogSheet(CFileMonitor&, BOOL, int) override { return FALSE; }
+    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
+    BOOL EditJournalSheet(CJournalMonitor& log, BOOL bAdding) override
+    {
+        return RunJournalSheet(nullptr, log, bAdding);
+    }
+    BOOL EditEvtxSheet(CEvtxMonitor& log, BOOL bAdding) override
+    {
+        return RunEvtxSheet(nullptr, log, bAdding);
+    }
+    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
+    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
+    BOOL EditEventKey(CSearchKeyEvent&) override { return FALSE; }
+    BOOL EditTextKey(CSearchKeyText&) override { return FALSE; }
+    int ChooseWatchGroup(const CMonitoredObject&) override { return -1; }
+    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override
+    {
+        return FALSE;
+    }
+    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
+};
+
+// What the sheet showed when OK was refused: still open, the page in
+// front, the field with the focus, the message.
+struct CRefusal {
+    bool bOpen = false;
+    QString tab;
+    bool bFieldFocused = false;
+    std::string message;
+};
+
+template <class Sheet>
+CRefusal PressOk(Sheet* sheet, QWidget* field, const CMessageRecorder& messages)
+{
+    sheet->GetTabs()->setCurrentIndex(0);
+    sheet->accept();
+    QTabWidget* tabs = sheet->GetTabs();
+    return {sheet->isVisible(), tabs->tabText(tabs->currentIndex()), sheet->focusWidget() == field,
+            messages.Last()};
+}
+
+} // namespace
+
+TEST(SourceSheets, JournalMatchesAreCheckedAndStored)
+{
+    CSheetUi ui;
+    CFakeFrame frame;
+    frame.m_doc.SetUi(&ui);
+    auto* pLog = new CJournalMonitor;
+    pLog->m_strDirectory = TestRoot() + "/journal";
+    pLog->m_arrMatches = {"_SYSTEMD_UNIT=ssh.service"};
+    pLog->m_strCursor = "s=1;i=10";
+    frame.m_doc.m_pManager->AddLog(pLog);
+    ASSERT_TRUE(IsLogCommandEnabled(frame.m_doc, pLog->GetID(), ID_LOG_CONFIGURE));
+
+    CMessageRecorder messages;
+    CRefusal refused;
+    QStringList tabs;
+    QString shownMatches;
+    OnNextDialog<CDlgEditJournal>([&](CDlgEditJournal* sheet) {
+        tabs = Texts(sheet->GetTabs());
+        auto* matches = Child<QPlainTextEdit>(sheet, "matches");
+        shownMatches = matches->toPlainText();
+        matches->setPlainText("SYSLOG_IDENTIFIER=sshd\nPRIORITY=0..three");
+        refused = PressOk(sheet, matches, messages);
+        // A scan went on meanwhile.
+        pLog->m_strCursor = "s=1;i=20";
+        matches->setPlainText("SYSLOG_IDENTIFIER=sshd\n\n  PRIORITY=0..3 \n");
+        Child<QSpinBox>(sheet, "interval")->setValue(5);
+        sheet->accept();
+    });
+    RunLogCommand(frame, pLog->GetID(), ID_LOG_CONFIGURE);
+
+    EXPECT_EQ(tabs, (QStringList{"Scanning", "Source", "Watches", "Security"}));
+    EXPECT_EQ(shownMatches, "_SYSTEMD_UNIT=ssh.service");
+    EXPECT_TRUE(refused.bOpen);
+    EXPECT_EQ(refused.tab, "Source");
+    EXPECT_TRUE(refused.bFieldFocused);
+    EXPECT_EQ(refused.message, "'PRIORITY=0..three' is not a range of whole numbers low..high");
+    EXPECT_EQ(pLog->m_arrMatches,
+              (std::vector<std::string>{"SYSLOG_IDENTIFIER=sshd", "PRIORITY=0..3"}));
+    EXPECT_EQ(pLog->GetInterval(), 5);
+    EXPECT_EQ(pLog->m_strCursor, "s=1;i=20") << "the matches apply from the entry reached";
+
+    // Another folder: the old cursor means nothing there.
+    OnNextDialog<CDlgEditJournal>([&](CDlgEditJournal* sheet) {
+        Child<QLineEdit>(sheet, "directory")->setText("");
+        sheet->accept();
+    });
+    RunLogCommand(frame, pLog->GetID(), ID_LOG_CONFIGURE);
+    EXPECT_EQ(std::tuple(pLog->m_strDirectory, pLog->m_strCursor, bool(pLog->m_bReadExisting)),
+              std::tuple(std::string(), std::string(), false))
+        << "without a cursor the next scan starts at the end";
+    frame.m_doc.SetUi(nullptr);
+}
+
+TEST(SourceSheets, EvtxPathIsCheckedAndStored)
+{
+    CSheetUi ui;
+    CFakeFrame frame;
+    frame.m_doc.SetUi(&ui);
+    auto* pLog = new CEvtxMonitor;
+    pLog->m_strPath = "/srv/evtx/Security.evtx";
+    pLog->m_nLastRecord = 42;
+    frame.m_doc.m_pManager->AddLog(pLog);
+
+    struct Case {
+        const char* path;
+        std::uint64_t nScanned; // where a scan took the live log meanwhile
+        std::uint64_t nExpected;
+    };
+    const std::string folder = TestRoot() + "/no-evtx-yet";
+    const Case cases[] = {
+        {"/srv/evtx/Security.evtx", 50, 50}, // same path: the position the scan reached
+        {folder.c_str(), 60, 0},             // another path: its newest record (none yet)
+    };
+    for (const Case& c : cases) {
+        CMessageRecorder messages;
+        CRefusal refused;
+        OnNextDialog<CDlgEditEvtx>([&](CDlgEditEvtx* sheet) {
+            auto* path = Child<QLineEdit>(sheet, "path");
+            path->setText("  ");
+            refused = PressOk(sheet, path, messages);
+            pLog->m_nLastRecord = c.nScanned;
+            path->setText(c.path);
+            sheet->accept();
+        });
+        RunLogCommand(frame, pLog->GetID(), ID_LOG_CONFIGURE);
+        EXPECT_TRUE(refused.bOpen && refused.bFieldFocused) << c.path;
+        EXPECT_EQ(refused.tab, "Source");
+        EXPECT_EQ(refused.message, "Enter the path of an .evtx file or of a folder of them.");
+        EXPECT_EQ(std::tuple(pLog->m_strPath, pLog->m_nLastRecord),
+                  std::tuple(std::string(c.path), c.nExpected));
+    }
+    frame.m_doc.SetUi(nullptr);
+}
