@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <strings.h>
+
 #include "eventlog/scan/eventmonitor.h"
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"
@@ -27,7 +29,9 @@ BOOL IsEventLogMonitored(const CMonManager& manager, const std::string& strServe
     int pos = 0;
     while (const CMonitoredObject* pLog = manager.GetNextLog(pos)) {
         const auto* pEvent = dynamic_cast<const CEventMonitor*>(pLog);
-        if (pEvent && pEvent->m_strServer == strServer && pEvent->m_strLogName == strLogName)
+        // Computer names are the same in any letter case ("Demo" is "DEMO").
+        if (pEvent && ::strcasecmp(pEvent->m_strServer.c_str(), strServer.c_str()) == 0 &&
+            pEvent->m_strLogName == strLogName)
             return TRUE;
     }
     return FALSE;

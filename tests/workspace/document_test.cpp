@@ -550,8 +550,10 @@ TEST_F(Document, AddEventLogsSkipsAMonitoredLogAnsweredNo)
     EXPECT_EQ(m_ui.m_messages[0].type, MB_YESNO | MB_ICONQUESTION);
     EXPECT_EQ(m_view.m_hints.size(), 2u);
 
-    // Names are compared with their letter case; a cancelled dialog adds nothing.
-    EXPECT_FALSE(IsEventLogMonitored(*m_doc.m_pManager, "srv2", "System"));
+    // Computer names are compared without their letter case, log names with
+    // it; a cancelled dialog adds nothing.
+    EXPECT_TRUE(IsEventLogMonitored(*m_doc.m_pManager, "srv2", "System"));
+    EXPECT_FALSE(IsEventLogMonitored(*m_doc.m_pManager, "SRV2", "system"));
     m_ui.m_network = {};
     EXPECT_EQ(m_doc.AddEventLogs(ADD_MODE_MENU), 0u);
     EXPECT_EQ(LogCount(), 3);

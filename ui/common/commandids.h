@@ -35,6 +35,7 @@ constexpr UINT ID_VIEW_EVENT_SUMMARY = 32841;
 constexpr UINT ID_VIEW_DETAIL = 32838;
 constexpr UINT ID_EVENT_VIEWER = 32819;
 constexpr UINT ID_VIEW_FIND_NEXT = 32862;
+constexpr UINT ID_VIEW_FIND_PREV = 32863;
 // The event viewer's order.
 constexpr UINT ID_EVENT_NEWEST_FIRST = 32860;
 constexpr UINT ID_EVENT_OLDEST_FIRST = 32861;

@@ -77,10 +77,37 @@ QIcon GetToolIcon(ToolIcon icon)
         return QIcon::fromTheme(QStringLiteral("edit-copy"), FromResource("copy"));
     case ToolIcon::Paste:
         return QIcon::fromTheme(QStringLiteral("edit-paste"), FromResource("paste"));
+    case ToolIcon::Add:
+        return FromResource("add");
+    case ToolIcon::Edit:
+        return FromResource("edit");
+    case ToolIcon::Delete:
+        return FromResource("delete");
+    case ToolIcon::Duplicate:
+        return FromResource("duplicate");
+    case ToolIcon::Browse:
+        return FromResource("browse");
     case ToolIcon::Find:
         break;
     }
     return QIcon::fromTheme(QStringLiteral("edit-find"), FromResource("find"));
+}
+
+QIcon GetEventIcon(EventIcon icon)
+{
+    switch (icon) {
+    case EventIcon::Error:
+        return FromResource("event-error");
+    case EventIcon::Warning:
+        return FromResource("event-warning");
+    case EventIcon::AuditSuccess:
+        return FromResource("audit-success");
+    case EventIcon::AuditFailure:
+        return FromResource("audit-failure");
+    case EventIcon::Information:
+        break;
+    }
+    return FromResource("event-information");
 }
 
 QPixmap GetScanAnimationFrame(int nFrame, int nSize)

@@ -33,10 +33,16 @@ QIcon GetImageIcon(int nImage);
 enum class ScanIcon { Stopped, Running, Busy };
 QIcon GetScanIcon(ScanIcon icon);
 
-// Tool bar pictures that the desktop's icon theme may lack; the theme's own
-// picture when it has one.
-enum class ToolIcon { Copy, Paste, Find };
+// Tool bar pictures: Copy, Paste and Find are the desktop theme's when it
+// has them; the item commands of the dialogs' command bars (Add, Edit,
+// Delete, Duplicate) and Browse are always the program's own.
+enum class ToolIcon { Copy, Paste, Find, Add, Edit, Delete, Duplicate, Browse };
 QIcon GetToolIcon(ToolIcon icon);
+
+// The event list's picture of an event type: error and audit failure look
+// different (a red circle, a padlock with a red cross).
+enum class EventIcon { Error, Warning, Information, AuditSuccess, AuditFailure };
+QIcon GetEventIcon(EventIcon icon);
 
 // One frame (0 to SCAN_ANIMATION_FRAMES - 1) of the scan animation, a square
 // of the given side in pixels: a ring of twelve dots whose bright dot moves

@@ -8,23 +8,25 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "ui/common/icons.h"
+
 namespace {
 
 struct CommandInfo {
     const char* tooltip;
     const char* menuText; // null: not in the context menu
     int key;
-    QStyle::StandardPixmap icon;
+    ToolIcon icon; // the task's is the task image
 };
 
 constexpr CommandInfo COMMANDS[CMD_COUNT] = {
-    {"Add (Ins)", "Add\tIns", Qt::Key_Insert, QStyle::SP_FileIcon},
-    {"Edit (F2)", "Edit\tF2", Qt::Key_F2, QStyle::SP_FileDialogDetailedView},
-    {"Delete (Del)", "&Delete\tDel", Qt::Key_Delete, QStyle::SP_TrashIcon},
-    {"Task (F7)", nullptr, Qt::Key_F7, QStyle::SP_CommandLink},
-    {"Copy (F8)", "&Copy\tF8", Qt::Key_F8, QStyle::SP_DialogSaveButton},
-    {"Paste (F9)", "&Paste\tF9", Qt::Key_F9, QStyle::SP_DialogOpenButton},
-    {"Duplicate (F10)", "Duplicate\tF10", Qt::Key_F10, QStyle::SP_FileDialogNewFolder},
+    {"Add (Ins)", "Add\tIns", Qt::Key_Insert, ToolIcon::Add},
+    {"Edit (F2)", "Edit\tF2", Qt::Key_F2, ToolIcon::Edit},
+    {"Delete (Del)", "&Delete\tDel", Qt::Key_Delete, ToolIcon::Delete},
+    {"Task (F7)", nullptr, Qt::Key_F7, ToolIcon::Edit},
+    {"Copy (F8)", "&Copy\tF8", Qt::Key_F8, ToolIcon::Copy},
+    {"Paste (F9)", "&Paste\tF9", Qt::Key_F9, ToolIcon::Paste},
+    {"Duplicate (F10)", "Duplicate\tF10", Qt::Key_F10, ToolIcon::Duplicate},
 };
 
 // The menu's order: Edit first (the default item), then Add, Delete, a
@@ -44,7 +46,7 @@ CItemCommandBar::CItemCommandBar(QTreeWidget* pList, bool bWithTask, std::functi
         if (i == CMD_TASK && !bWithTask)
             continue;
         auto* button = new QToolButton(this);
-        button->setIcon(style()->standardIcon(COMMANDS[i].icon));
+        button->setIcon(i == CMD_TASK ? GetImageIcon(IMAGE_TASK) : GetToolIcon(COMMANDS[i].icon));
         button->setToolTip(COMMANDS[i].tooltip);
         button->setAutoRaise(true);
         button->setObjectName(QString("cmd%1").arg(i));

@@ -17,11 +17,13 @@
 #include "common/brancmn.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
+#include "ui/common/icons.h"
 #include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/scansettings.h"
 #include "ui/network/networkdialog.h"
+#include "workspace/docstrings.h"
 #include "workspace/documentui.h"
 
 // ---- CPageFileInfo ----
@@ -40,7 +42,8 @@ CPageFileInfo::CPageFileInfo(CFileMonitor& log, bool bAdding, int nMode, QWidget
     m_pPath->setText(ToQt(log.GetFilePath()));
     m_pPath->installEventFilter(this);
     m_pBrowse->setObjectName("browse");
-    m_pBrowse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    m_pBrowse->setIcon(GetToolIcon(ToolIcon::Browse));
+    m_pBrowse->setToolTip(QStringLiteral("Choose the log file"));
     m_pDescription->setObjectName("description");
     m_pDescription->setMaxLength(50);
     m_pDescription->setText(ToQt(log.m_strShortDescription));
@@ -111,6 +114,15 @@ void CPageFileInfo::SetupTemplate()
     m_log.m_strTemplate = strTemplate;
 }
 
+QWidget* CPageFileInfo::FieldAtFault(QString& message) const
+{
+    if (m_pPath->text().trimmed().isEmpty()) {
+        message = QString::fromLatin1(IDS_NO_LOGS_SELECTED);
+        return m_pPath;
+    }
+    return m_pScan->FieldAtFault(message);
+}
+
 void CPageFileInfo::WriteToLog()
 {
     const std::string path = FromQt(m_pPath->text());
@@ -170,6 +182,11 @@ void CPageLogInfo::SetChosenLog(const std::string& strLine)
     m_pName->setText(ToQt(strLine));
 }
 
+QWidget* CPageLogInfo::FieldAtFault(QString& message) const
+{
+    return m_pScan->FieldAtFault(message);
+}
+
 void CPageLogInfo::WriteToLog()
 {
     if (m_strServer != m_log.GetServer() || m_strLogName != m_log.GetLogName()) {
@@ -224,17 +241,27 @@ void CPageSecurity::UpdateStates()
         w->setEnabled(m_pImpersonate->isChecked());
 }
 
+QWidget* CPageSecurity::FieldAtFault(QString& message) const
+{
+    if (!m_pImpersonate->isChecked())
+        return nullptr;
+    if (m_pUser->text().isEmpty()) {
+        message = QStringLiteral("Not all required fields are filled in!");
+        return m_pUser;
+    }
+    if (m_pPassword->text().contains(' ')) {
+        message = QStringLiteral("Passwords cannot contain spaces!");
+        return m_pPassword;
+    }
+    return nullptr;
+}
+
 bool CPageSecurity::WriteToLog()
 {
-    if (m_pImpersonate->isChecked()) {
-        if (m_pUser->text().isEmpty()) {
-            ShowMessageBox(this, "Not all required fields are filled in!", MB_OK);
-            return false;
-        }
-        if (m_pPassword->text().contains(' ')) {
-            ShowMessageBox(this, "Passwords cannot contain spaces!", MB_OK);
-            return false;
-        }
+    QString message;
+    if (FieldAtFault(message)) {
+        ShowMessageBox(this, FromQt(message), MB_OK);
+        return false;
     }
     m_log.SetImpersonate(m_pImpersonate->isChecked());
     m_log.SetLogonUser(FromQt(m_pUser->text()));

@@ -28,6 +28,9 @@ public:
     // The path a file dialog returned: into the path box, and its file name
     // into an empty description.
     void SetBrowsedPath(const QString& path);
+    // The field that OK must refuse (an empty path, an interval out of
+    // range) with its message, or null.
+    QWidget* FieldAtFault(QString& message) const;
     void WriteToLog();
 
 protected:
@@ -57,6 +60,7 @@ public:
     CPageLogInfo(CEventMonitor& log, bool bAdding, QWidget* parent = nullptr);
     // A log chosen in the Network dialog, "COMPUTER\LOG".
     void SetChosenLog(const std::string& strLine);
+    QWidget* FieldAtFault(QString& message) const;
     void WriteToLog();
 
 private:
@@ -74,9 +78,11 @@ class CPageSecurity : public QWidget {
     Q_OBJECT
 public:
     explicit CPageSecurity(CMonitoredObject& log, QWidget* parent = nullptr);
-    // Writes the account settings; with the check box set, an empty user
-    // name or a password with a blank is refused with a message and nothing
-    // is written (false).
+    // With the check box set: the empty user name or the password with a
+    // blank, with its message; null when the page can be written.
+    QWidget* FieldAtFault(QString& message) const;
+    // Writes the account settings; a page at fault (FieldAtFault) is refused
+    // with its message and nothing is written (false).
     bool WriteToLog();
 
 private:

@@ -1,11 +1,15 @@
 #include "ui/dialogs/logsheets.h"
 
+#include <QAbstractSpinBox>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "eventlog/scan/eventmonitor.h"
 #include "textlog/filemonitor.h"
+#include "ui/common/messagebox.h"
+#include "ui/common/qtstrings.h"
 #include "ui/dialogs/logpages.h"
 #include "ui/dialogs/okcancel.h"
 #include "ui/dialogs/pagewatches.h"
@@ -24,6 +28,24 @@ QTabWidget* BuildSheet(QDialog* sheet)
     layout->addWidget(buttons);
     sheet->resize(460, 380);
     return tabs;
+}
+
+// OK refused: the page at fault comes to the front, says why, and its field
+// takes the focus; the sheet stays open with everything typed.
+template <typename Page> bool Refuse(QTabWidget* tabs, Page* page)
+{
+    QString message;
+    QWidget* field = page->FieldAtFault(message);
+    if (!field)
+        return false;
+    tabs->setCurrentWidget(page);
+    ShowMessageBox(page, FromQt(message), MB_OK);
+    field->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(field))
+        edit->selectAll();
+    else if (auto* spin = qobject_cast<QAbstractSpinBox*>(field))
+        spin->selectAll();
+    return true;
 }
 
 } // namespace
@@ -49,6 +71,8 @@ CDlgEditFile::CDlgEditFile(CFileMonitor& log, bool bAdding, int nMode, QWidget* 
 
 void CDlgEditFile::accept()
 {
+    if (Refuse(m_pTabs, m_pInfo) || Refuse(m_pTabs, m_pSecurity))
+        return;
     m_pInfo->WriteToLog();
     m_pSecurity->WriteToLog(); // a refused account leaves the log's account as it was
     QDialog::accept();
@@ -66,6 +90,8 @@ CDlgEditLog::CDlgEditLog(CEventMonitor& log, bool bAdding, QWidget* parent)
 
 void CDlgEditLog::accept()
 {
+    if (Refuse(m_pTabs, m_pInfo) || Refuse(m_pTabs, m_pSecurity))
+        return;
     m_pInfo->WriteToLog();
     m_pSecurity->WriteToLog();
     QDialog::accept();

@@ -62,6 +62,7 @@ CDlgTask::CDlgTask(CTask& task, QWidget* parent)
     m_pList->setObjectName("actions");
     m_pAdd->setObjectName("add");
     m_pAdd->setText("Add");
+    m_pAdd->setToolTip("Add an action to the task");
     m_pAdd->setPopupMode(QToolButton::InstantPopup);
     m_pAdd->setToolButtonStyle(Qt::ToolButtonTextOnly);
     m_pAdd->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);

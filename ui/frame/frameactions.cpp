@@ -51,6 +51,7 @@ void CFrameActions::CreateActions()
         s->standardIcon(QStyle::SP_FileDialogDetailedView));
     Add(ID_VIEW_FIND, "&Find...", {}, GetToolIcon(ToolIcon::Find));
     Add(ID_VIEW_FIND_NEXT, "Find &Next\tF3", QKeySequence::FindNext);
+    Add(ID_VIEW_FIND_PREV, "Find Pre&vious\tShift+F3", QKeySequence::FindPrevious);
     Add(ID_EVENT_NEWEST_FIRST, "Ne&west First")->setCheckable(true);
     Add(ID_EVENT_OLDEST_FIRST, "Ol&dest First")->setCheckable(true);
     Add(ID_LOG_NEW_TEXT, "New te&xt log...", {}, GetImageIcon(IMAGE_TEXT_LOG));
@@ -112,7 +113,7 @@ void CFrameActions::CreateMenus()
     QObject::connect(file, &QMenu::aboutToShow, &m_window,
                      [this, file] { UpdateRecentFiles(file); });
     AddMenu("&Edit", {ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_LOG_DELETE, ID_LOG_CONFIGURE, 0,
-                      ID_VIEW_FIND, ID_VIEW_FIND_NEXT});
+                      ID_VIEW_FIND, ID_VIEW_FIND_NEXT, ID_VIEW_FIND_PREV});
     m_pViewMenu = AddMenu("&View", {ID_VIEW_TEXT_SUMMARY, ID_VIEW_EVENT_SUMMARY, 0,
                                     ID_VIEW_SYSTEM_LOG, ID_VIEW_TEXT_AUDIT, ID_VIEW_NT_AUDIT, 0,
                                     ID_VIEW_DETAIL, ID_EVENT_NEWEST_FIRST, ID_EVENT_OLDEST_FIRST,

@@ -31,6 +31,7 @@
 #include "ui/frame/scanstatus.h"
 #include "ui/frame/splash.h"
 #include "ui/settings/settingssheet.h"
+#include "ui/viewers/eventviewerwindow.h"
 #include "ui/wizard/quickstart.h"
 
 namespace {
@@ -268,6 +269,10 @@ bool CMainFrame::UpdateFrameCommand(UINT nID, CCommandState& state)
         state.bEnabled = m_pPanes->ShowsEventViewer();
         state.bChecked = m_pPanes->ShowsDetail();
         return true;
+    case ID_EVENT_NEWEST_FIRST:
+    case ID_EVENT_OLDEST_FIRST:
+        // The order belongs to the shown event viewer, wherever the focus is.
+        return m_pPanes->GetEventViewer() && m_pPanes->GetEventViewer()->UpdateCommand(nID, state);
     case ID_FILE_NEW:
     case ID_FILE_OPEN:
     case ID_FILE_SAVE:
@@ -344,7 +349,7 @@ bool CMainFrame::OnFrameCommand(UINT nID)
         m_pPanes->ToggleDetail();
         break;
     case ID_EVENT_VIEWER:
-        LaunchEventViewer();
+        OpenEventViewerWindow("", this);
         break;
     case ID_SCAN_START:
         m_doc.ScanCommands().Start();
@@ -358,8 +363,14 @@ bool CMainFrame::OnFrameCommand(UINT nID)
     case ID_SETTINGS:
         RunSettingsSheet(this, &m_doc);
         break;
+    case ID_EVENT_NEWEST_FIRST:
+    case ID_EVENT_OLDEST_FIRST:
+        return m_pPanes->GetEventViewer() && m_pPanes->GetEventViewer()->OnCommand(nID);
     case ID_HIDE_WINDOW:
-        hide();
+        if (m_pTray->HidesToTray())
+            hide();
+        else
+            showMinimized(); // without a tray a hidden window could not be reached again
         break;
     case ID_TRAY_SHOW:
         CFrameTray::ShowWindow(*this);
@@ -462,11 +473,14 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         ShowMessageBox(this, "Are you sure you wish to leave Quorvil?",
                        MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    if (CMonManager* pManager = m_doc.m_pManager.get(); pManager && pManager->HasScanThreads())
+    CMonManager* pManager = m_doc.m_pManager.get();
+    const bool bWasScanning = pManager && pManager->IsScanThreadRunning();
+    if (pManager && pManager->HasScanThreads())
         pManager->StopScanThread();
     // What the scan thread said until it ended: its state and a save of its
     // last positions.
     DrainQueue();
+    const bool bTrayShown = m_pTray->GetIcon()->isVisible();
     m_pTray->Hide();
     SaveWindowPlacement(*this);
     SaveBarState(*this);
@@ -475,6 +489,10 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         if (AppSettings::GetAutoSave())
             m_doc.AutoSaveWorkspace();
     } else if (!m_doc.SaveModified()) {
+        // Cancel leaves the program as it was before Exit.
+        m_pTray->GetIcon()->setVisible(bTrayShown);
+        if (bWasScanning && m_doc.m_pManager)
+            m_doc.m_pManager->StartScanThread();
         return;
     }
     m_bClosed = true;

@@ -32,6 +32,8 @@ public:
     QWidget* GetRightView() const;
     CDetailView2* GetDetailView() const { return m_pDetail; }
     bool ShowsEventViewer() const { return m_pane == Pane::EventViewer; }
+    // The shown event viewer, or null.
+    CEventLogView* GetEventViewer() const { return m_pEventViewer; }
     bool ShowsDetail() const { return m_pDetailSplitter != nullptr; }
 
     // A list or the text viewer on the right, unless it is there already:

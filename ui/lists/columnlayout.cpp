@@ -41,6 +41,7 @@ void CColumnLayout::LoadOnce()
     if (nCount > 0) {
         m_arrIds = ReadValues(m_names.pszFlags, static_cast<std::size_t>(nCount));
         m_arrWidths = ReadValues(m_names.pszWidths, static_cast<std::size_t>(nCount));
+        m_bWidthsKept = !m_arrWidths.empty();
     }
     if (m_arrIds.empty()) {
         m_arrIds = {1, 2, 4};
@@ -67,4 +68,5 @@ void CColumnLayout::Forget()
 {
     m_arrIds.clear();
     m_arrWidths.clear();
+    m_bWidthsKept = false;
 }

@@ -38,6 +38,9 @@ public:
 
     std::vector<DWORD> m_arrIds;
     std::vector<DWORD> m_arrWidths;
+    // The widths are the user's (read from the settings, or already fitted
+    // to the content once): a list shown for the first time keeps them.
+    bool m_bWidthsKept = false;
 
 private:
     CColumnSettingNames m_names;

@@ -27,9 +27,10 @@ QString YesNo(BOOL b)
     return b ? QStringLiteral("Yes") : QStringLiteral("No");
 }
 
+// A log never scanned has no times yet.
 QString TimeText(const CTime& time)
 {
-    return ToQt(time.Format("%I:%M:%S %p"));
+    return time.GetTime() == 0 ? QStringLiteral("Never") : ToQt(time.Format("%I:%M:%S %p"));
 }
 
 QString Unsigned(DWORD n)
@@ -63,7 +64,8 @@ QString LogCellText(const CMonitoredObject& log, ELogField field)
     case ELogField::LastScanned:
         return TimeText(log.m_timeLastScanned);
     case ELogField::NextScan:
-        return TimeText(log.GetNextScanTime());
+        return log.m_timeLastScanned.GetTime() == 0 ? QStringLiteral("Next pass")
+                                                    : TimeText(log.GetNextScanTime());
     case ELogField::LastChanged:
         return TimeText(log.m_timeLastChanged);
     case ELogField::Interval:
@@ -109,7 +111,7 @@ CLogListView::CLogListView(IMainFrame& frame, const CListKind& kind, QWidget* pa
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setAllColumnsShowFocus(true);
     m_pList->setSortingEnabled(false);
-    m_pList->header()->setStretchLastSection(false);
+    m_pList->header()->setStretchLastSection(true);
     m_pList->header()->setSectionsMovable(false);
     m_pList->header()->setSectionsClickable(false);
     m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -151,6 +153,23 @@ void CLogListView::BuildColumns()
         m_pList->headerItem()->setTextAlignment(col, Alignment(*shown.pColumn));
         m_pList->setColumnWidth(col, static_cast<int>(layout.m_arrWidths[shown.nPosition]));
     }
+}
+
+void CLogListView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    CColumnLayout& layout = *m_kind.pLayout;
+    if (layout.m_bWidthsKept)
+        return;
+    // The first show fits each column to its heading and cells, never
+    // narrower than its default width.
+    for (int col = 0; col < static_cast<int>(m_arrShown.size()); ++col) {
+        const int nDefault = m_pList->columnWidth(col);
+        m_pList->resizeColumnToContents(col);
+        m_pList->setColumnWidth(col, std::max(nDefault, m_pList->columnWidth(col)));
+    }
+    KeepWidths();
+    layout.m_bWidthsKept = true;
 }
 
 void CLogListView::KeepWidths()

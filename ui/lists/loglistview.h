@@ -97,6 +97,7 @@ public:
 protected:
     CLogListView(IMainFrame& frame, const CListKind& kind, QWidget* parent);
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildColumns();

@@ -18,6 +18,7 @@
 #include "ui/tree/tasktestrun.h"
 #include "ui/tree/treenodes.h"
 #include "ui/tree/workspacetree.h"
+#include "ui/viewers/eventviewerwindow.h"
 
 namespace {
 
@@ -552,7 +553,7 @@ void CQuorvilView::RunCommand(QTreeWidgetItem* pItem, UINT nID)
             computer = FromQt(pItem->text(0));
             computer = computer.substr(0, computer.find('\\'));
         }
-        LaunchEventViewer(computer);
+        OpenEventViewerWindow(computer, window());
         return;
     }
     default:

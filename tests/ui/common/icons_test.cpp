@@ -41,3 +41,26 @@ TEST(Icons, ScanAnimationCyclesThroughTwelveFrames)
     EXPECT_EQ(GetScanAnimationFrame(SCAN_ANIMATION_FRAMES, 16).toImage(),
               GetScanAnimationFrame(0, 16).toImage());
 }
+
+// The event types and the command bars' pictures are the program's own, all
+// different from each other (an audit failure never looks like an error),
+// and crisp when drawn at twice the size.
+TEST(Icons, EventTypesAndItemCommandsLookDistinctAtAnyScale)
+{
+    std::vector<QIcon> icons;
+    for (EventIcon e : {EventIcon::Error, EventIcon::Warning, EventIcon::Information,
+                        EventIcon::AuditSuccess, EventIcon::AuditFailure})
+        icons.push_back(GetEventIcon(e));
+    for (ToolIcon t :
+         {ToolIcon::Add, ToolIcon::Edit, ToolIcon::Delete, ToolIcon::Duplicate, ToolIcon::Browse})
+        icons.push_back(GetToolIcon(t));
+    std::vector<QImage> images;
+    for (std::size_t n = 0; n < icons.size(); ++n) {
+        const QImage image = icons[n].pixmap(16, 16).toImage();
+        ASSERT_FALSE(image.isNull()) << n;
+        EXPECT_EQ(icons[n].pixmap(32, 32).size(), QSize(32, 32)) << "drawn, not scaled up";
+        for (std::size_t i = 0; i < images.size(); ++i)
+            EXPECT_NE(image, images[i]) << i << " and " << n << " look the same";
+        images.push_back(image);
+    }
+}

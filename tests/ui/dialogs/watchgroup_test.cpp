@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -17,6 +18,7 @@
 #include "platform/clipboard/clipboard.h"
 #include "screenshot.h"
 #include "textlog/filemonitor.h"
+#include "ui/common/icons.h"
 #include "ui/dialogs/advancedoptions.h"
 #include "ui/dialogs/choosewatchgroup.h"
 #include "ui/dialogs/commandbar.h"
@@ -226,4 +228,23 @@ TEST(ChooseWatchGroup, ReturnsThePositionOrAddNew)
     groups->setCurrentIndex(2);
     EXPECT_EQ(groups->currentText(), "(Add new group)");
     EXPECT_EQ(dlg.GetChoice(), CHOOSE_NEW_WATCH_GROUP);
+}
+
+TEST_F(WatchGroupDialog, EveryCommandButtonHasATipAndItsOwnPicture)
+{
+    CKeysAndActions group;
+    CDlgWatchGroup dlg(group, false);
+    const QImage save =
+        dlg.style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(16, 16).toImage();
+    const QImage open =
+        dlg.style()->standardIcon(QStyle::SP_DialogOpenButton).pixmap(16, 16).toImage();
+    for (QToolButton* button : dlg.findChildren<QToolButton*>()) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        EXPECT_FALSE(button->toolTip().isEmpty());
+        const QImage image = button->icon().pixmap(16, 16).toImage();
+        EXPECT_NE(image, save) << "no floppy disk";
+        EXPECT_NE(image, open) << "no open folder";
+    }
+    EXPECT_EQ(dlg.GetCommandBar()->GetButton(CMD_COPY)->icon().pixmap(16, 16).toImage(),
+              GetToolIcon(ToolIcon::Copy).pixmap(16, 16).toImage());
 }

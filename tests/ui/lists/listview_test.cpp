@@ -237,3 +237,32 @@ TEST_F(ListViewTest, TextLogListOffersItsOwnCommands)
     EXPECT_EQ(Column(view, 1), QStringList{"No"}) << "the document's hint refilled the row";
     EXPECT_EQ(SelectedRow(view), 0);
 }
+
+TEST_F(ListViewTest, FirstShowFitsColumnsToTheirContentAndANewLogSaysNever)
+{
+    // A log kept in a workspace before it was ever scanned has no time.
+    m_frame.AddTextLog("The web server's access log on the front machine")->m_timeLastScanned =
+        CTime();
+    m_frame.AddTextLog("Mail")->m_timeLastScanned = CTime(1'600'000'000);
+    {
+        CMonFileView view(m_frame);
+        view.resize(700, 200);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        QTreeWidget* list = view.GetList();
+        auto* items = static_cast<QAbstractItemView*>(list);
+        EXPECT_EQ(Column(view, 2)[0], "Never") << "no made-up time for a log never scanned";
+        EXPECT_NE(Column(view, 2)[1], "Never");
+        for (int col = 0; col < list->columnCount(); ++col) {
+            SCOPED_TRACE(col);
+            EXPECT_GE(list->columnWidth(col), items->sizeHintForColumn(col));
+            EXPECT_GE(list->columnWidth(col), list->header()->sectionSizeHint(col));
+        }
+        EXPECT_TRUE(list->header()->stretchLastSection());
+        list->header()->resizeSection(0, 150); // as the user drags it
+    }
+    CMonFileView::Columns().Forget(); // a new process reads the settings
+    CMonFileView again(m_frame);
+    again.show();
+    EXPECT_EQ(again.GetList()->columnWidth(0), 150) << "remembered widths win";
+}

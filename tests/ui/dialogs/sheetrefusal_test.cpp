@@ -1,0 +1,113 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "dialogtest.h"
+#include "textlog/filemonitor.h"
+#include "ui/dialogs/logsheets.h"
+#include "workspace/documentui.h"
+
+namespace {
+
+// A sheet shown and active, refused or accepted by a click on OK.
+class SheetRefusal : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_sheet.show();
+        QApplication::setActiveWindow(&m_sheet);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&m_sheet));
+    }
+    void ClickOk()
+    {
+        auto* buttons = m_sheet.findChild<QDialogButtonBox*>();
+        QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    }
+    static void Tick(QCheckBox* box)
+    {
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Space);
+        ASSERT_TRUE(box->isChecked());
+    }
+    void Type(QWidget* field, const QString& text)
+    {
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, text);
+    }
+
+    CMessageRecorder m_messages;
+    CFileMonitor m_log; // a new log: everything empty
+    CDlgEditFile m_sheet{m_log, true, ADD_MODE_MENU};
+};
+
+} // namespace
+
+TEST_F(SheetRefusal, OkKeepsTheSheetOpenWithTheFocusOnTheFieldAtFault)
+{
+    auto* path = Child<QLineEdit>(&m_sheet, "path");
+    Type(Child<QLineEdit>(&m_sheet, "description"), "Web server");
+    m_sheet.GetTabs()->setCurrentIndex(2);
+    ClickOk();
+    EXPECT_EQ(m_messages.Last(), "No log(s) were selected.");
+    EXPECT_TRUE(m_sheet.isVisible());
+    EXPECT_EQ(m_sheet.GetTabs()->currentIndex(), 0);
+    EXPECT_EQ(QApplication::focusWidget(), path);
+    EXPECT_EQ(Child<QLineEdit>(&m_sheet, "description")->text(), "Web server") << "nothing lost";
+
+    Type(path, "/srv/web.log");
+    auto* impersonate = Child<QCheckBox>(&m_sheet, "impersonate");
+    m_sheet.GetTabs()->setCurrentIndex(2);
+    Tick(impersonate);
+    m_sheet.GetTabs()->setCurrentIndex(0);
+    ClickOk();
+    EXPECT_EQ(m_messages.Last(), "Not all required fields are filled in!");
+    EXPECT_TRUE(m_sheet.isVisible()) << "a refused account keeps the sheet open";
+    EXPECT_EQ(m_sheet.GetTabs()->currentIndex(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), Child<QLineEdit>(&m_sheet, "user"));
+    EXPECT_TRUE(m_log.GetFilePath().empty()) << "nothing written while refused";
+
+    QTest::keyClicks(QApplication::focusWidget(), "backup");
+    ClickOk();
+    EXPECT_FALSE(m_sheet.isVisible());
+    EXPECT_EQ(m_sheet.result(), QDialog::Accepted);
+    EXPECT_EQ(m_log.GetFilePath(), "/srv/web.log");
+    EXPECT_EQ(m_log.GetLogonUser(), "backup");
+}
+
+TEST_F(SheetRefusal, TypedIntervalsOutOfRangeAreRefusedAndSpinButtonsStopAt1440)
+{
+    Type(Child<QLineEdit>(&m_sheet, "path"), "/srv/web.log");
+    auto* interval = Child<QSpinBox>(&m_sheet, "interval");
+    Tick(Child<QCheckBox>(&m_sheet, "enabled"));
+    for (const char* typed : {"0", "86401"}) {
+        SCOPED_TRACE(typed);
+        Type(interval, typed);
+        ClickOk();
+        EXPECT_EQ(m_messages.Last(), "Please enter an integer between 1 and 86400.");
+        EXPECT_TRUE(m_sheet.isVisible());
+        EXPECT_EQ(QApplication::focusWidget(), interval);
+        EXPECT_EQ(interval->text(), typed) << "kept as typed, not clamped";
+    }
+    Type(interval, "1439");
+    QTest::keyClick(interval, Qt::Key_Up);
+    QTest::keyClick(interval, Qt::Key_Up);
+    EXPECT_EQ(interval->value(), 1440);
+    Type(interval, "1");
+    QTest::keyClick(interval, Qt::Key_Down);
+    EXPECT_EQ(interval->value(), 1);
+
+    m_messages.texts.clear();
+    Type(interval, "86400");
+    ClickOk();
+    EXPECT_TRUE(m_messages.texts.empty());
+    EXPECT_FALSE(m_sheet.isVisible());
+    EXPECT_EQ(m_log.GetInterval(), 86400);
+}
