@@ -12,6 +12,56 @@ void CEventLogCache::Changed()
     m_bRefresh = TRUE;
     m_dwError = 0;
     m_list.DeleteAll();
+    m_index.clear();
+}
+
+void CEventLogCache::Index(std::size_t nFrom)
+{
+    std::size_t nPos = nFrom;
+    while (CEventStruct* pEvent = m_list.GetNext(nPos))
+        m_index.emplace(pEvent->m_nRecordNumber, pEvent);
+}
+
+BOOL CEventLogCache::ReadAll()
+{
+    Logon();
+    m_dwError = 0;
+    if (!m_handle.Open(m_strComputer, m_strLog)) {
+        m_dwError = m_handle.GetError();
+        Revert();
+        return FALSE;
+    }
+    if (m_fnBusy)
+        m_fnBusy(true);
+    m_nOldest = m_handle.GetOldest();
+    m_nNewest = m_handle.GetNewest();
+    m_bRefresh = FALSE;
+    BOOL bOk = TRUE;
+    if (m_nOldest != 0 && m_index.size() < QWORD{m_nNewest} - m_nOldest + 1) {
+        m_index.reserve(m_nNewest - m_nOldest + 1);
+        // Runs of records not held yet, each read once.
+        DWORD nFirst = m_nOldest;
+        while (bOk && nFirst <= m_nNewest) {
+            while (nFirst <= m_nNewest && m_index.count(nFirst))
+                ++nFirst;
+            if (nFirst > m_nNewest)
+                break;
+            DWORD nLast = nFirst;
+            while (nLast < m_nNewest && !m_index.count(nLast + 1))
+                ++nLast;
+            const std::size_t nBefore = m_list.GetCount();
+            bOk = m_handle.ReadEvents(nFirst, nLast, m_list);
+            Index(nBefore);
+            if (nLast == m_nNewest)
+                break;
+            nFirst = nLast + 1;
+        }
+    }
+    m_handle.Close();
+    Revert();
+    if (m_fnBusy)
+        m_fnBusy(false);
+    return bOk;
 }
 
 void CEventLogCache::SetComputer(const std::string& strComputer)
@@ -89,8 +139,8 @@ BOOL CEventLogCache::Refresh()
 
 CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
 {
-    if (CEventStruct* pEvent = m_list.Find(nRecordNumber))
-        return pEvent;
+    if (auto it = m_index.find(nRecordNumber); it != m_index.end())
+        return it->second;
 
     Logon();
     m_dwError = 0;
@@ -118,8 +168,12 @@ CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
             nEnd =
                 static_cast<DWORD>(std::min<QWORD>(QWORD{nStart} + EVENT_CACHE_WINDOW, m_nNewest));
         }
-        if (m_handle.ReadEvents(nStart, nEnd, m_list))
-            pResult = m_list.Find(nRecordNumber);
+        const std::size_t nBefore = m_list.GetCount();
+        if (m_handle.ReadEvents(nStart, nEnd, m_list)) {
+            Index(nBefore);
+            if (auto it = m_index.find(nRecordNumber); it != m_index.end())
+                pResult = it->second;
+        }
     }
     m_handle.Close();
     Revert();
@@ -131,6 +185,7 @@ CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
 void CEventLogCache::CopyFrom(const CEventLogCache& other)
 {
     m_list.DeleteAll();
+    m_index.clear();
     m_strComputer = other.m_strComputer;
     m_strLog = other.m_strLog;
     m_bRefresh = other.m_bRefresh;
@@ -139,6 +194,7 @@ void CEventLogCache::CopyFrom(const CEventLogCache& other)
     std::size_t nPos = 0;
     while (const CEventStruct* pEvent = other.m_list.GetNext(nPos))
         m_list.Add(std::make_unique<CEventStruct>(*pEvent));
+    Index(0);
 }
 
 BOOL CEventLogCache::Logon()

@@ -7,8 +7,10 @@
 //
 // All on the user interface thread. Records returned by GetEvent belong to
 // the cache and stay valid until a name change, CopyFrom or destruction.
+#include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_map>
 
 #include "eventrecords/eventlist.h"
 #include "eventrecords/eventloghandle.h"
@@ -52,6 +54,10 @@ public:
     // a window read around it. Null when the log cannot be opened, the
     // number lies outside the log or the read fails.
     CEventStruct* GetEvent(DWORD nRecordNumber);
+    // Reads in one pass every record of the log up to the newest (the
+    // viewer's filters and sorts then work from memory); false when the log
+    // cannot be opened or a read fails.
+    BOOL ReadAll();
 
     // Takes the other cache's names, refresh mark, numbers and a copy of its
     // records; the logon settings stay as they are.
@@ -73,9 +79,13 @@ public:
 
 private:
     void Changed();
+    // Indexes the records that the list gained from position nFrom on.
+    void Index(std::size_t nFrom);
 
     CEventLogHandle m_handle;
     CEventList m_list;
+    // The list's records by number (a record read twice: its first copy).
+    std::unordered_map<DWORD, CEventStruct*> m_index;
     DWORD m_nOldest = 0;
     DWORD m_nNewest = 0;
     std::string m_strComputer;

@@ -2,8 +2,10 @@
 
 #include <QMimeData>
 
+#include "core/keysandactions.h"
 #include "platform/clipboard/clipboard.h"
 #include "ui/common/qtstrings.h"
+#include "workspace/quorvildoc.h"
 
 std::unique_ptr<CSearchKeyEvent> MakeEventKey(const CEventStruct& event)
 {
@@ -51,4 +53,29 @@ std::unique_ptr<CSearchKey> KeyFromMimeData(const QMimeData& data)
         }
     }
     return nullptr;
+}
+
+bool WatchNewKey(CQuorvilDoc& doc, DWORD dwID, std::unique_ptr<CSearchKey> pKey,
+                 const std::function<BOOL(CSearchKey&)>& fnEdit)
+{
+    CMonitoredObject* pLog = doc.m_pManager ? doc.m_pManager->FindLog(dwID) : nullptr;
+    if (!pLog)
+        return false;
+    const int nCount = pLog->GetWatchGroupCount();
+    int nGroup = CHOOSE_NEW_WATCH_GROUP;
+    if (nCount > 0) {
+        nGroup = doc.GetUi().ChooseWatchGroup(*pLog);
+        if (nGroup != CHOOSE_NEW_WATCH_GROUP && (nGroup < 0 || nGroup >= nCount))
+            return false;
+    }
+    if (!fnEdit(*pKey))
+        return false;
+    if (nGroup == CHOOSE_NEW_WATCH_GROUP) {
+        auto* pGroup = new CKeysAndActions;
+        pGroup->m_strDescription = NewWatchGroupName(nCount);
+        nGroup = doc.AddWatchGroup(dwID, pGroup);
+        if (nGroup < 0)
+            return false;
+    }
+    return doc.AddSearchKey(dwID, nGroup, pKey.release()) >= 0;
 }

@@ -3,12 +3,14 @@
 // data for drag and drop and the clipboard.
 //
 // Threads: user interface thread only.
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 
+class CQuorvilDoc;
 class QMimeData;
 
 // An event key whose type, source, category, event ID (low 16 bits), user
@@ -24,3 +26,10 @@ std::unique_ptr<CSearchKeyText> MakeTextKey(const std::string& text);
 QMimeData* MakeKeyMimeData(const CSearchKey& key);
 // The key that MIME data carries, or null.
 std::unique_ptr<CSearchKey> KeyFromMimeData(const QMimeData& data);
+
+// "Watch this event/text": the watch group the user picks ("Choose Watch
+// Group" when the log has groups), then the key dialog (fnEdit); on OK the
+// key goes into that group, or into a new "<New Watch Group %d>" added only
+// now, so Cancel leaves the log as it was. True when the key was added.
+bool WatchNewKey(CQuorvilDoc& doc, DWORD dwID, std::unique_ptr<CSearchKey> pKey,
+                 const std::function<BOOL(CSearchKey&)>& fnEdit);

@@ -4,10 +4,13 @@
 #include <QIcon>
 #include <QMimeData>
 #include <QStyle>
+#include <algorithm>
 
 #include "platform/clipboard/clipboard.h"
+#include "ui/common/icons.h"
 #include "ui/common/qtstrings.h"
 #include "ui/viewers/eventkey.h"
+#include "ui/viewers/highlights.h"
 
 namespace {
 
@@ -18,18 +21,23 @@ const char* const HEADERS[CEventLogModel::COL_COUNT] = {"Date",  "Time", "Source
 
 QIcon EventTypeIcon(WORD nType)
 {
-    QStyle* style = QApplication::style();
+    // Made once: the list asks for every row it paints.
+    static const QIcon icons[] = {
+        GetEventIcon(EventIcon::Error),        GetEventIcon(EventIcon::Warning),
+        GetEventIcon(EventIcon::Information),  GetEventIcon(EventIcon::AuditSuccess),
+        GetEventIcon(EventIcon::AuditFailure),
+    };
     switch (nType) {
     case EVENTLOG_ERROR_TYPE:
-        return style->standardIcon(QStyle::SP_MessageBoxCritical);
+        return icons[0];
     case EVENTLOG_WARNING_TYPE:
-        return style->standardIcon(QStyle::SP_MessageBoxWarning);
+        return icons[1];
     case EVENTLOG_AUDIT_SUCCESS:
-        return style->standardIcon(QStyle::SP_DialogApplyButton);
+        return icons[3];
     case EVENTLOG_AUDIT_FAILURE:
-        return style->standardIcon(QStyle::SP_DialogCancelButton);
+        return icons[4];
     default:
-        return style->standardIcon(QStyle::SP_MessageBoxInformation);
+        return icons[2];
     }
 }
 
@@ -43,8 +51,51 @@ void CEventLogModel::Reset(DWORD nOldest, DWORD nCount)
     beginResetModel();
     m_nOldest = nCount ? nOldest : 0;
     m_nCount = nCount;
+    m_rows.reset();
+    m_rowOfRecord.clear();
     m_fetched.clear();
+    m_groupOf.clear();
     endResetModel();
+}
+
+void CEventLogModel::SetRows(std::optional<std::vector<DWORD>> records)
+{
+    beginResetModel();
+    m_rows = std::move(records);
+    m_rowOfRecord.clear();
+    endResetModel();
+}
+
+void CEventLogModel::SetHighlighter(GroupOf fnGroupOf)
+{
+    m_fnGroupOf = std::move(fnGroupOf);
+    ClearHighlights();
+}
+
+void CEventLogModel::ClearHighlights()
+{
+    m_groupOf.clear();
+    if (GetRowCount() > 0)
+        emit dataChanged(index(0, 0), index(GetRowCount() - 1, COL_COUNT - 1),
+                         {Qt::BackgroundRole});
+}
+
+int CEventLogModel::GroupOfRow(int nRow) const
+{
+    if (!m_fnGroupOf)
+        return -1;
+    const DWORD nRecord = RecordOfRow(nRow);
+    if (auto it = m_groupOf.find(nRecord); it != m_groupOf.end())
+        return it->second;
+    const CEventStruct* pEvent = EventOfRow(nRow);
+    const int nGroup = pEvent ? m_fnGroupOf(*pEvent) : -1;
+    m_groupOf.emplace(nRecord, nGroup);
+    return nGroup;
+}
+
+int CEventLogModel::GetRowCount() const
+{
+    return m_rows ? static_cast<int>(m_rows->size()) : static_cast<int>(m_nCount);
 }
 
 void CEventLogModel::SetNewestFirst(bool bNewestFirst)
@@ -52,12 +103,23 @@ void CEventLogModel::SetNewestFirst(bool bNewestFirst)
     if (bNewestFirst == m_bNewestFirst)
         return;
     m_bNewestFirst = bNewestFirst;
-    if (m_nCount)
+    if (m_rows) {
+        // The shown records keep their set and turn round.
+        beginResetModel();
+        std::reverse(m_rows->begin(), m_rows->end());
+        m_rowOfRecord.clear();
+        endResetModel();
+    } else if (m_nCount) {
         emit dataChanged(index(0, 0), index(static_cast<int>(m_nCount) - 1, COL_COUNT - 1));
+    }
 }
 
 DWORD CEventLogModel::RecordOfRow(int nRow) const
 {
+    if (m_rows)
+        return nRow >= 0 && static_cast<std::size_t>(nRow) < m_rows->size()
+                   ? (*m_rows)[static_cast<std::size_t>(nRow)]
+                   : 0;
     if (nRow < 0 || static_cast<DWORD>(nRow) >= m_nCount)
         return 0;
     return m_bNewestFirst ? m_nOldest + m_nCount - 1 - static_cast<DWORD>(nRow)
@@ -69,6 +131,15 @@ int CEventLogModel::RowOfRecord(DWORD nRecord) const
     if (m_nCount == 0 || nRecord < m_nOldest || nRecord - m_nOldest >= m_nCount)
         return -1;
     DWORD nOffset = nRecord - m_nOldest;
+    if (m_rows) {
+        if (m_rowOfRecord.empty()) {
+            m_rowOfRecord.assign(m_nCount, -1);
+            for (std::size_t nRow = 0; nRow < m_rows->size(); ++nRow)
+                if (DWORD n = (*m_rows)[nRow] - m_nOldest; n < m_nCount)
+                    m_rowOfRecord[n] = static_cast<int>(nRow);
+        }
+        return m_rowOfRecord[nOffset];
+    }
     return static_cast<int>(m_bNewestFirst ? m_nCount - 1 - nOffset : nOffset);
 }
 
@@ -113,7 +184,7 @@ QString CEventLogModel::CellText(const CEventStruct& event, int nColumn)
 
 int CEventLogModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_nCount);
+    return parent.isValid() ? 0 : GetRowCount();
 }
 
 int CEventLogModel::columnCount(const QModelIndex& parent) const
@@ -123,6 +194,10 @@ int CEventLogModel::columnCount(const QModelIndex& parent) const
 
 QVariant CEventLogModel::data(const QModelIndex& index, int role) const
 {
+    if (index.isValid() && role == Qt::BackgroundRole) {
+        const int nGroup = GroupOfRow(index.row());
+        return nGroup < 0 ? QVariant() : QVariant(WatchGroupColor(nGroup, QApplication::palette()));
+    }
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::DecorationRole))
         return {};
     const CEventStruct* pEvent = EventOfRow(index.row());

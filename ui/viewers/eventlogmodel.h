@@ -11,7 +11,9 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <functional>
+#include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "eventrecords/eventstruct.h"
 
@@ -45,8 +47,25 @@ public:
     void SetNewestFirst(bool bNewestFirst);
     bool IsNewestFirst() const { return m_bNewestFirst; }
 
+    // Only these records, in this order (a filter, a sort); an empty
+    // optional goes back to every record of the log in the chosen order.
+    void SetRows(std::optional<std::vector<DWORD>> records);
+    bool HasRows() const { return m_rows.has_value(); }
+
     DWORD GetOldest() const { return m_nOldest; }
+    // The log's records, shown or not.
     DWORD GetCount() const { return m_nCount; }
+    // The rows shown.
+    int GetRowCount() const;
+
+    // The watch group that catches an event (-1: none), asked once per
+    // record; its rows get the group's colour. Null: no colours.
+    using GroupOf = std::function<int(const CEventStruct&)>;
+    void SetHighlighter(GroupOf fnGroupOf);
+    // Forgets the groups found (the log's groups or keys changed).
+    void ClearHighlights();
+    // The group of the row's record, -1 for none.
+    int GroupOfRow(int nRow) const;
     // 0 for a row outside the list; -1 for a record outside it.
     DWORD RecordOfRow(int nRow) const;
     int RowOfRecord(DWORD nRecord) const;
@@ -70,6 +89,10 @@ private:
     DWORD m_nOldest = 0;
     DWORD m_nCount = 0;
     bool m_bNewestFirst = false;
+    std::optional<std::vector<DWORD>> m_rows; // record numbers, in row order
+    mutable std::vector<int> m_rowOfRecord;   // by record - oldest, made when asked
+    GroupOf m_fnGroupOf;
+    mutable std::unordered_map<DWORD, int> m_groupOf;
     // Records already fetched, by number; the pointers belong to the cache
     // and stay valid until the next Reset.
     mutable std::unordered_map<DWORD, const CEventStruct*> m_fetched;

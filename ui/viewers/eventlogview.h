@@ -21,12 +21,16 @@
 
 #include "eventrecords/eventlogcache.h"
 #include "ui/common/commandtarget.h"
+#include "ui/viewers/eventfilter.h"
 #include "workspace/quorvildoc.h"
 
 class CDetailView2;
+class CHighlightLegend;
 class CEventLogModel;
 class CEventMonitor;
 class IMainFrame;
+class QCheckBox;
+class QLineEdit;
 class QTableView;
 class QTimer;
 
@@ -94,6 +98,33 @@ public:
     void OnFastMark();
     void OnWatchEvent();
 
+    // Find (Ctrl+F) shows the find bar under the list; Find Next (F3, Enter
+    // in the bar) and Find Previous (Shift+F3) select the next event in the
+    // list's order whose fields, strings or description hold the text. At
+    // the end of the list the user is told and offered to go on from the
+    // other end. False when nothing was found.
+    void OnFind();
+    bool OnFindNext();
+    bool OnFindPrevious();
+    QLineEdit* GetFindEdit() const { return m_pFindText; }
+
+    // The filter bar above the list: type, source, event ID, text and a time
+    // range. Applying it reads the whole log once into the cache; later
+    // filters and sorts work from there. An empty filter shows every record.
+    void SetFilter(const CEventFilter& filter);
+    const CEventFilter& GetFilter() const { return m_filter; }
+    // A click on a column's heading sorts by it (again: the other way);
+    // View > Newest/Oldest First goes back to the log's order. -1: no sort.
+    void SortByColumn(int nColumn);
+    int GetSortColumn() const { return m_nSortColumn; }
+    QWidget* GetFilterBar() const { return m_pFilterBar; }
+
+    // Events caught by one of the log's watch groups show in the group's
+    // colour, named by the legend under the list; Ctrl+Down and Ctrl+Up
+    // select the next and previous such event. False when there is none.
+    bool OnNextMatch(bool bForward);
+    CHighlightLegend* GetLegend() const { return m_pLegend; }
+
     // Connects the detail pane (null disconnects); see CDetailView2::Attach.
     void SetDetailView(CDetailView2* pDetail);
     // Shows the selected event's description in the detail pane and the log's
@@ -103,6 +134,13 @@ public:
 private:
     void Reload();
     void Empty();
+    bool Find(bool bForward);
+    void BuildFilterBar();
+    void ReadFilterBar();
+    // The rows as the filter and the sort make them; keeps the selection.
+    void ApplyRows();
+    void UpdateHighlights();
+    bool EventHasText(const CEventStruct& event, const QString& text, Qt::CaseSensitivity cs);
     void ShowContextMenu(const QPoint& pos);
     void OnKeyReleased(int nKey);
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -111,6 +149,14 @@ private:
     QTableView* m_pList;
     CEventLogModel* m_pModel;
     QTimer* m_pDetailTimer;
+    QWidget* m_pFindBar;
+    QLineEdit* m_pFindText;
+    QCheckBox* m_pFindCase;
+    QWidget* m_pFilterBar = nullptr;
+    CHighlightLegend* m_pLegend;
+    CEventFilter m_filter;
+    int m_nSortColumn = -1;
+    bool m_bSortDescending = false;
     CDetailView2* m_pDetail = nullptr;
     DWORD m_dwID = 0;
     DWORD m_nOldest = 0;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -31,6 +32,43 @@ QString Shown(const char* p, std::size_t n)
 
 } // namespace
 
+// The column of line numbers beside the text; it follows the pane's top line.
+class CLineGutter : public QWidget {
+public:
+    explicit CLineGutter(CTextPane* pane) : QWidget(pane), m_pane(*pane)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+    int Width() const
+    {
+        const int nDigits = static_cast<int>(std::to_string(m_pane.GetLineCount()).size());
+        return m_pane.fontMetrics().horizontalAdvance(QLatin1Char('9')) * std::max(nDigits, 3) +
+               3 * MARGIN;
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QPalette& pal = m_pane.palette();
+        painter.fillRect(rect(), pal.color(QPalette::AlternateBase));
+        painter.setPen(pal.color(QPalette::PlaceholderText));
+        painter.setFont(m_pane.font());
+        const QFontMetrics metrics = m_pane.fontMetrics();
+        const int nHeight = metrics.lineSpacing();
+        for (std::size_t nLine = m_pane.GetTopLine(); nLine < m_pane.GetLineCount(); ++nLine) {
+            const int y = static_cast<int>(nLine - m_pane.GetTopLine()) * nHeight;
+            if (y > height())
+                break;
+            painter.drawText(QRect(0, y, width() - 2 * MARGIN, nHeight),
+                             Qt::AlignRight | Qt::AlignVCenter, QString::number(nLine + 1));
+        }
+    }
+
+private:
+    CTextPane& m_pane;
+};
+
 CTextPane::CTextPane(QWidget* parent) : QAbstractScrollArea(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
@@ -38,6 +76,46 @@ CTextPane::CTextPane(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     UpdateScrollBars();
+}
+
+void CTextPane::SetLineNumbers(bool bShow)
+{
+    if (bShow == HasLineNumbers())
+        return;
+    if (bShow) {
+        m_pGutter = new CLineGutter(this);
+        m_pGutter->show();
+    } else {
+        delete m_pGutter;
+        m_pGutter = nullptr;
+    }
+    UpdateGutter();
+}
+
+void CTextPane::UpdateGutter()
+{
+    const int nWidth = m_pGutter ? m_pGutter->Width() : 0;
+    if (viewportMargins().left() != nWidth)
+        setViewportMargins(nWidth, 0, 0, 0);
+    if (m_pGutter) {
+        const QRect area = viewport()->geometry();
+        m_pGutter->setGeometry(area.left() - nWidth, area.top(), nWidth, area.height());
+        m_pGutter->update();
+    }
+}
+
+void CTextPane::SetLineColors(std::function<QColor(std::size_t nLine)> fnColor)
+{
+    m_fnLineColor = std::move(fnColor);
+    viewport()->update();
+}
+
+void CTextPane::GoToLine(std::size_t nLine)
+{
+    nLine = std::min(nLine, m_lineStarts.size() - 1);
+    const auto nHalf = static_cast<std::size_t>(LinesPerPage() / 2);
+    SetTopLine(nLine > nHalf ? nLine - nHalf : 0);
+    MoveCursor(m_lineStarts[nLine], false);
 }
 
 void CTextPane::Clear()
@@ -50,6 +128,8 @@ void CTextPane::Clear()
     horizontalScrollBar()->setValue(0);
     UpdateScrollBars();
     viewport()->update();
+    if (m_pGutter)
+        UpdateGutter();
     emit SelectionChanged();
 }
 
@@ -66,6 +146,8 @@ void CTextPane::Append(std::string_view bytes)
     m_nLongestLine = std::max(m_nLongestLine, m_bytes.size() - m_lineStarts.back());
     UpdateScrollBars();
     viewport()->update();
+    if (m_pGutter)
+        UpdateGutter();
 }
 
 QString CTextPane::GetText() const
@@ -295,12 +377,15 @@ void CTextPane::scrollContentsBy(int /*dx*/, int /*dy*/)
 {
     // The vertical bar counts lines, not pixels.
     viewport()->update();
+    if (m_pGutter)
+        m_pGutter->update();
 }
 
 void CTextPane::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
+    UpdateGutter();
 }
 
 void CTextPane::changeEvent(QEvent* event)
@@ -308,6 +393,7 @@ void CTextPane::changeEvent(QEvent* event)
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         UpdateScrollBars();
+        UpdateGutter();
         viewport()->update();
     }
 }
@@ -329,6 +415,9 @@ void CTextPane::paintEvent(QPaintEvent* /*event*/)
         const QString text = LineText(nLine);
         const std::size_t nStart = m_lineStarts[nLine];
         const std::size_t nEnd = LineEnd(nLine);
+        if (m_fnLineColor)
+            if (const QColor color = m_fnLineColor(nLine); color.isValid())
+                painter.fillRect(QRect(0, y, viewport()->width(), nHeight), color);
         painter.setPen(pal.color(QPalette::Text));
         painter.drawText(x0, y + metrics.ascent(), text);
         const std::size_t nNext =

@@ -13,10 +13,14 @@
 //
 // Threads: user interface thread only.
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class CLineGutter;
 
 class CTextPane : public QAbstractScrollArea {
     Q_OBJECT
@@ -31,6 +35,8 @@ public:
     QString GetText() const;
 
     std::size_t GetLineCount() const { return m_lineStarts.size(); }
+    // The offset of the line's first byte.
+    std::size_t LineStart(std::size_t nLine) const { return m_lineStarts[nLine]; }
     std::size_t LineOfOffset(std::size_t nOffset) const;
     // The line as shown, without its end.
     QString LineText(std::size_t nLine) const;
@@ -48,6 +54,17 @@ public:
     void ScrollToEnd();
     // Scrolls just enough for the cursor's line to be in view.
     void EnsureCursorVisible();
+    // The lines that fit in the view.
+    int LinesPerPage() const;
+    // Line numbers in a column left of the text (off at first).
+    void SetLineNumbers(bool bShow);
+    bool HasLineNumbers() const { return m_pGutter != nullptr; }
+    // The background of a line (an invalid colour: none), asked for the
+    // lines in view as they are painted.
+    void SetLineColors(std::function<QColor(std::size_t nLine)> fnColor);
+    // Puts the caret at the start of the line (0-based) and shows the line
+    // in the middle of the view.
+    void GoToLine(std::size_t nLine);
 
 signals:
     void SelectionChanged();
@@ -63,10 +80,11 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    friend class CLineGutter;
+    void UpdateGutter();
     std::size_t LineEnd(std::size_t nLine) const; // offset of the line's end, before "\r\n"
     std::size_t OffsetAt(const QPoint& pos) const;
     int XOfOffset(std::size_t nLine, std::size_t nOffset) const;
-    int LinesPerPage() const;
     void MoveCursor(std::size_t nOffset, bool bExtend);
     void UpdateScrollBars();
 
@@ -75,4 +93,6 @@ private:
     std::size_t m_nLongestLine = 0; // bytes, for the horizontal range
     std::size_t m_nAnchor = 0;
     std::size_t m_nCursor = 0;
+    CLineGutter* m_pGutter = nullptr; // while line numbers show
+    std::function<QColor(std::size_t)> m_fnLineColor;
 };

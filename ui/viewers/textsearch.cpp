@@ -45,3 +45,26 @@ std::size_t FindInText(std::string_view text, std::string_view what, std::size_t
             return nAt;
     }
 }
+
+std::size_t FindInTextBackward(std::string_view text, std::string_view what, std::size_t nBefore,
+                               bool bMatchCase, bool bWholeWord)
+{
+    if (what.empty() || what.size() > text.size())
+        return std::string_view::npos;
+    std::string upper;
+    if (!bMatchCase)
+        textfold::ToUpper(what, upper);
+    const std::string_view needle = bMatchCase ? what : std::string_view(upper);
+    auto equal = [&](std::size_t nAt) {
+        for (std::size_t i = 0; i < needle.size(); ++i)
+            if ((bMatchCase ? text[nAt + i] : textfold::ToUpper(text[nAt + i])) != needle[i])
+                return false;
+        return true;
+    };
+    std::size_t nAt = std::min(nBefore, text.size() - needle.size() + 1);
+    while (nAt-- > 0) {
+        if (equal(nAt) && (!bWholeWord || IsWholeWord(text, nAt, needle.size())))
+            return nAt;
+    }
+    return std::string_view::npos;
+}

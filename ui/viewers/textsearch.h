@@ -12,3 +12,6 @@
 // The offset of the first occurrence at or after nFrom, or npos.
 std::size_t FindInText(std::string_view text, std::string_view what, std::size_t nFrom,
                        bool bMatchCase, bool bWholeWord);
+// The offset of the last occurrence that starts before nBefore, or npos.
+std::size_t FindInTextBackward(std::string_view text, std::string_view what, std::size_t nBefore,
+                               bool bMatchCase, bool bWholeWord);

@@ -160,8 +160,9 @@ TEST_F(DailyUse, EventViewerRefreshesOncePerF5AndTakesItsOrderFromTheMenu)
     ASSERT_NE(viewer, nullptr);
     CHintRecorder hints(m_doc);
     auto reads = [&] {
-        const auto n = std::count(hints.m_hints.begin(), hints.m_hints.end(),
-                                  std::pair<LPARAM, DWORD>(HINT_LOG_STATE, viewer->GetItem()));
+        const auto n =
+            std::count(hints.m_hints.begin(), hints.m_hints.end(),
+                       std::pair<ViewHint, DWORD>(ViewHint::LogState, viewer->GetItem()));
         hints.m_hints.clear();
         return n;
     };

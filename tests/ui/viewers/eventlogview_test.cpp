@@ -1,8 +1,12 @@
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSplitter>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +21,7 @@
 #include "ui/viewers/eventlogmodel.h"
 #include "ui/viewers/eventlogview.h"
 #include "ui/viewers/eventproperties.h"
+#include "ui/viewers/highlights.h"
 #include "viewertest.h"
 
 namespace {
@@ -353,3 +358,176 @@ TEST_F(EventViewer, DetailPaneFollowsTheKeyboardAfterTheKeyIsReleased)
 }
 
 } // namespace
+
+TEST_F(EventViewer, WatchThisEventCancelledLeavesNoNewGroup)
+{
+    WriteEventLog("Sys", 1, 30);
+    CEventMonitor* pLog = m_frame.AddEventLog("Sys");
+    CEventLogView view(m_frame);
+    view.resize(600, 300);
+    view.show();
+    view.ShowItem(pLog->GetID());
+    QWidget* viewport = view.GetList()->viewport();
+    const QPoint row = view.GetList()->visualRect(view.GetList()->model()->index(0, 0)).center();
+
+    m_frame.m_ui.m_bKeyOk = FALSE;
+    ChooseFromContextMenu(viewport, row, Qt::Key_W);
+    ASSERT_NE(m_frame.m_ui.m_pEventKey, nullptr) << "the key dialog was shown";
+    EXPECT_EQ(pLog->GetWatchGroupCount(), 0) << "Cancel leaves nothing";
+    EXPECT_FALSE(m_frame.GetDocument().IsModified());
+
+    m_frame.m_ui.m_bKeyOk = TRUE;
+    ChooseFromContextMenu(viewport, row, Qt::Key_W);
+    ASSERT_EQ(pLog->GetWatchGroupCount(), 1);
+    EXPECT_EQ(pLog->GetWatchGroup(0)->m_strDescription, "<New Watch Group 0>");
+    EXPECT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
+}
+
+TEST_F(EventViewer, ColumnsShowTenDigitEventIdsAndTheirHeadingsWhole)
+{
+    WriteEventLog("Ids", 1, 40);
+    CEventLogView view(m_frame);
+    view.resize(1200, 300);
+    view.show();
+    view.ShowItem(m_frame.AddEventLog("Ids")->GetID());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QTableView* list = view.GetList();
+    ASSERT_EQ(Cell(view, 0, CEventLogModel::COL_EVENT).size(), 10);
+    for (int col = 0; col < CEventLogModel::COL_COUNT; ++col) {
+        SCOPED_TRACE(col);
+        EXPECT_GE(list->columnWidth(col),
+                  static_cast<QAbstractItemView*>(list)->sizeHintForColumn(col));
+        EXPECT_GE(list->columnWidth(col), list->horizontalHeader()->sectionSizeHint(col));
+    }
+    EXPECT_TRUE(list->horizontalHeader()->stretchLastSection());
+}
+
+TEST_F(EventViewer, FindLooksThroughFieldsAndStringsBothWaysAndOffersToWrap)
+{
+    WriteEventLog("Find", 1, 50);
+    CEventLogView view(m_frame);
+    view.resize(800, 300);
+    view.show();
+    view.ShowItem(m_frame.AddEventLog("Find")->GetID());
+    ASSERT_TRUE(view.SelectRecord(1));
+    QTableView* list = view.GetList();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(view.GetFindEdit()->isVisible());
+    QTest::keyClicks(view.GetFindEdit(), "RECORD 3");
+    QTest::keyClick(view.GetFindEdit(), Qt::Key_Return);
+    EXPECT_EQ(view.GetSelectedRecord(), 3u) << "any case, in the event's strings";
+    QTest::keyClick(view.GetFindEdit(), Qt::Key_Return);
+    EXPECT_EQ(view.GetSelectedRecord(), 30u);
+    QTest::keyClick(list, Qt::Key_F3);
+    EXPECT_EQ(view.GetSelectedRecord(), 31u);
+    QTest::keyClick(list, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(view.GetSelectedRecord(), 30u);
+    EXPECT_TRUE(m_boxes.empty());
+
+    ASSERT_TRUE(view.SelectRecord(40));
+    QTest::keyClick(list, Qt::Key_F3);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0], "Cannot find \"RECORD 3\".\n\nSearch again from the top of the log?");
+    EXPECT_EQ(view.GetSelectedRecord(), 40u) << "not answered Yes: stays";
+
+    view.GetFindEdit()->setFocus();
+    QTest::keyClick(view.GetFindEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(view.GetFindEdit(), "Src5");
+    QTest::keyClick(view.GetFindEdit(), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(view.GetSelectedRecord(), 33u) << "backwards, in the source column";
+    QTest::keyClick(view.GetFindEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(view.GetFindEdit()->isVisible());
+}
+
+TEST_F(EventViewer, FilterBarAndColumnSortsNarrowAndOrderTheList)
+{
+    WriteEventLog("Filter", 1, 100);
+    CEventLogView view(m_frame);
+    view.resize(1100, 400);
+    view.show();
+    view.ShowItem(m_frame.AddEventLog("Filter")->GetID());
+    QWidget* bar = view.GetFilterBar();
+    auto* type = bar->findChild<QComboBox*>("filtertype");
+    auto rows = [&] { return view.GetList()->model()->rowCount(); };
+    auto type_in = [&](const char* name, const char* text) {
+        auto* box = bar->findChild<QLineEdit*>(name);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+
+    type->setFocus();
+    QTest::keyClick(type, Qt::Key_Down); // "Error"
+    EXPECT_EQ(rows(), 20);
+    EXPECT_EQ(m_frame.m_strStatus, "20 of 100 events");
+    type_in("filtersource", "src3");
+    EXPECT_EQ(rows(), 3) << "errors of Src3: records 10, 45 and 80";
+    EXPECT_EQ(RecordInRow(view, 1), 45u);
+    SaveScreenshot(&view, "event-viewer-filtered");
+    QTest::mouseClick(bar->findChild<QToolButton*>("filterclear"), Qt::LeftButton);
+    EXPECT_EQ(rows(), 100);
+    type_in("filterid", "7");
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(RecordInRow(view, 0), 7u);
+    type_in("filterid", "");
+    type_in("filtertext", "record 99");
+    EXPECT_EQ(rows(), 1) << "the event's strings";
+    type_in("filtertext", "");
+    EXPECT_EQ(rows(), 100);
+
+    QHeaderView* header = view.GetList()->horizontalHeader();
+    auto clickHeading = [&](int col) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(col) + 10, header->height() / 2));
+    };
+    clickHeading(CEventLogModel::COL_SOURCE);
+    EXPECT_EQ(view.GetSortColumn(), CEventLogModel::COL_SOURCE);
+    EXPECT_EQ(Cell(view, 0, CEventLogModel::COL_SOURCE), "Src0");
+    EXPECT_EQ(RecordInRow(view, 0), 7u) << "ties stay in record order";
+    clickHeading(CEventLogModel::COL_SOURCE);
+    EXPECT_EQ(Cell(view, 0, CEventLogModel::COL_SOURCE), "Src6");
+    view.OnCommand(ID_EVENT_OLDEST_FIRST);
+    EXPECT_EQ(view.GetSortColumn(), -1) << "the menu's order is the default again";
+    EXPECT_EQ(RecordInRow(view, 0), 1u);
+}
+
+TEST_F(EventViewer, EventsCaughtByAWatchGroupShowItsColourAndCtrlDownJumpsToThem)
+{
+    WriteEventLog("Marked", 1, 30);
+    CEventMonitor* pLog = m_frame.AddEventLog("Marked");
+    auto* key = new CSearchKeyEvent;
+    key->SetSourceValue("Src3"); // records 3, 10, 17 and 24
+    auto* group = new CKeysAndActions;
+    group->m_strDescription = "Source three";
+    group->AddKey(key);
+    pLog->AddWatchGroup(group);
+    CEventLogView view(m_frame);
+    view.resize(800, 600);
+    view.show();
+    view.ShowItem(pLog->GetID());
+    ASSERT_TRUE(view.GetLegend()->isVisible());
+    EXPECT_EQ(view.GetLegend()->findChild<QLabel*>("legend0")->text(), "Source three");
+    QAbstractItemModel* model = view.GetList()->model();
+    const QColor colour = WatchGroupColor(0, QApplication::palette());
+    EXPECT_EQ(model->data(model->index(view.RowOfRecord(10), 1), Qt::BackgroundRole), colour);
+    EXPECT_FALSE(model->data(model->index(view.RowOfRecord(11), 1), Qt::BackgroundRole).isValid());
+
+    ASSERT_TRUE(view.SelectRecord(1));
+    view.GetList()->setFocus();
+    QTest::keyClick(view.GetList(), Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(view.GetSelectedRecord(), 3u);
+    QTest::keyClick(view.GetList(), Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(view.GetSelectedRecord(), 10u);
+    QTest::keyClick(view.GetList(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(view.GetSelectedRecord(), 3u);
+
+    // A group added from the viewer joins the legend at once.
+    m_frame.m_ui.m_nGroupChoice = CHOOSE_NEW_WATCH_GROUP;
+    ASSERT_TRUE(view.SelectRecord(5));
+    view.OnWatchEvent();
+    EXPECT_NE(view.GetLegend()->findChild<QLabel*>("legend1"), nullptr);
+    EXPECT_EQ(model->data(model->index(view.RowOfRecord(5), 1), Qt::BackgroundRole),
+              WatchGroupColor(1, QApplication::palette()));
+}

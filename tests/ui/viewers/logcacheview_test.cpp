@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,10 @@
 #include "screenshot.h"
 #include "settings/appsettings.h"
 #include "settings/systemlog.h"
+#include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/viewers/finddialog.h"
+#include "ui/viewers/highlights.h"
 #include "ui/viewers/logcacheview.h"
 #include "ui/viewers/textpane.h"
 #include "ui/viewers/textsearch.h"
@@ -25,6 +28,20 @@ namespace {
 
 class TextViewer : public ViewerTest {
 protected:
+    // "Not found, go on from the top?" is answered No unless told.
+    void SetUp() override
+    {
+        ViewerTest::SetUp();
+        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
+            m_boxes.push_back(text);
+            return m_nAnswer;
+        });
+    }
+    void TearDown() override
+    {
+        SetMessageBoxAnswerer(nullptr);
+        ViewerTest::TearDown();
+    }
     // A text log of the given content, shown in the view and loaded.
     CFileMonitor* Show(CLogCacheView& view, const std::string& content, std::size_t nBlock = 0)
     {
@@ -56,6 +73,9 @@ protected:
     {
         return view.GetPane()->GetSelectionStart();
     }
+
+    std::vector<std::string> m_boxes;
+    int m_nAnswer = IDNO;
 };
 
 TEST_F(TextViewer, BigFileLoadsInTheBackgroundWhileTheWindowGoesOn)
@@ -272,3 +292,179 @@ TEST_F(TextViewer, MarksAreAppendedAndShownAtTheEnd)
 }
 
 } // namespace
+
+TEST_F(TextViewer, GrowingLogKeepsTheReadersPlaceUnlessFollowing)
+{
+    std::string content;
+    for (int i = 0; i < 200; ++i)
+        content += "line " + std::to_string(i) + "\n";
+    CLogCacheView view(m_frame);
+    view.resize(500, 200);
+    view.show();
+    CFileMonitor* pLog = Show(view, content);
+    CTextPane* pane = view.GetPane();
+    auto* follow = view.findChild<QToolButton*>("follow");
+    ASSERT_NE(follow, nullptr);
+    EXPECT_TRUE(follow->isChecked()) << "a new view starts at the end, following";
+    auto grow = [&](int nFrom) {
+        for (int i = nFrom; i < nFrom + 50; ++i)
+            content += "line " + std::to_string(i) + "\n";
+        WriteFile("watched.log", content);
+        m_frame.GetDocument().OnScanProgress(pLog->GetID(), 1); // as a scan reports it
+        WaitLoaded(view);
+    };
+
+    QTest::keyClick(pane, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(pane, Qt::Key_Down);
+    QTest::keyClick(pane, Qt::Key_Down);
+    EXPECT_FALSE(follow->isChecked()) << "reading above the end pauses following";
+    grow(200);
+    EXPECT_EQ(Text(view), ToQt(content));
+    EXPECT_EQ(pane->GetTopLine(), 0u);
+    EXPECT_EQ(pane->LineOfOffset(pane->GetSelectionEnd()), 2u) << "the caret stays";
+    QTest::keyClick(pane, Qt::Key_F5);
+    WaitLoaded(view);
+    EXPECT_EQ(pane->GetTopLine(), 0u) << "a refresh keeps the place too";
+    EXPECT_EQ(pane->LineOfOffset(pane->GetSelectionEnd()), 2u);
+
+    QTest::mouseClick(follow, Qt::LeftButton);
+    EXPECT_TRUE(follow->isChecked());
+    grow(250);
+    const auto atEnd = [&] {
+        return pane->GetTopLine() + static_cast<std::size_t>(pane->LinesPerPage()) >=
+               pane->GetLineCount();
+    };
+    EXPECT_TRUE(atEnd()) << "following shows the new lines";
+    EXPECT_EQ(Text(view), ToQt(content));
+
+    // A log cut short is read again from its start.
+    content = "fresh start\n";
+    WriteFile("watched.log", content);
+    m_frame.GetDocument().OnScanProgress(pLog->GetID(), 1);
+    WaitLoaded(view);
+    EXPECT_EQ(Text(view), ToQt(content));
+}
+
+TEST_F(TextViewer, FindSaysNotFoundOffersToWrapAndGoesBackWithShiftF3)
+{
+    const std::string content = "alpha\nneedle one\nbeta\nneedle two\ngamma\n";
+    const std::size_t nFirst = content.find("needle");
+    const std::size_t nSecond = content.rfind("needle");
+    CLogCacheView view(m_frame);
+    view.resize(500, 200);
+    view.show();
+    Show(view, content);
+    CTextPane* pane = view.GetPane();
+    pane->setFocus();
+    QTest::keyClick(pane, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(pane, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_NE(view.GetFindDialog(), nullptr);
+    QTest::keyClicks(view.GetFindDialog()->GetEdit(), "needle");
+    QTest::keyClick(view.GetFindDialog()->GetEdit(), Qt::Key_Return);
+    EXPECT_EQ(SelectionStart(view), nFirst);
+    view.GetFindDialog()->close();
+    QTRY_VERIFY(view.GetFindDialog() == nullptr);
+
+    QTest::keyClick(pane, Qt::Key_F3);
+    EXPECT_EQ(SelectionStart(view), nSecond);
+    QTest::keyClick(pane, Qt::Key_F3);
+    ASSERT_EQ(m_boxes.size(), 1u) << "nothing further says so";
+    EXPECT_EQ(m_boxes[0], "Cannot find \"needle\".\n\nSearch again from the top of the log?");
+    EXPECT_EQ(SelectionStart(view), nSecond) << "No stays";
+    m_nAnswer = IDYES;
+    QTest::keyClick(pane, Qt::Key_F3);
+    EXPECT_EQ(SelectionStart(view), nFirst) << "Yes goes on from the top";
+
+    QTest::keyClick(pane, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(m_boxes.back(), "Cannot find \"needle\".\n\nSearch again from the end of the log?");
+    EXPECT_EQ(SelectionStart(view), nSecond);
+    QTest::keyClick(pane, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(SelectionStart(view), nFirst);
+    EXPECT_EQ(m_boxes.size(), 3u);
+}
+
+TEST_F(TextViewer, WatchThisTextCancelledLeavesNoNewGroup)
+{
+    CLogCacheView view(m_frame);
+    view.resize(500, 200);
+    view.show();
+    CFileMonitor* pLog = Show(view, "disk full on /var\n");
+    DoubleClick(view.GetPane()->viewport(), QPoint(8, 5));
+    ASSERT_EQ(Selected(view), "disk");
+    m_frame.m_ui.m_bKeyOk = FALSE;
+    ChooseFromContextMenu(view.GetPane()->viewport(), QPoint(8, 5), Qt::Key_W);
+    ASSERT_NE(m_frame.m_ui.m_pTextKey, nullptr);
+    EXPECT_EQ(pLog->GetWatchGroupCount(), 0) << "Cancel leaves nothing";
+    m_frame.m_ui.m_bKeyOk = TRUE;
+    ChooseFromContextMenu(view.GetPane()->viewport(), QPoint(8, 5), Qt::Key_W);
+    ASSERT_EQ(pLog->GetWatchGroupCount(), 1);
+    EXPECT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
+}
+
+TEST_F(TextViewer, GoToLineAndLineNumbers)
+{
+    std::string content;
+    for (int i = 1; i <= 200; ++i)
+        content += "line " + std::to_string(i) + "\n";
+    CLogCacheView view(m_frame);
+    view.resize(500, 200);
+    view.show();
+    Show(view, content);
+    CTextPane* pane = view.GetPane();
+    pane->setFocus();
+
+    CNextDialog typeLine([](QDialog&) {
+        QWidget* box = QApplication::focusWidget();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, "120");
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    QTest::keyClick(pane, Qt::Key_G, Qt::ControlModifier);
+    ASSERT_TRUE(typeLine.WasShown());
+    EXPECT_EQ(pane->LineOfOffset(pane->GetSelectionEnd()), 119u);
+    EXPECT_LE(pane->GetTopLine(), 119u);
+    EXPECT_GT(pane->GetTopLine() + static_cast<std::size_t>(pane->LinesPerPage()), 119u);
+    EXPECT_FALSE(view.IsFollowing());
+
+    const int nTextLeft = pane->viewport()->geometry().left();
+    ChooseFromContextMenu(pane->viewport(), QPoint(20, 20), Qt::Key_N);
+    EXPECT_TRUE(pane->HasLineNumbers());
+    EXPECT_GT(pane->viewport()->geometry().left(), nTextLeft) << "the numbers take a column";
+    CLogCacheView second(m_frame);
+    EXPECT_TRUE(second.GetPane()->HasLineNumbers()) << "for every text viewer";
+    ChooseFromContextMenu(pane->viewport(), QPoint(20, 20), Qt::Key_N);
+    EXPECT_FALSE(pane->HasLineNumbers());
+}
+
+TEST_F(TextViewer, LinesCaughtByAWatchGroupAreMarkedAndCtrlDownJumpsToThem)
+{
+    CLogCacheView view(m_frame);
+    view.resize(500, 300);
+    view.show();
+    CFileMonitor* pLog = Show(view, "boot\ndisk full\nall well\nok\ndisk full again\n");
+    EXPECT_FALSE(view.GetLegend()->isVisible()) << "no groups, no legend";
+    auto* key = new CSearchKeyText;
+    key->m_strKey1 = "disk full";
+    auto* group = new CKeysAndActions;
+    group->m_strDescription = "Disks";
+    group->AddKey(key);
+    m_frame.GetDocument().AddWatchGroup(pLog->GetID(), group);
+    ASSERT_TRUE(view.GetLegend()->isVisible());
+
+    // The marked line is painted in the group's colour, the others not.
+    const QImage image = view.GetPane()->viewport()->grab().toImage();
+    const int nHeight = view.GetPane()->fontMetrics().lineSpacing();
+    const int x = view.GetPane()->viewport()->width() - 5;
+    EXPECT_EQ(image.pixelColor(x, nHeight + nHeight / 2),
+              WatchGroupColor(0, view.GetPane()->palette()));
+    EXPECT_NE(image.pixelColor(x, nHeight / 2), WatchGroupColor(0, view.GetPane()->palette()));
+
+    CTextPane* pane = view.GetPane();
+    QTest::keyClick(pane, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(pane, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(pane->LineOfOffset(pane->GetSelectionEnd()), 1u);
+    QTest::keyClick(pane, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(pane->LineOfOffset(pane->GetSelectionEnd()), 4u);
+    QTest::keyClick(pane, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(pane->LineOfOffset(pane->GetSelectionEnd()), 1u);
+}

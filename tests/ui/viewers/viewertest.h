@@ -3,6 +3,11 @@
 // UI that answers the watch-group and key dialogs as told and keeps the keys
 // it was shown, and event logs of the local computer written as file images.
 // CNextDialog (acting on the next modal dialog) comes from the command tests.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -144,3 +149,14 @@ protected:
     std::string m_strDir; // ends in "/"
     CViewerFrame m_frame;
 };
+
+// A right click at pos, then the menu item whose mnemonic is key.
+inline void ChooseFromContextMenu(QWidget* widget, const QPoint& pos, Qt::Key key)
+{
+    QTimer::singleShot(0, [key] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+            QTest::keyClick(popup, key);
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, widget->mapToGlobal(pos));
+    QApplication::sendEvent(widget, &event);
+}
