@@ -6,6 +6,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -21,13 +22,15 @@ class SheetRefusal : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_sheet.show();
-        QApplication::setActiveWindow(&m_sheet);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&m_sheet));
+        m_log.SetEnabled(TRUE); // the interval box takes input
+        m_pSheet = std::make_unique<CDlgEditFile>(m_log, true, ADD_MODE_MENU);
+        m_pSheet->show();
+        QApplication::setActiveWindow(m_pSheet.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pSheet.get()));
     }
     void ClickOk()
     {
-        auto* buttons = m_sheet.findChild<QDialogButtonBox*>();
+        auto* buttons = m_pSheet->findChild<QDialogButtonBox*>();
         QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
     }
     static void Tick(QCheckBox* box)
@@ -45,54 +48,54 @@ protected:
 
     CMessageRecorder m_messages;
     CFileMonitor m_log; // a new log: everything empty
-    CDlgEditFile m_sheet{m_log, true, ADD_MODE_MENU};
+    std::unique_ptr<CDlgEditFile> m_pSheet;
 };
 
 } // namespace
 
 TEST_F(SheetRefusal, OkKeepsTheSheetOpenWithTheFocusOnTheFieldAtFault)
 {
-    auto* path = Child<QLineEdit>(&m_sheet, "path");
-    Type(Child<QLineEdit>(&m_sheet, "description"), "Web server");
-    m_sheet.GetTabs()->setCurrentIndex(2);
+    auto* path = Child<QLineEdit>(m_pSheet.get(), "path");
+    Type(Child<QLineEdit>(m_pSheet.get(), "description"), "Web server");
+    m_pSheet->GetTabs()->setCurrentIndex(2);
     ClickOk();
     EXPECT_EQ(m_messages.Last(), "No log(s) were selected.");
-    EXPECT_TRUE(m_sheet.isVisible());
-    EXPECT_EQ(m_sheet.GetTabs()->currentIndex(), 0);
+    EXPECT_TRUE(m_pSheet->isVisible());
+    EXPECT_EQ(m_pSheet->GetTabs()->currentIndex(), 0);
     EXPECT_EQ(QApplication::focusWidget(), path);
-    EXPECT_EQ(Child<QLineEdit>(&m_sheet, "description")->text(), "Web server") << "nothing lost";
+    EXPECT_EQ(Child<QLineEdit>(m_pSheet.get(), "description")->text(), "Web server")
+        << "nothing lost";
 
     Type(path, "/srv/web.log");
-    auto* impersonate = Child<QCheckBox>(&m_sheet, "impersonate");
-    m_sheet.GetTabs()->setCurrentIndex(2);
+    auto* impersonate = Child<QCheckBox>(m_pSheet.get(), "impersonate");
+    m_pSheet->GetTabs()->setCurrentIndex(2);
     Tick(impersonate);
-    m_sheet.GetTabs()->setCurrentIndex(0);
+    m_pSheet->GetTabs()->setCurrentIndex(0);
     ClickOk();
     EXPECT_EQ(m_messages.Last(), "Not all required fields are filled in!");
-    EXPECT_TRUE(m_sheet.isVisible()) << "a refused account keeps the sheet open";
-    EXPECT_EQ(m_sheet.GetTabs()->currentIndex(), 2);
-    EXPECT_EQ(QApplication::focusWidget(), Child<QLineEdit>(&m_sheet, "user"));
+    EXPECT_TRUE(m_pSheet->isVisible()) << "a refused account keeps the sheet open";
+    EXPECT_EQ(m_pSheet->GetTabs()->currentIndex(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), Child<QLineEdit>(m_pSheet.get(), "user"));
     EXPECT_TRUE(m_log.GetFilePath().empty()) << "nothing written while refused";
 
     QTest::keyClicks(QApplication::focusWidget(), "backup");
     ClickOk();
-    EXPECT_FALSE(m_sheet.isVisible());
-    EXPECT_EQ(m_sheet.result(), QDialog::Accepted);
+    EXPECT_FALSE(m_pSheet->isVisible());
+    EXPECT_EQ(m_pSheet->result(), QDialog::Accepted);
     EXPECT_EQ(m_log.GetFilePath(), "/srv/web.log");
     EXPECT_EQ(m_log.GetLogonUser(), "backup");
 }
 
 TEST_F(SheetRefusal, TypedIntervalsOutOfRangeAreRefusedAndSpinButtonsStopAt1440)
 {
-    Type(Child<QLineEdit>(&m_sheet, "path"), "/srv/web.log");
-    auto* interval = Child<QSpinBox>(&m_sheet, "interval");
-    Tick(Child<QCheckBox>(&m_sheet, "enabled"));
+    Type(Child<QLineEdit>(m_pSheet.get(), "path"), "/srv/web.log");
+    auto* interval = Child<QSpinBox>(m_pSheet.get(), "interval");
     for (const char* typed : {"0", "86401"}) {
         SCOPED_TRACE(typed);
         Type(interval, typed);
         ClickOk();
         EXPECT_EQ(m_messages.Last(), "Please enter an integer between 1 and 86400.");
-        EXPECT_TRUE(m_sheet.isVisible());
+        EXPECT_TRUE(m_pSheet->isVisible());
         EXPECT_EQ(QApplication::focusWidget(), interval);
         EXPECT_EQ(interval->text(), typed) << "kept as typed, not clamped";
     }
@@ -108,6 +111,6 @@ TEST_F(SheetRefusal, TypedIntervalsOutOfRangeAreRefusedAndSpinButtonsStopAt1440)
     Type(interval, "86400");
     ClickOk();
     EXPECT_TRUE(m_messages.texts.empty());
-    EXPECT_FALSE(m_sheet.isVisible());
+    EXPECT_FALSE(m_pSheet->isVisible());
     EXPECT_EQ(m_log.GetInterval(), 86400);
 }

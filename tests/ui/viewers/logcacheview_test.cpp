@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -413,8 +414,9 @@ TEST_F(TextViewer, GoToLineAndLineNumbers)
     CTextPane* pane = view.GetPane();
     pane->setFocus();
 
-    CNextDialog typeLine([](QDialog&) {
-        QWidget* box = QApplication::focusWidget();
+    CNextDialog typeLine([](QDialog& dialog) {
+        QWidget* box = dialog.findChild<QSpinBox*>();
+        box->setFocus();
         QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(box, "120");
         QTest::keyClick(box, Qt::Key_Return);
@@ -455,9 +457,9 @@ TEST_F(TextViewer, LinesCaughtByAWatchGroupAreMarkedAndCtrlDownJumpsToThem)
     const QImage image = view.GetPane()->viewport()->grab().toImage();
     const int nHeight = view.GetPane()->fontMetrics().lineSpacing();
     const int x = view.GetPane()->viewport()->width() - 5;
-    EXPECT_EQ(image.pixelColor(x, nHeight + nHeight / 2),
-              WatchGroupColor(0, view.GetPane()->palette()));
-    EXPECT_NE(image.pixelColor(x, nHeight / 2), WatchGroupColor(0, view.GetPane()->palette()));
+    const QRgb marked = WatchGroupColor(0, view.GetPane()->palette()).rgb();
+    EXPECT_EQ(image.pixelColor(x, nHeight + nHeight / 2).rgb(), marked);
+    EXPECT_NE(image.pixelColor(x, nHeight / 2).rgb(), marked);
 
     CTextPane* pane = view.GetPane();
     QTest::keyClick(pane, Qt::Key_Home, Qt::ControlModifier);

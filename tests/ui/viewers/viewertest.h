@@ -150,13 +150,20 @@ protected:
     CViewerFrame m_frame;
 };
 
-// A right click at pos, then the menu item whose mnemonic is key.
+// A right click at pos, then the menu item whose mnemonic is key, pressed
+// once the menu is open.
 inline void ChooseFromContextMenu(QWidget* widget, const QPoint& pos, Qt::Key key)
 {
-    QTimer::singleShot(0, [key] {
-        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&timer, key] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            timer.stop();
             QTest::keyClick(popup, key);
+            popup->close(); // an item that is greyed out leaves it open
+        }
     });
+    timer.start();
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, widget->mapToGlobal(pos));
     QApplication::sendEvent(widget, &event);
 }
