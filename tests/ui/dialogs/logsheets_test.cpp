@@ -149,6 +149,8 @@ TEST_F(LogSheet, JumpIsPendingOnlyForANewEnabledLog)
                           {false, true, true, false}};
     for (const Case& c : cases) {
         CFileMonitor log;
+        log.m_strDirectory = "/var/log/"; // OK refuses an empty path
+        log.m_strFileName = "app.log";
         CDlgEditFile sheet(log, c.bAdding, ADD_MODE_MENU);
         Child<QCheckBox>(&sheet, "enabled")->setChecked(c.bEnabled);
         Child<QCheckBox>(&sheet, "jump")->setChecked(c.bJump);
