@@ -13,6 +13,33 @@
 #include "settings/appsettings.h"
 #include "tasklib/tasklog.h"
 
+struct CDeliveryTest::CResults {
+    std::mutex mutex;
+    std::condition_variable done;
+    std::vector<std::string> labels;   // in the order queued
+    std::vector<std::string> outcomes; // empty: no answer yet
+    std::size_t nPending = 0;
+
+    std::size_t Add(const std::string& strLabel)
+    {
+        std::lock_guard lock(mutex);
+        labels.push_back(strLabel);
+        outcomes.emplace_back();
+        ++nPending;
+        return labels.size() - 1;
+    }
+    void Set(std::size_t nIndex, const std::string& strOutcome)
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (outcomes[nIndex].empty())
+                --nPending;
+            outcomes[nIndex] = strOutcome;
+        }
+        done.notify_all();
+    }
+};
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -24,7 +51,18 @@ struct CDelivery {
     Clock::time_point due;
     std::uint32_t nNextBackoffMs = 0;
     int nAttempts = 0;
+    // A test run's collection and this delivery's place in it, or null.
+    std::shared_ptr<CDeliveryTest::CResults> pTest;
+    std::size_t nTestIndex = 0;
+
+    void Tell(const std::string& strOutcome) const
+    {
+        if (pTest)
+            pTest->Set(nTestIndex, strOutcome);
+    }
 };
+
+thread_local std::shared_ptr<CDeliveryTest::CResults>* t_ppTest = nullptr;
 
 // Shared with the delivery thread, which may outlive a StopDeliveries that
 // gave up waiting for it; never freed, so a thread left behind at exit never
@@ -97,6 +135,7 @@ void DeliveryThread(std::uint64_t nGeneration)
             break;
         if (result.bOk) {
             ++s.counters.nDelivered;
+            d.Tell("delivered");
             if (d.nAttempts > 1) {
                 lock.unlock();
                 TaskLog(d.strLabel + " delivered after " + std::to_string(d.nAttempts) +
@@ -112,7 +151,7 @@ void DeliveryThread(std::uint64_t nGeneration)
         const auto next = now + std::chrono::milliseconds(d.nNextBackoffMs);
         // A passing failure is tried again at least once, then while the
         // window lasts.
-        if (result.bRetry && !s.bStopping &&
+        if (result.bRetry && !s.bStopping && !d.pTest &&
             (d.nAttempts == 1 ||
              next - d.first < std::chrono::milliseconds(policy.nRetryWindowMs))) {
             ++s.counters.nRetried;
@@ -122,6 +161,7 @@ void DeliveryThread(std::uint64_t nGeneration)
         }
         ++s.counters.nFailed;
         lock.unlock();
+        d.Tell("failed: " + result.strReason);
         Report(d.strLabel + " failed after " + std::to_string(d.nAttempts) +
                (d.nAttempts == 1 ? " attempt: " : " attempts: ") + result.strReason);
         lock.lock();
@@ -142,7 +182,12 @@ bool QueueDelivery(const std::string& strLabel, DeliveryAttempt attempt)
         std::lock_guard lock(s.mutex);
         if (!s.bStopping && s.queue.size() < s.policy.nCapacity) {
             const auto now = Clock::now();
-            s.queue.push_back(CDelivery{strLabel, std::move(attempt), now, now, 0, 0});
+            CDelivery d{strLabel, std::move(attempt), now, now, 0, 0, nullptr, 0};
+            if (t_ppTest) {
+                d.pTest = *t_ppTest;
+                d.nTestIndex = d.pTest->Add(strLabel);
+            }
+            s.queue.push_back(std::move(d));
             if (!s.bThread) {
                 s.bThread = true;
                 s.bBusy = true;
@@ -154,6 +199,8 @@ bool QueueDelivery(const std::string& strLabel, DeliveryAttempt attempt)
         }
         ++s.counters.nDropped;
     }
+    if (t_ppTest)
+        (*t_ppTest)->Set((*t_ppTest)->Add(strLabel), "dropped: the delivery queue is full");
     Report(strLabel + " dropped: the delivery queue is full");
     return false;
 }
@@ -209,8 +256,32 @@ void StopDeliveries(std::uint32_t nLimitMs)
         s.counters.nDropped += dropped.size();
         s.bStopping = false;
     }
-    for (const CDelivery& d : dropped)
+    for (const CDelivery& d : dropped) {
+        d.Tell("dropped: the program is ending");
         Report(d.strLabel + " dropped: the program is ending");
+    }
+}
+
+CDeliveryTest::CDeliveryTest() : m_pResults(std::make_shared<CResults>())
+{
+    t_ppTest = &m_pResults;
+}
+
+CDeliveryTest::~CDeliveryTest()
+{
+    t_ppTest = nullptr;
+}
+
+std::vector<std::string> CDeliveryTest::Wait(std::uint32_t nMs)
+{
+    CResults& r = *m_pResults;
+    std::unique_lock lock(r.mutex);
+    r.done.wait_for(lock, std::chrono::milliseconds(nMs), [&] { return r.nPending == 0; });
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < r.labels.size(); ++i)
+        lines.push_back(r.labels[i] + ": " +
+                        (r.outcomes[i].empty() ? std::string("no answer yet") : r.outcomes[i]));
+    return lines;
 }
 
 CDeliveryCounters GetDeliveryCounters()

@@ -22,7 +22,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 // How long program exit waits at most for the delivery in progress.
 inline constexpr std::uint32_t DELIVERY_EXIT_LIMIT_MS = 3000;
@@ -59,6 +61,26 @@ bool WaitForDeliveries(std::uint32_t nMs);
 
 // Program exit: see above. Deliveries queued afterwards start a new thread.
 void StopDeliveries(std::uint32_t nLimitMs = DELIVERY_EXIT_LIMIT_MS);
+
+// Test Task Actions: while a CDeliveryTest lives on a thread, the deliveries
+// that thread queues are attempted once, without retries, and their outcomes
+// are collected as lines ("Web hook POST "..." in task "T": delivered", or
+// ": failed: " and the reason). Failures are still logged as usual.
+class CDeliveryTest {
+public:
+    struct CResults;
+    CDeliveryTest();
+    ~CDeliveryTest();
+    CDeliveryTest(const CDeliveryTest&) = delete;
+    CDeliveryTest& operator=(const CDeliveryTest&) = delete;
+    // Waits until every delivery queued so far has its outcome, at most nMs;
+    // one line per delivery in the order queued (still under way: "... : no
+    // answer yet").
+    std::vector<std::string> Wait(std::uint32_t nMs);
+
+private:
+    std::shared_ptr<CResults> m_pResults;
+};
 
 struct CDeliveryCounters {
     std::uint64_t nDelivered = 0;

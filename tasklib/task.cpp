@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "tasklib/alertactions.h"
+#include "tasklib/delivery.h"
 #include "tasklib/recordversion.h"
 #include "tasklib/taskui.h"
 
@@ -147,6 +148,22 @@ BOOL CTask::Run(const std::map<std::string, std::string>& extra)
             bOk = FALSE;
     }
     return bOk;
+}
+
+std::string CTask::RunAsTest(std::uint32_t nWaitMs)
+{
+    CDeliveryTest test;
+    const BOOL bOk = Run();
+    const std::vector<std::string> lines = test.Wait(nWaitMs);
+    if (lines.empty() && bOk)
+        return {};
+    std::string text = "Test Task Actions:";
+    for (const std::string& line : lines)
+        text += "\n" + line;
+    if (!bOk)
+        text += "\nAn action failed before sending anything; the system log says why.";
+    GetTaskUi().ShowTaskMessage(GetDescription(), text);
+    return text;
 }
 
 COleDateTime CTask::GetLastRunTime() const

@@ -25,6 +25,7 @@
 // actions.h); count C of constants and C pairs of strings name, value, in
 // name order. A watch group writes the task with WriteObject and reads it
 // back with ReadFromArchive.
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -74,6 +75,14 @@ public:
     // The same with extra variables for this run only, over the task's own
     // (a digest's summary); they are not kept.
     BOOL Run(const std::map<std::string, std::string>& extra);
+    // Test Task Actions: runs the task once; when its actions queued
+    // deliveries (e-mail, web hook, syslog), each is attempted once without
+    // retries, and after all have answered (at most nWaitMs) the front end
+    // shows one message listing each delivery with "delivered" or the
+    // failure's reason, and whether an action failed before sending. Returns
+    // that text (empty when there was nothing to tell).
+    std::string RunAsTest(std::uint32_t nWaitMs = TEST_DELIVERY_WAIT_MS);
+    static constexpr std::uint32_t TEST_DELIVERY_WAIT_MS = 120'000;
     COleDateTime GetLastRunTime() const;
 
     // The task's editing dialog through the front end (ITaskUi::EditTask);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include <dirent.h>
@@ -22,6 +23,7 @@
 #include "tasklib/alertactions.h"
 #include "tasklib/delivery.h"
 #include "tasklib/task.h"
+#include "tasklib/taskui.h"
 #include "tasklib/textcodec.h"
 #include "testsupport.h"
 
@@ -448,6 +450,53 @@ TEST_F(AlertsTest, ExitDropsWhatCannotBeSentWithinItsLimit)
     StopDeliveries(10);
     EXPECT_EQ(GetDeliveryCounters().nDropped, before.nDropped + 1);
     EXPECT_TRUE(m_log.WaitFor("dropped: the program is ending"));
+}
+
+// Test Task Actions sends each network action once, without retries, and
+// then shows one message with what each server answered.
+TEST_F(AlertsTest, TestRunShowsWhatEachServerAnswered)
+{
+    struct CMessages final : ITaskUi {
+        void ShowTaskMessage(const std::string& strTask, const std::string& strText) override
+        {
+            std::lock_guard lock(m_mutex);
+            m_shown.push_back(strTask + "|" + strText);
+        }
+        int EditTask(CTask&) override { return 0; }
+        std::mutex m_mutex;
+        std::vector<std::string> m_shown;
+    } messages;
+    SetTaskUi(&messages);
+    CServer server("http");
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
+    const int refused = [] {
+        CServer gone("http");
+        return gone.Port();
+    }();
+    CTask task;
+    task.SetDescription("Disk");
+    for (const std::string& url :
+         {base + "/ok", base + "/fail", "http://127.0.0.1:" + std::to_string(refused) + "/ok"}) {
+        CWebHook hook;
+        hook.m_strUrl = url;
+        task.AddAction(hook);
+    }
+    const CDeliveryCounters before = GetDeliveryCounters();
+    const std::string text = task.RunAsTest(60'000);
+    SetTaskUi(nullptr);
+    EXPECT_EQ(GetDeliveryCounters().nRetried, before.nRetried);
+    ASSERT_EQ(messages.m_shown.size(), 1u);
+    EXPECT_EQ(messages.m_shown[0], "Disk|" + text);
+    const std::string hook = "Web hook POST \"";
+    EXPECT_NE(text.find(hook + base + "/ok\" in task \"Disk\": delivered\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find(hook + base + "/fail\" in task \"Disk\": failed: HTTP status 500"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(std::to_string(refused) + "/ok\" in task \"Disk\": failed: "),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(CTask().RunAsTest(), "") << "nothing to deliver, nothing shown";
 }
 
 } // namespace

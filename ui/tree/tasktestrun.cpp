@@ -8,5 +8,5 @@
 void RunTaskCopyOnWorker(const CTask& task)
 {
     auto pCopy = std::make_unique<CTask>(task);
-    std::thread([pTask = std::move(pCopy)] { pTask->Run(); }).detach();
+    std::thread([pTask = std::move(pCopy)] { pTask->RunAsTest(); }).detach();
 }
