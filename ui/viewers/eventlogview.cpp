@@ -52,7 +52,8 @@ CEventLogView::CEventLogView(IMainFrame& frame, QWidget* parent)
       m_pDetailTimer(new QTimer(this)), m_pFindBar(new QWidget(this)),
       m_pFindText(new QLineEdit(m_pFindBar)),
       m_pFindCase(new QCheckBox(QStringLiteral("Match &case"), m_pFindBar)),
-      m_pLegend(new CHighlightLegend(this)), m_pCache(std::make_unique<CEventLogCache>())
+      m_pLegend(new CHighlightLegend(this)), m_pFollow(new QToolButton(this)),
+      m_pCache(std::make_unique<CEventLogCache>())
 {
     if (g_nViewers++ == 0)
         g_bNewestFirst = AppSettings::GetNewestFirst() != 0;
@@ -138,7 +139,12 @@ CEventLogView::CEventLogView(IMainFrame& frame, QWidget* parent)
     BuildFilterBar();
     pLayout->addWidget(m_pFilterBar);
     pLayout->addWidget(m_pList);
-    pLayout->addWidget(m_pLegend);
+    auto* pBottom = new QHBoxLayout;
+    pBottom->setContentsMargins(0, 0, 0, 0);
+    pBottom->addWidget(m_pLegend, 1);
+    pBottom->addStretch();
+    pBottom->addWidget(m_pFollow);
+    pLayout->addLayout(pBottom);
     pLayout->addWidget(m_pFindBar);
     m_pModel->SetHighlighter([this](const CEventStruct& event) {
         CEventMonitor* pLog = GetMonitor();
@@ -150,6 +156,26 @@ CEventLogView::CEventLogView(IMainFrame& frame, QWidget* parent)
             pLog->RenderEvent(RENDER_DESCRIPTION, event, strDescription, strCategory);
             return strDescription;
         });
+    });
+
+    m_pFollow->setObjectName("follow");
+    m_pFollow->setText(QStringLiteral("Follow"));
+    m_pFollow->setCheckable(true);
+    m_pFollow->setChecked(true);
+    m_pFollow->setAutoRaise(true);
+    m_pFollow->setFocusPolicy(Qt::NoFocus);
+    m_pFollow->setToolTip(QStringLiteral("Select the newest event as scans add events"));
+    // Only the user's click jumps; the selection sets the button silently.
+    connect(m_pFollow, &QToolButton::clicked, this, [this](bool bOn) {
+        if (bOn)
+            SelectRecord(GetNewestRecord());
+    });
+    connect(m_pList->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        if (m_bReloading)
+            return;
+        const DWORD nNewest = GetNewestRecord();
+        const QSignalBlocker block(m_pFollow);
+        m_pFollow->setChecked(nNewest != 0 && GetSelectedRecord() == nNewest);
     });
 
     m_pDetailTimer->setSingleShot(true);
@@ -183,7 +209,25 @@ CEventMonitor* CEventLogView::GetMonitor() const
 void CEventLogView::ShowItem(DWORD dwID)
 {
     m_dwID = dwID;
+    m_pFollow->setChecked(true);
     Reload();
+}
+
+bool CEventLogView::IsFollowing() const
+{
+    return m_pFollow->isChecked();
+}
+
+void CEventLogView::SetFollowing(bool bFollow)
+{
+    m_pFollow->setChecked(bFollow);
+    if (bFollow)
+        SelectRecord(GetNewestRecord());
+}
+
+DWORD CEventLogView::GetNewestRecord() const
+{
+    return m_pModel->GetCount() ? m_nOldest + m_pModel->GetCount() - 1 : 0;
 }
 
 void CEventLogView::Empty()
@@ -241,9 +285,24 @@ void CEventLogView::Reload()
         ApplyRows();
     m_bReloading = false;
     if (m_pModel->GetCount())
-        SelectRecord(m_nOldest + m_pModel->GetCount() - 1);
+        SelectRecord(GetNewestRecord());
     else
         UpdateDetail();
+}
+
+void CEventLogView::ReloadKeepingPlace()
+{
+    const DWORD nSelected = GetSelectedRecord();
+    const DWORD nTop = m_pModel->RecordOfRow(m_pList->rowAt(0));
+    // The reload selects the newest event; the button stays as it was.
+    const bool bFollowing = m_pFollow->isChecked();
+    Reload();
+    if (nSelected)
+        SelectRecord(nSelected);
+    m_pFollow->setChecked(bFollowing);
+    const int nTopRow = m_pModel->RowOfRecord(nTop);
+    if (nTopRow >= 0)
+        m_pList->scrollTo(m_pModel->index(nTopRow, 0), QAbstractItemView::PositionAtTop);
 }
 
 const CEventStruct* CEventLogView::GetEvent(DWORD nRecord)
@@ -358,11 +417,11 @@ void CEventLogView::OnUpdate(ViewHint hint, const CHintStruct* pHint)
         break;
     case ViewHint::LogState:
         if (bOurs) {
-            // A user reading older events is not moved by a scan.
-            DWORD nNewest = m_pModel->GetCount() ? m_nOldest + m_pModel->GetCount() - 1 : 0;
-            if (pHint->m_dwExtra != 0 && GetSelectedRecord() != nNewest)
-                break;
-            Reload();
+            // A reader who is not following is not moved by a scan.
+            if (pHint->m_dwExtra != 0 && !IsFollowing())
+                ReloadKeepingPlace();
+            else
+                Reload();
         }
         break;
     default:

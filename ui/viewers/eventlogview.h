@@ -3,9 +3,12 @@
 // monitored event log as a virtual list of its records, newest or oldest
 // first; rows are read on demand through the view's CEventLogCache, which
 // reads about 500 records around a wanted one, so even a log of a million
-// records opens at once. From the list the user opens Event Properties,
-// marks the log, and turns an event into a new event key ("Watch this event"
-// or by dragging the row onto a watch group).
+// records opens at once. With "Follow" checked (the button under the list)
+// the newest event is selected as scans bring new ones; a reader who selects
+// an older event pauses following and keeps their place while the list
+// grows, and selecting the newest event follows again. From the list the user opens Event
+// Properties, marks the log, and turns an event into a new event key ("Watch this event" or by
+// dragging the row onto a watch group).
 //
 // The order (newest first) is one flag for every viewer of the process: read
 // from Settings/NewestFirst when the first viewer is created and written
@@ -33,6 +36,7 @@ class QCheckBox;
 class QLineEdit;
 class QTableView;
 class QTimer;
+class QToolButton;
 
 // The viewer's own commands (besides Refresh, Mark and Fast Mark of
 // ui/common/commandids.h).
@@ -66,6 +70,10 @@ public:
     void OnUpdate(ViewHint hint, const CHintStruct* pHint) override;
     bool UpdateCommand(UINT nID, CCommandState& state) override;
     bool OnCommand(UINT nID) override;
+
+    // Following the newest event as scans add events.
+    bool IsFollowing() const;
+    void SetFollowing(bool bFollow);
 
     // The order of every viewer ("Newest first" / "Oldest first"); switching
     // keeps the selected record selected.
@@ -133,6 +141,10 @@ public:
 
 private:
     void Reload();
+    // Reads the log again and goes back to the selected record and the top
+    // row, for a reader who is not following.
+    void ReloadKeepingPlace();
+    DWORD GetNewestRecord() const;
     void Empty();
     bool Find(bool bForward);
     void BuildFilterBar();
@@ -154,6 +166,7 @@ private:
     QCheckBox* m_pFindCase;
     QWidget* m_pFilterBar = nullptr;
     CHighlightLegend* m_pLegend;
+    QToolButton* m_pFollow;
     CEventFilter m_filter;
     int m_nSortColumn = -1;
     bool m_bSortDescending = false;

@@ -174,24 +174,47 @@ TEST_F(EventViewer, UnreadableLogAndMissingMonitorEmptyTheList)
     EXPECT_FALSE(view.IsRefreshEnabled());
 }
 
-TEST_F(EventViewer, ScanHintsLeaveAReaderOfOlderEventsWhereHeIs)
+TEST_F(EventViewer, FollowSelectsNewEventsAndAReaderOfOlderOnesKeepsHisPlace)
 {
     WriteEventLog("Grow", 1, 100);
     CEventMonitor* pLog = m_frame.AddEventLog("Grow");
     CEventLogView view(m_frame);
+    view.resize(800, 400);
+    view.show();
     view.ShowItem(pLog->GetID());
-    ASSERT_TRUE(view.SelectRecord(40));
+    auto* follow = view.findChild<QToolButton*>("follow");
+    ASSERT_NE(follow, nullptr);
+    EXPECT_TRUE(follow->isChecked()) << "a new view starts at the newest event, following";
+    auto grow = [&](DWORD nRecords) {
+        WriteEventLog("Grow", 1, nRecords);
+        m_frame.m_doc.OnScanProgress(pLog->GetID(), nRecords);
+        EXPECT_EQ(view.GetList()->model()->rowCount(), static_cast<int>(nRecords));
+    };
 
-    WriteEventLog("Grow", 1, 120);
-    m_frame.m_doc.OnScanProgress(pLog->GetID(), 120);
-    EXPECT_EQ(view.GetList()->model()->rowCount(), 100);
-    EXPECT_EQ(view.GetSelectedRecord(), 40u);
-
-    ASSERT_TRUE(view.SelectRecord(100));
-    m_frame.m_doc.OnScanProgress(pLog->GetID(), 120);
-    EXPECT_EQ(view.GetList()->model()->rowCount(), 120);
-    EXPECT_EQ(view.GetSelectedRecord(), 120u);
+    grow(110);
+    EXPECT_EQ(view.GetSelectedRecord(), 110u) << "following";
     EXPECT_EQ(pLog->GetState(), MON_STATE_UNCHANGED);
+
+    // Moving up from the newest event pauses following; the reader stays.
+    view.GetList()->setFocus();
+    QTest::keyClick(view.GetList(), Qt::Key_Up);
+    EXPECT_FALSE(follow->isChecked());
+    const int nTopRow = view.GetList()->rowAt(0);
+    grow(120);
+    EXPECT_EQ(view.GetSelectedRecord(), 109u);
+    EXPECT_EQ(view.GetList()->rowAt(0), nTopRow) << "the list does not scroll";
+
+    // Going to the newest event follows again; unchecking pauses where it is.
+    QTest::keyClick(view.GetList(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_TRUE(follow->isChecked());
+    grow(130);
+    EXPECT_EQ(view.GetSelectedRecord(), 130u);
+    QTest::mouseClick(follow, Qt::LeftButton);
+    EXPECT_FALSE(view.IsFollowing());
+    grow(140);
+    EXPECT_EQ(view.GetSelectedRecord(), 130u);
+    QTest::mouseClick(follow, Qt::LeftButton);
+    EXPECT_EQ(view.GetSelectedRecord(), 140u) << "checking Follow goes to the newest event";
 
     m_frame.m_doc.UpdateAllViews(ViewHint::LogDeleted,
                                  std::make_unique<CHintStruct>(pLog->GetID()).get());
