@@ -1,0 +1,180 @@
+// The viewers in a light and a dark palette: rows and lines that a watch
+// group catches keep their text legible, the event list's columns hold their
+// values whole and the event icons are drawn at the screen's scale. CTest
+// runs this file once more at twice the scale (QT_SCALE_FACTOR=2).
+#include <QApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QPalette>
+#include <QStyle>
+#include <QTableView>
+#include <QTest>
+#include <algorithm>
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "core/keysandactions.h"
+#include "platform/base/fileio.h"
+#include "ui/viewers/eventlogmodel.h"
+#include "ui/viewers/eventlogview.h"
+#include "ui/viewers/logcacheview.h"
+#include "ui/viewers/textpane.h"
+#include "viewertest.h"
+
+namespace {
+
+// Relative luminance and contrast ratio as the accessibility guidelines
+// define them; 4.5 is their minimum for body text.
+double Luminance(QRgb rgb)
+{
+    auto channel = [](int v) {
+        const double c = v / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) +
+           0.0722 * channel(qBlue(rgb));
+}
+
+double Contrast(QRgb a, QRgb b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The strongest contrast between the band's background (its rightmost
+// pixel, past the text) and any pixel in it: the contrast of the text's ink.
+double InkContrast(const QImage& image, QRect band)
+{
+    const double dpr = image.devicePixelRatio();
+    band =
+        QRect(QPoint(static_cast<int>(band.left() * dpr), static_cast<int>(band.top() * dpr)),
+              QPoint(static_cast<int>(band.right() * dpr), static_cast<int>(band.bottom() * dpr)));
+    band &= image.rect();
+    const QRgb background = image.pixel(band.right(), band.center().y());
+    double best = 1;
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        for (int x = band.left(); x <= band.right(); ++x)
+            best = std::max(best, Contrast(image.pixel(x, y), background));
+    return best;
+}
+
+QPalette DarkPalette()
+{
+    QPalette pal;
+    pal.setColor(QPalette::Window, QColor(45, 45, 48));
+    pal.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    pal.setColor(QPalette::Base, QColor(30, 30, 30));
+    pal.setColor(QPalette::AlternateBase, QColor(40, 40, 42));
+    pal.setColor(QPalette::Text, QColor(230, 230, 230));
+    pal.setColor(QPalette::Button, QColor(45, 45, 48));
+    pal.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    pal.setColor(QPalette::Highlight, QColor(38, 79, 120));
+    pal.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
+    return pal;
+}
+
+class ViewerLooks : public ViewerTest {
+protected:
+    void TearDown() override
+    {
+        QApplication::setPalette(QApplication::style()->standardPalette());
+        ViewerTest::TearDown();
+    }
+    // A watch group per source, Src0 .. Src(n-1).
+    static void AddSourceGroups(CEventMonitor& log, int nGroups)
+    {
+        for (int g = 0; g < nGroups; ++g) {
+            auto* key = new CSearchKeyEvent;
+            key->SetSourceValue("Src" + std::to_string(g));
+            auto* group = new CKeysAndActions;
+            group->m_strDescription = "Source " + std::to_string(g);
+            group->AddKey(key);
+            log.AddWatchGroup(group);
+        }
+    }
+};
+
+TEST_F(ViewerLooks, HighlightsStayLegibleAndColumnsWholeInLightAndDarkPalettes)
+{
+    const struct {
+        const char* name;
+        QPalette palette;
+    } palettes[] = {{"light", QApplication::style()->standardPalette()}, {"dark", DarkPalette()}};
+    // Seven sources, seven groups: every colour but the eighth, which is the
+    // first again with another hue.
+    WriteEventLog("Looks", 1, 40, [](DWORD n) {
+        CEvtEvent e = MakeEvent(n);
+        e.m_dwEventID = 1073741824u + n; // ten digits
+        return e;
+    });
+    CEventMonitor* pEvents = m_frame.AddEventLog("Looks");
+    AddSourceGroups(*pEvents, 7);
+    std::string lines;
+    for (int g = 0; g < 8; ++g)
+        lines += "line of group " + std::to_string(g) + "\n";
+    ASSERT_TRUE(AtomicWriteFile(m_strDir + "looks.log", lines));
+    CFileMonitor* pText = m_frame.AddTextLog(m_strDir, "looks.log");
+    for (int g = 0; g < 8; ++g) {
+        auto* key = new CSearchKeyText;
+        key->m_strKey1 = "group " + std::to_string(g);
+        auto* group = new CKeysAndActions;
+        group->AddKey(key);
+        pText->AddWatchGroup(group);
+    }
+
+    for (const auto& c : palettes) {
+        SCOPED_TRACE(c.name);
+        QApplication::setPalette(c.palette);
+
+        CEventLogView events(m_frame);
+        events.resize(1200, 500);
+        events.show();
+        events.ShowItem(pEvents->GetID());
+        QTableView* list = events.GetList();
+        list->selectionModel()->clear(); // the selection's colours are the style's own
+        list->scrollToTop();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&events));
+        const QImage rows = list->viewport()->grab().toImage();
+        for (DWORD nRecord = 1; nRecord <= 7; ++nRecord) {
+            SCOPED_TRACE(nRecord);
+            const int nRow = events.RowOfRecord(nRecord);
+            const QRect cell =
+                list->visualRect(list->model()->index(nRow, CEventLogModel::COL_SOURCE));
+            EXPECT_GE(InkContrast(rows, cell.adjusted(0, 1, 0, -1)), 4.5);
+        }
+        // Every value fits its column: the widest of the rows shown.
+        const QFontMetrics metrics = list->fontMetrics();
+        for (int col = 0; col < CEventLogModel::COL_COUNT - 1; ++col) {
+            int nWidest = 0;
+            for (int row = 0; row < 40; ++row)
+                nWidest = std::max(nWidest, metrics.horizontalAdvance(
+                                                list->model()->index(row, col).data().toString()));
+            if (col == CEventLogModel::COL_DATE)
+                nWidest += list->iconSize().isValid() ? list->iconSize().width() : 16;
+            EXPECT_GE(list->columnWidth(col), nWidest) << "column " << col;
+        }
+        // The type icons are drawn for the screen's pixels, not scaled up.
+        const qreal dpr = list->devicePixelRatioF();
+        const QPixmap icon = EventTypeIcon(EVENTLOG_ERROR_TYPE).pixmap(QSize(16, 16), dpr);
+        EXPECT_EQ(icon.width(), static_cast<int>(16 * dpr));
+
+        CLogCacheView text(m_frame);
+        text.resize(500, 300);
+        text.show();
+        text.ShowItem(pText->GetID());
+        QTRY_VERIFY_WITH_TIMEOUT(!text.IsLoading(), 60000);
+        CTextPane* pane = text.GetPane();
+        pane->SetSelection(0, 0);
+        const QImage page = pane->viewport()->grab().toImage();
+        const int nHeight = pane->fontMetrics().lineSpacing();
+        for (int g = 0; g < 8; ++g) {
+            SCOPED_TRACE(g);
+            const QRect line(0, g * nHeight + 1, pane->viewport()->width() - 2, nHeight - 2);
+            EXPECT_GE(InkContrast(page, line), 4.5);
+        }
+    }
+}
+
+} // namespace
