@@ -65,6 +65,7 @@ public:
 
     static constexpr const char* SECTION_SETTINGS = "Settings";
     static constexpr const char* SECTION_SYSTEM = "System";
+    static constexpr const char* DEFAULT_EDITOR = "xdg-open";
 
     // The profile functions, on HKCU\Software\Brannick\Quorvil\<section>.
     static int GetProfileInt(const char* section, const char* entry, int defaultValue);
@@ -78,68 +79,72 @@ public:
     static BOOL WriteProfileBinary(const char* section, const char* entry,
                                    const std::vector<BYTE>& data);
 
-    // Section "Settings", integers.
-    static int GetReloadWorkspace()
-    {
-        return GetProfileInt(SECTION_SETTINGS, "ReloadWorkspace", 0);
-    }
-    static BOOL SetReloadWorkspace(int v)
-    {
-        return WriteProfileInt(SECTION_SETTINGS, "ReloadWorkspace", v);
-    }
-    static int GetJumpToEnd() { return GetProfileInt(SECTION_SETTINGS, "JumpToEnd", 1); }
-    static BOOL SetJumpToEnd(int v) { return WriteProfileInt(SECTION_SETTINGS, "JumpToEnd", v); }
-    static int GetAutoScan() { return GetProfileInt(SECTION_SETTINGS, "AutoScan", 0); }
-    static BOOL SetAutoScan(int v) { return WriteProfileInt(SECTION_SETTINGS, "AutoScan", v); }
-    static int GetRunDelay() { return GetProfileInt(SECTION_SETTINGS, "RunDelay", 0); }
-    static BOOL SetRunDelay(int v) { return WriteProfileInt(SECTION_SETTINGS, "RunDelay", v); }
-    static int GetScanDelay() { return GetProfileInt(SECTION_SETTINGS, "ScanDelay", 0); }
-    static BOOL SetScanDelay(int v) { return WriteProfileInt(SECTION_SETTINGS, "ScanDelay", v); }
-    static int GetAutoSave() { return GetProfileInt(SECTION_SETTINGS, "AutoSave", 0); }
-    static BOOL SetAutoSave(int v) { return WriteProfileInt(SECTION_SETTINGS, "AutoSave", v); }
-    static int GetNoConfirmExit() { return GetProfileInt(SECTION_SETTINGS, "NoConfirmExit", 0); }
-    static BOOL SetNoConfirmExit(int v)
-    {
-        return WriteProfileInt(SECTION_SETTINGS, "NoConfirmExit", v);
-    }
-    static int GetFirstTimeFlag() { return GetProfileInt(SECTION_SETTINGS, "FirstTimeFlag", 0); }
-    static BOOL SetFirstTimeFlag(int v)
-    {
-        return WriteProfileInt(SECTION_SETTINGS, "FirstTimeFlag", v);
-    }
-    static int GetExtendedAudit() { return GetProfileInt(SECTION_SETTINGS, "ExtendedAudit", 0); }
-    static BOOL SetExtendedAudit(int v)
-    {
-        return WriteProfileInt(SECTION_SETTINGS, "ExtendedAudit", v);
-    }
-    static int GetAuditBackup() { return GetProfileInt(SECTION_SETTINGS, "AuditBackup", 0); }
-    static BOOL SetAuditBackup(int v)
-    {
-        return WriteProfileInt(SECTION_SETTINGS, "AuditBackup", v);
-    }
-    static int GetAutoBackup() { return GetProfileInt(SECTION_SETTINGS, "AutoBackup", 0); }
-    static BOOL SetAutoBackup(int v) { return WriteProfileInt(SECTION_SETTINGS, "AutoBackup", v); }
-    static int GetNewestFirst() { return GetProfileInt(SECTION_SETTINGS, "NewestFirst", 0); }
-    static BOOL SetNewestFirst(int v)
-    {
-        return WriteProfileInt(SECTION_SETTINGS, "NewestFirst", v);
-    }
-    // 0 means the default columns.
-    static int GetFileNumColumns() { return GetProfileInt(SECTION_SETTINGS, "FileNumColumns", 0); }
-    static BOOL SetFileNumColumns(int v)
-    {
-        return WriteProfileInt(SECTION_SETTINGS, "FileNumColumns", v);
-    }
-    static int GetServerNumColumns()
-    {
-        return GetProfileInt(SECTION_SETTINGS, "ServerNumColumns", 0);
-    }
-    static BOOL SetServerNumColumns(int v)
-    {
-        return WriteProfileInt(SECTION_SETTINGS, "ServerNumColumns", v);
-    }
+    // The plain settings, one row each: name (the value's name and the
+    // accessors' Get<name>/Set<name>), section, default.
+#define QUORVIL_INT_SETTINGS(X)                                                                    \
+    X(ReloadWorkspace, SECTION_SETTINGS, 0)                                                        \
+    X(JumpToEnd, SECTION_SETTINGS, 1)                                                              \
+    X(AutoScan, SECTION_SETTINGS, 0)                                                               \
+    X(RunDelay, SECTION_SETTINGS, 0)                                                               \
+    X(ScanDelay, SECTION_SETTINGS, 0)                                                              \
+    X(AutoSave, SECTION_SETTINGS, 0)                                                               \
+    X(NoConfirmExit, SECTION_SETTINGS, 0)                                                          \
+    X(FirstTimeFlag, SECTION_SETTINGS, 0)                                                          \
+    X(ExtendedAudit, SECTION_SETTINGS, 0)                                                          \
+    X(AuditBackup, SECTION_SETTINGS, 0)                                                            \
+    X(AutoBackup, SECTION_SETTINGS, 0)                                                             \
+    X(NewestFirst, SECTION_SETTINGS, 0)                                                            \
+    X(FileNumColumns, SECTION_SETTINGS, 0) /* 0: the default columns */                            \
+    X(ServerNumColumns, SECTION_SETTINGS, 0)                                                       \
+    X(ErrorLogEnabled, SECTION_SYSTEM, 1)
+#define QUORVIL_STRING_SETTINGS(X)                                                                 \
+    X(AutoBackupDir, SECTION_SETTINGS, "")                                                         \
+    X(TextEditor, SECTION_SETTINGS, DEFAULT_EDITOR)                                                \
+    X(FastMark, SECTION_SETTINGS, "Fast Mark -------")                                             \
+    X(SQLEditor, SECTION_SYSTEM, DEFAULT_EDITOR)
+    // Byte arrays of the list views' columns (absent by default: FALSE).
+#define QUORVIL_BINARY_SETTINGS(X)                                                                 \
+    X(FileColFlags, SECTION_SETTINGS)                                                              \
+    X(FileColWidths, SECTION_SETTINGS)                                                             \
+    X(ServerColFlags, SECTION_SETTINGS)                                                            \
+    X(ServerColWidths, SECTION_SETTINGS)
 
-    // Section "Settings", strings.
+#define QUORVIL_INT_SETTING(name, section, def)                                                    \
+    static int Get##name()                                                                         \
+    {                                                                                              \
+        return GetProfileInt(section, #name, def);                                                 \
+    }                                                                                              \
+    static BOOL Set##name(int v)                                                                   \
+    {                                                                                              \
+        return WriteProfileInt(section, #name, v);                                                 \
+    }
+#define QUORVIL_STRING_SETTING(name, section, def)                                                 \
+    static std::string Get##name()                                                                 \
+    {                                                                                              \
+        return GetProfileString(section, #name, def);                                              \
+    }                                                                                              \
+    static BOOL Set##name(const char* v)                                                           \
+    {                                                                                              \
+        return WriteProfileString(section, #name, v);                                              \
+    }
+#define QUORVIL_BINARY_SETTING(name, section)                                                      \
+    static BOOL Get##name(std::vector<BYTE>& d)                                                    \
+    {                                                                                              \
+        return GetProfileBinary(section, #name, d);                                                \
+    }                                                                                              \
+    static BOOL Set##name(const std::vector<BYTE>& d)                                              \
+    {                                                                                              \
+        return WriteProfileBinary(section, #name, d);                                              \
+    }
+    QUORVIL_INT_SETTINGS(QUORVIL_INT_SETTING)
+    QUORVIL_STRING_SETTINGS(QUORVIL_STRING_SETTING)
+    QUORVIL_BINARY_SETTINGS(QUORVIL_BINARY_SETTING)
+#undef QUORVIL_INT_SETTING
+#undef QUORVIL_STRING_SETTING
+#undef QUORVIL_BINARY_SETTING
+
+    // The audit files' paths, in section "Settings"; their defaults lie in
+    // the state folder.
     static std::string GetAuditText();
     static BOOL SetAuditText(const char* path)
     {
@@ -149,65 +154,6 @@ public:
     static BOOL SetAuditNT(const char* path)
     {
         return WriteProfileString(SECTION_SETTINGS, "AuditNT", path);
-    }
-    static std::string GetAutoBackupDir()
-    {
-        return GetProfileString(SECTION_SETTINGS, "AutoBackupDir", "");
-    }
-    static BOOL SetAutoBackupDir(const char* dir)
-    {
-        return WriteProfileString(SECTION_SETTINGS, "AutoBackupDir", dir);
-    }
-    static std::string GetTextEditor()
-    {
-        return GetProfileString(SECTION_SETTINGS, "TextEditor", DEFAULT_EDITOR);
-    }
-    static BOOL SetTextEditor(const char* program)
-    {
-        return WriteProfileString(SECTION_SETTINGS, "TextEditor", program);
-    }
-    static std::string GetFastMark()
-    {
-        return GetProfileString(SECTION_SETTINGS, "FastMark", "Fast Mark -------");
-    }
-    static BOOL SetFastMark(const char* text)
-    {
-        return WriteProfileString(SECTION_SETTINGS, "FastMark", text);
-    }
-
-    // Section "Settings", byte arrays of the list views' columns (absent by
-    // default: FALSE).
-    static BOOL GetFileColFlags(std::vector<BYTE>& d)
-    {
-        return GetProfileBinary(SECTION_SETTINGS, "FileColFlags", d);
-    }
-    static BOOL SetFileColFlags(const std::vector<BYTE>& d)
-    {
-        return WriteProfileBinary(SECTION_SETTINGS, "FileColFlags", d);
-    }
-    static BOOL GetFileColWidths(std::vector<BYTE>& d)
-    {
-        return GetProfileBinary(SECTION_SETTINGS, "FileColWidths", d);
-    }
-    static BOOL SetFileColWidths(const std::vector<BYTE>& d)
-    {
-        return WriteProfileBinary(SECTION_SETTINGS, "FileColWidths", d);
-    }
-    static BOOL GetServerColFlags(std::vector<BYTE>& d)
-    {
-        return GetProfileBinary(SECTION_SETTINGS, "ServerColFlags", d);
-    }
-    static BOOL SetServerColFlags(const std::vector<BYTE>& d)
-    {
-        return WriteProfileBinary(SECTION_SETTINGS, "ServerColFlags", d);
-    }
-    static BOOL GetServerColWidths(std::vector<BYTE>& d)
-    {
-        return GetProfileBinary(SECTION_SETTINGS, "ServerColWidths", d);
-    }
-    static BOOL SetServerColWidths(const std::vector<BYTE>& d)
-    {
-        return WriteProfileBinary(SECTION_SETTINGS, "ServerColWidths", d);
     }
 
     // Settings/ViewFont, "height,width,escapement,orientation,weight,italic,
@@ -233,29 +179,13 @@ public:
     {
         return WriteProfileString(SECTION_SYSTEM, "ErrorLog", path);
     }
-    static int GetErrorLogEnabled() { return GetProfileInt(SECTION_SYSTEM, "ErrorLogEnabled", 1); }
-    static BOOL SetErrorLogEnabled(int v)
-    {
-        return WriteProfileInt(SECTION_SYSTEM, "ErrorLogEnabled", v);
-    }
     // The size cap of the system log and the audit files in KB (0: none),
     // kept by the system log writer (brancmn.h).
     static int GetMaxLogSizeKB();
     static BOOL SetMaxLogSizeKB(int nKB);
-    static std::string GetSQLEditor()
-    {
-        return GetProfileString(SECTION_SYSTEM, "SQLEditor", DEFAULT_EDITOR);
-    }
-    static BOOL SetSQLEditor(const char* program)
-    {
-        return WriteProfileString(SECTION_SYSTEM, "SQLEditor", program);
-    }
 
     // Whether text occurs in the array, exactly and with letter case.
     static BOOL IsStringInArray(const std::vector<std::string>& array, const char* text);
     // Whether value occurs in the array.
     static BOOL IsValueInArray(const std::vector<DWORD>& array, DWORD value);
-
-private:
-    static constexpr const char* DEFAULT_EDITOR = "xdg-open";
 };
