@@ -130,3 +130,30 @@ public:
 protected:
     void CopyWatchGroupsFrom(const CMonitoredObject& other);
 };
+
+// Impersonation of a log's account for a scope: logs on when made (when the
+// log has an account), and reverts when it goes unless Revert came first.
+// Test it as a bool: false when the logon failed (nothing to revert then).
+class CLogonScope {
+public:
+    explicit CLogonScope(CMonitoredObject& log, DWORD* pError = nullptr)
+        : m_log(log), m_bLoggedOn(log.LogonAsUser(pError) != FALSE)
+    {
+    }
+    ~CLogonScope() { Revert(); }
+    CLogonScope(const CLogonScope&) = delete;
+    CLogonScope& operator=(const CLogonScope&) = delete;
+
+    explicit operator bool() const { return m_bLoggedOn; }
+    // Back to the program's own account before the scope ends.
+    void Revert()
+    {
+        if (m_bLoggedOn)
+            m_log.RevertLogon();
+        m_bLoggedOn = false;
+    }
+
+private:
+    CMonitoredObject& m_log;
+    bool m_bLoggedOn;
+};

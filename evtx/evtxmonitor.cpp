@@ -179,22 +179,20 @@ struct CEvtxMonitor::CScanState {
     }
 };
 
-void CEvtxMonitor::Scan()
+namespace {
+
+// The highest EventRecordID of the files' newest readable records; false
+// when no file could be opened (each failure written to the system log when
+// bReport).
+bool NewestRecord(const std::vector<std::string>& files, bool bReport, std::uint64_t& nNewest)
 {
-    CSystemLogRepeatScope repeats;
-    if (!LogonAsUser())
-        return;
-    const std::string strName = GetDisplayName();
-    const std::vector<std::string> files = GetFiles();
-    // The newest record there is, to tell a log replaced by a new one (its
-    // records numbered from 1 again) from one that grew.
-    std::uint64_t nNewest = 0;
     bool bOpened = false;
     std::string strError;
     for (const std::string& path : files) {
         CEvtxFile file;
         if (!file.Open(path, strError)) {
-            WriteSystemLogF("Error opening: %s failed: %s", path.c_str(), strError.c_str());
+            if (bReport)
+                WriteSystemLogF("Error opening: %s failed: %s", path.c_str(), strError.c_str());
             continue;
         }
         bOpened = true;
@@ -206,13 +204,29 @@ void CEvtxMonitor::Scan()
             }
         }
     }
-    if (!bOpened) {
+    return bOpened;
+}
+
+} // namespace
+
+void CEvtxMonitor::Scan()
+{
+    CSystemLogRepeatScope repeats;
+    CLogonScope logon(*this);
+    if (!logon)
+        return;
+    const std::string strName = GetDisplayName();
+    const std::vector<std::string> files = GetFiles();
+    // The newest record there is, to tell a log replaced by a new one (its
+    // records numbered from 1 again) from one that grew.
+    std::uint64_t nNewest = 0;
+    if (!NewestRecord(files, true, nNewest)) {
         SetState(MON_STATE_ERROR);
         if (files.empty())
             WriteSystemLogF("Error opening: %s failed: no .evtx files", strName.c_str());
-        RevertLogon();
         return;
     }
+    std::string strError;
     if (nNewest < m_nLastRecord) {
         SetState(MON_STATE_SHRANK);
         m_nLastRecord = 0;
@@ -220,7 +234,6 @@ void CEvtxMonitor::Scan()
         SetState(MON_STATE_GREW);
     } else {
         SetState(MON_STATE_UNCHANGED);
-        RevertLogon();
         return;
     }
     CEventRenderer renderer("", "Application", strName, this);
@@ -259,7 +272,7 @@ void CEvtxMonitor::Scan()
             m_nLastRecord = record.nIdentifier;
         }
     }
-    RevertLogon();
+    logon.Revert();
     if (nSkipped > 0)
         WriteSystemLogF("%s: %zu records could not be read and were skipped", strName.c_str(),
                         nSkipped);
@@ -343,22 +356,8 @@ bool CEvtxMonitor::TestRecord(CEvtxFile& file, const CEvtxRecord& record, CScanS
 void CEvtxMonitor::JumpToEnd()
 {
     std::uint64_t nNewest = 0;
-    if (LogonAsUser()) {
-        std::string strError;
-        for (const std::string& path : GetFiles()) {
-            CEvtxFile file;
-            if (!file.Open(path, strError))
-                continue;
-            for (int i = file.GetRecordCount() - 1; i >= 0; --i) {
-                std::uint64_t nID = 0;
-                if (file.ReadIdentifier(i, nID)) {
-                    nNewest = std::max(nNewest, nID);
-                    break;
-                }
-            }
-        }
-        RevertLogon();
-    }
+    if (CLogonScope logon(*this); logon)
+        NewestRecord(GetFiles(), false, nNewest);
     m_nLastRecord = std::max(m_nLastRecord, nNewest);
     m_bJumpPending = FALSE;
 }

@@ -185,7 +185,8 @@ struct CJournalMonitor::CScanPlan {
 void CJournalMonitor::Scan()
 {
     CSystemLogRepeatScope repeats;
-    if (!LogonAsUser())
+    CLogonScope logon(*this);
+    if (!logon)
         return;
     const std::string strName = GetDisplayName();
     std::vector<CJournalMatch> matches;
@@ -195,13 +196,12 @@ void CJournalMonitor::Scan()
         !journal.Open(m_strDirectory, matches, strError)) {
         SetState(MON_STATE_ERROR);
         WriteSystemLogF("Error opening: %s failed: %s", strName.c_str(), strError.c_str());
-        RevertLogon();
         return;
     }
     const bool bAudit = g_bExtendedAudit != 0;
     if (m_strCursor.empty() && (!m_bReadExisting || m_bJumpPending)) {
         // A new log starts at the end: what is there now was not asked for.
-        RevertLogon();
+        logon.Revert();
         JumpToEnd();
         SetState(MON_STATE_UNCHANGED);
         return;
@@ -223,7 +223,6 @@ void CJournalMonitor::Scan()
     }
     if (r <= 0) {
         SetState(MON_STATE_UNCHANGED);
-        RevertLogon();
         return;
     }
     SetState(MON_STATE_GREW);
@@ -254,7 +253,6 @@ void CJournalMonitor::Scan()
     if (bStopped)
         WriteSystemLogF("%s Terminated scan after %zu entries", strName.c_str(), nRead);
     m_bJumpPending = FALSE;
-    RevertLogon();
 }
 
 bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
@@ -347,7 +345,8 @@ void CJournalMonitor::JumpToEnd()
     CJournalHandle journal;
     // The end of the whole journal: the next matching entry comes after it
     // even when none matches yet.
-    if (LogonAsUser() && journal.Open(m_strDirectory, {}, strError) && journal.SeekTail()) {
+    CLogonScope logon(*this);
+    if (logon && journal.Open(m_strDirectory, {}, strError) && journal.SeekTail()) {
         if (journal.Previous() > 0) {
             m_strCursor = journal.GetCursor();
         } else {
@@ -363,7 +362,6 @@ void CJournalMonitor::JumpToEnd()
         m_strCursor.clear();
         m_bJumpPending = TRUE;
     }
-    RevertLogon();
 }
 
 void RegisterJournalClasses()
