@@ -320,21 +320,8 @@ bool CEvtxMonitor::TestRecord(CEvtxFile& file, const CEvtxRecord& record, CScanS
             continue;
         bTriggered = true;
         state.EnsureTexts(file);
-        const CEventStruct& event = state.event;
-        pGroup->SetVariable(VAR_EVENT_TIME, FormatEventTime(event.m_timeGenerated));
-        pGroup->SetVariable(VAR_EVENT_SOURCE, event.m_strSource);
-        pGroup->SetVariable(VAR_EVENT_USER, event.m_strUser);
-        pGroup->SetVariable(VAR_EVENT_COMPUTER, event.m_strComputer);
-        pGroup->SetVariableNumber(VAR_EVENT_CATEGORYID, static_cast<int>(event.m_nCategory));
-        pGroup->SetVariableNumber(VAR_EVENT_ID, static_cast<int>(event.m_nEventID & 0xFFFF));
-        pGroup->SetVariable(VAR_EVENT_TYPE, GetEventTypeName(event.m_nEventType));
-        pGroup->SetVariable(VAR_EVENT_TEXT, state.strDescription);
-        pGroup->SetVariable(VAR_EVENT_CATEGORYTEXT, state.strCategory);
-        pGroup->SetVariable(VAR_EVENT_SHORTNAME, state.strName);
-        pGroup->SetVariable(VAR_EVENT_LONGNAME, state.strName);
-        pGroup->SetVariableNumber(VAR_EVENT_SEQUENCE, static_cast<int>(record.nIdentifier));
-        SetMatchVariables(*pGroup, state.strDescription);
-        SetNextTaskSequence(*pGroup);
+        SetEventVariables(*pGroup, state.event, state.event.m_timeGenerated, state.strDescription,
+                          state.strCategory, state.strName, record.nIdentifier);
         ApplyLaunchRule(*pGroup);
     }
     if (state.bAudit)

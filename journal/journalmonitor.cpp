@@ -300,21 +300,6 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
 void CJournalMonitor::SetVariables(CKeysAndActions& group, CJournalHandle& journal, CScanPlan& plan)
 {
     const CEventStruct& event = plan.event;
-    group.SetVariable(VAR_EVENT_TIME, FormatEventTime(event.m_timeGenerated));
-    group.SetVariable(VAR_EVENT_SOURCE, event.m_strSource);
-    group.SetVariable(VAR_EVENT_USER, event.m_strUser);
-    group.SetVariable(VAR_EVENT_COMPUTER, event.m_strComputer);
-    group.SetVariableNumber(VAR_EVENT_CATEGORYID, static_cast<int>(event.m_nCategory));
-    group.SetVariableNumber(VAR_EVENT_ID, static_cast<int>(event.m_nEventID & 0xFFFF));
-    group.SetVariable(VAR_EVENT_TYPE, GetEventTypeName(event.m_nEventType));
-    group.SetVariable(VAR_EVENT_TEXT, std::string(plan.fields.message));
-    group.SetVariable(VAR_EVENT_CATEGORYTEXT, plan.fields.facility.empty()
-                                                  ? std::string()
-                                                  : JournalFacilityName(event.m_nCategory));
-    group.SetVariable(VAR_EVENT_SHORTNAME, plan.strName);
-    group.SetVariable(VAR_EVENT_LONGNAME, plan.strName);
-    group.SetVariableNumber(VAR_EVENT_SEQUENCE,
-                            static_cast<int>(JournalCursorSeqnum(journal.GetCursor())));
     group.SetVariable(VAR_JOURNAL_UNIT, std::string(plan.fields.unit));
     // The fields of this entry only: those of an earlier entry go first.
     CTask& task = group.m_task;
@@ -334,8 +319,10 @@ void CJournalMonitor::SetVariables(CKeysAndActions& group, CJournalHandle& journ
         value.resize(std::min(value.size(), value.find('\0')));
         group.SetVariable(name.c_str(), value);
     });
-    SetMatchVariables(group, plan.fields.message);
-    SetNextTaskSequence(group);
+    SetEventVariables(group, event, event.m_timeGenerated, plan.fields.message,
+                      plan.fields.facility.empty() ? std::string()
+                                                   : JournalFacilityName(event.m_nCategory),
+                      plan.strName, JournalCursorSeqnum(journal.GetCursor()));
 }
 
 void CJournalMonitor::JumpToEnd()

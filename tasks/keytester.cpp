@@ -75,10 +75,25 @@ CKeyTester::~CKeyTester() = default;
 
 std::vector<CKeyTestGroupResult> CKeyTester::TestLine(std::string_view line)
 {
+    return TestEntry(line, nullptr, {});
+}
+
+std::vector<CKeyTestGroupResult> CKeyTester::TestEvent(const CEventStruct& event,
+                                                       const std::string& strDescription,
+                                                       const std::string& strCategory)
+{
+    return TestEntry(strDescription, &event, strCategory);
+}
+
+std::vector<CKeyTestGroupResult> CKeyTester::TestEntry(std::string_view line,
+                                                       const CEventStruct* pEvent,
+                                                       const std::string& strCategory)
+{
     ++m_nLines;
     std::vector<CKeyTestGroupResult> results;
     const CPreparedLine prepared(line);
-    CEventStruct event;
+    const CEventStruct empty;
+    const CEventStruct& event = pEvent ? *pEvent : empty;
     for (CGroup& entry : m_groups) {
         CKeysAndActions& group = *entry.pGroup;
         CKeyTestGroupResult result;
@@ -94,7 +109,10 @@ std::vector<CKeyTestGroupResult> CKeyTester::TestLine(std::string_view line)
         if (result.keys.empty())
             continue;
         result.strGroup = group.m_strDescription;
-        if (m_bEvent) {
+        if (pEvent) {
+            SetEventVariables(group, event, event.m_timeGenerated, std::string(line), strCategory,
+                              m_strLogName, event.m_nRecordNumber);
+        } else if (m_bEvent) {
             group.SetVariable(VAR_EVENT_TEXT, std::string(line));
             group.SetVariable(VAR_EVENT_SHORTNAME, m_strLogName);
             group.SetVariable(VAR_EVENT_LONGNAME, m_strLogName);

@@ -2,7 +2,8 @@
 // CKeyTester: which keys of which watch groups match sample lines, what
 // their captures are, what the thresholds and silence rules would do and
 // which tasks would run with which texts, without running anything. Used by
-// `qvws test` and the window's "Test Keys..." pane.
+// `qvws test` and the window's "Test Keys..." pane. Event logs can also be
+// tested with whole events (TestEvent), read from a log file.
 //
 // It works on copies of the log's groups: the workspace's hit counters,
 // threshold counters and task variables stay as they are. Text logs offer
@@ -23,6 +24,7 @@
 #include "core/keysandactions.h"
 #include "match/searchkeyregex.h"
 
+class CEventStruct;
 class CMonitoredObject;
 
 struct CKeyTestGroupResult {
@@ -54,6 +56,12 @@ public:
     const CKeysAndActions& GetGroup(std::size_t index) const { return *m_groups[index].pGroup; }
     // The groups that matched the line, in order.
     std::vector<CKeyTestGroupResult> TestLine(std::string_view line);
+    // The groups that matched the event, whose description and category
+    // text are given (text keys test the description); the event's
+    // variables are filled as a scan fills them. Counts as a line.
+    std::vector<CKeyTestGroupResult> TestEvent(const CEventStruct& event,
+                                               const std::string& strDescription,
+                                               const std::string& strCategory);
 
     std::size_t GetLineCount() const { return m_nLines; }
     std::size_t GetMatchedLineCount() const { return m_nMatchedLines; }
@@ -67,6 +75,10 @@ public:
                                                                       std::string_view line);
 
 private:
+    // pEvent null: a line of a file.
+    std::vector<CKeyTestGroupResult> TestEntry(std::string_view text, const CEventStruct* pEvent,
+                                               const std::string& strCategory);
+
     struct CGroup {
         std::unique_ptr<CKeysAndActions> pGroup;
         std::vector<std::size_t> matched; // per key

@@ -1,6 +1,7 @@
 #include "tasks/trigger.h"
 
 #include "core/monmanager.h"
+#include "eventrecords/eventstruct.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
@@ -30,6 +31,26 @@ void SetTextVariables(CKeysAndActions& group, std::string_view line,
     group.SetVariable(VAR_EVENT_SHORTNAME, strShortName);
     group.SetVariable(VAR_EVENT_LONGNAME, strLongName);
     SetMatchVariables(group, line);
+    SetNextTaskSequence(group);
+}
+
+void SetEventVariables(CKeysAndActions& group, const CEventStruct& event, const CTime& time,
+                       const std::string& strDescription, const std::string& strCategory,
+                       const std::string& strLogName, std::uint64_t nSequence)
+{
+    group.SetVariable(VAR_EVENT_TIME, FormatEventTime(time));
+    group.SetVariable(VAR_EVENT_SOURCE, event.m_strSource);
+    group.SetVariable(VAR_EVENT_USER, event.m_strUser);
+    group.SetVariable(VAR_EVENT_COMPUTER, event.m_strComputer);
+    group.SetVariableNumber(VAR_EVENT_CATEGORYID, static_cast<int>(event.m_nCategory));
+    group.SetVariableNumber(VAR_EVENT_ID, static_cast<int>(event.m_nEventID & 0xFFFF));
+    group.SetVariable(VAR_EVENT_TYPE, GetEventTypeName(event.m_nEventType));
+    group.SetVariable(VAR_EVENT_TEXT, strDescription);
+    group.SetVariable(VAR_EVENT_CATEGORYTEXT, strCategory);
+    group.SetVariable(VAR_EVENT_SHORTNAME, strLogName);
+    group.SetVariable(VAR_EVENT_LONGNAME, strLogName);
+    group.SetVariableNumber(VAR_EVENT_SEQUENCE, static_cast<int>(nSequence));
+    SetMatchVariables(group, strDescription);
     SetNextTaskSequence(group);
 }
 

@@ -11,6 +11,7 @@
 // Threads: triggers run on the scan thread only. g_nTaskSequence is changed
 // by the scan thread only; other threads may read it.
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,8 @@
 #include "platform/base/modeltime.h"
 #include "platform/base/win32types.h"
 #include "tasklib/taskvariables.h"
+
+class CEventStruct;
 
 class COleDateTime;
 
@@ -39,6 +42,16 @@ BOOL MatchTextKeys(CKeysAndActions& group, const CPreparedLine& line);
 // "%TASK_SEQ%". The other variables keep their values.
 void SetTextVariables(CKeysAndActions& group, std::string_view line,
                       const std::string& strShortName, const std::string& strLongName);
+
+// Event trigger, for a triggered group: the "%EVENT_...%" variables of the
+// event (its time as given, so each kind of log decides local or record
+// time; the event ID without its qualifier bits), the description and
+// category text, the log's display name as short and long name, and the
+// sequence number of the entry; then the captures and "%TASK_SEQ%" as
+// SetTextVariables does.
+void SetEventVariables(CKeysAndActions& group, const CEventStruct& event, const CTime& time,
+                       const std::string& strDescription, const std::string& strCategory,
+                       const std::string& strLogName, std::uint64_t nSequence);
 
 // The captures of the first key of a triggered group that matched with a
 // regular expression (a regular-expression text key, or an event key whose

@@ -286,21 +286,8 @@ void CEventMonitor::TriggerEvent(CKeysAndActions& group, const CEventStruct& eve
     if (!group.IsTriggered())
         return;
     texts.Ensure();
-    const std::string strName = GetDisplayName();
-    group.SetVariable(VAR_EVENT_TIME, FormatEventTime(event.GetTimeGenerated()));
-    group.SetVariable(VAR_EVENT_SOURCE, event.m_strSource);
-    group.SetVariable(VAR_EVENT_USER, event.m_strUser);
-    group.SetVariable(VAR_EVENT_COMPUTER, event.m_strComputer);
-    group.SetVariableNumber(VAR_EVENT_CATEGORYID, static_cast<int>(event.m_nCategory));
-    group.SetVariableNumber(VAR_EVENT_ID, static_cast<int>(event.m_nEventID & 0xFFFF));
-    group.SetVariable(VAR_EVENT_TYPE, GetEventTypeName(event.m_nEventType));
-    group.SetVariable(VAR_EVENT_TEXT, texts.m_strDescription);
-    group.SetVariable(VAR_EVENT_CATEGORYTEXT, texts.m_strCategory);
-    group.SetVariable(VAR_EVENT_SHORTNAME, strName);
-    group.SetVariable(VAR_EVENT_LONGNAME, strName);
-    group.SetVariableNumber(VAR_EVENT_SEQUENCE, static_cast<int>(event.m_nRecordNumber));
-    SetMatchVariables(group, texts.m_strDescription);
-    SetNextTaskSequence(group);
+    SetEventVariables(group, event, event.GetTimeGenerated(), texts.m_strDescription,
+                      texts.m_strCategory, GetDisplayName(), event.m_nRecordNumber);
 }
 
 void CEventMonitor::JumpToEnd()

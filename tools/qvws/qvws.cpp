@@ -14,6 +14,7 @@
 #include "platform/base/win32error.h"
 #include "tasks/keytester.h"
 #include "textlog/filemonitor.h"
+#include "tools/qvws/testevents.h"
 #include "tools/qvws/wsjson.h"
 
 namespace {
@@ -200,37 +201,34 @@ int Test(const std::vector<std::string>& args, std::ostream& out)
         std::unique_ptr<CKeyTester> pTester;
     };
     std::vector<CLogTester> testers;
+    // The computer of the first event log tested renders classic events.
+    const CMonitoredObject* pEventLog = nullptr;
     int pos = 0;
     while (const CMonitoredObject* pLog = pManager->GetNextLog(pos)) {
         if (options.nLog && pos != options.nLog)
             continue;
         auto pTester = std::make_unique<CKeyTester>(*pLog, options.strGroup);
-        if (pTester->GetGroupCount())
-            testers.push_back({pLog->GetDisplayName(), std::move(pTester)});
+        if (!pTester->GetGroupCount())
+            continue;
+        testers.push_back({pLog->GetDisplayName(), std::move(pTester)});
+        if (!pEventLog && pLog->IsEventLog())
+            pEventLog = pLog;
     }
     if (testers.empty())
         throw CBadInput{options.strGroup.empty() ? "no watch group to test"
                                                  : "no watch group \"" + options.strGroup + "\""};
-    const std::optional<std::string> text = ReadFileBytes(options.strLines);
-    if (!text)
-        throw CBadInput{"cannot read " + options.strLines + ": " + LastErrorText()};
-
     CJsonValue jsonLines = CJsonValue::MakeArray();
     std::size_t nLine = 0;
     std::size_t nMatched = 0;
-    for (std::size_t start = 0; start < text->size();) {
-        std::size_t end = text->find('\n', start);
-        if (end == std::string::npos)
-            end = text->size();
-        std::string_view line(text->data() + start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+    // One line of a text file, or one event; test gives each tester's
+    // results for it.
+    const auto offer = [&](std::optional<std::uint64_t> record, std::string_view line,
+                           const auto& test) {
         ++nLine;
         CJsonValue jsonGroups = CJsonValue::MakeArray();
         std::ostringstream report;
         for (CLogTester& tester : testers) {
-            for (const CKeyTestGroupResult& r : tester.pTester->TestLine(line)) {
+            for (const CKeyTestGroupResult& r : test(*tester.pTester)) {
                 report << "  " << tester.strLog << " / " << r.strGroup << ": key"
                        << (r.keys.size() == 1 ? " " : "s ") << Join(r.keys) << "\n";
                 CJsonValue group = CJsonValue::MakeObject();
@@ -260,18 +258,58 @@ int Test(const std::vector<std::string>& args, std::ostream& out)
             }
         }
         if (jsonGroups.m_items.empty())
-            continue;
+            return;
         ++nMatched;
         if (options.bJson) {
             CJsonValue entry = CJsonValue::MakeObject();
             entry.Add("line", CJsonValue::MakeNumber(static_cast<std::int64_t>(nLine)));
+            if (record)
+                entry.Add("record", CJsonValue::MakeNumber(static_cast<std::int64_t>(*record)));
             entry.Add("text", CJsonValue::MakeString(line));
             entry.Add("groups", std::move(jsonGroups));
             jsonLines.Push(std::move(entry));
         } else {
-            out << "line " << nLine << ": " << line << "\n" << report.str();
+            out << (record ? "record " : "line ") << (record ? *record : nLine) << ": " << line
+                << "\n"
+                << report.str();
+        }
+    };
+
+    // An event log file offers its events, with every field; any other file
+    // its lines.
+    std::string strError;
+    const TestEventFile kind = ReadTestEvents(
+        options.strLines, pEventLog,
+        [&](const CTestEvent& e) {
+            const std::string strFirstLine =
+                e.strDescription.substr(0, e.strDescription.find('\n'));
+            const std::string text =
+                e.event.m_strSource + " " + std::to_string(e.event.m_nEventID & 0xFFFF) + " " +
+                CEventStruct::GetEventTypeName(e.event.m_nEventType) + ": " + strFirstLine;
+            offer(e.nNumber, text, [&](CKeyTester& tester) {
+                return tester.TestEvent(e.event, e.strDescription, e.strCategory);
+            });
+        },
+        strError);
+    if (kind == TestEventFile::Failed)
+        throw CBadInput{"cannot read " + options.strLines + ": " + strError};
+    if (kind == TestEventFile::NotEvents) {
+        const std::optional<std::string> text = ReadFileBytes(options.strLines);
+        if (!text)
+            throw CBadInput{"cannot read " + options.strLines + ": " + LastErrorText()};
+        for (std::size_t start = 0; start < text->size();) {
+            std::size_t end = text->find('\n', start);
+            if (end == std::string::npos)
+                end = text->size();
+            std::string_view line(text->data() + start, end - start);
+            start = end + 1;
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            offer(std::nullopt, line, [&](CKeyTester& tester) { return tester.TestLine(line); });
         }
     }
+    const char* const unit = kind == TestEventFile::Read ? "record" : "line";
+    const char* const units = kind == TestEventFile::Read ? "records" : "lines";
 
     CJsonValue jsonKeys = CJsonValue::MakeArray();
     std::ostringstream totals;
@@ -294,13 +332,13 @@ int Test(const std::vector<std::string>& args, std::ostream& out)
         CJsonValue json = CJsonValue::MakeObject();
         json.Add("lines", std::move(jsonLines));
         CJsonValue& jsonTotals = json.Add("totals", CJsonValue::MakeObject());
-        jsonTotals.Add("lines", CJsonValue::MakeNumber(static_cast<std::int64_t>(nLine)));
+        jsonTotals.Add(units, CJsonValue::MakeNumber(static_cast<std::int64_t>(nLine)));
         jsonTotals.Add("matched", CJsonValue::MakeNumber(static_cast<std::int64_t>(nMatched)));
         jsonTotals.Add("keys", std::move(jsonKeys));
         out << WriteJson(json);
         return 0;
     }
-    out << "Totals: " << Counted(nLine, "line", "lines") << " read, " << nMatched << " matched\n"
+    out << "Totals: " << Counted(nLine, unit, units) << " read, " << nMatched << " matched\n"
         << totals.str();
     if (!never.str().empty())
         out << "Never matched:\n" << never.str();
