@@ -28,9 +28,11 @@ const char* const g_usage =
     "  check FILE        tell whether FILE is a sound workspace, or where it is damaged\n"
     "  test FILE LINES [--log N | --group NAME] [--json]\n"
     "                    which keys of the workspace FILE match each line of the file\n"
-    "                    LINES, with captures, rules and the tasks that would run (runs\n"
-    "                    nothing); --log N tests the Nth log only (from 1), --group NAME\n"
-    "                    the groups so described\n"
+    "                    LINES, or each record when LINES is an event log file (.evt,\n"
+    "                    .evtx, .journal or a folder of journal files), with captures,\n"
+    "                    rules and the tasks that would run (runs nothing); --log N\n"
+    "                    tests the Nth log only (from 1), --group NAME the groups so\n"
+    "                    described\n"
     "\n"
     "Exit status: 0 done, 1 the file could not be written, 2 bad input (nothing changed).\n";
 

@@ -7,7 +7,10 @@
 
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
+#include "platform/eventlog/evtfile.h"
+#include "platform/eventlog/evtformat.h"
 #include "program.h"
+#include "tests/journal/journalfiles.h"
 
 namespace fs = std::filesystem;
 
@@ -245,6 +248,66 @@ TEST_F(QvWsProcess, TestShowsMatchesRulesAndTasksAndRunsNothing)
                    "qvws: no watch group \"None\"");
     ExpectBadInput(Run({"test", Path("ws.qvw"), Path("auth.log"), "--log", "2"}),
                    "qvws: the workspace has 1 log");
+}
+
+// An event log file offers its records with every field: event keys on the
+// source and type match, the event variables fill the task, and the totals
+// count records. Journals and classic .evt files alike.
+TEST_F(QvWsProcess, TestReadsTheRecordsOfEventLogFiles)
+{
+    Write("ws.json", R"json({"logs": [{"kind": "journal", "directory": "/var/log/journal",
+      "groups": [{"description": "sshd errors",
+       "keys": [{"kind": "event", "source": {"op": "equal", "values": ["sshd"]},
+                 "type": {"op": "equal", "values": [1]},
+                 "text": {"op": "regex", "value": "from (?P<ip>[0-9.]+)"}}],
+       "task": {"description": "Mail", "actions": [
+         {"kind": "message", "text": "%EVENT_SOURCE% %EVENT_TYPE% %EVENT_COMPUTER% %MATCH:ip%"}]}}]}]})json");
+    ASSERT_EQ(Run({"load", Path("ws.json"), Path("ws.qvw")}).m_nStatus, 0);
+
+    if (!JournalRemotePath().empty()) {
+        const auto entry = [](const char* id, const char* priority, const char* message) {
+            return CJournalTestEntry{1700000000,
+                                     {{"MESSAGE", message},
+                                      {"SYSLOG_IDENTIFIER", id},
+                                      {"PRIORITY", priority},
+                                      {"_HOSTNAME", "web01"}}};
+        };
+        ASSERT_TRUE(
+            WriteJournal(Path("j.journal"), {entry("sshd", "3", "Failed password from 10.0.0.7"),
+                                             entry("cron", "3", "Failed job from 10.0.0.8"),
+                                             entry("sshd", "6", "Accepted key from 10.0.0.9")}));
+        const CRun run = Run({"test", Path("ws.qvw"), Path("j.journal")});
+        EXPECT_EQ(run.m_nStatus, 0) << run.m_strErr;
+        EXPECT_NE(run.m_strOut.find(": sshd 0 Error: Failed password from 10.0.0.7\n"
+                                    "  /var/log/journal / sshd errors: key 1\n"),
+                  std::string::npos)
+            << run.m_strOut;
+        EXPECT_NE(run.m_strOut.find("Display message \"sshd Error web01 10.0.0.7\""),
+                  std::string::npos)
+            << run.m_strOut;
+        EXPECT_NE(run.m_strOut.find("Totals: 3 records read, 1 matched\n"), std::string::npos)
+            << run.m_strOut;
+    }
+
+    // A classic log: one error of sshd among other records.
+    std::vector<std::string> records;
+    for (DWORD n = 1; n <= 3; ++n) {
+        CEvtEvent e;
+        e.m_dwRecordNumber = n;
+        e.m_dwTimeGenerated = e.m_dwTimeWritten = 1'600'000'000 + n;
+        e.m_wEventType = n == 2 ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE;
+        e.m_strSourceName = n == 2 ? "sshd" : "other";
+        e.m_strComputerName = "HOST";
+        e.m_strings = {"Failed password from 10.0.0." + std::to_string(n)};
+        records.push_back(EncodeEvtRecord(e));
+    }
+    Write("sys.evt", ComposeEvtFile(records, 4, 0x10000, 0));
+    const CRun run = Run({"test", Path("ws.qvw"), Path("sys.evt"), "--json"});
+    EXPECT_EQ(run.m_nStatus, 0) << run.m_strErr;
+    EXPECT_NE(run.m_strOut.find("\"record\": 2"), std::string::npos) << run.m_strOut;
+    EXPECT_EQ(run.m_strOut.find("\"record\": 1,"), std::string::npos) << run.m_strOut;
+    EXPECT_NE(run.m_strOut.find("sshd Error HOST 10.0.0.2"), std::string::npos) << run.m_strOut;
+    EXPECT_NE(run.m_strOut.find("\"records\": 3"), std::string::npos) << run.m_strOut;
 }
 
 } // namespace
