@@ -1,5 +1,7 @@
 #include "tools/qvws/testevents.h"
 
+#include <vector>
+
 #include <sys/stat.h>
 
 #include "eventlog/render/eventrender.h"
@@ -38,11 +40,18 @@ TestEventFile ReadEvt(const std::string& bytes, CEventRenderer& renderer,
     CAccountNameCache accounts;
     CTestEvent entry;
     std::string scratch;
+    std::vector<BYTE> ansi;
     for (DWORD i = 0; i < pSnapshot->GetIndexedCount(); ++i) {
         DWORD length = 0;
         const BYTE* pRecord = pSnapshot->GetRecord(pSnapshot->GetOldest() + i, length, scratch);
-        if (!pRecord || !entry.event.SetFromRecord(reinterpret_cast<const EVENTLOGRECORD*>(pRecord),
-                                                   length, &accounts))
+        if (!pRecord)
+            continue;
+        // The disk keeps UTF-16 strings; events are read in the 8-bit form
+        // that the event log service hands out.
+        ansi.resize(ConvertEvtRecordToAnsi(pRecord, length, nullptr, 0));
+        ConvertEvtRecordToAnsi(pRecord, length, ansi.data(), static_cast<DWORD>(ansi.size()));
+        if (!entry.event.SetFromRecord(reinterpret_cast<const EVENTLOGRECORD*>(ansi.data()),
+                                       ansi.size(), &accounts))
             continue;
         renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, entry.event,
                              entry.strDescription, entry.strCategory);

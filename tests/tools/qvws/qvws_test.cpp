@@ -7,6 +7,7 @@
 
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
+#include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/eventlog/evtformat.h"
 #include "program.h"
@@ -279,7 +280,7 @@ TEST_F(QvWsProcess, TestReadsTheRecordsOfEventLogFiles)
         const CRun run = Run({"test", Path("ws.qvw"), Path("j.journal")});
         EXPECT_EQ(run.m_nStatus, 0) << run.m_strErr;
         EXPECT_NE(run.m_strOut.find(": sshd 0 Error: Failed password from 10.0.0.7\n"
-                                    "  /var/log/journal / sshd errors: key 1\n"),
+                                    "  Journal /var/log/journal / sshd errors: key 1\n"),
                   std::string::npos)
             << run.m_strOut;
         EXPECT_NE(run.m_strOut.find("Display message \"sshd Error web01 10.0.0.7\""),
@@ -302,6 +303,7 @@ TEST_F(QvWsProcess, TestReadsTheRecordsOfEventLogFiles)
         records.push_back(EncodeEvtRecord(e));
     }
     Write("sys.evt", ComposeEvtFile(records, 4, 0x10000, 0));
+    std::cerr << Run({"test", Path("ws.qvw"), Path("sys.evt")}).m_strOut;
     const CRun run = Run({"test", Path("ws.qvw"), Path("sys.evt"), "--json"});
     EXPECT_EQ(run.m_nStatus, 0) << run.m_strErr;
     EXPECT_NE(run.m_strOut.find("\"record\": 2"), std::string::npos) << run.m_strOut;
