@@ -65,18 +65,8 @@ QString CEntryListModel::RowText(int nRow) const
 
 QString CEntryListModel::LevelText(WORD nType)
 {
-    switch (nType) {
-    case EVENTLOG_ERROR_TYPE:
-        return QStringLiteral("Error");
-    case EVENTLOG_WARNING_TYPE:
-        return QStringLiteral("Warning");
-    case EVENTLOG_AUDIT_SUCCESS:
-        return QStringLiteral("Success Audit");
-    case EVENTLOG_AUDIT_FAILURE:
-        return QStringLiteral("Failure Audit");
-    default:
-        return QStringLiteral("Information");
-    }
+    const char* pszName = CEventStruct::GetEventTypeName(nType);
+    return QString::fromLatin1(*pszName ? pszName : "Information");
 }
 
 QString CEntryListModel::TimeText(std::uint64_t nTimeUsec)
