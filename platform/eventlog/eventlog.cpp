@@ -29,6 +29,7 @@ struct CLogHandle {
 };
 
 std::mutex g_handleMutex;
+thread_local std::string t_strDamage;                    // the last refusal of a damaged log
 std::map<HANDLE, std::shared_ptr<CLogHandle>> g_handles; // guarded by g_handleMutex
 
 HANDLE AddHandle(std::shared_ptr<CLogHandle> handle)
@@ -225,46 +226,43 @@ BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, void* buffer
     DWORD result = ERROR_SUCCESS;
     std::string scratch;
     auto read = [&](const CEvtSnapshot& snap) {
-        DWORD oldest = snap.GetOldest();
-        DWORD count = snap.GetCount();
+        const DWORD oldest = snap.GetOldest();
+        const DWORD count = snap.GetCount();
+        const DWORD intact = snap.GetIndexedCount();
         if (count == 0) {
             result = ERROR_HANDLE_EOF;
             return;
         }
-        DWORD newest = oldest + count - 1;
-        DWORD number = 0;
+        const DWORD newest = oldest + count - 1;
+        DWORD index = intact;
         if (seek) {
-            number = recordOffset;
-            if (number - oldest >= count) {
+            if (recordOffset - oldest >= count) {
                 result = ERROR_INVALID_PARAMETER;
                 return;
             }
+            index = snap.FindIndex(recordOffset, forwards);
         } else if (!handle->m_bPositioned) {
-            number = forwards ? oldest : newest;
+            index = forwards ? 0 : intact - 1;
         } else {
             // The position may have fallen behind the oldest record (it was
             // overwritten) or run past the newest.
-            number = handle->m_dwNext;
+            DWORD number = handle->m_dwNext;
             auto offset = static_cast<std::int32_t>(number - oldest);
             if (offset < 0)
                 number = forwards ? oldest : number;
             else if (static_cast<DWORD>(offset) >= count)
                 number = forwards ? number : newest;
-            if (number - oldest >= count) {
-                result = ERROR_HANDLE_EOF;
-                return;
-            }
+            index = number - oldest < count ? snap.FindIndex(number, forwards) : intact;
+        }
+        if (index >= intact) {
+            result = ERROR_HANDLE_EOF;
+            return;
         }
         DWORD used = 0;
-        DWORD last = number;
-        while (number - oldest < count) {
+        DWORD last = 0;
+        while (index < intact) {
             DWORD length = 0;
-            const BYTE* record = snap.GetRecord(number, length, scratch);
-            if (!record) {
-                if (used == 0)
-                    result = ERROR_EVENTLOG_FILE_CORRUPT;
-                break;
-            }
+            const BYTE* record = snap.GetRecordAt(index, length, scratch);
             DWORD needed = ConvertEvtRecordToAnsi(record, length, out + used, bytesToRead - used);
             if (needed > bytesToRead - used) {
                 if (used == 0) {
@@ -274,8 +272,8 @@ BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, void* buffer
                 break;
             }
             used += needed;
-            last = number;
-            number = forwards ? number + 1 : number - 1;
+            last = snap.GetNumberAt(index);
+            index = forwards ? index + 1 : index - 1; // below 0 wraps past intact
         }
         if (used) {
             *bytesRead = used;
@@ -325,6 +323,17 @@ BOOL GetNumberOfEventLogRecords(HANDLE log, DWORD* numberOfRecords)
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
+DWORD FirstIntactRecord(const CEventLogFileInfo& info, DWORD number, bool forwards)
+{
+    for (const CEvtGap& gap : info.m_gaps) {
+        const DWORD before = gap.m_dwBefore ? gap.m_dwBefore : info.m_dwOldest - 1;
+        const DWORD after = gap.m_dwAfter ? gap.m_dwAfter : info.m_dwOldest + info.m_dwCount;
+        if (number - before - 1 < after - before - 1)
+            return forwards ? after : before;
+    }
+    return number;
+}
+
 BOOL GetEventLogFileInfo(HANDLE log, CEventLogFileInfo& info)
 {
     auto handle = FindHandle(log, false);
@@ -338,6 +347,9 @@ BOOL GetEventLogFileInfo(HANDLE log, CEventLogFileInfo& info)
         info.m_dwFileSize = static_cast<DWORD>(snap.GetFileSize());
         info.m_header = snap.GetHeader();
         info.m_nFileIdentity = handle->m_file.GetIdentity();
+        info.m_dwIntact = snap.GetIndexedCount();
+        info.m_gaps = snap.GetGaps();
+        info.m_dwDamageOffset = snap.GetDamageOffset();
     });
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
@@ -361,6 +373,24 @@ BOOL ClearEventLogA(HANDLE log, const char* backupFileName)
         return FALSE;
     handle->m_bPositioned = false;
     return TRUE;
+}
+
+BOOL RepairEventLogA(HANDLE log, const char* backupFileName, BOOL* repaired)
+{
+    auto handle = FindHandle(log, false);
+    if (!handle)
+        return FALSE;
+    if (handle->m_kind != CLogHandle::Kind::READ || !repaired)
+        return Fail(ERROR_INVALID_PARAMETER);
+    auto path = BackupPath(backupFileName);
+    if (!path)
+        return FALSE;
+    std::lock_guard<std::mutex> lock(handle->m_mutex);
+    bool done = false;
+    bool ok = handle->m_file.Repair(*path, &done);
+    *repaired = done ? TRUE : FALSE;
+    handle->m_bPositioned = false;
+    return ok ? TRUE : FALSE;
 }
 
 BOOL BackupEventLogA(HANDLE log, const char* backupFileName)
@@ -429,7 +459,18 @@ BOOL ReportEventA(HANDLE eventLog, WORD type, WORD category, DWORD eventID, PSID
     CEventLogConfig config;
     if (!CurrentConfig(*handle, config))
         return FALSE;
-    return handle->m_file.Append({&event, 1}, config.m_dwRetention) ? TRUE : FALSE;
+    DWORD damageOffset = 0;
+    if (handle->m_file.Append({&event, 1}, config.m_dwRetention, nullptr, &damageOffset))
+        return TRUE;
+    if (GetLastError() == ERROR_EVENTLOG_FILE_CORRUPT)
+        t_strDamage = "the event log " + handle->m_file.GetPath() + " is damaged at offset " +
+                      std::to_string(damageOffset) + "; run qvevent repair";
+    return FALSE;
+}
+
+std::string GetEventLogDamageText()
+{
+    return t_strDamage;
 }
 
 BOOL EnumEventLogs(const char* server, std::vector<CEventLogConfig>& logs)

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/base/win32types.h"
+#include "platform/eventlog/evtfile.h"
 #include "platform/eventlog/evtformat.h"
 #include "platform/eventlog/logconfig.h"
 #include "platform/security/sid.h"
@@ -78,7 +79,10 @@ BOOL CloseEventLog(HANDLE log);
 // *minBytesNeeded; no record at the position gives ERROR_HANDLE_EOF; a seek
 // outside oldest..newest ERROR_INVALID_PARAMETER; a read after the log was
 // cleared through another handle ERROR_EVENTLOG_FILE_CHANGED (the next read
-// starts afresh); a damaged record ERROR_EVENTLOG_FILE_CORRUPT.
+// starts afresh). Damaged records are passed over: a read hands out the
+// intact records in order, and a seek to a number that is missing starts at
+// the next intact record in the direction of the read
+// (GetEventLogFileInfo lists the gaps).
 BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, void* buffer, DWORD bytesToRead,
                    DWORD* bytesRead, DWORD* minBytesNeeded);
 BOOL GetOldestEventLogRecord(HANDLE log, DWORD* oldestRecord);
@@ -101,7 +105,9 @@ HANDLE RegisterEventSourceInLogA(const char* server, const char* log, const char
 BOOL DeregisterEventSource(HANDLE eventLog);
 // Stores an event with the source's name as registered and the local
 // computer's name. A log full under its retention drops the event with
-// ERROR_LOG_FILE_FULL.
+// ERROR_LOG_FILE_FULL. A log damaged where the event would go is not written
+// (no record number is given twice): ERROR_EVENTLOG_FILE_CORRUPT, and
+// GetEventLogDamageText() says where.
 BOOL ReportEventA(HANDLE eventLog, WORD type, WORD category, DWORD eventID, PSID userSid,
                   WORD numStrings, DWORD dataSize, const char** strings, const void* rawData);
 
@@ -115,8 +121,30 @@ struct CEventLogFileInfo {
     // The file's device and inode in one number: a clear replaces the file,
     // so a cleared log shows another identity.
     std::uint64_t m_nFileIdentity = 0;
+    // The intact records found, the stretches without them (damaged bytes,
+    // or numbers a repair left out) and the offset of the first damage (0:
+    // the log is not damaged).
+    DWORD m_dwIntact = 0;
+    std::vector<CEvtGap> m_gaps;
+    DWORD m_dwDamageOffset = 0;
 };
 BOOL GetEventLogFileInfo(HANDLE log, CEventLogFileInfo& info);
+
+// The number of the intact record that a read from `number` in the given
+// direction starts at, by the gaps of the info (number itself when it is in
+// none).
+DWORD FirstIntactRecord(const CEventLogFileInfo& info, DWORD number, bool forwards);
+
+// The refusal of the last ReportEventA on this thread that found its log
+// damaged: "the event log FILE is damaged at offset N; run qvevent repair".
+std::string GetEventLogDamageText();
+
+// Rewrites a damaged log from its intact records, keeping their numbers and
+// the next number, after saving the damaged file as backupFileName (a path
+// that may be UNC, which must not exist: ERROR_ALREADY_EXISTS). The file
+// stays the same file. *repaired is FALSE when the log was not damaged
+// (nothing changes, no backup).
+BOOL RepairEventLogA(HANDLE log, const char* backupFileName, BOOL* repaired);
 
 // Administration of a computer's logs (an unknown computer gives
 // ERROR_BAD_NETPATH): the log names, registering a log (created, or its

@@ -115,7 +115,7 @@ long long MtimeNs(const struct stat& st)
 // discards the oldest records as retention allows (in h only). Gives the
 // offset to write at and whether the end of the file is to be filled first.
 DWORD FindRoom(int fd, CEvtHeader& h, DWORD& size, DWORD limit, DWORD length, DWORD timeWritten,
-               DWORD retention, DWORD& at, bool& fill)
+               DWORD retention, DWORD& at, bool& fill, DWORD& damageAt)
 {
     const QWORD need = QWORD{length} + ELF_EOF_RECORD_SIZE;
     if (need + HEADER > limit)
@@ -156,9 +156,16 @@ DWORD FindRoom(int fd, CEvtHeader& h, DWORD& size, DWORD limit, DWORD length, DW
         if (!ring.Read(s, oldest, sizeof oldest))
             return SetLastErrorFromErrno();
         DWORD oldLength = GetLe32(oldest + EVT_LENGTH);
+        BYTE closing[4] = {};
+        // Only an intact oldest record is discarded: the ring is not moved
+        // over damage.
         if (oldLength < EVT_MIN_RECORD_SIZE || oldLength % 4 || oldLength > size - HEADER ||
-            GetLe32(oldest + EVT_RESERVED) != ELF_LOG_SIGNATURE)
+            GetLe32(oldest + EVT_RESERVED) != ELF_LOG_SIGNATURE ||
+            !ring.Read(ring.Advance(s, oldLength - 4), closing, 4) ||
+            GetLe32(closing) != oldLength) {
+            damageAt = s;
             return ERROR_EVENTLOG_FILE_CORRUPT;
+        }
         DWORD oldWritten = GetLe32(oldest + EVT_TIME_WRITTEN);
         bool expired = retention == 0 || (retention != 0xFFFFFFFF && timeWritten >= oldWritten &&
                                           timeWritten - oldWritten >= retention);
@@ -178,6 +185,18 @@ DWORD FindRoom(int fd, CEvtHeader& h, DWORD& size, DWORD limit, DWORD length, DW
                 return SetLastErrorFromErrno();
             if (GetLe32(next) == EVT_FILL_DWORD)
                 s = HEADER;
+        }
+        if (s != e && h.m_dwOldestRecordNumber != 0) {
+            // A repaired log may miss numbers: the oldest is the number of
+            // the record that is now first.
+            BYTE next[EVT_TIME_GENERATED];
+            if (!ring.Read(s, next, sizeof next))
+                return SetLastErrorFromErrno();
+            DWORD number = GetLe32(next + EVT_RECORD_NUMBER);
+            if (GetLe32(next + EVT_RESERVED) == ELF_LOG_SIGNATURE &&
+                number - h.m_dwOldestRecordNumber <
+                    h.m_dwCurrentRecordNumber - h.m_dwOldestRecordNumber)
+                h.m_dwOldestRecordNumber = number;
         }
         h.m_dwStartOffset = s;
     }
@@ -237,7 +256,7 @@ DWORD CEvtSnapshot::RingDistance(DWORD from, DWORD to) const
     return to >= from ? to - from : (m_nSize - from) + (to - HEADER);
 }
 
-bool CEvtSnapshot::FindEof(DWORD from, CEvtHeader& header) const
+bool CEvtSnapshot::FindEof(DWORD from, bool exact, CEvtHeader& header) const
 {
     DWORD pos = from;
     for (DWORD step = 0; step < (m_nSize - HEADER) / 4; ++step) {
@@ -245,8 +264,12 @@ bool CEvtSnapshot::FindEof(DWORD from, CEvtHeader& header) const
             RingDword(RingAdvance(pos, 4)) == ELF_EOF_ONE) {
             BYTE eof[ELF_EOF_RECORD_SIZE];
             RingCopy(pos, ELF_EOF_RECORD_SIZE, eof);
-            if (DecodeEvtEof(eof, pos, header))
+            // A record that moved (bytes inserted or removed before it) still
+            // names the offset it was written at.
+            if (DecodeEvtEof(eof, exact ? pos : GetLe32(eof + 0x18), header)) {
+                header.m_dwEndOffset = pos;
                 return true;
+            }
         }
         pos = RingAdvance(pos, 4);
         if (pos + 4 > m_nSize)
@@ -268,63 +291,166 @@ std::unique_ptr<CEvtSnapshot> CEvtSnapshot::Build(const BYTE* data, std::size_t 
     auto inRange = [&](DWORD offset) {
         return offset >= HEADER && offset < size && offset % 4 == 0;
     };
+    // Where the fill at the end of the file starts: every DWORD from there
+    // on is the fill pattern.
+    snap->m_dwFillStart = static_cast<DWORD>(HEADER + (size - HEADER) / 4 * 4);
+    while (snap->m_dwFillStart > HEADER &&
+           GetLe32(data + snap->m_dwFillStart - 4) == EVT_FILL_DWORD)
+        snap->m_dwFillStart -= 4;
 
     // The end-of-file record is authoritative; a clean header names it.
+    const bool dirty = header.m_dwFlags & ELF_LOGFILE_HEADER_DIRTY;
+    const DWORD from = inRange(header.m_dwEndOffset) ? header.m_dwEndOffset : HEADER;
     CEvtHeader ring = header;
     bool found = false;
-    if (!(header.m_dwFlags & ELF_LOGFILE_HEADER_DIRTY) && inRange(header.m_dwEndOffset)) {
+    DWORD eofMoved = 0;
+    if (!dirty && inRange(header.m_dwEndOffset)) {
         BYTE eof[ELF_EOF_RECORD_SIZE];
         snap->RingCopy(header.m_dwEndOffset, ELF_EOF_RECORD_SIZE, eof);
         found = DecodeEvtEof(eof, header.m_dwEndOffset, ring);
     }
     if (!found)
-        found = snap->FindEof(inRange(header.m_dwEndOffset) ? header.m_dwEndOffset : HEADER, ring);
+        found = snap->FindEof(from, true, ring);
+    if (!found && !dirty && snap->FindEof(from, false, ring)) {
+        // A clean file whose end-of-file record is not where it says it
+        // was written: bytes before it were inserted or removed.
+        found = true;
+        eofMoved = ring.m_dwEndOffset;
+    }
     if (!found) {
-        // No end-of-file record: take the records that follow one another
-        // from the header's start.
+        // No end-of-file record: take the records from the header's start.
+        // A writer that died (dirty header) leaves its torn record at the
+        // end; without one, the missing record is damage.
         ring = header;
         ring.m_dwEndOffset = 0;
     }
     if (!inRange(ring.m_dwStartOffset) || (found && !inRange(ring.m_dwEndOffset)))
         return nullptr;
     snap->m_header = ring;
-    snap->Walk();
+    snap->Walk(!found);
+    // The first damaged record says most; else where the end went.
+    if (snap->m_dwDamageOffset == 0)
+        snap->m_dwDamageOffset = eofMoved;
+    if (!found && !dirty && snap->m_dwDamageOffset == 0)
+        snap->m_dwDamageOffset = snap->m_header.m_dwEndOffset;
     error = ERROR_SUCCESS;
     return snap;
 }
 
-void CEvtSnapshot::Walk()
+bool CEvtSnapshot::IsFill(DWORD pos) const
+{
+    return m_nSize - pos < EVT_RECORD_FIXED_SIZE || pos >= m_dwFillStart;
+}
+
+bool CEvtSnapshot::CheckRecord(DWORD pos, QWORD room, DWORD& length, DWORD& number) const
+{
+    const BYTE* r = m_pData + pos;
+    if (GetLe32(r + EVT_RESERVED) != ELF_LOG_SIGNATURE)
+        return false;
+    length = GetLe32(r + EVT_LENGTH);
+    if (length < EVT_MIN_RECORD_SIZE || length % 4 || length > room || length > m_nSize - HEADER ||
+        RingDword(RingAdvance(pos, length - 4)) != length)
+        return false;
+    number = GetLe32(r + EVT_RECORD_NUMBER);
+    return true;
+}
+
+void CEvtSnapshot::Walk(bool openEnd)
 {
     CEvtHeader& h = m_header;
-    bool openEnd = h.m_dwEndOffset == 0;
-    DWORD limit = (m_nSize - HEADER) / EVT_MIN_RECORD_SIZE;
-    DWORD count = openEnd ? (h.m_dwOldestRecordNumber ? limit : 0) : std::min(h.GetCount(), limit);
-    m_offsets.reserve(std::min<DWORD>(count, 1u << 20));
+    const DWORD oldest = h.m_dwOldestRecordNumber;
+    if (oldest == 0) {
+        // An empty log; without an end-of-file record, its end is its start.
+        if (openEnd)
+            h.m_dwEndOffset = h.m_dwStartOffset;
+        return;
+    }
+    const QWORD total =
+        openEnd ? m_nSize - HEADER : RingDistance(h.m_dwStartOffset, h.m_dwEndOffset);
+    // Numbers are kept less the oldest; they only go up along the ring.
+    const QWORD relLimit = openEnd ? 0x80000000u : h.GetCount();
+    m_offsets.reserve(std::min<QWORD>(total / EVT_MIN_RECORD_SIZE, 1u << 20));
+    m_rels.reserve(m_offsets.capacity());
     DWORD pos = h.m_dwStartOffset;
-    DWORD expected = h.m_dwOldestRecordNumber;
-    while (m_offsets.size() < count) {
-        if (!openEnd && pos == h.m_dwEndOffset)
-            break;
-        if (m_nSize - pos < EVT_RECORD_FIXED_SIZE || RingDword(pos) == EVT_FILL_DWORD) {
-            pos = HEADER;
-            if (!openEnd && pos == h.m_dwEndOffset)
-                break;
+    DWORD end = pos;
+    QWORD walked = 0;
+    long long prev = -1;
+    bool inGap = false;
+    QWORD gapStart = 0;
+    CEvtGap gap;
+    auto skipFill = [&](DWORD at, QWORD& done) {
+        if (done < total && IsFill(at)) {
+            done += m_nSize - at;
+            at = HEADER;
         }
-        const BYTE* r = m_pData + pos;
-        DWORD length = GetLe32(r + EVT_LENGTH);
-        DWORD room = openEnd ? m_nSize - HEADER : RingDistance(pos, h.m_dwEndOffset);
-        if (length < EVT_MIN_RECORD_SIZE || length % 4 || length > room ||
-            GetLe32(r + EVT_RESERVED) != ELF_LOG_SIGNATURE ||
-            GetLe32(r + EVT_RECORD_NUMBER) != expected ||
-            RingDword(RingAdvance(pos, length - 4)) != length)
-            break;
-        m_offsets.push_back(pos);
-        pos = RingAdvance(pos, length);
-        ++expected;
+        return at;
+    };
+    while (walked < total) {
+        if (IsFill(pos)) {
+            pos = skipFill(pos, walked);
+            continue;
+        }
+        DWORD length = 0;
+        DWORD number = 0;
+        if (CheckRecord(pos, total - walked, length, number)) {
+            const QWORD rel = static_cast<DWORD>(number - oldest);
+            bool fits = static_cast<long long>(rel) > prev && rel < relLimit;
+            if (fits && !inGap && static_cast<long long>(rel) != prev + 1) {
+                // A number out of turn right after an intact record (or at
+                // the start) is its own damage unless the record after it
+                // goes on from it, or it is the newest.
+                QWORD done = walked + length;
+                DWORD next = skipFill(RingAdvance(pos, length), done);
+                DWORD nextLength = 0;
+                DWORD nextNumber = 0;
+                if (done >= total)
+                    fits = openEnd || number == h.m_dwCurrentRecordNumber - 1;
+                else
+                    fits = CheckRecord(next, total - done, nextLength, nextNumber) &&
+                           nextNumber == number + 1;
+                if (fits)
+                    m_gaps.push_back(
+                        {pos, 0, prev < 0 ? 0 : oldest + static_cast<DWORD>(prev), number});
+            }
+            if (fits) {
+                if (inGap) {
+                    gap.m_dwBytes = static_cast<DWORD>(walked - gapStart);
+                    gap.m_dwAfter = number;
+                    m_gaps.push_back(gap);
+                    if (m_dwDamageOffset == 0)
+                        m_dwDamageOffset = gap.m_dwOffset;
+                    inGap = false;
+                }
+                m_offsets.push_back(pos);
+                m_rels.push_back(static_cast<DWORD>(rel));
+                prev = static_cast<long long>(rel);
+                pos = RingAdvance(pos, length);
+                walked += length;
+                end = pos;
+                continue;
+            }
+        }
+        if (!inGap) {
+            inGap = true;
+            gapStart = walked;
+            gap = {pos, 0, prev < 0 ? 0 : oldest + static_cast<DWORD>(prev), 0};
+        }
+        pos = RingAdvance(pos, 4);
+        walked += 4;
+    }
+    // What follows the last intact record up to the end. Without an
+    // end-of-file record that is the end of the ring: damage only when no
+    // writer died while writing (a clean header).
+    const bool openTail = openEnd && (h.m_dwFlags & ELF_LOGFILE_HEADER_DIRTY);
+    if (inGap && !openTail) {
+        gap.m_dwBytes = static_cast<DWORD>(std::min(walked, total) - gapStart);
+        m_gaps.push_back(gap);
+        if (m_dwDamageOffset == 0)
+            m_dwDamageOffset = gap.m_dwOffset;
     }
     if (openEnd) {
-        h.m_dwEndOffset = pos;
-        h.m_dwCurrentRecordNumber = expected;
+        h.m_dwEndOffset = end;
+        h.m_dwCurrentRecordNumber = m_rels.empty() ? oldest : oldest + m_rels.back() + 1;
         if (m_offsets.empty())
             h.m_dwOldestRecordNumber = 0;
     }
@@ -334,23 +460,16 @@ CEvtHeader CEvtSnapshot::GetWritableHeader() const
 {
     CEvtHeader h = m_header;
     h.m_dwFlags &= ~ELF_LOGFILE_HEADER_DIRTY;
-    if (IsDamaged()) {
-        h.m_dwCurrentRecordNumber = h.m_dwOldestRecordNumber + GetIndexedCount();
-        if (m_offsets.empty()) {
-            h.m_dwOldestRecordNumber = 0;
-            h.m_dwEndOffset = h.m_dwStartOffset;
-        } else {
-            DWORD last = m_offsets.back();
-            h.m_dwEndOffset = RingAdvance(last, GetLe32(m_pData + last));
-        }
-    }
+    // The next number follows the newest intact record at least.
+    if (!m_rels.empty() &&
+        static_cast<DWORD>(h.m_dwCurrentRecordNumber - h.m_dwOldestRecordNumber) <= m_rels.back())
+        h.m_dwCurrentRecordNumber = GetNumberAt(GetIndexedCount() - 1) + 1;
     return h;
 }
 
-const BYTE* CEvtSnapshot::GetRecord(DWORD number, DWORD& length, std::string& scratch) const
+const BYTE* CEvtSnapshot::GetRecordAt(DWORD index, DWORD& length, std::string& scratch) const
 {
-    DWORD index = number - m_header.m_dwOldestRecordNumber;
-    if (m_header.m_dwOldestRecordNumber == 0 || index >= m_offsets.size())
+    if (index >= m_offsets.size())
         return nullptr;
     DWORD pos = m_offsets[index];
     length = GetLe32(m_pData + pos);
@@ -361,13 +480,41 @@ const BYTE* CEvtSnapshot::GetRecord(DWORD number, DWORD& length, std::string& sc
     return reinterpret_cast<const BYTE*>(scratch.data());
 }
 
+DWORD CEvtSnapshot::FindIndex(DWORD number, bool forwards) const
+{
+    const DWORD rel = number - m_header.m_dwOldestRecordNumber;
+    const auto count = static_cast<DWORD>(m_rels.size());
+    // Most logs have no gaps: the index is the number less the oldest.
+    DWORD index = 0;
+    if (rel < count && m_rels[rel] == rel)
+        index = rel;
+    else
+        index = static_cast<DWORD>(std::lower_bound(m_rels.begin(), m_rels.end(), rel) -
+                                   m_rels.begin());
+    if (forwards)
+        return index;
+    if (index < count && m_rels[index] == rel)
+        return index;
+    return index == 0 ? count : index - 1;
+}
+
+const BYTE* CEvtSnapshot::GetRecord(DWORD number, DWORD& length, std::string& scratch) const
+{
+    if (m_header.m_dwOldestRecordNumber == 0)
+        return nullptr;
+    DWORD index = FindIndex(number, true);
+    if (index >= m_rels.size() || GetNumberAt(index) != number)
+        return nullptr;
+    return GetRecordAt(index, length, scratch);
+}
+
 std::vector<std::string> CEvtSnapshot::CopyRecords() const
 {
     std::vector<std::string> records;
     std::string scratch;
     for (DWORD i = 0; i < GetIndexedCount(); ++i) {
         DWORD length = 0;
-        const BYTE* r = GetRecord(GetOldest() + i, length, scratch);
+        const BYTE* r = GetRecordAt(i, length, scratch);
         records.emplace_back(reinterpret_cast<const char*>(r), length);
     }
     return records;
@@ -568,7 +715,7 @@ DWORD CEvtFile::Read(const ReadFn& fn)
     return error;
 }
 
-bool CEvtFile::LoadWriteState(CEvtHeader& header, DWORD& fileSize)
+bool CEvtFile::LoadWriteState(CEvtHeader& header, DWORD& fileSize, DWORD* damageOffset)
 {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0) {
@@ -600,8 +747,14 @@ bool CEvtFile::LoadWriteState(CEvtHeader& header, DWORD& fileSize)
             DecodeEvtEof(eof, end, fromEof) && fromEof == header)
             return true;
     }
-    // Otherwise walk the file and go on after the last good record.
+    // Otherwise walk the file: a writer that died is taken over after its
+    // last whole record; a damaged log is not written to.
     DWORD error = Refresh();
+    if (error == ERROR_SUCCESS && m_snapshot->IsDamaged()) {
+        if (damageOffset)
+            *damageOffset = m_snapshot->GetDamageOffset();
+        error = ERROR_EVENTLOG_FILE_CORRUPT;
+    }
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return false;
@@ -610,10 +763,15 @@ bool CEvtFile::LoadWriteState(CEvtHeader& header, DWORD& fileSize)
     return true;
 }
 
-bool CEvtFile::Append(std::span<const CEvtEvent> events, DWORD retention, std::size_t* written)
+bool CEvtFile::Append(std::span<const CEvtEvent> events, DWORD retention, std::size_t* written,
+                      DWORD* damageOffset)
 {
     if (written)
         *written = 0;
+    DWORD damageAt = 0;
+    if (!damageOffset)
+        damageOffset = &damageAt;
+    *damageOffset = 0;
     if (!m_bWritable) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
@@ -623,7 +781,7 @@ bool CEvtFile::Append(std::span<const CEvtEvent> events, DWORD retention, std::s
         return false;
     CEvtHeader h;
     DWORD size = 0;
-    if (!LoadWriteState(h, size))
+    if (!LoadWriteState(h, size, damageOffset))
         return false;
     // Mark the header dirty while records and end-of-file record move, so a
     // crash in between sends readers to the end-of-file record.
@@ -645,8 +803,8 @@ bool CEvtFile::Append(std::span<const CEvtEvent> events, DWORD retention, std::s
         const CEvtHeader before = h;
         DWORD at = 0;
         bool fill = false;
-        error =
-            FindRoom(m_fd, h, size, limit, length, numbered.m_dwTimeWritten, retention, at, fill);
+        error = FindRoom(m_fd, h, size, limit, length, numbered.m_dwTimeWritten, retention, at,
+                         fill, *damageOffset);
         if (error == ERROR_SUCCESS)
             error = WriteRecord(m_fd, h, size, at, fill, record);
         if (error != ERROR_SUCCESS) {
@@ -733,4 +891,52 @@ bool CEvtFile::Backup(const std::string& target)
         return false;
     }
     return WriteNewFile(target, image, 0644);
+}
+
+bool CEvtFile::Repair(const std::string& backup, bool* repaired)
+{
+    *repaired = false;
+    if (!m_bWritable) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    CLock lock(*this, true);
+    if (!lock.IsLocked())
+        return false;
+    DWORD error = Refresh();
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    }
+    if (!m_snapshot->IsDamaged())
+        return true;
+    if (Exists(backup)) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    std::string damaged(reinterpret_cast<const char*>(m_mapping->Data()), m_mapping->m_n);
+    if (!WriteNewFile(backup, damaged, st.st_mode & 07777))
+        return false;
+    const CEvtHeader h = m_snapshot->GetWritableHeader();
+    std::string image = ComposeEvtFile(m_snapshot->CopyRecords(), h.m_dwCurrentRecordNumber,
+                                       RoundEvtMaxSize(h.m_dwMaxSize), h.m_dwRetention);
+    // The mapping goes before the file shrinks; the records are copied.
+    m_snapshot.reset();
+    m_mapping.reset();
+    // Records and end-of-file record first, the header last: until then a
+    // reader sees the old header, and the backup keeps every byte there was.
+    const auto* p = reinterpret_cast<const BYTE*>(image.data());
+    if (!PwriteAll(m_fd, p + HEADER, image.size() - HEADER, HEADER) ||
+        ::ftruncate(m_fd, static_cast<off_t>(image.size())) != 0 || ::fsync(m_fd) != 0 ||
+        !PwriteAll(m_fd, p, HEADER, 0) || ::fsync(m_fd) != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    *repaired = true;
+    return true;
 }

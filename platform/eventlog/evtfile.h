@@ -26,15 +26,30 @@
 
 #include "platform/eventlog/evtformat.h"
 
+// A stretch of a log where the walk found no intact record: damaged bytes
+// (Bytes > 0), or record numbers missing between two intact records that
+// follow one another (Bytes == 0, as a repaired log keeps them).
+struct CEvtGap {
+    DWORD m_dwOffset = 0; // file offset where the stretch starts
+    DWORD m_dwBytes = 0;  // bytes passed over (around the ring)
+    DWORD m_dwBefore = 0; // number of the intact record before it, 0 none
+    DWORD m_dwAfter = 0;  // number of the intact record after it, 0 none
+    bool operator==(const CEvtGap&) const = default;
+};
+
 // A consistent view of a log file: its ring values and the offsets of its
 // records. Valid while the lock it was read under is held (CEvtFile::Read),
-// or as long as the bytes it was built from live (FromBytes).
+// or as long as the bytes it was built from live (Build).
+//
+// Damage never hides the records after it: a record whose length, signature,
+// closing length or number does not check out is passed over by searching
+// forward, DWORD by DWORD, for the next record that does, and the stretch
+// passed over is kept as a gap.
 class CEvtSnapshot {
 public:
     // Builds the view of a whole file's bytes (which must outlive it):
     // ERROR_EVENTLOG_FILE_CORRUPT when the header is damaged or the ring
-    // values point outside the file. Records that cannot be read end the
-    // index early (IsDamaged).
+    // values point outside the file.
     static std::unique_ptr<CEvtSnapshot> Build(const BYTE* data, std::size_t size, DWORD& error);
 
     // The ring values: the header's, or the end-of-file record's when the
@@ -42,19 +57,34 @@ public:
     const CEvtHeader& GetHeader() const { return m_header; }
     DWORD GetOldest() const { return m_header.m_dwOldestRecordNumber; }
     DWORD GetCount() const { return m_header.GetCount(); }
-    // Records found by walking the ring; fewer than GetCount() when damaged.
+    // Intact records found by walking the ring; fewer than GetCount() when
+    // records are missing.
     DWORD GetIndexedCount() const { return static_cast<DWORD>(m_offsets.size()); }
-    bool IsDamaged() const { return GetIndexedCount() < GetCount(); }
+    // The stretches without intact records, in ring order.
+    const std::vector<CEvtGap>& GetGaps() const { return m_gaps; }
+    // True when bytes of the ring do not check out, or the end-of-file
+    // record is missing or not where its own offset says.
+    bool IsDamaged() const { return m_dwDamageOffset != 0; }
+    // The file offset of the first damage (0 when none).
+    DWORD GetDamageOffset() const { return m_dwDamageOffset; }
     std::size_t GetFileSize() const { return m_nSize; }
 
     // The on-disk bytes of a record by number, contiguous (a record split at
     // the end of the file is joined in scratch); null when the number is not
     // among the indexed records.
     const BYTE* GetRecord(DWORD number, DWORD& length, std::string& scratch) const;
+    // The same by index (0 = oldest intact record), with its number.
+    const BYTE* GetRecordAt(DWORD index, DWORD& length, std::string& scratch) const;
+    DWORD GetNumberAt(DWORD index) const { return m_header.m_dwOldestRecordNumber + m_rels[index]; }
+    // The index of the first intact record numbered `number` or later
+    // (forwards), or `number` or earlier (backwards); GetIndexedCount() when
+    // there is none.
+    DWORD FindIndex(DWORD number, bool forwards) const;
     // The disk records, oldest first, each contiguous.
     std::vector<std::string> CopyRecords() const;
-    // The ring values a writer goes on from: those of the indexed records
-    // (a damaged tail is given up), without the dirty flag.
+    // The ring values a writer goes on from, without the dirty flag: those
+    // of the walk (a torn record at the end, left by a writer that died, is
+    // given up). Only for an undamaged log.
     CEvtHeader GetWritableHeader() const;
 
 private:
@@ -63,13 +93,22 @@ private:
     void RingCopy(DWORD pos, DWORD count, BYTE* out) const;
     DWORD RingAdvance(DWORD pos, DWORD count) const;
     DWORD RingDistance(DWORD from, DWORD to) const;
-    bool FindEof(DWORD from, CEvtHeader& header) const;
-    void Walk();
+    bool FindEof(DWORD from, bool exact, CEvtHeader& header) const;
+    // True where no record can start: too close to the end of the file, or
+    // in the fill that ends it.
+    bool IsFill(DWORD pos) const;
+    // The number of an intact record at pos within room bytes, else false.
+    bool CheckRecord(DWORD pos, QWORD room, DWORD& length, DWORD& number) const;
+    void Walk(bool openEnd);
 
     const BYTE* m_pData = nullptr;
     DWORD m_nSize = 0; // the wrap point: the physical file size
     CEvtHeader m_header;
-    std::vector<DWORD> m_offsets; // offset of record oldest + i
+    std::vector<DWORD> m_offsets; // offsets of the intact records, oldest first
+    std::vector<DWORD> m_rels;    // their numbers less the oldest, increasing
+    std::vector<CEvtGap> m_gaps;
+    DWORD m_dwDamageOffset = 0;
+    DWORD m_dwFillStart = 0;
 };
 
 // A file image holding the disk records (oldest first, numbered as they are)
@@ -115,7 +154,11 @@ public:
     // (seconds; 0 overwrite as needed, 0xFFFFFFFF never) allows. Events that
     // do not fit are dropped with ERROR_LOG_FILE_FULL; written tells how
     // many were stored. ERROR_ACCESS_DENIED for a file opened read-only.
-    bool Append(std::span<const CEvtEvent> events, DWORD retention, std::size_t* written = nullptr);
+    // A log damaged where the write would go (its end, or an oldest record
+    // to discard) is left alone: ERROR_EVENTLOG_FILE_CORRUPT, with the file
+    // offset in *damageOffset, so that no record number is given twice.
+    bool Append(std::span<const CEvtEvent> events, DWORD retention, std::size_t* written = nullptr,
+                DWORD* damageOffset = nullptr);
 
     // Replaces the file with an empty one of the given maximum size.
     bool Clear(DWORD maxSize, DWORD retention);
@@ -123,6 +166,13 @@ public:
     // Writes the records to a new file at target, oldest first, unwrapped;
     // ERROR_ALREADY_EXISTS when target exists.
     bool Backup(const std::string& target);
+
+    // Rewrites the file in place (same file, so watchers do not take it for
+    // cleared) from its intact records, unwrapped, with their numbers; the
+    // next record number stays what it was, so no number is given twice.
+    // The bytes as they were are first saved to a new file at backup.
+    // *repaired is false (and nothing changes) when the log is not damaged.
+    bool Repair(const std::string& backup, bool* repaired);
 
 private:
     class CLock;
@@ -136,7 +186,7 @@ private:
     DWORD Refresh();
     // The ring values for a writer (lock held): the header, or the walked
     // view when the header is dirty or damaged.
-    bool LoadWriteState(CEvtHeader& header, DWORD& fileSize);
+    bool LoadWriteState(CEvtHeader& header, DWORD& fileSize, DWORD* damageOffset);
 
     std::string m_strPath;
     Mode m_mode = Mode::SERVICE;

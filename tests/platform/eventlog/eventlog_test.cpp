@@ -1,8 +1,10 @@
 #include "eventlog_test.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -434,32 +436,22 @@ TEST_F(EventLogTest, WindowsStyleFileIsReadFromItsEndOfFileRecord)
     CloseEventLog(clean);
 }
 
-TEST_F(EventLogTest, DamagedFilesGiveErrorsNotCrashes)
+TEST_F(EventLogTest, DamagedHeadersAreErrorsNotCrashes)
 {
     HANDLE source = MakeLog("Application", "A", 0x80000);
     for (DWORD tag = 1; tag <= 10; ++tag)
         ASSERT_TRUE(ReportSized(source, 200, tag));
+    DeregisterEventSource(source);
     std::string good = *ReadFileBytes(LogPath("Application"));
     fs::create_directories(m_strRoot + "/damaged");
-
     struct Case {
         const char* name;
         std::size_t at; // where a DWORD is overwritten; npos = truncate to `value`
         DWORD value;
-        bool opens;
-        std::size_t readable; // records read before the error
-        DWORD error;
     } cases[] = {
-        {"bad signature", 4, 0x12345678, false, 0, 0},
-        {"bad header size", 0, 0x31, false, 0, 0},
-        {"truncated to the header", std::string::npos, 0x30, false, 0, 0},
-        {"end offset outside the file", 0x14, 0x7FFFFFF0, true, 10, ERROR_HANDLE_EOF},
-        {"bad length of record 4", 0x30 + 3 * 200, 0x10, true, 3, ERROR_EVENTLOG_FILE_CORRUPT},
-        {"huge length of record 4", 0x30 + 3 * 200, 0xFFFFFFF0, true, 3,
-         ERROR_EVENTLOG_FILE_CORRUPT},
-        {"bad closing copy of record 7", 0x30 + 7 * 200 - 4, 196, true, 6,
-         ERROR_EVENTLOG_FILE_CORRUPT},
-        {"record 2 numbered out of turn", 0x30 + 200 + 8, 9, true, 1, ERROR_EVENTLOG_FILE_CORRUPT},
+        {"bad signature", 4, 0x12345678},
+        {"bad header size", 0, 0x31},
+        {"truncated to the header", std::string::npos, 0x30},
     };
     for (const Case& c : cases) {
         std::string bytes = good;
@@ -469,37 +461,188 @@ TEST_F(EventLogTest, DamagedFilesGiveErrorsNotCrashes)
             PutLe32(reinterpret_cast<BYTE*>(bytes.data()) + c.at, c.value);
         std::string path = m_strRoot + "/damaged/" + c.name + ".evt";
         WriteFile(path, bytes);
-        HANDLE log = OpenBackupEventLogA(nullptr, path.c_str());
-        if (!c.opens) {
-            EXPECT_EQ(log, nullptr) << c.name;
-            EXPECT_EQ(GetLastError(), ERROR_EVENTLOG_FILE_CORRUPT) << c.name;
-            continue;
+        EXPECT_EQ(OpenBackupEventLogA(nullptr, path.c_str()), nullptr) << c.name;
+        EXPECT_EQ(GetLastError(), ERROR_EVENTLOG_FILE_CORRUPT) << c.name;
+    }
+}
+
+// Every class of damage: the intact records after it are still read, in
+// both directions and by seeking; the gap says where and between which
+// records; a writer never gives a number twice (it goes on, or refuses when
+// the damage is where it writes); a repair keeps the intact records with
+// their numbers.
+TEST_F(EventLogTest, DamageIsPassedOverAndNeverHidesTheRecordsAfterIt)
+{
+    HANDLE source = MakeLog("Application", "A", 0x80000);
+    for (DWORD tag = 1; tag <= 10; ++tag)
+        ASSERT_TRUE(ReportSized(source, 200, tag));
+    const std::string good = *ReadFileBytes(LogPath("Application"));
+    auto at = [](DWORD record) { return std::size_t{0x30 + (record - 1) * 200}; };
+    const std::size_t eof = at(11);
+
+    struct Case {
+        const char* name;
+        std::function<void(std::string&)> damage;
+        std::vector<DWORD> missing;
+        std::size_t damageAt; // 0: not damaged
+        bool writable;        // a writer goes on after it
+    } cases[] = {
+        {"header's end offset outside the file",
+         [](std::string& b) { PutLe32(reinterpret_cast<BYTE*>(b.data()) + 0x14, 0x7FFFFFF0); },
+         {},
+         0,
+         true},
+        {"bad length of record 4",
+         [&](std::string& b) { PutLe32(reinterpret_cast<BYTE*>(b.data()) + at(4), 0x10); },
+         {4},
+         at(4),
+         true},
+        {"huge length of record 4",
+         [&](std::string& b) { PutLe32(reinterpret_cast<BYTE*>(b.data()) + at(4), 0xFFFFFFF0); },
+         {4},
+         at(4),
+         true},
+        {"bad closing copy of record 7",
+         [&](std::string& b) { PutLe32(reinterpret_cast<BYTE*>(b.data()) + at(8) - 4, 196); },
+         {7},
+         at(7),
+         true},
+        {"bad signature of record 1",
+         [&](std::string& b) { PutLe32(reinterpret_cast<BYTE*>(b.data()) + at(1) + 4, 0); },
+         {1},
+         at(1),
+         true},
+        {"record 2 numbered out of turn",
+         [&](std::string& b) { PutLe32(reinterpret_cast<BYTE*>(b.data()) + at(2) + 8, 9); },
+         {2},
+         at(2),
+         true},
+        {"impossible number of record 5",
+         [&](std::string& b) {
+             PutLe32(reinterpret_cast<BYTE*>(b.data()) + at(5) + 8, 0xFFFF0000);
+         },
+         {5},
+         at(5),
+         true},
+        {"bytes inserted into record 3",
+         [&](std::string& b) { b.insert(at(3) + 100, std::string(12, 'x')); },
+         {3},
+         at(3),
+         false},
+        {"bytes removed from record 6",
+         [&](std::string& b) { b.erase(at(6) + 60, 8); },
+         {6},
+         at(6),
+         false},
+        {"record 5 removed whole",
+         [&](std::string& b) { b.erase(at(5), 200); },
+         {5},
+         eof - 200,
+         false},
+        {"end-of-file record overwritten",
+         [&](std::string& b) { std::memset(b.data() + eof, 0, 40); },
+         {},
+         eof,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = good;
+        c.damage(bytes);
+        WriteFile(LogPath("Application"), bytes);
+        std::vector<DWORD> expected;
+        for (DWORD n = 1; n <= 10; ++n) {
+            if (std::find(c.missing.begin(), c.missing.end(), n) == c.missing.end())
+                expected.push_back(n);
         }
-        ASSERT_NE(log, nullptr) << c.name;
+        auto numbers = [](const std::vector<CEvtEvent>& events) {
+            std::vector<DWORD> out;
+            for (const CEvtEvent& e : events)
+                out.push_back(e.m_dwRecordNumber);
+            return out;
+        };
+        HANDLE log = OpenEventLogA(nullptr, "Application");
+        ASSERT_NE(log, nullptr);
         DWORD error = 0;
-        EXPECT_EQ(ReadAll(log, EVENTLOG_FORWARDS_READ, &error).size(), c.readable) << c.name;
-        EXPECT_EQ(error, c.error) << c.name;
-        BYTE buffer[1000];
-        DWORD read = 0;
-        DWORD needed = 0;
-        EXPECT_EQ(ReadEventLogA(log, EVENTLOG_SEEK_READ | EVENTLOG_BACKWARDS_READ, 10, buffer,
-                                sizeof buffer, &read, &needed),
-                  c.readable == 10)
-            << c.name;
+        EXPECT_EQ(numbers(ReadAll(log, EVENTLOG_FORWARDS_READ, &error)), expected);
+        EXPECT_EQ(error, ERROR_HANDLE_EOF);
+        CloseEventLog(log);
+        log = OpenEventLogA(nullptr, "Application");
+        std::vector<DWORD> backwards = numbers(ReadAll(log, EVENTLOG_BACKWARDS_READ));
+        std::reverse(backwards.begin(), backwards.end());
+        EXPECT_EQ(backwards, expected);
+        // A seek to a missing record starts at the next intact one.
+        for (DWORD missing : c.missing) {
+            BYTE buffer[300];
+            DWORD read = 0;
+            DWORD needed = 0;
+            ASSERT_TRUE(ReadEventLogA(log, EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, missing,
+                                      buffer, sizeof buffer, &read, &needed));
+            EXPECT_EQ(GetLe32(buffer + 8), missing + 1);
+        }
+        CEventLogFileInfo info = Info(log);
+        EXPECT_EQ(info.m_dwDamageOffset, c.damageAt);
+        EXPECT_EQ(info.m_dwIntact, expected.size());
+        if (!c.missing.empty() && c.damageAt != eof - 200) {
+            ASSERT_EQ(info.m_gaps.size(), 1u);
+            const CEvtGap& gap = info.m_gaps[0];
+            EXPECT_EQ(gap.m_dwOffset, at(c.missing[0]));
+            EXPECT_EQ(gap.m_dwBefore, c.missing[0] - 1);
+            EXPECT_EQ(gap.m_dwAfter, c.missing[0] + 1);
+            EXPECT_EQ(gap.m_dwBytes, 200 + (bytes.size() - good.size()));
+            EXPECT_EQ(FirstIntactRecord(info, c.missing[0], true), c.missing[0] + 1);
+        }
+
+        // The writer: record 11 after the intact ones, or a refusal that
+        // says where the damage is.
+        BOOL reported = ReportSized(source, 200, 11);
+        EXPECT_EQ(reported, c.writable);
+        if (!c.writable) {
+            EXPECT_EQ(GetLastError(), ERROR_EVENTLOG_FILE_CORRUPT);
+            EXPECT_EQ(GetEventLogDamageText(),
+                      "the event log " + LogPath("Application") + " is damaged at offset " +
+                          std::to_string(c.damageAt) + "; run qvevent repair");
+        }
+
+        // The repair keeps the intact records and their numbers, saves the
+        // damaged bytes, and the next record is number 11 or 12.
+        std::string backup = m_strRoot + "/repair-backup.evt";
+        fs::remove(backup);
+        BOOL repaired = FALSE;
+        ASSERT_TRUE(RepairEventLogA(log, backup.c_str(), &repaired));
+        EXPECT_EQ(repaired, c.damageAt != 0);
+        EXPECT_EQ(fs::exists(backup), c.damageAt != 0);
+        EXPECT_EQ(Info(log).m_dwDamageOffset, 0u);
+        ASSERT_TRUE(ReportSized(source, 200, 12));
+        if (c.writable)
+            expected.push_back(11);
+        expected.push_back(c.writable ? 12 : 11);
+        CloseEventLog(log);
+        log = OpenEventLogA(nullptr, "Application");
+        EXPECT_EQ(numbers(ReadAll(log, EVENTLOG_FORWARDS_READ)), expected);
         CloseEventLog(log);
     }
+    DeregisterEventSource(source);
+}
 
-    // A live log left dirty, with a damaged record, by a writer that died:
-    // writing goes on after the last good record.
-    std::string bytes = good;
+// A writer that died between a record and its end-of-file record leaves a
+// dirty header: the next writer takes over after the last whole record.
+TEST_F(EventLogTest, WriterThatDiedIsTakenOver)
+{
+    HANDLE source = MakeLog("Application", "A", 0x80000);
+    for (DWORD tag = 1; tag <= 10; ++tag)
+        ASSERT_TRUE(ReportSized(source, 200, tag));
+    std::string bytes = *ReadFileBytes(LogPath("Application"));
     PutLe32(reinterpret_cast<BYTE*>(bytes.data()) + 0x24, ELF_LOGFILE_HEADER_DIRTY);
-    PutLe32(reinterpret_cast<BYTE*>(bytes.data()) + 0x30 + 5 * 200, 0x10);
+    // Record 10 torn: its end and the end-of-file record never came.
+    std::memset(bytes.data() + 0x30 + 9 * 200 + 100, 0, 140);
     WriteFile(LogPath("Application"), bytes);
-    ASSERT_TRUE(ReportSized(source, 200, 6));
     HANDLE log = OpenEventLogA(nullptr, "Application");
+    EXPECT_EQ(Info(log).m_dwDamageOffset, 0u);
+    ASSERT_TRUE(ReportSized(source, 200, 10));
     std::vector<CEvtEvent> events = ReadAll(log, EVENTLOG_FORWARDS_READ);
-    ASSERT_EQ(events.size(), 6u);
-    EXPECT_EQ(events.back().m_dwRecordNumber, 6u);
+    ASSERT_EQ(events.size(), 10u);
+    EXPECT_EQ(events.back().m_dwRecordNumber, 10u);
     CloseEventLog(log);
     DeregisterEventSource(source);
 }
