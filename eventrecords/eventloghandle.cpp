@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 
+#include "platform/base/strformat.h"
 #include "platform/base/win32error.h"
 #include "platform/eventlog/eventlog.h"
 #include "settings/systemlog.h"
@@ -13,6 +14,17 @@ namespace {
 std::atomic<EventReadStopCheck> g_pfnEventReadStop{nullptr};
 
 } // namespace
+
+std::string DescribeGap(const CEvtGap& gap)
+{
+    if (gap.m_dwBefore && gap.m_dwAfter)
+        return FormatString(" between record %u and record %u", gap.m_dwBefore, gap.m_dwAfter);
+    if (gap.m_dwAfter)
+        return FormatString(" before record %u", gap.m_dwAfter);
+    if (gap.m_dwBefore)
+        return FormatString(" after record %u", gap.m_dwBefore);
+    return {};
+}
 
 void SetEventReadStopCheck(EventReadStopCheck pfnCheck)
 {
@@ -76,6 +88,15 @@ std::uint64_t CEventLogHandle::GetFileIdentity()
     return info.m_nFileIdentity;
 }
 
+BOOL CEventLogHandle::GetFileInfo(CEventLogFileInfo& info)
+{
+    if (!m_hEventLog || !GetEventLogFileInfo(m_hEventLog, info)) {
+        m_dwError = m_hEventLog ? GetLastError() : ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL CEventLogHandle::Clear()
 {
     if (!m_hEventLog) {
@@ -103,6 +124,18 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
 
     m_accounts.Clear();
     m_buffer.resize(EVENT_READ_BLOCK);
+    // Damage passed over: one line per stretch, written by the read that
+    // reaches the record after it (or the newest record, when none follows).
+    m_info = CEventLogFileInfo();
+    if (!GetEventLogFileInfo(m_hEventLog, m_info))
+        m_info = CEventLogFileInfo();
+    for (const CEvtGap& gap : m_info.m_gaps) {
+        const DWORD nPast = gap.m_dwAfter ? gap.m_dwAfter : std::min(gap.m_dwBefore + 1, nNewest);
+        if (gap.m_dwBytes != 0 && nFirst <= nPast && nPast <= nLast)
+            WriteSystemLogF("%s : Damaged records skipped at offset %u: %u bytes%s",
+                            m_strName.c_str(), gap.m_dwOffset, gap.m_dwBytes,
+                            DescribeGap(gap).c_str());
+    }
     if (nFirst <= nLast)
         list.Reserve(list.GetCount() +
                      std::min<std::size_t>(std::size_t{nLast} - nFirst + 1, 1u << 20));
@@ -119,6 +152,11 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
         if (!ReadEventLogA(m_hEventLog, EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ, nNext, pBlock,
                            EVENT_READ_BLOCK, &nRead, &nNeeded)) {
             m_dwError = GetLastError();
+            if (m_dwError == ERROR_HANDLE_EOF) {
+                // The records left up to nLast are missing (damaged).
+                m_nReached = nLast;
+                break;
+            }
             if (m_dwError == ERROR_INVALID_PARAMETER) {
                 WriteSystemLogF("%s : Microsoft error 87 (ERROR_INVALID_PARAMETERS) detected",
                                 m_strName.c_str());
@@ -135,9 +173,11 @@ BOOL CEventLogHandle::ReadEvents(DWORD nFirst, DWORD nLast, CEventList& list)
             // larger than that can never be read, so it is passed over (one
             // line) and the records after it are read as usual.
             if (nNeeded > EVT_MAX_READ_BUFFER) {
+                // A seek into a gap starts at the record after it.
+                const DWORD nLarge = FirstIntactRecord(m_info, nNext, true);
                 WriteSystemLogF("%s : Record %u is larger than the read limit (%u bytes), skipped",
-                                m_strName.c_str(), nNext, nNeeded);
-                m_nReached = nReached = nNext;
+                                m_strName.c_str(), nLarge, nNeeded);
+                m_nReached = nReached = nLarge;
                 nNext = nReached + 1;
                 continue;
             }
@@ -208,6 +248,9 @@ BOOL CEventLogHandle::ReportMark(const std::string& strComputer, const std::stri
     BOOL bResult = ReportEventA(hSource, EVENTLOG_INFORMATION_TYPE, 0, EVENT_MARK_ID, nullptr, 1, 0,
                                 strings, nullptr);
     const DWORD dwError = GetLastError();
+    if (!bResult && dwError == ERROR_EVENTLOG_FILE_CORRUPT)
+        WriteSystemLogF("%s : Event not written: %s", strComputer.c_str(),
+                        GetEventLogDamageText().c_str());
     DeregisterEventSource(hSource);
     SetLastError(dwError);
     return bResult;

@@ -19,6 +19,7 @@
 
 #include "eventrecords/eventlist.h"
 #include "platform/base/win32types.h"
+#include "platform/eventlog/eventlog.h"
 
 // Bytes asked for by one read of ReadEvents; a single larger record is read
 // through a buffer of the size the service asks for.
@@ -35,6 +36,10 @@ using EventReadStopCheck = bool (*)();
 void SetEventReadStopCheck(EventReadStopCheck pfnCheck);
 // Whether the installed test asks to stop.
 bool IsEventReadStopRequested();
+
+// " between record A and record B", " before record B", " after record A"
+// or nothing: where a gap of a log lies.
+std::string DescribeGap(const CEvtGap& gap);
 
 // Converts the records of one ReadEventLogA block of nBytes bytes and
 // appends them to the list, up to a record of length 0 or the end of the
@@ -77,7 +82,11 @@ public:
 
     // Appends the records nFirst..nLast (clamped to oldest..newest) to the
     // list, reading forwards in blocks of EVENT_READ_BLOCK bytes; a single
-    // larger record is read through a buffer of its own. Returns FALSE when a
+    // larger record is read through a buffer of its own. Damaged records are
+    // passed over (the service hands out the intact ones), with one system
+    // log line per damaged stretch whose next record lies in the range:
+    // "<name> : Damaged records skipped at offset N: B bytes between record
+    // A and record C". Returns FALSE when a
     // stop was requested before a block, when the service refused the
     // position (ERROR_INVALID_PARAMETER, also for nFirst beyond the newest
     // record) or on another read error. A malformed record, or a second read
@@ -95,11 +104,15 @@ public:
     // What the open log's file is (0 when unknown); a cleared log is a new
     // file.
     std::uint64_t GetFileIdentity();
+    // What the service knows of the open log's file: identity, gaps, the
+    // offset of the first damage. FALSE with the last error on failure.
+    BOOL GetFileInfo(CEventLogFileInfo& info);
 
     // Writes a mark event (EVENT_MARK_SOURCE, EVENT_MARK_ID, information,
     // category 0, no user, the text as its one string) into the computer's
     // log of that source. Nonzero on success; 0 when the source cannot be
-    // registered or the event not written.
+    // registered or the event not written; a log damaged where the event
+    // would go refuses it, with a system log line that says where.
     static BOOL ReportMark(const std::string& strComputer, const std::string& strText);
 
 private:
@@ -108,5 +121,6 @@ private:
     DWORD m_nReached = 0;
     std::string m_strName;
     std::vector<BYTE> m_buffer;   // the block buffer, kept between reads
+    CEventLogFileInfo m_info;     // the log as the current read found it
     CAccountNameCache m_accounts; // SID lookups of the current read
 };

@@ -131,11 +131,32 @@ void CEventMonitor::Scan()
     }
     const DWORD nNewest = log.GetNewest();
     const DWORD nOldest = log.GetOldest();
-    const std::uint64_t nIdentity = log.GetFileIdentity();
+    CEventLogFileInfo info;
+    const bool bInfo = log.GetFileInfo(info) != FALSE;
+    const std::uint64_t nIdentity = bInfo ? info.m_nFileIdentity : 0;
+    const bool bDamaged = bInfo && info.m_dwDamageOffset != 0;
     // A log cleared (and maybe refilled past the last record) since the last
-    // scan: record numbers start again, or the file is another one.
-    const bool bCleared = m_nSeenIdentity != 0 && (nIdentity != m_nSeenIdentity ||
-                                                   (nOldest != 0 && nOldest < m_nSeenOldest));
+    // scan: the file is another one, or record numbers start again in an
+    // intact file. Damage is never taken for a clear: its records were read
+    // already.
+    const bool bKnown = m_nSeenIdentity != 0;
+    const bool bCleared = bKnown && (nIdentity != m_nSeenIdentity ||
+                                     (nOldest != 0 && nOldest < m_nSeenOldest && !bDamaged));
+    if (!bCleared && nNewest < m_nLastRecord && (bKnown || bDamaged)) {
+        // The newest records are gone but the file is the same: damage. The
+        // scan waits for records after the last one read.
+        if (m_nDamageReported != nNewest + 1)
+            WriteSystemLogF("%s : The newest record %u is below the last record read %u and the "
+                            "log was not cleared: it is damaged (run qvevent repair); records "
+                            "after %u will be read",
+                            strName.c_str(), nNewest, m_nLastRecord, m_nLastRecord);
+        m_nDamageReported = nNewest + 1;
+        m_nSeenIdentity = nIdentity;
+        SetState(MON_STATE_UNCHANGED);
+        RevertLogon();
+        return;
+    }
+    m_nDamageReported = 0;
     m_nSeenIdentity = nIdentity;
     m_nSeenOldest = nOldest;
     if (bCleared || nNewest < m_nLastRecord)

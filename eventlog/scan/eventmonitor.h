@@ -79,6 +79,9 @@ private:
     // cleared and refilled since then from one that grew.
     DWORD m_nSeenOldest = 0;
     std::uint64_t m_nSeenIdentity = 0;
+    // newest + 1 of the damaged log last reported (0 none), so that a log
+    // that stays damaged is reported once.
+    DWORD m_nDamageReported = 0;
 };
 
 void RegisterEventScanClasses();

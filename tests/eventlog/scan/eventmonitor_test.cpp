@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -124,11 +126,12 @@ TEST_F(EventScan, ClearedLogIsReadFromTheOldestWhoeverClearedIt)
     EXPECT_EQ(m_monitor.m_nLastRecord, 0u);
     EXPECT_EQ(Scan(), std::pair(MON_STATE_UNCHANGED, DWORD{0})) << "empty after a clear";
 
-    // Cleared and refilled less far than before: the log became smaller.
+    // A position past the newest record of the same file, which nobody
+    // cleared, is damage, not a clear: the scan waits for newer records.
     m_monitor.m_nLastRecord = 3;
     Report(1, "y");
-    EXPECT_EQ(Scan(), std::pair(MON_STATE_SHRANK, DWORD{1}));
-    EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1"}));
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_UNCHANGED, DWORD{3}));
+    EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3"}));
 
     // Another program clears the log, and three records come before the
     // next scan: the newest number is past the old position, yet every
@@ -142,8 +145,8 @@ TEST_F(EventScan, ClearedLogIsReadFromTheOldestWhoeverClearedIt)
     for (int i = 0; i < 3; ++i)
         Report(1, "z");
     EXPECT_EQ(Scan(), std::pair(MON_STATE_SHRANK, DWORD{3}));
-    EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1", "hit 1",
-                                                "hit 2", "hit 3"}));
+    EXPECT_EQ(Hits(),
+              (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1", "hit 2", "hit 3"}));
 
     // Cleared and left empty: nothing to read, and the next record is new.
     clearElsewhere();
@@ -152,7 +155,7 @@ TEST_F(EventScan, ClearedLogIsReadFromTheOldestWhoeverClearedIt)
     Report(1, "new");
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.GetState(), MON_STATE_GREW);
-    EXPECT_EQ(Hits().size(), 8u);
+    EXPECT_EQ(Hits().size(), 7u);
     EXPECT_EQ(Hits().back(), "hit 1");
 }
 
@@ -342,4 +345,69 @@ TEST_F(EventScan, CopiesKeepThePositionUnderAFreshIdentifier)
     EXPECT_NE(copy.GetID(), m_monitor.GetID());
     EXPECT_EQ(copy.m_nLastRecord, 42u);
     EXPECT_EQ(copy.GetWatchGroupCount(), 1);
+}
+
+// Damage in a log: the records after it reach their tasks, one system log
+// line says where; damage to records already read is neither a clear nor a
+// reason to run their tasks again; a damaged end refuses new events until a
+// repair, which keeps the numbers, so the scan goes on after it.
+TEST_F(EventScan, DamageIsPassedOverOnceAndNeverTakenForAClear)
+{
+    AddGroup(1, "hit %EVENT_SEQUENCE%");
+    for (int i = 0; i < 3; ++i)
+        Report(1, "before");
+    m_monitor.Scan();
+    for (int i = 0; i < 3; ++i)
+        Report(1, "after");
+    const std::string path = *GetComputerFolder("", 0) + "/eventlog/" + m_strLog + ".evt";
+    auto offsetOf = [&](const std::string& bytes, DWORD record) {
+        std::size_t at = 0x30;
+        for (DWORD n = 1; n < record; ++n)
+            at += GetLe32(reinterpret_cast<const BYTE*>(bytes.data()) + at);
+        return at;
+    };
+    auto rewrite = [&](const std::function<void(std::string&)>& damage) {
+        std::string bytes = *ReadFileBytes(path);
+        damage(bytes);
+        // In place: damage leaves the file the same file.
+        std::ofstream(path, std::ios::binary) << bytes;
+    };
+    std::size_t record4 = 0;
+    rewrite([&](std::string& bytes) {
+        record4 = offsetOf(bytes, 4);
+        PutLe32(reinterpret_cast<BYTE*>(bytes.data()) + record4, 0x12);
+    });
+    const std::size_t linesBefore = SystemLog().size();
+    m_monitor.Scan();
+    EXPECT_EQ(m_monitor.m_nLastRecord, 6u);
+    EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 5", "hit 6"}));
+    std::string lines = SystemLog().substr(linesBefore);
+    EXPECT_NE(lines.find(m_monitor.GetDisplayName() + " : Damaged records skipped at offset " +
+                         std::to_string(record4) + ": "),
+              std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find(" bytes between record 3 and record 5"), std::string::npos) << lines;
+
+    // Bytes inserted into a record already read: nothing runs again, and a
+    // new event is refused where the damage is.
+    rewrite([&](std::string& bytes) { bytes.insert(offsetOf(bytes, 5) + 60, "garbage!"); });
+    m_monitor.Scan();
+    EXPECT_EQ(m_monitor.GetState(), MON_STATE_UNCHANGED);
+    EXPECT_EQ(Hits().size(), 5u);
+    HANDLE source = RegisterEventSourceInLogA("", m_strLog.c_str(), "TestSource");
+    const char* strings[] = {"refused"};
+    EXPECT_FALSE(ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_EVENTLOG_FILE_CORRUPT);
+    DeregisterEventSource(source);
+
+    HANDLE log = OpenEventLogA("", m_strLog.c_str());
+    BOOL repaired = FALSE;
+    ASSERT_TRUE(RepairEventLogA(log, (path + ".damaged").c_str(), &repaired));
+    EXPECT_TRUE(repaired);
+    CloseEventLog(log);
+    Report(1, "repaired");
+    m_monitor.Scan();
+    EXPECT_EQ(m_monitor.m_nLastRecord, 7u);
+    EXPECT_EQ(Hits().back(), "hit 7");
+    EXPECT_EQ(Hits().size(), 6u);
 }
