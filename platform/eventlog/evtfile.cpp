@@ -397,17 +397,17 @@ void CEvtSnapshot::Walk(bool openEnd)
             bool fits = static_cast<long long>(rel) > prev && rel < relLimit;
             if (fits && !inGap && static_cast<long long>(rel) != prev + 1) {
                 // A number out of turn right after an intact record (or at
-                // the start) is its own damage unless the record after it
-                // goes on from it, or it is the newest.
+                // the start) is a gap a repair left when the record after
+                // it goes on upwards (or there is none); otherwise the
+                // number itself is damaged.
                 QWORD done = walked + length;
                 DWORD next = skipFill(RingAdvance(pos, length), done);
                 DWORD nextLength = 0;
                 DWORD nextNumber = 0;
-                if (done >= total)
-                    fits = openEnd || number == h.m_dwCurrentRecordNumber - 1;
-                else
+                if (done < total)
                     fits = CheckRecord(next, total - done, nextLength, nextNumber) &&
-                           nextNumber == number + 1;
+                           static_cast<DWORD>(nextNumber - oldest) > rel &&
+                           static_cast<DWORD>(nextNumber - oldest) < relLimit;
                 if (fits)
                     m_gaps.push_back(
                         {pos, 0, prev < 0 ? 0 : oldest + static_cast<DWORD>(prev), number});

@@ -26,6 +26,10 @@ const char* const g_usage =
     "         [-i ID] [-g CATEGORY] [-u SID] [STRING...]\n"
     "  read -c C -l LOG [--from N] [--to N] [--backwards] [--json]\n"
     "  info -c C -l LOG [--json]\n"
+    "  check -c C -l LOG          exit status 1 when the log is damaged\n"
+    "  repair -c C -l LOG [--backup FILE]\n"
+    "         rewrites a damaged log from its intact records (numbers kept);\n"
+    "         the damaged file is kept as FILE (default: beside the log)\n"
     "  clear -c C -l LOG [--backup FILE]\n"
     "  backup -c C -l LOG FILE\n"
     "  logs [-c C]\n"
@@ -269,6 +273,10 @@ int Report(const CParsed& p, std::ostream& err)
     DWORD error = GetLastError();
     DeregisterEventSource(handle);
     SetLastError(error);
+    if (!ok && error == ERROR_EVENTLOG_FILE_CORRUPT) {
+        err << "qvevent: cannot report the event: " << GetEventLogDamageText() << "\n";
+        return 1;
+    }
     return ok ? 0 : Failed(err, "cannot report the event");
 }
 
@@ -389,30 +397,49 @@ int Read(const CParsed& p, std::ostream& out, std::ostream& err)
                             target.m_strShown + "\\" + target.m_strLog);
     bool first = true;
     int status = 0;
-    if (count && from <= to) {
+    CEventLogFileInfo info;
+    if (count && from <= to && !GetEventLogFileInfo(log, info))
+        status = Failed(err, "cannot read log " + target.m_strLog);
+    if (status == 0 && count && from <= to) {
         DWORD direction = backwards ? EVENTLOG_BACKWARDS_READ : EVENTLOG_FORWARDS_READ;
-        DWORD next = backwards ? to : from;
+        // The next record number wanted; past from..to when done.
+        long long next = backwards ? to : from;
         std::vector<BYTE> buffer(100000);
-        DWORD flags = EVENTLOG_SEEK_READ | direction;
-        bool done = false;
-        while (!done) {
+        while (next >= from && next <= to) {
             DWORD read = 0;
             DWORD needed = 0;
-            if (!ReadEventLogA(log, flags, next, buffer.data(), static_cast<DWORD>(buffer.size()),
-                               &read, &needed)) {
-                if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+            if (!ReadEventLogA(log, EVENTLOG_SEEK_READ | direction, static_cast<DWORD>(next),
+                               buffer.data(), static_cast<DWORD>(buffer.size()), &read, &needed)) {
+                if (GetLastError() == ERROR_INSUFFICIENT_BUFFER && needed <= EVT_MAX_READ_BUFFER) {
                     buffer.resize(needed);
+                    continue;
+                }
+                if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+                    // No read hands out a record this large: list it and go on.
+                    DWORD number = FirstIntactRecord(info, static_cast<DWORD>(next), !backwards);
+                    if (number < from || number > to)
+                        break;
+                    if (json)
+                        out << (first ? "[\n" : ",\n") << "{\"record\":" << number
+                            << ",\"tooLarge\":" << needed << "}";
+                    else
+                        out << "#" << number << "  too large to read: " << needed
+                            << " bytes, the read limit is " << EVT_MAX_READ_BUFFER << "\n";
+                    first = false;
+                    next = backwards ? static_cast<long long>(number) - 1 : number + 1LL;
                     continue;
                 }
                 if (GetLastError() != ERROR_HANDLE_EOF)
                     status = Failed(err, "cannot read log " + target.m_strLog);
                 break;
             }
-            flags = EVENTLOG_SEQUENTIAL_READ | direction;
+            bool done = false;
             for (DWORD at = 0; at < read && !done;) {
                 CEvtEvent e;
-                if (!DecodeAnsiRecord(buffer.data() + at, read - at, e))
+                if (!DecodeAnsiRecord(buffer.data() + at, read - at, e)) {
+                    done = true;
                     break;
+                }
                 at += GetLe32(buffer.data() + at);
                 if (e.m_dwRecordNumber < from || e.m_dwRecordNumber > to) {
                     done = true;
@@ -420,7 +447,11 @@ int Read(const CParsed& p, std::ostream& out, std::ostream& err)
                 }
                 PrintRecord(e, renderer, json, first, out);
                 first = false;
+                next = backwards ? static_cast<long long>(e.m_dwRecordNumber) - 1
+                                 : e.m_dwRecordNumber + 1LL;
             }
+            if (done)
+                break;
         }
     }
     if (json)
@@ -476,6 +507,94 @@ int Info(const CParsed& p, std::ostream& out, std::ostream& err)
     if (!flags.empty())
         out << " (" << flags << ")";
     out << "\n";
+    return 0;
+}
+
+// Where a gap lies: " between record A and record B" and the like.
+std::string GapPlace(const CEvtGap& gap)
+{
+    if (gap.m_dwBefore && gap.m_dwAfter)
+        return " between record " + std::to_string(gap.m_dwBefore) + " and record " +
+               std::to_string(gap.m_dwAfter);
+    if (gap.m_dwAfter)
+        return " before record " + std::to_string(gap.m_dwAfter);
+    if (gap.m_dwBefore)
+        return " after record " + std::to_string(gap.m_dwBefore);
+    return "";
+}
+
+int Check(const CParsed& p, std::ostream& out, std::ostream& err)
+{
+    CTarget target = ResolveLog(p);
+    HANDLE log = OpenLog(target, err);
+    if (!log)
+        return 1;
+    CEventLogFileInfo info;
+    BOOL ok = GetEventLogFileInfo(log, info);
+    DWORD error = GetLastError();
+    CloseEventLog(log);
+    if (!ok && error == ERROR_EVENTLOG_FILE_CORRUPT) {
+        out << target.m_strLog << ": the header of " << info.m_strPath
+            << " is damaged; no record can be found\n";
+        return 1;
+    }
+    SetLastError(error);
+    if (!ok)
+        return Failed(err, "cannot read log " + target.m_strLog);
+    if (info.m_dwDamageOffset == 0) {
+        out << target.m_strLog << ": not damaged, " << info.m_dwIntact << " records\n";
+        return 0;
+    }
+    out << target.m_strLog << ": damaged at offset " << info.m_dwDamageOffset << ", "
+        << info.m_dwIntact << " intact records\n";
+    bool listed = false;
+    for (const CEvtGap& gap : info.m_gaps) {
+        if (gap.m_dwBytes == 0)
+            continue;
+        out << "  offset " << gap.m_dwOffset << ": " << gap.m_dwBytes << " bytes skipped"
+            << GapPlace(gap) << "\n";
+        listed = true;
+    }
+    if (!listed)
+        out << "  the end-of-file record is missing or not where it says it is\n";
+    out << "run: qvevent repair -c " << target.m_strShown << " -l " << target.m_strLog << "\n";
+    return 1;
+}
+
+int Repair(const CParsed& p, std::ostream& out, std::ostream& err)
+{
+    std::optional<std::string> file = p.Get("--backup");
+    if (file && file->empty())
+        throw CUsageError{"empty backup file name"};
+    CTarget target = ResolveLog(p);
+    HANDLE log = OpenLog(target, err);
+    if (!log)
+        return 1;
+    std::string backup;
+    if (file) {
+        backup = *file;
+    } else {
+        // Beside the log: LOG.evt.damaged-YYYYMMDD-HHMMSS
+        CEventLogFileInfo info;
+        GetEventLogFileInfo(log, info);
+        backup = info.m_strPath + ".damaged-" + CTime::GetCurrentTime().Format("%Y%m%d-%H%M%S");
+    }
+    BOOL repaired = FALSE;
+    BOOL ok = RepairEventLogA(log, backup.c_str(), &repaired);
+    DWORD error = GetLastError();
+    CEventLogFileInfo after;
+    if (ok)
+        GetEventLogFileInfo(log, after);
+    CloseEventLog(log);
+    SetLastError(error);
+    if (!ok)
+        return Failed(err, "cannot repair log " + target.m_strLog +
+                               (error == ERROR_ALREADY_EXISTS ? " (backup " + backup + ")" : ""));
+    if (!repaired)
+        out << target.m_strLog << ": not damaged, nothing changed\n";
+    else
+        out << target.m_strLog << ": repaired, " << after.m_dwIntact
+            << " intact records kept with their numbers; the damaged file is " << backup << "\n";
     return 0;
 }
 
@@ -633,6 +752,8 @@ int RunQvEvent(const std::vector<std::string>& args, std::ostream& out, std::ost
             {"report", {{"-c", "-l", "-s", "-t", "-i", "-g", "-u"}, noFlags, 0, 0xFFFFFFFF}},
             {"read", {{"-c", "-l", "--from", "--to"}, {"--backwards", "--json"}, 0, 0}},
             {"info", {{"-c", "-l"}, {"--json"}, 0, 0}},
+            {"check", {{"-c", "-l"}, noFlags, 0, 0}},
+            {"repair", {{"-c", "-l", "--backup"}, noFlags, 0, 0}},
             {"clear", {{"-c", "-l", "--backup"}, noFlags, 0, 0}},
             {"backup", {{"-c", "-l"}, noFlags, 1, 1}},
             {"logs", {{"-c"}, noFlags, 0, 0}},
@@ -655,6 +776,10 @@ int RunQvEvent(const std::vector<std::string>& args, std::ostream& out, std::ost
             return Read(parsed, out, err);
         if (command == "info")
             return Info(parsed, out, err);
+        if (command == "check")
+            return Check(parsed, out, err);
+        if (command == "repair")
+            return Repair(parsed, out, err);
         if (command == "clear" || command == "backup")
             return ClearOrBackup(parsed, command == "clear", err);
         if (command == "logs")

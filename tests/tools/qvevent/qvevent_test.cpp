@@ -8,6 +8,7 @@
 
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
+#include "platform/eventlog/evtformat.h"
 #include "platform/network/network.h"
 #include "tools/qvevent/qvevent.h"
 
@@ -120,6 +121,85 @@ TEST_F(QvEventTest, AdministersLogsSourcesAndBackups)
     EXPECT_EQ(m_strOut, "");
     ASSERT_EQ(Run({"computers"}), 0);
     EXPECT_EQ(m_strOut, "CORP\\SRV1\n");
+}
+
+// A damaged log: read lists every intact record, check says where (status
+// 1), report refuses with the place and the way out, repair keeps the
+// numbers and the damaged file, and numbering goes on.
+TEST_F(QvEventTest, DamagedLogIsCheckedRepairedAndNeverRenumbered)
+{
+    for (const char* text : {"one", "two", "three", "four"})
+        ASSERT_EQ(Run({"report", "-l", "System", "-s", "Disk", text}), 0);
+    const std::string path = m_strNetwork + "/WORKGROUP/TESTHOST/eventlog/System.evt";
+    ASSERT_EQ(Run({"check", "-l", "System"}), 0) << m_strOut;
+    EXPECT_EQ(m_strOut, "System: not damaged, 4 records\n");
+
+    // Bytes inserted into record 2.
+    std::string bytes = *ReadFileBytes(path);
+    const std::size_t record2 = 0x30 + GetLe32(reinterpret_cast<const BYTE*>(bytes.data()) + 0x30);
+    bytes.insert(record2 + 40, "inserted");
+    std::ofstream(path, std::ios::binary) << bytes;
+
+    ASSERT_EQ(Run({"read", "-l", "System"}), 0) << m_strErr;
+    EXPECT_NE(m_strOut.find("one"), std::string::npos);
+    EXPECT_EQ(m_strOut.find("two"), std::string::npos);
+    EXPECT_NE(m_strOut.find("four"), std::string::npos) << m_strOut;
+    EXPECT_EQ(Run({"check", "-l", "System"}), 1);
+    EXPECT_NE(m_strOut.find("System: damaged at offset " + std::to_string(record2) +
+                            ", 3 intact records\n  offset " + std::to_string(record2) + ": "),
+              std::string::npos)
+        << m_strOut;
+    EXPECT_NE(m_strOut.find(" bytes skipped between record 1 and record 3\n"), std::string::npos)
+        << m_strOut;
+    EXPECT_EQ(Run({"report", "-l", "System", "-s", "Disk", "five"}), 1);
+    EXPECT_EQ(m_strErr, "qvevent: cannot report the event: the event log " + path +
+                            " is damaged at offset " + std::to_string(record2) +
+                            "; run qvevent repair\n");
+
+    ASSERT_EQ(Run({"repair", "-l", "System"}), 0) << m_strErr;
+    EXPECT_NE(m_strOut.find("System: repaired, 3 intact records kept"), std::string::npos)
+        << m_strOut;
+    int backups = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+        if (entry.path().filename().string().starts_with("System.evt.damaged-")) {
+            ++backups;
+            EXPECT_EQ(*ReadFileBytes(entry.path()), bytes);
+        }
+    }
+    EXPECT_EQ(backups, 1);
+    EXPECT_EQ(Run({"check", "-l", "System"}), 0);
+    ASSERT_EQ(Run({"report", "-l", "System", "-s", "Disk", "five"}), 0);
+    ASSERT_EQ(Run({"read", "-l", "System", "--json"}), 0);
+    EXPECT_NE(m_strOut.find("{\"record\":5,"), std::string::npos) << m_strOut;
+    EXPECT_EQ(m_strOut.find("{\"record\":2,"), std::string::npos) << m_strOut;
+    ASSERT_EQ(Run({"repair", "-l", "System"}), 0);
+    EXPECT_EQ(m_strOut, "System: not damaged, nothing changed\n");
+}
+
+// A record larger than any read is listed as such, and reading goes on; a
+// range before it never reaches it.
+TEST_F(QvEventTest, RecordTooLargeToReadIsListedAndReadingGoesOn)
+{
+    ASSERT_EQ(Run({"add-log", "-l", "Big", "--max-size", "4194304"}), 0);
+    ASSERT_EQ(Run({"report", "-l", "Big", "-s", "B", "small"}), 0);
+    std::vector<std::string> huge = {"report", "-l", "Big", "-s", "B"};
+    for (int i = 0; i < 20; ++i)
+        huge.push_back(std::string(30000, 'h'));
+    ASSERT_EQ(Run(huge), 0) << m_strErr;
+    ASSERT_EQ(Run({"report", "-l", "Big", "-s", "B", "after"}), 0);
+
+    ASSERT_EQ(Run({"read", "-l", "Big", "--from", "1", "--to", "1"}), 0) << m_strErr;
+    EXPECT_NE(m_strOut.find("small"), std::string::npos);
+    EXPECT_EQ(m_strOut.find("#2"), std::string::npos);
+    for (bool backwards : {false, true}) {
+        std::vector<std::string> args = {"read", "-l", "Big"};
+        if (backwards)
+            args.push_back("--backwards");
+        ASSERT_EQ(Run(args), 0) << m_strErr;
+        EXPECT_NE(m_strOut.find("#2  too large to read: "), std::string::npos) << m_strOut;
+        EXPECT_NE(m_strOut.find("small"), std::string::npos);
+        EXPECT_NE(m_strOut.find("after"), std::string::npos);
+    }
 }
 
 TEST_F(QvEventTest, BadInputExitsTwoWithOneLineAndChangesNothing)
