@@ -259,7 +259,7 @@ DWORD CEvtSnapshot::RingDistance(DWORD from, DWORD to) const
 bool CEvtSnapshot::FindEof(DWORD from, bool exact, CEvtHeader& header) const
 {
     DWORD pos = from;
-    for (DWORD step = 0; step < (m_nSize - HEADER) / 4; ++step) {
+    for (DWORD step = 0; step < (m_nSize - HEADER) / (exact ? 4 : 1); ++step) {
         if (RingDword(pos) == ELF_EOF_RECORD_SIZE &&
             RingDword(RingAdvance(pos, 4)) == ELF_EOF_ONE) {
             BYTE eof[ELF_EOF_RECORD_SIZE];
@@ -271,7 +271,9 @@ bool CEvtSnapshot::FindEof(DWORD from, bool exact, CEvtHeader& header) const
                 return true;
             }
         }
-        pos = RingAdvance(pos, 4);
+        // A writer puts it on a DWORD boundary; bytes inserted or removed
+        // before it may have moved it off one.
+        pos = RingAdvance(pos, exact ? 4 : 1);
         if (pos + 4 > m_nSize)
             pos = HEADER;
     }
@@ -324,17 +326,42 @@ std::unique_ptr<CEvtSnapshot> CEvtSnapshot::Build(const BYTE* data, std::size_t 
         ring = header;
         ring.m_dwEndOffset = 0;
     }
-    if (!inRange(ring.m_dwStartOffset) || (found && !inRange(ring.m_dwEndOffset)))
-        return nullptr;
-    snap->m_header = ring;
-    snap->Walk(!found);
-    // The first damaged record says most; else where the end went.
-    if (snap->m_dwDamageOffset == 0)
-        snap->m_dwDamageOffset = eofMoved;
-    if (!found && !dirty && snap->m_dwDamageOffset == 0)
-        snap->m_dwDamageOffset = snap->m_header.m_dwEndOffset;
-    error = ERROR_SUCCESS;
-    return snap;
+    auto walkWith = [&](const CEvtHeader& values) -> std::unique_ptr<CEvtSnapshot> {
+        if (!inRange(values.m_dwStartOffset) ||
+            (found && !inRange(values.m_dwEndOffset) && !(eofMoved && values.m_dwEndOffset < size)))
+            return nullptr;
+        std::unique_ptr<CEvtSnapshot> walked(new CEvtSnapshot);
+        walked->m_pData = data;
+        walked->m_nSize = snap->m_nSize;
+        walked->m_dwFillStart = snap->m_dwFillStart;
+        walked->m_header = values;
+        walked->Walk(!found);
+        // The first damaged record says most; else where the end went.
+        if (walked->m_dwDamageOffset == 0)
+            walked->m_dwDamageOffset = eofMoved;
+        if (!found && !dirty && walked->m_dwDamageOffset == 0)
+            walked->m_dwDamageOffset = walked->m_header.m_dwEndOffset;
+        return walked;
+    };
+    std::unique_ptr<CEvtSnapshot> best = walkWith(ring);
+    // A clean header and its end-of-file record that disagree: one of them
+    // is damaged. The one that finds more records wins.
+    const bool disagree = !dirty && found &&
+                          (ring.m_dwStartOffset != header.m_dwStartOffset ||
+                           ring.m_dwCurrentRecordNumber != header.m_dwCurrentRecordNumber ||
+                           ring.m_dwOldestRecordNumber != header.m_dwOldestRecordNumber);
+    if (disagree || !best) {
+        CEvtHeader values = header;
+        values.m_dwEndOffset = found ? ring.m_dwEndOffset : 0;
+        std::unique_ptr<CEvtSnapshot> other = walkWith(values);
+        if (other && (!best || other->GetIndexedCount() > best->GetIndexedCount()))
+            best = std::move(other);
+        if (best && disagree && best->m_dwDamageOffset == 0)
+            best->m_dwDamageOffset = ring.m_dwEndOffset;
+    }
+    if (best)
+        error = ERROR_SUCCESS;
+    return best;
 }
 
 bool CEvtSnapshot::IsFill(DWORD pos) const
@@ -353,6 +380,27 @@ bool CEvtSnapshot::CheckRecord(DWORD pos, QWORD room, DWORD& length, DWORD& numb
         return false;
     number = GetLe32(r + EVT_RECORD_NUMBER);
     return true;
+}
+
+bool CEvtSnapshot::TakeBackOverlapped(QWORD recordWalked, DWORD length, QWORD total, QWORD relLimit)
+{
+    const DWORD start = m_offsets.back();
+    const DWORD rel = m_rels.back();
+    const DWORD oldest = m_header.m_dwOldestRecordNumber;
+    for (DWORD skip = 1; skip < length; ++skip) {
+        const DWORD q = RingAdvance(start, skip);
+        if (IsFill(q))
+            continue;
+        DWORD innerLength = 0;
+        DWORD number = 0;
+        if (CheckRecord(q, total - recordWalked - skip, innerLength, number) &&
+            static_cast<DWORD>(number - oldest) > rel &&
+            static_cast<DWORD>(number - oldest) < relLimit) {
+            m_dwOverlapAt = q;
+            return true;
+        }
+    }
+    return false;
 }
 
 void CEvtSnapshot::Walk(bool openEnd)
@@ -375,6 +423,8 @@ void CEvtSnapshot::Walk(bool openEnd)
     DWORD end = pos;
     QWORD walked = 0;
     long long prev = -1;
+    QWORD lastWalked = 0; // where the last intact record started
+    DWORD lastLength = 0;
     bool inGap = false;
     QWORD gapStart = 0;
     CEvtGap gap;
@@ -424,19 +474,44 @@ void CEvtSnapshot::Walk(bool openEnd)
                 m_offsets.push_back(pos);
                 m_rels.push_back(static_cast<DWORD>(rel));
                 prev = static_cast<long long>(rel);
+                lastWalked = walked;
+                lastLength = length;
                 pos = RingAdvance(pos, length);
                 walked += length;
                 end = pos;
                 continue;
             }
         }
+        if (!inGap && !m_offsets.empty() && walked == lastWalked + lastLength &&
+            TakeBackOverlapped(lastWalked, lastLength, total, relLimit)) {
+            // The last record only looked whole: bytes removed from it left
+            // the next record's length where its closing copy was. The gap
+            // starts at it, and the walk goes on inside it.
+            const DWORD inner = m_dwOverlapAt;
+            const DWORD start = m_offsets.back();
+            m_offsets.pop_back();
+            m_rels.pop_back();
+            if (!m_gaps.empty() && m_gaps.back().m_dwOffset == start &&
+                m_gaps.back().m_dwBytes == 0)
+                m_gaps.pop_back();
+            prev = m_rels.empty() ? -1 : static_cast<long long>(m_rels.back());
+            inGap = true;
+            gapStart = lastWalked;
+            gap = {start, 0, prev < 0 ? 0 : oldest + static_cast<DWORD>(prev), 0};
+            walked = lastWalked + RingDistance(start, inner);
+            pos = inner;
+            end = start;
+            continue;
+        }
         if (!inGap) {
             inGap = true;
             gapStart = walked;
             gap = {pos, 0, prev < 0 ? 0 : oldest + static_cast<DWORD>(prev), 0};
         }
-        pos = RingAdvance(pos, 4);
-        walked += 4;
+        // Byte by byte: bytes inserted or removed shift the records after
+        // them off their DWORD boundaries.
+        pos = RingAdvance(pos, 1);
+        walked += 1;
     }
     // What follows the last intact record up to the end. Without an
     // end-of-file record that is the end of the ring: damage only when no

@@ -43,7 +43,7 @@ struct CEvtGap {
 //
 // Damage never hides the records after it: a record whose length, signature,
 // closing length or number does not check out is passed over by searching
-// forward, DWORD by DWORD, for the next record that does, and the stretch
+// forward, byte by byte, for the next record that does, and the stretch
 // passed over is kept as a gap.
 class CEvtSnapshot {
 public:
@@ -100,6 +100,10 @@ private:
     // The number of an intact record at pos within room bytes, else false.
     bool CheckRecord(DWORD pos, QWORD room, DWORD& length, DWORD& number) const;
     void Walk(bool openEnd);
+    // After the newest indexed record (which started recordWalked bytes into
+    // the ring) comes damage: true when an intact record with a later number
+    // starts inside it, found at m_dwOverlapAt.
+    bool TakeBackOverlapped(QWORD recordWalked, DWORD length, QWORD total, QWORD relLimit);
 
     const BYTE* m_pData = nullptr;
     DWORD m_nSize = 0; // the wrap point: the physical file size
@@ -109,6 +113,7 @@ private:
     std::vector<CEvtGap> m_gaps;
     DWORD m_dwDamageOffset = 0;
     DWORD m_dwFillStart = 0;
+    DWORD m_dwOverlapAt = 0;
 };
 
 // A file image holding the disk records (oldest first, numbered as they are)
