@@ -87,8 +87,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CQuorvilCommandLineI
                 info.m_bHelp = true;
             else if (arg == "--version")
                 info.m_bVersion = true;
-            else
-                info.m_arrWarnings.push_back("ignoring unknown option '" + arg + "'");
+            else if (info.m_strError.empty())
+                // A typo of a long option must not start the program as
+                // something else (--onse would run it for ever).
+                info.m_strError = "unknown option '" + arg + "'";
         } else if (arg.size() > 1 &&
                    (arg[0] == '-' || (arg[0] == '/' && IsSlashSwitch(arg.substr(1))))) {
             const std::size_t nWarnings = info.m_arrWarnings.size();

@@ -8,8 +8,9 @@
 // splash window off, and "s:" without a file name is ignored. A parameter
 // that starts with "/" is a path, not a switch, unless it reads "s:..." or
 // is one word without "/" and "." (so /h is the switch and /srv/w.qvw a
-// workspace). Long options start with "--". Anything else that starts like
-// a switch is ignored with a warning; a second workspace name is an error.
+// workspace). Long options start with "--"; an unknown one is an error.
+// Anything else that starts like a switch is ignored with a warning; a
+// second workspace name is an error.
 // "/H" in capitals is not the hide switch and is ignored like any other.
 //
 // Main thread, at start-up.

@@ -176,6 +176,15 @@ int CHeadlessFrontEnd::RunOnce()
 {
     m_bOnce = true;
     StartSignalWatcher();
+    // The scans run here: their positions are saved after every block of
+    // entries whose tasks ran, so a crash repeats at most one block.
+    SetScanCheckpoint(
+        [](void* context) {
+            auto* pDoc = static_cast<CQuorvilDoc*>(context);
+            if (!pDoc->AutoSaveWorkspace())
+                WriteSystemLogF("Failure during autosaving log positions.");
+        },
+        &m_doc);
     bool bChanged = false;
     if (CMonManager* pManager = m_doc.m_pManager.get()) {
         int pos = 0;
@@ -189,6 +198,7 @@ int CHeadlessFrontEnd::RunOnce()
             }
         }
     }
+    SetScanCheckpoint(nullptr, nullptr);
     if (bChanged)
         m_queue.Post(WM_AUTOSAVE, 0, 0);
     Drain();

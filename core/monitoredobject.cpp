@@ -135,6 +135,25 @@ std::unique_ptr<CMonitoredObject> CMonitoredObject::FromGlobalMemory(const CGlob
     return ReadObjectFromGlobalMemoryAs<CMonitoredObject>(hMem);
 }
 
+namespace {
+
+thread_local ScanCheckpoint t_pfnCheckpoint = nullptr;
+thread_local void* t_pCheckpointContext = nullptr;
+
+} // namespace
+
+void SetScanCheckpoint(ScanCheckpoint pfn, void* context)
+{
+    t_pfnCheckpoint = pfn;
+    t_pCheckpointContext = context;
+}
+
+void ReachScanCheckpoint()
+{
+    if (t_pfnCheckpoint)
+        t_pfnCheckpoint(t_pCheckpointContext);
+}
+
 BOOL CMonitoredObject::ScanIfDue()
 {
     if (!IsEnabled() || !IsScanDue())

@@ -34,6 +34,21 @@ std::string GetStateText(int nState);
 // array; held per access, never across a scan.
 extern CCriticalSection g_csMonitor;
 
+// How many entries with tasks that ran a scan handles before it offers its
+// position to be saved (ReachScanCheckpoint).
+constexpr int SCAN_CHECKPOINT_TASKS = 32;
+
+// A save of the read positions in the middle of a scan, so that a crash
+// repeats at most the tasks of one block of entries. Installed per thread
+// (the single scans of --once run on the front end's thread and install a
+// save of the workspace; the scan thread installs none and saves after each
+// scan). Null: none.
+using ScanCheckpoint = void (*)(void* context);
+void SetScanCheckpoint(ScanCheckpoint pfn, void* context);
+// Called by a scan once its log's position is past a block of entries whose
+// tasks ran.
+void ReachScanCheckpoint();
+
 // XOR with the 8-character key; its own inverse; keeps the full length.
 std::string ScrambleText(const std::string& text);
 

@@ -3,10 +3,12 @@
 #include "eventlog/scan/eventmonitor.h"
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"
+#include "platform/base/win32error.h"
 #include "settings/appsettings.h"
 #include "settings/systemlog.h"
 #include "textlog/filemonitor.h"
 #include "workspace/docstrings.h"
+#include "workspace/scanstate.h"
 #include "workspace/workspacefile.h"
 
 IMPLEMENT_DYNCREATE(CQuorvilDoc, CObject)
@@ -58,6 +60,7 @@ BOOL CQuorvilDoc::OnOpenDocument(const std::string& path)
     }
     DeleteContents();
     m_pManager = std::move(pManager);
+    LoadScanState(path, *m_pManager);
     SetPathName(path);
     SetModifiedFlag(FALSE);
     return TRUE;
@@ -71,8 +74,17 @@ BOOL CQuorvilDoc::OnSaveDocument(const std::string& path)
         GetUi().MessageBox(strError, MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }
+    SaveStateBeside(path);
     SetModifiedFlag(FALSE);
     return TRUE;
+}
+
+void CQuorvilDoc::SaveStateBeside(const std::string& path)
+{
+    CScanPause pause(m_pManager.get());
+    if (m_pManager && !SaveScanState(path, *m_pManager))
+        WriteSystemLogF("File %s could not be written: %s", ScanStatePath(path).c_str(),
+                        GetSystemErrorText(GetLastError()).c_str());
 }
 
 BOOL CQuorvilDoc::DoSave(const std::string& path)
@@ -133,6 +145,8 @@ BOOL CQuorvilDoc::AutoSaveWorkspace()
     if (!m_pManager)
         return FALSE;
     const bool bWritten = AutoSaveWorkspaceFile(*m_pManager, GetPathName());
+    if (bWritten)
+        SaveStateBeside(GetPathName());
     SetModifiedFlag(FALSE);
     return bWritten;
 }

@@ -95,6 +95,9 @@ public:
     // failures go to the system log). Clears the modified flag in every case
     // but a missing path name. TRUE when the file was written.
     BOOL AutoSaveWorkspace();
+    // Writes the scan state file beside a workspace just saved at path
+    // (workspace/scanstate.h); a failure is logged.
+    void SaveStateBeside(const std::string& path);
     // Copies the workspace file to "<base>.bak" in Settings/AutoBackupDir or
     // beside it, when Settings/AutoBackup is on and the file is not empty.
     void BackupWorkspace();

@@ -196,6 +196,7 @@ void CEventMonitor::Scan()
     CEventRenderer renderer(m_strServer, m_strLogName, strName, this);
     CEventList list;
     bool bLoggedOn = true;
+    int nTasksSinceSave = 0;
     for (DWORD nNext = nFirst; nNext <= nLast;) {
         if (!bLoggedOn && !(bLoggedOn = LogonAsUser())) {
             // The logon set the error state and said why; the rest waits
@@ -217,11 +218,18 @@ void CEventMonitor::Scan()
         bool bStopped = false;
         std::size_t pos = 0;
         while (const CEventStruct* pEvent = list.GetNext(pos)) {
-            if (!TestEvent(*pEvent, renderer, bAudit)) {
+            bool bTriggered = false;
+            if (!TestEvent(*pEvent, renderer, bAudit, &bTriggered)) {
                 bStopped = true;
                 break;
             }
             nLastCompleted = pEvent->m_nRecordNumber;
+            if (bTriggered && ++nTasksSinceSave >= SCAN_CHECKPOINT_TASKS) {
+                // The position goes past the tasks that ran, and may be saved.
+                m_nLastRecord = nLastCompleted;
+                nTasksSinceSave = 0;
+                ReachScanCheckpoint();
+            }
         }
         if (bStopped || (!bRead && IsStopRequested())) {
             m_nLastRecord = nLastCompleted;
@@ -249,7 +257,8 @@ void CEventMonitor::Scan()
     m_timeCutoff = CTime();
 }
 
-bool CEventMonitor::TestEvent(const CEventStruct& event, CEventRenderer& renderer, bool bAudit)
+bool CEventMonitor::TestEvent(const CEventStruct& event, CEventRenderer& renderer, bool bAudit,
+                              bool* pbTriggered)
 {
     const std::string strName = bAudit ? GetDisplayName() : std::string();
     std::string strAudit;
@@ -281,6 +290,8 @@ bool CEventMonitor::TestEvent(const CEventStruct& event, CEventRenderer& rendere
             ApplyLaunchRule(*pGroup);
         }
     }
+    if (pbTriggered)
+        *pbTriggered = bTriggered;
     if (bAudit)
         WriteAudit(strAudit + (bTriggered
                                    ? FormatString(" TASK SEQ - %u",

@@ -63,11 +63,24 @@ public:
     // log does not take its scan back.
     void TakeScanStateFrom(const CEventMonitor& live);
 
+    // What the last scan saw of the log (its oldest record number and its
+    // file's identity, 0 unknown), kept beside the workspace between runs
+    // so that a clear made while the program did not run is seen as one.
+    DWORD GetSeenOldest() const { return m_nSeenOldest; }
+    std::uint64_t GetSeenIdentity() const { return m_nSeenIdentity; }
+    void SetSeen(DWORD nOldest, std::uint64_t nIdentity)
+    {
+        m_nSeenOldest = nOldest;
+        m_nSeenIdentity = nIdentity;
+    }
+
 private:
     struct CEventTexts;
     // Offers one event to every watch group in order and runs the tasks of
-    // those that fire; false when a stop was requested before a group.
-    bool TestEvent(const CEventStruct& event, CEventRenderer& renderer, bool bAudit);
+    // those that fire (*pbTriggered: some did); false when a stop was
+    // requested before a group.
+    bool TestEvent(const CEventStruct& event, CEventRenderer& renderer, bool bAudit,
+                   bool* pbTriggered = nullptr);
     // Offers one event to one watch group: the first matching key counts a
     // hit; a triggered group gets the event's variables and the next task
     // sequence number. The texts are rendered when a key or the variables

@@ -84,13 +84,10 @@ TEST(CommandLine, SwitchesFilesAndErrors)
         // warning and the rest of the line still counts.
         {{"/H"}, "", "", 0, 0, "", "ignoring unknown option '/H'"},
         {{"-x", "w.qvw", "/h"}, "", "w.qvw", 1, 0, "", "ignoring unknown option '-x'"},
-        {{"--frobnicate", "/s:r.qvs"},
-         "",
-         "",
-         0,
-         1,
-         "r.qvs",
-         "ignoring unknown option '--frobnicate'"},
+        // An unknown long option is an error: a typo of --once must not run
+        // the program for ever.
+        {{"--frobnicate", "/s:r.qvs"}, "unknown option '--frobnicate'", "", 0, 1, "r.qvs"},
+        {{"--onse", "w.qvw"}, "unknown option '--onse'", "w.qvw", 0, 0, ""},
         {{"a.qvw", "b.qvw"},
          "more than one workspace file: 'a.qvw' and 'b.qvw'",
          "a.qvw",

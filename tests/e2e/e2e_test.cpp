@@ -193,7 +193,9 @@ TEST_F(Program, HelpVersionAndBadOptions)
     const Case cases[] = {
         {{"--help"}, 0, "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]", ""},
         {{"--version"}, 0, "quorvil 0.1.0 (Quorvil 0.10, build 9)\n", ""},
-        // Unknown switches, "/H" in capitals among them, are ignored with a warning.
+        // Unknown switches, "/H" in capitals among them, are ignored with a
+        // warning; an unknown long option ends the program.
+        {{"--onse", "w.qvw"}, 2, "", "quorvil: unknown option '--onse' (see quorvil --help)\n"},
         {{"/H", "--help"},
          0,
          "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]",
@@ -344,6 +346,32 @@ TEST_F(Program, OnceCatchesANewLineAndANewEventAndRunsTheirTasks)
     EXPECT_EQ(FileLines("hits.txt").size(), 3U);
     const std::string dump = Dump(ws);
     EXPECT_NE(dump.find("\"lastRecord\": 2,"), std::string::npos) << dump;
+}
+
+// Between two --once runs another program clears the log and refills it
+// past the last record read: the state file beside the workspace tells the
+// second run that the log is another file, so every new record is read.
+TEST_F(Program, OnceSeesALogClearedAndRefilledBetweenRuns)
+{
+    const std::string ws = MakeWorkspace(R"({ "logs": [
+      { "kind": "event", "computer": "TESTHOST", "log": "Application", "enabled": true,
+        "groups": [ { "description": "All", "keys": [ { "kind": "event",
+            "source": { "op": "equal", "values": ["Tester"] } } ],
+          "task": { "actions": [ { "kind": "writefile", "path": ")" +
+                                         Path("hits.txt") + R"(",
+                                   "text": "%EVENT_SEQUENCE%" } ] } } ] } ] })");
+    for (const char* text : {"a", "b"})
+        QvEvent({"report", "-l", "Application", "-s", "Tester", text});
+    std::string err;
+    ASSERT_EQ(RunQuorvil({ws, "--once"}, nullptr, &err), 0) << err;
+    EXPECT_EQ(FileLines("hits.txt"), (std::vector<std::string>{"1", "2"}));
+    EXPECT_TRUE(ReadFileBytes(ws + ".state").has_value());
+
+    QvEvent({"clear", "-l", "Application"});
+    for (const char* text : {"c", "d", "e"})
+        QvEvent({"report", "-l", "Application", "-s", "Tester", text});
+    ASSERT_EQ(RunQuorvil({ws, "--once"}, nullptr, &err), 0) << err;
+    EXPECT_EQ(FileLines("hits.txt"), (std::vector<std::string>{"1", "2", "1", "2", "3"}));
 }
 
 TEST_F(Program, ScriptEditsTheWorkspaceSavesItAndEndsWithoutAWindow)

@@ -7,6 +7,7 @@
 #include <set>
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "eventlog/render/eventrender.h"
 #include "platform/base/modeltime.h"
@@ -248,6 +249,8 @@ int Report(const CParsed& p, std::ostream& err)
     if (auto text = p.Get("-u"); text && !StringToSid(*text, sid))
         throw CUsageError{"bad SID \"" + *text + "\""};
     std::string source = p.Require("-s");
+    if (source.empty())
+        throw CUsageError{"empty source name"};
     if (p.m_args.size() > 0xFFFF)
         throw CUsageError{"too many strings"};
     CTarget target = ResolveLog(p);
@@ -741,6 +744,12 @@ int RunQvEvent(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (i < args.size() && args[i] == "--network") {
             if (i + 1 >= args.size() || args[i + 1].empty())
                 throw CUsageError{"--network needs a folder"};
+            // A typo must not become a new, empty network.
+            struct stat st {};
+            if (::stat(args[i + 1].c_str(), &st) != 0)
+                throw CUsageError{"network folder \"" + args[i + 1] + "\" does not exist"};
+            if (!S_ISDIR(st.st_mode))
+                throw CUsageError{"network \"" + args[i + 1] + "\" is not a folder"};
             SetNetworkRoot(args[i + 1]);
             i += 2;
         }

@@ -411,3 +411,28 @@ TEST_F(EventScan, DamageIsPassedOverOnceAndNeverTakenForAClear)
     EXPECT_EQ(Hits().back(), "hit 7");
     EXPECT_EQ(Hits().size(), 6u);
 }
+
+// A scan offers its position for saving after every block of entries whose
+// tasks ran, already moved past them: a crash repeats at most one block.
+TEST_F(EventScan, PositionIsOfferedForSavingAfterEveryBlockOfTasks)
+{
+    AddGroup(1, "hit %EVENT_SEQUENCE%");
+    for (int i = 0; i < 4 * SCAN_CHECKPOINT_TASKS + 10; ++i)
+        Report(i % 2 ? 1 : 2, "x");
+    struct CSaved {
+        CEventMonitor* pMonitor;
+        std::vector<DWORD> positions;
+    } saved{&m_monitor, {}};
+    SetScanCheckpoint(
+        [](void* context) {
+            auto* p = static_cast<CSaved*>(context);
+            p->positions.push_back(p->pMonitor->m_nLastRecord);
+        },
+        &saved);
+    m_monitor.Scan();
+    SetScanCheckpoint(nullptr, nullptr);
+    // Every second record fires: the 32nd task is record 64.
+    EXPECT_EQ(saved.positions,
+              (std::vector<DWORD>{2 * SCAN_CHECKPOINT_TASKS, 4 * SCAN_CHECKPOINT_TASKS}));
+    EXPECT_EQ(m_monitor.m_nLastRecord, 4u * SCAN_CHECKPOINT_TASKS + 10);
+}

@@ -218,6 +218,7 @@ TEST_F(QvEventTest, BadInputExitsTwoWithOneLineAndChangesNothing)
         {"report", "-l", "System"},
         {"report", "-l", "System", "-s", "Disk", "-t", "fatal"},
         {"report", "-l", "System", "-s", "Disk", "-u", "S-1-x"},
+        {"report", "-l", "System", "-s", "", "no source"},
         {"report", "-l", "Application", "-s", "Disk", "moved"},
         {"clear", "-l", "System", "--backup", m_strNetwork + "/taken.evt"},
         {"backup", "-l", "System", m_strNetwork + "/taken.evt"},
@@ -237,6 +238,15 @@ TEST_F(QvEventTest, BadInputExitsTwoWithOneLineAndChangesNothing)
         EXPECT_EQ(std::count(m_strErr.begin(), m_strErr.end(), '\n'), 1) << shown << m_strErr;
         EXPECT_TRUE(m_strErr.starts_with("qvevent: ")) << shown << m_strErr;
         EXPECT_EQ(Snapshot(), before) << shown;
+    }
+    // A network that is a file or no folder at all is refused, not made.
+    for (const std::string& network : {m_strNetwork + "/taken.evt", m_strNetwork + "/missing"}) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(RunQvEvent({"--network", network, "logs"}, out, err), 2) << network;
+        const std::string text = err.str();
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        EXPECT_FALSE(fs::exists(m_strNetwork + "/missing"));
     }
     ASSERT_EQ(Run({"--help"}), 0);
     EXPECT_NE(m_strOut.find("Usage: qvevent"), std::string::npos);
