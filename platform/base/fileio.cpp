@@ -1,9 +1,13 @@
 #include "platform/base/fileio.h"
 
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/fsuid.h>
@@ -115,12 +119,42 @@ std::optional<std::string> ReadFileBytes(const std::string& path)
     return data;
 }
 
+// The temporary file of a save names the file it replaces and the process
+// that writes it: W.qvw.unfinished-save.PID.XXXXXX. One left behind by a
+// process that died is removed by the next save of the same file.
+namespace {
+
+void RemoveStaleSaves(const std::string& path)
+{
+    std::string dir = DirectoryOf(path);
+    const std::string prefix = path.substr(dir.empty() ? 0 : dir.size() + 1) + ".unfinished-save.";
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return;
+    while (const dirent* entry = ::readdir(d)) {
+        std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix))
+            continue;
+        std::string_view rest = name.substr(prefix.size());
+        long pid = 0;
+        auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+        if (ec != std::errc() || end == rest.data() || *end != '.' || pid <= 0)
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(d), entry->d_name, 0);
+    }
+    ::closedir(d);
+}
+
+} // namespace
+
 bool AtomicWriteFile(const std::string& path, std::string_view bytes, mode_t newMode)
 {
     std::string dir = DirectoryOf(path);
     if (!dir.empty() && !EnsureDirectory(dir))
         return false;
-    std::string temp = path + ".tmp.XXXXXX";
+    RemoveStaleSaves(path);
+    std::string temp = path + ".unfinished-save." + std::to_string(::getpid()) + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     int fd = ::mkstemp(name.data());

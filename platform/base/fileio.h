@@ -26,7 +26,9 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // Writes the bytes to a temporary file beside the target, flushes it and
 // renames it over the target, so a crash never leaves half a file. The file
 // keeps the mode of the file it replaces; a new file gets newMode (owner
-// only by default: workspaces hold passwords).
+// only by default: workspaces hold passwords). The temporary file is
+// TARGET.unfinished-save.PID.XXXXXX; those that processes which no longer
+// run left behind are removed first.
 bool AtomicWriteFile(const std::string& path, std::string_view bytes, mode_t newMode = 0600);
 
 // Appends bytes to a file (created if missing) with one write under an

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/base/clock.h"
@@ -106,6 +107,23 @@ TEST(FileIo, AtomicWriteReplacesWholeFile)
     EXPECT_EQ(ReadFileBytes(path).value(), "second+more");
     EXPECT_FALSE(ReadFileBytes(dir + "/missing"));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+
+    // A save killed half-way left its temporary file: the next save of the
+    // same file removes it, but not one of a process that still runs nor
+    // one of another file.
+    pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string stale = path + ".unfinished-save." + std::to_string(dead) + ".abcdef";
+    const std::string live = path + ".unfinished-save." + std::to_string(::getppid()) + ".abcdef";
+    const std::string other = dir + "/g.txt.unfinished-save." + std::to_string(dead) + ".abcdef";
+    for (const std::string& name : {stale, live, other})
+        ASSERT_TRUE(AtomicWriteFile(name, "half"));
+    ASSERT_TRUE(AtomicWriteFile(path, "third"));
+    EXPECT_FALSE(ReadFileBytes(stale));
+    EXPECT_TRUE(ReadFileBytes(live));
+    EXPECT_TRUE(ReadFileBytes(other));
 }
 
 TEST(FileIo, NewFilesAreOwnerOnlyAndReplacedFilesKeepTheirMode)
