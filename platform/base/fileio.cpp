@@ -181,9 +181,9 @@ bool AtomicWriteFile(const std::string& path, std::string_view bytes, mode_t new
     return ok;
 }
 
-bool AppendToFile(const std::string& path, std::string_view bytes)
+bool AppendToFile(const std::string& path, std::string_view bytes, mode_t newMode)
 {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, newMode);
     if (fd < 0) {
         SetLastErrorFromErrno();
         return false;
@@ -205,11 +205,11 @@ std::string RotatedLogPath(const std::string& path)
 bool AppendToCappedFile(const std::string& path, std::string_view bytes, std::uint64_t maxBytes)
 {
     if (maxBytes == 0)
-        return AppendToFile(path, bytes);
+        return AppendToFile(path, bytes, PROGRAM_LOG_MODE);
     // A writer that waited for the lock while another one rotated holds the
     // old file: it opens the path again.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, PROGRAM_LOG_MODE);
         if (fd < 0) {
             SetLastErrorFromErrno();
             return false;
@@ -236,7 +236,7 @@ bool AppendToCappedFile(const std::string& path, std::string_view bytes, std::ui
         ::close(fd);
         return ok;
     }
-    return AppendToFile(path, bytes);
+    return AppendToFile(path, bytes, PROGRAM_LOG_MODE);
 }
 
 CProgramFileIdentity::CProgramFileIdentity()
@@ -253,7 +253,9 @@ CProgramFileIdentity::~CProgramFileIdentity()
 
 CFileLock::CFileLock(const std::string& lockPath, Mode mode)
 {
-    m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // flock needs no write access: every account that may read the locked
+    // file can take the lock.
+    m_fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, LOCK_FILE_MODE);
     if (m_fd < 0) {
         SetLastErrorFromErrno();
         return;

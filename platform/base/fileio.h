@@ -29,15 +29,25 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // only by default: workspaces hold passwords). The temporary file is
 // TARGET.unfinished-save.PID.XXXXXX; those that processes which no longer
 // run left behind are removed first.
+// The modes of the files the program creates, whatever the umask allows:
+// its own logs (system log, audit files) hold account names and paths and
+// are for their owner; lock files may be taken by anyone who may read what
+// they lock. Workspaces are owner-only (AtomicWriteFile's default); the
+// event logs of the network are readable by all but Security (platform/
+// eventlog), and their backups keep the log's mode.
+constexpr mode_t PROGRAM_LOG_MODE = 0600;
+constexpr mode_t LOCK_FILE_MODE = 0644;
+
 bool AtomicWriteFile(const std::string& path, std::string_view bytes, mode_t newMode = 0600);
 
-// Appends bytes to a file (created if missing) with one write under an
-// exclusive lock, so lines from several processes never interleave.
-bool AppendToFile(const std::string& path, std::string_view bytes);
+// Appends bytes to a file (created with newMode if missing) with one write
+// under an exclusive lock, so lines from several processes never interleave.
+bool AppendToFile(const std::string& path, std::string_view bytes, mode_t newMode = 0644);
 // The same for a log of the program's own that is kept below maxBytes: when
 // the bytes would take the file past it, the file is first renamed to
 // RotatedLogPath(path) (replacing the older copy), under the same lock, and
-// a new file is begun. maxBytes 0 means no limit.
+// a new file is begun. maxBytes 0 means no limit. New files get
+// PROGRAM_LOG_MODE.
 bool AppendToCappedFile(const std::string& path, std::string_view bytes, std::uint64_t maxBytes);
 // Where AppendToCappedFile keeps the one older copy: path + ".1".
 std::string RotatedLogPath(const std::string& path);

@@ -954,7 +954,12 @@ bool CEvtFile::Backup(const std::string& target)
         return false;
     }
     std::string image;
+    // A backup is read by those who may read the log: it keeps its mode.
+    mode_t mode = 0644;
     auto compose = [&](const CEvtSnapshot& snap) {
+        struct stat st {};
+        if (::fstat(m_fd, &st) == 0)
+            mode = st.st_mode & 0666;
         CEvtHeader h = snap.GetWritableHeader();
         image = ComposeEvtFile(snap.CopyRecords(), h.m_dwCurrentRecordNumber, 0, h.m_dwRetention);
     };
@@ -965,7 +970,7 @@ bool CEvtFile::Backup(const std::string& target)
         SetLastError(error);
         return false;
     }
-    return WriteNewFile(target, image, 0644);
+    return WriteNewFile(target, image, mode);
 }
 
 bool CEvtFile::Repair(const std::string& backup, bool* repaired)

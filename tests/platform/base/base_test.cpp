@@ -144,6 +144,32 @@ TEST(FileIo, NewFilesAreOwnerOnlyAndReplacedFilesKeepTheirMode)
     EXPECT_EQ(mode(dir + "/new.qvw"), 0660u) << "the replaced file's mode wins";
 }
 
+// Under a umask that takes nothing away, each kind of file gets its own
+// mode: the program's logs and workspaces its owner's, lock files readable.
+TEST(FileIo, EachKindOfFileHasItsModeUnderAPermissiveUmask)
+{
+    std::string dir = ::testing::TempDir() + "quorvil_fileio_umask";
+    EnsureDirectory(dir);
+    for (const char* name : {"program.log", "task.txt", "ws.qvw", "hive.lock"})
+        ::unlink((dir + "/" + name).c_str());
+    const mode_t before = ::umask(0);
+    ASSERT_TRUE(AppendToCappedFile(dir + "/program.log", "line\n", 1000));
+    ASSERT_TRUE(AppendToFile(dir + "/task.txt", "line\n"));
+    ASSERT_TRUE(AtomicWriteFile(dir + "/ws.qvw", "secret"));
+    {
+        CFileLock lock(dir + "/hive.lock", CFileLock::Mode::Exclusive);
+    }
+    ::umask(before);
+    auto mode = [&](const char* name) {
+        struct stat st {};
+        return ::stat((dir + "/" + name).c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    EXPECT_EQ(mode("program.log"), 0600u);
+    EXPECT_EQ(mode("task.txt"), 0644u);
+    EXPECT_EQ(mode("ws.qvw"), 0600u);
+    EXPECT_EQ(mode("hive.lock"), 0644u);
+}
+
 TEST(FileIo, CappedAppendRotatesOnceAndLosesNoLine)
 {
     std::string dir = ::testing::TempDir() + "quorvil_fileio_capped";

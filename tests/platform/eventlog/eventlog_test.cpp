@@ -275,6 +275,32 @@ TEST_F(EventLogTest, ClearWithAndWithoutBackup)
     DeregisterEventSource(source);
 }
 
+// Under a umask that takes nothing away: the network's event logs are
+// readable by all but Security, backups keep their log's mode, the
+// registry's lock file is readable.
+TEST_F(EventLogTest, FilesOfTheNetworkHaveTheirModesUnderAPermissiveUmask)
+{
+    const mode_t before = ::umask(0);
+    for (const char* name : {"Application", "Security"}) {
+        HANDLE source = MakeLog(name, std::string(name) + "Src", 0x10000);
+        ASSERT_TRUE(ReportSized(source, 200, 1));
+        DeregisterEventSource(source);
+        HANDLE log = OpenEventLogA(nullptr, name);
+        ASSERT_TRUE(ClearEventLogA(log, (m_strRoot + "/" + name + "-backup.evt").c_str()));
+        CloseEventLog(log);
+    }
+    ::umask(before);
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    EXPECT_EQ(mode(LogPath("Application")), 0644u);
+    EXPECT_EQ(mode(m_strRoot + "/Application-backup.evt"), 0644u);
+    EXPECT_EQ(mode(LogPath("Security")), 0600u);
+    EXPECT_EQ(mode(m_strRoot + "/Security-backup.evt"), 0600u);
+    EXPECT_EQ(mode(*GetComputerFolder(nullptr, 0) + "/HKLM.reg.lock"), 0644u);
+}
+
 TEST_F(EventLogTest, HandleThatReadBeforeAClearElsewhereIsToldOnce)
 {
     HANDLE source = MakeLog("Application", "App", 0x80000);
