@@ -140,7 +140,7 @@ void CEventMonitor::Scan()
     // intact file. Damage is never taken for a clear: its records were read
     // already.
     const bool bKnown = m_nSeenIdentity != 0;
-    const bool bCleared = bKnown && (nIdentity != m_nSeenIdentity ||
+    const bool bCleared = bKnown && ((nIdentity != 0 && nIdentity != m_nSeenIdentity) ||
                                      (nOldest != 0 && nOldest < m_nSeenOldest && !bDamaged));
     if (!bCleared && nNewest < m_nLastRecord && (bKnown || bDamaged)) {
         // The newest records are gone but the file is the same: damage. The
