@@ -13,6 +13,7 @@
 #include "platform/base/modeltime.h"
 #include "platform/base/win32error.h"
 #include "platform/eventlog/eventlog.h"
+#include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
 #include "platform/registry/environment.h"
 #include "platform/security/sid.h"
@@ -279,6 +280,43 @@ int Report(const CParsed& p, std::ostream& err)
     if (!ok && error == ERROR_EVENTLOG_FILE_CORRUPT) {
         err << "qvevent: cannot report the event: " << GetEventLogDamageText() << "\n";
         return 1;
+    }
+    if (!ok && (error == ERROR_INVALID_PARAMETER || error == ERROR_LOG_FILE_FULL)) {
+        // Say which value is too large, and its limit.
+        for (std::size_t i = 0; i < p.m_args.size(); ++i) {
+            std::size_t units = Utf8ToUtf16(p.m_args[i]).size();
+            if (units > EVT_MAX_STRING_UNITS) {
+                err << "qvevent: cannot report the event: string " << i + 1 << " has " << units
+                    << " UTF-16 characters, more than the limit of " << EVT_MAX_STRING_UNITS
+                    << "\n";
+                return 1;
+            }
+        }
+        CEvtEvent event;
+        event.m_strSourceName = source;
+        event.m_strComputerName = target.m_strShown;
+        event.m_sid.assign(sid.begin(), sid.end());
+        event.m_strings = p.m_args;
+        const std::size_t bytes = EncodeEvtRecord(event).size();
+        CEventLogFileInfo info;
+        if (HANDLE log = OpenEventLogA(target.m_strComputer.c_str(), target.m_strLog.c_str())) {
+            GetEventLogFileInfo(log, info);
+            CloseEventLog(log);
+        }
+        const DWORD limit = RoundEvtMaxSize(info.m_header.m_dwMaxSize);
+        if (error == ERROR_LOG_FILE_FULL &&
+            bytes + ELF_EOF_RECORD_SIZE + ELF_LOGFILE_HEADER_SIZE > limit) {
+            err << "qvevent: cannot report the event: it takes " << bytes << " bytes, more than "
+                << "log " << target.m_strLog << " (" << info.m_strPath << ") can hold with its "
+                << "maximum size of " << limit << " bytes\n";
+            return 1;
+        }
+        if (error == ERROR_LOG_FILE_FULL) {
+            err << "qvevent: cannot report the event: log " << target.m_strLog << " ("
+                << info.m_strPath << ") is full (" << limit << " bytes) and its retention of "
+                << info.m_header.m_dwRetention << " seconds keeps its oldest records\n";
+            return 1;
+        }
     }
     return ok ? 0 : Failed(err, "cannot report the event");
 }

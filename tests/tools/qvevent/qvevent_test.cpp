@@ -200,6 +200,19 @@ TEST_F(QvEventTest, RecordTooLargeToReadIsListedAndReadingGoesOn)
         EXPECT_NE(m_strOut.find("small"), std::string::npos);
         EXPECT_NE(m_strOut.find("after"), std::string::npos);
     }
+
+    // Events too large say which value is too large and its limit.
+    EXPECT_EQ(Run({"report", "-l", "Big", "-s", "B", "ok", std::string(40000, 's')}), 1);
+    EXPECT_EQ(m_strErr, "qvevent: cannot report the event: string 2 has 40000 UTF-16 "
+                        "characters, more than the limit of 32767\n");
+    ASSERT_EQ(Run({"add-log", "-l", "Small", "--max-size", "65536"}), 0);
+    EXPECT_EQ(
+        Run({"report", "-l", "Small", "-s", "B", std::string(30000, 'a'), std::string(30000, 'b')}),
+        1);
+    EXPECT_NE(m_strErr.find("bytes, more than log Small ("), std::string::npos) << m_strErr;
+    EXPECT_NE(m_strErr.find("Small.evt) can hold with its maximum size of 65536 bytes\n"),
+              std::string::npos)
+        << m_strErr;
 }
 
 TEST_F(QvEventTest, BadInputExitsTwoWithOneLineAndChangesNothing)
