@@ -377,11 +377,11 @@ TEST_F(EventScan, DamageIsPassedOverOnceAndNeverTakenForAClear)
         record4 = offsetOf(bytes, 4);
         PutLe32(reinterpret_cast<BYTE*>(bytes.data()) + record4, 0x12);
     });
-    const std::size_t linesBefore = SystemLog().size();
+    const std::size_t linesBefore = SystemLogText().size();
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.m_nLastRecord, 6u);
     EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 5", "hit 6"}));
-    std::string lines = SystemLog().substr(linesBefore);
+    std::string lines = SystemLogText().substr(linesBefore);
     EXPECT_NE(lines.find(m_monitor.GetDisplayName() + " : Damaged records skipped at offset " +
                          std::to_string(record4) + ": "),
               std::string::npos)
