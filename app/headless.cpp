@@ -10,6 +10,7 @@
 
 #include "core/frontend.h"
 #include "quorvil_version.h"
+#include "settings/systemlog.h"
 
 namespace {
 
