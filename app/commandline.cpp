@@ -87,6 +87,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, CQuorvilCommandLineI
                 info.m_bHelp = true;
             else if (arg == "--version")
                 info.m_bVersion = true;
+            else if (arg == "--metrics-file" && i + 1 < args.size())
+                info.m_strMetricsFile = args[++i];
+            else if (arg.rfind("--metrics-file=", 0) == 0)
+                info.m_strMetricsFile = arg.substr(15);
+            else if (arg == "--metrics-file" && info.m_strError.empty())
+                info.m_strError = "--metrics-file needs a file name";
             else if (info.m_strError.empty())
                 // A typo of a long option must not start the program as
                 // something else (--onse would run it for ever).
@@ -116,6 +122,7 @@ std::string ResolveScriptFile(const CQuorvilCommandLineInfo& info)
 std::string GetUsageText()
 {
     return "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs] [--headless] [--once] [--yes]\n"
+           "               [--metrics-file PATH]\n"
            "       quorvil --help | --version\n"
            "\n"
            "Watches event logs and text log files and runs a task when an entry matches.\n"
@@ -128,10 +135,13 @@ std::string GetUsageText()
            "opened)\n"
            "  --once          scan every enabled log one time, save what changed, and end\n"
            "  --yes           answer Yes where the program would ask a question\n"
+           "  --metrics-file PATH  write the logs' state and counts in the Prometheus text\n"
+           "                  format to PATH after each scan pass\n"
            "  --help          show this text\n"
            "  --version       show the version\n"
            "\n"
            "Settings: $XDG_CONFIG_HOME/quorvil/HKCU.reg; system log: "
            "$XDG_STATE_HOME/quorvil/quorvil.log.\n"
-           "SIGINT or SIGTERM stops scanning and ends the program.\n";
+           "SIGINT or SIGTERM stops scanning and ends the program; SIGHUP makes the program\n"
+           "without a window read its workspace file again.\n";
 }

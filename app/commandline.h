@@ -45,6 +45,8 @@ public:
     bool m_bYes = false;
     bool m_bHelp = false;
     bool m_bVersion = false;
+    // --metrics-file PATH (app/metrics.h); empty: the setting's.
+    std::string m_strMetricsFile;
 
     // The first error, as one line for standard error; empty when none.
     std::string m_strError;

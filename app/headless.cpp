@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/service.h"
 #include "core/frontend.h"
 #include "quorvil_version.h"
 #include "settings/systemlog.h"
@@ -19,6 +20,7 @@ namespace {
 int g_signalPipe[2] = {-1, -1};
 struct sigaction g_oldInt {};
 struct sigaction g_oldTerm {};
+struct sigaction g_oldHup {};
 
 extern "C" void OnSignal(int nSignal)
 {
@@ -53,6 +55,7 @@ CHeadlessFrontEnd::~CHeadlessFrontEnd()
     if (m_watcher.joinable()) {
         ::sigaction(SIGINT, &g_oldInt, nullptr);
         ::sigaction(SIGTERM, &g_oldTerm, nullptr);
+        ::sigaction(SIGHUP, &g_oldHup, nullptr);
         const unsigned char stop = 0;
         [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &stop, 1);
         m_watcher.join();
@@ -87,6 +90,7 @@ void CHeadlessFrontEnd::StartSignalWatcher()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &g_oldInt);
     ::sigaction(SIGTERM, &action, &g_oldTerm);
+    ::sigaction(SIGHUP, &action, &g_oldHup);
 }
 
 void CHeadlessFrontEnd::WatchSignals()
@@ -98,6 +102,10 @@ void CHeadlessFrontEnd::WatchSignals()
             continue;
         if (n <= 0 || c == 0)
             return;
+        if (c == SIGHUP) {
+            m_queue.Post(WM_RELOAD, 0, 0);
+            continue;
+        }
         if (m_nSignals.fetch_add(1) > 0) {
             static const char text[] = "quorvil: second signal, ending at once\n";
             [[maybe_unused]] ssize_t w = ::write(STDERR_FILENO, text, sizeof text - 1);
@@ -115,6 +123,14 @@ bool CHeadlessFrontEnd::Handle(const CQueuedMessage& msg)
 {
     if (msg.message == WM_CLOSE)
         return false;
+    if (msg.message == WM_RELOAD) {
+        if (!m_bOnce && !m_bReloading)
+            Reload();
+        return true;
+    }
+    // A reload writes the positions it keeps itself.
+    if (msg.message == WM_AUTOSAVE && m_bReloading)
+        return true;
     DispatchScanMessage(m_doc, msg, *this);
     return true;
 }
@@ -144,8 +160,29 @@ bool CHeadlessFrontEnd::Drain()
     return bGoOn;
 }
 
+void CHeadlessFrontEnd::Reload()
+{
+    NotifyServiceManager("RELOADING=1");
+    CMonManager* pManager = m_doc.m_pManager.get();
+    const bool bScanning = pManager && pManager->IsScanThreadRunning();
+    if (pManager && pManager->HasScanThreads())
+        pManager->StopScanThread();
+    // What the scan thread posted until it ended: its last states, and the
+    // positions of its last pass, which the reload carries over.
+    m_bReloading = true;
+    const bool bGoOn = Drain();
+    m_doc.ReloadWorkspace();
+    m_bReloading = false;
+    if (bScanning && m_doc.m_pManager)
+        m_doc.m_pManager->StartScanThread();
+    NotifyServiceManager("READY=1");
+    if (!bGoOn)
+        m_queue.Post(WM_CLOSE, 0, 0);
+}
+
 void CHeadlessFrontEnd::Shutdown()
 {
+    NotifyServiceManager("STOPPING=1");
     CMonManager* pManager = m_doc.m_pManager.get();
     if (pManager && pManager->HasScanThreads())
         pManager->StopScanThread();
@@ -164,10 +201,15 @@ int CHeadlessFrontEnd::Run()
           std::to_string(pManager ? pManager->GetLogCount() : 0) + " logs); stop with Ctrl-C");
     if (pManager && !pManager->IsScanThreadRunning())
         pManager->StartScanThread();
+    NotifyServiceManager("READY=1\nSTATUS=Scanning " +
+                         std::to_string(pManager ? pManager->GetLogCount() : 0) + " logs of " +
+                         name);
+    CServiceWatchdog watchdog;
     for (;;) {
-        auto msg = m_queue.Get(60000);
+        auto msg = m_queue.Get(watchdog.WaitMs(60000));
         if (msg && !Handle(*msg))
             break;
+        watchdog.Check(m_doc.m_pManager && m_doc.m_pManager->IsScanThreadRunning());
     }
     Shutdown();
     return 0;
@@ -200,6 +242,8 @@ int CHeadlessFrontEnd::RunOnce()
         }
     }
     SetScanCheckpoint(nullptr, nullptr);
+    if (const CMonManager* pManager = m_doc.m_pManager.get())
+        RunScanPassHook(*pManager);
     if (bChanged)
         m_queue.Post(WM_AUTOSAVE, 0, 0);
     Drain();

@@ -9,7 +9,10 @@
 // Task message actions are printed by the task library's headless UI. On
 // SIGINT or SIGTERM it stops scanning, handles what the scan thread posted
 // meanwhile, saves the workspace when Settings/AutoSave is on and returns;
-// a second signal ends the process at once.
+// a second signal ends the process at once. SIGHUP reads the workspace file
+// again (CQuorvilDoc::ReloadWorkspace) between two scans. Under systemd it
+// reports ready, reloading and stopping, and keeps the watchdog alive while
+// the scan thread makes progress (app/service.h).
 //
 // Signals reach the main thread through a self-pipe: the handler only
 // writes the signal's number into it, and a watcher thread turns that into
@@ -30,8 +33,9 @@
 #include "workspace/documentui.h"
 #include "workspace/scanmessages.h"
 
-// Posted by the signal watcher: end the program.
+// Posted by the signal watcher: end the program; read the workspace again.
 constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_RELOAD = WM_USER + 40;
 
 class CHeadlessFrontEnd : private IScanMessageSink {
 public:
@@ -58,6 +62,9 @@ private:
     // Handles every message in the queue; false when one was WM_CLOSE.
     bool Drain();
     void Shutdown();
+    // SIGHUP: stops the scan thread, reloads the workspace and starts the
+    // thread again when it ran.
+    void Reload();
     void StartSignalWatcher();
     void WatchSignals();
     void Print(const std::string& line);
@@ -69,6 +76,7 @@ private:
     std::thread m_watcher;
     std::atomic<int> m_nSignals{0};
     bool m_bOnce = false;
+    bool m_bReloading = false;
 };
 
 // Whether a window could be shown: DISPLAY or WAYLAND_DISPLAY is set.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/metrics.h"
 #include "app/version.h"
 #include "archive/archive.h"
 #include "common/brancmn.h"
@@ -214,9 +215,15 @@ BOOL CQuorvilApp::InitInstance()
     }
     RefreshExtendedAudit();
 
+    // The metrics file: the command line's, else Settings/MetricsFile.
+    InstallMetricsFile(
+        !m_cmdInfo.m_strMetricsFile.empty()
+            ? m_cmdInfo.m_strMetricsFile
+            : AppSettings::GetProfileString(AppSettings::SECTION_SETTINGS, "MetricsFile", ""));
     m_pDocument->m_strSampleDirectory = SampleLogFolder(m_strProgramFolder);
     if (!ProcessShellCommand() || !CreateMainWindow()) {
-        m_nExitCode = 1;
+        // Another process scanning the workspace ends this one with status 3.
+        m_nExitCode = m_pDocument->GetLockHolder() != 0 ? 3 : 1;
         return FALSE;
     }
 

@@ -273,10 +273,10 @@ BOOL CKeysAndActions::FlushDigestIfDue()
     return TRUE;
 }
 
-BOOL CKeysAndActions::RunTaskWithDigest()
+BOOL CKeysAndActions::RunTaskWithDigest(int* pFailedActions)
 {
     if (!m_bDigest)
-        return RunTask();
+        return RunTask(pFailedActions);
     FlushDigestIfDue();
     std::map<std::string, std::string> triggerVariables;
     // The last match's variables: the trigger's, the captures and the rules'.
@@ -287,7 +287,7 @@ BOOL CKeysAndActions::RunTaskWithDigest()
     if (!m_digest.Admit(CTime::GetCurrentTime().GetTime(), m_nDigestRuns, m_nDigestMinutes,
                         triggerVariables))
         return FALSE;
-    m_task.Run(CDigestState::OrdinaryRunVariables());
+    m_task.Run(CDigestState::OrdinaryRunVariables(), pFailedActions);
     return TRUE;
 }
 

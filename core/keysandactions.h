@@ -54,12 +54,13 @@ public:
     // Triggering support (scan thread).
     BOOL IsTriggered() const;
     void ResetHits();
-    BOOL RunTask() { return m_task.Run(); }
+    BOOL RunTask(int* pFailedActions = nullptr) { return m_task.Run(pFailedActions); }
     // The digest, on the scan thread: the summary run of a period that has
     // ended (TRUE when it ran), and the launch of a trigger (TRUE when the
-    // task ran, FALSE when it was held back). See core/digest.h.
+    // task ran, FALSE when it was held back). See core/digest.h. When the
+    // task ran, the count of its failed actions goes to *pFailedActions.
     BOOL FlushDigestIfDue();
-    BOOL RunTaskWithDigest();
+    BOOL RunTaskWithDigest(int* pFailedActions = nullptr);
     void SetVariable(const char* name, const std::string& value);
     void SetVariableNumber(const char* name, int value);
     // The twelve event variables to "<empty>".

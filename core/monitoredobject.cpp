@@ -1,6 +1,7 @@
 #include "core/monitoredobject.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "archive/globalarchive.h"
 #include "core/keysandactions.h"
@@ -168,7 +169,12 @@ BOOL CMonitoredObject::ScanNow()
     CTime now = CTime::GetCurrentTime();
     m_timeLastScanned = now;
     int nBefore = GetState();
+    const auto start = std::chrono::steady_clock::now();
     Scan();
+    m_counters.m_nLastScanMicroseconds =
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                       std::chrono::steady_clock::now() - start)
+                                       .count());
     CheckSilenceRules();
     if (GetState() != nBefore) {
         m_timeLastChanged = now;

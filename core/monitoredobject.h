@@ -8,6 +8,7 @@
 // edits. The watch-group array is guarded by g_csMonitor per access; a
 // group pointer stays valid only while no other thread removes the group.
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,18 @@ void ReachScanCheckpoint();
 
 // XOR with the 8-character key; its own inverse; keeps the full length.
 std::string ScrambleText(const std::string& text);
+
+// What the scans of one log have done since the program started, for the
+// metrics file (not stored). Written by the scan thread, read by any
+// thread. A copy of a log starts from zero, and assigning a copy to a log
+// leaves the log's counts as they are.
+struct CScanCounters {
+    std::atomic<std::uint64_t> m_nEntriesRead{0}; // lines or records
+    std::atomic<std::uint64_t> m_nMatches{0};     // entries that triggered a watch group
+    std::atomic<std::uint64_t> m_nTasksRun{0};
+    std::atomic<std::uint64_t> m_nActionFailures{0};
+    std::atomic<std::uint64_t> m_nLastScanMicroseconds{0};
+};
 
 class CMonitoredObject : public CObject {
     DECLARE_SERIAL(CMonitoredObject)
@@ -141,6 +154,7 @@ public:
     std::string m_strLogonPassword;
     std::string m_strLogonDomain;
     std::vector<CKeysAndActions*> m_arrWatchGroups; // guarded by g_csMonitor
+    CScanCounters m_counters;
 
 protected:
     void CopyWatchGroupsFrom(const CMonitoredObject& other);

@@ -78,6 +78,14 @@ namespace {
 
 thread_local const CScanThread* t_pScanThread = nullptr;
 std::atomic<bool> g_bAbandoned{false};
+std::atomic<std::uint64_t> g_nScanHeartbeat{0};
+
+ScanPassHook g_scanPassHook;
+
+void Beat()
+{
+    g_nScanHeartbeat.fetch_add(1, std::memory_order_relaxed);
+}
 
 void WriteAuditBanner(const char* text)
 {
@@ -119,7 +127,7 @@ constexpr std::int64_t WAKEUP_REFRESH_SECONDS = 30;
 // One pass over the logs: each one that is due or was woken by a change is
 // scanned. With bRefresh, the pass also collects the logs' wake-up sources.
 void ScanPass(CScanShared& shared, CScanThread& thread, bool& bStopped, bool& bChanged,
-              CWakeupWatcher& watcher, bool bRefresh)
+              CWakeupWatcher& watcher, bool bRefresh, bool& bScanned)
 {
     const std::set<DWORD> woken = watcher.TakeWoken();
     const std::set<DWORD> descriptorWoken = watcher.TakeDescriptorWoken();
@@ -131,6 +139,7 @@ void ScanPass(CScanShared& shared, CScanThread& thread, bool& bStopped, bool& bC
             bStopped = true;
             return;
         }
+        Beat();
         CMonitoredObject* pLog = nullptr;
         {
             CSingleLock lock(g_csMonitor);
@@ -154,6 +163,8 @@ void ScanPass(CScanShared& shared, CScanThread& thread, bool& bStopped, bool& bC
             if (bRefresh && pSource->GetWakeupSource(source))
                 sources.emplace_back(dwID, std::move(source));
         }
+        if (pLog->IsEnabled() && (bWoken || pLog->IsScanDue()))
+            bScanned = true;
         if (bWoken ? pLog->ScanNow() : pLog->ScanIfDue()) {
             LPARAM lParam = pLog->IsEventLog() ? pLog->GetLastRecordForProgress() : 0;
             thread.Post(WM_SCAN_PROGRESS, pLog->GetID(), lParam);
@@ -191,6 +202,7 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
                 return;
             }
             thread.PostState(ScanState::Countdown, end - t);
+            Beat();
             t = CTime::GetCurrentTime();
             clock.SleepMs(500);
         }
@@ -214,6 +226,7 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
             thread.Post(WM_AUTOSAVE, 0, 0);
             shared.timeLastSaveRequest = now;
         }
+        Beat();
         bool bStopped = false;
         bool bChanged = false;
         // Logs fall due by whole seconds, so a pass in the same second as
@@ -235,7 +248,12 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
             nLastRefresh = nNow;
             nRefreshedLogs = nLogs;
         }
-        ScanPass(shared, thread, bStopped, bChanged, watcher, bRefresh);
+        bool bScanned = false;
+        ScanPass(shared, thread, bStopped, bChanged, watcher, bRefresh, bScanned);
+        if (bScanned && g_scanPassHook) {
+            CSingleLock lock(g_csMonitor);
+            g_scanPassHook(shared.logs);
+        }
         if (bChanged) {
             thread.Post(WM_AUTOSAVE, 0, 0);
             shared.timeLastSaveRequest = CTime::GetCurrentTime();
@@ -250,10 +268,34 @@ void ScanThreadProc(CScanShared& shared, CScanThread& thread)
 
 } // namespace
 
+void SetScanPassHook(ScanPassHook hook)
+{
+    g_scanPassHook = std::move(hook);
+}
+
+void RunScanPassHook(const CMonManager& manager)
+{
+    if (!g_scanPassHook)
+        return;
+    CSingleLock lock(g_csMonitor);
+    std::vector<CMonitoredObject*> logs;
+    int pos = 0;
+    while (CMonitoredObject* pLog = manager.GetNextLog(pos))
+        logs.push_back(pLog);
+    g_scanPassHook(logs);
+}
+
+std::uint64_t GetScanHeartbeat()
+{
+    return g_nScanHeartbeat.load(std::memory_order_relaxed);
+}
+
 bool IsStopRequested()
 {
-    if (t_pScanThread)
+    if (t_pScanThread) {
+        Beat();
         return t_pScanThread->bStop.load();
+    }
     return g_hStopScanEvent.IsSet();
 }
 

@@ -9,6 +9,7 @@
 // window's queue.
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,21 @@ extern CManualResetEvent g_hStopScanEvent;
 // on any other thread, while g_hStopScanEvent is set. Scans poll it between
 // watch groups and between read blocks, and no task starts once it holds.
 bool IsStopRequested();
+
+// A count that a scan thread raises as it goes: each pass, each log, each
+// poll of IsStopRequested between read blocks. A count that stops moving
+// while a thread runs means a scan thread that hangs (the service watchdog).
+std::uint64_t GetScanHeartbeat();
+
+class CMonManager;
+
+// Called on the scan thread after each pass in which some log was scanned,
+// and after a single scan of every log (--once), with g_csMonitor held and
+// the logs in list order: the metrics file. Null for none; set it before
+// scanning starts.
+using ScanPassHook = std::function<void(const std::vector<CMonitoredObject*>& logs)>;
+void SetScanPassHook(ScanPassHook hook);
+void RunScanPassHook(const CMonManager& manager);
 
 // True once a scan thread outlived the manager that started it (it did not
 // stop within the time-out). The program then ends without running the

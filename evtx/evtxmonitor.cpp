@@ -284,6 +284,7 @@ void CEvtxMonitor::Scan()
 
 bool CEvtxMonitor::TestRecord(CEvtxFile& file, const CEvtxRecord& record, CScanState& state)
 {
+    ++m_counters.m_nEntriesRead;
     state.bXml = false;
     state.bTexts = false;
     // Level 0 is an audit's or "log always": the keywords tell which.
@@ -322,7 +323,7 @@ bool CEvtxMonitor::TestRecord(CEvtxFile& file, const CEvtxRecord& record, CScanS
         state.EnsureTexts(file);
         SetEventVariables(*pGroup, state.event, state.event.m_timeGenerated, state.strDescription,
                           state.strCategory, state.strName, record.nIdentifier);
-        ApplyLaunchRule(*pGroup);
+        ApplyLaunchRule(*pGroup, &m_counters);
     }
     if (state.bAudit)
         LogToFile(AppSettings::GetAuditNT().c_str(),

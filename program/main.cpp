@@ -10,6 +10,7 @@
 #include "app/commandline.h"
 #include "app/display.h"
 #include "app/headless.h"
+#include "app/service.h"
 #include "app/startup.h"
 #include "app/version.h"
 #include "core/monmanager.h"
@@ -38,6 +39,9 @@ int main(int argc, char** argv)
 {
     // Line by line, so that a reader of a pipe sees each line as it comes.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    // Under systemd the system log's lines go to the journal as well.
+    CopySystemLogToJournal();
 
     CQuorvilCommandLineInfo cmdInfo;
     if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), cmdInfo)) {
@@ -68,6 +72,10 @@ int main(int argc, char** argv)
     int status = 0;
     if (app.InitInstance())
         status = cmdInfo.m_bOnce ? frontEnd.RunOnce() : frontEnd.Run();
+    else if (app.m_nExitCode == 3)
+        std::fprintf(stderr,
+                     "quorvil: %s is being scanned by process %ld; not starting a second scanner\n",
+                     cmdInfo.m_strFileName.c_str(), app.GetDocument().GetLockHolder());
     else if (app.m_nExitCode != 0)
         std::fprintf(stderr, "quorvil: %s failed; the system log %s says why\n",
                      cmdInfo.m_bRunScript ? "the script run" : "opening the workspace",

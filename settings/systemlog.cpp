@@ -1,5 +1,6 @@
 #include "settings/systemlog.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,7 @@ struct CRepeats {
     std::vector<const std::string*> m_arrOrder;            // the lines in first-written order
 };
 thread_local CRepeats t_repeats;
+std::atomic<SystemLogEcho> g_pfnEcho{nullptr};
 
 } // namespace
 
@@ -66,6 +68,13 @@ void WriteSystemLog(const char* text)
     }
     CSingleLock lock(g_csSystemLog);
     LogError(text);
+    if (SystemLogEcho pfnEcho = g_pfnEcho.load(); pfnEcho && text)
+        pfnEcho(text);
+}
+
+void SetSystemLogEcho(SystemLogEcho pfnEcho)
+{
+    g_pfnEcho = pfnEcho;
 }
 
 void WriteSystemLogF(const char* format, ...)

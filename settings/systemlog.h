@@ -32,6 +32,12 @@ void WriteSystemLog(const char* text);
 // cut to 999 bytes, at a character boundary) and writes it.
 void WriteSystemLogF(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// A second place that every system log line goes to after the log file
+// (the headless program's standard error when it is the journal); null for
+// none. Called under g_csSystemLog, with the line without time stamp.
+using SystemLogEcho = void (*)(const char* line);
+void SetSystemLogEcho(SystemLogEcho pfnEcho);
+
 // The line written for a repeated line when its scope ends: the number of
 // further times and the line.
 inline constexpr const char* SYSTEM_LOG_REPEAT_FORMAT = "Repeated %u more times in this scan: %s";

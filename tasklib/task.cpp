@@ -122,12 +122,12 @@ CTaskVariables CTask::GetVariables() const
     return m_variables;
 }
 
-BOOL CTask::Run()
+BOOL CTask::Run(int* pFailedActions)
 {
-    return Run(std::map<std::string, std::string>());
+    return Run(std::map<std::string, std::string>(), pFailedActions);
 }
 
-BOOL CTask::Run(const std::map<std::string, std::string>& extra)
+BOOL CTask::Run(const std::map<std::string, std::string>& extra, int* pFailedActions)
 {
     std::vector<std::unique_ptr<CBaseAction>> arrActions;
     CTaskVariables variables;
@@ -142,12 +142,14 @@ BOOL CTask::Run(const std::map<std::string, std::string>& extra)
             variables.Set(name, value);
         strDescription = m_strDescription;
     }
-    BOOL bOk = TRUE;
+    int nFailed = 0;
     for (const auto& action : arrActions) {
         if (!action->Run(variables, strDescription))
-            bOk = FALSE;
+            ++nFailed;
     }
-    return bOk;
+    if (pFailedActions)
+        *pFailedActions = nFailed;
+    return nFailed == 0;
 }
 
 std::string CTask::RunAsTest(std::uint32_t nWaitMs)

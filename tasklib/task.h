@@ -70,11 +70,12 @@ public:
     // Sets the last-run time to now (the model's clock), then runs the
     // actions in order with the variables substituted. May block while an
     // action waits. TRUE when every action succeeded; a failed action is
-    // logged and the next one still runs.
-    BOOL Run();
+    // logged and the next one still runs. The count of failed actions goes
+    // to *pFailedActions when given.
+    BOOL Run(int* pFailedActions = nullptr);
     // The same with extra variables for this run only, over the task's own
     // (a digest's summary); they are not kept.
-    BOOL Run(const std::map<std::string, std::string>& extra);
+    BOOL Run(const std::map<std::string, std::string>& extra, int* pFailedActions = nullptr);
     // Test Task Actions: runs the task once; when its actions queued
     // deliveries (e-mail, web hook, syslog), each is attempted once without
     // retries, and after all have answered (at most nWaitMs) the front end

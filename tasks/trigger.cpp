@@ -94,8 +94,10 @@ bool IsLaunchAllowed(BOOL bMinInterval, int nMinIntervalMinutes, const COleDateT
     return static_cast<DWORD>(nMinIntervalMinutes) <= elapsed;
 }
 
-BOOL ApplyLaunchRule(CKeysAndActions& group)
+BOOL ApplyLaunchRule(CKeysAndActions& group, CScanCounters* pCounters)
 {
+    if (pCounters)
+        ++pCounters->m_nMatches;
     // A scan that was asked to stop starts no further task.
     if (IsStopRequested())
         return FALSE;
@@ -105,7 +107,13 @@ BOOL ApplyLaunchRule(CKeysAndActions& group)
         !IsLaunchAllowed(group.m_bMinInterval, group.m_nMinIntervalMinutes,
                          group.m_task.GetLastRunTime(), COleDateTime::GetCurrentTime()))
         return FALSE;
-    return group.RunTaskWithDigest();
+    int nFailed = -1;
+    const BOOL bRan = group.RunTaskWithDigest(&nFailed);
+    if (pCounters && nFailed >= 0) {
+        ++pCounters->m_nTasksRun;
+        pCounters->m_nActionFailures += static_cast<std::uint64_t>(nFailed);
+    }
+    return bRan;
 }
 
 std::string FormatEventTime(const CTime& time)

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "core/keysandactions.h"
+#include "core/monitoredobject.h"
 #include "match/textfold.h"
 #include "platform/base/modeltime.h"
 #include "platform/base/win32types.h"
@@ -79,8 +80,9 @@ bool IsLaunchAllowed(BOOL bMinInterval, int nMinIntervalMinutes, const COleDateT
 // holds it back (CKeysAndActions::PassRules), or the minimum launch
 // interval, measured from the task's last run to the model clock's now,
 // holds it back, or a digest holds it back (core/digest.h). TRUE when the
-// task ran.
-BOOL ApplyLaunchRule(CKeysAndActions& group);
+// task ran. Counts the match, the task run and its failed actions in the
+// log's counters when given.
+BOOL ApplyLaunchRule(CKeysAndActions& group, CScanCounters* pCounters = nullptr);
 
 // "%EVENT_TIME%": the local time as "%m/%d/%y  %I:%M:%S %p" (two spaces),
 // with the C locale's AM and PM.

@@ -329,6 +329,7 @@ void CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::str
     bool bGapBefore = false;
     std::string strAudit;
     while (cursor.Next(line, bGapBefore)) {
+        ++m_counters.m_nEntriesRead;
         if (bGapBefore)
             ResetAllHits();
         prepared.Prepare(line);
@@ -343,7 +344,7 @@ void CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::str
                 return;
             TriggerText(*pGroup, prepared);
             if (pGroup->IsTriggered()) {
-                ApplyLaunchRule(*pGroup);
+                ApplyLaunchRule(*pGroup, &m_counters);
                 bTriggered = true;
             }
         }

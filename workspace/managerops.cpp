@@ -1,6 +1,9 @@
 #include "workspace/managerops.h"
 
 #include <memory>
+#include <string>
+
+#include <strings.h>
 
 #include <strings.h>
 
@@ -58,7 +61,8 @@ void TakeScanState(CFileMonitor& edited, const CFileMonitor& live)
     edited.m_bFinishingYesterday = live.m_bFinishingYesterday;
 }
 
-void TakeScanState(CEventMonitor& edited, const CEventMonitor& live)
+// Event logs, journals and .evtx files: the record or cursor reached.
+template <class T> void TakeScanState(T& edited, const T& live)
 {
     TakeScanState(static_cast<CMonitoredObject&>(edited), live);
     edited.TakeScanStateFrom(live);
@@ -96,7 +100,79 @@ template <class T, class ShowSheet> BOOL EditCopy(CMonManager& manager, T& log, 
     return TRUE;
 }
 
+bool EqualNoCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && ::strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+
+// Whether a and b are logs of kind T that read the same thing.
+template <class T, class Same>
+bool SameAs(const CMonitoredObject& a, const CMonitoredObject& b, Same same)
+{
+    const auto* pA = dynamic_cast<const T*>(&a);
+    const auto* pB = dynamic_cast<const T*>(&b);
+    if (!pA || !pB)
+        return false;
+    return same(*pA, *pB);
+}
+
+bool SameLog(const CMonitoredObject& a, const CMonitoredObject& b)
+{
+    return SameAs<CFileMonitor>(a, b,
+                                [](const CFileMonitor& x, const CFileMonitor& y) {
+                                    return x.m_strDirectory == y.m_strDirectory &&
+                                           x.m_strFileName == y.m_strFileName &&
+                                           x.m_bFormattedName == y.m_bFormattedName &&
+                                           x.m_strTemplate == y.m_strTemplate;
+                                }) ||
+           SameAs<CEventMonitor>(a, b,
+                                 [](const CEventMonitor& x, const CEventMonitor& y) {
+                                     return EqualNoCase(x.GetServer(), y.GetServer()) &&
+                                            EqualNoCase(x.GetLogName(), y.GetLogName());
+                                 }) ||
+           SameAs<CJournalMonitor>(a, b,
+                                   [](const CJournalMonitor& x, const CJournalMonitor& y) {
+                                       return x.m_strDirectory == y.m_strDirectory &&
+                                              x.m_arrMatches == y.m_arrMatches;
+                                   }) ||
+           SameAs<CEvtxMonitor>(a, b, [](const CEvtxMonitor& x, const CEvtxMonitor& y) {
+               return x.m_strPath == y.m_strPath;
+           });
+}
+
+// The scan state of live in reloaded, two logs of the same kind.
+void CarryOne(CMonitoredObject& reloaded, const CMonitoredObject& live)
+{
+    if (auto* pText = dynamic_cast<CFileMonitor*>(&reloaded))
+        TakeScanState(*pText, dynamic_cast<const CFileMonitor&>(live));
+    else if (auto* pEvent = dynamic_cast<CEventMonitor*>(&reloaded))
+        TakeScanState(*pEvent, dynamic_cast<const CEventMonitor&>(live));
+    else if (auto* pJournal = dynamic_cast<CJournalMonitor*>(&reloaded))
+        TakeScanState(*pJournal, dynamic_cast<const CJournalMonitor&>(live));
+    else if (auto* pEvtx = dynamic_cast<CEvtxMonitor*>(&reloaded))
+        TakeScanState(*pEvtx, dynamic_cast<const CEvtxMonitor&>(live));
+}
+
 } // namespace
+
+int CarryScanState(CMonManager& reloaded, const CMonManager& running)
+{
+    int nCarried = 0;
+    int pos = 0;
+    while (CMonitoredObject* pLog = reloaded.GetNextLog(pos)) {
+        int livePos = 0;
+        while (const CMonitoredObject* pLive = running.GetNextLog(livePos)) {
+            if (!SameLog(*pLog, *pLive))
+                continue;
+            if (pLive->m_timeLastScanned >= pLog->m_timeLastScanned) {
+                CarryOne(*pLog, *pLive);
+                ++nCarried;
+            }
+            break;
+        }
+    }
+    return nCarried;
+}
 
 BOOL EditLogProperties(CMonManager& manager, DWORD dwID, IDocumentUi& ui)
 {

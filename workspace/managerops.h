@@ -20,6 +20,14 @@ BOOL IsFileMonitored(const CMonManager& manager, const std::string& path);
 BOOL IsEventLogMonitored(const CMonManager& manager, const std::string& strServer,
                          const std::string& strLogName);
 
+// Carries the scan state (read position, last record, times, state) of the
+// running workspace's logs over to the same logs of the workspace read again
+// from its file: the same text file (folder, name and template), the same
+// computer and event log (letter case aside), the same journal with the same
+// matches, the same .evtx file or folder. A log takes the running state when
+// that was scanned no earlier than the file's. Returns how many logs took it.
+int CarryScanState(CMonManager& reloaded, const CMonManager& running);
+
 // The property sheet of the log's kind on a copy that keeps the log's
 // identifier; OK assigns the copy to the log. TRUE on OK.
 BOOL EditLogProperties(CMonManager& manager, DWORD dwID, IDocumentUi& ui);

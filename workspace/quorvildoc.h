@@ -35,6 +35,7 @@
 
 #include "archive/archive.h"
 #include "core/monmanager.h"
+#include "platform/base/fileio.h"
 #include "workspace/addlogs.h"
 #include "workspace/document.h"
 #include "workspace/documentui.h"
@@ -70,7 +71,9 @@ public:
     BOOL OnNewDocument();
     // Reads the workspace file. A file that cannot be read or is damaged is
     // reported in a message box with the reason, and the open workspace
-    // stays as it was; FALSE then.
+    // stays as it was; FALSE then. So is a workspace that another process
+    // scans (GetLockHolder names it): the document holds a lock on the
+    // workspace it opened (CWorkspaceLock) until another one replaces it.
     BOOL OnOpenDocument(const std::string& path);
     // BackupWorkspace, then writes the file; a failure is reported in a
     // message box and leaves the old file whole. Clears the modified flag
@@ -91,9 +94,18 @@ public:
     // and the current manager stays).
     void Serialize(CArchive& ar) override;
 
+    // Reads the workspace file again (SIGHUP in the headless program) while
+    // no scan thread runs: applies everything in it, keeps the running read
+    // positions that are newer (CarryScanState), writes the result back and
+    // writes one line to the system log. A file that cannot be read leaves
+    // the workspace as it was: FALSE, and an error line.
+    BOOL ReloadWorkspace();
+
     // Silent save on the scan thread's request (no backup, no message box;
     // failures go to the system log). Clears the modified flag in every case
-    // but a missing path name. TRUE when the file was written.
+    // but a missing path name. TRUE when the file was written. A file that
+    // someone else replaced since this document read or wrote it (qvws load
+    // before a reload) is not overwritten: one line in the system log.
     BOOL AutoSaveWorkspace();
     // Writes the scan state file beside a workspace just saved at path
     // (workspace/scanstate.h); a failure is logged.
@@ -186,12 +198,28 @@ public:
         SendHint(ViewHint::LogState, dwID, 0, 0, dwExtra);
     }
 
+    // The process id that holds the workspace which the last OnOpenDocument
+    // refused because another process scans it; 0 otherwise.
+    long GetLockHolder() const { return m_nLockHolder; }
+
     std::unique_ptr<CMonManager> m_pManager; // null until the first new or open
     // The folder of the sample log "qvsample.log" that the Quick Start
     // wizard monitors; set by the start-up code, with the trailing "/".
     std::string m_strSampleDirectory;
 
 private:
+    // The lock of the open workspace (see CWorkspaceLock).
+    std::unique_ptr<CWorkspaceLock> m_pLock;
+    long m_nLockHolder = 0;
+    // The workspace file as this document last read or wrote it: its path
+    // and WorkspaceFileStamp; whether its change by someone else was
+    // reported.
+    std::string m_strStampPath;
+    std::string m_strStamp;
+    bool m_bChangeReported = false;
+    void StampFile(const std::string& path);
+    bool FileChangedOnDisk() const;
+
     CScanCommands m_scan{m_pManager};
     CDocumentEditor m_editor{*this, m_pManager};
     CLogAdder m_adder{*this, m_pManager, m_editor, m_strSampleDirectory};

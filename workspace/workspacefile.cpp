@@ -181,3 +181,14 @@ void BackupWorkspaceFile(const std::string& path)
         WriteSystemLogF("Error creating backup: %d", static_cast<int>(GetLastError()));
     }
 }
+
+std::string WorkspaceFileStamp(const std::string& path)
+{
+    std::optional<std::string> local = MapNetworkPath(path);
+    struct stat st {};
+    if (!local || ::stat(local->c_str(), &st) != 0)
+        return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+           std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec);
+}

@@ -35,3 +35,7 @@ bool AutoSaveWorkspaceFile(CMonManager& manager, const std::string& path);
 // Copies the workspace file to "<base>.bak" in Settings/AutoBackupDir or
 // beside it, when Settings/AutoBackup is on and the file is not empty.
 void BackupWorkspaceFile(const std::string& path);
+
+// What identifies the file's current contents, "device:inode:size:modified"
+// ("" when it cannot be read): a replaced or rewritten file gets another.
+std::string WorkspaceFileStamp(const std::string& path);

@@ -260,6 +260,7 @@ void CEventMonitor::Scan()
 bool CEventMonitor::TestEvent(const CEventStruct& event, CEventRenderer& renderer, bool bAudit,
                               bool* pbTriggered)
 {
+    ++m_counters.m_nEntriesRead;
     const std::string strName = bAudit ? GetDisplayName() : std::string();
     std::string strAudit;
     if (bAudit || m_bJumpPending) {
@@ -287,7 +288,7 @@ bool CEventMonitor::TestEvent(const CEventStruct& event, CEventRenderer& rendere
         TriggerEvent(*pGroup, event, texts);
         if (pGroup->IsTriggered()) {
             bTriggered = true;
-            ApplyLaunchRule(*pGroup);
+            ApplyLaunchRule(*pGroup, &m_counters);
         }
     }
     if (pbTriggered)

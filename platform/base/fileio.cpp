@@ -278,3 +278,50 @@ CFileLock::~CFileLock()
         ::close(m_fd);
     }
 }
+
+bool CWorkspaceLock::Acquire(const std::string& workspacePath, long* pOther)
+{
+    Release();
+    const std::string lockPath = workspacePath + ".lock";
+    // A holder that ends removes the file while it still holds the flock;
+    // an open that raced with that removal locks a file no longer there, so
+    // it tries again.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0)
+            return true;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            char text[32] = {};
+            const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+            ::close(fd);
+            if (pOther)
+                *pOther = n > 0 ? std::strtol(text, nullptr, 10) : 0;
+            return false;
+        }
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && ::stat(lockPath.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            const std::string pid = std::to_string(::getpid()) + "\n";
+            if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) < 0) {
+                // The flock alone is the lock; the id only names the holder.
+            }
+            m_fd = fd;
+            m_strWorkspace = workspacePath;
+            return true;
+        }
+        ::close(fd);
+    }
+    return true;
+}
+
+void CWorkspaceLock::Release()
+{
+    if (m_fd < 0)
+        return;
+    ::unlink((m_strWorkspace + ".lock").c_str());
+    ::flock(m_fd, LOCK_UN);
+    ::close(m_fd);
+    m_fd = -1;
+    m_strWorkspace.clear();
+}

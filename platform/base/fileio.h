@@ -83,3 +83,28 @@ public:
 private:
     int m_fd = -1;
 };
+
+// The mark of the one process that scans a workspace: an exclusive flock on
+// "<workspace>.lock", whose text is the holder's process id. The kernel drops
+// the flock when its process ends, however it ends, so a lock file that a
+// crashed process left behind does not block. Released (and the file
+// removed) by Release or the destructor.
+class CWorkspaceLock {
+public:
+    CWorkspaceLock() = default;
+    ~CWorkspaceLock() { Release(); }
+    CWorkspaceLock(const CWorkspaceLock&) = delete;
+    CWorkspaceLock& operator=(const CWorkspaceLock&) = delete;
+
+    // False when another process holds the workspace (its id, or 0 when it
+    // has not written it yet, in *pOther). True when taken, and also when no
+    // lock file can be made beside the workspace (a read-only folder).
+    bool Acquire(const std::string& workspacePath, long* pOther);
+    void Release();
+    // The workspace this object holds, "" when none.
+    const std::string& GetWorkspace() const { return m_strWorkspace; }
+
+private:
+    int m_fd = -1;
+    std::string m_strWorkspace;
+};
