@@ -46,6 +46,8 @@ CHeadlessFrontEnd::CHeadlessFrontEnd(CQuorvilApp& app)
     : m_doc(app.GetDocument()), m_ui(app.GetCommandLineInfo().m_bYes)
 {
     m_doc.SetUi(&m_ui);
+    // A workspace file rewritten by qvws waits for the reload (SIGHUP).
+    m_doc.SetKeepOutsideChanges(true);
     SetFrontEnd(&m_ui);
     SetMainWindowQueue(&m_queue);
 }

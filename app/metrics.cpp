@@ -1,6 +1,9 @@
 #include "app/metrics.h"
 
+#include <cctype>
 #include <cstdint>
+#include <cstdio>
+#include <iterator>
 
 #include "core/monitoredobject.h"
 #include "core/monmanager.h"
@@ -23,6 +26,21 @@ std::string Label(const std::string& text)
         out += c;
     }
     return out;
+}
+
+// The kind of a log as the workspace's JSON names it: "text" for
+// CFileMonitor, else the class name without "C" and "Monitor", in small
+// letters ("event", "journal", ...).
+std::string Kind(const CMonitoredObject& log)
+{
+    std::string name = log.GetRuntimeClass()->m_lpszClassName;
+    if (name == "CFileMonitor")
+        return "text";
+    if (name.size() > 8 && name.front() == 'C' && name.compare(name.size() - 7, 7, "Monitor") == 0)
+        name = name.substr(1, name.size() - 8);
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
 }
 
 struct CMetric {
@@ -67,8 +85,7 @@ std::string FormatMetrics(const std::vector<CMonitoredObject*>& logs, std::time_
 {
     std::string out;
     auto labels = [](const CMonitoredObject& log) {
-        return "{log=\"" + Label(log.GetDisplayName()) + "\",kind=\"" +
-               (log.IsEventLog() ? "event" : "text") + "\"}";
+        return "{log=\"" + Label(log.GetDisplayName()) + "\",kind=\"" + Kind(log) + "\"}";
     };
     for (const CMetric& metric : g_perLog) {
         Header(out, metric.m_pszName, metric.m_pszType, metric.m_pszHelp);

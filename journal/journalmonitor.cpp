@@ -257,6 +257,7 @@ void CJournalMonitor::Scan()
 
 bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
 {
+    ++m_counters.m_nEntriesRead;
     if (plan.groups.empty() && !plan.bAudit)
         return !IsStopRequested();
     journal.ReadFields(plan.fields);
@@ -284,7 +285,7 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
             continue;
         bTriggered = true;
         SetVariables(*group.pGroup, journal, plan);
-        ApplyLaunchRule(*group.pGroup);
+        ApplyLaunchRule(*group.pGroup, &m_counters);
     }
     if (plan.bAudit)
         WriteAudit(FormatString("%-30s -> %s, %s, %s : ", plan.strName.c_str(),

@@ -282,6 +282,7 @@ void CFileMonitor::Scan()
                                               static_cast<unsigned>(lines.GetCount())));
     }
     RevertLogon();
+    m_counters.m_nEntriesRead += lines.GetLinesRead();
     TestLines(lines, bAudit, strAuditPath, regexKeys.IsEmpty() ? nullptr : &regexKeys);
 }
 
@@ -329,7 +330,6 @@ void CFileMonitor::TestLines(const CNewLines& lines, bool bAudit, const std::str
     bool bGapBefore = false;
     std::string strAudit;
     while (cursor.Next(line, bGapBefore)) {
-        ++m_counters.m_nEntriesRead;
         if (bGapBefore)
             ResetAllHits();
         prepared.Prepare(line);

@@ -36,6 +36,7 @@ void CNewLines::Clear()
     m_arrGapBefore.clear();
     m_bGapAtEnd = false;
     m_nBytesRead = 0;
+    m_nLinesRead = 0;
     m_nNextLine = 0;
     m_nReadError = 0;
 }
@@ -91,12 +92,16 @@ bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFin
         std::size_t nComplete =
             static_cast<std::size_t>(static_cast<const char*>(last) - buffer.data()) + 1;
         TakeLines({buffer.data(), nComplete}, nBase, pFinder, pRegex);
+        m_nLinesRead +=
+            static_cast<std::size_t>(std::count(buffer.data(), buffer.data() + nComplete, '\n'));
         std::memmove(buffer.data(), buffer.data() + nComplete, nHave - nComplete);
         nHave -= nComplete;
         nBase += nComplete;
     }
-    if (nHave > 0)
+    if (nHave > 0) {
         TakeLines({buffer.data(), nHave}, nBase, pFinder, pRegex);
+        ++m_nLinesRead;
+    }
     m_bGapAtEnd = m_nBytesRead > 0 && m_nNextLine != m_nBytesRead;
     return true;
 }

@@ -40,6 +40,8 @@ public:
 
     // Bytes consumed from nStart: the next scan's start is nStart plus this.
     QWORD GetBytesRead() const { return m_nBytesRead; }
+    // Lines read, kept or not (a last line without its line feed counts).
+    std::size_t GetLinesRead() const { return m_nLinesRead; }
     // Kept lines; with every line kept, the number of lines read.
     std::size_t GetCount() const { return m_arrGapBefore.size(); }
     // True when lines that were not kept come after the last kept one (or
@@ -71,6 +73,7 @@ private:
     // nothing per line is stored but one bit.
     std::string m_strText;
     std::vector<bool> m_arrGapBefore;
+    std::size_t m_nLinesRead = 0;
     bool m_bGapAtEnd = false;
     QWORD m_nBytesRead = 0;
     int m_nReadError = 0;

@@ -214,7 +214,7 @@ BOOL CQuorvilDoc::AutoSaveWorkspace()
     }
     if (!m_pManager)
         return FALSE;
-    if (FileChangedOnDisk()) {
+    if (m_bKeepOutsideChanges && FileChangedOnDisk()) {
         if (!m_bChangeReported)
             WriteSystemLogF("Workspace %s was changed by another program; not saving over it "
                             "until it is reloaded",

@@ -105,8 +105,11 @@ public:
     // failures go to the system log). Clears the modified flag in every case
     // but a missing path name. TRUE when the file was written. A file that
     // someone else replaced since this document read or wrote it (qvws load
-    // before a reload) is not overwritten: one line in the system log.
+    // before a reload) is not overwritten when SetKeepOutsideChanges is on
+    // (the headless program, which reloads on SIGHUP): one line in the
+    // system log.
     BOOL AutoSaveWorkspace();
+    void SetKeepOutsideChanges(bool bKeep) { m_bKeepOutsideChanges = bKeep; }
     // Writes the scan state file beside a workspace just saved at path
     // (workspace/scanstate.h); a failure is logged.
     void SaveStateBeside(const std::string& path);
@@ -217,6 +220,7 @@ private:
     std::string m_strStampPath;
     std::string m_strStamp;
     bool m_bChangeReported = false;
+    bool m_bKeepOutsideChanges = false;
     void StampFile(const std::string& path);
     bool FileChangedOnDisk() const;
 
