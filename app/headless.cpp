@@ -164,7 +164,7 @@ bool CHeadlessFrontEnd::Drain()
 
 void CHeadlessFrontEnd::Reload()
 {
-    NotifyServiceManager("RELOADING=1");
+    NotifyServiceManager("RELOADING=1\nMONOTONIC_USEC=" + std::to_string(MonotonicMicroseconds()));
     CMonManager* pManager = m_doc.m_pManager.get();
     const bool bScanning = pManager && pManager->IsScanThreadRunning();
     if (pManager && pManager->HasScanThreads())

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include <sys/stat.h>
 #include <systemd/sd-daemon.h>
@@ -42,6 +43,14 @@ void WriteToJournal(const char* text)
 void NotifyServiceManager(const std::string& state)
 {
     sd_notify(0, state.c_str());
+}
+
+std::uint64_t MonotonicMicroseconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
+           static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
 }
 
 CServiceWatchdog::CServiceWatchdog()

@@ -17,6 +17,9 @@
 // Sends one state ("READY=1", "RELOADING=1", "STOPPING=1", "STATUS=...") to
 // the service manager.
 void NotifyServiceManager(const std::string& state);
+// CLOCK_MONOTONIC in microseconds, which "RELOADING=1" carries as
+// MONOTONIC_USEC so that the manager can tell one reload from the next.
+std::uint64_t MonotonicMicroseconds();
 
 // Keeps the service manager's watchdog alive while scanning makes progress:
 // every half interval Check sends "WATCHDOG=1" when the scan heartbeat

@@ -173,6 +173,7 @@ TEST_F(Service, ReloadKeepsNewerPositionsAndAppliesTheFileNotifyingTheManager)
 
     program.Signal(SIGHUP);
     ASSERT_TRUE(manager.WaitFor("RELOADING=1"));
+    EXPECT_NE(manager.m_received.back().find("\nMONOTONIC_USEC="), std::string::npos);
     ASSERT_TRUE(manager.WaitFor("READY=1"));
     ASSERT_TRUE(WaitUntil([&] {
         return SystemLog().find("Reloaded workspace " + ws + ": 1 logs, 1 read positions kept") !=
