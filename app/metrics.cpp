@@ -56,7 +56,8 @@ const CMetric g_perLog[] = {
      [](const CMonitoredObject& log) { return static_cast<std::uint64_t>(log.GetState()); }},
     {"quorvil_log_entries_read_total", "counter", "Lines or records read.",
      [](const CMonitoredObject& log) { return log.m_counters.m_nEntriesRead.load(); }},
-    {"quorvil_log_matches_total", "counter", "Entries that made a watch group match.",
+    {"quorvil_log_matches_total", "counter",
+     "Watch group matches (an entry that two groups match counts twice).",
      [](const CMonitoredObject& log) { return log.m_counters.m_nMatches.load(); }},
     {"quorvil_log_tasks_run_total", "counter", "Tasks run.",
      [](const CMonitoredObject& log) { return log.m_counters.m_nTasksRun.load(); }},
@@ -100,7 +101,7 @@ std::string FormatMetrics(const std::vector<CMonitoredObject*>& logs, std::time_
     // The totals over all logs, for dashboards that do not sum.
     const char* const totals[][2] = {
         {"quorvil_entries_read_total", "Lines or records read, all logs."},
-        {"quorvil_matches_total", "Entries that made a watch group match, all logs."},
+        {"quorvil_matches_total", "Watch group matches, all logs."},
         {"quorvil_tasks_run_total", "Tasks run, all logs."},
         {"quorvil_action_failures_total", "Task actions that failed, all logs."},
     };

@@ -3,6 +3,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -191,6 +192,9 @@ TEST_F(EvtxScan, EventKeysVariablesAndTheDescription)
     for (const auto& [name, value] : expected)
         EXPECT_EQ(runs[0].Var(name), value) << name;
     EXPECT_EQ(log.m_nLastRecord, 12u);
+    // What the metrics file shows: records read, group matches.
+    EXPECT_EQ((std::pair{log.m_counters.m_nEntriesRead.load(), log.m_counters.m_nMatches.load()}),
+              (std::pair<std::uint64_t, std::uint64_t>{12, 2}));
 }
 
 TEST_F(EvtxScan, DamagedRecordsAreSkippedAndThePositionHolds)

@@ -1,5 +1,6 @@
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -103,6 +104,11 @@ TEST_F(JournalScan, EventKeysAndVariablesFollowTheFieldMapping)
                             "every field: Failed password for root", "session: session opened",
                             "warnings: disk full", "ssh errors: fatal"}));
     ASSERT_EQ(runs.size(), 5u);
+    // What the metrics file shows: entries read, group matches, tasks run.
+    const CScanCounters& counters = m_log.m_counters;
+    EXPECT_EQ((std::tuple{counters.m_nEntriesRead.load(), counters.m_nMatches.load(),
+                          counters.m_nTasksRun.load()}),
+              (std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>{4, 5, 5}));
 
     const std::map<std::string, std::string> expected = {
         {"%EVENT_TIME%", FormatEventTime(CTime(1700000001))},
