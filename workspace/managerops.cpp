@@ -5,8 +5,6 @@
 
 #include <strings.h>
 
-#include <strings.h>
-
 #include "eventlog/scan/eventmonitor.h"
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"
@@ -61,8 +59,8 @@ void TakeScanState(CFileMonitor& edited, const CFileMonitor& live)
     edited.m_bFinishingYesterday = live.m_bFinishingYesterday;
 }
 
-// Event logs, journals and .evtx files: the record or cursor reached.
-template <class T> void TakeScanState(T& edited, const T& live)
+// Event logs: the record reached.
+void TakeScanState(CEventMonitor& edited, const CEventMonitor& live)
 {
     TakeScanState(static_cast<CMonitoredObject&>(edited), live);
     edited.TakeScanStateFrom(live);
