@@ -224,9 +224,10 @@ BOOL CQuorvilDoc::AutoSaveWorkspace()
         return FALSE;
     }
     const bool bWritten = AutoSaveWorkspaceFile(*m_pManager, GetPathName());
-    if (bWritten)
+    if (bWritten) {
         SaveStateBeside(GetPathName());
         StampFile(GetPathName());
+    }
     SetModifiedFlag(FALSE);
     return bWritten;
 }
