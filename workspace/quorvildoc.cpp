@@ -9,8 +9,8 @@
 #include "settings/systemlog.h"
 #include "textlog/filemonitor.h"
 #include "workspace/docstrings.h"
-#include "workspace/scanstate.h"
 #include "workspace/managerops.h"
+#include "workspace/scanstate.h"
 #include "workspace/workspacefile.h"
 
 IMPLEMENT_DYNCREATE(CQuorvilDoc, CObject)
