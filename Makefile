@@ -38,7 +38,8 @@ screenshots: build
 # The tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
 	cmake -S . -B build-asan -G Ninja -DQUORVIL_GUI=$(GUI) -DCMAKE_BUILD_TYPE=Debug \
-	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUORVIL_SANITIZE="address;undefined"
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUORVIL_SANITIZE="address;undefined" \
+	  $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 	cmake --build build-asan -j $(JOBS) --target all_tests
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
@@ -46,7 +47,8 @@ test-asan: deps
 # The thread tests under ThreadSanitizer.
 test-tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DQUORVIL_GUI=OFF -DCMAKE_BUILD_TYPE=Debug \
-	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUORVIL_SANITIZE=thread
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUORVIL_SANITIZE=thread \
+	  $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 	cmake --build build-tsan -j $(JOBS) --target thread_tests
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L thread
 
@@ -54,7 +56,8 @@ test-tsan: deps
 FUZZ_SECONDS ?= 30
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQUORVIL_GUI=OFF \
-	  -DQUORVIL_TESTS=OFF -DQUORVIL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	  -DQUORVIL_TESTS=OFF -DQUORVIL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 	cmake --build build-fuzz -j $(JOBS)
 	scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
 
