@@ -151,24 +151,24 @@ CAttemptResult CurlFailure(CURLcode code, const char* errorBuffer, long nReply)
 
 // The address inside "Name <a@b>", or the text itself; empty when it is not
 // an address.
-std::string AddrSpec(const std::string& address)
+std::string MailboxAddress(const std::string& address)
 {
-    std::string spec = address;
+    std::string strAddress = address;
     const auto open = address.rfind('<');
     if (open != std::string::npos) {
         const auto close = address.find('>', open);
         if (close == std::string::npos)
             return {};
-        spec = address.substr(open + 1, close - open - 1);
+        strAddress = address.substr(open + 1, close - open - 1);
     }
-    if (spec.empty() || spec.find('@') == std::string::npos)
+    if (strAddress.empty() || strAddress.find('@') == std::string::npos)
         return {};
-    for (char ch : spec) {
+    for (char ch : strAddress) {
         const auto c = static_cast<unsigned char>(ch);
         if (c <= 0x20 || c == 0x7F || ch == '<' || ch == '>' || ch == ',')
             return {};
     }
-    return spec;
+    return strAddress;
 }
 
 std::string NewMessageId(const std::string& from, std::int64_t nTime)
@@ -181,9 +181,10 @@ std::string NewMessageId(const std::string& from, std::int64_t nTime)
         std::lock_guard lock(rngMutex);
         random = rng();
     }
-    const std::string spec = AddrSpec(from);
-    const auto at = spec.find('@');
-    const std::string domain = at == std::string::npos ? "quorvil.invalid" : spec.substr(at + 1);
+    const std::string strAddress = MailboxAddress(from);
+    const auto at = strAddress.find('@');
+    const std::string domain =
+        at == std::string::npos ? "quorvil.invalid" : strAddress.substr(at + 1);
     char buf[96];
     std::snprintf(buf, sizeof buf, "%lld.%u.%d.%llx", static_cast<long long>(nTime),
                   counter.fetch_add(1), static_cast<int>(::getpid()), random);
@@ -489,16 +490,16 @@ std::string CSendMail::BuildMessage(const CTaskVariables& variables, std::int64_
 
 bool CSendMail::Run(const CTaskVariables& variables, const std::string& strTask) const
 {
-    const std::string from = AddrSpec(variables.SubstituteConstants(m_strFrom));
+    const std::string from = MailboxAddress(variables.SubstituteConstants(m_strFrom));
     std::vector<std::string> to;
     for (const std::string& address : m_arrTo) {
-        std::string spec = AddrSpec(variables.SubstituteConstants(address));
-        if (spec.empty()) {
+        std::string strAddress = MailboxAddress(variables.SubstituteConstants(address));
+        if (strAddress.empty()) {
             TaskLog("E-mail in task " + Quoted(strTask) + ": " + Quoted(HeaderSafe(address)) +
                     " is not an address");
             return false;
         }
-        to.push_back(spec);
+        to.push_back(strAddress);
     }
     const std::string label = "E-mail to " + Joined(to, ", ") + " in task " + Quoted(strTask);
     if (from.empty() || to.empty()) {
