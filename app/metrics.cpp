@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 #include "core/monitoredobject.h"
 #include "core/monmanager.h"
 #include "platform/base/fileio.h"
 #include "settings/systemlog.h"
+#include "tasklib/delivery.h"
 
 namespace {
 
@@ -112,6 +114,18 @@ std::string FormatMetrics(const std::vector<CMonitoredObject*>& logs, std::time_
         Header(out, totals[i][0], "counter", totals[i][1]);
         out += std::string(totals[i][0]) + " " + std::to_string(sum) + "\n";
     }
+    // The e-mail, web hook and syslog deliveries finish after their task, on
+    // the delivery thread: counted for the program, not per log.
+    const CDeliveryCounters deliveries = GetDeliveryCounters();
+    Header(out, "quorvil_deliveries_total", "counter",
+           "E-mail, web hook and syslog deliveries by outcome.");
+    const std::pair<const char*, std::uint64_t> outcomes[] = {{"delivered", deliveries.nDelivered},
+                                                              {"retried", deliveries.nRetried},
+                                                              {"failed", deliveries.nFailed},
+                                                              {"dropped", deliveries.nDropped}};
+    for (const auto& [pszOutcome, nCount] : outcomes)
+        out += std::string("quorvil_deliveries_total{outcome=\"") + pszOutcome + "\"} " +
+               std::to_string(nCount) + "\n";
     Header(out, "quorvil_logs", "gauge", "Logs in the workspace.");
     out += "quorvil_logs " + std::to_string(logs.size()) + "\n";
     Header(out, "quorvil_last_pass_timestamp_seconds", "gauge",

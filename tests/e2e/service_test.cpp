@@ -262,7 +262,8 @@ TEST_F(Service, MetricsFileCountsWhatTheScanDidAndPromtoolAcceptsIt)
          {"quorvil_log_state" + labels + "1", "quorvil_log_entries_read_total" + labels + "3",
           "quorvil_log_matches_total" + labels + "2", "quorvil_log_tasks_run_total" + labels + "2",
           "quorvil_log_action_failures_total" + labels + "2",
-          std::string("quorvil_matches_total 2"), std::string("quorvil_logs 1")})
+          std::string("quorvil_matches_total 2"), std::string("quorvil_logs 1"),
+          std::string(R"(quorvil_deliveries_total{outcome="failed"} 0)")})
         EXPECT_NE(text.find(line + "\n"), std::string::npos) << line << "\n" << text;
     EXPECT_NE(text.find("quorvil_last_pass_timestamp_seconds "), std::string::npos);
     std::string out;
