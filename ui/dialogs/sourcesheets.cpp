@@ -44,6 +44,33 @@ void Refuse(QDialog* sheet, QTabWidget* tabs, QWidget* page, QWidget* field,
     field->setFocus();
 }
 
+// The four tabs of a source sheet, in order.
+void AddSourceTabs(QTabWidget* tabs, QWidget* info, QWidget* source, QWidget* watches,
+                   QWidget* security)
+{
+    tabs->addTab(info, "Scanning");
+    tabs->addTab(source, "Source");
+    tabs->addTab(watches, "Watches");
+    tabs->addTab(security, "Security");
+}
+
+// OK of a source sheet: false, with the sheet kept open on the source
+// page's field, when the source is refused; else every page written back.
+template <class SourcePage>
+bool AcceptSourcePages(QDialog* sheet, QTabWidget* tabs, CPageSourceScanning* info,
+                       SourcePage* source, CPageSecurity* security)
+{
+    std::string strError;
+    if (!source->Check(strError)) {
+        Refuse(sheet, tabs, source, source->GetField(), strError);
+        return false;
+    }
+    info->WriteToLog();
+    security->WriteToLog();
+    source->WriteToLog();
+    return true;
+}
+
 } // namespace
 
 // ---- CPageSourceScanning ----
@@ -230,22 +257,13 @@ CDlgEditJournal::CDlgEditJournal(CJournalMonitor& log, bool bAdding, QWidget* pa
       m_pWatches(new CPageWatches(log, this)), m_pSecurity(new CPageSecurity(log, this))
 {
     setWindowTitle(bAdding ? "Add Journal" : "Edit Journal");
-    m_pTabs->addTab(m_pInfo, "Scanning");
-    m_pTabs->addTab(m_pSource, "Source");
-    m_pTabs->addTab(m_pWatches, "Watches");
-    m_pTabs->addTab(m_pSecurity, "Security");
+    AddSourceTabs(m_pTabs, m_pInfo, m_pSource, m_pWatches, m_pSecurity);
 }
 
 void CDlgEditJournal::accept()
 {
-    std::string strError;
-    if (!m_pSource->Check(strError)) {
-        Refuse(this, m_pTabs, m_pSource, m_pSource->GetField(), strError);
+    if (!AcceptSourcePages(this, m_pTabs, m_pInfo, m_pSource, m_pSecurity))
         return;
-    }
-    m_pInfo->WriteToLog();
-    m_pSecurity->WriteToLog();
-    m_pSource->WriteToLog();
     if (m_bAdding)
         m_log.m_bReadExisting = m_pInfo->IsStartChecked();
     QDialog::accept();
@@ -261,22 +279,13 @@ CDlgEditEvtx::CDlgEditEvtx(CEvtxMonitor& log, bool bAdding, QWidget* parent)
       m_pSecurity(new CPageSecurity(log, this))
 {
     setWindowTitle(bAdding ? "Add .evtx Log" : "Edit .evtx Log");
-    m_pTabs->addTab(m_pInfo, "Scanning");
-    m_pTabs->addTab(m_pSource, "Source");
-    m_pTabs->addTab(m_pWatches, "Watches");
-    m_pTabs->addTab(m_pSecurity, "Security");
+    AddSourceTabs(m_pTabs, m_pInfo, m_pSource, m_pWatches, m_pSecurity);
 }
 
 void CDlgEditEvtx::accept()
 {
-    std::string strError;
-    if (!m_pSource->Check(strError)) {
-        Refuse(this, m_pTabs, m_pSource, m_pSource->GetField(), strError);
+    if (!AcceptSourcePages(this, m_pTabs, m_pInfo, m_pSource, m_pSecurity))
         return;
-    }
-    m_pInfo->WriteToLog();
-    m_pSecurity->WriteToLog();
-    m_pSource->WriteToLog();
     if (m_pInfo->IsStartChecked())
         m_log.JumpToEnd();
     QDialog::accept();
