@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the event record conversion, as one raw record
 // (CEventStruct::SetFromRecord) and as a whole ReadEventLogA block
 // (ConvertEventRecords). Nothing may be read outside the bytes; what converts
-// must hold no more text than the record had, and must store and load back
-// to the same stored fields.
+// must hold no more text in its names, or in its strings, than the record
+// had, and must store and load back to the same stored fields.
 //
 // The system log lines of damaged blocks go to a temporary folder, with the
 // system log switched off there.
@@ -34,10 +34,14 @@ bool Init()
 
 void CheckConverted(const CEventStruct& event, std::size_t nLength)
 {
-    std::size_t nText = event.m_strSource.size() + event.m_strComputer.size();
+    // The insertion strings may start anywhere in the record, even over the
+    // names, so the names and the strings are each bounded by the record.
+    const std::size_t nNames = event.m_strSource.size() + event.m_strComputer.size();
+    std::size_t nStrings = 0;
     for (const std::string& s : event.m_arrStrings)
-        nText += s.size();
-    if (event.m_nFieldMask != EVF_ALL || nText > nLength || event.m_strUser.empty())
+        nStrings += s.size();
+    if (event.m_nFieldMask != EVF_ALL || nNames > nLength || nStrings > nLength ||
+        event.m_strUser.empty())
         __builtin_trap();
     const std::string stored = StoreObjectToBytes(&event);
     auto back = LoadObjectFromBytes(stored, RUNTIME_CLASS(CEventStruct));

@@ -245,13 +245,17 @@ BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, void* buffer
             index = forwards ? 0 : intact - 1;
         } else {
             // The position may have fallen behind the oldest record (it was
-            // overwritten) or run past the newest.
+            // overwritten) or run past the newest. Numbers wrap, and a log
+            // may hold more than 2^31 numbers between its ends, so the
+            // position outside them is taken to be on the nearer side.
             DWORD number = handle->m_dwNext;
-            auto offset = static_cast<std::int32_t>(number - oldest);
-            if (offset < 0)
-                number = forwards ? oldest : number;
-            else if (static_cast<DWORD>(offset) >= count)
-                number = forwards ? number : newest;
+            if (number - oldest >= count) {
+                const bool behind = oldest - number < number - newest;
+                if (behind && forwards)
+                    number = oldest;
+                else if (!behind && !forwards)
+                    number = newest;
+            }
             index = number - oldest < count ? snap.FindIndex(number, forwards) : intact;
         }
         if (index >= intact) {
