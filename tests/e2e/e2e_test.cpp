@@ -22,18 +22,6 @@ bool Exists(const std::string& path)
     return ::access(path.c_str(), F_OK) == 0;
 }
 
-// Waits until the condition holds; false when the deadline passed first.
-bool WaitUntil(const std::function<bool()>& condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 std::vector<std::string> SplitLines(const std::string& text)
 {
     std::vector<std::string> lines;

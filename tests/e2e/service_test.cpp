@@ -2,35 +2,17 @@
 // the test plays (a datagram socket in NOTIFY_SOCKET), reloading on SIGHUP,
 // one scanner per workspace, and system log lines in the journal's format.
 #include <csignal>
-#include <functional>
-#include <set>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "isolated_env.h"
-#include "platform/base/fileio.h"
-#include "program.h"
+#include "programtest.h"
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 std::size_t Count(const std::string& text, const std::string& part)
 {
@@ -61,19 +43,14 @@ public:
     // are kept in m_received.
     bool WaitFor(const std::string& text)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < deadline) {
+        return WaitUntil([&] {
             char buffer[4096];
             const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (n > 0) {
-                m_received.emplace_back(buffer, static_cast<std::size_t>(n));
-                if (m_received.back().find(text) != std::string::npos)
-                    return true;
-                continue;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+            if (n <= 0)
+                return false;
+            m_received.emplace_back(buffer, static_cast<std::size_t>(n));
+            return m_received.back().find(text) != std::string::npos;
+        });
     }
 
     std::vector<std::string> m_received;
@@ -83,34 +60,10 @@ private:
     std::string m_strName;
 };
 
-class Service : public ::testing::Test {
+class Service : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        m_strRoot =
-            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (const char* dir : {"config/quorvil", "state", "data", "network"})
-            ASSERT_TRUE(EnsureDirectory(m_strRoot + "/" + dir));
-    }
-
-    std::string Path(const std::string& name) const { return m_strRoot + "/" + name; }
-
-    std::vector<std::string> Env() const
-    {
-        return {"XDG_CONFIG_HOME=" + Path("config"),
-                "XDG_STATE_HOME=" + Path("state"),
-                "XDG_DATA_HOME=" + Path("data"),
-                "QUORVIL_NETWORK=" + Path("network"),
-                "QUORVIL_COMPUTERNAME=TESTHOST",
-                "DISPLAY=",
-                "WAYLAND_DISPLAY=",
-                "NOTIFY_SOCKET=",
-                "JOURNAL_STREAM=",
-                "WATCHDOG_USEC="};
-    }
-
-    // A workspace with one text log, app.log, whose group catches "Memory
-    // Error" and prints the line after the prefix.
+    // The workspace ws.qvw of one text log, app.log, whose group prints the
+    // line caught after the prefix.
     std::string MakeWorkspace(const std::string& prefix)
     {
         Load(WorkspaceJson(prefix, 0));
@@ -118,32 +71,14 @@ protected:
     }
     std::string WorkspaceJson(const std::string& prefix, unsigned position) const
     {
-        return R"({ "logs": [ { "kind": "text", "interval": 1, "description": "App Log", "directory": ")" +
-               m_strRoot + R"(/", "fileName": "app.log", "position": )" + std::to_string(position) +
-               R"(, "groups": [ { "description": "Memory", "keys": [ { "kind": "text", "key1": "Memory Error" } ],
-          "task": { "actions": [ { "kind": "message", "text": ")" +
-               prefix + R"(: %EVENT_TEXT%" } ] } } ] } ] })";
-    }
-    void Load(const std::string& json)
-    {
-        ASSERT_TRUE(AtomicWriteFile(Path("ws.json"), json));
-        std::string err;
-        ASSERT_EQ(
-            RunProgram({QVWS_EXE, "load", Path("ws.json"), Path("ws.qvw")}, Env(), nullptr, &err),
-            0)
-            << err;
+        return AppLogJson(R"({ "kind": "message", "text": ")" + prefix + R"(: %EVENT_TEXT%" })",
+                          position);
     }
     void Append(const std::string& line)
     {
         const std::string text = ReadFileBytes(Path("app.log")).value_or("") + line + "\n";
         ASSERT_TRUE(AtomicWriteFile(Path("app.log"), text));
     }
-    std::string SystemLog() const
-    {
-        return ReadFileBytes(Path("state/quorvil/quorvil.log")).value_or("");
-    }
-
-    std::string m_strRoot;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -143,4 +144,15 @@ int RunProgram(const std::vector<std::string>& args, const std::vector<std::stri
     if (err)
         *err = program.m_strErr;
     return status;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds deadline)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }

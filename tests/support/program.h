@@ -3,6 +3,7 @@
 // environment, reading its standard output and standard error, and waits on
 // conditions with deadlines.
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,3 +48,7 @@ private:
 int RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
                std::string* out = nullptr, std::string* err = nullptr,
                const std::string& strInput = "/dev/null");
+
+// Waits until the condition holds; false when the deadline passed first.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::seconds deadline = std::chrono::seconds(60));
