@@ -404,32 +404,41 @@ const char* const FACILITIES[24] = {"kern",   "user",   "mail",   "daemon", "aut
 const char* const SEVERITIES[8] = {"emerg",   "alert",  "crit", "err",
                                    "warning", "notice", "info", "debug"};
 
+// The position of the name in the table, or -1.
+template <std::size_t N> int IndexOfName(const char* const (&names)[N], const std::string& name)
+{
+    for (std::size_t i = 0; i < N; ++i)
+        if (name == names[i])
+            return static_cast<int>(i);
+    return -1;
+}
+
+// The name at the position, or "" outside the table.
+template <std::size_t N> const char* NameAt(const char* const (&names)[N], DWORD index)
+{
+    return index < N ? names[index] : "";
+}
+
 } // namespace
 
 int SyslogFacilityFromName(const std::string& name)
 {
-    for (int i = 0; i < 24; ++i)
-        if (name == FACILITIES[i])
-            return i;
-    return -1;
+    return IndexOfName(FACILITIES, name);
 }
 
 const char* SyslogFacilityName(DWORD facility)
 {
-    return facility < 24 ? FACILITIES[facility] : "";
+    return NameAt(FACILITIES, facility);
 }
 
 int SyslogSeverityFromName(const std::string& name)
 {
-    for (int i = 0; i < 8; ++i)
-        if (name == SEVERITIES[i])
-            return i;
-    return -1;
+    return IndexOfName(SEVERITIES, name);
 }
 
 const char* SyslogSeverityName(DWORD severity)
 {
-    return severity < 8 ? SEVERITIES[severity] : "";
+    return NameAt(SEVERITIES, severity);
 }
 
 int SyslogSeverityOfEventType(const std::string& type)
