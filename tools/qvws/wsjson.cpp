@@ -237,6 +237,12 @@ CJsonValue ActionToJson(const CBaseAction* pAction, const std::string& path)
         CheckTaskText(Member(path, name), s);
         json.Add(name, String(s));
     };
+    // The time-out and TLS checks of an action that connects to a server.
+    const auto connection = [&](const auto& action) {
+        json.Add("timeout", Number(action.m_dwTimeout));
+        json.Add("verifyTls", Bool(action.m_bVerifyTls));
+        text("caFile", action.m_strCaFile);
+    };
     if (const auto* pMessage = dynamic_cast<const CDisplayMessage*>(pAction)) {
         json.Add("kind", String("message"));
         text("text", pMessage->GetMessage());
@@ -263,9 +269,7 @@ CJsonValue ActionToJson(const CBaseAction* pAction, const std::string& path)
             to.Push(String(address));
         text("subject", pMail->m_strSubject);
         text("body", pMail->m_strBody);
-        json.Add("timeout", Number(pMail->m_dwTimeout));
-        json.Add("verifyTls", Bool(pMail->m_bVerifyTls));
-        text("caFile", pMail->m_strCaFile);
+        connection(*pMail);
     } else if (const auto* pHook = dynamic_cast<const CWebHook*>(pAction)) {
         json.Add("kind", String("webhook"));
         text("url", pHook->m_strUrl);
@@ -277,9 +281,7 @@ CJsonValue ActionToJson(const CBaseAction* pAction, const std::string& path)
             headers.Push(String(header));
         text("user", pHook->m_strUser);
         SecretToJson(json, pHook->m_password);
-        json.Add("timeout", Number(pHook->m_dwTimeout));
-        json.Add("verifyTls", Bool(pHook->m_bVerifyTls));
-        text("caFile", pHook->m_strCaFile);
+        connection(*pHook);
     } else if (const auto* pSyslog = dynamic_cast<const CSyslogForward*>(pAction)) {
         json.Add("kind", String("syslog"));
         text("host", pSyslog->m_strHost);
@@ -580,6 +582,14 @@ std::string StringItem(const CJsonValue& item, const std::string& path)
     return item.m_strValue;
 }
 
+// The time-out and TLS checks of an action that connects to a server.
+template <class Action> void ConnectionFromJson(CObjectReader& in, Action& action)
+{
+    in.Integer("timeout", action.m_dwTimeout);
+    in.Bool("verifyTls", action.m_bVerifyTls);
+    in.TaskText("caFile", action.m_strCaFile);
+}
+
 // At most one of password, passwordScrambled, passwordFile, passwordEnv.
 void SecretFromJson(CObjectReader& in, CSecret& secret)
 {
@@ -709,9 +719,7 @@ void ActionFromJson(const CJsonValue& value, const std::string& path, CTask& tas
         });
         in.TaskText("subject", action.m_strSubject);
         in.TaskText("body", action.m_strBody);
-        in.Integer("timeout", action.m_dwTimeout);
-        in.Bool("verifyTls", action.m_bVerifyTls);
-        in.TaskText("caFile", action.m_strCaFile);
+        ConnectionFromJson(in, action);
         in.Finish();
         task.AddAction(action);
         break;
@@ -729,9 +737,7 @@ void ActionFromJson(const CJsonValue& value, const std::string& path, CTask& tas
         });
         in.TaskText("user", action.m_strUser);
         SecretFromJson(in, action.m_password);
-        in.Integer("timeout", action.m_dwTimeout);
-        in.Bool("verifyTls", action.m_bVerifyTls);
-        in.TaskText("caFile", action.m_strCaFile);
+        ConnectionFromJson(in, action);
         in.Finish();
         task.AddAction(action);
         break;
