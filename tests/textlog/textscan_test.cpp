@@ -119,25 +119,33 @@ protected:
         }
         return triggers;
     }
+
+    // Scans random texts of the seeds, also with audit lines when asked, and
+    // checks the triggers and hit counters against a line-by-line reading.
+    void CheckRandomTexts(std::initializer_list<unsigned> seeds, bool bAuditToo)
+    {
+        for (unsigned seed : seeds) {
+            const std::string text = RandomText(seed, 1500);
+            Write(text);
+            std::vector<int> finalHits;
+            const std::vector<CTrigger> expected = Expected(m_log, text, finalHits);
+            ASSERT_GT(expected.size(), 100u);
+            for (const bool bAudit : {false, true}) {
+                if (bAudit && !bAuditToo)
+                    break;
+                EXPECT_EQ(ScanAll(m_log, bAudit), expected) << "seed " << seed;
+                EXPECT_EQ(Hits(m_log), finalHits) << "seed " << seed;
+                EXPECT_EQ(m_log.m_dwPosition, text.size());
+            }
+        }
+    }
 };
 
 TEST_F(TextScan, KeptLinesGiveTheTriggersOfEveryLine)
 {
     ASSERT_TRUE(AppSettings::SetAuditText((m_strDir + "/audit.txt").c_str()));
     AddRandomGroups();
-    for (unsigned seed = 1; seed <= 4; ++seed) {
-        const std::string text = RandomText(seed, 1500);
-        Write(text);
-        std::vector<int> finalHits;
-        const std::vector<CTrigger> expected = Expected(m_log, text, finalHits);
-        ASSERT_GT(expected.size(), 100u);
-
-        EXPECT_EQ(ScanAll(m_log, false), expected) << "seed " << seed;
-        EXPECT_EQ(Hits(m_log), finalHits) << "seed " << seed;
-        EXPECT_EQ(m_log.m_dwPosition, text.size());
-        EXPECT_EQ(ScanAll(m_log, true), expected) << "seed " << seed;
-        EXPECT_EQ(Hits(m_log), finalHits) << "seed " << seed;
-    }
+    CheckRandomTexts({1, 2, 3, 4}, true);
 }
 
 // Regular-expression keys beside literal ones: with literals the prefilter
@@ -155,15 +163,7 @@ TEST_F(TextScan, RegexKeysGiveTheTriggersOfEveryLine)
     for (const bool bNoLiteral : {false, true}) {
         if (bNoLiteral)
             AddGroup("R5", {regex("^[a-z]$")});
-        for (unsigned seed = 11; seed <= 12; ++seed) {
-            const std::string text = RandomText(seed, 1500);
-            Write(text);
-            std::vector<int> finalHits;
-            const std::vector<CTrigger> expected = Expected(m_log, text, finalHits);
-            ASSERT_GT(expected.size(), 100u);
-            EXPECT_EQ(ScanAll(m_log, false), expected) << "seed " << seed;
-            EXPECT_EQ(Hits(m_log), finalHits) << "seed " << seed;
-        }
+        CheckRandomTexts({11, 12}, false);
     }
     // The broken key is reported once, however often the log is scanned.
     const std::string log = ReadFileBytes(AppSettings::GetErrorLogPath()).value_or("");
