@@ -171,6 +171,19 @@ std::optional<std::string> BackupPath(const char* fileName)
     return MapNetworkPath(fileName);
 }
 
+// One number of the log as it is now, such as its oldest record.
+template <class Get> BOOL GetLogNumber(HANDLE log, DWORD* value, Get get)
+{
+    if (!value)
+        return Fail(ERROR_INVALID_PARAMETER);
+    auto handle = FindHandle(log, false);
+    if (!handle)
+        return FALSE;
+    std::lock_guard<std::mutex> lock(handle->m_mutex);
+    DWORD error = ReadCurrent(*handle, [&](const CEvtSnapshot& snap) { *value = get(snap); });
+    return error == ERROR_SUCCESS ? TRUE : Fail(error);
+}
+
 } // namespace
 
 HANDLE OpenEventLogA(const char* server, const char* sourceName)
@@ -303,28 +316,14 @@ BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, void* buffer
 
 BOOL GetOldestEventLogRecord(HANDLE log, DWORD* oldestRecord)
 {
-    if (!oldestRecord)
-        return Fail(ERROR_INVALID_PARAMETER);
-    auto handle = FindHandle(log, false);
-    if (!handle)
-        return FALSE;
-    std::lock_guard<std::mutex> lock(handle->m_mutex);
-    DWORD error =
-        ReadCurrent(*handle, [&](const CEvtSnapshot& snap) { *oldestRecord = snap.GetOldest(); });
-    return error == ERROR_SUCCESS ? TRUE : Fail(error);
+    return GetLogNumber(log, oldestRecord,
+                        [](const CEvtSnapshot& snap) { return snap.GetOldest(); });
 }
 
 BOOL GetNumberOfEventLogRecords(HANDLE log, DWORD* numberOfRecords)
 {
-    if (!numberOfRecords)
-        return Fail(ERROR_INVALID_PARAMETER);
-    auto handle = FindHandle(log, false);
-    if (!handle)
-        return FALSE;
-    std::lock_guard<std::mutex> lock(handle->m_mutex);
-    DWORD error =
-        ReadCurrent(*handle, [&](const CEvtSnapshot& snap) { *numberOfRecords = snap.GetCount(); });
-    return error == ERROR_SUCCESS ? TRUE : Fail(error);
+    return GetLogNumber(log, numberOfRecords,
+                        [](const CEvtSnapshot& snap) { return snap.GetCount(); });
 }
 
 DWORD FirstIntactRecord(const CEventLogFileInfo& info, DWORD number, bool forwards)
