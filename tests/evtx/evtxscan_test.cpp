@@ -60,17 +60,12 @@ protected:
     void SetUp() override
     {
         RegisterEvtxClasses();
-        m_strDir =
-            TestRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_strDir = TestDir();
         ASSERT_TRUE(EnsureDirectory(m_strDir));
     }
     void AddAnyGroup(CMonitoredObject& log, CSearchKey* pKey = new CSearchKeyEvent)
     {
-        auto* pGroup = new CKeysAndActions;
-        pGroup->m_task.SetDescription("any");
-        pGroup->m_task.AddAction(CRecordAction(m_runs));
-        pGroup->AddKey(pKey);
-        log.AddWatchGroup(pGroup);
+        AddRecordingGroup(log, "any", m_runs, {pKey});
     }
     Lines TakeSequences()
     {
