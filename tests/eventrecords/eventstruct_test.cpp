@@ -1,5 +1,3 @@
-#include <cstdlib>
-#include <ctime>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -10,6 +8,7 @@
 #include "platform/eventlog/evtformat.h"
 #include "records_test.h"
 #include "tests/support/bytes.h"
+#include "timezone.h"
 
 namespace {
 
@@ -181,8 +180,7 @@ TEST(EventRecord, StoredFormHoldsTheTemplateFieldsOnly)
 // Record times take the local offset in force now, whatever their own date.
 TEST(EventRecord, LocalTimeUsesTodaysOffsetForEveryDate)
 {
-    const char* oldTz = std::getenv("TZ");
-    const std::string savedTz = oldTz ? oldTz : "";
+    CTimeZone zone("UTC0");
     struct Case {
         const char* tz;
         std::int64_t now;
@@ -197,8 +195,7 @@ TEST(EventRecord, LocalTimeUsesTodaysOffsetForEveryDate)
         {"EST5EDT,M3.2.0,M11.1.0", 1688212800, 1673784000, "2023-01-15 08:00:00"},
     };
     for (const Case& c : cases) {
-        ::setenv("TZ", c.tz, 1);
-        ::tzset();
+        CTimeZone::Set(c.tz);
         CManualClock clock(c.now);
         SetClock(&clock);
         CEventStruct event;
@@ -209,11 +206,6 @@ TEST(EventRecord, LocalTimeUsesTodaysOffsetForEveryDate)
         EXPECT_EQ(event.GetTimeWritten() - event.GetTimeGenerated(), 60) << c.tz;
         SetClock(nullptr);
     }
-    if (oldTz)
-        ::setenv("TZ", savedTz.c_str(), 1);
-    else
-        ::unsetenv("TZ");
-    ::tzset();
 }
 
 } // namespace

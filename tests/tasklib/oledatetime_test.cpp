@@ -1,42 +1,8 @@
-#include <cstdlib>
-#include <ctime>
-
 #include <gtest/gtest.h>
 
 #include "platform/base/clock.h"
 #include "tasklib/oledatetime.h"
-
-namespace {
-
-// Runs the test body in a fixed time zone, restoring the old one after.
-class CTimeZone {
-public:
-    explicit CTimeZone(const char* zone)
-    {
-        const char* old = std::getenv("TZ");
-        m_bHadZone = old != nullptr;
-        if (old)
-            m_strOld = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~CTimeZone()
-    {
-        if (m_bHadZone)
-            ::setenv("TZ", m_strOld.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-    CTimeZone(const CTimeZone&) = delete;
-    CTimeZone& operator=(const CTimeZone&) = delete;
-
-private:
-    bool m_bHadZone = false;
-    std::string m_strOld;
-};
-
-} // namespace
+#include "timezone.h"
 
 TEST(OleDateTime, DatesAndFieldsConvertBothWays)
 {
