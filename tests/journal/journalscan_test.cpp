@@ -188,24 +188,20 @@ TEST_F(JournalScan, PositionSurvivesRestartRotationAndVacuum)
 
 TEST_F(JournalScan, MatchesRestrictTheEntries)
 {
-    WriteEntry({{"SYSLOG_IDENTIFIER", "sshd"},
-                {"_SYSTEMD_UNIT", "ssh.service"},
-                {"PRIORITY", "3"},
-                {"_HOSTNAME", "web01"},
-                {"MESSAGE", "ssh error"}});
-    WriteEntry({{"SYSLOG_IDENTIFIER", "sshd"},
-                {"_SYSTEMD_UNIT", "ssh.service"},
-                {"PRIORITY", "4"},
-                {"_HOSTNAME", "web01"},
-                {"MESSAGE", "ssh warning"}});
-    WriteEntry({{"SYSLOG_IDENTIFIER", "sudo"},
-                {"PRIORITY", "5"},
-                {"_HOSTNAME", "web01"},
-                {"MESSAGE", "sudo notice"}});
-    WriteEntry({{"SYSLOG_IDENTIFIER", "kernel"},
-                {"PRIORITY", "0"},
-                {"_HOSTNAME", "db01"},
-                {"MESSAGE", "kernel panic"}});
+    // Identifier, unit, priority, host and message of each entry.
+    const char* const entries[][5] = {{"sshd", "ssh.service", "3", "web01", "ssh error"},
+                                      {"sshd", "ssh.service", "4", "web01", "ssh warning"},
+                                      {"sudo", "", "5", "web01", "sudo notice"},
+                                      {"kernel", "", "0", "db01", "kernel panic"}};
+    for (const auto& e : entries) {
+        Fields fields = {{"SYSLOG_IDENTIFIER", e[0]},
+                         {"PRIORITY", e[2]},
+                         {"_HOSTNAME", e[3]},
+                         {"MESSAGE", e[4]}};
+        if (*e[1])
+            fields.emplace_back("_SYSTEMD_UNIT", e[1]);
+        WriteEntry(fields);
+    }
 
     // A match that is not one is an error of the log, as is a folder that
     // is not there.
