@@ -2,20 +2,13 @@
 // (python3-aiosmtpd) with and without STARTTLS and authentication, an HTTP
 // server from Python's standard library, and syslog listeners that parse
 // RFC 5424. Each server writes what it received into a folder.
-#include <algorithm>
-#include <cstdio>
-#include <map>
+#include <cstdlib>
 #include <mutex>
-#include <thread>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include "alertserver.h"
 #include "isolated_env.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
@@ -28,90 +21,6 @@
 #include "testsupport.h"
 
 namespace {
-
-const std::string SCRIPT =
-    std::string(std::getenv("QUORVIL_SOURCE_DIR")) + "/tests/tasklib/alert_servers.py";
-
-// One server process; ends when its standard input closes.
-class CServer {
-public:
-    CServer(const std::string& mode, std::vector<std::string> extra = {})
-    {
-        static int n = 0;
-        m_strDir = TestRoot() + "/server" + std::to_string(++n);
-        EnsureDirectory(m_strDir);
-        int in[2], out[2];
-        EXPECT_EQ(::pipe(in), 0);
-        EXPECT_EQ(::pipe(out), 0);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(in[0], 0);
-            ::dup2(out[1], 1);
-            ::close(in[1]);
-            ::close(out[0]);
-            std::vector<std::string> args = {"/usr/bin/python3", SCRIPT, mode, m_strDir};
-            args.insert(args.end(), extra.begin(), extra.end());
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        m_fdIn = in[1];
-        std::string line;
-        char c;
-        while (::read(out[0], &c, 1) == 1 && c != '\n')
-            line += c;
-        ::close(out[0]);
-        m_nPort = std::atoi(line.c_str());
-        EXPECT_GT(m_nPort, 0) << "the " << mode << " server did not start";
-    }
-    ~CServer()
-    {
-        ::close(m_fdIn);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-    }
-    int Port() const { return m_nPort; }
-
-    // The messages received, waiting (at most 30 s) until there are n.
-    std::vector<std::string> Messages(std::size_t n) const
-    {
-        std::vector<std::string> messages;
-        for (int i = 0; i < 3000; ++i) {
-            messages = Read();
-            if (messages.size() >= n)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return messages;
-    }
-
-private:
-    std::vector<std::string> Read() const
-    {
-        std::vector<std::string> names;
-        if (DIR* dir = ::opendir(m_strDir.c_str())) {
-            while (dirent* e = ::readdir(dir))
-                if (std::string(e->d_name).rfind("msg", 0) == 0)
-                    names.push_back(e->d_name);
-            ::closedir(dir);
-        }
-        std::sort(names.begin(), names.end());
-        std::vector<std::string> messages;
-        for (const std::string& name : names)
-            messages.push_back(ReadFileBytes(m_strDir + "/" + name).value_or(""));
-        return messages;
-    }
-
-    std::string m_strDir;
-    pid_t m_pid = -1;
-    int m_fdIn = -1;
-    int m_nPort = 0;
-};
 
 // A log line that tries everything: quotes, line breaks, a command
 // substitution, header and JSON syntax, non-ASCII, and 100 KB.
@@ -209,7 +118,7 @@ TEST_F(AlertsTest, MailArrivesByteForByteWithAndWithoutStartTlsAndLogin)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CServer server("smtp", c.serverArgs);
+        CAlertServer server("smtp", c.serverArgs);
         CSendMail mail;
         mail.m_strServer = "smtp://127.0.0.1:" + std::to_string(server.Port());
         mail.m_nStartTls = c.startTls;
@@ -259,7 +168,7 @@ TEST_F(AlertsTest, MailArrivesByteForByteWithAndWithoutStartTlsAndLogin)
 
     // A malicious line as subject and body: one Subject header, the body
     // intact after decoding (line breaks as the receiver's).
-    CServer server("smtp");
+    CAlertServer server("smtp");
     CSendMail evil;
     evil.m_strServer = "smtp://127.0.0.1:" + std::to_string(server.Port());
     evil.m_nStartTls = CSendMail::TlsNever;
@@ -291,7 +200,7 @@ TEST_F(AlertsTest, MailArrivesByteForByteWithAndWithoutStartTlsAndLogin)
 
 TEST_F(AlertsTest, WebHooksDeliverEachFormatAndRetryFailuresBeforeReporting)
 {
-    CServer server("http");
+    CAlertServer server("http");
     const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
     const std::string line = MaliciousLine();
     const std::string token = TestRoot() + "/token";
@@ -343,7 +252,7 @@ TEST_F(AlertsTest, WebHooksDeliverEachFormatAndRetryFailuresBeforeReporting)
     // A 500, a time-out and a refused connection: tried again, then reported
     // with the reason. A 404 is not tried again.
     const int refused = [] {
-        CServer gone("http");
+        CAlertServer gone("http");
         return gone.Port();
     }();
     struct Failure {
@@ -384,7 +293,7 @@ TEST_F(AlertsTest, SyslogMessagesParseAsRfc5424OverUdpAndTcp)
     const std::string line = MaliciousLine();
     for (const char* protocol : {"udp", "tcp"}) {
         SCOPED_TRACE(protocol);
-        CServer server(std::string("syslog-") + protocol);
+        CAlertServer server(std::string("syslog-") + protocol);
         CSyslogForward action;
         action.m_strHost = "127.0.0.1";
         action.m_dwPort = static_cast<DWORD>(server.Port());
@@ -439,7 +348,7 @@ TEST_F(AlertsTest, SecretsAreScrambledAndFilesMustBeOwnerOnly)
 
 TEST_F(AlertsTest, ExitDropsWhatCannotBeSentWithinItsLimit)
 {
-    CServer server("http");
+    CAlertServer server("http");
     CWebHook hook;
     hook.m_strUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/slow";
     hook.m_dwTimeout = 60;
@@ -467,10 +376,10 @@ TEST_F(AlertsTest, TestRunShowsWhatEachServerAnswered)
         std::vector<std::string> m_shown;
     } messages;
     SetTaskUi(&messages);
-    CServer server("http");
+    CAlertServer server("http");
     const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
     const int refused = [] {
-        CServer gone("http");
+        CAlertServer gone("http");
         return gone.Port();
     }();
     CTask task;
