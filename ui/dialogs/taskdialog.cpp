@@ -193,8 +193,10 @@ void CDlgTask::TestRun()
     const CTaskVariables sample = MakeSampleVariables(m_task.GetVariables());
     for (const auto& [name, value] : sample.GetAll())
         pTask->SetTranslationString(name.c_str(), value.c_str());
-    // The worker owns its copy; the dialog may close while it runs.
-    std::thread([pTask] { pTask->Run(); }).detach();
+    // The worker owns its copy; the dialog may close while it runs. As Test
+    // Task Actions does, network actions are sent once and a message then
+    // tells what each server answered.
+    std::thread([pTask] { pTask->RunAsTest(); }).detach();
 }
 
 void CDlgTask::accept()

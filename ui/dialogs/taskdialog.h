@@ -1,13 +1,16 @@
 #pragma once
 // The task dialog: a task's description and its ordered actions, with Add
-// (message, write to file, run program), Edit, Delete, Move Up, Move Down
-// and Test Run. It edits its own copy of the actions and writes description
-// and actions into the task on OK; the task's variables stay as they are.
+// (message, write to file, run program, e-mail, web hook, desktop
+// notification, syslog), Edit, Delete, Move Up, Move Down and Test Run. It
+// edits its own copy of the actions and writes description and actions into
+// the task on OK; the task's variables stay as they are.
 //
 // Test Run runs a copy of the task as it stands in the dialog, with the
 // sample entry's variables, on a worker thread of its own, so that a message
 // action (which the front end shows on this thread) cannot block the
-// dialog. User interface thread only; the task must outlive the dialog.
+// dialog; like Test Task Actions it sends each network action once and then
+// shows what each server answered (CTask::RunAsTest). User interface thread
+// only; the task must outlive the dialog.
 #include <QDialog>
 #include <memory>
 #include <vector>

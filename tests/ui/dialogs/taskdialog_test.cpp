@@ -1,18 +1,25 @@
 #include <QComboBox>
-#include <QFile>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QToolButton>
+#include <cstdlib>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
+#include "alertserver.h"
 #include "dialogtest.h"
 #include "screenshot.h"
 #include "tasklib/alertactions.h"
 #include "tasklib/task.h"
+#include "tasklib/taskui.h"
 #include "ui/dialogs/actiondialog.h"
 #include "ui/dialogs/samplevariables.h"
 #include "ui/dialogs/taskdialog.h"
@@ -123,58 +130,151 @@ TEST(TaskDialog, ActionsAreAddedEditedAndDeleted)
     EXPECT_NE(dynamic_cast<const CRunProgram*>(task.GetAction(0)), nullptr);
 }
 
-// The alert actions' editors: what a newcomer types is what the action holds;
-// a secret typed as @/path or env:NAME names the file or variable.
-TEST(TaskDialog, AlertActionsAreEditedFieldByField)
+namespace {
+
+// Replaces a field's text as a user does: select all, then type.
+void Type(QWidget* field, const QString& text)
 {
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, text);
+}
+
+void ClickOk(QDialog* dlg)
+{
+    QTest::mouseClick(dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                      Qt::LeftButton);
+}
+
+// Picks an entry of the task dialog's Add menu with the mouse; fill then
+// edits the action's editor that opens.
+void AddWithMenu(CDlgTask& dlg, const QString& entry, std::function<void(CDlgAction*)> fill)
+{
+    OnNextDialog<CDlgAction>(std::move(fill));
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        timer.stop();
+        for (QAction* action : menu->actions())
+            if (action->text() == entry)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    });
+    timer.start(0);
+    QTest::mouseClick(Child<QToolButton>(&dlg, "add"), Qt::LeftButton);
+}
+
+// What the front end was asked to show, from any thread.
+struct CShown final : ITaskUi {
+    void ShowTaskMessage(const std::string& strTask, const std::string& strText) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back(strTask + "|" + strText);
+    }
+    int EditTask(CTask&) override { return 0; }
+    void ShowNotification(const CNotification& n) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_notifications.push_back(n.strSummary + "|" + n.strBody);
+    }
+    std::vector<std::string> Messages()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_messages;
+    }
+    std::mutex m_mutex;
+    std::vector<std::string> m_messages;      // guarded by m_mutex
+    std::vector<std::string> m_notifications; // guarded by m_mutex
+};
+
+} // namespace
+
+// A newcomer adds an e-mail, a web hook, a syslog forward and a desktop
+// notification with the mouse and the keyboard and presses Test Run: the
+// servers started here receive each, and one message tells what they
+// answered.
+TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
+{
+    CAlertServer smtp("smtp");
+    CAlertServer http("http");
+    CAlertServer syslog("syslog-tcp");
+    ::setenv("QUORVIL_TEST_HOOK_TOKEN", "t0ken", 1);
+    CShown shown;
+    SetTaskUi(&shown);
     CMessageRecorder messages;
     CTask task;
     CDlgTask dlg(task);
-    OnNextDialog<CDlgAction>([&messages](CDlgAction* d) {
+    dlg.show();
+    Type(Child<QLineEdit>(&dlg, "description"), "Disk errors");
+
+    AddWithMenu(dlg, "Send an e-mail", [&](CDlgAction* d) {
         EXPECT_EQ(d->windowTitle(), "Send E-mail");
-        d->accept();
+        ClickOk(d);
         EXPECT_EQ(messages.Last(), "You must enter the sender and at least one recipient!");
-        Child<QLineEdit>(d, "server")->setText("smtp://mail.example.org:587");
-        Child<QLineEdit>(d, "user")->setText("quorvil");
-        Child<QLineEdit>(d, "password")->setText("@/etc/quorvil/smtp.secret");
-        Child<QLineEdit>(d, "from")->setText("quorvil@example.org");
-        Child<QLineEdit>(d, "to")->setText("a@example.org, b@example.org");
+        Type(Child<QLineEdit>(d, "server"), QString("smtp://127.0.0.1:%1").arg(smtp.Port()));
+        QTest::keyClick(Child<QComboBox>(d, "starttls"), Qt::Key_Down);
+        QTest::keyClick(Child<QComboBox>(d, "starttls"), Qt::Key_Down); // Never
+        Type(Child<QLineEdit>(d, "from"), "quorvil@example.org");
+        Type(Child<QLineEdit>(d, "to"), "a@example.org, b@example.org");
         FocusField(Child<QLineEdit>(d, "subject"));
-        Child<QLineEdit>(d, "subject")->setText("Disk %EVENT_ID%");
+        Type(Child<QLineEdit>(d, "subject"), "Disk %EVENT_ID%");
         EXPECT_EQ(d->GetPreview(), "Disk 7");
-        d->accept();
+        ClickOk(d);
     });
-    dlg.AddAction(ActionKind::EMAIL);
-    OnNextDialog<CDlgAction>([](CDlgAction* d) {
-        Child<QLineEdit>(d, "url")->setText("https://chat.example.org/hooks/x");
-        Child<QComboBox>(d, "format")->setCurrentIndex(1);
-        Child<QPlainTextEdit>(d, "headers")->setPlainText("Authorization: Bearer %PASSWORD%");
-        Child<QLineEdit>(d, "password")->setText("env:CHAT_TOKEN");
-        d->accept();
+    AddWithMenu(dlg, "Call a web hook", [&](CDlgAction* d) {
+        Type(Child<QLineEdit>(d, "url"), QString("http://127.0.0.1:%1/ok").arg(http.Port()));
+        QTest::keyClick(Child<QComboBox>(d, "format"), Qt::Key_Down); // Slack
+        Type(Child<QPlainTextEdit>(d, "body"), "%EVENT_SOURCE%: %EVENT_TEXT%");
+        Type(Child<QPlainTextEdit>(d, "headers"), "Authorization: Bearer %PASSWORD%");
+        Type(Child<QLineEdit>(d, "password"), "env:QUORVIL_TEST_HOOK_TOKEN");
+        ClickOk(d);
     });
-    dlg.AddAction(ActionKind::WEBHOOK);
-    OnNextDialog<CDlgAction>([](CDlgAction* d) {
-        Child<QLineEdit>(d, "host")->setText("logs.example.org");
-        Child<QComboBox>(d, "protocol")->setCurrentIndex(1);
-        Child<QComboBox>(d, "severity")->setCurrentIndex(0);
-        d->accept();
+    AddWithMenu(dlg, "Forward to syslog", [&](CDlgAction* d) {
+        Type(Child<QLineEdit>(d, "host"), "127.0.0.1");
+        Type(Child<QSpinBox>(d, "port"), QString::number(syslog.Port()));
+        QTest::keyClick(Child<QComboBox>(d, "protocol"), Qt::Key_Down); // tcp
+        ClickOk(d);
     });
-    dlg.AddAction(ActionKind::SYSLOG);
-    dlg.accept();
-    ASSERT_EQ(task.GetActionCount(), 3);
-    const auto* pMail = dynamic_cast<const CSendMail*>(task.GetAction(0));
-    ASSERT_TRUE(pMail);
-    EXPECT_EQ(pMail->m_arrTo, (std::vector<std::string>{"a@example.org", "b@example.org"}));
-    EXPECT_EQ(pMail->m_password, CSecret(CSecret::File, "/etc/quorvil/smtp.secret"));
-    EXPECT_EQ(pMail->m_nStartTls, CSendMail::TlsRequired);
+    AddWithMenu(dlg, "Show a desktop notification", [&](CDlgAction* d) {
+        Type(Child<QLineEdit>(d, "summary"), "Disk %EVENT_ID%");
+        ClickOk(d);
+    });
+    ASSERT_EQ(dlg.GetActionList()->count(), 4) << messages.Last();
+
+    QTest::mouseClick(Child<QPushButton>(&dlg, "test"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.Messages().empty(); }, 60000));
+    const std::string in = " in task \"Disk errors\": delivered";
+    EXPECT_EQ(shown.Messages(),
+              (std::vector<std::string>{
+                  "Disk errors|Test Task Actions:\nE-mail to a@example.org, b@example.org" + in +
+                  "\nWeb hook POST \"http://127.0.0.1:" + std::to_string(http.Port()) + "/ok\"" +
+                  in + "\nSyslog to 127.0.0.1:" + std::to_string(syslog.Port()) + "/tcp" + in}));
+    const std::vector<std::string> mail = smtp.Messages(1);
+    ASSERT_EQ(mail.size(), 1u);
+    EXPECT_NE(mail[0].find("RCPT TO:a@example.org,b@example.org\n"), std::string::npos);
+    EXPECT_NE(mail[0].find("\n--DECODED--\nDisk 7\n"), std::string::npos) << mail[0];
+    const std::vector<std::string> hook = http.Messages(1);
+    ASSERT_EQ(hook.size(), 1u);
+    EXPECT_NE(hook[0].find("Authorization: Bearer t0ken\n"), std::string::npos) << hook[0];
+    EXPECT_NE(hook[0].find("\n--PARSED--\nDisk: The device has a bad block."), std::string::npos)
+        << hook[0];
+    const std::vector<std::string> forwarded = syslog.Messages(1);
+    ASSERT_EQ(forwarded.size(), 1u);
+    EXPECT_NE(forwarded[0].find("\nMSG=The device has a bad block."), std::string::npos)
+        << forwarded[0];
+    {
+        std::lock_guard lock(shown.m_mutex);
+        EXPECT_EQ(shown.m_notifications,
+                  (std::vector<std::string>{"Disk 7|The device has a bad block."}));
+    }
+    SetTaskUi(nullptr);
+    EXPECT_EQ(task.GetActionCount(), 0) << "a test run changes nothing in the task";
+
+    ClickOk(&dlg);
+    ASSERT_EQ(task.GetActionCount(), 4);
     const auto* pHook = dynamic_cast<const CWebHook*>(task.GetAction(1));
     ASSERT_TRUE(pHook);
-    EXPECT_EQ(pHook->m_strFormat, "slack");
-    EXPECT_EQ(pHook->m_password, CSecret(CSecret::Environment, "CHAT_TOKEN"));
-    const auto* pSyslog = dynamic_cast<const CSyslogForward*>(task.GetAction(2));
-    ASSERT_TRUE(pSyslog);
-    EXPECT_EQ(pSyslog->m_strProtocol, "tcp");
-    EXPECT_EQ(pSyslog->m_nSeverity, -1);
+    EXPECT_EQ(pHook->m_password, CSecret(CSecret::Environment, "QUORVIL_TEST_HOOK_TOKEN"));
 }
 
 TEST(TaskDialog, VariablePreviewShowsTheSampleEntry)
@@ -205,28 +305,6 @@ TEST(TaskDialog, VariablePreviewShowsTheSampleEntry)
 
     dlg.accept();
     EXPECT_EQ(action.GetText(), "%TASK_SEQ%%EVENT_SOURCE% %EVENT_ID%");
-}
-
-TEST(TaskDialog, TestRunRunsTheDialogsActionsWithTheSampleEntry)
-{
-    const std::string path = TestRoot() + "/testrun.txt";
-    CTask task;
-    CDlgTask dlg(task);
-    OnNextDialog<CDlgAction>([&path](CDlgAction* d) {
-        Child<QLineEdit>(d, "path")->setText(QString::fromStdString(path));
-        Child<QLineEdit>(d, "text")->setText("%EVENT_SOURCE% %TASK_SEQ%");
-        d->accept();
-    });
-    dlg.AddAction(ActionKind::WRITE_FILE);
-    ASSERT_TRUE(Child<QPushButton>(&dlg, "test")->isEnabled());
-    Child<QPushButton>(&dlg, "test")->click();
-
-    QFile file(QString::fromStdString(path));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return file.exists() && file.size() > 0; }, 10000));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().toStdString(), "Disk 1\n");
-    EXPECT_EQ(task.GetActionCount(), 0) << "a test run changes nothing in the task";
-    EXPECT_EQ(task.GetVariables().Find("%EVENT_SOURCE%"), nullptr);
 }
 
 TEST(TaskDialog, Screenshot)
