@@ -2,6 +2,9 @@
 // the test plays (a datagram socket in NOTIFY_SOCKET), reloading on SIGHUP,
 // one scanner per workspace, and system log lines in the journal's format.
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include <unistd.h>
 
 #include "programtest.h"
+#include "tests/journal/journalfiles.h"
 
 namespace {
 
@@ -83,50 +87,127 @@ protected:
 
 } // namespace
 
+// For each kind of log: the program reads entries 1 and 2; the workspace is
+// rebuilt from JSON whose read position is older (after entry 1, or none)
+// and whose message differs; SIGHUP keeps the running position and takes the
+// new message, and entry 3 comes after the reload. Every entry is caught
+// once.
 TEST_F(Service, ReloadKeepsNewerPositionsAndAppliesTheFileNotifyingTheManager)
 {
-    ASSERT_TRUE(AtomicWriteFile(Path("app.log"), "start\nMemory Error 1\n"));
-    const std::string ws = MakeWorkspace("caught");
-    CNotifySocket manager;
-    std::vector<std::string> env = Env();
-    env.push_back(manager.Env());
-    env.push_back("WATCHDOG_USEC=200000");
-    CProgram program({QUORVIL_EXE, "--headless", ws}, env);
+    const std::string evtxScript =
+        std::string(std::getenv("QUORVIL_SOURCE_DIR")) + "/tests/evtx/make_evtx.py";
+    ASSERT_TRUE(EnsureDirectory(Path("journal")));
+    struct Kind {
+        const char* name;
+        // The log's JSON members: the read position of a fresh log, or one
+        // older than the running position.
+        std::function<std::string(bool older)> log;
+        // The key that catches every entry, the message's text, and how it
+        // reads for entry n.
+        const char* key;
+        const char* text;
+        std::string entry;
+        std::function<void(int n)> add;
+    } kinds[] = {
+        {"text",
+         [&](bool older) {
+             return R"("kind": "text", "description": "App Log", "directory": ")" + m_strRoot +
+                    R"(/", "fileName": "app.log", "position": )" +
+                    (older ? std::to_string(std::string("Memory Error 1\n").size()) : "0");
+         },
+         R"({ "kind": "text", "key1": "Memory Error" })", "%EVENT_TEXT%", "Memory Error ",
+         [&](int n) { Append("Memory Error " + std::to_string(n)); }},
+        {"event",
+         [&](bool older) {
+             return std::string(
+                        R"("kind": "event", "enabled": true, "computer": "TESTHOST", "log": "Application", "lastRecord": )") +
+                    (older ? "1" : "0");
+         },
+         R"({ "kind": "event" })", "record %EVENT_SEQUENCE%", "record ",
+         [&](int n) {
+             std::string err;
+             ASSERT_EQ(
+                 RunProgram({QVEVENT_EXE, "--network", Path("network"), "report", "-l",
+                             "Application", "-s", "Tester", "Memory Error " + std::to_string(n)},
+                            Env(), nullptr, &err),
+                 0)
+                 << err;
+         }},
+        {"journal",
+         [&](bool) {
+             return R"("kind": "journal", "directory": ")" + Path("journal") +
+                    R"(", "readExisting": true, "cursor": "")";
+         },
+         R"({ "kind": "event" })", "%EVENT_TEXT%", "Memory Error ",
+         [&](int n) {
+             ASSERT_TRUE(WriteJournal(
+                 Path("journal/app.journal"),
+                 {{1700000000 + n,
+                   {{"MESSAGE", "Memory Error " + std::to_string(n)}, {"PRIORITY", "3"}}}}));
+         }},
+        {"evtx",
+         [&](bool older) {
+             return R"("kind": "evtx", "path": ")" + Path("Security.evtx") +
+                    R"(", "lastRecord": )" + (older ? "1" : "0");
+         },
+         R"({ "kind": "event" })", "record %EVENT_SEQUENCE%", "record ",
+         [&](int n) {
+             // The file grows by a record, written beside it and renamed.
+             ASSERT_EQ(RunProgram({"/usr/bin/python3", evtxScript, Path("next.evtx"), "--records",
+                                   std::to_string(n)},
+                                  Env()),
+                       0);
+             ASSERT_EQ(std::rename(Path("next.evtx").c_str(), Path("Security.evtx").c_str()), 0);
+         }},
+    };
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        const auto json = [&](const std::string& prefix, bool older) {
+            return R"({ "logs": [ { "interval": 1, )" + kind.log(older) +
+                   R"(, "groups": [ { "description": "All", "keys": [ )" + kind.key +
+                   R"( ], "task": { "actions": [ { "kind": "message", "text": ")" + prefix + ": " +
+                   kind.text + R"(" } ] } } ] } ] })";
+        };
+        kind.add(1);
+        Load(json("caught", false));
+        const std::string ws = Path("ws.qvw");
+        const std::size_t logStart = SystemLog().size();
+        CNotifySocket manager;
+        std::vector<std::string> env = Env();
+        env.push_back(manager.Env());
+        env.push_back("WATCHDOG_USEC=200000");
+        CProgram program({QUORVIL_EXE, "--headless", ws}, env);
 
-    ASSERT_TRUE(manager.WaitFor("READY=1")) << program.m_strErr;
-    ASSERT_TRUE(program.WaitForOutput("caught: Memory Error 1\n")) << program.m_strOut;
-    // The watchdog is fed while the scan thread goes round.
-    ASSERT_TRUE(manager.WaitFor("WATCHDOG=1"));
+        ASSERT_TRUE(manager.WaitFor("READY=1")) << program.m_strErr;
+        ASSERT_TRUE(program.WaitForOutput("caught: " + kind.entry + "1\n")) << program.m_strOut;
+        // The watchdog is fed while the scan thread goes round.
+        ASSERT_TRUE(manager.WaitFor("WATCHDOG=1"));
 
-    // The file is rebuilt from JSON whose position is older than the running
-    // one (it stops after line 1, which the program read; line 2 comes
-    // meanwhile), with another message text.
-    const std::string older = ReadFileBytes(Path("app.log")).value_or("");
-    Append("Memory Error 2");
-    ASSERT_TRUE(program.WaitForOutput("caught: Memory Error 2\n")) << program.m_strOut;
-    Load(WorkspaceJson("after", static_cast<unsigned>(older.size())));
+        kind.add(2);
+        ASSERT_TRUE(program.WaitForOutput("caught: " + kind.entry + "2\n")) << program.m_strOut;
+        Load(json("after", true));
+        program.Signal(SIGHUP);
+        ASSERT_TRUE(manager.WaitFor("RELOADING=1"));
+        EXPECT_NE(manager.m_received.back().find("\nMONOTONIC_USEC="), std::string::npos);
+        ASSERT_TRUE(manager.WaitFor("READY=1"));
+        ASSERT_TRUE(WaitUntil([&] {
+            return SystemLog().find("Reloaded workspace " + ws + ": 1 logs, 1 read positions kept",
+                                    logStart) != std::string::npos;
+        })) << SystemLog();
+        kind.add(3);
+        ASSERT_TRUE(program.WaitForOutput("after: " + kind.entry + "3\n")) << program.m_strOut;
 
-    program.Signal(SIGHUP);
-    ASSERT_TRUE(manager.WaitFor("RELOADING=1"));
-    EXPECT_NE(manager.m_received.back().find("\nMONOTONIC_USEC="), std::string::npos);
-    ASSERT_TRUE(manager.WaitFor("READY=1"));
-    ASSERT_TRUE(WaitUntil([&] {
-        return SystemLog().find("Reloaded workspace " + ws + ": 1 logs, 1 read positions kept") !=
-               std::string::npos;
-    })) << SystemLog();
-    Append("Memory Error 3");
-    ASSERT_TRUE(program.WaitForOutput("after: Memory Error 3\n")) << program.m_strOut;
-
-    program.Signal(SIGTERM);
-    ASSERT_TRUE(manager.WaitFor("STOPPING=1"));
-    ASSERT_EQ(program.Wait(), 0) << program.m_strErr;
-    // Every line caught once, with the text of the workspace of its time.
-    EXPECT_EQ(Count(program.m_strOut, "Memory Error 1\n"), 1u) << program.m_strOut;
-    EXPECT_EQ(Count(program.m_strOut, "Memory Error 2\n"), 1u) << program.m_strOut;
-    EXPECT_EQ(Count(program.m_strOut, "Memory Error 3\n"), 1u) << program.m_strOut;
-    std::string dump;
-    ASSERT_EQ(RunProgram({QVWS_EXE, "dump", ws}, Env(), &dump), 0);
-    EXPECT_NE(dump.find("after: %EVENT_TEXT%"), std::string::npos) << dump;
+        program.Signal(SIGTERM);
+        ASSERT_TRUE(manager.WaitFor("STOPPING=1"));
+        ASSERT_EQ(program.Wait(), 0) << program.m_strErr;
+        // Every entry caught once, with the text of the workspace of its time.
+        for (int n = 1; n <= 3; ++n)
+            EXPECT_EQ(Count(program.m_strOut, ": " + kind.entry + std::to_string(n) + "\n"), 1u)
+                << program.m_strOut;
+        std::string dump;
+        ASSERT_EQ(RunProgram({QVWS_EXE, "dump", ws}, Env(), &dump), 0);
+        EXPECT_NE(dump.find(std::string("after: ") + kind.text), std::string::npos) << dump;
+    }
 }
 
 TEST_F(Service, OneScannerPerWorkspaceAndAStaleLockDoesNotBlock)
