@@ -67,16 +67,11 @@ private:
 class Service : public ProgramTest {
 protected:
     // The workspace ws.qvw of one text log, app.log, whose group prints the
-    // line caught after the prefix.
-    std::string MakeWorkspace(const std::string& prefix)
+    // line caught after "caught: ".
+    std::string MakeWorkspace()
     {
-        Load(WorkspaceJson(prefix, 0));
+        Load(AppLogJson(R"({ "kind": "message", "text": "caught: %EVENT_TEXT%" })"));
         return Path("ws.qvw");
-    }
-    std::string WorkspaceJson(const std::string& prefix, unsigned position) const
-    {
-        return AppLogJson(R"({ "kind": "message", "text": ")" + prefix + R"(: %EVENT_TEXT%" })",
-                          position);
     }
     void Append(const std::string& line)
     {
@@ -213,7 +208,7 @@ TEST_F(Service, ReloadKeepsNewerPositionsAndAppliesTheFileNotifyingTheManager)
 TEST_F(Service, OneScannerPerWorkspaceAndAStaleLockDoesNotBlock)
 {
     ASSERT_TRUE(AtomicWriteFile(Path("app.log"), "start\n"));
-    const std::string ws = MakeWorkspace("caught");
+    const std::string ws = MakeWorkspace();
     {
         CProgram first({QUORVIL_EXE, "--headless", ws}, Env());
         ASSERT_TRUE(first.WaitForOutput("Scan state: Running\n")) << first.m_strErr;
@@ -240,7 +235,7 @@ TEST_F(Service, OneScannerPerWorkspaceAndAStaleLockDoesNotBlock)
 TEST_F(Service, SystemLogLinesReachTheJournalWithTheirPriorities)
 {
     // A log whose file is missing gives an error line.
-    const std::string ws = MakeWorkspace("caught");
+    const std::string ws = MakeWorkspace();
     const std::string err = Path("journal.txt");
     const std::string script = "exec 2>" + err + "; JOURNAL_STREAM=$(stat -c %d:%i " + err +
                                ") exec \"$0\" --headless --once \"$1\"";
