@@ -175,7 +175,7 @@ struct CShown final : ITaskUi {
     void ShowNotification(const CNotification& n) override
     {
         std::lock_guard lock(m_mutex);
-        m_notifications.push_back(n.strSummary + "|" + n.strBody);
+        m_notifications.push_back(n);
     }
     std::vector<std::string> Messages()
     {
@@ -183,16 +183,16 @@ struct CShown final : ITaskUi {
         return m_messages;
     }
     std::mutex m_mutex;
-    std::vector<std::string> m_messages;      // guarded by m_mutex
-    std::vector<std::string> m_notifications; // guarded by m_mutex
+    std::vector<std::string> m_messages;        // guarded by m_mutex
+    std::vector<CNotification> m_notifications; // guarded by m_mutex
 };
 
 } // namespace
 
 // A newcomer adds an e-mail, a web hook, a syslog forward and a desktop
-// notification with the mouse and the keyboard and presses Test Run: the
-// servers started here receive each, and one message tells what they
-// answered.
+// notification (of a hostile line) with the mouse and the keyboard and
+// presses Test Run: the servers started here receive each, and one message
+// tells what they answered.
 TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
 {
     CAlertServer smtp("smtp");
@@ -203,6 +203,10 @@ TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
     SetTaskUi(&shown);
     CMessageRecorder messages;
     CTask task;
+    // A hostile log line, as a constant of the task, for the notification.
+    std::string line = "it's \"quoted\"\r\nSubject: x\r\n$(rm -rf /) `id` <b>&amp;";
+    line.resize(100 * 1024, '0');
+    task.SetTranslationString("%LINE%", line.c_str());
     CDlgTask dlg(task);
     dlg.show();
     Type(Child<QLineEdit>(&dlg, "description"), "Disk errors");
@@ -236,7 +240,8 @@ TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
         ClickOk(d);
     });
     AddWithMenu(dlg, "Show a desktop notification", [&](CDlgAction* d) {
-        Type(Child<QLineEdit>(d, "summary"), "Disk %EVENT_ID%");
+        Type(Child<QLineEdit>(d, "summary"), "%LINE%");
+        Type(Child<QPlainTextEdit>(d, "body"), "%LINE%");
         ClickOk(d);
     });
     ASSERT_EQ(dlg.GetActionList()->count(), 4) << messages.Last();
@@ -263,9 +268,14 @@ TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
     EXPECT_NE(forwarded[0].find("\nMSG=The device has a bad block."), std::string::npos)
         << forwarded[0];
     {
+        // One line of summary; the body as the line, cut to its limit.
         std::lock_guard lock(shown.m_mutex);
-        EXPECT_EQ(shown.m_notifications,
-                  (std::vector<std::string>{"Disk 7|The device has a bad block."}));
+        ASSERT_EQ(shown.m_notifications.size(), 1u);
+        const CNotification& n = shown.m_notifications[0];
+        EXPECT_EQ(n.strSummary.size(), line.size());
+        EXPECT_EQ(n.strSummary.find_first_of("\r\n"), std::string::npos);
+        EXPECT_EQ(line.rfind(n.strBody, 0), 0u);
+        EXPECT_EQ(n.strBody.size(), 2000u);
     }
     SetTaskUi(nullptr);
     EXPECT_EQ(task.GetActionCount(), 0) << "a test run changes nothing in the task";
