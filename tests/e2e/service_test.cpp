@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -94,9 +95,11 @@ TEST_F(Service, ReloadKeepsNewerPositionsAndAppliesTheFileNotifyingTheManager)
     ASSERT_TRUE(EnsureDirectory(Path("journal")));
     struct Kind {
         const char* name;
-        // The log's JSON members: the read position of a fresh log, or one
-        // older than the running position.
-        std::function<std::string(bool older)> log;
+        // The log's JSON members, and its read position when fresh and when
+        // older than the running one.
+        std::string log;
+        const char* fresh;
+        std::string older;
         // The key that catches every entry, the message's text, and how it
         // reads for entry n.
         const char* key;
@@ -104,21 +107,14 @@ TEST_F(Service, ReloadKeepsNewerPositionsAndAppliesTheFileNotifyingTheManager)
         std::string entry;
         std::function<void(int n)> add;
     } kinds[] = {
-        {"text",
-         [&](bool older) {
-             return R"("kind": "text", "description": "App Log", "directory": ")" + m_strRoot +
-                    R"(/", "fileName": "app.log", "position": )" +
-                    (older ? std::to_string(std::string("Memory Error 1\n").size()) : "0");
-         },
+        {"text", R"("kind": "text", "directory": ")" + m_strRoot + R"(/", "fileName": "app.log")",
+         R"("position": 0)", R"("position": )" + std::to_string(std::strlen("Memory Error 1\n")),
          R"({ "kind": "text", "key1": "Memory Error" })", "%EVENT_TEXT%", "Memory Error ",
          [&](int n) { Append("Memory Error " + std::to_string(n)); }},
         {"event",
-         [&](bool older) {
-             return std::string(
-                        R"("kind": "event", "enabled": true, "computer": "TESTHOST", "log": "Application", "lastRecord": )") +
-                    (older ? "1" : "0");
-         },
-         R"({ "kind": "event" })", "record %EVENT_SEQUENCE%", "record ",
+         R"("kind": "event", "enabled": true, "computer": "TESTHOST", "log": "Application")",
+         R"("lastRecord": 0)", R"("lastRecord": 1)", R"({ "kind": "event" })",
+         "record %EVENT_SEQUENCE%", "record ",
          [&](int n) {
              std::string err;
              ASSERT_EQ(
@@ -129,23 +125,18 @@ TEST_F(Service, ReloadKeepsNewerPositionsAndAppliesTheFileNotifyingTheManager)
                  << err;
          }},
         {"journal",
-         [&](bool) {
-             return R"("kind": "journal", "directory": ")" + Path("journal") +
-                    R"(", "readExisting": true, "cursor": "")";
-         },
-         R"({ "kind": "event" })", "%EVENT_TEXT%", "Memory Error ",
+         R"("kind": "journal", "directory": ")" + Path("journal") + R"(", "readExisting": true)",
+         R"("cursor": "")", R"("cursor": "")", R"({ "kind": "event" })", "%EVENT_TEXT%",
+         "Memory Error ",
          [&](int n) {
              ASSERT_TRUE(WriteJournal(
                  Path("journal/app.journal"),
                  {{1700000000 + n,
                    {{"MESSAGE", "Memory Error " + std::to_string(n)}, {"PRIORITY", "3"}}}}));
          }},
-        {"evtx",
-         [&](bool older) {
-             return R"("kind": "evtx", "path": ")" + Path("Security.evtx") +
-                    R"(", "lastRecord": )" + (older ? "1" : "0");
-         },
-         R"({ "kind": "event" })", "record %EVENT_SEQUENCE%", "record ",
+        {"evtx", R"("kind": "evtx", "path": ")" + Path("Security.evtx") + R"(")",
+         R"("lastRecord": 0)", R"("lastRecord": 1)", R"({ "kind": "event" })",
+         "record %EVENT_SEQUENCE%", "record ",
          [&](int n) {
              // The file grows by a record, written beside it and renamed.
              ASSERT_EQ(RunProgram({"/usr/bin/python3", evtxScript, Path("next.evtx"), "--records",
@@ -158,7 +149,8 @@ TEST_F(Service, ReloadKeepsNewerPositionsAndAppliesTheFileNotifyingTheManager)
     for (const Kind& kind : kinds) {
         SCOPED_TRACE(kind.name);
         const auto json = [&](const std::string& prefix, bool older) {
-            return R"({ "logs": [ { "interval": 1, )" + kind.log(older) +
+            return R"({ "logs": [ { "interval": 1, )" + kind.log + ", " +
+                   (older ? kind.older : kind.fresh) +
                    R"(, "groups": [ { "description": "All", "keys": [ )" + kind.key +
                    R"( ], "task": { "actions": [ { "kind": "message", "text": ")" + prefix + ": " +
                    kind.text + R"(" } ] } } ] } ] })";
