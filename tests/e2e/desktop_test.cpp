@@ -1,5 +1,5 @@
-// The desktop program as a process: SIGTERM ends it the way File > Exit
-// does, without its question.
+// The desktop program as a process: SIGTERM and SIGINT end it the way
+// File > Exit does, without its question.
 #include <csignal>
 #include <string>
 #include <vector>
@@ -13,7 +13,7 @@
 
 using Desktop = ProgramTest;
 
-TEST_F(Desktop, EndsCleanlyOnSigterm)
+TEST_F(Desktop, EndsCleanlyOnSigtermAndSigint)
 {
     // A display that answers: a listening socket named by WAYLAND_DISPLAY;
     // the window itself goes to Qt's offscreen platform.
@@ -40,16 +40,20 @@ TEST_F(Desktop, EndsCleanlyOnSigterm)
                                 "\"AutoScan\"=dword:00000001\n"
                                 "\"AutoSave\"=dword:00000001\n"));
 
-    CProgram program({QUORVIL_EXE, "/nologo", Path("ws.qvw")}, env);
-    ASSERT_TRUE(WaitUntil([&] {
-        return SystemLog().find("Starting automatic scans") != std::string::npos;
-    })) << SystemLog()
-        << program.m_strErr;
-    program.Signal(SIGTERM);
-    // The same end as File > Exit, without its question.
-    EXPECT_EQ(program.Wait(), 0) << program.m_strErr;
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        const std::size_t logStart = SystemLog().size();
+        CProgram program({QUORVIL_EXE, "/nologo", Path("ws.qvw")}, env);
+        ASSERT_TRUE(WaitUntil([&] {
+            return SystemLog().find("Starting automatic scans", logStart) != std::string::npos;
+        })) << SystemLog()
+            << program.m_strErr;
+        program.Signal(signal);
+        // The same end as File > Exit, without its question.
+        EXPECT_EQ(program.Wait(), 0) << program.m_strErr;
+        const std::string log = SystemLog().substr(logStart);
+        EXPECT_NE(log.find("Stopping automatic scans"), std::string::npos) << log;
+        EXPECT_NE(log.find("Quorvil shutting down\n"), std::string::npos) << log;
+    }
     ::close(listener);
-    const std::string log = SystemLog();
-    EXPECT_NE(log.find("Stopping automatic scans"), std::string::npos) << log;
-    EXPECT_NE(log.find("Quorvil shutting down\n"), std::string::npos) << log;
 }
