@@ -164,8 +164,10 @@ void AddWithMenu(CDlgTask& dlg, const QString& entry, std::function<void(CDlgAct
     QTest::mouseClick(Child<QToolButton>(&dlg, "add"), Qt::LeftButton);
 }
 
-// What the front end was asked to show, from any thread.
+// What the front end was asked to show, from any thread, while it lives.
 struct CShown final : ITaskUi {
+    CShown() { SetTaskUi(this); }
+    ~CShown() override { SetTaskUi(nullptr); }
     void ShowTaskMessage(const std::string& strTask, const std::string& strText) override
     {
         std::lock_guard lock(m_mutex);
@@ -200,7 +202,6 @@ TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
     CAlertServer syslog("syslog-tcp");
     ::setenv("QUORVIL_TEST_HOOK_TOKEN", "t0ken", 1);
     CShown shown;
-    SetTaskUi(&shown);
     CMessageRecorder messages;
     CTask task;
     // A hostile log line, as a constant of the task, for the notification.
@@ -277,7 +278,6 @@ TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
         EXPECT_EQ(line.rfind(n.strBody, 0), 0u);
         EXPECT_EQ(n.strBody.size(), 2000u);
     }
-    SetTaskUi(nullptr);
     EXPECT_EQ(task.GetActionCount(), 0) << "a test run changes nothing in the task";
 
     ClickOk(&dlg);
