@@ -62,8 +62,8 @@ fuzz: deps
 	scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
 
 bench:
-	@QUORVIL_GUI=OFF QUORVIL_BENCH_PEERS=1 scripts/install-deps
-	cmake -S . -B build-bench -G Ninja -DQUORVIL_GUI=OFF -DQUORVIL_TESTS=OFF -DQUORVIL_BENCH=ON \
+	@QUORVIL_BENCH_PEERS=1 scripts/install-deps
+	cmake -S . -B build-bench -G Ninja -DQUORVIL_GUI=ON -DQUORVIL_TESTS=OFF -DQUORVIL_BENCH=ON \
 	  -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
 	scripts/run-bench build-bench

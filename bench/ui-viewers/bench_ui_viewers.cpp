@@ -142,7 +142,7 @@ void BM_EventViewerFiltersAMillionRecords(benchmark::State& state)
     log.view.SetFilter(warm);
     CEventFilter filter;
     filter.nType = EVENTLOG_ERROR_TYPE;
-    filter.strSource = "service7";
+    filter.strSource = "service20";
     filter.strText = "record 99";
     for (auto _ : state) {
         log.view.SetFilter(filter);
@@ -230,7 +230,7 @@ void BM_TextViewerLoads64MB(benchmark::State& state)
         while (view.IsLoading())
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * content.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(content.size()));
 }
 BENCHMARK(BM_TextViewerLoads64MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 

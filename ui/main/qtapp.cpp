@@ -15,6 +15,7 @@
 #include "settings/appsettings.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/icons.h"
+#include "ui/main/colorscheme.h"
 #include "ui/frame/mainframe.h"
 #include "ui/tree/quorvilview.h"
 
@@ -163,6 +164,7 @@ int RunDesktop(const CQuorvilCommandLineInfo& cmdInfo, int& argc, char** argv)
     // The window hides to the tray and the splash closes on its own: the
     // program ends when the main window closes, not with its last window.
     QApplication::setQuitOnLastWindowClosed(false);
+    CDesktopColorScheme colorScheme;
 
     int status = 0;
     {

@@ -1,8 +1,11 @@
-// Desktop notifications against python3-dbusmock's notification daemon on a
-// private session bus started by the test.
+// The desktop services on a private session bus started by the test, with
+// python3-dbusmock in the services' places: notifications against its
+// notification daemon, the colour scheme against a desktop portal.
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QTest>
 #include <thread>
 
@@ -13,6 +16,7 @@
 
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
+#include "ui/main/colorscheme.h"
 #include "ui/main/desktopnotifier.h"
 
 namespace {
@@ -47,28 +51,47 @@ template <class F> bool WaitUntil(F f)
     return f();
 }
 
-TEST(DesktopNotification, ReachesTheServiceAndAClickShowsTheLog)
+// A private bus for the whole program, before anything of the process
+// touches the session bus (Qt keeps its first connection).
+class SessionBus : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        s_bus =
+            Spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=1"}, out[1]);
+        ::close(out[1]);
+        std::string address;
+        char c;
+        while (::read(out[0], &c, 1) == 1 && c != '\n')
+            address += c;
+        ::close(out[0]);
+        ASSERT_FALSE(address.empty());
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    }
+    static void TearDownTestSuite() { End(s_bus); }
+
+    // A dbusmock service; true once it is on the bus.
+    bool StartMock(std::vector<std::string> args, const QString& name)
+    {
+        args.insert(args.begin(), {"/usr/bin/python3", "-m", "dbusmock"});
+        m_mock = Spawn(std::move(args));
+        return WaitUntil([&] { return m_session.interface()->isServiceRegistered(name); });
+    }
+    void TearDown() override { End(m_mock); }
+
+    static inline pid_t s_bus = 0;
+    QDBusConnection m_session = QDBusConnection::sessionBus();
+    pid_t m_mock = 0;
+};
+
+TEST_F(SessionBus, NotificationReachesTheServiceAndAClickShowsTheLog)
 {
-    // A private bus, before anything of the process touches the session bus.
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const pid_t bus =
-        Spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=1"}, out[1]);
-    ::close(out[1]);
-    std::string address;
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n')
-        address += c;
-    ::close(out[0]);
-    ASSERT_FALSE(address.empty());
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
     const std::string log = TestRoot() + "/dbusmock.log";
-    const pid_t mock = Spawn(
-        {"/usr/bin/python3", "-m", "dbusmock", "--template", "notification_daemon", "-l", log});
-    QDBusConnection session = QDBusConnection::sessionBus();
-    ASSERT_TRUE(session.isConnected());
-    ASSERT_TRUE(WaitUntil(
-        [&] { return session.interface()->isServiceRegistered("org.freedesktop.Notifications"); }));
+    ASSERT_TRUE(StartMock({"--template", "notification_daemon", "-l", log},
+                          "org.freedesktop.Notifications"));
+    QDBusConnection& session = m_session;
 
     CDesktopNotifier notifier;
     std::string shown;
@@ -99,9 +122,41 @@ TEST(DesktopNotification, ReachesTheServiceAndAClickShowsTheLog)
     EXPECT_EQ(session.call(click).type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(WaitUntil([&] { return !shown.empty(); }));
     EXPECT_EQ(shown, "/var/log/app.log");
+}
 
-    End(mock);
-    End(bus);
+// The portal's dark preference gives a dark palette at start, and its
+// changes switch the palette back and forth while the program runs.
+TEST_F(SessionBus, ColourSchemeFollowsTheDesktopPortal)
+{
+    const QString portal = QStringLiteral("org.freedesktop.portal.Desktop");
+    const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
+    const QString settings = QStringLiteral("org.freedesktop.portal.Settings");
+    ASSERT_TRUE(
+        StartMock({portal.toStdString(), path.toStdString(), settings.toStdString()}, portal));
+    auto mock = [&](const char* method, const QVariantList& args) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(portal, path, "org.freedesktop.DBus.Mock", method);
+        call.setArguments(args);
+        return m_session.call(call).type() == QDBusMessage::ReplyMessage;
+    };
+    ASSERT_TRUE(mock("AddMethod", {settings, "Read", "ss", "v", "ret = dbus.UInt32(1)"}));
+    const QPalette light = QApplication::palette();
+    ASSERT_GE(light.color(QPalette::Window).lightness(), 128);
+
+    CDesktopColorScheme scheme;
+    EXPECT_TRUE(scheme.IsDarkApplied());
+    EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 128);
+
+    auto change = [&](uint preference) {
+        return mock("EmitSignal", {settings, "SettingChanged", "ssv",
+                                   QVariantList{"org.freedesktop.appearance", "color-scheme",
+                                                QVariant::fromValue(QDBusVariant(preference))}});
+    };
+    ASSERT_TRUE(change(CDesktopColorScheme::PreferLight));
+    EXPECT_TRUE(WaitUntil([&] { return !scheme.IsDarkApplied(); }));
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), light.color(QPalette::Window));
+    ASSERT_TRUE(change(CDesktopColorScheme::PreferDark));
+    EXPECT_TRUE(WaitUntil([&] { return scheme.IsDarkApplied(); }));
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 
 #include "core/keysandactions.h"
 #include "platform/base/fileio.h"
+#include "ui/main/colorscheme.h"
 #include "ui/viewers/eventlogmodel.h"
 #include "ui/viewers/eventlogview.h"
 #include "ui/viewers/logcacheview.h"
@@ -60,21 +61,6 @@ double InkContrast(const QImage& image, QRect band)
     return best;
 }
 
-QPalette DarkPalette()
-{
-    QPalette pal;
-    pal.setColor(QPalette::Window, QColor(45, 45, 48));
-    pal.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    pal.setColor(QPalette::Base, QColor(30, 30, 30));
-    pal.setColor(QPalette::AlternateBase, QColor(40, 40, 42));
-    pal.setColor(QPalette::Text, QColor(230, 230, 230));
-    pal.setColor(QPalette::Button, QColor(45, 45, 48));
-    pal.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-    pal.setColor(QPalette::Highlight, QColor(38, 79, 120));
-    pal.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
-    return pal;
-}
-
 class ViewerLooks : public ViewerTest {
 protected:
     void TearDown() override
@@ -101,7 +87,8 @@ TEST_F(ViewerLooks, HighlightsStayLegibleAndColumnsWholeInLightAndDarkPalettes)
     const struct {
         const char* name;
         QPalette palette;
-    } palettes[] = {{"light", QApplication::style()->standardPalette()}, {"dark", DarkPalette()}};
+    } palettes[] = {{"light", QApplication::style()->standardPalette()},
+                    {"dark", CDesktopColorScheme::DarkPalette()}};
     // Seven sources, seven groups: every colour but the eighth, which is the
     // first again with another hue.
     WriteEventLog("Looks", 1, 40, [](DWORD n) {
