@@ -10,9 +10,9 @@
 // dark already, or no portal on the session bus, leaves everything as is.
 //
 // Threads: the window thread only.
+#include <QDBusVariant>
 #include <QObject>
 #include <QPalette>
-#include <QDBusVariant>
 
 class CDesktopColorScheme final : public QObject {
     Q_OBJECT

@@ -15,8 +15,8 @@
 #include "settings/appsettings.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/icons.h"
-#include "ui/main/colorscheme.h"
 #include "ui/frame/mainframe.h"
+#include "ui/main/colorscheme.h"
 #include "ui/tree/quorvilview.h"
 
 namespace {
