@@ -16,6 +16,7 @@
 #include "platform/base/fileio.h"
 #include "settings/appsettings.h"
 #include "testlog.h"
+#include "tests/tasks/recordaction.h"
 
 namespace {
 
@@ -420,4 +421,42 @@ TEST_F(ScanThread, GroupEditsOfALogBeingScannedApplyAfterTheScanAndAreAnnounced)
     // Without a scan under way the edit applies at once.
     m_manager->DeleteWatchGroup(log->GetID(), 0);
     EXPECT_EQ(log->GetWatchGroupCount(), 0);
+}
+
+// A digest period that ends while scanning is stopped gives its one summary
+// at the first pass after Start, though the log stays quiet.
+TEST_F(ScanThread, DigestPeriodThatEndsWhileStoppedSumsUpOnceAfterStart)
+{
+    const std::int64_t start = m_clock.NowSeconds();
+    auto runs = std::make_shared<CRunLog>();
+    CTestLog* log = AddLog(*m_manager);
+    log->SetInterval(0);
+    CKeysAndActions* group = AddRecordingGroup(*log, "Disk", runs, {});
+    group->m_bDigest = TRUE;
+    group->m_nDigestRuns = 1;
+    group->m_nDigestMinutes = 10;
+    for (const char* line : {"a", "b", "c"}) {
+        group->m_task.SetTranslationString("%EVENT_TEXT%", line);
+        group->RunTaskWithDigest();
+    }
+    EXPECT_EQ(runs->TakeTexts(), (std::vector<std::string>{"a"}));
+
+    const auto passes = [&](int n) {
+        const int until = log->m_nScans + n;
+        while (log->m_nScans < until)
+            std::this_thread::yield();
+    };
+    ASSERT_TRUE(m_manager->StartScanThread());
+    passes(2);
+    ASSERT_TRUE(m_manager->StopScanThread());
+    EXPECT_TRUE(runs->Get().empty()) << "the period has not ended";
+    m_clock.SetSeconds(start + 600);
+    ASSERT_TRUE(m_manager->StartScanThread());
+    ASSERT_TRUE(runs->WaitFor(1));
+    passes(2);
+    ASSERT_TRUE(m_manager->StopScanThread());
+    const std::vector<CTaskRun> summary = runs->Get();
+    ASSERT_EQ(summary.size(), 1u) << "one summary per period";
+    EXPECT_EQ(summary[0].Var("%DIGEST_COUNT%"), "2");
+    EXPECT_EQ(summary[0].Var("%EVENT_TEXT%"), "c");
 }
