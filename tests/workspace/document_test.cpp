@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "eventlog/scan/eventmonitor.h"
 #include "evtx/evtxmonitor.h"
@@ -13,6 +14,7 @@
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
+#include "platform/base/fileio.h"
 #include "testdoc.h"
 #include "textlog/filemonitor.h"
 #include "workspace/docstrings.h"
@@ -285,6 +287,22 @@ TEST_F(Document, OpeningABadFileKeepsTheOpenWorkspace)
         EXPECT_TRUE(m_doc.IsModified());
         EXPECT_TRUE(m_view.m_hints.empty());
     }
+
+    // A good file that another process scans: the message names that
+    // process (here a lock of this process's own, which conflicts too).
+    const std::string locked = m_strDir + "locked.qvw";
+    WriteFile(locked, bytes);
+    CWorkspaceLock other;
+    long nHolder = 0;
+    ASSERT_TRUE(other.Acquire(locked, &nHolder));
+    m_ui.m_messages.clear();
+    EXPECT_FALSE(m_doc.OnOpenDocument(locked));
+    ASSERT_EQ(m_ui.m_messages.size(), 1u);
+    const std::string expected = locked +
+                                 " is being scanned by another Quorvil process (process id " +
+                                 std::to_string(::getpid()) + ").";
+    EXPECT_EQ(m_ui.m_messages[0].text.substr(0, expected.size()), expected);
+    EXPECT_EQ(m_doc.GetPathName(), good);
 }
 
 namespace {
