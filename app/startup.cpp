@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -268,8 +269,11 @@ BOOL CQuorvilApp::ProcessShellCommand()
     if (m_cmdInfo.m_nShellCommand != CQuorvilCommandLineInfo::FileOpen)
         return m_pDocument->OnNewDocument();
     const std::string path = FullPath(m_cmdInfo.m_strFileName);
-    if (!m_pDocument->OnOpenDocument(path))
+    if (!m_pDocument->OnOpenDocument(path)) {
+        m_strFailure = m_pDocument->m_strOpenError;
+        std::replace(m_strFailure.begin(), m_strFailure.end(), '\n', ' ');
         return FALSE;
+    }
     AddToRecentFileList(path);
     return TRUE;
 }
@@ -281,7 +285,10 @@ BOOL CQuorvilApp::RunScriptMode(const std::string& strWorkspace)
     const std::optional<std::string> local = MapNetworkPath(strWorkspace);
     CFile file;
     if (!local || !file.Open(*local, CFile::modeRead)) {
+        const DWORD dwError = GetLastError();
         WriteSystemLog("Script: Error opening workspace for read");
+        m_strFailure = "the script run failed: cannot read the workspace " + strWorkspace + ": " +
+                       GetSystemErrorText(dwError);
         return FALSE;
     }
     CQuorvilDoc doc;
@@ -291,10 +298,12 @@ BOOL CQuorvilApp::RunScriptMode(const std::string& strWorkspace)
         ar.Close();
     } catch (const CException& e) {
         WriteSystemLogF("Script: Error reading workspace: %s", e.what());
+        m_strFailure = std::string("the script run failed: ") + e.what();
         return FALSE;
     }
     file.Close();
-    BOOL bScriptRead = RunScript(*doc.m_pManager, script);
+    std::string strScriptError;
+    BOOL bScriptRead = RunScript(*doc.m_pManager, script, &strScriptError);
     // The workspace is written whole to memory first and then replaces the
     // file, so a failed write leaves the old workspace as it was.
     std::string bytes;
@@ -302,11 +311,19 @@ BOOL CQuorvilApp::RunScriptMode(const std::string& strWorkspace)
         bytes = StoreObjectToBytes(doc.m_pManager.get());
     } catch (const CException& e) {
         WriteSystemLogF("Script: Error writing workspace: %s", e.what());
+        m_strFailure = std::string("the script run failed: ") + e.what();
         return FALSE;
     }
     if (!AtomicWriteFile(*local, bytes)) {
+        const DWORD dwError = GetLastError();
         WriteSystemLog("Script: Error opening workspace for write");
+        m_strFailure = "the script run failed: cannot write the workspace " + strWorkspace + ": " +
+                       GetSystemErrorText(dwError);
         return FALSE;
     }
-    return bScriptRead;
+    // The lines before a bad line have taken effect and are saved; the run
+    // still fails.
+    if (!strScriptError.empty())
+        m_strFailure = strScriptError + (bScriptRead ? " (the lines before it were applied)" : "");
+    return bScriptRead && strScriptError.empty();
 }

@@ -55,6 +55,9 @@ public:
     // Whether the front end shows its splash window.
     BOOL m_bShowSplash = FALSE;
     int m_nExitCode = 0;
+    // Why InitInstance ended the program with m_nExitCode 1, in one line
+    // (the system log has it too); empty when the system log alone says.
+    std::string m_strFailure;
 
 protected:
     // Whether Shift is held at the moment of the reload rule; a program

@@ -76,6 +76,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr,
                      "quorvil: %s is being scanned by process %ld; not starting a second scanner\n",
                      cmdInfo.m_strFileName.c_str(), app.GetDocument().GetLockHolder());
+    else if (app.m_nExitCode != 0 && !app.m_strFailure.empty())
+        std::fprintf(stderr, "quorvil: %s\n", app.m_strFailure.c_str());
     else if (app.m_nExitCode != 0)
         std::fprintf(stderr, "quorvil: %s failed; the system log %s says why\n",
                      cmdInfo.m_bRunScript ? "the script run" : "opening the workspace",

@@ -55,9 +55,11 @@ BOOL CQuorvilDoc::OnNewDocument()
 
 BOOL CQuorvilDoc::OnOpenDocument(const std::string& path)
 {
+    m_strOpenError.clear();
     std::string strError;
     std::unique_ptr<CMonManager> pManager = ReadWorkspaceFile(path, strError);
     if (!pManager) {
+        m_strOpenError = strError;
         GetUi().MessageBox(strError, MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }

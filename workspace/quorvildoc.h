@@ -71,9 +71,10 @@ public:
     BOOL OnNewDocument();
     // Reads the workspace file. A file that cannot be read or is damaged is
     // reported in a message box with the reason, and the open workspace
-    // stays as it was; FALSE then. So is a workspace that another process
-    // scans (GetLockHolder names it): the document holds a lock on the
-    // workspace it opened (CWorkspaceLock) until another one replaces it.
+    // stays as it was; FALSE then, with the reason in m_strOpenError. So is
+    // a workspace that another process scans (GetLockHolder names it): the
+    // document holds a lock on the workspace it opened (CWorkspaceLock) until
+    // another one replaces it.
     BOOL OnOpenDocument(const std::string& path);
     // BackupWorkspace, then writes the file; a failure is reported in a
     // message box and leaves the old file whole. Clears the modified flag
@@ -209,6 +210,8 @@ public:
     // The folder of the sample log "qvsample.log" that the Quick Start
     // wizard monitors; set by the start-up code, with the trailing "/".
     std::string m_strSampleDirectory;
+    // Why the last OnOpenDocument failed (the text of its message box).
+    std::string m_strOpenError;
 
 private:
     // The lock of the open workspace (see CWorkspaceLock).

@@ -8,6 +8,7 @@
 
 #include "eventlog/scan/eventmonitor.h"
 #include "platform/base/fileio.h"
+#include "platform/base/win32error.h"
 #include "settings/systemlog.h"
 #include "workspace/quorvildoc.h"
 
@@ -213,11 +214,14 @@ private:
 
 } // namespace
 
-BOOL RunScript(CMonManager& manager, const std::string& path)
+BOOL RunScript(CMonManager& manager, const std::string& path, std::string* pError)
 {
     std::optional<std::string> text = ReadFileBytes(path);
     if (!text) {
+        const DWORD dwError = GetLastError();
         WriteSystemLogF("Error opening script file: %s", path.c_str());
+        if (pError)
+            *pError = "cannot read the script " + path + ": " + GetSystemErrorText(dwError);
         return FALSE;
     }
     CScriptRunner runner(manager);
@@ -232,6 +236,9 @@ BOOL RunScript(CMonManager& manager, const std::string& path)
         ++nLine;
         if (!runner.ExecuteLine(line)) {
             WriteSystemLogF("Script error at line %d : '%s'", nLine, line.c_str());
+            if (pError)
+                *pError = "the script " + path + " has an error at line " + std::to_string(nLine) +
+                          ": '" + line + "'";
             break;
         }
     }

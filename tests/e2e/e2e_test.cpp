@@ -408,13 +408,23 @@ TEST_F(Program, ScriptEditsTheWorkspaceSavesItAndEndsWithoutAWindow)
     EXPECT_FALSE(InSystemLog("Starting automatic scans"));
     EXPECT_FALSE(InSystemLog("Quorvil version 0.10, build 9"));
 
-    // A workspace that cannot be read ends the run with status 1 and a line
-    // that points to the system log.
+    // A workspace that cannot be read, or a script with a bad line, ends
+    // the run with status 1 and one line that says why.
     ASSERT_EQ(RunQuorvil({Path("missing.qvw"), "/s:" + Path("roll.qvs")}, &out, &err), 1);
-    EXPECT_EQ(err,
-              "quorvil: the script run failed; the system log " + SystemLogPath() + " says why\n");
+    EXPECT_EQ(err.rfind("quorvil: the script run failed: cannot read the workspace " +
+                            Path("missing.qvw") + ": ",
+                        0),
+              0U)
+        << err;
     EXPECT_TRUE(InSystemLog("Script: Error opening workspace for read"));
     EXPECT_FALSE(Exists(Path("missing.qvw")));
+
+    ASSERT_TRUE(AtomicWriteFile(Path("bad.qvs"), "DELETESERVER KEEP\nFROBNICATE X\n"));
+    ASSERT_EQ(RunQuorvil({ws, "/s:" + Path("bad.qvs")}, &out, &err), 1);
+    EXPECT_EQ(err, "quorvil: the script " + Path("bad.qvs") +
+                       " has an error at line 2: 'FROBNICATE X' (the lines before it were "
+                       "applied)\n");
+    EXPECT_EQ(Dump(ws).find("\"KEEP\""), std::string::npos);
 }
 
 TEST_F(Program, HeadlessPrintsStatesAndTaskMessagesAndEndsOnSigint)
