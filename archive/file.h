@@ -71,6 +71,8 @@ public:
     BOOL Open(const std::string& path, UINT nOpenFlags, CFileException* pError = nullptr);
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& GetFilePath() const { return m_strFileName; }
+    // The name errors give the file (a file in memory has none of its own).
+    void SetFilePath(const std::string& path) { m_strFileName = path; }
 
     // Reads up to nCount bytes; returns the number read (fewer only at the end).
     virtual UINT Read(void* lpBuf, UINT nCount);

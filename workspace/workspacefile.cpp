@@ -10,6 +10,7 @@
 #include "platform/network/network.h"
 #include "settings/appsettings.h"
 #include "settings/systemlog.h"
+#include "workspace/storedvalues.h"
 
 namespace {
 
@@ -104,6 +105,8 @@ std::unique_ptr<CMonManager> ReadManager(CArchive& ar)
     std::unique_ptr<CMonManager> pManager = ar.ReadObjectAs<CMonManager>();
     if (!pManager)
         ar.Fail(CArchiveException::badClass, "the file holds no workspace");
+    if (const QWORD nLeft = ar.GetRemaining(); nLeft > 0)
+        ar.Fail(CArchiveException::generic, std::to_string(nLeft) + " bytes after the workspace");
     return pManager;
 }
 
@@ -112,13 +115,22 @@ std::unique_ptr<CMonManager> ReadWorkspaceFile(const std::string& path, std::str
     std::optional<std::string> local = MapNetworkPath(path);
     std::optional<std::string> bytes = local ? ReadFileBytes(*local) : std::nullopt;
     if (!bytes) {
-        strError = "Failed to open document " + path + ":\n" + ErrorText(GetLastError());
+        struct stat st {};
+        const bool bFolder = local && ::stat(local->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        strError = "Failed to open document " + path + ":\n" +
+                   (bFolder ? "it is a folder, not a workspace file" : ErrorText(GetLastError()));
         return nullptr;
     }
     try {
         CMemFile file(*bytes);
+        file.SetFilePath(path); // damage is reported as qvws check reports it
         CArchive ar(&file, CArchive::load);
-        return ReadManager(ar);
+        std::unique_ptr<CMonManager> pManager = ReadManager(ar);
+        for (const CStoredValueProblem& problem : FindStoredValueProblems(*pManager))
+            WriteSystemLog(("Workspace " + path + ": " + DescribeStoredValueProblem(problem) +
+                            "; " + StoredValueAdvice(path))
+                               .c_str());
+        return pManager;
     } catch (const CException& e) {
         strError = "Unexpected file format in " + path + ":\n" + e.what();
         return nullptr;
@@ -156,19 +168,24 @@ bool AutoSaveWorkspaceFile(CMonManager& manager, const std::string& path)
     return bWritten;
 }
 
+std::string WorkspaceBackupPath(const std::string& path)
+{
+    std::string folder;
+    std::string base;
+    SplitPath(path, folder, base);
+    std::string dir = TrimSpace(AppSettings::GetAutoBackupDir());
+    if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/'))
+        dir.pop_back();
+    return (!dir.empty() && FileExists(dir.c_str())) ? dir + "/" + base + ".bak"
+                                                     : folder + base + ".bak";
+}
+
 void BackupWorkspaceFile(const std::string& path)
 {
     if (!AppSettings::GetAutoBackup())
         return;
     try {
-        std::string folder;
-        std::string base;
-        SplitPath(path, folder, base);
-        std::string dir = TrimSpace(AppSettings::GetAutoBackupDir());
-        if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/'))
-            dir.pop_back();
-        std::string backup = (!dir.empty() && FileExists(dir.c_str())) ? dir + "/" + base + ".bak"
-                                                                       : folder + base + ".bak";
+        const std::string backup = WorkspaceBackupPath(path);
         std::optional<std::string> source = MapNetworkPath(path);
         struct stat st {};
         if (path.empty() || !source || ::stat(source->c_str(), &st) != 0 || st.st_size <= 0)

@@ -15,12 +15,14 @@
 #include "archive/archive.h"
 #include "core/monmanager.h"
 
-// The one object of a workspace archive, which must be a scan manager (else
-// CArchiveException).
+// The one object of a workspace archive, which must be a scan manager and
+// end the archive (else CArchiveException).
 std::unique_ptr<CMonManager> ReadManager(CArchive& ar);
 
 // The manager a workspace file holds, or null with the message to show in
-// strError (a file that cannot be read, or a damaged one).
+// strError (a file that cannot be read, or a damaged one). Stored values
+// that the program never writes load as stored, with one system log line
+// each (workspace/storedvalues.h).
 std::unique_ptr<CMonManager> ReadWorkspaceFile(const std::string& path, std::string& strError);
 
 // Writes the manager (null: an empty record) to path, without a backup;
@@ -31,6 +33,9 @@ bool WriteWorkspaceFile(CMonManager* pManager, const std::string& path, std::str
 // The silent save on the scan thread's request: no backup, no message box;
 // failures go to the system log. True when the file was written.
 bool AutoSaveWorkspaceFile(CMonManager& manager, const std::string& path);
+
+// Where BackupWorkspaceFile copies the workspace at path.
+std::string WorkspaceBackupPath(const std::string& path);
 
 // Copies the workspace file to "<base>.bak" in Settings/AutoBackupDir or
 // beside it, when Settings/AutoBackup is on and the file is not empty.

@@ -427,6 +427,42 @@ TEST_F(Program, ScriptEditsTheWorkspaceSavesItAndEndsWithoutAWindow)
     EXPECT_EQ(Dump(ws).find("\"KEEP\""), std::string::npos);
 }
 
+// A workspace with bytes after its content is refused whole and left as it
+// is; values that quorvil never writes load, each with a system log line.
+TEST_F(Program, WorkspaceWithBytesAfterItIsRefusedAndOddValuesAreReported)
+{
+    const std::string ws =
+        MakeWorkspace(R"({ "logs": [
+      { "kind": "text", "description": "App Log", "directory": ")" +
+                      m_strRoot + R"(/", "fileName": "app.log", "interval": 0 } ] })");
+    std::string err;
+    ASSERT_EQ(RunQuorvil({ws, "--once"}, nullptr, &err), 0) << err;
+    EXPECT_TRUE(InSystemLog("Workspace " + ws +
+                            ": log \"App Log\": interval is 0, where 1 second or more is written; "
+                            "the values load as stored; if " +
+                            ws + " was damaged, stop quorvil and copy its backup " +
+                            Path("ws.bak") +
+                            " over it (no backup is made while Settings/AutoBackup is 0)"));
+
+    const std::string bytes = ReadFileBytes(ws).value_or("") + "xy";
+    ASSERT_TRUE(AtomicWriteFile(ws, bytes));
+    for (const char* mode : {"--once", "--headless"}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(RunQuorvil({ws, mode}, nullptr, &err), 1);
+        EXPECT_EQ(err, "quorvil: Unexpected file format in " + ws + ": " + ws +
+                           " is damaged at byte " + std::to_string(bytes.size() - 2) +
+                           ": 2 bytes after the workspace\n");
+        EXPECT_EQ(ReadFileBytes(ws), bytes);
+    }
+    ASSERT_EQ(RunQuorvil({m_strRoot, "--once"}, nullptr, &err), 1);
+    EXPECT_EQ(err, "quorvil: Failed to open document " + m_strRoot +
+                       ": it is a folder, not a workspace file\n");
+    std::string out;
+    EXPECT_EQ(RunProgram({QVWS_EXE, "check", ws}, Env(), &out, &err), 2);
+    EXPECT_EQ(err, "qvws: " + ws + " is damaged at byte " + std::to_string(bytes.size() - 2) +
+                       ": 2 bytes after the workspace\n");
+}
+
 TEST_F(Program, HeadlessPrintsStatesAndTaskMessagesAndEndsOnSigint)
 {
     const std::string watched = Path("app.log");

@@ -1,5 +1,6 @@
 #include "tools/qvws/qvws.h"
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "textlog/filemonitor.h"
 #include "tools/qvws/testevents.h"
 #include "tools/qvws/wsjson.h"
+#include "workspace/storedvalues.h"
 
 namespace {
 
@@ -34,7 +36,8 @@ const char* const g_usage =
     "                    tests the Nth log only (from 1), --group NAME the groups so\n"
     "                    described\n"
     "\n"
-    "Exit status: 0 done, 1 the file could not be written, 2 bad input (nothing changed).\n";
+    "Exit status: 0 done, 1 the file could not be written or check found values that\n"
+    "quorvil never writes, 2 bad input (nothing changed).\n";
 
 // A bad-input answer: one line, exit status 2.
 struct CBadInput {
@@ -48,13 +51,22 @@ std::string LastErrorText()
     return (text.empty() ? "error" : text) + " (" + std::to_string(code) + ")";
 }
 
+// Why path could not be read or written: a folder is named as such, not
+// as the system's "Access is denied."
+std::string FileProblem(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec) ? "it is a folder, not a file" : LastErrorText();
+}
+
 // The one workspace record of a file; anything else is damage.
 std::unique_ptr<CMonManager> ReadWorkspace(const std::string& path)
 {
     CFile file;
     CFileException error(CFileException::none, 0, path);
-    if (!file.Open(path, CFile::modeRead, &error))
-        throw CBadInput{"cannot read " + path + ": " + LastErrorText()};
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec) || !file.Open(path, CFile::modeRead, &error))
+        throw CBadInput{"cannot read " + path + ": " + FileProblem(path)};
     try {
         CArchive ar(&file, CArchive::load);
         std::unique_ptr<CMonManager> pManager = ar.ReadObjectAs<CMonManager>();
@@ -77,7 +89,7 @@ std::string ReadJsonText(const std::string& source, std::istream& in)
     if (source != "-") {
         std::optional<std::string> text = ReadFileBytes(source);
         if (!text)
-            throw CBadInput{"cannot read " + source + ": " + LastErrorText()};
+            throw CBadInput{"cannot read " + source + ": " + FileProblem(source)};
         return std::move(*text);
     }
     std::string text;
@@ -116,7 +128,7 @@ int Load(const std::string& source, const std::string& path, std::istream& in, s
         throw CBadInput{name + (e.m_pos.m_nLine > 0 ? ":" : ": ") + e.what()};
     }
     if (!AtomicWriteFile(path, StoreObjectToBytes(pManager.get()))) {
-        err << "qvws: cannot write " << path << ": " << LastErrorText() << "\n";
+        err << "qvws: cannot write " << path << ": " << FileProblem(path) << "\n";
         return 1;
     }
     return 0;
@@ -135,10 +147,19 @@ int Check(const std::string& path, std::ostream& out)
             nKeys += static_cast<std::size_t>(pGroup->GetKeyCount());
         }
     }
-    out << "OK: " << Counted(static_cast<std::size_t>(pManager->GetLogCount()), "log", "logs")
-        << ", " << Counted(nGroups, "watch group", "watch groups") << ", "
-        << Counted(nKeys, "key", "keys") << "\n";
-    return 0;
+    const std::vector<CStoredValueProblem> problems = FindStoredValueProblems(*pManager);
+    for (const CStoredValueProblem& problem : problems)
+        out << DescribeStoredValueProblem(problem) << "\n";
+    out << (problems.empty() ? "OK: " : "SUSPECT: ")
+        << Counted(static_cast<std::size_t>(pManager->GetLogCount()), "log", "logs") << ", "
+        << Counted(nGroups, "watch group", "watch groups") << ", " << Counted(nKeys, "key", "keys");
+    if (problems.empty()) {
+        out << "\n";
+        return 0;
+    }
+    out << ", " << Counted(problems.size(), "value", "values") << " that quorvil never writes; "
+        << StoredValueAdvice(path) << "\n";
+    return 1;
 }
 
 struct CTestOptions {

@@ -146,6 +146,12 @@ TEST_F(QvWsProcess, BadInputIsOneLineAndChangesNothing)
          "",
          "qvws: cannot read " + Path("missing.json") + ": "},
         {{"check", Path("ws.json")}, "", "qvws: " + Path("ws.json") + " is damaged at byte "},
+        {{"dump", Path("")},
+         "",
+         "qvws: cannot read " + Path("") + ": it is a folder, not a file\n"},
+        {{"load", Path(""), Path("new.qvw")},
+         "",
+         "qvws: cannot read " + Path("") + ": it is a folder"},
         {{}, "", "qvws: no command given"},
         {{"frob", Path("ws.qvw")}, "", "qvws: unknown command \"frob\""},
         {{"load", Path("ws.json")}, "", "qvws: load needs JSON FILE"},
@@ -192,6 +198,37 @@ TEST_F(QvWsProcess, DamageIsReportedWithItsOffset)
     Write("renamed.qvw", renamed);
     ExpectBadInput(Run({"check", Path("renamed.qvw")}),
                    "qvws: " + Path("renamed.qvw") + " is damaged at byte ");
+}
+
+// Values that quorvil never writes load, but check lists each with where
+// it is and ends with status 1; a sound file still says OK.
+TEST_F(QvWsProcess, CheckListsValuesThatQuorvilNeverWrites)
+{
+    Write("odd.json", R"({"logs": [
+      {"kind": "text", "description": "App", "directory": "/var/log/", "fileName": "app.log",
+       "interval": 0, "position": 500, "lastSize": 100,
+       "groups": [{"description": "Errors", "minIntervalMinutes": -5,
+                   "keys": [{"kind": "text", "key1": "ERROR"}]}]},
+      {"kind": "event", "computer": "SRV1", "log": "System", "interval": 30}]})");
+    ASSERT_EQ(Run({"load", Path("odd.json"), Path("odd.qvw")}).m_nStatus, 0);
+    const std::string before = Read("odd.qvw");
+
+    const CRun run = Run({"check", Path("odd.qvw")});
+    EXPECT_EQ(run.m_nStatus, 1);
+    EXPECT_EQ(run.m_strErr, "");
+    const std::string expected =
+        "log \"App\": interval is 0, where 1 second or more is written\n"
+        "log \"App\": position is 500, beyond the last size seen, 100\n"
+        "log \"App\", watch group \"Errors\": minimum launch interval is -5, where 0 or more is "
+        "written\n"
+        "SUSPECT: 2 logs, 1 watch group, 1 key, 3 values that quorvil never writes; the values "
+        "load as stored; if " +
+        Path("odd.qvw") + " was damaged, stop quorvil and copy its backup " + Path("odd.bak") +
+        " over it (no backup is made while Settings/AutoBackup is 0)\n";
+    EXPECT_EQ(run.m_strOut, expected);
+    EXPECT_EQ(Read("odd.qvw"), before);
+    // They load as stored: the dump keeps them.
+    EXPECT_NE(Run({"dump", Path("odd.qvw")}).m_strOut.find("\"interval\": 0,"), std::string::npos);
 }
 
 } // namespace
