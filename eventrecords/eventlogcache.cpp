@@ -35,6 +35,7 @@ BOOL CEventLogCache::ReadAll()
         m_fnBusy(true);
     m_nOldest = m_handle.GetOldest();
     m_nNewest = m_handle.GetNewest();
+    ReadGaps();
     m_bRefresh = FALSE;
     BOOL bOk = TRUE;
     if (m_nOldest != 0 && m_index.size() < QWORD{m_nNewest} - m_nOldest + 1) {
@@ -118,16 +119,26 @@ DWORD CEventLogCache::GetCount()
     return m_nNewest == 0 || m_nOldest == 0 ? 0 : m_nNewest - m_nOldest + 1;
 }
 
+void CEventLogCache::ReadGaps()
+{
+    CEventLogFileInfo info;
+    m_gaps.clear();
+    if (m_handle.GetFileInfo(info))
+        m_gaps = std::move(info.m_gaps);
+}
+
 BOOL CEventLogCache::Refresh()
 {
     m_nOldest = 0;
     m_nNewest = 0;
+    m_gaps.clear();
     m_dwError = 0;
     Logon();
     BOOL bOpen = m_handle.Open(m_strComputer, m_strLog);
     if (bOpen) {
         m_nOldest = m_handle.GetOldest();
         m_nNewest = m_handle.GetNewest();
+        ReadGaps();
         m_bRefresh = FALSE;
         m_handle.Close();
     } else {
@@ -141,12 +152,18 @@ CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
 {
     if (auto it = m_index.find(nRecordNumber); it != m_index.end())
         return it->second;
+    // A number that a damaged stretch took has no record to read.
+    if (!m_bRefresh && std::any_of(m_gaps.begin(), m_gaps.end(), [&](const CEvtGap& gap) {
+            return gap.m_dwBefore < nRecordNumber && nRecordNumber < gap.m_dwAfter;
+        }))
+        return nullptr;
 
     Logon();
     m_dwError = 0;
     if (!m_handle.Open(m_strComputer, m_strLog)) {
         m_nOldest = 0;
         m_nNewest = 0;
+        m_gaps.clear();
         m_bRefresh = TRUE;
         m_dwError = m_handle.GetError();
         Revert();
@@ -157,6 +174,7 @@ CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
         m_fnBusy(true);
     m_nOldest = m_handle.GetOldest();
     m_nNewest = m_handle.GetNewest();
+    ReadGaps();
     m_bRefresh = FALSE;
     CEventStruct* pResult = nullptr;
     if (nRecordNumber >= m_nOldest && nRecordNumber <= m_nNewest) {
@@ -191,6 +209,7 @@ void CEventLogCache::CopyFrom(const CEventLogCache& other)
     m_bRefresh = other.m_bRefresh;
     m_nOldest = other.m_nOldest;
     m_nNewest = other.m_nNewest;
+    m_gaps = other.m_gaps;
     std::size_t nPos = 0;
     while (const CEventStruct* pEvent = other.m_list.GetNext(nPos))
         m_list.Add(std::make_unique<CEventStruct>(*pEvent));

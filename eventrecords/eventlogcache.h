@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "eventrecords/eventlist.h"
 #include "eventrecords/eventloghandle.h"
@@ -45,6 +46,8 @@ public:
     DWORD GetNewest();
     // newest - oldest + 1; 0 when either number is 0.
     DWORD GetCount();
+    // The damaged stretches of the log as last opened (eventlog.h).
+    const std::vector<CEvtGap>& GetGaps() const { return m_gaps; }
     void MarkRefresh() { m_bRefresh = TRUE; }
     // Reads the oldest and newest numbers; on failure both are 0, the last
     // error is the open's and the refresh mark stays.
@@ -81,6 +84,8 @@ private:
     void Changed();
     // Indexes the records that the list gained from position nFrom on.
     void Index(std::size_t nFrom);
+    // The gaps of the open log, or none when they cannot be had.
+    void ReadGaps();
 
     CEventLogHandle m_handle;
     CEventList m_list;
@@ -88,6 +93,7 @@ private:
     std::unordered_map<DWORD, CEventStruct*> m_index;
     DWORD m_nOldest = 0;
     DWORD m_nNewest = 0;
+    std::vector<CEvtGap> m_gaps;
     std::string m_strComputer;
     std::string m_strLog;
     std::string m_strUser;

@@ -6,6 +6,8 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "eventrecords/eventloghandle.h"
+#include "platform/base/strformat.h"
 #include "platform/clipboard/clipboard.h"
 #include "ui/common/icons.h"
 #include "ui/common/qtstrings.h"
@@ -16,6 +18,29 @@ namespace {
 
 const char* const HEADERS[CEventLogModel::COL_COUNT] = {"Date",  "Time", "Source",   "Category",
                                                         "Event", "User", "Computer", "Record"};
+
+// A damaged stretch's row: the text in the first column, the record numbers
+// it took in the Record column, where it lies as the tip.
+QVariant GapData(const CEvtGap& gap, int nColumn, int role)
+{
+    if (role == Qt::ToolTipRole)
+        return ToQt((gap.m_dwBytes ? FormatString("%u damaged bytes at offset %u", gap.m_dwBytes,
+                                                  gap.m_dwOffset)
+                                   : std::string("records left out by a repair")) +
+                    DescribeGap(gap));
+    if (role == Qt::DecorationRole)
+        return nColumn == CEventLogModel::COL_DATE ? QVariant(GetEventIcon(EventIcon::Warning))
+                                                   : QVariant();
+    if (nColumn == CEventLogModel::COL_DATE)
+        return QStringLiteral(" damaged records skipped");
+    if (nColumn == CEventLogModel::COL_RECORD && gap.m_dwBefore &&
+        gap.m_dwAfter > gap.m_dwBefore + 1)
+        return gap.m_dwAfter == gap.m_dwBefore + 2
+                   ? QString::number(gap.m_dwBefore + 1)
+                   : QString::number(gap.m_dwBefore + 1) + QStringLiteral("-") +
+                         QString::number(gap.m_dwAfter - 1);
+    return {};
+}
 
 } // namespace
 
@@ -46,7 +71,7 @@ CEventLogModel::CEventLogModel(Fetch fnFetch, QObject* parent)
 {
 }
 
-void CEventLogModel::Reset(DWORD nOldest, DWORD nCount)
+void CEventLogModel::Reset(DWORD nOldest, DWORD nCount, const std::vector<CEvtGap>& gaps)
 {
     beginResetModel();
     m_nOldest = nCount ? nOldest : 0;
@@ -55,7 +80,49 @@ void CEventLogModel::Reset(DWORD nOldest, DWORD nCount)
     m_rowOfRecord.clear();
     m_fetched.clear();
     m_groupOf.clear();
+    m_gaps.clear();
+    m_segments.clear();
+    m_nRows = 0;
+    if (nCount) {
+        const QWORD nNewest = QWORD{nOldest} + nCount - 1;
+        // The stretch's place: after the intact record before it (a stretch
+        // before the oldest record comes first).
+        auto before = [nOldest](const CEvtGap& gap) {
+            return gap.m_dwBefore ? QWORD{gap.m_dwBefore} : QWORD{nOldest} - 1;
+        };
+        for (const CEvtGap& gap : gaps)
+            if (before(gap) + 1 >= nOldest && before(gap) <= nNewest)
+                m_gaps.push_back(gap);
+        std::stable_sort(m_gaps.begin(), m_gaps.end(),
+                         [&](const CEvtGap& a, const CEvtGap& b) { return before(a) < before(b); });
+        auto addRecords = [this](QWORD nFirst, QWORD nLast) {
+            if (nFirst <= nLast) {
+                const auto nRows = static_cast<DWORD>(nLast - nFirst + 1);
+                m_segments.push_back({m_nRows, nRows, static_cast<DWORD>(nFirst), -1});
+                m_nRows += nRows;
+            }
+        };
+        QWORD nNext = nOldest;
+        for (std::size_t i = 0; i < m_gaps.size(); ++i) {
+            addRecords(nNext, before(m_gaps[i]));
+            m_segments.push_back({m_nRows, 1, 0, static_cast<int>(i)});
+            ++m_nRows;
+            // The numbers up to the intact record after it are the stretch's;
+            // with none after it, all the rest.
+            nNext = std::max(nNext, m_gaps[i].m_dwAfter ? QWORD{m_gaps[i].m_dwAfter} : nNewest + 1);
+        }
+        addRecords(nNext, nNewest);
+    }
     endResetModel();
+}
+
+const CEventLogModel::CSegment* CEventLogModel::SegmentOfRow(DWORD nRow) const
+{
+    if (nRow >= m_nRows)
+        return nullptr;
+    auto it = std::upper_bound(m_segments.begin(), m_segments.end(), nRow,
+                               [](DWORD n, const CSegment& s) { return n < s.m_nRow; });
+    return &*std::prev(it);
 }
 
 void CEventLogModel::SetRows(std::optional<std::vector<DWORD>> records)
@@ -95,7 +162,7 @@ int CEventLogModel::GroupOfRow(int nRow) const
 
 int CEventLogModel::GetRowCount() const
 {
-    return m_rows ? static_cast<int>(m_rows->size()) : static_cast<int>(m_nCount);
+    return m_rows ? static_cast<int>(m_rows->size()) : static_cast<int>(m_nRows);
 }
 
 void CEventLogModel::SetNewestFirst(bool bNewestFirst)
@@ -109,8 +176,8 @@ void CEventLogModel::SetNewestFirst(bool bNewestFirst)
         std::reverse(m_rows->begin(), m_rows->end());
         m_rowOfRecord.clear();
         endResetModel();
-    } else if (m_nCount) {
-        emit dataChanged(index(0, 0), index(static_cast<int>(m_nCount) - 1, COL_COUNT - 1));
+    } else if (m_nRows) {
+        emit dataChanged(index(0, 0), index(static_cast<int>(m_nRows) - 1, COL_COUNT - 1));
     }
 }
 
@@ -120,10 +187,19 @@ DWORD CEventLogModel::RecordOfRow(int nRow) const
         return nRow >= 0 && static_cast<std::size_t>(nRow) < m_rows->size()
                    ? (*m_rows)[static_cast<std::size_t>(nRow)]
                    : 0;
-    if (nRow < 0 || static_cast<DWORD>(nRow) >= m_nCount)
+    if (nRow < 0 || static_cast<DWORD>(nRow) >= m_nRows)
         return 0;
-    return m_bNewestFirst ? m_nOldest + m_nCount - 1 - static_cast<DWORD>(nRow)
-                          : m_nOldest + static_cast<DWORD>(nRow);
+    const DWORD nShown = ShownRow(static_cast<DWORD>(nRow));
+    const CSegment* pSegment = SegmentOfRow(nShown);
+    return pSegment->m_nGap >= 0 ? 0 : pSegment->m_nFirst + (nShown - pSegment->m_nRow);
+}
+
+const CEvtGap* CEventLogModel::GapOfRow(int nRow) const
+{
+    if (m_rows || nRow < 0 || static_cast<DWORD>(nRow) >= m_nRows)
+        return nullptr;
+    const CSegment* pSegment = SegmentOfRow(ShownRow(static_cast<DWORD>(nRow)));
+    return pSegment->m_nGap >= 0 ? &m_gaps[static_cast<std::size_t>(pSegment->m_nGap)] : nullptr;
 }
 
 int CEventLogModel::RowOfRecord(DWORD nRecord) const
@@ -140,7 +216,12 @@ int CEventLogModel::RowOfRecord(DWORD nRecord) const
         }
         return m_rowOfRecord[nOffset];
     }
-    return static_cast<int>(m_bNewestFirst ? m_nCount - 1 - nOffset : nOffset);
+    // One segment unless the log is damaged.
+    for (const CSegment& segment : m_segments)
+        if (segment.m_nGap < 0 && nRecord >= segment.m_nFirst &&
+            nRecord - segment.m_nFirst < segment.m_nRows)
+            return static_cast<int>(ShownRow(segment.m_nRow + (nRecord - segment.m_nFirst)));
+    return -1;
 }
 
 const CEventStruct* CEventLogModel::EventOfRow(int nRow) const
@@ -198,7 +279,12 @@ QVariant CEventLogModel::data(const QModelIndex& index, int role) const
         const int nGroup = GroupOfRow(index.row());
         return nGroup < 0 ? QVariant() : QVariant(WatchGroupColor(nGroup, QApplication::palette()));
     }
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::DecorationRole))
+    if (!index.isValid() ||
+        (role != Qt::DisplayRole && role != Qt::DecorationRole && role != Qt::ToolTipRole))
+        return {};
+    if (const CEvtGap* pGap = GapOfRow(index.row()))
+        return GapData(*pGap, index.column(), role);
+    if (role == Qt::ToolTipRole)
         return {};
     const CEventStruct* pEvent = EventOfRow(index.row());
     if (role == Qt::DecorationRole) {

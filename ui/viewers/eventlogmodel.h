@@ -4,7 +4,10 @@
 // is produced when the list asks for it, by fetching the row's record
 // through a callback (the viewer's cache, which reads a window of about 500
 // records around it). A record that cannot be had shows "??" cells with its
-// number in the Record column. Dragging a row offers a new event key built
+// number in the Record column. A damaged stretch of the log is one row
+// "damaged records skipped" after the intact record before it, in place of
+// the record numbers it took (the numbers in its Record column; none when
+// bytes were only inserted). Dragging a row offers a new event key built
 // from the record, in the event key's clipboard format as MIME data.
 //
 // Threads: user interface thread only.
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "eventrecords/eventstruct.h"
+#include "platform/eventlog/evtfile.h"
 
 // The icon of an event type (error, warning, audit success, audit failure,
 // any other).
@@ -40,15 +44,17 @@ public:
     using Fetch = std::function<const CEventStruct*(DWORD nRecord)>;
     explicit CEventLogModel(Fetch fnFetch, QObject* parent = nullptr);
 
-    // A new list: the oldest record and the count (0 rows for an empty log).
+    // A new list: the oldest record, the count of numbers from the oldest
+    // to the newest (0 rows for an empty log) and the damaged stretches.
     // Forgets every record fetched before.
-    void Reset(DWORD nOldest, DWORD nCount);
+    void Reset(DWORD nOldest, DWORD nCount, const std::vector<CEvtGap>& gaps = {});
     // Changes the order; the rows are redrawn.
     void SetNewestFirst(bool bNewestFirst);
     bool IsNewestFirst() const { return m_bNewestFirst; }
 
     // Only these records, in this order (a filter, a sort); an empty
-    // optional goes back to every record of the log in the chosen order.
+    // optional goes back to every record of the log in the chosen order
+    // (with the rows of its damaged stretches).
     void SetRows(std::optional<std::vector<DWORD>> records);
     bool HasRows() const { return m_rows.has_value(); }
 
@@ -66,11 +72,14 @@ public:
     void ClearHighlights();
     // The group of the row's record, -1 for none.
     int GroupOfRow(int nRow) const;
-    // 0 for a row outside the list; -1 for a record outside it.
+    // 0 for a row outside the list or a damaged stretch's row; -1 for a
+    // record outside the list or inside a damaged stretch.
     DWORD RecordOfRow(int nRow) const;
     int RowOfRecord(DWORD nRecord) const;
     // The row's record, fetched once and then kept until the next Reset.
     const CEventStruct* EventOfRow(int nRow) const;
+    // The damaged stretch a row shows; null for any other row.
+    const CEvtGap* GapOfRow(int nRow) const;
 
     // The text of one cell, as the list shows it.
     static QString CellText(const CEventStruct& event, int nColumn);
@@ -85,9 +94,26 @@ public:
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
 private:
+    // A stretch of the unfiltered rows, oldest first: records m_nFirst
+    // onwards, or the one row of damaged stretch m_nGap.
+    struct CSegment {
+        DWORD m_nRow = 0;
+        DWORD m_nRows = 0;
+        DWORD m_nFirst = 0;
+        int m_nGap = -1;
+    };
+    // The segment of an unfiltered row counted oldest first; null outside
+    // the list.
+    const CSegment* SegmentOfRow(DWORD nRow) const;
+    // An unfiltered row counted oldest first, as the list shows it, and back.
+    DWORD ShownRow(DWORD nRow) const { return m_bNewestFirst ? m_nRows - 1 - nRow : nRow; }
+
     Fetch m_fnFetch;
     DWORD m_nOldest = 0;
     DWORD m_nCount = 0;
+    DWORD m_nRows = 0; // unfiltered rows: records and damaged stretches
+    std::vector<CEvtGap> m_gaps;
+    std::vector<CSegment> m_segments;
     bool m_bNewestFirst = false;
     std::optional<std::vector<DWORD>> m_rows; // record numbers, in row order
     mutable std::vector<int> m_rowOfRecord;   // by record - oldest, made when asked

@@ -279,7 +279,7 @@ void CEventLogView::Reload()
         ShowMessageBox(m_frame.GetWindow(), text, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    m_pModel->Reset(m_nOldest, m_pCache->GetCount());
+    m_pModel->Reset(m_nOldest, m_pCache->GetCount(), m_pCache->GetGaps());
     m_pLegend->ShowGroups(pLog);
     if (!m_filter.IsEmpty() || m_nSortColumn >= 0)
         ApplyRows();

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/base/strformat.h"
 #include "platform/clipboard/clipboard.h"
 #include "screenshot.h"
 #include "settings/appsettings.h"
@@ -92,6 +93,53 @@ TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
     EXPECT_EQ(Cell(view, 15999, CEventLogModel::COL_RECORD), "5000");
     EXPECT_EQ(Cell(view, 10000, CEventLogModel::COL_RECORD), "10999")
         << "already read, still shown";
+}
+
+// A damaged record, and bytes that do not belong between two records, each
+// show as one row; the records after them are there in both orders.
+TEST_F(EventViewer, DamagedStretchesShowAsOneRowEachBetweenTheIntactRecords)
+{
+    ASSERT_TRUE(AddEventLog(nullptr, "Torn", 0x1000000, 0));
+    std::vector<std::string> records;
+    for (DWORD n = 1; n <= 10; ++n)
+        records.push_back(EncodeEvtRecord(MakeEvent(n)));
+    records[4][4] = 'X';                           // record 5's signature
+    records[7].insert(0, std::string(12, '\x01')); // junk before record 8
+    ASSERT_TRUE(AtomicWriteFile(*GetComputerFolder(nullptr, 0) + "/eventlog/Torn.evt",
+                                ComposeEvtFile(records, 11, 0x1000000, 0)));
+    CEventLogView view(m_frame);
+    view.ShowItem(m_frame.AddEventLog("Torn")->GetID());
+
+    const QString damaged = " damaged records skipped";
+    ASSERT_EQ(view.GetList()->model()->rowCount(), 11);
+    EXPECT_EQ(view.GetSelectedRecord(), 10u);
+    const std::vector<QString> oldestFirst = {"1", "2", "3", "4", "5", "6",
+                                              "7", "",  "8", "9", "10"};
+    for (int row = 0; row < 11; ++row) {
+        SCOPED_TRACE(row);
+        const bool bGap = row == 4 || row == 7;
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_DATE) == damaged, bGap);
+        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_RECORD),
+                  oldestFirst[static_cast<std::size_t>(row)]);
+        EXPECT_EQ(view.RecordOfRow(row),
+                  bGap ? 0u : Cell(view, row, CEventLogModel::COL_RECORD).toUInt());
+    }
+    EXPECT_EQ(view.RowOfRecord(5), -1);
+    EXPECT_EQ(view.RowOfRecord(8), 8);
+    const QAbstractItemModel* model = view.GetList()->model();
+    std::size_t at = 0x30;
+    for (int i = 0; i < 4; ++i)
+        at += records[static_cast<std::size_t>(i)].size();
+    EXPECT_EQ(model->data(model->index(4, 0), Qt::ToolTipRole).toString().toStdString(),
+              FormatString("%zu damaged bytes at offset %zu between record 4 and record 6",
+                           records[4].size(), at));
+
+    view.SetNewestFirst(true);
+    EXPECT_EQ(RecordInRow(view, 0), 10u);
+    EXPECT_EQ(Cell(view, 3, CEventLogModel::COL_DATE), damaged);
+    EXPECT_EQ(Cell(view, 6, CEventLogModel::COL_DATE), damaged);
+    EXPECT_EQ(RecordInRow(view, 10), 1u);
+    EXPECT_EQ(view.GetSelectedRecord(), 10u);
 }
 
 TEST_F(EventViewer, OrderSwitchKeepsTheSelectedRecordAndIsSharedByEveryViewer)
