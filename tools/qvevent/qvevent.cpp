@@ -282,11 +282,17 @@ int Report(const CParsed& p, std::ostream& err)
         return 1;
     }
     if (!ok && (error == ERROR_INVALID_PARAMETER || error == ERROR_LOG_FILE_FULL)) {
-        // Say which value is too large, and its limit.
+        // Say which value is too large, its limit and the log.
+        CEventLogFileInfo info;
+        if (HANDLE log = OpenEventLogA(target.m_strComputer.c_str(), target.m_strLog.c_str())) {
+            GetEventLogFileInfo(log, info);
+            CloseEventLog(log);
+        }
         for (std::size_t i = 0; i < p.m_args.size(); ++i) {
             std::size_t units = Utf8ToUtf16(p.m_args[i]).size();
             if (units > EVT_MAX_STRING_UNITS) {
-                err << "qvevent: cannot report the event: string " << i + 1 << " has " << units
+                err << "qvevent: cannot report the event to log " << target.m_strLog << " ("
+                    << info.m_strPath << "): string " << i + 1 << " has " << units
                     << " UTF-16 characters, more than the limit of " << EVT_MAX_STRING_UNITS
                     << "\n";
                 return 1;
@@ -298,11 +304,6 @@ int Report(const CParsed& p, std::ostream& err)
         event.m_sid.assign(sid.begin(), sid.end());
         event.m_strings = p.m_args;
         const std::size_t bytes = EncodeEvtRecord(event).size();
-        CEventLogFileInfo info;
-        if (HANDLE log = OpenEventLogA(target.m_strComputer.c_str(), target.m_strLog.c_str())) {
-            GetEventLogFileInfo(log, info);
-            CloseEventLog(log);
-        }
         const DWORD limit = RoundEvtMaxSize(info.m_header.m_dwMaxSize);
         if (error == ERROR_LOG_FILE_FULL &&
             bytes + ELF_EOF_RECORD_SIZE + ELF_LOGFILE_HEADER_SIZE > limit) {

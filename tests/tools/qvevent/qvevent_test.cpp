@@ -203,8 +203,10 @@ TEST_F(QvEventTest, RecordTooLargeToReadIsListedAndReadingGoesOn)
 
     // Events too large say which value is too large and its limit.
     EXPECT_EQ(Run({"report", "-l", "Big", "-s", "B", "ok", std::string(40000, 's')}), 1);
-    EXPECT_EQ(m_strErr, "qvevent: cannot report the event: string 2 has 40000 UTF-16 "
-                        "characters, more than the limit of 32767\n");
+    EXPECT_EQ(m_strErr, "qvevent: cannot report the event to log Big (" + m_strNetwork +
+                            "/WORKGROUP/TESTHOST/eventlog/Big.evt" +
+                            "): string 2 has 40000 UTF-16 characters, more than the limit of "
+                            "32767\n");
     ASSERT_EQ(Run({"add-log", "-l", "Small", "--max-size", "65536"}), 0);
     EXPECT_EQ(
         Run({"report", "-l", "Small", "-s", "B", std::string(30000, 'a'), std::string(30000, 'b')}),
