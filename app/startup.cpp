@@ -324,6 +324,6 @@ BOOL CQuorvilApp::RunScriptMode(const std::string& strWorkspace)
     // The lines before a bad line have taken effect and are saved; the run
     // still fails.
     if (!strScriptError.empty())
-        m_strFailure = strScriptError + (bScriptRead ? " (the lines before it were applied)" : "");
+        m_strFailure = strScriptError;
     return bScriptRead && strScriptError.empty();
 }

@@ -238,7 +238,8 @@ BOOL RunScript(CMonManager& manager, const std::string& path, std::string* pErro
             WriteSystemLogF("Script error at line %d : '%s'", nLine, line.c_str());
             if (pError)
                 *pError = "the script " + path + " has an error at line " + std::to_string(nLine) +
-                          ": '" + line + "'";
+                          ": '" + line + "'" +
+                          (nLine > 1 ? " (the lines before it were applied)" : "");
             break;
         }
     }

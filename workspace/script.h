@@ -26,6 +26,7 @@
 
 // FALSE only when the script file cannot be read; TRUE also after a script
 // error. With pError, what went wrong goes there in one line ("the script
-// FILE has an error at line N: 'LINE'", or that it cannot be read); it is
-// left empty after a script without errors.
+// FILE has an error at line N: 'LINE'", saying after line 1 that the lines
+// before it were applied, or that it cannot be read); it is left empty after
+// a script without errors.
 BOOL RunScript(CMonManager& manager, const std::string& path, std::string* pError = nullptr);
