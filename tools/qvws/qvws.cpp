@@ -18,6 +18,7 @@
 #include "tools/qvws/testevents.h"
 #include "tools/qvws/wsjson.h"
 #include "workspace/storedvalues.h"
+#include "workspace/workspacefile.h"
 
 namespace {
 
@@ -59,7 +60,8 @@ std::string FileProblem(const std::string& path)
     return std::filesystem::is_directory(path, ec) ? "it is a folder, not a file" : LastErrorText();
 }
 
-// The one workspace record of a file; anything else is damage.
+// The one workspace record of a file; anything else is damage (quorvil
+// reads it the same way).
 std::unique_ptr<CMonManager> ReadWorkspace(const std::string& path)
 {
     CFile file;
@@ -69,13 +71,7 @@ std::unique_ptr<CMonManager> ReadWorkspace(const std::string& path)
         throw CBadInput{"cannot read " + path + ": " + FileProblem(path)};
     try {
         CArchive ar(&file, CArchive::load);
-        std::unique_ptr<CMonManager> pManager = ar.ReadObjectAs<CMonManager>();
-        if (!pManager)
-            ar.Fail(CArchiveException::badClass, "the file holds no workspace");
-        if (const QWORD nLeft = ar.GetRemaining(); nLeft > 0)
-            ar.Fail(CArchiveException::generic,
-                    std::to_string(nLeft) + " bytes after the workspace");
-        return pManager;
+        return ReadManager(ar);
     } catch (const CException& e) {
         throw CBadInput{e.what()};
     }
