@@ -20,8 +20,8 @@ const char* const HEADERS[CEventLogModel::COL_COUNT] = {"Date",  "Time", "Source
                                                         "Event", "User", "Computer", "Record"};
 
 // A damaged stretch's row: the text in the first column, the record numbers
-// it took in the Record column, where it lies as the tip.
-QVariant GapData(const CEvtGap& gap, int nColumn, int role)
+// it took (nTaken from nFirst) in the Record column, where it lies as the tip.
+QVariant GapData(const CEvtGap& gap, DWORD nFirst, DWORD nTaken, int nColumn, int role)
 {
     if (role == Qt::ToolTipRole)
         return ToQt((gap.m_dwBytes ? FormatString("%u damaged bytes at offset %u", gap.m_dwBytes,
@@ -33,12 +33,10 @@ QVariant GapData(const CEvtGap& gap, int nColumn, int role)
                                                    : QVariant();
     if (nColumn == CEventLogModel::COL_DATE)
         return QStringLiteral(" damaged records skipped");
-    if (nColumn == CEventLogModel::COL_RECORD && gap.m_dwBefore &&
-        gap.m_dwAfter > gap.m_dwBefore + 1)
-        return gap.m_dwAfter == gap.m_dwBefore + 2
-                   ? QString::number(gap.m_dwBefore + 1)
-                   : QString::number(gap.m_dwBefore + 1) + QStringLiteral("-") +
-                         QString::number(gap.m_dwAfter - 1);
+    if (nColumn == CEventLogModel::COL_RECORD && nTaken)
+        return nTaken == 1 ? QString::number(nFirst)
+                           : QString::number(nFirst) + QStringLiteral("-") +
+                                 QString::number(nFirst + nTaken - 1);
     return {};
 }
 
@@ -98,18 +96,22 @@ void CEventLogModel::Reset(DWORD nOldest, DWORD nCount, const std::vector<CEvtGa
         auto addRecords = [this](QWORD nFirst, QWORD nLast) {
             if (nFirst <= nLast) {
                 const auto nRows = static_cast<DWORD>(nLast - nFirst + 1);
-                m_segments.push_back({m_nRows, nRows, static_cast<DWORD>(nFirst), -1});
+                m_segments.push_back({m_nRows, nRows, static_cast<DWORD>(nFirst), -1, 0});
                 m_nRows += nRows;
             }
         };
         QWORD nNext = nOldest;
         for (std::size_t i = 0; i < m_gaps.size(); ++i) {
             addRecords(nNext, before(m_gaps[i]));
-            m_segments.push_back({m_nRows, 1, 0, static_cast<int>(i)});
-            ++m_nRows;
             // The numbers up to the intact record after it are the stretch's;
             // with none after it, all the rest.
-            nNext = std::max(nNext, m_gaps[i].m_dwAfter ? QWORD{m_gaps[i].m_dwAfter} : nNewest + 1);
+            const QWORD nFirst = std::max(nNext, before(m_gaps[i]) + 1);
+            const QWORD nEnd =
+                std::max(nFirst, m_gaps[i].m_dwAfter ? QWORD{m_gaps[i].m_dwAfter} : nNewest + 1);
+            m_segments.push_back({m_nRows, 1, static_cast<DWORD>(nFirst), static_cast<int>(i),
+                                  static_cast<DWORD>(nEnd - nFirst)});
+            ++m_nRows;
+            nNext = nEnd;
         }
         addRecords(nNext, nNewest);
     }
@@ -194,12 +196,26 @@ DWORD CEventLogModel::RecordOfRow(int nRow) const
     return pSegment->m_nGap >= 0 ? 0 : pSegment->m_nFirst + (nShown - pSegment->m_nRow);
 }
 
-const CEvtGap* CEventLogModel::GapOfRow(int nRow) const
+const CEventLogModel::CSegment* CEventLogModel::GapSegmentOfRow(int nRow) const
 {
     if (m_rows || nRow < 0 || static_cast<DWORD>(nRow) >= m_nRows)
         return nullptr;
     const CSegment* pSegment = SegmentOfRow(ShownRow(static_cast<DWORD>(nRow)));
-    return pSegment->m_nGap >= 0 ? &m_gaps[static_cast<std::size_t>(pSegment->m_nGap)] : nullptr;
+    return pSegment->m_nGap >= 0 ? pSegment : nullptr;
+}
+
+const CEvtGap* CEventLogModel::GapOfRow(int nRow) const
+{
+    const CSegment* pSegment = GapSegmentOfRow(nRow);
+    return pSegment ? &m_gaps[static_cast<std::size_t>(pSegment->m_nGap)] : nullptr;
+}
+
+DWORD CEventLogModel::GetNewestRecord() const
+{
+    for (auto it = m_segments.rbegin(); it != m_segments.rend(); ++it)
+        if (it->m_nGap < 0)
+            return it->m_nFirst + it->m_nRows - 1;
+    return 0;
 }
 
 int CEventLogModel::RowOfRecord(DWORD nRecord) const
@@ -282,8 +298,9 @@ QVariant CEventLogModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() ||
         (role != Qt::DisplayRole && role != Qt::DecorationRole && role != Qt::ToolTipRole))
         return {};
-    if (const CEvtGap* pGap = GapOfRow(index.row()))
-        return GapData(*pGap, index.column(), role);
+    if (const CSegment* pGap = GapSegmentOfRow(index.row()))
+        return GapData(m_gaps[static_cast<std::size_t>(pGap->m_nGap)], pGap->m_nFirst,
+                       pGap->m_nTaken, index.column(), role);
     if (role == Qt::ToolTipRole)
         return {};
     const CEventStruct* pEvent = EventOfRow(index.row());

@@ -80,6 +80,9 @@ public:
     const CEventStruct* EventOfRow(int nRow) const;
     // The damaged stretch a row shows; null for any other row.
     const CEvtGap* GapOfRow(int nRow) const;
+    // The newest record of the log that has a row of its own (not one that
+    // a damaged stretch took); 0 for none.
+    DWORD GetNewestRecord() const;
 
     // The text of one cell, as the list shows it.
     static QString CellText(const CEventStruct& event, int nColumn);
@@ -95,13 +98,16 @@ public:
 
 private:
     // A stretch of the unfiltered rows, oldest first: records m_nFirst
-    // onwards, or the one row of damaged stretch m_nGap.
+    // onwards, or the one row of damaged stretch m_nGap, which took the
+    // m_nTaken numbers from m_nFirst.
     struct CSegment {
         DWORD m_nRow = 0;
         DWORD m_nRows = 0;
         DWORD m_nFirst = 0;
         int m_nGap = -1;
+        DWORD m_nTaken = 0;
     };
+    const CSegment* GapSegmentOfRow(int nRow) const;
     // The segment of an unfiltered row counted oldest first; null outside
     // the list.
     const CSegment* SegmentOfRow(DWORD nRow) const;

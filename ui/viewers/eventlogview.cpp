@@ -227,7 +227,7 @@ void CEventLogView::SetFollowing(bool bFollow)
 
 DWORD CEventLogView::GetNewestRecord() const
 {
-    return m_pModel->GetCount() ? m_nOldest + m_pModel->GetCount() - 1 : 0;
+    return m_pModel->GetNewestRecord();
 }
 
 void CEventLogView::Empty()

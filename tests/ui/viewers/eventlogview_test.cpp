@@ -95,8 +95,9 @@ TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
         << "already read, still shown";
 }
 
-// A damaged record, and bytes that do not belong between two records, each
-// show as one row; the records after them are there in both orders.
+// A damaged record, bytes that do not belong between two records and a
+// damaged last record each show as one row; the records after them are
+// there in both orders, and the newest intact record is selected.
 TEST_F(EventViewer, DamagedStretchesShowAsOneRowEachBetweenTheIntactRecords)
 {
     ASSERT_TRUE(AddEventLog(nullptr, "Torn", 0x1000000, 0));
@@ -105,6 +106,7 @@ TEST_F(EventViewer, DamagedStretchesShowAsOneRowEachBetweenTheIntactRecords)
         records.push_back(EncodeEvtRecord(MakeEvent(n)));
     records[4][4] = 'X';                           // record 5's signature
     records[7].insert(0, std::string(12, '\x01')); // junk before record 8
+    records[9][4] = 'X';                           // the last record's
     ASSERT_TRUE(AtomicWriteFile(*GetComputerFolder(nullptr, 0) + "/eventlog/Torn.evt",
                                 ComposeEvtFile(records, 11, 0x1000000, 0)));
     CEventLogView view(m_frame);
@@ -112,12 +114,12 @@ TEST_F(EventViewer, DamagedStretchesShowAsOneRowEachBetweenTheIntactRecords)
 
     const QString damaged = " damaged records skipped";
     ASSERT_EQ(view.GetList()->model()->rowCount(), 11);
-    EXPECT_EQ(view.GetSelectedRecord(), 10u);
+    EXPECT_EQ(view.GetSelectedRecord(), 9u);
     const std::vector<QString> oldestFirst = {"1", "2", "3", "4", "5", "6",
                                               "7", "",  "8", "9", "10"};
     for (int row = 0; row < 11; ++row) {
         SCOPED_TRACE(row);
-        const bool bGap = row == 4 || row == 7;
+        const bool bGap = row == 4 || row == 7 || row == 10;
         EXPECT_EQ(Cell(view, row, CEventLogModel::COL_DATE) == damaged, bGap);
         EXPECT_EQ(Cell(view, row, CEventLogModel::COL_RECORD),
                   oldestFirst[static_cast<std::size_t>(row)]);
@@ -135,11 +137,12 @@ TEST_F(EventViewer, DamagedStretchesShowAsOneRowEachBetweenTheIntactRecords)
                            records[4].size(), at));
 
     view.SetNewestFirst(true);
-    EXPECT_EQ(RecordInRow(view, 0), 10u);
+    EXPECT_EQ(Cell(view, 0, CEventLogModel::COL_DATE), damaged);
+    EXPECT_EQ(RecordInRow(view, 1), 9u);
     EXPECT_EQ(Cell(view, 3, CEventLogModel::COL_DATE), damaged);
     EXPECT_EQ(Cell(view, 6, CEventLogModel::COL_DATE), damaged);
     EXPECT_EQ(RecordInRow(view, 10), 1u);
-    EXPECT_EQ(view.GetSelectedRecord(), 10u);
+    EXPECT_EQ(view.GetSelectedRecord(), 9u);
 }
 
 TEST_F(EventViewer, OrderSwitchKeepsTheSelectedRecordAndIsSharedByEveryViewer)
