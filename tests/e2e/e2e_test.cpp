@@ -11,9 +11,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "isolated_env.h"
-#include "platform/base/fileio.h"
-#include "program.h"
+#include "programtest.h"
 
 namespace {
 
@@ -60,28 +58,8 @@ bool HavePrivilegeCapabilities(unsigned long long mask)
 
 // A test with its own settings, state, data and network folders, in which
 // it runs the programs.
-class Program : public ::testing::Test {
+class Program : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        m_strRoot = TestDir();
-        for (const char* dir : {"config/quorvil", "state", "data", "network"})
-            ASSERT_TRUE(EnsureDirectory(m_strRoot + "/" + dir));
-    }
-
-    std::string Path(const std::string& name) const { return m_strRoot + "/" + name; }
-
-    std::vector<std::string> Env() const
-    {
-        return {"XDG_CONFIG_HOME=" + Path("config"),
-                "XDG_STATE_HOME=" + Path("state"),
-                "XDG_DATA_HOME=" + Path("data"),
-                "QUORVIL_NETWORK=" + Path("network"),
-                "QUORVIL_COMPUTERNAME=TESTHOST",
-                "DISPLAY=",
-                "WAYLAND_DISPLAY="};
-    }
-
     std::vector<std::string> Quorvil(std::vector<std::string> args) const
     {
         args.insert(args.begin(), QUORVIL_EXE);
@@ -156,8 +134,6 @@ protected:
     {
         return SplitLines(ReadFileBytes(Path(name)).value_or(""));
     }
-
-    std::string m_strRoot;
 };
 
 // The whole text of every variable a text trigger fills, and of all
