@@ -12,13 +12,25 @@
 // atoms), so that the scan can hand them to CKeySetFinder and skip the other
 // lines without testing them.
 //
+// The block search (FindLines): Build also compiles the patterns into one
+// Vectorscan database in prefilter mode, which reports a superset of the
+// places where the patterns match. The search scans a block of lines with it,
+// tests the line of each report with the set and goes on at the next line.
+// Patterns whose meaning could differ between the two engines (see
+// PrefilterPattern in regexset.cpp) leave the set without a database; the
+// scan then tests the lines itself. Compiled databases are kept for the next
+// scans with the same patterns.
+//
 // Building is for one thread; a built set may be used by several threads
-// (each with its own prepared line).
+// (each with its own prepared line; FindLines uses one scratch area per
+// thread).
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "match/keysetfinder.h"
 
 namespace re2 {
 class RE2;
@@ -56,7 +68,18 @@ public:
     // tested.
     bool GetRequiredLiterals(std::vector<std::string>& out) const;
 
+    // Whether FindLines can be used (Build made a database for every pattern).
+    bool HasBlockSearch() const { return m_pDatabase != nullptr; }
+    // Appends to out, in order, the lines of the block that some pattern
+    // matches. Lines end at '\n', which is not part of the line, nor is a
+    // '\r' right before it; text after the last '\n' is a last line.
+    void FindLines(std::string_view block, std::vector<CLineSpan>& out) const;
+
+    struct CDatabase; // a compiled Vectorscan database
+
 private:
+    void BuildDatabase();
+
     struct CEntry {
         std::string pattern;
         bool bCaseSensitive;
@@ -64,6 +87,7 @@ private:
     };
     std::vector<CEntry> m_patterns;
     std::unordered_map<const CSearchKeyRegex*, int> m_mapIndex;
-    struct CCompiledSet;                  // RE2::Set, which cannot be declared ahead
-    std::unique_ptr<CCompiledSet> m_pSet; // null: test each entry alone
+    struct CCompiledSet;                          // RE2::Set, which cannot be declared ahead
+    std::unique_ptr<CCompiledSet> m_pSet;         // null: test each entry alone
+    std::shared_ptr<const CDatabase> m_pDatabase; // null: no block search
 };

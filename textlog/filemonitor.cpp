@@ -252,13 +252,13 @@ void CFileMonitor::Scan()
     const bool bAudit = g_bExtendedAudit != 0;
     CKeySetFinder finder;
     CRegexKeySet regexKeys;
-    bool bRegexPerLine = false;
-    BuildKeySets(finder, regexKeys, bRegexPerLine);
+    bool bRegexInRead = false;
+    BuildKeySets(finder, regexKeys, bRegexInRead);
     // Positions are 32-bit: never read past the last one.
     const QWORD nMax = std::numeric_limits<DWORD>::max() - QWORD{dwStart};
     CNewLines lines;
     if (!lines.Read(file.GetFd(), dwStart, nMax, bAudit ? nullptr : &finder,
-                    bRegexPerLine ? &regexKeys : nullptr)) {
+                    bRegexInRead ? &regexKeys : nullptr)) {
         RevertLogon(); // stopped: the position stays, so a later scan reads these bytes again
         return;
     }
@@ -286,7 +286,7 @@ void CFileMonitor::Scan()
     TestLines(lines, bAudit, strAuditPath, regexKeys.IsEmpty() ? nullptr : &regexKeys);
 }
 
-void CFileMonitor::BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, bool& bRegexPerLine)
+void CFileMonitor::BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, bool& bRegexInRead)
 {
     {
         CSingleLock lock(g_csMonitor);
@@ -309,11 +309,17 @@ void CFileMonitor::BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, 
     if (regexKeys.IsEmpty())
         return;
     regexKeys.Build();
+    // The set searches the blocks itself (only the lines it finds are
+    // tested).
+    if (regexKeys.HasBlockSearch()) {
+        bRegexInRead = true;
+        return;
+    }
     // A line that holds none of the patterns' required literals cannot
     // match; without such literals every line is tested with the set.
     std::vector<std::string> literals;
     if (!regexKeys.GetRequiredLiterals(literals)) {
-        bRegexPerLine = true;
+        bRegexInRead = true;
         return;
     }
     for (const std::string& literal : literals)

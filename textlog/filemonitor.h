@@ -16,10 +16,11 @@
 // keeps only the lines in which some key's text occurs (CKeySetFinder, built
 // once per scan from all text keys of all groups); the others cannot
 // trigger anything, and the hit counters are left as a line-by-line pass
-// would leave them. Regular-expression keys add their required literals to
-// that prefilter (or, when a pattern has none, each line is tested with the
-// set as it is read) and are tested together per line (CRegexKeySet). With extended audit every
-// line is kept and audited.
+// would leave them. Regular-expression keys search the blocks themselves
+// (CRegexKeySet::FindLines); when the set cannot, they add their required
+// literals to that prefilter (or, when a pattern has none, each line is
+// tested with the set as it is read). Kept lines are tested with the set
+// once each. With extended audit every line is kept and audited.
 //
 // Threads: Scan runs on the scan thread; JumpToEnd, ClearLog and MarkLog on
 // whichever thread calls them, never during a Scan of the same log (the scan
@@ -98,10 +99,11 @@ public:
 
 private:
     // The literal prefilter and the regular-expression keys of all groups;
-    // bRegexPerLine becomes true when some pattern has no literal to look
-    // for (then each line is tested with the set as it is read). A broken
+    // bRegexInRead becomes true when the set takes part in the read: it
+    // searches the blocks itself, or some pattern has no literal to look for
+    // (then each line is tested with the set as it is read). A broken
     // pattern is reported in the system log once.
-    void BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, bool& bRegexPerLine);
+    void BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, bool& bRegexInRead);
     // Offers the lines to the watch groups until a stop is requested.
     void TestLines(const CNewLines& lines, bool bAudit, const std::string& strAuditPath,
                    const CRegexKeySet* pRegexKeys);

@@ -110,7 +110,7 @@ void CNewLines::TakeLines(std::string_view block, QWORD nBase, const CKeySetFind
                           const CRegexKeySet* pRegex)
 {
     std::size_t nNext = 0;
-    if (pFinder && pRegex) {
+    if (pFinder && pRegex && !pRegex->HasBlockSearch()) {
         // Line by line: some pattern has no literal to look for.
         for (std::size_t nStart = 0; nStart < block.size(); nStart = nNext) {
             std::string_view line = LineAt(block, nStart, nNext);
@@ -128,6 +128,16 @@ void CNewLines::TakeLines(std::string_view block, QWORD nBase, const CKeySetFind
     }
     m_spans.clear();
     pFinder->FindLines(block, m_spans, true);
+    if (pRegex) {
+        // The lines of both searches, in order, each once.
+        const auto nText = static_cast<std::ptrdiff_t>(m_spans.size());
+        pRegex->FindLines(block, m_spans);
+        const auto byOffset = [](const CLineSpan& a, const CLineSpan& b) {
+            return a.nOffset < b.nOffset;
+        };
+        std::inplace_merge(m_spans.begin(), m_spans.begin() + nText, m_spans.end(), byOffset);
+        m_spans.erase(std::unique(m_spans.begin(), m_spans.end()), m_spans.end());
+    }
     for (const CLineSpan& span : m_spans) {
         std::string_view line = LineAt(block, span.nOffset, nNext);
         Keep(line, nBase + span.nOffset, nBase + nNext);

@@ -101,12 +101,20 @@ TEST(SearchKeyRegex, SetAgreesWithEachKeyAndItsLiterals)
         std::vector<std::string> literals;
         const bool bLiterals = set.GetRequiredLiterals(literals);
         EXPECT_EQ(bLiterals, !bWithLiteralless);
+        // The block search (when the set has one) finds the lines the set
+        // matches; some lines end in "\r\n".
+        EXPECT_EQ(set.HasBlockSearch(), !bWithLiteralless);
+        std::string block;
+        std::vector<CLineSpan> expected;
         CPreparedLine prepared;
         prepared.AttachRegexSet(&set);
         for (int i = 0; i < 3000; ++i) {
             std::string line;
             for (int w = static_cast<int>(rng() % 6); w > 0; --w)
                 line += std::string(WORDS[rng() % std::size(WORDS)]) + (rng() % 3 ? " " : "");
+            if (set.MatchesAny(line))
+                expected.push_back({block.size(), line.size()});
+            block += line + (i % 4 ? "\n" : "\r\n");
             prepared.Prepare(line);
             bool bAny = false;
             for (const CSearchKeyRegex& key : keys) {
@@ -123,6 +131,9 @@ TEST(SearchKeyRegex, SetAgreesWithEachKeyAndItsLiterals)
                     << line;
             }
         }
+        std::vector<CLineSpan> found;
+        set.FindLines(block, found);
+        EXPECT_TRUE(found == expected);
     }
 }
 
