@@ -13,6 +13,7 @@
 #include "archive/archive.h"
 #include "core/digest.h"
 #include "core/grouprules.h"
+#include "core/monitorlock.h"
 #include "match/searchkey.h"
 #include "platform/clipboard/globalmem.h"
 #include "tasklib/task.h"
@@ -78,7 +79,7 @@ public:
     BOOL CheckSilence();
 
     std::string m_strDescription;
-    std::vector<CSearchKey*> m_arrKeys; // guarded by g_csMonitor
+    std::vector<CSearchKey*> m_arrKeys GUARDED_BY(g_csMonitor);
     CTask m_task;
     BOOL m_bTaskChanged = 1;
     BOOL m_bMinInterval = FALSE;

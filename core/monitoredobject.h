@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "core/monitorlock.h"
 #include "platform/base/modeltime.h"
 #include "platform/base/sync.h"
 #include "platform/base/win32types.h"
@@ -30,10 +31,6 @@ constexpr int MON_STATE_ERROR = 4;
 
 // "Not checked", "Larger", ..., or "Unknown = %d".
 std::string GetStateText(int nState);
-
-// Guards the log list of the scan manager and every watch-group and key
-// array; held per access, never across a scan.
-extern CCriticalSection g_csMonitor;
 
 // How many entries with tasks that ran a scan handles before it offers its
 // position to be saved (ReachScanCheckpoint).
@@ -153,7 +150,7 @@ public:
     std::string m_strLogonUser;
     std::string m_strLogonPassword;
     std::string m_strLogonDomain;
-    std::vector<CKeysAndActions*> m_arrWatchGroups; // guarded by g_csMonitor
+    std::vector<CKeysAndActions*> m_arrWatchGroups GUARDED_BY(g_csMonitor);
     CScanCounters m_counters;
 
 protected:

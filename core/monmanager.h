@@ -156,7 +156,7 @@ public:
     std::shared_ptr<CScanShared> m_pShared;
     std::atomic<LONG>& m_nPauseCount;
     std::atomic<CTime>& m_timeLastSaveRequest;
-    std::vector<CMonitoredObject*>* const m_pLogs; // guarded by g_csMonitor
+    std::vector<CMonitoredObject*>* const m_pLogs PT_GUARDED_BY(g_csMonitor);
     std::atomic<int>& m_nStartDelay;
     // How long StopScanThread waits for the thread to end.
     DWORD m_dwStopTimeoutMs = 60000;
