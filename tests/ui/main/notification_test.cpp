@@ -7,42 +7,19 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QTest>
+#include <memory>
 #include <thread>
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
+#include "program.h"
 #include "ui/main/colorscheme.h"
 #include "ui/main/desktopnotifier.h"
 
 namespace {
-
-pid_t Spawn(std::vector<std::string> args, int stdoutFd = -1)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (stdoutFd >= 0)
-            ::dup2(stdoutFd, 1);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-void End(pid_t pid)
-{
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-}
 
 template <class F> bool WaitUntil(F f)
 {
@@ -57,33 +34,27 @@ class SessionBus : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        int out[2];
-        ASSERT_EQ(::pipe(out), 0);
         s_bus =
-            Spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=1"}, out[1]);
-        ::close(out[1]);
-        std::string address;
-        char c;
-        while (::read(out[0], &c, 1) == 1 && c != '\n')
-            address += c;
-        ::close(out[0]);
-        ASSERT_FALSE(address.empty());
+            std::make_unique<CProgram>(std::vector<std::string>{"/usr/bin/dbus-daemon", "--session",
+                                                                "--nofork", "--print-address=1"},
+                                       std::vector<std::string>{});
+        ASSERT_TRUE(s_bus->WaitForOutput("\n"));
+        const std::string address = s_bus->m_strOut.substr(0, s_bus->m_strOut.find('\n'));
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
     }
-    static void TearDownTestSuite() { End(s_bus); }
+    static void TearDownTestSuite() { s_bus.reset(); }
 
     // A dbusmock service; true once it is on the bus.
     bool StartMock(std::vector<std::string> args, const QString& name)
     {
         args.insert(args.begin(), {"/usr/bin/python3", "-m", "dbusmock"});
-        m_mock = Spawn(std::move(args));
+        m_mock = std::make_unique<CProgram>(args, std::vector<std::string>{});
         return WaitUntil([&] { return m_session.interface()->isServiceRegistered(name); });
     }
-    void TearDown() override { End(m_mock); }
 
-    static inline pid_t s_bus = 0;
+    static inline std::unique_ptr<CProgram> s_bus;
     QDBusConnection m_session = QDBusConnection::sessionBus();
-    pid_t m_mock = 0;
+    std::unique_ptr<CProgram> m_mock;
 };
 
 TEST_F(SessionBus, NotificationReachesTheServiceAndAClickShowsTheLog)
