@@ -47,6 +47,9 @@ public:
     void Clear();
     bool IsEmpty() const { return m_patterns.empty(); }
     std::size_t GetPatternCount() const { return m_patterns.size(); }
+    // Pattern i as added, and whether it is compared case-sensitively.
+    const std::string& GetPattern(std::size_t i) const { return m_patterns[i].text; }
+    bool IsCaseSensitive(std::size_t i) const { return m_patterns[i].bCaseSensitive; }
 
     // Appends to out the lines of the block that contain a pattern, in
     // order. Lines end at '\n', which is not part of the line; with bDropCR,

@@ -114,18 +114,41 @@ hs_scratch_t* ThreadScratch(const hs_database_t* db)
     return hs_alloc_scratch(db, &scratch.p) == HS_SUCCESS ? scratch.p : nullptr;
 }
 
-// Stops the scan at the first report and keeps where it ended.
-int OnPrefilterMatch(unsigned int, unsigned long long, unsigned long long to, unsigned int,
+// The first report of a scan: which expression, and where it ended.
+struct CReport {
+    unsigned int id = 0;
+    unsigned long long to = 0;
+};
+
+// Stops the scan at the first report and keeps it.
+int OnPrefilterMatch(unsigned int id, unsigned long long, unsigned long long to, unsigned int,
                      void* context)
 {
-    *static_cast<unsigned long long*>(context) = to;
+    *static_cast<CReport*>(context) = {id, to};
     return 1;
+}
+
+// A literal as an expression of the database: every byte written as \xHH.
+std::string EscapeLiteral(std::string_view literal)
+{
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : literal) {
+        const auto b = static_cast<unsigned char>(c);
+        out += "\\x";
+        out += HEX[b >> 4];
+        out += HEX[b & 0x0F];
+    }
+    return out;
 }
 
 } // namespace
 
 struct CRegexKeySet::CDatabase {
     hs_database_t* p = nullptr;
+    // Reports of expressions from this one on are exact (the literals);
+    // those before it only say where a pattern may match.
+    unsigned int nFirstExact = 0;
     CDatabase() = default;
     CDatabase(const CDatabase&) = delete;
     CDatabase& operator=(const CDatabase&) = delete;
@@ -159,9 +182,11 @@ void CRegexKeySet::Build()
 {
     m_pSet.reset();
     m_pDatabase.reset();
-    if (m_patterns.empty())
+    if (m_patterns.empty() && m_literals.IsEmpty())
         return;
     BuildDatabase();
+    if (m_patterns.empty())
+        return;
     re2::RE2::Options options;
     options.set_log_errors(false);
     options.set_max_mem(SET_MAX_MEM);
@@ -186,6 +211,11 @@ void CRegexKeySet::BuildDatabase()
         strKey += entry.pattern;
         strKey += '\0';
     }
+    for (std::size_t i = 0; i < m_literals.GetPatternCount(); ++i) {
+        strKey += m_literals.IsCaseSensitive(i) ? 'L' : 'l';
+        strKey += m_literals.GetPattern(i);
+        strKey += '\0';
+    }
     {
         std::lock_guard<std::mutex> lock(s_mutex);
         for (const auto& [key, pDatabase] : s_cache) {
@@ -195,21 +225,50 @@ void CRegexKeySet::BuildDatabase()
             }
         }
     }
-    std::shared_ptr<CDatabase> pDatabase;
+    // The expressions: the patterns the database can take, in prefilter
+    // mode; the required literals of the others; then the literals, exact.
+    // A pattern that the compiler refuses joins the others, and the
+    // database is compiled again.
+    std::vector<bool> refused(m_patterns.size(), false);
     std::vector<std::string> texts(m_patterns.size());
-    bool bAll = hs_valid_platform() == HS_SUCCESS;
-    for (std::size_t i = 0; bAll && i < m_patterns.size(); ++i)
-        bAll = PrefilterPattern(m_patterns[i].pattern, texts[i]);
-    if (bAll) {
+    for (std::size_t i = 0; i < m_patterns.size(); ++i)
+        refused[i] = !PrefilterPattern(m_patterns[i].pattern, texts[i]);
+    std::shared_ptr<CDatabase> pDatabase;
+    for (bool bRetry = hs_valid_platform() == HS_SUCCESS; bRetry;) {
+        bRetry = false;
         std::vector<const char*> expressions;
         std::vector<unsigned int> flags;
-        std::vector<unsigned int> ids;
+        std::vector<std::size_t> entryOf; // the pattern of each expression taken from one
+        std::vector<std::size_t> others;
         for (std::size_t i = 0; i < m_patterns.size(); ++i) {
+            if (refused[i]) {
+                others.push_back(i);
+                continue;
+            }
             expressions.push_back(texts[i].c_str());
             flags.push_back(HS_FLAG_PREFILTER | HS_FLAG_MULTILINE |
                             (m_patterns[i].bCaseSensitive ? 0u : HS_FLAG_CASELESS));
-            ids.push_back(static_cast<unsigned int>(i));
+            entryOf.push_back(i);
         }
+        std::vector<std::string> literals;
+        if (!GetRequiredLiterals(others, literals))
+            break; // some line could match without any literal: test them all
+        for (std::string& literal : literals) {
+            literal = EscapeLiteral(literal);
+            flags.push_back(HS_FLAG_CASELESS);
+        }
+        const auto nFirstExact = static_cast<unsigned int>(flags.size());
+        for (std::size_t i = 0; i < m_literals.GetPatternCount(); ++i) {
+            literals.push_back(EscapeLiteral(m_literals.GetPattern(i)));
+            flags.push_back(m_literals.IsCaseSensitive(i) ? 0u : HS_FLAG_CASELESS);
+        }
+        for (const std::string& literal : literals)
+            expressions.push_back(literal.c_str());
+        if (expressions.empty())
+            break;
+        std::vector<unsigned int> ids(expressions.size());
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            ids[i] = static_cast<unsigned int>(i);
         hs_database_t* db = nullptr;
         hs_compile_error_t* error = nullptr;
         if (hs_compile_multi(expressions.data(), flags.data(), ids.data(),
@@ -217,10 +276,14 @@ void CRegexKeySet::BuildDatabase()
                              &db, &error) == HS_SUCCESS) {
             pDatabase = std::make_shared<CDatabase>();
             pDatabase->p = db;
-        } else {
-            // A pattern the database does not take: the lines are tested
-            // one by one.
-            hs_free_compile_error(error);
+            pDatabase->nFirstExact = nFirstExact;
+            break;
+        }
+        const int nFailed = error ? error->expression : -1;
+        hs_free_compile_error(error);
+        if (nFailed >= 0 && static_cast<std::size_t>(nFailed) < entryOf.size()) {
+            refused[entryOf[static_cast<std::size_t>(nFailed)]] = true;
+            bRetry = true;
         }
     }
     std::lock_guard<std::mutex> lock(s_mutex);
@@ -272,13 +335,23 @@ bool CRegexKeySet::MatchesAny(std::string_view line) const
 
 bool CRegexKeySet::GetRequiredLiterals(std::vector<std::string>& out) const
 {
+    std::vector<std::size_t> entries(m_patterns.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        entries[i] = i;
+    return GetRequiredLiterals(entries, out);
+}
+
+bool CRegexKeySet::GetRequiredLiterals(const std::vector<std::size_t>& entries,
+                                       std::vector<std::string>& out) const
+{
     out.clear();
-    if (m_patterns.empty())
+    if (entries.empty())
         return true;
     re2::FilteredRE2 filter(MIN_LITERAL_LENGTH);
-    for (const CEntry& entry : m_patterns) {
+    for (const std::size_t i : entries) {
         int id = 0;
-        if (filter.Add(Piece(entry.pattern), entry.pRegex->options(), &id) != re2::RE2::NoError)
+        if (filter.Add(Piece(m_patterns[i].pattern), m_patterns[i].pRegex->options(), &id) !=
+            re2::RE2::NoError)
             return false;
     }
     std::vector<std::string> atoms;
@@ -309,16 +382,19 @@ void CRegexKeySet::FindLines(std::string_view block, std::vector<CLineSpan>& out
         // The first report from pos on lies in the first line from pos on
         // that can match: reports come in the order of their ends.
         std::size_t hit = pos; // without a database or scratch, every line is tested
+        bool bExact = false;
         if (scratch) {
-            unsigned long long to = 0;
+            CReport report;
             const hs_error_t rc = hs_scan(m_pDatabase->p, t + pos, static_cast<unsigned>(n - pos),
-                                          0, scratch, OnPrefilterMatch, &to);
+                                          0, scratch, OnPrefilterMatch, &report);
             if (rc == HS_SUCCESS)
                 return; // no report: no line left can match
-            if (rc == HS_SCAN_TERMINATED && to > 0)
-                hit = pos + static_cast<std::size_t>(to) - 1; // the report's last byte
-            else if (rc != HS_SCAN_TERMINATED)
+            if (rc == HS_SCAN_TERMINATED && report.to > 0) {
+                hit = pos + static_cast<std::size_t>(report.to) - 1; // the report's last byte
+                bExact = report.id >= m_pDatabase->nFirstExact;
+            } else if (rc != HS_SCAN_TERMINATED) {
                 scratch = nullptr;
+            }
         }
         const void* prev = hit > pos ? ::memrchr(t + pos, '\n', hit - pos) : nullptr;
         const std::size_t lineStart =
@@ -328,7 +404,10 @@ void CRegexKeySet::FindLines(std::string_view block, std::vector<CLineSpan>& out
             nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - t) : n;
         const std::size_t contentEnd =
             nl && lineEnd > lineStart && t[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
-        if (MatchesAny(block.substr(lineStart, contentEnd - lineStart)))
+        // A literal's report is the answer unless it took in the '\r'
+        // that the line drops.
+        const std::string_view line = block.substr(lineStart, contentEnd - lineStart);
+        if ((bExact && hit < contentEnd) || m_literals.Contains(line) || MatchesAny(line))
             out.push_back({lineStart, contentEnd - lineStart});
         if (!nl)
             return;

@@ -12,14 +12,17 @@
 // atoms), so that the scan can hand them to CKeySetFinder and skip the other
 // lines without testing them.
 //
-// The block search (FindLines): Build also compiles the patterns into one
-// Vectorscan database in prefilter mode, which reports a superset of the
-// places where the patterns match. The search scans a block of lines with it,
-// tests the line of each report with the set and goes on at the next line.
-// Patterns whose meaning could differ between the two engines (see
-// PrefilterPattern in regexset.cpp) leave the set without a database; the
-// scan then tests the lines itself. Compiled databases are kept for the next
-// scans with the same patterns.
+// The block search (FindLines): Build also compiles one Vectorscan database
+// for the log, which reports a superset of the places where some key can
+// match: the patterns in prefilter mode, and the text keys' literals given
+// with AddLiterals, exact. The search scans a block of lines with it, keeps
+// the line of each report that a literal occurs in or a pattern matches, and
+// goes on at the next line, so one pass over a block finds every line of
+// interest and lines without a report cost nothing. A pattern whose meaning
+// could differ between the two engines (see PrefilterPattern in
+// regexset.cpp) is looked for by its required literals instead; when it has
+// none, the set has no block search and the scan tests the lines itself.
+// Compiled databases are kept for the next scans with the same keys.
 //
 // Building is for one thread; a built set may be used by several threads
 // (each with its own prepared line; FindLines uses one scratch area per
@@ -51,6 +54,10 @@ public:
     // Compiles the set. Should the set not compile as a whole, each key is
     // tested on its own: the results are the same.
     void Build();
+    // Adds the patterns of a finder (the literals of the text keys) to the
+    // block search. Before Build.
+    void AddLiterals(const CKeySetFinder& finder) { m_literals = finder; }
+    // Whether the set holds no pattern (literals aside).
     bool IsEmpty() const { return m_patterns.empty(); }
     std::size_t GetPatternCount() const { return m_patterns.size(); }
 
@@ -68,10 +75,11 @@ public:
     // tested.
     bool GetRequiredLiterals(std::vector<std::string>& out) const;
 
-    // Whether FindLines can be used (Build made a database for every pattern).
+    // Whether FindLines can be used (Build made a database for every pattern
+    // and literal).
     bool HasBlockSearch() const { return m_pDatabase != nullptr; }
     // Appends to out, in order, the lines of the block that some pattern
-    // matches. Lines end at '\n', which is not part of the line, nor is a
+    // matches or that hold a literal. Lines end at '\n', which is not part of the line, nor is a
     // '\r' right before it; text after the last '\n' is a last line.
     void FindLines(std::string_view block, std::vector<CLineSpan>& out) const;
 
@@ -79,6 +87,9 @@ public:
 
 private:
     void BuildDatabase();
+    // The required literals (GetRequiredLiterals) of the given entries.
+    bool GetRequiredLiterals(const std::vector<std::size_t>& entries,
+                             std::vector<std::string>& out) const;
 
     struct CEntry {
         std::string pattern;
@@ -87,6 +98,7 @@ private:
     };
     std::vector<CEntry> m_patterns;
     std::unordered_map<const CSearchKeyRegex*, int> m_mapIndex;
+    CKeySetFinder m_literals;
     struct CCompiledSet;                          // RE2::Set, which cannot be declared ahead
     std::unique_ptr<CCompiledSet> m_pSet;         // null: test each entry alone
     std::shared_ptr<const CDatabase> m_pDatabase; // null: no block search

@@ -306,15 +306,16 @@ void CFileMonitor::BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, 
             }
         }
     }
-    if (regexKeys.IsEmpty())
-        return;
+    // One database for the log searches the blocks for both kinds of keys
+    // (only the lines it finds are tested).
+    regexKeys.AddLiterals(finder);
     regexKeys.Build();
-    // The set searches the blocks itself (only the lines it finds are
-    // tested).
     if (regexKeys.HasBlockSearch()) {
         bRegexInRead = true;
         return;
     }
+    if (regexKeys.IsEmpty())
+        return;
     // A line that holds none of the patterns' required literals cannot
     // match; without such literals every line is tested with the set.
     std::vector<std::string> literals;

@@ -13,13 +13,15 @@
 // network's computer folders.
 //
 // Speed: without extended audit the scan reads the new bytes in blocks and
-// keeps only the lines in which some key's text occurs (CKeySetFinder, built
-// once per scan from all text keys of all groups); the others cannot
+// keeps only the lines in which some key can match; the others cannot
 // trigger anything, and the hit counters are left as a line-by-line pass
-// would leave them. Regular-expression keys search the blocks themselves
-// (CRegexKeySet::FindLines); when the set cannot, they add their required
-// literals to that prefilter (or, when a pattern has none, each line is
-// tested with the set as it is read). Kept lines are tested with the set
+// would leave them. The literals of all text keys of all groups
+// (CKeySetFinder) and the regular-expression keys go into one Vectorscan
+// database per scan (CRegexKeySet::FindLines), so one pass over a block
+// finds the lines of both. When no database can be made, the finder
+// searches the blocks, the patterns adding their required literals to it
+// (or, when a pattern has none, each line is tested with the set as it is
+// read). Kept lines are tested with the set
 // once each. With extended audit every line is kept and audited.
 //
 // Threads: Scan runs on the scan thread; JumpToEnd, ClearLog and MarkLog on

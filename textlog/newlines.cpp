@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -9,11 +10,45 @@
 
 #include "core/monmanager.h"
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QUORVIL_NEWLINES_AVX2 1
+#endif
+
 namespace {
+
+#ifdef QUORVIL_NEWLINES_AVX2
+__attribute__((target("avx2,popcnt"))) std::size_t CountLineFeedsAvx2(const char* p, std::size_t n)
+{
+    const __m256i lf = _mm256_set1_epi8('\n');
+    std::size_t nCount = 0;
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+        const auto ma = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, lf)));
+        const auto mb = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, lf)));
+        nCount += static_cast<std::size_t>(
+            __builtin_popcountll((std::uint64_t{mb} << 32) | std::uint64_t{ma}));
+    }
+    return nCount + static_cast<std::size_t>(std::count(p + i, p + n, '\n'));
+}
+#endif
+
+// The number of line feeds in p[0, n).
+std::size_t CountLineFeeds(const char* p, std::size_t n)
+{
+#ifdef QUORVIL_NEWLINES_AVX2
+    static const bool bAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    if (bAvx2)
+        return CountLineFeedsAvx2(p, n);
+#endif
+    return static_cast<std::size_t>(std::count(p, p + n, '\n'));
+}
 
 // Large enough that a read costs little beside the search, small enough to
 // stay in the processor's caches.
-constexpr std::size_t BLOCK_SIZE = 4 << 20;
+constexpr std::size_t BLOCK_SIZE = 256 << 10;
 
 // The line of block that starts at nStart and ends before its line feed (or
 // at the end of the block), without a carriage return before the line feed.
@@ -92,8 +127,7 @@ bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFin
         std::size_t nComplete =
             static_cast<std::size_t>(static_cast<const char*>(last) - buffer.data()) + 1;
         TakeLines({buffer.data(), nComplete}, nBase, pFinder, pRegex);
-        m_nLinesRead +=
-            static_cast<std::size_t>(std::count(buffer.data(), buffer.data() + nComplete, '\n'));
+        m_nLinesRead += CountLineFeeds(buffer.data(), nComplete);
         std::memmove(buffer.data(), buffer.data() + nComplete, nHave - nComplete);
         nHave -= nComplete;
         nBase += nComplete;
@@ -126,18 +160,13 @@ void CNewLines::TakeLines(std::string_view block, QWORD nBase, const CKeySetFind
         }
         return;
     }
+    // With a set here it has a block search, which holds the finder's
+    // patterns too.
     m_spans.clear();
-    pFinder->FindLines(block, m_spans, true);
-    if (pRegex) {
-        // The lines of both searches, in order, each once.
-        const auto nText = static_cast<std::ptrdiff_t>(m_spans.size());
+    if (pRegex)
         pRegex->FindLines(block, m_spans);
-        const auto byOffset = [](const CLineSpan& a, const CLineSpan& b) {
-            return a.nOffset < b.nOffset;
-        };
-        std::inplace_merge(m_spans.begin(), m_spans.begin() + nText, m_spans.end(), byOffset);
-        m_spans.erase(std::unique(m_spans.begin(), m_spans.end()), m_spans.end());
-    }
+    else
+        pFinder->FindLines(block, m_spans, true);
     for (const CLineSpan& span : m_spans) {
         std::string_view line = LineAt(block, span.nOffset, nNext);
         Keep(line, nBase + span.nOffset, nBase + nNext);

@@ -29,8 +29,9 @@ public:
     // Reads the file open as fd from byte nStart to its end, at most nMax
     // bytes. pFinder null keeps every line. With pRegex as well, a line is
     // kept when the finder finds a pattern in it or a pattern of the set
-    // matches it (the set's block search, or a test of each line when the
-    // set has none). False
+    // matches it. A set with a block search was given the finder's patterns
+    // (CRegexKeySet::AddLiterals) and finds the lines alone, in one pass;
+    // without one, each line is tested. False
     // when a stop was requested (the object is then empty). A read error
     // ends the read after the last whole line before it (GetReadError says
     // which).
