@@ -81,7 +81,8 @@ TEST(SearchKeyRegex, SetAgreesWithEachKeyAndItsLiterals)
     const std::vector<std::pair<const char*, bool>> patterns = {
         {R"(error \d+)", false}, {"(disk|volume) full", true}, {"^cron\\[\\d+\\]", false},
         {"timeout$", false},     {R"(error \d+)", false},      {"abcd+", false},
-        {"xxy|oops", true},      {"(?i)PANIC|oops", true},     {"fail(ed)? (to|on)", false}};
+        {"xxy|oops", true},      {"(?i)PANIC|oops", true},     {"fail(ed)? (to|on)", false},
+        {"fail.(to|on)", false}};
     std::vector<CSearchKeyRegex> keys;
     for (const auto& [p, bCase] : patterns)
         keys.emplace_back(p, bCase);

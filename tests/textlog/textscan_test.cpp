@@ -149,7 +149,8 @@ TEST_F(TextScan, KeptLinesGiveTheTriggersOfEveryLine)
 }
 
 // Regular-expression keys beside literal ones: with literals the prefilter
-// finds, without any (every line read), shared patterns, and a broken one.
+// finds, one the block search takes by its required literal, without any
+// (every line read), shared patterns, and a broken one.
 TEST_F(TextScan, RegexKeysGiveTheTriggersOfEveryLine)
 {
     const auto regex = [](const char* pattern, bool bCase = false) {
@@ -158,7 +159,7 @@ TEST_F(TextScan, RegexKeysGiveTheTriggersOfEveryLine)
     AddGroup("R1", {regex(R"(disk\s+full)"), TextKey("panic")});
     AddGroup("R2",
              {regex("(oom|timeout)", true), regex("cron\\[\\d+\\]: session (opened|closed)")});
-    AddGroup("R3", {regex("error (e|x)$")});
+    AddGroup("R3", {regex("error (e|x)$"), regex("fail.(retry|oom)", true)});
     AddGroup("R4", {regex("(disk"), regex(R"(disk\s+full)")});
     for (const bool bNoLiteral : {false, true}) {
         if (bNoLiteral)
@@ -196,14 +197,16 @@ TEST_F(TextScan, CapturesBecomeVariables)
     }
 }
 
+// Also a key cut in two by the end of the first read block (256 KB).
 TEST_F(TextScan, LinesLongerThanAReadBlock)
 {
     AddGroup("Errors", {TextKey("error")});
     const std::string longLine = std::string(5 << 20, 'x') + " error";
-    Write("a\n" + longLine + "\r\nerror 2\n" + longLine);
+    const std::string first = std::string((256 << 10) - 3, 'y') + " ERROR 1";
+    Write(first + "\na\n" + longLine + "\r\nerror 2\n" + longLine);
     m_log.Scan();
-    EXPECT_EQ(m_runs->TakeTexts(), (Texts{longLine, "error 2", longLine}));
-    EXPECT_EQ(m_log.m_dwPosition, 2 * longLine.size() + 12);
+    EXPECT_EQ(m_runs->TakeTexts(), (Texts{first, longLine, "error 2", longLine}));
+    EXPECT_EQ(m_log.m_dwPosition, first.size() + 2 * longLine.size() + 13);
 }
 
 // A scan thread scans over and over while this thread writes the file.
