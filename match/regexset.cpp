@@ -27,8 +27,11 @@ re2::StringPiece Piece(std::string_view s)
     return re2::StringPiece(s.data(), s.size());
 }
 
-// Compiled databases kept for the next scans, by the patterns they hold.
-constexpr std::size_t DATABASE_CACHE_SIZE = 8;
+// Compiled databases kept for the next scans, by the keys they hold: every
+// text log with keys has one, so there is room for many logs' small ones;
+// the least recently used go first once they take more than this memory.
+constexpr std::size_t DATABASE_CACHE_COUNT = 1024;
+constexpr std::size_t DATABASE_CACHE_BYTES = std::size_t{64} << 20;
 
 // Writes to out the pattern as the prefilter database is to see it, so that
 // it matches at least wherever RE2 matches the pattern in a line, or returns
@@ -203,8 +206,14 @@ void CRegexKeySet::Build()
 
 void CRegexKeySet::BuildDatabase()
 {
+    struct CCached {
+        std::string strKey;
+        std::shared_ptr<const CDatabase> pDatabase;
+        std::size_t nBytes;
+    };
     static std::mutex s_mutex;
-    static std::vector<std::pair<std::string, std::shared_ptr<const CDatabase>>> s_cache;
+    static std::vector<CCached> s_cache; // the most recently used last
+    static std::size_t s_nCacheBytes = 0;
     std::string strKey;
     for (const CEntry& entry : m_patterns) {
         strKey += entry.bCaseSensitive ? '1' : '0';
@@ -218,11 +227,12 @@ void CRegexKeySet::BuildDatabase()
     }
     {
         std::lock_guard<std::mutex> lock(s_mutex);
-        for (const auto& [key, pDatabase] : s_cache) {
-            if (key == strKey) {
-                m_pDatabase = pDatabase;
-                return;
-            }
+        const auto it = std::find_if(s_cache.begin(), s_cache.end(),
+                                     [&](const CCached& c) { return c.strKey == strKey; });
+        if (it != s_cache.end()) {
+            m_pDatabase = it->pDatabase;
+            std::rotate(it, it + 1, s_cache.end());
+            return;
         }
     }
     // The expressions: the patterns the database can take, in prefilter
@@ -286,10 +296,18 @@ void CRegexKeySet::BuildDatabase()
             bRetry = true;
         }
     }
+    std::size_t nBytes = strKey.size();
+    std::size_t nDatabaseBytes = 0;
+    if (pDatabase && hs_database_size(pDatabase->p, &nDatabaseBytes) == HS_SUCCESS)
+        nBytes += nDatabaseBytes;
     std::lock_guard<std::mutex> lock(s_mutex);
-    if (s_cache.size() >= DATABASE_CACHE_SIZE)
-        s_cache.erase(s_cache.begin());
-    s_cache.emplace_back(std::move(strKey), pDatabase);
+    s_cache.push_back({std::move(strKey), pDatabase, nBytes});
+    s_nCacheBytes += nBytes;
+    std::size_t nDrop = 0;
+    while (nDrop + 1 < s_cache.size() &&
+           (s_cache.size() - nDrop > DATABASE_CACHE_COUNT || s_nCacheBytes > DATABASE_CACHE_BYTES))
+        s_nCacheBytes -= s_cache[nDrop++].nBytes;
+    s_cache.erase(s_cache.begin(), s_cache.begin() + static_cast<std::ptrdiff_t>(nDrop));
     m_pDatabase = std::move(pDatabase);
 }
 
