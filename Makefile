@@ -90,6 +90,7 @@ clean:
 	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-bench build-release
 
 # The static checks: includes against the layer table, formatting, and
-# clang-tidy on every file (CI runs the first two).
+# clang-tidy on every file (CI runs clang-tidy on the files of the last 20
+# commits only).
 lint: build
 	scripts/lint $(BUILD)

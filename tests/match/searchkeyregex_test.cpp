@@ -84,6 +84,7 @@ TEST(SearchKeyRegex, SetAgreesWithEachKeyAndItsLiterals)
         {"xxy|oops", true},      {"(?i)PANIC|oops", true},     {"fail(ed)? (to|on)", false},
         {"fail.(to|on)", false}};
     std::vector<CSearchKeyRegex> keys;
+    keys.reserve(patterns.size());
     for (const auto& [p, bCase] : patterns)
         keys.emplace_back(p, bCase);
     static const char* const WORDS[] = {
