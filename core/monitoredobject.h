@@ -171,6 +171,14 @@ public:
     CLogonScope& operator=(const CLogonScope&) = delete;
 
     explicit operator bool() const { return m_bLoggedOn; }
+    // Logs on again after Revert (a no-op while logged on); false when the
+    // logon failed.
+    bool Renew()
+    {
+        if (!m_bLoggedOn)
+            m_bLoggedOn = m_log.LogonAsUser() != FALSE;
+        return m_bLoggedOn;
+    }
     // Back to the program's own account before the scope ends.
     void Revert()
     {

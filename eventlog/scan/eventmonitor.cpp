@@ -117,7 +117,8 @@ void CEventMonitor::Scan()
 {
     // Lines repeated within this scan are written once, with their count.
     CSystemLogRepeatScope repeats;
-    if (!LogonAsUser())
+    CLogonScope logon(*this);
+    if (!logon)
         return;
     const std::string strName = GetDisplayName();
     CEventLogHandle log;
@@ -126,7 +127,6 @@ void CEventMonitor::Scan()
         WriteSystemLogF("Error opening: %s failed: %d - %s", strName.c_str(),
                         static_cast<int>(log.GetError()),
                         GetSystemErrorText(log.GetError()).c_str());
-        RevertLogon();
         return;
     }
     const DWORD nNewest = log.GetNewest();
@@ -153,7 +153,6 @@ void CEventMonitor::Scan()
         m_nDamageReported = nNewest + 1;
         m_nSeenIdentity = nIdentity;
         SetState(MON_STATE_UNCHANGED);
-        RevertLogon();
         return;
     }
     m_nDamageReported = 0;
@@ -165,7 +164,6 @@ void CEventMonitor::Scan()
         SetState(MON_STATE_GREW);
     else {
         SetState(MON_STATE_UNCHANGED);
-        RevertLogon();
         return;
     }
     DWORD nFirst = GetState() == MON_STATE_SHRANK ? nOldest : m_nLastRecord + 1;
@@ -175,7 +173,6 @@ void CEventMonitor::Scan()
     if (nLast == 0) {
         // Emptied: nothing to read, and every record that comes is new.
         m_nLastRecord = 0;
-        RevertLogon();
         return;
     }
     const bool bAudit = g_bExtendedAudit != 0;
@@ -195,10 +192,9 @@ void CEventMonitor::Scan()
     DWORD nLastRead = 0;
     CEventRenderer renderer(m_strServer, m_strLogName, strName, this);
     CEventList list;
-    bool bLoggedOn = true;
     int nTasksSinceSave = 0;
     for (DWORD nNext = nFirst; nNext <= nLast;) {
-        if (!bLoggedOn && !(bLoggedOn = LogonAsUser())) {
+        if (!logon.Renew()) {
             // The logon set the error state and said why; the rest waits
             // for the next scan.
             m_nLastRecord = nLastCompleted;
@@ -208,8 +204,7 @@ void CEventMonitor::Scan()
             nLast - nNext < EVENT_SCAN_SLICE ? nLast : nNext + EVENT_SCAN_SLICE - 1;
         list.Recycle();
         const BOOL bRead = log.ReadEvents(nNext, nSliceLast, list);
-        RevertLogon();
-        bLoggedOn = false;
+        logon.Revert();
         if (!list.IsEmpty()) {
             if (nFirstRead == 0)
                 nFirstRead = list.GetFirst()->m_nRecordNumber;
@@ -246,8 +241,6 @@ void CEventMonitor::Scan()
         nLastCompleted = nReached;
         nNext = nReached + 1;
     }
-    if (bLoggedOn)
-        RevertLogon();
     if (nFirstRead != 0 && (nFirstRead != nFirst || nLastRead != nLast))
         WriteSystemLog(
             FormatString("%30s Partial read! %u TO %u\n", strName.c_str(), nFirstRead, nLastRead)
@@ -327,7 +320,8 @@ void CEventMonitor::JumpToEnd()
 {
     const bool bAudit = g_bExtendedAudit != 0;
     CEventLogHandle log;
-    if (LogonAsUser() && log.Open(m_strServer, m_strLogName)) {
+    CLogonScope logon(*this);
+    if (logon && log.Open(m_strServer, m_strLogName)) {
         m_nLastRecord = log.GetNewest();
         m_nSeenOldest = log.GetOldest();
         m_nSeenIdentity = log.GetFileIdentity();
@@ -344,12 +338,12 @@ void CEventMonitor::JumpToEnd()
                                     GetDisplayName().c_str(),
                                     m_timeCutoff.Format("%m/%d/%y %H:%M:%S").c_str()));
     }
-    RevertLogon();
 }
 
 BOOL CEventMonitor::ClearLog()
 {
-    if (!LogonAsUser())
+    const CLogonScope logon(*this);
+    if (!logon)
         return 0;
     BOOL bResult = 0;
     CEventLogHandle log;
@@ -364,17 +358,13 @@ BOOL CEventMonitor::ClearLog()
         WriteSystemLogF("Error clearing log: %s - %s", GetDisplayName().c_str(),
                         GetSystemErrorText(log.GetError()).c_str());
     }
-    RevertLogon();
     return bResult;
 }
 
 BOOL CEventMonitor::MarkLog(const std::string& text)
 {
-    if (!LogonAsUser())
-        return 0;
-    BOOL bResult = CEventLogHandle::ReportMark(m_strServer, text);
-    RevertLogon();
-    return bResult;
+    const CLogonScope logon(*this);
+    return logon ? CEventLogHandle::ReportMark(m_strServer, text) : 0;
 }
 
 void CEventMonitor::RenderEvent(DWORD dwFlags, const CEventStruct& event,

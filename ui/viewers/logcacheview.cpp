@@ -273,18 +273,13 @@ void CLogCacheView::Reload()
     }
     m_frame.SetMessageText(ToQt(path));
 
-    CQuorvilDoc& doc = m_frame.GetDocument();
-    CMonitoredObject* pLog = doc.m_pManager ? doc.m_pManager->FindLog(m_dwID) : nullptr;
-    // Impersonation holds for this thread only, so the file is opened here
-    // and read by the worker.
-    if (pLog && !pLog->LogonAsUser()) {
+    const std::optional<std::string> local = MapNetworkPath(path);
+    const std::optional<int> opened = local ? OpenAsLog(*local) : -1;
+    if (!opened) {
         emit Loaded();
         return;
     }
-    std::optional<std::string> local = MapNetworkPath(path);
-    int fd = local ? ::open(local->c_str(), O_RDONLY | O_CLOEXEC) : -1;
-    if (pLog)
-        pLog->RevertLogon();
+    const int fd = *opened;
     if (fd < 0) {
         NotifyState(MON_STATE_ERROR);
         m_pPane->Append("Error opening file: " + path + "\n");
@@ -295,6 +290,16 @@ void CLogCacheView::Reload()
     m_pProgress->setValue(0);
     m_pProgress->show();
     StartLoad(fd, false);
+}
+
+std::optional<int> CLogCacheView::OpenAsLog(const std::string& localPath)
+{
+    CQuorvilDoc& doc = m_frame.GetDocument();
+    CMonitoredObject* pLog = doc.m_pManager ? doc.m_pManager->FindLog(m_dwID) : nullptr;
+    std::optional<CLogonScope> logon;
+    if (pLog && !logon.emplace(*pLog))
+        return std::nullopt;
+    return ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
 void CLogCacheView::StartLoad(int fd, bool bAppend)
@@ -329,13 +334,12 @@ void CLogCacheView::LoadAppended()
     }
     const std::string path = GetItemPath();
     std::optional<std::string> local = path.empty() ? std::nullopt : MapNetworkPath(path);
-    CQuorvilDoc& doc = m_frame.GetDocument();
-    CMonitoredObject* pLog = doc.m_pManager ? doc.m_pManager->FindLog(m_dwID) : nullptr;
-    if (!local || m_pPane->GetBytes().size() != m_nFileBytes || (pLog && !pLog->LogonAsUser()))
+    if (!local || m_pPane->GetBytes().size() != m_nFileBytes)
         return Reload(); // an error text stands in the pane, or no file
-    const int fd = ::open(local->c_str(), O_RDONLY | O_CLOEXEC);
-    if (pLog)
-        pLog->RevertLogon();
+    const std::optional<int> opened = OpenAsLog(*local);
+    if (!opened)
+        return Reload();
+    const int fd = *opened;
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || static_cast<std::size_t>(st.st_size) < m_nFileBytes) {
         if (fd >= 0)

@@ -25,6 +25,7 @@
 #include <QWidget>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,10 @@ private:
     // Reads what was appended to the file since the last load.
     void LoadAppended();
     void StartLoad(int fd, bool bAppend);
+    // The file opened under the account of the view's log: impersonation
+    // holds for this thread only, so the file is opened here and read by the
+    // worker. nullopt when the logon failed (it said why), -1 when the open did.
+    std::optional<int> OpenAsLog(const std::string& localPath);
     void OnScrolled();
     // The group of a line (-1: none), found once per line.
     int GroupOfLine(std::size_t nLine);
