@@ -1,7 +1,9 @@
 #include "match/regexset.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -106,15 +108,25 @@ bool PrefilterPattern(std::string_view pattern, std::string& out)
     return true;
 }
 
-// The scratch area of the calling thread, grown to fit db; null on failure.
-hs_scratch_t* ThreadScratch(const hs_database_t* db)
+// The scratch area of the calling thread, grown to fit db (whose serial
+// number is nSerial); null on failure. Growing is looked into only when the
+// database is another than last time: it is not cheap for large ones.
+hs_scratch_t* ThreadScratch(const hs_database_t* db, std::uint64_t nSerial)
 {
     struct CScratch {
         hs_scratch_t* p = nullptr;
+        std::uint64_t nSerial = 0; // of the database it was last grown for
         ~CScratch() { hs_free_scratch(p); }
     };
     thread_local CScratch scratch;
-    return hs_alloc_scratch(db, &scratch.p) == HS_SUCCESS ? scratch.p : nullptr;
+    if (scratch.p && scratch.nSerial == nSerial)
+        return scratch.p;
+    if (hs_alloc_scratch(db, &scratch.p) != HS_SUCCESS) {
+        scratch.nSerial = 0;
+        return nullptr;
+    }
+    scratch.nSerial = nSerial;
+    return scratch.p;
 }
 
 // The first report of a scan: which expression, and where it ended.
@@ -152,6 +164,13 @@ struct CRegexKeySet::CDatabase {
     // Reports of expressions from this one on are exact (the literals);
     // those before it only say where a pattern may match.
     unsigned int nFirstExact = 0;
+    // Unique to this database in the process (never 0).
+    std::uint64_t nSerial = NextSerial();
+    static std::uint64_t NextSerial()
+    {
+        static std::atomic<std::uint64_t> s_nLast{0};
+        return ++s_nLast;
+    }
     CDatabase() = default;
     CDatabase(const CDatabase&) = delete;
     CDatabase& operator=(const CDatabase&) = delete;
@@ -394,7 +413,9 @@ void CRegexKeySet::FindLines(std::string_view block, std::vector<CLineSpan>& out
 {
     const char* t = block.data();
     const std::size_t n = block.size();
-    hs_scratch_t* scratch = m_pDatabase && n <= UINT_MAX ? ThreadScratch(m_pDatabase->p) : nullptr;
+    hs_scratch_t* scratch = m_pDatabase && n <= UINT_MAX
+                                ? ThreadScratch(m_pDatabase->p, m_pDatabase->nSerial)
+                                : nullptr;
     std::size_t pos = 0;
     while (pos < n) {
         // The first report from pos on lies in the first line from pos on
