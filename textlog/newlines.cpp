@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "core/monmanager.h"
+#include "textlog/mappedregion.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -49,6 +50,9 @@ std::size_t CountLineFeeds(const char* p, std::size_t n)
 // Large enough that a read costs little beside the search, small enough to
 // stay in the processor's caches.
 constexpr std::size_t BLOCK_SIZE = 256 << 10;
+// A mapped file is mapped this much at a time (the memory a scan holds) and
+// searched a block at a time.
+constexpr std::size_t WINDOW_SIZE = 8 << 20;
 
 // The line of block that starts at nStart and ends before its line feed (or
 // at the end of the block), without a carriage return before the line feed.
@@ -90,6 +94,16 @@ bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFin
             m_strText.reserve(static_cast<std::size_t>(
                                   std::min<QWORD>(static_cast<QWORD>(st.st_size) - nStart, nMax)) +
                               1);
+    }
+    switch (ReadMapped(fd, nStart, nMax, pFinder, pRegex)) {
+    case MAPPED_DONE:
+        m_bGapAtEnd = m_nBytesRead > 0 && m_nNextLine != m_nBytesRead;
+        return true;
+    case MAPPED_STOPPED:
+        Clear();
+        return false;
+    case NOT_MAPPED:
+        break;
     }
     std::vector<char> buffer(BLOCK_SIZE);
     std::size_t nHave = 0; // bytes in buffer, from stream offset nBase
@@ -138,6 +152,82 @@ bool CNewLines::Read(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFin
     }
     m_bGapAtEnd = m_nBytesRead > 0 && m_nNextLine != m_nBytesRead;
     return true;
+}
+
+CNewLines::MappedResult CNewLines::ReadMapped(int fd, QWORD nStart, QWORD nMax,
+                                              const CKeySetFinder* pFinder,
+                                              const CRegexKeySet* pRegex)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return NOT_MAPPED;
+    const auto nSize = static_cast<QWORD>(st.st_size);
+    const QWORD nEnd = nSize > nStart ? nStart + std::min(nSize - nStart, nMax) : nStart;
+    CMappedRegion region;
+    QWORD nPos = nStart; // the next line's start
+    std::size_t nWindow = WINDOW_SIZE;
+    while (nPos < nEnd) {
+        const auto nLength = static_cast<std::size_t>(std::min<QWORD>(nWindow, nEnd - nPos));
+        if (!region.Map(fd, nPos, nLength)) {
+            if (nPos == nStart)
+                return NOT_MAPPED;
+            break; // the next scan reads on from here
+        }
+        const std::string_view window = region.View();
+        const bool bLast = nPos + nLength == nEnd;
+        const void* last = ::memrchr(window.data(), '\n', window.size());
+        if (!last && !bLast) {
+            nWindow *= 2; // one line longer than the window
+            continue;
+        }
+        // Complete lines, and at the end the last line without its line feed.
+        const std::size_t nTake =
+            bLast ? window.size()
+                  : static_cast<std::size_t>(static_cast<const char*>(last) - window.data()) + 1;
+        // What is kept from a window of a file cut meanwhile is taken back.
+        const std::size_t nTextBefore = m_strText.size();
+        const std::size_t nKeptBefore = m_arrGapBefore.size();
+        const std::size_t nLinesBefore = m_nLinesRead;
+        const QWORD nNextLineBefore = m_nNextLine;
+        for (std::size_t nOffset = 0; nOffset < nTake;) {
+            // Blocks that end after a line feed, so that the lines are
+            // counted while the block is in the cache.
+            std::size_t n = std::min(BLOCK_SIZE, nTake - nOffset);
+            if (nOffset + n < nTake) {
+                const void* nl = ::memrchr(window.data() + nOffset, '\n', n);
+                if (!nl)
+                    nl = std::memchr(window.data() + nOffset + n, '\n', nTake - nOffset - n);
+                n = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - window.data()) +
+                             1 - nOffset
+                       : nTake - nOffset;
+            }
+            const std::string_view block = window.substr(nOffset, n);
+            TakeLines(block, nPos - nStart + nOffset, pFinder, pRegex);
+            m_nLinesRead += CountLineFeeds(block.data(), block.size());
+            if (block.back() != '\n')
+                ++m_nLinesRead;
+            nOffset += n;
+        }
+        if (region.WasCut()) {
+            m_strText.resize(nTextBefore);
+            m_arrGapBefore.resize(nKeptBefore);
+            m_nLinesRead = nLinesBefore;
+            m_nNextLine = nNextLineBefore;
+            // The file was cut meanwhile (or a page could not be read): the
+            // first window is read instead, otherwise the next scan goes on
+            // from here (from the start, should the file be shorter).
+            if (nPos == nStart)
+                return NOT_MAPPED;
+            break;
+        }
+        region.Unmap();
+        nPos += nTake;
+        m_nBytesRead = nPos - nStart;
+        nWindow = WINDOW_SIZE;
+        if (IsStopRequested())
+            return MAPPED_STOPPED;
+    }
+    return MAPPED_DONE;
 }
 
 void CNewLines::TakeLines(std::string_view block, QWORD nBase, const CKeySetFinder* pFinder,

@@ -5,14 +5,17 @@
 //
 // Lines end at a line feed, which is not part of the line; a carriage return
 // right before the line feed is dropped as well (text mode). Text after the
-// last line feed is a last line. The file is read in blocks of a few
-// megabytes into one reused buffer (a line longer than a block grows it), so
-// memory holds the kept lines, not the file: with a finder, only the lines
-// in which one of its patterns occurs (a line without any key cannot
-// trigger anything); without one, every line.
+// last line feed is a last line. A regular file is mapped 8 MB at a time
+// (CMappedRegion) and searched where its bytes lie, in blocks of 256 KB that
+// stay in the processor's cache; anything else (or a file that cannot be
+// mapped) is read in such blocks into one reused buffer. A line longer than
+// a window or block grows it. Memory holds the kept lines, not the file:
+// with a finder, only the lines in which one of its patterns occurs (a line
+// without any key cannot trigger anything); without one, every line.
 //
 // The stop request of the scan manager is checked before the first block
-// and after each one; a stopped read returns false and keeps nothing.
+// and after each one (each window when mapped); a stopped read returns
+// false and keeps nothing.
 //
 // One scan on one thread; no shared state.
 #include <cstddef>
@@ -64,6 +67,12 @@ public:
     };
 
 private:
+    enum MappedResult { MAPPED_DONE, MAPPED_STOPPED, NOT_MAPPED };
+    // Read for a regular file: its new bytes are searched where they lie,
+    // mapped (CMappedRegion), not copied. NOT_MAPPED: nothing was read, the
+    // file is to be read instead.
+    MappedResult ReadMapped(int fd, QWORD nStart, QWORD nMax, const CKeySetFinder* pFinder,
+                            const CRegexKeySet* pRegex);
     void Clear();
     // Takes the lines of block (complete lines, or the file's last line),
     // which starts at stream offset nBase.

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cerrno>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -15,6 +17,7 @@
 #include "tests/support/systemlog.h"
 #include "tests/textlog/textlogtest.h"
 #include "textlog/filename.h"
+#include "textlog/mappedregion.h"
 #include "textlog/newlines.h"
 
 using namespace std::string_literals;
@@ -178,6 +181,23 @@ TEST_F(FileMonitor, FilesThatCannotBeRead)
     EXPECT_EQ(lines.GetBytesRead(), 0u);
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
+
+    // A file cut while mapped reads as zeros past its new end, and says so.
+    const std::string page(static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)), 'p');
+    Write(page + page + page);
+    const int nFile = ::open(FilePath().c_str(), O_RDONLY);
+    CMappedRegion region;
+    ASSERT_TRUE(region.Map(nFile, 10, 3 * page.size() - 10));
+    ASSERT_EQ(::truncate(FilePath().c_str(), static_cast<off_t>(page.size())), 0);
+    const std::string_view view = region.View();
+    EXPECT_EQ(std::count(view.begin(), view.end(), 'p'), static_cast<long>(page.size() - 10));
+    EXPECT_TRUE(region.WasCut());
+    ASSERT_TRUE(region.Map(nFile, 0, page.size()));
+    EXPECT_EQ(region.View(), page);
+    EXPECT_FALSE(region.WasCut());
+    region.Unmap();
+    ::close(nFile);
+    ::unlink(FilePath().c_str());
 
     if (::geteuid() != 0) {
         Write("error\n");

@@ -197,11 +197,12 @@ TEST_F(TextScan, CapturesBecomeVariables)
     }
 }
 
-// Also a key cut in two by the end of the first read block (256 KB).
+// Lines longer than a mapped window (8 MB), and a key cut in two by the end
+// of the first block searched (256 KB).
 TEST_F(TextScan, LinesLongerThanAReadBlock)
 {
     AddGroup("Errors", {TextKey("error")});
-    const std::string longLine = std::string(5 << 20, 'x') + " error";
+    const std::string longLine = std::string(9 << 20, 'x') + " error";
     const std::string first = std::string((256 << 10) - 3, 'y') + " ERROR 1";
     Write(first + "\na\n" + longLine + "\r\nerror 2\n" + longLine);
     m_log.Scan();
