@@ -19,20 +19,33 @@
 namespace {
 
 #ifdef QUORVIL_NEWLINES_AVX2
-__attribute__((target("avx2,popcnt"))) std::size_t CountLineFeedsAvx2(const char* p, std::size_t n)
+// Each byte of a counter vector counts the line feeds at its position, for
+// up to 255 steps at a time; then the bytes are summed into the total.
+__attribute__((target("avx2"))) std::size_t CountLineFeedsAvx2(const char* p, std::size_t n)
 {
     const __m256i lf = _mm256_set1_epi8('\n');
-    std::size_t nCount = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i total = zero; // four 64-bit sums
     std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
-        const auto ma = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, lf)));
-        const auto mb = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, lf)));
-        nCount += static_cast<std::size_t>(
-            __builtin_popcountll((std::uint64_t{mb} << 32) | std::uint64_t{ma}));
+    while (i + 64 <= n) {
+        __m256i a = zero;
+        __m256i b = zero;
+        for (int k = 0; k < 255 && i + 64 <= n; ++k, i += 64) {
+            // A match is -1: subtracting it adds one.
+            a = _mm256_sub_epi8(
+                a,
+                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)), lf));
+            b = _mm256_sub_epi8(
+                b, _mm256_cmpeq_epi8(
+                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32)), lf));
+        }
+        total = _mm256_add_epi64(
+            total, _mm256_add_epi64(_mm256_sad_epu8(a, zero), _mm256_sad_epu8(b, zero)));
     }
-    return nCount + static_cast<std::size_t>(std::count(p + i, p + n, '\n'));
+    alignas(32) std::uint64_t sums[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), total);
+    return static_cast<std::size_t>(sums[0] + sums[1] + sums[2] + sums[3]) +
+           static_cast<std::size_t>(std::count(p + i, p + n, '\n'));
 }
 #endif
 
@@ -40,7 +53,7 @@ __attribute__((target("avx2,popcnt"))) std::size_t CountLineFeedsAvx2(const char
 std::size_t CountLineFeeds(const char* p, std::size_t n)
 {
 #ifdef QUORVIL_NEWLINES_AVX2
-    static const bool bAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    static const bool bAvx2 = __builtin_cpu_supports("avx2");
     if (bAvx2)
         return CountLineFeedsAvx2(p, n);
 #endif
