@@ -22,14 +22,14 @@ void CEventLogCache::Index(std::size_t nFrom)
         m_index.emplace(pEvent->m_nRecordNumber, pEvent);
 }
 
-BOOL CEventLogCache::ReadAll()
+bool CEventLogCache::BeginRead()
 {
     Logon();
     m_dwError = 0;
     if (!m_handle.Open(m_strComputer, m_strLog)) {
         m_dwError = m_handle.GetError();
         Revert();
-        return FALSE;
+        return false;
     }
     if (m_fnBusy)
         m_fnBusy(true);
@@ -37,6 +37,21 @@ BOOL CEventLogCache::ReadAll()
     m_nNewest = m_handle.GetNewest();
     ReadGaps();
     m_bRefresh = FALSE;
+    return true;
+}
+
+void CEventLogCache::EndRead()
+{
+    m_handle.Close();
+    Revert();
+    if (m_fnBusy)
+        m_fnBusy(false);
+}
+
+BOOL CEventLogCache::ReadAll()
+{
+    if (!BeginRead())
+        return FALSE;
     BOOL bOk = TRUE;
     if (m_nOldest != 0 && m_index.size() < QWORD{m_nNewest} - m_nOldest + 1) {
         m_index.reserve(m_nNewest - m_nOldest + 1);
@@ -58,10 +73,7 @@ BOOL CEventLogCache::ReadAll()
             nFirst = nLast + 1;
         }
     }
-    m_handle.Close();
-    Revert();
-    if (m_fnBusy)
-        m_fnBusy(false);
+    EndRead();
     return bOk;
 }
 
@@ -158,24 +170,13 @@ CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
         }))
         return nullptr;
 
-    Logon();
-    m_dwError = 0;
-    if (!m_handle.Open(m_strComputer, m_strLog)) {
+    if (!BeginRead()) {
         m_nOldest = 0;
         m_nNewest = 0;
         m_gaps.clear();
         m_bRefresh = TRUE;
-        m_dwError = m_handle.GetError();
-        Revert();
         return nullptr;
     }
-
-    if (m_fnBusy)
-        m_fnBusy(true);
-    m_nOldest = m_handle.GetOldest();
-    m_nNewest = m_handle.GetNewest();
-    ReadGaps();
-    m_bRefresh = FALSE;
     CEventStruct* pResult = nullptr;
     if (nRecordNumber >= m_nOldest && nRecordNumber <= m_nNewest) {
         DWORD nStart = m_nOldest;
@@ -193,10 +194,7 @@ CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
                 pResult = it->second;
         }
     }
-    m_handle.Close();
-    Revert();
-    if (m_fnBusy)
-        m_fnBusy(false);
+    EndRead();
     return pResult;
 }
 

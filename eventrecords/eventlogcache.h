@@ -86,6 +86,10 @@ private:
     void Index(std::size_t nFrom);
     // The gaps of the open log, or none when they cannot be had.
     void ReadGaps();
+    // Logs on, opens the log and takes its numbers and gaps; false (the
+    // error kept) when it cannot be opened. EndRead closes and reverts.
+    bool BeginRead();
+    void EndRead();
 
     CEventLogHandle m_handle;
     CEventList m_list;

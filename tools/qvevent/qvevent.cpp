@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "eventlog/render/eventrender.h"
+#include "eventrecords/eventstruct.h"
 #include "platform/base/modeltime.h"
 #include "platform/base/win32error.h"
 #include "platform/eventlog/eventlog.h"
@@ -134,24 +135,6 @@ WORD ParseType(const std::string& text)
             return type;
     }
     return static_cast<WORD>(ParseNumber(text, "event type", 0xFFFF));
-}
-
-const char* TypeName(WORD type)
-{
-    switch (type) {
-    case EVENTLOG_ERROR_TYPE:
-        return "Error";
-    case EVENTLOG_WARNING_TYPE:
-        return "Warning";
-    case EVENTLOG_INFORMATION_TYPE:
-        return "Information";
-    case EVENTLOG_AUDIT_SUCCESS:
-        return "Audit Success";
-    case EVENTLOG_AUDIT_FAILURE:
-        return "Audit Failure";
-    default:
-        return "";
-    }
 }
 
 std::string JsonString(const std::string& text)
@@ -389,7 +372,7 @@ void PrintRecord(const CEvtEvent& e, CEventRenderer& renderer, bool json, bool f
         out << (first ? "[\n" : ",\n") << "{\"record\":" << e.m_dwRecordNumber
             << ",\"timeGenerated\":" << e.m_dwTimeGenerated
             << ",\"timeWritten\":" << e.m_dwTimeWritten << ",\"type\":" << e.m_wEventType
-            << ",\"typeName\":" << JsonString(TypeName(e.m_wEventType))
+            << ",\"typeName\":" << JsonString(CEventStruct::GetEventTypeName(e.m_wEventType))
             << ",\"category\":" << e.m_wEventCategory << ",\"eventId\":" << e.m_dwEventID
             << ",\"source\":" << JsonString(e.m_strSourceName)
             << ",\"computer\":" << JsonString(e.m_strComputerName)
@@ -405,8 +388,9 @@ void PrintRecord(const CEvtEvent& e, CEventRenderer& renderer, bool json, bool f
     }
     out << "#" << e.m_dwRecordNumber << "  "
         << CTime(e.m_dwTimeGenerated).Format("%Y-%m-%d %H:%M:%S") << "  "
-        << (*TypeName(e.m_wEventType) ? TypeName(e.m_wEventType)
-                                      : std::to_string(e.m_wEventType).c_str())
+        << (*CEventStruct::GetEventTypeName(e.m_wEventType)
+                ? CEventStruct::GetEventTypeName(e.m_wEventType)
+                : std::to_string(e.m_wEventType).c_str())
         << "  " << e.m_strSourceName << "  Category " << e.m_wEventCategory << "  ID "
         << (e.m_dwEventID & 0xFFFF) << "  User " << user << "  Computer " << e.m_strComputerName
         << "\n"
