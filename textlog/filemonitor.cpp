@@ -211,14 +211,14 @@ void CFileMonitor::Scan()
 {
     // Lines repeated within this scan are written once, with their count.
     CSystemLogRepeatScope repeats;
-    if (!LogonAsUser())
+    CLogonScope logon(*this);
+    if (!logon)
         return;
     DWORD dwSize = 0;
     std::string strPath;
     if (!CheckFileSize(dwSize, strPath)) {
         SetState(MON_STATE_ERROR);
         WriteSystemLog(("Unable to open stats: " + strPath).c_str());
-        RevertLogon();
         return;
     }
     SetState(dwSize > m_dwLastSize   ? MON_STATE_GREW
@@ -226,7 +226,6 @@ void CFileMonitor::Scan()
                                      : MON_STATE_UNCHANGED);
     m_dwLastSize = dwSize;
     if (GetState() == MON_STATE_UNCHANGED) {
-        RevertLogon();
         return;
     }
 
@@ -234,7 +233,6 @@ void CFileMonitor::Scan()
     if (!file.IsOpen()) {
         SetState(MON_STATE_ERROR);
         WriteSystemLog(("Unable to open log: " + strPath).c_str());
-        RevertLogon();
         return;
     }
     // A smaller file was cut or replaced: read it again from its start.
@@ -243,7 +241,6 @@ void CFileMonitor::Scan()
         m_dwPosition = file.GetEnd();
         file.Close();
         m_bJumpPending = FALSE;
-        RevertLogon();
         return;
     }
 
@@ -259,8 +256,7 @@ void CFileMonitor::Scan()
     CNewLines lines;
     if (!lines.Read(file.GetFd(), dwStart, nMax, bAudit ? nullptr : &finder,
                     bRegexInRead ? &regexKeys : nullptr)) {
-        RevertLogon(); // stopped: the position stays, so a later scan reads these bytes again
-        return;
+        return; // stopped: the position stays, so a later scan reads these bytes again
     }
     m_dwPosition = static_cast<DWORD>(dwStart + lines.GetBytesRead());
     file.Close();
@@ -281,7 +277,7 @@ void CFileMonitor::Scan()
                                               m_strShortDescription.c_str(), dwStart, m_dwPosition,
                                               static_cast<unsigned>(lines.GetCount())));
     }
-    RevertLogon();
+    logon.Revert(); // the tasks run under the program's own account
     m_counters.m_nEntriesRead += lines.GetLinesRead();
     TestLines(lines, bAudit, strAuditPath, regexKeys.IsEmpty() ? nullptr : &regexKeys);
 }
@@ -383,7 +379,7 @@ void CFileMonitor::JumpToEnd()
 {
     const bool bAudit = g_bExtendedAudit != 0;
     bool bDone = false;
-    if (LogonAsUser()) {
+    if (const CLogonScope logon(*this); logon) {
         CReadOnlyFile file(GetFilePath());
         if (file.IsOpen()) {
             m_dwPosition = m_dwLastSize = file.GetEnd();
@@ -403,12 +399,12 @@ void CFileMonitor::JumpToEnd()
                        FormatString("%-30s Unavailable - new lines may be missed!",
                                     m_strShortDescription.c_str()));
     }
-    RevertLogon();
 }
 
 BOOL CFileMonitor::ClearLog()
 {
-    if (!LogonAsUser())
+    const CLogonScope logon(*this);
+    if (!logon)
         return FALSE;
     std::optional<std::string> local = MapNetworkPath(GetFilePath());
     BOOL bDeleted = FALSE;
@@ -422,17 +418,13 @@ BOOL CFileMonitor::ClearLog()
         m_dwPosition = 0;
         SetState(MON_STATE_NONE);
     }
-    RevertLogon();
     return bDeleted;
 }
 
 BOOL CFileMonitor::MarkLog(const std::string& text)
 {
-    if (!LogonAsUser())
-        return FALSE;
-    int nResult = LogToFile(GetFilePath().c_str(), text.c_str(), 0);
-    RevertLogon();
-    return nResult;
+    const CLogonScope logon(*this);
+    return logon ? LogToFile(GetFilePath().c_str(), text.c_str(), 0) : FALSE;
 }
 
 void RegisterTextLogClasses()
