@@ -170,37 +170,6 @@ TEST_F(App, RecentFilesKeepFourNewestFirstInTheSettings)
     EXPECT_EQ(read[3], "");
 }
 
-TEST_F(App, ExtendedAuditBacksUpAndStampsBothAuditFiles)
-{
-    const std::string text = m_strRoot + "/audit_txt.log";
-    const std::string events = m_strRoot + "/audit_evn.log";
-    AppSettings::SetAuditText(text.c_str());
-    AppSettings::SetAuditNT(events.c_str());
-    ASSERT_TRUE(AtomicWriteFile(text, "old text audit\n"));
-    ASSERT_TRUE(AtomicWriteFile(events, "old event audit\n"));
-
-    // Off: nothing happens.
-    StartExtendedAudit();
-    EXPECT_EQ(ReadFileBytes(text), "old text audit\n");
-    EXPECT_EQ(SystemLog().find("Extended auditing"), std::string::npos);
-
-    AppSettings::SetExtendedAudit(1);
-    AppSettings::SetAuditBackup(1);
-    StartExtendedAudit();
-    EXPECT_EQ(ReadFileBytes(m_strRoot + "/audit_txt.bak"), "old text audit\n");
-    EXPECT_EQ(ReadFileBytes(m_strRoot + "/audit_evn.bak"), "old event audit\n");
-    for (const std::string& file : {text, events}) {
-        std::string audit = ReadFileBytes(file).value_or("");
-        EXPECT_EQ(audit.find("old"), std::string::npos) << file;
-        EXPECT_NE(audit.find(" Quorvil starting ****************\n"), std::string::npos) << audit;
-    }
-    EXPECT_NE(SystemLog().find("Extended auditing is ENABLED! Check for " + text + " and " +
-                               events + " files\n"),
-              std::string::npos)
-        << SystemLog();
-    AppSettings::SetExtendedAudit(0);
-}
-
 TEST_F(App, LaunchersStartTheirProgramOrReportWhyNot)
 {
     CRecordingFrontEnd frontEnd;

@@ -7,11 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/base/clock.h"
 #include "platform/base/fileio.h"
-#include "platform/base/modeltime.h"
-#include "platform/base/msgqueue.h"
-#include "platform/base/sync.h"
 #include "platform/base/win32error.h"
 
 TEST(Win32Error, TextsAreTrimmedAndUnknownCodesEmpty)
@@ -33,67 +29,6 @@ TEST(Win32Error, LastErrorIsPerThread)
     });
     other.join();
     EXPECT_EQ(GetLastError(), 87u);
-}
-
-TEST(ManualResetEvent, StaysSetUntilReset)
-{
-    CManualResetEvent event;
-    EXPECT_EQ(event.Wait(0), WAIT_TIMEOUT);
-    std::thread setter([&] { event.Set(); });
-    EXPECT_EQ(event.Wait(INFINITE), WAIT_OBJECT_0);
-    setter.join();
-    EXPECT_EQ(event.Wait(0), WAIT_OBJECT_0);
-    EXPECT_TRUE(event.IsSet());
-    event.Reset();
-    EXPECT_FALSE(event.IsSet());
-}
-
-TEST(CriticalSection, IsReentrantAndExcludesOtherThreads)
-{
-    CCriticalSection cs;
-    int counter = 0;
-    auto work = [&] {
-        for (int i = 0; i < 10000; ++i) {
-            CSingleLock outer(cs);
-            CSingleLock inner(cs);
-            ++counter;
-        }
-    };
-    std::thread a(work), b(work);
-    a.join();
-    b.join();
-    EXPECT_EQ(counter, 20000);
-}
-
-TEST(ManualClock, SleepAdvancesTimeAndTimeFormatsInCLocale)
-{
-    CManualClock clock(100);
-    SetClock(&clock);
-    EXPECT_EQ(CTime::GetCurrentTime().GetTime(), 100);
-    clock.SleepMs(1500);
-    EXPECT_EQ(CTime::GetCurrentTime().GetTime(), 101);
-    SetClock(nullptr);
-
-    CTime local(2026, 12, 5, 13, 4, 5);
-    EXPECT_EQ(local.Format("%Y-%m-%d %H:%M:%S"), "2026-12-05 13:04:05");
-    EXPECT_EQ(local.Format(""), "");
-}
-
-TEST(MessageQueue, DeliversInOrderAcrossThreads)
-{
-    CMessageQueue queue;
-    std::thread poster([&] {
-        for (int i = 0; i < 100; ++i)
-            queue.Post(WM_USER + 1, static_cast<WPARAM>(i), -i);
-    });
-    for (int i = 0; i < 100; ++i) {
-        auto msg = queue.Get(5000);
-        ASSERT_TRUE(msg);
-        EXPECT_EQ(msg->wParam, static_cast<WPARAM>(i));
-        EXPECT_EQ(msg->lParam, -i);
-    }
-    poster.join();
-    EXPECT_FALSE(queue.Peek());
 }
 
 TEST(FileIo, AtomicWriteReplacesWholeFile)

@@ -99,13 +99,3 @@ TEST(MemoryClipboard, OpenSetGetEmpty)
     }).join();
     EXPECT_FALSE(clip.IsFormatAvailable(f));
 }
-
-TEST(MemoryClipboard, ServiceCanBeReplaced)
-{
-    CMemoryClipboard mine;
-    IClipboard& process = GetClipboard();
-    SetClipboard(&mine);
-    EXPECT_EQ(&GetClipboard(), &mine);
-    SetClipboard(nullptr);
-    EXPECT_EQ(&GetClipboard(), &process);
-}
