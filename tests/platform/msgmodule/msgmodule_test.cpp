@@ -3,7 +3,6 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <thread>
 #include <vector>
 
@@ -401,25 +400,6 @@ TEST(PeImage, DamagedImagesFailCleanly)
         c.damage(bytes);
         CMessageModule module;
         EXPECT_EQ(ParseMessageModule(bytes, false, module), ERROR_BAD_EXE_FORMAT);
-    }
-
-    // Any cut and any byte changed gives a module or an error, never more.
-    for (const char* path : {MSGMODULE_DLL64, MSGMODULE_DLL32}) {
-        const std::string image = ReadAll(path);
-        for (std::size_t size = 0; size < image.size(); ++size) {
-            CMessageModule module;
-            DWORD error =
-                ParseMessageModule(std::string_view(image).substr(0, size), false, module);
-            EXPECT_TRUE(error == 0 || error == ERROR_BAD_EXE_FORMAT);
-        }
-        std::mt19937 random(7);
-        for (int i = 0; i < 3000; ++i) {
-            std::string bytes = image;
-            bytes[random() % bytes.size()] = static_cast<char>(random());
-            CMessageModule module;
-            DWORD error = ParseMessageModule(bytes, false, module);
-            EXPECT_TRUE(error == 0 || error == ERROR_BAD_EXE_FORMAT);
-        }
     }
 }
 
