@@ -164,10 +164,6 @@ TEST_F(Program, HelpVersionAndBadOptions)
          0,
          "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]",
          "quorvil: warning: ignoring unknown option '/H'\n"},
-        {{"a.qvw", "b.qvw"},
-         2,
-         "",
-         "quorvil: more than one workspace file: 'a.qvw' and 'b.qvw' (see quorvil --help)\n"},
     };
     for (const Case& c : cases) {
         std::string out;
