@@ -166,25 +166,6 @@ TEST_F(WsJsonTest, ExampleLoadsAndDumpsTheSameTextAgain)
     std::unique_ptr<CMonManager> pSecond = WorkspaceFromJson(dump);
     EXPECT_EQ(WorkspaceToJson(*pSecond), dump);
     EXPECT_EQ(Bytes(*pSecond), Bytes(*pFirst));
-
-    // The same through the workspace file's bytes.
-    auto pStored = LoadObjectFromBytes(Bytes(*pFirst), RUNTIME_CLASS(CMonManager));
-    EXPECT_EQ(WorkspaceToJson(static_cast<const CMonManager&>(*pStored)), dump);
-
-    // The event key is the one the key dialog's setters make.
-    CSearchKeyEvent key;
-    key.SetSourceValue("EventLog");
-    key.SetEventIDRange(6005, 6009);
-    key.SetTypeList({1, 2});
-    key.SetText("disk");
-    const CMonitoredObject* pEventLog = (*pFirst->m_pLogs)[1];
-    EXPECT_EQ(StoreObjectToBytes(pEventLog->GetWatchGroup(0)->GetKey(0)), StoreObjectToBytes(&key));
-    const CTask& task = (*pFirst->m_pLogs)[0]->GetWatchGroup(0)->m_task;
-    EXPECT_EQ(task.GetActionCount(), 3);
-    EXPECT_EQ(task.GetVariables().GetConstants(),
-              (std::map<std::string, std::string>{{"%MAILTO%", "ops"}}));
-    // What the example leaves out keeps the constructed value.
-    EXPECT_EQ(pEventLog->m_timeLastScanned.GetTime(), 1'700'000'000);
 }
 
 TEST_F(WsJsonTest, EveryOperatorMapsBothWays)
