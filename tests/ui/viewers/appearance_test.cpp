@@ -141,7 +141,10 @@ TEST_F(ViewerLooks, HighlightsStayLegibleAndColumnsWholeInLightAndDarkPalettes)
             if (col == CEventLogModel::COL_DATE)
                 nWidest += list->iconSize().isValid() ? list->iconSize().width() : 16;
             EXPECT_GE(list->columnWidth(col), nWidest) << "column " << col;
+            EXPECT_GE(list->columnWidth(col), list->horizontalHeader()->sectionSizeHint(col))
+                << "the heading of column " << col << " shows whole";
         }
+        EXPECT_TRUE(list->horizontalHeader()->stretchLastSection());
         // The type icons are drawn for the screen's pixels, not scaled up.
         const qreal dpr = list->devicePixelRatioF();
         const QPixmap icon = EventTypeIcon(EVENTLOG_ERROR_TYPE).pixmap(QSize(16, 16), dpr);

@@ -44,8 +44,18 @@ protected:
     {
         return Cell(view, row, CEventLogModel::COL_RECORD).toUInt();
     }
+    // A viewer of the log, on screen at the given size.
+    CEventLogView& Open(CEventMonitor* pLog, int nWidth = 800, int nHeight = 300)
+    {
+        m_pView = std::make_unique<CEventLogView>(m_frame);
+        m_pView->resize(nWidth, nHeight);
+        m_pView->show();
+        m_pView->ShowItem(pLog->GetID());
+        return *m_pView;
+    }
 
     CMessageRecorder m_boxes;
+    std::unique_ptr<CEventLogView> m_pView;
 };
 
 TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
@@ -186,7 +196,7 @@ TEST_F(EventViewer, OrderSwitchKeepsTheSelectedRecordAndIsSharedByEveryViewer)
     EXPECT_EQ(RecordInRow(second, 0), 12u);
 }
 
-TEST_F(EventViewer, SavedStateComesBackInANewViewer)
+TEST_F(EventViewer, SavedStateComesBackInANewViewerAndUnreadableLogsEmptyIt)
 {
     WriteEventLog("Big", 1, 5000);
     DWORD id = m_frame.AddEventLog("Big")->GetID();
@@ -206,11 +216,8 @@ TEST_F(EventViewer, SavedStateComesBackInANewViewer)
     EXPECT_EQ(view.GetItem(), id);
     EXPECT_EQ(view.GetSelectedRecord(), 1234u);
     EXPECT_EQ(view.SaveState().nTopRecord, state.nTopRecord);
-}
 
-TEST_F(EventViewer, UnreadableLogAndMissingMonitorEmptyTheList)
-{
-    CEventLogView view(m_frame);
+    // A log that cannot be read, or a monitor that is gone, empties the list.
     CEventMonitor* pLog = m_frame.AddEventLog("Nowhere");
     pLog->m_strServer = "NOSUCHHOST";
     view.ShowItem(pLog->GetID());
@@ -229,10 +236,7 @@ TEST_F(EventViewer, FollowSelectsNewEventsAndAReaderOfOlderOnesKeepsHisPlace)
 {
     WriteEventLog("Grow", 1, 100);
     CEventMonitor* pLog = m_frame.AddEventLog("Grow");
-    CEventLogView view(m_frame);
-    view.resize(800, 400);
-    view.show();
-    view.ShowItem(pLog->GetID());
+    CEventLogView& view = Open(pLog, 800, 400);
     auto* follow = view.findChild<QToolButton*>("follow");
     ASSERT_NE(follow, nullptr);
     EXPECT_TRUE(follow->isChecked()) << "a new view starts at the newest event, following";
@@ -337,49 +341,6 @@ TEST_F(EventViewer, PropertiesWalkTheLogAndCopyTheEventAsText)
     EXPECT_EQ(copied.substr(copied.size() - 2), "\r\n");
 }
 
-TEST_F(EventViewer, WatchedOrDraggedEventBecomesAKeyThatMatchesIt)
-{
-    WriteEventLog("Sys", 1, 30);
-    CEventMonitor* pLog = m_frame.AddEventLog("Sys");
-    CEventLogView view(m_frame);
-    view.ShowItem(pLog->GetID());
-    ASSERT_TRUE(view.SelectRecord(12));
-    CEventStruct event = *view.GetEvent(12);
-    CEventStruct other = *view.GetEvent(13);
-
-    view.OnWatchEvent();
-    ASSERT_EQ(pLog->GetWatchGroupCount(), 1) << "a new group for a log without groups";
-    ASSERT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
-    auto* pKey = dynamic_cast<CSearchKeyEvent*>(pLog->GetWatchGroup(0)->GetKey(0));
-    ASSERT_NE(pKey, nullptr);
-    EXPECT_TRUE(pKey->Match(event, ""));
-    EXPECT_FALSE(pKey->Match(other, ""));
-    EXPECT_EQ(pKey->GetTextOperator(), OP_NONE);
-    EXPECT_EQ(pKey->m_arrEventIDs, std::vector<DWORD>{12}) << "the low 16 bits";
-
-    // Cancel in the key dialog adds nothing; Cancel in the group choice
-    // opens no key dialog.
-    m_frame.m_ui.m_bKeyOk = FALSE;
-    m_frame.m_ui.m_nGroupChoice = 0;
-    view.OnWatchEvent();
-    EXPECT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
-    m_frame.m_ui.m_pEventKey.reset();
-    m_frame.m_ui.m_nGroupChoice = -1;
-    view.OnWatchEvent();
-    EXPECT_EQ(m_frame.m_ui.m_pEventKey, nullptr);
-
-    QAbstractItemModel* model = view.GetList()->model();
-    std::unique_ptr<QMimeData> data(model->mimeData({model->index(view.RowOfRecord(13), 0)}));
-    ASSERT_NE(data, nullptr);
-    EXPECT_TRUE(data->hasFormat("application/x-quorvil-cf-bn-searchkeyevent"));
-    std::unique_ptr<CSearchKey> dragged = KeyFromMimeData(*data);
-    auto* pDragged = dynamic_cast<CSearchKeyEvent*>(dragged.get());
-    ASSERT_NE(pDragged, nullptr);
-    EXPECT_TRUE(pDragged->Match(other, ""));
-    EXPECT_FALSE(pDragged->Match(event, ""));
-    EXPECT_EQ(model->supportedDragActions(), Qt::CopyAction);
-}
-
 TEST_F(EventViewer, MarksGoOnlyIntoTheApplicationLogAndShowAtOnce)
 {
     WriteEventLog("Security", 1, 5);
@@ -433,50 +394,10 @@ TEST_F(EventViewer, DetailPaneFollowsTheKeyboardAfterTheKeyIsReleased)
 
 } // namespace
 
-TEST_F(EventViewer, WatchThisEventCancelledLeavesNoNewGroup)
-{
-    WriteEventLog("Sys", 1, 30);
-    CEventMonitor* pLog = m_frame.AddEventLog("Sys");
-    CEventLogView view(m_frame);
-    view.resize(600, 300);
-    view.show();
-    view.ShowItem(pLog->GetID());
-    QWidget* viewport = view.GetList()->viewport();
-    const QPoint row = view.GetList()->visualRect(view.GetList()->model()->index(0, 0)).center();
-
-    m_frame.m_ui.m_bKeyOk = FALSE;
-    ChooseFromContextMenu(viewport, row, Qt::Key_W);
-    ASSERT_NE(m_frame.m_ui.m_pEventKey, nullptr) << "the key dialog was shown";
-    EXPECT_EQ(pLog->GetWatchGroupCount(), 0) << "Cancel leaves nothing";
-    EXPECT_FALSE(m_frame.GetDocument().IsModified());
-}
-
-TEST_F(EventViewer, ColumnsShowTenDigitEventIdsAndTheirHeadingsWhole)
-{
-    WriteEventLog("Ids", 1, 40);
-    CEventLogView view(m_frame);
-    view.resize(1200, 300);
-    view.show();
-    view.ShowItem(m_frame.AddEventLog("Ids")->GetID());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    QTableView* list = view.GetList();
-    ASSERT_EQ(Cell(view, 0, CEventLogModel::COL_EVENT).size(), 10);
-    for (int col = 0; col < CEventLogModel::COL_COUNT; ++col) {
-        SCOPED_TRACE(col);
-        EXPECT_GE(list->columnWidth(col),
-                  static_cast<QAbstractItemView*>(list)->sizeHintForColumn(col));
-        EXPECT_GE(list->columnWidth(col), list->horizontalHeader()->sectionSizeHint(col));
-    }
-    EXPECT_TRUE(list->horizontalHeader()->stretchLastSection());
-}
-
 TEST_F(EventViewer, FindLooksThroughFieldsAndStringsBothWaysAndOffersToWrap)
 {
     WriteEventLog("Find", 1, 50);
-    CEventLogView view(m_frame);
-    view.resize(800, 300);
-    view.show();
-    view.ShowItem(m_frame.AddEventLog("Find")->GetID());
+    CEventLogView& view = Open(m_frame.AddEventLog("Find"));
     ASSERT_TRUE(view.SelectRecord(1));
     QTableView* list = view.GetList();
     list->setFocus();
@@ -512,10 +433,7 @@ TEST_F(EventViewer, FindLooksThroughFieldsAndStringsBothWaysAndOffersToWrap)
 TEST_F(EventViewer, FilterBarAndColumnSortsNarrowAndOrderTheList)
 {
     WriteEventLog("Filter", 1, 100);
-    CEventLogView view(m_frame);
-    view.resize(1100, 400);
-    view.show();
-    view.ShowItem(m_frame.AddEventLog("Filter")->GetID());
+    CEventLogView& view = Open(m_frame.AddEventLog("Filter"), 1100, 400);
     QWidget* bar = view.GetFilterBar();
     auto* type = bar->findChild<QComboBox*>("filtertype");
     auto rows = [&] { return view.GetList()->model()->rowCount(); };
@@ -563,41 +481,72 @@ TEST_F(EventViewer, FilterBarAndColumnSortsNarrowAndOrderTheList)
     EXPECT_EQ(RecordInRow(view, 0), 1u);
 }
 
-TEST_F(EventViewer, EventsCaughtByAWatchGroupShowItsColourAndCtrlDownJumpsToThem)
+// Events a watch group catches show its colour and Ctrl+Down jumps to them.
+// Watch This Event cancelled in the key dialog leaves no new group; accepted,
+// its key matches the event and no other, and the new group joins the legend
+// at once. A dragged row carries the key of its event.
+TEST_F(EventViewer, CaughtEventsShowTheirGroupAndWatchedOrDraggedOnesBecomeKeys)
 {
-    WriteEventLog("Marked", 1, 30);
-    CEventMonitor* pLog = m_frame.AddEventLog("Marked");
+    WriteEventLog("Sys", 1, 30);
+    CEventMonitor* pLog = m_frame.AddEventLog("Sys");
     auto* key = new CSearchKeyEvent;
     key->SetSourceValue("Src3"); // records 3, 10, 17 and 24
     auto* group = new CKeysAndActions;
     group->m_strDescription = "Source three";
     group->AddKey(key);
     pLog->AddWatchGroup(group);
-    CEventLogView view(m_frame);
-    view.resize(800, 600);
-    view.show();
-    view.ShowItem(pLog->GetID());
+    CEventLogView& view = Open(pLog, 800, 600);
     ASSERT_TRUE(view.GetLegend()->isVisible());
     EXPECT_EQ(view.GetLegend()->findChild<QLabel*>("legend0")->text(), "Source three");
     QAbstractItemModel* model = view.GetList()->model();
-    const QColor colour = WatchGroupColor(0, QApplication::palette());
-    EXPECT_EQ(model->data(model->index(view.RowOfRecord(10), 1), Qt::BackgroundRole), colour);
-    EXPECT_FALSE(model->data(model->index(view.RowOfRecord(11), 1), Qt::BackgroundRole).isValid());
-
+    auto background = [&](DWORD record) {
+        return model->data(model->index(view.RowOfRecord(record), 1), Qt::BackgroundRole);
+    };
+    EXPECT_EQ(background(10), WatchGroupColor(0, QApplication::palette()));
+    EXPECT_FALSE(background(11).isValid());
     ASSERT_TRUE(view.SelectRecord(1));
     view.GetList()->setFocus();
-    QTest::keyClick(view.GetList(), Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(view.GetSelectedRecord(), 3u);
-    QTest::keyClick(view.GetList(), Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(view.GetSelectedRecord(), 10u);
-    QTest::keyClick(view.GetList(), Qt::Key_Up, Qt::ControlModifier);
-    EXPECT_EQ(view.GetSelectedRecord(), 3u);
+    for (auto [press, record] :
+         {std::pair{Qt::Key_Down, 3u}, {Qt::Key_Down, 10u}, {Qt::Key_Up, 3u}}) {
+        QTest::keyClick(view.GetList(), press, Qt::ControlModifier);
+        EXPECT_EQ(view.GetSelectedRecord(), record);
+    }
 
-    // A group added from the viewer joins the legend at once.
-    m_frame.m_ui.m_nGroupChoice = CHOOSE_NEW_WATCH_GROUP;
-    ASSERT_TRUE(view.SelectRecord(5));
+    m_frame.m_ui.m_bKeyOk = FALSE;
+    ChooseFromContextMenu(view.GetList()->viewport(),
+                          view.GetList()->visualRect(model->index(0, 0)).center(), Qt::Key_W);
+    ASSERT_NE(m_frame.m_ui.m_pEventKey, nullptr) << "the key dialog was shown";
+    EXPECT_EQ(pLog->GetWatchGroupCount(), 1) << "Cancel leaves nothing";
+    EXPECT_FALSE(m_frame.GetDocument().IsModified());
+
+    m_frame.m_ui.m_bKeyOk = TRUE;
+    ASSERT_TRUE(view.SelectRecord(12));
+    const CEventStruct event = *view.GetEvent(12);
+    const CEventStruct other = *view.GetEvent(13);
     view.OnWatchEvent();
+    ASSERT_EQ(pLog->GetWatchGroupCount(), 2);
+    ASSERT_EQ(pLog->GetWatchGroup(1)->GetKeyCount(), 1);
+    auto* pKey = dynamic_cast<CSearchKeyEvent*>(pLog->GetWatchGroup(1)->GetKey(0));
+    ASSERT_NE(pKey, nullptr);
+    EXPECT_TRUE(pKey->Match(event, ""));
+    EXPECT_FALSE(pKey->Match(other, ""));
+    EXPECT_EQ(pKey->GetTextOperator(), OP_NONE);
+    EXPECT_EQ(pKey->m_arrEventIDs, std::vector<DWORD>{12}) << "the low 16 bits";
     EXPECT_NE(view.GetLegend()->findChild<QLabel*>("legend1"), nullptr);
-    EXPECT_EQ(model->data(model->index(view.RowOfRecord(5), 1), Qt::BackgroundRole),
-              WatchGroupColor(1, QApplication::palette()));
+    EXPECT_EQ(background(12), WatchGroupColor(1, QApplication::palette()));
+    m_frame.m_ui.m_pEventKey.reset();
+    m_frame.m_ui.m_nGroupChoice = -1;
+    view.OnWatchEvent();
+    EXPECT_EQ(m_frame.m_ui.m_pEventKey, nullptr)
+        << "Cancel in the group choice opens no key dialog";
+
+    std::unique_ptr<QMimeData> data(model->mimeData({model->index(view.RowOfRecord(13), 0)}));
+    ASSERT_NE(data, nullptr);
+    EXPECT_TRUE(data->hasFormat("application/x-quorvil-cf-bn-searchkeyevent"));
+    std::unique_ptr<CSearchKey> dragged = KeyFromMimeData(*data);
+    auto* pDragged = dynamic_cast<CSearchKeyEvent*>(dragged.get());
+    ASSERT_NE(pDragged, nullptr);
+    EXPECT_TRUE(pDragged->Match(other, ""));
+    EXPECT_FALSE(pDragged->Match(event, ""));
+    EXPECT_EQ(model->supportedDragActions(), Qt::CopyAction);
 }

@@ -29,20 +29,6 @@ namespace {
 
 class TextViewer : public ViewerTest {
 protected:
-    // "Not found, go on from the top?" is answered No unless told.
-    void SetUp() override
-    {
-        ViewerTest::SetUp();
-        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
-            m_boxes.push_back(text);
-            return m_nAnswer;
-        });
-    }
-    void TearDown() override
-    {
-        SetMessageBoxAnswerer(nullptr);
-        ViewerTest::TearDown();
-    }
     // A text log of the given content, shown in the view and loaded.
     CFileMonitor* Show(CLogCacheView& view, const std::string& content, std::size_t nBlock = 0)
     {
@@ -75,8 +61,7 @@ protected:
         return view.GetPane()->GetSelectionStart();
     }
 
-    std::vector<std::string> m_boxes;
-    int m_nAnswer = IDNO;
+    CMessageRecorder m_boxes{IDNO}; // "Not found, go on from the top?" is answered No
 };
 
 TEST_F(TextViewer, BigFileLoadsInTheBackgroundWhileTheWindowGoesOn)
@@ -201,12 +186,9 @@ TEST_F(TextViewer, FindNextHonoursCaseAndWholeWordAcrossLoadBlocks)
     EXPECT_TRUE(view.GetFindDialog()->GetMatchCase()->isChecked() == false);
     view.GetFindDialog()->close();
     QTRY_VERIFY(view.GetFindDialog() == nullptr);
-}
 
-TEST_F(TextViewer, FindNextIgnoresSearchTextsOfAHundredCharactersOrMore)
-{
-    std::string line(120, 'a');
-    CLogCacheView view(m_frame);
+    // Search texts of a hundred characters or more are not looked for.
+    const std::string line(120, 'a');
     Show(view, line + "\n" + line + "\n");
     Select(view, 0, 99);
     EXPECT_TRUE(view.OnFindNext());
@@ -218,13 +200,20 @@ TEST_F(TextViewer, FindNextIgnoresSearchTextsOfAHundredCharactersOrMore)
 TEST_F(TextViewer, SelectedTextBecomesATextKeyThatMatchesItsLine)
 {
     CLogCacheView view(m_frame);
+    view.resize(500, 200);
+    view.show();
     const std::string content = "10:00 disk full on /var\n10:01 all well\n";
     CFileMonitor* pLog = Show(view, content);
     EXPECT_FALSE(view.IsWatchTextEnabled()) << "nothing selected";
 
     Select(view, 5, 13); // " disk full on" with its leading blank
     ASSERT_TRUE(view.IsWatchTextEnabled());
-    view.OnWatchText();
+    m_frame.m_ui.m_bKeyOk = FALSE;
+    ChooseFromContextMenu(view.GetPane()->viewport(), QPoint(8, 5), Qt::Key_W);
+    ASSERT_NE(m_frame.m_ui.m_pTextKey, nullptr) << "the key dialog was shown";
+    EXPECT_EQ(pLog->GetWatchGroupCount(), 0) << "Cancel leaves nothing";
+    m_frame.m_ui.m_bKeyOk = TRUE;
+    ChooseFromContextMenu(view.GetPane()->viewport(), QPoint(8, 5), Qt::Key_W);
     ASSERT_EQ(pLog->GetWatchGroupCount(), 1);
     ASSERT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
     auto* pKey = dynamic_cast<CSearchKeyText*>(pLog->GetWatchGroup(0)->GetKey(0));
@@ -294,7 +283,7 @@ TEST_F(TextViewer, MarksAreAppendedAndShownAtTheEnd)
 
 } // namespace
 
-TEST_F(TextViewer, GrowingLogKeepsTheReadersPlaceUnlessFollowing)
+TEST_F(TextViewer, GrowingLogKeepsTheReadersPlaceUnlessFollowingAndGoToLineShowsALine)
 {
     std::string content;
     for (int i = 0; i < 200; ++i)
@@ -338,6 +327,29 @@ TEST_F(TextViewer, GrowingLogKeepsTheReadersPlaceUnlessFollowing)
     EXPECT_TRUE(atEnd()) << "following shows the new lines";
     EXPECT_EQ(Text(view), ToQt(content));
 
+    // Go To Line shows the line and stops following; line numbers take a
+    // column, in every text viewer.
+    CNextDialog typeLine([](QDialog& dialog) {
+        QWidget* box = dialog.findChild<QSpinBox*>();
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, "120");
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    QTest::keyClick(pane, Qt::Key_G, Qt::ControlModifier);
+    ASSERT_TRUE(typeLine.WasShown());
+    EXPECT_EQ(pane->LineOfOffset(pane->GetSelectionEnd()), 119u);
+    EXPECT_LE(pane->GetTopLine(), 119u);
+    EXPECT_GT(pane->GetTopLine() + static_cast<std::size_t>(pane->LinesPerPage()), 119u);
+    EXPECT_FALSE(view.IsFollowing());
+    const int nTextLeft = pane->viewport()->geometry().left();
+    ChooseFromContextMenu(pane->viewport(), QPoint(20, 20), Qt::Key_N);
+    EXPECT_TRUE(pane->HasLineNumbers());
+    EXPECT_GT(pane->viewport()->geometry().left(), nTextLeft);
+    EXPECT_TRUE(CLogCacheView(m_frame).GetPane()->HasLineNumbers());
+    ChooseFromContextMenu(pane->viewport(), QPoint(20, 20), Qt::Key_N);
+    EXPECT_FALSE(pane->HasLineNumbers());
+
     // A log cut short is read again from its start.
     content = "fresh start\n";
     WriteFile("watched.log", content);
@@ -369,73 +381,20 @@ TEST_F(TextViewer, FindSaysNotFoundOffersToWrapAndGoesBackWithShiftF3)
     QTest::keyClick(pane, Qt::Key_F3);
     EXPECT_EQ(SelectionStart(view), nSecond);
     QTest::keyClick(pane, Qt::Key_F3);
-    ASSERT_EQ(m_boxes.size(), 1u) << "nothing further says so";
-    EXPECT_EQ(m_boxes[0], "Cannot find \"needle\".\n\nSearch again from the top of the log?");
+    ASSERT_EQ(m_boxes.texts.size(), 1u) << "nothing further says so";
+    EXPECT_EQ(m_boxes.texts[0], "Cannot find \"needle\".\n\nSearch again from the top of the log?");
     EXPECT_EQ(SelectionStart(view), nSecond) << "No stays";
-    m_nAnswer = IDYES;
+    m_boxes.SetAnswer(IDYES);
     QTest::keyClick(pane, Qt::Key_F3);
     EXPECT_EQ(SelectionStart(view), nFirst) << "Yes goes on from the top";
 
     QTest::keyClick(pane, Qt::Key_F3, Qt::ShiftModifier);
-    EXPECT_EQ(m_boxes.back(), "Cannot find \"needle\".\n\nSearch again from the end of the log?");
+    EXPECT_EQ(m_boxes.texts.back(),
+              "Cannot find \"needle\".\n\nSearch again from the end of the log?");
     EXPECT_EQ(SelectionStart(view), nSecond);
     QTest::keyClick(pane, Qt::Key_F3, Qt::ShiftModifier);
     EXPECT_EQ(SelectionStart(view), nFirst);
-    EXPECT_EQ(m_boxes.size(), 3u);
-}
-
-TEST_F(TextViewer, WatchThisTextCancelledLeavesNoNewGroup)
-{
-    CLogCacheView view(m_frame);
-    view.resize(500, 200);
-    view.show();
-    CFileMonitor* pLog = Show(view, "disk full on /var\n");
-    DoubleClick(view.GetPane()->viewport(), QPoint(8, 5));
-    ASSERT_EQ(Selected(view), "disk");
-    m_frame.m_ui.m_bKeyOk = FALSE;
-    ChooseFromContextMenu(view.GetPane()->viewport(), QPoint(8, 5), Qt::Key_W);
-    ASSERT_NE(m_frame.m_ui.m_pTextKey, nullptr);
-    EXPECT_EQ(pLog->GetWatchGroupCount(), 0) << "Cancel leaves nothing";
-    m_frame.m_ui.m_bKeyOk = TRUE;
-    ChooseFromContextMenu(view.GetPane()->viewport(), QPoint(8, 5), Qt::Key_W);
-    ASSERT_EQ(pLog->GetWatchGroupCount(), 1);
-    EXPECT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
-}
-
-TEST_F(TextViewer, GoToLineAndLineNumbers)
-{
-    std::string content;
-    for (int i = 1; i <= 200; ++i)
-        content += "line " + std::to_string(i) + "\n";
-    CLogCacheView view(m_frame);
-    view.resize(500, 200);
-    view.show();
-    Show(view, content);
-    CTextPane* pane = view.GetPane();
-    pane->setFocus();
-
-    CNextDialog typeLine([](QDialog& dialog) {
-        QWidget* box = dialog.findChild<QSpinBox*>();
-        box->setFocus();
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(box, "120");
-        QTest::keyClick(box, Qt::Key_Return);
-    });
-    QTest::keyClick(pane, Qt::Key_G, Qt::ControlModifier);
-    ASSERT_TRUE(typeLine.WasShown());
-    EXPECT_EQ(pane->LineOfOffset(pane->GetSelectionEnd()), 119u);
-    EXPECT_LE(pane->GetTopLine(), 119u);
-    EXPECT_GT(pane->GetTopLine() + static_cast<std::size_t>(pane->LinesPerPage()), 119u);
-    EXPECT_FALSE(view.IsFollowing());
-
-    const int nTextLeft = pane->viewport()->geometry().left();
-    ChooseFromContextMenu(pane->viewport(), QPoint(20, 20), Qt::Key_N);
-    EXPECT_TRUE(pane->HasLineNumbers());
-    EXPECT_GT(pane->viewport()->geometry().left(), nTextLeft) << "the numbers take a column";
-    CLogCacheView second(m_frame);
-    EXPECT_TRUE(second.GetPane()->HasLineNumbers()) << "for every text viewer";
-    ChooseFromContextMenu(pane->viewport(), QPoint(20, 20), Qt::Key_N);
-    EXPECT_FALSE(pane->HasLineNumbers());
+    EXPECT_EQ(m_boxes.texts.size(), 3u);
 }
 
 TEST_F(TextViewer, LinesCaughtByAWatchGroupAreMarkedAndCtrlDownJumpsToThem)
