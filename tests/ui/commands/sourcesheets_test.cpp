@@ -18,11 +18,8 @@
 namespace {
 
 // The desktop's journal and .evtx sheets; every other dialog cancelled.
-class CSheetUi final : public IDocumentUi {
+class CSheetUi final : public CCancellingUi {
 public:
-    int MessageBox(const std::string&, UINT) override { return IDOK; }
-    BOOL EditTextLogSheet(CFileMonitor&, BOOL, int) override { return FALSE; }
-    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
     BOOL EditJournalSheet(CJournalMonitor& log, BOOL bAdding) override
     {
         return RunJournalSheet(nullptr, log, bAdding);
@@ -31,16 +28,6 @@ public:
     {
         return RunEvtxSheet(nullptr, log, bAdding);
     }
-    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
-    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
-    BOOL EditEventKey(CSearchKeyEvent&) override { return FALSE; }
-    BOOL EditTextKey(CSearchKeyText&) override { return FALSE; }
-    int ChooseWatchGroup(const CMonitoredObject&) override { return -1; }
-    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override
-    {
-        return FALSE;
-    }
-    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
 };
 
 // What the sheet showed when OK was refused: still open, the page in

@@ -1,5 +1,8 @@
+// The main window as an administrator uses it: the panes and the tray, the
+// menus and keys, leaving and changing one's mind, dropped files.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMenu>
@@ -7,6 +10,7 @@
 #include <QMimeData>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 #include <QUrl>
 #include <algorithm>
@@ -18,16 +22,23 @@
 
 #include "app/recentfiles.h"
 #include "core/frontend.h"
+#include "platform/eventlog/eventlog.h"
+#include "platform/network/network.h"
 #include "settings/appsettings.h"
+#include "tests/ui/commands/uitestsupport.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
 #include "ui/common/messagebox.h"
 #include "ui/frame/mainframe.h"
 #include "ui/frame/scanstatus.h"
+#include "ui/viewers/eventlogview.h"
+#include "ui/viewers/eventviewerwindow.h"
 
 namespace {
 
+// A new workspace in the main window (not shown yet), its questions recorded
+// and answered No unless told.
 class MainFrameTest : public ::testing::Test {
 protected:
     MainFrameTest()
@@ -35,12 +46,12 @@ protected:
         RegisterDocumentClasses();
         AppSettings::SetFirstTimeFlag(1);
         AppSettings::SetNoConfirmExit(0);
+        AppSettings::SetNewestFirst(0);
+        SetNetworkRoot(TestRoot() + "/" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         SetMainWindowQueue(&m_queue);
+        m_doc.SetUi(&m_ui);
         m_doc.OnNewDocument();
-        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
-            m_questions.push_back(text);
-            return m_nAnswer;
-        });
         m_pFrame = std::make_unique<CMainFrame>(m_doc, m_queue);
     }
     ~MainFrameTest() override
@@ -48,8 +59,9 @@ protected:
         m_pFrame.reset();
         if (m_doc.m_pManager && m_doc.m_pManager->IsScanThreadRunning())
             m_doc.m_pManager->StopScanThread();
-        SetMessageBoxAnswerer(nullptr);
+        m_doc.SetUi(nullptr);
         SetMainWindowQueue(nullptr);
+        SetNetworkRoot("");
     }
 
     void Drop(const QStringList& paths)
@@ -98,11 +110,50 @@ protected:
         ASSERT_EQ(splitter->height(), nHeight);
     }
 
+    // Opens a menu of the menu bar as a click would, and presses the
+    // keys in it (an item's mnemonic, or the keys that reach it).
+    void ChooseMenuItem(const QString& menuTitle, std::initializer_list<Qt::Key> keys)
+    {
+        for (QAction* action : m_pFrame->menuBar()->actions()) {
+            if (action->text() != menuTitle)
+                continue;
+            QMenu* menu = action->menu();
+            menu->popup(m_pFrame->mapToGlobal(QPoint(10, 10)));
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+            for (Qt::Key key : keys)
+                QTest::keyClick(menu, key);
+            return;
+        }
+        FAIL() << "no menu " << menuTitle.toStdString();
+    }
+
+    // The window as a user has it: shown and active.
+    void ShowActive()
+    {
+        m_pFrame->resize(800, 500);
+        m_pFrame->show();
+        QApplication::setActiveWindow(m_pFrame.get());
+    }
+
+    // An empty event log of this computer, shown in the event viewer.
+    CEventLogView* ShowEventLog()
+    {
+        EXPECT_TRUE(AddEventLog(nullptr, "Application", 0x100000, 0));
+        auto* pLog = new CEventMonitor;
+        pLog->m_strServer = GetLocalComputerName();
+        pLog->m_strLogName = "Application";
+        const DWORD dwID = m_doc.AddEventLog(pLog);
+        // What the new workspace and the new log posted comes first.
+        QApplication::processEvents();
+        m_pFrame->SendFrameMessage(WM_SHOW_EVENT_VIEWER, 0, dwID);
+        return qobject_cast<CEventLogView*>(m_pFrame->GetRightView());
+    }
+
+    CMessageRecorder m_boxes{IDNO};
     CMessageQueue m_queue;
+    CCancellingUi m_ui;
     CQuorvilDoc m_doc;
     std::unique_ptr<CMainFrame> m_pFrame;
-    std::vector<std::string> m_questions;
-    int m_nAnswer = IDNO;
 };
 
 int LogCount(CQuorvilDoc& doc)
@@ -119,7 +170,7 @@ TEST_F(MainFrameTest, DroppedFilesOnlyOneTextLogAtATimeIsAdded)
     Drop({"/a.L"}); // shorter than five characters
     Drop({"/var/tmp/data.csv"});
     EXPECT_EQ(LogCount(m_doc), 0);
-    EXPECT_TRUE(m_questions.empty());
+    EXPECT_TRUE(m_boxes.texts.empty());
 
     Drop({log});
     ASSERT_EQ(LogCount(m_doc), 1);
@@ -130,49 +181,23 @@ TEST_F(MainFrameTest, DroppedFilesOnlyOneTextLogAtATimeIsAdded)
     EXPECT_EQ(pLog->GetInterval(), 10);
     EXPECT_EQ(pLog->GetDisplayName(), "app.log");
     EXPECT_EQ(pLog->GetFilePath(), log.toStdString());
-    EXPECT_TRUE(m_questions.empty()) << "the first drop asks nothing";
+    EXPECT_TRUE(m_boxes.texts.empty()) << "the first drop asks nothing";
 
     // The same file again: asked, and No leaves the workspace as it was.
     m_doc.SetModifiedFlag(FALSE);
     Drop({log});
-    ASSERT_EQ(m_questions.size(), 1u);
-    EXPECT_EQ(m_questions[0],
+    ASSERT_EQ(m_boxes.texts.size(), 1u);
+    EXPECT_EQ(m_boxes.texts[0],
               "Text log: " + log.toStdString() +
                   "\n\nYou are already monitoring this log. Are you sure you want to add another "
                   "monitoring instance?");
     EXPECT_EQ(LogCount(m_doc), 1);
     EXPECT_FALSE(m_doc.IsModified());
 
-    m_nAnswer = IDYES;
+    m_boxes.SetAnswer(IDYES);
     Drop({log.left(log.size() - 4) + ".LOG"}); // the extension in capitals is a text log too
     Drop({log});
     EXPECT_EQ(LogCount(m_doc), 3);
-}
-
-TEST_F(MainFrameTest, ExitAsksUnlessNoConfirmExitAndStopsScanning)
-{
-    bool bClosed = false;
-    QObject::connect(m_pFrame.get(), &CMainFrame::Closed, [&] { bClosed = true; });
-    m_pFrame->show();
-    ASSERT_TRUE(m_doc.m_pManager->StartScanThread());
-
-    m_nAnswer = IDNO;
-    m_pFrame->RunCommand(ID_APP_EXIT);
-    ASSERT_EQ(m_questions.size(), 1u);
-    EXPECT_EQ(m_questions[0], "Are you sure you wish to leave Quorvil?");
-    EXPECT_FALSE(bClosed);
-    EXPECT_TRUE(m_pFrame->isVisible());
-    EXPECT_TRUE(m_doc.m_pManager->IsScanThreadRunning()) << "No keeps scanning";
-
-    AppSettings::SetNoConfirmExit(1);
-    m_pFrame->RunCommand(ID_APP_EXIT);
-    EXPECT_EQ(m_questions.size(), 1u) << "no question with NoConfirmExit";
-    EXPECT_TRUE(bClosed);
-    EXPECT_FALSE(m_pFrame->isVisible());
-    EXPECT_FALSE(m_doc.m_pManager->IsScanThreadRunning());
-    WINDOWPLACEMENT placement;
-    EXPECT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement))
-        << "the placement is kept";
 }
 
 TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
@@ -271,9 +296,18 @@ TEST_F(MainFrameTest, TabMovesBetweenTreeViewerAndDetail)
     EXPECT_EQ(tab(Qt::ShiftModifier), tree) << "Shift+Tab from the event viewer goes to the tree";
 }
 
-TEST_F(MainFrameTest, MinimiseHidesToTrayAndDoubleClickRestores)
+TEST_F(MainFrameTest, HideAndMinimiseGoToTheTrayWhenThereIsOne)
 {
+    ShowActive();
+    m_pFrame->SetHideToTray(false);
+    ChooseMenuItem("&System", {Qt::Key_H});
+    EXPECT_TRUE(m_pFrame->isVisible()) << "a hidden window could not be reached again";
+    EXPECT_TRUE(m_pFrame->isMinimized());
+    m_pFrame->showNormal();
     m_pFrame->SetHideToTray(true);
+    ChooseMenuItem("&System", {Qt::Key_H});
+    EXPECT_FALSE(m_pFrame->isVisible()) << "with a tray it hides there";
+
     m_pFrame->show();
     m_pFrame->setWindowState(Qt::WindowMinimized);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_pFrame->isVisible(); }, 5000));
@@ -324,7 +358,7 @@ TEST_F(MainFrameTest, AutosaveRequestSavesTheWorkspaceQuietly)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_doc.IsModified(); }, 5000));
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_TRUE(StatusShows("Ready"));
-    EXPECT_TRUE(m_questions.empty());
+    EXPECT_TRUE(m_boxes.texts.empty());
 }
 
 TEST_F(MainFrameTest, PlacementIsKeptForTheNextStart)
@@ -370,4 +404,92 @@ TEST_F(MainFrameTest, FileMenuOpensARecentWorkspace)
                             [](QAction* a) { return a->text().startsWith("&1 "); }),
               1)
         << "reopening the menu does not repeat the entries";
+}
+
+// Leaving asks first, and so does a changed workspace; No or Cancel leave
+// the program as it was, scanning; with NoConfirmExit only the workspace
+// asks, and the program stops scanning and keeps its placement.
+TEST_F(MainFrameTest, ExitAsksAndCancelKeepsTheProgramAsItWas)
+{
+    bool bClosed = false;
+    QObject::connect(m_pFrame.get(), &CMainFrame::Closed, [&] { bClosed = true; });
+    ShowActive();
+    ASSERT_TRUE(m_doc.m_pManager->StartScanThread());
+    m_pFrame->RunCommand(ID_APP_EXIT);
+    m_doc.SetModifiedFlag(TRUE);
+    m_boxes.answers = {IDYES, IDCANCEL};
+    ChooseMenuItem("&File", {Qt::Key_X});
+    EXPECT_EQ(m_boxes.texts, (std::vector<std::string>{"Are you sure you wish to leave Quorvil?",
+                                                       "Are you sure you wish to leave Quorvil?",
+                                                       "Save changes to Untitled?"}));
+    EXPECT_FALSE(bClosed);
+    EXPECT_TRUE(m_pFrame->isVisible());
+    EXPECT_TRUE(m_doc.m_pManager->IsScanThreadRunning()) << "scanning goes on";
+    EXPECT_EQ(m_pFrame->GetTrayIcon()->isVisible(), QSystemTrayIcon::isSystemTrayAvailable());
+
+    AppSettings::SetNoConfirmExit(1);
+    m_boxes.texts.clear();
+    m_pFrame->RunCommand(ID_APP_EXIT);
+    EXPECT_EQ(m_boxes.texts, std::vector<std::string>{"Save changes to Untitled?"});
+    EXPECT_TRUE(bClosed);
+    EXPECT_FALSE(m_pFrame->isVisible());
+    EXPECT_FALSE(m_doc.m_pManager->IsScanThreadRunning());
+    WINDOWPLACEMENT placement;
+    EXPECT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement))
+        << "the placement is kept";
+}
+
+TEST_F(MainFrameTest, EventViewerRefreshesOncePerF5AndTakesItsOrderFromTheMenu)
+{
+    ShowActive();
+    CEventLogView* viewer = ShowEventLog();
+    ASSERT_NE(viewer, nullptr);
+    CHintRecorder hints(m_doc);
+    auto reads = [&] {
+        const auto n =
+            std::count(hints.m_hints.begin(), hints.m_hints.end(),
+                       std::pair<ViewHint, DWORD>(ViewHint::LogState, viewer->GetItem()));
+        hints.m_hints.clear();
+        return n;
+    };
+    viewer->OnRefresh();
+    const auto nOneRead = reads(); // what one reading of the log tells the views
+    ASSERT_GT(nOneRead, 0);
+    viewer->GetList()->setFocus();
+    QTest::keyClick(viewer->GetList(), Qt::Key_F5);
+    EXPECT_EQ(reads(), nOneRead) << "the log is read once";
+
+    // The order works while the tree has the focus too.
+    m_pFrame->SendFrameMessage(WM_ACTIVATE_TREE, 0, 0);
+    EXPECT_FALSE(viewer->IsNewestFirst());
+    ChooseMenuItem("&View", {Qt::Key_W});
+    EXPECT_TRUE(viewer->IsNewestFirst());
+    // "Show &detail window" shares the mnemonic: the second D, then Enter.
+    ChooseMenuItem("&View", {Qt::Key_D, Qt::Key_D, Qt::Key_Return});
+    EXPECT_FALSE(viewer->IsNewestFirst());
+}
+
+TEST_F(MainFrameTest, NtEventViewerOpensAWindowOfItsOwnWithALogChooser)
+{
+    ShowActive();
+    ASSERT_TRUE(AddEventLog(nullptr, "System", 0x100000, 0));
+    ASSERT_TRUE(AddEventLog(nullptr, "Application", 0x100000, 0));
+    ChooseMenuItem("&View", {Qt::Key_E});
+    CEventViewerWindow* window = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* w = qobject_cast<CEventViewerWindow*>(top))
+            window = w;
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    const QString computer = QString::fromStdString(GetLocalComputerName());
+    EXPECT_EQ(window->windowTitle(), computer + " - NT Event Viewer") << "this computer";
+    QComboBox* logs = window->GetLogChooser();
+    EXPECT_EQ(logs->currentText(), "Application");
+    QTest::keyClick(logs, logs->currentIndex() == 0 ? Qt::Key_Down : Qt::Key_Up);
+    const QString other = logs->currentText();
+    EXPECT_NE(other, "Application");
+    EXPECT_NE(window->GetView()->GetItem(), 0u);
+    EXPECT_EQ(window->findChild<QLabel*>("status")->text(), computer + "\\" + other);
+    EXPECT_EQ(m_doc.m_pManager->GetLogCount(), 0) << "the workspace is not touched";
+    window->close();
 }

@@ -19,20 +19,26 @@
 
 #include "isolated_env.h"
 #include "ui/common/messagebox.h"
+#include "workspace/documentui.h"
 
 inline void PrintTo(const QString& text, std::ostream* os)
 {
     *os << '"' << text.toStdString() << '"';
 }
 
-// Answers every message box with a fixed answer and keeps the texts shown.
+// Answers every message box (the answers queued first, then a fixed one)
+// and keeps the texts shown.
 class CMessageRecorder {
 public:
     explicit CMessageRecorder(int nAnswer = IDOK) : m_nAnswer(nAnswer)
     {
         SetMessageBoxAnswerer([this](const std::string& text, UINT) {
             texts.push_back(text);
-            return m_nAnswer;
+            if (answers.empty())
+                return m_nAnswer;
+            const int nNext = answers.front();
+            answers.erase(answers.begin());
+            return nNext;
         });
     }
     ~CMessageRecorder() { SetMessageBoxAnswerer(nullptr); }
@@ -44,9 +50,32 @@ public:
     std::string Last() const { return texts.empty() ? std::string() : texts.back(); }
 
     std::vector<std::string> texts;
+    std::vector<int> answers;
 
 private:
     int m_nAnswer;
+};
+
+// A document UI whose questions go to the message box answerer (a
+// CMessageRecorder sees them) and whose dialogs are all cancelled.
+class CCancellingUi : public IDocumentUi {
+public:
+    int MessageBox(const std::string& text, UINT type) override
+    {
+        return ShowMessageBox(nullptr, text, type);
+    }
+    BOOL EditTextLogSheet(CFileMonitor&, BOOL, int) override { return FALSE; }
+    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
+    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
+    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
+    BOOL EditEventKey(CSearchKeyEvent&) override { return FALSE; }
+    BOOL EditTextKey(CSearchKeyText&) override { return FALSE; }
+    int ChooseWatchGroup(const CMonitoredObject&) override { return -1; }
+    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override
+    {
+        return FALSE;
+    }
+    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
 };
 
 // Calls fn with the next modal dialog of type T as soon as it is open (from

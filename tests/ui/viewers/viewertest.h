@@ -29,17 +29,14 @@
 #include "ui/common/mainframe.h"
 #include "workspace/quorvildoc.h"
 
-class CViewerUi final : public IDocumentUi {
+// The key dialogs keep the key they were shown; other dialogs are cancelled.
+class CViewerUi final : public CCancellingUi {
 public:
     int MessageBox(const std::string& text, UINT) override
     {
         m_messages.push_back(text);
         return IDOK;
     }
-    BOOL EditTextLogSheet(CFileMonitor&, BOOL, int) override { return FALSE; }
-    BOOL EditEventLogSheet(CEventMonitor&, BOOL) override { return FALSE; }
-    BOOL EditEventWatchGroup(CKeysAndActions&) override { return FALSE; }
-    BOOL EditTextWatchGroup(CKeysAndActions&) override { return FALSE; }
     BOOL EditEventKey(CSearchKeyEvent& key) override
     {
         m_pEventKey = std::make_unique<CSearchKeyEvent>(key);
@@ -51,11 +48,6 @@ public:
         return m_bKeyOk;
     }
     int ChooseWatchGroup(const CMonitoredObject&) override { return m_nGroupChoice; }
-    BOOL BrowseNetwork(CMonManager&, int, std::vector<std::string>&, BOOL&) override
-    {
-        return FALSE;
-    }
-    BOOL PromptSaveFileName(std::string&) override { return FALSE; }
 
     BOOL m_bKeyOk = TRUE;
     int m_nGroupChoice = CHOOSE_NEW_WATCH_GROUP;
