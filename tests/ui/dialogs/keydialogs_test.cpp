@@ -54,34 +54,54 @@ CEventStruct MakeEvent(const char* source, DWORD id, WORD type = 1)
 
 } // namespace
 
-TEST(TextKeyDialog, OkChecksBothKeysByMode)
+// OK refuses a key that the mode needs and is missing, and writes nothing
+// then; otherwise the key made finds the lines its entry of "Find:" names.
+TEST(TextKeyDialog, OkChecksTheKeysAndTheKeyMadeMatchesTheLinesItWasMadeFor)
 {
+    const char* const noKey1 =
+        "You must enter a value for Key 1 if you wish to include it in the search!";
+    const char* const noKey2 =
+        "You must enter a value for Key 2 if you wish to include it in the search!";
     struct Case {
         int mode;
         const char* key1;
         const char* key2;
+        bool bCase;
         const char* message; // "" when OK is taken
+        const char* match = "";
+        const char* noMatch = "";
     };
     const Case cases[] = {
-        {0, "", "", "You must enter a value for Key 1 if you wish to include it in the search!"},
-        {2, "", "b", "You must enter a value for Key 1 if you wish to include it in the search!"},
-        {1, "a", "", "You must enter a value for Key 2 if you wish to include it in the search!"},
-        {3, "a", "", "You must enter a value for Key 2 if you wish to include it in the search!"},
-        {0, "a", "", ""},
-        {2, "a", "b", ""},
+        {0, "", "", false, noKey1},
+        {2, "", "full", false, noKey1},
+        {1, "disk", "", false, noKey2},
+        {3, "disk", "", false, noKey2},
+        {0, "disk", "full", false, "", "DISK full on /var", "memory low"},
+        {1, "disk", "memory", false, "", "memory full", "cpu hot"},     // either
+        {2, "disk", "full", false, "", "disk is full", "disk is fine"}, // both
+        {3, "disk", "full", false, "", "disk is fine", "disk is full"}, // without
+        {0, "disk", "full", true, "", "disk full", "DISK full"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.mode) + " " + c.key1 + "/" + c.key2);
         CMessageRecorder messages;
         CSearchKeyText key;
+        key.m_nHits = 5;
         CDlgTextKey dlg(key);
         ChooseMode(dlg, c.mode);
         Child<QLineEdit>(&dlg, "key1")->setText(c.key1);
         Child<QLineEdit>(&dlg, "key2")->setText(c.key2);
+        Child<QCheckBox>(&dlg, "case")->setChecked(c.bCase);
         dlg.accept();
-        EXPECT_EQ(messages.Last(), c.message) << "mode " << c.mode;
-        EXPECT_EQ(dlg.result() == QDialog::Accepted, !*c.message) << "mode " << c.mode;
-        EXPECT_EQ(key.m_strKey1, *c.message ? "" : c.key1)
-            << "the key is written only when OK is taken";
+        EXPECT_EQ(messages.Last(), c.message);
+        EXPECT_EQ(dlg.result() == QDialog::Accepted, !*c.message);
+        if (*c.message) {
+            EXPECT_EQ(key.m_strKey1, "") << "the key is written only when OK is taken";
+            continue;
+        }
+        EXPECT_TRUE(key.Match(c.match));
+        EXPECT_FALSE(key.Match(c.noMatch));
+        EXPECT_EQ(key.m_nHits, 0) << "OK resets the key before filling it";
     }
 }
 
@@ -108,93 +128,45 @@ TEST(TextKeyDialog, KeyOnlyEmptiesAndDisablesKey2)
         << "a new key opens in Key 1 Only";
 }
 
-// Each entry of "Find:" gives the key that finds the lines it names.
-TEST(TextKeyDialog, KeyMadeMatchesTheLinesItWasMadeFor)
+TEST(ExtendedComparisons, OkChecksAndReadsTheValuesOfEachKindOfField)
 {
     struct Case {
-        int mode;
-        bool bCase;
-        const char* match;
-        const char* noMatch;
-    };
-    const Case cases[] = {
-        {0, false, "DISK full on /var", "memory low"},
-        {1, false, "memory full", "cpu hot"},       // either
-        {2, false, "disk is full", "disk is fine"}, // both
-        {3, false, "disk is fine", "disk is full"}, // without
-        {0, true, "disk full", "DISK full"},
-    };
-    for (const Case& c : cases) {
-        CMessageRecorder messages;
-        CSearchKeyText key;
-        key.m_nHits = 5;
-        CDlgTextKey dlg(key);
-        ChooseMode(dlg, c.mode);
-        Child<QLineEdit>(&dlg, "key1")->setText("disk");
-        Child<QLineEdit>(&dlg, "key2")->setText(c.mode == 1 ? "memory" : "full");
-        Child<QCheckBox>(&dlg, "case")->setChecked(c.bCase);
-        dlg.accept();
-        ASSERT_TRUE(messages.texts.empty()) << messages.Last();
-        EXPECT_TRUE(key.Match(c.match)) << "mode " << c.mode << ": " << c.match;
-        EXPECT_FALSE(key.Match(c.noMatch)) << "mode " << c.mode << ": " << c.noMatch;
-        EXPECT_EQ(key.m_nHits, 0) << "OK resets the key before filling it";
-    }
-}
-
-TEST(ExtendedComparisons, NumberFieldsReadAndCheckTheirValues)
-{
-    struct Case {
+        EventField field;
         DWORD op;
         const char* a;
         const char* b;
         const char* message;
         std::vector<DWORD> values;
     };
+    const char* const ab = "Value A must be less than value B!";
     const Case cases[] = {
-        {OP_BETWEEN, "200", "100", "Value A must be less than value B!", {}},
-        {OP_NOT_BETWEEN, "9", "3", "Value A must be less than value B!", {}},
-        {OP_BETWEEN, "100", "200", "", {100, 200}},
-        {OP_EQUAL, "12abc", "", "", {12}},
-        {OP_AT_MOST, "6005", "", "", {6005}},
-        {OP_ONE_OF, "", "", "You must enter at least one value!", {}},
+        {EventField::EVENTID, OP_BETWEEN, "200", "100", ab, {}},
+        {EventField::EVENTID, OP_NOT_BETWEEN, "9", "3", ab, {}},
+        {EventField::EVENTID, OP_BETWEEN, "100", "200", "", {100, 200}},
+        {EventField::EVENTID, OP_EQUAL, "12abc", "", "", {12}},
+        {EventField::EVENTID, OP_AT_MOST, "6005", "", "", {6005}},
+        {EventField::EVENTID, OP_ONE_OF, "", "", "You must enter at least one value!", {}},
+        {EventField::SOURCE, OP_EQUAL, "", "", "You must enter a value!", {}},
+        {EventField::USER, OP_NOT_ONE_OF, "", "", "You must enter at least one value!", {}},
+        {EventField::TEXT, OP_CONTAINS, "", "", "You must enter a value!", {}},
+        {EventField::TYPE, OP_ONE_OF, "", "", "You must check at least one type!", {}},
+        {EventField::SOURCE, OP_NONE, "", "", "", {}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(GetFieldLabel(c.field)) + " " + std::to_string(c.op) + " " + c.a +
+                     " " + c.b);
         CMessageRecorder messages;
-        CDlgExtendedComparisons dlg(EventField::EVENTID, {});
+        CDlgExtendedComparisons dlg(c.field, {});
         SetOperator(dlg, c.op);
         Child<QLineEdit>(&dlg, "value1")->setText(c.a);
         Child<QLineEdit>(&dlg, "value2")->setText(c.b);
         dlg.accept();
-        EXPECT_EQ(messages.Last(), c.message) << c.op << " " << c.a << " " << c.b;
+        EXPECT_EQ(messages.Last(), c.message);
+        EXPECT_EQ(dlg.result() == QDialog::Accepted, !*c.message);
         if (!*c.message) {
             EXPECT_EQ(dlg.GetCriterion().nOperator, c.op);
             EXPECT_EQ(dlg.GetCriterion().arrNumbers, c.values);
-        } else {
-            EXPECT_NE(dlg.result(), QDialog::Accepted);
         }
-    }
-}
-
-TEST(ExtendedComparisons, StringTextAndTypeFieldsNeedAValue)
-{
-    struct Case {
-        EventField field;
-        DWORD op;
-        const char* message;
-    };
-    const Case cases[] = {
-        {EventField::SOURCE, OP_EQUAL, "You must enter a value!"},
-        {EventField::USER, OP_NOT_ONE_OF, "You must enter at least one value!"},
-        {EventField::TEXT, OP_CONTAINS, "You must enter a value!"},
-        {EventField::TYPE, OP_ONE_OF, "You must check at least one type!"},
-        {EventField::SOURCE, OP_NONE, ""},
-    };
-    for (const Case& c : cases) {
-        CMessageRecorder messages;
-        CDlgExtendedComparisons dlg(c.field, {});
-        SetOperator(dlg, c.op);
-        dlg.accept();
-        EXPECT_EQ(messages.Last(), c.message) << GetFieldLabel(c.field);
     }
 
     // A regular expression must compile; a good one reaches the key.

@@ -209,7 +209,7 @@ TEST_F(LogSheet, SecurityRefusesAnIncompleteAccount)
     }
 }
 
-TEST_F(LogSheet, EventLogSheetShowsTheLogAndWritesOnOk)
+TEST_F(LogSheet, EventLogSheetWritesOnOkAndAnotherChosenLogStartsAtItsEnd)
 {
     CEventMonitor log;
     log.m_strServer = "SRV1";
@@ -219,8 +219,6 @@ TEST_F(LogSheet, EventLogSheetShowsTheLogAndWritesOnOk)
         CDlgEditLog sheet(log, true);
         EXPECT_EQ(sheet.windowTitle(), "Add Event Log");
         EXPECT_FALSE(Child<QCheckBox>(&sheet, "jump")->isHidden());
-        EXPECT_EQ(Child<QCheckBox>(&sheet, "jump")->text(),
-                  "&Start scanning form the end of this log");
     }
     CDlgEditLog sheet(log, false);
     EXPECT_EQ(sheet.windowTitle(), "Edit Event Log");
@@ -235,25 +233,16 @@ TEST_F(LogSheet, EventLogSheetShowsTheLogAndWritesOnOk)
     EXPECT_EQ(log.GetInterval(), 300);
     EXPECT_FALSE(log.IsEnabled());
     EXPECT_FALSE(log.m_bJumpPending) << "the same log keeps its position";
-}
 
-TEST_F(LogSheet, EventLogChosenInTheNetworkStartsAtItsEnd)
-{
-    CEventMonitor log;
-    log.m_strServer = "SRV1";
-    log.m_strLogName = "System";
+    // Another log chosen in the network starts at its end, once OK writes it.
     log.m_nLastRecord = 500;
-    {
-        CPageLogInfo page(log, false);
-        page.SetChosenLog("SRV2\\Application");
-        EXPECT_EQ(Child<QLabel>(&page, "logname")->text(), "SRV2\\Application");
-        EXPECT_EQ(log.GetServer(), "SRV1") << "nothing is written before OK";
-    }
     CPageLogInfo page(log, false);
     page.SetChosenLog("no separator");
     page.WriteToLog();
     EXPECT_EQ(log.m_nLastRecord, 500u) << "a line without a computer is ignored";
     page.SetChosenLog("SRV2\\Application");
+    EXPECT_EQ(Child<QLabel>(&page, "logname")->text(), "SRV2\\Application");
+    EXPECT_EQ(log.GetServer(), "SRV1") << "nothing is written before OK";
     page.WriteToLog();
     EXPECT_EQ(log.GetServer(), "SRV2");
     EXPECT_EQ(log.GetLogName(), "Application");
@@ -261,7 +250,7 @@ TEST_F(LogSheet, EventLogChosenInTheNetworkStartsAtItsEnd)
     EXPECT_TRUE(log.m_bJumpPending);
 }
 
-TEST_F(LogSheet, WatchesPageAddsAGroupNamedByItsNumber)
+TEST_F(LogSheet, WatchesPageAddsEditsAndDuplicatesGroups)
 {
     m_log.AddWatchGroup(NewGroup("One", 1));
     m_log.AddWatchGroup(NewGroup("Two", 2));
@@ -282,14 +271,9 @@ TEST_F(LogSheet, WatchesPageAddsAGroupNamedByItsNumber)
     ASSERT_EQ(m_log.GetWatchGroupCount(), 3);
     EXPECT_EQ(m_log.GetWatchGroup(2)->m_strDescription, "<New Watch Group 3>");
     EXPECT_EQ(list->topLevelItem(2)->text(0), "<New Watch Group 3>");
-}
 
-TEST_F(LogSheet, WatchesPageEditsAGroupThroughACopy)
-{
-    m_log.AddWatchGroup(NewGroup("Errors", 1));
-    CPageWatches page(m_log);
-    SelectRow(page.GetList(), 0);
-
+    // Editing works on a copy: Cancel leaves the group as it was.
+    SelectRow(list, 0);
     CMessageRecorder messages(IDYES);
     OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) {
         SelectRow(d->GetKeyList(), 0);
@@ -297,36 +281,30 @@ TEST_F(LogSheet, WatchesPageEditsAGroupThroughACopy)
         EXPECT_EQ(d->GetKeyList()->topLevelItemCount(), 0);
         d->reject();
     });
-    QTest::keyClick(page.GetList(), Qt::Key_F2);
+    QTest::keyClick(list, Qt::Key_F2);
     EXPECT_EQ(m_log.GetWatchGroup(0)->GetKeyCount(), 1) << "Cancel leaves the group as it was";
-
     OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) {
         SelectRow(d->GetKeyList(), 0);
         QTest::keyClick(d->GetKeyList(), Qt::Key_Delete);
         Child<QLineEdit>(d, "description")->setText("Renamed");
         d->accept();
     });
-    QTest::keyClick(page.GetList(), Qt::Key_F2);
+    QTest::keyClick(list, Qt::Key_F2);
     EXPECT_EQ(m_log.GetWatchGroup(0)->GetKeyCount(), 0);
     EXPECT_EQ(m_log.GetWatchGroup(0)->m_strDescription, "Renamed");
-    EXPECT_EQ(page.GetList()->topLevelItem(0)->text(0), "Renamed");
-}
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "Renamed");
 
-TEST_F(LogSheet, WatchesPageDuplicatesWithinItsKindOfLog)
-{
-    m_log.AddWatchGroup(NewGroup("Errors", 2));
-    CPageWatches page(m_log);
-    SelectRow(page.GetList(), 0);
-    QTest::keyClick(page.GetList(), Qt::Key_F10);
-    ASSERT_EQ(m_log.GetWatchGroupCount(), 2);
-    EXPECT_EQ(m_log.GetWatchGroup(1)->m_strDescription, "Errors");
-    EXPECT_EQ(m_log.GetWatchGroup(1)->GetKeyCount(), 2);
+    // Duplicate appends a copy and keeps it on the clipboard, which an
+    // event log's page does not take.
+    SelectRow(list, 1);
+    QTest::keyClick(list, Qt::Key_F10);
+    ASSERT_EQ(m_log.GetWatchGroupCount(), 4);
+    EXPECT_EQ(m_log.GetWatchGroup(3)->m_strDescription, "Two");
+    EXPECT_EQ(m_log.GetWatchGroup(3)->GetKeyCount(), 2);
     EXPECT_TRUE(GetClipboard().IsFormatAvailable(m_log.GetWatchGroupClipFormat()));
-
     CEventMonitor eventLog;
     CPageWatches eventPage(eventLog);
-    EXPECT_FALSE(eventPage.GetCommandBar()->GetButton(CMD_PASTE)->isEnabled())
-        << "a text log's group is never pasted into an event log";
+    EXPECT_FALSE(eventPage.GetCommandBar()->GetButton(CMD_PASTE)->isEnabled());
     QTest::keyClick(eventPage.GetList(), Qt::Key_F9);
     EXPECT_EQ(eventLog.GetWatchGroupCount(), 0);
 }
