@@ -108,7 +108,7 @@ TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
     SaveScreenshot(&s.sheet, "settings-advanced");
 }
 
-TEST(SettingsSheet, AdvancedPageGraysDependentOptionsAndRefusesALongDelay)
+TEST(SettingsSheet, DependentOptionsAreGrayedAndALongDelayIsRefused)
 {
     CMessageRecorder boxes;
     CSheet s;
@@ -142,11 +142,8 @@ TEST(SettingsSheet, AdvancedPageGraysDependentOptionsAndRefusesALongDelay)
     EXPECT_EQ(s.sheet.GetTabs()->currentIndex(), 3) << "the Advanced page is shown again";
     EXPECT_EQ(AppSettings::GetScanDelay(), 120);
     EXPECT_EQ(AppSettings::GetReloadWorkspace(), 0) << "nothing of the refused page was written";
-}
 
-TEST(SettingsSheet, BackupAndAuditControlsFollowTheirSwitches)
-{
-    CSheet s;
+    // The backup folder and the audit files follow their switches too.
     s.Check("autoBackup", false);
     EXPECT_FALSE(s.Get<QLineEdit>("autoBackupDir")->isEnabled());
     s.Check("autoBackup", true);

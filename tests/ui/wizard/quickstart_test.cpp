@@ -65,11 +65,13 @@ struct CFakeFrame : IMainFrame {
 };
 
 // Answers each wizard step as it comes up: by the test's handler for that
-// step, else with "Next >>" (or "Done").
+// step, else with "Next >>" (or "Done"); renders each step for the docs
+// when told.
 class CWizardDriver {
 public:
     using Handler = std::function<void(CQuickStartStep&)>;
-    explicit CWizardDriver(std::map<int, Handler> handlers) : m_handlers(std::move(handlers))
+    explicit CWizardDriver(std::map<int, Handler> handlers, bool bScreenshots = false)
+        : m_handlers(std::move(handlers)), m_bScreenshots(bScreenshots)
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
         m_timer.start(0);
@@ -86,6 +88,8 @@ private:
         step->setProperty("answered", true);
         seen.push_back(step->GetStep());
         titles.push_back(step->windowTitle());
+        if (m_bScreenshots)
+            SaveScreenshot(step, ("wizard-step" + std::to_string(step->GetStep())).c_str());
         auto it = m_handlers.find(step->GetStep());
         if (it != m_handlers.end())
             it->second(*step);
@@ -105,6 +109,7 @@ public:
 
 private:
     std::map<int, Handler> m_handlers;
+    bool m_bScreenshots;
     QTimer m_timer;
 };
 
@@ -169,47 +174,31 @@ protected:
 
 TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRunsTheTask)
 {
-    CWizardDriver driver({
-        {1,
-         [](CQuickStartStep& step) {
-             EXPECT_EQ(step.findChild<QLabel*>("info")->text(),
-                       "Welcome to Quorvil! Choose one of the following Quick Start options to get "
-                       "started right away:");
-             EXPECT_TRUE(step.findChild<QRadioButton*>("choice4")->isChecked())
-                 << "the sample is preselected";
-             SaveScreenshot(&step, "wizard-step1");
-             CWizardDriver::Press(step, "next");
-         }},
-        {2,
-         [](CQuickStartStep& step) {
-             SaveScreenshot(&step, "wizard-step2");
-             CWizardDriver::Press(step, "next");
-         }},
-        {3,
-         [](CQuickStartStep& step) {
-             EXPECT_EQ(step.findChild<QLabel*>("logName")->text(), "Sample Log");
-             EXPECT_EQ(step.findChild<QLineEdit*>("description")->text(), "Memory Errors");
-             SaveScreenshot(&step, "wizard-step3");
-             CWizardDriver::Press(step, "next");
-         }},
-        {4,
-         [](CQuickStartStep& step) {
-             SaveScreenshot(&step, "wizard-step4");
-             CWizardDriver::Press(step, "next");
-         }},
-        {5,
-         [](CQuickStartStep& step) {
-             SaveScreenshot(&step, "wizard-step5");
-             CWizardDriver::Press(step, "next");
-         }},
-        {6,
-         [](CQuickStartStep& step) {
-             EXPECT_TRUE(step.findChild<QRadioButton*>("fromStart")->isChecked());
-             EXPECT_FALSE(step.findChild<QRadioButton*>("ignore")->isEnabled());
-             SaveScreenshot(&step, "wizard-step6");
-             CWizardDriver::Press(step, "done");
-         }},
-    });
+    CWizardDriver driver(
+        {
+            {1,
+             [](CQuickStartStep& step) {
+                 EXPECT_EQ(step.findChild<QLabel*>("info")->text(),
+                           "Welcome to Quorvil! Choose one of the following Quick Start options "
+                           "to get started right away:");
+                 EXPECT_TRUE(step.findChild<QRadioButton*>("choice4")->isChecked())
+                     << "the sample is preselected";
+                 CWizardDriver::Press(step, "next");
+             }},
+            {3,
+             [](CQuickStartStep& step) {
+                 EXPECT_EQ(step.findChild<QLabel*>("logName")->text(), "Sample Log");
+                 EXPECT_EQ(step.findChild<QLineEdit*>("description")->text(), "Memory Errors");
+                 CWizardDriver::Press(step, "next");
+             }},
+            {6,
+             [](CQuickStartStep& step) {
+                 EXPECT_TRUE(step.findChild<QRadioButton*>("fromStart")->isChecked());
+                 EXPECT_FALSE(step.findChild<QRadioButton*>("ignore")->isEnabled());
+                 CWizardDriver::Press(step, "done");
+             }},
+        },
+        true);
     RunQuickStart(frame, TRUE);
 
     EXPECT_EQ(driver.seen, std::vector<int>({1, 2, 3, 4, 5, 6}));
