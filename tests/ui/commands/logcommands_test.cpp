@@ -59,7 +59,7 @@ TEST(LogCommands, EnablingFollowsTheItemKindAndTheMarkRule)
     EXPECT_EQ(LogCommandText(doc, pText->GetID(), ID_LOG_ENABLE), "Ena&ble\tCtrl+T");
 }
 
-TEST(LogCommands, ClearAsksAndNoKeepsTheFile)
+TEST(LogCommands, ClearAsksFirstAndRenameSetsTheServer)
 {
     CFakeFrame frame;
     CFileMonitor* pLog = frame.AddTextLog("Text", "clear.txt");
@@ -88,13 +88,10 @@ TEST(LogCommands, ClearAsksAndNoKeepsTheFile)
     EXPECT_EQ(ReadFileBytes(path), std::nullopt) << "clearing a text log deletes its file";
     EXPECT_EQ(hints.m_hints,
               (std::vector<std::pair<ViewHint, DWORD>>{{ViewHint::LogState, pLog->GetID()}}));
-}
 
-TEST(LogCommands, RenameSetsTheServerAndSendsTheRenamedHint)
-{
-    CFakeFrame frame;
-    CEventMonitor* pLog = frame.AddEventLog("OLDSRV", "System");
-    CHintRecorder hints(frame.m_doc);
+    // Rename Server, on an event log.
+    CEventMonitor* pEvent = frame.AddEventLog("OLDSRV", "System");
+    hints.m_hints.clear();
     auto rename = [&](const QString& name, bool bOK) {
         QString preset;
         CNextDialog dialog([&](QDialog& d) {
@@ -104,17 +101,17 @@ TEST(LogCommands, RenameSetsTheServerAndSendsTheRenamedHint)
             edit->setText(name);
             bOK ? d.accept() : d.reject();
         });
-        RunLogCommand(frame, pLog->GetID(), ID_LOG_RENAME);
+        RunLogCommand(frame, pEvent->GetID(), ID_LOG_RENAME);
         return preset;
     };
 
     EXPECT_EQ(rename("", true), "OLDSRV") << "the dialog opens with the current name";
     rename("NEWSRV", false);
-    EXPECT_EQ(pLog->m_strServer, "OLDSRV") << "an empty name and Cancel change nothing";
+    EXPECT_EQ(pEvent->m_strServer, "OLDSRV") << "an empty name and Cancel change nothing";
     EXPECT_TRUE(hints.m_hints.empty());
 
     rename("NEWSRV", true);
-    EXPECT_EQ(pLog->GetDisplayName(), "NEWSRV\\System");
+    EXPECT_EQ(pEvent->GetDisplayName(), "NEWSRV\\System");
     EXPECT_EQ(hints.m_hints,
-              (std::vector<std::pair<ViewHint, DWORD>>{{ViewHint::LogRenamed, pLog->GetID()}}));
+              (std::vector<std::pair<ViewHint, DWORD>>{{ViewHint::LogRenamed, pEvent->GetID()}}));
 }

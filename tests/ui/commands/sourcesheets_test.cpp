@@ -51,7 +51,7 @@ CRefusal PressOk(Sheet* sheet, QWidget* field, const CMessageRecorder& messages)
 
 } // namespace
 
-TEST(SourceSheets, JournalMatchesAreCheckedAndStored)
+TEST(SourceSheets, JournalMatchesAndEvtxPathsAreCheckedAndStored)
 {
     CSheetUi ui;
     CFakeFrame frame;
@@ -101,18 +101,12 @@ TEST(SourceSheets, JournalMatchesAreCheckedAndStored)
     EXPECT_EQ(std::tuple(pLog->m_strDirectory, pLog->m_strCursor, bool(pLog->m_bReadExisting)),
               std::tuple(std::string(), std::string(), false))
         << "without a cursor the next scan starts at the end";
-    frame.m_doc.SetUi(nullptr);
-}
 
-TEST(SourceSheets, EvtxPathIsCheckedAndStored)
-{
-    CSheetUi ui;
-    CFakeFrame frame;
-    frame.m_doc.SetUi(&ui);
-    auto* pLog = new CEvtxMonitor;
-    pLog->m_strPath = "/srv/evtx/Security.evtx";
-    pLog->m_nLastRecord = 42;
-    frame.m_doc.m_pManager->AddLog(pLog);
+    // An .evtx log's path, the same or another one.
+    auto* pEvtx = new CEvtxMonitor;
+    pEvtx->m_strPath = "/srv/evtx/Security.evtx";
+    pEvtx->m_nLastRecord = 42;
+    frame.m_doc.m_pManager->AddLog(pEvtx);
 
     struct Case {
         const char* path;
@@ -125,21 +119,19 @@ TEST(SourceSheets, EvtxPathIsCheckedAndStored)
         {folder.c_str(), 60, 0},             // another path: its newest record (none yet)
     };
     for (const Case& c : cases) {
-        CMessageRecorder messages;
-        CRefusal refused;
         OnNextDialog<CDlgEditEvtx>([&](CDlgEditEvtx* sheet) {
             auto* path = Child<QLineEdit>(sheet, "path");
             path->setText("  ");
             refused = PressOk(sheet, path, messages);
-            pLog->m_nLastRecord = c.nScanned;
+            pEvtx->m_nLastRecord = c.nScanned;
             path->setText(c.path);
             sheet->accept();
         });
-        RunLogCommand(frame, pLog->GetID(), ID_LOG_CONFIGURE);
+        RunLogCommand(frame, pEvtx->GetID(), ID_LOG_CONFIGURE);
         EXPECT_TRUE(refused.bOpen && refused.bFieldFocused) << c.path;
         EXPECT_EQ(refused.tab, "Source");
         EXPECT_EQ(refused.message, "Enter the path of an .evtx file or of a folder of them.");
-        EXPECT_EQ(std::tuple(pLog->m_strPath, pLog->m_nLastRecord),
+        EXPECT_EQ(std::tuple(pEvtx->m_strPath, pEvtx->m_nLastRecord),
                   std::tuple(std::string(c.path), c.nExpected));
     }
     frame.m_doc.SetUi(nullptr);

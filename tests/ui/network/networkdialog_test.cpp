@@ -97,7 +97,7 @@ protected:
 
 } // namespace
 
-TEST_F(NetworkDialog, BrowsesTheLevelsOfTheNetworkAndListsEachComputersLogsOnce)
+TEST_F(NetworkDialog, BrowsesTheNetworkListsEachComputersLogsOnceAndReportsUnreachableOnes)
 {
     CMessageRecorder boxes;
     CNetworkDialog dlg(ADD_MODE_MENU);
@@ -154,12 +154,9 @@ TEST_F(NetworkDialog, BrowsesTheLevelsOfTheNetworkAndListsEachComputersLogsOnce)
               "This will remove the following logs from the list:\n\nAcct2\\System\n"
               "Srv1\\Custom\n\nAre you sure?");
     EXPECT_EQ(dlg.GetLogList()->count(), 5);
-}
 
-TEST_F(NetworkDialog, UnreachableOrDamagedComputersAreReportedAndListNothing)
-{
-    CMessageRecorder boxes;
-    CNetworkDialog dlg(ADD_MODE_MENU);
+    // Unreachable or damaged computers are reported and list nothing.
+    boxes.texts.clear();
     dlg.ShowLogs("NOSUCH");
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0],
@@ -179,7 +176,7 @@ TEST_F(NetworkDialog, UnreachableOrDamagedComputersAreReportedAndListNothing)
     EXPECT_TRUE(boxes.texts[2].starts_with("Computer: BROKEN\n")) << boxes.texts[2];
     EXPECT_NE(boxes.texts[2].find("1009"), std::string::npos)
         << "a damaged registry says so: " << boxes.texts[2];
-    EXPECT_EQ(dlg.GetLogList()->count(), 0);
+    EXPECT_EQ(dlg.GetLogList()->count(), 5);
 }
 
 TEST_F(NetworkDialog, QuickStartModeKeepsExactlyOneLogChecked)

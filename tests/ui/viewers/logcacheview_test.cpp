@@ -103,7 +103,7 @@ TEST_F(TextViewer, BigFileLoadsInTheBackgroundWhileTheWindowGoesOn)
     EXPECT_EQ(Text(view), "just this\n");
 }
 
-TEST_F(TextViewer, SpecialItemsShowTheirFilesAndMissingFilesSayWhy)
+TEST_F(TextViewer, SpecialItemsShowTheirFilesMissingFilesSayWhyAndTheFontFollowsTheSettings)
 {
     WriteSystemLog("a line of the system log");
     CLogCacheView view(m_frame);
@@ -127,6 +127,25 @@ TEST_F(TextViewer, SpecialItemsShowTheirFilesAndMissingFilesSayWhy)
     QTest::keyClicks(view.GetPane(), "xyz");
     QTest::keyClick(view.GetPane(), Qt::Key_Delete);
     EXPECT_EQ(Text(view), ToQt("Error opening file: " + m_strDir + "missing.log\n"));
+
+    // A settings change applies the view font.
+    EXPECT_FALSE(view.GetPane()->font().bold());
+    LOGFONT font;
+    AppSettings::GetViewFont(font);
+    font.lfHeight = -32;
+    font.lfWeight = 700;
+    font.lfItalic = 1;
+    ASSERT_TRUE(AppSettings::SetViewFont(font));
+    m_frame.m_doc.UpdateAllViews(ViewHint::SettingsChanged);
+    const QFont applied = view.GetPane()->font();
+    EXPECT_TRUE(applied.bold());
+    EXPECT_TRUE(applied.italic());
+    const double dpi = QApplication::primaryScreen()->logicalDotsPerInchY();
+    EXPECT_NEAR(applied.pointSizeF(), 32 * 72 / dpi, 0.05);
+    font.lfHeight = -11;
+    font.lfWeight = 400;
+    font.lfItalic = 0;
+    AppSettings::SetViewFont(font);
 }
 
 TEST_F(TextViewer, FindNextHonoursCaseAndWholeWordAcrossLoadBlocks)
@@ -233,28 +252,6 @@ TEST_F(TextViewer, SelectedTextBecomesATextKeyThatMatchesItsLine)
     WaitLoaded(view);
     Select(view, 0, 3);
     EXPECT_FALSE(view.IsWatchTextEnabled()) << "never for the system log";
-}
-
-TEST_F(TextViewer, SettingsChangeAppliesTheViewFont)
-{
-    CLogCacheView view(m_frame);
-    EXPECT_FALSE(view.GetPane()->font().bold());
-    LOGFONT font;
-    AppSettings::GetViewFont(font);
-    font.lfHeight = -32;
-    font.lfWeight = 700;
-    font.lfItalic = 1;
-    ASSERT_TRUE(AppSettings::SetViewFont(font));
-    m_frame.m_doc.UpdateAllViews(ViewHint::SettingsChanged);
-    const QFont applied = view.GetPane()->font();
-    EXPECT_TRUE(applied.bold());
-    EXPECT_TRUE(applied.italic());
-    const double dpi = QApplication::primaryScreen()->logicalDotsPerInchY();
-    EXPECT_NEAR(applied.pointSizeF(), 32 * 72 / dpi, 0.05);
-    font.lfHeight = -11;
-    font.lfWeight = 400;
-    font.lfItalic = 0;
-    AppSettings::SetViewFont(font);
 }
 
 TEST_F(TextViewer, MarksAreAppendedAndShownAtTheEnd)
