@@ -38,16 +38,3 @@ TEST(MessageBox, ButtonsGiveTheWindowsAnswers)
     EXPECT_EQ(ShowMessageBox(nullptr, "Delete?", MB_YESNO), IDNO)
         << "closing a Yes/No box means No";
 }
-
-TEST(MessageBox, AnswererReplacesTheBox)
-{
-    std::string seen;
-    SetMessageBoxAnswerer([&](const std::string& text, UINT) {
-        seen = text;
-        return IDYES;
-    });
-    CQtFrontEnd frontEnd;
-    EXPECT_EQ(frontEnd.MessageBox("Are you sure?", MB_YESNO), IDYES);
-    EXPECT_EQ(seen, "Are you sure?");
-    SetMessageBoxAnswerer(nullptr);
-}

@@ -24,6 +24,7 @@
 #include "core/frontend.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/network/network.h"
+#include "screenshot.h"
 #include "settings/appsettings.h"
 #include "tests/ui/commands/uitestsupport.h"
 #include "textlog/filemonitor.h"
@@ -492,4 +493,21 @@ TEST_F(MainFrameTest, NtEventViewerOpensAWindowOfItsOwnWithALogChooser)
     EXPECT_EQ(window->findChild<QLabel*>("status")->text(), computer + "\\" + other);
     EXPECT_EQ(m_doc.m_pManager->GetLogCount(), 0) << "the workspace is not touched";
     window->close();
+}
+
+// The main window on the demo workspace, for the README.
+TEST_F(MainFrameTest, DemoWorkspaceScreenshot)
+{
+    const std::string demo = std::string(std::getenv("QUORVIL_BINARY_DIR")) + "/data/demo/demo.qvw";
+    if (!std::filesystem::exists(demo))
+        GTEST_SKIP() << "the demo workspace is not built";
+    m_pFrame.reset();
+    ASSERT_TRUE(m_doc.OnOpenDocument(demo));
+    m_pFrame = std::make_unique<CMainFrame>(m_doc, m_queue);
+    m_pFrame->resize(900, 520);
+    m_pFrame->show();
+    m_pFrame->SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    EXPECT_EQ(m_pFrame->windowTitle(), "demo.qvw - Quorvil");
+    SaveScreenshot(m_pFrame.get(), "main-window");
 }
