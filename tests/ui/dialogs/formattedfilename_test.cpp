@@ -33,7 +33,7 @@ QPushButton* FieldButton(QWidget* dlg, const char* code)
 
 } // namespace
 
-TEST_F(FormattedFilename, SamplesShowTwentyDaysWithTodayEleventh)
+TEST_F(FormattedFilename, SamplesFollowTheTemplateThatButtonsBuildUpToFiftyCharacters)
 {
     CDlgFormattedFilename dlg("%Y%m%d.log");
     QListWidget* samples = dlg.GetSamples();
@@ -49,12 +49,11 @@ TEST_F(FormattedFilename, SamplesShowTwentyDaysWithTodayEleventh)
 
     Child<QLineEdit>(&dlg, "template")->setText("\xC3\xA9t\xC3\xA9%d");
     EXPECT_EQ(samples->item(5)->text(), "Bad template format!");
-}
 
-TEST_F(FormattedFilename, FieldButtonsInsertAtTheCaret)
-{
-    CDlgFormattedFilename dlg("ex.log");
+    // The field buttons insert their code at the caret, or replace the
+    // selection, and rebuild the samples.
     auto* edit = Child<QLineEdit>(&dlg, "template");
+    edit->setText("ex.log");
     edit->setCursorPosition(2);
     for (const char* code : {"y", "m", "d"})
         FieldButton(&dlg, code)->click();
@@ -68,13 +67,11 @@ TEST_F(FormattedFilename, FieldButtonsInsertAtTheCaret)
     FieldButton(&dlg, "A")->click();
     EXPECT_EQ(edit->text(), "ex%A.log") << "a code replaces the selection";
     EXPECT_EQ(dlg.GetSamples()->item(10)->text(), "exFriday.log");
-}
 
-TEST_F(FormattedFilename, TemplateHoldsAtMostFiftyCharacters)
-{
+    // The template holds at most fifty characters; a code that does not
+    // fit whole is left out.
     const std::string start(48, 'a');
-    CDlgFormattedFilename dlg(start);
-    auto* edit = Child<QLineEdit>(&dlg, "template");
+    edit->setText(QString::fromStdString(start));
     edit->end(false);
     FieldButton(&dlg, "Y")->click();
     EXPECT_EQ(edit->text().size(), 50);
