@@ -1,21 +1,35 @@
 #pragma once
 // Helpers of the dialog tests, besides the shared widget test helpers: the
 // model's classes and the clipboard as the dialogs' commands use them.
-#include <QString>
-#include <string>
+#include <QTreeWidget>
 
+#include "eventlog/scan/eventmonitor.h"
+#include "match/searchkey.h"
+#include "platform/clipboard/clipboard.h"
+#include "textlog/filemonitor.h"
+#include "ui/dialogs/clipboardops.h"
 #include "widgettest.h"
 
 // The model's persisted classes, registered once, for the clipboard's
-// archives.
-void RegisterModelClasses();
-// Empties the process's clipboard.
-void ClearClipboard();
-// Puts a key on the clipboard as the Copy command does.
-class CSearchKey;
-void PutKeyOnClipboard(const CSearchKey& key);
+// archives; and an empty clipboard.
+inline void RegisterModelClassesAndClearClipboard()
+{
+    static const bool bDone = [] {
+        RegisterTextLogClasses();
+        RegisterEventScanClasses();
+        RegisterBnClipFormats();
+        return true;
+    }();
+    (void)bDone;
+    IClipboard& clipboard = GetClipboard();
+    clipboard.Open();
+    clipboard.Empty();
+    clipboard.Close();
+}
+
 // Makes the row of a list current and selected, as a click does.
-class QTreeWidget;
-void SelectRow(QTreeWidget* list, int row);
-// A model string as a Qt string.
-QString ToQtText(const std::string& s);
+inline void SelectRow(QTreeWidget* list, int row)
+{
+    list->setCurrentItem(list->topLevelItem(row));
+    list->topLevelItem(row)->setSelected(true);
+}

@@ -29,8 +29,7 @@ class LogSheet : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RegisterModelClasses();
-        ClearClipboard();
+        RegisterModelClassesAndClearClipboard();
         m_log.m_strDirectory = "/var/log/";
         m_log.m_strFileName = "app.log";
         m_log.m_strShortDescription = "App";

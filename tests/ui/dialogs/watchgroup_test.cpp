@@ -19,6 +19,7 @@
 #include "screenshot.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/icons.h"
+#include "ui/common/qtstrings.h"
 #include "ui/dialogs/advancedoptions.h"
 #include "ui/dialogs/choosewatchgroup.h"
 #include "ui/dialogs/commandbar.h"
@@ -31,11 +32,7 @@ namespace {
 
 class WatchGroupDialog : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        RegisterModelClasses();
-        ClearClipboard();
-    }
+    void SetUp() override { RegisterModelClassesAndClearClipboard(); }
 };
 
 CSearchKeyText* TextKey(const char* key1, bool bCase = false)
@@ -128,7 +125,7 @@ TEST_F(WatchGroupDialog, CommandsFollowTheSelectionAndTheClipboard)
     // An event key on the clipboard is not a text key.
     CSearchKeyEvent eventKey;
     eventKey.SetSourceValue("Disk");
-    PutKeyOnClipboard(eventKey);
+    PutOnClipboard(eventKey.GetClipFormat(), eventKey.CopyToGlobalMemory());
     bar->UpdateStates();
     EXPECT_FALSE(enabled(CMD_PASTE));
     QTest::keyClick(dlg.GetKeyList(), Qt::Key_F9);
@@ -166,7 +163,7 @@ TEST_F(WatchGroupDialog, DuplicateAppendsAnEqualKeyAndKeepsItOnTheClipboard)
 
     ASSERT_EQ(group.GetKeyCount(), 3);
     EXPECT_EQ(group.GetKey(2)->GetDescription(), key->GetDescription()) << "appended at the end";
-    EXPECT_EQ(dlg.GetKeyList()->topLevelItem(2)->text(1), ToQtText(key->GetDescription()));
+    EXPECT_EQ(dlg.GetKeyList()->topLevelItem(2)->text(1), ToQt(key->GetDescription()));
     EXPECT_TRUE(dlg.GetCommandBar()->GetButton(CMD_PASTE)->isEnabled());
 
     dlg.show();
