@@ -120,17 +120,14 @@ TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
         EXPECT_EQ(Child<QToolButton>(&sheet, "browse")->isEnabled(), !c.bLocked) << c.title;
         EXPECT_TRUE(Child<QSpinBox>(&sheet, "interval")->isEnabled())
             << "the interval follows monitoring";
-    }
-}
-
-TEST_F(LogSheet, SampleLogSheetReturnsToItsFirstPage)
-{
-    CDlgEditFile sheet(m_log, true, ADD_MODE_WIZARD_SAMPLE);
-    sheet.show();
-    for (int tab : {1, 2}) {
-        sheet.GetTabs()->setCurrentIndex(tab);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return sheet.GetTabs()->currentIndex() == 0; }, 5000))
-            << "tab " << tab;
+        if (!c.bLocked)
+            continue;
+        sheet.show(); // the sample's sheet returns to its first page
+        for (int tab : {1, 2}) {
+            sheet.GetTabs()->setCurrentIndex(tab);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return sheet.GetTabs()->currentIndex() == 0; }, 5000))
+                << "tab " << tab;
+        }
     }
 }
 

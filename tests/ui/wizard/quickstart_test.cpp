@@ -238,8 +238,19 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     EXPECT_EQ(messages.front(), "A Memory Error was detected in the import");
 }
 
-TEST_F(QuickStart, FromTheMenuTheFirstChoiceIsPreselectedAndNoKeepsOnlyTheLog)
+TEST_F(QuickStart, CancelAddsNothingAndFromTheMenuNoKeepsOnlyTheLog)
 {
+    // A cancelled log sheet ends the wizard without adding anything.
+    bSheetOk = false;
+    {
+        CWizardDriver cancelled({});
+        RunQuickStart(frame, TRUE);
+        EXPECT_EQ(cancelled.seen, std::vector<int>{1});
+        EXPECT_EQ(Manager().GetLogCount(), 0);
+        EXPECT_FALSE(Manager().IsScanThreadRunning());
+        EXPECT_EQ(Manager().m_nPauseCount.load(), 0);
+    }
+    bSheetOk = true;
     const std::string textLog = TestRoot() + "/app.log";
     std::ofstream(textLog) << "started\n";
     textLogPath = textLog;
@@ -265,17 +276,6 @@ TEST_F(QuickStart, FromTheMenuTheFirstChoiceIsPreselectedAndNoKeepsOnlyTheLog)
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
     EXPECT_EQ(pLog->GetWatchGroupCount(), 0);
-    EXPECT_FALSE(Manager().IsScanThreadRunning());
-    EXPECT_EQ(Manager().m_nPauseCount.load(), 0);
-}
-
-TEST_F(QuickStart, CancelledLogSheetEndsTheWizardWithoutAddingAnything)
-{
-    bSheetOk = false;
-    CWizardDriver driver({});
-    RunQuickStart(frame, TRUE);
-    EXPECT_EQ(driver.seen, std::vector<int>{1});
-    EXPECT_EQ(Manager().GetLogCount(), 0);
     EXPECT_FALSE(Manager().IsScanThreadRunning());
     EXPECT_EQ(Manager().m_nPauseCount.load(), 0);
 }
