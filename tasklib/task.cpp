@@ -116,6 +116,13 @@ void CTask::RemoveTranslationString(const char* name)
     m_variables.Remove(name);
 }
 
+void CTask::ReplaceTranslationStrings(std::string_view prefix, bool (*pTest)(std::string_view name),
+                                      std::span<const CTaskVariables::NameValue> values)
+{
+    CSingleLock lock(m_cs);
+    m_variables.Replace(prefix, pTest, values);
+}
+
 CTaskVariables CTask::GetVariables() const
 {
     CSingleLock lock(m_cs);
@@ -135,6 +142,12 @@ BOOL CTask::Run(const std::map<std::string, std::string>& extra, int* pFailedAct
     {
         CSingleLock lock(m_cs);
         m_timeLastRun = COleDateTime::GetCurrentTime();
+        // Without actions there is nothing to substitute into.
+        if (m_arrActions.empty()) {
+            if (pFailedActions)
+                *pFailedActions = 0;
+            return TRUE;
+        }
         for (const auto& action : m_arrActions)
             arrActions.push_back(action->Clone());
         variables = m_variables;

@@ -28,7 +28,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/base/sync.h"
@@ -64,6 +67,9 @@ public:
     // a name again overwrites its value.
     void SetTranslationString(const char* name, const char* value);
     void RemoveTranslationString(const char* name);
+    // A trigger's variables in one step: CTaskVariables::Replace.
+    void ReplaceTranslationStrings(std::string_view prefix, bool (*pTest)(std::string_view name),
+                                   std::span<const CTaskVariables::NameValue> values);
     // A copy of all variables; GetAll or GetConstants of it lists them.
     CTaskVariables GetVariables() const;
 

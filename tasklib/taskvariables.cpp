@@ -43,6 +43,45 @@ void CTaskVariables::Set(const std::string& name, const std::string& value)
         m_mapValues[name] = value;
 }
 
+void CTaskVariables::Replace(std::string_view prefix, bool (*pTest)(std::string_view name),
+                             std::span<const NameValue> values)
+{
+    using Pair = NameValue;
+    // The pairs by name; of a repeated name the last one counts, as with
+    // Set in order. Pairs given in name order are taken as they are.
+    const auto byName = [](const Pair* a, const Pair* b) { return a->first < b->first; };
+    std::vector<const Pair*> sorted;
+    sorted.reserve(values.size());
+    for (const Pair& value : values)
+        if (!value.first.empty())
+            sorted.push_back(&value);
+    if (!std::is_sorted(sorted.begin(), sorted.end(), byName))
+        std::stable_sort(sorted.begin(), sorted.end(), byName);
+    const auto inStretch = [&](auto it) {
+        return it != m_mapValues.end() && it->first.starts_with(prefix);
+    };
+    auto it = m_mapValues.lower_bound(std::string(prefix));
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        const std::string_view name = sorted[i]->first;
+        if (i + 1 < sorted.size() && sorted[i + 1]->first == name)
+            continue;
+        // A value ends at a NUL byte, as the C strings of a task's texts do.
+        const std::string_view value = sorted[i]->second.substr(0, sorted[i]->second.find('\0'));
+        if (!name.starts_with(prefix)) {
+            m_mapValues[std::string(name)] = value;
+            continue;
+        }
+        while (inStretch(it) && it->first < name)
+            it = pTest(it->first) ? m_mapValues.erase(it) : std::next(it);
+        if (it != m_mapValues.end() && it->first == name)
+            (it++)->second = value;
+        else
+            m_mapValues.emplace_hint(it, name, value);
+    }
+    while (inStretch(it))
+        it = pTest(it->first) ? m_mapValues.erase(it) : std::next(it);
+}
+
 const std::string* CTaskVariables::Find(const std::string& name) const
 {
     auto it = m_mapValues.find(name);

@@ -17,8 +17,10 @@
 //
 // A plain value type: no locking; the owner (CTask) guards it.
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The variables a trigger fills, in the order of the event trigger's table.
@@ -72,6 +74,15 @@ public:
     void Set(const std::string& name, const std::string& value);
     void Remove(const std::string& name) { m_mapValues.erase(name); }
     void Clear() { m_mapValues.clear(); }
+    // Sets the pairs in order (as Set) and removes every other variable
+    // whose name starts with the prefix and passes the test: a trigger's
+    // set of variables replacing the previous trigger's. Values of names
+    // that stay are assigned in place; one walk over the names in order.
+    // A value ends at its first NUL byte, as the C strings that
+    // CTask::SetTranslationString takes.
+    using NameValue = std::pair<std::string_view, std::string_view>;
+    void Replace(std::string_view prefix, bool (*pTest)(std::string_view name),
+                 std::span<const NameValue> values);
     // The value, or null when the name is not set.
     const std::string* Find(const std::string& name) const;
 

@@ -38,28 +38,35 @@ void SetEventVariables(CKeysAndActions& group, const CEventStruct& event, const 
                        const std::string& strDescription, const std::string& strCategory,
                        const std::string& strLogName, std::uint64_t nSequence)
 {
-    group.SetVariable(VAR_EVENT_TIME, FormatEventTime(time));
-    group.SetVariable(VAR_EVENT_SOURCE, event.m_strSource);
-    group.SetVariable(VAR_EVENT_USER, event.m_strUser);
-    group.SetVariable(VAR_EVENT_COMPUTER, event.m_strComputer);
-    group.SetVariableNumber(VAR_EVENT_CATEGORYID, static_cast<int>(event.m_nCategory));
-    group.SetVariableNumber(VAR_EVENT_ID, static_cast<int>(event.m_nEventID & 0xFFFF));
-    group.SetVariable(VAR_EVENT_TYPE, GetEventTypeName(event.m_nEventType));
-    group.SetVariable(VAR_EVENT_TEXT, strDescription);
-    group.SetVariable(VAR_EVENT_CATEGORYTEXT, strCategory);
-    group.SetVariable(VAR_EVENT_SHORTNAME, strLogName);
-    group.SetVariable(VAR_EVENT_LONGNAME, strLogName);
-    group.SetVariableNumber(VAR_EVENT_SEQUENCE, static_cast<int>(nSequence));
+    const std::string strTime = FormatEventTime(time);
+    const std::string strCategoryId = std::to_string(static_cast<int>(event.m_nCategory));
+    const std::string strId = std::to_string(static_cast<int>(event.m_nEventID & 0xFFFF));
+    const std::string strSequence = std::to_string(static_cast<int>(nSequence));
+    // In name order, which saves sorting them.
+    const CTaskVariables::NameValue values[] = {
+        {VAR_EVENT_CATEGORYID, strCategoryId},
+        {VAR_EVENT_CATEGORYTEXT, strCategory},
+        {VAR_EVENT_COMPUTER, event.m_strComputer},
+        {VAR_EVENT_ID, strId},
+        {VAR_EVENT_LONGNAME, strLogName},
+        {VAR_EVENT_SEQUENCE, strSequence},
+        {VAR_EVENT_SHORTNAME, strLogName},
+        {VAR_EVENT_SOURCE, event.m_strSource},
+        {VAR_EVENT_TEXT, strDescription},
+        {VAR_EVENT_TIME, strTime},
+        {VAR_EVENT_TYPE, GetEventTypeName(event.m_nEventType)},
+        {VAR_EVENT_USER, event.m_strUser},
+    };
+    // All twelve under one lock, in one walk over the names.
+    group.m_task.ReplaceTranslationStrings(
+        "%EVENT_", [](std::string_view) { return false; }, values);
     SetMatchVariables(group, strDescription);
     SetNextTaskSequence(group);
 }
 
 void SetMatchVariables(CKeysAndActions& group, std::string_view text)
 {
-    const CTaskVariables previous = group.m_task.GetVariables();
-    for (const auto& [name, value] : previous.GetAll())
-        if (CTaskVariables::IsCaptureVariable(name))
-            group.m_task.RemoveTranslationString(name.c_str());
+    CRegexCaptures captures;
     int pos = 0;
     while (const CSearchKey* pKey = group.GetNextKey(pos)) {
         if (pKey->m_nHits.load() == 0)
@@ -69,13 +76,13 @@ void SetMatchVariables(CKeysAndActions& group, std::string_view text)
             pRegex = pKeyRegex->GetRegex().get();
         else if (const auto* pEvent = dynamic_cast<const CSearchKeyEvent*>(pKey))
             pRegex = pEvent->GetTextRegex().get();
-        CRegexCaptures captures;
-        if (pRegex && ReadCaptures(*pRegex, text, captures)) {
-            for (const auto& [name, value] : captures)
-                group.SetVariable(name.c_str(), value);
-            return;
-        }
+        if (pRegex && ReadCaptures(*pRegex, text, captures))
+            break;
+        captures.clear();
     }
+    // The previous trigger's captures go, these come, under one lock.
+    std::vector<CTaskVariables::NameValue> values(captures.begin(), captures.end());
+    group.m_task.ReplaceTranslationStrings("%MATCH", CTaskVariables::IsCaptureVariable, values);
 }
 
 void SetNextTaskSequence(CKeysAndActions& group)
