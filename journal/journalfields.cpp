@@ -48,56 +48,67 @@ bool ParseJournalMatches(const std::vector<std::string>& arrMatches,
 
 void CJournalEntryFields::Clear()
 {
-    for (std::string* pText :
+    for (std::string_view* pText :
          {&identifier, &comm, &hostname, &uid, &priority, &facility, &eventId, &message, &unit})
-        pText->clear();
+        *pText = {};
     nRealtimeUsec = 0;
+    m_data.clear();
+    m_items.clear();
 }
 
-void CJournalEntryFields::Take(std::string_view data)
+void CJournalEntryFields::Add(std::string_view data)
 {
-    const std::size_t eq = data.find('=');
-    if (eq == std::string_view::npos)
-        return;
-    const std::string_view name = data.substr(0, eq);
-    const std::string_view value = data.substr(eq + 1);
-    switch (name.size()) {
-    case 4:
-        if (name == "_UID")
-            uid = value;
-        break;
-    case 5:
-        if (name == "_COMM")
-            comm = value;
-        break;
-    case 7:
-        if (name == "MESSAGE")
-            message = value;
-        break;
-    case 8:
-        if (name == "PRIORITY")
-            priority = value;
-        else if (name == "EVENT_ID")
-            eventId = value;
-        break;
-    case 9:
-        if (name == "_HOSTNAME")
-            hostname = value;
-        break;
-    case 13:
-        if (name == "_SYSTEMD_UNIT")
-            unit = value;
-        break;
-    case 15:
-        if (name == "SYSLOG_FACILITY")
-            facility = value;
-        break;
-    case 17:
-        if (name == "SYSLOG_IDENTIFIER")
-            identifier = value;
-        break;
-    default:
-        break;
+    m_items.emplace_back(m_data.size(), data.size());
+    m_data.append(data);
+}
+
+void CJournalEntryFields::Finish()
+{
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        const std::string_view data = GetField(i);
+        const std::size_t eq = data.find('=');
+        if (eq == std::string_view::npos)
+            continue;
+        const std::string_view name = data.substr(0, eq);
+        const std::string_view value = data.substr(eq + 1);
+        switch (name.size()) {
+        case 4:
+            if (name == "_UID")
+                uid = value;
+            break;
+        case 5:
+            if (name == "_COMM")
+                comm = value;
+            break;
+        case 7:
+            if (name == "MESSAGE")
+                message = value;
+            break;
+        case 8:
+            if (name == "PRIORITY")
+                priority = value;
+            else if (name == "EVENT_ID")
+                eventId = value;
+            break;
+        case 9:
+            if (name == "_HOSTNAME")
+                hostname = value;
+            break;
+        case 13:
+            if (name == "_SYSTEMD_UNIT")
+                unit = value;
+            break;
+        case 15:
+            if (name == "SYSLOG_FACILITY")
+                facility = value;
+            break;
+        case 17:
+            if (name == "SYSLOG_IDENTIFIER")
+                identifier = value;
+            break;
+        default:
+            break;
+        }
     }
 }
 

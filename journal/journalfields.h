@@ -34,25 +34,39 @@ struct CJournalMatch {
 bool ParseJournalMatches(const std::vector<std::string>& arrMatches,
                          std::vector<CJournalMatch>& result, std::string& strError);
 
-// The fields of one entry that the mapping uses.
+// The fields of one entry: a copy of every "NAME=value" (sd-journal's data
+// pointers last only until its next call), and views of those the mapping
+// uses. The views stay valid until the next Clear.
 class CJournalEntryFields {
 public:
-    // Copies: sd-journal's data pointers last only until its next call.
-    std::string identifier; // SYSLOG_IDENTIFIER
-    std::string comm;       // _COMM
-    std::string hostname;   // _HOSTNAME
-    std::string uid;        // _UID
-    std::string priority;   // PRIORITY
-    std::string facility;   // SYSLOG_FACILITY
-    std::string eventId;    // EVENT_ID
-    std::string message;    // MESSAGE
-    std::string unit;       // _SYSTEMD_UNIT
+    std::string_view identifier; // SYSLOG_IDENTIFIER
+    std::string_view comm;       // _COMM
+    std::string_view hostname;   // _HOSTNAME
+    std::string_view uid;        // _UID
+    std::string_view priority;   // PRIORITY
+    std::string_view facility;   // SYSLOG_FACILITY
+    std::string_view eventId;    // EVENT_ID
+    std::string_view message;    // MESSAGE
+    std::string_view unit;       // _SYSTEMD_UNIT
     std::uint64_t nRealtimeUsec = 0;
 
-    // Empties the texts, keeping their capacity for the next entry.
+    // Empties the entry, keeping the memory for the next one.
     void Clear();
-    // Takes "NAME=value" data of an entry when NAME is one of the above.
-    void Take(std::string_view data);
+    // Copies one "NAME=value" of the entry; Finish sets the views once all
+    // are there (the last of a repeated name counts).
+    void Add(std::string_view data);
+    void Finish();
+
+    // Every "NAME=value" added, in order.
+    std::size_t GetCount() const { return m_items.size(); }
+    std::string_view GetField(std::size_t i) const
+    {
+        return std::string_view(m_data).substr(m_items[i].first, m_items[i].second);
+    }
+
+private:
+    std::string m_data;
+    std::vector<std::pair<std::size_t, std::size_t>> m_items; // offset, length in m_data
 };
 
 // The event type of a PRIORITY value (1 error, 2 warning, 4 information).

@@ -104,7 +104,8 @@ void CJournalHandle::ReadFields(CJournalEntryFields& fields)
     std::size_t nLength = 0;
     sd_journal_restart_data(m_pJournal);
     while (sd_journal_enumerate_available_data(m_pJournal, &pData, &nLength) > 0)
-        fields.Take(std::string_view(static_cast<const char*>(pData), nLength));
+        fields.Add(std::string_view(static_cast<const char*>(pData), nLength));
+    fields.Finish();
 }
 
 void CJournalHandle::ForEachField(const std::function<void(std::string_view)>& visit)

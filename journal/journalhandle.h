@@ -44,8 +44,7 @@ public:
     // Whether the current entry is the cursor's.
     bool TestCursor(const std::string& strCursor) const;
     std::uint64_t GetRealtimeUsec() const;
-    // The fields the event mapping uses; their texts stay valid until the
-    // handle moves.
+    // Every field of the current entry, copied.
     void ReadFields(CJournalEntryFields& fields);
     // Every "NAME=value" of the current entry, in the order stored.
     void ForEachField(const std::function<void(std::string_view)>& visit);

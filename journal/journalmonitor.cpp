@@ -1,5 +1,6 @@
 #include "journal/journalmonitor.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/brancmn.h"
@@ -157,6 +158,14 @@ struct CJournalMonitor::CScanPlan {
     CJournalUserNames users;
     CEventStruct event;
     CPreparedLine message;
+    // "%JOURNAL_UNIT%" and "%JOURNAL_FIELD:NAME%" of every field of the
+    // current entry, and its sequence number, made once for all groups it
+    // triggers; the texts keep their memory from entry to entry.
+    std::string journalNames; // the names, one after the other
+    std::vector<std::size_t> nameSizes;
+    std::vector<CTaskVariables::NameValue> journalVariables;
+    std::uint64_t nSeqnum = 0;
+    bool bTriggerReady = false;
 
     explicit CScanPlan(const CMonitoredObject& log)
     {
@@ -263,6 +272,7 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
     journal.ReadFields(plan.fields);
     JournalEntryToEvent(plan.fields, plan.users, plan.event);
     plan.message.Prepare(plan.fields.message);
+    plan.bTriggerReady = false;
     bool bTriggered = false;
     for (CScanPlan::CGroup& group : plan.groups) {
         for (CSearchKey* pKey : group.keys)
@@ -301,29 +311,44 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
 void CJournalMonitor::SetVariables(CKeysAndActions& group, CJournalHandle& journal, CScanPlan& plan)
 {
     const CEventStruct& event = plan.event;
-    group.SetVariable(VAR_JOURNAL_UNIT, std::string(plan.fields.unit));
-    // The fields of this entry only: those of an earlier entry go first.
-    CTask& task = group.m_task;
-    const CTaskVariables variables = task.GetVariables();
-    for (const auto& [name, value] : variables.GetAll())
-        if (name.rfind(VAR_JOURNAL_FIELD_PREFIX, 0) == 0)
-            task.RemoveTranslationString(name.c_str());
-    journal.ForEachField([&](std::string_view data) {
-        const std::size_t eq = data.find('=');
-        if (eq == std::string_view::npos)
-            return;
-        std::string name = VAR_JOURNAL_FIELD_PREFIX;
-        name.append(data.substr(0, eq));
-        name += '%';
-        std::string value(data.substr(eq + 1));
-        // Binary fields end at their first NUL byte in a task's texts.
-        value.resize(std::min(value.size(), value.find('\0')));
-        group.SetVariable(name.c_str(), value);
-    });
-    SetEventVariables(group, event, event.m_timeGenerated, plan.fields.message,
+    if (!plan.bTriggerReady) {
+        std::vector<CTaskVariables::NameValue>& vars = plan.journalVariables;
+        std::string& names = plan.journalNames;
+        vars.clear();
+        names.clear();
+        plan.nameSizes.clear();
+        for (std::size_t i = 0; i < plan.fields.GetCount(); ++i) {
+            const std::string_view data = plan.fields.GetField(i);
+            const std::size_t eq = data.find('=');
+            if (eq == std::string_view::npos)
+                continue;
+            const std::size_t nStart = names.size();
+            names.append(VAR_JOURNAL_FIELD_PREFIX).append(data.substr(0, eq)) += '%';
+            plan.nameSizes.push_back(names.size() - nStart);
+            vars.emplace_back(std::string_view(), data.substr(eq + 1));
+        }
+        // The names are taken once their texts no longer move.
+        std::size_t nStart = 0;
+        for (std::size_t i = 0; i < vars.size(); ++i) {
+            vars[i].first = std::string_view(names).substr(nStart, plan.nameSizes[i]);
+            nStart += plan.nameSizes[i];
+        }
+        vars.emplace_back(VAR_JOURNAL_UNIT, plan.fields.unit);
+        // Sorted once for all groups (a repeated field keeps its order).
+        std::stable_sort(vars.begin(), vars.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        plan.nSeqnum = JournalCursorSeqnum(journal.GetCursor());
+        plan.bTriggerReady = true;
+    }
+    // The fields of this entry only: those of an earlier entry go.
+    group.m_task.ReplaceTranslationStrings(
+        "%JOURNAL_",
+        [](std::string_view name) { return name.starts_with(VAR_JOURNAL_FIELD_PREFIX); },
+        plan.journalVariables);
+    SetEventVariables(group, event, event.m_timeGenerated, std::string(plan.fields.message),
                       plan.fields.facility.empty() ? std::string()
                                                    : JournalFacilityName(event.m_nCategory),
-                      plan.strName, JournalCursorSeqnum(journal.GetCursor()));
+                      plan.strName, plan.nSeqnum);
 }
 
 void CJournalMonitor::JumpToEnd()
