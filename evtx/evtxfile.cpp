@@ -1,5 +1,6 @@
 #include "evtx/evtxfile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <libevtx.h>
@@ -21,24 +22,47 @@ std::string TakeError(libevtx_error_t*& pError)
     return text;
 }
 
+// A text of the record in UTF-8. Asking for its size first makes the text
+// twice (for the XML, renders the whole document twice): it is made into
+// the room of the buffer, the largest text so far, and the size is asked
+// only when that is too small.
 template <class SizeFn, class GetFn>
-std::string GetUtf8(libevtx_record_t* pRecord, SizeFn size, GetFn get)
+void GetUtf8(SizeFn size, GetFn get, std::string& buffer, std::string& text)
 {
     libevtx_error_t* pError = nullptr;
+    text.clear();
+    if (buffer.size() > 1) {
+        if (get(reinterpret_cast<uint8_t*>(buffer.data()), buffer.size(), &pError) == 1) {
+            text.assign(buffer.c_str());
+            return;
+        }
+        if (pError)
+            libevtx_error_free(&pError);
+    }
     std::size_t n = 0;
-    if (size(pRecord, &n, &pError) != 1 || n == 0) {
+    if (size(&n, &pError) != 1 || n == 0) {
         if (pError)
             libevtx_error_free(&pError);
-        return {};
+        return;
     }
-    std::string text(n, '\0');
-    if (get(pRecord, reinterpret_cast<uint8_t*>(text.data()), n, &pError) != 1) {
+    if (n > buffer.size())
+        buffer.assign(std::max<std::size_t>(2 * n, 256), '\0');
+    if (get(reinterpret_cast<uint8_t*>(buffer.data()), n, &pError) != 1) {
         if (pError)
             libevtx_error_free(&pError);
-        return {};
+        return;
     }
-    text.resize(std::strlen(text.c_str()));
-    return text;
+    text.assign(buffer.c_str());
+}
+
+// GetUtf8 of one of the record's own texts (source name, computer, ...).
+template <class SizeFn, class GetFn>
+void GetRecordText(libevtx_record_t* pRecord, SizeFn size, GetFn get, std::string& buffer,
+                   std::string& text)
+{
+    GetUtf8([&](std::size_t* n, libevtx_error_t** e) { return size(pRecord, n, e); },
+            [&](uint8_t* p, std::size_t n, libevtx_error_t** e) { return get(pRecord, p, n, e); },
+            buffer, text);
 }
 
 } // namespace
@@ -124,42 +148,38 @@ bool CEvtxFile::ReadRecord(int nIndex, CEvtxRecord& record)
         libevtx_record_get_written_time(m_pRecord, &nTime, &pError) == 1 ? nTime : 0;
     if (pError)
         libevtx_error_free(&pError);
-    record.strProvider = GetUtf8(m_pRecord, libevtx_record_get_utf8_source_name_size,
-                                 libevtx_record_get_utf8_source_name);
-    record.strComputer = GetUtf8(m_pRecord, libevtx_record_get_utf8_computer_name_size,
-                                 libevtx_record_get_utf8_computer_name);
-    record.strUserSid = GetUtf8(m_pRecord, libevtx_record_get_utf8_user_security_identifier_size,
-                                libevtx_record_get_utf8_user_security_identifier);
+    GetRecordText(m_pRecord, libevtx_record_get_utf8_source_name_size,
+                  libevtx_record_get_utf8_source_name, m_buffer, record.strProvider);
+    GetRecordText(m_pRecord, libevtx_record_get_utf8_computer_name_size,
+                  libevtx_record_get_utf8_computer_name, m_buffer, record.strComputer);
+    GetRecordText(m_pRecord, libevtx_record_get_utf8_user_security_identifier_size,
+                  libevtx_record_get_utf8_user_security_identifier, m_buffer, record.strUserSid);
     int nStrings = 0;
     if (libevtx_record_get_number_of_strings(m_pRecord, &nStrings, &pError) != 1) {
         nStrings = 0;
         libevtx_error_free(&pError);
     }
-    record.arrStrings.clear();
-    for (int i = 0; i < nStrings; ++i) {
-        std::size_t n = 0;
-        std::string value;
-        if (libevtx_record_get_utf8_string_size(m_pRecord, i, &n, &pError) == 1 && n > 0) {
-            value.assign(n, '\0');
-            if (libevtx_record_get_utf8_string(
-                    m_pRecord, i, reinterpret_cast<uint8_t*>(value.data()), n, &pError) == 1)
-                value.resize(std::strlen(value.c_str()));
-            else
-                value.clear();
-        }
-        if (pError)
-            libevtx_error_free(&pError);
-        record.arrStrings.push_back(std::move(value));
-    }
+    // The texts keep their memory from record to record.
+    record.arrStrings.resize(static_cast<std::size_t>(std::max(nStrings, 0)));
+    for (int i = 0; i < nStrings; ++i)
+        GetUtf8(
+            [&](std::size_t* n, libevtx_error_t** e) {
+                return libevtx_record_get_utf8_string_size(m_pRecord, i, n, e);
+            },
+            [&](uint8_t* p, std::size_t n, libevtx_error_t** e) {
+                return libevtx_record_get_utf8_string(m_pRecord, i, p, n, e);
+            },
+            m_buffer, record.arrStrings[static_cast<std::size_t>(i)]);
     return true;
 }
 
 std::string CEvtxFile::GetXml()
 {
-    if (!m_pRecord)
-        return {};
-    return GetUtf8(m_pRecord, libevtx_record_get_utf8_xml_string_size,
-                   libevtx_record_get_utf8_xml_string);
+    std::string xml;
+    if (m_pRecord)
+        GetRecordText(m_pRecord, libevtx_record_get_utf8_xml_string_size,
+                      libevtx_record_get_utf8_xml_string, m_buffer, xml);
+    return xml;
 }
 
 WORD EvtxEventType(BYTE nLevel, const std::string& strXml)

@@ -36,6 +36,7 @@ public:
     // False with libevtx's reason when the file is not an event log file.
     bool Open(const std::string& strPath, std::string& strError);
     void Close();
+    bool IsOpen() const { return m_pFile != nullptr; }
     int GetRecordCount() const { return m_nRecords; }
 
     // Reads the record at the index; false when the library cannot parse it.
@@ -50,6 +51,7 @@ private:
     libevtx_file_t* m_pFile = nullptr;
     libevtx_record_t* m_pRecord = nullptr;
     int m_nRecords = 0;
+    std::string m_buffer; // as large as the largest text made so far
     void FreeRecord();
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <tuple>
 
 #include <dirent.h>
@@ -134,6 +135,7 @@ struct CEvtxMonitor::CScanState {
     CEventRenderer& renderer;
     std::string strName;
     bool bAudit = false;
+    bool bTypeKeys = false; // some event key tests the type
     CEventStruct event;
     std::string strXml;
     bool bXml = false;
@@ -183,13 +185,17 @@ namespace {
 
 // The highest EventRecordID of the files' newest readable records; false
 // when no file could be opened (each failure written to the system log when
-// bReport).
-bool NewestRecord(const std::vector<std::string>& files, bool bReport, std::uint64_t& nNewest)
+// bReport). The last file stays open in *pLast when given, for the scan
+// that follows.
+bool NewestRecord(const std::vector<std::string>& files, bool bReport, std::uint64_t& nNewest,
+                  std::unique_ptr<CEvtxFile>* pLast = nullptr)
 {
     bool bOpened = false;
     std::string strError;
-    for (const std::string& path : files) {
-        CEvtxFile file;
+    for (std::size_t n = 0; n < files.size(); ++n) {
+        const std::string& path = files[n];
+        auto pFile = std::make_unique<CEvtxFile>();
+        CEvtxFile& file = *pFile;
         if (!file.Open(path, strError)) {
             if (bReport)
                 WriteSystemLogF("Error opening: %s failed: %s", path.c_str(), strError.c_str());
@@ -203,6 +209,8 @@ bool NewestRecord(const std::vector<std::string>& files, bool bReport, std::uint
                 break;
             }
         }
+        if (pLast && n + 1 == files.size())
+            *pLast = std::move(pFile);
     }
     return bOpened;
 }
@@ -220,7 +228,8 @@ void CEvtxMonitor::Scan()
     // The newest record there is, to tell a log replaced by a new one (its
     // records numbered from 1 again) from one that grew.
     std::uint64_t nNewest = 0;
-    if (!NewestRecord(files, true, nNewest)) {
+    std::unique_ptr<CEvtxFile> pLastFile;
+    if (!NewestRecord(files, true, nNewest, &pLastFile)) {
         SetState(MON_STATE_ERROR);
         if (files.empty())
             WriteSystemLogF("Error opening: %s failed: no .evtx files", strName.c_str());
@@ -238,11 +247,22 @@ void CEvtxMonitor::Scan()
     }
     CEventRenderer renderer("", "Application", strName, this);
     CScanState state(renderer, strName, g_bExtendedAudit != 0);
+    int nGroup = 0;
+    while (const CKeysAndActions* pGroup = GetNextWatchGroup(nGroup)) {
+        int pos = 0;
+        while (const CSearchKey* pKey = pGroup->GetNextKey(pos))
+            if (const auto* pEventKey = dynamic_cast<const CSearchKeyEvent*>(pKey))
+                state.bTypeKeys = state.bTypeKeys || pEventKey->GetTypeOperator() != 0;
+    }
     std::size_t nSkipped = 0;
     bool bStopped = false;
-    for (const std::string& path : files) {
-        CEvtxFile file;
-        if (bStopped || !file.Open(path, strError))
+    for (std::size_t n = 0; n < files.size(); ++n) {
+        // The last file is still open from NewestRecord.
+        std::unique_ptr<CEvtxFile> pFile = n + 1 == files.size() && pLastFile
+                                               ? std::move(pLastFile)
+                                               : std::make_unique<CEvtxFile>();
+        CEvtxFile& file = *pFile;
+        if (bStopped || (!file.IsOpen() && !file.Open(files[n], strError)))
             continue;
         // The first record after the position: the first of the file when
         // the whole file is new, else found walking back from the newest.
@@ -287,8 +307,12 @@ bool CEvtxMonitor::TestRecord(CEvtxFile& file, const CEvtxRecord& record, CScanS
     ++m_counters.m_nEntriesRead;
     state.bXml = false;
     state.bTexts = false;
-    // Level 0 is an audit's or "log always": the keywords tell which.
-    EvtxRecordToEvent(record, record.nLevel == 0 ? state.Xml(file) : std::string(), state.event);
+    // Level 0 is an audit's or "log always": the keywords of the XML tell
+    // which. The XML is made for that only when a key tests the type or a
+    // group triggers.
+    bool bTypeReady = record.nLevel != 0 || state.bTypeKeys;
+    EvtxRecordToEvent(record, record.nLevel == 0 && bTypeReady ? state.Xml(file) : std::string(),
+                      state.event);
     bool bTriggered = false;
     int nGroup = 0;
     while (CKeysAndActions* pGroup = GetNextWatchGroup(nGroup)) {
@@ -320,6 +344,10 @@ bool CEvtxMonitor::TestRecord(CEvtxFile& file, const CEvtxRecord& record, CScanS
         if (!pGroup->IsTriggered())
             continue;
         bTriggered = true;
+        if (!bTypeReady) {
+            state.event.m_nEventType = EvtxEventType(record.nLevel, state.Xml(file));
+            bTypeReady = true;
+        }
         state.EnsureTexts(file);
         SetEventVariables(*pGroup, state.event, state.event.m_timeGenerated, state.strDescription,
                           state.strCategory, state.strName, record.nIdentifier);
