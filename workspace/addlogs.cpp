@@ -114,6 +114,18 @@ DWORD CLogAdder::AddEventLogs(int nMode)
     return dwFirst;
 }
 
+DWORD CLogAdder::AddJournal()
+{
+    if (!m_pManager)
+        return 0;
+    auto pLog = std::make_unique<CJournalMonitor>();
+    if (!m_doc.GetUi().EditJournalSheet(*pLog, TRUE))
+        return 0;
+    if (!pLog->m_bReadExisting)
+        pLog->JumpToEnd();
+    return m_editor.AddMonitoredLog(std::move(pLog));
+}
+
 int CLogAdder::ChooseOrAddWatchGroup(DWORD dwID)
 {
     CMonitoredObject* pLog = m_pManager ? m_pManager->FindLog(dwID) : nullptr;

@@ -27,6 +27,10 @@ public:
     // Event logs chosen in the network browser: the identifier of the first
     // log added, or 0.
     DWORD AddEventLogs(int nMode);
+    // A journal from its property sheet: the new log's identifier, or 0
+    // when nothing was added. Unless the sheet asked to read the entries
+    // already there, it starts at the journal's end as it is now.
+    DWORD AddJournal();
     // The watch group of a log that a new key goes to: "Choose Watch Group"
     // when the log has groups, a new "<New Watch Group %d>" (numbered with
     // the count of groups) when it has none or the user asks for one; -1 on

@@ -128,6 +128,8 @@ public:
     // "New e&vent Log..." and the Quick Start modes: the identifier of the
     // first log added, or 0.
     DWORD AddEventLogs(int nMode) { return m_adder.AddEventLogs(nMode); }
+    // "New &journal...": CLogAdder::AddJournal.
+    DWORD AddJournal() { return m_adder.AddJournal(); }
     // The watch group of a log that a new key goes to (CLogAdder).
     int ChooseOrAddWatchGroup(DWORD dwID) { return m_adder.ChooseOrAddWatchGroup(dwID); }
 

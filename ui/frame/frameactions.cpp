@@ -56,6 +56,7 @@ void CFrameActions::CreateActions()
     Add(ID_EVENT_OLDEST_FIRST, "Ol&dest First")->setCheckable(true);
     Add(ID_LOG_NEW_TEXT, "New te&xt log...", {}, GetImageIcon(IMAGE_TEXT_LOG));
     Add(ID_LOG_NEW_EVENT, "New e&vent Log...", {}, GetImageIcon(IMAGE_EVENT_LOG));
+    Add(ID_LOG_NEW_JOURNAL, "New &journal...", {}, GetImageIcon(IMAGE_EVENT_LOG));
     Add(ID_LOG_ENABLE, "Disa&ble\tCtrl+T", QKeySequence(Qt::CTRL | Qt::Key_T));
     Add(ID_LOG_CLEAR, "C&lear");
     Add(ID_LOG_EDITOR, "Send to &Editor");
@@ -118,10 +119,26 @@ void CFrameActions::CreateMenus()
                                     ID_VIEW_SYSTEM_LOG, ID_VIEW_TEXT_AUDIT, ID_VIEW_NT_AUDIT, 0,
                                     ID_VIEW_DETAIL, ID_EVENT_NEWEST_FIRST, ID_EVENT_OLDEST_FIRST,
                                     ID_EVENT_VIEWER, ID_VIEW_REFRESH});
-    AddMenu("&Logs", {ID_LOG_NEW_TEXT, ID_LOG_NEW_EVENT, 0, ID_LOG_CONFIGURE, ID_LOG_DELETE,
-                      ID_LOG_ENABLE, 0, ID_LOG_EDITOR, ID_LOG_CLEAR, ID_LOG_MARK, ID_LOG_FAST_MARK,
-                      ID_TEST_TASK, ID_TEST_KEYS, ID_LOG_RENAME, 0, ID_LOG_EXPLORER,
-                      ID_LOG_COMMAND_BOX, 0, ID_QUICK_START});
+    AddMenu("&Logs", {ID_LOG_NEW_TEXT,
+                      ID_LOG_NEW_EVENT,
+                      ID_LOG_NEW_JOURNAL,
+                      0,
+                      ID_LOG_CONFIGURE,
+                      ID_LOG_DELETE,
+                      ID_LOG_ENABLE,
+                      0,
+                      ID_LOG_EDITOR,
+                      ID_LOG_CLEAR,
+                      ID_LOG_MARK,
+                      ID_LOG_FAST_MARK,
+                      ID_TEST_TASK,
+                      ID_TEST_KEYS,
+                      ID_LOG_RENAME,
+                      0,
+                      ID_LOG_EXPLORER,
+                      ID_LOG_COMMAND_BOX,
+                      0,
+                      ID_QUICK_START});
     AddMenu("&System", {ID_SCAN_START, ID_SCAN_STOP, 0, ID_SETTINGS, ID_HIDE_WINDOW});
     AddMenu("&Help", {ID_HELP_FINDER, 0, ID_APP_ABOUT});
 }

@@ -281,6 +281,7 @@ bool CMainFrame::UpdateFrameCommand(UINT nID, CCommandState& state)
     case ID_APP_EXIT:
     case ID_LOG_NEW_TEXT:
     case ID_LOG_NEW_EVENT:
+    case ID_LOG_NEW_JOURNAL:
     case ID_QUICK_START:
     case ID_VIEW_TEXT_SUMMARY:
     case ID_VIEW_EVENT_SUMMARY:
@@ -326,6 +327,9 @@ bool CMainFrame::OnFrameCommand(UINT nID)
         break;
     case ID_LOG_NEW_EVENT:
         m_doc.AddEventLogs(ADD_MODE_MENU);
+        break;
+    case ID_LOG_NEW_JOURNAL:
+        m_doc.AddJournal();
         break;
     case ID_QUICK_START:
         OnQuickStart();

@@ -1,6 +1,7 @@
 // Configure on a journal and on an .evtx log: the sheet opens on a copy,
 // refuses a bad source with the sheet still open, and a good one lands on
 // the log with the scan position the log reached meanwhile.
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
@@ -101,6 +102,26 @@ TEST(SourceSheets, JournalMatchesAndEvtxPathsAreCheckedAndStored)
     EXPECT_EQ(std::tuple(pLog->m_strDirectory, pLog->m_strCursor, bool(pLog->m_bReadExisting)),
               std::tuple(std::string(), std::string(), false))
         << "without a cursor the next scan starts at the end";
+
+    // Logs > New journal: the same sheet, adding; the box reads what is there.
+    for (const bool bReadExisting : {true, false}) {
+        QString title;
+        OnNextDialog<CDlgEditJournal>([&](CDlgEditJournal* sheet) {
+            title = sheet->windowTitle();
+            // No journal there yet: the first scan starts at the end it finds.
+            Child<QLineEdit>(sheet, "directory")
+                ->setText(QString::fromStdString(TestRoot() + "/no-journal"));
+            Child<QPlainTextEdit>(sheet, "matches")->setPlainText("PRIORITY=0..3");
+            Child<QCheckBox>(sheet, "jump")->setChecked(bReadExisting);
+            sheet->accept();
+        });
+        auto* pNew = dynamic_cast<CJournalMonitor*>(
+            frame.m_doc.m_pManager->FindLog(frame.m_doc.AddJournal()));
+        ASSERT_NE(pNew, nullptr);
+        EXPECT_EQ(title, "Add Journal");
+        EXPECT_EQ(pNew->m_arrMatches, std::vector<std::string>{"PRIORITY=0..3"});
+        EXPECT_EQ(bool(pNew->m_bReadExisting), bReadExisting);
+    }
 
     // An .evtx log's path, the same or another one.
     auto* pEvtx = new CEvtxMonitor;
