@@ -269,7 +269,9 @@ std::string EvtxDataLines(const std::string& strXml)
         }
         if (!lines.empty())
             lines += '\n';
-        lines += name.empty() ? value : name + ": " + value;
+        if (!name.empty())
+            lines.append(name).append(": ");
+        lines += value;
     }
     return lines;
 }

@@ -106,6 +106,7 @@ std::vector<std::string> CEvtxMonitor::GetFiles() const
     }
     std::sort(found.begin(), found.end());
     std::vector<std::string> files;
+    files.reserve(found.size());
     for (auto& [time, path] : found)
         files.push_back(std::move(path));
     return files;

@@ -99,7 +99,8 @@ DWORD CLogAdder::AddEventLogs(int nMode)
         std::string strServer = slash == std::string::npos ? std::string() : entry.substr(0, slash);
         std::string strLogName = slash == std::string::npos ? entry : entry.substr(slash + 1);
         if (IsEventLogMonitored(*m_pManager, strServer, strLogName) &&
-            !AskAlreadyMonitoring("NT Event Log: " + strServer + "\\" + strLogName))
+            !AskAlreadyMonitoring(
+                std::string("NT Event Log: ").append(strServer).append("\\").append(strLogName)))
             continue;
         auto pLog = std::make_unique<CEventMonitor>();
         pLog->m_strServer = strServer;
