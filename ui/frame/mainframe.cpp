@@ -76,7 +76,12 @@ CMainFrame::CMainFrame(CQuorvilDoc& doc, CMessageQueue& queue, bool bSplash, QWi
 
     if (AppSettings::GetFirstTimeFlag() == 0) {
         m_bFirstStart = true;
-        QTimer::singleShot(0, this, [this] { RunCommand(ID_QUICK_START); });
+        // Once the event loop runs; a timer of the window's own, so that
+        // nothing outlives it.
+        auto* quickStart = new QTimer(this);
+        quickStart->setSingleShot(true);
+        connect(quickStart, &QTimer::timeout, this, [this] { RunCommand(ID_QUICK_START); });
+        quickStart->start(0);
         AppSettings::SetFirstTimeFlag(1);
     }
 
