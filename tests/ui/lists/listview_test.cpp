@@ -68,17 +68,6 @@ QPoint RowCenter(const CLogListView& view, int row)
     return view.GetList()->visualItemRect(view.GetList()->topLevelItem(row)).center();
 }
 
-// The menu as "text" lines, "-" for a bar, "(text)" for a disabled item.
-QStringList Describe(const QMenu& menu)
-{
-    QStringList lines;
-    for (const QAction* action : menu.actions())
-        lines << (action->isSeparator() ? QStringLiteral("-")
-                  : action->isEnabled() ? action->text()
-                                        : "(" + action->text() + ")");
-    return lines;
-}
-
 } // namespace
 
 TEST_F(ListViewTest, ChosenColumnsKeepTheWidthsOfTheirPositions)
@@ -169,8 +158,8 @@ TEST_F(ListViewTest, ContextMenusOfBothListsOfferTheLogsCommandsThenTheirOwn)
 
     std::unique_ptr<QMenu> menu = view.CreateContextMenu(RowCenter(view, 1));
     EXPECT_EQ(SelectedRow(view), 1) << "a right click selects the row";
-    const QStringList items = Describe(*menu);
-    EXPECT_TRUE(items.contains("&Rename") && items.contains("(Ma&rk...\tCtrl+K)"));
+    const QStringList items = MenuItems(*menu);
+    EXPECT_TRUE(items.contains("&Rename") && items.contains("Ma&rk...\tCtrl+K [gray]"));
     EXPECT_EQ(items.back(), "&Columns...") << "the log's commands, then the list's own";
     EXPECT_EQ(menu->defaultAction(), menu->actions().front());
     EXPECT_FALSE(view.IsCommandEnabled(ID_LOG_MARK));
@@ -185,7 +174,7 @@ TEST_F(ListViewTest, ContextMenusOfBothListsOfferTheLogsCommandsThenTheirOwn)
     QTimer::singleShot(0, [&] {
         auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(popup, nullptr);
-        offered = Describe(*popup);
+        offered = MenuItems(*popup);
         popup->close();
     });
     QWidget* viewport = view.GetList()->viewport();
@@ -200,7 +189,7 @@ TEST_F(ListViewTest, ContextMenusOfBothListsOfferTheLogsCommandsThenTheirOwn)
     EXPECT_FALSE(text.IsCommandEnabled(ID_LOG_CONFIGURE)) << "no row selected";
     EXPECT_TRUE(text.IsCommandEnabled(ID_LIST_COLUMNS));
     text.GetList()->setCurrentItem(text.GetList()->topLevelItem(0));
-    const QStringList textItems = Describe(*text.CreateContextMenu(RowCenter(text, 0)));
+    const QStringList textItems = MenuItems(*text.CreateContextMenu(RowCenter(text, 0)));
     EXPECT_TRUE(textItems.contains("Send to &Editor") && textItems.contains("Command Bo&x..."));
     EXPECT_EQ(textItems.back(), "&Columns...");
     EXPECT_FALSE(text.IsCommandEnabled(ID_LOG_RENAME)) << "rename belongs to the event-log list";

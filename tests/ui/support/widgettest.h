@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QListWidget>
+#include <QMenu>
 #include <QString>
 #include <QTabWidget>
 #include <QTest>
@@ -152,6 +153,26 @@ inline QStringList Texts(const QTabWidget* tabs)
     for (int i = 0; i < tabs->count(); ++i)
         texts << tabs->tabText(i);
     return texts;
+}
+
+// The menu's items as "text" or "-" for a bar; gray items end in " [gray]",
+// the default item in " [default]".
+inline QStringList MenuItems(const QMenu& menu)
+{
+    QStringList items;
+    for (QAction* pAction : menu.actions()) {
+        if (pAction->isSeparator()) {
+            items << "-";
+            continue;
+        }
+        QString text = pAction->text();
+        if (!pAction->isEnabled())
+            text += " [gray]";
+        if (menu.defaultAction() == pAction)
+            text += " [default]";
+        items << text;
+    }
+    return items;
 }
 
 // A double click as a user makes it: a click, then the second press that

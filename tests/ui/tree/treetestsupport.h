@@ -137,26 +137,6 @@ inline QStringList ChildTexts(const QTreeWidgetItem* pItem)
     return texts;
 }
 
-// The menu's items as "text" or "-" for a bar; gray items end in " [gray]",
-// the default item in " [default]".
-inline QStringList MenuItems(QMenu& menu)
-{
-    QStringList items;
-    for (QAction* pAction : menu.actions()) {
-        if (pAction->isSeparator()) {
-            items << "-";
-            continue;
-        }
-        QString text = pAction->text();
-        if (!pAction->isEnabled())
-            text += " [gray]";
-        if (menu.defaultAction() == pAction)
-            text += " [default]";
-        items << text;
-    }
-    return items;
-}
-
 class TreeViewTest : public ::testing::Test {
 protected:
     QTreeWidget& Tree() { return *m_pView->GetTree(); }
