@@ -76,7 +76,7 @@ protected:
     std::string MakeWorkspace(const std::string& json, const std::string& name = "ws.qvw")
     {
         const std::string jsonPath = Path(name + ".json");
-        const std::string ws = Path(name);
+        std::string ws = Path(name);
         EXPECT_TRUE(AtomicWriteFile(jsonPath, json));
         std::string err;
         EXPECT_EQ(RunProgram({QVWS_EXE, "load", jsonPath, ws}, Env(), nullptr, &err), 0) << err;
@@ -228,8 +228,8 @@ TEST_F(Program, StartUpWritesItsLinesAndReopensTheLastWorkspaceAtItsEnd)
             {stars,
              "This account does not have the privilege to 'Act as part of the operating system'",
              "You must enable this privilege for Quorvil to impersonate other accounts",
-             "The error was 1300, Not all privileges or groups referenced are assigned to the "
-             "caller.",
+             std::string("The error was 1300, Not all privileges or groups referenced are "
+                         "assigned to the caller."),
              stars});
     }
     expected.push_back("Quorvil shutting down");
