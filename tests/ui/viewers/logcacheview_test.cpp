@@ -148,7 +148,7 @@ TEST_F(TextViewer, SpecialItemsShowTheirFilesMissingFilesSayWhyAndTheFontFollows
     AppSettings::SetViewFont(font);
 }
 
-TEST_F(TextViewer, FindNextHonoursCaseAndWholeWordAcrossLoadBlocks)
+TEST_F(TextViewer, FindHonoursCaseAndWholeWordAcrossLoadBlocksAndOffersToWrap)
 {
     CLogCacheView view(m_frame);
     // Blocks of 16 bytes: most words straddle two of them.
@@ -214,6 +214,45 @@ TEST_F(TextViewer, FindNextHonoursCaseAndWholeWordAcrossLoadBlocks)
     Select(view, 0, 100);
     EXPECT_FALSE(view.OnFindNext());
     EXPECT_EQ(SelectionStart(view), 0u);
+
+    // By the keys: not found says so and offers to go on from the top (or,
+    // backwards with Shift+F3, from the end).
+    m_boxes.texts.clear();
+    const std::string needles = "alpha\nneedle one\nbeta\nneedle two\ngamma\n";
+    const std::size_t nFirst = needles.find("needle");
+    const std::size_t nSecond = needles.rfind("needle");
+    view.resize(500, 200);
+    view.show();
+    Show(view, needles);
+    CTextPane* pane = view.GetPane();
+    pane->setFocus();
+    QTest::keyClick(pane, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(pane, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_NE(view.GetFindDialog(), nullptr);
+    view.GetFindDialog()->GetEdit()->clear(); // it opens with the last search text
+    QTest::keyClicks(view.GetFindDialog()->GetEdit(), "needle");
+    QTest::keyClick(view.GetFindDialog()->GetEdit(), Qt::Key_Return);
+    EXPECT_EQ(SelectionStart(view), nFirst);
+    view.GetFindDialog()->close();
+    QTRY_VERIFY(view.GetFindDialog() == nullptr);
+
+    QTest::keyClick(pane, Qt::Key_F3);
+    EXPECT_EQ(SelectionStart(view), nSecond);
+    QTest::keyClick(pane, Qt::Key_F3);
+    ASSERT_EQ(m_boxes.texts.size(), 1u) << "nothing further says so";
+    EXPECT_EQ(m_boxes.texts[0], "Cannot find \"needle\".\n\nSearch again from the top of the log?");
+    EXPECT_EQ(SelectionStart(view), nSecond) << "No stays";
+    m_boxes.SetAnswer(IDYES);
+    QTest::keyClick(pane, Qt::Key_F3);
+    EXPECT_EQ(SelectionStart(view), nFirst) << "Yes goes on from the top";
+
+    QTest::keyClick(pane, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(m_boxes.texts.back(),
+              "Cannot find \"needle\".\n\nSearch again from the end of the log?");
+    EXPECT_EQ(SelectionStart(view), nSecond);
+    QTest::keyClick(pane, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(SelectionStart(view), nFirst);
+    EXPECT_EQ(m_boxes.texts.size(), 3u);
 }
 
 TEST_F(TextViewer, SelectedTextBecomesATextKeyThatMatchesItsLine)
@@ -353,45 +392,6 @@ TEST_F(TextViewer, GrowingLogKeepsTheReadersPlaceUnlessFollowingAndGoToLineShows
     m_frame.GetDocument().OnScanProgress(pLog->GetID(), 1);
     WaitLoaded(view);
     EXPECT_EQ(Text(view), ToQt(content));
-}
-
-TEST_F(TextViewer, FindSaysNotFoundOffersToWrapAndGoesBackWithShiftF3)
-{
-    const std::string content = "alpha\nneedle one\nbeta\nneedle two\ngamma\n";
-    const std::size_t nFirst = content.find("needle");
-    const std::size_t nSecond = content.rfind("needle");
-    CLogCacheView view(m_frame);
-    view.resize(500, 200);
-    view.show();
-    Show(view, content);
-    CTextPane* pane = view.GetPane();
-    pane->setFocus();
-    QTest::keyClick(pane, Qt::Key_Home, Qt::ControlModifier);
-    QTest::keyClick(pane, Qt::Key_F, Qt::ControlModifier);
-    ASSERT_NE(view.GetFindDialog(), nullptr);
-    QTest::keyClicks(view.GetFindDialog()->GetEdit(), "needle");
-    QTest::keyClick(view.GetFindDialog()->GetEdit(), Qt::Key_Return);
-    EXPECT_EQ(SelectionStart(view), nFirst);
-    view.GetFindDialog()->close();
-    QTRY_VERIFY(view.GetFindDialog() == nullptr);
-
-    QTest::keyClick(pane, Qt::Key_F3);
-    EXPECT_EQ(SelectionStart(view), nSecond);
-    QTest::keyClick(pane, Qt::Key_F3);
-    ASSERT_EQ(m_boxes.texts.size(), 1u) << "nothing further says so";
-    EXPECT_EQ(m_boxes.texts[0], "Cannot find \"needle\".\n\nSearch again from the top of the log?");
-    EXPECT_EQ(SelectionStart(view), nSecond) << "No stays";
-    m_boxes.SetAnswer(IDYES);
-    QTest::keyClick(pane, Qt::Key_F3);
-    EXPECT_EQ(SelectionStart(view), nFirst) << "Yes goes on from the top";
-
-    QTest::keyClick(pane, Qt::Key_F3, Qt::ShiftModifier);
-    EXPECT_EQ(m_boxes.texts.back(),
-              "Cannot find \"needle\".\n\nSearch again from the end of the log?");
-    EXPECT_EQ(SelectionStart(view), nSecond);
-    QTest::keyClick(pane, Qt::Key_F3, Qt::ShiftModifier);
-    EXPECT_EQ(SelectionStart(view), nFirst);
-    EXPECT_EQ(m_boxes.texts.size(), 3u);
 }
 
 TEST_F(TextViewer, LinesCaughtByAWatchGroupAreMarkedAndCtrlDownJumpsToThem)
