@@ -11,11 +11,11 @@
 
 namespace {
 
-const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kSettings = QStringLiteral("org.freedesktop.portal.Settings");
-const QString kGroup = QStringLiteral("org.freedesktop.appearance");
-const QString kKey = QStringLiteral("color-scheme");
+const QString PORTAL_SERVICE = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString PORTAL_PATH = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString SETTINGS_INTERFACE = QStringLiteral("org.freedesktop.portal.Settings");
+const QString APPEARANCE_GROUP = QStringLiteral("org.freedesktop.appearance");
+const QString COLOR_SCHEME_KEY = QStringLiteral("color-scheme");
 
 // The portal wraps the value in one variant, older ones in two.
 QVariant Unwrap(QVariant value)
@@ -50,11 +50,11 @@ CDesktopColorScheme::CDesktopColorScheme(QObject* parent)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    bus.connect(kPortal, kPath, kSettings, QStringLiteral("SettingChanged"), this,
-                SLOT(OnSettingChanged(QString, QString, QDBusVariant)));
-    QDBusMessage read =
-        QDBusMessage::createMethodCall(kPortal, kPath, kSettings, QStringLiteral("Read"));
-    read << kGroup << kKey;
+    bus.connect(PORTAL_SERVICE, PORTAL_PATH, SETTINGS_INTERFACE, QStringLiteral("SettingChanged"),
+                this, SLOT(OnSettingChanged(QString, QString, QDBusVariant)));
+    QDBusMessage read = QDBusMessage::createMethodCall(PORTAL_SERVICE, PORTAL_PATH,
+                                                       SETTINGS_INTERFACE, QStringLiteral("Read"));
+    read << APPEARANCE_GROUP << COLOR_SCHEME_KEY;
     // A short wait at start: the portal answers at once or is not there.
     const QDBusMessage reply = bus.call(read, QDBus::Block, 500);
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
@@ -64,7 +64,7 @@ CDesktopColorScheme::CDesktopColorScheme(QObject* parent)
 void CDesktopColorScheme::OnSettingChanged(const QString& group, const QString& key,
                                            const QDBusVariant& value)
 {
-    if (group == kGroup && key == kKey)
+    if (group == APPEARANCE_GROUP && key == COLOR_SCHEME_KEY)
         Apply(Unwrap(value.variant()).toUInt());
 }
 

@@ -11,15 +11,15 @@
 
 namespace {
 
-const UINT kCommands[] = {ID_LOG_CONFIGURE,   ID_LOG_DELETE, ID_LOG_ENABLE,    ID_LOG_CLEAR,
-                          ID_LOG_EDITOR,      ID_LOG_MARK,   ID_LOG_FAST_MARK, ID_LOG_EXPLORER,
-                          ID_LOG_COMMAND_BOX, ID_LOG_RENAME};
+const UINT LOG_COMMANDS[] = {ID_LOG_CONFIGURE,   ID_LOG_DELETE, ID_LOG_ENABLE,    ID_LOG_CLEAR,
+                             ID_LOG_EDITOR,      ID_LOG_MARK,   ID_LOG_FAST_MARK, ID_LOG_EXPLORER,
+                             ID_LOG_COMMAND_BOX, ID_LOG_RENAME};
 
-// The commands enabled for an item, in the order of kCommands.
+// The commands enabled for an item, in the order of LOG_COMMANDS.
 std::vector<UINT> EnabledFor(CQuorvilDoc& doc, DWORD dwID)
 {
     std::vector<UINT> enabled;
-    for (UINT nCommand : kCommands)
+    for (UINT nCommand : LOG_COMMANDS)
         if (IsLogCommandEnabled(doc, dwID, nCommand))
             enabled.push_back(nCommand);
     return enabled;

@@ -11,7 +11,7 @@
 
 namespace {
 
-const std::vector<CColumnChoice> kTable = {
+const std::vector<CColumnChoice> COLUMN_TABLE = {
     {1, "Description"}, {2, "Enabled"}, {4, "Last scan"}, {8, "Next scan"}, {16, "Last change"},
 };
 
@@ -37,7 +37,7 @@ std::string Buttons(const CColumnChooser& chooser)
 
 TEST(ColumnChooser, ListsButtonsMovesAndOkWithoutColumns)
 {
-    CColumnChooser chooser(kTable, {4, 1, 99}, nullptr);
+    CColumnChooser chooser(COLUMN_TABLE, {4, 1, 99}, nullptr);
     chooser.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser));
     EXPECT_EQ(chooser.windowTitle(), "Column Chooser");
