@@ -11,6 +11,7 @@
 #include "core/monitoredobject.h"
 #include "platform/base/clock.h"
 #include "testlog.h"
+#include "tests/support/threadlogon.h"
 
 namespace {
 
@@ -109,47 +110,6 @@ TEST_F(MonitoredObject, WatchGroupListBoundsAndDeepCopies)
     assigned = assigned;
     EXPECT_EQ(assigned.GetWatchGroupCount(), 2);
 }
-
-namespace {
-
-// A logon service that keeps each thread's identity and counts open tokens.
-class CThreadIdentityLogon final : public ILogonService {
-public:
-    bool LogonUser(const std::string& user, const std::string&, const std::string&, HANDLE* token,
-                   DWORD*) override
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_nOpen;
-        *token = new std::string(user);
-        return true;
-    }
-    bool Impersonate(HANDLE token, DWORD*) override
-    {
-        t_identity = *static_cast<std::string*>(token);
-        return true;
-    }
-    void RevertToSelf() override { t_identity.clear(); }
-    void CloseToken(HANDLE token) override
-    {
-        std::lock_guard lock(m_mutex);
-        --m_nOpen;
-        delete static_cast<std::string*>(token);
-    }
-    int OpenTokens()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_nOpen;
-    }
-    static std::string Identity() { return t_identity; }
-
-private:
-    static thread_local std::string t_identity;
-    std::mutex m_mutex;
-    int m_nOpen = 0;
-};
-thread_local std::string CThreadIdentityLogon::t_identity;
-
-} // namespace
 
 TEST_F(MonitoredObject, ImpersonationBelongsToTheThreadThatLoggedOn)
 {

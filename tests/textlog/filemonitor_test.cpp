@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -15,6 +16,7 @@
 #include "settings/appsettings.h"
 #include "tasks/trigger.h"
 #include "tests/support/systemlog.h"
+#include "tests/support/threadlogon.h"
 #include "tests/textlog/textlogtest.h"
 #include "textlog/filename.h"
 #include "textlog/mappedregion.h"
@@ -242,6 +244,42 @@ TEST_F(FileMonitor, StopRequests)
     m_runs->SetOnRun([] { g_hStopScanEvent.Set(); });
     Append("error 3\n");
     EXPECT_EQ(Scan(), (CScanned{MON_STATE_GREW, 24, 24, {"error 1"}}));
+}
+
+// Under an account, every way out of a scan, a jump, a mark and a clear
+// leaves the thread as the program's own account with no token open; tasks
+// run as the program.
+TEST_F(FileMonitor, AccountIsHeldOnlyWhileTheFileIsUsed)
+{
+    CThreadIdentityLogon logon;
+    SetLogonService(&logon);
+    m_log.SetImpersonate(TRUE);
+    m_log.SetLogonUser("reader");
+    std::string taskIdentity = "?";
+    m_runs->SetOnRun([&] { taskIdentity = CThreadIdentityLogon::Identity(); });
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"file missing", [&] { Scan(); }},
+        {"grown", [&] { Write("error 1\n"), Scan(); }},
+        {"unchanged", [&] { Scan(); }},
+        {"jump pending", [&] { Append("error 2\n"), m_log.m_bJumpPending = TRUE, Scan(); }},
+        {"stopped",
+         [&] {
+             Append("error 3\n");
+             g_hStopScanEvent.Set();
+             Scan();
+             g_hStopScanEvent.Reset();
+         }},
+        {"jump", [&] { m_log.JumpToEnd(); }},
+        {"mark", [&] { m_log.MarkLog("error 4"); }},
+        {"clear", [&] { m_log.ClearLog(); }},
+    };
+    for (const auto& [what, step] : steps) {
+        step();
+        EXPECT_EQ(CThreadIdentityLogon::Identity(), "") << what;
+        EXPECT_EQ(logon.OpenTokens(), 0) << what;
+    }
+    EXPECT_EQ(taskIdentity, "") << "the task ran as the log's account";
+    SetLogonService(nullptr);
 }
 
 TEST_F(FileMonitor, StoredForm)
