@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 
 #include <hs/hs.h>
 #include <re2/filtered_re2.h>
@@ -13,6 +12,8 @@
 #include <re2/set.h>
 
 #include "match/searchkeyregex.h"
+#include "platform/base/sync.h"
+#include "platform/base/threadsafety.h"
 
 namespace {
 
@@ -177,6 +178,52 @@ struct CRegexKeySet::CDatabase {
     ~CDatabase() { hs_free_database(p); }
 };
 
+namespace {
+
+// The compiled databases kept for the next scans, by the keys they hold,
+// the most recently used last; the oldest go once there are more than
+// DATABASE_CACHE_COUNT or they take more than DATABASE_CACHE_BYTES.
+class CDatabaseCache {
+public:
+    // False when the keys have no entry; an entry may hold no database.
+    bool Find(const std::string& strKey, std::shared_ptr<const CRegexKeySet::CDatabase>& pDatabase)
+    {
+        CMutexLock lock(m_mutex);
+        const auto it = std::find_if(m_cached.begin(), m_cached.end(),
+                                     [&](const CCached& c) { return c.strKey == strKey; });
+        if (it == m_cached.end())
+            return false;
+        std::rotate(it, it + 1, m_cached.end());
+        pDatabase = m_cached.back().pDatabase;
+        return true;
+    }
+    void Add(std::string strKey, std::shared_ptr<const CRegexKeySet::CDatabase> pDatabase,
+             std::size_t nBytes)
+    {
+        CMutexLock lock(m_mutex);
+        m_cached.push_back({std::move(strKey), std::move(pDatabase), nBytes});
+        m_nBytes += nBytes;
+        std::size_t nDrop = 0;
+        while (nDrop + 1 < m_cached.size() &&
+               (m_cached.size() - nDrop > DATABASE_CACHE_COUNT || m_nBytes > DATABASE_CACHE_BYTES))
+            m_nBytes -= m_cached[nDrop++].nBytes;
+        m_cached.erase(m_cached.begin(), m_cached.begin() + static_cast<std::ptrdiff_t>(nDrop));
+    }
+
+private:
+    struct CCached {
+        std::string strKey;
+        std::shared_ptr<const CRegexKeySet::CDatabase> pDatabase; // null: none could be made
+        std::size_t nBytes;
+    };
+    CMutex m_mutex;
+    std::vector<CCached> m_cached GUARDED_BY(m_mutex);
+    std::size_t m_nBytes GUARDED_BY(m_mutex) = 0;
+};
+CDatabaseCache g_databaseCache;
+
+} // namespace
+
 struct CRegexKeySet::CCompiledSet {
     CCompiledSet(const re2::RE2::Options& options) : set(options, re2::RE2::UNANCHORED) {}
     re2::RE2::Set set;
@@ -225,14 +272,6 @@ void CRegexKeySet::Build()
 
 void CRegexKeySet::BuildDatabase()
 {
-    struct CCached {
-        std::string strKey;
-        std::shared_ptr<const CDatabase> pDatabase;
-        std::size_t nBytes;
-    };
-    static std::mutex s_mutex;
-    static std::vector<CCached> s_cache; // the most recently used last
-    static std::size_t s_nCacheBytes = 0;
     std::string strKey;
     for (const CEntry& entry : m_patterns) {
         strKey += entry.bCaseSensitive ? '1' : '0';
@@ -244,16 +283,8 @@ void CRegexKeySet::BuildDatabase()
         strKey += m_literals.GetPattern(i);
         strKey += '\0';
     }
-    {
-        std::lock_guard<std::mutex> lock(s_mutex);
-        const auto it = std::find_if(s_cache.begin(), s_cache.end(),
-                                     [&](const CCached& c) { return c.strKey == strKey; });
-        if (it != s_cache.end()) {
-            m_pDatabase = it->pDatabase;
-            std::rotate(it, it + 1, s_cache.end());
-            return;
-        }
-    }
+    if (g_databaseCache.Find(strKey, m_pDatabase))
+        return;
     // The expressions: the patterns the database can take, in prefilter
     // mode; the required literals of the others; then the literals, exact.
     // A pattern that the compiler refuses joins the others, and the
@@ -319,14 +350,7 @@ void CRegexKeySet::BuildDatabase()
     std::size_t nDatabaseBytes = 0;
     if (pDatabase && hs_database_size(pDatabase->p, &nDatabaseBytes) == HS_SUCCESS)
         nBytes += nDatabaseBytes;
-    std::lock_guard<std::mutex> lock(s_mutex);
-    s_cache.push_back({std::move(strKey), pDatabase, nBytes});
-    s_nCacheBytes += nBytes;
-    std::size_t nDrop = 0;
-    while (nDrop + 1 < s_cache.size() &&
-           (s_cache.size() - nDrop > DATABASE_CACHE_COUNT || s_nCacheBytes > DATABASE_CACHE_BYTES))
-        s_nCacheBytes -= s_cache[nDrop++].nBytes;
-    s_cache.erase(s_cache.begin(), s_cache.begin() + static_cast<std::ptrdiff_t>(nDrop));
+    g_databaseCache.Add(std::move(strKey), pDatabase, nBytes);
     m_pDatabase = std::move(pDatabase);
 }
 
