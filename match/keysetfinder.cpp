@@ -103,14 +103,14 @@ VectorScan(const unsigned char* t, std::size_t n, const unsigned char (*lo)[4][1
 }
 #endif
 
-CKeySetFinder::CKeySetFinder() : m_bVector(CpuHasAvx2())
+CKeySetFinder::CKeySetFinder() : m_filter(Filter::WINDOWS)
 {
     Rebuild();
 }
 
-void CKeySetFinder::UseVectorSearch(bool bUse)
+void CKeySetFinder::UseFilter(Filter filter)
 {
-    m_bVector = bUse && CpuHasAvx2();
+    m_filter = filter;
 }
 
 void CKeySetFinder::AddPattern(std::string_view pattern, bool bCaseSensitive)
@@ -184,6 +184,11 @@ void CKeySetFinder::Rebuild()
     for (std::size_t i = 0; i < m_patterns.size(); ++i)
         m_bucketItems[fill[BucketOf(hashOf[i])]++] = static_cast<std::uint32_t>(i);
 
+    std::vector<std::string> texts;
+    for (const CPattern& p : m_patterns)
+        texts.push_back(p.text);
+    m_window.Build(texts);
+
     // The vector filter: patterns in order of their folded beginnings, cut
     // into 16 groups, so that alike patterns share a group.
     m_nibbles = {};
@@ -214,29 +219,69 @@ std::size_t CKeySetFinder::MatchAt(const unsigned char* block, std::size_t n, st
         std::size_t m = p.text.size();
         if ((nBest && m >= nBest) || m > n - start)
             continue;
-        const unsigned char* t = block + start;
-        bool bEqual;
-        if (p.bCaseSensitive) {
-            bEqual = std::memcmp(t, p.text.data(), m) == 0;
-        } else {
-            const auto* u = reinterpret_cast<const unsigned char*>(p.upper.data());
-            std::size_t i = 0;
-            while (i < m && textfold::ToUpper(t[i]) == u[i])
-                ++i;
-            bEqual = i == m;
-        }
-        if (bEqual)
+        if (Equal(p, block + start))
             nBest = m;
     }
     return nBest;
 }
 
-template <class F> void CKeySetFinder::Scan(std::string_view block, F&& onHit) const
+bool CKeySetFinder::Equal(const CPattern& p, const unsigned char* t) const
+{
+    const std::size_t m = p.text.size();
+    if (p.bCaseSensitive)
+        return std::memcmp(t, p.text.data(), m) == 0;
+    const auto* u = reinterpret_cast<const unsigned char*>(p.upper.data());
+    std::size_t i = 0;
+    while (i < m && textfold::ToUpper(t[i]) == u[i])
+        ++i;
+    return i == m;
+}
+
+template <class F>
+void CKeySetFinder::ScanWindows(std::string_view block, bool bDropCR, F&& onHit) const
+{
+    const auto* t = reinterpret_cast<const unsigned char*>(block.data());
+    const std::size_t n = block.size();
+    std::vector<std::uint32_t> candidates;
+    candidates.reserve(2048);
+    std::size_t resume = 0; // positions before this are done
+    for (std::size_t from = 0; from + CWindowFilter::WINDOW <= n;) {
+        candidates.clear();
+        from = m_window.FindCandidates(t, n, from, candidates);
+        for (const std::uint32_t w : candidates) {
+            for (unsigned groups = m_window.GroupsAt(t + w); groups && w >= resume;
+                 groups &= groups - 1) {
+                for (const CWindowFilter::CMember& member :
+                     m_window.Group(static_cast<std::size_t>(__builtin_ctz(groups)))) {
+                    const CPattern& p = m_patterns[member.nPattern];
+                    const std::size_t start = w - member.nOffset;
+                    const std::size_t end = start + p.text.size();
+                    if (w < member.nOffset || end > n || !Equal(p, t + start) ||
+                        (bDropCR && end < n && t[end] == '\n' && t[end - 1] == '\r'))
+                        continue;
+                    const std::size_t next = onHit(start, p.text.size());
+                    if (next == std::string_view::npos)
+                        return;
+                    resume = std::max(resume, next);
+                    if (resume > w)
+                        break;
+                }
+            }
+        }
+        from = std::max(from, resume);
+    }
+}
+
+template <class F> void CKeySetFinder::Scan(std::string_view block, bool bDropCR, F&& onHit) const
 {
     if (m_patterns.empty())
         return;
     const auto* t = reinterpret_cast<const unsigned char*>(block.data());
     const std::size_t n = block.size();
+    if (m_filter == Filter::WINDOWS && m_window.IsBuilt() && n <= UINT32_MAX) {
+        ScanWindows(block, bDropCR, onHit);
+        return;
+    }
     const std::uint64_t* bits = m_bits.data();
     auto isSet = [bits](std::uint32_t h) { return (bits[h / 64] >> (h % 64)) & 1; };
 
@@ -253,7 +298,7 @@ template <class F> void CKeySetFinder::Scan(std::string_view block, F&& onHit) c
 
     std::size_t j = 0;
 #ifdef QUORVIL_FINDER_AVX2
-    if (m_bVector) {
+    if (m_filter != Filter::NONE && CpuHasAvx2()) {
         j = VectorScan(t, n, m_nibbles.lo, m_nibbles.hi, m_nibbles.nBytes,
                        [&](std::size_t pos) { return test(pos, Fingerprint(t + pos)); });
         if (j == std::string_view::npos)
@@ -284,7 +329,7 @@ void CKeySetFinder::FindLines(std::string_view block, std::vector<CLineSpan>& ou
     const char* t = block.data();
     const std::size_t n = block.size();
     std::size_t lineFloor = 0; // no line of interest starts before this
-    Scan(block, [&](std::size_t start, std::size_t m) -> std::size_t {
+    Scan(block, bDropCR, [&](std::size_t start, std::size_t m) -> std::size_t {
         std::size_t end = start + m;
         // Patterns hold no '\n', so the occurrence lies inside one line; it
         // only fails when it takes in the '\r' that ends the line.
@@ -309,7 +354,7 @@ void CKeySetFinder::FindLines(std::string_view block, std::vector<CLineSpan>& ou
 bool CKeySetFinder::Contains(std::string_view line) const
 {
     bool bFound = false;
-    Scan(line, [&](std::size_t, std::size_t) {
+    Scan(line, false, [&](std::size_t, std::size_t) {
         bFound = true;
         return std::string_view::npos;
     });

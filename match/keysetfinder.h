@@ -15,7 +15,9 @@
 // has AVX2, a vector filter first lets through only the positions whose
 // first bytes could begin a pattern (nibble tables over 16 groups of
 // patterns, 32 positions per step). After a hit the search goes on at the
-// next line.
+// next line. With two to 64 patterns of five bytes or more, on processors
+// with AVX-512 VBMI, the window filter (match/windowfilter.h) runs first
+// instead, and the patterns are compared only where it points.
 //
 // Building (AddPattern, AddTextKey, Clear) and searching are not to be
 // mixed across threads; a built finder may be searched from several threads.
@@ -24,6 +26,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "match/windowfilter.h"
 
 class CSearchKeyText;
 
@@ -59,9 +63,13 @@ public:
     // True when the line (no line end in it) contains a pattern.
     bool Contains(std::string_view line) const;
 
-    // Whether a vector pre-filter runs first (on by default where the
-    // processor has AVX2; the results are the same either way).
-    void UseVectorSearch(bool bUse);
+    // Which pre-filter runs first: the best the processor and patterns
+    // allow by default; the results are the same whichever runs.
+    enum class Filter { NONE, NIBBLES, WINDOWS };
+    void UseFilter(Filter filter);
+    // Whether the window filter is used: the finder is then faster than a
+    // general multi-pattern search over a block.
+    bool HasWindowFilter() const { return m_filter == Filter::WINDOWS && m_window.IsBuilt(); }
 
 private:
     struct CPattern {
@@ -78,10 +86,15 @@ private:
                         std::uint32_t hash) const;
     // Calls onHit(start, length) for occurrences; onHit returns the position
     // from which to go on looking (at least start + 1), or npos to stop.
-    template <class F> void Scan(std::string_view block, F&& onHit) const;
+    // bDropCR: an occurrence that takes in the '\r' ending a line is none.
+    template <class F> void Scan(std::string_view block, bool bDropCR, F&& onHit) const;
+    // Scan by the window filter: occurrences in the order of their lines.
+    template <class F> void ScanWindows(std::string_view block, bool bDropCR, F&& onHit) const;
+    bool Equal(const CPattern& p, const unsigned char* t) const;
 
     std::vector<CPattern> m_patterns;
-    bool m_bVector;
+    Filter m_filter;
+    CWindowFilter m_window;
     // The vector filter: for each of the first bytes of a pattern (up to 4)
     // and each nibble value, the groups of patterns (16, two sets of 8 bits)
     // that allow a byte with that nibble there, case folded as FOLD_MASK.

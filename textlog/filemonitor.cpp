@@ -302,6 +302,9 @@ void CFileMonitor::BuildKeySets(CKeySetFinder& finder, CRegexKeySet& regexKeys, 
             }
         }
     }
+    // Text keys alone: the finder's window filter beats a database.
+    if (regexKeys.IsEmpty() && finder.HasWindowFilter())
+        return;
     // One database for the log searches the blocks for both kinds of keys
     // (only the lines it finds are tested).
     regexKeys.AddLiterals(finder);

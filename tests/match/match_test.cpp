@@ -307,9 +307,11 @@ TEST_F(MatchTest, FinderAgreesWithTheNaiveDefinition)
         CKeySetFinder finder;
         std::vector<std::pair<std::string, bool>> patterns;
         std::size_t nPatterns = rng() % 6;
-        std::size_t nMaxLen = bSparse ? 6 : 1 + rng() % 6;
+        // Half the sparse rounds have patterns long enough for the window filter.
+        const std::size_t nMinLen = bSparse ? (round % 2 ? 5 : 3) : 1;
+        std::size_t nMaxLen = bSparse ? 9 : 1 + rng() % 6;
         for (std::size_t i = 0; i < nPatterns; ++i) {
-            patterns.emplace_back(text(bSparse ? 3 : 1, nMaxLen), rng() % 2);
+            patterns.emplace_back(text(nMinLen, nMaxLen), rng() % 2);
             finder.AddPattern(patterns.back().first, patterns.back().second);
         }
         std::string block = text(0, bSparse ? 1500 : 300);
@@ -326,12 +328,13 @@ TEST_F(MatchTest, FinderAgreesWithTheNaiveDefinition)
                                   patterns))
                     expected.push_back(line);
             }
-            // The vector filter, where the processor has it, and the plain search.
-            for (bool bVector : {true, false}) {
-                finder.UseVectorSearch(bVector);
+            // Each filter the processor has, and the plain search.
+            for (auto filter : {CKeySetFinder::Filter::WINDOWS, CKeySetFinder::Filter::NIBBLES,
+                                CKeySetFinder::Filter::NONE}) {
+                finder.UseFilter(filter);
                 std::vector<CLineSpan> found;
                 finder.FindLines(block, found, bDropCR);
-                ASSERT_EQ(found, expected) << "round " << round << " vector " << bVector;
+                ASSERT_EQ(found, expected) << "round " << round << " filter " << int(filter);
             }
         }
         std::string line = text(0, 30);
