@@ -67,40 +67,7 @@ template <class T> std::unique_ptr<T> Load(const std::string& bytes)
     return ar.ReadObjectAs<T>();
 }
 
-std::size_t Count(const std::string& haystack, const std::string& needle)
-{
-    std::size_t n = 0;
-    for (std::size_t pos = haystack.find(needle); pos != std::string::npos;
-         pos = haystack.find(needle, pos + 1))
-        ++n;
-    return n;
-}
-
 } // namespace
-
-TEST_F(Records, MonitoredLogRoundTripsByteForByte)
-{
-    CMonitoredObject log;
-    log.m_bEnabled = TRUE;
-    log.m_nInterval = 90;
-    log.m_bImpersonate = TRUE;
-    log.m_strLogonUser = "scanner";
-    log.m_strLogonPassword = "Hoskyvan"; // scrambles to zero bytes
-    log.m_strLogonDomain = "CORP";
-    log.AddWatchGroup(Group("first"));
-    log.AddWatchGroup(Group("second"));
-
-    std::string bytes = Store(log);
-    EXPECT_EQ(Count(bytes, "CSearchKeyText"), 1u) << "class name written once, then class tags";
-    EXPECT_EQ(Count(bytes, "CKeysAndActions"), 1u);
-    EXPECT_EQ(Count(bytes, "Hoskyvan"), 0u) << "the password is not stored in clear";
-
-    std::unique_ptr<CMonitoredObject> loaded = Load<CMonitoredObject>(bytes);
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->m_strLogonPassword, "Hoskyvan");
-    EXPECT_EQ(loaded->GetWatchGroup(1)->m_strDescription, "second");
-    EXPECT_EQ(Store(*loaded), bytes);
-}
 
 TEST_F(Records, VersionOneLogLoadsWithoutAccountAndFutureTimesAreClamped)
 {

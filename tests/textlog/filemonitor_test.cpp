@@ -8,21 +8,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "archive/archive.h"
 #include "common/brancmn.h"
-#include "core/itemid.h"
-#include "platform/clipboard/clipboard.h"
 #include "platform/network/network.h"
 #include "settings/appsettings.h"
 #include "tasks/trigger.h"
 #include "tests/support/systemlog.h"
 #include "tests/support/threadlogon.h"
 #include "tests/textlog/textlogtest.h"
-#include "textlog/filename.h"
 #include "textlog/mappedregion.h"
 #include "textlog/newlines.h"
-
-using namespace std::string_literals;
 
 namespace {
 
@@ -282,39 +276,6 @@ TEST_F(FileMonitor, AccountIsHeldOnlyWhileTheFileIsUsed)
     SetLogonService(nullptr);
 }
 
-TEST_F(FileMonitor, StoredForm)
-{
-    RegisterTextLogClasses();
-    m_log.RemoveAllWatchGroups();
-    m_log.AddWatchGroup(new CKeysAndActions);
-    m_log.m_strDirectory = "/var/log/";
-    m_log.m_dwPosition = 0x01020304;
-    m_log.m_dwLastSize = 0x05060708;
-    m_log.m_bFormattedName = TRUE;
-    m_log.m_strTemplate = "%Y.log";
-    m_log.m_bFinishingYesterday = TRUE;
-
-    const std::string bytes = StoreObjectToBytes(&m_log);
-    const std::string tail = "\x01\0\0\0\x09/var/log/\x04\x03\x02\x01\x08\x07\x06\x05\x0aSample "
-                             "Log\x01\0\0\0\x06%Y.log\x07"
-                             "app.log"s;
-    ASSERT_TRUE(bytes.ends_with(tail));
-    EXPECT_NE(bytes.find("CFileMonitor"), std::string::npos);
-    EXPECT_NE(bytes.find("CMonitoredObject"), std::string::npos);
-
-    std::unique_ptr<CObject> pRead = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CMonitoredObject));
-    auto* pLog = dynamic_cast<CFileMonitor*>(pRead.get());
-    ASSERT_NE(pLog, nullptr);
-    // The fields read back as the workspace tool's round trip shows; what
-    // is not stored starts afresh.
-    EXPECT_EQ(pLog->m_strDirectory + pLog->m_strFileName, "/var/log/app.log");
-    EXPECT_EQ(pLog->m_dwLastSize, 0x05060708u);
-    EXPECT_EQ(pLog->m_bFinishingYesterday, FALSE);
-    EXPECT_EQ(pLog->GetWatchGroupCount(), 1);
-    EXPECT_EQ(ItemKind(pLog->GetID()), ITEM_KIND_TEXT_LOG);
-    EXPECT_NE(pLog->GetID(), m_log.GetID());
-}
-
 // Copies and the clipboard formats are followed by the tree's paste tests;
 // the picture follows the state.
 TEST_F(FileMonitor, ImageFollowsTheState)
@@ -360,20 +321,6 @@ TEST_F(FileMonitor, UncPath)
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].Var("%EVENT_LONGNAME%"), "\\\\testhost\\C$\\logs\\app.log");
     EXPECT_EQ(runs[0].Var("%EVENT_SHORTNAME%"), "Sample Log");
-}
-
-TEST(FileTemplate, Expansion)
-{
-    const CTime day(2001, 7, 27, 9, 5, 0);
-    const std::pair<const char*, const char*> cases[] = {
-        {"%Y%m%d.log", "20010727.log"},
-        {"ex%y%m%d.log", "ex010727.log"},
-        {"%b-%B-%a-%A-%j-%w", "Jul-July-Fri-Friday-208-5"},
-        {"%I%H%M%S", "09090500"},
-        {"fixed.log", "fixed.log"},
-    };
-    for (auto [tmpl, name] : cases)
-        EXPECT_EQ(ExpandFileTemplate(tmpl, day), name) << tmpl;
 }
 
 } // namespace
