@@ -2,36 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/globalarchive.h"
 #include "match/keysetfinder.h"
 #include "match/matchclasses.h"
 #include "match/searchkeytext.h"
-#include "platform/clipboard/clipboard.h"
-#include "tests/support/bytes.h"
 
 namespace {
-
-// A list of keys written like a watch group writes them.
-class CTestKeyList : public CObject {
-    DECLARE_SERIAL(CTestKeyList)
-public:
-    void Serialize(CArchive& ar) override
-    {
-        if (ar.IsStoring()) {
-            ar << static_cast<DWORD>(m_arrKeys.size());
-            for (const auto& p : m_arrKeys)
-                ar.WriteObject(p.get());
-        } else {
-            DWORD n;
-            ar >> n;
-            ar.CheckCount(n, 2);
-            for (DWORD i = 0; i < n; ++i)
-                m_arrKeys.push_back(ar.ReadObjectAs<CSearchKey>());
-        }
-    }
-    std::vector<std::unique_ptr<CSearchKey>> m_arrKeys;
-};
-IMPLEMENT_SERIAL(CTestKeyList, CObject, 1)
 
 CSearchKeyText MakeKey(TextKeyMode mode, bool bCase, std::string k1, std::string k2 = {})
 {
@@ -69,11 +44,7 @@ bool NaiveMatch(const CSearchKeyText& key, const std::string& line)
 
 class MatchTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        RegisterMatchClasses();
-        CRuntimeClass::Register(RUNTIME_CLASS(CTestKeyList));
-    }
+    void SetUp() override { RegisterMatchClasses(); }
 };
 
 } // namespace
@@ -176,84 +147,6 @@ TEST_F(MatchTest, CopiesCloneAssignReset)
     EXPECT_EQ(other.m_nMode, TextKeyMode::ONLY);
     EXPECT_EQ(other.m_strKey1 + other.m_strKey2, "");
     EXPECT_FALSE(other.m_bCaseSensitive);
-}
-
-TEST_F(MatchTest, StoredFormWritesTheClassOnce)
-{
-    CTestKeyList list;
-    list.m_arrKeys.push_back(
-        std::make_unique<CSearchKeyText>(MakeKey(TextKeyMode::AND_NOT, true, "fail", "retry")));
-    list.m_arrKeys.push_back(
-        std::make_unique<CSearchKeyText>(MakeKey(TextKeyMode::ONLY, false, "x")));
-    list.m_arrKeys[0]->m_nHits = 4;
-    std::string bytes = StoreObjectToBytes(&list);
-
-    CBytes expected;
-    expected.newClass("CTestKeyList", 1)
-        .d(2)                          // class 1, object 2
-        .newClass("CSearchKeyText", 1) // class 3, object 4
-        .newClass("CSearchKey", 1)
-        .d(1) // class 5; CSearchKey version
-        .d(1)
-        .d(3)
-        .d(1)
-        .str("fail")
-        .str("retry") // version, mode, case, keys
-        .w(0x8003)
-        .w(0x8005)
-        .d(1) // second key: class tags only
-        .d(1)
-        .d(0)
-        .d(0)
-        .str("x")
-        .str("");
-    EXPECT_EQ(bytes, expected.s);
-
-    auto back = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CTestKeyList));
-    auto& keys = static_cast<CTestKeyList&>(*back).m_arrKeys;
-    ASSERT_EQ(keys.size(), 2u);
-    // Stored again it gives the same bytes: every field read back.
-    EXPECT_EQ(StoreObjectToBytes(back.get()), bytes);
-    EXPECT_EQ(dynamic_cast<CSearchKeyText&>(*keys[0]).m_nHits, 0);
-
-    // Values are taken as stored, whatever they are; other schemas are accepted.
-    CBytes odd;
-    odd.newClass("CSearchKeyText", 5)
-        .newClass("CSearchKey", 3)
-        .d(9)
-        .d(9)
-        .d(7)
-        .d(2)
-        .str("k")
-        .str("");
-    auto pOdd = LoadObjectFromBytes(odd.s, RUNTIME_CLASS(CSearchKey));
-    auto& oddKey = dynamic_cast<CSearchKeyText&>(*pOdd);
-    EXPECT_EQ(static_cast<LONG>(oddKey.m_nMode), 7);
-    EXPECT_EQ(oddKey.m_bCaseSensitive, 2);
-    EXPECT_FALSE(oddKey.Match("k"));
-}
-
-TEST_F(MatchTest, GlobalMemoryRoundTrip)
-{
-    RegisterBnClipFormats();
-    CSearchKeyText key = MakeKey(TextKeyMode::AND, false, "disk", "full");
-    key.m_nHits = 2;
-    UINT uFormat = key.GetClipFormat();
-    EXPECT_EQ(GetClipboardFormatName(uFormat), "CF_BN_SEARCHKEYTEXT");
-    EXPECT_EQ(CSearchKey().GetClipFormat(), 0u);
-
-    CGlobalMemory h = key.CopyToGlobalMemory();
-    std::unique_ptr<CSearchKey> pasted = CSearchKey::FromGlobalMemory(h);
-    auto* pText = dynamic_cast<CSearchKeyText*>(pasted.get());
-    ASSERT_NE(pText, nullptr);
-    EXPECT_EQ(pText->GetDescription(), "'disk' AND 'full'");
-    EXPECT_EQ(pText->m_nHits, 0);
-    EXPECT_FALSE(h.IsNull());
-
-    EXPECT_EQ(CSearchKey::FromGlobalMemory(CGlobalMemory()), nullptr);
-    CTestKeyList notAKey;
-    EXPECT_THROW(CSearchKey::FromGlobalMemory(WriteObjectToGlobalMemory(&notAKey)),
-                 CArchiveException);
 }
 
 namespace {

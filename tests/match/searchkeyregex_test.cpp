@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/globalarchive.h"
-#include "match/matchclasses.h"
 #include "match/regexset.h"
 #include "match/searchkeyregex.h"
 #include "match/textfold.h"
@@ -51,27 +49,6 @@ TEST(SearchKeyRegex, MatchesCapturesAndRefusesBadPatterns)
     const CSearchKeyRegex broken("a(b", false);
     EXPECT_TRUE(broken.IsBroken());
     EXPECT_EQ(broken.GetDescription(), "Regex 'a(b' BROKEN: missing ): at position 2");
-}
-
-TEST(SearchKeyRegex, StoredFormRoundTripKeepsBrokenPatterns)
-{
-    RegisterMatchClasses();
-    for (const char* pattern : {"from (?P<ip>\\S+)", "a(b"}) {
-        CSearchKeyRegex key(pattern, true);
-        key.m_nHits = 3;
-        const std::string bytes = StoreObjectToBytes(&key);
-        auto object = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CSearchKey));
-        auto* pBack = dynamic_cast<CSearchKeyRegex*>(object.get());
-        ASSERT_NE(pBack, nullptr);
-        EXPECT_EQ(pBack->GetPattern(), pattern);
-        EXPECT_TRUE(pBack->IsCaseSensitive());
-        EXPECT_EQ(pBack->IsBroken(), key.IsBroken());
-        EXPECT_EQ(pBack->m_nHits.load(), 0);
-        EXPECT_EQ(StoreObjectToBytes(pBack), bytes);
-        EXPECT_THROW(
-            LoadObjectFromBytes(bytes.substr(0, bytes.size() - 2), RUNTIME_CLASS(CSearchKey)),
-            CArchiveException);
-    }
 }
 
 // The set gives each key's own result, and a line that some pattern
