@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "eventrecords/eventstruct.h"
-#include "eventrecords/recordclasses.h"
 #include "platform/base/clock.h"
 #include "platform/eventlog/evtformat.h"
 #include "records_test.h"
-#include "tests/support/bytes.h"
 #include "timezone.h"
 
 namespace {
@@ -141,40 +139,6 @@ TEST(EventRecord, EmptyStateAndCopy)
     EXPECT_EQ(Fields(copy), Fields(event));
     copy.Reset();
     EXPECT_EQ(Fields(copy), Fields(CEventStruct()));
-}
-
-TEST(EventRecord, StoredFormHoldsTheTemplateFieldsOnly)
-{
-    RegisterEventRecordClasses();
-    CEventStruct event;
-    std::string raw = AnsiRecord(MakeRawEvent(42, {"kept in memory only"}));
-    ASSERT_TRUE(Convert(event, raw, raw.size()));
-    event.m_strUser = "alice";
-    event.m_nFieldMask = EVF_SOURCE | EVF_EVENTID;
-
-    const std::string stored = StoreObjectToBytes(&event);
-    EXPECT_EQ(stored, CBytes()
-                          .newClass("CEventStruct", 1)
-                          .d(1)
-                          .d(EVF_SOURCE | EVF_EVENTID)
-                          .d(0xFFFE)
-                          .d(0xC0000064)
-                          .str("SRV1")
-                          .str("Disk Monitor")
-                          .str("alice")
-                          .w(EVENTLOG_WARNING_TYPE)
-                          .s);
-
-    auto loaded = LoadObjectFromBytes(stored, RUNTIME_CLASS(CEventStruct));
-    auto* back = dynamic_cast<CEventStruct*>(loaded.get());
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(Fields(*back), std::tuple("Disk Monitor", "SRV1", "alice", 0u, 0xC0000064u,
-                                        EVENTLOG_WARNING_TYPE, 0xFFFEu, 0, 0, StringList{}));
-    EXPECT_EQ(StoreObjectToBytes(back), stored);
-
-    EXPECT_THROW(
-        LoadObjectFromBytes(stored.substr(0, stored.size() - 1), RUNTIME_CLASS(CEventStruct)),
-        CArchiveException);
 }
 
 // Record times take the local offset in force now, whatever their own date.

@@ -188,14 +188,6 @@ TEST(SearchKeyEvent, Descriptions)
          "Fail'}, Event Text "
          "contains 'disk'"},
         {[](auto& k) { k.SetText(""); }, "Event Text contains <Not set>"},
-        {[](auto& k) { k.SetTypeValue(3, TRUE); }, "Event Type is not equal to ''"},
-        {[](auto& k) { k.SetCategoryAtMost(4294967295u); },
-         "Category ID is less than or equal to 4294967295"},
-        {[](auto& k) {
-             k.SetCategoryList({1, 2}, TRUE);
-         },
-         "Category ID is not one of {1,2}"},
-        {[](auto& k) { k.SetUserList({}); }, "User is one of {}"},
         // A code the field does not take describes as nothing and adds no
         // separator.
         {[](auto& k) {

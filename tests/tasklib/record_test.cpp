@@ -51,45 +51,6 @@ CTask SampleTask()
 
 } // namespace
 
-TEST(TaskRecord, RoundTripKeepsConstantsAndDropsTriggerVariables)
-{
-    RegisterBranSchedClasses();
-    const CTask task = SampleTask();
-    const std::string bytes = Store(task);
-    std::unique_ptr<CTask> loaded = Load(bytes);
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(Store(*loaded), bytes);
-
-    EXPECT_EQ(
-        loaded->GetVariables().GetAll(),
-        (std::map<std::string, std::string>{{"%HOST%", ""}, {"%MAILTO%", "ops@example.org"}}));
-}
-
-TEST(TaskRecord, BytesOfATaskWithTwoMessages)
-{
-    RegisterBranSchedClasses();
-    CTask task;
-    CDisplayMessage message;
-    message.SetMessage("a");
-    task.AddAction(message);
-    message.SetMessage("b");
-    task.AddAction(message);
-    task.SetTranslationString("%K%", "v");
-
-    // Indexes: CTask 1, the task 2, CDisplayMessage 3, first message 4,
-    // CBaseAction 5, second message 6.
-    const std::string expected = "\xFF\xFF\x01\x00\x05\x00"s + "CTask" + Dword(1) + "\x04Task" +
-                                 Dword(2) + "\xFF\xFF\x01\x00\x0F\x00"s + "CDisplayMessage" +
-                                 "\xFF\xFF\x01\x00\x0B\x00"s + "CBaseAction" + Dword(1) + Dword(1) +
-                                 "\x01"
-                                 "a" +
-                                 "\x03\x80"s + "\x05\x80"s + Dword(1) + Dword(1) +
-                                 "\x01"
-                                 "b" +
-                                 Dword(1) + "\x03%K%" + "\x01v";
-    EXPECT_EQ(Store(task), expected);
-}
-
 TEST(TaskRecord, DamagedRecordsFailCleanly)
 {
     RegisterBranSchedClasses();
