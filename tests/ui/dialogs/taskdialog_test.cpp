@@ -10,7 +10,6 @@
 #include <QTest>
 #include <QToolButton>
 #include <cstdlib>
-#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -19,7 +18,6 @@
 #include "screenshot.h"
 #include "tasklib/alertactions.h"
 #include "tasklib/task.h"
-#include "tasklib/taskui.h"
 #include "ui/dialogs/actiondialog.h"
 #include "ui/dialogs/samplevariables.h"
 #include "ui/dialogs/taskdialog.h"
@@ -164,31 +162,6 @@ void AddWithMenu(CDlgTask& dlg, const QString& entry, std::function<void(CDlgAct
     QTest::mouseClick(Child<QToolButton>(&dlg, "add"), Qt::LeftButton);
 }
 
-// What the front end was asked to show, from any thread, while it lives.
-struct CShown final : ITaskUi {
-    CShown() { SetTaskUi(this); }
-    ~CShown() override { SetTaskUi(nullptr); }
-    void ShowTaskMessage(const std::string& strTask, const std::string& strText) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_messages.push_back(strTask + "|" + strText);
-    }
-    int EditTask(CTask&) override { return 0; }
-    void ShowNotification(const CNotification& n) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_notifications.push_back(n);
-    }
-    std::vector<std::string> Messages()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_messages;
-    }
-    std::mutex m_mutex;
-    std::vector<std::string> m_messages;        // guarded by m_mutex
-    std::vector<CNotification> m_notifications; // guarded by m_mutex
-};
-
 } // namespace
 
 // A newcomer adds an e-mail, a web hook, a syslog forward and a desktop
@@ -201,7 +174,7 @@ TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
     CAlertServer http("http");
     CAlertServer syslog("syslog-tcp");
     ::setenv("QUORVIL_TEST_HOOK_TOKEN", "t0ken", 1);
-    CShown shown;
+    CTaskUiRecorder shown;
     CMessageRecorder messages;
     CTask task;
     // A hostile log line, as a constant of the task, for the notification.

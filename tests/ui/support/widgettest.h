@@ -1,7 +1,8 @@
 #pragma once
 // Helpers of the widget tests: readable Qt strings in failures, message
-// boxes answered and recorded, acting on the next modal dialog, children by
-// name, the texts of a list and a double click as a user makes it.
+// boxes answered and recorded, a main frame and a task UI that record what
+// they are sent, acting on the next modal dialog, children by name, the
+// texts of a list and a double click as a user makes it.
 #include <QApplication>
 #include <QDialog>
 #include <QListWidget>
@@ -12,15 +13,22 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
+#include <mutex>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "eventlog/scan/eventmonitor.h"
 #include "isolated_env.h"
+#include "tasklib/taskui.h"
+#include "textlog/filemonitor.h"
+#include "ui/common/mainframe.h"
 #include "ui/common/messagebox.h"
 #include "workspace/documentui.h"
+#include "workspace/quorvildoc.h"
 
 inline void PrintTo(const QString& text, std::ostream* os)
 {
@@ -77,6 +85,96 @@ public:
         return FALSE;
     }
     BOOL PromptSaveFileName(std::string&) override { return FALSE; }
+};
+
+struct CFrameMessage {
+    UINT message;
+    LPARAM lParam;
+    bool operator==(const CFrameMessage&) const = default;
+};
+
+// A main frame with a real document (whose questions and dialogs go to pUi,
+// if given) that keeps the frame messages and the status text it is sent.
+class CFakeFrame : public IMainFrame {
+public:
+    explicit CFakeFrame(IDocumentUi* pUi = nullptr)
+    {
+        m_doc.SetUi(pUi);
+        m_doc.OnNewDocument();
+    }
+    ~CFakeFrame() override { m_doc.SetUi(nullptr); }
+    CFakeFrame(const CFakeFrame&) = delete;
+    CFakeFrame& operator=(const CFakeFrame&) = delete;
+    void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override
+    {
+        m_messages.push_back({message, lParam});
+    }
+    void SetMessageText(const QString& text) override { m_strStatus = text; }
+    CQuorvilDoc& GetDocument() override { return m_doc; }
+    QWidget* GetWindow() override { return &m_window; }
+
+    // Logs added straight to the manager (no questions, no hint); a text
+    // log's file is in the test's own temporary folder unless told.
+    CFileMonitor* AddTextLog(const std::string& description,
+                             const std::string& fileName = "log.txt",
+                             const std::string& directory = TestRoot() + "/")
+    {
+        auto* pLog = new CFileMonitor;
+        pLog->m_strShortDescription = description;
+        pLog->m_strDirectory = directory;
+        pLog->m_strFileName = fileName;
+        m_doc.m_pManager->AddLog(pLog);
+        return pLog;
+    }
+    CEventMonitor* AddEventLog(const std::string& server, const std::string& logName)
+    {
+        auto* pLog = new CEventMonitor;
+        pLog->m_strServer = server;
+        pLog->m_strLogName = logName;
+        m_doc.m_pManager->AddLog(pLog);
+        return pLog;
+    }
+
+    CQuorvilDoc m_doc;
+    QWidget m_window;
+    QString m_strStatus;
+    std::vector<CFrameMessage> m_messages;
+};
+
+// Keeps the task messages and notifications shown, from whichever thread
+// runs the task, while it lives; the task dialog is cancelled.
+class CTaskUiRecorder final : public ITaskUi {
+public:
+    CTaskUiRecorder() { SetTaskUi(this); }
+    ~CTaskUiRecorder() override { SetTaskUi(nullptr); }
+    CTaskUiRecorder(const CTaskUiRecorder&) = delete;
+    CTaskUiRecorder& operator=(const CTaskUiRecorder&) = delete;
+    void ShowTaskMessage(const std::string& strTask, const std::string& strText) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back(strTask + "|" + strText);
+    }
+    void ShowNotification(const CNotification& notification) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_notifications.push_back(notification);
+    }
+    int EditTask(CTask&) override
+    {
+        ++m_nTaskDialogs;
+        return 0;
+    }
+    // "task|text" per message.
+    std::vector<std::string> Messages()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_messages;
+    }
+
+    std::mutex m_mutex;
+    std::vector<std::string> m_messages;        // guarded by m_mutex
+    std::vector<CNotification> m_notifications; // guarded by m_mutex
+    int m_nTaskDialogs = 0;
 };
 
 // Calls fn with the next modal dialog of type T as soon as it is open (from

@@ -1,8 +1,7 @@
 #pragma once
-// Shared by the tree's widget tests: a main frame with a real document that
-// records the frame messages and status texts it receives, the scripted
-// document UI, a workspace of a few logs, and a fixture
-// that shows the tree view on it.
+// Shared by the tree's widget tests: a main frame with the scripted document
+// UI, the clipboard and logs with watch groups, and a fixture that shows the
+// tree view on it.
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
@@ -30,13 +29,7 @@
 #include "widgettest.h"
 #include "workspace/quorvildoc.h"
 
-struct CFrameMessage {
-    UINT message;
-    LPARAM lParam;
-    bool operator==(const CFrameMessage&) const = default;
-};
-
-class CTestFrame final : public IMainFrame {
+class CTestFrame final : public CFakeFrame {
 public:
     CTestFrame()
     {
@@ -53,7 +46,6 @@ public:
             return m_ui.m_bDialogOK;
         };
         m_doc.SetUi(&m_ui);
-        m_doc.OnNewDocument();
         SetMessageBoxAnswerer([this](const std::string& text, UINT) {
             m_boxes.push_back(text);
             return m_nBoxAnswer;
@@ -65,32 +57,21 @@ public:
         m_doc.SetUi(nullptr);
         SetClipboard(nullptr);
     }
-    void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override
-    {
-        m_messages.push_back({message, lParam});
-    }
-    void SetMessageText(const QString& text) override { m_statusText = text; }
-    CQuorvilDoc& GetDocument() override { return m_doc; }
-    QWidget* GetWindow() override { return nullptr; }
+    CTestFrame(const CTestFrame&) = delete;
+    CTestFrame& operator=(const CTestFrame&) = delete;
 
     // Logs added straight to the manager, before the view is built.
     CFileMonitor* AddTextLog(const std::string& description, int nGroups = 0)
     {
-        auto* pLog = new CFileMonitor;
-        pLog->m_strShortDescription = description;
-        pLog->m_strDirectory = "/tmp/";
-        pLog->m_strFileName = description + ".log";
+        CFileMonitor* pLog = CFakeFrame::AddTextLog(description, description + ".log", "/tmp/");
         for (int i = 0; i < nGroups; ++i)
             pLog->AddWatchGroup(TextGroup("Group " + std::to_string(i), {"error", "warning"}));
-        m_doc.m_pManager->AddLog(pLog);
         return pLog;
     }
     CEventMonitor* AddEventLog(const std::string& server, const std::string& logName,
                                int nGroups = 0)
     {
-        auto* pLog = new CEventMonitor;
-        pLog->m_strServer = server;
-        pLog->m_strLogName = logName;
+        CEventMonitor* pLog = CFakeFrame::AddEventLog(server, logName);
         for (int i = 0; i < nGroups; ++i) {
             auto* pGroup = new CKeysAndActions;
             pGroup->m_strDescription = "Events " + std::to_string(i);
@@ -99,7 +80,6 @@ public:
             pGroup->AddKey(pKey);
             pLog->AddWatchGroup(pGroup);
         }
-        m_doc.m_pManager->AddLog(pLog);
         return pLog;
     }
     static CKeysAndActions* TextGroup(const std::string& description, std::vector<std::string> keys)
@@ -117,11 +97,8 @@ public:
     CScriptedUi m_ui;
     std::vector<std::string> m_dialogs; // "textkey:<first string>" per text key dialog
     CQtClipboard m_clipboard;
-    CQuorvilDoc m_doc;
     int m_nBoxAnswer = IDNO; // to the view's own questions
     std::vector<std::string> m_boxes;
-    std::vector<CFrameMessage> m_messages;
-    QString m_statusText;
 };
 
 inline DWORD IdOf(const QTreeWidgetItem* pItem)

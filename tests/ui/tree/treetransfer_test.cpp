@@ -171,7 +171,7 @@ TEST_F(TreeTransferTest, DragOverSelectsTheNodeAndAllowsWhatPasteWould)
     EXPECT_EQ(m_pView->GetSelectedID(), pSystem->GetID())
         << "the node under the cursor is selected";
     EXPECT_TRUE(DragOver(LogNode(pApp), key));
-    EXPECT_EQ(m_frame.m_statusText, "Paste (Add text key)");
+    EXPECT_EQ(m_frame.m_strStatus, "Paste (Add text key)");
     QDragLeaveEvent leave;
     QApplication::sendEvent(Tree().viewport(), &leave);
     EXPECT_EQ(m_pView->GetSelectedID(), ITEM_KIND_SYSTEM_LOG)

@@ -1,14 +1,12 @@
 #pragma once
-// Shared by the viewer tests: a main frame with a real document, a document
-// UI that answers the watch-group and key dialogs as told and keeps the keys
-// it was shown, and event logs of the local computer written as file images.
-// CNextDialog (acting on the next modal dialog) comes from the command tests.
+// Shared by the viewer tests: a main frame whose document UI answers the
+// watch-group and key dialogs as told and keeps the keys it was shown, and
+// event logs of the local computer written as file images.
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,18 +14,13 @@
 
 #include <gtest/gtest.h>
 
-#include "eventlog/scan/eventmonitor.h"
-#include "isolated_env.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/base/fileio.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
-#include "tests/ui/commands/uitestsupport.h"
-#include "textlog/filemonitor.h"
-#include "ui/common/mainframe.h"
-#include "workspace/quorvildoc.h"
+#include "widgettest.h"
 
 // The key dialogs keep the key they were shown; other dialogs are cancelled.
 class CViewerUi final : public CCancellingUi {
@@ -56,41 +49,23 @@ public:
     std::vector<std::string> m_messages;
 };
 
-class CViewerFrame final : public IMainFrame {
+class CViewerFrame final : public CFakeFrame {
 public:
-    CViewerFrame()
-    {
-        m_doc.SetUi(&m_ui);
-        m_doc.OnNewDocument();
-    }
+    CViewerFrame() { m_doc.SetUi(&m_ui); }
     ~CViewerFrame() override { m_doc.SetUi(nullptr); }
-    void SendFrameMessage(UINT, WPARAM, LPARAM) override {}
-    void SetMessageText(const QString& text) override { m_strStatus = text; }
-    CQuorvilDoc& GetDocument() override { return m_doc; }
-    QWidget* GetWindow() override { return &m_window; }
+    CViewerFrame(const CViewerFrame&) = delete;
+    CViewerFrame& operator=(const CViewerFrame&) = delete;
 
     CEventMonitor* AddEventLog(const std::string& logName)
     {
-        auto* pLog = new CEventMonitor;
-        pLog->m_strServer = GetLocalComputerName();
-        pLog->m_strLogName = logName;
-        m_doc.m_pManager->AddLog(pLog);
-        return pLog;
+        return CFakeFrame::AddEventLog(GetLocalComputerName(), logName);
     }
     CFileMonitor* AddTextLog(const std::string& directory, const std::string& fileName)
     {
-        auto* pLog = new CFileMonitor;
-        pLog->m_strShortDescription = fileName;
-        pLog->m_strDirectory = directory;
-        pLog->m_strFileName = fileName;
-        m_doc.m_pManager->AddLog(pLog);
-        return pLog;
+        return CFakeFrame::AddTextLog(fileName, fileName, directory);
     }
 
     CViewerUi m_ui;
-    CQuorvilDoc m_doc;
-    QWidget m_window;
-    QString m_strStatus;
 };
 
 // The test's own network root, so every test starts with fresh logs.

@@ -7,62 +7,22 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
-#include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/eventlog/eventlog.h"
 #include "screenshot.h"
-#include "tasklib/taskui.h"
 #include "tests/workspace/testdoc.h"
-#include "textlog/filemonitor.h"
 #include "tools/qvws/qvws.h"
 #include "ui/common/framemessages.h"
-#include "ui/common/mainframe.h"
 #include "ui/wizard/quickstart.h"
 #include "ui/wizard/quickstartstep.h"
 #include "widgettest.h"
-#include "workspace/quorvildoc.h"
 
 namespace {
-
-// Task messages, from whichever thread runs the task.
-struct CFakeTaskUi : ITaskUi {
-    void ShowTaskMessage(const std::string&, const std::string& strText) override
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        messages.push_back(strText);
-    }
-    int EditTask(CTask&) override
-    {
-        ++taskDialogs;
-        return 0;
-    }
-    std::vector<std::string> Messages()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return messages;
-    }
-    std::mutex mutex;
-    std::vector<std::string> messages; // guarded by mutex
-    int taskDialogs = 0;
-};
-
-struct CFakeFrame : IMainFrame {
-    void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override
-    {
-        messages.emplace_back(message, lParam);
-    }
-    void SetMessageText(const QString&) override {}
-    CQuorvilDoc& GetDocument() override { return doc; }
-    QWidget* GetWindow() override { return nullptr; }
-    CQuorvilDoc doc;
-    std::vector<std::pair<UINT, LPARAM>> messages;
-};
 
 // Answers each wizard step as it comes up: by the test's handler for that
 // step, else with "Next >>" (or "Done"); renders each step for the docs
@@ -140,21 +100,19 @@ protected:
         };
         ui.m_network = {"TESTHOST\\Application"};
         ui.m_nDefaultAnswer = IDYES;
-        frame.doc.SetUi(&ui);
-        SetTaskUi(&taskUi);
-        ASSERT_TRUE(frame.doc.OnNewDocument());
-        frame.doc.m_strSampleDirectory = QUORVIL_TEST_DATA_DIR "/";
+        frame.m_doc.SetUi(&ui);
+        ASSERT_TRUE(frame.m_doc.OnNewDocument());
+        frame.m_doc.m_strSampleDirectory = QUORVIL_TEST_DATA_DIR "/";
         // The scan thread counts down instead of scanning, so that the test
         // scans by itself.
-        frame.doc.m_pManager->m_nStartDelay = 3600;
+        frame.m_doc.m_pManager->m_nStartDelay = 3600;
     }
     void TearDown() override
     {
-        frame.doc.m_pManager->StopScanThread();
-        SetTaskUi(nullptr);
-        frame.doc.SetUi(nullptr);
+        frame.m_doc.m_pManager->StopScanThread();
+        frame.m_doc.SetUi(nullptr);
     }
-    CMonManager& Manager() { return *frame.doc.m_pManager; }
+    CMonManager& Manager() { return *frame.m_doc.m_pManager; }
     CMonitoredObject* OnlyLog()
     {
         EXPECT_EQ(Manager().GetLogCount(), 1);
@@ -164,7 +122,7 @@ protected:
 
     CFakeFrame frame;
     CScriptedUi ui;
-    CFakeTaskUi taskUi;
+    CTaskUiRecorder taskUi;
     bool bSheetOk = true;
     std::string textLogPath; // what the text-log sheet chooses, if anything
     int keyDialogs = 0;
@@ -206,20 +164,20 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     EXPECT_EQ(driver.titles.back(), "Quorvil Quick Start  ( Step 6 of 6 )");
     EXPECT_EQ(ui.m_nSheetMode, ADD_MODE_WIZARD_SAMPLE);
     EXPECT_EQ(keyDialogs, 1);
-    EXPECT_EQ(taskUi.taskDialogs, 1);
+    EXPECT_EQ(taskUi.m_nTaskDialogs, 1);
     EXPECT_TRUE(ui.m_messages.empty()) << ui.m_messages.front().text;
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
-    ASSERT_FALSE(frame.messages.empty());
-    EXPECT_EQ(frame.messages.back(),
-              std::make_pair(WM_SHOW_TEXT_VIEWER, static_cast<LPARAM>(pLog->GetID())));
+    ASSERT_FALSE(frame.m_messages.empty());
+    EXPECT_EQ(frame.m_messages.back(),
+              (CFrameMessage{WM_SHOW_TEXT_VIEWER, static_cast<LPARAM>(pLog->GetID())}));
     EXPECT_TRUE(Manager().IsScanThreadRunning());
     EXPECT_EQ(Manager().m_nPauseCount.load(), 0) << "the wizard's scan pause ended with it";
-    EXPECT_TRUE(frame.doc.IsModified());
+    EXPECT_TRUE(frame.m_doc.IsModified());
 
     // The workspace as the workspace tool shows it.
     const std::string path = TestRoot() + "/sample.qvw";
-    ASSERT_TRUE(frame.doc.OnSaveDocument(path));
+    ASSERT_TRUE(frame.m_doc.OnSaveDocument(path));
     std::istringstream in;
     std::ostringstream out, err;
     ASSERT_EQ(RunQvWs({"dump", path}, in, out, err), 0) << err.str();
@@ -235,7 +193,7 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     pLog->ScanNow();
     std::vector<std::string> messages = taskUi.Messages();
     ASSERT_FALSE(messages.empty());
-    EXPECT_EQ(messages.front(), "A Memory Error was detected in the import");
+    EXPECT_EQ(messages.front(), "Task Actions|A Memory Error was detected in the import");
 }
 
 TEST_F(QuickStart, CancelAddsNothingAndFromTheMenuNoKeepsOnlyTheLog)
@@ -310,8 +268,8 @@ TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelledA
     EXPECT_EQ(ui.m_nNetworkMode, ADD_MODE_WIZARD_LOCAL_EVENT);
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
-    EXPECT_EQ(frame.messages.back(),
-              std::make_pair(WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pLog->GetID())));
+    EXPECT_EQ(frame.m_messages.back(),
+              (CFrameMessage{WM_SHOW_EVENT_VIEWER, static_cast<LPARAM>(pLog->GetID())}));
     ASSERT_EQ(pLog->GetWatchGroupCount(), 1);
     CKeysAndActions* pGroup = pLog->GetWatchGroup(0);
     EXPECT_EQ(pGroup->m_strDescription, "Reboots");
