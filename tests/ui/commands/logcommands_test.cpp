@@ -7,7 +7,7 @@
 #include "platform/base/fileio.h"
 #include "ui/commands/logcommands.h"
 #include "ui/common/messagebox.h"
-#include "uitestsupport.h"
+#include "widgettest.h"
 
 namespace {
 

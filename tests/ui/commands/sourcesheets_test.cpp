@@ -14,7 +14,7 @@
 #include "ui/commands/logcommands.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/sourcesheets.h"
-#include "uitestsupport.h"
+#include "widgettest.h"
 
 namespace {
 

@@ -40,18 +40,6 @@ protected:
     CFileMonitor m_log;
 };
 
-CKeysAndActions* NewGroup(const char* description, int nKeys)
-{
-    auto* group = new CKeysAndActions;
-    group->m_strDescription = description;
-    for (int i = 0; i < nKeys; ++i) {
-        auto* key = new CSearchKeyText;
-        key->m_strKey1 = "key" + std::to_string(i);
-        group->AddKey(key);
-    }
-    return group;
-}
-
 void EditPropertiesPage(QDialog& sheet)
 {
     Child<QLineEdit>(&sheet, "path")->setText("/srv/logs/new.log");
@@ -248,8 +236,8 @@ TEST_F(LogSheet, EventLogSheetWritesOnOkAndAnotherChosenLogStartsAtItsEnd)
 
 TEST_F(LogSheet, WatchesPageAddsEditsAndDuplicatesGroups)
 {
-    m_log.AddWatchGroup(NewGroup("One", 1));
-    m_log.AddWatchGroup(NewGroup("Two", 2));
+    m_log.AddWatchGroup(TextGroup("One", {"key0"}));
+    m_log.AddWatchGroup(TextGroup("Two", {"key0", "key1"}));
     CPageWatches page(m_log);
     QTreeWidget* list = page.GetList();
     ASSERT_EQ(list->topLevelItemCount(), 2);

@@ -26,7 +26,6 @@
 #include "platform/network/network.h"
 #include "screenshot.h"
 #include "settings/appsettings.h"
-#include "tests/ui/commands/uitestsupport.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
@@ -35,6 +34,7 @@
 #include "ui/frame/scanstatus.h"
 #include "ui/viewers/eventlogview.h"
 #include "ui/viewers/eventviewerwindow.h"
+#include "widgettest.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/ui/commands/uitestsupport.h"
 #include "ui/lists/columnchooser.h"
+#include "widgettest.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "settings/appsettings.h"
-#include "tests/ui/commands/uitestsupport.h"
 #include "ui/lists/columnchooser.h"
 #include "ui/lists/monfileview.h"
 #include "ui/lists/serversview.h"
+#include "widgettest.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "core/frontend.h"
-#include "match/searchkeytext.h"
 #include "tasklib/actions.h"
 #include "textlog/filemonitor.h"
 #include "ui/main/qttaskui.h"
+#include "widgettest.h"
 #include "workspace/quorvildoc.h"
 
 namespace {
@@ -34,11 +34,7 @@ protected:
         pLog->m_strFileName = "app.log";
         pLog->SetEnabled(TRUE);
         pLog->SetInterval(1); // first due a second after it joins the list
-        auto* pGroup = new CKeysAndActions;
-        pGroup->m_strDescription = "Booms";
-        auto* pKey = new CSearchKeyText;
-        pKey->m_strKey1 = "Boom";
-        pGroup->AddKey(pKey);
+        CKeysAndActions* pGroup = TextGroup("Booms", {"Boom"});
         pGroup->m_task.SetDescription("Disk alarm");
         CDisplayMessage message;
         message.SetMessage("Something went boom");

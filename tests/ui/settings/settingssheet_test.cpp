@@ -53,11 +53,6 @@ struct CSheet {
     CDlgAppSettings sheet;
 };
 
-struct CHintRecorder : IView {
-    void OnUpdate(ViewHint hint, const CHintStruct*) override { hints.push_back(hint); }
-    std::vector<ViewHint> hints;
-};
-
 std::string HiveText()
 {
     return ReadFileBytes(QuorvilConfigDir() + "/HKCU.reg").value_or("");
@@ -189,8 +184,7 @@ TEST(SettingsSheet, RunAtLogonWritesAndRemovesTheAutostartEntry)
 TEST(SettingsSheet, ChosenFontIsDescribedStoredAndSentToTheViews)
 {
     CQuorvilDoc doc;
-    CHintRecorder views;
-    doc.AddView(&views);
+    CHintRecorder views(doc);
     CSheet s(&doc);
     auto* page = s.sheet.findChild<CPageSelectedFonts*>();
     EXPECT_FALSE(s.sheet.GetApplyButton()->isEnabled());
@@ -210,6 +204,6 @@ TEST(SettingsSheet, ChosenFontIsDescribedStoredAndSentToTheViews)
     EXPECT_EQ(font.lfWeight, 700);
     EXPECT_EQ(font.lfItalic, 1);
     EXPECT_LT(font.lfHeight, 0) << "a character height, as the font description keeps it";
-    EXPECT_EQ(views.hints, std::vector<ViewHint>{ViewHint::SettingsChanged});
-    doc.RemoveView(&views);
+    EXPECT_EQ(views.m_hints,
+              (std::vector<std::pair<ViewHint, DWORD>>{{ViewHint::SettingsChanged, 0}}));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the widget tests: readable Qt strings in failures, message
-// boxes answered and recorded, a main frame and a task UI that record what
-// they are sent, acting on the next modal dialog, children by name, the
+// boxes answered and recorded, a main frame, a view and a task UI that
+// record what they are sent, acting on the next modal dialog, children by name, the
 // texts of a list and a double click as a user makes it.
 #include <QApplication>
 #include <QDialog>
@@ -23,6 +23,7 @@
 
 #include "eventlog/scan/eventmonitor.h"
 #include "isolated_env.h"
+#include "match/searchkeytext.h"
 #include "tasklib/taskui.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"
@@ -87,6 +88,20 @@ public:
     BOOL PromptSaveFileName(std::string&) override { return FALSE; }
 };
 
+// A watch group with a text key per text.
+inline CKeysAndActions* TextGroup(const std::string& description,
+                                  const std::vector<std::string>& keys)
+{
+    auto* pGroup = new CKeysAndActions;
+    pGroup->m_strDescription = description;
+    for (const std::string& text : keys) {
+        auto* pKey = new CSearchKeyText;
+        pKey->m_strKey1 = text;
+        pGroup->AddKey(pKey);
+    }
+    return pGroup;
+}
+
 struct CFrameMessage {
     UINT message;
     LPARAM lParam;
@@ -139,6 +154,23 @@ public:
     QWidget m_window;
     QString m_strStatus;
     std::vector<CFrameMessage> m_messages;
+};
+
+// A view of the document that keeps the hints it is sent: code and log.
+class CHintRecorder final : public IView {
+public:
+    explicit CHintRecorder(CQuorvilDoc& doc) : m_doc(doc) { m_doc.AddView(this); }
+    ~CHintRecorder() override { m_doc.RemoveView(this); }
+    CHintRecorder(const CHintRecorder&) = delete;
+    CHintRecorder& operator=(const CHintRecorder&) = delete;
+    void OnUpdate(ViewHint hint, const CHintStruct* pHint) override
+    {
+        m_hints.emplace_back(hint, pHint ? pHint->m_dwID : 0);
+    }
+    std::vector<std::pair<ViewHint, DWORD>> m_hints;
+
+private:
+    CQuorvilDoc& m_doc;
 };
 
 // Keeps the task messages and notifications shown, from whichever thread

@@ -129,7 +129,7 @@ TEST_F(TreeViewTest, HintsRebuildTheNodesConcerned)
         << "the other group is untouched";
 
     // A group added is selected; a group deleted renumbers the rest.
-    EXPECT_EQ(doc.AddWatchGroup(dwID, CTestFrame::TextGroup("Added", {"x"})), 2);
+    EXPECT_EQ(doc.AddWatchGroup(dwID, TextGroup("Added", {"x"})), 2);
     EXPECT_EQ(ChildTexts(pLogNode), (QStringList{"Group 0", "Group 1", "Added"}));
     EXPECT_EQ(m_pView->GetSelectedID(), TREE_KIND_WATCH_GROUP | 2);
     EXPECT_EQ(ChildTexts(pLogNode->child(2)), (QStringList{"Task", "'x' Only"}));

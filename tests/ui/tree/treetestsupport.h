@@ -82,17 +82,6 @@ public:
         }
         return pLog;
     }
-    static CKeysAndActions* TextGroup(const std::string& description, std::vector<std::string> keys)
-    {
-        auto* pGroup = new CKeysAndActions;
-        pGroup->m_strDescription = description;
-        for (const std::string& text : keys) {
-            auto* pKey = new CSearchKeyText;
-            pKey->m_strKey1 = text;
-            pGroup->AddKey(pKey);
-        }
-        return pGroup;
-    }
 
     CScriptedUi m_ui;
     std::vector<std::string> m_dialogs; // "textkey:<first string>" per text key dialog

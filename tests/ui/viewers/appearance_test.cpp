@@ -103,13 +103,8 @@ TEST_F(ViewerLooks, HighlightsStayLegibleAndColumnsWholeInLightAndDarkPalettes)
         lines += "line of group " + std::to_string(g) + "\n";
     ASSERT_TRUE(AtomicWriteFile(m_strDir + "looks.log", lines));
     CFileMonitor* pText = m_frame.AddTextLog(m_strDir, "looks.log");
-    for (int g = 0; g < 8; ++g) {
-        auto* key = new CSearchKeyText;
-        key->m_strKey1 = "group " + std::to_string(g);
-        auto* group = new CKeysAndActions;
-        group->AddKey(key);
-        pText->AddWatchGroup(group);
-    }
+    for (int g = 0; g < 8; ++g)
+        pText->AddWatchGroup(TextGroup("", {"group " + std::to_string(g)}));
 
     for (const auto& c : palettes) {
         SCOPED_TRACE(c.name);

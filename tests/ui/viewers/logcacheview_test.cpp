@@ -401,12 +401,7 @@ TEST_F(TextViewer, LinesCaughtByAWatchGroupAreMarkedAndCtrlDownJumpsToThem)
     view.show();
     CFileMonitor* pLog = Show(view, "boot\ndisk full\nall well\nok\ndisk full again\n");
     EXPECT_FALSE(view.GetLegend()->isVisible()) << "no groups, no legend";
-    auto* key = new CSearchKeyText;
-    key->m_strKey1 = "disk full";
-    auto* group = new CKeysAndActions;
-    group->m_strDescription = "Disks";
-    group->AddKey(key);
-    m_frame.GetDocument().AddWatchGroup(pLog->GetID(), group);
+    m_frame.GetDocument().AddWatchGroup(pLog->GetID(), TextGroup("Disks", {"disk full"}));
     ASSERT_TRUE(view.GetLegend()->isVisible());
 
     // The marked line is painted in the group's colour, the others not.
