@@ -1,12 +1,9 @@
 #include <QLineEdit>
 #include <fstream>
 
-#include <gtest/gtest.h>
-
 #include "core/itemid.h"
 #include "platform/base/fileio.h"
 #include "ui/commands/logcommands.h"
-#include "ui/common/messagebox.h"
 #include "widgettest.h"
 
 namespace {

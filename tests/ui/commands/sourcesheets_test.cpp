@@ -5,9 +5,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
-#include <QTabWidget>
-
-#include <gtest/gtest.h>
 
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"

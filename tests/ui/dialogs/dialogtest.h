@@ -1,12 +1,9 @@
 #pragma once
 // Helpers of the dialog tests, besides the shared widget test helpers: the
 // model's classes and the clipboard as the dialogs' commands use them.
-#include <QTreeWidget>
 
-#include "eventlog/scan/eventmonitor.h"
 #include "match/searchkey.h"
 #include "platform/clipboard/clipboard.h"
-#include "textlog/filemonitor.h"
 #include "ui/dialogs/clipboardops.h"
 #include "widgettest.h"
 

@@ -1,9 +1,5 @@
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include "dialogtest.h"
 #include "platform/base/clock.h"

@@ -3,16 +3,12 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
 
 #include "dialogtest.h"
 #include "eventrecords/eventstruct.h"
 #include "match/searchkeyevent.h"
-#include "match/searchkeytext.h"
 #include "screenshot.h"
 #include "ui/dialogs/eventkeydialog.h"
 #include "ui/dialogs/extendedcomparisons.h"

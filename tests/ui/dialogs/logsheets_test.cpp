@@ -3,25 +3,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTabWidget>
-#include <QTest>
 #include <QToolButton>
-#include <QTreeWidget>
-
-#include <gtest/gtest.h>
 
 #include "dialogtest.h"
-#include "eventlog/scan/eventmonitor.h"
-#include "match/searchkeytext.h"
-#include "platform/clipboard/clipboard.h"
 #include "screenshot.h"
-#include "textlog/filemonitor.h"
 #include "ui/dialogs/commandbar.h"
 #include "ui/dialogs/logpages.h"
 #include "ui/dialogs/logsheets.h"
 #include "ui/dialogs/pagewatches.h"
 #include "ui/dialogs/watchgroupdialog.h"
-#include "workspace/documentui.h"
 
 namespace {
 

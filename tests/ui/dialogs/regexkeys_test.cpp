@@ -4,15 +4,10 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTreeWidget>
-
-#include <gtest/gtest.h>
 
 #include "core/grouprules.h"
 #include "dialogtest.h"
 #include "match/searchkeyregex.h"
-#include "match/searchkeytext.h"
-#include "textlog/filemonitor.h"
 #include "ui/dialogs/grouprulesdialog.h"
 #include "ui/dialogs/keytesterdialog.h"
 #include "ui/dialogs/regexkeydialog.h"

@@ -1,19 +1,12 @@
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTabWidget>
-#include <QTest>
 #include <memory>
 
-#include <gtest/gtest.h>
-
 #include "dialogtest.h"
-#include "textlog/filemonitor.h"
 #include "ui/dialogs/logsheets.h"
-#include "workspace/documentui.h"
 
 namespace {
 

@@ -2,16 +2,10 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTest>
 #include <QToolButton>
-#include <cstdlib>
-
-#include <gtest/gtest.h>
 
 #include "alertserver.h"
 #include "dialogtest.h"

@@ -2,22 +2,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyle>
-#include <QTest>
 #include <QToolButton>
-#include <QTreeWidget>
-
-#include <gtest/gtest.h>
 
 #include "dialogtest.h"
 #include "match/searchkeyevent.h"
-#include "match/searchkeytext.h"
-#include "platform/clipboard/clipboard.h"
 #include "screenshot.h"
-#include "textlog/filemonitor.h"
 #include "ui/common/icons.h"
 #include "ui/common/qtstrings.h"
 #include "ui/dialogs/advancedoptions.h"
@@ -26,7 +18,6 @@
 #include "ui/dialogs/taskdialog.h"
 #include "ui/dialogs/textkeydialog.h"
 #include "ui/dialogs/watchgroupdialog.h"
-#include "workspace/documentui.h"
 
 namespace {
 

@@ -1,24 +1,19 @@
 // The main window as an administrator uses it: the panes and the tray, the
 // menus and keys, leaving and changing one's mind, dropped files.
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTest>
 #include <QUrl>
 #include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "app/recentfiles.h"
 #include "core/frontend.h"
@@ -26,10 +21,8 @@
 #include "platform/network/network.h"
 #include "screenshot.h"
 #include "settings/appsettings.h"
-#include "textlog/filemonitor.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
-#include "ui/common/messagebox.h"
 #include "ui/frame/mainframe.h"
 #include "ui/frame/scanstatus.h"
 #include "ui/viewers/eventlogview.h"

@@ -1,10 +1,6 @@
 #include <QDialogButtonBox>
-#include <QListWidget>
 #include <QPushButton>
-#include <QTest>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
 
 #include "ui/lists/columnchooser.h"
 #include "widgettest.h"

@@ -1,14 +1,7 @@
 #include <QAction>
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
-#include <QListWidget>
-#include <QMenu>
-#include <QTest>
 #include <QToolButton>
-#include <QTreeWidget>
-
-#include <gtest/gtest.h>
 
 #include "settings/appsettings.h"
 #include "ui/lists/columnchooser.h"

@@ -1,17 +1,11 @@
-#include <QApplication>
 #include <QMessageBox>
-#include <QTest>
 #include <fstream>
 #include <memory>
 
-#include <gtest/gtest.h>
-
 #include "core/frontend.h"
 #include "tasklib/actions.h"
-#include "textlog/filemonitor.h"
 #include "ui/main/qttaskui.h"
 #include "widgettest.h"
-#include "workspace/quorvildoc.h"
 
 namespace {
 

@@ -1,24 +1,15 @@
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
-
-#include <gtest/gtest.h>
 
 #include "core/monmanager.h"
 #include "platform/base/win32error.h"
 #include "platform/registry/winreg.h"
 #include "screenshot.h"
-#include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/network/networkdialog.h"
 #include "widgettest.h"
-#include "workspace/documentui.h"
 
 namespace {
 

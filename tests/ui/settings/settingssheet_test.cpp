@@ -2,22 +2,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabWidget>
-#include <QTest>
 #include <fstream>
 #include <sstream>
-
-#include <gtest/gtest.h>
 
 #include "platform/base/fileio.h"
 #include "screenshot.h"
 #include "settings/appsettings.h"
-#include "ui/common/messagebox.h"
 #include "ui/settings/autostart.h"
 #include "ui/settings/settingspages.h"
 #include "ui/settings/settingssheet.h"
 #include "widgettest.h"
-#include "workspace/quorvildoc.h"
 
 namespace {
 

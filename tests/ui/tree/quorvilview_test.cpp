@@ -1,20 +1,11 @@
-#include <QMenu>
 #include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <thread>
 
-#include <gtest/gtest.h>
-
-#include "tasklib/taskui.h"
 #include "treetestsupport.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"
-#include "ui/tree/quorvilview.h"
 #include "ui/tree/treenodes.h"
 
 TEST_F(TreeViewTest, ShowsLogsWithGroupsTasksAndKeysSortedByText)

@@ -4,30 +4,13 @@
 // tree view on it.
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QMenu>
-#include <QString>
-#include <QTest>
-#include <QTreeWidget>
-#include <functional>
 #include <memory>
-#include <ostream>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "eventlog/scan/eventmonitor.h"
 #include "match/searchkeyevent.h"
-#include "match/searchkeytext.h"
 #include "tests/workspace/testdoc.h"
-#include "textlog/filemonitor.h"
-#include "ui/common/mainframe.h"
-#include "ui/common/messagebox.h"
 #include "ui/common/qtclipboard.h"
 #include "ui/tree/quorvilview.h"
 #include "widgettest.h"
-#include "workspace/quorvildoc.h"
 
 class CTestFrame final : public CFakeFrame {
 public:

@@ -1,11 +1,7 @@
 // Copy, paste, drag and drop in the workspace tree, through the desktop
 // clipboard.
-#include <QApplication>
-#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QMimeData>
-
-#include <gtest/gtest.h>
 
 #include "treetestsupport.h"
 #include "ui/common/commandids.h"

@@ -2,20 +2,15 @@
 // group catches keep their text legible, the event list's columns hold their
 // values whole and the event icons are drawn at the screen's scale. CTest
 // runs this file once more at twice the scale (QT_SCALE_FACTOR=2).
-#include <QApplication>
 #include <QHeaderView>
 #include <QImage>
 #include <QPalette>
 #include <QStyle>
 #include <QTableView>
-#include <QTest>
 #include <algorithm>
 #include <cmath>
 
-#include <gtest/gtest.h>
-
 #include "core/keysandactions.h"
-#include "platform/base/fileio.h"
 #include "ui/main/colorscheme.h"
 #include "ui/viewers/eventlogmodel.h"
 #include "ui/viewers/eventlogview.h"

@@ -2,9 +2,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"

@@ -5,17 +5,13 @@
 #include <QMimeData>
 #include <QSplitter>
 #include <QTableView>
-#include <QTest>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
 
 #include "platform/base/strformat.h"
 #include "platform/clipboard/clipboard.h"
 #include "screenshot.h"
 #include "settings/appsettings.h"
 #include "ui/common/commandids.h"
-#include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/viewers/detailview.h"
 #include "ui/viewers/eventkey.h"

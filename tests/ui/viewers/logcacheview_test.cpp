@@ -1,22 +1,16 @@
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSpinBox>
-#include <QTest>
 #include <QTextBlock>
-#include <QTimer>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
 
 #include "core/itemid.h"
 #include "platform/clipboard/clipboard.h"
 #include "screenshot.h"
 #include "settings/appsettings.h"
 #include "settings/systemlog.h"
-#include "ui/common/messagebox.h"
 #include "ui/common/qtstrings.h"
 #include "ui/viewers/finddialog.h"
 #include "ui/viewers/highlights.h"

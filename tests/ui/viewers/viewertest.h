@@ -2,20 +2,10 @@
 // Shared by the viewer tests: a main frame whose document UI answers the
 // watch-group and key dialogs as told and keeps the keys it was shown, and
 // event logs of the local computer written as file images.
-#include <QApplication>
 #include <QContextMenuEvent>
-#include <QMenu>
-#include <QTest>
-#include <QTimer>
-#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "match/searchkeyevent.h"
-#include "match/searchkeytext.h"
 #include "platform/base/fileio.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"

@@ -1,18 +1,12 @@
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <sstream>
 
-#include <gtest/gtest.h>
-
 #include "match/searchkeyevent.h"
-#include "match/searchkeytext.h"
 #include "platform/eventlog/eventlog.h"
 #include "screenshot.h"
 #include "tests/workspace/testdoc.h"
