@@ -26,14 +26,6 @@ protected:
     void SetUp() override { RegisterModelClassesAndClearClipboard(); }
 };
 
-CSearchKeyText* TextKey(const char* key1, bool bCase = false)
-{
-    auto* key = new CSearchKeyText;
-    key->m_strKey1 = key1;
-    key->m_bCaseSensitive = bCase;
-    return key;
-}
-
 } // namespace
 
 TEST_F(WatchGroupDialog, KeysAreAddedEditedAndDeletedAndOkNeedsADescription)
@@ -90,8 +82,8 @@ TEST_F(WatchGroupDialog, KeysAreAddedEditedAndDeletedAndOkNeedsADescription)
 
 TEST_F(WatchGroupDialog, CommandsFollowTheSelectionAndTheClipboard)
 {
-    CKeysAndActions group;
-    group.AddKey(TextKey("a"));
+    std::unique_ptr<CKeysAndActions> pGroup(TextGroup("", {"a"}));
+    CKeysAndActions& group = *pGroup;
     CDlgWatchGroup dlg(group, false);
     CItemCommandBar* bar = dlg.GetCommandBar();
     auto enabled = [bar](ItemCommand cmd) { return bar->GetButton(cmd)->isEnabled(); };
@@ -204,10 +196,8 @@ TEST_F(WatchGroupDialog, TaskKeyOpensTheGroupsTaskAndAdvancedOptionsItsInterval)
 TEST(ChooseWatchGroup, ReturnsThePositionOrAddNew)
 {
     CFileMonitor log;
-    for (const char* name : {"Errors", "Logons"}) {
-        log.AddWatchGroup(new CKeysAndActions);
-        log.GetWatchGroup(log.GetWatchGroupCount() - 1)->m_strDescription = name;
-    }
+    for (const char* name : {"Errors", "Logons"})
+        log.AddWatchGroup(TextGroup(name, {}));
     CDlgChooseWatchGroup dlg(log);
     auto* groups = Child<QComboBox>(&dlg, "groups");
     ASSERT_EQ(groups->count(), 3);
