@@ -1,5 +1,4 @@
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -21,22 +20,11 @@ protected:
         QApplication::setActiveWindow(m_pSheet.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_pSheet.get()));
     }
-    void ClickOk()
-    {
-        auto* buttons = m_pSheet->findChild<QDialogButtonBox*>();
-        QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    }
     static void Tick(QCheckBox* box)
     {
         box->setFocus();
         QTest::keyClick(box, Qt::Key_Space);
         ASSERT_TRUE(box->isChecked());
-    }
-    void Type(QWidget* field, const QString& text)
-    {
-        field->setFocus();
-        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(field, text);
     }
 
     CMessageRecorder m_messages;
@@ -51,7 +39,7 @@ TEST_F(SheetRefusal, OkKeepsTheSheetOpenWithTheFocusOnTheFieldAtFault)
     auto* path = Child<QLineEdit>(m_pSheet.get(), "path");
     Type(Child<QLineEdit>(m_pSheet.get(), "description"), "Web server");
     m_pSheet->GetTabs()->setCurrentIndex(2);
-    ClickOk();
+    ClickOk(m_pSheet.get());
     EXPECT_EQ(m_messages.Last(), "No log(s) were selected.");
     EXPECT_TRUE(m_pSheet->isVisible());
     EXPECT_EQ(m_pSheet->GetTabs()->currentIndex(), 0);
@@ -64,7 +52,7 @@ TEST_F(SheetRefusal, OkKeepsTheSheetOpenWithTheFocusOnTheFieldAtFault)
     m_pSheet->GetTabs()->setCurrentIndex(2);
     Tick(impersonate);
     m_pSheet->GetTabs()->setCurrentIndex(0);
-    ClickOk();
+    ClickOk(m_pSheet.get());
     EXPECT_EQ(m_messages.Last(), "Not all required fields are filled in!");
     EXPECT_TRUE(m_pSheet->isVisible()) << "a refused account keeps the sheet open";
     EXPECT_EQ(m_pSheet->GetTabs()->currentIndex(), 2);
@@ -72,7 +60,7 @@ TEST_F(SheetRefusal, OkKeepsTheSheetOpenWithTheFocusOnTheFieldAtFault)
     EXPECT_TRUE(m_log.GetFilePath().empty()) << "nothing written while refused";
 
     QTest::keyClicks(QApplication::focusWidget(), "backup");
-    ClickOk();
+    ClickOk(m_pSheet.get());
     EXPECT_FALSE(m_pSheet->isVisible());
     EXPECT_EQ(m_pSheet->result(), QDialog::Accepted);
     EXPECT_EQ(m_log.GetFilePath(), "/srv/web.log");
@@ -86,7 +74,7 @@ TEST_F(SheetRefusal, TypedIntervalsOutOfRangeAreRefusedAndSpinButtonsStopAt1440)
     for (const char* typed : {"0", "86401"}) {
         SCOPED_TRACE(typed);
         Type(interval, typed);
-        ClickOk();
+        ClickOk(m_pSheet.get());
         EXPECT_EQ(m_messages.Last(), "Please enter an integer between 1 and 86400.");
         EXPECT_TRUE(m_pSheet->isVisible());
         EXPECT_EQ(QApplication::focusWidget(), interval);
@@ -102,7 +90,7 @@ TEST_F(SheetRefusal, TypedIntervalsOutOfRangeAreRefusedAndSpinButtonsStopAt1440)
 
     m_messages.texts.clear();
     Type(interval, "86400");
-    ClickOk();
+    ClickOk(m_pSheet.get());
     EXPECT_TRUE(m_messages.texts.empty());
     EXPECT_FALSE(m_pSheet->isVisible());
     EXPECT_EQ(m_log.GetInterval(), 86400);

@@ -1,5 +1,4 @@
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -123,19 +122,6 @@ TEST(TaskDialog, ActionsAreAddedEditedAndDeleted)
 }
 
 namespace {
-
-// Replaces a field's text as a user does: select all, then type.
-void Type(QWidget* field, const QString& text)
-{
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(field, text);
-}
-
-void ClickOk(QDialog* dlg)
-{
-    QTest::mouseClick(dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
-                      Qt::LeftButton);
-}
 
 // Picks an entry of the task dialog's Add menu with the mouse; fill then
 // edits the action's editor that opens.

@@ -31,13 +31,7 @@ struct CSheet {
         return widget;
     }
     // Types into an edit as the user does, so that the page is modified.
-    void Type(const char* name, const QString& text)
-    {
-        QLineEdit* edit = Get<QLineEdit>(name);
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
-    }
+    void Type(const char* name, const QString& text) { ::Type(Get<QLineEdit>(name), text); }
     void Check(const char* name, bool bOn)
     {
         QCheckBox* box = Get<QCheckBox>(name);

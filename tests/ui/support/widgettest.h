@@ -5,8 +5,10 @@
 // texts of a list and a double click as a user makes it.
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QString>
 #include <QTabWidget>
 #include <QTest>
@@ -303,6 +305,21 @@ inline QStringList MenuItems(const QMenu& menu)
         items << text;
     }
     return items;
+}
+
+// Replaces a field's text as a user does: select all, erase, then type.
+inline void Type(QWidget* field, const QString& text)
+{
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+}
+
+inline void ClickOk(QDialog* dialog)
+{
+    QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                      Qt::LeftButton);
 }
 
 // A double click as a user makes it: a click, then the second press that

@@ -434,12 +434,8 @@ TEST_F(EventViewer, FilterBarAndColumnSortsNarrowAndOrderTheList)
     auto* type = bar->findChild<QComboBox*>("filtertype");
     auto rows = [&] { return view.GetList()->model()->rowCount(); };
     auto type_in = [&](const char* name, const char* text) {
-        auto* box = bar->findChild<QLineEdit*>(name);
-        box->setFocus();
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(box, Qt::Key_Backspace);
-        QTest::keyClicks(box, text);
-        QTest::keyClick(box, Qt::Key_Return);
+        Type(bar->findChild<QLineEdit*>(name), text);
+        QTest::keyClick(bar->findChild<QLineEdit*>(name), Qt::Key_Return);
     };
 
     type->setFocus();
