@@ -4,12 +4,14 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/monmanager.h"
 #include "textlog/mappedregion.h"
+#include "textlog/searchworker.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -78,6 +80,62 @@ std::string_view LineAt(std::string_view block, std::size_t nStart, std::size_t&
     if (nl && nEnd > nStart && block[nEnd - 1] == '\r')
         --nEnd;
     return block.substr(nStart, nEnd - nStart);
+}
+
+// Appends to spans the lines of block (offsets from its start) that can
+// matter: every line without a finder; with one, the lines in which one of
+// its patterns occurs or that a pattern of the set matches (a set with a
+// block search holds the finder's patterns and finds them alone).
+void FindKeptLines(std::string_view block, const CKeySetFinder* pFinder, const CRegexKeySet* pRegex,
+                   std::vector<CLineSpan>& spans)
+{
+    if (!pFinder || (pRegex && !pRegex->HasBlockSearch())) {
+        std::size_t nNext = 0;
+        for (std::size_t nStart = 0; nStart < block.size(); nStart = nNext) {
+            const std::string_view line = LineAt(block, nStart, nNext);
+            if (!pFinder || pFinder->Contains(line) || pRegex->MatchesAny(line))
+                spans.push_back({nStart, line.size()});
+        }
+    } else if (pRegex) {
+        pRegex->FindLines(block, spans);
+    } else {
+        pFinder->FindLines(block, spans, true);
+    }
+}
+
+// What the search of part of a window found: the lines to keep, as offsets
+// from the part's start, and the number of lines in it.
+struct CPartFound {
+    std::vector<CLineSpan> spans;
+    std::size_t nLines = 0;
+};
+
+// Searches part (complete lines, or ending with the file's last line) a
+// block at a time, each block ending after a line feed so that its lines
+// are counted while it is in the cache.
+void SearchPart(std::string_view part, const CKeySetFinder* pFinder, const CRegexKeySet* pRegex,
+                CPartFound& found)
+{
+    found.spans.clear();
+    found.nLines = 0;
+    for (std::size_t nOffset = 0; nOffset < part.size();) {
+        std::size_t n = std::min(BLOCK_SIZE, part.size() - nOffset);
+        if (nOffset + n < part.size()) {
+            const void* nl = ::memrchr(part.data() + nOffset, '\n', n);
+            if (!nl)
+                nl = std::memchr(part.data() + nOffset + n, '\n', part.size() - nOffset - n);
+            n = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - part.data()) + 1 -
+                         nOffset
+                   : part.size() - nOffset;
+        }
+        const std::string_view block = part.substr(nOffset, n);
+        const std::size_t nFirst = found.spans.size();
+        FindKeptLines(block, pFinder, pRegex, found.spans);
+        for (std::size_t i = nFirst; i < found.spans.size(); ++i)
+            found.spans[i].nOffset += nOffset;
+        found.nLines += CountLineFeeds(block.data(), block.size()) + (block.back() != '\n');
+        nOffset += n;
+    }
 }
 
 } // namespace
@@ -177,6 +235,9 @@ CNewLines::MappedResult CNewLines::ReadMapped(int fd, QWORD nStart, QWORD nMax,
     const auto nSize = static_cast<QWORD>(st.st_size);
     const QWORD nEnd = nSize > nStart ? nStart + std::min(nSize - nStart, nMax) : nStart;
     CMappedRegion region;
+    std::unique_ptr<CSearchWorker> pWorker; // started for the first large window
+    CPartFound first;
+    CPartFound second;
     QWORD nPos = nStart; // the next line's start
     std::size_t nWindow = WINDOW_SIZE;
     while (nPos < nEnd) {
@@ -202,24 +263,27 @@ CNewLines::MappedResult CNewLines::ReadMapped(int fd, QWORD nStart, QWORD nMax,
         const std::size_t nKeptBefore = m_arrGapBefore.size();
         const std::size_t nLinesBefore = m_nLinesRead;
         const QWORD nNextLineBefore = m_nNextLine;
-        for (std::size_t nOffset = 0; nOffset < nTake;) {
-            // Blocks that end after a line feed, so that the lines are
-            // counted while the block is in the cache.
-            std::size_t n = std::min(BLOCK_SIZE, nTake - nOffset);
-            if (nOffset + n < nTake) {
-                const void* nl = ::memrchr(window.data() + nOffset, '\n', n);
-                if (!nl)
-                    nl = std::memchr(window.data() + nOffset + n, '\n', nTake - nOffset - n);
-                n = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - window.data()) +
-                             1 - nOffset
-                       : nTake - nOffset;
-            }
-            const std::string_view block = window.substr(nOffset, n);
-            TakeLines(block, nPos - nStart + nOffset, pFinder, pRegex);
-            m_nLinesRead += CountLineFeeds(block.data(), block.size());
-            if (block.back() != '\n')
-                ++m_nLinesRead;
-            nOffset += n;
+        // A large window is searched in two halves at once, the second (from
+        // a line start) on the worker.
+        const std::string_view text = window.substr(0, nTake);
+        std::size_t nSplit = nTake;
+        if (pFinder && nTake >= 2 * BLOCK_SIZE && CSearchWorker::IsUseful()) {
+            if (const void* nl = ::memrchr(text.data(), '\n', nTake / 2))
+                nSplit = static_cast<std::size_t>(static_cast<const char*>(nl) - text.data()) + 1;
+        }
+        if (nSplit < nTake) {
+            if (!pWorker)
+                pWorker = std::make_unique<CSearchWorker>();
+            pWorker->Start([&] { SearchPart(text.substr(nSplit), pFinder, pRegex, second); });
+        }
+        SearchPart(text.substr(0, nSplit), pFinder, pRegex, first);
+        const QWORD nBase = nPos - nStart;
+        KeepSpans(text, nBase, first.spans);
+        m_nLinesRead += first.nLines;
+        if (nSplit < nTake) {
+            pWorker->Wait();
+            KeepSpans(text.substr(nSplit), nBase + nSplit, second.spans);
+            m_nLinesRead += second.nLines;
         }
         if (region.WasCut()) {
             m_strText.resize(nTextBefore);
@@ -246,32 +310,16 @@ CNewLines::MappedResult CNewLines::ReadMapped(int fd, QWORD nStart, QWORD nMax,
 void CNewLines::TakeLines(std::string_view block, QWORD nBase, const CKeySetFinder* pFinder,
                           const CRegexKeySet* pRegex)
 {
-    std::size_t nNext = 0;
-    if (pFinder && pRegex && !pRegex->HasBlockSearch()) {
-        // Line by line: some pattern has no literal to look for.
-        for (std::size_t nStart = 0; nStart < block.size(); nStart = nNext) {
-            std::string_view line = LineAt(block, nStart, nNext);
-            if (pFinder->Contains(line) || pRegex->MatchesAny(line))
-                Keep(line, nBase + nStart, nBase + nNext);
-        }
-        return;
-    }
-    if (!pFinder) {
-        for (std::size_t nStart = 0; nStart < block.size(); nStart = nNext) {
-            std::string_view line = LineAt(block, nStart, nNext);
-            Keep(line, nBase + nStart, nBase + nNext);
-        }
-        return;
-    }
-    // With a set here it has a block search, which holds the finder's
-    // patterns too.
     m_spans.clear();
-    if (pRegex)
-        pRegex->FindLines(block, m_spans);
-    else
-        pFinder->FindLines(block, m_spans, true);
-    for (const CLineSpan& span : m_spans) {
-        std::string_view line = LineAt(block, span.nOffset, nNext);
+    FindKeptLines(block, pFinder, pRegex, m_spans);
+    KeepSpans(block, nBase, m_spans);
+}
+
+void CNewLines::KeepSpans(std::string_view text, QWORD nBase, const std::vector<CLineSpan>& spans)
+{
+    std::size_t nNext = 0;
+    for (const CLineSpan& span : spans) {
+        const std::string_view line = LineAt(text, span.nOffset, nNext);
         Keep(line, nBase + span.nOffset, nBase + nNext);
     }
 }

@@ -17,7 +17,9 @@
 // and after each one (each window when mapped); a stopped read returns
 // false and keeps nothing.
 //
-// One scan on one thread; no shared state.
+// One scan on one thread; a large mapped window is searched in two halves
+// at once, the second on a worker thread (textlog/searchworker.h) that reads
+// only the window and the key sets and writes only its own results.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -78,6 +80,9 @@ private:
     // which starts at stream offset nBase.
     void TakeLines(std::string_view block, QWORD nBase, const CKeySetFinder* pFinder,
                    const CRegexKeySet* pRegex);
+    // Keeps the lines of text at the spans' offsets; text starts at stream
+    // offset nBase.
+    void KeepSpans(std::string_view text, QWORD nBase, const std::vector<CLineSpan>& spans);
     void Keep(std::string_view line, QWORD nLineStart, QWORD nNextLine);
 
     // The kept lines, each ended by '\n' (a line holds none), so that

@@ -63,7 +63,7 @@ protected:
 
     // The triggers and final hit counters of a line-by-line reading.
     static std::vector<CTrigger> Expected(const CMonitoredObject& log, const std::string& text,
-                                          std::vector<int>& finalHits)
+                                          std::vector<int>& finalHits, std::size_t& nLines)
     {
         std::vector<CTrigger> triggers;
         std::vector<std::string> lines;
@@ -75,6 +75,7 @@ protected:
             lines.push_back(line);
             pos = nl == std::string::npos ? text.size() : nl + 1;
         }
+        nLines = lines.size();
         for (const std::string& line : lines) {
             finalHits.clear();
             for (int g = 0; g < log.GetWatchGroupCount(); ++g) {
@@ -125,15 +126,20 @@ protected:
     void CheckRandomTexts(std::initializer_list<unsigned> seeds, bool bAuditToo)
     {
         for (unsigned seed : seeds) {
-            const std::string text = RandomText(seed, 1500);
+            // Seed 4 is long enough (about 1 MB) that its window is searched
+            // in two halves at once.
+            const std::string text = RandomText(seed, seed == 4 ? 40000 : 1500);
             Write(text);
             std::vector<int> finalHits;
-            const std::vector<CTrigger> expected = Expected(m_log, text, finalHits);
+            std::size_t nLines = 0;
+            const std::vector<CTrigger> expected = Expected(m_log, text, finalHits, nLines);
             ASSERT_GT(expected.size(), 100u);
             for (const bool bAudit : {false, true}) {
                 if (bAudit && !bAuditToo)
                     break;
+                const std::uint64_t nReadBefore = m_log.m_counters.m_nEntriesRead;
                 EXPECT_EQ(ScanAll(m_log, bAudit), expected) << "seed " << seed;
+                EXPECT_EQ(m_log.m_counters.m_nEntriesRead - nReadBefore, nLines);
                 EXPECT_EQ(Hits(m_log), finalHits) << "seed " << seed;
                 EXPECT_EQ(m_log.m_dwPosition, text.size());
             }
