@@ -52,8 +52,7 @@ CRefusal PressOk(Sheet* sheet, QWidget* field, const CMessageRecorder& messages)
 TEST(SourceSheets, JournalMatchesAndEvtxPathsAreCheckedAndStored)
 {
     CSheetUi ui;
-    CFakeFrame frame;
-    frame.m_doc.SetUi(&ui);
+    CFakeFrame frame(&ui);
     auto* pLog = new CJournalMonitor;
     pLog->m_strDirectory = TestRoot() + "/journal";
     pLog->m_arrMatches = {"_SYSTEMD_UNIT=ssh.service"};
@@ -81,9 +80,8 @@ TEST(SourceSheets, JournalMatchesAndEvtxPathsAreCheckedAndStored)
 
     EXPECT_EQ(tabs, (QStringList{"Scanning", "Source", "Watches", "Security"}));
     EXPECT_EQ(shownMatches, "_SYSTEMD_UNIT=ssh.service");
-    EXPECT_TRUE(refused.bOpen);
+    EXPECT_TRUE(refused.bOpen && refused.bFieldFocused);
     EXPECT_EQ(refused.tab, "Source");
-    EXPECT_TRUE(refused.bFieldFocused);
     EXPECT_EQ(refused.message, "'PRIORITY=0..three' is not a range of whole numbers low..high");
     EXPECT_EQ(pLog->m_arrMatches,
               (std::vector<std::string>{"SYSLOG_IDENTIFIER=sshd", "PRIORITY=0..3"}));
@@ -152,5 +150,4 @@ TEST(SourceSheets, JournalMatchesAndEvtxPathsAreCheckedAndStored)
         EXPECT_EQ(std::tuple(pEvtx->m_strPath, pEvtx->m_nLastRecord),
                   std::tuple(std::string(c.path), c.nExpected));
     }
-    frame.m_doc.SetUi(nullptr);
 }

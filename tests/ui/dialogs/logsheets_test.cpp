@@ -218,10 +218,8 @@ TEST_F(LogSheet, EventLogSheetWritesOnOkAndAnotherChosenLogStartsAtItsEnd)
     EXPECT_EQ(Child<QLabel>(&page, "logname")->text(), "SRV2\\Application");
     EXPECT_EQ(log.GetServer(), "SRV1") << "nothing is written before OK";
     page.WriteToLog();
-    EXPECT_EQ(log.GetServer(), "SRV2");
-    EXPECT_EQ(log.GetLogName(), "Application");
-    EXPECT_EQ(log.m_nLastRecord, 0u);
-    EXPECT_TRUE(log.m_bJumpPending);
+    EXPECT_EQ(std::tuple(log.GetServer(), log.GetLogName(), log.m_nLastRecord, log.m_bJumpPending),
+              std::tuple(std::string("SRV2"), std::string("Application"), DWORD{0}, TRUE));
 }
 
 TEST_F(LogSheet, WatchesPageAddsEditsAndDuplicatesGroups)

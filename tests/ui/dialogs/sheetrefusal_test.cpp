@@ -61,10 +61,10 @@ TEST_F(SheetRefusal, OkKeepsTheSheetOpenWithTheFocusOnTheFieldAtFault)
 
     QTest::keyClicks(QApplication::focusWidget(), "backup");
     ClickOk(m_pSheet.get());
-    EXPECT_FALSE(m_pSheet->isVisible());
-    EXPECT_EQ(m_pSheet->result(), QDialog::Accepted);
-    EXPECT_EQ(m_log.GetFilePath(), "/srv/web.log");
-    EXPECT_EQ(m_log.GetLogonUser(), "backup");
+    EXPECT_EQ(std::tuple(m_pSheet->isVisible(), m_pSheet->result(), m_log.GetFilePath(),
+                         m_log.GetLogonUser()),
+              std::tuple(false, int{QDialog::Accepted}, std::string("/srv/web.log"),
+                         std::string("backup")));
 }
 
 TEST_F(SheetRefusal, TypedIntervalsOutOfRangeAreRefusedAndSpinButtonsStopAt1440)

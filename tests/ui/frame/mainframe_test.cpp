@@ -171,10 +171,9 @@ TEST_F(MainFrameTest, DroppedFilesOnlyOneTextLogAtATimeIsAdded)
     int pos = 0;
     auto* pLog = dynamic_cast<CFileMonitor*>(m_doc.m_pManager->GetNextLog(pos));
     ASSERT_NE(pLog, nullptr);
-    EXPECT_FALSE(pLog->IsEnabled());
-    EXPECT_EQ(pLog->GetInterval(), 10);
-    EXPECT_EQ(pLog->GetDisplayName(), "app.log");
-    EXPECT_EQ(pLog->GetFilePath(), log.toStdString());
+    EXPECT_EQ(std::tuple(pLog->IsEnabled(), pLog->GetInterval(), pLog->GetDisplayName(),
+                         pLog->GetFilePath()),
+              std::tuple(FALSE, 10, std::string("app.log"), log.toStdString()));
     EXPECT_TRUE(m_boxes.texts.empty()) << "the first drop asks nothing";
 
     // The same file again: asked, and No leaves the workspace as it was.
@@ -282,12 +281,11 @@ TEST_F(MainFrameTest, TabMovesBetweenTreeViewerAndDetail)
                                                                 : nullptr;
     };
     m_pFrame->SendFrameMessage(WM_ACTIVATE_TREE, 0, 0);
-    EXPECT_EQ(tab(), viewer);
-    EXPECT_EQ(tab(), detail);
-    EXPECT_EQ(tab(), tree);
-    EXPECT_EQ(tab(Qt::ShiftModifier), detail);
-    EXPECT_EQ(tab(Qt::ShiftModifier), viewer);
-    EXPECT_EQ(tab(Qt::ShiftModifier), tree) << "Shift+Tab from the event viewer goes to the tree";
+    std::vector<QWidget*> reached;
+    for (bool bShift : {false, false, false, true, true, true})
+        reached.push_back(tab(bShift ? Qt::ShiftModifier : Qt::NoModifier));
+    EXPECT_EQ(reached, (std::vector<QWidget*>{viewer, detail, tree, detail, viewer, tree}))
+        << "Shift+Tab from the event viewer goes to the tree";
 }
 
 TEST_F(MainFrameTest, HideAndMinimiseGoToTheTrayWhenThereIsOne)
@@ -350,9 +348,7 @@ TEST_F(MainFrameTest, AutosaveRequestSavesTheWorkspaceQuietly)
 
     m_queue.Post(WM_AUTOSAVE, 0, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_doc.IsModified(); }, 5000));
-    EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_TRUE(StatusShows("Ready"));
-    EXPECT_TRUE(m_boxes.texts.empty());
+    EXPECT_TRUE(std::filesystem::exists(path) && StatusShows("Ready") && m_boxes.texts.empty());
 }
 
 TEST_F(MainFrameTest, PlacementIsKeptForTheNextStart)
@@ -416,18 +412,17 @@ TEST_F(MainFrameTest, ExitAsksAndCancelKeepsTheProgramAsItWas)
     EXPECT_EQ(m_boxes.texts, (std::vector<std::string>{"Are you sure you wish to leave Quorvil?",
                                                        "Are you sure you wish to leave Quorvil?",
                                                        "Save changes to Untitled?"}));
-    EXPECT_FALSE(bClosed);
-    EXPECT_TRUE(m_pFrame->isVisible());
-    EXPECT_TRUE(m_doc.m_pManager->IsScanThreadRunning()) << "scanning goes on";
+    EXPECT_EQ(std::tuple(bClosed, m_pFrame->isVisible(), m_doc.m_pManager->IsScanThreadRunning()),
+              std::tuple(false, true, true))
+        << "open and scanning";
     EXPECT_EQ(m_pFrame->GetTrayIcon()->isVisible(), QSystemTrayIcon::isSystemTrayAvailable());
 
     AppSettings::SetNoConfirmExit(1);
     m_boxes.texts.clear();
     m_pFrame->RunCommand(ID_APP_EXIT);
     EXPECT_EQ(m_boxes.texts, std::vector<std::string>{"Save changes to Untitled?"});
-    EXPECT_TRUE(bClosed);
-    EXPECT_FALSE(m_pFrame->isVisible());
-    EXPECT_FALSE(m_doc.m_pManager->IsScanThreadRunning());
+    EXPECT_EQ(std::tuple(bClosed, m_pFrame->isVisible(), m_doc.m_pManager->IsScanThreadRunning()),
+              std::tuple(true, false, false));
     WINDOWPLACEMENT placement;
     EXPECT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement))
         << "the placement is kept";

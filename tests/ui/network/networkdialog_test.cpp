@@ -235,7 +235,6 @@ TEST_F(NetworkDialog, RunReturnsTheCheckedLogsAfterRemovingAndFindingComputers)
         dlg->accept();
     });
     EXPECT_TRUE(RunNetworkDialog(nullptr, manager, ADD_MODE_MENU, selected, bJumpToEnd));
-    EXPECT_EQ(selected, std::vector<std::string>{"srv1\\Custom"});
-    EXPECT_TRUE(bJumpToEnd);
-    EXPECT_EQ(questions.texts.size(), 2u);
+    EXPECT_EQ(std::tuple(selected, bJumpToEnd, questions.texts.size()),
+              std::tuple(std::vector<std::string>{"srv1\\Custom"}, TRUE, std::size_t{2}));
 }

@@ -111,9 +111,9 @@ TEST(SettingsSheet, DependentOptionsAreGrayedAndALongDelayIsRefused)
 
     // Grayed values are still written.
     ASSERT_TRUE(s.sheet.Apply());
-    EXPECT_EQ(AppSettings::GetScanDelay(), 120);
-    EXPECT_EQ(AppSettings::GetRunDelay(), 1);
-    EXPECT_EQ(AppSettings::GetReloadWorkspace(), 0);
+    EXPECT_EQ(std::tuple(AppSettings::GetScanDelay(), AppSettings::GetRunDelay(),
+                         AppSettings::GetReloadWorkspace()),
+              std::tuple(120, 1, 0));
     EXPECT_EQ(s.sheet.GetCancelButton()->text(), "Close");
 
     s.Check("reloadWorkspace", true);

@@ -27,8 +27,7 @@ TEST_F(TreeViewTest, ShowsLogsWithGroupsTasksAndKeysSortedByText)
     EXPECT_EQ(ChildTexts(TextRoot()), (QStringList{"Alpha", "zeta"}))
         << "sorted regardless of case";
     EXPECT_EQ(ChildTexts(EventRoot()), QStringList{"SRV\\System"});
-    EXPECT_TRUE(TextRoot()->isExpanded());
-    EXPECT_TRUE(EventRoot()->isExpanded());
+    EXPECT_TRUE(TextRoot()->isExpanded() && EventRoot()->isExpanded());
     EXPECT_EQ(m_pView->GetSelectedID(), TREE_KIND_TEXT_ROOT);
 
     QTreeWidgetItem* pZetaNode = LogNode(pZeta);

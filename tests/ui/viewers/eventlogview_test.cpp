@@ -36,6 +36,14 @@ protected:
         QAbstractItemModel* model = view.GetList()->model();
         return model->data(model->index(row, column), Qt::DisplayRole).toString();
     }
+    // The texts of a row's cells, in column order.
+    static QStringList RowTexts(const CEventLogView& view, int row)
+    {
+        QStringList texts;
+        for (int col = 0; col < CEventLogModel::COL_COUNT; ++col)
+            texts << Cell(view, row, col);
+        return texts;
+    }
     static DWORD RecordInRow(const CEventLogView& view, int row)
     {
         return Cell(view, row, CEventLogModel::COL_RECORD).toUInt();
@@ -69,29 +77,21 @@ TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
 
     for (auto [row, record] :
          {std::pair{0, 1000u}, {10000, 11000u}, {19999, 20999u}, {250, 1250u}}) {
-        SCOPED_TRACE(row);
-        EXPECT_EQ(RecordInRow(view, row), record);
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_SOURCE), "Src" + QString::number(record % 7));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_COMPUTER),
-                  "HOST" + QString::number(record % 3));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_CATEGORY), QString::number(record % 4));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_EVENT),
-                  QString::number(0x40000000 | (record % 1000)));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_USER), "N/A");
-        CTime generated = CEventStruct::ToRecordLocalTime(CTime(1'600'000'000 + record));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_DATE),
-                  ToQt(" " + generated.Format("%m/%d/%y")));
-        EXPECT_EQ(Cell(view, row, CEventLogModel::COL_TIME),
-                  ToQt(" " + generated.Format("%I:%M:%S %p")));
+        const CTime generated = CEventStruct::ToRecordLocalTime(CTime(1'600'000'000 + record));
+        EXPECT_EQ(RowTexts(view, row),
+                  (QStringList{ToQt(" " + generated.Format("%m/%d/%y")),
+                               ToQt(" " + generated.Format("%I:%M:%S %p")),
+                               "Src" + QString::number(record % 7), QString::number(record % 4),
+                               QString::number(0x40000000 | (record % 1000)), "N/A",
+                               "HOST" + QString::number(record % 3), QString::number(record)}))
+            << "row " << row;
     }
 
     view.SetNewestFirst(true);
-    EXPECT_EQ(RecordInRow(view, 0), 20999u);
-    EXPECT_EQ(RecordInRow(view, 10000), 10999u);
-    EXPECT_EQ(RecordInRow(view, 19999), 1000u);
-    EXPECT_EQ(view.RowOfRecord(1000), 19999);
-    EXPECT_EQ(view.RowOfRecord(999), -1);
-    EXPECT_EQ(view.RowOfRecord(21000), -1);
+    EXPECT_EQ(std::tuple(RecordInRow(view, 0), RecordInRow(view, 10000), RecordInRow(view, 19999)),
+              std::tuple(20999u, 10999u, 1000u));
+    EXPECT_EQ(std::tuple(view.RowOfRecord(1000), view.RowOfRecord(999), view.RowOfRecord(21000)),
+              std::tuple(19999, -1, -1));
 
     // Records that left the log since the reload show "??" and their number.
     WriteEventLog("Big", 15000, 6000);
@@ -176,11 +176,9 @@ TEST_F(EventViewer, OrderSwitchKeepsTheSelectedRecordAndIsSharedByEveryViewer)
 
     CCommandState state;
     ASSERT_TRUE(view.UpdateCommand(ID_EVENT_NEWEST_FIRST, state));
-    EXPECT_TRUE(state.bChecked);
-    EXPECT_FALSE(state.bEnabled);
+    EXPECT_EQ(std::pair(state.bChecked, state.bEnabled), std::pair(true, false));
     ASSERT_TRUE(view.UpdateCommand(ID_EVENT_OLDEST_FIRST, state));
-    EXPECT_FALSE(state.bChecked);
-    EXPECT_TRUE(state.bEnabled);
+    EXPECT_EQ(std::pair(state.bChecked, state.bEnabled), std::pair(false, true));
 
     // A reload selects the newest record in either order; another viewer
     // starts in the same order.
@@ -204,14 +202,12 @@ TEST_F(EventViewer, SavedStateComesBackInANewViewerAndUnreadableLogsEmptyIt)
         view.SelectRecord(1234);
         state = view.SaveState();
     }
-    EXPECT_EQ(state.dwID, id);
-    EXPECT_EQ(state.nSelectedRecord, 1234u);
+    EXPECT_EQ(std::pair(state.dwID, state.nSelectedRecord), std::pair(id, DWORD{1234}));
     CEventLogView view(m_frame);
     view.resize(800, 300);
     view.RestoreState(state);
-    EXPECT_EQ(view.GetItem(), id);
-    EXPECT_EQ(view.GetSelectedRecord(), 1234u);
-    EXPECT_EQ(view.SaveState().nTopRecord, state.nTopRecord);
+    EXPECT_EQ(std::tuple(view.GetItem(), view.GetSelectedRecord(), view.SaveState().nTopRecord),
+              std::tuple(id, DWORD{1234}, state.nTopRecord));
 
     // A log that cannot be read, or a monitor that is gone, empties the list.
     CEventMonitor* pLog = m_frame.AddEventLog("Nowhere");
@@ -284,10 +280,9 @@ TEST_F(EventViewer, PropertiesWalkTheLogAndCopyTheEventAsText)
     CEventLogView view(m_frame);
     view.ShowItem(m_frame.AddEventLog("App")->GetID());
     CEventPropertiesDialog dialog(view, 51);
-    EXPECT_EQ(dialog.FieldText("eventId"), "5 (0xC0000005)");
-    EXPECT_EQ(dialog.FieldText("category"), "None");
-    EXPECT_EQ(dialog.FieldText("record"), "51");
-    EXPECT_EQ(dialog.FieldText("type"), "Warning");
+    EXPECT_EQ((QStringList{dialog.FieldText("eventId"), dialog.FieldText("category"),
+                           dialog.FieldText("record"), dialog.FieldText("type")}),
+              (QStringList{"5 (0xC0000005)", "None", "51", "Warning"}));
     EXPECT_EQ(view.GetSelectedRecord(), 51u);
     EXPECT_EQ(
         view.GetList()->model()->data(view.GetList()->model()->index(1, CEventLogModel::COL_EVENT)),
@@ -297,11 +292,9 @@ TEST_F(EventViewer, PropertiesWalkTheLogAndCopyTheEventAsText)
     EXPECT_EQ(dialog.GetRecord(), 52u);
     EXPECT_EQ(view.GetSelectedRecord(), 52u) << "the viewer follows";
     EXPECT_TRUE(dialog.FieldText("category").startsWith("(3) "));
-    EXPECT_FALSE(dialog.OnNext());
-    EXPECT_EQ(dialog.GetRecord(), 52u);
-    EXPECT_TRUE(dialog.OnPrevious());
-    EXPECT_TRUE(dialog.OnPrevious());
-    EXPECT_FALSE(dialog.OnPrevious());
+    EXPECT_EQ(std::pair(dialog.OnNext(), dialog.GetRecord()), std::pair(false, DWORD{52}));
+    EXPECT_EQ((std::vector<bool>{dialog.OnPrevious(), dialog.OnPrevious(), dialog.OnPrevious()}),
+              (std::vector<bool>{true, true, false}));
     EXPECT_EQ(dialog.GetRecord(), 50u);
     EXPECT_EQ(m_boxes.texts, (std::vector<std::string>{"End of log file has been reached!",
                                                        "Start of log file has been reached!"}));

@@ -270,10 +270,9 @@ TEST_F(TextViewer, SelectedTextBecomesATextKeyThatMatchesItsLine)
     ASSERT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
     auto* pKey = dynamic_cast<CSearchKeyText*>(pLog->GetWatchGroup(0)->GetKey(0));
     ASSERT_NE(pKey, nullptr);
-    EXPECT_EQ(pKey->m_strKey1, "disk full on");
-    EXPECT_EQ(pKey->m_strKey2, "");
-    EXPECT_TRUE(pKey->Match("10:00 disk full on /var"));
-    EXPECT_FALSE(pKey->Match("10:01 all well"));
+    EXPECT_EQ(std::pair(pKey->m_strKey1, pKey->m_strKey2),
+              std::pair(std::string("disk full on"), std::string()));
+    EXPECT_TRUE(pKey->Match("10:00 disk full on /var") && !pKey->Match("10:01 all well"));
 
     view.OnCopy();
     IClipboard& clipboard = GetClipboard();

@@ -156,9 +156,8 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     EXPECT_EQ(driver.seen, std::vector<int>({1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(driver.titles.front(), "Quorvil Quick Start ( Step 1 of 6 )");
     EXPECT_EQ(driver.titles.back(), "Quorvil Quick Start  ( Step 6 of 6 )");
-    EXPECT_EQ(ui.m_nSheetMode, ADD_MODE_WIZARD_SAMPLE);
-    EXPECT_EQ(keyDialogs, 1);
-    EXPECT_EQ(taskUi.m_nTaskDialogs, 1);
+    EXPECT_EQ(std::tuple(ui.m_nSheetMode, keyDialogs, taskUi.m_nTaskDialogs),
+              std::tuple(ADD_MODE_WIZARD_SAMPLE, 1, 1));
     EXPECT_TRUE(ui.m_messages.empty()) << ui.m_messages.front().text;
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
@@ -198,9 +197,9 @@ TEST_F(QuickStart, CancelAddsNothingAndFromTheMenuNoKeepsOnlyTheLog)
         CWizardDriver cancelled({});
         RunQuickStart(frame, TRUE);
         EXPECT_EQ(cancelled.seen, std::vector<int>{1});
-        EXPECT_EQ(Manager().GetLogCount(), 0);
-        EXPECT_FALSE(Manager().IsScanThreadRunning());
-        EXPECT_EQ(Manager().m_nPauseCount.load(), 0);
+        EXPECT_EQ(std::tuple(Manager().GetLogCount(), Manager().IsScanThreadRunning(),
+                             Manager().m_nPauseCount.load()),
+                  std::tuple(0, FALSE, 0));
     }
     bSheetOk = true;
     const std::string textLog = TestRoot() + "/app.log";
