@@ -1,5 +1,4 @@
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -51,18 +50,6 @@ protected:
     std::string m_strHive;
 };
 
-LOGFONT MarkedFont()
-{
-    LOGFONT font;
-    font.lfHeight = 1, font.lfWidth = 2, font.lfEscapement = 3, font.lfOrientation = 4,
-    font.lfWeight = 5;
-    font.lfItalic = 6, font.lfUnderline = 7, font.lfStrikeOut = 8, font.lfCharSet = 9,
-    font.lfOutPrecision = 10;
-    font.lfClipPrecision = 11, font.lfQuality = 12, font.lfPitchAndFamily = 13;
-    std::strcpy(font.lfFaceName, "Mine");
-    return font;
-}
-
 } // namespace
 
 TEST_F(Settings, AbsentValuesReadAsTheirDefaultsAndSettersStoreTypedValues)
@@ -102,43 +89,6 @@ TEST_F(Settings, AbsentValuesReadAsTheirDefaultsAndSettersStoreTypedValues)
     ASSERT_TRUE(AppSettings::SetAutoScan(1));
     ASSERT_TRUE(AppSettings::WriteProfileString(S, nullptr, nullptr));
     EXPECT_EQ(AppSettings::GetAutoScan(), 0);
-}
-
-TEST_F(Settings, ViewFontFieldsReplaceTheCallersFromTheLeft)
-{
-    LOGFONT font = MarkedFont();
-    AppSettings::GetViewFont(font); // absent: the default value
-    EXPECT_EQ(font.lfHeight, -11);
-    EXPECT_STREQ(font.lfFaceName, "MS Sans Serif");
-
-    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "ViewFont", "-20,5,900,901,700"));
-    font = MarkedFont();
-    AppSettings::GetViewFont(font);
-    LOGFONT expected = MarkedFont();
-    expected.lfHeight = -20, expected.lfWidth = 5, expected.lfEscapement = 900,
-    expected.lfOrientation = 901;
-    expected.lfWeight = 700;
-    EXPECT_EQ(std::memcmp(&font, &expected, sizeof font), 0);
-
-    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "ViewFont", ""));
-    font = MarkedFont();
-    AppSettings::GetViewFont(font);
-    expected = MarkedFont();
-    EXPECT_EQ(std::memcmp(&font, &expected, sizeof font), 0);
-
-    // Face names are cut to 31 characters both ways.
-    std::memcpy(font.lfFaceName, "A face name of 32 characters....", LF_FACESIZE); // no NUL
-    font.lfItalic = 1;
-    ASSERT_TRUE(AppSettings::SetViewFont(font));
-    EXPECT_EQ(AppSettings::GetProfileString("Settings", "ViewFont"),
-              "1,2,3,4,5,1,7,8,9,10,11,12,13,A face name of 32 characters...");
-    ASSERT_TRUE(AppSettings::WriteProfileString("Settings", "ViewFont",
-                                                "1,2,3,4,5,1,7,8,9,10,11,12,13,"
-                                                "A face name longer than 31 characters"));
-    LOGFONT back;
-    AppSettings::GetViewFont(back);
-    EXPECT_STREQ(back.lfFaceName, "A face name longer than 31 char");
-    EXPECT_EQ(back.lfPitchAndFamily, 13);
 }
 
 TEST_F(Settings, WindowPlacementNeedsExactlyTenNumbers)
