@@ -36,32 +36,6 @@ TEST(ClipboardFormats, RegisteredByNameWithoutRegardToCase)
     EXPECT_EQ(ClipboardFormatMimeType(0xBFFF), "");
 }
 
-TEST(GlobalMemory, AllocLockDuplicateFree)
-{
-    CGlobalMemory none;
-    EXPECT_TRUE(none.IsNull());
-    EXPECT_EQ(none.GetSize(), 0u);
-    EXPECT_EQ(none.Lock(), nullptr);
-
-    CGlobalMemory h = CGlobalMemory::Alloc(GHND, 8);
-    ASSERT_FALSE(h.IsNull());
-    EXPECT_EQ(h.GetBytes(), std::string(8, '\0'));
-    BYTE* p = h.Lock();
-    p[0] = 'x';
-    EXPECT_EQ(h.Lock(), p);
-    h.Unlock();
-    h.Unlock();
-
-    CGlobalMemory copy = h.Duplicate();
-    h.Lock()[1] = 'y';
-    h.Unlock();
-    EXPECT_EQ(copy.GetBytes(), std::string("x") + std::string(7, '\0'));
-    CGlobalMemory moved = std::move(h);
-    EXPECT_EQ(moved.GetSize(), 8u);
-    moved.Free();
-    EXPECT_TRUE(moved.IsNull());
-}
-
 TEST(MemoryClipboard, OpenSetGetEmpty)
 {
     CMemoryClipboard clip;
