@@ -9,7 +9,6 @@
 #include "app/launchers.h"
 #include "app/recentfiles.h"
 #include "app/startup.h"
-#include "app/version.h"
 #include "common/brancmn.h"
 #include "core/frontend.h"
 #include "isolated_env.h"
@@ -129,15 +128,6 @@ TEST_F(App, ScriptFileKeepsItsCaseWhenOnlyThatSpellingExists)
     // error message.
     ASSERT_TRUE(ParseCommandLine({"/s:" + m_strRoot + "/Missing.qvs"}, info));
     EXPECT_EQ(ResolveScriptFile(info), info.m_strScriptFile);
-}
-
-TEST(Version, FileVersionNumbersAndTheCutOfATrailingZero)
-{
-    EXPECT_EQ(FormatFileVersion(2, 1, 0, 0), "2.10");
-    EXPECT_EQ(FormatFileVersion(2, 1, 0, 1), "2.101");
-    EXPECT_EQ(FormatFileVersion(1, 2, 3, 4), "1.234");
-    EXPECT_EQ(FormatFileVersion(12, 0, 1, 0), "12.010");
-    EXPECT_EQ(FormatFileVersion(12, 1, 0, 0), "12.1");
 }
 
 TEST(AuditBackup, NameEndsAtTheFirstDotOfThePath)

@@ -205,11 +205,8 @@ TEST_F(EvtxScan, DamagedRecordsAreSkippedAndThePositionHolds)
     EXPECT_EQ(broken.GetState(), MON_STATE_ERROR);
 }
 
-TEST(EvtxText, DataLinesAndTypes)
+TEST(EvtxText, LevelsAndAuditKeywordsGiveTheType)
 {
-    EXPECT_EQ(EvtxDataLines("<EventData><Data Name=\"A\">x &amp; y</Data><Data>bare</Data>"
-                            "<Data Name=\"E\"/></EventData>"),
-              "A: x & y\nbare\nE: ");
     EXPECT_EQ(EvtxEventType(0, "<Keywords>0x8010000000000000</Keywords>"), EVENTLOG_AUDIT_FAILURE);
     EXPECT_EQ(EvtxEventType(0, "<Keywords>0x8020000000000000</Keywords>"), EVENTLOG_AUDIT_SUCCESS);
     EXPECT_EQ(EvtxEventType(1, ""), EVENTLOG_ERROR_TYPE);
