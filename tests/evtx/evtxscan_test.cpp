@@ -88,7 +88,7 @@ TEST_F(EvtxScan, GeneratedFilesReadBackRecordForRecord)
     ASSERT_EQ(written.size(), 700u);
     // The generator prints the data as Name=value; the reader keeps values.
     Lines expected;
-    for (std::string line : written) {
+    for (const std::string& line : written) {
         const std::size_t tab = line.rfind('\t');
         std::string data;
         std::istringstream pairs(line.substr(tab + 1));
