@@ -64,50 +64,29 @@ void CJournalEntryFields::Add(std::string_view data)
 
 void CJournalEntryFields::Finish()
 {
+    using View = std::string_view CJournalEntryFields::*;
+    static constexpr std::pair<std::string_view, View> MAPPED[] = {
+        {"_UID", &CJournalEntryFields::uid},
+        {"_COMM", &CJournalEntryFields::comm},
+        {"MESSAGE", &CJournalEntryFields::message},
+        {"PRIORITY", &CJournalEntryFields::priority},
+        {"EVENT_ID", &CJournalEntryFields::eventId},
+        {"_HOSTNAME", &CJournalEntryFields::hostname},
+        {"_SYSTEMD_UNIT", &CJournalEntryFields::unit},
+        {"SYSLOG_FACILITY", &CJournalEntryFields::facility},
+        {"SYSLOG_IDENTIFIER", &CJournalEntryFields::identifier},
+    };
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         const std::string_view data = GetField(i);
         const std::size_t eq = data.find('=');
         if (eq == std::string_view::npos)
             continue;
         const std::string_view name = data.substr(0, eq);
-        const std::string_view value = data.substr(eq + 1);
-        switch (name.size()) {
-        case 4:
-            if (name == "_UID")
-                uid = value;
-            break;
-        case 5:
-            if (name == "_COMM")
-                comm = value;
-            break;
-        case 7:
-            if (name == "MESSAGE")
-                message = value;
-            break;
-        case 8:
-            if (name == "PRIORITY")
-                priority = value;
-            else if (name == "EVENT_ID")
-                eventId = value;
-            break;
-        case 9:
-            if (name == "_HOSTNAME")
-                hostname = value;
-            break;
-        case 13:
-            if (name == "_SYSTEMD_UNIT")
-                unit = value;
-            break;
-        case 15:
-            if (name == "SYSLOG_FACILITY")
-                facility = value;
-            break;
-        case 17:
-            if (name == "SYSLOG_IDENTIFIER")
-                identifier = value;
-            break;
-        default:
-            break;
+        for (const auto& [mapped, view] : MAPPED) {
+            if (name == mapped) {
+                this->*view = data.substr(eq + 1);
+                break;
+            }
         }
     }
 }

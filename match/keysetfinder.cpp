@@ -1,8 +1,10 @@
 #include "match/keysetfinder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numeric>
+#include <span>
 
 #include "match/searchkeytext.h"
 #include "match/textfold.h"
@@ -184,9 +186,12 @@ void CKeySetFinder::Rebuild()
     for (std::size_t i = 0; i < m_patterns.size(); ++i)
         m_bucketItems[fill[BucketOf(hashOf[i])]++] = static_cast<std::uint32_t>(i);
 
+    // The window filter takes a bounded number of patterns: a larger set is
+    // not copied for it.
     std::vector<std::string> texts;
-    for (const CPattern& p : m_patterns)
-        texts.push_back(p.text);
+    if (m_patterns.size() <= CWindowFilter::MAX_PATTERNS)
+        for (const CPattern& p : m_patterns)
+            texts.push_back(p.text);
     m_window.Build(texts);
 
     // The vector filter: patterns in order of their folded beginnings, cut
@@ -242,13 +247,12 @@ void CKeySetFinder::ScanWindows(std::string_view block, bool bDropCR, F&& onHit)
 {
     const auto* t = reinterpret_cast<const unsigned char*>(block.data());
     const std::size_t n = block.size();
-    std::vector<std::uint32_t> candidates;
-    candidates.reserve(2048);
+    std::array<std::uint32_t, CWindowFilter::CAPACITY> candidates;
     std::size_t resume = 0; // positions before this are done
     for (std::size_t from = 0; from + CWindowFilter::WINDOW <= n;) {
-        candidates.clear();
-        from = m_window.FindCandidates(t, n, from, candidates);
-        for (const std::uint32_t w : candidates) {
+        std::size_t nCandidates = 0;
+        from = m_window.FindCandidates(t, n, from, candidates.data(), nCandidates);
+        for (const std::uint32_t w : std::span(candidates.data(), nCandidates)) {
             for (unsigned groups = m_window.GroupsAt(t + w); groups && w >= resume;
                  groups &= groups - 1) {
                 for (const CWindowFilter::CMember& member :

@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::size_t PAIRS = CWindowFilter::WINDOW - 1;
 constexpr std::size_t STEP = 64;
-constexpr std::size_t BATCH = 1024; // candidates handed back at a time
 
 // A byte as the hash sees it: bit 5 cleared folds the letter case, bit 7
 // cleared leaves the seven bits that a 128-entry lookup takes.
@@ -76,7 +75,7 @@ bool CpuHasVbmi()
 // The 64-position steps from i on, while i + STEP + WINDOW - 1 <= n.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t
 VectorSteps(const unsigned char* t, std::size_t n, std::size_t i, const unsigned char* tables,
-            std::vector<std::uint32_t>& out)
+            std::uint32_t* out, std::size_t& nOut)
 {
     const __m512i fold = _mm512_set1_epi8(static_cast<char>(FOLD7));
     __m512i perm[CWindowFilter::WINDOW][2];
@@ -89,7 +88,7 @@ VectorSteps(const unsigned char* t, std::size_t n, std::size_t i, const unsigned
         table[k][0] = _mm512_loadu_si512(tables + k * 128);
         table[k][1] = _mm512_loadu_si512(tables + k * 128 + 64);
     }
-    for (; i + STEP + CWindowFilter::WINDOW - 1 <= n && out.size() < BATCH; i += STEP) {
+    for (; i + STEP + CWindowFilter::WINDOW - 1 <= n && nOut < CWindowFilter::BATCH; i += STEP) {
         __m512i groups = _mm512_set1_epi8(-1);
         __m512i prev = _mm512_permutex2var_epi8(
             perm[0][0], _mm512_and_si512(_mm512_loadu_si512(t + i), fold), perm[0][1]);
@@ -103,8 +102,8 @@ VectorSteps(const unsigned char* t, std::size_t n, std::size_t i, const unsigned
             prev = next;
         }
         for (std::uint64_t mask = _mm512_test_epi8_mask(groups, groups); mask; mask &= mask - 1)
-            out.push_back(
-                static_cast<std::uint32_t>(i + static_cast<std::size_t>(__builtin_ctzll(mask))));
+            out[nOut++] =
+                static_cast<std::uint32_t>(i + static_cast<std::size_t>(__builtin_ctzll(mask)));
     }
     return i;
 }
@@ -154,17 +153,18 @@ unsigned CWindowFilter::GroupsAt(const unsigned char* t) const
 }
 
 std::size_t CWindowFilter::FindCandidates(const unsigned char* t, std::size_t n, std::size_t from,
-                                          std::vector<std::uint32_t>& out) const
+                                          std::uint32_t* out, std::size_t& nOut) const
 {
     std::size_t i = from;
+    nOut = 0;
 #ifdef QUORVIL_WINDOW_AVX512
-    i = VectorSteps(t, n, i, m_tables[0].data(), out);
-    if (out.size() >= BATCH)
+    i = VectorSteps(t, n, i, m_tables[0].data(), out, nOut);
+    if (nOut >= BATCH)
         return i;
 #endif
-    // The last positions, one by one.
+    // The last positions (fewer than a step and a window), one by one.
     for (; i + WINDOW <= n; ++i)
         if (GroupsAt(t + i))
-            out.push_back(static_cast<std::uint32_t>(i));
+            out[nOut++] = static_cast<std::uint32_t>(i);
     return i;
 }

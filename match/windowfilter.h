@@ -39,12 +39,16 @@ public:
     bool Build(const std::vector<std::string>& patterns);
     bool IsBuilt() const { return m_bBuilt; }
 
-    // Writes to out the window positions p (from from on, p + WINDOW <= n)
-    // that pass, in order, and stops after a 64-position step that leaves
-    // fewer than 64 free places in out (capacity at least 64). Returns
-    // where to go on (n - WINDOW + 1 or more when the block is done).
+    // Room FindCandidates may fill: a batch, one more step, the tail.
+    static constexpr std::size_t BATCH = 1024;
+    static constexpr std::size_t CAPACITY = BATCH + 64 + WINDOW;
+
+    // Writes to out (CAPACITY places) the window positions p (from from on,
+    // p + WINDOW <= n) that pass, in order, sets nOut to their number, and
+    // stops once BATCH or more are there. Returns where to go on
+    // (n - WINDOW + 1 or more when the block is done).
     std::size_t FindCandidates(const unsigned char* t, std::size_t n, std::size_t from,
-                               std::vector<std::uint32_t>& out) const;
+                               std::uint32_t* out, std::size_t& nOut) const;
     // The groups (one bit each) whose window may lie at t (WINDOW bytes).
     unsigned GroupsAt(const unsigned char* t) const;
     const std::vector<CMember>& Group(std::size_t g) const { return m_groups[g]; }

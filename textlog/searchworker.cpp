@@ -31,7 +31,8 @@ void CSearchWorker::Wait()
 
 bool CSearchWorker::IsUseful()
 {
-    return std::thread::hardware_concurrency() > 1;
+    static const bool bUseful = std::thread::hardware_concurrency() > 1;
+    return bUseful;
 }
 
 void CSearchWorker::Run()
