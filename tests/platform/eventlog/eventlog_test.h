@@ -2,6 +2,7 @@
 // Shared set-up of the event log service tests: a fresh network root per
 // test, the model's clock stopped, and small helpers around the API.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -76,6 +77,30 @@ protected:
         if (error)
             *error = GetLastError();
         return events;
+    }
+
+    static std::vector<DWORD> Numbers(const std::vector<CEvtEvent>& events)
+    {
+        std::vector<DWORD> numbers;
+        for (const CEvtEvent& event : events)
+            numbers.push_back(event.m_dwRecordNumber);
+        return numbers;
+    }
+    // The numbers first..last, as Numbers() gives them for whole runs.
+    static std::vector<DWORD> Range(DWORD first, DWORD last)
+    {
+        std::vector<DWORD> numbers;
+        for (DWORD n = first; n <= last; ++n)
+            numbers.push_back(n);
+        return numbers;
+    }
+    static std::pair<DWORD, DWORD> OldestAndCount(HANDLE log)
+    {
+        DWORD oldest = 0;
+        DWORD count = 0;
+        EXPECT_TRUE(GetOldestEventLogRecord(log, &oldest));
+        EXPECT_TRUE(GetNumberOfEventLogRecords(log, &count));
+        return {oldest, count};
     }
 
     static CEventLogFileInfo Info(HANDLE log)
