@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -19,6 +20,9 @@
 #include "tasklib/taskui.h"
 #include "tasklib/textcodec.h"
 #include "testsupport.h"
+
+using testing::HasSubstr;
+using testing::Not;
 
 namespace {
 
@@ -135,13 +139,11 @@ TEST_F(AlertsTest, MailArrivesByteForByteWithAndWithoutStartTlsAndLogin)
         const std::vector<std::string> got = server.Messages(1);
         ASSERT_EQ(got.size(), 1u);
         const std::string& m = got[0];
-        EXPECT_NE(m.find("MAIL FROM:quorvil@example.org\nRCPT TO:oncall@example.org,"
-                         "second@example.org\nTLS:" +
-                         std::string(c.tlsSeen) + "\nAUTH:" + c.user + "\n\n"),
-                  std::string::npos)
-            << m.substr(0, 300);
+        EXPECT_THAT(m, HasSubstr("MAIL FROM:quorvil@example.org\nRCPT TO:oncall@example.org,"
+                                 "second@example.org\nTLS:" +
+                                 std::string(c.tlsSeen) + "\nAUTH:" + c.user + "\n\n"));
         const std::string id = Between(m, "Message-ID: <", ">");
-        EXPECT_NE(id.find("@example.org"), std::string::npos);
+        EXPECT_THAT(id, HasSubstr("@example.org"));
         const std::string expected =
             "Date: Sun, 06 Dec 2026 04:34:02 +0000\r\n"
             "From: Quorvil <quorvil@example.org>\r\n"
@@ -180,8 +182,8 @@ TEST_F(AlertsTest, MailArrivesByteForByteWithAndWithoutStartTlsAndLogin)
     const std::vector<std::string> got = server.Messages(1);
     ASSERT_EQ(got.size(), 1u);
     const std::string headers = Between(got[0], "AUTH:\n\n", "\r\n\r\n");
-    EXPECT_EQ(headers.find("\nSubject: injected"), std::string::npos);
-    EXPECT_EQ(headers.find("\nBcc"), std::string::npos);
+    EXPECT_THAT(headers, Not(HasSubstr("\nSubject: injected")));
+    EXPECT_THAT(headers, Not(HasSubstr("\nBcc")));
     std::string body = line;
     for (auto at = body.find("\r\n"); at != std::string::npos; at = body.find("\r\n", at))
         body.erase(at, 1);
@@ -237,7 +239,7 @@ TEST_F(AlertsTest, WebHooksDeliverEachFormatAndRetryFailuresBeforeReporting)
     std::vector<std::string> got = server.Messages(4);
     ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(got[0].rfind("POST /ok\n", 0), 0u);
-    EXPECT_NE(got[0].find("Authorization: Bearer t0ken\n"), std::string::npos);
+    EXPECT_THAT(got[0], HasSubstr("Authorization: Bearer t0ken\n"));
     EXPECT_EQ(After(got[0], "\n--PARSED--\n"), line);
     EXPECT_EQ(got[1].rfind("PUT /ok\n", 0), 0u);
     std::string slack = line;
@@ -246,8 +248,8 @@ TEST_F(AlertsTest, WebHooksDeliverEachFormatAndRetryFailuresBeforeReporting)
             slack.replace(at, 1, to);
     EXPECT_EQ(After(got[1], "\n--PARSED--\n"), slack);
     EXPECT_EQ(After(got[2], "\n--PARSED--\n"), "app log: " + line);
-    EXPECT_NE(got[3].find("Content-Type: application/x-custom\n"), std::string::npos);
-    EXPECT_NE(got[3].find("{\"line\": \"" + line + "\", \"seq\": 7}"), std::string::npos);
+    EXPECT_THAT(got[3], HasSubstr("Content-Type: application/x-custom\n"));
+    EXPECT_THAT(got[3], HasSubstr("{\"line\": \"" + line + "\", \"seq\": 7}"));
 
     // A 500, a time-out and a refused connection: tried again, then reported
     // with the reason. A 404 is not tried again.
@@ -284,8 +286,8 @@ TEST_F(AlertsTest, WebHooksDeliverEachFormatAndRetryFailuresBeforeReporting)
         EXPECT_TRUE(bFound) << f.reason;
     }
     // The failures reached the audit file too.
-    EXPECT_NE(ReadFileBytes(AppSettings::GetAuditText()).value_or("").find("HTTP status 500"),
-              std::string::npos);
+    EXPECT_THAT(ReadFileBytes(AppSettings::GetAuditText()).value_or(""),
+                HasSubstr("HTTP status 500"));
 }
 
 TEST_F(AlertsTest, SyslogMessagesParseAsRfc5424OverUdpAndTcp)
@@ -306,11 +308,10 @@ TEST_F(AlertsTest, SyslogMessagesParseAsRfc5424OverUdpAndTcp)
         ASSERT_EQ(got.size(), 1u);
         const std::string& m = got[0];
         EXPECT_EQ(m.rfind("PRI=155\nTIMESTAMP=2026-12-06T04:34:02Z\n", 0), 0u) << m.substr(0, 200);
-        EXPECT_NE(m.find("\nAPP=quorvil\n"), std::string::npos);
-        EXPECT_NE(m.find("\nMSGID=match\nSD=[quorvil@32473 task=\"Disk \\\"\\]x\" "
-                         "log=\"/var/log/app.log\" name=\"app log\" seq=\"7\" type=\"Error\"]\n"),
-                  std::string::npos)
-            << m.substr(0, 400);
+        EXPECT_THAT(m, HasSubstr("\nAPP=quorvil\n"));
+        EXPECT_THAT(
+            m, HasSubstr("\nMSGID=match\nSD=[quorvil@32473 task=\"Disk \\\"\\]x\" "
+                         "log=\"/var/log/app.log\" name=\"app log\" seq=\"7\" type=\"Error\"]\n"));
         const std::string msg = After(m, "\nMSG=");
         EXPECT_EQ(msg, line.substr(0, msg.size()));
         EXPECT_LE(m.size(), 2048u + 80u) << "the message length is bounded";
@@ -326,8 +327,8 @@ TEST_F(AlertsTest, SecretsAreScrambledAndFilesMustBeOwnerOnly)
     task.AddAction(hook);
     RegisterBranSchedClasses();
     const std::string bytes = StoreObjectToBytes(&task);
-    EXPECT_EQ(bytes.find("Hoskyvan"), std::string::npos);
-    EXPECT_EQ(bytes.find("token"), std::string::npos);
+    EXPECT_THAT(bytes, Not(HasSubstr("Hoskyvan")));
+    EXPECT_THAT(bytes, Not(HasSubstr("token")));
     CMemFile in(bytes);
     CArchive ar(&in, CArchive::load);
     std::unique_ptr<CTask> loaded = CTask::ReadFromArchive(ar);
@@ -340,7 +341,7 @@ TEST_F(AlertsTest, SecretsAreScrambledAndFilesMustBeOwnerOnly)
     ASSERT_TRUE(AtomicWriteFile(path, "pw", 0644));
     std::string error;
     EXPECT_FALSE(CSecret(CSecret::File, path).Resolve(error));
-    EXPECT_NE(error.find("readable by others"), std::string::npos);
+    EXPECT_THAT(error, HasSubstr("readable by others"));
     ::chmod(path.c_str(), 0600);
     EXPECT_EQ(CSecret(CSecret::File, path).Resolve(error), "pw");
     EXPECT_FALSE(CSecret(CSecret::Environment, "QUORVIL_UNSET_SECRET").Resolve(error));
@@ -397,14 +398,9 @@ TEST_F(AlertsTest, TestRunShowsWhatEachServerAnswered)
     ASSERT_EQ(messages.m_shown.size(), 1u);
     EXPECT_EQ(messages.m_shown[0], "Disk|" + text);
     const std::string hook = "Web hook POST \"";
-    EXPECT_NE(text.find(hook + base + "/ok\" in task \"Disk\": delivered\n"), std::string::npos)
-        << text;
-    EXPECT_NE(text.find(hook + base + "/fail\" in task \"Disk\": failed: HTTP status 500"),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find(std::to_string(refused) + "/ok\" in task \"Disk\": failed: "),
-              std::string::npos)
-        << text;
+    EXPECT_THAT(text, HasSubstr(hook + base + "/ok\" in task \"Disk\": delivered\n"));
+    EXPECT_THAT(text, HasSubstr(hook + base + "/fail\" in task \"Disk\": failed: HTTP status 500"));
+    EXPECT_THAT(text, HasSubstr(std::to_string(refused) + "/ok\" in task \"Disk\": failed: "));
     EXPECT_EQ(CTask().RunAsTest(), "") << "nothing to deliver, nothing shown";
 }
 

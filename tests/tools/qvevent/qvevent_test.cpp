@@ -4,6 +4,7 @@
 #include <map>
 #include <sstream>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "isolated_env.h"
@@ -11,6 +12,9 @@
 #include "platform/eventlog/evtformat.h"
 #include "platform/network/network.h"
 #include "tools/qvevent/qvevent.h"
+
+using testing::HasSubstr;
+using testing::Not;
 
 namespace fs = std::filesystem;
 
@@ -65,29 +69,25 @@ TEST_F(QvEventTest, ReportedEventsReadBackAsTextAndJson)
     ASSERT_EQ(Run({"report", "-l", "Application", "-s", "Tester", "-t", "17"}), 0);
 
     ASSERT_EQ(Run({"read", "-l", "Application"}), 0);
-    EXPECT_NE(m_strOut.find("#1  "), std::string::npos) << m_strOut;
-    EXPECT_NE(m_strOut.find("Warning  Tester  Category 3  ID 42  User SYSTEM  Computer TESTHOST\n"
-                            "    disk \"C:\" full, second\n"),
-              std::string::npos)
-        << m_strOut;
-    EXPECT_NE(m_strOut.find("  17  Tester"), std::string::npos) << m_strOut;
+    EXPECT_THAT(m_strOut, HasSubstr("#1  "));
+    EXPECT_THAT(m_strOut,
+                HasSubstr("Warning  Tester  Category 3  ID 42  User SYSTEM  Computer TESTHOST\n"
+                          "    disk \"C:\" full, second\n"));
+    EXPECT_THAT(m_strOut, HasSubstr("  17  Tester"));
 
     ASSERT_EQ(Run({"read", "-l", "Application", "--json", "--from", "2", "--backwards"}), 0);
     EXPECT_EQ(std::count(m_strOut.begin(), m_strOut.end(), '\n'), 4) << m_strOut;
     EXPECT_LT(m_strOut.find("\"record\":3"), m_strOut.find("\"record\":2"));
-    EXPECT_EQ(m_strOut.find("\"record\":1"), std::string::npos);
-    EXPECT_NE(m_strOut.find("\"strings\":[\"third\"]"), std::string::npos) << m_strOut;
+    EXPECT_THAT(m_strOut, Not(HasSubstr("\"record\":1")));
+    EXPECT_THAT(m_strOut, HasSubstr("\"strings\":[\"third\"]"));
 
     ASSERT_EQ(Run({"read", "-l", "Application", "--json", "--to", "1"}), 0);
-    EXPECT_NE(m_strOut.find("\"strings\":[\"disk \\\"C:\\\" full\",\"second\"],\"data\":\"\""),
-              std::string::npos)
-        << m_strOut;
-    EXPECT_NE(m_strOut.find("\"sid\":\"S-1-5-18\""), std::string::npos);
+    EXPECT_THAT(m_strOut,
+                HasSubstr("\"strings\":[\"disk \\\"C:\\\" full\",\"second\"],\"data\":\"\""));
+    EXPECT_THAT(m_strOut, HasSubstr("\"sid\":\"S-1-5-18\""));
 
     ASSERT_EQ(Run({"info", "-l", "Application", "--json"}), 0);
-    EXPECT_NE(m_strOut.find("\"oldest\":1,\"count\":3,\"newest\":3,\"size\":65536"),
-              std::string::npos)
-        << m_strOut;
+    EXPECT_THAT(m_strOut, HasSubstr("\"oldest\":1,\"count\":3,\"newest\":3,\"size\":65536"));
 }
 
 TEST_F(QvEventTest, AdministersLogsSourcesAndBackups)
@@ -107,10 +107,10 @@ TEST_F(QvEventTest, AdministersLogsSourcesAndBackups)
     EXPECT_EQ(m_strOut, "Application\nCustom\nSecurity\nSystem\n");
     ASSERT_EQ(Run({"report", "-c", "SRV1", "-l", "Custom", "-s", "Mine", "-i", "1", "world"}), 0);
     ASSERT_EQ(Run({"read", "-c", "SRV1", "-l", "Custom"}), 0);
-    EXPECT_NE(m_strOut.find("Hello world."), std::string::npos) << m_strOut;
+    EXPECT_THAT(m_strOut, HasSubstr("Hello world."));
     ASSERT_EQ(Run({"info", "-c", "SRV1", "-l", "Custom"}), 0);
-    EXPECT_NE(m_strOut.find("Count:     1\n"), std::string::npos) << m_strOut;
-    EXPECT_NE(m_strOut.find("MaxSize:   131072\n"), std::string::npos) << m_strOut;
+    EXPECT_THAT(m_strOut, HasSubstr("Count:     1\n"));
+    EXPECT_THAT(m_strOut, HasSubstr("MaxSize:   131072\n"));
 
     std::string saved = m_strNetwork + "/saved.evt";
     ASSERT_EQ(Run({"backup", "-c", "SRV1", "-l", "Custom", saved}), 0) << m_strErr;
@@ -141,24 +141,21 @@ TEST_F(QvEventTest, DamagedLogIsCheckedRepairedAndNeverRenumbered)
     std::ofstream(path, std::ios::binary) << bytes;
 
     ASSERT_EQ(Run({"read", "-l", "System"}), 0) << m_strErr;
-    EXPECT_NE(m_strOut.find("one"), std::string::npos);
-    EXPECT_EQ(m_strOut.find("two"), std::string::npos);
-    EXPECT_NE(m_strOut.find("four"), std::string::npos) << m_strOut;
+    EXPECT_THAT(m_strOut, HasSubstr("one"));
+    EXPECT_THAT(m_strOut, Not(HasSubstr("two")));
+    EXPECT_THAT(m_strOut, HasSubstr("four"));
     EXPECT_EQ(Run({"check", "-l", "System"}), 1);
-    EXPECT_NE(m_strOut.find("System: damaged at offset " + std::to_string(record2) +
-                            ", 3 intact records\n  offset " + std::to_string(record2) + ": "),
-              std::string::npos)
-        << m_strOut;
-    EXPECT_NE(m_strOut.find(" bytes skipped between record 1 and record 3\n"), std::string::npos)
-        << m_strOut;
+    EXPECT_THAT(m_strOut,
+                HasSubstr("System: damaged at offset " + std::to_string(record2) +
+                          ", 3 intact records\n  offset " + std::to_string(record2) + ": "));
+    EXPECT_THAT(m_strOut, HasSubstr(" bytes skipped between record 1 and record 3\n"));
     EXPECT_EQ(Run({"report", "-l", "System", "-s", "Disk", "five"}), 1);
     EXPECT_EQ(m_strErr, "qvevent: cannot report the event: the event log " + path +
                             " is damaged at offset " + std::to_string(record2) +
                             "; run qvevent repair\n");
 
     ASSERT_EQ(Run({"repair", "-l", "System"}), 0) << m_strErr;
-    EXPECT_NE(m_strOut.find("System: repaired, 3 intact records kept"), std::string::npos)
-        << m_strOut;
+    EXPECT_THAT(m_strOut, HasSubstr("System: repaired, 3 intact records kept"));
     int backups = 0;
     for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
         if (entry.path().filename().string().starts_with("System.evt.damaged-")) {
@@ -170,8 +167,8 @@ TEST_F(QvEventTest, DamagedLogIsCheckedRepairedAndNeverRenumbered)
     EXPECT_EQ(Run({"check", "-l", "System"}), 0);
     ASSERT_EQ(Run({"report", "-l", "System", "-s", "Disk", "five"}), 0);
     ASSERT_EQ(Run({"read", "-l", "System", "--json"}), 0);
-    EXPECT_NE(m_strOut.find("{\"record\":5,"), std::string::npos) << m_strOut;
-    EXPECT_EQ(m_strOut.find("{\"record\":2,"), std::string::npos) << m_strOut;
+    EXPECT_THAT(m_strOut, HasSubstr("{\"record\":5,"));
+    EXPECT_THAT(m_strOut, Not(HasSubstr("{\"record\":2,")));
     ASSERT_EQ(Run({"repair", "-l", "System"}), 0);
     EXPECT_EQ(m_strOut, "System: not damaged, nothing changed\n");
 }
@@ -189,16 +186,16 @@ TEST_F(QvEventTest, RecordTooLargeToReadIsListedAndReadingGoesOn)
     ASSERT_EQ(Run({"report", "-l", "Big", "-s", "B", "after"}), 0);
 
     ASSERT_EQ(Run({"read", "-l", "Big", "--from", "1", "--to", "1"}), 0) << m_strErr;
-    EXPECT_NE(m_strOut.find("small"), std::string::npos);
-    EXPECT_EQ(m_strOut.find("#2"), std::string::npos);
+    EXPECT_THAT(m_strOut, HasSubstr("small"));
+    EXPECT_THAT(m_strOut, Not(HasSubstr("#2")));
     for (bool backwards : {false, true}) {
         std::vector<std::string> args = {"read", "-l", "Big"};
         if (backwards)
             args.push_back("--backwards");
         ASSERT_EQ(Run(args), 0) << m_strErr;
-        EXPECT_NE(m_strOut.find("#2  too large to read: "), std::string::npos) << m_strOut;
-        EXPECT_NE(m_strOut.find("small"), std::string::npos);
-        EXPECT_NE(m_strOut.find("after"), std::string::npos);
+        EXPECT_THAT(m_strOut, HasSubstr("#2  too large to read: "));
+        EXPECT_THAT(m_strOut, HasSubstr("small"));
+        EXPECT_THAT(m_strOut, HasSubstr("after"));
     }
 
     // Events too large say which value is too large and its limit.
@@ -264,7 +261,7 @@ TEST_F(QvEventTest, BadInputExitsTwoWithOneLineAndChangesNothing)
         EXPECT_FALSE(fs::exists(m_strNetwork + "/missing"));
     }
     ASSERT_EQ(Run({"--help"}), 0);
-    EXPECT_NE(m_strOut.find("Usage: qvevent"), std::string::npos);
+    EXPECT_THAT(m_strOut, HasSubstr("Usage: qvevent"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "isolated_env.h"
@@ -12,6 +13,9 @@
 #include "platform/eventlog/evtformat.h"
 #include "program.h"
 #include "tests/journal/journalfiles.h"
+
+using testing::HasSubstr;
+using testing::Not;
 
 namespace fs = std::filesystem;
 
@@ -102,8 +106,7 @@ TEST_F(QvWsProcess, LoadCheckAndDumpRoundTrip)
 
     const CRun dump = Run({"dump", Path("ws.qvw")});
     ASSERT_EQ(dump.m_nStatus, 0) << dump.m_strErr;
-    EXPECT_NE(dump.m_strOut.find(R"("passwordScrambled": "3818")"), std::string::npos)
-        << dump.m_strOut;
+    EXPECT_THAT(dump.m_strOut, HasSubstr(R"("passwordScrambled": "3818")"));
 
     run = Run({"load", "-", Path("again.qvw")}, dump.m_strOut);
     ASSERT_EQ(run.m_nStatus, 0) << run.m_strErr;
@@ -112,7 +115,7 @@ TEST_F(QvWsProcess, LoadCheckAndDumpRoundTrip)
 
     run = Run({"--help"});
     EXPECT_EQ(run.m_nStatus, 0);
-    EXPECT_NE(run.m_strOut.find("Usage: qvws"), std::string::npos);
+    EXPECT_THAT(run.m_strOut, HasSubstr("Usage: qvws"));
 }
 
 TEST_F(QvWsProcess, BadInputIsOneLineAndChangesNothing)
@@ -221,7 +224,7 @@ TEST_F(QvWsProcess, CheckListsValuesThatQuorvilNeverWrites)
     EXPECT_EQ(run.m_strOut, expected);
     EXPECT_EQ(Read("odd.qvw"), before);
     // They load as stored: the dump keeps them.
-    EXPECT_NE(Run({"dump", Path("odd.qvw")}).m_strOut.find("\"interval\": 0,"), std::string::npos);
+    EXPECT_THAT(Run({"dump", Path("odd.qvw")}).m_strOut, HasSubstr("\"interval\": 0,"));
 }
 
 } // namespace
@@ -272,8 +275,8 @@ TEST_F(QvWsProcess, TestShowsMatchesRulesAndTasksAndRunsNothing)
 
     const CRun json =
         Run({"test", Path("ws.qvw"), Path("auth.log"), "--group", "Logons", "--json"});
-    EXPECT_NE(json.m_strOut.find("\"lines\": []"), std::string::npos) << json.m_strOut;
-    EXPECT_NE(json.m_strOut.find("\"matched\": 0"), std::string::npos) << json.m_strOut;
+    EXPECT_THAT(json.m_strOut, HasSubstr("\"lines\": []"));
+    EXPECT_THAT(json.m_strOut, HasSubstr("\"matched\": 0"));
 
     ExpectBadInput(Run({"test", Path("ws.qvw"), Path("auth.log"), "--group", "None"}),
                    "qvws: no watch group \"None\"");
@@ -309,15 +312,10 @@ TEST_F(QvWsProcess, TestReadsTheRecordsOfEventLogFiles)
                                              entry("sshd", "6", "Accepted key from 10.0.0.9")}));
         const CRun run = Run({"test", Path("ws.qvw"), Path("j.journal")});
         EXPECT_EQ(run.m_nStatus, 0) << run.m_strErr;
-        EXPECT_NE(run.m_strOut.find(": sshd 0 Error: Failed password from 10.0.0.7\n"
-                                    "  Journal /var/log/journal / sshd errors: key 1\n"),
-                  std::string::npos)
-            << run.m_strOut;
-        EXPECT_NE(run.m_strOut.find("Display message \"sshd Error web01 10.0.0.7\""),
-                  std::string::npos)
-            << run.m_strOut;
-        EXPECT_NE(run.m_strOut.find("Totals: 3 records read, 1 matched\n"), std::string::npos)
-            << run.m_strOut;
+        EXPECT_THAT(run.m_strOut, HasSubstr(": sshd 0 Error: Failed password from 10.0.0.7\n"
+                                            "  Journal /var/log/journal / sshd errors: key 1\n"));
+        EXPECT_THAT(run.m_strOut, HasSubstr("Display message \"sshd Error web01 10.0.0.7\""));
+        EXPECT_THAT(run.m_strOut, HasSubstr("Totals: 3 records read, 1 matched\n"));
     }
 
     // A classic log: one error of sshd among other records.
@@ -333,13 +331,12 @@ TEST_F(QvWsProcess, TestReadsTheRecordsOfEventLogFiles)
         records.push_back(EncodeEvtRecord(e));
     }
     Write("sys.evt", ComposeEvtFile(records, 4, 0x10000, 0));
-    std::cerr << Run({"test", Path("ws.qvw"), Path("sys.evt")}).m_strOut;
     const CRun run = Run({"test", Path("ws.qvw"), Path("sys.evt"), "--json"});
     EXPECT_EQ(run.m_nStatus, 0) << run.m_strErr;
-    EXPECT_NE(run.m_strOut.find("\"record\": 2"), std::string::npos) << run.m_strOut;
-    EXPECT_EQ(run.m_strOut.find("\"record\": 1,"), std::string::npos) << run.m_strOut;
-    EXPECT_NE(run.m_strOut.find("sshd Error HOST 10.0.0.2"), std::string::npos) << run.m_strOut;
-    EXPECT_NE(run.m_strOut.find("\"records\": 3"), std::string::npos) << run.m_strOut;
+    EXPECT_THAT(run.m_strOut, HasSubstr("\"record\": 2"));
+    EXPECT_THAT(run.m_strOut, Not(HasSubstr("\"record\": 1,")));
+    EXPECT_THAT(run.m_strOut, HasSubstr("sshd Error HOST 10.0.0.2"));
+    EXPECT_THAT(run.m_strOut, HasSubstr("\"records\": 3"));
 }
 
 } // namespace
