@@ -1,11 +1,11 @@
 #pragma once
 // Shared by the task library's tests: a capture of the task log lines (which
 // the reaper thread also writes), and the probe program's report.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/base/fileio.h"
@@ -16,8 +16,8 @@ public:
     CLogCapture()
     {
         {
-            std::lock_guard lock(Mutex());
-            Lines().clear();
+            std::lock_guard lock(s_mutex);
+            s_lines.clear();
         }
         SetTaskLogHook(&Hook);
     }
@@ -27,45 +27,32 @@ public:
 
     std::vector<std::string> Get() const
     {
-        std::lock_guard lock(Mutex());
-        return Lines();
+        std::lock_guard lock(s_mutex);
+        return s_lines;
     }
     // Waits up to 30 seconds for a line that contains the text.
     bool WaitFor(const std::string& text) const
     {
-        std::unique_lock lock(Mutex());
-        return Changed().wait_for(lock, std::chrono::seconds(30), [&] {
-            for (const std::string& line : Lines())
-                if (line.find(text) != std::string::npos)
-                    return true;
-            return false;
+        std::unique_lock lock(s_mutex);
+        return s_changed.wait_for(lock, std::chrono::seconds(30), [&] {
+            return std::any_of(s_lines.begin(), s_lines.end(), [&](const std::string& line) {
+                return line.find(text) != std::string::npos;
+            });
         });
     }
 
 private:
-    static std::mutex& Mutex()
-    {
-        static std::mutex m;
-        return m;
-    }
-    static std::condition_variable& Changed()
-    {
-        static std::condition_variable cv;
-        return cv;
-    }
-    static std::vector<std::string>& Lines()
-    {
-        static std::vector<std::string> v;
-        return v;
-    }
     static void Hook(const std::string& line)
     {
         {
-            std::lock_guard lock(Mutex());
-            Lines().push_back(line);
+            std::lock_guard lock(s_mutex);
+            s_lines.push_back(line);
         }
-        Changed().notify_all();
+        s_changed.notify_all();
     }
+    static inline std::mutex s_mutex;
+    static inline std::condition_variable s_changed;
+    static inline std::vector<std::string> s_lines;
 };
 
 // The probe's report: its working folder ("D:"), arguments ("A:") and
