@@ -7,34 +7,9 @@
 #include "isolated_env.h"
 #include "platform/base/clock.h"
 #include "tasklib/task.h"
-#include "tasklib/taskui.h"
 #include "testsupport.h"
 
 namespace {
-
-class CRecordingUi final : public ITaskUi {
-public:
-    std::vector<std::pair<std::string, std::string>> m_arrMessages;
-    void ShowTaskMessage(const std::string& strTask, const std::string& strText) override
-    {
-        m_arrMessages.emplace_back(strTask, strText);
-    }
-    int EditTask(CTask& task) override
-    {
-        CTask copy = task;
-        copy.SetDescription("Edited");
-        task = copy;
-        return 1;
-    }
-};
-
-class CInstalledUi {
-public:
-    explicit CInstalledUi(ITaskUi* ui) { SetTaskUi(ui); }
-    ~CInstalledUi() { SetTaskUi(nullptr); }
-    CInstalledUi(const CInstalledUi&) = delete;
-    CInstalledUi& operator=(const CInstalledUi&) = delete;
-};
 
 CDisplayMessage Message(const char* text)
 {
@@ -94,7 +69,6 @@ TEST(Task, VariablesAreReplacedInEveryAction)
 {
     CLogCapture log;
     CRecordingUi ui;
-    CInstalledUi installed(&ui);
     const std::string folder = TestRoot() + "/every";
 
     CTask task;
@@ -131,7 +105,6 @@ TEST(Task, WriteToFileFailureIsLoggedAndLaterActionsStillRun)
 {
     CLogCapture log;
     CRecordingUi ui;
-    CInstalledUi installed(&ui);
     const std::string blocker = TestRoot() + "/blocker";
     ASSERT_TRUE(AppendToFile(blocker, "a file, not a folder\n"));
 
@@ -151,7 +124,6 @@ TEST(Task, WriteToFileFailureIsLoggedAndLaterActionsStillRun)
 TEST(Task, AssignmentCopiesEverythingDeeply)
 {
     CRecordingUi ui;
-    CInstalledUi installed(&ui);
     CTask source;
     source.SetDescription("Source");
     source.AddAction(Message("one"));
@@ -199,7 +171,6 @@ TEST(Task, PropertiesGoThroughTheFrontEnd)
                              "Task \"Task\" not edited: there is no window to edit it in"}));
 
     CRecordingUi ui;
-    CInstalledUi installed(&ui);
     EXPECT_EQ(task.Properties(), 1);
     EXPECT_EQ(task.GetDescription(), "Edited");
 }

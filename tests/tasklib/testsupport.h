@@ -6,10 +6,13 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/base/fileio.h"
+#include "tasklib/task.h"
 #include "tasklib/tasklog.h"
+#include "tasklib/taskui.h"
 
 class CLogCapture {
 public:
@@ -53,6 +56,32 @@ private:
     static inline std::mutex s_mutex;
     static inline std::condition_variable s_changed;
     static inline std::vector<std::string> s_lines;
+};
+
+// The task front end of a window, installed for its lifetime: records the
+// messages shown and renames a task it is asked to edit.
+class CRecordingUi final : public ITaskUi {
+public:
+    CRecordingUi() { SetTaskUi(this); }
+    ~CRecordingUi() override { SetTaskUi(nullptr); }
+    CRecordingUi(const CRecordingUi&) = delete;
+    CRecordingUi& operator=(const CRecordingUi&) = delete;
+
+    void ShowTaskMessage(const std::string& strTask, const std::string& strText) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_arrMessages.emplace_back(strTask, strText);
+    }
+    int EditTask(CTask& task) override
+    {
+        CTask copy = task;
+        copy.SetDescription("Edited");
+        task = copy;
+        return 1;
+    }
+
+    std::mutex m_mutex;
+    std::vector<std::pair<std::string, std::string>> m_arrMessages;
 };
 
 // The probe's report: its working folder ("D:"), arguments ("A:") and

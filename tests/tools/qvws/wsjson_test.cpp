@@ -322,6 +322,8 @@ TEST_F(WsJsonTest, AlertActionsAndDigestsRoundTrip)
     std::unique_ptr<CMonManager> pAgain = WorkspaceFromJson(dump);
     EXPECT_EQ(WorkspaceToJson(*pAgain), dump);
     EXPECT_EQ(Bytes(*pAgain), Bytes(*pLoaded));
+    const auto pStored = LoadObjectFromBytes(Bytes(*pLoaded), nullptr);
+    EXPECT_EQ(WorkspaceToJson(static_cast<const CMonManager&>(*pStored)), dump);
     EXPECT_EQ(LoadFault(R"({"logs": [{"kind": "text", "groups": [{"task": {"actions": [
         {"kind": "syslog", "facility": "local9"}]}}]}]})"),
               "2:40: logs[0].groups[0].task.actions[0].facility: expected a facility name (kern "
