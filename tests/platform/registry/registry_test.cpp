@@ -1,6 +1,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -40,6 +41,16 @@ const CRegValue* ValueAt(const CRegKey& tree, const char* key, const char* name)
 {
     const CRegKey* k = tree.OpenKey(key);
     return k ? k->FindValue(name) : nullptr;
+}
+
+// The key's values as (name, type, data), in order.
+using Values = std::vector<std::tuple<std::string, DWORD, std::string>>;
+Values ValuesOf(const CRegKey* key)
+{
+    Values values;
+    for (const CRegValue& value : key ? key->GetValues() : std::vector<CRegValue>())
+        values.emplace_back(value.m_strName, value.m_dwType, value.m_data);
+    return values;
 }
 
 } // namespace
@@ -119,14 +130,7 @@ TEST(RegFile, WriteReadWriteGivesTheSameBytes)
 
     CRegKey back = Parse(text);
     EXPECT_EQ(FormatRegFile(back, HKCU), text);
-    const CRegKey* read = back.OpenKey("Software\\Brannick\\Quorvil");
-    ASSERT_NE(read, nullptr);
-    for (const CRegValue& value : key->GetValues()) {
-        const CRegValue* other = read->FindValue(value.m_strName);
-        ASSERT_NE(other, nullptr) << value.m_strName;
-        EXPECT_EQ(other->m_dwType, value.m_dwType) << value.m_strName;
-        EXPECT_EQ(other->m_data, value.m_data) << value.m_strName;
-    }
+    EXPECT_EQ(ValuesOf(back.OpenKey("Software\\Brannick\\Quorvil")), ValuesOf(key));
 }
 
 TEST(RegFile, ReadsAUtf16FileExportedFromWindows)
@@ -147,19 +151,15 @@ TEST(RegFile, ReadsAUtf16FileExportedFromWindows)
     CRegKey tree = Parse(bytes, "HKEY_LOCAL_MACHINE");
     const char* key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Qv Test";
 
-    const CRegValue* file = ValueAt(tree, key, "eventmessagefile");
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->m_dwType, REG_EXPAND_SZ);
-    EXPECT_EQ(file->m_data, std::string("%SystemRoot%\\qv\xC3\xA9.dll\0", 22));
-    const CRegValue* sources = ValueAt(tree, key, "Sources");
-    ASSERT_NE(sources, nullptr);
-    EXPECT_EQ(sources->m_dwType, REG_MULTI_SZ);
-    EXPECT_EQ(sources->GetMultiString(), (std::vector<std::string>{"a", "bc"}));
-    EXPECT_EQ(ValueAt(tree, key, "TypesSupported")->GetDword(), 7u);
-    EXPECT_EQ(ValueAt(tree, key, "Text")->GetString(), "Caf\xC3\xA9 \\ \"\xF0\x9F\x98\x80\"");
-    EXPECT_EQ(ValueAt(tree, key, "")->GetString(), "default");
-    EXPECT_EQ(ValueAt(tree, key, "Big")->GetQword(), 0x0123456789ABCDEFull);
-
+    EXPECT_EQ(ValuesOf(tree.OpenKey(key)),
+              (Values{{"EventMessageFile", REG_EXPAND_SZ,
+                       std::string("%SystemRoot%\\qv\xC3\xA9.dll\0", 22)},
+                      {"Sources", REG_MULTI_SZ, std::string("a\0bc\0\0", 6)},
+                      {"TypesSupported", REG_DWORD, RegDwordData(7)},
+                      {"Text", REG_SZ, std::string("Caf\xC3\xA9 \\ \"\xF0\x9F\x98\x80\"\0", 15)},
+                      {"", REG_SZ, std::string("default\0", 8)},
+                      {"Big", REG_QWORD, RegQwordData(0x0123456789ABCDEFull)}}));
+    EXPECT_NE(ValueAt(tree, key, "eventmessagefile"), nullptr);
     // Written back, the string values carry the same UTF-16 bytes.
     std::string text = FormatRegFile(tree, "HKEY_LOCAL_MACHINE");
     EXPECT_NE(text.find("\"Sources\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"),
@@ -209,9 +209,7 @@ TEST(RegFile, AcceptsBothDialectsAndEveryLineForm)
                          "[-HKEY_CURRENT_USER\\A]\n"
                          "[HKEY_CURRENT_USER\\C]\n\"y\"=-\n\"z\"=\"4\"\n");
     EXPECT_EQ(tree.OpenKey("A"), nullptr);
-    ASSERT_NE(tree.OpenKey("C"), nullptr);
-    EXPECT_EQ(tree.OpenKey("C")->FindValue("y"), nullptr);
-    EXPECT_EQ(ValueAt(tree, "C", "z")->GetString(), "4");
+    EXPECT_EQ(ValuesOf(tree.OpenKey("C")), (Values{{"z", REG_SZ, std::string("4\0", 2)}}));
 }
 
 TEST(RegFile, ReportsDamageWithTheLineNumber)
