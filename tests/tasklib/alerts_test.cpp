@@ -92,7 +92,7 @@ int RefusedPort()
 
 std::string MakeCertificate()
 {
-    const std::string dir = TestRoot() + "/tls";
+    std::string dir = TestRoot() + "/tls";
     EnsureDirectory(dir);
     const std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost "
                             "-addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout " +
