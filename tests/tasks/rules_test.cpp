@@ -179,15 +179,14 @@ TEST(RulesStored, OnlyWhenUsed)
         const std::string bytes = StoreObjectToBytes(&group);
         auto object = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CKeysAndActions));
         const auto& back = static_cast<const CKeysAndActions&>(*object);
-        EXPECT_EQ(back.m_rules.m_threshold, group.m_rules.m_threshold) << c.name;
-        EXPECT_EQ(back.m_rules.m_silence, group.m_rules.m_silence) << c.name;
-        EXPECT_EQ(back.m_bDigest, group.m_bDigest) << c.name;
-        if (c.bDigest) {
-            EXPECT_EQ(back.m_nDigestRuns, 2) << c.name;
-            EXPECT_EQ(back.m_nDigestMinutes, 15) << c.name;
-            EXPECT_EQ(back.m_digest.GetData().nHeld, 3) << c.name;
-            EXPECT_EQ(back.m_digest.GetData().mapHeld.at("%EVENT_TEXT%"), "held") << c.name;
-        }
+        auto stored = [](const CKeysAndActions& g) {
+            const CDigestState::CData d = g.m_digest.GetData();
+            return std::tuple(g.m_rules.m_threshold, g.m_rules.m_silence, g.m_bDigest,
+                              g.m_bDigest ? g.m_nDigestRuns * 100 + g.m_nDigestMinutes : 0,
+                              d.nPeriodStart, d.nRuns, d.nHeld, d.nFirstHeld, d.nLastHeld,
+                              d.mapHeld);
+        };
+        EXPECT_EQ(stored(back), stored(group)) << c.name;
         EXPECT_EQ(StoreObjectToBytes(&back), bytes) << c.name;
         EXPECT_THROW(
             LoadObjectFromBytes(bytes.substr(0, bytes.size() - 3), RUNTIME_CLASS(CKeysAndActions)),

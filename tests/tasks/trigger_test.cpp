@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "archive/file.h"
+#include "archive/globalarchive.h"
 #include "platform/base/clock.h"
 #include "tasklib/oledatetime.h"
 #include "tasks/trigger.h"
@@ -8,36 +8,22 @@
 
 namespace {
 
-// What a text scan does for one line and one group.
-bool OfferLine(CKeysAndActions& group, const char* line)
-{
-    group.ResetHits();
-    if (MatchTextKeys(group, CPreparedLine(line)))
-        SetTextVariables(group, line, "Sample Log", "/var/log/app.log");
-    return group.IsTriggered();
-}
-
-std::string Var(const CKeysAndActions& group, const char* name)
-{
-    const CTaskVariables variables = group.m_task.GetVariables();
-    const std::string* value = variables.Find(name);
-    return value ? *value : "(unset)";
-}
-
-// Runs first in this executable: nothing has triggered yet.
+// Runs first in this executable: nothing has triggered yet. Which lines
+// trigger and the text variables they set are followed by the text scan's
+// tests; the event variables stay as they were.
 TEST(TextTrigger, FirstTriggerOfTheProcessIsSequenceOne)
 {
     ASSERT_EQ(g_nTaskSequence.load(), 0);
     CKeysAndActions group;
     group.AddKey(TextKey("panic"));
     group.AddKey(TextKey("KERNEL"));
-    ASSERT_TRUE(OfferLine(group, "kernel panic"));
+    ASSERT_TRUE(MatchTextKeys(group, CPreparedLine("kernel panic")));
+    SetTextVariables(group, "kernel panic", "Sample Log", "/var/log/app.log");
     EXPECT_EQ(group.GetKey(1)->m_nHits.load(), 1) << "every key is tested, also after a match";
-    EXPECT_EQ(Var(group, VAR_TASK_SEQ), "1");
+    const auto vars = group.m_task.GetVariables().GetAll();
+    EXPECT_EQ(std::tuple(vars.at(VAR_TASK_SEQ), vars.at(VAR_EVENT_SOURCE)),
+              std::tuple("1", "<empty>"));
     EXPECT_EQ(g_nTaskSequence.load(), 1);
-    // Which lines trigger and the text variables they set are followed by the
-    // text scan's tests; the event variables stay as they were.
-    EXPECT_EQ(Var(group, VAR_EVENT_SOURCE), "<empty>");
 }
 
 TEST(LaunchRule, MinimumIntervalInWholeMinutes)
@@ -62,27 +48,20 @@ TEST(LaunchRule, MinimumIntervalInWholeMinutes)
     for (const Case& c : cases)
         EXPECT_EQ(IsLaunchAllowed(c.bFlag, c.nMinutes, last, c.now), c.bAllowed)
             << c.bFlag << " " << c.nMinutes << " " << c.now.Format("%H:%M:%S");
-}
 
-TEST(LaunchRule, HoldsTheTaskBackUntilTheIntervalHasPassed)
-{
+    // A group's rule measures from its task's last run to the model clock.
     CManualClock clock(CTime(2001, 7, 27, 12, 0, 0).GetTime());
     SetClock(&clock);
-    auto log = std::make_shared<CRunLog>();
     CKeysAndActions group;
-    group.m_task.AddAction(CRecordAction(log));
     group.m_bMinInterval = TRUE;
     group.m_nMinIntervalMinutes = 5;
-
-    EXPECT_TRUE(ApplyLaunchRule(group)); // never ran
-    clock.AdvanceMs((4 * 60 + 59) * 1000);
-    EXPECT_FALSE(ApplyLaunchRule(group));
-    clock.AdvanceMs(1000);
-    EXPECT_TRUE(ApplyLaunchRule(group));
-    group.m_bMinInterval = FALSE;
-    EXPECT_TRUE(ApplyLaunchRule(group));
-    EXPECT_EQ(log->Get().size(), 3u);
+    std::vector<BOOL> ran;
+    for (int seconds : {0, 4 * 60 + 59, 1}) { // never ran, then 4:59 and 5:00 after it
+        clock.AdvanceMs(seconds * 1000);
+        ran.push_back(ApplyLaunchRule(group));
+    }
     SetClock(nullptr);
+    EXPECT_EQ(ran, (std::vector<BOOL>{TRUE, FALSE, TRUE}));
 }
 
 TEST(EventVariables, TimeText)
@@ -123,16 +102,11 @@ TEST(Digest, FirstRunsThenOneSummaryPerPeriodAcrossStopAndRestart)
     EXPECT_FALSE(group->FlushDigestIfDue());
 
     // A restart from the saved workspace keeps the period going.
-    {
-        CKeysAndActions stored = *group;
-        stored.m_task.RemoveAllActions();
-        const std::string bytes = StoreObjectToBytes(&stored);
-        CMemFile file(bytes);
-        CArchive ar(&file, CArchive::load);
-        group = ar.ReadObjectAs<CKeysAndActions>();
-        ASSERT_TRUE(group);
-        group->m_task.AddAction(CRecordAction(log));
-    }
+    group->m_task.RemoveAllActions();
+    group.reset(static_cast<CKeysAndActions*>(
+        LoadObjectFromBytes(StoreObjectToBytes(group.get()), RUNTIME_CLASS(CKeysAndActions))
+            .release()));
+    group->m_task.AddAction(CRecordAction(log));
     clock.SetSeconds(start + 600);
     EXPECT_TRUE(group->FlushDigestIfDue());
     EXPECT_FALSE(group->FlushDigestIfDue()) << "one summary per period";
@@ -144,18 +118,20 @@ TEST(Digest, FirstRunsThenOneSummaryPerPeriodAcrossStopAndRestart)
     clock.SetSeconds(start + 600 + 600);
     EXPECT_TRUE(trigger("line 9")); // the summary of line 8, then a new period
 
-    const std::vector<CTaskRun> runs = log->Get();
-    ASSERT_EQ(runs.size(), 7u);
-    const std::pair<const char*, const char*> expected[] = {
-        {"line 1", "0"}, {"line 2", "0"}, {"line 5", "3"}, {"line 6", "0"},
-        {"line 7", "0"}, {"line 8", "1"}, {"line 9", "0"},
-    };
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        EXPECT_EQ(runs[i].Var("%EVENT_TEXT%"), expected[i].first) << i;
-        EXPECT_EQ(runs[i].Var("%DIGEST_COUNT%"), expected[i].second) << i;
-    }
-    EXPECT_EQ(runs[2].Var("%DIGEST_FIRST_TIME%"), "07/27/01  12:00:20 PM");
-    EXPECT_EQ(runs[2].Var("%DIGEST_LAST_TIME%"), "07/27/01  12:00:40 PM");
-    EXPECT_EQ(runs[2].Var("%EVENT_SHORTNAME%"), "app");
+    using Runs = std::vector<std::pair<std::string, std::string>>;
+    Runs runs; // the text and the count held back before it
+    for (const CTaskRun& run : log->Get())
+        runs.emplace_back(run.Var("%EVENT_TEXT%"), run.Var("%DIGEST_COUNT%"));
+    EXPECT_EQ(runs, (Runs{{"line 1", "0"},
+                          {"line 2", "0"},
+                          {"line 5", "3"},
+                          {"line 6", "0"},
+                          {"line 7", "0"},
+                          {"line 8", "1"},
+                          {"line 9", "0"}}));
+    const CTaskRun summary = log->Get().at(2);
+    EXPECT_EQ(std::tuple(summary.Var("%DIGEST_FIRST_TIME%"), summary.Var("%DIGEST_LAST_TIME%"),
+                         summary.Var("%EVENT_SHORTNAME%")),
+              std::tuple("07/27/01  12:00:20 PM", "07/27/01  12:00:40 PM", "app"));
     SetClock(nullptr);
 }
