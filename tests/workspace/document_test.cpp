@@ -529,44 +529,35 @@ TEST_F(Document, AddTextLogAsksAboutDuplicatesAndUnreadableFiles)
     }
 }
 
-TEST_F(Document, AddEventLogsTakesJournalsAndEvtxFiles)
-{
-    m_ui.m_network = {"journal:", "evtx:/srv/evtx/Security.evtx"};
-    const DWORD dwFirst = m_doc.AddEventLogs(ADD_MODE_MENU);
-    ASSERT_EQ(LogCount(), 2);
-    int pos = 0;
-    auto* pJournal = dynamic_cast<CJournalMonitor*>(m_doc.m_pManager->GetNextLog(pos));
-    auto* pEvtx = dynamic_cast<CEvtxMonitor*>(m_doc.m_pManager->GetNextLog(pos));
-    ASSERT_TRUE(pJournal && pEvtx);
-    EXPECT_EQ(dwFirst, pJournal->GetID());
-    EXPECT_EQ(pJournal->m_strDirectory, "");
-    EXPECT_TRUE(pJournal->IsEnabled() && pJournal->IsEventLog());
-    EXPECT_EQ(pEvtx->m_strPath, "/srv/evtx/Security.evtx");
-    EXPECT_EQ(pEvtx->m_nLastRecord, 0u);
-}
-
-TEST_F(Document, AddEventLogsSkipsAMonitoredLogAnsweredNo)
+TEST_F(Document, AddEventLogsSkipsAMonitoredLogAnsweredNoAndTakesJournalsAndEvtxFiles)
 {
     m_doc.m_pManager->AddLog(EventLog("SRV2", "System"));
-    m_ui.m_network = {"SRV1\\Application", "SRV2\\System", "SRV3\\Security"};
+    m_ui.m_network = {"SRV1\\Application", "SRV2\\System", "SRV3\\Security",
+                      "journal:", "evtx:/srv/evtx/Security.evtx"};
     m_ui.m_answers = {IDNO};
 
     DWORD dwFirst = m_doc.AddEventLogs(ADD_MODE_MENU);
 
-    ASSERT_EQ(LogCount(), 3);
+    ASSERT_EQ(LogCount(), 5);
     int pos = 1;
     auto* first = dynamic_cast<CEventMonitor*>(m_doc.m_pManager->GetNextLog(pos));
     auto* third = dynamic_cast<CEventMonitor*>(m_doc.m_pManager->GetNextLog(pos));
-    ASSERT_TRUE(first && third);
+    auto* pJournal = dynamic_cast<CJournalMonitor*>(m_doc.m_pManager->GetNextLog(pos));
+    auto* pEvtx = dynamic_cast<CEvtxMonitor*>(m_doc.m_pManager->GetNextLog(pos));
+    ASSERT_TRUE(first && third && pJournal && pEvtx);
     EXPECT_EQ(dwFirst, first->GetID());
     EXPECT_EQ(first->GetDisplayName(), "SRV1\\Application");
     EXPECT_EQ(third->GetDisplayName(), "SRV3\\Security");
-    EXPECT_TRUE(first->IsEnabled() && third->IsEnabled());
+    EXPECT_EQ(pJournal->m_strDirectory, "");
+    EXPECT_EQ(pEvtx->m_strPath, "/srv/evtx/Security.evtx");
+    EXPECT_EQ(pEvtx->m_nLastRecord, 0u);
+    EXPECT_TRUE(first->IsEnabled() && third->IsEnabled() && pJournal->IsEnabled() &&
+                pJournal->IsEventLog());
     ASSERT_EQ(m_ui.m_messages.size(), 1u);
     EXPECT_EQ(m_ui.m_messages[0].text,
               std::string("NT Event Log: SRV2\\System\n\n") + IDS_ALREADY_MONITORING);
     EXPECT_EQ(m_ui.m_messages[0].type, MB_YESNO | MB_ICONQUESTION);
-    EXPECT_EQ(m_view.m_hints.size(), 2u);
+    EXPECT_EQ(m_view.m_hints.size(), 4u);
 
     // Computer names are compared without their letter case, log names with
     // it; a cancelled dialog adds nothing.
@@ -574,7 +565,7 @@ TEST_F(Document, AddEventLogsSkipsAMonitoredLogAnsweredNo)
     EXPECT_FALSE(IsEventLogMonitored(*m_doc.m_pManager, "SRV2", "system"));
     m_ui.m_network = {};
     EXPECT_EQ(m_doc.AddEventLogs(ADD_MODE_MENU), 0u);
-    EXPECT_EQ(LogCount(), 3);
+    EXPECT_EQ(LogCount(), 5);
 }
 
 TEST_F(Document, AutosaveAndTheQuestionBeforeClosing)
@@ -682,16 +673,15 @@ TEST_F(Document, ChooseOrAddWatchGroup)
 TEST_F(Document, ScanningCommandsFollowTheThread)
 {
     CScanCommands& scan = m_doc.ScanCommands();
-    EXPECT_FALSE(scan.IsRunning());
-    scan.Toggle();
-    EXPECT_TRUE(scan.IsRunning());
-    scan.Toggle();
-    EXPECT_FALSE(scan.IsRunning());
-    scan.Start();
-    EXPECT_TRUE(scan.IsRunning());
-    // A new workspace stops the thread first.
-    m_doc.OnNewDocument();
-    EXPECT_FALSE(scan.IsRunning());
+    std::vector<bool> running{scan.IsRunning()};
+    for (void (CScanCommands::*command)() :
+         {&CScanCommands::Toggle, &CScanCommands::Toggle, &CScanCommands::Start}) {
+        (scan.*command)();
+        running.push_back(scan.IsRunning());
+    }
+    m_doc.OnNewDocument(); // a new workspace stops the thread first
+    running.push_back(scan.IsRunning());
+    EXPECT_EQ(running, (std::vector<bool>{false, true, false, true, false}));
 }
 
 TEST(HeadlessDocumentUi, AnswersNoOrYesAndCancelsDialogs)

@@ -45,6 +45,23 @@ std::string Missing(DWORD id, const std::string& source, const std::vector<std::
     return text;
 }
 
+// The description and category text, "unset" and "keep" where nothing is
+// produced.
+using Texts = std::pair<std::string, std::string>;
+Texts Render(CEventRenderer& renderer, const CEventStruct& event,
+             DWORD flags = RENDER_DESCRIPTION | RENDER_CATEGORY)
+{
+    Texts texts("unset", "keep");
+    renderer.RenderEvent(flags, event, texts.first, texts.second);
+    return texts;
+}
+Texts Render(const CEventStruct& event, const char* server = "SRV")
+{
+    CEventRenderer renderer(server, "Application",
+                            server == std::string("SRV") ? "SRV\\Application" : server);
+    return Render(renderer, event);
+}
+
 void CopyFile(const std::string& from, const std::string& to)
 {
     std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
@@ -187,12 +204,7 @@ TEST_F(EventRenderTest, RendersFromTheServersMessageFilesWithOrWithoutReuse)
         SetEventRenderReuse(reuse);
         for (const CRenderCase& c : RenderCases()) {
             SCOPED_TRACE(std::string(c.m_pszName) + (reuse ? ", reused" : ""));
-            CEventRenderer renderer("SRV", "Application", "SRV\\Application");
-            std::string description = "unset", category = "keep";
-            renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, c.m_event, description,
-                                 category);
-            EXPECT_EQ(description, c.m_strDescription);
-            EXPECT_EQ(category, c.m_strCategory);
+            EXPECT_EQ(Render(c.m_event), Texts(c.m_strDescription, c.m_strCategory));
             EXPECT_EQ(NewLogLines(), c.m_arrLogLines);
         }
     }
@@ -202,36 +214,22 @@ TEST_F(EventRenderTest, FlagsChooseTheOutputsAndAFailedLogonProducesNothing)
 {
     CEventStruct event = MakeEvent("AppSrc", 0x40020064, 2, {"a", "b"});
     CEventRenderer renderer("SRV", "Application", "SRV\\Application");
-    std::string description = "unset", category = "keep";
-    renderer.RenderEvent(RENDER_DESCRIPTION, event, description, category);
-    EXPECT_EQ(description, "The service a was started by b.\r\n");
-    EXPECT_EQ(category, "keep");
-    description = "unset";
-    renderer.RenderEvent(RENDER_CATEGORY, event, description, category);
-    EXPECT_EQ(description, "unset");
-    EXPECT_EQ(category, "Network\r\n");
+    EXPECT_EQ(Render(renderer, event, RENDER_DESCRIPTION),
+              Texts("The service a was started by b.\r\n", "keep"));
+    EXPECT_EQ(Render(renderer, event, RENDER_CATEGORY), Texts("unset", "Network\r\n"));
 
     CMonitoredObject monitor; // impersonates, but no logon service is installed
     monitor.SetImpersonate(TRUE);
     monitor.SetLogonUser("ops");
     CEventRenderer impersonating("SRV", "Application", "SRV\\Application", &monitor);
-    description = "unset";
-    category = "keep";
-    impersonating.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, description, category);
-    EXPECT_EQ(description, "unset");
-    EXPECT_EQ(category, "keep");
+    EXPECT_EQ(Render(impersonating, event), Texts("unset", "keep"));
 }
 
 TEST_F(EventRenderTest, ReuseNoticesChangedRegistryAndFiles)
 {
     const CEventStruct event = MakeEvent("AppSrc", 0x40020064, 0, {"a", "b"});
     const std::string expected = "The service a was started by b.\r\n";
-    auto render = [&] {
-        CEventRenderer renderer("SRV", "Application", "SRV\\Application");
-        std::string description, category;
-        renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, description, category);
-        return description;
-    };
+    auto render = [&] { return Render(event).first; };
     ASSERT_EQ(render(), expected);
 
     const std::string sys = SYSTEM32;
@@ -261,11 +259,7 @@ TEST_F(EventRenderTest, KeptRenderingIsCheckedAgainAfterABlockOfEvents)
     const CEventStruct event = MakeEvent("AppSrc", 0x40020064, 0, {"a", "b"});
     const std::string expected = "The service a was started by b.\r\n";
     CEventRenderer renderer("SRV", "Application", "SRV\\Application");
-    auto render = [&] {
-        std::string description, category;
-        renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, description, category);
-        return description;
-    };
+    auto render = [&] { return Render(renderer, event).first; };
     ASSERT_EQ(render(), expected);
     AddSource("SRV", "AppSrc", std::string(SYSTEM32) + "first.mc");
     for (unsigned i = 1; i < RENDER_FRESHNESS_EVENTS; ++i)
@@ -274,9 +268,8 @@ TEST_F(EventRenderTest, KeptRenderingIsCheckedAgainAfterABlockOfEvents)
 
     NewLogLines();
     const CEventStruct missing = MakeEvent("NoSuchSource", 1, 0, {});
-    std::string description, category;
     for (int i = 0; i < 3; ++i)
-        renderer.RenderEvent(RENDER_DESCRIPTION, missing, description, category);
+        Render(renderer, missing, RENDER_DESCRIPTION);
     EXPECT_EQ(NewLogLines().size(), 3u) << "the same lines as reading afresh";
 }
 
@@ -290,12 +283,9 @@ TEST_F(EventRenderTest, ScanAndViewerThreadsRenderAtTheSameTime)
     auto render = [&](int thread) {
         CEventRenderer renderer("SRV", "Application", "SRV\\Application");
         for (int i = 0; i < 200; ++i) {
-            std::string description, category;
-            renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, i % 2 ? good : noKey,
-                                 description, category);
-            const std::string expected =
-                i % 2 ? "The service a was started by b.\r\n" : Missing(1, "NoKey", {"x"});
-            if (description != expected)
+            const std::string description = Render(renderer, i % 2 ? good : noKey).first;
+            if (description !=
+                (i % 2 ? "The service a was started by b.\r\n" : Missing(1, "NoKey", {"x"})))
                 failures[thread].push_back(description);
         }
     };
@@ -320,10 +310,7 @@ TEST_F(EventRenderTest, LocalNameInOtherLetterCaseGoesThroughTheRemotePath)
     const CEventStruct event = MakeEvent("AppSrc", 1, 0, {});
     for (const char* server : {"TESTHOST", "testhost", "TestHost"}) {
         SCOPED_TRACE(server);
-        CEventRenderer renderer(server, "Application", server);
-        std::string description, category;
-        renderer.RenderEvent(RENDER_DESCRIPTION | RENDER_CATEGORY, event, description, category);
-        EXPECT_EQ(description, Missing(1, "AppSrc", {}));
+        EXPECT_EQ(Render(event, server).first, Missing(1, "AppSrc", {}));
         std::vector<std::string> lines = NewLogLines();
         ASSERT_EQ(lines.size(), 1u);
         const std::string machine =

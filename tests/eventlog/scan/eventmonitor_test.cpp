@@ -1,12 +1,12 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/itemid.h"
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
@@ -46,16 +46,26 @@ protected:
         g_hStopScanEvent.Reset();
     }
 
-    // Events of the source "Quorvil" with ID 100 are marks, which render as
-    // "Mark: " and their text without any message file.
-    void Report(DWORD id, const std::string& text, const char* source = "TestSource",
-                WORD type = EVENTLOG_ERROR_TYPE)
+    // Reports an event: 0 or the error. Events of the source "Quorvil" with
+    // ID 100 are marks, which render as "Mark: " and their text.
+    DWORD Report(DWORD id, const std::vector<std::string>& texts, const char* source = "TestSource")
     {
         HANDLE h = RegisterEventSourceInLogA("", m_strLog.c_str(), source);
-        ASSERT_NE(h, nullptr);
-        const char* strings[] = {text.c_str()};
-        ASSERT_TRUE(ReportEventA(h, type, 3, id, nullptr, 1, 0, strings, nullptr));
+        EXPECT_NE(h, nullptr);
+        std::vector<const char*> strings;
+        for (const std::string& text : texts)
+            strings.push_back(text.c_str());
+        const DWORD error =
+            ReportEventA(h, EVENTLOG_ERROR_TYPE, 3, id, nullptr, static_cast<WORD>(strings.size()),
+                         0, strings.data(), nullptr)
+                ? 0
+                : GetLastError();
         DeregisterEventSource(h);
+        return error;
+    }
+    void Report(DWORD id, const std::string& text, const char* source = "TestSource")
+    {
+        ASSERT_EQ(Report(id, std::vector{text}, source), 0u);
     }
 
     // A group whose one key matches the event ID and whose task writes a
@@ -84,12 +94,9 @@ protected:
     std::vector<std::string> Hits() const
     {
         std::vector<std::string> lines;
-        std::string text = ReadFileBytes(m_strHits).value_or("");
-        for (std::size_t pos = 0; pos < text.size();) {
-            std::size_t end = text.find('\n', pos);
-            lines.push_back(text.substr(pos, end - pos));
-            pos = end == std::string::npos ? text.size() : end + 1;
-        }
+        std::istringstream in(ReadFileBytes(m_strHits).value_or(""));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
         return lines;
     }
 
@@ -165,13 +172,7 @@ TEST_F(EventScan, RecordTooLargeToReadIsPassedOverAndTheScanGoesOn)
     AddGroup(1, "hit %EVENT_SEQUENCE%");
     Report(1, "small");
     // More than the service hands out at once (0x7FFFF bytes).
-    HANDLE h = RegisterEventSourceInLogA("", m_strLog.c_str(), "TestSource");
-    ASSERT_NE(h, nullptr);
-    const std::string wide(30000, 'w');
-    std::vector<const char*> strings(18, wide.c_str());
-    ASSERT_TRUE(ReportEventA(h, EVENTLOG_ERROR_TYPE, 0, 1, nullptr,
-                             static_cast<WORD>(strings.size()), 0, strings.data(), nullptr));
-    DeregisterEventSource(h);
+    ASSERT_EQ(Report(1, std::vector<std::string>(18, std::string(30000, 'w'))), 0u);
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.m_nLastRecord, 2u) << "the last record moves past it";
     Report(1, "small again");
@@ -188,11 +189,7 @@ TEST_F(EventScan, RecordTooLargeToReadIsPassedOverAndTheScanGoesOn)
 TEST_F(EventScan, UnregisteredSourceLogsItsRegistryErrorOnceAScan)
 {
     // A text key renders every event; no message file is registered.
-    auto* group = new CKeysAndActions;
-    auto* key = new CSearchKeyEvent;
-    key->SetText("never there");
-    group->AddKey(key);
-    m_monitor.AddWatchGroup(group);
+    static_cast<CSearchKeyEvent*>(AddGroup(7, "x")->GetKey(0))->SetText("never there");
     for (int i = 0; i < 40; ++i)
         Report(7, "x", "Unregistered");
     m_monitor.Scan();
@@ -318,14 +315,11 @@ TEST_F(EventScan, StopDuringTheFirstGroupOfTheThirdRecordKeepsTheSecond)
         int EditTask(CTask&) override { return 0; }
     } ui;
     SetTaskUi(&ui);
-    auto* group = new CKeysAndActions;
-    auto* key = new CSearchKeyEvent;
-    key->SetEventIDValue(1);
-    group->AddKey(key);
     CDisplayMessage message;
     message.SetMessage("%EVENT_SEQUENCE%");
+    CKeysAndActions* group = AddGroup(1, "");
+    group->m_task.RemoveAllActions();
     group->m_task.AddAction(message);
-    m_monitor.AddWatchGroup(group);
     for (int i = 0; i < 3; ++i)
         Report(1, "x");
     m_monitor.Scan();
@@ -333,18 +327,6 @@ TEST_F(EventScan, StopDuringTheFirstGroupOfTheThirdRecordKeepsTheSecond)
     EXPECT_EQ(m_monitor.m_nLastRecord, 2u);
     EXPECT_NE(SystemLogText().find(m_monitor.GetDisplayName() + " Terminated scan on record 2"),
               std::string::npos);
-}
-
-// The stored record goes through the workspace tool's round trip; a copy,
-// as the property sheet edits, keeps the position under a new identifier.
-TEST_F(EventScan, CopiesKeepThePositionUnderAFreshIdentifier)
-{
-    AddGroup(1, "x");
-    m_monitor.m_nLastRecord = 42;
-    CEventMonitor copy(m_monitor);
-    EXPECT_NE(copy.GetID(), m_monitor.GetID());
-    EXPECT_EQ(copy.m_nLastRecord, 42u);
-    EXPECT_EQ(copy.GetWatchGroupCount(), 1);
 }
 
 // Damage in a log: the records after it reach their tasks, one system log
@@ -394,11 +376,7 @@ TEST_F(EventScan, DamageIsPassedOverOnceAndNeverTakenForAClear)
     m_monitor.Scan();
     EXPECT_EQ(m_monitor.GetState(), MON_STATE_UNCHANGED);
     EXPECT_EQ(Hits().size(), 5u);
-    HANDLE source = RegisterEventSourceInLogA("", m_strLog.c_str(), "TestSource");
-    const char* strings[] = {"refused"};
-    EXPECT_FALSE(ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_EVENTLOG_FILE_CORRUPT);
-    DeregisterEventSource(source);
+    EXPECT_EQ(Report(1, std::vector<std::string>{"refused"}), DWORD{ERROR_EVENTLOG_FILE_CORRUPT});
 
     HANDLE log = OpenEventLogA("", m_strLog.c_str());
     BOOL repaired = FALSE;
