@@ -121,29 +121,15 @@ TEST_F(ArchiveTest, ClassesAreWrittenOnceAndIndexedWithObjects)
     std::string bytes = StoreObjectToBytes(g.get());
 
     auto leafBody = [](CBytes& out, LONG value, const char* name) {
-        out.d(1)
-            .d(static_cast<DWORD>(value))
-            .str(name)
-            .d(1000000000) // CTestItem record
-            .d(1)
-            .w(2)
-            .str("a")
-            .str("")
-            .w(1)
-            .d(7); // CTestLeaf record
+        out.d(1).d(static_cast<DWORD>(value)).str(name).d(1000000000); // CTestItem record
+        out.d(1).w(2).str("a").str("").w(1).d(7);                      // CTestLeaf record
     };
     CBytes expected;
-    expected
-        .newClass("CTestGroup", 1) // class 1, object 2
-        .d(1)
-        .str("g")
-        .d(2)
-        .newClass("CTestLeaf", 1)  // class 3, object 4
-        .newClass("CTestItem", 2); // base class reference: class 5
+    expected.newClass("CTestGroup", 1).d(1).str("g").d(2); // class 1, object 2
+    // Class 3, object 4, and the base class reference: class 5.
+    expected.newClass("CTestLeaf", 1).newClass("CTestItem", 2);
     leafBody(expected, 1, "a");
-    expected
-        .w(0x8003)  // second leaf: class tag, object 6
-        .w(0x8005); // base class reference by tag
+    expected.w(0x8003).w(0x8005); // second leaf: class tag (object 6), base class by tag
     leafBody(expected, 2, "b");
     expected.w(0).w(0); // no child, no other object
     EXPECT_EQ(bytes, expected.s);
@@ -186,6 +172,7 @@ TEST_F(ArchiveTest, ReferencesAndBigIndexes)
 TEST_F(ArchiveTest, DamagedStreamsFailCleanly)
 {
     const std::string group = CBytes().newClass("CTestGroup", 1).s;
+    const std::string leaf = CBytes().newClass("CTestLeaf", 1).newClass("CTestItem", 2).s;
     // Each group holding the next as its child, deeper than any reader accepts.
     CBytes deep = CBytes().raw(group).d(1).str("").d(0);
     for (int i = 0; i < 1000; ++i)
@@ -242,18 +229,8 @@ TEST_F(ArchiveTest, DamagedStreamsFailCleanly)
         {"object count past the end", CBytes().raw(group).d(1).str("").d(0x7FFFFFFF).s, nullptr,
          CArchiveException::endOfFile},
         {"list count past the end",
-         CBytes()
-             .newClass("CTestLeaf", 1)
-             .newClass("CTestItem", 2)
-             .d(1)
-             .d(0)
-             .str("")
-             .d(0)
-             .d(1)
-             .w(0xFFFF)
-             .d(0xFFFFFFFF)
-             .s,
-         nullptr, CArchiveException::endOfFile},
+         CBytes().raw(leaf).d(1).d(0).str("").d(0).d(1).w(0xFFFF).d(0xFFFFFFFF).s, nullptr,
+         CArchiveException::endOfFile},
     };
     for (const auto& c : cases) {
         try {

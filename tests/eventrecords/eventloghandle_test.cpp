@@ -266,6 +266,9 @@ TEST_F(EventLogHandle, MarkIsAnInformationEventOfQuorvilAndClearEmptiesTheLog)
 
     EXPECT_TRUE(handle.Clear());
     EXPECT_EQ(handle.GetNewest(), 0u);
+    CEventList none;
+    EXPECT_TRUE(handle.ReadEvents(1, 100, none)) << "an empty log reads as nothing";
+    EXPECT_TRUE(none.IsEmpty());
 
     // A clear that the service refuses (its registry is unreadable) is
     // logged with the error in decimal and hexadecimal.

@@ -1,6 +1,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,30 +66,19 @@ std::string Slurp(const std::string& path)
     return ReadFileBytes(path).value_or("<missing>");
 }
 
-// Writes beyond the limit fail (EFBIG) for the object's lifetime, as on a
-// full disk; works for root too.
-class CFileSizeLimit {
-public:
-    explicit CFileSizeLimit(rlim_t limit)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lowered = m_old;
-        lowered.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~CFileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    CFileSizeLimit(const CFileSizeLimit&) = delete;
-    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int);
-};
+// Runs body with writes beyond the limit failing (EFBIG), as on a full disk;
+// works for root too.
+void WithFileSizeLimit(rlim_t limit, const std::function<void()>& body)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit lowered = old;
+    lowered.rlim_cur = limit;
+    ::setrlimit(RLIMIT_FSIZE, &lowered);
+    body();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+}
 
 class Document : public ::testing::Test {
 protected:
@@ -186,12 +176,11 @@ TEST_F(Document, FailedSaveKeepsTheOldFileWhole)
     m_doc.SetModifiedFlag();
     ASSERT_LT(SystemLogText().size(), 128u * 1024);
     CSystemLogReader log;
-    {
-        CFileSizeLimit limit(256 * 1024);
+    WithFileSizeLimit(256 * 1024, [&] {
         EXPECT_FALSE(m_doc.AutoSaveWorkspace());
         EXPECT_FALSE(m_doc.IsModified());
         EXPECT_FALSE(m_doc.OnSaveDocument(path));
-    }
+    });
     EXPECT_EQ(Slurp(path), old);
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(m_strDir))
@@ -280,12 +269,10 @@ TEST_F(Document, OpeningABadFileKeepsTheOpenWorkspace)
         std::string head = c.prefix + path + ":\n";
         EXPECT_EQ(text.rfind(head, 0), 0u) << text;
         EXPECT_GT(text.size(), head.size()) << "no reason given";
-        EXPECT_EQ(m_ui.m_messages[0].type, MB_OK | MB_ICONEXCLAMATION);
-        EXPECT_EQ(LogCount(), 1);
-        EXPECT_NE(m_doc.m_pManager->FindLog(dwID), nullptr);
-        EXPECT_EQ(m_doc.GetPathName(), good);
-        EXPECT_TRUE(m_doc.IsModified());
-        EXPECT_TRUE(m_view.m_hints.empty());
+        EXPECT_EQ(std::tuple(m_ui.m_messages[0].type, LogCount(),
+                             m_doc.m_pManager->FindLog(dwID) != nullptr, m_doc.GetPathName(),
+                             m_doc.IsModified(), m_view.m_hints.size()),
+                  std::tuple(UINT{MB_OK | MB_ICONEXCLAMATION}, 1, true, good, TRUE, 0u));
     }
 
     // A good file that another process scans: the message names that

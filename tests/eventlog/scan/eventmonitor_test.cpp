@@ -329,6 +329,15 @@ TEST_F(EventScan, StopDuringTheFirstGroupOfTheThirdRecordKeepsTheSecond)
               std::string::npos);
 }
 
+// A copy, as COPYSERVER makes, keeps the position under a fresh identifier.
+TEST_F(EventScan, CopiesKeepThePositionUnderAFreshIdentifier)
+{
+    m_monitor.m_nLastRecord = 42;
+    CEventMonitor copy(m_monitor);
+    EXPECT_EQ(std::pair(copy.GetID() != m_monitor.GetID(), copy.m_nLastRecord),
+              std::pair(true, 42u));
+}
+
 // Damage in a log: the records after it reach their tasks, one system log
 // line says where; damage to records already read is neither a clear nor a
 // reason to run their tasks again; a damaged end refuses new events until a
