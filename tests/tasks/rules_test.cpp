@@ -62,29 +62,19 @@ TEST_F(Rules, ThresholdCountsPerValueInASlidingWindow)
 {
     m_group.m_rules.m_threshold = {true, 3, 60, "%MATCH:ip%"};
     const std::int64_t t0 = m_clock.NowSeconds();
-    struct Step {
-        int nSecond;
-        const char* line;
-        bool bRuns;
-    } steps[] = {
-        {0, "fail from 10.0.0.1", false},
-        {10, "fail from 10.0.0.2", false},
-        {20, "fail from 10.0.0.1", false},
-        {70, "fail from 10.0.0.1", false}, // the first left the window
-        {75, "fail from 10.0.0.1", true},
-        {76, "fail from 10.0.0.1", false}, // counting starts again
-        {78, "fail from 10.0.0.2", false},
-        {79, "fail from 10.0.0.2", false},
-        {80, "fail from 10.0.0.2", true},
-    };
-    for (const Step& step : steps) {
-        m_clock.SetSeconds(t0 + step.nSecond);
-        EXPECT_EQ(Offer(step.line), step.bRuns) << step.nSecond;
-        if (step.nSecond == 75) {
-            EXPECT_EQ(LastVar("%THRESHOLD_COUNT%"), "3");
-            EXPECT_EQ(LastVar("%MATCH:ip%"), "10.0.0.1");
-            EXPECT_EQ(LastVar("%THRESHOLD_FIRST%"), "12/07/26  09:00:20 AM");
-            EXPECT_EQ(LastVar("%THRESHOLD_LAST%"), "12/07/26  09:01:15 AM");
+    // Seconds after the first, the address's last number, whether it runs:
+    // at 70 the first left the window, at 76 counting starts again.
+    const std::tuple<int, int, bool> steps[] = {{0, 1, false},  {10, 2, false}, {20, 1, false},
+                                                {70, 1, false}, {75, 1, true},  {76, 1, false},
+                                                {78, 2, false}, {79, 2, false}, {80, 2, true}};
+    for (const auto& [nSecond, nHost, bRuns] : steps) {
+        m_clock.SetSeconds(t0 + nSecond);
+        EXPECT_EQ(Offer("fail from 10.0.0." + std::to_string(nHost)), bRuns) << nSecond;
+        if (nSecond == 75) {
+            EXPECT_EQ(
+                std::tuple(LastVar("%THRESHOLD_COUNT%"), LastVar("%MATCH:ip%"),
+                           LastVar("%THRESHOLD_FIRST%"), LastVar("%THRESHOLD_LAST%")),
+                std::tuple("3", "10.0.0.1", "12/07/26  09:00:20 AM", "12/07/26  09:01:15 AM"));
         }
     }
     EXPECT_EQ(m_runs->Get().size(), 2u);
@@ -158,23 +148,19 @@ TEST(RulesStored, OnlyWhenUsed)
     const std::string plain = StoreObjectToBytes(&group);
     group.m_rules.m_threshold = {true, 5, 600, "%MATCH:ip%"};
     const std::string ruled = StoreObjectToBytes(&group);
-    struct Case {
-        const char* name;
-        bool bThreshold;
-        bool bSilence;
-        bool bDigest;
-    } cases[] = {{"threshold and silence", true, true, false},
-                 {"threshold and digest", true, false, true},
-                 {"digest alone", false, false, true}};
-    for (const Case& c : cases) {
-        group.m_rules.m_threshold.bEnabled = c.bThreshold;
+    // Threshold, silence, digest.
+    for (const auto& [bThreshold, bSilence, bDigest] :
+         {std::tuple(true, true, false), std::tuple(true, false, true),
+          std::tuple(false, false, true)}) {
+        SCOPED_TRACE(::testing::Message() << bThreshold << bSilence << bDigest);
+        group.m_rules.m_threshold.bEnabled = bThreshold;
         group.m_rules.m_silence =
-            c.bSilence ? CSilenceRule{true, 0, "06:00", {1, 5}} : CSilenceRule();
-        group.m_bDigest = c.bDigest;
+            bSilence ? CSilenceRule{true, 0, "06:00", {1, 5}} : CSilenceRule();
+        group.m_bDigest = bDigest;
         group.m_nDigestRuns = 2;
         group.m_nDigestMinutes = 15;
         group.m_digest = CDigestState();
-        if (c.bDigest)
+        if (bDigest)
             group.m_digest.SetData({1000, 2, 3, 1100, 1200, {{"%EVENT_TEXT%", "held"}}});
         const std::string bytes = StoreObjectToBytes(&group);
         auto object = LoadObjectFromBytes(bytes, RUNTIME_CLASS(CKeysAndActions));
@@ -186,12 +172,11 @@ TEST(RulesStored, OnlyWhenUsed)
                               d.nPeriodStart, d.nRuns, d.nHeld, d.nFirstHeld, d.nLastHeld,
                               d.mapHeld);
         };
-        EXPECT_EQ(stored(back), stored(group)) << c.name;
-        EXPECT_EQ(StoreObjectToBytes(&back), bytes) << c.name;
+        EXPECT_EQ(stored(back), stored(group));
+        EXPECT_EQ(StoreObjectToBytes(&back), bytes);
         EXPECT_THROW(
             LoadObjectFromBytes(bytes.substr(0, bytes.size() - 3), RUNTIME_CLASS(CKeysAndActions)),
-            CArchiveException)
-            << c.name;
+            CArchiveException);
     }
     group.m_bDigest = FALSE;
     group.m_digest = CDigestState();

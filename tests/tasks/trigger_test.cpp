@@ -32,12 +32,8 @@ TEST(LaunchRule, MinimumIntervalInWholeMinutes)
     auto at = [&](int minutes, int seconds) {
         return COleDateTime(last.GetDate() + (minutes * 60 + seconds) / 86400.0);
     };
-    struct Case {
-        BOOL bFlag;
-        int nMinutes;
-        COleDateTime now;
-        bool bAllowed;
-    } cases[] = {
+    // The flag, the interval, now, and whether a run is allowed.
+    const std::tuple<BOOL, int, COleDateTime, bool> cases[] = {
         {FALSE, 5, at(0, 0), true},
         {TRUE, 5, at(4, 59), false},
         {TRUE, 5, at(5, 0), true},
@@ -45,9 +41,9 @@ TEST(LaunchRule, MinimumIntervalInWholeMinutes)
         {TRUE, 5, at(-10, 0), true},      // last run in the future
         {TRUE, 5, COleDateTime(2001, 7, 27, 12, 4, 59), false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(IsLaunchAllowed(c.bFlag, c.nMinutes, last, c.now), c.bAllowed)
-            << c.bFlag << " " << c.nMinutes << " " << c.now.Format("%H:%M:%S");
+    for (const auto& [bFlag, nMinutes, now, bAllowed] : cases)
+        EXPECT_EQ(IsLaunchAllowed(bFlag, nMinutes, last, now), bAllowed)
+            << bFlag << " " << nMinutes << " " << now.Format("%H:%M:%S");
 
     // A group's rule measures from its task's last run to the model clock.
     CManualClock clock(CTime(2001, 7, 27, 12, 0, 0).GetTime());

@@ -121,14 +121,9 @@ protected:
 TEST_F(Document, SaveBacksUpTheOldFileBesideItOrInTheBackupFolder)
 {
     enum Where { NONE, BESIDE, FOLDER };
-    struct Case {
-        const char* name;
-        int nAutoBackup;
-        const char* folderSetting; // "existing" (with blanks and a trailing "/"), "missing" or ""
-        std::optional<std::string> old;
-        Where where;
-    };
-    const Case cases[] = {
+    // Name, AutoBackup, the folder setting ("existing" with blanks and a
+    // trailing "/", "missing" or ""), the old file, where the backup goes.
+    const std::tuple<const char*, int, std::string, std::optional<std::string>, Where> cases[] = {
         {"beside the workspace", 1, "", "OLD", BESIDE},
         {"in the backup folder", 1, "existing", "OLD", FOLDER},
         {"beside it when the folder is missing", 1, "missing", "OLD", BESIDE},
@@ -137,25 +132,25 @@ TEST_F(Document, SaveBacksUpTheOldFileBesideItOrInTheBackupFolder)
         {"none when backups are off", 0, "", "OLD", NONE},
     };
     int i = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, nAutoBackup, folderSetting, old, where] : cases) {
+        SCOPED_TRACE(name);
         std::string dir = m_strDir + std::to_string(i++) + "/";
         std::string backups = dir + "backups";
         ASSERT_TRUE(EnsureDirectory(backups));
         std::string path = dir + "work.space.qvw";
-        if (c.old)
-            WriteFile(path, *c.old);
-        AppSettings::SetAutoBackup(c.nAutoBackup);
-        std::string setting = std::string(c.folderSetting) == "existing"  ? "  " + backups + "/ "
-                              : std::string(c.folderSetting) == "missing" ? dir + "nothere"
-                                                                          : "";
+        if (old)
+            WriteFile(path, *old);
+        AppSettings::SetAutoBackup(nAutoBackup);
+        std::string setting = folderSetting == "existing"  ? "  " + backups + "/ "
+                              : folderSetting == "missing" ? dir + "nothere"
+                                                           : "";
         AppSettings::SetAutoBackupDir(setting.c_str());
 
         m_doc.SetPathName(path);
         ASSERT_TRUE(m_doc.DoFileSave());
 
-        EXPECT_EQ(Slurp(dir + "work.space.bak"), c.where == BESIDE ? "OLD" : "<missing>");
-        EXPECT_EQ(Slurp(backups + "/work.space.bak"), c.where == FOLDER ? "OLD" : "<missing>");
+        EXPECT_EQ(Slurp(dir + "work.space.bak"), where == BESIDE ? "OLD" : "<missing>");
+        EXPECT_EQ(Slurp(backups + "/work.space.bak"), where == FOLDER ? "OLD" : "<missing>");
         EXPECT_EQ(Slurp(path), StoreObjectToBytes(m_doc.m_pManager.get()));
     }
 }
@@ -241,12 +236,8 @@ TEST_F(Document, OpeningABadFileKeepsTheOpenWorkspace)
     m_doc.SetModifiedFlag();
 
     CKeysAndActions group;
-    struct Case {
-        const char* name;
-        std::optional<std::string> content; // nullopt: no file
-        const char* prefix;
-    };
-    const Case cases[] = {
+    // Name, content (none: no file), the message's start.
+    const std::tuple<const char*, std::optional<std::string>, const char*> cases[] = {
         {"missing file", std::nullopt, "Failed to open document "},
         {"cut in half", bytes.substr(0, bytes.size() / 2), "Unexpected file format in "},
         {"another class", StoreObjectToBytes(&group), "Unexpected file format in "},
@@ -254,11 +245,11 @@ TEST_F(Document, OpeningABadFileKeepsTheOpenWorkspace)
         {"not an archive", "hello world", "Unexpected file format in "},
     };
     int i = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, content, prefix] : cases) {
+        SCOPED_TRACE(name);
         std::string path = m_strDir + "bad" + std::to_string(i++) + ".qvw";
-        if (c.content)
-            WriteFile(path, *c.content);
+        if (content)
+            WriteFile(path, *content);
         m_ui.m_messages.clear();
         m_view.m_hints.clear();
 
@@ -266,7 +257,7 @@ TEST_F(Document, OpeningABadFileKeepsTheOpenWorkspace)
 
         ASSERT_EQ(m_ui.m_messages.size(), 1u);
         const std::string& text = m_ui.m_messages[0].text;
-        std::string head = c.prefix + path + ":\n";
+        std::string head = prefix + path + ":\n";
         EXPECT_EQ(text.rfind(head, 0), 0u) << text;
         EXPECT_GT(text.size(), head.size()) << "no reason given";
         EXPECT_EQ(std::tuple(m_ui.m_messages[0].type, LogCount(),
@@ -574,37 +565,29 @@ TEST_F(Document, AutosaveAndTheQuestionBeforeClosing)
     EXPECT_FALSE(m_doc.IsModified());
     const std::string saved = Slurp(path);
 
-    struct Case {
-        const char* name;
-        int nAutoSave;
-        int nAnswer;
-        BOOL bResult;
-        bool bAsked;
-        bool bWritten;
-    };
-    const Case cases[] = {
+    // Name, AutoSave, the answer, the result, whether it asked and wrote.
+    const std::tuple<const char*, int, int, BOOL, bool, bool> cases[] = {
         {"No goes on without saving", 0, IDNO, TRUE, true, false},
         {"Cancel stops", 0, IDCANCEL, FALSE, true, false},
         {"Yes saves", 0, IDYES, TRUE, true, true},
         {"AutoSave saves without asking", 1, IDNO, TRUE, false, true},
     };
     AppSettings::SetAutoBackup(1);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, nAutoSave, nAnswer, bResult, bAsked, bWritten] : cases) {
+        SCOPED_TRACE(name);
         ASSERT_TRUE(AtomicWriteFile(path, saved));
         m_doc.m_pManager->AddLog(TextLog(m_strDir + "x.log"));
         m_doc.SetModifiedFlag();
-        AppSettings::SetAutoSave(c.nAutoSave);
+        AppSettings::SetAutoSave(nAutoSave);
         m_ui.m_messages.clear();
-        m_ui.m_answers = {c.nAnswer};
+        m_ui.m_answers = {nAnswer};
 
-        EXPECT_EQ(m_doc.SaveModified(), c.bResult);
+        EXPECT_EQ(m_doc.SaveModified(), bResult);
 
-        EXPECT_EQ(m_ui.m_messages.size(), c.bAsked ? 1u : 0u);
-        EXPECT_EQ(Slurp(path) != saved, c.bWritten);
         // Only a save through the framework makes a backup.
-        EXPECT_EQ(Slurp(m_strDir + "named.bak") != "<missing>",
-                  c.nAnswer == IDYES && c.nAutoSave == 0);
+        EXPECT_EQ(std::tuple(m_ui.m_messages.size(), Slurp(path) != saved,
+                             Slurp(m_strDir + "named.bak") != "<missing>"),
+                  std::tuple(bAsked ? 1u : 0u, bWritten, nAnswer == IDYES && nAutoSave == 0));
         std::remove((m_strDir + "named.bak").c_str());
     }
     AppSettings::SetAutoSave(0);
@@ -618,39 +601,33 @@ TEST_F(Document, AutosaveAndTheQuestionBeforeClosing)
     m_doc.OnNewDocument();
     SetMainWindowQueue(nullptr);
     EXPECT_EQ(queue.Peek(), (CQueuedMessage{WM_SHOW_TEXT_LOGS_AGAIN, 0, 0}));
-    EXPECT_EQ(m_doc.GetTitle(), "Untitled");
-    EXPECT_EQ(m_doc.GetPathName(), "");
+    EXPECT_EQ(std::pair(m_doc.GetTitle(), m_doc.GetPathName()),
+              std::pair(std::string("Untitled"), std::string()));
 }
 
 TEST_F(Document, ChooseOrAddWatchGroup)
 {
-    struct Case {
-        const char* name;
-        int nGroups;
-        int nChoice;
-        int nResult;
-        const char* newGroup; // the name of the group added, or null
-    };
-    const Case cases[] = {
+    // Name, groups, the choice, the result, the name of the group added.
+    const std::tuple<const char*, int, int, int, const char*> cases[] = {
         {"no groups: a first one without asking", 0, -1, 0, "<New Watch Group 0>"},
         {"an existing group", 2, 1, 1, nullptr},
         {"a new group", 2, CHOOSE_NEW_WATCH_GROUP, 2, "<New Watch Group 2>"},
         {"cancelled", 2, -1, -1, nullptr},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, nGroups, nChoice, nResult, newGroup] : cases) {
+        SCOPED_TRACE(name);
         Reset();
-        CFileMonitor* log = TextLog(m_strDir + "a.log", c.nGroups);
+        CFileMonitor* log = TextLog(m_strDir + "a.log", nGroups);
         m_doc.m_pManager->AddLog(log);
-        m_ui.m_nChoose = c.nChoice;
+        m_ui.m_nChoose = nChoice;
         m_ui.m_nChooseShown = 0;
 
-        EXPECT_EQ(m_doc.ChooseOrAddWatchGroup(log->GetID()), c.nResult);
+        EXPECT_EQ(m_doc.ChooseOrAddWatchGroup(log->GetID()), nResult);
 
-        EXPECT_EQ(m_ui.m_nChooseShown, c.nGroups > 0 ? 1 : 0);
-        EXPECT_EQ(log->GetWatchGroupCount(), c.nGroups + (c.newGroup ? 1 : 0));
-        if (c.newGroup) {
-            EXPECT_EQ(log->GetWatchGroup(c.nResult)->m_strDescription, c.newGroup);
+        EXPECT_EQ(std::pair(m_ui.m_nChooseShown, log->GetWatchGroupCount()),
+                  std::pair(nGroups > 0 ? 1 : 0, nGroups + (newGroup ? 1 : 0)));
+        if (newGroup) {
+            EXPECT_EQ(log->GetWatchGroup(nResult)->m_strDescription, newGroup);
             ASSERT_EQ(m_view.m_hints.size(), 1u);
             EXPECT_EQ(m_view.m_hints[0].hint, ViewHint::GroupAdded);
         }

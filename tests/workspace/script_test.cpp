@@ -105,14 +105,10 @@ const std::vector<std::string> ORIGINAL = {
 
 TEST_F(Script, KeywordsAndArguments)
 {
-    struct Case {
-        const char* name;
-        std::string line;
-        bool bError;
-        std::vector<std::string> workspace; // empty: unchanged
-        std::vector<std::string> logLines;  // after "Script: " + the trimmed line
-    };
-    const Case cases[] = {
+    // Name, the line, whether it is an error, the workspace after it (empty:
+    // unchanged), the system log lines after "Script: " and the trimmed line.
+    using Lines = std::vector<std::string>;
+    const std::tuple<const char*, std::string, bool, Lines, Lines> cases[] = {
         {"lower case keyword, blanks before the name",
          "deleteserver   HOST1",
          false,
@@ -149,25 +145,23 @@ TEST_F(Script, KeywordsAndArguments)
         {"unknown keyword", "RENAME AA,B", true, {}, {}},
         {"nothing matches", "DELETESERVER NOSUCH", false, {}, {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, line, bError, workspace, logLines] : cases) {
+        SCOPED_TRACE(name);
         m_manager.RemoveAllLogs();
         SetUp();
-        std::string path = WriteScript(c.line + "\n");
-        std::string trimmed = c.line.substr(c.line.find_first_not_of(' ') == std::string::npos
-                                                ? c.line.size()
-                                                : c.line.find_first_not_of(' '));
-        trimmed.erase(trimmed.find_last_not_of(' ') + 1);
+        std::string path = WriteScript(line + "\n");
+        const std::size_t first = std::min(line.find_first_not_of(' '), line.size());
+        const std::string trimmed = line.substr(first, line.find_last_not_of(' ') + 1 - first);
         CSystemLogReader log;
 
         EXPECT_TRUE(RunScript(m_manager, path));
 
-        std::vector<std::string> expected = {"Script: " + trimmed};
-        expected.insert(expected.end(), c.logLines.begin(), c.logLines.end());
-        if (c.bError)
-            expected.push_back("Script error at line 1 : '" + c.line + "'");
+        Lines expected = {"Script: " + trimmed};
+        expected.insert(expected.end(), logLines.begin(), logLines.end());
+        if (bError)
+            expected.push_back("Script error at line 1 : '" + line + "'");
         EXPECT_EQ(log.Lines(), expected);
-        EXPECT_EQ(Workspace(), c.workspace.empty() ? ORIGINAL : c.workspace);
+        EXPECT_EQ(Workspace(), workspace.empty() ? ORIGINAL : workspace);
     }
 }
 
