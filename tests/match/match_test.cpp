@@ -52,14 +52,8 @@ protected:
 TEST_F(MatchTest, ModesCaseAndEmptyKeys)
 {
     using M = TextKeyMode;
-    struct {
-        M mode;
-        bool bCase;
-        const char* k1;
-        const char* k2;
-        const char* line;
-        bool expected;
-    } cases[] = {
+    // Mode, letter case, the two keys, the line, whether it matches.
+    const std::tuple<M, bool, const char*, const char*, const char*, bool> cases[] = {
         {M::ONLY, false, "", "", "anything", false},
         {M::AND, false, "", "x", "x", false},
         {M::OR, false, "", "disk", "disk full", true},
@@ -77,10 +71,11 @@ TEST_F(MatchTest, ModesCaseAndEmptyKeys)
         {M::ONLY, false, "caf\xE9", "", "CAF\xC9", false}, // bytes 128-255 keep their case
         {static_cast<M>(-1), false, "a", "", "a", false},
     };
-    for (const auto& c : cases) {
-        CSearchKeyText key = MakeKey(c.mode, c.bCase, c.k1, c.k2);
-        EXPECT_EQ(key.Match(c.line) != 0, c.expected) << c.k1 << "/" << c.k2 << " in " << c.line;
-        EXPECT_EQ(NaiveMatch(key, c.line), c.expected) << c.k1 << "/" << c.k2 << " in " << c.line;
+    for (const auto& [mode, bCase, k1, k2, line, expected] : cases) {
+        CSearchKeyText key = MakeKey(mode, bCase, k1, k2);
+        EXPECT_EQ(std::pair(key.Match(line) != 0, NaiveMatch(key, line)),
+                  std::pair(expected, expected))
+            << k1 << "/" << k2 << " in " << line;
     }
 }
 

@@ -44,20 +44,14 @@ std::unique_ptr<CSearchKeyEvent> Load(const std::string& bytes)
 // of each kind, the other fields once to show they read their own value.
 TEST(SearchKeyEvent, OperatorsOnEveryField)
 {
-    using Strings = std::vector<std::string>;
-    using Numbers = std::vector<DWORD>;
-    struct Case {
-        const char* name;
-        KeySetup setup;
-        bool match;
-    } cases[] = {
+    const std::tuple<const char*, KeySetup, bool> cases[] = {
         {"no field set", [](auto&) {}, true},
         {"source equal", [](auto& k) { k.SetSourceValue("Srv"); }, true},
         {"source equal, other case", [](auto& k) { k.SetSourceValue("srv"); }, false},
         {"source not equal", [](auto& k) { k.SetSourceValue("Srv", TRUE); }, false},
         {"source one of",
          [](auto& k) {
-             k.SetSourceList(Strings{"Disk", "Srv"});
+             k.SetSourceList({"Disk", "Srv"});
          },
          true},
         {"source one of, empty", [](auto& k) { k.SetSourceList({}); }, false},
@@ -79,14 +73,14 @@ TEST(SearchKeyEvent, OperatorsOnEveryField)
         {"event ID between, high bound", [](auto& k) { k.SetEventIDRange(100, 150); }, true},
         {"event ID one of",
          [](auto& k) {
-             k.SetEventIDList(Numbers{7, 150});
+             k.SetEventIDList({7, 150});
          },
          true},
         {"event ID with an unknown code", [](auto& k) { k.m_dwOperators = 9 << KEY_SHIFT_EVENTID; },
          false},
         {"type not one of",
          [](auto& k) {
-             k.SetTypeList(Numbers{1, 2}, TRUE);
+             k.SetTypeList({1, 2}, TRUE);
          },
          false},
         {"type with a range code",
@@ -124,13 +118,13 @@ TEST(SearchKeyEvent, OperatorsOnEveryField)
          false},
     };
     const CPreparedLine text("Disk C: is FULL now");
-    for (const Case& c : cases) {
+    for (const auto& [name, setup, match] : cases) {
         CSearchKeyEvent key;
-        c.setup(key);
-        EXPECT_EQ(key.Match(MakeEvent(), text), c.match ? TRUE : FALSE) << c.name;
+        setup(key);
+        EXPECT_EQ(key.Match(MakeEvent(), text), match ? TRUE : FALSE) << name;
     }
     CSearchKeyEvent all;
-    cases[std::size(cases) - 1].setup(all);
+    std::get<1>(cases[std::size(cases) - 1])(all);
     all.SetText("FULL");
     EXPECT_TRUE(all.Match(MakeEvent(), "Disk C: is FULL now")) << "every field passes";
 }
@@ -155,10 +149,9 @@ TEST(SearchKeyEvent, SettersClearTheirFieldAndPlaceTheOperators)
     key.ClearCategory();
     key.ClearText();
     key.ClearUser();
-    EXPECT_EQ(key.m_dwOperators, 0x00740201u);
-    EXPECT_TRUE(key.m_arrCategories.empty());
-    EXPECT_TRUE(key.m_arrUsers.empty());
-    EXPECT_EQ(key.m_strText, "");
+    EXPECT_EQ(std::tuple(key.m_dwOperators, key.m_arrCategories.size(), key.m_arrUsers.size(),
+                         key.m_strText),
+              std::tuple(0x00740201u, 0u, 0u, ""));
     key.ClearSource();
     key.ClearComputer();
     key.ClearEventID();
@@ -168,10 +161,7 @@ TEST(SearchKeyEvent, SettersClearTheirFieldAndPlaceTheOperators)
 
 TEST(SearchKeyEvent, Descriptions)
 {
-    struct Case {
-        KeySetup setup;
-        const char* description;
-    } cases[] = {
+    const std::pair<KeySetup, const char*> cases[] = {
         {[](auto&) {}, ""},
         {[](auto& k) {
              k.SetText("disk");
@@ -183,10 +173,8 @@ TEST(SearchKeyEvent, Descriptions)
              k.SetSourceValue("Srv");
          },
          "Source is equal to 'Srv', User is not equal to 'bob', Category ID is between 1 and 5, "
-         "Computer is not one of "
-         "{A,B}, Event ID is greater than or equal to 100, Event Type is one of {'Error','Audit "
-         "Fail'}, Event Text "
-         "contains 'disk'"},
+         "Computer is not one of {A,B}, Event ID is greater than or equal to 100, Event Type is "
+         "one of {'Error','Audit Fail'}, Event Text contains 'disk'"},
         {[](auto& k) { k.SetText(""); }, "Event Text contains <Not set>"},
         // A code the field does not take describes as nothing and adds no
         // separator.
@@ -197,10 +185,10 @@ TEST(SearchKeyEvent, Descriptions)
          },
          "Event ID is equal to 1"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [setup, description] : cases) {
         CSearchKeyEvent key;
-        c.setup(key);
-        EXPECT_EQ(key.GetDescription(), c.description);
+        setup(key);
+        EXPECT_EQ(key.GetDescription(), description);
     }
 }
 
@@ -223,18 +211,13 @@ TEST(SearchKeyEvent, Version1RecordsAreConverted)
     };
     const DWORD all =
         EVF_SOURCE | EVF_CATEGORY | EVF_USER | EVF_COMPUTER | EVF_EVENTID | EVF_EVENTTYPE | 0x200;
-    struct Case {
-        DWORD mask;
-        WORD type;
-        const char* description;
-        bool match; // against MakeEvent() with the text "Disk is full"
-    } cases[] = {
+    // The mask, the types, the description, and whether the key matches
+    // MakeEvent() with the text "Disk is full".
+    const std::tuple<DWORD, WORD, const char*, bool> cases[] = {
         {all, 999,
          "Source is equal to 'Srv', User is equal to 'alice', Category ID is equal to 5, Computer "
-         "is equal to 'PC1', "
-         "Event ID is equal to 150, Event Type is one of {'Error','Warning','Information','Audit "
-         "Success','Audit "
-         "Fail'}, Event Text contains 'full'",
+         "is equal to 'PC1', Event ID is equal to 150, Event Type is one of {'Error','Warning',"
+         "'Information','Audit Success','Audit Fail'}, Event Text contains 'full'",
          true},
         {EVF_EVENTTYPE, 3, "Event Type is one of {}", false},
         {EVF_EVENTTYPE, 0, "Event Type is one of {}", false},
@@ -244,12 +227,12 @@ TEST(SearchKeyEvent, Version1RecordsAreConverted)
         // Bits of fields a key cannot test are ignored.
         {EVF_TIMEGENERATED | EVF_RECORDNUMBER, 4, "", true},
     };
-    for (const Case& c : cases) {
-        auto key = Load(v1(c.mask, c.type));
+    for (const auto& [mask, type, description, match] : cases) {
+        auto key = Load(v1(mask, type));
         ASSERT_NE(key, nullptr);
-        EXPECT_EQ(key->GetDescription(), c.description)
-            << std::hex << c.mask << " " << std::dec << c.type;
-        EXPECT_EQ(key->Match(MakeEvent(), "Disk is full"), c.match ? TRUE : FALSE) << c.description;
+        EXPECT_EQ(std::pair(key->GetDescription(), key->Match(MakeEvent(), "Disk is full")),
+                  std::pair(std::string(description), match ? TRUE : FALSE))
+            << std::hex << mask << " " << std::dec << type;
     }
 
     // Stored again, a converted key has the version 2 layout.
@@ -271,22 +254,19 @@ TEST(SearchKeyEvent, CloneAssignAndReset)
     std::unique_ptr<CSearchKey> clone = key.Clone();
     auto* copy = dynamic_cast<CSearchKeyEvent*>(clone.get());
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->GetDescription(), key.GetDescription());
-    EXPECT_EQ(copy->m_nHits.load(), 3);
+    EXPECT_EQ(std::pair(copy->GetDescription(), copy->m_nHits.load()),
+              std::pair(key.GetDescription(), 3));
 
     CSearchKeyEvent other;
     other.Assign(key);
     other.Assign(other);
-    EXPECT_EQ(other.m_dwOperators, key.m_dwOperators);
-    EXPECT_EQ(other.m_arrUsers, key.m_arrUsers);
-    EXPECT_EQ(other.m_nHits.load(), 3);
+    EXPECT_EQ(std::tuple(other.m_dwOperators, other.m_arrUsers, other.m_nHits.load()),
+              std::tuple(key.m_dwOperators, key.m_arrUsers, 3));
 
     other.Reset();
-    EXPECT_EQ(other.m_dwOperators, 0u);
-    EXPECT_EQ(other.m_nHits.load(), 0);
-    EXPECT_TRUE(other.m_arrUsers.empty() && other.m_arrCategories.empty() &&
-                other.m_strText.empty());
-    EXPECT_EQ(other.GetDescription(), "");
+    EXPECT_EQ(std::tuple(other.m_dwOperators, other.m_nHits.load(), other.m_arrUsers.size(),
+                         other.m_arrCategories.size(), other.m_strText, other.GetDescription()),
+              std::tuple(0u, 0, 0u, 0u, "", ""));
 }
 
 } // namespace

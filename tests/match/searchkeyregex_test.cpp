@@ -10,12 +10,8 @@ namespace {
 
 TEST(SearchKeyRegex, MatchesCapturesAndRefusesBadPatterns)
 {
-    struct Case {
-        const char* pattern;
-        bool bCase;
-        const char* line;
-        bool match;
-    } cases[] = {
+    // Pattern, letter case, line, whether it matches.
+    const std::tuple<const char*, bool, const char*, bool> cases[] = {
         {R"(Failed password for .* from (?P<ip>\S+))", false, "FAILED PASSWORD FOR x FROM 1.2.3.4",
          true},
         {R"(Failed password for .* from (?P<ip>\S+))", true, "FAILED PASSWORD FOR x FROM 1.2.3.4",
@@ -26,10 +22,9 @@ TEST(SearchKeyRegex, MatchesCapturesAndRefusesBadPatterns)
         {"(disk", false, "(disk", false},
         {"", false, "anything", false},
     };
-    for (const Case& c : cases) {
-        const CSearchKeyRegex key(c.pattern, c.bCase);
-        EXPECT_EQ(key.Match(c.line), c.match ? TRUE : FALSE) << c.pattern << " / " << c.line;
-    }
+    for (const auto& [pattern, bCase, line, match] : cases)
+        EXPECT_EQ(CSearchKeyRegex(pattern, bCase).Match(line), match ? TRUE : FALSE)
+            << pattern << " / " << line;
 
     const CSearchKeyRegex ssh(R"(for (\S+) from (?P<ip>\S+))", false);
     CRegexCaptures captures;

@@ -46,8 +46,7 @@ TEST_F(QvEventRenderTest, AddSourceChecksTheFilesAndReadRendersWithThem)
     } const cases[] = {
         {{"--message-file", "C:\\WINDOWS\\system32\\nothere.dll"},
          "qvevent: message file \"C:\\WINDOWS\\system32\\nothere.dll\" cannot be loaded on SRV: "
-         "The system cannot "
-         "find the file specified. (2)\n"},
+         "The system cannot find the file specified. (2)\n"},
         {{"--parameter-file", "/opt/app/params.mc"},
          "qvevent: parameter file \"/opt/app/params.mc\" is no path on SRV (give C:\\... or "
          "\\\\COMPUTER\\SHARE\\...)\n"},
@@ -65,8 +64,8 @@ TEST_F(QvEventRenderTest, AddSourceChecksTheFilesAndReadRendersWithThem)
         args.insert(args.end(), c.m_args.begin(), c.m_args.end());
         EXPECT_EQ(Run(args), c.m_strError.empty() ? 0 : 2) << c.m_args[1];
         EXPECT_EQ(m_strErr, c.m_strError);
-        ASSERT_EQ(Run({"read", "-c", "SRV", "-l", "Application"}),
-                  0); // nothing registered by a refusal
+        // Nothing registered by a refusal.
+        ASSERT_EQ(Run({"read", "-c", "SRV", "-l", "Application"}), 0);
     }
 
     ASSERT_EQ(Run({"report", "-c", "SRV", "-l", "Application", "-s", "AppSrc", "-i", "7", "-g", "2",
