@@ -60,56 +60,49 @@ bool WaitForFile(const std::string& path)
 
 TEST(CommandLine, SwitchesFilesAndErrors)
 {
-    struct Case {
-        std::vector<std::string> args;
-        std::string error; // empty: parses
-        std::string file;
-        BOOL bHide;
-        BOOL bScript;
-        std::string script;
-        std::string warning = {}; // the one switch ignored
-    };
-    const Case cases[] = {
-        {{"w.qvw"}, "", "w.qvw", 0, 0, ""},
-        {{"/h", "w.qvw"}, "", "w.qvw", 1, 0, ""},
-        {{"-h"}, "", "", 1, 0, ""},
-        {{"/srv/ws/w.qvw"}, "", "/srv/ws/w.qvw", 0, 0, ""},
-        {{"w.qvw", "/S:Script.TXT"}, "", "w.qvw", 0, 1, "script.txt"},
-        {{"-s:/Tmp/Roll.qvs"}, "", "", 0, 1, "/tmp/roll.qvs"},
-        // "s:" alone is no script switch, and nothing else takes it.
-        {{"/s:"}, "", "", 0, 0, ""},
-        {{"/nologo"}, "", "", 0, 0, ""},
-        // Only a lower-case h hides; unknown switches are ignored with a
-        // warning and the rest of the line still counts.
-        {{"/H"}, "", "", 0, 0, "", "ignoring unknown option '/H'"},
-        {{"-x", "w.qvw", "/h"}, "", "w.qvw", 1, 0, "", "ignoring unknown option '-x'"},
-        // An unknown long option is an error: a typo of --once must not run
-        // the program for ever.
-        {{"--frobnicate", "/s:r.qvs"}, "unknown option '--frobnicate'", "", 0, 1, "r.qvs"},
-        {{"--onse", "w.qvw"}, "unknown option '--onse'", "w.qvw", 0, 0, ""},
-        {{"a.qvw", "b.qvw"},
-         "more than one workspace file: 'a.qvw' and 'b.qvw'",
-         "a.qvw",
-         0,
-         0,
-         ""},
-    };
-    for (const Case& c : cases) {
+    // The arguments, the error (empty: parses), the workspace, whether the
+    // window hides, the script, and the one switch ignored.
+    const std::tuple<std::vector<std::string>, std::string, std::string, BOOL, BOOL, std::string,
+                     std::string>
+        cases[] = {
+            {{"w.qvw"}, "", "w.qvw", 0, 0, "", ""},
+            {{"/h", "w.qvw"}, "", "w.qvw", 1, 0, "", ""},
+            {{"-h"}, "", "", 1, 0, "", ""},
+            {{"/srv/ws/w.qvw"}, "", "/srv/ws/w.qvw", 0, 0, "", ""},
+            {{"w.qvw", "/S:Script.TXT"}, "", "w.qvw", 0, 1, "script.txt", ""},
+            {{"-s:/Tmp/Roll.qvs"}, "", "", 0, 1, "/tmp/roll.qvs", ""},
+            // "s:" alone is no script switch, and nothing else takes it.
+            {{"/s:"}, "", "", 0, 0, "", ""},
+            {{"/nologo"}, "", "", 0, 0, "", ""},
+            // Only a lower-case h hides; unknown switches are ignored with a
+            // warning and the rest of the line still counts.
+            {{"/H"}, "", "", 0, 0, "", "ignoring unknown option '/H'"},
+            {{"-x", "w.qvw", "/h"}, "", "w.qvw", 1, 0, "", "ignoring unknown option '-x'"},
+            // An unknown long option is an error: a typo of --once must not run
+            // the program for ever.
+            {{"--frobnicate", "/s:r.qvs"}, "unknown option '--frobnicate'", "", 0, 1, "r.qvs", ""},
+            {{"--onse", "w.qvw"}, "unknown option '--onse'", "w.qvw", 0, 0, "", ""},
+            {{"a.qvw", "b.qvw"},
+             "more than one workspace file: 'a.qvw' and 'b.qvw'",
+             "a.qvw",
+             0,
+             0,
+             "",
+             ""},
+        };
+    for (const auto& [args, error, file, bHide, bScript, script, warning] : cases) {
         CQuorvilCommandLineInfo info;
-        const bool ok = ParseCommandLine(c.args, info);
-        const std::string where = c.args.front();
-        EXPECT_EQ(ok, c.error.empty()) << where;
-        EXPECT_EQ(info.m_strError, c.error) << where;
-        EXPECT_EQ(info.m_strFileName, c.file) << where;
-        EXPECT_EQ(info.m_nShellCommand, c.file.empty() ? CQuorvilCommandLineInfo::FileNew
-                                                       : CQuorvilCommandLineInfo::FileOpen)
-            << where;
-        EXPECT_EQ(info.m_bHideWindow, c.bHide) << where;
-        EXPECT_EQ(info.m_bRunScript, c.bScript) << where;
-        EXPECT_EQ(info.m_strScriptFile, c.script) << where;
-        EXPECT_EQ(info.m_arrWarnings, c.warning.empty() ? std::vector<std::string>{}
-                                                        : std::vector<std::string>{c.warning})
-            << where;
+        const bool ok = ParseCommandLine(args, info);
+        EXPECT_EQ(std::tuple(ok, info.m_strError, info.m_strFileName, info.m_nShellCommand,
+                             info.m_bHideWindow, info.m_bRunScript, info.m_strScriptFile,
+                             info.m_arrWarnings),
+                  std::tuple(error.empty(), error, file,
+                             file.empty() ? CQuorvilCommandLineInfo::FileNew
+                                          : CQuorvilCommandLineInfo::FileOpen,
+                             bHide, bScript, script,
+                             warning.empty() ? std::vector<std::string>{}
+                                             : std::vector<std::string>{warning}))
+            << args.front();
     }
 
     CQuorvilCommandLineInfo info;
@@ -146,18 +139,16 @@ TEST_F(App, RecentFilesKeepFourNewestFirstInTheSettings)
          {"/w/a.qvw", "/w/b.qvw", "/w/c.qvw", "/w/a.qvw", "/w/d.qvw", "/w/e.qvw"})
         list.Add(name);
     list.WriteList();
-    EXPECT_EQ(AppSettings::GetProfileString("Recent File List", "File1"), "/w/e.qvw");
-    EXPECT_EQ(AppSettings::GetProfileString("Recent File List", "File4"), "/w/c.qvw");
+    EXPECT_EQ(std::pair(AppSettings::GetProfileString("Recent File List", "File1"),
+                        AppSettings::GetProfileString("Recent File List", "File4")),
+              std::pair(std::string("/w/e.qvw"), std::string("/w/c.qvw")));
 
     // An empty entry between two is skipped when reading.
     AppSettings::WriteProfileString("Recent File List", "File2", "");
     CRecentFileList read;
     read.ReadList();
-    ASSERT_EQ(read.GetCount(), 3);
-    EXPECT_EQ(read[0], "/w/e.qvw");
-    EXPECT_EQ(read[1], "/w/a.qvw");
-    EXPECT_EQ(read[2], "/w/c.qvw");
-    EXPECT_EQ(read[3], "");
+    EXPECT_EQ(std::tuple(read.GetCount(), read[0], read[1], read[2], read[3]),
+              std::tuple(3, "/w/e.qvw", "/w/a.qvw", "/w/c.qvw", ""));
 }
 
 TEST_F(App, LaunchersStartTheirProgramOrReportWhyNot)

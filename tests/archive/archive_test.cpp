@@ -64,10 +64,7 @@ std::unique_ptr<CTestGroup> MakeGraph()
 
 TEST_F(ArchiveTest, StringLengthEncodings)
 {
-    struct {
-        std::size_t nLen;
-        std::string header;
-    } cases[] = {
+    const std::pair<std::size_t, std::string> cases[] = {
         {0, CBytes().b(0).s},
         {254, CBytes().b(254).s},
         {255, CBytes().b(255).w(255).s},
@@ -75,17 +72,15 @@ TEST_F(ArchiveTest, StringLengthEncodings)
         {65534, CBytes().b(255).w(0xFFFF).d(65534).s},
         {70000, CBytes().b(255).w(0xFFFF).d(70000).s},
     };
-    for (const auto& c : cases) {
-        std::string text(c.nLen, 'q');
+    for (const auto& [nLen, header] : cases) {
+        std::string text(nLen, 'q');
         std::string bytes = Store([&](CArchive& ar) { ar << text; });
-        ASSERT_EQ(bytes.size(), c.header.size() + c.nLen) << c.nLen;
-        EXPECT_EQ(bytes.substr(0, c.header.size()), c.header) << c.nLen;
+        EXPECT_EQ(bytes, header + text) << nLen;
         CMemFile in(bytes);
         CArchive ar(&in, CArchive::load);
         std::string back;
         ar >> back;
-        EXPECT_EQ(back, text);
-        EXPECT_EQ(ar.GetRemaining(), 0u);
+        EXPECT_EQ(std::pair(back, ar.GetRemaining()), std::pair(text, std::size_t{0}));
     }
 }
 
@@ -177,12 +172,8 @@ TEST_F(ArchiveTest, DamagedStreamsFailCleanly)
     CBytes deep = CBytes().raw(group).d(1).str("").d(0);
     for (int i = 0; i < 1000; ++i)
         deep.w(0x8001).d(1).str("").d(0);
-    struct {
-        const char* what;
-        std::string bytes;
-        const CRuntimeClass* pRequired;
-        int cause;
-    } cases[] = {
+    // What, the bytes, the class asked for, the cause of the error.
+    const std::tuple<const char*, std::string, const CRuntimeClass*, int> cases[] = {
         {"empty stream", "", nullptr, CArchiveException::endOfFile},
         {"half a tag", "\xFF", nullptr, CArchiveException::endOfFile},
         {"unknown class", CBytes().newClass("CNoSuchClass", 1).s, nullptr,
@@ -232,12 +223,12 @@ TEST_F(ArchiveTest, DamagedStreamsFailCleanly)
          CBytes().raw(leaf).d(1).d(0).str("").d(0).d(1).w(0xFFFF).d(0xFFFFFFFF).s, nullptr,
          CArchiveException::endOfFile},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, bytes, pRequired, cause] : cases) {
         try {
-            LoadObjectFromBytes(c.bytes, c.pRequired);
-            ADD_FAILURE() << c.what << ": no error";
+            LoadObjectFromBytes(bytes, pRequired);
+            ADD_FAILURE() << what << ": no error";
         } catch (const CArchiveException& e) {
-            EXPECT_EQ(e.m_cause, c.cause) << c.what << ": " << e.what();
+            EXPECT_EQ(e.m_cause, cause) << what << ": " << e.what();
             EXPECT_NE(std::string(e.what()).find("damaged at byte"), std::string::npos);
         }
     }

@@ -52,12 +52,8 @@ protected:
 
 TEST(BranCmnPaths, SplitAndTrim)
 {
-    struct Case {
-        const char* path;
-        const char* folder;
-        const char* file;
-    };
-    const Case cases[] = {
+    // The path, its folder and its file name.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"/var/log/app.log", "/var/log/", "app.log"},
         {"app.log", "", "app.log"},
         {"/", "/", ""},
@@ -67,10 +63,11 @@ TEST(BranCmnPaths, SplitAndTrim)
         {"", "", ""},
     };
     char out[MAX_PATH];
-    for (const Case& c : cases) {
-        JustPathname(out, c.path);
-        EXPECT_STREQ(out, c.folder) << c.path;
-        EXPECT_STREQ(JustFilename(c.path), c.file) << c.path;
+    for (const auto& [path, folder, file] : cases) {
+        JustPathname(out, path);
+        EXPECT_EQ(std::tuple(std::string(out), std::string(JustFilename(path))),
+                  std::tuple(folder, file))
+            << path;
     }
     std::string longPath(400, 'd');
     longPath += "/f";
