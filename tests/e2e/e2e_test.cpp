@@ -148,13 +148,9 @@ const char* const EVENT_LINE =
 
 TEST_F(Program, HelpVersionAndBadOptions)
 {
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        std::string out; // expected start of standard output
-        std::string err; // expected standard error
-    };
-    const Case cases[] = {
+    // The arguments, the exit status, the start of the output (all of it
+    // when empty), and the error output.
+    const std::tuple<std::vector<std::string>, int, std::string, std::string> cases[] = {
         {{"--help"}, 0, "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]", ""},
         {{"--version"}, 0, "quorvil 0.1.0 (Quorvil 0.10, build 9)\n", ""},
         // Unknown switches, "/H" in capitals among them, are ignored with a
@@ -165,15 +161,13 @@ TEST_F(Program, HelpVersionAndBadOptions)
          "Usage: quorvil [WORKSPACE.qvw] [/h] [/s:SCRIPT.qvs]",
          "quorvil: warning: ignoring unknown option '/H'\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [args, status, start, error] : cases) {
         std::string out;
         std::string err;
-        EXPECT_EQ(RunQuorvil(c.args, &out, &err), c.status) << c.args[0];
-        EXPECT_EQ(out.substr(0, c.out.size()), c.out) << c.args[0];
-        if (c.out.empty()) {
-            EXPECT_EQ(out, "") << c.args[0];
-        }
-        EXPECT_EQ(err, c.err) << c.args[0];
+        EXPECT_EQ(RunQuorvil(args, &out, &err), status) << args[0];
+        EXPECT_EQ(std::pair(start.empty() ? out : out.substr(0, start.size()), err),
+                  std::pair(start, error))
+            << args[0];
     }
     // None of them started the program: no settings, no system log.
     EXPECT_FALSE(Exists(Path("config/quorvil/HKCU.reg")));
@@ -184,13 +178,9 @@ TEST_F(Program, StartUpWritesItsLinesAndReopensTheLastWorkspaceAtItsEnd)
 {
     const std::string watched = Path("app.log");
     ASSERT_TRUE(AtomicWriteFile(watched, "old Memory Error\n"));
-    const std::string ws = MakeWorkspace(R"({ "logs": [ { "kind": "text", "interval": 1,
-        "description": "App Log", "directory": ")" +
-                                         m_strRoot + R"(/", "fileName": "app.log",
-        "groups": [ { "description": "Memory", "keys": [ { "kind": "text", "key1": "Memory Error" } ],
-          "task": { "actions": [ { "kind": "writefile", "path": ")" +
-                                         Path("hits.txt") + R"(",
-                                   "text": "%EVENT_TEXT%" } ] } } ] } ] })");
+    const std::string ws =
+        MakeWorkspace(AppLogJson(R"({ "kind": "writefile", "path": ")" + Path("hits.txt") +
+                                 R"(", "text": "%EVENT_TEXT%" })"));
     const std::string auditText = Path("audit_txt.txt");
     const std::string auditEvents = Path("audit_evn.txt");
     ASSERT_TRUE(AtomicWriteFile(auditText, "old\n"));
