@@ -24,48 +24,30 @@ protected:
 
 } // namespace
 
-TEST_F(MonitoredObject, IsDueOnlyAfterTheWholeIntervalHasPassed)
+// A scan is due only after the whole interval has passed; a change of state
+// is reported once, with its time; a disabled log keeps its times and state.
+TEST_F(MonitoredObject, IsDueAfterTheWholeIntervalAndReportsAChangeOnce)
 {
     CTestLog log;
     ASSERT_EQ(log.GetInterval(), 60);
-    EXPECT_EQ(log.m_timeLastScanned.GetTime(), 1'700'000'000);
-
-    m_clock.SetSeconds(1'700'000'060);
-    EXPECT_FALSE(log.IsScanDue());
-    EXPECT_FALSE(log.ScanIfDue());
-    EXPECT_EQ(log.m_nScans, 0);
-
-    m_clock.SetSeconds(1'700'000'061);
-    EXPECT_TRUE(log.IsScanDue());
-    EXPECT_FALSE(log.ScanIfDue()) << "state unchanged: no change reported";
-    EXPECT_EQ(log.m_nScans, 1);
-    EXPECT_EQ(log.m_timeLastScanned.GetTime(), 1'700'000'061);
-    EXPECT_EQ(log.m_timeLastChanged.GetTime(), 1'700'000'000);
-}
-
-TEST_F(MonitoredObject, ChangeOfStateIsReportedOnceWithItsTime)
-{
-    CTestLog log;
+    // At a time: whether ScanIfDue reports a change, the scans, and the times
+    // of the last scan and the last change.
+    auto scanAt = [&](std::int64_t at) {
+        m_clock.SetSeconds(at);
+        const BOOL bChanged = log.ScanIfDue();
+        return std::tuple(bChanged, log.m_nScans.load(), log.m_timeLastScanned.GetTime(),
+                          log.m_timeLastChanged.GetTime());
+    };
+    const std::int64_t t0 = 1'700'000'000;
+    EXPECT_EQ(scanAt(t0 + 60), std::tuple(FALSE, 0, t0, t0));
+    EXPECT_EQ(scanAt(t0 + 61), std::tuple(FALSE, 1, t0 + 61, t0)) << "state unchanged";
     log.m_onScan = [](CTestLog& l) { l.SetState(MON_STATE_GREW); };
-    m_clock.SetSeconds(1'700'000'100);
-    EXPECT_TRUE(log.ScanIfDue());
-    EXPECT_EQ(log.m_timeLastChanged.GetTime(), 1'700'000'100);
-    m_clock.SetSeconds(1'700'000'200);
-    EXPECT_FALSE(log.ScanIfDue()) << "still Larger: no change";
-    EXPECT_EQ(log.m_timeLastChanged.GetTime(), 1'700'000'100);
-}
-
-TEST_F(MonitoredObject, DisabledLogKeepsItsTimesAndState)
-{
-    CTestLog log;
+    EXPECT_EQ(scanAt(t0 + 122), std::tuple(TRUE, 2, t0 + 122, t0 + 122));
+    EXPECT_EQ(scanAt(t0 + 183), std::tuple(FALSE, 3, t0 + 183, t0 + 122)) << "still Larger";
     log.SetEnabled(FALSE);
     log.SetState(MON_STATE_ERROR);
-    m_clock.SetSeconds(1'800'000'000);
-    EXPECT_FALSE(log.ScanIfDue());
-    EXPECT_EQ(log.m_nScans, 0);
+    EXPECT_EQ(scanAt(t0 + 100'000), std::tuple(FALSE, 3, t0 + 183, t0 + 122));
     EXPECT_EQ(log.GetState(), MON_STATE_ERROR);
-    EXPECT_EQ(log.m_timeLastScanned.GetTime(), 1'700'000'000);
-    EXPECT_EQ(log.m_timeLastChanged.GetTime(), 1'700'000'000);
 }
 
 TEST_F(MonitoredObject, StateTextsAndScrambling)

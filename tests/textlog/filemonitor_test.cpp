@@ -163,8 +163,7 @@ TEST_F(FileMonitor, FilesThatCannotBeRead)
     // A folder has a size but is no text log.
     ASSERT_EQ(::mkdir(FilePath().c_str(), 0755), 0);
     EXPECT_EQ(Scan(), (CScanned{MON_STATE_ERROR, 7, 0, {}}));
-    EXPECT_EQ(SystemLogText().rfind("Unable to open stats: " + FilePath() + "\n"),
-              SystemLogText().size() - ("Unable to open stats: " + FilePath() + "\n").size());
+    EXPECT_TRUE(SystemLogText().ends_with("Unable to open stats: " + FilePath() + "\n"));
     ::rmdir(FilePath().c_str());
 
     // A read that fails keeps the lines before it and says so.
@@ -173,8 +172,7 @@ TEST_F(FileMonitor, FilesThatCannotBeRead)
     ASSERT_EQ(::write(pipeFds[1], "a\nb\n", 4), 4);
     CNewLines lines;
     EXPECT_TRUE(lines.Read(pipeFds[0], 0, 100, nullptr));
-    EXPECT_EQ(lines.GetReadError(), ESPIPE);
-    EXPECT_EQ(lines.GetBytesRead(), 0u);
+    EXPECT_EQ(std::tuple(lines.GetReadError(), lines.GetBytesRead()), std::tuple(ESPIPE, 0u));
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
 
@@ -280,19 +278,14 @@ TEST_F(FileMonitor, AccountIsHeldOnlyWhileTheFileIsUsed)
 // the picture follows the state.
 TEST_F(FileMonitor, ImageFollowsTheState)
 {
-    const struct {
-        BOOL bEnabled;
-        int nState;
-        int nImage;
-    } images[] = {{FALSE, MON_STATE_GREW, 4},
-                  {TRUE, MON_STATE_NONE, 5},
-                  {TRUE, MON_STATE_ERROR, 5},
-                  {TRUE, MON_STATE_GREW, 0},
-                  {TRUE, MON_STATE_UNCHANGED, 0}};
-    for (const auto& c : images) {
-        m_log.SetEnabled(c.bEnabled);
-        m_log.SetState(c.nState);
-        EXPECT_EQ(m_log.GetImageIndex(), c.nImage) << c.bEnabled << " " << c.nState;
+    // Enabled, the state, the picture.
+    for (const auto& [bEnabled, nState, nImage] :
+         {std::tuple(FALSE, MON_STATE_GREW, 4), std::tuple(TRUE, MON_STATE_NONE, 5),
+          std::tuple(TRUE, MON_STATE_ERROR, 5), std::tuple(TRUE, MON_STATE_GREW, 0),
+          std::tuple(TRUE, MON_STATE_UNCHANGED, 0)}) {
+        m_log.SetEnabled(bEnabled);
+        m_log.SetState(nState);
+        EXPECT_EQ(m_log.GetImageIndex(), nImage) << bEnabled << " " << nState;
     }
 }
 
@@ -319,8 +312,8 @@ TEST_F(FileMonitor, UncPath)
     EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
     const std::vector<CTaskRun> runs = m_runs->Get();
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].Var("%EVENT_LONGNAME%"), "\\\\testhost\\C$\\logs\\app.log");
-    EXPECT_EQ(runs[0].Var("%EVENT_SHORTNAME%"), "Sample Log");
+    EXPECT_EQ(std::pair(runs[0].Var("%EVENT_LONGNAME%"), runs[0].Var("%EVENT_SHORTNAME%")),
+              std::pair(std::string("\\\\testhost\\C$\\logs\\app.log"), std::string("Sample Log")));
 }
 
 } // namespace

@@ -106,20 +106,9 @@ public:
     explicit CRecordingView(CQuorvilDoc& doc) : m_doc(doc) {}
     void OnUpdate(ViewHint hint, const CHintStruct* pHint) override
     {
-        CRecordedHint recorded{hint,
-                               pHint != nullptr,
-                               0,
-                               0,
-                               0,
-                               0,
-                               m_doc.m_pManager ? m_doc.m_pManager->m_nPauseCount.load() : -1};
-        if (pHint) {
-            recorded.dwID = pHint->m_dwID;
-            recorded.nGroup = pHint->m_nGroup;
-            recorded.nKey = pHint->m_nKey;
-            recorded.dwExtra = pHint->m_dwExtra;
-        }
-        m_hints.push_back(recorded);
+        const CHintStruct h = pHint ? *pHint : CHintStruct();
+        m_hints.push_back({hint, pHint != nullptr, h.m_dwID, h.m_nGroup, h.m_nKey, h.m_dwExtra,
+                           m_doc.m_pManager ? m_doc.m_pManager->m_nPauseCount.load() : -1});
     }
     std::vector<CRecordedHint> m_hints;
 
