@@ -1,4 +1,3 @@
-#include <QLineEdit>
 #include <fstream>
 
 #include "core/itemid.h"
@@ -91,12 +90,12 @@ TEST(LogCommands, ClearAsksFirstAndRenameSetsTheServer)
     hints.m_hints.clear();
     auto rename = [&](const QString& name, bool bOK) {
         QString preset;
-        CNextDialog dialog([&](QDialog& d) {
-            EXPECT_EQ(d.windowTitle(), "Rename Server");
-            auto* edit = d.findChild<QLineEdit*>("edit");
+        OnNextDialog([&](QDialog* d) {
+            EXPECT_EQ(d->windowTitle(), "Rename Server");
+            auto* edit = d->findChild<QLineEdit*>("edit");
             preset = edit->text();
             edit->setText(name);
-            bOK ? d.accept() : d.reject();
+            bOK ? d->accept() : d->reject();
         });
         RunLogCommand(frame, pEvent->GetID(), ID_LOG_RENAME);
         return preset;

@@ -1,10 +1,6 @@
 // Configure on a journal and on an .evtx log: the sheet opens on a copy,
 // refuses a bad source with the sheet still open, and a good one lands on
 // the log with the scan position the log reached meanwhile.
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QSpinBox>
 
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"

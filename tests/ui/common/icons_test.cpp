@@ -1,8 +1,5 @@
-#include <QImage>
-
-#include <gtest/gtest.h>
-
 #include "ui/common/icons.h"
+#include "widgettest.h"
 
 // Every image index the model and the tree hand out, every scan state,
 // event type and item command has a picture of its own: no two look alike

@@ -1,11 +1,5 @@
-#include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include "ui/common/messagebox.h"
+#include "widgettest.h"
 
 namespace {
 

@@ -1,6 +1,3 @@
-#include <QLineEdit>
-#include <QPushButton>
-
 #include "dialogtest.h"
 #include "platform/base/clock.h"
 #include "platform/base/modeltime.h"

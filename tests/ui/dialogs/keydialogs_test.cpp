@@ -1,11 +1,3 @@
-#include <QCheckBox>
-#include <QComboBox>
-#include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QToolButton>
-
 #include "dialogtest.h"
 #include "eventrecords/eventstruct.h"
 #include "match/searchkeyevent.h"

@@ -1,10 +1,3 @@
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QToolButton>
-
 #include "dialogtest.h"
 #include "screenshot.h"
 #include "ui/dialogs/commandbar.h"

@@ -1,10 +1,3 @@
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QRadioButton>
-#include <QSpinBox>
-
 #include "core/grouprules.h"
 #include "dialogtest.h"
 #include "match/searchkeyregex.h"

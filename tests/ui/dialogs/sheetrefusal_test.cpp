@@ -1,9 +1,3 @@
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
-#include <memory>
-
 #include "dialogtest.h"
 #include "ui/dialogs/logsheets.h"
 

@@ -1,11 +1,3 @@
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QToolButton>
-
 #include "alertserver.h"
 #include "dialogtest.h"
 #include "screenshot.h"

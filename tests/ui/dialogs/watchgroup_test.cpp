@@ -1,12 +1,3 @@
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QStyle>
-#include <QToolButton>
-
 #include "dialogtest.h"
 #include "match/searchkeyevent.h"
 #include "screenshot.h"

@@ -1,18 +1,6 @@
 // The main window as an administrator uses it: the panes and the tray, the
 // menus and keys, leaving and changing one's mind, dropped files.
-#include <QAction>
-#include <QComboBox>
-#include <QDropEvent>
-#include <QLabel>
-#include <QMenuBar>
-#include <QMimeData>
-#include <QSplitter>
-#include <QStatusBar>
-#include <QTableView>
-#include <QUrl>
-#include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <thread>
 
 #include "app/recentfiles.h"

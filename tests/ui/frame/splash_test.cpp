@@ -1,10 +1,5 @@
-#include <QLineEdit>
-#include <QPointer>
-#include <QTest>
-
-#include <gtest/gtest.h>
-
 #include "ui/frame/splash.h"
+#include "widgettest.h"
 
 // The first key press anywhere closes the splash window and goes no
 // further; the next one reaches its widget.

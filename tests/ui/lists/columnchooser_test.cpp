@@ -1,7 +1,3 @@
-#include <QDialogButtonBox>
-#include <QPushButton>
-#include <QToolButton>
-
 #include "ui/lists/columnchooser.h"
 #include "widgettest.h"
 

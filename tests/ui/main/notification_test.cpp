@@ -1,23 +1,18 @@
 // The desktop services on a private session bus started by the test, with
 // python3-dbusmock in the services' places: notifications against its
 // notification daemon, the colour scheme against a desktop portal.
-#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QTest>
-#include <memory>
 #include <thread>
-
-#include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "program.h"
 #include "ui/main/colorscheme.h"
 #include "ui/main/desktopnotifier.h"
+#include "widgettest.h"
 
 namespace {
 

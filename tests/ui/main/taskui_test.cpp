@@ -1,6 +1,4 @@
-#include <QMessageBox>
 #include <fstream>
-#include <memory>
 
 #include "core/frontend.h"
 #include "tasklib/actions.h"

@@ -1,5 +1,3 @@
-#include <QCheckBox>
-#include <QLineEdit>
 #include <filesystem>
 #include <fstream>
 

@@ -1,7 +1,3 @@
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <fstream>
 #include <sstream>
 

@@ -1,25 +1,12 @@
 #pragma once
-// Helpers of the widget tests: readable Qt strings in failures, message
-// boxes answered and recorded, a main frame, a view and a task UI that
-// record what they are sent, acting on the next modal dialog, children by name, the
-// texts of a list and a double click as a user makes it.
-#include <QApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QListWidget>
-#include <QMenu>
-#include <QPushButton>
-#include <QString>
-#include <QTabWidget>
+// Helpers of the widget tests: message boxes answered and recorded, a main
+// frame, a view and a task UI that record what they are sent, the next modal
+// dialog acted on, children by name, texts of lists and menus, user input.
 #include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
+#include <QtWidgets>
 #include <functional>
 #include <mutex>
 #include <ostream>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -54,8 +41,6 @@ public:
         });
     }
     ~CMessageRecorder() { SetMessageBoxAnswerer(nullptr); }
-    CMessageRecorder(const CMessageRecorder&) = delete;
-    CMessageRecorder& operator=(const CMessageRecorder&) = delete;
 
     void SetAnswer(int nAnswer) { m_nAnswer = nAnswer; }
     // The last text shown, or "" when none was.
@@ -120,8 +105,6 @@ public:
         m_doc.OnNewDocument();
     }
     ~CFakeFrame() override { m_doc.SetUi(nullptr); }
-    CFakeFrame(const CFakeFrame&) = delete;
-    CFakeFrame& operator=(const CFakeFrame&) = delete;
     void SendFrameMessage(UINT message, WPARAM, LPARAM lParam) override
     {
         m_messages.push_back({message, lParam});
@@ -163,8 +146,6 @@ class CHintRecorder final : public IView {
 public:
     explicit CHintRecorder(CQuorvilDoc& doc) : m_doc(doc) { m_doc.AddView(this); }
     ~CHintRecorder() override { m_doc.RemoveView(this); }
-    CHintRecorder(const CHintRecorder&) = delete;
-    CHintRecorder& operator=(const CHintRecorder&) = delete;
     void OnUpdate(ViewHint hint, const CHintStruct* pHint) override
     {
         m_hints.emplace_back(hint, pHint ? pHint->m_dwID : 0);
@@ -181,8 +162,6 @@ class CTaskUiRecorder final : public ITaskUi {
 public:
     CTaskUiRecorder() { SetTaskUi(this); }
     ~CTaskUiRecorder() override { SetTaskUi(nullptr); }
-    CTaskUiRecorder(const CTaskUiRecorder&) = delete;
-    CTaskUiRecorder& operator=(const CTaskUiRecorder&) = delete;
     void ShowTaskMessage(const std::string& strTask, const std::string& strText) override
     {
         std::lock_guard lock(m_mutex);
@@ -213,7 +192,7 @@ public:
 
 // Calls fn with the next modal dialog of type T as soon as it is open (from
 // inside its exec loop); a dialog that fn leaves open is rejected afterwards.
-template <class T = QDialog> void OnNextDialog(std::function<void(T*)> fn)
+template <class T = QDialog, class F> void OnNextDialog(F fn)
 {
     auto* timer = new QTimer;
     timer->setInterval(0);
@@ -229,32 +208,6 @@ template <class T = QDialog> void OnNextDialog(std::function<void(T*)> fn)
     timer->start();
 }
 
-// The same for any dialog, scoped to the caller: runs action on the next
-// modal dialog once it shows; a dialog left open is rejected afterwards.
-class CNextDialog {
-public:
-    explicit CNextDialog(std::function<void(QDialog&)> action) : m_action(std::move(action))
-    {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            m_bShown = true;
-            m_action(*dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        });
-        m_timer.start(0);
-    }
-    bool WasShown() const { return m_bShown; }
-
-private:
-    std::function<void(QDialog&)> m_action;
-    QTimer m_timer;
-    bool m_bShown = false;
-};
-
 // A child widget by object name, failing the test when it is missing.
 template <class T> T* Child(QWidget* parent, const char* name)
 {
@@ -265,25 +218,18 @@ template <class T> T* Child(QWidget* parent, const char* name)
 }
 
 // The texts of a list's rows, a tree's top-level items or a tab bar.
-inline QStringList Texts(const QListWidget* list)
+template <class W> QStringList Texts(const W* widget)
 {
     QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-inline QStringList Texts(const QTreeWidget* tree)
-{
-    QStringList texts;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        texts << tree->topLevelItem(i)->text(0);
-    return texts;
-}
-inline QStringList Texts(const QTabWidget* tabs)
-{
-    QStringList texts;
-    for (int i = 0; i < tabs->count(); ++i)
-        texts << tabs->tabText(i);
+    if constexpr (std::is_base_of_v<QListWidget, W>)
+        for (int i = 0; i < widget->count(); ++i)
+            texts << widget->item(i)->text();
+    else if constexpr (std::is_base_of_v<QTreeWidget, W>)
+        for (int i = 0; i < widget->topLevelItemCount(); ++i)
+            texts << widget->topLevelItem(i)->text(0);
+    else
+        for (int i = 0; i < widget->count(); ++i)
+            texts << widget->tabText(i);
     return texts;
 }
 

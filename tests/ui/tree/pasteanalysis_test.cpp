@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "ui/tree/pasteanalysis.h"
 #include "ui/tree/pastesource.h"
 #include "ui/tree/treenodes.h"
+#include "widgettest.h"
 
 namespace {
 

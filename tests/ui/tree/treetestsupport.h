@@ -2,9 +2,6 @@
 // Shared by the tree's widget tests: a main frame with the scripted document
 // UI, the clipboard and logs with watch groups, and a fixture that shows the
 // tree view on it.
-#include <QClipboard>
-#include <QGuiApplication>
-#include <memory>
 
 #include "match/searchkeyevent.h"
 #include "tests/workspace/testdoc.h"

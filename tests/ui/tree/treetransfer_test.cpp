@@ -1,7 +1,5 @@
 // Copy, paste, drag and drop in the workspace tree, through the desktop
 // clipboard.
-#include <QDragEnterEvent>
-#include <QMimeData>
 
 #include "treetestsupport.h"
 #include "ui/common/commandids.h"

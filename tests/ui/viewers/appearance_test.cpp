@@ -2,12 +2,6 @@
 // group catches keep their text legible, the event list's columns hold their
 // values whole and the event icons are drawn at the screen's scale. CTest
 // runs this file once more at twice the scale (QT_SCALE_FACTOR=2).
-#include <QHeaderView>
-#include <QImage>
-#include <QPalette>
-#include <QStyle>
-#include <QTableView>
-#include <algorithm>
 #include <cmath>
 
 #include "core/keysandactions.h"

@@ -1,8 +1,3 @@
-#include <QCheckBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTableView>
-
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"
 #include "tests/journal/journalfiles.h"

@@ -1,12 +1,3 @@
-#include <QComboBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMimeData>
-#include <QSplitter>
-#include <QTableView>
-#include <QToolButton>
-
 #include "platform/base/strformat.h"
 #include "platform/clipboard/clipboard.h"
 #include "screenshot.h"

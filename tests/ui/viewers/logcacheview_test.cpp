@@ -1,11 +1,3 @@
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QScreen>
-#include <QSpinBox>
-#include <QTextBlock>
-#include <QToolButton>
-
 #include "core/itemid.h"
 #include "platform/clipboard/clipboard.h"
 #include "screenshot.h"
@@ -297,15 +289,13 @@ TEST_F(TextViewer, MarksAreAppendedAndShownAtTheEnd)
     WaitLoaded(view);
     EXPECT_TRUE(Text(view).endsWith("--- fast ---\n")) << FromQt(Text(view));
 
-    CNextDialog answer([](QDialog& dialog) {
-        auto* pEdit = dialog.findChild<QLineEdit*>();
-        ASSERT_NE(pEdit, nullptr);
+    OnNextDialog([](QDialog* dialog) {
+        auto* pEdit = dialog->findChild<QLineEdit*>();
         EXPECT_EQ(pEdit->text(), "My Mark");
         pEdit->setText("after the upgrade");
-        dialog.accept();
+        dialog->accept();
     });
     view.OnMark();
-    EXPECT_TRUE(answer.WasShown());
     WaitLoaded(view);
     EXPECT_TRUE(Text(view).endsWith("--- fast ---\nafter the upgrade\n")) << FromQt(Text(view));
 }
@@ -358,15 +348,12 @@ TEST_F(TextViewer, GrowingLogKeepsTheReadersPlaceUnlessFollowingAndGoToLineShows
 
     // Go To Line shows the line and stops following; line numbers take a
     // column, in every text viewer.
-    CNextDialog typeLine([](QDialog& dialog) {
-        QWidget* box = dialog.findChild<QSpinBox*>();
-        box->setFocus();
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(box, "120");
+    OnNextDialog([](QDialog* dialog) {
+        QWidget* box = dialog->findChild<QSpinBox*>();
+        Type(box, "120");
         QTest::keyClick(box, Qt::Key_Return);
     });
     QTest::keyClick(pane, Qt::Key_G, Qt::ControlModifier);
-    ASSERT_TRUE(typeLine.WasShown());
     EXPECT_EQ(pane->LineOfOffset(pane->GetSelectionEnd()), 119u);
     EXPECT_LE(pane->GetTopLine(), 119u);
     EXPECT_GT(pane->GetTopLine() + static_cast<std::size_t>(pane->LinesPerPage()), 119u);

@@ -1,9 +1,6 @@
-#include <QTest>
-
-#include <gtest/gtest.h>
-
 #include "ui/viewers/textpane.h"
 #include "ui/viewers/textsearch.h"
+#include "widgettest.h"
 
 namespace {
 

@@ -2,8 +2,6 @@
 // Shared by the viewer tests: a main frame whose document UI answers the
 // watch-group and key dialogs as told and keeps the keys it was shown, and
 // event logs of the local computer written as file images.
-#include <QContextMenuEvent>
-#include <memory>
 
 #include "match/searchkeyevent.h"
 #include "platform/base/fileio.h"

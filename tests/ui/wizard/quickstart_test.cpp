@@ -1,7 +1,3 @@
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <fstream>
 #include <map>
 #include <sstream>
