@@ -105,6 +105,17 @@ protected:
     CViewerFrame m_frame;
 };
 
+// A watch group that catches the events of a source.
+inline CKeysAndActions* SourceGroup(const std::string& description, const std::string& source)
+{
+    auto* key = new CSearchKeyEvent;
+    key->SetSourceValue(source);
+    auto* group = new CKeysAndActions;
+    group->m_strDescription = description;
+    group->AddKey(key);
+    return group;
+}
+
 // A right click at pos, then the menu item whose mnemonic is key, pressed
 // once the menu is open.
 inline void ChooseFromContextMenu(QWidget* widget, const QPoint& pos, Qt::Key key)
