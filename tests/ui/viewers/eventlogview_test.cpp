@@ -69,11 +69,12 @@ TEST_F(EventViewer, RowsAtTheStartMiddleAndEndOfALargeLogShowTheirRecords)
         QStringList texts;
         for (int col = 0; col < M::COL_COUNT; ++col)
             texts << Cell(view, row, col);
-        EXPECT_EQ(texts, (QStringList{ToQt(" " + generated.Format("%m/%d/%y")),
-                                      ToQt(" " + generated.Format("%I:%M:%S %p")),
-                                      "Src" + QString::number(record % 7), QString::number(record % 4),
-                                      QString::number(0x40000000 | (record % 1000)), "N/A",
-                                      "HOST" + QString::number(record % 3), QString::number(record)}))
+        EXPECT_EQ(texts,
+                  (QStringList{ToQt(" " + generated.Format("%m/%d/%y")),
+                               ToQt(" " + generated.Format("%I:%M:%S %p")),
+                               "Src" + QString::number(record % 7), QString::number(record % 4),
+                               QString::number(0x40000000 | (record % 1000)), "N/A",
+                               "HOST" + QString::number(record % 3), QString::number(record)}))
             << "row " << row;
     }
 
@@ -347,16 +348,18 @@ TEST_F(EventViewer, FindLooksThroughFieldsAndStringsBothWaysAndOffersToWrap)
         QTest::keyClick(widget, key, modifiers);
         return view.GetSelectedRecord();
     };
-    EXPECT_EQ((std::vector<DWORD>{press(edit, Qt::Key_Return), press(edit, Qt::Key_Return),
-                                  press(list, Qt::Key_F3), press(list, Qt::Key_F3, Qt::ShiftModifier)}),
-              (std::vector<DWORD>{3, 30, 31, 30}))
+    EXPECT_EQ(
+        (std::vector<DWORD>{press(edit, Qt::Key_Return), press(edit, Qt::Key_Return),
+                            press(list, Qt::Key_F3), press(list, Qt::Key_F3, Qt::ShiftModifier)}),
+        (std::vector<DWORD>{3, 30, 31, 30}))
         << "any case, in the event's strings";
     EXPECT_TRUE(m_boxes.texts.empty());
 
     ASSERT_TRUE(view.SelectRecord(40));
     EXPECT_EQ(press(list, Qt::Key_F3), 40u) << "not answered Yes: stays";
-    EXPECT_EQ(m_boxes.texts, std::vector<std::string>{
-                                 "Cannot find \"RECORD 3\".\n\nSearch again from the top of the log?"});
+    EXPECT_EQ(m_boxes.texts,
+              std::vector<std::string>{
+                  "Cannot find \"RECORD 3\".\n\nSearch again from the top of the log?"});
 
     Type(edit, "Src5");
     EXPECT_EQ(press(edit, Qt::Key_Return, Qt::ShiftModifier), 33u)
