@@ -46,21 +46,21 @@ protected:
         SetNetworkRoot("");
     }
 
-    void Drop(const QStringList& paths)
+    // Files dropped on the window: the drop goes to the widget that accepted
+    // the drag's entry. Returns the number of logs then.
+    int Drop(const QStringList& paths)
     {
         QMimeData mime;
         QList<QUrl> urls;
         for (const QString& path : paths)
             urls.push_back(QUrl::fromLocalFile(path));
         mime.setUrls(urls);
-        // A drop goes to the widget that accepted the drag's entry.
-        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton,
-                              Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
         QApplication::sendEvent(m_pFrame.get(), &enter);
-        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
         QApplication::sendEvent(m_pFrame.get(), &drop);
+        return m_doc.m_pManager->GetLogCount();
     }
-
     QAction* Action(const QString& text) const
     {
         for (QAction* action : m_pFrame->findChildren<QAction*>())
@@ -69,7 +69,6 @@ protected:
         ADD_FAILURE() << "no action " << text.toStdString();
         return nullptr;
     }
-
     bool StatusShows(const QString& text) const
     {
         for (QLabel* label : m_pFrame->statusBar()->findChildren<QLabel*>())
@@ -77,9 +76,6 @@ protected:
                 return true;
         return false;
     }
-
-    QImage TrayImage() const { return m_pFrame->GetTrayIcon()->icon().pixmap(16, 16).toImage(); }
-
     // Shows the window with a right pane of the given height.
     void ShowWithPaneHeight(int nHeight)
     {
@@ -91,7 +87,6 @@ protected:
         }
         ASSERT_EQ(splitter->height(), nHeight);
     }
-
     // Opens a menu of the menu bar as a click would, and presses the
     // keys in it (an item's mnemonic, or the keys that reach it).
     void ChooseMenuItem(const QString& menuTitle, std::initializer_list<Qt::Key> keys)
@@ -99,36 +94,20 @@ protected:
         for (QAction* action : m_pFrame->menuBar()->actions()) {
             if (action->text() != menuTitle)
                 continue;
-            QMenu* menu = action->menu();
-            menu->popup(m_pFrame->mapToGlobal(QPoint(10, 10)));
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+            action->menu()->popup(m_pFrame->mapToGlobal(QPoint(10, 10)));
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(action->menu()));
             for (Qt::Key key : keys)
-                QTest::keyClick(menu, key);
+                QTest::keyClick(action->menu(), key);
             return;
         }
         FAIL() << "no menu " << menuTitle.toStdString();
     }
-
     // The window as a user has it: shown and active.
     void ShowActive()
     {
         m_pFrame->resize(800, 500);
         m_pFrame->show();
         QApplication::setActiveWindow(m_pFrame.get());
-    }
-
-    // An empty event log of this computer, shown in the event viewer.
-    CEventLogView* ShowEventLog()
-    {
-        EXPECT_TRUE(AddEventLog(nullptr, "Application", 0x100000, 0));
-        auto* pLog = new CEventMonitor;
-        pLog->m_strServer = GetLocalComputerName();
-        pLog->m_strLogName = "Application";
-        const DWORD dwID = m_doc.AddEventLog(pLog);
-        // What the new workspace and the new log posted comes first.
-        QApplication::processEvents();
-        m_pFrame->SendFrameMessage(WM_SHOW_EVENT_VIEWER, 0, dwID);
-        return qobject_cast<CEventLogView*>(m_pFrame->GetRightView());
     }
 
     CMessageRecorder m_boxes{IDNO};
@@ -138,24 +117,17 @@ protected:
     std::unique_ptr<CMainFrame> m_pFrame;
 };
 
-int LogCount(CQuorvilDoc& doc)
-{
-    return doc.m_pManager->GetLogCount();
-}
-
 } // namespace
 
 TEST_F(MainFrameTest, DroppedFilesOnlyOneTextLogAtATimeIsAdded)
 {
-    const QString log = QString::fromUtf8(std::getenv("QUORVIL_TEST_ROOT")) + "/app.log";
+    const QString log = QString::fromStdString(TestRoot()) + "/app.log";
     Drop({log, log + ".txt"});
     Drop({"/a.L"}); // shorter than five characters
-    Drop({"/var/tmp/data.csv"});
-    EXPECT_EQ(LogCount(m_doc), 0);
+    EXPECT_EQ(Drop({"/var/tmp/data.csv"}), 0);
     EXPECT_TRUE(m_boxes.texts.empty());
 
-    Drop({log});
-    ASSERT_EQ(LogCount(m_doc), 1);
+    ASSERT_EQ(Drop({log}), 1);
     int pos = 0;
     auto* pLog = dynamic_cast<CFileMonitor*>(m_doc.m_pManager->GetNextLog(pos));
     ASSERT_NE(pLog, nullptr);
@@ -166,19 +138,15 @@ TEST_F(MainFrameTest, DroppedFilesOnlyOneTextLogAtATimeIsAdded)
 
     // The same file again: asked, and No leaves the workspace as it was.
     m_doc.SetModifiedFlag(FALSE);
-    Drop({log});
-    ASSERT_EQ(m_boxes.texts.size(), 1u);
-    EXPECT_EQ(m_boxes.texts[0],
-              "Text log: " + log.toStdString() +
-                  "\n\nYou are already monitoring this log. Are you sure you want to add another "
-                  "monitoring instance?");
-    EXPECT_EQ(LogCount(m_doc), 1);
+    EXPECT_EQ(Drop({log}), 1);
+    EXPECT_EQ(m_boxes.texts,
+              std::vector<std::string>{"Text log: " + log.toStdString() +
+                                       "\n\nYou are already monitoring this log. Are you sure you "
+                                       "want to add another monitoring instance?"});
     EXPECT_FALSE(m_doc.IsModified());
-
     m_boxes.SetAnswer(IDYES);
     Drop({log.left(log.size() - 4) + ".LOG"}); // the extension in capitals is a text log too
-    Drop({log});
-    EXPECT_EQ(LogCount(m_doc), 3);
+    EXPECT_EQ(Drop({log}), 3);
 }
 
 TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
@@ -187,34 +155,32 @@ TEST_F(MainFrameTest, ScanStatesSetTrayIconTipAndAnimation)
     ASSERT_NE(pane, nullptr);
     QSystemTrayIcon* tray = m_pFrame->GetTrayIcon();
     EXPECT_EQ(tray->toolTip(), "Brannick Quorvil - Stopped");
+    auto tip = [&](const QString& state) {
+        return QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - " + state; },
+                               5000);
+    };
+    auto trayShows = [&](ScanIcon icon) {
+        return tray->icon().pixmap(16, 16).toImage() == GetScanIcon(icon).pixmap(16, 16).toImage();
+    };
 
     // The scan thread's messages arrive through the queue, posted on its
     // own thread.
     std::thread([this] { m_queue.Post(WM_SCAN_STATE, ToWParam(ScanState::Countdown), 30); }).join();
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Starting"; }, 5000));
+    EXPECT_TRUE(tip("Starting"));
     EXPECT_TRUE(StatusShows("Autoscan starting in 30 seconds ..."));
-    EXPECT_TRUE(pane->IsRunning());
-    EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Busy).pixmap(16, 16).toImage());
-
+    EXPECT_TRUE(pane->IsRunning() && trayShows(ScanIcon::Busy));
     m_queue.Post(WM_SCAN_STATE, ToWParam(ScanState::Running), 0);
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Running"; }, 5000));
-    EXPECT_TRUE(StatusShows("Ready"));
+    EXPECT_TRUE(tip("Running") && StatusShows("Ready"));
     pane->Advance();
     pane->Advance();
 
-    // An unknown state: empty text, the icon stays.
+    // An unknown state: empty text, the icon stays; a stopped animation
+    // shows its first frame.
     m_queue.Post(WM_SCAN_STATE, 9, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - "; }, 5000));
-    EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Running).pixmap(16, 16).toImage());
-    EXPECT_FALSE(pane->IsRunning());
-    EXPECT_EQ(pane->GetFrame(), 0) << "a stopped animation shows its first frame";
-
+    EXPECT_TRUE(tip("") && trayShows(ScanIcon::Running));
+    EXPECT_EQ(std::pair(pane->IsRunning(), pane->GetFrame()), std::pair(false, 0));
     m_queue.Post(WM_SCAN_STATE, ToWParam(ScanState::Stopped), 0);
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return tray->toolTip() == "Brannick Quorvil - Stopped"; }, 5000));
-    EXPECT_EQ(TrayImage(), GetScanIcon(ScanIcon::Stopped).pixmap(16, 16).toImage());
+    EXPECT_TRUE(tip("Stopped") && trayShows(ScanIcon::Stopped));
 }
 
 TEST_F(MainFrameTest, DetailPaneSplitsTheEventViewer)
@@ -222,17 +188,16 @@ TEST_F(MainFrameTest, DetailPaneSplitsTheEventViewer)
     QAction* detail = Action("Show &detail window");
     ASSERT_NE(detail, nullptr);
     EXPECT_FALSE(detail->isEnabled()) << "only over the event viewer";
-
+    // The action enabled and checked, and the viewer's height (0 for no detail).
+    auto state = [&] {
+        return std::tuple(detail->isEnabled(), detail->isChecked(),
+                          m_pFrame->GetDetailView() ? m_pFrame->GetRightView()->height() : 0);
+    };
     ShowWithPaneHeight(150);
     m_pFrame->SendFrameMessage(WM_SHOW_EVENT_VIEWER, 0, 0x60000001);
-    EXPECT_TRUE(detail->isEnabled());
-    EXPECT_FALSE(detail->isChecked());
-    EXPECT_EQ(m_pFrame->GetDetailView(), nullptr);
-
+    EXPECT_EQ(state(), std::tuple(true, false, 0));
     m_pFrame->RunCommand(ID_VIEW_DETAIL);
-    ASSERT_NE(m_pFrame->GetDetailView(), nullptr);
-    EXPECT_TRUE(detail->isChecked());
-    EXPECT_EQ(m_pFrame->GetRightView()->height(), 75);
+    EXPECT_EQ(state(), std::tuple(true, true, 75));
 
     // The wish holds for the next event viewer; other panes have no detail.
     m_pFrame->SendFrameMessage(WM_SHOW_TEXT_LOGS, 0, 0);
@@ -240,13 +205,9 @@ TEST_F(MainFrameTest, DetailPaneSplitsTheEventViewer)
     EXPECT_EQ(m_pFrame->GetDetailView(), nullptr);
     ShowWithPaneHeight(400);
     m_pFrame->SendFrameMessage(WM_SHOW_EVENT_VIEWER, 0, 0x60000001);
-    ASSERT_NE(m_pFrame->GetDetailView(), nullptr);
-    EXPECT_EQ(m_pFrame->GetRightView()->height(), 300);
-
+    EXPECT_EQ(state(), std::tuple(true, true, 300));
     m_pFrame->RunCommand(ID_VIEW_DETAIL);
-    EXPECT_EQ(m_pFrame->GetDetailView(), nullptr);
-    EXPECT_FALSE(detail->isChecked());
-    EXPECT_TRUE(detail->isEnabled());
+    EXPECT_EQ(state(), std::tuple(true, false, 0));
     EXPECT_EQ(m_pFrame->GetRightView()->height(), 400);
 }
 
@@ -257,22 +218,21 @@ TEST_F(MainFrameTest, TabMovesBetweenTreeViewerAndDetail)
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
     m_pFrame->SendFrameMessage(WM_SHOW_EVENT_VIEWER, 0, 0x60000001);
     m_pFrame->RunCommand(ID_VIEW_DETAIL);
-    QWidget* tree = m_pFrame->GetTreeView();
-    QWidget* viewer = m_pFrame->GetRightView();
-    QWidget* detail = m_pFrame->GetDetailView();
-    auto tab = [&](Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
-        QWidget* focus = QApplication::focusWidget();
-        return tree->isAncestorOf(focus) || focus == tree       ? tree
-               : detail->isAncestorOf(focus) || focus == detail ? detail
-               : viewer->isAncestorOf(focus) || focus == viewer ? viewer
-                                                                : nullptr;
-    };
     m_pFrame->SendFrameMessage(WM_ACTIVATE_TREE, 0, 0);
-    std::vector<QWidget*> reached;
-    for (bool bShift : {false, false, false, true, true, true})
-        reached.push_back(tab(bShift ? Qt::ShiftModifier : Qt::NoModifier));
-    EXPECT_EQ(reached, (std::vector<QWidget*>{viewer, detail, tree, detail, viewer, tree}))
+    const std::vector<QWidget*> panes = {m_pFrame->GetTreeView(), m_pFrame->GetRightView(),
+                                         m_pFrame->GetDetailView()};
+    std::vector<int> reached; // 0 tree, 1 viewer, 2 detail
+    for (bool bShift : {false, false, false, true, true, true}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                        bShift ? Qt::ShiftModifier : Qt::NoModifier);
+        QWidget* focus = QApplication::focusWidget();
+        reached.push_back(-1);
+        for (int i = 2; i >= 0 && reached.back() < 0; --i)
+            if (panes[static_cast<std::size_t>(i)]->isAncestorOf(focus) ||
+                focus == panes[static_cast<std::size_t>(i)])
+                reached.back() = i;
+    }
+    EXPECT_EQ(reached, (std::vector<int>{1, 2, 0, 2, 1, 0}))
         << "Shift+Tab from the event viewer goes to the tree";
 }
 
@@ -281,8 +241,8 @@ TEST_F(MainFrameTest, HideAndMinimiseGoToTheTrayWhenThereIsOne)
     ShowActive();
     m_pFrame->SetHideToTray(false);
     ChooseMenuItem("&System", {Qt::Key_H});
-    EXPECT_TRUE(m_pFrame->isVisible()) << "a hidden window could not be reached again";
-    EXPECT_TRUE(m_pFrame->isMinimized());
+    EXPECT_TRUE(m_pFrame->isVisible() && m_pFrame->isMinimized())
+        << "a hidden window could not be reached again";
     m_pFrame->showNormal();
     m_pFrame->SetHideToTray(true);
     ChooseMenuItem("&System", {Qt::Key_H});
@@ -291,11 +251,8 @@ TEST_F(MainFrameTest, HideAndMinimiseGoToTheTrayWhenThereIsOne)
     m_pFrame->show();
     m_pFrame->setWindowState(Qt::WindowMinimized);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_pFrame->isVisible(); }, 5000));
-
     emit m_pFrame->GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
-    EXPECT_TRUE(m_pFrame->isVisible());
-    EXPECT_FALSE(m_pFrame->isMinimized());
-
+    EXPECT_TRUE(m_pFrame->isVisible() && !m_pFrame->isMinimized());
     emit m_pFrame->GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_FALSE(m_pFrame->isVisible()) << "a double click on a shown window hides it";
 }
@@ -303,17 +260,14 @@ TEST_F(MainFrameTest, HideAndMinimiseGoToTheTrayWhenThereIsOne)
 TEST_F(MainFrameTest, RightPaneFollowsTheFrameMessagesWithTheirTexts)
 {
     m_pFrame->show();
-    QWidget* first = m_pFrame->GetRightView();
-    EXPECT_NE(dynamic_cast<CMonFileView*>(first), nullptr)
+    EXPECT_NE(dynamic_cast<CMonFileView*>(m_pFrame->GetRightView()), nullptr)
         << "a new window shows the text-log list";
-
     m_pFrame->SendFrameMessage(WM_SHOW_EVENT_LOGS, 0, 0);
     EXPECT_NE(dynamic_cast<CServersView*>(m_pFrame->GetRightView()), nullptr);
     EXPECT_TRUE(StatusShows("Monitored event logs"));
     m_pFrame->SetMessageText("elsewhere");
     m_pFrame->SendFrameMessage(WM_SHOW_EVENT_LOGS, 0, 0);
     EXPECT_TRUE(StatusShows("Monitored event logs")) << "said again without a switch";
-
     m_pFrame->RunCommand(ID_VIEW_SYSTEM_LOG);
     EXPECT_NE(dynamic_cast<CLogCacheView*>(m_pFrame->GetRightView()), nullptr);
 
@@ -329,11 +283,10 @@ TEST_F(MainFrameTest, RightPaneFollowsTheFrameMessagesWithTheirTexts)
 
 TEST_F(MainFrameTest, AutosaveRequestSavesTheWorkspaceQuietly)
 {
-    const std::string path = std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/autosave.qvw";
+    const std::string path = TestRoot() + "/autosave.qvw";
     ASSERT_TRUE(m_doc.DoSave(path));
     std::filesystem::remove(path);
     m_doc.SetModifiedFlag(TRUE);
-
     m_queue.Post(WM_AUTOSAVE, 0, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_doc.IsModified(); }, 5000));
     EXPECT_TRUE(std::filesystem::exists(path) && StatusShows("Ready") && m_boxes.texts.empty());
@@ -346,13 +299,11 @@ TEST_F(MainFrameTest, PlacementIsKeptForTheNextStart)
     m_pFrame->setGeometry(110, 120, 640, 480);
     const QRect placed = m_pFrame->geometry();
     ASSERT_TRUE(m_pFrame->close());
-
     CMainFrame hidden(m_doc, m_queue);
     hidden.SetHideToTray(true);
     hidden.ShowWithPlacement(true);
-    EXPECT_FALSE(hidden.isVisible()) << "started hidden in the tray";
-    EXPECT_EQ(hidden.geometry(), placed);
-
+    EXPECT_EQ(std::pair(hidden.isVisible(), hidden.geometry()), std::pair(false, placed))
+        << "started hidden in the tray";
     CMainFrame noTray(m_doc, m_queue);
     noTray.SetHideToTray(false);
     noTray.ShowWithPlacement(true);
@@ -362,7 +313,7 @@ TEST_F(MainFrameTest, PlacementIsKeptForTheNextStart)
 
 TEST_F(MainFrameTest, FileMenuOpensARecentWorkspace)
 {
-    const std::string path = std::string(std::getenv("QUORVIL_TEST_ROOT")) + "/recent.qvw";
+    const std::string path = TestRoot() + "/recent.qvw";
     ASSERT_TRUE(m_doc.DoSave(path));
     m_doc.OnNewDocument();
     CRecentFileList recent;
@@ -377,10 +328,7 @@ TEST_F(MainFrameTest, FileMenuOpensARecentWorkspace)
     EXPECT_EQ(m_doc.GetPathName(), path);
     EXPECT_EQ(m_pFrame->windowTitle(), "recent.qvw - Quorvil");
     emit file->aboutToShow();
-    const QList<QAction*> items = file->actions();
-    EXPECT_EQ(std::count_if(items.begin(), items.end(),
-                            [](QAction* a) { return a->text().startsWith("&1 "); }),
-              1)
+    EXPECT_EQ(MenuItems(*file).filter(QRegularExpression("^&1 ")).size(), 1)
         << "reopening the menu does not repeat the entries";
 }
 
@@ -391,6 +339,9 @@ TEST_F(MainFrameTest, ExitAsksAndCancelKeepsTheProgramAsItWas)
 {
     bool bClosed = false;
     QObject::connect(m_pFrame.get(), &CMainFrame::Closed, [&] { bClosed = true; });
+    auto state = [&] {
+        return std::tuple(bClosed, m_pFrame->isVisible(), m_doc.m_pManager->IsScanThreadRunning());
+    };
     ShowActive();
     ASSERT_TRUE(m_doc.m_pManager->StartScanThread());
     m_pFrame->RunCommand(ID_APP_EXIT);
@@ -400,37 +351,40 @@ TEST_F(MainFrameTest, ExitAsksAndCancelKeepsTheProgramAsItWas)
     EXPECT_EQ(m_boxes.texts, (std::vector<std::string>{"Are you sure you wish to leave Quorvil?",
                                                        "Are you sure you wish to leave Quorvil?",
                                                        "Save changes to Untitled?"}));
-    EXPECT_EQ(std::tuple(bClosed, m_pFrame->isVisible(), m_doc.m_pManager->IsScanThreadRunning()),
-              std::tuple(false, true, true))
-        << "open and scanning";
+    EXPECT_EQ(state(), std::tuple(false, true, true)) << "open and scanning";
     EXPECT_EQ(m_pFrame->GetTrayIcon()->isVisible(), QSystemTrayIcon::isSystemTrayAvailable());
 
     AppSettings::SetNoConfirmExit(1);
     m_boxes.texts.clear();
     m_pFrame->RunCommand(ID_APP_EXIT);
     EXPECT_EQ(m_boxes.texts, std::vector<std::string>{"Save changes to Untitled?"});
-    EXPECT_EQ(std::tuple(bClosed, m_pFrame->isVisible(), m_doc.m_pManager->IsScanThreadRunning()),
-              std::tuple(true, false, false));
+    EXPECT_EQ(state(), std::tuple(true, false, false));
     WINDOWPLACEMENT placement;
-    EXPECT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement))
-        << "the placement is kept";
+    EXPECT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement));
 }
 
 TEST_F(MainFrameTest, EventViewerRefreshesOncePerF5AndTakesItsOrderFromTheMenu)
 {
     ShowActive();
-    CEventLogView* viewer = ShowEventLog();
+    ASSERT_TRUE(AddEventLog(nullptr, "Application", 0x100000, 0));
+    auto* pLog = new CEventMonitor;
+    pLog->m_strServer = GetLocalComputerName();
+    pLog->m_strLogName = "Application";
+    const DWORD dwID = m_doc.AddEventLog(pLog);
+    QApplication::processEvents(); // what the new workspace and the new log posted comes first
+    m_pFrame->SendFrameMessage(WM_SHOW_EVENT_VIEWER, 0, dwID);
+    auto* viewer = qobject_cast<CEventLogView*>(m_pFrame->GetRightView());
     ASSERT_NE(viewer, nullptr);
     CHintRecorder hints(m_doc);
+    // The log states the views were told since the last look.
     auto reads = [&] {
-        const auto n =
-            std::count(hints.m_hints.begin(), hints.m_hints.end(),
-                       std::pair<ViewHint, DWORD>(ViewHint::LogState, viewer->GetItem()));
+        const auto n = std::count(hints.m_hints.begin(), hints.m_hints.end(),
+                                  std::pair<ViewHint, DWORD>(ViewHint::LogState, dwID));
         hints.m_hints.clear();
         return n;
     };
     viewer->OnRefresh();
-    const auto nOneRead = reads(); // what one reading of the log tells the views
+    const auto nOneRead = reads();
     ASSERT_GT(nOneRead, 0);
     viewer->GetList()->setFocus();
     QTest::keyClick(viewer->GetList(), Qt::Key_F5);
@@ -457,8 +411,8 @@ TEST_F(MainFrameTest, NtEventViewerOpensAWindowOfItsOwnWithALogChooser)
         if (auto* w = qobject_cast<CEventViewerWindow*>(top))
             window = w;
     ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->isVisible());
     const QString computer = QString::fromStdString(GetLocalComputerName());
+    EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), computer + " - NT Event Viewer") << "this computer";
     QComboBox* logs = window->GetLogChooser();
     EXPECT_EQ(logs->currentText(), "Application");
