@@ -14,54 +14,37 @@
 
 namespace {
 
-// Answers each wizard step as it comes up: by the test's handler for that
-// step, else with "Next >>" (or "Done"); renders each step for the docs
-// when told.
-class CWizardDriver {
-public:
+// Answers each wizard step as it comes up: the test's handler for the step
+// looks and chooses, then "Next >>" (or "Done" on the last step) is pressed;
+// each step is rendered for the docs when told.
+struct CWizardDriver {
     using Handler = std::function<void(CQuickStartStep&)>;
     explicit CWizardDriver(std::map<int, Handler> handlers, bool bScreenshots = false)
-        : m_handlers(std::move(handlers)), m_bScreenshots(bScreenshots)
     {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
-        m_timer.start(0);
+        QObject::connect(&timer, &QTimer::timeout, [this, handlers, bScreenshots] {
+            auto* step = qobject_cast<CQuickStartStep*>(QApplication::activeModalWidget());
+            if (!step || step->property("answered").toBool())
+                return;
+            step->setProperty("answered", true);
+            seen.push_back(step->GetStep());
+            titles.push_back(step->windowTitle());
+            if (bScreenshots)
+                SaveScreenshot(step, ("wizard-step" + std::to_string(step->GetStep())).c_str());
+            if (auto it = handlers.find(step->GetStep()); it != handlers.end())
+                it->second(*step);
+            step->findChild<QPushButton*>(step->GetStep() == 6 ? "done" : "next")->click();
+        });
+        timer.start(0);
     }
     std::vector<int> seen;
     std::vector<QString> titles;
-
-private:
-    void Poll()
-    {
-        auto* step = qobject_cast<CQuickStartStep*>(QApplication::activeModalWidget());
-        if (!step || step->property("answered").toBool())
-            return;
-        step->setProperty("answered", true);
-        seen.push_back(step->GetStep());
-        titles.push_back(step->windowTitle());
-        if (m_bScreenshots)
-            SaveScreenshot(step, ("wizard-step" + std::to_string(step->GetStep())).c_str());
-        auto it = m_handlers.find(step->GetStep());
-        if (it != m_handlers.end())
-            it->second(*step);
-        else
-            Press(*step, step->GetStep() == 6 ? "done" : "next");
-    }
-
-public:
-    static void Press(QDialog& step, const char* button)
-    {
-        step.findChild<QPushButton*>(button)->click();
-    }
-    static void Choose(QDialog& step, const char* choice)
-    {
-        step.findChild<QRadioButton*>(choice)->setChecked(true);
-    }
-
-private:
-    std::map<int, Handler> m_handlers;
-    bool m_bScreenshots;
-    QTimer m_timer;
+    QTimer timer;
 };
+
+template <class T> T* Get(QDialog& step, const char* name)
+{
+    return step.findChild<T*>(name);
+}
 
 class QuickStart : public ::testing::Test {
 protected:
@@ -109,6 +92,11 @@ protected:
         int pos = 0;
         return Manager().GetNextLog(pos);
     }
+    // Whether the scan runs, and how many pauses are left.
+    std::pair<bool, int> Scanning()
+    {
+        return {Manager().IsScanThreadRunning(), Manager().m_nPauseCount.load()};
+    }
 
     CFakeFrame frame;
     CScriptedUi ui;
@@ -123,35 +111,31 @@ protected:
 TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRunsTheTask)
 {
     CWizardDriver driver(
-        {
-            {1,
-             [](CQuickStartStep& step) {
-                 EXPECT_EQ(step.findChild<QLabel*>("info")->text(),
-                           "Welcome to Quorvil! Choose one of the following Quick Start options "
-                           "to get started right away:");
-                 EXPECT_TRUE(step.findChild<QRadioButton*>("choice4")->isChecked())
-                     << "the sample is preselected";
-                 CWizardDriver::Press(step, "next");
-             }},
-            {3,
-             [](CQuickStartStep& step) {
-                 EXPECT_EQ(step.findChild<QLabel*>("logName")->text(), "Sample Log");
-                 EXPECT_EQ(step.findChild<QLineEdit*>("description")->text(), "Memory Errors");
-                 CWizardDriver::Press(step, "next");
-             }},
-            {6,
-             [](CQuickStartStep& step) {
-                 EXPECT_TRUE(step.findChild<QRadioButton*>("fromStart")->isChecked());
-                 EXPECT_FALSE(step.findChild<QRadioButton*>("ignore")->isEnabled());
-                 CWizardDriver::Press(step, "done");
-             }},
-        },
+        {{1,
+          [](CQuickStartStep& step) {
+              EXPECT_EQ(Get<QLabel>(step, "info")->text(),
+                        "Welcome to Quorvil! Choose one of the following Quick Start options "
+                        "to get started right away:");
+              EXPECT_TRUE(Get<QRadioButton>(step, "choice4")->isChecked())
+                  << "the sample is preselected";
+          }},
+         {3,
+          [](CQuickStartStep& step) {
+              EXPECT_EQ(Get<QLabel>(step, "logName")->text(), "Sample Log");
+              EXPECT_EQ(Get<QLineEdit>(step, "description")->text(), "Memory Errors");
+          }},
+         {6,
+          [](CQuickStartStep& step) {
+              EXPECT_TRUE(Get<QRadioButton>(step, "fromStart")->isChecked());
+              EXPECT_FALSE(Get<QRadioButton>(step, "ignore")->isEnabled());
+          }}},
         true);
     RunQuickStart(frame, TRUE);
 
     EXPECT_EQ(driver.seen, std::vector<int>({1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(driver.titles.front(), "Quorvil Quick Start ( Step 1 of 6 )");
-    EXPECT_EQ(driver.titles.back(), "Quorvil Quick Start  ( Step 6 of 6 )");
+    EXPECT_EQ(std::pair(driver.titles.front(), driver.titles.back()),
+              std::pair(QString("Quorvil Quick Start ( Step 1 of 6 )"),
+                        QString("Quorvil Quick Start  ( Step 6 of 6 )")));
     EXPECT_EQ(std::tuple(ui.m_nSheetMode, keyDialogs, taskUi.m_nTaskDialogs),
               std::tuple(ADD_MODE_WIZARD_SAMPLE, 1, 1));
     EXPECT_TRUE(ui.m_messages.empty()) << ui.m_messages.front().text;
@@ -160,8 +144,7 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     ASSERT_FALSE(frame.m_messages.empty());
     EXPECT_EQ(frame.m_messages.back(),
               (CFrameMessage{WM_SHOW_TEXT_VIEWER, static_cast<LPARAM>(pLog->GetID())}));
-    EXPECT_TRUE(Manager().IsScanThreadRunning());
-    EXPECT_EQ(Manager().m_nPauseCount.load(), 0) << "the wizard's scan pause ended with it";
+    EXPECT_EQ(Scanning(), std::pair(true, 0)) << "the wizard's scan pause ended with it";
     EXPECT_TRUE(frame.m_doc.IsModified());
 
     // The workspace as the workspace tool shows it.
@@ -170,12 +153,11 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
     std::istringstream in;
     std::ostringstream out, err;
     ASSERT_EQ(RunQvWs({"dump", path}, in, out, err), 0) << err.str();
-    const std::string json = out.str();
     for (const char* part : {"\"fileName\": \"qvsample.log\"", "\"description\": \"Sample Log\"",
                              "\"description\": \"Memory Errors\"", "\"key1\": \"Memory Error\"",
                              "\"description\": \"Task Actions\"",
                              "\"text\": \"A Memory Error was detected in the import\""})
-        EXPECT_NE(json.find(part), std::string::npos) << part << " in\n" << json;
+        EXPECT_NE(out.str().find(part), std::string::npos) << part << " in\n" << out.str();
 
     // The first scan of the sample finds a Memory Error and shows the message.
     Manager().StopScanThread();
@@ -187,34 +169,26 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
 
 TEST_F(QuickStart, CancelAddsNothingAndFromTheMenuNoKeepsOnlyTheLog)
 {
-    // A cancelled log sheet ends the wizard without adding anything.
     bSheetOk = false;
     {
         CWizardDriver cancelled({});
         RunQuickStart(frame, TRUE);
         EXPECT_EQ(cancelled.seen, std::vector<int>{1});
-        EXPECT_EQ(std::tuple(Manager().GetLogCount(), Manager().IsScanThreadRunning(),
-                             Manager().m_nPauseCount.load()),
-                  std::tuple(0, FALSE, 0));
+        EXPECT_EQ(Manager().GetLogCount(), 0) << "a cancelled log sheet ends the wizard";
+        EXPECT_EQ(Scanning(), std::pair(false, 0));
     }
     bSheetOk = true;
-    const std::string textLog = TestRoot() + "/app.log";
-    std::ofstream(textLog) << "started\n";
-    textLogPath = textLog;
+    textLogPath = TestRoot() + "/app.log";
+    std::ofstream(textLogPath) << "started\n";
     CWizardDriver driver({
         {1,
          [](CQuickStartStep& step) {
-             EXPECT_EQ(step.findChild<QLabel*>("info")->text(),
+             EXPECT_EQ(Get<QLabel>(step, "info")->text(),
                        "Choose one of the following Quorvil command options:");
-             EXPECT_TRUE(step.findChild<QRadioButton*>("choice1")->isChecked());
-             CWizardDriver::Choose(step, "choice3");
-             CWizardDriver::Press(step, "next");
+             EXPECT_TRUE(Get<QRadioButton>(step, "choice1")->isChecked());
+             Get<QRadioButton>(step, "choice3")->setChecked(true);
          }},
-        {2,
-         [](CQuickStartStep& step) {
-             CWizardDriver::Choose(step, "no");
-             CWizardDriver::Press(step, "next");
-         }},
+        {2, [](CQuickStartStep& step) { Get<QRadioButton>(step, "no")->setChecked(true); }},
     });
     RunQuickStart(frame, FALSE);
 
@@ -223,8 +197,7 @@ TEST_F(QuickStart, CancelAddsNothingAndFromTheMenuNoKeepsOnlyTheLog)
     CMonitoredObject* pLog = OnlyLog();
     ASSERT_NE(pLog, nullptr);
     EXPECT_EQ(pLog->GetWatchGroupCount(), 0);
-    EXPECT_FALSE(Manager().IsScanThreadRunning());
-    EXPECT_EQ(Manager().m_nPauseCount.load(), 0);
+    EXPECT_EQ(Scanning(), std::pair(false, 0));
 }
 
 TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelledAndSkipsOldEvents)
@@ -240,15 +213,13 @@ TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelledA
     CWizardDriver driver({
         {3,
          [](CQuickStartStep& step) {
-             EXPECT_EQ(step.findChild<QLineEdit*>("description")->text(), "Important Errors");
-             step.findChild<QLineEdit*>("description")->setText("Reboots");
-             CWizardDriver::Press(step, "next");
+             EXPECT_EQ(Get<QLineEdit>(step, "description")->text(), "Important Errors");
+             Get<QLineEdit>(step, "description")->setText("Reboots");
          }},
         {6,
          [](CQuickStartStep& step) {
-             EXPECT_TRUE(step.findChild<QRadioButton*>("ignore")->isChecked());
-             EXPECT_TRUE(step.findChild<QRadioButton*>("ignore")->isEnabled());
-             CWizardDriver::Press(step, "done");
+             EXPECT_TRUE(Get<QRadioButton>(step, "ignore")->isChecked());
+             EXPECT_TRUE(Get<QRadioButton>(step, "ignore")->isEnabled());
          }},
     });
     RunQuickStart(frame, FALSE);
@@ -266,8 +237,8 @@ TEST_F(QuickStart, EventLogGetsTheProposedRebootKeyEvenWhenItsDialogIsCancelledA
     ASSERT_EQ(pGroup->GetKeyCount(), 1);
     auto* pKey = dynamic_cast<CSearchKeyEvent*>(pGroup->m_arrKeys[0]);
     ASSERT_NE(pKey, nullptr);
-    EXPECT_EQ(pKey->m_arrSources, std::vector<std::string>{"EventLog"});
-    EXPECT_EQ(pKey->m_arrEventIDs, std::vector<DWORD>{6005});
+    EXPECT_EQ(std::pair(pKey->m_arrSources, pKey->m_arrEventIDs),
+              std::pair(std::vector<std::string>{"EventLog"}, std::vector<DWORD>{6005}));
     EXPECT_TRUE(Manager().IsScanThreadRunning());
     EXPECT_EQ(dynamic_cast<CEventMonitor*>(pLog)->m_nLastRecord, 3u)
         << "Ignore moved the log to its end";
