@@ -23,16 +23,6 @@ protected:
     CFileMonitor m_log;
 };
 
-void EditPropertiesPage(QDialog& sheet)
-{
-    Child<QLineEdit>(&sheet, "path")->setText("/srv/logs/new.log");
-    Child<QLineEdit>(&sheet, "description")->setText("New");
-    Child<QSpinBox>(&sheet, "interval")->setValue(120);
-    Child<QCheckBox>(&sheet, "enabled")->setChecked(false);
-    Child<QCheckBox>(&sheet, "impersonate")->setChecked(true);
-    Child<QLineEdit>(&sheet, "user")->setText("backup");
-}
-
 // What the properties page edits: folder, file name, description, interval, enabled,
 // impersonation and user.
 auto Properties(const CFileMonitor& log)
@@ -45,21 +35,22 @@ auto Properties(const CFileMonitor& log)
 
 TEST_F(LogSheet, PagesWriteIntoTheLogOnlyOnOk)
 {
-    {
+    for (bool bOk : {false, true}) {
         CDlgEditFile sheet(m_log, false, ADD_MODE_MENU);
         EXPECT_EQ(Child<QLineEdit>(&sheet, "path")->text(), "/var/log/app.log");
-        EditPropertiesPage(sheet);
-        sheet.reject();
+        sheet.show();
+        SaveScreenshot(&sheet, "text-log-sheet");
+        Child<QLineEdit>(&sheet, "path")->setText("/srv/logs/new.log");
+        Child<QLineEdit>(&sheet, "description")->setText("New");
+        Child<QSpinBox>(&sheet, "interval")->setValue(120);
+        Child<QCheckBox>(&sheet, "enabled")->setChecked(false);
+        Child<QCheckBox>(&sheet, "impersonate")->setChecked(true);
+        Child<QLineEdit>(&sheet, "user")->setText("backup");
+        bOk ? sheet.accept() : sheet.reject();
+        EXPECT_EQ(Properties(m_log),
+                  bOk ? std::tuple("/srv/logs/", "new.log", "New", 120, FALSE, TRUE, "backup")
+                      : std::tuple("/var/log/", "app.log", "App", 60, TRUE, FALSE, ""));
     }
-    EXPECT_EQ(Properties(m_log), std::tuple("/var/log/", "app.log", "App", 60, TRUE, FALSE, ""));
-
-    CDlgEditFile sheet(m_log, false, ADD_MODE_MENU);
-    sheet.show();
-    SaveScreenshot(&sheet, "text-log-sheet");
-    EditPropertiesPage(sheet);
-    sheet.accept();
-    EXPECT_EQ(Properties(m_log),
-              std::tuple("/srv/logs/", "new.log", "New", 120, FALSE, TRUE, "backup"));
 }
 
 TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
@@ -80,17 +71,19 @@ TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
          true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
         CDlgEditFile sheet(m_log, c.bAdding, c.nMode);
         EXPECT_EQ(sheet.windowTitle(), c.title);
         EXPECT_EQ(Texts(sheet.GetTabs()),
                   (QStringList{"Properties", c.watchesTab,
                                QString("Security") + (c.bLocked ? " - Disabled" : "")}));
-        EXPECT_EQ(!Child<QCheckBox>(&sheet, "jump")->isHidden(), c.bJumpShown) << c.title;
-        EXPECT_EQ(Child<QCheckBox>(&sheet, "enabled")->isEnabled(), !c.bLocked) << c.title;
-        EXPECT_EQ(Child<QCheckBox>(&sheet, "formatted")->isEnabled(), !c.bLocked) << c.title;
-        EXPECT_EQ(Child<QToolButton>(&sheet, "browse")->isEnabled(), !c.bLocked) << c.title;
-        EXPECT_TRUE(Child<QSpinBox>(&sheet, "interval")->isEnabled())
-            << "the interval follows monitoring";
+        // The interval follows monitoring, which is on.
+        EXPECT_EQ(std::tuple(!Child<QCheckBox>(&sheet, "jump")->isHidden(),
+                             Child<QCheckBox>(&sheet, "enabled")->isEnabled(),
+                             Child<QCheckBox>(&sheet, "formatted")->isEnabled(),
+                             Child<QToolButton>(&sheet, "browse")->isEnabled(),
+                             Child<QSpinBox>(&sheet, "interval")->isEnabled()),
+                  std::tuple(c.bJumpShown, !c.bLocked, !c.bLocked, !c.bLocked, true));
         if (!c.bLocked)
             continue;
         sheet.show(); // the sample's sheet returns to its first page
@@ -168,11 +161,11 @@ TEST_F(LogSheet, SecurityRefusesAnIncompleteAccount)
         EXPECT_EQ(Child<QLineEdit>(&page, "domain")->isEnabled(), c.bCheck);
         Child<QLineEdit>(&page, "user")->setText(c.user);
         Child<QLineEdit>(&page, "password")->setText(c.password);
-        EXPECT_EQ(page.WriteToLog(), !*c.message);
-        EXPECT_EQ(messages.Last(), c.message);
-        EXPECT_EQ(log.GetLogonUser(), *c.message ? "old" : c.user)
-            << "a refused page writes nothing";
-        EXPECT_EQ(bool(log.GetImpersonate()), c.bCheck && !*c.message);
+        // A refused page writes nothing.
+        EXPECT_EQ((std::tuple{page.WriteToLog(), messages.Last(), log.GetLogonUser(),
+                              bool(log.GetImpersonate())}),
+                  (std::tuple{!*c.message, std::string(c.message),
+                              std::string(*c.message ? "old" : c.user), c.bCheck && !*c.message}));
     }
 }
 
@@ -197,9 +190,9 @@ TEST_F(LogSheet, EventLogSheetWritesOnOkAndAnotherChosenLogStartsAtItsEnd)
     EXPECT_FALSE(Child<QSpinBox>(&sheet, "interval")->isEnabled());
     EXPECT_EQ(log.GetInterval(), 60);
     sheet.accept();
-    EXPECT_EQ(log.GetInterval(), 300);
-    EXPECT_FALSE(log.IsEnabled());
-    EXPECT_FALSE(log.m_bJumpPending) << "the same log keeps its position";
+    EXPECT_EQ(std::tuple(log.GetInterval(), log.IsEnabled(), log.m_bJumpPending),
+              std::tuple(300, FALSE, FALSE))
+        << "the same log keeps its position";
 
     // Another log chosen in the network starts at its end, once OK writes it.
     log.m_nLastRecord = 500;
@@ -224,40 +217,35 @@ TEST_F(LogSheet, WatchesPageAddsEditsAndDuplicatesGroups)
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(list->topLevelItem(1)->text(1), "2") << "the key count";
 
-    OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) {
-        EXPECT_EQ(Child<QLineEdit>(d, "description")->text(), "<New Watch Group 3>");
-        d->reject();
-    });
-    QTest::keyClick(list, Qt::Key_Insert);
-    EXPECT_EQ(m_log.GetWatchGroupCount(), 2) << "Cancel drops the new group";
-
-    OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) { d->accept(); });
-    QTest::keyClick(list, Qt::Key_Insert);
-    ASSERT_EQ(m_log.GetWatchGroupCount(), 3);
+    for (bool bOk : {false, true}) {
+        OnNextDialog<CDlgWatchGroup>([bOk](CDlgWatchGroup* d) {
+            EXPECT_EQ(Child<QLineEdit>(d, "description")->text(), "<New Watch Group 3>");
+            bOk ? d->accept() : d->reject();
+        });
+        QTest::keyClick(list, Qt::Key_Insert);
+        ASSERT_EQ(m_log.GetWatchGroupCount(), bOk ? 3 : 2) << "Cancel drops the new group";
+    }
     EXPECT_EQ(m_log.GetWatchGroup(2)->m_strDescription, "<New Watch Group 3>");
     EXPECT_EQ(list->topLevelItem(2)->text(0), "<New Watch Group 3>");
 
     // Editing works on a copy: Cancel leaves the group as it was.
     SelectRow(list, 0);
     CMessageRecorder messages(IDYES);
-    OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) {
-        SelectRow(d->GetKeyList(), 0);
-        QTest::keyClick(d->GetKeyList(), Qt::Key_Delete);
-        EXPECT_EQ(d->GetKeyList()->topLevelItemCount(), 0);
-        d->reject();
-    });
-    QTest::keyClick(list, Qt::Key_F2);
-    EXPECT_EQ(m_log.GetWatchGroup(0)->GetKeyCount(), 1) << "Cancel leaves the group as it was";
-    OnNextDialog<CDlgWatchGroup>([](CDlgWatchGroup* d) {
-        SelectRow(d->GetKeyList(), 0);
-        QTest::keyClick(d->GetKeyList(), Qt::Key_Delete);
-        Child<QLineEdit>(d, "description")->setText("Renamed");
-        d->accept();
-    });
-    QTest::keyClick(list, Qt::Key_F2);
-    EXPECT_EQ(m_log.GetWatchGroup(0)->GetKeyCount(), 0);
-    EXPECT_EQ(m_log.GetWatchGroup(0)->m_strDescription, "Renamed");
-    EXPECT_EQ(list->topLevelItem(0)->text(0), "Renamed");
+    for (bool bOk : {false, true}) {
+        OnNextDialog<CDlgWatchGroup>([bOk](CDlgWatchGroup* d) {
+            SelectRow(d->GetKeyList(), 0);
+            QTest::keyClick(d->GetKeyList(), Qt::Key_Delete);
+            EXPECT_EQ(d->GetKeyList()->topLevelItemCount(), 0);
+            Child<QLineEdit>(d, "description")->setText("Renamed");
+            bOk ? d->accept() : d->reject();
+        });
+        QTest::keyClick(list, Qt::Key_F2);
+        const char* name = bOk ? "Renamed" : "One";
+        EXPECT_EQ(std::tuple(m_log.GetWatchGroup(0)->GetKeyCount(),
+                             m_log.GetWatchGroup(0)->m_strDescription,
+                             list->topLevelItem(0)->text(0)),
+                  std::tuple(bOk ? 0 : 1, std::string(name), QString(name)));
+    }
 
     // Duplicate appends a copy and keeps it on the clipboard, which an
     // event log's page does not take.
