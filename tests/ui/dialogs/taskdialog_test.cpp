@@ -37,11 +37,10 @@ TEST(TaskDialog, MoveUpAndDownReorderTheActionsWrittenOnOk)
     CTask task;
     for (const char* text : {"A", "B", "C"})
         AddMessage(task, text);
-    auto* up = static_cast<QPushButton*>(nullptr);
     {
         CDlgTask dlg(task);
         QListWidget* list = dlg.GetActionList();
-        up = Child<QPushButton>(&dlg, "up");
+        auto* up = Child<QPushButton>(&dlg, "up");
         auto* down = Child<QPushButton>(&dlg, "down");
         list->setCurrentRow(0);
         EXPECT_FALSE(up->isEnabled()) << "the first action cannot move up";
@@ -50,8 +49,8 @@ TEST(TaskDialog, MoveUpAndDownReorderTheActionsWrittenOnOk)
                                             "Display message \"C\""}));
         EXPECT_EQ(list->currentRow(), 1) << "the moved action stays selected";
         down->click();
-        EXPECT_EQ(list->currentRow(), 2);
-        EXPECT_FALSE(down->isEnabled()) << "the last action cannot move down";
+        EXPECT_EQ(std::pair(list->currentRow(), down->isEnabled()), std::pair(2, false))
+            << "the last action cannot move down";
         up->click();
         dlg.reject();
     }
@@ -200,28 +199,23 @@ TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
                   "Disk errors|Test Task Actions:\nE-mail to a@example.org, b@example.org" + in +
                   "\nWeb hook POST \"http://127.0.0.1:" + std::to_string(http.Port()) + "/ok\"" +
                   in + "\nSyslog to 127.0.0.1:" + std::to_string(syslog.Port()) + "/tcp" + in}));
-    const std::vector<std::string> mail = smtp.Messages(1);
-    ASSERT_EQ(mail.size(), 1u);
-    EXPECT_NE(mail[0].find("RCPT TO:a@example.org,b@example.org\n"), std::string::npos);
-    EXPECT_NE(mail[0].find("\n--DECODED--\nDisk 7\n"), std::string::npos) << mail[0];
-    const std::vector<std::string> hook = http.Messages(1);
-    ASSERT_EQ(hook.size(), 1u);
-    EXPECT_NE(hook[0].find("Authorization: Bearer t0ken\n"), std::string::npos) << hook[0];
-    EXPECT_NE(hook[0].find("\n--PARSED--\nDisk: The device has a bad block."), std::string::npos)
-        << hook[0];
-    const std::vector<std::string> forwarded = syslog.Messages(1);
-    ASSERT_EQ(forwarded.size(), 1u);
-    EXPECT_NE(forwarded[0].find("\nMSG=The device has a bad block."), std::string::npos)
-        << forwarded[0];
+    for (auto [server, part] : {std::pair{&smtp, "RCPT TO:a@example.org,b@example.org\n"},
+                                {&smtp, "\n--DECODED--\nDisk 7\n"},
+                                {&http, "Authorization: Bearer t0ken\n"},
+                                {&http, "\n--PARSED--\nDisk: The device has a bad block."},
+                                {&syslog, "\nMSG=The device has a bad block."}}) {
+        const std::vector<std::string> received = server->Messages(1);
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_NE(received[0].find(part), std::string::npos) << part << " in " << received[0];
+    }
     {
         // One line of summary; the body as the line, cut to its limit.
         std::lock_guard lock(shown.m_mutex);
         ASSERT_EQ(shown.m_notifications.size(), 1u);
         const CNotification& n = shown.m_notifications[0];
-        EXPECT_EQ(n.strSummary.size(), line.size());
-        EXPECT_EQ(n.strSummary.find_first_of("\r\n"), std::string::npos);
-        EXPECT_EQ(line.rfind(n.strBody, 0), 0u);
-        EXPECT_EQ(n.strBody.size(), 2000u);
+        EXPECT_EQ(std::tuple(n.strSummary.size(), n.strSummary.find_first_of("\r\n"),
+                             line.rfind(n.strBody, 0), n.strBody.size()),
+                  std::tuple(line.size(), std::string::npos, 0u, 2000u));
     }
     EXPECT_EQ(task.GetActionCount(), 0) << "a test run changes nothing in the task";
 
