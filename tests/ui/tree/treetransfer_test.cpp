@@ -3,6 +3,7 @@
 
 #include "treetestsupport.h"
 #include "ui/common/commandids.h"
+#include "ui/tree/pastesource.h"
 #include "ui/tree/treenodes.h"
 
 namespace {
@@ -119,6 +120,30 @@ TEST_F(TreeTransferTest, WatchGroupsAndTasksKeepToTheirKindOfLog)
     EXPECT_EQ(m_frame.m_boxes, std::vector<std::string>{"Do you want to replace this task?"});
     EXPECT_EQ(pSystem->GetWatchGroup(0)->m_task.GetDescription(), "Mail the team");
     EXPECT_EQ(LogNode(pSystem)->child(0)->child(0)->text(0), "Mail the team");
+
+    // An event log's key, group and the log itself go to event logs only.
+    CopyNode(LogNode(pSystem)->child(0)->child(1));
+    EXPECT_EQ(PasteItemOf(LogNode(pSystem)), "&Paste (Add event key)\tCtrl+V");
+    EXPECT_EQ(PasteItemOf(LogNode(pSystem)->child(0)->child(1)),
+              "&Paste (Replace event key)\tCtrl+V");
+    EXPECT_EQ(PasteItemOf(LogNode(pApp)->child(0)), "&Paste  [gray]");
+    CopyNode(LogNode(pSystem)->child(0));
+    EXPECT_EQ(PasteItemOf(LogNode(pSystem)), "&Paste (Add event watch)\tCtrl+V");
+    EXPECT_EQ(PasteItemOf(LogNode(pSystem)->child(0)), "&Paste (Replace event watch)\tCtrl+V");
+    EXPECT_EQ(PasteItemOf(LogNode(pWeb)), "&Paste  [gray]");
+    CopyNode(LogNode(pSystem));
+    EXPECT_EQ(PasteItemOf(EventRoot()), "&Paste (Add event log)\tCtrl+V");
+    EXPECT_EQ(PasteItemOf(LogNode(pSystem)), "&Paste (Replace event log watches)\tCtrl+V");
+}
+
+TEST(PasteAnalysis, PlainTextBecomesOneTrimmedLineOfAtMost99Characters)
+{
+    EXPECT_EQ(TextKeyFromPlainText("  disk full on /var  \nsecond line"), "disk full on /var");
+    EXPECT_EQ(TextKeyFromPlainText("a\tb\rc"), "a\tb");
+    EXPECT_EQ(TextKeyFromPlainText(std::string(120, 'x')), std::string(99, 'x'));
+    EXPECT_EQ(TextKeyFromPlainText(std::string(98, 'x') + "  yy"), std::string(98, 'x'));
+    EXPECT_EQ(TextKeyFromPlainText("\nfirst line empty"), "");
+    EXPECT_EQ(TextKeyFromPlainText("Fehler: Größe"), "Fehler: Größe");
 }
 
 TEST_F(TreeTransferTest, ALogPastedOnAnotherAsksHowToCopyItsWatchGroups)
