@@ -51,32 +51,16 @@ void BuildNetwork()
         << "\x01\x02 this is no registry file [\n";
 }
 
-QTreeWidgetItem* Find(QTreeWidget* tree, const QString& text)
+// A click (or a double click) on an item of the explorer, as a user makes it.
+void Click(QTreeWidget* tree, const QString& text, bool bDouble = false)
 {
     QList<QTreeWidgetItem*> items = tree->findItems(text, Qt::MatchExactly);
-    return items.isEmpty() ? nullptr : items.front();
-}
-
-void Click(QTreeWidget* tree, const QString& text)
-{
-    QTreeWidgetItem* item = Find(tree, text);
-    ASSERT_NE(item, nullptr) << text.toStdString();
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-}
-
-void DoubleClick(QTreeWidget* tree, const QString& text)
-{
-    QTreeWidgetItem* item = Find(tree, text);
-    ASSERT_NE(item, nullptr) << text.toStdString();
-    DoubleClick(tree->viewport(), tree->visualItemRect(item).center());
-}
-
-// Shows a window and makes it the active one, so that its keys work.
-void ShowActive(QWidget* window)
-{
-    window->show();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_FALSE(items.isEmpty()) << text.toStdString();
+    const QPoint center = tree->visualItemRect(items.front()).center();
+    if (bDouble)
+        DoubleClick(tree->viewport(), center);
+    else
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, center);
 }
 
 class NetworkDialog : public ::testing::Test {
@@ -90,23 +74,23 @@ TEST_F(NetworkDialog, BrowsesTheNetworkListsEachComputersLogsOnceAndReportsUnrea
 {
     CMessageRecorder boxes;
     CNetworkDialog dlg(ADD_MODE_MENU);
-    ShowActive(&dlg);
+    dlg.show();
+    dlg.activateWindow(); // so that its keys work
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
     QTreeWidget* explorer = dlg.GetExplorer();
-    EXPECT_EQ(dlg.windowTitle(), "Network Neighborhood");
-    EXPECT_EQ(Texts(explorer), QStringList({"Srv1", "Testhost", "Entire Network"}));
+    // The title and the explorer's items after a double click on an item.
+    using Shown = std::pair<QString, QStringList>;
+    auto open = [&](const QString& item) {
+        Click(explorer, item, true);
+        return Shown(dlg.windowTitle(), Texts(explorer));
+    };
+    EXPECT_EQ(Shown(dlg.windowTitle(), Texts(explorer)),
+              Shown("Network Neighborhood", {"Srv1", "Testhost", "Entire Network"}));
     EXPECT_FALSE(dlg.findChild<QCheckBox*>("jumpToEnd")->isHidden());
-
-    DoubleClick(explorer, "Entire Network");
-    EXPECT_EQ(dlg.windowTitle(), "Entire Network");
-    EXPECT_EQ(Texts(explorer), QStringList({QUORVIL_NETWORK_NAME}));
-
-    DoubleClick(explorer, QUORVIL_NETWORK_NAME);
-    EXPECT_EQ(dlg.windowTitle(), QUORVIL_NETWORK_NAME);
-    EXPECT_EQ(Texts(explorer), QStringList({"Up Level", "LAB", "SALES", "WORKGROUP"}));
-
-    DoubleClick(explorer, "SALES");
-    EXPECT_EQ(dlg.windowTitle(), "SALES");
-    EXPECT_EQ(Texts(explorer), QStringList({"Up Level", "Acct2"}));
+    EXPECT_EQ(open("Entire Network"), Shown("Entire Network", {QUORVIL_NETWORK_NAME}));
+    EXPECT_EQ(open(QUORVIL_NETWORK_NAME),
+              Shown(QUORVIL_NETWORK_NAME, {"Up Level", "LAB", "SALES", "WORKGROUP"}));
+    EXPECT_EQ(open("SALES"), Shown("SALES", {"Up Level", "Acct2"}));
 
     // A single click on a computer lists its logs; a second adds nothing.
     Click(explorer, "Acct2");
@@ -118,9 +102,8 @@ TEST_F(NetworkDialog, BrowsesTheNetworkListsEachComputersLogsOnceAndReportsUnrea
     EXPECT_EQ(Texts(explorer), QStringList({"Up Level", "Acct2"}))
         << "Refresh lists the same domain";
 
-    DoubleClick(explorer, "Up Level");
-    EXPECT_EQ(dlg.windowTitle(), QUORVIL_NETWORK_NAME);
-    DoubleClick(explorer, "WORKGROUP");
+    EXPECT_EQ(open("Up Level").first, QUORVIL_NETWORK_NAME);
+    open("WORKGROUP");
     Click(explorer, "Srv1");
     QTest::keyClick(&dlg, Qt::Key_F7);
     EXPECT_EQ(dlg.windowTitle(), QUORVIL_NETWORK_NAME) << "up from a domain goes to its network";
@@ -146,22 +129,19 @@ TEST_F(NetworkDialog, BrowsesTheNetworkListsEachComputersLogsOnceAndReportsUnrea
 
     // Unreachable or damaged computers are reported and list nothing.
     boxes.texts.clear();
-    dlg.ShowLogs("NOSUCH");
-    ASSERT_EQ(boxes.texts.size(), 1u);
+    for (const char* computer : {"NOSUCH", "NOLOGS", "BROKEN"})
+        dlg.ShowLogs(computer);
+    ASSERT_EQ(boxes.texts.size(), 3u);
     EXPECT_EQ(boxes.texts[0],
               "Computer: NOSUCH\n\nError 53 during connect:\nThe network path was not found."
               "\nMake sure this computer is on the network, has remote administration enabled, \n"
               "and that both computers are running the remote registry service.\n\n"
               "Is this a Windows NT machine?");
 
-    dlg.ShowLogs("NOLOGS");
-    ASSERT_EQ(boxes.texts.size(), 2u);
     EXPECT_EQ(boxes.texts[1].substr(0, boxes.texts[1].find(":\n", 60)),
               "Computer: NOLOGS\nUnable to read "
               "key:\n\nSYSTEM\\CurrentControlSet\\Services\\EventLog\n, Error = 2");
 
-    dlg.ShowLogs("BROKEN");
-    ASSERT_EQ(boxes.texts.size(), 3u);
     EXPECT_TRUE(boxes.texts[2].starts_with("Computer: BROKEN\n")) << boxes.texts[2];
     EXPECT_NE(boxes.texts[2].find("1009"), std::string::npos)
         << "a damaged registry says so: " << boxes.texts[2];
@@ -189,15 +169,12 @@ TEST_F(NetworkDialog, QuickStartModeKeepsExactlyOneLogChecked)
 
     logs->item(0)->setCheckState(Qt::Checked);
     dlg.accept();
-    EXPECT_EQ(boxes.texts,
-              std::vector<std::string>{"In Wizard mode, you can only select one log!"});
-    EXPECT_EQ(dlg.result(), QDialog::Rejected) << "the dialog stays open";
-
     for (int i = 0; i < logs->count(); ++i)
         logs->item(i)->setCheckState(Qt::Unchecked);
     dlg.accept();
-    EXPECT_EQ(boxes.texts.back(), "No log(s) were selected.");
-    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_EQ(boxes.texts, (std::vector<std::string>{"In Wizard mode, you can only select one log!",
+                                                     "No log(s) were selected."}));
+    EXPECT_EQ(dlg.result(), QDialog::Rejected) << "the dialog stays open";
 }
 
 TEST_F(NetworkDialog, RunReturnsTheCheckedLogsAfterRemovingAndFindingComputers)
@@ -206,9 +183,7 @@ TEST_F(NetworkDialog, RunReturnsTheCheckedLogsAfterRemovingAndFindingComputers)
     BOOL bJumpToEnd = FALSE;
     CMonManager manager;
     CMessageRecorder questions(IDNO);
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<CNetworkDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
+    OnNextDialog<CNetworkDialog>([&](CNetworkDialog* dlg) {
         // "Find Unlisted Computer" asks for a name in "Choose a server".
         QTimer::singleShot(0, [] {
             auto* ask = qobject_cast<QDialog*>(QApplication::activeModalWidget());
