@@ -26,21 +26,18 @@ TEST_F(WatchGroupDialog, KeysAreAddedEditedAndDeletedAndOkNeedsADescription)
     CDlgWatchGroup dlg(group, false);
     QTreeWidget* list = dlg.GetKeyList();
 
-    OnNextDialog<CDlgTextKey>([](CDlgTextKey* d) {
-        Child<QLineEdit>(d, "key1")->setText("disk");
-        Child<QCheckBox>(d, "case")->setChecked(true);
-        d->accept();
-    });
-    QTest::keyClick(list, Qt::Key_Insert);
-    OnNextDialog<CDlgTextKey>([](CDlgTextKey* d) {
-        Child<QLineEdit>(d, "key1")->setText("dropped");
-        d->reject();
-    });
-    QTest::keyClick(list, Qt::Key_Insert);
+    for (bool bOk : {true, false}) {
+        OnNextDialog<CDlgTextKey>([bOk](CDlgTextKey* d) {
+            Child<QLineEdit>(d, "key1")->setText(bOk ? "disk" : "dropped");
+            Child<QCheckBox>(d, "case")->setChecked(true);
+            bOk ? d->accept() : d->reject();
+        });
+        QTest::keyClick(list, Qt::Key_Insert);
+    }
     ASSERT_EQ(group.GetKeyCount(), 1) << "Cancel drops the new key";
     ASSERT_EQ(list->topLevelItemCount(), 1);
-    EXPECT_EQ(list->topLevelItem(0)->text(0), "'disk' Only");
-    EXPECT_EQ(list->topLevelItem(0)->text(1), "Yes");
+    EXPECT_EQ(std::pair(list->topLevelItem(0)->text(0), list->topLevelItem(0)->text(1)),
+              std::pair(QString("'disk' Only"), QString("Yes")));
 
     SelectRow(list, 0);
     OnNextDialog<CDlgTextKey>([](CDlgTextKey* d) {
@@ -49,8 +46,9 @@ TEST_F(WatchGroupDialog, KeysAreAddedEditedAndDeletedAndOkNeedsADescription)
         d->accept();
     });
     QTest::keyClick(list, Qt::Key_F2);
-    EXPECT_EQ(static_cast<CSearchKeyText*>(group.GetKey(0))->m_strKey1, "memory");
-    EXPECT_EQ(list->topLevelItem(0)->text(0), "'memory' Only");
+    EXPECT_EQ(std::pair(static_cast<CSearchKeyText*>(group.GetKey(0))->m_strKey1,
+                        list->topLevelItem(0)->text(0)),
+              std::pair(std::string("memory"), QString("'memory' Only")));
     EXPECT_TRUE(list->topLevelItem(0)->isSelected()) << "refilling keeps the selected row";
 
     QTest::keyClick(list, Qt::Key_Delete);
@@ -58,16 +56,14 @@ TEST_F(WatchGroupDialog, KeysAreAddedEditedAndDeletedAndOkNeedsADescription)
     EXPECT_EQ(group.GetKeyCount(), 1) << "No keeps the key";
     messages.SetAnswer(IDYES);
     QTest::keyClick(list, Qt::Key_Delete);
-    EXPECT_EQ(group.GetKeyCount(), 0);
-    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_EQ(std::pair(group.GetKeyCount(), list->topLevelItemCount()), std::pair(0, 0));
 
-    Child<QLineEdit>(&dlg, "description")->clear();
-    dlg.accept();
+    for (const char* description : {"", "Disk errors"}) {
+        Child<QLineEdit>(&dlg, "description")->setText(description);
+        dlg.accept();
+        EXPECT_EQ(dlg.result() == QDialog::Accepted, *description != 0);
+    }
     EXPECT_EQ(messages.Last(), "You must enter a description for this watch group!");
-    EXPECT_NE(dlg.result(), QDialog::Accepted);
-    Child<QLineEdit>(&dlg, "description")->setText("Disk errors");
-    dlg.accept();
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(group.m_strDescription, "Disk errors");
 }
 
@@ -77,18 +73,20 @@ TEST_F(WatchGroupDialog, CommandsFollowTheSelectionAndTheClipboard)
     CKeysAndActions& group = *pGroup;
     CDlgWatchGroup dlg(group, false);
     CItemCommandBar* bar = dlg.GetCommandBar();
-    auto enabled = [bar](ItemCommand cmd) { return bar->GetButton(cmd)->isEnabled(); };
-
-    EXPECT_TRUE(enabled(CMD_ADD));
-    EXPECT_TRUE(enabled(CMD_TASK));
-    for (ItemCommand cmd : {CMD_EDIT, CMD_DELETE, CMD_COPY, CMD_DUPLICATE, CMD_PASTE})
-        EXPECT_FALSE(enabled(cmd)) << "command " << cmd << " without a selection or clipboard data";
+    using Commands = std::vector<ItemCommand>;
+    auto enabled = [bar] {
+        Commands on;
+        for (ItemCommand cmd :
+             {CMD_ADD, CMD_EDIT, CMD_DELETE, CMD_COPY, CMD_DUPLICATE, CMD_PASTE, CMD_TASK})
+            if (bar->GetButton(cmd)->isEnabled())
+                on.push_back(cmd);
+        return on;
+    };
+    EXPECT_EQ(enabled(), (Commands{CMD_ADD, CMD_TASK})) << "no selection, no clipboard data";
     EXPECT_EQ(bar->GetButton(CMD_TASK)->toolTip(), "Task (F7)");
-
     SelectRow(dlg.GetKeyList(), 0);
-    for (ItemCommand cmd : {CMD_EDIT, CMD_DELETE, CMD_COPY, CMD_DUPLICATE})
-        EXPECT_TRUE(enabled(cmd)) << "command " << cmd << " with a row selected";
-    EXPECT_FALSE(enabled(CMD_PASTE));
+    EXPECT_EQ(enabled(),
+              (Commands{CMD_ADD, CMD_EDIT, CMD_DELETE, CMD_COPY, CMD_DUPLICATE, CMD_TASK}));
 
     QMenu* menu = bar->BuildContextMenu();
     EXPECT_EQ(menu->defaultAction()->text(), "Edit\tF2");
@@ -101,7 +99,7 @@ TEST_F(WatchGroupDialog, CommandsFollowTheSelectionAndTheClipboard)
     eventKey.SetSourceValue("Disk");
     PutOnClipboard(eventKey.GetClipFormat(), eventKey.CopyToGlobalMemory());
     bar->UpdateStates();
-    EXPECT_FALSE(enabled(CMD_PASTE));
+    EXPECT_FALSE(bar->GetButton(CMD_PASTE)->isEnabled());
     QTest::keyClick(dlg.GetKeyList(), Qt::Key_F9);
     EXPECT_EQ(group.GetKeyCount(), 1);
 
@@ -115,8 +113,7 @@ TEST_F(WatchGroupDialog, CommandsFollowTheSelectionAndTheClipboard)
         SCOPED_TRACE(button->objectName().toStdString());
         EXPECT_FALSE(button->toolTip().isEmpty());
         const QImage image = button->icon().pixmap(16, 16).toImage();
-        EXPECT_NE(image, save);
-        EXPECT_NE(image, open);
+        EXPECT_TRUE(image != save && image != open);
     }
     EXPECT_EQ(bar->GetButton(CMD_COPY)->icon().pixmap(16, 16).toImage(),
               GetToolIcon(ToolIcon::Copy).pixmap(16, 16).toImage());
@@ -128,16 +125,16 @@ TEST_F(WatchGroupDialog, DuplicateAppendsAnEqualKeyAndKeepsItOnTheClipboard)
     auto* key = new CSearchKeyEvent;
     key->SetEventIDRange(6005, 6009);
     group.AddKey(key);
-    auto* other = new CSearchKeyEvent;
-    other->SetSourceValue("Disk");
-    group.AddKey(other);
+    group.AddKey(new CSearchKeyEvent);
     CDlgWatchGroup dlg(group, true);
     SelectRow(dlg.GetKeyList(), 0);
     QTest::keyClick(dlg.GetKeyList(), Qt::Key_F10);
 
     ASSERT_EQ(group.GetKeyCount(), 3);
-    EXPECT_EQ(group.GetKey(2)->GetDescription(), key->GetDescription()) << "appended at the end";
-    EXPECT_EQ(dlg.GetKeyList()->topLevelItem(2)->text(1), ToQt(key->GetDescription()));
+    EXPECT_EQ(std::pair(group.GetKey(2)->GetDescription(),
+                        FromQt(dlg.GetKeyList()->topLevelItem(2)->text(1))),
+              std::pair(key->GetDescription(), key->GetDescription()))
+        << "appended at the end";
     EXPECT_TRUE(dlg.GetCommandBar()->GetButton(CMD_PASTE)->isEnabled());
 
     dlg.show();
@@ -155,16 +152,15 @@ TEST_F(WatchGroupDialog, TaskKeyOpensTheGroupsTaskAndAdvancedOptionsItsInterval)
     group.m_bMinInterval = FALSE;
     group.m_nMinIntervalMinutes = 0;
     CDlgWatchGroup dlg(group, false);
-    OnNextDialog<CDlgTask>([](CDlgTask* d) { d->reject(); });
-    QTest::keyClick(dlg.GetKeyList(), Qt::Key_F7);
-    EXPECT_TRUE(group.m_bTaskChanged) << "marked changed whatever the user does";
-
-    OnNextDialog<CDlgTask>([](CDlgTask* d) {
-        Child<QLineEdit>(d, "description")->setText("Page the operator");
-        d->accept();
-    });
-    QTest::keyClick(dlg.GetKeyList(), Qt::Key_F7);
-    EXPECT_EQ(group.m_task.GetDescription(), "Page the operator");
+    for (bool bOk : {false, true}) {
+        OnNextDialog<CDlgTask>([bOk](CDlgTask* d) {
+            Child<QLineEdit>(d, "description")->setText("Page the operator");
+            bOk ? d->accept() : d->reject();
+        });
+        QTest::keyClick(dlg.GetKeyList(), Qt::Key_F7);
+        EXPECT_TRUE(group.m_bTaskChanged) << "marked changed whatever the user does";
+        EXPECT_EQ(group.m_task.GetDescription() == "Page the operator", bOk);
+    }
 
     OnNextDialog<CDlgAdvancedOptions>([](CDlgAdvancedOptions* d) {
         auto* minutes = Child<QSpinBox>(d, "minutes");
@@ -175,13 +171,12 @@ TEST_F(WatchGroupDialog, TaskKeyOpensTheGroupsTaskAndAdvancedOptionsItsInterval)
         d->accept();
     });
     Child<QPushButton>(&dlg, "advanced")->click();
-    EXPECT_TRUE(group.m_bMinInterval);
-    EXPECT_EQ(group.m_nMinIntervalMinutes, 15);
+    EXPECT_EQ(std::pair(group.m_bMinInterval, group.m_nMinIntervalMinutes), std::pair(TRUE, 15));
     CDlgAdvancedOptions off(true, 15);
     Child<QCheckBox>(&off, "enable")->setChecked(false);
     off.accept();
-    EXPECT_FALSE(off.IsIntervalEnabled());
-    EXPECT_EQ(off.GetMinutes(), 0) << "a cleared interval is stored as 0 minutes";
+    EXPECT_EQ(std::pair(off.IsIntervalEnabled(), off.GetMinutes()), std::pair(false, 0))
+        << "a cleared interval is stored as 0 minutes";
 }
 
 TEST(ChooseWatchGroup, ReturnsThePositionOrAddNew)
