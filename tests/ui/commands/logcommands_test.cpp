@@ -5,56 +5,6 @@
 #include "ui/commands/logcommands.h"
 #include "widgettest.h"
 
-namespace {
-
-const UINT LOG_COMMANDS[] = {ID_LOG_CONFIGURE,   ID_LOG_DELETE, ID_LOG_ENABLE,    ID_LOG_CLEAR,
-                             ID_LOG_EDITOR,      ID_LOG_MARK,   ID_LOG_FAST_MARK, ID_LOG_EXPLORER,
-                             ID_LOG_COMMAND_BOX, ID_LOG_RENAME};
-
-// The commands enabled for an item, in the order of LOG_COMMANDS.
-std::vector<UINT> EnabledFor(CQuorvilDoc& doc, DWORD dwID)
-{
-    std::vector<UINT> enabled;
-    for (UINT nCommand : LOG_COMMANDS)
-        if (IsLogCommandEnabled(doc, dwID, nCommand))
-            enabled.push_back(nCommand);
-    return enabled;
-}
-
-} // namespace
-
-TEST(LogCommands, EnablingFollowsTheItemKindAndTheMarkRule)
-{
-    CFakeFrame frame;
-    CQuorvilDoc& doc = frame.m_doc;
-    CFileMonitor* pText = frame.AddTextLog("Text");
-    const DWORD application = frame.AddEventLog("SRV", "Application")->GetID();
-    const DWORD security = frame.AddEventLog("SRV", "Security")->GetID();
-    const DWORD lowerCase = frame.AddEventLog("SRV", "application")->GetID();
-
-    const std::vector<UINT> eventWithoutMark = {ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE,
-                                                ID_LOG_CLEAR, ID_LOG_RENAME};
-    EXPECT_EQ(EnabledFor(doc, pText->GetID()),
-              (std::vector<UINT>{ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, ID_LOG_CLEAR,
-                                 ID_LOG_EDITOR, ID_LOG_MARK, ID_LOG_FAST_MARK, ID_LOG_EXPLORER,
-                                 ID_LOG_COMMAND_BOX}));
-    EXPECT_EQ(EnabledFor(doc, application),
-              (std::vector<UINT>{ID_LOG_CONFIGURE, ID_LOG_DELETE, ID_LOG_ENABLE, ID_LOG_CLEAR,
-                                 ID_LOG_MARK, ID_LOG_FAST_MARK, ID_LOG_RENAME}));
-    EXPECT_EQ(EnabledFor(doc, security), eventWithoutMark);
-    EXPECT_EQ(EnabledFor(doc, lowerCase), eventWithoutMark)
-        << "the log name is compared with letter case";
-    EXPECT_EQ(EnabledFor(doc, ITEM_KIND_SYSTEM_LOG),
-              (std::vector<UINT>{ID_LOG_CLEAR, ID_LOG_EDITOR}));
-    EXPECT_EQ(EnabledFor(doc, ITEM_KIND_TEXT_LOG | 99999), std::vector<UINT>{})
-        << "a log that is not there";
-
-    pText->SetEnabled(TRUE);
-    EXPECT_EQ(LogCommandText(doc, pText->GetID(), ID_LOG_ENABLE), "Disa&ble\tCtrl+T");
-    pText->SetEnabled(FALSE);
-    EXPECT_EQ(LogCommandText(doc, pText->GetID(), ID_LOG_ENABLE), "Ena&ble\tCtrl+T");
-}
-
 TEST(LogCommands, ClearAsksFirstAndRenameSetsTheServer)
 {
     CFakeFrame frame;

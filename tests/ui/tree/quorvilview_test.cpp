@@ -86,6 +86,8 @@ TEST_F(TreeViewTest, ContextMenusPerNodeKind)
     EXPECT_FALSE(m_pView->UpdateCommand(ID_FILE_OPEN, state)) << "not a command of the tree";
     Tree().setCurrentItem(LogNode(pApplication));
     EXPECT_TRUE(m_pView->IsCommandEnabled(ID_LOG_FAST_MARK));
+    Tree().setCurrentItem(LogNode(pText));
+    EXPECT_FALSE(m_pView->IsCommandEnabled(ID_LOG_RENAME)) << "rename is for event logs";
 }
 
 TEST_F(TreeViewTest, HintsRebuildTheNodesConcerned)
