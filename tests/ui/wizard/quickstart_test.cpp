@@ -19,7 +19,7 @@ namespace {
 // each step is rendered for the docs when told.
 struct CWizardDriver {
     using Handler = std::function<void(CQuickStartStep&)>;
-    explicit CWizardDriver(std::map<int, Handler> handlers, bool bScreenshots = false)
+    explicit CWizardDriver(const std::map<int, Handler>& handlers, bool bScreenshots = false)
     {
         QObject::connect(&timer, &QTimer::timeout, [this, handlers, bScreenshots] {
             auto* step = qobject_cast<CQuickStartStep*>(QApplication::activeModalWidget());
