@@ -183,7 +183,9 @@ TEST_F(NetworkDialog, RunReturnsTheCheckedLogsAfterRemovingAndFindingComputers)
     BOOL bJumpToEnd = FALSE;
     CMonManager manager;
     CMessageRecorder questions(IDNO);
-    OnNextDialog<CNetworkDialog>([&](CNetworkDialog* dlg) {
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<CNetworkDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
         // "Find Unlisted Computer" asks for a name in "Choose a server".
         QTimer::singleShot(0, [] {
             auto* ask = qobject_cast<QDialog*>(QApplication::activeModalWidget());
