@@ -2,37 +2,31 @@
 // Sets the process's time zone (TZ) for the scope, restoring the old one after.
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 
 class CTimeZone {
 public:
     explicit CTimeZone(const char* zone)
     {
-        const char* old = std::getenv("TZ");
-        m_bHadZone = old != nullptr;
-        if (old)
-            m_strOld = old;
+        if (const char* old = std::getenv("TZ"))
+            m_old = old;
         Set(zone);
     }
-    ~CTimeZone()
-    {
-        if (m_bHadZone)
-            Set(m_strOld.c_str());
-        else {
-            ::unsetenv("TZ");
-            ::tzset();
-        }
-    }
+    ~CTimeZone() { Set(m_old ? m_old->c_str() : nullptr); }
     CTimeZone(const CTimeZone&) = delete;
     CTimeZone& operator=(const CTimeZone&) = delete;
 
+    // The zone, or none (the system's) for null.
     static void Set(const char* zone)
     {
-        ::setenv("TZ", zone, 1);
+        if (zone)
+            ::setenv("TZ", zone, 1);
+        else
+            ::unsetenv("TZ");
         ::tzset();
     }
 
 private:
-    bool m_bHadZone = false;
-    std::string m_strOld;
+    std::optional<std::string> m_old;
 };

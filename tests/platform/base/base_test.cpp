@@ -61,32 +61,28 @@ TEST(FileIo, AtomicWriteReplacesWholeFile)
     EXPECT_TRUE(ReadFileBytes(other));
 }
 
-TEST(FileIo, NewFilesAreOwnerOnlyAndReplacedFilesKeepTheirMode)
+// New files are their owner's, a replaced file keeps its mode; under a umask
+// that takes nothing away each kind of file gets its own mode: the program's
+// logs and workspaces its owner's, lock files readable.
+TEST(FileIo, EachKindOfFileHasItsMode)
 {
     std::string dir = ::testing::TempDir() + "quorvil_fileio_modes";
-    auto mode = [](const std::string& path) {
+    EnsureDirectory(dir);
+    for (const char* name :
+         {"new.qvw", "backup.bak", "program.log", "task.txt", "ws.qvw", "hive.lock"})
+        ::unlink((dir + "/" + name).c_str());
+    auto mode = [&](const char* name) {
         struct stat st {};
-        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+        return ::stat((dir + "/" + name).c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
     };
-    ::unlink((dir + "/new.qvw").c_str());
-    ::unlink((dir + "/backup.bak").c_str());
     ASSERT_TRUE(AtomicWriteFile(dir + "/new.qvw", "secret"));
-    EXPECT_EQ(mode(dir + "/new.qvw"), 0600u);
+    EXPECT_EQ(mode("new.qvw"), 0600u);
     ASSERT_TRUE(AtomicWriteFile(dir + "/backup.bak", "secret", 0640));
-    EXPECT_EQ(mode(dir + "/backup.bak"), 0640u);
+    EXPECT_EQ(mode("backup.bak"), 0640u);
     ::chmod((dir + "/new.qvw").c_str(), 0660);
     ASSERT_TRUE(AtomicWriteFile(dir + "/new.qvw", "changed", 0644));
-    EXPECT_EQ(mode(dir + "/new.qvw"), 0660u) << "the replaced file's mode wins";
-}
+    EXPECT_EQ(mode("new.qvw"), 0660u) << "the replaced file's mode wins";
 
-// Under a umask that takes nothing away, each kind of file gets its own
-// mode: the program's logs and workspaces its owner's, lock files readable.
-TEST(FileIo, EachKindOfFileHasItsModeUnderAPermissiveUmask)
-{
-    std::string dir = ::testing::TempDir() + "quorvil_fileio_umask";
-    EnsureDirectory(dir);
-    for (const char* name : {"program.log", "task.txt", "ws.qvw", "hive.lock"})
-        ::unlink((dir + "/" + name).c_str());
     const mode_t before = ::umask(0);
     ASSERT_TRUE(AppendToCappedFile(dir + "/program.log", "line\n", 1000));
     ASSERT_TRUE(AppendToFile(dir + "/task.txt", "line\n"));
@@ -95,10 +91,6 @@ TEST(FileIo, EachKindOfFileHasItsModeUnderAPermissiveUmask)
         CFileLock lock(dir + "/hive.lock", CFileLock::Mode::Exclusive);
     }
     ::umask(before);
-    auto mode = [&](const char* name) {
-        struct stat st {};
-        return ::stat((dir + "/" + name).c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
-    };
     EXPECT_EQ(mode("program.log"), 0600u);
     EXPECT_EQ(mode("task.txt"), 0644u);
     EXPECT_EQ(mode("ws.qvw"), 0600u);

@@ -17,18 +17,10 @@ std::string Bytes(std::initializer_list<int> values)
 // The record of the file format's worked example.
 CEvtEvent WorkedExampleEvent()
 {
-    CEvtEvent e;
-    e.m_dwRecordNumber = 1;
-    e.m_dwTimeGenerated = 0x65000000;
-    e.m_dwTimeWritten = 0x65000001;
-    e.m_dwEventID = 0x40000064;
-    e.m_wEventType = 4;
-    e.m_strSourceName = "Src";
-    e.m_strComputerName = "PC";
-    e.m_sid = Bytes({1, 1, 0, 0, 0, 0, 0, 5, 0x12, 0, 0, 0});
-    e.m_strings = {"Hi"};
-    e.m_data = Bytes({0xAB});
-    return e;
+    const std::string sid("\x01\x01\0\0\0\0\0\x05\x12\0\0\0", 12);
+    return {1,     0x65000000, 0x65000001, 0x40000064, 4,
+            0,     "Src",      "PC",       sid,        std::vector<std::string>(1, "Hi"),
+            "\xAB"};
 }
 
 const std::string g_workedExample = Bytes({
@@ -47,8 +39,7 @@ const BYTE* B(const std::string& s)
 
 TEST(EvtFormat, WorkedExampleEncodesByteForByte)
 {
-    std::string record = EncodeEvtRecord(WorkedExampleEvent());
-    EXPECT_EQ(record, g_workedExample);
+    EXPECT_EQ(EncodeEvtRecord(WorkedExampleEvent()), g_workedExample);
 }
 
 TEST(EvtFormat, AnsiRecordHasEightBitStringsAndRecomputedOffsets)

@@ -22,16 +22,9 @@ TEST(Sid, StringAndBinaryFormsRoundTrip)
     ASSERT_TRUE(StringToSid("S-1-5-18", system));
     EXPECT_EQ(system, (std::vector<BYTE>{1, 1, 0, 0, 0, 0, 0, 5, 0x12, 0, 0, 0}));
 
-    const char* invalid[] = {"",
-                             "S-1",
-                             "S-2-5-18",
-                             "S-1-5-",
-                             "S-1-5-x",
-                             "S-1-4294967296",
-                             "S-1-0x1000000000000",
-                             "S-1-1-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16"};
-
-    for (const char* text : invalid) {
+    for (const char* text :
+         {"", "S-1", "S-2-5-18", "S-1-5-", "S-1-5-x", "S-1-4294967296", "S-1-0x1000000000000",
+          "S-1-1-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16"}) {
         std::vector<BYTE> sid;
         EXPECT_FALSE(StringToSid(text, sid)) << text;
     }

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tools/qvws/json.h"
@@ -5,6 +6,7 @@
 namespace {
 
 using namespace std::string_literals;
+using testing::ThrowsMessage;
 
 std::string ParseString(const std::string& json)
 {
@@ -90,14 +92,8 @@ TEST(Json, FaultsNameTheirPlace)
          "1:7: expected ',' or ']' in an array, found character 'x'"},
         {"[\x01]", "1:2: unexpected byte 0x01, expected a value"},
     };
-    for (const Case& c : cases) {
-        try {
-            ParseJson(c.text);
-            ADD_FAILURE() << "accepted: " << c.text;
-        } catch (const CJsonError& e) {
-            EXPECT_EQ(std::string(e.what()), c.what) << c.text;
-        }
-    }
+    for (const Case& c : cases)
+        EXPECT_THAT([&] { ParseJson(c.text); }, ThrowsMessage<CJsonError>(c.what)) << c.text;
 }
 
 TEST(Json, DepthAndSizeAreLimited)
