@@ -411,43 +411,36 @@ TEST_F(WsJsonTest, FaultsNameThePathAndThePlace)
 
 TEST_F(WsJsonTest, DumpRefusesWhatTheJsonFormCannotHold)
 {
+    using K = CSearchKeyEvent;
     struct Case {
-        std::function<void(CSearchKeyEvent&, CSearchKeyText&)> m_damage;
+        std::function<void(K&)> m_damage;
         const char* m_pszWhat;
     };
     const Case cases[] = {
-        {[](CSearchKeyEvent& k, CSearchKeyText&) {
-             k.m_dwOperators = OP_BETWEEN << KEY_SHIFT_SOURCE;
-             k.m_arrSources = {"a", "b"};
-         },
+        {[](K& k) { k.m_dwOperators = OP_BETWEEN << KEY_SHIFT_SOURCE; },
          "logs[0].groups[0].keys[0].source: operator code 5 is none of equal, notEqual, oneOf, "
          "notOneOf"},
-        {[](CSearchKeyEvent& k, CSearchKeyText&) { k.m_dwOperators = 9u << KEY_SHIFT_CATEGORY; },
+        {[](K& k) { k.m_dwOperators = 9u << KEY_SHIFT_CATEGORY; },
          "logs[0].groups[0].keys[0].category: operator code 9 is none of equal, notEqual, atLeast, "
-         "atMost, "
-         "between, notBetween, oneOf, notOneOf"},
-        {[](CSearchKeyEvent& k, CSearchKeyText&) {
-             k.SetEventIDValue(1);
-             k.m_arrEventIDs.push_back(2);
-         },
+         "atMost, between, notBetween, oneOf, notOneOf"},
+        {[](K& k) { k.SetEventIDValue(1), k.m_arrEventIDs.push_back(2); },
          "logs[0].groups[0].keys[0].eventId: operator 'equal' takes 1 value, not 2"},
-        {[](CSearchKeyEvent& k, CSearchKeyText&) { k.m_arrUsers = {"left over"}; },
+        {[](K& k) { k.m_arrUsers = {"left over"}; },
          "logs[0].groups[0].keys[0].user: values without an operator"},
-        {[](CSearchKeyEvent& k, CSearchKeyText&) { k.m_strText = "left over"; },
+        {[](K& k) { k.m_strText = "left over"; },
          "logs[0].groups[0].keys[0].text: values without an operator"},
-        {[](CSearchKeyEvent& k, CSearchKeyText&) { k.m_dwOperators = 0x10000000; },
+        {[](K& k) { k.m_dwOperators = 0x10000000; },
          "logs[0].groups[0].keys[0]: operator bits 28 to 31 are set"},
-        {[](CSearchKeyEvent&, CSearchKeyText& t) { t.m_nMode = static_cast<TextKeyMode>(7); },
-         "logs[0].groups[0].keys[1]: mode 7 is none of only, and, or, andNot"},
     };
     for (const Case& c : cases) {
-        CSearchKeyEvent eventKey;
-        CSearchKeyText textKey;
-        c.m_damage(eventKey, textKey);
-        std::unique_ptr<CMonManager> pManager = WorkspaceWithKey(eventKey);
-        (*pManager->m_pLogs)[0]->GetWatchGroup(0)->AddKey(textKey.Clone().release());
-        EXPECT_EQ(DumpFault(*pManager), c.m_pszWhat);
+        CSearchKeyEvent key;
+        c.m_damage(key);
+        EXPECT_EQ(DumpFault(*WorkspaceWithKey(key)), c.m_pszWhat);
     }
+    CSearchKeyText textKey;
+    textKey.m_nMode = static_cast<TextKeyMode>(7);
+    EXPECT_EQ(DumpFault(*WorkspaceWithKey(textKey)),
+              "logs[0].groups[0].keys[0]: mode 7 is none of only, and, or, andNot");
 
     // A task text holding a NUL byte, as only a file can give it.
     CDisplayMessage message;
