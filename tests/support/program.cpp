@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -29,10 +30,9 @@ CProgram::CProgram(const std::vector<std::string>& args, const std::vector<std::
         envp.push_back(entry.data());
     envp.push_back(nullptr);
     std::vector<std::string> argStrings = args;
-    std::vector<char*> argv;
-    for (std::string& arg : argStrings)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv(argStrings.size() + 1, nullptr);
+    std::transform(argStrings.begin(), argStrings.end(), argv.begin(),
+                   [](std::string& arg) { return arg.data(); });
 
     int outPipe[2];
     int errPipe[2];
@@ -118,13 +118,8 @@ int CProgram::Wait(std::chrono::seconds deadline)
             m_nStatus = -1;
             return -1;
         }
-        if (!ReadSome(20)) {
-            // Both pipes closed: the end is near; wait for it without output.
-            struct timespec pause {
-                0, 5'000'000
-            };
-            ::nanosleep(&pause, nullptr);
-        }
+        if (!ReadSome(20)) // both pipes closed: the end is near
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 
@@ -139,10 +134,9 @@ int RunProgram(const std::vector<std::string>& args, const std::vector<std::stri
 {
     CProgram program(args, env, strInput);
     int status = program.Wait();
-    if (out)
-        *out = program.m_strOut;
-    if (err)
-        *err = program.m_strErr;
+    for (auto [to, from] : {std::pair{out, &program.m_strOut}, {err, &program.m_strErr}})
+        if (to)
+            *to = *from;
     return status;
 }
 
