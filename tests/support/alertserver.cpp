@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,15 +73,12 @@ std::vector<std::string> CAlertServer::Messages(std::size_t n) const
 std::vector<std::string> CAlertServer::Read() const
 {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(m_strDir.c_str())) {
-        while (dirent* e = ::readdir(dir))
-            if (std::string(e->d_name).rfind("msg", 0) == 0)
-                names.push_back(e->d_name);
-        ::closedir(dir);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(m_strDir))
+        if (entry.path().filename().string().starts_with("msg"))
+            names.push_back(entry.path().string());
     std::sort(names.begin(), names.end());
     std::vector<std::string> messages;
     for (const std::string& name : names)
-        messages.push_back(ReadFileBytes(m_strDir + "/" + name).value_or(""));
+        messages.push_back(ReadFileBytes(name).value_or(""));
     return messages;
 }
