@@ -416,16 +416,6 @@ TEST(ModuleCache, ParsesAFileAgainOnlyWhenItChanged)
     EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);
     cache.Load(WriteTestFile("c.mc", "MessageId=1\nLanguage=English\nc\n.\n"), error);
     EXPECT_EQ(cache.Size(), 2u);
-
-    // Through LoadLibraryExA the change shows as well.
-    std::string shared = WriteTestFile("shared.mc", "MessageId=1\nLanguage=English\none\n.\n");
-    HMODULE module = LoadLibraryExA(shared.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    EXPECT_EQ(Format(0x900, module, 1, 0x400), "one\r\n");
-    FreeLibrary(module);
-    WriteTestFile("shared.mc", "MessageId=1\nLanguage=English\nsecond\n.\n");
-    module = LoadLibraryExA(shared.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    EXPECT_EQ(Format(0x900, module, 1, 0x400), "second\r\n");
-    FreeLibrary(module);
 }
 
 TEST(ModuleCache, ThreadsShareModulesAndHandles)
