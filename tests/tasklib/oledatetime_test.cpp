@@ -1,3 +1,5 @@
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "platform/base/clock.h"
@@ -28,12 +30,9 @@ TEST(OleDateTime, DatesAndFieldsConvertBothWays)
         SCOPED_TRACE(c.date);
         COleDateTime date(c.date);
         ASSERT_EQ(date.GetStatus(), COleDateTime::valid);
-        EXPECT_EQ(date.GetYear(), c.y);
-        EXPECT_EQ(date.GetMonth(), c.mo);
-        EXPECT_EQ(date.GetDay(), c.d);
-        EXPECT_EQ(date.GetHour(), c.h);
-        EXPECT_EQ(date.GetMinute(), c.mi);
-        EXPECT_EQ(date.GetSecond(), c.s);
+        EXPECT_EQ(std::tuple(date.GetYear(), date.GetMonth(), date.GetDay(), date.GetHour(),
+                             date.GetMinute(), date.GetSecond()),
+                  std::tuple(c.y, c.mo, c.d, c.h, c.mi, c.s));
         if (c.bFromFields) {
             COleDateTime fields(c.y, c.mo, c.d, c.h, c.mi, c.s);
             EXPECT_EQ(fields.GetStatus(), COleDateTime::valid);

@@ -171,22 +171,15 @@ TEST(RunProgram, ProgramsNotWaitedForAreReaped)
     EXPECT_EQ(errno, ECHILD);
 }
 
-namespace {
-std::atomic<bool> g_bGiveUp{false};
-bool GiveUp()
-{
-    return g_bGiveUp.load();
-}
-} // namespace
-
 TEST(RunProgram, AWaitWithoutLimitIsGivenUpWhenTheCancelCheckSaysSo)
 {
-    SetProcessWaitCancelCheck(&GiveUp);
+    static std::atomic<bool> giveUp{false};
+    SetProcessWaitCancelCheck([] { return giveUp.load(); });
     std::thread stopper([] {
         // Gives up once the program runs: its wait has begun by then or
         // begins with the check already true.
         std::this_thread::yield();
-        g_bGiveUp = true;
+        giveUp = true;
     });
     CProcessRequest request;
     request.arrArgs = {"sleep", "600"};
@@ -194,7 +187,6 @@ TEST(RunProgram, AWaitWithoutLimitIsGivenUpWhenTheCancelCheckSaysSo)
     CProcessResult result = RunProcess(request, "sleep");
     stopper.join();
     SetProcessWaitCancelCheck(nullptr);
-    g_bGiveUp = false;
     ASSERT_TRUE(result.bStarted);
     EXPECT_TRUE(result.bWaitCancelled);
     EXPECT_FALSE(result.bTimedOut);

@@ -23,8 +23,7 @@ std::string Payload(int writer, DWORD i)
 
 int WriteEvents(int writer)
 {
-    std::string name = "W";
-    name += std::to_string(writer);
+    const std::string name = "W" + std::to_string(writer);
     HANDLE source = RegisterEventSourceA(nullptr, name.c_str());
     if (!source)
         return 1;
