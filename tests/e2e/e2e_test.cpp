@@ -83,6 +83,13 @@ protected:
         return ws;
     }
 
+    // JSON: an action that writes the text to hits.txt.
+    std::string WriteHits(const std::string& text) const
+    {
+        return R"({ "kind": "writefile", "path": ")" + Path("hits.txt") + R"(", "text": ")" + text +
+               R"(" })";
+    }
+
     std::string Dump(const std::string& ws)
     {
         std::string out;
@@ -178,9 +185,7 @@ TEST_F(Program, StartUpWritesItsLinesAndReopensTheLastWorkspaceAtItsEnd)
 {
     const std::string watched = Path("app.log");
     ASSERT_TRUE(AtomicWriteFile(watched, "old Memory Error\n"));
-    const std::string ws =
-        MakeWorkspace(AppLogJson(R"({ "kind": "writefile", "path": ")" + Path("hits.txt") +
-                                 R"(", "text": "%EVENT_TEXT%" })"));
+    const std::string ws = MakeWorkspace(AppLogJson(WriteHits("%EVENT_TEXT%")));
     const std::string auditText = Path("audit_txt.txt");
     const std::string auditEvents = Path("audit_evn.txt");
     ASSERT_TRUE(AtomicWriteFile(auditText, "old\n"));
@@ -248,17 +253,13 @@ TEST_F(Program, OnceCatchesANewLineAndANewEventAndRunsTheirTasks)
       { "kind": "text", "description": "App Log", "directory": ")" +
                                          m_strRoot + R"(/", "fileName": "app.log",
         "groups": [ { "description": "Memory", "keys": [ { "kind": "text", "key1": "memory error" } ],
-          "task": { "actions": [ { "kind": "writefile", "path": ")" +
-                                         Path("hits.txt") + R"(",
-                                   "text": ")" +
-                                         TEXT_LINE + R"(" } ] } } ] },
+          "task": { "actions": [ )" + WriteHits(TEXT_LINE) +
+                                         R"( ] } } ] },
       { "kind": "event", "computer": "TESTHOST", "log": "Application", "enabled": true,
         "groups": [ { "description": "Disk", "keys": [ { "kind": "event",
             "source": { "op": "equal", "values": ["Tester"] }, "eventId": { "op": "equal", "values": [42] } } ],
-          "task": { "actions": [ { "kind": "writefile", "path": ")" +
-                                         Path("hits.txt") + R"(",
-                                   "text": ")" +
-                                         EVENT_LINE + R"(" } ] } } ] } ] })");
+          "task": { "actions": [ )" + WriteHits(EVENT_LINE) +
+                                         R"( ] } } ] } ] })");
 
     // The first run reads what is there already: the old line.
     std::string out;
@@ -312,9 +313,8 @@ TEST_F(Program, OnceSeesALogClearedAndRefilledBetweenRuns)
       { "kind": "event", "computer": "TESTHOST", "log": "Application", "enabled": true,
         "groups": [ { "description": "All", "keys": [ { "kind": "event",
             "source": { "op": "equal", "values": ["Tester"] } } ],
-          "task": { "actions": [ { "kind": "writefile", "path": ")" +
-                                         Path("hits.txt") + R"(",
-                                   "text": "%EVENT_SEQUENCE%" } ] } } ] } ] })");
+          "task": { "actions": [ )" + WriteHits("%EVENT_SEQUENCE%") +
+                                         R"( ] } } ] } ] })");
     for (const char* text : {"a", "b"})
         QvEvent({"report", "-l", "Application", "-s", "Tester", text});
     std::string err;
@@ -473,8 +473,8 @@ TEST_F(Program, SigtermDuringAScanStopsAndTheNextStartContinuesWhereItStopped)
         "enabled": true, "interval": 1, "lastScanned": 0,
         "groups": [ { "description": "All", "keys": [ { "kind": "event", "source": { "op": "equal", "values": ["Tester"] } } ],
           "task": { "actions": [
-            { "kind": "writefile", "path": ")" +
-                      Path("hits.txt") + R"(", "text": "%EVENT_ID%" },
+            )" + WriteHits("%EVENT_ID%") +
+                      R"(,
             { "kind": "run", "command": "/bin/sh -c ')" +
                       wait + R"('", "wait": true } ] } } ] } ] })");
     WriteSettings({"[Settings]", "\"AutoSave\"=dword:00000001"});

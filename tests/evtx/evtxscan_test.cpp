@@ -158,11 +158,11 @@ TEST_F(EvtxScan, DamagedRecordsAreSkippedAndThePositionHolds)
     log.m_strPath = path;
     AddAnyGroup(log);
     log.Scan();
-    EXPECT_EQ(TakeSequences(), (Lines{"1", "2", "4", "5", "7", "8"}));
-    EXPECT_EQ(log.GetState(), MON_STATE_GREW);
+    EXPECT_EQ(std::tuple(TakeSequences(), log.GetState()),
+              std::tuple(Lines{"1", "2", "4", "5", "7", "8"}, MON_STATE_GREW));
     log.Scan();
-    EXPECT_EQ(TakeSequences(), Lines{});
-    EXPECT_EQ(log.GetState(), MON_STATE_UNCHANGED);
+    EXPECT_EQ(std::tuple(TakeSequences(), log.GetState()),
+              std::tuple(Lines{}, MON_STATE_UNCHANGED));
 
     // The file grows (Windows appends; here it is written anew), and the
     // workspace is saved and loaded between the scans.

@@ -37,12 +37,14 @@ protected:
         return key ? key->FindValue(name) : nullptr;
     }
 
-    static std::vector<std::string> SystemLogLines()
+    // The system log's lines, without their time stamps when asked.
+    static std::vector<std::string> SystemLogLines(bool bUnstamped = false)
     {
         std::vector<std::string> lines;
         std::istringstream in(ReadFileBytes(DefaultSystemLogPath()).value_or(""));
         for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
+            lines.push_back(bUnstamped ? line.substr(std::min<std::size_t>(20, line.size()))
+                                       : line);
         return lines;
     }
 
@@ -169,9 +171,7 @@ TEST_F(Settings, LongFormattedLinesAreCutAtACharacterBoundary)
 {
     std::string text = std::string(998, 'x') + "\xC3\xA9 and more";
     WriteSystemLogF("%s", text.c_str());
-    std::vector<std::string> lines = SystemLogLines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].substr(20), std::string(998, 'x'));
+    EXPECT_EQ(SystemLogLines(true), std::vector<std::string>{std::string(998, 'x')});
 }
 
 TEST_F(Settings, DamagedSettingsFileGivesOneLogLineDefaultsAndABackup)
@@ -187,21 +187,19 @@ TEST_F(Settings, DamagedSettingsFileGivesOneLogLineDefaultsAndABackup)
     WriteSystemLog("after the damage");
     EXPECT_EQ(AppSettings::GetFastMark(), "Fast Mark -------");
 
-    std::vector<std::string> lines = SystemLogLines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].substr(20),
-              "Settings file " + m_strHive +
-                  " is damaged (line 5: text after the value); the defaults are used, and the "
-                  "file is kept as " +
-                  m_strHive + ".bad when the settings are next saved.");
-    EXPECT_EQ(lines[1].substr(20), "after the damage");
+    const std::vector<std::string> lines = {
+        "Settings file " + m_strHive +
+            " is damaged (line 5: text after the value); the defaults are used, and the file is "
+            "kept as " +
+            m_strHive + ".bad when the settings are next saved.",
+        "after the damage"};
+    EXPECT_EQ(SystemLogLines(true), lines);
     EXPECT_EQ(ReadFileBytes(m_strHive), damaged) << "nothing is written over it by reading";
 
     ASSERT_TRUE(AppSettings::SetAutoScan(1));
-    EXPECT_EQ(ReadFileBytes(m_strHive + ".bad"), damaged);
-    EXPECT_EQ(AppSettings::GetAutoScan(), 1);
-    EXPECT_EQ(AppSettings::GetJumpToEnd(), 1);
-    EXPECT_EQ(SystemLogLines().size(), 2u);
+    EXPECT_EQ(std::tuple(ReadFileBytes(m_strHive + ".bad").value_or(""), AppSettings::GetAutoScan(),
+                         AppSettings::GetJumpToEnd(), SystemLogLines(true)),
+              std::tuple(damaged, 1, 1, lines));
 }
 
 TEST_F(Settings, RepeatedLinesOfAScanAreWrittenOnceWithTheirCount)
@@ -218,13 +216,10 @@ TEST_F(Settings, RepeatedLinesOfAScanAreWrittenOnceWithTheirCount)
     }
     WriteSystemLog("other"); // outside a scan every line is written
     WriteSystemLog("other");
-    std::vector<std::string> lines = SystemLogLines();
-    ASSERT_EQ(lines.size(), 5u);
-    const std::vector<std::string> texts = {
-        "registry key missing", "other", "Repeated 2 more times in this scan: registry key missing",
-        "other", "other"};
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i].substr(20), texts[i]);
+    EXPECT_EQ(SystemLogLines(true),
+              (std::vector<std::string>{"registry key missing", "other",
+                                        "Repeated 2 more times in this scan: registry key missing",
+                                        "other", "other"}));
 }
 
 TEST_F(Settings, SystemLogAndAuditFilesAreCappedButMarksAreNot)

@@ -126,13 +126,9 @@ protected:
     CSystemLogReader m_log;
 };
 
-struct CRenderCase {
-    const char* m_pszName;
-    CEventStruct m_event;
-    std::string m_strDescription;
-    std::string m_strCategory; // "keep" when no category is produced
-    std::vector<std::string> m_arrLogLines;
-};
+// Name, event, description, category ("keep": none produced), system log lines.
+using CRenderCase =
+    std::tuple<const char*, CEventStruct, std::string, std::string, std::vector<std::string>>;
 
 std::vector<CRenderCase> RenderCases()
 {
@@ -202,10 +198,10 @@ TEST_F(EventRenderTest, RendersFromTheServersMessageFilesWithOrWithoutReuse)
     // pass kept: the same texts and the same system log lines.
     for (bool reuse : {false, true, true}) {
         SetEventRenderReuse(reuse);
-        for (const CRenderCase& c : RenderCases()) {
-            SCOPED_TRACE(std::string(c.m_pszName) + (reuse ? ", reused" : ""));
-            EXPECT_EQ(Render(c.m_event), Texts(c.m_strDescription, c.m_strCategory));
-            EXPECT_EQ(NewLogLines(), c.m_arrLogLines);
+        for (const auto& [name, event, description, category, lines] : RenderCases()) {
+            SCOPED_TRACE(std::string(name) + (reuse ? ", reused" : ""));
+            EXPECT_EQ(Render(event), Texts(description, category));
+            EXPECT_EQ(NewLogLines(), lines);
         }
     }
 }

@@ -63,9 +63,10 @@ protected:
         DeregisterEventSource(h);
         return error;
     }
-    void Report(DWORD id, const std::string& text, const char* source = "TestSource")
+    void Report(DWORD id, const std::string& text, int count = 1, const char* source = "TestSource")
     {
-        ASSERT_EQ(Report(id, std::vector{text}, source), 0u);
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(Report(id, std::vector{text}, source), 0u);
     }
 
     // A group whose one key matches the event ID and whose task writes a
@@ -113,7 +114,7 @@ TEST_F(EventScan, GrowsThenStaysUnchangedAndFillsTheVariables)
     AddGroup(100, "%EVENT_ID% %EVENT_SOURCE% %EVENT_CATEGORYID% %EVENT_TEXT%");
     Report(0x80001234, "disk failing");
     Report(7, "other");
-    Report(100, "checked by ops", "Quorvil");
+    Report(100, "checked by ops", 1, "Quorvil");
     EXPECT_EQ(Scan(), std::pair(MON_STATE_GREW, DWORD{3}));
     EXPECT_EQ(Hits(),
               (std::vector<std::string>{"4660 TestSource Error 1 " + m_monitor.GetDisplayName(),
@@ -126,8 +127,7 @@ TEST_F(EventScan, GrowsThenStaysUnchangedAndFillsTheVariables)
 TEST_F(EventScan, ClearedLogIsReadFromTheOldestWhoeverClearedIt)
 {
     AddGroup(1, "hit %EVENT_SEQUENCE%");
-    for (int i = 0; i < 3; ++i)
-        Report(1, "x");
+    Report(1, "x", 3);
     EXPECT_EQ(Scan().second, 3u);
     EXPECT_TRUE(m_monitor.ClearLog());
     EXPECT_EQ(m_monitor.m_nLastRecord, 0u);
@@ -149,21 +149,18 @@ TEST_F(EventScan, ClearedLogIsReadFromTheOldestWhoeverClearedIt)
         CloseEventLog(h);
     };
     clearElsewhere();
-    for (int i = 0; i < 3; ++i)
-        Report(1, "z");
+    Report(1, "z", 3);
     EXPECT_EQ(Scan(), std::pair(MON_STATE_SHRANK, DWORD{3}));
     EXPECT_EQ(Hits(),
               (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 1", "hit 2", "hit 3"}));
 
     // Cleared and left empty: nothing to read, and the next record is new.
     clearElsewhere();
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.m_nLastRecord, 0u);
+    EXPECT_EQ(Scan().second, 0u);
     Report(1, "new");
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.GetState(), MON_STATE_GREW);
-    EXPECT_EQ(Hits().size(), 7u);
-    EXPECT_EQ(Hits().back(), "hit 1");
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_GREW, DWORD{1}));
+    EXPECT_EQ(std::pair(Hits().size(), Hits().back()),
+              std::pair(std::size_t{7}, std::string("hit 1")));
 }
 
 TEST_F(EventScan, RecordTooLargeToReadIsPassedOverAndTheScanGoesOn)
@@ -173,11 +170,9 @@ TEST_F(EventScan, RecordTooLargeToReadIsPassedOverAndTheScanGoesOn)
     Report(1, "small");
     // More than the service hands out at once (0x7FFFF bytes).
     ASSERT_EQ(Report(1, std::vector<std::string>(18, std::string(30000, 'w'))), 0u);
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.m_nLastRecord, 2u) << "the last record moves past it";
+    EXPECT_EQ(Scan().second, 2u) << "the last record moves past it";
     Report(1, "small again");
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.m_nLastRecord, 3u);
+    EXPECT_EQ(Scan().second, 3u);
     EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 3"}));
     const std::string log = SystemLogText();
     const std::string line =
@@ -190,8 +185,7 @@ TEST_F(EventScan, UnregisteredSourceLogsItsRegistryErrorOnceAScan)
 {
     // A text key renders every event; no message file is registered.
     static_cast<CSearchKeyEvent*>(AddGroup(7, "x")->GetKey(0))->SetText("never there");
-    for (int i = 0; i < 40; ++i)
-        Report(7, "x", "Unregistered");
+    Report(7, "x", 40, "Unregistered");
     m_monitor.Scan();
     const std::string log = SystemLogText();
     const std::string line = "Error during read from registry [" + m_monitor.m_strServer +
@@ -239,8 +233,7 @@ TEST_F(EventScan, WrappedLogStartsAtTheOldestRecord)
     ASSERT_TRUE(AddEventLog("", m_strLog.c_str(), 0x10000, 0));
     AddGroup(1, "%EVENT_SEQUENCE%");
     const std::string big(2000, 'x');
-    for (int i = 0; i < 200; ++i)
-        Report(1, big);
+    Report(1, big, 200);
     HANDLE h = OpenEventLogA("", m_strLog.c_str());
     DWORD oldest = 0;
     ASSERT_TRUE(GetOldestEventLogRecord(h, &oldest));
@@ -249,9 +242,7 @@ TEST_F(EventScan, WrappedLogStartsAtTheOldestRecord)
 
     m_monitor.m_nLastRecord = 1;
     EXPECT_EQ(Scan(), std::pair(MON_STATE_GREW, DWORD{200}));
-    std::vector<std::string> hits = Hits();
-    ASSERT_FALSE(hits.empty());
-    EXPECT_EQ(hits.front(), std::to_string(oldest));
+    EXPECT_EQ(Hits().at(0), std::to_string(oldest));
 }
 
 TEST_F(EventScan, OpenFailureIsAnErrorAndKeepsThePosition)
@@ -271,20 +262,19 @@ TEST_F(EventScan, PendingJumpSkipsEventsBeforeTheCutoffSecond)
     // A jump that cannot reach the log leaves a cutoff at the current time.
     m_monitor.m_strServer = "NOSUCHHOST";
     m_monitor.JumpToEnd();
-    EXPECT_TRUE(m_monitor.m_bJumpPending);
-    EXPECT_EQ(m_monitor.m_timeCutoff.GetTime(), 2'000'000'000);
+    EXPECT_EQ(std::tuple(m_monitor.m_bJumpPending, m_monitor.m_timeCutoff.GetTime()),
+              std::tuple(TRUE, 2'000'000'000));
 
     clock.SetSeconds(2'000'000'000 - 1);
-    Report(100, "one second before", "Quorvil");
+    Report(100, "one second before", 1, "Quorvil");
     clock.SetSeconds(2'000'000'000);
-    Report(100, "at the cutoff", "Quorvil");
+    Report(100, "at the cutoff", 1, "Quorvil");
     m_monitor.m_strServer = GetLocalComputerName();
-    m_monitor.Scan();
+    EXPECT_EQ(Scan().second, 2u);
     SetClock(nullptr);
     EXPECT_EQ(Hits(), (std::vector<std::string>{"Mark: at the cutoff"}));
-    EXPECT_FALSE(m_monitor.m_bJumpPending);
-    EXPECT_EQ(m_monitor.m_timeCutoff.GetTime(), 0);
-    EXPECT_EQ(m_monitor.m_nLastRecord, 2u);
+    EXPECT_EQ(std::tuple(m_monitor.m_bJumpPending, m_monitor.m_timeCutoff.GetTime()),
+              std::tuple(FALSE, 0));
 }
 
 TEST_F(EventScan, GroupsFireInOrderAndTheAuditLineCarriesTheSequence)
@@ -320,11 +310,9 @@ TEST_F(EventScan, StopDuringTheFirstGroupOfTheThirdRecordKeepsTheSecond)
     CKeysAndActions* group = AddGroup(1, "");
     group->m_task.RemoveAllActions();
     group->m_task.AddAction(message);
-    for (int i = 0; i < 3; ++i)
-        Report(1, "x");
-    m_monitor.Scan();
+    Report(1, "x", 3);
+    EXPECT_EQ(Scan().second, 2u);
     SetTaskUi(nullptr);
-    EXPECT_EQ(m_monitor.m_nLastRecord, 2u);
     EXPECT_NE(SystemLogText().find(m_monitor.GetDisplayName() + " Terminated scan on record 2"),
               std::string::npos);
 }
@@ -345,11 +333,9 @@ TEST_F(EventScan, CopiesKeepThePositionUnderAFreshIdentifier)
 TEST_F(EventScan, DamageIsPassedOverOnceAndNeverTakenForAClear)
 {
     AddGroup(1, "hit %EVENT_SEQUENCE%");
-    for (int i = 0; i < 3; ++i)
-        Report(1, "before");
+    Report(1, "before", 3);
     m_monitor.Scan();
-    for (int i = 0; i < 3; ++i)
-        Report(1, "after");
+    Report(1, "after", 3);
     const std::string path = *GetComputerFolder("", 0) + "/eventlog/" + m_strLog + ".evt";
     auto offsetOf = [&](const std::string& bytes, DWORD record) {
         std::size_t at = 0x30;
@@ -369,8 +355,7 @@ TEST_F(EventScan, DamageIsPassedOverOnceAndNeverTakenForAClear)
         PutLe32(reinterpret_cast<BYTE*>(bytes.data()) + record4, 0x12);
     });
     const std::size_t linesBefore = SystemLogText().size();
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.m_nLastRecord, 6u);
+    EXPECT_EQ(Scan().second, 6u);
     EXPECT_EQ(Hits(), (std::vector<std::string>{"hit 1", "hit 2", "hit 3", "hit 5", "hit 6"}));
     std::string lines = SystemLogText().substr(linesBefore);
     EXPECT_NE(lines.find(m_monitor.GetDisplayName() + " : Damaged records skipped at offset " +
@@ -382,8 +367,7 @@ TEST_F(EventScan, DamageIsPassedOverOnceAndNeverTakenForAClear)
     // Bytes inserted into a record already read: nothing runs again, and a
     // new event is refused where the damage is.
     rewrite([&](std::string& bytes) { bytes.insert(offsetOf(bytes, 5) + 60, "garbage!"); });
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.GetState(), MON_STATE_UNCHANGED);
+    EXPECT_EQ(Scan(), std::pair(MON_STATE_UNCHANGED, DWORD{6}));
     EXPECT_EQ(Hits().size(), 5u);
     EXPECT_EQ(Report(1, std::vector<std::string>{"refused"}), DWORD{ERROR_EVENTLOG_FILE_CORRUPT});
 
@@ -393,10 +377,9 @@ TEST_F(EventScan, DamageIsPassedOverOnceAndNeverTakenForAClear)
     EXPECT_TRUE(repaired);
     CloseEventLog(log);
     Report(1, "repaired");
-    m_monitor.Scan();
-    EXPECT_EQ(m_monitor.m_nLastRecord, 7u);
-    EXPECT_EQ(Hits().back(), "hit 7");
-    EXPECT_EQ(Hits().size(), 6u);
+    EXPECT_EQ(Scan().second, 7u);
+    EXPECT_EQ(std::pair(Hits().size(), Hits().back()),
+              std::pair(std::size_t{6}, std::string("hit 7")));
 }
 
 // A scan offers its position for saving after every block of entries whose
