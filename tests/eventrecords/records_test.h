@@ -25,19 +25,13 @@ inline BYTE* Bytes(std::string& s)
     return reinterpret_cast<BYTE*>(s.data());
 }
 
+// A warning with ID 0xC0000064 and category 0xFFFE from "Disk Monitor" on
+// SRV1, generated at 1,600,000,000 and written two seconds later.
 inline CEvtEvent MakeRawEvent(DWORD number, std::vector<std::string> strings)
 {
-    CEvtEvent e;
-    e.m_dwRecordNumber = number;
-    e.m_dwTimeGenerated = 1'600'000'000;
-    e.m_dwTimeWritten = 1'600'000'002;
-    e.m_dwEventID = 0xC0000064;
-    e.m_wEventType = EVENTLOG_WARNING_TYPE;
-    e.m_wEventCategory = 0xFFFE;
-    e.m_strSourceName = "Disk Monitor";
-    e.m_strComputerName = "SRV1";
-    e.m_strings = std::move(strings);
-    return e;
+    return {number, 1'600'000'000,  1'600'000'002, 0xC0000064, EVENTLOG_WARNING_TYPE,
+            0xFFFE, "Disk Monitor", "SRV1",        "",         std::move(strings),
+            ""};
 }
 
 // The event as ReadEventLogA hands it out.

@@ -46,11 +46,7 @@ public:
         std::lock_guard lock(m_mutex);
         return m_runs;
     }
-    void Clear()
-    {
-        std::lock_guard lock(m_mutex);
-        m_runs.clear();
-    }
+    void Clear() { TakeTexts(); }
     // "%EVENT_TEXT%" of each run since the last Clear() or TakeTexts().
     std::vector<std::string> TakeTexts()
     {

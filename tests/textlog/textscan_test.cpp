@@ -1,5 +1,6 @@
 #include <atomic>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "match/searchkeyregex.h"
@@ -67,13 +68,11 @@ protected:
     {
         std::vector<CTrigger> triggers;
         std::vector<std::string> lines;
-        for (std::size_t pos = 0; pos < text.size();) {
-            std::size_t nl = text.find('\n', pos);
-            std::string line = text.substr(pos, nl - pos);
-            if (nl != std::string::npos && !line.empty() && line.back() == '\r')
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            if (!in.eof() && !line.empty() && line.back() == '\r') // only before a line feed
                 line.pop_back();
             lines.push_back(line);
-            pos = nl == std::string::npos ? text.size() : nl + 1;
         }
         nLines = lines.size();
         for (const std::string& line : lines) {
