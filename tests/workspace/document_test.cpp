@@ -453,15 +453,10 @@ TEST_F(Document, AddTextLogAsksAboutDuplicatesAndUnreadableFiles)
     WriteFile(m_strDir + "qvsample.log", "x\n");
     const std::string none = m_strDir + "none.log";
     const std::string duplicate = "Text log: " + monitored + "\n\n" + IDS_ALREADY_MONITORING;
-    struct Case {
-        const char* name;
-        int nMode;
-        std::string path; // what the sheet sets; "cancel" cancels it
-        std::vector<int> answers;
-        bool bAdded;
-        std::vector<std::string> messages;
-    };
-    const Case cases[] = {
+    // Name, mode, what the sheet sets ("cancel" cancels it), the answers,
+    // whether the log is added, the messages.
+    using Texts = std::vector<std::string>;
+    const std::tuple<const char*, int, std::string, std::vector<int>, bool, Texts> cases[] = {
         {"duplicate answered No", 0, monitored, {IDNO}, false, {duplicate}},
         {"duplicate answered Yes", 0, monitored, {IDYES}, true, {duplicate}},
         {"other letter case is another file", 0, m_strDir + "A.log", {}, true, {}},
@@ -472,34 +467,33 @@ TEST_F(Document, AddTextLogAsksAboutDuplicatesAndUnreadableFiles)
         {"sample log", ADD_MODE_WIZARD_SAMPLE, "sample", {}, true, {}},
     };
     m_doc.m_strSampleDirectory = m_strDir;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, nMode, path, answers, bAdded, expected] : cases) {
+        SCOPED_TRACE(name);
         Reset();
         m_doc.m_pManager->AddLog(TextLog(monitored));
         m_doc.SetModifiedFlag(FALSE);
-        m_ui.m_answers = c.answers;
+        m_ui.m_answers = answers;
         std::string seenPath;
-        m_ui.m_onTextSheet = [&](CFileMonitor& log) {
+        m_ui.m_onTextSheet = [&, set = path](CFileMonitor& log) {
             seenPath = log.GetFilePath();
-            if (c.path == "cancel")
+            if (set == "cancel")
                 return FALSE;
-            if (c.path != "sample") {
-                log.m_strDirectory = c.path.empty() ? "" : m_strDir;
-                log.m_strFileName = c.path.empty() ? "" : c.path.substr(m_strDir.size());
+            if (set != "sample") {
+                log.m_strDirectory = set.empty() ? "" : m_strDir;
+                log.m_strFileName = set.empty() ? "" : set.substr(m_strDir.size());
             }
             return TRUE;
         };
 
-        DWORD dwID = m_doc.AddTextLog(c.nMode);
+        DWORD dwID = m_doc.AddTextLog(nMode);
 
-        EXPECT_EQ(std::tuple(m_ui.m_nSheetMode, m_ui.m_bSheetAdding, dwID != 0, LogCount(),
-                             m_doc.IsModified()),
-                  std::tuple(c.nMode, TRUE, c.bAdded, c.bAdded ? 2 : 1, BOOL{c.bAdded}));
-        std::vector<std::string> messages;
+        Texts messages;
         for (const CAskedMessage& m : m_ui.m_messages)
             messages.push_back(m.text);
-        EXPECT_EQ(messages, c.messages);
-        if (c.nMode == ADD_MODE_WIZARD_SAMPLE) {
+        EXPECT_EQ(std::tuple(m_ui.m_nSheetMode, m_ui.m_bSheetAdding, dwID != 0, LogCount(),
+                             m_doc.IsModified(), messages),
+                  std::tuple(nMode, TRUE, bAdded, bAdded ? 2 : 1, BOOL{bAdded}, expected));
+        if (nMode == ADD_MODE_WIZARD_SAMPLE) {
             EXPECT_EQ(seenPath, m_strDir + "qvsample.log");
             EXPECT_EQ(m_doc.m_pManager->FindLog(dwID)->GetDisplayName(), "Sample Log");
         }
