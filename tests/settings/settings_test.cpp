@@ -58,11 +58,10 @@ TEST_F(Settings, AbsentValuesReadAsTheirDefaultsAndSettersStoreTypedValues)
 {
     const char* S = AppSettings::SECTION_SETTINGS;
     std::vector<BYTE> bytes;
-    EXPECT_EQ(AppSettings::GetJumpToEnd(), 1);
-    EXPECT_EQ(AppSettings::GetErrorLogEnabled(), 1);
-    EXPECT_EQ(AppSettings::GetAuditText(), m_strRoot + "/state/quorvil/qvaudit_txt.txt");
-    EXPECT_EQ(AppSettings::GetTextEditor(), "xdg-open");
-    EXPECT_FALSE(AppSettings::GetFileColFlags(bytes));
+    EXPECT_EQ(std::tuple(AppSettings::GetJumpToEnd(), AppSettings::GetErrorLogEnabled(),
+                         AppSettings::GetAuditText(), AppSettings::GetTextEditor(),
+                         AppSettings::GetFileColFlags(bytes)),
+              std::tuple(1, 1, m_strRoot + "/state/quorvil/qvaudit_txt.txt", "xdg-open", FALSE));
     EXPECT_FALSE(FileExists(m_strHive.c_str())) << "reading writes nothing";
 
     // One setting of each type and section, as the stored value shows it.
@@ -71,15 +70,15 @@ TEST_F(Settings, AbsentValuesReadAsTheirDefaultsAndSettersStoreTypedValues)
     ASSERT_TRUE(AppSettings::SetErrorLogEnabled(0));
     ASSERT_TRUE(AppSettings::SetSQLEditor("/opt/x"));
     ASSERT_TRUE(AppSettings::SetServerColWidths({1, 0, 255}));
-    EXPECT_EQ(AppSettings::GetJumpToEnd(), 8);
-    EXPECT_EQ(AppSettings::GetErrorLogEnabled(), 0);
-    EXPECT_EQ(AppSettings::GetSQLEditor(), "/opt/x");
     EXPECT_TRUE(AppSettings::GetServerColWidths(bytes));
-    EXPECT_EQ(bytes, (std::vector<BYTE>{1, 0, 255}));
-    EXPECT_EQ(Raw(tree, S, "JumpToEnd")->m_dwType, REG_DWORD);
-    EXPECT_EQ(Raw(tree, AppSettings::SECTION_SYSTEM, "ErrorLogEnabled")->m_dwType, REG_DWORD);
-    EXPECT_EQ(Raw(tree, AppSettings::SECTION_SYSTEM, "SQLEditor")->m_dwType, REG_SZ);
-    EXPECT_EQ(Raw(tree, S, "ServerColWidths")->m_dwType, REG_BINARY);
+    EXPECT_EQ(std::tuple(AppSettings::GetJumpToEnd(), AppSettings::GetErrorLogEnabled(),
+                         AppSettings::GetSQLEditor(), bytes),
+              std::tuple(8, 0, "/opt/x", std::vector<BYTE>{1, 0, 255}));
+    const char* Y = AppSettings::SECTION_SYSTEM;
+    EXPECT_EQ(
+        std::tuple(Raw(tree, S, "JumpToEnd")->m_dwType, Raw(tree, Y, "ErrorLogEnabled")->m_dwType,
+                   Raw(tree, Y, "SQLEditor")->m_dwType, Raw(tree, S, "ServerColWidths")->m_dwType),
+        std::tuple(REG_DWORD, REG_DWORD, REG_SZ, REG_BINARY));
 
     // A value of the wrong type reads as the default; WriteProfileString with
     // no value removes the entry.
@@ -109,10 +108,9 @@ TEST_F(Settings, WindowPlacementNeedsExactlyTenNumbers)
     ASSERT_TRUE(
         AppSettings::WriteProfileString("Settings", "WindowPos", "2, 3,-1,-1,-8,-8,10,20,800,600"));
     ASSERT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement));
-    EXPECT_EQ(placement.flags, 2u);
-    EXPECT_EQ(placement.showCmd, 3u);
-    EXPECT_EQ(placement.ptMaxPosition.x, -8);
-    EXPECT_EQ(placement.rcNormalPosition.bottom, 600);
+    EXPECT_EQ(std::tuple(placement.flags, placement.showCmd, placement.ptMaxPosition.x,
+                         placement.rcNormalPosition.bottom),
+              std::tuple(2u, 3u, -8, 600));
     ASSERT_TRUE(AppSettings::WriteWindowPlacement("OtherPos", placement));
     EXPECT_EQ(AppSettings::GetProfileString("Settings", "OtherPos"),
               "2,3,-1,-1,-8,-8,10,20,800,600");
