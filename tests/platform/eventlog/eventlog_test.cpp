@@ -25,15 +25,15 @@ void WriteFile(const std::string& path, const std::string& bytes)
 
 TEST_F(EventLogTest, ReportedEventReadsBackWithEveryField)
 {
-    HANDLE source = RegisterEventSourceA(nullptr, "Quorvil");
+    const char* const name = "Qu\xC3\xB6rvil"; // any text: UTF-8, in the file UTF-16
+    HANDLE source = RegisterEventSourceA(nullptr, name);
     ASSERT_NE(source, nullptr);
     std::vector<BYTE> sid;
     ASSERT_TRUE(StringToSid("S-1-5-18", sid));
-    const char* strings[] = {"disk full", "",
-                             "Gr\xC3\xBC\xC3\x9F"
-                             "e"};
+    const char* strings[] = {"disk full", "", "Gr\xC3\xBC\xC3\x9F", "\xE2\x82\xAC 5",
+                             "\xF0\x9D\x84\x9E"};
     const char data[] = {1, 2, 3};
-    ASSERT_TRUE(ReportEventA(source, EVENTLOG_WARNING_TYPE, 7, 0x80000010, sid.data(), 3, 3,
+    ASSERT_TRUE(ReportEventA(source, EVENTLOG_WARNING_TYPE, 7, 0x80000010, sid.data(), 5, 3,
                              strings, data));
     m_clock.AdvanceMs(5000);
     ASSERT_TRUE(ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 100, nullptr, 0, 0, nullptr, nullptr));
@@ -46,9 +46,9 @@ TEST_F(EventLogTest, ReportedEventReadsBackWithEveryField)
     const std::string sidBytes(sid.begin(), sid.end());
     const std::vector<std::string> texts(std::begin(strings), std::end(strings));
     const std::vector<CEvtEvent> expected = {
-        {1, 1'700'000'000, 1'700'000'000, 0x80000010, EVENTLOG_WARNING_TYPE, 7, "Quorvil",
-         "TESTHOST", sidBytes, texts, std::string(data, 3)},
-        {2, 1'700'000'005, 1'700'000'005, 100, EVENTLOG_ERROR_TYPE, 0, "Quorvil", "TESTHOST", "",
+        {1, 1'700'000'000, 1'700'000'000, 0x80000010, EVENTLOG_WARNING_TYPE, 7, name, "TESTHOST",
+         sidBytes, texts, std::string(data, 3)},
+        {2, 1'700'000'005, 1'700'000'005, 100, EVENTLOG_ERROR_TYPE, 0, name, "TESTHOST", "",
          std::vector<std::string>(), ""}};
     EXPECT_EQ(ReadAll(log, EVENTLOG_FORWARDS_READ), expected);
     EXPECT_TRUE(CloseEventLog(log));
@@ -56,7 +56,7 @@ TEST_F(EventLogTest, ReportedEventReadsBackWithEveryField)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 
     // Bad arguments change nothing.
-    source = RegisterEventSourceA(nullptr, "Quorvil");
+    source = RegisterEventSourceA(nullptr, name);
     BYTE badSid[] = {1, 20, 0, 0, 0, 0, 0, 5};
     std::string tooLong(40000, 'x');
     const char* longStrings[] = {tooLong.c_str()};
