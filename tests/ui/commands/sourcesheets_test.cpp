@@ -76,13 +76,12 @@ TEST(SourceSheets, JournalMatchesAndEvtxPathsAreCheckedAndStored)
 
     EXPECT_EQ(tabs, (QStringList{"Scanning", "Source", "Watches", "Security"}));
     EXPECT_EQ(shownMatches, "_SYSTEMD_UNIT=ssh.service");
-    EXPECT_TRUE(refused.bOpen && refused.bFieldFocused);
-    EXPECT_EQ(refused.tab, "Source");
+    EXPECT_TRUE(refused.bOpen && refused.bFieldFocused && refused.tab == "Source");
     EXPECT_EQ(refused.message, "'PRIORITY=0..three' is not a range of whole numbers low..high");
-    EXPECT_EQ(pLog->m_arrMatches,
-              (std::vector<std::string>{"SYSLOG_IDENTIFIER=sshd", "PRIORITY=0..3"}));
-    EXPECT_EQ(pLog->GetInterval(), 5);
-    EXPECT_EQ(pLog->m_strCursor, "s=1;i=20") << "the matches apply from the entry reached";
+    EXPECT_EQ(std::tuple(pLog->m_arrMatches, pLog->GetInterval(), pLog->m_strCursor),
+              std::tuple(std::vector<std::string>{"SYSLOG_IDENTIFIER=sshd", "PRIORITY=0..3"}, 5,
+                         std::string("s=1;i=20")))
+        << "the matches apply from the entry reached";
 
     // Another folder: the old cursor means nothing there.
     OnNextDialog<CDlgEditJournal>([&](CDlgEditJournal* sheet) {
@@ -109,9 +108,9 @@ TEST(SourceSheets, JournalMatchesAndEvtxPathsAreCheckedAndStored)
         auto* pNew = dynamic_cast<CJournalMonitor*>(
             frame.m_doc.m_pManager->FindLog(frame.m_doc.AddJournal()));
         ASSERT_NE(pNew, nullptr);
-        EXPECT_EQ(title, "Add Journal");
-        EXPECT_EQ(pNew->m_arrMatches, std::vector<std::string>{"PRIORITY=0..3"});
-        EXPECT_EQ(bool(pNew->m_bReadExisting), bReadExisting);
+        EXPECT_EQ(std::tuple(title, pNew->m_arrMatches, bool(pNew->m_bReadExisting)),
+                  std::tuple(QString("Add Journal"), std::vector<std::string>{"PRIORITY=0..3"},
+                             bReadExisting));
     }
 
     // An .evtx log's path, the same or another one.
@@ -140,8 +139,7 @@ TEST(SourceSheets, JournalMatchesAndEvtxPathsAreCheckedAndStored)
             sheet->accept();
         });
         RunLogCommand(frame, pEvtx->GetID(), ID_LOG_CONFIGURE);
-        EXPECT_TRUE(refused.bOpen && refused.bFieldFocused) << c.path;
-        EXPECT_EQ(refused.tab, "Source");
+        EXPECT_TRUE(refused.bOpen && refused.bFieldFocused && refused.tab == "Source") << c.path;
         EXPECT_EQ(refused.message, "Enter the path of an .evtx file or of a folder of them.");
         EXPECT_EQ(std::tuple(pEvtx->m_strPath, pEvtx->m_nLastRecord),
                   std::tuple(std::string(c.path), c.nExpected));

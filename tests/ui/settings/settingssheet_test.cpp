@@ -76,10 +76,11 @@ TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
 
     // A new sheet shows what the last one wrote.
     CSheet s;
-    EXPECT_EQ(s.Get<QLineEdit>("fastMark")->text(), "-- checked by the night shift --");
-    EXPECT_TRUE(s.Get<QCheckBox>("reloadWorkspace")->isChecked());
-    EXPECT_FALSE(s.Get<QCheckBox>("jumpToEnd")->isChecked());
-    EXPECT_EQ(s.Get<QLineEdit>("scanDelay")->text(), "3600");
+    EXPECT_EQ(
+        std::tuple(
+            s.Get<QLineEdit>("fastMark")->text(), s.Get<QCheckBox>("reloadWorkspace")->isChecked(),
+            s.Get<QCheckBox>("jumpToEnd")->isChecked(), s.Get<QLineEdit>("scanDelay")->text()),
+        std::tuple(QString("-- checked by the night shift --"), true, false, QString("3600")));
     EXPECT_EQ(s.sheet.findChild<CPageSelectedFonts*>()->GetDescription(),
               "Courier New, 12, Regular");
     EXPECT_FALSE(s.sheet.GetApplyButton()->isEnabled()) << "nothing changed yet";
@@ -95,15 +96,19 @@ TEST(SettingsSheet, DependentOptionsAreGrayedAndALongDelayIsRefused)
     s.Check("autoScan", true);
     s.Check("runDelay", true);
     s.Type("scanDelay", "120");
-    EXPECT_TRUE(s.Get<QLineEdit>("scanDelay")->isEnabled());
-
+    // Which of the fields are enabled, as 1 and 0.
+    auto enabled = [&](std::initializer_list<const char*> names) {
+        std::string flags;
+        for (const char* name : names)
+            flags += s.Get<QWidget>(name)->isEnabled() ? '1' : '0';
+        return flags;
+    };
+    EXPECT_EQ(enabled({"scanDelay"}), "1");
     s.Check("runDelay", false);
-    EXPECT_FALSE(s.Get<QLineEdit>("scanDelay")->isEnabled());
+    EXPECT_EQ(enabled({"scanDelay"}), "0");
     s.Check("runDelay", true);
     s.Check("reloadWorkspace", false);
-    for (const char* grayed : {"jumpToEnd", "autoScan", "runDelay"})
-        EXPECT_FALSE(s.Get<QCheckBox>(grayed)->isEnabled()) << grayed;
-    EXPECT_FALSE(s.Get<QLineEdit>("scanDelay")->isEnabled());
+    EXPECT_EQ(enabled({"jumpToEnd", "autoScan", "runDelay", "scanDelay"}), "0000");
 
     // Grayed values are still written.
     ASSERT_TRUE(s.sheet.Apply());
@@ -117,24 +122,18 @@ TEST(SettingsSheet, DependentOptionsAreGrayedAndALongDelayIsRefused)
     s.sheet.GetTabs()->setCurrentIndex(0);
     s.sheet.accept();
     EXPECT_EQ(boxes.texts, std::vector<std::string>{"Please enter an integer between 0 and 3600."});
-    EXPECT_NE(s.sheet.result(), QDialog::Accepted);
-    EXPECT_EQ(s.sheet.GetTabs()->currentIndex(), 3) << "the Advanced page is shown again";
-    EXPECT_EQ(AppSettings::GetScanDelay(), 120);
-    EXPECT_EQ(AppSettings::GetReloadWorkspace(), 0) << "nothing of the refused page was written";
+    EXPECT_EQ(std::tuple(s.sheet.result() == QDialog::Accepted, s.sheet.GetTabs()->currentIndex(),
+                         AppSettings::GetScanDelay(), AppSettings::GetReloadWorkspace()),
+              std::tuple(false, 3, 120, 0))
+        << "the Advanced page is shown again and nothing of it was written";
 
     // The backup folder and the audit files follow their switches too.
-    s.Check("autoBackup", false);
-    EXPECT_FALSE(s.Get<QLineEdit>("autoBackupDir")->isEnabled());
-    s.Check("autoBackup", true);
-    EXPECT_TRUE(s.Get<QLineEdit>("autoBackupDir")->isEnabled());
-
-    s.Check("extendedAudit", false);
-    for (const char* name : {"auditText", "auditNT"})
-        EXPECT_FALSE(s.Get<QLineEdit>(name)->isEnabled()) << name;
-    EXPECT_FALSE(s.Get<QCheckBox>("auditBackup")->isEnabled());
-    s.Check("extendedAudit", true);
-    EXPECT_TRUE(s.Get<QLineEdit>("auditNT")->isEnabled());
-    EXPECT_TRUE(s.Get<QCheckBox>("auditBackup")->isEnabled());
+    for (bool bOn : {false, true}) {
+        s.Check("autoBackup", bOn);
+        s.Check("extendedAudit", bOn);
+        EXPECT_EQ(enabled({"autoBackupDir", "auditText", "auditNT", "auditBackup"}),
+                  bOn ? "1111" : "0000");
+    }
 }
 
 TEST(SettingsSheet, RunAtLogonWritesAndRemovesTheAutostartEntry)
@@ -151,10 +150,10 @@ TEST(SettingsSheet, RunAtLogonWritesAndRemovesTheAutostartEntry)
         s.Check("runAtLogon", true);
         s.sheet.accept();
     }
-    std::string text = ReadFileBytes(entry).value_or("");
-    EXPECT_NE(text.find("[Desktop Entry]\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\" /h\n"), std::string::npos) << "the program starts hidden: " << text;
-    EXPECT_NE(text.find("Exec=\"/"), std::string::npos) << "by its full path: " << text;
+    // The program starts hidden, by its full path.
+    const std::string text = ReadFileBytes(entry).value_or("");
+    for (const char* part : {"[Desktop Entry]\n", "\" /h\n", "Exec=\"/"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
     {
         CSheet s;
         EXPECT_TRUE(s.Get<QCheckBox>("runAtLogon")->isChecked());
@@ -184,10 +183,10 @@ TEST(SettingsSheet, ChosenFontIsDescribedStoredAndSentToTheViews)
 
     LOGFONT font;
     AppSettings::GetViewFont(font);
-    EXPECT_STREQ(font.lfFaceName, "Arial");
-    EXPECT_EQ(font.lfWeight, 700);
-    EXPECT_EQ(font.lfItalic, 1);
-    EXPECT_LT(font.lfHeight, 0) << "a character height, as the font description keeps it";
+    // A character height, as the font description keeps it, is negative.
+    EXPECT_EQ(
+        std::tuple(std::string(font.lfFaceName), font.lfWeight, font.lfItalic, font.lfHeight < 0),
+        std::tuple(std::string("Arial"), 700, 1, true));
     EXPECT_EQ(views.m_hints,
               (std::vector<std::pair<ViewHint, DWORD>>{{ViewHint::SettingsChanged, 0}}));
 }

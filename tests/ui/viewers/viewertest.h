@@ -13,11 +13,7 @@
 // The key dialogs keep the key they were shown; other dialogs are cancelled.
 class CViewerUi final : public CCancellingUi {
 public:
-    int MessageBox(const std::string& text, UINT) override
-    {
-        m_messages.push_back(text);
-        return IDOK;
-    }
+    int MessageBox(const std::string&, UINT) override { return IDOK; }
     BOOL EditEventKey(CSearchKeyEvent& key) override
     {
         m_pEventKey = std::make_unique<CSearchKeyEvent>(key);
@@ -34,15 +30,11 @@ public:
     int m_nGroupChoice = CHOOSE_NEW_WATCH_GROUP;
     std::unique_ptr<CSearchKeyEvent> m_pEventKey; // as the key dialog was shown it
     std::unique_ptr<CSearchKeyText> m_pTextKey;
-    std::vector<std::string> m_messages;
 };
 
 class CViewerFrame final : public CFakeFrame {
 public:
     CViewerFrame() { m_doc.SetUi(&m_ui); }
-    ~CViewerFrame() override { m_doc.SetUi(nullptr); }
-    CViewerFrame(const CViewerFrame&) = delete;
-    CViewerFrame& operator=(const CViewerFrame&) = delete;
 
     CEventMonitor* AddEventLog(const std::string& logName)
     {
