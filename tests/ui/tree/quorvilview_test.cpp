@@ -21,9 +21,9 @@ TEST_F(TreeViewTest, ShowsLogsWithGroupsTasksAndKeysSortedByText)
 
     EXPECT_EQ(ChildTexts(Tree().invisibleRootItem()),
               (QStringList{"Text Logs", "Event Logs", "System Log File"}));
-    EXPECT_EQ(IdOf(TextRoot()), TREE_KIND_TEXT_ROOT);
-    EXPECT_EQ(IdOf(EventRoot()), TREE_KIND_EVENT_ROOT);
-    EXPECT_EQ(IdOf(SystemLog()), ITEM_KIND_SYSTEM_LOG);
+    EXPECT_EQ(
+        (std::vector<DWORD>{IdOf(TextRoot()), IdOf(EventRoot()), IdOf(SystemLog())}),
+        (std::vector<DWORD>{TREE_KIND_TEXT_ROOT, TREE_KIND_EVENT_ROOT, ITEM_KIND_SYSTEM_LOG}));
     EXPECT_EQ(ChildTexts(TextRoot()), (QStringList{"Alpha", "zeta"}))
         << "sorted regardless of case";
     EXPECT_EQ(ChildTexts(EventRoot()), QStringList{"SRV\\System"});
@@ -32,15 +32,15 @@ TEST_F(TreeViewTest, ShowsLogsWithGroupsTasksAndKeysSortedByText)
 
     QTreeWidgetItem* pZetaNode = LogNode(pZeta);
     ASSERT_NE(pZetaNode, nullptr);
-    EXPECT_EQ(IdOf(pZetaNode), pZeta->GetID());
     ASSERT_EQ(pZetaNode->childCount(), 1);
     QTreeWidgetItem* pGroupNode = pZetaNode->child(0);
-    EXPECT_EQ(IdOf(pGroupNode), TREE_KIND_WATCH_GROUP | 0);
     EXPECT_EQ(ChildTexts(pGroupNode), (QStringList{"Task", "'error' Only", "'warning' Only",
                                                    "'" + QString(49, 'k') + "..."}))
         << "the task first, then the keys in order, long descriptions cut at 50 characters";
-    EXPECT_EQ(IdOf(pGroupNode->child(0)), TREE_KIND_TASK);
-    EXPECT_EQ(IdOf(pGroupNode->child(3)), TREE_KIND_SEARCH_KEY | 2);
+    EXPECT_EQ((std::vector<DWORD>{IdOf(pZetaNode), IdOf(pGroupNode), IdOf(pGroupNode->child(0)),
+                                  IdOf(pGroupNode->child(3))}),
+              (std::vector<DWORD>{pZeta->GetID(), TREE_KIND_WATCH_GROUP | 0, TREE_KIND_TASK,
+                                  TREE_KIND_SEARCH_KEY | 2}));
     EXPECT_EQ(LogNode(pSystem)->child(0)->text(0), "Events 0");
 }
 
@@ -66,23 +66,22 @@ TEST_F(TreeViewTest, ContextMenusPerNodeKind)
     EXPECT_TRUE(system.contains("&Rename") && system.contains("Ma&rk...\tCtrl+K [gray]"));
     EXPECT_FALSE(system.contains("Send to &Editor")) << "only text logs go to the editor";
     const QStringList application = ContextMenuOf(LogNode(pApplication));
-    EXPECT_TRUE(application.contains("Disa&ble\tCtrl+T"));
-    EXPECT_TRUE(application.contains("&Fast Mark\tAlt+K"));
+    EXPECT_TRUE(application.contains("Disa&ble\tCtrl+T") &&
+                application.contains("&Fast Mark\tAlt+K"));
     QTreeWidgetItem* pGroupNode = LogNode(pText)->child(0);
-    EXPECT_TRUE(ContextMenuOf(pGroupNode).contains("Test &Task Actions"));
-    EXPECT_TRUE(ContextMenuOf(pGroupNode).contains("Test &Keys..."));
+    const QStringList group = ContextMenuOf(pGroupNode);
+    EXPECT_TRUE(group.contains("Test &Task Actions") && group.contains("Test &Keys..."));
     EXPECT_FALSE(
         ContextMenuOf(pGroupNode->child(0)).contains("&Delete" + QString(30, ' ') + "\tDel"))
         << "a group's task cannot be deleted";
 
     // The frame's menus ask the same of the selected node.
     Tree().setCurrentItem(LogNode(pSystem));
-    EXPECT_FALSE(m_pView->IsCommandEnabled(ID_LOG_MARK));
-    EXPECT_TRUE(m_pView->IsCommandEnabled(ID_LOG_RENAME));
+    EXPECT_TRUE(!m_pView->IsCommandEnabled(ID_LOG_MARK) &&
+                m_pView->IsCommandEnabled(ID_LOG_RENAME));
     EXPECT_EQ(m_pView->CommandText(ID_LOG_DELETE), "&Delete\tDel");
     CCommandState state;
-    EXPECT_TRUE(m_pView->UpdateCommand(ID_TEST_TASK, state));
-    EXPECT_FALSE(state.bEnabled);
+    EXPECT_TRUE(m_pView->UpdateCommand(ID_TEST_TASK, state) && !state.bEnabled);
     EXPECT_FALSE(m_pView->UpdateCommand(ID_FILE_OPEN, state)) << "not a command of the tree";
     Tree().setCurrentItem(LogNode(pApplication));
     EXPECT_TRUE(m_pView->IsCommandEnabled(ID_LOG_FAST_MARK));
@@ -102,9 +101,8 @@ TEST_F(TreeViewTest, HintsRebuildTheNodesConcerned)
     pOtherNode->setExpanded(true);
 
     // A key added and deleted: the group's subtree follows, expanded as it was.
-    QTreeWidgetItem* pGroup1 = pLogNode->child(1);
     pLogNode->setExpanded(true);
-    pGroup1->setExpanded(true);
+    pLogNode->child(1)->setExpanded(true);
     auto* pKey = new CSearchKeyText;
     pKey->m_strKey1 = "disk";
     EXPECT_EQ(doc.AddSearchKey(dwID, 1, pKey), 2);
@@ -134,9 +132,9 @@ TEST_F(TreeViewTest, HintsRebuildTheNodesConcerned)
     pLogNode->setExpanded(false);
     doc.ReplaceWatchGroups(dwID, *pOther);
     EXPECT_EQ(ChildTexts(pLogNode), QStringList{"Group 0"});
-    EXPECT_FALSE(pLogNode->isExpanded());
-    EXPECT_EQ(m_pView->GetSelectedID(), dwID);
-    EXPECT_TRUE(pOtherNode->isExpanded());
+    EXPECT_EQ(
+        std::tuple(pLogNode->isExpanded(), m_pView->GetSelectedID(), pOtherNode->isExpanded()),
+        std::tuple(false, dwID, true));
 
     // Renamed logs move to their sorted place; a deleted log goes.
     pLog->m_strShortDescription = "zzz";
