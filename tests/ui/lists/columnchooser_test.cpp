@@ -7,10 +7,11 @@ const std::vector<CColumnChoice> COLUMN_TABLE = {
     {1, "Description"}, {2, "Enabled"}, {4, "Last scan"}, {8, "Next scan"}, {16, "Last change"},
 };
 
-void ClickItem(QListWidget* list, int row)
+void ClickItem(QListWidget* list, int row, bool bDouble = false)
 {
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->item(row)).center());
+    const QPoint center = list->visualItemRect(list->item(row)).center();
+    bDouble ? DoubleClick(list->viewport(), center)
+            : QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, center);
 }
 
 // Enabled state of Select, Unselect, Move Up, Move Down as "SUMD" with "-"
@@ -54,8 +55,7 @@ TEST(ColumnChooser, ListsButtonsMovesAndOkWithoutColumns)
     QTest::mouseClick(chooser.m_pUnselect, Qt::LeftButton);
     EXPECT_EQ(Texts(chooser.m_pAvailable), (QStringList{"Enabled", "Last change", "Last scan"}))
         << "unselected columns go to the end of the available list";
-    DoubleClick(chooser.m_pAvailable->viewport(),
-                chooser.m_pAvailable->visualItemRect(chooser.m_pAvailable->item(0)).center());
+    ClickItem(chooser.m_pAvailable, 0, true);
     EXPECT_EQ(chooser.GetSelectedColumns(), (std::vector<DWORD>{8, 1, 2}))
         << "a double click moves";
 
@@ -65,15 +65,14 @@ TEST(ColumnChooser, ListsButtonsMovesAndOkWithoutColumns)
         ClickItem(chooser.m_pSelected, 0);
         QTest::mouseClick(chooser.m_pUnselect, Qt::LeftButton);
     }
-    auto* buttons = chooser.findChild<QDialogButtonBox*>();
-    QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    ClickOk(&chooser);
     EXPECT_EQ(messages.texts,
               std::vector<std::string>{"You must select at least one column for display!"});
     EXPECT_TRUE(chooser.isVisible());
     EXPECT_NE(chooser.result(), QDialog::Accepted);
     ClickItem(chooser.m_pAvailable, 0);
     QTest::mouseClick(chooser.m_pSelect, Qt::LeftButton);
-    QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    ClickOk(&chooser);
     EXPECT_EQ(chooser.result(), QDialog::Accepted);
     EXPECT_EQ(messages.texts.size(), 1u);
 }

@@ -57,7 +57,6 @@ TEST_F(SessionBus, NotificationReachesTheServiceAndAClickShowsTheLog)
     const std::string log = TestRoot() + "/dbusmock.log";
     ASSERT_TRUE(StartMock({"--template", "notification_daemon", "-l", log},
                           "org.freedesktop.Notifications"));
-    QDBusConnection& session = m_session;
 
     CDesktopNotifier notifier;
     std::string shown;
@@ -85,7 +84,7 @@ TEST_F(SessionBus, NotificationReachesTheServiceAndAClickShowsTheLog)
     click << QStringLiteral("org.freedesktop.Notifications") << QStringLiteral("ActionInvoked")
           << QStringLiteral("us") << QVariantList{uint{1}, QStringLiteral("default")};
     ASSERT_TRUE(WaitUntil([&] { return notifier.GetClickableCount() == 1; }));
-    EXPECT_EQ(session.call(click).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(m_session.call(click).type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(WaitUntil([&] { return !shown.empty(); }));
     EXPECT_EQ(shown, "/var/log/app.log");
 }

@@ -37,8 +37,6 @@ public:
         m_doc.SetUi(nullptr);
         SetClipboard(nullptr);
     }
-    CTestFrame(const CTestFrame&) = delete;
-    CTestFrame& operator=(const CTestFrame&) = delete;
 
     // Logs added straight to the manager, before the view is built.
     CFileMonitor* AddTextLog(const std::string& description, int nGroups = 0)
