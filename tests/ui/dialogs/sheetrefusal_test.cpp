@@ -20,6 +20,12 @@ protected:
         QTest::keyClick(box, Qt::Key_Space);
         ASSERT_TRUE(box->isChecked());
     }
+    // After OK: the message, whether the sheet is open, its page and the focus.
+    auto Refusal()
+    {
+        return std::tuple(m_messages.Last(), m_pSheet->isVisible(),
+                          m_pSheet->GetTabs()->currentIndex(), QApplication::focusWidget());
+    }
 
     CMessageRecorder m_messages;
     CFileMonitor m_log; // a new log: everything empty
@@ -30,14 +36,11 @@ protected:
 
 TEST_F(SheetRefusal, OkKeepsTheSheetOpenWithTheFocusOnTheFieldAtFault)
 {
-    auto* path = Child<QLineEdit>(m_pSheet.get(), "path");
+    QWidget* path = Child<QLineEdit>(m_pSheet.get(), "path");
     Type(Child<QLineEdit>(m_pSheet.get(), "description"), "Web server");
     m_pSheet->GetTabs()->setCurrentIndex(2);
     ClickOk(m_pSheet.get());
-    EXPECT_EQ(m_messages.Last(), "No log(s) were selected.");
-    EXPECT_TRUE(m_pSheet->isVisible());
-    EXPECT_EQ(m_pSheet->GetTabs()->currentIndex(), 0);
-    EXPECT_EQ(QApplication::focusWidget(), path);
+    EXPECT_EQ(Refusal(), std::tuple(std::string("No log(s) were selected."), true, 0, path));
     EXPECT_EQ(Child<QLineEdit>(m_pSheet.get(), "description")->text(), "Web server")
         << "nothing lost";
 
@@ -47,10 +50,8 @@ TEST_F(SheetRefusal, OkKeepsTheSheetOpenWithTheFocusOnTheFieldAtFault)
     Tick(impersonate);
     m_pSheet->GetTabs()->setCurrentIndex(0);
     ClickOk(m_pSheet.get());
-    EXPECT_EQ(m_messages.Last(), "Not all required fields are filled in!");
-    EXPECT_TRUE(m_pSheet->isVisible()) << "a refused account keeps the sheet open";
-    EXPECT_EQ(m_pSheet->GetTabs()->currentIndex(), 2);
-    EXPECT_EQ(QApplication::focusWidget(), Child<QLineEdit>(m_pSheet.get(), "user"));
+    EXPECT_EQ(Refusal(), std::tuple(std::string("Not all required fields are filled in!"), true, 2,
+                                    Child<QWidget>(m_pSheet.get(), "user")));
     EXPECT_TRUE(m_log.GetFilePath().empty()) << "nothing written while refused";
 
     QTest::keyClicks(QApplication::focusWidget(), "backup");
@@ -69,9 +70,8 @@ TEST_F(SheetRefusal, TypedIntervalsOutOfRangeAreRefusedAndSpinButtonsStopAt1440)
         SCOPED_TRACE(typed);
         Type(interval, typed);
         ClickOk(m_pSheet.get());
-        EXPECT_EQ(m_messages.Last(), "Please enter an integer between 1 and 86400.");
-        EXPECT_TRUE(m_pSheet->isVisible());
-        EXPECT_EQ(QApplication::focusWidget(), interval);
+        EXPECT_EQ(Refusal(), std::tuple(std::string("Please enter an integer between 1 and 86400."),
+                                        true, 0, static_cast<QWidget*>(interval)));
         EXPECT_EQ(interval->text(), typed) << "kept as typed, not clamped";
     }
     Type(interval, "1439");
