@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "isolated_env.h"
@@ -11,6 +12,8 @@
 #include "tools/qvevent/qvevent.h"
 
 namespace {
+
+using ::testing::HasSubstr;
 
 class QvEventRenderTest : public ::testing::Test {
 protected:
@@ -74,22 +77,18 @@ TEST_F(QvEventRenderTest, AddSourceChecksTheFilesAndReadRendersWithThem)
     ASSERT_EQ(Run({"report", "-c", "SRV", "-l", "Application", "-s", "Unknown", "-i", "9", "one"}),
               0);
     ASSERT_EQ(Run({"read", "-c", "SRV", "-l", "Application"}), 0);
-    EXPECT_NE(m_strOut.find("  ID 7  User N/A  Computer TESTHOST\n"
-                            "    %%5, b, c, d, e\n"
-                            "    Category: Network\n"
-                            "    Description:\n"
-                            "        [Administrators|b|c|d|e]\n#2"),
-              std::string::npos)
-        << m_strOut;
-    EXPECT_NE(m_strOut.find("It contains the following insertion string(s):\n\n        0 - one\n"),
-              std::string::npos)
-        << m_strOut;
+    EXPECT_THAT(m_strOut, HasSubstr("  ID 7  User N/A  Computer TESTHOST\n"
+                                    "    %%5, b, c, d, e\n"
+                                    "    Category: Network\n"
+                                    "    Description:\n"
+                                    "        [Administrators|b|c|d|e]\n#2"));
+    EXPECT_THAT(m_strOut,
+                HasSubstr("It contains the following insertion string(s):\n\n        0 - one\n"));
     ASSERT_EQ(Run({"read", "-c", "SRV", "-l", "Application", "--json", "--to", "1"}), 0);
-    EXPECT_NE(
-        m_strOut.find(
-            ",\"description\":\"[Administrators|b|c|d|e]\",\"categoryText\":\"Network\\r\\n\"}"),
-        std::string::npos)
-        << m_strOut;
+    EXPECT_THAT(
+        m_strOut,
+        HasSubstr(
+            ",\"description\":\"[Administrators|b|c|d|e]\",\"categoryText\":\"Network\\r\\n\"}"));
 }
 
 } // namespace
