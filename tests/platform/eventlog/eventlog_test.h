@@ -103,6 +103,22 @@ protected:
         return {oldest, count};
     }
 
+    // The error a call failed with, or 0 when it did not fail.
+    template <class T> static DWORD ErrorOf(T result) { return result ? 0 : GetLastError(); }
+
+    // One sequential or seek read into a buffer that holds one record: the
+    // record's number, or minus the error.
+    static long ReadOne(HANDLE log, DWORD flags, DWORD record, DWORD size = 250)
+    {
+        BYTE buffer[4096];
+        DWORD read = 0;
+        DWORD needed = 0;
+        if (!ReadEventLogA(log, flags, record, buffer, size, &read, &needed))
+            return -static_cast<long>(GetLastError());
+        EXPECT_EQ(read, GetLe32(buffer));
+        return GetLe32(buffer + EVT_RECORD_NUMBER);
+    }
+
     static CEventLogFileInfo Info(HANDLE log)
     {
         CEventLogFileInfo info;
