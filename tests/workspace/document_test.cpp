@@ -66,20 +66,6 @@ std::string Slurp(const std::string& path)
     return ReadFileBytes(path).value_or("<missing>");
 }
 
-// Runs body with writes beyond the limit failing (EFBIG), as on a full disk;
-// works for root too.
-void WithFileSizeLimit(rlim_t limit, const std::function<void()>& body)
-{
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit lowered = old;
-    lowered.rlim_cur = limit;
-    ::setrlimit(RLIMIT_FSIZE, &lowered);
-    body();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-}
-
 class Document : public ::testing::Test {
 protected:
     void SetUp() override
@@ -171,11 +157,17 @@ TEST_F(Document, FailedSaveKeepsTheOldFileWhole)
     m_doc.SetModifiedFlag();
     ASSERT_LT(SystemLogText().size(), 128u * 1024);
     CSystemLogReader log;
-    WithFileSizeLimit(256 * 1024, [&] {
-        EXPECT_FALSE(m_doc.AutoSaveWorkspace());
-        EXPECT_FALSE(m_doc.IsModified());
-        EXPECT_FALSE(m_doc.OnSaveDocument(path));
-    });
+    // Writes beyond the limit fail (EFBIG), as on a full disk; for root too.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit lowered = before;
+    lowered.rlim_cur = 256 * 1024;
+    ::setrlimit(RLIMIT_FSIZE, &lowered);
+    EXPECT_FALSE(m_doc.AutoSaveWorkspace());
+    EXPECT_FALSE(m_doc.IsModified());
+    EXPECT_FALSE(m_doc.OnSaveDocument(path));
+    ::setrlimit(RLIMIT_FSIZE, &before);
     EXPECT_EQ(Slurp(path), old);
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(m_strDir))

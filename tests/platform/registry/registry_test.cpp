@@ -36,12 +36,6 @@ CRegKey Parse(const std::string& text, const char* root = HKCU)
     return tree;
 }
 
-const CRegValue* ValueAt(const CRegKey& tree, const char* key, const char* name)
-{
-    const CRegKey* k = tree.OpenKey(key);
-    return k ? k->FindValue(name) : nullptr;
-}
-
 // The key's values as (name, type, data), in order.
 using Values = std::vector<std::tuple<std::string, DWORD, std::string>>;
 Values ValuesOf(const CRegKey* key)
@@ -150,7 +144,7 @@ TEST(RegFile, ReadsAUtf16FileExportedFromWindows)
     CRegKey tree = Parse(bytes, "HKEY_LOCAL_MACHINE");
     const char* key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Qv Test";
 
-    EXPECT_EQ(ValuesOf(tree.OpenKey(key)),
+    ASSERT_EQ(ValuesOf(tree.OpenKey(key)),
               (Values{{"EventMessageFile", REG_EXPAND_SZ,
                        std::string("%SystemRoot%\\qv\xC3\xA9.dll\0", 22)},
                       {"Sources", REG_MULTI_SZ, std::string("a\0bc\0\0", 6)},
@@ -158,7 +152,7 @@ TEST(RegFile, ReadsAUtf16FileExportedFromWindows)
                       {"Text", REG_SZ, std::string("Caf\xC3\xA9 \\ \"\xF0\x9F\x98\x80\"\0", 15)},
                       {"", REG_SZ, std::string("default\0", 8)},
                       {"Big", REG_QWORD, RegQwordData(0x0123456789ABCDEFull)}}));
-    EXPECT_NE(ValueAt(tree, key, "eventmessagefile"), nullptr);
+    EXPECT_NE(tree.OpenKey(key)->FindValue("eventmessagefile"), nullptr);
 }
 
 TEST(RegFile, AcceptsBothDialectsAndEveryLineForm)
@@ -189,11 +183,8 @@ TEST(RegFile, AcceptsBothDialectsAndEveryLineForm)
          std::string("a\\b\\q\0", 6)},
     };
     for (const Case& c : cases) {
-        CRegKey tree = Parse(c.text);
-        const CRegValue* value = ValueAt(tree, "A", c.name);
-        ASSERT_NE(value, nullptr) << c.text;
-        EXPECT_EQ(value->m_dwType, c.type) << c.text;
-        EXPECT_EQ(value->m_data, c.data) << c.text;
+        EXPECT_EQ(ValuesOf(Parse(c.text).OpenKey("A")), (Values{{c.name, c.type, c.data}}))
+            << c.text;
     }
 
     CRegKey tree = Parse("REGEDIT4\n"
@@ -237,9 +228,9 @@ TEST(RegFile, ReportsDamageWithTheLineNumber)
         CRegFileError error;
         SetLastError(0);
         EXPECT_FALSE(ParseRegFile(c.text, HKCU, tree, error)) << c.text;
-        EXPECT_EQ(error.m_nLine, c.line) << c.text << " -> " << error.Describe();
-        EXPECT_EQ(error.m_dwError, ERROR_BADDB);
-        EXPECT_EQ(GetLastError(), ERROR_BADDB);
+        EXPECT_EQ(std::tuple(error.m_nLine, error.m_dwError, GetLastError()),
+                  std::tuple(c.line, DWORD{ERROR_BADDB}, DWORD{ERROR_BADDB}))
+            << c.text << " -> " << error.Describe();
         EXPECT_NE(tree.OpenKey("Kept"), nullptr) << "a failed parse leaves the tree alone";
     }
 }

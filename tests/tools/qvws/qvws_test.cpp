@@ -222,10 +222,6 @@ TEST_F(QvWsProcess, CheckListsValuesThatQuorvilNeverWrites)
     EXPECT_THAT(Run({"dump", Path("odd.qvw")}).m_strOut, HasSubstr("\"interval\": 0,"));
 }
 
-} // namespace
-
-namespace {
-
 // Failed logons per address with a threshold, a key that never matches, and
 // a workspace that stays as it was.
 TEST_F(QvWsProcess, TestShowsMatchesRulesAndTasksAndRunsNothing)
