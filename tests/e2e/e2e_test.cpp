@@ -6,16 +6,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "programtest.h"
 
 namespace {
-
-bool Exists(const std::string& path)
-{
-    return ::access(path.c_str(), F_OK) == 0;
-}
 
 std::vector<std::string> SplitLines(const std::string& text)
 {
@@ -169,8 +163,8 @@ TEST_F(Program, HelpVersionAndBadOptions)
             << args[0];
     }
     // None of them started the program: no settings, no system log.
-    EXPECT_FALSE(Exists(Path("config/quorvil/HKCU.reg")));
-    EXPECT_FALSE(Exists(SystemLogPath()));
+    EXPECT_FALSE(ReadFileBytes(Path("config/quorvil/HKCU.reg")));
+    EXPECT_FALSE(ReadFileBytes(SystemLogPath()));
 }
 
 TEST_F(Program, StartUpWritesItsLinesAndReopensTheLastWorkspaceAtItsEnd)
@@ -194,7 +188,7 @@ TEST_F(Program, StartUpWritesItsLinesAndReopensTheLastWorkspaceAtItsEnd)
 
     // The last workspace was opened and, as JumpToEnd is on by default,
     // moved to its end: the old line is not reported.
-    EXPECT_FALSE(Exists(Path("hits.txt")));
+    EXPECT_FALSE(ReadFileBytes(Path("hits.txt")));
     EXPECT_NE(Dump(ws).find("\"position\": 17,"), std::string::npos);
 
     std::vector<std::string> expected = {
@@ -286,7 +280,7 @@ TEST_F(Program, OnceCatchesANewLineAndANewEventAndRunsTheirTasks)
                                         "42", "Error", "Backup of disk full failed.  ", "Storage  ",
                                         "TESTHOST\\Application", "TESTHOST\\Application", "2"}));
 
-    EXPECT_FALSE(Exists(Path("state/quorvil/qvaudit_txt.txt"))) << "extended audit is off";
+    EXPECT_FALSE(ReadFileBytes(Path("state/quorvil/qvaudit_txt.txt"))) << "extended audit is off";
 
     // The positions were saved: a third run finds nothing new.
     ASSERT_EQ(RunQuorvil({ws, "--once"}, &out, &err), 0) << err;
@@ -371,7 +365,7 @@ TEST_F(Program, ScriptEditsTheWorkspaceSavesItAndEndsWithoutAWindow)
               0U)
         << err;
     EXPECT_TRUE(InSystemLog("Script: Error opening workspace for read"));
-    EXPECT_FALSE(Exists(Path("missing.qvw")));
+    EXPECT_FALSE(ReadFileBytes(Path("missing.qvw")));
 
     ASSERT_TRUE(AtomicWriteFile(Path("bad.qvs"), "DELETESERVER KEEP\nFROBNICATE X\n"));
     ASSERT_EQ(RunQuorvil({ws, "/s:" + Path("bad.qvs")}, &out, &err), 1);
