@@ -18,60 +18,6 @@ namespace {
 
 using namespace std::string_literals;
 
-// Event keys built with the setters of the key dialogs, and the field's
-// JSON: every operator on a field of each kind (strings, numbers), the other
-// fields once.
-struct CKeyCase {
-    std::function<void(CSearchKeyEvent&)> m_set;
-    const char* m_pszJson;
-};
-
-const std::vector<CKeyCase>& KeyCases()
-{
-    using K = CSearchKeyEvent;
-    static const std::vector<CKeyCase> cases = {
-        {[](K& k) { k.SetSourceValue("Srv"); }, R"("source": {"op": "equal", "values": ["Srv"]})"},
-        {[](K& k) { k.SetSourceValue("Srv", TRUE); },
-         R"("source": {"op": "notEqual", "values": ["Srv"]})"},
-        {[](K& k) {
-             k.SetSourceList({"Srv", "Disk"});
-         },
-         R"("source": {"op": "oneOf", "values": ["Srv", "Disk"]})"},
-        {[](K& k) { k.SetSourceList({}, TRUE); }, R"("source": {"op": "notOneOf", "values": []})"},
-        {[](K& k) { k.SetUserValue("NT AUTHORITY\\SYSTEM"); },
-         R"("user": {"op": "equal", "values": ["NT AUTHORITY\\SYSTEM"]})"},
-        {[](K& k) { k.SetComputerValue("SRV\xE9", TRUE); },
-         R"("computer": {"op": "notEqual", "values": ["SRV\udce9"]})"},
-        {[](K& k) { k.SetCategoryValue(3); }, R"("category": {"op": "equal", "values": [3]})"},
-        {[](K& k) { k.SetCategoryValue(4, TRUE); },
-         R"("category": {"op": "notEqual", "values": [4]})"},
-        {[](K& k) { k.SetCategoryAtLeast(5); }, R"("category": {"op": "atLeast", "values": [5]})"},
-        {[](K& k) { k.SetCategoryAtMost(6); }, R"("category": {"op": "atMost", "values": [6]})"},
-        {[](K& k) { k.SetCategoryRange(1, 9); },
-         R"("category": {"op": "between", "values": [1, 9]})"},
-        {[](K& k) { k.SetCategoryRange(8, 2, TRUE); },
-         R"("category": {"op": "notBetween", "values": [8, 2]})"},
-        {[](K& k) {
-             k.SetCategoryList({1, 2, 3});
-         },
-         R"("category": {"op": "oneOf", "values": [1, 2, 3]})"},
-        {[](K& k) { k.SetCategoryList({0}, TRUE); },
-         R"("category": {"op": "notOneOf", "values": [0]})"},
-        {[](K& k) { k.SetEventIDValue(4294967295u); },
-         R"("eventId": {"op": "equal", "values": [4294967295]})"},
-        {[](K& k) { k.SetEventIDRange(6005, 6009); },
-         R"("eventId": {"op": "between", "values": [6005, 6009]})"},
-        {[](K& k) { k.SetTypeValue(1); }, R"("type": {"op": "equal", "values": [1]})"},
-        {[](K& k) { k.SetTypeList({3}, TRUE); }, R"("type": {"op": "notOneOf", "values": [3]})"},
-        {[](K& k) { k.SetText("disk \"C:\" full"); },
-         R"("text": {"op": "contains", "value": "disk \"C:\" full"})"},
-        {[](K& k) { k.SetTextRegex("disk (C|D):"); },
-         R"("text": {"op": "regex", "value": "disk (C|D):"})"},
-        {[](K& k) { k.SetTextRegex("disk (C"); }, R"("text": {"op": "regex", "value": "disk (C"})"},
-    };
-    return cases;
-}
-
 // Where `part` is not within `whole` (each member of an object, each item of
 // an array as given), or "" when it is.
 std::string NotWithin(const CJsonValue& part, const CJsonValue& whole, const std::string& at = "$")
@@ -181,9 +127,57 @@ protected:
     CManualClock m_clock{1'700'000'000};
 };
 
+// Event keys built with the setters of the key dialogs, and the field's
+// JSON: every operator on a field of each kind (strings, numbers), the other
+// fields once.
 TEST_F(WsJsonTest, EveryOperatorMapsBothWays)
 {
-    for (const CKeyCase& c : KeyCases()) {
+    struct CKeyCase {
+        std::function<void(CSearchKeyEvent&)> m_set;
+        const char* m_pszJson;
+    };
+    using K = CSearchKeyEvent;
+    const CKeyCase cases[] = {
+        {[](K& k) { k.SetSourceValue("Srv"); }, R"("source": {"op": "equal", "values": ["Srv"]})"},
+        {[](K& k) { k.SetSourceValue("Srv", TRUE); },
+         R"("source": {"op": "notEqual", "values": ["Srv"]})"},
+        {[](K& k) {
+             k.SetSourceList({"Srv", "Disk"});
+         },
+         R"("source": {"op": "oneOf", "values": ["Srv", "Disk"]})"},
+        {[](K& k) { k.SetSourceList({}, TRUE); }, R"("source": {"op": "notOneOf", "values": []})"},
+        {[](K& k) { k.SetUserValue("NT AUTHORITY\\SYSTEM"); },
+         R"("user": {"op": "equal", "values": ["NT AUTHORITY\\SYSTEM"]})"},
+        {[](K& k) { k.SetComputerValue("SRV\xE9", TRUE); },
+         R"("computer": {"op": "notEqual", "values": ["SRV\udce9"]})"},
+        {[](K& k) { k.SetCategoryValue(3); }, R"("category": {"op": "equal", "values": [3]})"},
+        {[](K& k) { k.SetCategoryValue(4, TRUE); },
+         R"("category": {"op": "notEqual", "values": [4]})"},
+        {[](K& k) { k.SetCategoryAtLeast(5); }, R"("category": {"op": "atLeast", "values": [5]})"},
+        {[](K& k) { k.SetCategoryAtMost(6); }, R"("category": {"op": "atMost", "values": [6]})"},
+        {[](K& k) { k.SetCategoryRange(1, 9); },
+         R"("category": {"op": "between", "values": [1, 9]})"},
+        {[](K& k) { k.SetCategoryRange(8, 2, TRUE); },
+         R"("category": {"op": "notBetween", "values": [8, 2]})"},
+        {[](K& k) {
+             k.SetCategoryList({1, 2, 3});
+         },
+         R"("category": {"op": "oneOf", "values": [1, 2, 3]})"},
+        {[](K& k) { k.SetCategoryList({0}, TRUE); },
+         R"("category": {"op": "notOneOf", "values": [0]})"},
+        {[](K& k) { k.SetEventIDValue(4294967295u); },
+         R"("eventId": {"op": "equal", "values": [4294967295]})"},
+        {[](K& k) { k.SetEventIDRange(6005, 6009); },
+         R"("eventId": {"op": "between", "values": [6005, 6009]})"},
+        {[](K& k) { k.SetTypeValue(1); }, R"("type": {"op": "equal", "values": [1]})"},
+        {[](K& k) { k.SetTypeList({3}, TRUE); }, R"("type": {"op": "notOneOf", "values": [3]})"},
+        {[](K& k) { k.SetText("disk \"C:\" full"); },
+         R"("text": {"op": "contains", "value": "disk \"C:\" full"})"},
+        {[](K& k) { k.SetTextRegex("disk (C|D):"); },
+         R"("text": {"op": "regex", "value": "disk (C|D):"})"},
+        {[](K& k) { k.SetTextRegex("disk (C"); }, R"("text": {"op": "regex", "value": "disk (C"})"},
+    };
+    for (const CKeyCase& c : cases) {
         CSearchKeyEvent key;
         c.m_set(key);
         const std::string keyJson = std::string(R"({"kind": "event", )") + c.m_pszJson + "}";
