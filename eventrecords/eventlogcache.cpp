@@ -198,22 +198,6 @@ CEventStruct* CEventLogCache::GetEvent(DWORD nRecordNumber)
     return pResult;
 }
 
-void CEventLogCache::CopyFrom(const CEventLogCache& other)
-{
-    m_list.DeleteAll();
-    m_index.clear();
-    m_strComputer = other.m_strComputer;
-    m_strLog = other.m_strLog;
-    m_bRefresh = other.m_bRefresh;
-    m_nOldest = other.m_nOldest;
-    m_nNewest = other.m_nNewest;
-    m_gaps = other.m_gaps;
-    std::size_t nPos = 0;
-    while (const CEventStruct* pEvent = other.m_list.GetNext(nPos))
-        m_list.Add(std::make_unique<CEventStruct>(*pEvent));
-    Index(0);
-}
-
 BOOL CEventLogCache::Logon()
 {
     if (!m_bLogon)

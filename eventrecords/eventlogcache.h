@@ -6,7 +6,7 @@
 // impersonation of the calling thread, held only inside one operation).
 //
 // All on the user interface thread. Records returned by GetEvent belong to
-// the cache and stay valid until a name change, CopyFrom or destruction.
+// the cache and stay valid until a name change or destruction.
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -48,7 +48,6 @@ public:
     DWORD GetCount();
     // The damaged stretches of the log as last opened (eventlog.h).
     const std::vector<CEvtGap>& GetGaps() const { return m_gaps; }
-    void MarkRefresh() { m_bRefresh = TRUE; }
     // Reads the oldest and newest numbers; on failure both are 0, the last
     // error is the open's and the refresh mark stays.
     BOOL Refresh();
@@ -62,9 +61,6 @@ public:
     // cannot be opened or a read fails.
     BOOL ReadAll();
 
-    // Takes the other cache's names, refresh mark, numbers and a copy of its
-    // records; the logon settings stay as they are.
-    void CopyFrom(const CEventLogCache& other);
     DWORD GetError() const { return m_dwError; }
     // The records read so far, in the order read.
     const CEventList& GetEvents() const { return m_list; }
