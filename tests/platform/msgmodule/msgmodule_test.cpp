@@ -159,43 +159,6 @@ TEST(MessageModule, LoadingAndLanguageChoice)
     SetNetworkRoot("");
 }
 
-TEST(McSource, GivesTheTextsTheCompilerStoresInTheDll)
-{
-    REQUIRE_DLLS();
-    DWORD error = 0;
-    auto source = GetMessageModuleCache().Load(MSGMODULE_DATA_DIR "/messages.mc", error);
-    auto dll64 = GetMessageModuleCache().Load(MSGMODULE_DLL64, error);
-    auto dll32 = GetMessageModuleCache().Load(MSGMODULE_DLL32, error);
-    ASSERT_TRUE(source && dll64 && dll32);
-    // The compiler ends lines in LF, the reader in CR LF: the raw templates
-    // (as FormatMessage gives them) are the same.
-    auto raw = [](const CMessageTable& table, std::size_t i) {
-        std::string text;
-        EXPECT_EQ(ExpandMessageTemplate(table.TextAt(i), FORMAT_MESSAGE_IGNORE_INSERTS, {}, text),
-                  0u);
-        return text;
-    };
-    for (const auto* dll : {dll64.get(), dll32.get()}) {
-        ASSERT_EQ(dll->m_arrTables.size(), source->m_arrTables.size());
-        for (std::size_t t = 0; t < source->m_arrTables.size(); ++t) {
-            const CMessageTable &want = source->m_arrTables[t], &got = dll->m_arrTables[t];
-            EXPECT_EQ(got.Language(), want.Language());
-            ASSERT_EQ(got.Count(), want.Count());
-            for (std::size_t i = 0; i < want.Count(); ++i) {
-                EXPECT_EQ(got.IdAt(i), want.IdAt(i));
-                if (dll == dll64.get() || want.Language() == 0x409) {
-                    EXPECT_EQ(raw(got, i), raw(want, i)) << std::hex << want.IdAt(i);
-                }
-            }
-        }
-    }
-    const CMessageTable& english = source->m_arrTables[1];
-    std::vector<DWORD> ids;
-    for (std::size_t i = 0; i < english.Count(); ++i)
-        ids.push_back(english.IdAt(i));
-    EXPECT_EQ(ids, (std::vector<DWORD>{1, 2, MSG_SERVICE_STARTED, MSG_LAYOUT, MSG_DISK_FULL}));
-}
-
 TEST(McSource, StatementsAndDamage)
 {
     const std::string names =
