@@ -412,14 +412,12 @@ TEST_F(MainFrameTest, NtEventViewerOpensAWindowOfItsOwnWithALogChooser)
             window = w;
     ASSERT_NE(window, nullptr);
     const QString computer = QString::fromStdString(GetLocalComputerName());
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->windowTitle(), computer + " - NT Event Viewer") << "this computer";
     QComboBox* logs = window->GetLogChooser();
-    EXPECT_EQ(logs->currentText(), "Application");
+    EXPECT_EQ(std::tuple(window->isVisible(), window->windowTitle(), logs->currentText()),
+              std::tuple(true, computer + " - NT Event Viewer", QString("Application")));
     QTest::keyClick(logs, logs->currentIndex() == 0 ? Qt::Key_Down : Qt::Key_Up);
     const QString other = logs->currentText();
-    EXPECT_NE(other, "Application");
-    EXPECT_NE(window->GetView()->GetItem(), 0u);
+    EXPECT_TRUE(other != "Application" && window->GetView()->GetItem() != 0);
     EXPECT_EQ(window->findChild<QLabel*>("status")->text(), computer + "\\" + other);
     EXPECT_EQ(m_doc.m_pManager->GetLogCount(), 0) << "the workspace is not touched";
     window->close();
