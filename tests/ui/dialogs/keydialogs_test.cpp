@@ -174,7 +174,7 @@ TEST(ExtendedComparisons, HelpLineAndOkFollowTheValuesOfEachKindOfField)
     EXPECT_TRUE(key.Match(CEventStruct(), "DISK C: full"));
 }
 
-TEST(ExtendedComparisons, ControlsFollowTheOperatorAndListValuesComeFromNewValue)
+TEST(ExtendedComparisons, ControlsFollowTheOperatorAndListsTakeNewValuesAndTypes)
 {
     CMessageRecorder messages;
     CDlgExtendedComparisons dlg(EventField::EVENTID, {});
@@ -208,16 +208,13 @@ TEST(ExtendedComparisons, ControlsFollowTheOperatorAndListValuesComeFromNewValue
     EXPECT_TRUE(messages.texts.empty());
     EXPECT_EQ(std::pair(dlg.GetCriterion().nOperator, dlg.GetCriterion().arrNumbers),
               std::pair(DWORD{OP_NOT_ONE_OF}, std::vector<DWORD>{7, 11}));
-}
 
-TEST(ExtendedComparisons, EqualEventTypeKeepsOneCheckedType)
-{
+    // Equal to an event type keeps one checked type; lists take several.
     CFieldCriterion start;
     start.nOperator = OP_ONE_OF;
     start.arrNumbers = {4, 1};
-    CMessageRecorder messages;
-    CDlgExtendedComparisons dlg(EventField::TYPE, start);
-    auto* types = Child<QListWidget>(&dlg, "types");
+    CDlgExtendedComparisons typeDlg(EventField::TYPE, start);
+    auto* types = Child<QListWidget>(&typeDlg, "types");
     auto item = [&](const char* text) { return types->findItems(text, Qt::MatchExactly).at(0); };
     auto checked = [&] {
         QStringList names;
@@ -229,20 +226,20 @@ TEST(ExtendedComparisons, EqualEventTypeKeepsOneCheckedType)
     ASSERT_EQ(checked(), (QStringList{"Information", "Error/Stop"}));
 
     types->setCurrentItem(item("Error/Stop"));
-    SetOperator(dlg, OP_EQUAL);
+    SetOperator(typeDlg, OP_EQUAL);
     EXPECT_EQ(checked(), QStringList{"Error/Stop"});
     EXPECT_TRUE(messages.texts.empty());
     types->setCurrentItem(item("Warnings"));
     item("Warnings")->setCheckState(Qt::Checked);
     EXPECT_EQ(messages.Last(), "You can only select one type!");
     EXPECT_EQ(checked(), QStringList{"Warnings"});
-    EXPECT_EQ(dlg.GetHelpLine(), "Event Type is equal to 'Warnings'");
+    EXPECT_EQ(typeDlg.GetHelpLine(), "Event Type is equal to 'Warnings'");
 
-    SetOperator(dlg, OP_NOT_ONE_OF);
+    SetOperator(typeDlg, OP_NOT_ONE_OF);
     item("Audit Failure")->setCheckState(Qt::Checked);
     EXPECT_EQ(messages.texts.size(), 1u) << "lists take several types";
-    dlg.accept();
-    EXPECT_EQ(dlg.GetCriterion().arrNumbers, (std::vector<DWORD>{2, 16}));
+    typeDlg.accept();
+    EXPECT_EQ(typeDlg.GetCriterion().arrNumbers, (std::vector<DWORD>{2, 16}));
 }
 
 TEST(EventKeyDialog, KeyMadeFieldByFieldMatchesTheEvent)
