@@ -1,19 +1,12 @@
-#include <chrono>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "app/commandline.h"
 #include "app/launchers.h"
 #include "app/recentfiles.h"
 #include "app/startup.h"
 #include "common/brancmn.h"
 #include "core/frontend.h"
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "settings/appsettings.h"
+#include "testing.h"
 
 namespace {
 

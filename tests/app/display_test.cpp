@@ -1,14 +1,9 @@
-#include <cstdlib>
-#include <string>
-
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include "app/display.h"
-#include "isolated_env.h"
+#include "testing.h"
 
 namespace {
 

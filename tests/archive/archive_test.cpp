@@ -1,10 +1,6 @@
-#include <cstring>
-#include <functional>
-
-#include <gtest/gtest.h>
-
 #include "archive/archive.h"
 #include "archive/globalarchive.h"
+#include "testing.h"
 #include "tests/archive/testgraph.h"
 #include "tests/support/bytes.h"
 #include "tests/support/isolated_env.h"

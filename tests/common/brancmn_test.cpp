@@ -1,16 +1,10 @@
-#include <cstdlib>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "common/brancmn.h"
-#include "isolated_env.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "platform/base/modeltime.h"
 #include "platform/base/win32error.h"
 #include "platform/network/network.h"
+#include "testing.h"
 
 namespace {
 

@@ -1,15 +1,9 @@
-#include <condition_variable>
-#include <mutex>
-#include <string>
-#include <thread>
-
-#include <gtest/gtest.h>
-
 #include "core/itemid.h"
 #include "core/keysandactions.h"
 #include "core/logon.h"
 #include "core/monitoredobject.h"
 #include "platform/base/clock.h"
+#include "testing.h"
 #include "testlog.h"
 #include "tests/support/threadlogon.h"
 

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "archive/archive.h"
 #include "core/keysandactions.h"
 #include "core/monitoredobject.h"
@@ -7,6 +5,7 @@
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "tasklib/actions.h"
+#include "testing.h"
 
 namespace {
 

@@ -1,20 +1,10 @@
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "core/frontend.h"
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "settings/appsettings.h"
+#include "testing.h"
 #include "testlog.h"
 #include "tests/tasks/recordaction.h"
 

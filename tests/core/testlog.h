@@ -1,10 +1,8 @@
 #pragma once
 // A monitored log for tests: counts its scans and reports through a queue.
-#include <atomic>
-#include <functional>
-
 #include "core/itemid.h"
 #include "core/monitoredobject.h"
+#include "testing.h"
 
 class CTestLog : public CMonitoredObject {
 public:

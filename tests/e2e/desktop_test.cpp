@@ -1,13 +1,8 @@
 // The desktop program as a process: SIGTERM and SIGINT end it the way
 // File > Exit does, without its question.
-#include <csignal>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include "programtest.h"
 

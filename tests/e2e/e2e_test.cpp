@@ -1,11 +1,4 @@
-#include <algorithm>
-#include <csignal>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
 
 #include "programtest.h"
 

@@ -1,18 +1,9 @@
 // The headless program as a service: notifications to a service manager that
 // the test plays (a datagram socket in NOTIFY_SOCKET), reloading on SIGHUP,
 // one scanner per workspace, and system log lines in the journal's format.
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <functional>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include "programtest.h"
 #include "tests/journal/journalfiles.h"

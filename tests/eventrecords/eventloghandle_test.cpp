@@ -1,4 +1,3 @@
-#include <functional>
 
 #include "eventrecords/eventlogcache.h"
 #include "eventrecords/eventloghandle.h"

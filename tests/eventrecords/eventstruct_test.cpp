@@ -1,6 +1,4 @@
-#include <functional>
 
-#include <gtest/gtest.h>
 
 #include "eventrecords/eventstruct.h"
 #include "platform/base/clock.h"

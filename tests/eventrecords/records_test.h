@@ -2,15 +2,8 @@
 // Helpers of the event record tests: raw records in the ReadEventLogA layout
 // and a local computer with an event log in a fresh network
 // root per test.
-#include <string>
-#include <tuple>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "archive/archive.h"
 #include "eventrecords/eventstruct.h"
-#include "isolated_env.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "platform/eventlog/eventlog.h"
@@ -18,6 +11,7 @@
 #include "platform/network/network.h"
 #include "platform/security/sid.h"
 #include "settings/appsettings.h"
+#include "testing.h"
 #include "tests/support/systemlog.h"
 
 inline BYTE* Bytes(std::string& s)

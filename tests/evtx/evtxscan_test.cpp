@@ -1,21 +1,11 @@
-#include <cstdio>
-#include <map>
-#include <memory>
-#include <sstream>
-#include <string>
-#include <utility>
-#include <vector>
-
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <utime.h>
 
 #include "core/monmanager.h"
 #include "evtx/evtxfile.h"
 #include "evtx/evtxmonitor.h"
-#include "isolated_env.h"
 #include "match/searchkeyevent.h"
 #include "platform/base/fileio.h"
+#include "testing.h"
 #include "tests/tasks/recordaction.h"
 
 namespace {

@@ -1,14 +1,7 @@
 #pragma once
 // Journal files for tests, written by systemd-journal-remote from entries in
 // the journal export format: the real files sd-journal reads.
-#include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <map>
-#include <string>
-#include <vector>
-
-#include <unistd.h>
+#include "testing.h"
 
 // One entry: its fields, and its time in seconds since 1970.
 struct CJournalTestEntry {

@@ -1,17 +1,10 @@
-#include <memory>
-#include <string>
-#include <tuple>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "core/monmanager.h"
-#include "isolated_env.h"
 #include "journal/journalfields.h"
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "platform/base/fileio.h"
 #include "tasks/trigger.h"
+#include "testing.h"
 #include "tests/journal/journalfiles.h"
 #include "tests/tasks/recordaction.h"
 

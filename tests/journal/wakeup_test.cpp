@@ -1,18 +1,9 @@
-#include <chrono>
-#include <functional>
-#include <memory>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "core/monmanager.h"
-#include "isolated_env.h"
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
+#include "testing.h"
 #include "tests/journal/journalfiles.h"
 #include "tests/tasks/recordaction.h"
 #include "textlog/filemonitor.h"

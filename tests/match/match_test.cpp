@@ -1,10 +1,9 @@
 #include <random>
 
-#include <gtest/gtest.h>
-
 #include "match/keysetfinder.h"
 #include "match/matchclasses.h"
 #include "match/searchkeytext.h"
+#include "testing.h"
 
 namespace {
 

@@ -1,11 +1,8 @@
-#include <functional>
-
-#include <gtest/gtest.h>
-
 #include "archive/globalarchive.h"
 #include "match/matchclasses.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
+#include "testing.h"
 #include "tests/support/bytes.h"
 
 namespace {

@@ -1,10 +1,9 @@
 #include <random>
 
-#include <gtest/gtest.h>
-
 #include "match/regexset.h"
 #include "match/searchkeyregex.h"
 #include "match/textfold.h"
+#include "testing.h"
 
 namespace {
 

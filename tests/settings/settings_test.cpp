@@ -1,18 +1,10 @@
-#include <cstdlib>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "common/brancmn.h"
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/network/network.h"
 #include "settings/appsettings.h"
 #include "settings/systemlog.h"
+#include "testing.h"
 
 namespace {
 

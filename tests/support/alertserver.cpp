@@ -1,17 +1,7 @@
 #include "alertserver.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <thread>
-
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
+#include "testing.h"
 
 CAlertServer::CAlertServer(const std::string& mode, std::vector<std::string> extra)
 {

@@ -3,10 +3,9 @@
 // (alert_servers.py: an SMTP server of python3-aiosmtpd, Python's HTTP
 // server, syslog listeners that parse RFC 5424). Each writes what it received
 // into a folder of its own, one file per message.
-#include <string>
-#include <vector>
-
 #include <sys/types.h>
+
+#include "testing.h"
 
 class CAlertServer {
 public:

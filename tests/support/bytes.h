@@ -1,9 +1,7 @@
 #pragma once
 // Little-endian byte strings built by hand, for the stored forms and the
 // damaged files the readers must refuse.
-#include <cstdint>
-#include <string>
-#include <string_view>
+#include "testing.h"
 
 struct CBytes {
     std::string s;

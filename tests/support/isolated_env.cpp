@@ -1,10 +1,7 @@
 // Linked into every test executable: before main runs, points the per-user
 // locations and the network root at a fresh temporary folder, so tests never
 // touch the user's own settings, logs or network.
-#include <cstdlib>
-#include <string>
-
-#include <unistd.h>
+#include "testing.h"
 
 namespace {
 

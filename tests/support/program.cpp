@@ -1,17 +1,9 @@
 #include "program.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <map>
-#include <thread>
-
-#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include "testing.h"
 
 extern char** environ; // NOLINT: the process environment
 

@@ -2,12 +2,9 @@
 // Runs one of the project's programs as a separate process with its own
 // environment, reading its standard output and standard error, and waits on
 // conditions with deadlines.
-#include <chrono>
-#include <functional>
-#include <string>
-#include <vector>
-
 #include <sys/types.h>
+
+#include "testing.h"
 
 class CProgram {
 public:

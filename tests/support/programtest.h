@@ -2,14 +2,9 @@
 // A test that runs the project's programs as processes, each test with its
 // own settings, state, data and network folders below TestDir(). The test
 // target defines QVWS_EXE.
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "program.h"
+#include "testing.h"
 
 class ProgramTest : public ::testing::Test {
 protected:

@@ -1,11 +1,9 @@
 #pragma once
 // The program's system log as the tests read it: whole, or its lines from a
 // point on without their "YYYY-MM-DD HH:MM:SS " stamps.
-#include <string>
-#include <vector>
-
 #include "platform/base/fileio.h"
 #include "settings/appsettings.h"
+#include "testing.h"
 
 inline std::string SystemLogText()
 {

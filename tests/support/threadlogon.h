@@ -1,10 +1,8 @@
 #pragma once
 // A logon service that keeps each thread's identity and counts open tokens,
 // to see which account a thread acts as and that every token is closed.
-#include <mutex>
-#include <string>
-
 #include "core/logon.h"
+#include "testing.h"
 
 class CThreadIdentityLogon final : public ILogonService {
 public:

@@ -1,9 +1,8 @@
 #pragma once
 // Sets the process's time zone (TZ) for the scope, restoring the old one after.
-#include <cstdlib>
 #include <ctime>
-#include <optional>
-#include <string>
+
+#include "testing.h"
 
 class CTimeZone {
 public:

@@ -2,15 +2,9 @@
 // (python3-aiosmtpd) with and without STARTTLS and authentication, an HTTP
 // server from Python's standard library, and syslog listeners that parse
 // RFC 5424. Each server writes what it received into a folder.
-#include <cstdlib>
-#include <mutex>
-
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "alertserver.h"
-#include "isolated_env.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "settings/appsettings.h"
@@ -19,6 +13,7 @@
 #include "tasklib/task.h"
 #include "tasklib/taskui.h"
 #include "tasklib/textcodec.h"
+#include "testing.h"
 #include "testsupport.h"
 
 using testing::AllOf;

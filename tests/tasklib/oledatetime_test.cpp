@@ -1,9 +1,6 @@
-#include <tuple>
-
-#include <gtest/gtest.h>
-
 #include "platform/base/clock.h"
 #include "tasklib/oledatetime.h"
+#include "testing.h"
 #include "timezone.h"
 
 TEST(OleDateTime, DatesAndFieldsConvertBothWays)

@@ -2,11 +2,7 @@
 // into the file named by its first argument, each item followed by a NUL:
 // "D:" and its working folder, "A:" and each further argument, "E:" and each
 // environment entry that starts with QUORVIL_.
-#include <cstdio>
-#include <cstring>
-#include <string>
-
-#include <unistd.h>
+#include "testing.h"
 
 extern char** environ; // NOLINT: the process environment
 

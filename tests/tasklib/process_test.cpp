@@ -1,15 +1,9 @@
-#include <atomic>
-#include <cerrno>
-#include <thread>
-
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 
-#include "isolated_env.h"
 #include "tasklib/actions.h"
 #include "tasklib/process.h"
+#include "testing.h"
 #include "testsupport.h"
 
 using testing::Contains;

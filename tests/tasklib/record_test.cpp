@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include "tasklib/task.h"
+#include "testing.h"
 
 namespace {
 

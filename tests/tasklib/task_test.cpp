@@ -1,12 +1,7 @@
-#include <algorithm>
-#include <thread>
-
-#include <gtest/gtest.h>
-
 #include "common/brancmn.h"
-#include "isolated_env.h"
 #include "platform/base/clock.h"
 #include "tasklib/task.h"
+#include "testing.h"
 #include "testsupport.h"
 
 namespace {

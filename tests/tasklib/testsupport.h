@@ -1,18 +1,11 @@
 #pragma once
 // Shared by the task library's tests: a capture of the task log lines (which
 // the reaper thread also writes), and the probe program's report.
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "platform/base/fileio.h"
 #include "tasklib/task.h"
 #include "tasklib/tasklog.h"
 #include "tasklib/taskui.h"
+#include "testing.h"
 
 class CLogCapture {
 public:

@@ -3,19 +3,13 @@
 // values of its variables, so tests see what a trigger set and whether the
 // launch rule ran the task. The record may be read from another thread.
 // Also the watch groups and text keys that the scan tests build with it.
-#include <condition_variable>
-#include <functional>
 #include <initializer_list>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <string>
-#include <vector>
 
 #include "core/keysandactions.h"
 #include "core/monitoredobject.h"
 #include "match/searchkeytext.h"
 #include "tasklib/actions.h"
+#include "testing.h"
 
 struct CTaskRun {
     std::string strTask;

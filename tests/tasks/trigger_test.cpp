@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
-
 #include "archive/globalarchive.h"
 #include "platform/base/clock.h"
 #include "tasklib/oledatetime.h"
 #include "tasks/trigger.h"
+#include "testing.h"
 #include "tests/tasks/recordaction.h"
 
 namespace {

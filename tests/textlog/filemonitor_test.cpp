@@ -1,12 +1,6 @@
-#include <algorithm>
-#include <cerrno>
-#include <functional>
 
-#include <fcntl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include "common/brancmn.h"
 #include "platform/network/network.h"

@@ -1,18 +1,11 @@
 #pragma once
 // A text log on a file of its own folder, with watch groups whose tasks
 // record their runs.
-#include <fstream>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "core/monmanager.h"
-#include "isolated_env.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
 #include "settings/systemlog.h"
+#include "testing.h"
 #include "tests/tasks/recordaction.h"
 #include "textlog/filemonitor.h"
 

@@ -1,7 +1,4 @@
-#include <atomic>
 #include <random>
-#include <sstream>
-#include <thread>
 
 #include "match/searchkeyregex.h"
 #include "platform/base/fileio.h"

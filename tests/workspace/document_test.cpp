@@ -1,22 +1,13 @@
-#include <csignal>
-#include <cstdio>
-#include <filesystem>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include "eventlog/scan/eventmonitor.h"
 #include "evtx/evtxmonitor.h"
-#include "isolated_env.h"
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "match/searchkeytext.h"
 #include "platform/base/fileio.h"
 #include "testdoc.h"
+#include "testing.h"
 #include "textlog/filemonitor.h"
 #include "workspace/docstrings.h"
 #include "workspace/managerops.h"

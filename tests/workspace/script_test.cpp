@@ -1,12 +1,7 @@
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "eventlog/scan/eventmonitor.h"
-#include "isolated_env.h"
 #include "match/searchkeyevent.h"
 #include "testdoc.h"
+#include "testing.h"
 #include "textlog/filemonitor.h"
 #include "workspace/script.h"
 

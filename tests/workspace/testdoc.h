@@ -1,11 +1,7 @@
 #pragma once
 // Helpers for the document, script and widget tests: a UI whose answers the
 // test sets and a view that records its hints.
-#include <functional>
-#include <optional>
-#include <string>
-#include <vector>
-
+#include "testing.h"
 #include "tests/support/systemlog.h"
 #include "workspace/quorvildoc.h"
 

@@ -1,21 +1,13 @@
-#include <cstdio>
-#include <filesystem>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "core/monitoredobject.h"
 #include "eventlog/render/eventrender.h"
 #include "eventlog/render/quorvilsource.h"
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/network/network.h"
 #include "platform/registry/winreg.h"
 #include "settings/appsettings.h"
+#include "testing.h"
 #include "tests/support/systemlog.h"
 
 namespace {

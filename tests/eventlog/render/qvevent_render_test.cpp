@@ -1,14 +1,8 @@
 // The event log tool's rendered descriptions and its check of message files.
-#include <filesystem>
-#include <sstream>
-#include <string>
-#include <vector>
-
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
+#include "testing.h"
 #include "tools/qvevent/qvevent.h"
 
 namespace {

@@ -1,16 +1,6 @@
-#include <algorithm>
-#include <fstream>
-#include <functional>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "core/keysandactions.h"
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
-#include "isolated_env.h"
 #include "match/searchkeyevent.h"
 #include "platform/base/clock.h"
 #include "platform/base/fileio.h"
@@ -23,6 +13,7 @@
 #include "tasklib/actions.h"
 #include "tasklib/taskui.h"
 #include "tasks/trigger.h"
+#include "testing.h"
 #include "tests/support/systemlog.h"
 
 namespace {

@@ -1,14 +1,8 @@
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
 #include <sys/fsuid.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
+#include "testing.h"
 
 TEST(Win32Error, TextsAreTrimmedAndUnknownCodesEmpty)
 {

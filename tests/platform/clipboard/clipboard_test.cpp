@@ -1,10 +1,6 @@
-#include <set>
-#include <thread>
-
-#include <gtest/gtest.h>
-
 #include "platform/base/win32error.h"
 #include "platform/clipboard/clipboard.h"
+#include "testing.h"
 
 TEST(ClipboardFormats, RegisteredByNameWithoutRegardToCase)
 {

@@ -1,8 +1,4 @@
-#include <chrono>
-#include <thread>
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "eventlog_test.h"
 #include "platform/base/win32error.h"

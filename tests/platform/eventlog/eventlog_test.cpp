@@ -1,15 +1,6 @@
 #include "eventlog_test.h"
 
-#include <algorithm>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-
 #include <grp.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"

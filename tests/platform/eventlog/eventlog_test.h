@@ -1,17 +1,11 @@
 #pragma once
 // Shared set-up of the event log service tests: a fresh network root per
 // test, the model's clock stopped, and small helpers around the API.
-#include <string>
-#include <utility>
-#include <vector>
-
-#include <gtest/gtest.h>
-
-#include "isolated_env.h"
 #include "platform/base/clock.h"
 #include "platform/base/win32error.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/network/network.h"
+#include "testing.h"
 
 class EventLogTest : public ::testing::Test {
 protected:

@@ -1,8 +1,5 @@
-#include <cstring>
-
-#include <gtest/gtest.h>
-
 #include "platform/eventlog/evtformat.h"
+#include "testing.h"
 
 namespace {
 

@@ -1,21 +1,10 @@
-#include <atomic>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <functional>
-#include <sstream>
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
-
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/msgmodule/modulecache.h"
 #include "platform/msgmodule/msgmodule.h"
 #include "platform/msgmodule/peimage.h"
 #include "platform/network/network.h"
+#include "testing.h"
 
 namespace {
 

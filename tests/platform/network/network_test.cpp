@@ -1,12 +1,6 @@
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
-#include <gtest/gtest.h>
-
-#include "isolated_env.h"
 #include "platform/base/win32error.h"
 #include "platform/network/network.h"
+#include "testing.h"
 
 namespace fs = std::filesystem;
 

@@ -1,17 +1,9 @@
-#include <atomic>
-#include <string>
-#include <thread>
-#include <tuple>
-#include <vector>
-
-#include <gtest/gtest.h>
-
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
 #include "platform/registry/regfile.h"
 #include "platform/registry/reghive.h"
 #include "platform/registry/regkey.h"
+#include "testing.h"
 
 namespace {
 

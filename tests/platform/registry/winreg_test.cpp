@@ -1,15 +1,8 @@
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
-#include "isolated_env.h"
 #include "platform/base/win32error.h"
 #include "platform/network/network.h"
 #include "platform/registry/environment.h"
 #include "platform/registry/winreg.h"
+#include "testing.h"
 
 namespace {
 

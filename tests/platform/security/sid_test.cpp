@@ -1,9 +1,6 @@
-#include <cstring>
-
-#include <gtest/gtest.h>
-
 #include "platform/base/win32error.h"
 #include "platform/security/sid.h"
+#include "testing.h"
 
 namespace {
 

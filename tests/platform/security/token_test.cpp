@@ -1,21 +1,14 @@
-#include <cstdlib>
-#include <fstream>
 #include <future>
-#include <string>
 
-#include <fcntl.h>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <pwd.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/base/win32error.h"
 #include "platform/security/token.h"
+#include "testing.h"
 
 namespace {
 

@@ -1,16 +1,9 @@
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
-
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "platform/eventlog/evtformat.h"
 #include "platform/network/network.h"
+#include "testing.h"
 #include "tools/qvevent/qvevent.h"
 
 using testing::HasSubstr;

@@ -1,6 +1,6 @@
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
+#include "testing.h"
 #include "tools/qvws/json.h"
 
 namespace {

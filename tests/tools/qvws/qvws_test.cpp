@@ -1,17 +1,12 @@
 // The qvws program run as a process, as scripts run it.
-#include <algorithm>
-#include <filesystem>
-#include <map>
-
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/eventlog/evtformat.h"
 #include "program.h"
+#include "testing.h"
 #include "tests/journal/journalfiles.h"
 
 using testing::HasSubstr;

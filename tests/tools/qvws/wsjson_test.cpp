@@ -1,8 +1,3 @@
-#include <algorithm>
-#include <functional>
-
-#include <gtest/gtest.h>
-
 #include "core/monmanager.h"
 #include "eventlog/scan/eventmonitor.h"
 #include "evtx/evtxmonitor.h"
@@ -11,6 +6,7 @@
 #include "match/searchkeyregex.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
+#include "testing.h"
 #include "textlog/filemonitor.h"
 #include "tools/qvws/wsjson.h"
 

@@ -1,4 +1,3 @@
-#include <fstream>
 
 #include "core/itemid.h"
 #include "platform/base/fileio.h"

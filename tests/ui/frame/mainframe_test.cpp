@@ -1,7 +1,5 @@
 // The main window as an administrator uses it: the panes and the tray, the
 // menus and keys, leaving and changing one's mind, dropped files.
-#include <filesystem>
-#include <thread>
 
 #include "app/recentfiles.h"
 #include "core/frontend.h"

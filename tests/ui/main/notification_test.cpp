@@ -5,9 +5,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <thread>
 
-#include "isolated_env.h"
 #include "platform/base/fileio.h"
 #include "program.h"
 #include "ui/main/colorscheme.h"

@@ -1,4 +1,3 @@
-#include <fstream>
 
 #include "core/frontend.h"
 #include "tasklib/actions.h"

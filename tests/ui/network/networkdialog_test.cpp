@@ -1,5 +1,3 @@
-#include <filesystem>
-#include <fstream>
 
 #include "core/monmanager.h"
 #include "platform/base/win32error.h"

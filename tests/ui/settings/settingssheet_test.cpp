@@ -1,5 +1,3 @@
-#include <fstream>
-#include <sstream>
 
 #include "platform/base/fileio.h"
 #include "screenshot.h"

@@ -1,9 +1,8 @@
 // The main of every widget test: GoogleTest inside a QApplication on Qt's
 // offscreen platform, so real widgets run without a display.
 #include <QApplication>
-#include <cstdlib>
 
-#include <gtest/gtest.h>
+#include "testing.h"
 
 int main(int argc, char** argv)
 {

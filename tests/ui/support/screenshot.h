@@ -5,7 +5,8 @@
 #include <QDir>
 #include <QPixmap>
 #include <QWidget>
-#include <cstdlib>
+
+#include "testing.h"
 
 inline void SaveScreenshot(QWidget* widget, const char* name)
 {

@@ -4,16 +4,12 @@
 // dialog acted on, children by name, texts of lists and menus, user input.
 #include <QTest>
 #include <QtWidgets>
-#include <functional>
-#include <mutex>
 #include <ostream>
 
-#include <gtest/gtest.h>
-
 #include "eventlog/scan/eventmonitor.h"
-#include "isolated_env.h"
 #include "match/searchkeytext.h"
 #include "tasklib/taskui.h"
+#include "testing.h"
 #include "textlog/filemonitor.h"
 #include "ui/common/mainframe.h"
 #include "ui/common/messagebox.h"

@@ -1,8 +1,6 @@
 #include <QSignalSpy>
-#include <atomic>
-#include <condition_variable>
-#include <thread>
 
+#include "testing.h"
 #include "treetestsupport.h"
 #include "ui/common/commandids.h"
 #include "ui/common/framemessages.h"

@@ -1,6 +1,3 @@
-#include <fstream>
-#include <map>
-#include <sstream>
 
 #include "match/searchkeyevent.h"
 #include "platform/eventlog/eventlog.h"
