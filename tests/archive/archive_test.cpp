@@ -3,7 +3,6 @@
 #include "testing.h"
 #include "tests/archive/testgraph.h"
 #include "tests/support/bytes.h"
-#include "tests/support/isolated_env.h"
 
 namespace {
 
