@@ -2,7 +2,11 @@
 // into the file named by its first argument, each item followed by a NUL:
 // "D:" and its working folder, "A:" and each further argument, "E:" and each
 // environment entry that starts with QUORVIL_.
-#include "testing.h"
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
 
 extern char** environ; // NOLINT: the process environment
 
