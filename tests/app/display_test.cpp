@@ -18,7 +18,7 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), length);
+        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&address), length), 0);
         ::listen(m_fd, 4);
         ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
         m_nPort = ntohs(address.sin_port);
@@ -30,7 +30,7 @@ public:
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         path.copy(address.sun_path, sizeof address.sun_path - 1);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         ::listen(m_fd, 4);
     }
     ~CListener() { ::close(m_fd); }
