@@ -1,5 +1,6 @@
 #include "platform/base/fileio.h"
 #include "platform/base/win32error.h"
+#include "platform/registry/environment.h"
 #include "platform/registry/regfile.h"
 #include "platform/registry/reghive.h"
 #include "platform/registry/regkey.h"
@@ -282,4 +283,36 @@ TEST(RegHive, ConcurrentWritersKeepEachOthersChanges)
     const CRegKey* counts = hive.Read()->OpenKey("Counts");
     ASSERT_NE(counts, nullptr);
     EXPECT_EQ(counts->GetValues().size(), static_cast<std::size_t>(THREADS * WRITES));
+}
+
+TEST(Environment, ExpandsWindowsVariables)
+{
+    ::setenv("QV_TEST_DIR", "D:\\Apps", 1);
+    ::setenv("ProgramFiles", "E:\\Programs", 1);
+    struct {
+        const char* m_pszIn;
+        const char* m_pszOut;
+    } const cases[] = {
+        {"%SystemRoot%\\system32\\x.dll", "C:\\WINDOWS\\system32\\x.dll"},
+        {"%SYSTEMROOT%;%windir%", "C:\\WINDOWS;C:\\WINDOWS"},
+        {"%SystemDrive%\\x", "C:\\x"},
+        {"%ProgramFiles%\\y", "E:\\Programs\\y"}, // the environment wins
+        {"%qv_test_dir%\\z", "D:\\Apps\\z"},
+        {"%CommonProgramFiles%", "C:\\Program Files\\Common Files"},
+        {"%COMPUTERNAME%", "TESTHOST"},
+        {"%NoSuchVariable%\\a", "%NoSuchVariable%\\a"},
+        {"%NoSuch%SystemDrive%", "%NoSuchC:"},
+        {"100%", "100%"},
+        {"%%", "%%"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_pszIn);
+        char buffer[500];
+        EXPECT_EQ(ExpandEnvironmentStringsA(c.m_pszIn, buffer, sizeof buffer),
+                  std::strlen(c.m_pszOut) + 1);
+        EXPECT_STREQ(buffer, c.m_pszOut);
+    }
+    ::unsetenv("QV_TEST_DIR");
+    ::unsetenv("ProgramFiles");
 }
