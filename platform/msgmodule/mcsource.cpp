@@ -97,7 +97,7 @@ std::string DecodeSource(std::string_view bytes)
 
 class CMcParser {
 public:
-    CMcParser(std::string_view text, bool bCustomer) : m_text(text), m_bCustomer(bCustomer) {}
+    explicit CMcParser(std::string_view text) : m_text(text) {}
 
     // The first keyword of the text, empty when it does not start with one.
     std::string_view FirstKeyword();
@@ -120,7 +120,6 @@ private:
 
     std::string_view m_text;
     std::size_t m_pos = 0;
-    bool m_bCustomer;
 
     std::vector<CName> m_arrSeverities{
         {"Success", 0}, {"Informational", 1}, {"Warning", 2}, {"Error", 3}};
@@ -272,7 +271,7 @@ bool CMcParser::LanguageBlock()
         if (code > 0xFFFF)
             return false;
         last = static_cast<DWORD>(code);
-        m_dwId = MakeMessageId(m_dwSeverity, m_bCustomer, m_dwFacility, last);
+        m_dwId = MakeMessageId(m_dwSeverity, m_dwFacility, last);
         m_bIdResolved = true;
     }
     const WORD langId = static_cast<WORD>(language->dwValue);
@@ -359,14 +358,14 @@ bool CMcParser::Parse(CMessageModule& module)
 bool LooksLikeMessageSource(std::string_view source)
 {
     std::string text = DecodeSource(source);
-    return !CMcParser(text, false).FirstKeyword().empty();
+    return !CMcParser(text).FirstKeyword().empty();
 }
 
-DWORD ParseMessageSource(std::string_view source, CMessageModule& module, bool bCustomer)
+DWORD ParseMessageSource(std::string_view source, CMessageModule& module)
 {
     std::string text = DecodeSource(source);
     CMessageModule parsed;
-    if (!CMcParser(text, bCustomer).Parse(parsed))
+    if (!CMcParser(text).Parse(parsed))
         return ERROR_INVALID_DATA;
     module = std::move(parsed);
     return ERROR_SUCCESS;

@@ -34,12 +34,11 @@ constexpr WORD SUBLANGID(WORD lang)
 // presents itself as an English (United States) system.
 constexpr WORD LANGID_DEFAULT = 0x0409;
 
-// The message ID of an event or message: severity (2 bits), customer bit,
-// facility (12 bits) and code (16 bits).
-constexpr DWORD MakeMessageId(DWORD severity, bool customer, DWORD facility, DWORD code)
+// The message ID of an event or message: severity (2 bits), customer bit
+// (clear), facility (12 bits) and code (16 bits).
+constexpr DWORD MakeMessageId(DWORD severity, DWORD facility, DWORD code)
 {
-    return (severity << 30) | (customer ? 1u << 29 : 0u) | ((facility & 0xFFF) << 16) |
-           (code & 0xFFFF);
+    return (severity << 30) | ((facility & 0xFFF) << 16) | (code & 0xFFFF);
 }
 
 // The messages of one resource name in one language.
@@ -98,8 +97,7 @@ DWORD ParseMessageModule(std::string_view bytes, bool bMcByName, CMessageModule&
 
 // The two parsers behind it (used directly by the fuzz targets).
 DWORD ParsePeMessageModule(std::string_view image, CMessageModule& module);
-// bCustomer sets the customer bit in every ID (the compiler's customer option).
-DWORD ParseMessageSource(std::string_view source, CMessageModule& module, bool bCustomer = false);
+DWORD ParseMessageSource(std::string_view source, CMessageModule& module);
 // True when the text starts (after comments and blank lines) with a message
 // compiler keyword statement.
 bool LooksLikeMessageSource(std::string_view source);

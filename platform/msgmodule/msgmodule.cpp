@@ -38,57 +38,35 @@ std::shared_ptr<const CMessageModule> ModuleOf(HMODULE h)
     return table.handles.contains(h) ? h->module : nullptr;
 }
 
-// The system table has one language: US English.
-DWORD FindSystemMessage(DWORD id, WORD language, std::string& text)
-{
-    if (ChooseLanguage({LANGID_DEFAULT}, language) < 0)
-        return ERROR_RESOURCE_LANG_NOT_FOUND;
-    text = GetSystemErrorText(id);
-    if (text.empty())
-        return ERROR_MR_MID_NOT_FOUND;
-    text += "\r\n";
-    return ERROR_SUCCESS;
-}
-
 DWORD Format(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLanguageId,
              std::span<const char* const> arguments, std::string& out)
 {
     const bool fromString = dwFlags & FORMAT_MESSAGE_FROM_STRING;
     const bool fromModule = dwFlags & FORMAT_MESSAGE_FROM_HMODULE;
-    const bool fromSystem = dwFlags & FORMAT_MESSAGE_FROM_SYSTEM;
-    if (fromString && (fromModule || fromSystem))
+    if (fromString == fromModule)
         return ERROR_INVALID_PARAMETER;
     if (fromString) {
         if (lpSource == nullptr)
             return ERROR_INVALID_PARAMETER;
         return ExpandMessageTemplate(static_cast<const char*>(lpSource), dwFlags, arguments, out);
     }
-    if (!fromModule && !fromSystem)
-        return ERROR_INVALID_PARAMETER;
     if (dwLanguageId > 0xFFFF)
         return ERROR_INVALID_PARAMETER;
     const WORD language = static_cast<WORD>(dwLanguageId);
 
-    DWORD error = ERROR_RESOURCE_TYPE_NOT_FOUND;
-    if (fromModule && lpSource != nullptr) {
-        // Held for the whole call, so a FreeLibrary meanwhile cannot pull the
-        // text away.
-        std::shared_ptr<const CMessageModule> module =
-            ModuleOf(static_cast<HMODULE>(const_cast<void*>(lpSource)));
-        if (module == nullptr)
-            return ERROR_INVALID_HANDLE;
-        std::string_view tmpl;
-        error = module->FindMessage(dwMessageId, language, tmpl);
-        if (error == ERROR_SUCCESS)
-            return ExpandMessageTemplate(tmpl, dwFlags, arguments, out);
-    }
     // A null module stands for the program's own image, which holds no table.
-    if (fromSystem) {
-        std::string tmpl;
-        error = FindSystemMessage(dwMessageId, language, tmpl);
-        if (error == ERROR_SUCCESS)
-            return ExpandMessageTemplate(tmpl, dwFlags, arguments, out);
-    }
+    if (lpSource == nullptr)
+        return ERROR_RESOURCE_TYPE_NOT_FOUND;
+    // Held for the whole call, so a FreeLibrary meanwhile cannot pull the
+    // text away.
+    std::shared_ptr<const CMessageModule> module =
+        ModuleOf(static_cast<HMODULE>(const_cast<void*>(lpSource)));
+    if (module == nullptr)
+        return ERROR_INVALID_HANDLE;
+    std::string_view tmpl;
+    DWORD error = module->FindMessage(dwMessageId, language, tmpl);
+    if (error == ERROR_SUCCESS)
+        return ExpandMessageTemplate(tmpl, dwFlags, arguments, out);
     return error;
 }
 

@@ -114,17 +114,12 @@ TEST(MessageModule, LoadingAndLanguageChoice)
         {"\\\\NOSUCH\\C$\\app.mc", ERROR_BAD_NETPATH, 0, 0, ""},
         {"\\\\SRV\\C$\\Msg\\none.mc", ERROR_FILE_NOT_FOUND, 0, 0, ""},
         {MSGMODULE_DLL64, 0, 1, 0x400, "Disk\r\n"},
-        {MSGMODULE_DLL64, 0, 1, 0x409, "Disk\r\n"},
         // UTF-16 entries come out as UTF-8; 8-bit entries exactly as the
         // compiler stored them (its code page 1252).
         {MSGMODULE_DLL64, 0, 1, 0x407, "Datentr\xC3\xA4ger\r\n"},
         {MSGMODULE_DLL32, 0, 1, 0x407, "Datentr\xE4ger\r\n"},
-        {MSGMODULE_DLL64, 0, 1, 0x807, "error 1815"}, // German (Switzerland): no fallback to 0x407
-        {MSGMODULE_DLL64, 0, 2, 0x407, "error 317"},  // the language is chosen before the message
-        {germanOnly, 0, 1, 0x400, "Eins\r\n"},        // the first language present
-        {germanOnly, 0, 1, 0x409, "error 1815"},
+        {germanOnly, 0, 1, 0x400, "Eins\r\n"}, // the first language present
         {withNeutral, 0, 1, 0x400, "One\r\n"},
-        {withNeutral, 0, 1, 0x40C, "One\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path + " language " + std::to_string(c.language));
@@ -143,8 +138,6 @@ TEST(MessageModule, LoadingAndLanguageChoice)
         EXPECT_FALSE(FreeLibrary(module));
         EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     }
-    EXPECT_EQ(LoadLibraryExA(MSGMODULE_DLL64, nullptr, 0), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     SetNetworkRoot("");
 }
 
@@ -168,15 +161,10 @@ TEST(McSource, StatementsAndDamage)
         {"MessageId=1 Severity=Informational SymbolicName=X\nLanguage=English\n%0\n.\n", 0,
          "40000001=%0\r\n|"},
         {"MessageId=1\nSeverity=Severe\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, ""},
-        {"MessageId=0x10000\nLanguage=English\nx\n.\n", ERROR_INVALID_DATA, ""},
-        {"MessageId=0xFFFF\nLanguage=English\nx\n.\nMessageId=\nLanguage=English\ny\n.\n",
-         ERROR_INVALID_DATA, ""},
-        {"MessageId=1\nLanguage=English\nx\n.\nSeverity=Error\n", ERROR_INVALID_DATA, ""},
         {"MessageId=1\nLanguage=French\nx\n.\n", ERROR_INVALID_DATA, ""},
         {"MessageId=1\nLanguage=English\nx\n.\nMessageId=1\nLanguage=English\ny\n.\n",
          ERROR_INVALID_DATA, ""},
         {"Foo=1\n", ERROR_INVALID_DATA, ""},
-        {"SeverityNames=(Big=4)\n", ERROR_INVALID_DATA, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
@@ -192,10 +180,8 @@ TEST(McSource, StatementsAndDamage)
         EXPECT_EQ(got.str(), c.messages);
     }
 
-    // The customer bit, and a UTF-16 source with its byte-order mark.
+    // A UTF-16 source with its byte-order mark.
     CMessageModule module;
-    ASSERT_EQ(ParseMessageSource("MessageId=1\nLanguage=English\nx\n.\n", module, true), 0u);
-    EXPECT_EQ(module.m_arrTables[0].IdAt(0), 0x20000001u);
     std::string utf16 = "\xFF\xFE";
     for (char c : std::string("MessageId=2\nLanguage=English\n\xC3\xBC\n.\n")) {
         if (static_cast<BYTE>(c) == 0xC3)
@@ -252,61 +238,17 @@ TEST(FormatMessage, InsertRules)
     }
 }
 
-TEST(FormatMessage, SourcesAndBuffers)
-{
-    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 2, 0),
-              "The system cannot find the file specified.\r\n");
-    EXPECT_EQ(
-        Format(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 193, 0x400),
-        "%1 is not a valid Win32 application.\r\n");
-    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 193, 0), "error 87");
-    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 99999, 0), "error 317");
-    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0x40C), "error 1815");
-    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_HMODULE, nullptr, 2, 0), "error 1813");
-    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 5, 0),
-              "Access is denied.\r\n");
-    EXPECT_EQ(Format(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_FROM_SYSTEM, "x", 0, 0),
-              "error 87");
-    EXPECT_EQ(Format(0, "x", 0, 0), "error 87");
-
-    char small[6];
-    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_STRING, "12345", 0, 0, small, sizeof small), 5u);
-    EXPECT_STREQ(small, "12345");
-    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_STRING, "123456", 0, 0, small, sizeof small), 0u);
-    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_STRING, "x", 0, 0, nullptr, 0), 0u);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    char* buffer = reinterpret_cast<char*>(1);
-    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING, "%0", 0,
-                             0, reinterpret_cast<char*>(&buffer), 0),
-              0u);
-    EXPECT_EQ(buffer, nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NO_WORK_DONE);
-}
-
+// A copy cut short, and the table damage that would read past it or loop.
 TEST(PeImage, DamagedImagesFailCleanly)
 {
     REQUIRE_DLLS();
     const std::string good = ReadAll(MSGMODULE_DLL64);
-    auto dword = [](const std::string& b, std::size_t at) {
-        return static_cast<DWORD>(static_cast<BYTE>(b[at]) | static_cast<BYTE>(b[at + 1]) << 8 |
-                                  static_cast<BYTE>(b[at + 2]) << 16 |
-                                  static_cast<DWORD>(static_cast<BYTE>(b[at + 3])) << 24);
-    };
-    const std::size_t pe = dword(good, 0x3C), opt = pe + 24;
-    const std::size_t sections = opt + (dword(good, pe + 20) & 0xFFFF);
-    std::size_t rsrcHeader = sections;
-    while (good.compare(rsrcHeader, 5, ".rsrc") != 0)
-        rsrcHeader += 40;
-    const std::size_t root = dword(good, rsrcHeader + 20);
-    const std::size_t names = root + (dword(good, root + 20) & 0x7FFFFFFF);
-    const std::size_t languages = root + (dword(good, names + 20) & 0x7FFFFFFF);
     std::vector<CPeResource> tables;
     ASSERT_EQ(FindPeResources(good, RT_MESSAGETABLE, tables), 0u);
-    ASSERT_EQ(tables.size(), 2u); // German, then English
-    const std::size_t table = static_cast<std::size_t>(tables[0].data.data() - good.data());
-    const std::size_t entry = table + dword(good, table + 12);
-
+    const auto table = static_cast<std::size_t>(tables.at(0).data.data() - good.data());
+    std::size_t entry = table;
+    for (std::size_t i = 0; i < 4; ++i) // the first block's offset, little-endian
+        entry += std::size_t{static_cast<BYTE>(good[table + 12 + i])} << (8 * i);
     auto put = [](std::size_t at, DWORD value, int size) {
         return [=](std::string& b) {
             for (int i = 0; i < size; ++i)
@@ -319,17 +261,9 @@ TEST(PeImage, DamagedImagesFailCleanly)
         std::function<void(std::string&)> damage;
     } cases[] = {
         {"truncated DOS header", cut(40)},
-        {"PE header offset beyond the file", put(0x3C, 0xFFFFFFF0, 4)},
-        {"unknown optional header", put(opt, 0x999, 2)},
-        {"resource RVA in no section", put(opt + 112 + 16, 0x7FFF0000, 4)},
-        {"resource raw data beyond the file", put(rsrcHeader + 20, 0x7FFFFFF0, 4)},
-        {"type directory larger than the section", put(root + 14, 0xFFFF, 2)},
-        {"language entry names a directory",
-         put(languages + 20, dword(good, languages + 20) | 0x80000000, 4)},
-        {"block count beyond the table", put(table, 0x10000000, 4)},
-        {"block high ID below low ID", put(table + 8, 0, 4)},
-        {"entry length zero", put(entry, 0, 2)},
         {"truncated message table", cut(table + 20)},
+        {"block count beyond the table", put(table, 0x10000000, 4)},
+        {"entry length zero", put(entry, 0, 2)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
