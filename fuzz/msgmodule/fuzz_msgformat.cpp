@@ -1,4 +1,4 @@
-// The bytes as flags (first byte: width and IGNORE_INSERTS), insert count
+// The bytes as flags (first byte: IGNORE_INSERTS or none), insert count
 // (second byte) and template; the inserts are fixed strings and a null.
 #include <cstddef>
 #include <cstdint>

@@ -100,48 +100,19 @@ DWORD AppendInsert(std::string& out, std::string_view fmt, const char* arg)
     return ERROR_SUCCESS;
 }
 
-// Re-wraps lines longer than the width at the last blank before the limit;
-// a word longer than the width stays whole. CR LF pairs are hard breaks.
-std::string Wrap(const std::string& text, std::size_t width)
-{
-    std::string out;
-    std::size_t lineStart = 0, lastBlank = std::string::npos;
-    for (char c : text) {
-        out += c;
-        if (c == '\n' && out.size() >= 2 && out[out.size() - 2] == '\r') {
-            lineStart = out.size();
-            lastBlank = std::string::npos;
-            continue;
-        }
-        if (c == '\r')
-            continue;
-        if (c == ' ' || c == '\t')
-            lastBlank = out.size() - 1;
-        if (out.size() - lineStart > width && lastBlank != std::string::npos) {
-            out.replace(lastBlank, 1, "\r\n");
-            lineStart = lastBlank + 2;
-            lastBlank = std::string::npos;
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 DWORD ExpandMessageTemplate(std::string_view tmpl, DWORD dwFlags,
                             std::span<const char* const> inserts, std::string& out)
 {
     const bool ignoreInserts = (dwFlags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0;
-    const DWORD width = dwFlags & FORMAT_MESSAGE_MAX_WIDTH_MASK;
-    // Line breaks of the template become CR LF, or a blank with any width.
-    const std::string_view lineBreak = width == 0 ? "\r\n" : " ";
     std::string text;
     const std::size_t n = tmpl.size();
     std::size_t i = 0;
     while (i < n && text.size() <= MAX_MESSAGE_LENGTH) {
         char c = tmpl[i];
         if (c == '\r' || c == '\n') {
-            text += lineBreak;
+            text += "\r\n";
             i += (c == '\r' && i + 1 < n && tmpl[i + 1] == '\n') ? 2u : 1u;
             continue;
         }
@@ -201,8 +172,6 @@ DWORD ExpandMessageTemplate(std::string_view tmpl, DWORD dwFlags,
         if (DWORD error = AppendInsert(text, fmt, inserts[number - 1]); error != ERROR_SUCCESS)
             return error;
     }
-    if (width != 0 && width != FORMAT_MESSAGE_MAX_WIDTH_MASK)
-        text = Wrap(text, width);
     if (text.size() > MAX_MESSAGE_LENGTH)
         return ERROR_MORE_DATA;
     out += text;

@@ -15,7 +15,6 @@ constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x0200;
 constexpr DWORD FORMAT_MESSAGE_FROM_STRING = 0x0400;
 constexpr DWORD FORMAT_MESSAGE_FROM_HMODULE = 0x0800;
 constexpr DWORD FORMAT_MESSAGE_ARGUMENT_ARRAY = 0x2000;
-constexpr DWORD FORMAT_MESSAGE_MAX_WIDTH_MASK = 0x00FF;
 
 // The largest message produced (the platform's limit for allocated buffers).
 constexpr std::size_t MAX_MESSAGE_LENGTH = 128 * 1024;
@@ -23,7 +22,7 @@ constexpr std::size_t MAX_MESSAGE_LENGTH = 128 * 1024;
 // Appends the expansion of the template to out: 0 on success, else
 // ERROR_INVALID_PARAMETER (an insert beyond the strings given, a "%" at the
 // end, an unclosed or unsupported !format!) or ERROR_MORE_DATA (longer than
-// MAX_MESSAGE_LENGTH). dwFlags: FORMAT_MESSAGE_IGNORE_INSERTS and the width
-// mask; other bits are ignored. A null string prints "(null)".
+// MAX_MESSAGE_LENGTH). Line breaks of the template become CR LF. Of dwFlags
+// only FORMAT_MESSAGE_IGNORE_INSERTS counts. A null string prints "(null)".
 DWORD ExpandMessageTemplate(std::string_view tmpl, DWORD dwFlags,
                             std::span<const char* const> inserts, std::string& out);

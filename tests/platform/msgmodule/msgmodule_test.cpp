@@ -227,8 +227,6 @@ TEST(FormatMessage, InsertRules)
         {"a%nb%rc%td", 0, {}, "a\r\nb\rc\td"},
         {"100%% %%1 %.%!% x%q", 0, {}, "100% %1 .! xq"},
         {"a\nb\r\nc\rd\r\r\ne", 0, {}, "a\r\nb\r\nc\r\nd\r\n\r\ne"},
-        {"a\nb\r\nc%nd\re", 0xFF, {}, "a b c\r\nd e"},
-        {"one two three four%nfive six", 10, {}, "one two\r\nthree four\r\nfive six"},
         {"%1 %% %12!s! %. %n%t%0tail", ignore, {}, "%1 %% %12!s! %. \r\n\t"},
         {"%0", 0, {}, "error 235"},
     };
