@@ -29,39 +29,9 @@ const std::string g_workedExample = Bytes({
     0x12, 0x00, 0x00, 0x00, 0x48, 0x00, 0x69, 0x00, 0x00, 0x00, 0xab, 0x00, 0x60, 0x00, 0x00, 0x00,
 });
 
-const BYTE* B(const std::string& s)
-{
-    return reinterpret_cast<const BYTE*>(s.data());
-}
-
 TEST(EvtFormat, WorkedExampleEncodesByteForByte)
 {
     EXPECT_EQ(EncodeEvtRecord(WorkedExampleEvent()), g_workedExample);
-}
-
-TEST(EvtFormat, AnsiRecordHasEightBitStringsAndRecomputedOffsets)
-{
-    BYTE out[256];
-    DWORD length = ConvertEvtRecordToAnsi(B(g_workedExample), 0x60, out, sizeof out);
-    // Fixed part, "Src\0PC\0" (7), pad to 0x40, SID (12), "Hi\0" (3), data (1), length.
-    ASSERT_EQ(length, 0x54u);
-    EXPECT_EQ(GetLe32(out + EVT_LENGTH), 0x54u);
-    EXPECT_EQ(GetLe32(out + length - 4), 0x54u);
-    EXPECT_EQ(std::memcmp(out + 0x38, "Src\0PC\0\0", 8), 0);
-    EXPECT_EQ(GetLe32(out + EVT_USER_SID_OFFSET), 0x40u);
-    EXPECT_EQ(GetLe32(out + EVT_STRING_OFFSET), 0x4Cu);
-    EXPECT_EQ(GetLe32(out + EVT_DATA_OFFSET), 0x4Fu);
-    EXPECT_EQ(std::memcmp(out + 4, g_workedExample.data() + 4, 0x20),
-              0); // numbers, times, id, type
-    CEvtEvent decoded;
-    ASSERT_TRUE(DecodeAnsiRecord(out, length, decoded));
-    EXPECT_EQ(decoded, WorkedExampleEvent());
-
-    // Too small a buffer: the size is reported and nothing is written.
-    BYTE small[0x53];
-    std::memset(small, 0xEE, sizeof small);
-    EXPECT_EQ(ConvertEvtRecordToAnsi(B(g_workedExample), 0x60, small, sizeof small), 0x54u);
-    EXPECT_EQ(small[0], 0xEE);
 }
 
 TEST(EvtFormat, BytesThatAreNotUtf8AreCodePage1252)
