@@ -320,16 +320,6 @@ TEST_F(EventRenderTest, ProgramRegistersItsOwnSourceWithALoadableMessageFile)
         names.push_back(log.m_strName);
     EXPECT_EQ(names, (std::vector<std::string>{"Application", "Security", "System"}));
 
-    HKEY key{};
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, QUORVIL_SOURCE_KEY, 0, KEY_READ, &key), 0);
-    DWORD types = 0, cb = sizeof types, type = 0;
-    EXPECT_EQ(RegQueryValueExA(key, "TypesSupported", nullptr, &type,
-                               reinterpret_cast<BYTE*>(&types), &cb),
-              0);
-    EXPECT_EQ(type, REG_DWORD);
-    EXPECT_EQ(types, 7u);
-    RegCloseKey(key);
-
     // Any message of the source renders from the file that was written.
     CEventRenderer renderer("TESTHOST", "Application", "TESTHOST\\Application");
     std::string eventFile, categoryFile, parameterFile, text;

@@ -58,9 +58,6 @@ TEST(Privileges, MissingCapabilityReportsNotAllAssigned)
         EXPECT_TRUE(EnablePrivilege(name)) << name;
         EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << name;
     }
-    LUID luid{};
-    EXPECT_FALSE(LookupPrivilegeValueA(nullptr, "SeNoSuchPrivilege", &luid));
-    EXPECT_EQ(GetLastError(), ERROR_NO_SUCH_PRIVILEGE);
 
     // A process without CAP_SETUID in its permitted set cannot enable TCB.
     int status = InChild([] {
@@ -170,13 +167,7 @@ TEST_F(LogonTest, ImpersonationSwitchesOnlyTheCallingThread)
         return 0;
     });
     EXPECT_EQ(status, 0);
-
     EXPECT_TRUE(CloseHandle(token));
-    EXPECT_FALSE(CloseHandle(token));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(ImpersonateLoggedOnUser(token));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_TRUE(RevertToSelf());
 }
 
 } // namespace
