@@ -150,7 +150,7 @@ DWORD FormatMessageA(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWO
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return 0;
         }
-        std::memcpy(buffer, text.data(), text.size());
+        std::memcpy(buffer, text.c_str(), text.size() + 1);
         *reinterpret_cast<char**>(lpBuffer) = buffer;
         return length;
     }
