@@ -1,7 +1,6 @@
 #include "tasklib/oledatetime.h"
 
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -63,14 +62,6 @@ double DateToLinear(DATE date)
         return date;
     const double c = std::ceil(date);
     return c - (date - c);
-}
-
-DATE LinearToDate(double linear)
-{
-    if (linear >= 0.0)
-        return linear;
-    const double f = std::floor(linear);
-    return f - (linear - f);
 }
 
 COleDateTime::COleDateTime(DATE date) : m_dt(date), m_status(InRange(date) ? valid : invalid) {}
@@ -140,63 +131,6 @@ bool COleDateTime::GetAsTm(std::tm& tm) const
     return true;
 }
 
-namespace {
-
-int Field(const COleDateTime& date, int std::tm::*field, int offset)
-{
-    std::tm tm{};
-    return date.GetAsTm(tm) ? tm.*field + offset : -1;
-}
-
-} // namespace
-
-int COleDateTime::GetYear() const
-{
-    return Field(*this, &std::tm::tm_year, 1900);
-}
-int COleDateTime::GetMonth() const
-{
-    return Field(*this, &std::tm::tm_mon, 1);
-}
-int COleDateTime::GetDay() const
-{
-    return Field(*this, &std::tm::tm_mday, 0);
-}
-int COleDateTime::GetHour() const
-{
-    return Field(*this, &std::tm::tm_hour, 0);
-}
-int COleDateTime::GetMinute() const
-{
-    return Field(*this, &std::tm::tm_min, 0);
-}
-int COleDateTime::GetSecond() const
-{
-    return Field(*this, &std::tm::tm_sec, 0);
-}
-int COleDateTime::GetDayOfWeek() const
-{
-    return Field(*this, &std::tm::tm_wday, 1);
-}
-int COleDateTime::GetDayOfYear() const
-{
-    return Field(*this, &std::tm::tm_yday, 1);
-}
-
-bool COleDateTime::GetAsTime(CTime& time) const
-{
-    std::tm tm{};
-    if (!GetAsTm(tm))
-        return false;
-    tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
-    if (t < std::numeric_limits<std::int32_t>::min() ||
-        t > std::numeric_limits<std::int32_t>::max())
-        return false;
-    time = CTime(static_cast<std::int64_t>(t));
-    return true;
-}
-
 std::string COleDateTime::Format(const char* pattern) const
 {
     std::tm tm{};
@@ -212,22 +146,4 @@ COleDateTimeSpan operator-(const COleDateTime& a, const COleDateTime& b)
     if (a.m_status != COleDateTime::valid || b.m_status != COleDateTime::valid)
         return COleDateTimeSpan(0.0, COleDateTimeSpan::invalid);
     return COleDateTimeSpan(DateToLinear(a.m_dt) - DateToLinear(b.m_dt));
-}
-
-COleDateTime COleDateTime::operator+(const COleDateTimeSpan& span) const
-{
-    COleDateTime result;
-    if (m_status == null || span.GetStatus() == COleDateTimeSpan::null) {
-        result.m_status = null;
-    } else if (m_status != valid || span.GetStatus() != COleDateTimeSpan::valid) {
-        result.m_status = invalid;
-    } else {
-        result = COleDateTime(LinearToDate(DateToLinear(m_dt) + span.GetTotalDays()));
-    }
-    return result;
-}
-
-COleDateTime COleDateTime::operator-(const COleDateTimeSpan& span) const
-{
-    return *this + COleDateTimeSpan(-span.GetTotalDays(), span.GetStatus());
 }

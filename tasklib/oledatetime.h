@@ -33,8 +33,6 @@ public:
     }
 
     DateTimeSpanStatus GetStatus() const { return m_status; }
-    double GetTotalDays() const { return m_span; }
-    double GetTotalMinutes() const { return m_span * 1440.0; }
     // Whole minutes, rounded to the second first: trunc(days * 1440 + 1/172800).
     // A launch interval is compared with this count.
     std::int64_t GetElapsedMinutes() const;
@@ -62,9 +60,7 @@ public:
     static COleDateTime GetCurrentTime();
 
     DateTimeStatus GetStatus() const { return m_status; }
-    void SetStatus(DateTimeStatus status) { m_status = status; }
     DATE GetDate() const { return m_dt; }
-    bool IsValid() const { return m_status == valid; }
 
     // Sets the fields as the constructor does; 0 on success, 1 when invalid.
     int SetDateTime(int year, int month, int day, int hour, int minute, int second);
@@ -73,29 +69,13 @@ public:
     // valid. tm_year counts from 1900, tm_mon from 0, tm_wday 0 = Sunday,
     // tm_yday from 0, tm_isdst -1.
     bool GetAsTm(std::tm& tm) const;
-    int GetYear() const;      // -1 unless valid, like the other field getters
-    int GetMonth() const;     // 1-12
-    int GetDay() const;       // 1-31
-    int GetHour() const;      // 0-23
-    int GetMinute() const;    // 0-59
-    int GetSecond() const;    // 0-59
-    int GetDayOfWeek() const; // 1 = Sunday
-    int GetDayOfYear() const; // 1 = 1 January
-
-    // The local fields taken back to the model's time with mktime (the runtime
-    // decides daylight time); false when invalid or outside the 32-bit range.
-    bool GetAsTime(CTime& time) const;
 
     // strftime of the fields with the C locale; empty unless valid.
     std::string Format(const char* pattern) const;
 
-    // Differences and shifts on the linear day count. A null operand gives
-    // null, an invalid one invalid; a shift out of range gives invalid.
+    // The difference on the linear day count. A null operand gives null, an
+    // invalid one invalid.
     friend COleDateTimeSpan operator-(const COleDateTime& a, const COleDateTime& b);
-    COleDateTime operator+(const COleDateTimeSpan& span) const;
-    COleDateTime operator-(const COleDateTimeSpan& span) const;
-    COleDateTime& operator+=(const COleDateTimeSpan& span) { return *this = *this + span; }
-    COleDateTime& operator-=(const COleDateTimeSpan& span) { return *this = *this - span; }
 
     // Equal DATE and status.
     friend bool operator==(const COleDateTime&, const COleDateTime&) = default;
@@ -105,6 +85,5 @@ private:
     DateTimeStatus m_status = valid;
 };
 
-// The DATE of a linear day count and back (identity from 0 upwards).
+// The linear day count of a DATE (identity from 0 upwards).
 double DateToLinear(DATE date);
-DATE LinearToDate(double linear);
