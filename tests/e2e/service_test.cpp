@@ -260,6 +260,11 @@ TEST_F(Service, MetricsFileCountsWhatTheScanDidAndPromtoolAcceptsIt)
           std::string(R"(quorvil_deliveries_total{outcome="failed"} 0)")})
         EXPECT_NE(text.find(line + "\n"), std::string::npos) << line << "\n" << text;
     EXPECT_NE(text.find("quorvil_last_pass_timestamp_seconds "), std::string::npos);
+    // The failed actions went to the system log.
+    EXPECT_NE(SystemLog().find(" Run program \"/nonexistent/program\" in task \"Task\" could not "
+                               "start: The system cannot find the file specified.\n"),
+              std::string::npos)
+        << SystemLog();
     std::string out;
     EXPECT_EQ(RunProgram({"/bin/sh", "-c", "promtool check metrics < \"$0\"", metrics}, Env(), &out,
                          &err),

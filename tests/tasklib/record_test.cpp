@@ -58,38 +58,20 @@ TEST(TaskRecord, DamagedRecordsFailCleanly)
         EXPECT_THROW(Load(bytes.substr(0, n)), CArchiveException) << n;
 
     const std::string head = "\xFF\xFF\x01\x00\x05\x00"s + "CTask";
-    struct Case {
-        const char* what;
-        std::string bytes;
-        int cause;
+    // What, the bytes.
+    const std::pair<const char*, std::string> cases[] = {
+        {"newer task version", head + Dword(2) + "\x00"s + Dword(0) + Dword(0)},
+        {"forged action count", head + Dword(1) + "\x00"s + Dword(0xFFFFFFFF) + "\x00\x00"s},
+        {"null action", head + Dword(1) + "\x00"s + Dword(1) + "\x00\x00"s + Dword(0)},
+        {"bare base action", head + Dword(1) + "\x00"s + Dword(1) + "\xFF\xFF\x01\x00\x0B\x00"s +
+                                 "CBaseAction" + Dword(1) + Dword(0)},
+        {"task as an action", head + Dword(1) + "\x00"s + Dword(1) + "\x01\x80"s + Dword(1) +
+                                  "\x00"s + Dword(0) + Dword(0) + Dword(0)},
+        {"an action where a task belongs", "\xFF\xFF\x01\x00\x0C\x00"s + "CWriteToFile" +
+                                               "\xFF\xFF\x01\x00\x0B\x00"s + "CBaseAction" +
+                                               Dword(1) + Dword(1) + "\x00\x00"s},
     };
-    const Case cases[] = {
-        {"newer task version", head + Dword(2) + "\x00"s + Dword(0) + Dword(0),
-         CArchiveException::badSchema},
-        {"forged action count", head + Dword(1) + "\x00"s + Dword(0xFFFFFFFF) + "\x00\x00"s,
-         CArchiveException::endOfFile},
-        {"null action", head + Dword(1) + "\x00"s + Dword(1) + "\x00\x00"s + Dword(0),
-         CArchiveException::badClass},
-        {"bare base action",
-         head + Dword(1) + "\x00"s + Dword(1) + "\xFF\xFF\x01\x00\x0B\x00"s + "CBaseAction" +
-             Dword(1) + Dword(0),
-         CArchiveException::badClass},
-        {"task as an action",
-         head + Dword(1) + "\x00"s + Dword(1) + "\x01\x80"s + Dword(1) + "\x00"s + Dword(0) +
-             Dword(0) + Dword(0),
-         CArchiveException::badClass},
-        {"an action where a task belongs",
-         "\xFF\xFF\x01\x00\x0C\x00"s + "CWriteToFile" + "\xFF\xFF\x01\x00\x0B\x00"s +
-             "CBaseAction" + Dword(1) + Dword(1) + "\x00\x00"s,
-         CArchiveException::badClass},
-    };
-    for (const Case& c : cases) {
-        try {
-            Load(c.bytes);
-            ADD_FAILURE() << c.what << " loaded";
-        } catch (const CArchiveException& e) {
-            EXPECT_EQ(e.m_cause, c.cause) << c.what << ": " << e.what();
-        }
-    }
+    for (const auto& [what, damaged] : cases)
+        EXPECT_THROW(Load(damaged), CArchiveException) << what;
     EXPECT_EQ(Load("\x00\x00"s), nullptr);
 }

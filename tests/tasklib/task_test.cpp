@@ -1,4 +1,3 @@
-#include "common/brancmn.h"
 #include "platform/base/clock.h"
 #include "tasklib/task.h"
 #include "testing.h"
@@ -192,15 +191,4 @@ TEST(Task, RunsWhileAnotherThreadEditsAndTriggers)
     runner.join();
     const std::string lines = ReadFileBytes(path).value_or("");
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 100);
-}
-
-TEST(TaskLog, LinesReachTheSystemLog)
-{
-    CTask task;
-    task.SetDescription("Logged");
-    task.AddAction(WriteFile("", "x"));
-    task.Run();
-    const std::string log = ReadFileBytes(DefaultSystemLogPath()).value_or("");
-    EXPECT_NE(log.find(" Write to file in task \"Logged\": no file name\n"), std::string::npos)
-        << log;
 }
