@@ -38,53 +38,11 @@ TEST_F(MonitoredObject, IsDueAfterTheWholeIntervalAndReportsAChangeOnce)
     log.m_onScan = [](CTestLog& l) { l.SetState(MON_STATE_GREW); };
     EXPECT_EQ(scanAt(t0 + 122), std::tuple(TRUE, 2, t0 + 122, t0 + 122));
     EXPECT_EQ(scanAt(t0 + 183), std::tuple(FALSE, 3, t0 + 183, t0 + 122)) << "still Larger";
+    EXPECT_EQ(GetStateText(MON_STATE_SHRANK), "Smaller");
     log.SetEnabled(FALSE);
     log.SetState(MON_STATE_ERROR);
     EXPECT_EQ(scanAt(t0 + 100'000), std::tuple(FALSE, 3, t0 + 183, t0 + 122));
     EXPECT_EQ(log.GetState(), MON_STATE_ERROR);
-}
-
-TEST_F(MonitoredObject, StateTextsAndScrambling)
-{
-    EXPECT_EQ(GetStateText(MON_STATE_SHRANK), "Smaller");
-    EXPECT_EQ(GetStateText(7), "Unknown = 7");
-
-    EXPECT_EQ(ScrambleText(""), "");
-    std::string scrambled = ScrambleText("Hoskyvan!");
-    EXPECT_EQ(scrambled.size(), 9u) << "zero bytes are kept";
-    EXPECT_EQ(scrambled[0], '\0');
-    EXPECT_EQ(scrambled[8], static_cast<char>('!' ^ 'H'));
-    EXPECT_EQ(ScrambleText(ScrambleText("s3cret pass")), "s3cret pass");
-}
-
-TEST_F(MonitoredObject, WatchGroupListBoundsAndDeepCopies)
-{
-    CTestLog log;
-    int pos = 0;
-    EXPECT_EQ(log.GetNextWatchGroup(pos), nullptr);
-    EXPECT_EQ(pos, 0);
-    auto* first = new CKeysAndActions;
-    first->m_strDescription = "first";
-    EXPECT_EQ(log.AddWatchGroup(first), 0);
-    auto* second = new CKeysAndActions;
-    second->m_strDescription = "second";
-    EXPECT_EQ(log.AddWatchGroup(second), 1);
-    EXPECT_EQ(log.GetWatchGroup(2), nullptr);
-    log.RemoveWatchGroup(2); // past the end: nothing happens
-    EXPECT_EQ(log.GetWatchGroupCount(), 2);
-
-    CMonitoredObject copy(log);
-    ASSERT_EQ(copy.GetWatchGroupCount(), 2);
-    EXPECT_NE(copy.GetWatchGroup(0), first);
-    log.RemoveAllWatchGroups();
-    EXPECT_EQ(copy.GetWatchGroup(1)->m_strDescription, "second");
-
-    CMonitoredObject assigned;
-    assigned.AddWatchGroup(new CKeysAndActions);
-    assigned = copy;
-    EXPECT_EQ(assigned.GetWatchGroupCount(), 2);
-    assigned = assigned;
-    EXPECT_EQ(assigned.GetWatchGroupCount(), 2);
 }
 
 TEST_F(MonitoredObject, ImpersonationBelongsToTheThreadThatLoggedOn)

@@ -1,7 +1,6 @@
 #include "archive/archive.h"
 #include "core/keysandactions.h"
 #include "core/monitoredobject.h"
-#include "core/monmanager.h"
 #include "match/searchkeytext.h"
 #include "platform/base/clock.h"
 #include "tasklib/actions.h"
@@ -39,11 +38,6 @@ CKeysAndActions* Group(const char* description)
     group->m_task.SetDescription("Page the operator");
     group->m_task.SetTranslationString("%MAILTO%", "ops");
     return group;
-}
-
-std::string Store(const CObject& object)
-{
-    return StoreObjectToBytes(&object);
 }
 
 // The bytes that `write` puts in an archive, as an older release stored them.
@@ -87,7 +81,7 @@ TEST_F(Records, DamagedLogRecordsFailCleanly)
 {
     CMonitoredObject log;
     log.AddWatchGroup(Group("g"));
-    std::string bytes = Store(log);
+    std::string bytes = StoreObjectToBytes(&log);
     for (std::size_t cut = 0; cut < bytes.size(); ++cut)
         EXPECT_THROW(Load<CMonitoredObject>(bytes.substr(0, cut)), CException) << cut;
 
@@ -100,24 +94,30 @@ TEST_F(Records, DamagedLogRecordsFailCleanly)
                  CArchiveException);
 }
 
-TEST_F(Records, WatchGroupCopiesAreDeepAndSelfAssignmentChangesNothing)
+// A log's copy owns copies of its groups, and they of their keys and task.
+TEST_F(Records, CopiesOfLogsAndGroupsAreDeep)
 {
-    std::unique_ptr<CKeysAndActions> source(Group("Disk errors"));
-    CKeysAndActions copy(*source);
-    ASSERT_EQ(copy.GetKeyCount(), 2);
-    EXPECT_NE(copy.GetKey(0), source->GetKey(0));
-    source.reset();
-    EXPECT_EQ(static_cast<CSearchKeyText*>(copy.GetKey(0))->m_strKey1, "Memory Error");
-    EXPECT_EQ(copy.m_task.GetVariables().GetAll().at("%MAILTO%"), "ops");
-
-    copy.m_bTaskChanged = 0;
-    copy = copy;
-    EXPECT_EQ(copy.GetKeyCount(), 2);
-    EXPECT_EQ(copy.m_bTaskChanged, 0) << "self-assignment changes nothing";
-    EXPECT_EQ(copy.GetKey(2), nullptr);
-    copy.RemoveKey(2);
-    EXPECT_EQ(copy.GetKeyCount(), 2);
-    EXPECT_EQ(NewWatchGroupName(0), "<New Watch Group 0>");
+    CMonitoredObject log;
+    log.AddWatchGroup(Group("Disk errors"));
+    log.AddWatchGroup(Group("second"));
+    CMonitoredObject copy(log);
+    CMonitoredObject assigned;
+    assigned.AddWatchGroup(new CKeysAndActions);
+    assigned = log;
+    log.RemoveAllWatchGroups();
+    for (const CMonitoredObject* pLog : {&copy, &assigned}) {
+        ASSERT_EQ(pLog->GetWatchGroupCount(), 2);
+        const CKeysAndActions* group = pLog->GetWatchGroup(0);
+        EXPECT_EQ(std::tuple(group->m_strDescription, group->GetKeyCount(),
+                             static_cast<CSearchKeyText*>(group->GetKey(0))->m_strKey1,
+                             group->m_task.GetVariables().GetAll().at("%MAILTO%")),
+                  std::tuple("Disk errors", 2, "Memory Error", "ops"));
+    }
+    // Indexes left over from an edit deferred past a scan change nothing.
+    copy.RemoveWatchGroup(2);
+    copy.GetWatchGroup(0)->RemoveKey(2);
+    EXPECT_EQ(std::tuple(copy.GetWatchGroupCount(), copy.GetWatchGroup(0)->GetKeyCount()),
+              std::tuple(2, 2));
 }
 
 TEST_F(Records, VersionOneGroupLoadsWithoutMinimumIntervalAndEmptyVariables)
@@ -136,60 +136,4 @@ TEST_F(Records, VersionOneGroupLoadsWithoutMinimumIntervalAndEmptyVariables)
                          group->m_nMinIntervalMinutes,
                          group->m_task.GetVariables().GetAll().at("%EVENT_SOURCE%")),
               std::tuple("old group", 1, FALSE, 0, "<empty>"));
-}
-
-TEST_F(Records, ClipboardCarriesLogsGroupsAndTasks)
-{
-    std::unique_ptr<CKeysAndActions> group(Group("Reboots"));
-    std::unique_ptr<CKeysAndActions> pasted =
-        CKeysAndActions::FromGlobalMemory(group->CopyToGlobalMemory());
-    ASSERT_TRUE(pasted);
-    EXPECT_EQ(Store(*pasted), Store(*group));
-
-    std::unique_ptr<CTask> task =
-        CKeysAndActions::TaskFromGlobalMemory(group->CopyTaskToGlobalMemory());
-    ASSERT_TRUE(task);
-    EXPECT_EQ(task->GetDescription(), "Page the operator");
-    EXPECT_EQ(CKeysAndActions::TaskFromGlobalMemory(CGlobalMemory()), nullptr);
-
-    CMonitoredObject log;
-    log.m_nInterval = 15;
-    log.AddWatchGroup(group.release());
-    std::unique_ptr<CMonitoredObject> copy =
-        CMonitoredObject::FromGlobalMemory(log.CopyToGlobalMemory());
-    ASSERT_TRUE(copy);
-    EXPECT_EQ(copy->m_nInterval, 15);
-    EXPECT_EQ(copy->GetWatchGroupCount(), 1);
-    // A group is not a log: the typed read refuses it.
-    EXPECT_THROW(CMonitoredObject::FromGlobalMemory(pasted->CopyToGlobalMemory()),
-                 CArchiveException);
-}
-
-TEST_F(Records, ManagerEditsGroupsAndKeysByIdentifier)
-{
-    CMonManager manager;
-    auto* log = new CMonitoredObject;
-    log->m_dwID = 0x50000001;
-    manager.AddLog(log);
-    EXPECT_EQ(manager.AddWatchGroup(log->m_dwID, Group("a")), 0);
-    EXPECT_EQ(manager.AddWatchGroup(log->m_dwID, Group("b")), 1);
-    EXPECT_EQ(manager.AddSearchKey(log->m_dwID, 1, TextKey("third")), 2);
-
-    std::unique_ptr<CSearchKeyText> replacement(TextKey("replaced"));
-    EXPECT_TRUE(manager.SetSearchKey(log->m_dwID, 1, 0, *replacement));
-    EXPECT_EQ(static_cast<CSearchKeyText*>(log->GetWatchGroup(1)->GetKey(0))->m_strKey1,
-              "replaced");
-    EXPECT_TRUE(manager.DeleteSearchKey(log->m_dwID, 1, 1));
-    EXPECT_EQ(log->GetWatchGroup(1)->GetKeyCount(), 2);
-
-    CMonitoredObject source;
-    source.AddWatchGroup(Group("from source"));
-    manager.MergeWatchGroups(log->m_dwID, source);
-    EXPECT_EQ(log->GetWatchGroupCount(), 3);
-    manager.ReplaceWatchGroups(log->m_dwID, source);
-    ASSERT_EQ(log->GetWatchGroupCount(), 1);
-    EXPECT_EQ(log->GetWatchGroup(0)->m_strDescription, "from source");
-    EXPECT_NE(log->GetWatchGroup(0), source.GetWatchGroup(0));
-    EXPECT_TRUE(manager.DeleteWatchGroup(log->m_dwID, 0));
-    EXPECT_EQ(log->GetWatchGroupCount(), 0);
 }
