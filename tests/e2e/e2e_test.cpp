@@ -51,14 +51,10 @@ protected:
     }
 
     // The workspace that qvws builds from the JSON text.
-    std::string MakeWorkspace(const std::string& json, const std::string& name = "ws.qvw")
+    std::string MakeWorkspace(const std::string& json)
     {
-        const std::string jsonPath = Path(name + ".json");
-        std::string ws = Path(name);
-        EXPECT_TRUE(AtomicWriteFile(jsonPath, json));
-        std::string err;
-        EXPECT_EQ(RunProgram({QVWS_EXE, "load", jsonPath, ws}, Env(), nullptr, &err), 0) << err;
-        return ws;
+        Load(json);
+        return Path("ws.qvw");
     }
 
     // JSON: an action that writes the text to hits.txt.
@@ -360,12 +356,14 @@ TEST_F(Program, ScriptEditsTheWorkspaceSavesItAndEndsWithoutAWindow)
     EXPECT_TRUE(InSystemLog("Script: Error opening workspace for read"));
     EXPECT_FALSE(ReadFileBytes(Path("missing.qvw")));
 
-    ASSERT_TRUE(AtomicWriteFile(Path("bad.qvs"), "DELETESERVER KEEP\nFROBNICATE X\n"));
+    ASSERT_TRUE(AtomicWriteFile(Path("bad.qvs"),
+                                "DELETESERVER KEEP\r\nFROBNICATE X\r\nDELETESERVER COPY\r\n"));
     ASSERT_EQ(RunQuorvil({ws, "/s:" + Path("bad.qvs")}, &out, &err), 1);
     EXPECT_EQ(err, "quorvil: the script " + Path("bad.qvs") +
                        " has an error at line 2: 'FROBNICATE X' (the lines before it were "
                        "applied)\n");
     EXPECT_EQ(Dump(ws).find("\"KEEP\""), std::string::npos);
+    EXPECT_NE(Dump(ws).find("\"COPY\""), std::string::npos) << "the script went on";
 }
 
 // A workspace with bytes after its content is refused whole and left as it
