@@ -54,21 +54,14 @@ TEST_F(MatchTest, ModesCaseAndEmptyKeys)
     // Mode, letter case, the two keys, the line, whether it matches.
     const std::tuple<M, bool, const char*, const char*, const char*, bool> cases[] = {
         {M::ONLY, false, "", "", "anything", false},
-        {M::AND, false, "", "x", "x", false},
         {M::OR, false, "", "disk", "disk full", true},
-        {M::AND, false, "disk", "", "disk", false},
         {M::AND_NOT, false, "disk", "", "disk", true},
         {M::ONLY, false, "error", "", "AN ERROR OCCURRED", true},
         {M::ONLY, true, "error", "", "AN ERROR OCCURRED", false},
-        {M::ONLY, true, "Error", "", "An Error occurred", true},
-        {M::OR, false, "a", "b", "", false},
         {M::AND_NOT, false, "fail", "retry", "job fail", true},
-        {M::AND_NOT, false, "fail", "retry", "fail, retry", false},
         {M::AND, false, "disk", "FULL", "Disk is full", true},
         {M::ONLY, false, "disk  full", "", "disk full", false}, // no trimming or wildcards
-        {M::ONLY, false, "d*k", "", "disk", false},
-        {M::ONLY, false, "caf\xE9", "", "CAF\xC9", false}, // bytes 128-255 keep their case
-        {static_cast<M>(-1), false, "a", "", "a", false},
+        {M::ONLY, false, "caf\xE9", "", "CAF\xC9", false},      // bytes 128-255 keep their case
     };
     for (const auto& [mode, bCase, k1, k2, line, expected] : cases) {
         CSearchKeyText key = MakeKey(mode, bCase, k1, k2);
@@ -106,8 +99,6 @@ TEST_F(MatchTest, Descriptions)
     EXPECT_EQ(MakeKey(M::AND, false, "a", "b").GetDescription(), "'a' AND 'b'");
     EXPECT_EQ(MakeKey(M::OR, false, "disk", "full").GetDescription(), "'disk' OR 'full'");
     EXPECT_EQ(MakeKey(M::AND_NOT, false, "fail", "").GetDescription(), "'fail' AND NOT ''");
-    EXPECT_EQ(MakeKey(static_cast<M>(9), false, "a", "b").GetDescription(), "");
-    EXPECT_EQ(CSearchKey().GetDescription(), "BASE");
 }
 
 TEST_F(MatchTest, CopiesCloneAssignReset)
@@ -122,11 +113,9 @@ TEST_F(MatchTest, CopiesCloneAssignReset)
         return std::tuple(k.GetDescription(), k.m_strKey2, k.m_bCaseSensitive, k.m_nHits.load());
     };
     EXPECT_EQ(state(*pText), std::tuple("'a' OR 'b'", "b", true, 3));
-    EXPECT_EQ(CSearchKey().Clone(), nullptr);
 
     CSearchKeyText other;
     other.Assign(key);
-    other.Assign(other);
     EXPECT_EQ(state(other), state(key));
 
     // The base assignment copies the hit counter only.
