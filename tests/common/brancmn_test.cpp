@@ -46,11 +46,9 @@ TEST(BranCmnPaths, SplitAndTrim)
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"/var/log/app.log", "/var/log/", "app.log"},
         {"app.log", "", "app.log"},
-        {"/", "/", ""},
         {"/dir/", "/dir/", ""},
         {"\\\\SRV\\C$\\logs\\a.log", "\\\\SRV\\C$\\logs\\", "a.log"},
         {"C:\\qvaudit_txt.txt", "C:\\", "qvaudit_txt.txt"},
-        {"", "", ""},
     };
     char out[MAX_PATH];
     for (const auto& [path, folder, file] : cases) {

@@ -118,12 +118,6 @@ TEST_F(MatchTest, CopiesCloneAssignReset)
     other.Assign(key);
     EXPECT_EQ(state(other), state(key));
 
-    // The base assignment copies the hit counter only.
-    CSearchKeyText counted;
-    counted.m_nHits = 5;
-    static_cast<CSearchKey&>(other) = counted;
-    EXPECT_EQ(state(other), std::tuple("'a' OR 'b'", "b", true, 5));
-
     other.Reset();
     EXPECT_EQ(state(other), std::tuple("'' Only", "", false, 0));
 }

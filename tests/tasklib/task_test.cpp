@@ -130,7 +130,6 @@ TEST(Task, AssignmentCopiesEverythingDeeply)
     CTask copy;
     copy.AddAction(Message("replaced"));
     copy = source;
-    copy = copy;
     CTask constructed(source);
 
     // Changing the source's action leaves the copies alone.
