@@ -208,36 +208,3 @@ TEST_F(MatchTest, FinderAgreesWithTheNaiveDefinition)
         ASSERT_EQ(finder.Contains(line), NaiveContains(line, patterns)) << "round " << round;
     }
 }
-
-TEST_F(MatchTest, FinderOfTextKeysMissesNoMatchingLine)
-{
-    std::mt19937 rng(5);
-    const std::string alphabet = "aAbBc ";
-    auto text = [&](std::size_t maxLen) {
-        std::string s(rng() % (maxLen + 1), ' ');
-        for (char& c : s)
-            c = alphabet[rng() % alphabet.size()];
-        return s;
-    };
-    for (int round = 0; round < 2000; ++round) {
-        std::vector<CSearchKeyText> keys;
-        CKeySetFinder finder;
-        for (int i = 0; i < 3; ++i) {
-            keys.push_back(
-                MakeKey(static_cast<TextKeyMode>(rng() % 5), rng() % 2, text(3), text(3)));
-            finder.AddTextKey(keys.back());
-        }
-        std::string line = text(10);
-        bool bAnyKey = false;
-        for (const auto& key : keys)
-            bAnyKey = bAnyKey || key.Match(line);
-        if (bAnyKey) {
-            ASSERT_TRUE(finder.Contains(line)) << line;
-        }
-    }
-    CKeySetFinder none;
-    none.AddTextKey(MakeKey(TextKeyMode::AND, false, "a", ""));
-    none.AddTextKey(MakeKey(static_cast<TextKeyMode>(8), false, "a", ""));
-    none.AddPattern("a\nb", false);
-    EXPECT_TRUE(none.IsEmpty());
-}
