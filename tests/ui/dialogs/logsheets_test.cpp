@@ -137,38 +137,6 @@ TEST_F(LogSheet, DescriptionIsFilledFromThePath)
     EXPECT_EQ(description->text(), "/data/app.txt") << "leaving the path gives the whole path";
 }
 
-TEST_F(LogSheet, SecurityRefusesAnIncompleteAccount)
-{
-    struct Case {
-        bool bCheck;
-        const char* user;
-        const char* password;
-        const char* message;
-    };
-    const Case cases[] = {
-        {true, "", "secret", "Not all required fields are filled in!"},
-        {true, "bob", "two words", "Passwords cannot contain spaces!"},
-        {true, "bob", "secret", ""},
-        {false, "", "with blank", ""},
-    };
-    for (const Case& c : cases) {
-        CMessageRecorder messages;
-        CFileMonitor log;
-        log.SetLogonUser("old");
-        CPageSecurity page(log);
-        EXPECT_FALSE(Child<QLineEdit>(&page, "user")->isEnabled());
-        Child<QCheckBox>(&page, "impersonate")->setChecked(c.bCheck);
-        EXPECT_EQ(Child<QLineEdit>(&page, "domain")->isEnabled(), c.bCheck);
-        Child<QLineEdit>(&page, "user")->setText(c.user);
-        Child<QLineEdit>(&page, "password")->setText(c.password);
-        // A refused page writes nothing.
-        EXPECT_EQ((std::tuple{page.WriteToLog(), messages.Last(), log.GetLogonUser(),
-                              bool(log.GetImpersonate())}),
-                  (std::tuple{!*c.message, std::string(c.message),
-                              std::string(*c.message ? "old" : c.user), c.bCheck && !*c.message}));
-    }
-}
-
 TEST_F(LogSheet, EventLogSheetWritesOnOkAndAnotherChosenLogStartsAtItsEnd)
 {
     CEventMonitor log;

@@ -94,6 +94,8 @@ TEST(TaskDialog, ActionsAreAddedEditedAndDeleted)
     EXPECT_EQ(Texts(dlg.GetActionList()),
               (QStringList{"Display message \"Disk %EVENT_ID%\"",
                            "Run program \"/usr/bin/logger %EVENT_TEXT%\""}));
+    dlg.show();
+    SaveScreenshot(&dlg, "task-dialog");
 
     dlg.GetActionList()->setCurrentRow(0);
     OnNextDialog<CDlgAction>([](CDlgAction* d) {
@@ -254,23 +256,4 @@ TEST(TaskDialog, VariablePreviewShowsTheSampleEntry)
 
     dlg.accept();
     EXPECT_EQ(action.GetText(), "%TASK_SEQ%%EVENT_SOURCE% %EVENT_ID%");
-}
-
-TEST(TaskDialog, Screenshot)
-{
-    CTask task;
-    task.SetDescription("Disk errors");
-    AddMessage(task, "%EVENT_SOURCE% reported event %EVENT_ID% on %EVENT_COMPUTER%");
-    CWriteToFile write;
-    write.SetPath("/var/log/quorvil/hits.txt");
-    write.SetText("%EVENT_TIME% %EVENT_TEXT%");
-    task.AddAction(write);
-    CRunProgram run;
-    run.SetCommand("/usr/bin/logger -t quorvil %EVENT_TEXT%");
-    task.AddAction(run);
-    CDlgTask dlg(task);
-    dlg.GetActionList()->setCurrentRow(1);
-    dlg.show();
-    SaveScreenshot(&dlg, "task-dialog");
-    EXPECT_EQ(dlg.GetActionList()->count(), 3);
 }

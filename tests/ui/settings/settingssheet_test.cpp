@@ -42,13 +42,22 @@ std::string HiveText()
 
 } // namespace
 
-// A text, a switch and a number of the pages, and the font.
+// A text, a switch and a number of the pages, and the font, which the views
+// are told of.
 TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
 {
+    CQuorvilDoc doc;
+    CHintRecorder views(doc);
     {
-        CSheet s;
+        CSheet s(&doc);
         EXPECT_EQ(Texts(s.sheet.GetTabs()),
                   QStringList({"Fonts", "Utilities", "Editors", "Advanced", "Backups", "Audit"}));
+        EXPECT_FALSE(s.sheet.GetApplyButton()->isEnabled()) << "nothing changed yet";
+        QFont courier("Courier New", 12);
+        courier.setBold(true);
+        s.sheet.findChild<CPageSelectedFonts*>()->ChooseFont(courier);
+        EXPECT_EQ(s.sheet.findChild<QLabel*>("description")->text(), "Courier New, 12, Bold");
+        EXPECT_TRUE(s.sheet.GetApplyButton()->isEnabled());
         s.Type("fastMark", "-- checked by the night shift --");
         s.Type("sqlEditor", "/opt/sql/bin/editor");
         s.Check("reloadWorkspace", true);
@@ -60,7 +69,6 @@ TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
         s.Type("autoBackupDir", "/srv/backups");
         s.Check("extendedAudit", true);
         s.Type("auditNT", "/var/log/event-audit.txt");
-        s.sheet.findChild<CPageSelectedFonts*>()->ChooseFont(QFont("Courier New", 12));
         s.sheet.accept();
         EXPECT_EQ(s.sheet.result(), QDialog::Accepted);
     }
@@ -71,6 +79,13 @@ TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
           "\"JumpToEnd\"=dword:00000000", "Courier New"})
         EXPECT_NE(hive.find(written), std::string::npos) << written << " in\n" << hive;
     EXPECT_EQ(AppSettings::GetAuditNT(), "/var/log/event-audit.txt");
+    LOGFONT font;
+    AppSettings::GetViewFont(font);
+    // A character height, as the font description keeps it, is negative.
+    EXPECT_EQ(std::tuple(font.lfWeight, font.lfItalic, font.lfHeight < 0),
+              std::tuple(700, 0, true));
+    EXPECT_EQ(views.m_hints,
+              (std::vector<std::pair<ViewHint, DWORD>>{{ViewHint::SettingsChanged, 0}}));
 
     // A new sheet shows what the last one wrote.
     CSheet s;
@@ -79,8 +94,7 @@ TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
             s.Get<QLineEdit>("fastMark")->text(), s.Get<QCheckBox>("reloadWorkspace")->isChecked(),
             s.Get<QCheckBox>("jumpToEnd")->isChecked(), s.Get<QLineEdit>("scanDelay")->text()),
         std::tuple(QString("-- checked by the night shift --"), true, false, QString("3600")));
-    EXPECT_EQ(s.sheet.findChild<CPageSelectedFonts*>()->GetDescription(),
-              "Courier New, 12, Regular");
+    EXPECT_EQ(s.sheet.findChild<CPageSelectedFonts*>()->GetDescription(), "Courier New, 12, Bold");
     EXPECT_FALSE(s.sheet.GetApplyButton()->isEnabled()) << "nothing changed yet";
     s.sheet.GetTabs()->setCurrentIndex(3);
     SaveScreenshot(&s.sheet, "settings-advanced");
@@ -160,31 +174,4 @@ TEST(SettingsSheet, RunAtLogonWritesAndRemovesTheAutostartEntry)
     }
     EXPECT_FALSE(IsRunAtLogon());
     EXPECT_TRUE(ReadFileBytes(DirectoryOf(entry) + "/other.desktop").has_value());
-}
-
-TEST(SettingsSheet, ChosenFontIsDescribedStoredAndSentToTheViews)
-{
-    CQuorvilDoc doc;
-    CHintRecorder views(doc);
-    CSheet s(&doc);
-    auto* page = s.sheet.findChild<CPageSelectedFonts*>();
-    EXPECT_FALSE(s.sheet.GetApplyButton()->isEnabled());
-    QFont arial("Arial", 10);
-    arial.setBold(true);
-    page->ChooseFont(arial);
-    EXPECT_EQ(s.sheet.findChild<QLabel*>("description")->text(), "Arial, 10, Bold");
-    EXPECT_TRUE(s.sheet.GetApplyButton()->isEnabled());
-    arial.setItalic(true);
-    page->ChooseFont(arial);
-    EXPECT_EQ(page->GetDescription(), "Arial, 10, Bold Italic");
-    s.sheet.GetApplyButton()->click();
-
-    LOGFONT font;
-    AppSettings::GetViewFont(font);
-    // A character height, as the font description keeps it, is negative.
-    EXPECT_EQ(
-        std::tuple(std::string(font.lfFaceName), font.lfWeight, font.lfItalic, font.lfHeight < 0),
-        std::tuple(std::string("Arial"), 700, 1, true));
-    EXPECT_EQ(views.m_hints,
-              (std::vector<std::pair<ViewHint, DWORD>>{{ViewHint::SettingsChanged, 0}}));
 }

@@ -136,16 +136,6 @@ TEST_F(TreeTransferTest, WatchGroupsAndTasksKeepToTheirKindOfLog)
     EXPECT_EQ(PasteItemOf(LogNode(pSystem)), "&Paste (Replace event log watches)\tCtrl+V");
 }
 
-TEST(PasteAnalysis, PlainTextBecomesOneTrimmedLineOfAtMost99Characters)
-{
-    EXPECT_EQ(TextKeyFromPlainText("  disk full on /var  \nsecond line"), "disk full on /var");
-    EXPECT_EQ(TextKeyFromPlainText("a\tb\rc"), "a\tb");
-    EXPECT_EQ(TextKeyFromPlainText(std::string(120, 'x')), std::string(99, 'x'));
-    EXPECT_EQ(TextKeyFromPlainText(std::string(98, 'x') + "  yy"), std::string(98, 'x'));
-    EXPECT_EQ(TextKeyFromPlainText("\nfirst line empty"), "");
-    EXPECT_EQ(TextKeyFromPlainText("Fehler: Größe"), "Fehler: Größe");
-}
-
 TEST_F(TreeTransferTest, ALogPastedOnAnotherAsksHowToCopyItsWatchGroups)
 {
     CFileMonitor* pApp = m_frame.AddTextLog("app", 2);
@@ -196,9 +186,9 @@ TEST_F(TreeTransferTest, DragOverSelectsTheNodeAndAllowsWhatPasteWould)
     EXPECT_EQ(m_pView->GetSelectedID(), ITEM_KIND_SYSTEM_LOG)
         << "leaving reselects the node of before";
 
-    // Text dropped from another program becomes a text key.
+    // Text dropped from another program becomes a text key: its first line, trimmed.
     QMimeData text;
-    text.setText("Out of memory\r\n");
+    text.setText("  Größe: out of memory\r\nnext line");
     m_frame.m_ui.m_bDialogOK = TRUE;
     m_frame.m_ui.m_nChoose = 0;
     DragEnter(LogNode(pApp), text);
@@ -206,7 +196,7 @@ TEST_F(TreeTransferTest, DragOverSelectsTheNodeAndAllowsWhatPasteWould)
     QDropEvent drop(CenterOf(LogNode(pApp)), Qt::CopyAction, &text, Qt::LeftButton, {});
     QApplication::sendEvent(Tree().viewport(), &drop);
     EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(m_frame.m_dialogs, std::vector<std::string>{"textkey:Out of memory"});
+    EXPECT_EQ(m_frame.m_dialogs, std::vector<std::string>{"textkey:Größe: out of memory"});
     ASSERT_EQ(pApp->GetWatchGroup(0)->GetKeyCount(), 3);
-    EXPECT_EQ(pApp->GetWatchGroup(0)->GetKey(2)->GetDescription(), "'Out of memory' Only");
+    EXPECT_EQ(pApp->GetWatchGroup(0)->GetKey(2)->GetDescription(), "'Größe: out of memory' Only");
 }

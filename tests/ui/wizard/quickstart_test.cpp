@@ -3,7 +3,6 @@
 #include "platform/eventlog/eventlog.h"
 #include "screenshot.h"
 #include "tests/workspace/testdoc.h"
-#include "tools/qvws/qvws.h"
 #include "ui/common/framemessages.h"
 #include "ui/wizard/quickstart.h"
 #include "ui/wizard/quickstartstep.h"
@@ -143,18 +142,6 @@ TEST_F(QuickStart, SampleOnFirstStartBuildsTheMemoryErrorWatchAndItsFirstScanRun
               (CFrameMessage{WM_SHOW_TEXT_VIEWER, static_cast<LPARAM>(pLog->GetID())}));
     EXPECT_EQ(Scanning(), std::pair(true, 0)) << "the wizard's scan pause ended with it";
     EXPECT_TRUE(frame.m_doc.IsModified());
-
-    // The workspace as the workspace tool shows it.
-    const std::string path = TestRoot() + "/sample.qvw";
-    ASSERT_TRUE(frame.m_doc.OnSaveDocument(path));
-    std::istringstream in;
-    std::ostringstream out, err;
-    ASSERT_EQ(RunQvWs({"dump", path}, in, out, err), 0) << err.str();
-    for (const char* part : {"\"fileName\": \"qvsample.log\"", "\"description\": \"Sample Log\"",
-                             "\"description\": \"Memory Errors\"", "\"key1\": \"Memory Error\"",
-                             "\"description\": \"Task Actions\"",
-                             "\"text\": \"A Memory Error was detected in the import\""})
-        EXPECT_NE(out.str().find(part), std::string::npos) << part << " in\n" << out.str();
 
     // The first scan of the sample finds a Memory Error and shows the message.
     Manager().StopScanThread();
