@@ -134,7 +134,6 @@ void CDlgWatchGroup::OnCommand(int cmd)
         break;
     case CMD_TASK:
         // The task's own dialog (what CTask::Properties opens), over this one.
-        m_group.m_bTaskChanged = TRUE;
         RunTaskDialog(this, m_group.m_task);
         break;
     case CMD_COPY:

@@ -1,6 +1,5 @@
-// Configure on a journal and on an .evtx log: the sheet opens on a copy,
-// refuses a bad source with the sheet still open, and a good one lands on
-// the log with the scan position the log reached meanwhile.
+// Configure on a journal and an .evtx log: a bad source is refused with the
+// sheet open; a good one keeps the scan position the log reached meanwhile.
 
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"
@@ -24,8 +23,7 @@ public:
     }
 };
 
-// What the sheet showed when OK was refused: still open, the page in
-// front, the field with the focus, the message.
+// The sheet after a refused OK: open, the page in front, the focus, the message.
 struct CRefusal {
     bool bOpen = false;
     QString tab;

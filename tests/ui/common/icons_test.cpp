@@ -1,11 +1,8 @@
 #include "ui/common/icons.h"
 #include "widgettest.h"
 
-// Every image index the model and the tree hand out, every scan state,
-// event type and item command has a picture of its own: no two look alike
-// (an audit failure never looks like an error), each is drawn (not scaled
-// up) at twice the size, and other image indexes give no picture. The scan
-// animation moves: consecutive frames differ and frame 12 is frame 0.
+// Every image index, scan state, event type and item command has a picture of
+// its own, drawn (not scaled up) at twice the size; the scan animation cycles.
 TEST(Icons, EachKindHasItsOwnPictureAndTheAnimationCycles)
 {
     std::vector<QIcon> icons;

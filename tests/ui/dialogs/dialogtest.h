@@ -1,14 +1,12 @@
 #pragma once
-// Helpers of the dialog tests, besides the shared widget test helpers: the
-// model's classes and the clipboard as the dialogs' commands use them.
+// The dialog tests' helpers besides the widget tests' ones.
 
 #include "match/searchkey.h"
 #include "platform/clipboard/clipboard.h"
 #include "ui/dialogs/clipboardops.h"
 #include "widgettest.h"
 
-// The model's persisted classes, registered once, for the clipboard's
-// archives; and an empty clipboard.
+// The model's classes registered for the clipboard's archives; an empty clipboard.
 inline void RegisterModelClassesAndClearClipboard()
 {
     static const bool bDone = [] {

@@ -23,8 +23,7 @@ protected:
     CFileMonitor m_log;
 };
 
-// What the properties page edits: folder, file name, description, interval, enabled,
-// impersonation and user.
+// What the properties and security pages edit.
 auto Properties(const CFileMonitor& log)
 {
     return std::tuple(log.m_strDirectory, log.m_strFileName, log.m_strShortDescription,
@@ -65,7 +64,6 @@ TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
     };
     const Case cases[] = {
         {true, ADD_MODE_MENU, "Add Text Log", "Watches", true, false},
-        {true, ADD_MODE_WIZARD_TEXT, "Add Text Log", "Watches", true, false},
         {false, ADD_MODE_MENU, "Edit Text Log", "Watches", false, false},
         {true, ADD_MODE_WIZARD_SAMPLE, "Quick Start - Add Text Log", "Watches - Disabled", false,
          true},
@@ -215,8 +213,7 @@ TEST_F(LogSheet, WatchesPageAddsEditsAndDuplicatesGroups)
                   std::tuple(bOk ? 0 : 1, std::string(name), QString(name)));
     }
 
-    // Duplicate appends a copy and keeps it on the clipboard, which an
-    // event log's page does not take.
+    // Duplicate keeps a copy on the clipboard, which an event log's page does not take.
     SelectRow(list, 1);
     QTest::keyClick(list, Qt::Key_F10);
     ASSERT_EQ(m_log.GetWatchGroupCount(), 4);

@@ -5,8 +5,7 @@
 #include "ui/dialogs/keytesterdialog.h"
 #include "ui/dialogs/regexkeydialog.h"
 
-// The status line follows the pattern and the sample while typing; OK
-// refuses a pattern that does not compile, with RE2's message.
+// The status line follows pattern and sample; OK refuses a bad pattern.
 TEST(RegexKeyDialog, ShowsCapturesAndRefusesBadPatterns)
 {
     CMessageRecorder messages;
@@ -58,8 +57,7 @@ TEST(GroupRulesDialog, ChecksTheValuesAndKeepsThem)
               std::pair(std::string("06:00"), std::vector<int>{1, 5}));
 }
 
-// Typing sample lines lists the hits with their captures and highlights
-// them; the log's own groups keep their hit counters.
+// Sample lines list and highlight the hits; the log's own hit counters stay.
 TEST(KeyTester, ListsAndHighlightsHitsWhileTyping)
 {
     RegisterTextLogClasses();

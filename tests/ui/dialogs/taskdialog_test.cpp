@@ -116,8 +116,7 @@ TEST(TaskDialog, ActionsAreAddedEditedAndDeleted)
 
 namespace {
 
-// Picks an entry of the task dialog's Add menu with the mouse; fill then
-// edits the action's editor that opens.
+// Picks an entry of the Add menu with the mouse; fill edits the editor that opens.
 void AddWithMenu(CDlgTask& dlg, const QString& entry, std::function<void(CDlgAction*)> fill)
 {
     OnNextDialog<CDlgAction>(std::move(fill));
@@ -137,10 +136,8 @@ void AddWithMenu(CDlgTask& dlg, const QString& entry, std::function<void(CDlgAct
 
 } // namespace
 
-// A newcomer adds an e-mail, a web hook, a syslog forward and a desktop
-// notification (of a hostile line) with the mouse and the keyboard and
-// presses Test Run: the servers started here receive each, and one message
-// tells what they answered.
+// Alerts typed into their editors; Test Run reaches the servers started here,
+// and one message tells what they answered.
 TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
 {
     CAlertServer smtp("smtp");

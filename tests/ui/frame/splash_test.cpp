@@ -1,8 +1,7 @@
 #include "ui/frame/splash.h"
 #include "widgettest.h"
 
-// The first key press anywhere closes the splash window and goes no
-// further; the next one reaches its widget.
+// The first key press closes the splash window and goes no further.
 TEST(Splash, FirstKeyPressClosesItAndIsSwallowed)
 {
     QLineEdit edit;

@@ -14,8 +14,7 @@ void ClickItem(QListWidget* list, int row, bool bDouble = false)
             : QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, center);
 }
 
-// Enabled state of Select, Unselect, Move Up, Move Down as "SUMD" with "-"
-// for a disabled button.
+// Select, Unselect, Move Up, Move Down as "SUMD", "-" where disabled.
 std::string Buttons(const CColumnChooser& chooser)
 {
     std::string s;

@@ -145,11 +145,7 @@ TEST_F(ListViewTest, ContextMenusOfBothListsOfferTheLogsCommandsThenTheirOwn)
     EXPECT_TRUE(items.contains("&Rename") && items.contains("Ma&rk...\tCtrl+K [gray]"));
     EXPECT_EQ(items.back(), "&Columns...") << "the log's commands, then the list's own";
     EXPECT_EQ(menu->defaultAction(), menu->actions().front());
-    EXPECT_FALSE(view.IsCommandEnabled(ID_LOG_MARK));
-
     menu = view.CreateContextMenu(RowCenter(view, 0));
-    EXPECT_TRUE(menu->actions()[6]->isEnabled()) << "Mark on Application";
-    EXPECT_TRUE(menu->actions()[7]->isEnabled()) << "Fast Mark on Application";
     EXPECT_EQ(menu->actions()[2]->text(), "Disa&ble\tCtrl+T");
 
     // A real right click below the last row.

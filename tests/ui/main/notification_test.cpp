@@ -1,6 +1,5 @@
-// The desktop services on a private session bus started by the test, with
-// python3-dbusmock in the services' places: notifications against its
-// notification daemon, the colour scheme against a desktop portal.
+// Notifications and the colour scheme against python3-dbusmock services on a
+// private session bus started by the test.
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -87,8 +86,7 @@ TEST_F(SessionBus, NotificationReachesTheServiceAndAClickShowsTheLog)
     EXPECT_EQ(shown, "/var/log/app.log");
 }
 
-// The portal's dark preference gives a dark palette at start, and its
-// changes switch the palette back and forth while the program runs.
+// The portal's dark preference gives a dark palette, at start and on change.
 TEST_F(SessionBus, ColourSchemeFollowsTheDesktopPortal)
 {
     const QString portal = QStringLiteral("org.freedesktop.portal.Desktop");

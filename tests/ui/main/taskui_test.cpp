@@ -6,8 +6,7 @@
 
 namespace {
 
-// A workspace with one text log whose watch group shows a message for
-// every line with "Boom", and the desktop's task messages installed.
+// A text log whose watch group shows a message for each "Boom" line.
 class TaskMessageTest : public ::testing::Test {
 protected:
     TaskMessageTest()

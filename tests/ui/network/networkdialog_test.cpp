@@ -13,8 +13,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* EVENTLOG_KEY = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
 
-// A computer folder in the test's network root, with the given event logs
-// registered in its registry.
+// A computer folder in the test's network root with these event logs registered.
 void AddComputer(const std::string& domain, const std::string& name,
                  const std::vector<std::string>& logs)
 {

@@ -9,8 +9,7 @@
 
 namespace {
 
-// A sheet on screen with every page shown once, as a user who looks at
-// each tab.
+// A sheet on screen with every page shown once.
 struct CSheet {
     explicit CSheet(CQuorvilDoc* pDoc = nullptr) : sheet(pDoc)
     {
@@ -42,8 +41,7 @@ std::string HiveText()
 
 } // namespace
 
-// A text, a switch and a number of the pages, and the font, which the views
-// are told of.
+// A text, a switch and a number of the pages, and the font the views are told of.
 TEST(SettingsSheet, EveryPageWritesItsValuesToTheUserHiveAndShowsThemAgain)
 {
     CQuorvilDoc doc;

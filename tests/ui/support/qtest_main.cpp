@@ -1,5 +1,4 @@
-// The main of every widget test: GoogleTest inside a QApplication on Qt's
-// offscreen platform, so real widgets run without a display.
+// GoogleTest inside a QApplication on Qt's offscreen platform.
 #include <QApplication>
 
 #include "testing.h"

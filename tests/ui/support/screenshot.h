@@ -1,7 +1,5 @@
 #pragma once
-// Widget tests render the windows they drive into PNG files for the README
-// and the docs: when QUORVIL_SCREENSHOT_DIR is set (make screenshots), the
-// widget is grabbed into that folder as NAME.png; otherwise nothing happens.
+// The widget as QUORVIL_SCREENSHOT_DIR/NAME.png for the docs, when that is set.
 #include <QDir>
 #include <QPixmap>
 #include <QWidget>

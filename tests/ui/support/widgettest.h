@@ -1,7 +1,5 @@
 #pragma once
-// Helpers of the widget tests: message boxes answered and recorded, a main
-// frame, a view and a task UI that record what they are sent, the next modal
-// dialog acted on, children by name, texts of lists and menus, user input.
+// Helpers of the widget tests.
 #include <QTest>
 #include <QtWidgets>
 #include <ostream>
@@ -21,8 +19,7 @@ inline void PrintTo(const QString& text, std::ostream* os)
     *os << '"' << text.toStdString() << '"';
 }
 
-// Answers every message box (the answers queued first, then a fixed one)
-// and keeps the texts shown.
+// Answers every message box (the queued answers first) and keeps the texts.
 class CMessageRecorder {
 public:
     explicit CMessageRecorder(int nAnswer = IDOK) : m_nAnswer(nAnswer)
@@ -49,8 +46,7 @@ private:
     int m_nAnswer;
 };
 
-// A document UI whose questions go to the message box answerer (a
-// CMessageRecorder sees them) and whose dialogs are all cancelled.
+// A document UI whose questions go to the message boxes; its dialogs cancel.
 class CCancellingUi : public IDocumentUi {
 public:
     int MessageBox(const std::string& text, UINT type) override
@@ -91,8 +87,7 @@ struct CFrameMessage {
     bool operator==(const CFrameMessage&) const = default;
 };
 
-// A main frame with a real document (whose questions and dialogs go to pUi,
-// if given) that keeps the frame messages and the status text it is sent.
+// A main frame with a real document that keeps the messages and status text.
 class CFakeFrame : public IMainFrame {
 public:
     explicit CFakeFrame(IDocumentUi* pUi = nullptr)
@@ -109,8 +104,7 @@ public:
     CQuorvilDoc& GetDocument() override { return m_doc; }
     QWidget* GetWindow() override { return &m_window; }
 
-    // Logs added straight to the manager (no questions, no hint); a text
-    // log's file is in the test's own temporary folder unless told.
+    // Logs added straight to the manager (no questions, no hint).
     CFileMonitor* AddTextLog(const std::string& description,
                              const std::string& fileName = "log.txt",
                              const std::string& directory = TestRoot() + "/")
@@ -152,8 +146,7 @@ private:
     CQuorvilDoc& m_doc;
 };
 
-// Keeps the task messages and notifications shown, from whichever thread
-// runs the task, while it lives; the task dialog is cancelled.
+// Keeps the task messages and notifications shown, from any thread.
 class CTaskUiRecorder final : public ITaskUi {
 public:
     CTaskUiRecorder() { SetTaskUi(this); }
@@ -186,8 +179,7 @@ public:
     int m_nTaskDialogs = 0;
 };
 
-// Calls fn with the next modal dialog of type T as soon as it is open (from
-// inside its exec loop); a dialog that fn leaves open is rejected afterwards.
+// Calls fn with the next modal dialog of type T; one it leaves open is rejected.
 template <class T = QDialog, class F> void OnNextDialog(F fn)
 {
     auto* timer = new QTimer;
@@ -229,8 +221,7 @@ template <class W> QStringList Texts(const W* widget)
     return texts;
 }
 
-// The menu's items as "text" or "-" for a bar; gray items end in " [gray]",
-// the default item in " [default]".
+// The menu's items, "-" for a bar, marked " [gray]" and " [default]".
 inline QStringList MenuItems(const QMenu& menu)
 {
     QStringList items;
@@ -264,8 +255,7 @@ inline void ClickOk(QDialog* dialog)
                       Qt::LeftButton);
 }
 
-// A double click as a user makes it: a click, then the second press that
-// the platform reports as a double click.
+// A double click as a user makes it: a click, then the second press.
 inline void DoubleClick(QWidget* widget, const QPoint& pos)
 {
     QTest::mouseClick(widget, Qt::LeftButton, {}, pos);

@@ -1,7 +1,6 @@
 #pragma once
-// Shared by the tree's widget tests: a main frame with the scripted document
-// UI, the clipboard and logs with watch groups, and a fixture that shows the
-// tree view on it.
+// The tree tests' main frame, with the scripted document UI, the clipboard
+// and logs with watch groups, and a fixture that shows the tree view on it.
 
 #include "match/searchkeyevent.h"
 #include "tests/workspace/testdoc.h"
@@ -16,8 +15,7 @@ public:
         RegisterDocumentClasses();
         QGuiApplication::clipboard()->clear();
         SetClipboard(&m_clipboard);
-        // The document's own questions are answered Yes, its dialogs
-        // cancelled; the text key dialog notes the key it was shown.
+        // The document's questions are answered Yes, its dialogs cancelled.
         m_ui.m_nDefaultAnswer = IDYES;
         m_ui.m_bDialogOK = FALSE;
         m_ui.m_nChoose = CHOOSE_NEW_WATCH_GROUP;
@@ -26,14 +24,9 @@ public:
             return m_ui.m_bDialogOK;
         };
         m_doc.SetUi(&m_ui);
-        SetMessageBoxAnswerer([this](const std::string& text, UINT) {
-            m_boxes.push_back(text);
-            return m_nBoxAnswer;
-        });
     }
     ~CTestFrame() override
     {
-        SetMessageBoxAnswerer(nullptr);
         m_doc.SetUi(nullptr);
         SetClipboard(nullptr);
     }
@@ -64,8 +57,7 @@ public:
     CScriptedUi m_ui;
     std::vector<std::string> m_dialogs; // "textkey:<first string>" per text key dialog
     CQtClipboard m_clipboard;
-    int m_nBoxAnswer = IDNO; // to the view's own questions
-    std::vector<std::string> m_boxes;
+    CMessageRecorder m_boxes{IDNO}; // the view's own questions
 };
 
 inline DWORD IdOf(const QTreeWidgetItem* pItem)

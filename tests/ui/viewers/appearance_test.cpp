@@ -1,7 +1,5 @@
-// The viewers in a light and a dark palette: rows and lines that a watch
-// group catches keep their text legible, the event list's columns hold their
-// values whole and the event icons are drawn at the screen's scale. CTest
-// runs this file once more at twice the scale (QT_SCALE_FACTOR=2).
+// The viewers in a light and a dark palette; CTest runs this file once more
+// at twice the scale (QT_SCALE_FACTOR=2).
 #include <cmath>
 
 #include "core/keysandactions.h"
@@ -14,8 +12,7 @@
 
 namespace {
 
-// Relative luminance and contrast ratio as the accessibility guidelines
-// define them; 4.5 is their minimum for body text.
+// The contrast ratio of the accessibility guidelines (4.5 for body text).
 double Contrast(QRgb a, QRgb b)
 {
     auto luminance = [](QRgb rgb) {
@@ -30,8 +27,7 @@ double Contrast(QRgb a, QRgb b)
     return (hi + 0.05) / (lo + 0.05);
 }
 
-// The strongest contrast between the band's background (its rightmost
-// pixel, past the text) and any pixel in it: the contrast of the text's ink.
+// The text's ink contrast: the strongest against the band's rightmost pixel.
 double InkContrast(const QImage& image, QRect band)
 {
     const double dpr = image.devicePixelRatio();
@@ -63,8 +59,7 @@ TEST_F(ViewerLooks, HighlightsStayLegibleAndColumnsWholeInLightAndDarkPalettes)
         QPalette palette;
     } palettes[] = {{"light", QApplication::style()->standardPalette()},
                     {"dark", CDesktopColorScheme::DarkPalette()}};
-    // Seven sources, seven groups: every colour but the eighth, which is the
-    // first again with another hue.
+    // Seven sources, seven groups; the eighth colour is the first in another hue.
     WriteEventLog("Looks", 1, 40, [](DWORD n) {
         CEvtEvent e = MakeEvent(n);
         e.m_dwEventID = 1073741824u + n; // ten digits

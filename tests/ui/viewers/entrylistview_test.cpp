@@ -38,9 +38,6 @@ protected:
     static int Rows(const CEntryListView& view) { return view.GetModel()->rowCount(); }
 };
 
-// A journal larger than a page opens on its newest page; Earlier Entries
-// reads the rest; the detail pane shows every field of the selected entry;
-// with Follow on, entries written later appear at the end.
 TEST_F(EntryViewer, JournalPagesDetailAndFollow)
 {
     if (JournalRemotePath().empty())
@@ -92,8 +89,6 @@ TEST_F(EntryViewer, JournalPagesDetailAndFollow)
     EXPECT_EQ(Rows(view), total + 5);
 }
 
-// The log's matches restrict the list; a journal that cannot be opened says
-// why; a deleted log empties the view.
 TEST_F(EntryViewer, MatchesErrorsAndDeletion)
 {
     if (JournalRemotePath().empty())
@@ -122,8 +117,6 @@ TEST_F(EntryViewer, MatchesErrorsAndDeletion)
     EXPECT_TRUE(view.GetItem() == 0 && view.GetModel() == nullptr);
 }
 
-// An .evtx file lists its records with provider, event ID and level; the
-// detail pane shows the record's XML.
 TEST_F(EntryViewer, EvtxRecords)
 {
     const std::string path = m_strDir + "app.evtx";

@@ -175,14 +175,7 @@ TEST_F(TextViewer, FindHonoursCaseAndWholeWordAcrossLoadBlocksAndOffersToWrap)
     m_view.GetFindDialog()->close();
     QTRY_VERIFY(m_view.GetFindDialog() == nullptr);
 
-    // Search texts of a hundred characters or more are not looked for.
-    const std::string line(120, 'a');
-    Show(line + "\n" + line + "\n");
-    EXPECT_EQ((std::tuple{findSelected(0, 99), findSelected(0, 100), Start()}),
-              std::tuple(true, false, 0u));
-
-    // By the keys: not found says so and offers to go on from the top (or,
-    // backwards with Shift+F3, from the end).
+    // By the keys: not found offers to go on from the top (or the end, backwards).
     m_boxes.texts.clear();
     const std::string needles = "alpha\nneedle one\nbeta\nneedle two\ngamma\n";
     const std::size_t nFirst = needles.find("needle");
@@ -224,11 +217,11 @@ TEST_F(TextViewer, SelectedTextBecomesATextKeyThatMatchesItsLine)
 
     Select(5, 13); // " disk full on" with its leading blank
     ASSERT_TRUE(m_view.IsWatchTextEnabled());
-    m_frame.m_ui.m_bKeyOk = FALSE;
+    m_frame.m_ui.m_bDialogOK = FALSE;
     ChooseFromContextMenu(m_pane->viewport(), QPoint(8, 5), Qt::Key_W);
-    ASSERT_NE(m_frame.m_ui.m_pTextKey, nullptr) << "the key dialog was shown";
+    ASSERT_NE(m_frame.m_pTextKey, nullptr) << "the key dialog was shown";
     EXPECT_EQ(pLog->GetWatchGroupCount(), 0) << "Cancel leaves nothing";
-    m_frame.m_ui.m_bKeyOk = TRUE;
+    m_frame.m_ui.m_bDialogOK = TRUE;
     ChooseFromContextMenu(m_pane->viewport(), QPoint(8, 5), Qt::Key_W);
     ASSERT_EQ(pLog->GetWatchGroupCount(), 1);
     ASSERT_EQ(pLog->GetWatchGroup(0)->GetKeyCount(), 1);
@@ -307,8 +300,7 @@ TEST_F(TextViewer, GrowingLogKeepsTheReadersPlaceUnlessFollowingAndGoToLineShows
               m_pane->GetLineCount())
         << "following shows the new lines";
 
-    // Go To Line shows the line and stops following; line numbers take a
-    // column, in every text viewer.
+    // Go To Line shows the line and stops following; line numbers in every viewer.
     OnNextDialog([](QDialog* dialog) {
         QWidget* box = dialog->findChild<QSpinBox*>();
         Type(box, "120");

@@ -1,40 +1,30 @@
 #pragma once
-// Shared by the viewer tests: a main frame whose document UI answers the
-// watch-group and key dialogs as told and keeps the keys it was shown, and
-// event logs of the local computer written as file images.
+// The viewer tests' main frame, whose key dialogs keep the key shown, and
+// event logs of this computer written as files.
 
 #include "match/searchkeyevent.h"
 #include "platform/base/fileio.h"
 #include "platform/eventlog/eventlog.h"
 #include "platform/eventlog/evtfile.h"
 #include "platform/network/network.h"
+#include "tests/workspace/testdoc.h"
 #include "widgettest.h"
-
-// The key dialogs keep the key they were shown; other dialogs are cancelled.
-class CViewerUi final : public CCancellingUi {
-public:
-    int MessageBox(const std::string&, UINT) override { return IDOK; }
-    BOOL EditEventKey(CSearchKeyEvent& key) override
-    {
-        m_pEventKey = std::make_unique<CSearchKeyEvent>(key);
-        return m_bKeyOk;
-    }
-    BOOL EditTextKey(CSearchKeyText& key) override
-    {
-        m_pTextKey = std::make_unique<CSearchKeyText>(key);
-        return m_bKeyOk;
-    }
-    int ChooseWatchGroup(const CMonitoredObject&) override { return m_nGroupChoice; }
-
-    BOOL m_bKeyOk = TRUE;
-    int m_nGroupChoice = CHOOSE_NEW_WATCH_GROUP;
-    std::unique_ptr<CSearchKeyEvent> m_pEventKey; // as the key dialog was shown it
-    std::unique_ptr<CSearchKeyText> m_pTextKey;
-};
 
 class CViewerFrame final : public CFakeFrame {
 public:
-    CViewerFrame() { m_doc.SetUi(&m_ui); }
+    CViewerFrame()
+    {
+        m_ui.m_nChoose = CHOOSE_NEW_WATCH_GROUP;
+        m_ui.m_onEventKey = [this](CSearchKeyEvent& key) {
+            m_pEventKey = std::make_unique<CSearchKeyEvent>(key);
+            return m_ui.m_bDialogOK;
+        };
+        m_ui.m_onTextKey = [this](CSearchKeyText& key) {
+            m_pTextKey = std::make_unique<CSearchKeyText>(key);
+            return m_ui.m_bDialogOK;
+        };
+        m_doc.SetUi(&m_ui);
+    }
 
     CEventMonitor* AddEventLog(const std::string& logName)
     {
@@ -45,7 +35,9 @@ public:
         return CFakeFrame::AddTextLog(fileName, fileName, directory);
     }
 
-    CViewerUi m_ui;
+    CScriptedUi m_ui;
+    std::unique_ptr<CSearchKeyEvent> m_pEventKey; // as the key dialog was shown it
+    std::unique_ptr<CSearchKeyText> m_pTextKey;
 };
 
 // The test's own network root, so every test starts with fresh logs.
@@ -79,8 +71,7 @@ protected:
         return e;
     }
 
-    // Replaces the log (created when need be) by records oldest ..
-    // oldest + count - 1, made by MakeEvent unless given.
+    // Replaces the log by records oldest .. oldest + count - 1.
     void WriteEventLog(const std::string& log, DWORD oldest, DWORD count,
                        std::function<CEvtEvent(DWORD)> make = MakeEvent)
     {
@@ -108,8 +99,7 @@ inline CKeysAndActions* SourceGroup(const std::string& description, const std::s
     return group;
 }
 
-// A right click at pos, then the menu item whose mnemonic is key, pressed
-// once the menu is open.
+// A right click at pos, then the menu item whose mnemonic is key.
 inline void ChooseFromContextMenu(QWidget* widget, const QPoint& pos, Qt::Key key)
 {
     QTimer timer;

@@ -10,9 +10,7 @@
 
 namespace {
 
-// Answers each wizard step as it comes up: the test's handler for the step
-// looks and chooses, then "Next >>" (or "Done" on the last step) is pressed;
-// each step is rendered for the docs when told.
+// Runs the step's handler, then presses "Next >>" (or "Done") on each step.
 struct CWizardDriver {
     using Handler = std::function<void(CQuickStartStep&)>;
     explicit CWizardDriver(const std::map<int, Handler>& handlers, bool bScreenshots = false)
@@ -47,9 +45,7 @@ protected:
     void SetUp() override
     {
         RegisterDocumentClasses();
-        // The text-log sheet takes textLogPath, if any; the network dialog
-        // the local Application log; the key dialogs are cancelled after the
-        // user changed something.
+        // The key dialogs are cancelled after a change.
         ui.m_onTextSheet = [this](CFileMonitor& log) {
             if (!textLogPath.empty()) {
                 log.m_strDirectory = textLogPath.substr(0, textLogPath.rfind('/') + 1);
@@ -72,8 +68,7 @@ protected:
         frame.m_doc.SetUi(&ui);
         ASSERT_TRUE(frame.m_doc.OnNewDocument());
         frame.m_doc.m_strSampleDirectory = QUORVIL_TEST_DATA_DIR "/";
-        // The scan thread counts down instead of scanning, so that the test
-        // scans by itself.
+        // The scan thread counts down; the test scans by itself.
         frame.m_doc.m_pManager->m_nStartDelay = 3600;
     }
     void TearDown() override
