@@ -169,11 +169,6 @@ TEST_F(WatchGroupDialog, TaskKeyOpensTheGroupsTaskAndAdvancedOptionsItsInterval)
     });
     Child<QPushButton>(&dlg, "advanced")->click();
     EXPECT_EQ(std::pair(group.m_bMinInterval, group.m_nMinIntervalMinutes), std::pair(TRUE, 15));
-    CDlgAdvancedOptions off(true, 15);
-    Child<QCheckBox>(&off, "enable")->setChecked(false);
-    off.accept();
-    EXPECT_EQ(std::pair(off.IsIntervalEnabled(), off.GetMinutes()), std::pair(false, 0))
-        << "a cleared interval is stored as 0 minutes";
 }
 
 TEST(ChooseWatchGroup, ReturnsThePositionOrAddNew)
