@@ -1,5 +1,4 @@
-// Configure on a journal and an .evtx log: a bad source is refused with the
-// sheet open; a good one keeps the scan position the log reached meanwhile.
+// Configure on a journal and an .evtx log: bad sources refused, scan positions kept.
 
 #include "evtx/evtxmonitor.h"
 #include "journal/journalmonitor.h"

@@ -1,8 +1,7 @@
 #include "ui/common/icons.h"
 #include "widgettest.h"
 
-// Every image index, scan state, event type and item command has a picture of
-// its own, drawn (not scaled up) at twice the size; the scan animation moves.
+// Every kind has a picture of its own, drawn (not scaled) at twice the size.
 TEST(Icons, EachKindHasItsOwnPictureAndTheAnimationCycles)
 {
     std::vector<QIcon> icons;

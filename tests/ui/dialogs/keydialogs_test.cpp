@@ -45,26 +45,19 @@ TEST(TextKeyDialog, OkChecksTheKeysAndTheKeyMadeMatchesTheLinesItWasMadeFor)
         "You must enter a value for Key 1 if you wish to include it in the search!";
     const char* const noKey2 =
         "You must enter a value for Key 2 if you wish to include it in the search!";
-    struct Case {
-        int mode;
-        const char* key1;
-        const char* key2;
-        bool bCase;
-        const char* message; // "" when OK is taken
-        const char* match = "";
-        const char* noMatch = "";
-    };
-    const Case cases[] = {
-        {2, "", "full", false, noKey1},
-        {3, "disk", "", false, noKey2},
-        {0, "disk", "full", false, "", "DISK full on /var", "memory low"},
-        {1, "disk", "memory", false, "", "memory full", "cpu hot"},     // either
-        {2, "disk", "full", false, "", "disk is full", "disk is fine"}, // both
-        {3, "disk", "full", false, "", "disk is fine", "disk is full"}, // without
-        {0, "disk", "full", true, "", "disk full", "DISK full"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.mode) + " " + c.key1 + "/" + c.key2);
+    // Mode, keys, match case, the message ("" when OK is taken), a line matched and one not.
+    const std::tuple<int, const char*, const char*, bool, const char*, const char*, const char*>
+        cases[] = {
+            {2, "", "full", false, noKey1, "", ""},
+            {3, "disk", "", false, noKey2, "", ""},
+            {0, "disk", "full", false, "", "DISK full on /var", "memory low"},
+            {1, "disk", "memory", false, "", "memory full", "cpu hot"},     // either
+            {2, "disk", "full", false, "", "disk is full", "disk is fine"}, // both
+            {3, "disk", "full", false, "", "disk is fine", "disk is full"}, // without
+            {0, "disk", "full", true, "", "disk full", "DISK full"},
+        };
+    for (const auto& [mode, key1, key2Text, bCase, message, match, noMatch] : cases) {
+        SCOPED_TRACE(std::to_string(mode) + " " + key1 + "/" + key2Text);
         CMessageRecorder messages;
         CSearchKeyText key;
         key.m_nHits = 5;
@@ -75,18 +68,18 @@ TEST(TextKeyDialog, OkChecksTheKeysAndTheKeyMadeMatchesTheLinesItWasMadeFor)
         EXPECT_EQ(Child<QComboBox>(&dlg, "mode")->currentText(), "Either Key 1 or Key 2");
         ChooseMode(dlg, 0); // Key 1 Only empties and disables Key 2
         EXPECT_EQ(std::pair(key2->text(), key2->isEnabled()), std::pair(QString(), false));
-        ChooseMode(dlg, c.mode);
-        EXPECT_EQ(key2->isEnabled(), c.mode != 0);
-        Child<QLineEdit>(&dlg, "key1")->setText(c.key1);
-        key2->setText(c.key2);
-        Child<QCheckBox>(&dlg, "case")->setChecked(c.bCase);
+        ChooseMode(dlg, mode);
+        EXPECT_EQ(key2->isEnabled(), mode != 0);
+        Child<QLineEdit>(&dlg, "key1")->setText(key1);
+        key2->setText(key2Text);
+        Child<QCheckBox>(&dlg, "case")->setChecked(bCase);
         dlg.accept();
-        EXPECT_EQ(messages.Last(), c.message);
-        EXPECT_EQ(dlg.result() == QDialog::Accepted, !*c.message);
-        if (*c.message)
+        EXPECT_EQ(messages.Last(), message);
+        EXPECT_EQ(dlg.result() == QDialog::Accepted, !*message);
+        if (*message)
             EXPECT_EQ(key.m_strKey1, "") << "the key is written only when OK is taken";
         else // OK resets the key (and its hits) before filling it
-            EXPECT_EQ(std::tuple(key.Match(c.match), key.Match(c.noMatch), key.m_nHits.load()),
+            EXPECT_EQ(std::tuple(key.Match(match), key.Match(noMatch), key.m_nHits.load()),
                       std::tuple(TRUE, FALSE, 0));
     }
 }
@@ -94,38 +87,31 @@ TEST(TextKeyDialog, OkChecksTheKeysAndTheKeyMadeMatchesTheLinesItWasMadeFor)
 // The help line follows the boxes; OK checks and reads each kind of field.
 TEST(ExtendedComparisons, HelpLineAndOkFollowTheValuesOfEachKindOfField)
 {
-    struct Case {
-        EventField field;
-        DWORD op;
-        const char* a;
-        const char* b;
-        const char* message;
-        std::vector<DWORD> values;
-    };
     const char* const ab = "Value A must be less than value B!";
     const char* const noValue = "You must enter a value!";
-    const char* const noValues = "You must enter at least one value!";
-    const Case cases[] = {
-        {EventField::EVENTID, OP_BETWEEN, "200", "100", ab, {}},
-        {EventField::EVENTID, OP_EQUAL, "12abc", "", "", {12}},
-        {EventField::TEXT, OP_CONTAINS, "bad block", "", "", {}},
-        {EventField::EVENTID, OP_ONE_OF, "", "", noValues, {}},
-        {EventField::SOURCE, OP_EQUAL, "", "", noValue, {}},
-        {EventField::TEXT, OP_CONTAINS, "", "", noValue, {}},
-        {EventField::TYPE, OP_ONE_OF, "", "", "You must check at least one type!", {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(GetFieldLabel(c.field)) + " " + std::to_string(c.op) + " " + c.a +
-                     " " + c.b);
+    // Field, operator, values A and B, the message, the numbers read.
+    const std::tuple<EventField, DWORD, const char*, const char*, const char*, std::vector<DWORD>>
+        cases[] = {
+            {EventField::EVENTID, OP_BETWEEN, "200", "100", ab, {}},
+            {EventField::EVENTID, OP_EQUAL, "12abc", "", "", {12}},
+            {EventField::TEXT, OP_CONTAINS, "bad block", "", "", {}},
+            {EventField::EVENTID, OP_ONE_OF, "", "", "You must enter at least one value!", {}},
+            {EventField::SOURCE, OP_EQUAL, "", "", noValue, {}},
+            {EventField::TEXT, OP_CONTAINS, "", "", noValue, {}},
+            {EventField::TYPE, OP_ONE_OF, "", "", "You must check at least one type!", {}},
+        };
+    for (const auto& [field, op, a, b, message, values] : cases) {
+        SCOPED_TRACE(std::string(GetFieldLabel(field)) + " " + std::to_string(op) + " " + a + " " +
+                     b);
         CMessageRecorder messages;
-        CDlgExtendedComparisons dlg(c.field, {});
-        SetOperator(dlg, c.op, c.a, c.b);
+        CDlgExtendedComparisons dlg(field, {});
+        SetOperator(dlg, op, a, b);
         dlg.accept();
-        EXPECT_EQ(messages.Last(), c.message);
-        EXPECT_EQ(dlg.result() == QDialog::Accepted, !*c.message);
-        if (!*c.message) {
+        EXPECT_EQ(messages.Last(), message);
+        EXPECT_EQ(dlg.result() == QDialog::Accepted, !*message);
+        if (!*message) {
             EXPECT_EQ(std::pair(dlg.GetCriterion().nOperator, dlg.GetCriterion().arrNumbers),
-                      std::pair(c.op, c.values));
+                      std::pair(op, values));
         }
     }
     const std::tuple<EventField, DWORD, const char*, const char*, const char*> helps[] = {

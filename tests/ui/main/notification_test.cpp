@@ -1,5 +1,4 @@
-// Notifications and the colour scheme against python3-dbusmock services on a
-// private session bus started by the test.
+// Against python3-dbusmock services on a private session bus started by the test.
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

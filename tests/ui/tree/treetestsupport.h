@@ -1,6 +1,5 @@
 #pragma once
-// The tree tests' main frame, with the scripted document UI, the clipboard
-// and logs with watch groups, and a fixture that shows the tree view on it.
+// The tree tests' main frame, logs with watch groups, and the tree view's fixture.
 
 #include "match/searchkeyevent.h"
 #include "tests/workspace/testdoc.h"

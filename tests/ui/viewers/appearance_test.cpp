@@ -1,5 +1,4 @@
-// The viewers in a light and a dark palette; CTest runs this file once more
-// at twice the scale (QT_SCALE_FACTOR=2).
+// The viewers in a light and a dark palette, also at twice the scale (CTest).
 #include <cmath>
 
 #include "core/keysandactions.h"

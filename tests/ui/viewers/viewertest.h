@@ -1,6 +1,5 @@
 #pragma once
-// The viewer tests' main frame, whose key dialogs keep the key shown, and
-// event logs of this computer written as files.
+// The viewer tests' main frame and event logs of this computer written as files.
 
 #include "match/searchkeyevent.h"
 #include "platform/base/fileio.h"
