@@ -3,8 +3,11 @@
 // archive fuzz target: a base item, an item derived from it (class reference
 // of the base, then the base's record), a group owning items and an optional
 // child group, and a class with a fixed (not versionable) schema.
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "archive/archive.h"
-#include "testing.h"
 
 class CTestItem : public CObject {
     DECLARE_SERIAL(CTestItem)
