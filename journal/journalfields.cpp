@@ -56,38 +56,47 @@ void CJournalEntryFields::Clear()
     m_items.clear();
 }
 
+namespace {
+
+using View = std::string_view CJournalEntryFields::*;
+constexpr std::pair<std::string_view, View> MAPPED[] = {
+    {"_UID", &CJournalEntryFields::uid},
+    {"_COMM", &CJournalEntryFields::comm},
+    {"MESSAGE", &CJournalEntryFields::message},
+    {"PRIORITY", &CJournalEntryFields::priority},
+    {"EVENT_ID", &CJournalEntryFields::eventId},
+    {"_HOSTNAME", &CJournalEntryFields::hostname},
+    {"_SYSTEMD_UNIT", &CJournalEntryFields::unit},
+    {"SYSLOG_FACILITY", &CJournalEntryFields::facility},
+    {"SYSLOG_IDENTIFIER", &CJournalEntryFields::identifier},
+};
+
+// The index in MAPPED of the name of "NAME=value", or -1.
+int MappedIndex(std::string_view data)
+{
+    for (int i = 0; i < static_cast<int>(std::size(MAPPED)); ++i) {
+        const std::string_view name = MAPPED[i].first;
+        if (data.size() > name.size() && data[name.size()] == '=' && data.starts_with(name))
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
 void CJournalEntryFields::Add(std::string_view data)
 {
-    m_items.emplace_back(m_data.size(), data.size());
+    m_items.push_back({m_data.size(), data.size(), MappedIndex(data)});
     m_data.append(data);
 }
 
 void CJournalEntryFields::Finish()
 {
-    using View = std::string_view CJournalEntryFields::*;
-    static constexpr std::pair<std::string_view, View> MAPPED[] = {
-        {"_UID", &CJournalEntryFields::uid},
-        {"_COMM", &CJournalEntryFields::comm},
-        {"MESSAGE", &CJournalEntryFields::message},
-        {"PRIORITY", &CJournalEntryFields::priority},
-        {"EVENT_ID", &CJournalEntryFields::eventId},
-        {"_HOSTNAME", &CJournalEntryFields::hostname},
-        {"_SYSTEMD_UNIT", &CJournalEntryFields::unit},
-        {"SYSLOG_FACILITY", &CJournalEntryFields::facility},
-        {"SYSLOG_IDENTIFIER", &CJournalEntryFields::identifier},
-    };
     for (std::size_t i = 0; i < m_items.size(); ++i) {
-        const std::string_view data = GetField(i);
-        const std::size_t eq = data.find('=');
-        if (eq == std::string_view::npos)
+        if (m_items[i].nMapped < 0)
             continue;
-        const std::string_view name = data.substr(0, eq);
-        for (const auto& [mapped, view] : MAPPED) {
-            if (name == mapped) {
-                this->*view = data.substr(eq + 1);
-                break;
-            }
-        }
+        const auto& [name, view] = MAPPED[m_items[i].nMapped];
+        this->*view = GetField(i).substr(name.size() + 1);
     }
 }
 
@@ -139,11 +148,15 @@ const std::string& CJournalUserNames::Lookup(std::string_view uid)
     return m_entries.back().second;
 }
 
+CTime JournalTime(std::uint64_t nRealtimeUsec)
+{
+    return CTime(static_cast<std::int64_t>(nRealtimeUsec / 1000000));
+}
+
 void JournalEntryToEvent(const CJournalEntryFields& fields, CJournalUserNames& users,
                          CEventStruct& event)
 {
-    const auto nSeconds = static_cast<std::int64_t>(fields.nRealtimeUsec / 1000000);
-    event.m_timeGenerated = CTime(nSeconds);
+    event.m_timeGenerated = JournalTime(fields.nRealtimeUsec);
     event.m_timeWritten = event.m_timeGenerated;
     event.m_strSource.assign(fields.identifier.empty() ? fields.comm : fields.identifier);
     event.m_strComputer.assign(fields.hostname);

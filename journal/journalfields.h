@@ -61,13 +61,22 @@ public:
     std::size_t GetCount() const { return m_items.size(); }
     std::string_view GetField(std::size_t i) const
     {
-        return std::string_view(m_data).substr(m_items[i].first, m_items[i].second);
+        return std::string_view(m_data).substr(m_items[i].nOffset, m_items[i].nLength);
     }
 
 private:
+    struct CItem {
+        std::size_t nOffset; // in m_data
+        std::size_t nLength;
+        int nMapped; // the view it sets, or -1
+    };
+
     std::string m_data;
-    std::vector<std::pair<std::size_t, std::size_t>> m_items; // offset, length in m_data
+    std::vector<CItem> m_items;
 };
+
+// The event time of an entry's realtime timestamp.
+CTime JournalTime(std::uint64_t nRealtimeUsec);
 
 // The event type of a PRIORITY value (1 error, 2 warning, 4 information).
 WORD JournalPriorityToType(std::string_view priority);

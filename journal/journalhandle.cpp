@@ -96,25 +96,37 @@ std::uint64_t CJournalHandle::GetRealtimeUsec() const
     return sd_journal_get_realtime_usec(m_pJournal, &usec) >= 0 ? usec : 0;
 }
 
-void CJournalHandle::ReadFields(CJournalEntryFields& fields)
+namespace {
+
+// Every "NAME=value" of the current entry, in the order stored; fields the
+// library cannot read (compressed by an unknown method) are left out.
+template <typename Visit> void VisitFields(sd_journal* pJournal, Visit visit)
 {
-    fields.Clear();
-    fields.nRealtimeUsec = GetRealtimeUsec();
     const void* pData = nullptr;
     std::size_t nLength = 0;
-    sd_journal_restart_data(m_pJournal);
-    while (sd_journal_enumerate_available_data(m_pJournal, &pData, &nLength) > 0)
-        fields.Add(std::string_view(static_cast<const char*>(pData), nLength));
+    sd_journal_restart_data(pJournal);
+    while (sd_journal_enumerate_available_data(pJournal, &pData, &nLength) > 0)
+        visit(std::string_view(static_cast<const char*>(pData), nLength));
+}
+
+} // namespace
+
+void CJournalHandle::ReadFields(CJournalEntryFields& fields)
+{
+    ReadFieldsUntimed(fields);
+    fields.nRealtimeUsec = GetRealtimeUsec();
+}
+
+void CJournalHandle::ReadFieldsUntimed(CJournalEntryFields& fields)
+{
+    fields.Clear();
+    VisitFields(m_pJournal, [&](std::string_view data) { fields.Add(data); });
     fields.Finish();
 }
 
 void CJournalHandle::ForEachField(const std::function<void(std::string_view)>& visit)
 {
-    const void* pData = nullptr;
-    std::size_t nLength = 0;
-    sd_journal_restart_data(m_pJournal);
-    while (sd_journal_enumerate_available_data(m_pJournal, &pData, &nLength) > 0)
-        visit(std::string_view(static_cast<const char*>(pData), nLength));
+    VisitFields(m_pJournal, visit);
 }
 
 int CJournalHandle::GetWakeupFd()

@@ -44,8 +44,11 @@ public:
     // Whether the current entry is the cursor's.
     bool TestCursor(const std::string& strCursor) const;
     std::uint64_t GetRealtimeUsec() const;
-    // Every field of the current entry, copied.
+    // Every field of the current entry, copied, and its timestamp.
     void ReadFields(CJournalEntryFields& fields);
+    // The same without the timestamp (one more lookup of the entry): the
+    // scan wants it of the entries that trigger only.
+    void ReadFieldsUntimed(CJournalEntryFields& fields);
     // Every "NAME=value" of the current entry, in the order stored.
     void ForEachField(const std::function<void(std::string_view)>& visit);
 

@@ -269,7 +269,10 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
     ++m_counters.m_nEntriesRead;
     if (plan.groups.empty() && !plan.bAudit)
         return !IsStopRequested();
-    journal.ReadFields(plan.fields);
+    // The timestamp waits for a trigger or the audit.
+    journal.ReadFieldsUntimed(plan.fields);
+    if (plan.bAudit)
+        plan.fields.nRealtimeUsec = journal.GetRealtimeUsec();
     JournalEntryToEvent(plan.fields, plan.users, plan.event);
     plan.message.Prepare(plan.fields.message);
     plan.bTriggerReady = false;
@@ -310,8 +313,10 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
 
 void CJournalMonitor::SetVariables(CKeysAndActions& group, CJournalHandle& journal, CScanPlan& plan)
 {
-    const CEventStruct& event = plan.event;
+    CEventStruct& event = plan.event;
     if (!plan.bTriggerReady) {
+        event.m_timeGenerated = JournalTime(journal.GetRealtimeUsec());
+        event.m_timeWritten = event.m_timeGenerated;
         std::vector<CTaskVariables::NameValue>& vars = plan.journalVariables;
         std::string& names = plan.journalNames;
         vars.clear();
