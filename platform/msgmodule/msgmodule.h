@@ -46,7 +46,8 @@ BOOL FreeLibrary(HMODULE hModule);
 // (lpSource is the module; ID absent: ERROR_MR_MID_NOT_FOUND, no table:
 // ERROR_RESOURCE_TYPE_NOT_FOUND, language absent:
 // ERROR_RESOURCE_LANG_NOT_FOUND) or FORMAT_MESSAGE_FROM_STRING (lpSource is
-// the template, a C string). dwLanguageId is a LANGID (0 or 0x400 for the usual choice).
+// the template, a C string). dwLanguageId is a LANGID (0 or 0x400 for the
+// usual choice).
 //
 // The inserts are always an array of 8-bit strings, whether or not
 // FORMAT_MESSAGE_ARGUMENT_ARRAY is given; being counted, an insert number

@@ -107,7 +107,7 @@ TEST(MessageModule, LoadingAndLanguageChoice)
         {WriteTestFile("broken.mc", "MessageId=1\nLanguage=English\nno end\n"), ERROR_INVALID_DATA,
          0, 0, ""},
         {WriteTestFile("source.txt", "; by content\nMessageId=7\nLanguage=English\nseven\n.\n"), 0,
-         7, 0x400, "seven\r\n"},
+         7, 0x409, "seven\r\n"}, // English unless the file names languages
         {MSGMODULE_NOTABLE_DLL, 0, 1, 0x400, "error 1813"},
         {MSGMODULE_DLL64, 0, 0x12345, 0x400, "error 317"},
         {"\\\\srv\\c$\\MSG\\app.mc", 0, 5, 0x400, "five\r\n"},
