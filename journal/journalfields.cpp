@@ -148,16 +148,16 @@ const std::string& CJournalUserNames::Lookup(std::string_view uid)
     return m_entries.back().second;
 }
 
-CTime JournalTime(std::uint64_t nRealtimeUsec)
+void SetJournalEventTime(CEventStruct& event, std::uint64_t nRealtimeUsec)
 {
-    return CTime(static_cast<std::int64_t>(nRealtimeUsec / 1000000));
+    event.m_timeGenerated = CTime(static_cast<std::int64_t>(nRealtimeUsec / 1000000));
+    event.m_timeWritten = event.m_timeGenerated;
 }
 
 void JournalEntryToEvent(const CJournalEntryFields& fields, CJournalUserNames& users,
                          CEventStruct& event)
 {
-    event.m_timeGenerated = JournalTime(fields.nRealtimeUsec);
-    event.m_timeWritten = event.m_timeGenerated;
+    SetJournalEventTime(event, fields.nRealtimeUsec);
     event.m_strSource.assign(fields.identifier.empty() ? fields.comm : fields.identifier);
     event.m_strComputer.assign(fields.hostname);
     event.m_strUser = users.Lookup(fields.uid);

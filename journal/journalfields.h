@@ -75,8 +75,9 @@ private:
     std::vector<CItem> m_items;
 };
 
-// The event time of an entry's realtime timestamp.
-CTime JournalTime(std::uint64_t nRealtimeUsec);
+// Sets the event's times (generated and written) to the entry's realtime
+// timestamp.
+void SetJournalEventTime(CEventStruct& event, std::uint64_t nRealtimeUsec);
 
 // The event type of a PRIORITY value (1 error, 2 warning, 4 information).
 WORD JournalPriorityToType(std::string_view priority);

@@ -271,8 +271,6 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
         return !IsStopRequested();
     // The timestamp waits for a trigger or the audit.
     journal.ReadFieldsUntimed(plan.fields);
-    if (plan.bAudit)
-        plan.fields.nRealtimeUsec = journal.GetRealtimeUsec();
     JournalEntryToEvent(plan.fields, plan.users, plan.event);
     plan.message.Prepare(plan.fields.message);
     plan.bTriggerReady = false;
@@ -300,7 +298,9 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
         SetVariables(*group.pGroup, journal, plan);
         ApplyLaunchRule(*group.pGroup, &m_counters);
     }
-    if (plan.bAudit)
+    if (plan.bAudit) {
+        if (!bTriggered)
+            SetJournalEventTime(plan.event, journal.GetRealtimeUsec());
         WriteAudit(FormatString("%-30s -> %s, %s, %s : ", plan.strName.c_str(),
                                 plan.event.m_timeGenerated.Format("%m/%d/%y  %H:%M:%S").c_str(),
                                 plan.event.m_strSource.c_str(),
@@ -308,6 +308,7 @@ bool CJournalMonitor::TestEntry(CJournalHandle& journal, CScanPlan& plan)
                    (bTriggered ? FormatString(" TASK SEQ - %u",
                                               static_cast<unsigned>(g_nTaskSequence.load()))
                                : std::string(" NO TRIGGERS")));
+    }
     return true;
 }
 
@@ -315,8 +316,7 @@ void CJournalMonitor::SetVariables(CKeysAndActions& group, CJournalHandle& journ
 {
     CEventStruct& event = plan.event;
     if (!plan.bTriggerReady) {
-        event.m_timeGenerated = JournalTime(journal.GetRealtimeUsec());
-        event.m_timeWritten = event.m_timeGenerated;
+        SetJournalEventTime(event, journal.GetRealtimeUsec());
         std::vector<CTaskVariables::NameValue>& vars = plan.journalVariables;
         std::string& names = plan.journalNames;
         vars.clear();

@@ -3,6 +3,8 @@
 #include "journal/journalmonitor.h"
 #include "match/searchkeyevent.h"
 #include "platform/base/fileio.h"
+#include "settings/appsettings.h"
+#include "settings/systemlog.h"
 #include "tasks/trigger.h"
 #include "testing.h"
 #include "tests/journal/journalfiles.h"
@@ -23,7 +25,11 @@ protected:
         ASSERT_TRUE(EnsureDirectory(m_strDir));
         m_log.m_strDirectory = m_strDir;
     }
-    void TearDown() override { g_hStopScanEvent.Reset(); }
+    void TearDown() override
+    {
+        g_hStopScanEvent.Reset();
+        g_bExtendedAudit = 0;
+    }
 
     // Appends entries with these messages, each with the given fields and
     // one second after the one before.
@@ -69,6 +75,7 @@ TEST_F(JournalScan, EventKeysAndVariablesFollowTheFieldMapping)
     WriteEntry({{"_COMM", "cron"}, {"PRIORITY", "6"}, {"MESSAGE", "session opened"}});
     WriteEntry({{"SYSLOG_IDENTIFIER", "kernel"}, {"PRIORITY", "4"}, {"MESSAGE", "disk full"}});
     WriteEntry({{"SYSLOG_IDENTIFIER", "sshd"}, {"PRIORITY", "2"}, {"MESSAGE", "fatal"}});
+    WriteEntry({{"SYSLOG_IDENTIFIER", "cron"}, {"MESSAGE", "nothing"}});
 
     auto* pSshErrors = new CSearchKeyEvent;
     pSshErrors->SetSourceValue("sshd");
@@ -86,6 +93,7 @@ TEST_F(JournalScan, EventKeysAndVariablesFollowTheFieldMapping)
     AddRecordingGroup(m_log, "warnings", m_runs, {pWarnings});
     AddRecordingGroup(m_log, "every field", m_runs, {pEverything});
 
+    g_bExtendedAudit = 1;
     m_log.m_bReadExisting = TRUE;
     m_log.Scan();
     EXPECT_EQ(m_log.GetState(), MON_STATE_GREW);
@@ -100,7 +108,15 @@ TEST_F(JournalScan, EventKeysAndVariablesFollowTheFieldMapping)
     const CScanCounters& counters = m_log.m_counters;
     EXPECT_EQ((std::tuple{counters.m_nEntriesRead.load(), counters.m_nMatches.load(),
                           counters.m_nTasksRun.load()}),
-              (std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>{4, 5, 5}));
+              (std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>{5, 5, 5}));
+    // The audit gives every entry its time, whether it triggers or not.
+    const std::string audit = ReadFileBytes(AppSettings::GetAuditNT()).value_or("");
+    for (const auto& [nSeconds, strLine] :
+         {std::pair(1700000001, ", sshd, Failed password for root :  TASK SEQ"),
+          std::pair(1700000005, ", cron, nothing :  NO TRIGGERS")})
+        EXPECT_NE(audit.find(CTime(nSeconds).Format("%m/%d/%y  %H:%M:%S") + strLine),
+                  std::string::npos)
+            << audit;
 
     const std::map<std::string, std::string> expected = {
         {"%EVENT_TIME%", FormatEventTime(CTime(1700000001))},
