@@ -134,7 +134,8 @@ int main()
     std::vector<double> idleRates;
     long nRaw = 0;
     unsigned long long nTasks = 0;
-    const auto scanOnce = [&](const char* source, const char* text, unsigned long long& nTasksRun) {
+    // One scan with these keys: its rate joins rates; returns the tasks run.
+    const auto scanOnce = [&](const char* source, const char* text, std::vector<double>& rates) {
         CJournalMonitor log;
         log.m_strDirectory = journalDir;
         log.m_bReadExisting = TRUE;
@@ -148,9 +149,9 @@ int main()
         log.AddWatchGroup(pGroup);
         const double cpuStart = CpuSeconds();
         log.Scan();
-        const double cpu = CpuSeconds() - cpuStart;
-        nTasksRun = log.m_counters.m_nTasksRun.load();
-        return static_cast<double>(log.m_counters.m_nEntriesRead.load()) / cpu;
+        rates.push_back(static_cast<double>(log.m_counters.m_nEntriesRead.load()) /
+                        (CpuSeconds() - cpuStart));
+        return static_cast<unsigned long long>(log.m_counters.m_nTasksRun.load());
     };
     for (int round = 0; round < ROUNDS; ++round) {
         long nRawHits = 0;
@@ -159,9 +160,8 @@ int main()
         rawRates.push_back(static_cast<double>(nRaw) / (CpuSeconds() - cpuStart));
         // The same keys, then keys that fit no entry: the difference is what
         // the tasks of the entries that trigger cost.
-        taskRates.push_back(scanOnce("sshd", "Failed password", nTasks));
-        unsigned long long nNone = 0;
-        idleRates.push_back(scanOnce("nobody", "no such text", nNone));
+        nTasks = scanOnce("sshd", "Failed password", taskRates);
+        scanOnce("nobody", "no such text", idleRates);
     }
     const double rawRate = Best(rawRates);
     std::printf("%ld entries, fastest of %d runs, entries per CPU second (the scan runs on one "
