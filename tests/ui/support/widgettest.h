@@ -19,7 +19,7 @@ inline void PrintTo(const QString& text, std::ostream* os)
     *os << '"' << text.toStdString() << '"';
 }
 
-// Answers every message box (the queued answers first) and keeps the texts.
+// Answers every message box (queued answers, then nAnswer); keeps the texts.
 class CMessageRecorder {
 public:
     explicit CMessageRecorder(int nAnswer = IDOK) : m_nAnswer(nAnswer)
@@ -104,7 +104,7 @@ public:
     CQuorvilDoc& GetDocument() override { return m_doc; }
     QWidget* GetWindow() override { return &m_window; }
 
-    // Logs added straight to the manager (no questions, no hint).
+    // Logs added straight to the manager; text logs in the test's folder.
     CFileMonitor* AddTextLog(const std::string& description,
                              const std::string& fileName = "log.txt",
                              const std::string& directory = TestRoot() + "/")
@@ -146,7 +146,8 @@ private:
     CQuorvilDoc& m_doc;
 };
 
-// Keeps the task messages and notifications shown, from any thread.
+// Keeps the task messages and notifications shown, from any thread, while
+// it lives; every task dialog is cancelled.
 class CTaskUiRecorder final : public ITaskUi {
 public:
     CTaskUiRecorder() { SetTaskUi(this); }
